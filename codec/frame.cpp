@@ -1,0 +1,100 @@
+#include "codec/frame.h"
+
+QByteArray packFrame(quint8 messageId, bool ackRequested, quint8 length,
+                     quint8 sourceNodeType, quint8 destinationNodeType,
+                     quint32 sourceAddress, quint32 destinationAddress,
+                     const QByteArray &data)
+{
+    QByteArray frame;
+    frame.reserve(kFrameOverheadBytes + data.size());
+    frame.append(char(messageId));
+    frame.append(char((ackRequested ? 0x80 : 0x00) | (length & 0x1F)));
+    frame.append(char(quint8(sourceNodeType << 4) | (destinationNodeType & 0x0F)));
+    for (int shift = 0; shift < 24; shift += 8)
+        frame.append(char((sourceAddress >> shift) & 0xFF));
+    for (int shift = 0; shift < 24; shift += 8)
+        frame.append(char((destinationAddress >> shift) & 0xFF));
+    frame.append(data);
+
+    for (char &byte : frame)
+        byte = char(~quint8(byte));
+
+    const quint16 sum = frameChecksum(frame);
+    frame.append(char(sum >> 8));
+    frame.append(char(sum & 0xFF));
+    return frame;
+}
+
+FrameFields unpackFrame(const QByteArray &frame)
+{
+    FrameFields fields;
+    const int n = frame.size();
+    if (n < kFrameOverheadBytes)
+        return fields;
+
+    auto plain = [&frame](int i) { return quint8(~quint8(frame.at(i))); };
+
+    fields.messageId = plain(0);
+    const quint8 control = plain(1);
+    fields.ackRequested = (control & 0x80) != 0;
+    fields.controlBits = (control >> 5) & 0x03;
+    fields.length = control & 0x1F;
+    const quint8 nodeTypes = plain(2);
+    fields.sourceNodeType = nodeTypes >> 4;
+    fields.destinationNodeType = nodeTypes & 0x0F;
+    fields.sourceAddress = quint32(plain(3)) | quint32(plain(4)) << 8 | quint32(plain(5)) << 16;
+    fields.destinationAddress = quint32(plain(6)) | quint32(plain(7)) << 8 | quint32(plain(8)) << 16;
+
+    const int dataBytes = n - kFrameOverheadBytes;
+    fields.data.resize(dataBytes);
+    for (int i = 0; i < dataBytes; ++i)
+        fields.data[i] = char(plain(9 + i));
+
+    fields.checksum = quint16(quint8(frame.at(n - 2)) << 8 | quint8(frame.at(n - 1)));
+    return fields;
+}
+
+quint16 frameChecksum(const QByteArray &bytes)
+{
+    quint32 sum = 0;
+    for (char byte : bytes)
+        sum += quint8(byte);
+    return quint16(sum & 0xFFFF);
+}
+
+QString frameToHexText(const QByteArray &bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    QString text(bytes.size() * 2, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (char byte : bytes) {
+        const quint8 b = quint8(byte);
+        *out++ = QLatin1Char(digits[b >> 4]);
+        *out++ = QLatin1Char(digits[b & 0x0F]);
+    }
+    return text;
+}
+
+static int hexDigitValue(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+QByteArray hexTextToBytes(const QString &text)
+{
+    const int count = text.size() / 2;
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i) {
+        const int high = hexDigitValue(text.at(2 * i));
+        const int low = hexDigitValue(text.at(2 * i + 1));
+        bytes[i] = (high < 0 || low < 0) ? char(0) : char(high << 4 | low);
+    }
+    return bytes;
+}

@@ -1,0 +1,55 @@
+#ifndef KWN_CODEC_FRAME_H
+#define KWN_CODEC_FRAME_H
+
+// The KWN frame on the bus: a 9-byte header, 0..20 data bytes and a 16-bit
+// checksum. Header and data bytes travel inverted; node addresses are least
+// significant byte first; the checksum is high byte first and not inverted.
+
+#include <QByteArray>
+#include <QString>
+
+// Smallest frame: header and checksum, no data.
+constexpr int kFrameOverheadBytes = 11;
+// The 5-bit length field counts the whole frame, so at most 20 data bytes fit.
+constexpr int kMaxFrameBytes = 31;
+constexpr int kMaxDataBytes = kMaxFrameBytes - kFrameOverheadBytes;
+
+// An unpacked frame. Header fields are held as the sender meant them (inverted
+// back); the checksum as received.
+struct FrameFields
+{
+    quint8 messageId = 0;
+    bool ackRequested = false;
+    quint8 controlBits = 0;
+    quint8 length = 0;
+    quint8 sourceNodeType = 0;
+    quint8 destinationNodeType = 0;
+    quint32 sourceAddress = 0;
+    quint32 destinationAddress = 0;
+    QByteArray data;
+    quint16 checksum = 0;
+};
+
+// Builds the frame as it goes on the bus. Every argument is masked to its
+// field; data is packed in full even beyond 20 bytes.
+QByteArray packFrame(quint8 messageId, bool ackRequested, quint8 length,
+                     quint8 sourceNodeType, quint8 destinationNodeType,
+                     quint32 sourceAddress, quint32 destinationAddress,
+                     const QByteArray &data);
+
+// Splits a bus frame of at least 11 bytes into its fields. Checks nothing;
+// a shorter input gives the empty record.
+FrameFields unpackFrame(const QByteArray &frame);
+
+// Sum of the given (already inverted) bytes, low 16 bits.
+quint16 frameChecksum(const QByteArray &bytes);
+
+// Two upper-case hexadecimal digits per byte, no separators.
+QString frameToHexText(const QByteArray &bytes);
+
+// One byte per pair of hexadecimal digits. The text is expected to be clean
+// (digits only, even length); a trailing odd digit is ignored and a pair that
+// is not hexadecimal gives 0.
+QByteArray hexTextToBytes(const QString &text);
+
+#endif
