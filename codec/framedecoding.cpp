@@ -1,0 +1,241 @@
+#include "codec/framedecoding.h"
+
+#include "catalogue/catalogue.h"
+#include "codec/readers.h"
+
+#include <algorithm>
+
+QString cleanFrameText(const QString &text)
+{
+    // Lower-casing never turns any other character into an ASCII hex digit,
+    // a '0' or an 'x', so a per-code-unit test gives the same result as
+    // lower-casing, dropping "0x" and filtering, without three passes.
+    const int n = text.size();
+    const QChar *in = text.constData();
+    QString clean(n, Qt::Uninitialized);
+    QChar *out = clean.data();
+    int kept = 0;
+    for (int i = 0; i < n; ++i) {
+        const ushort u = in[i].unicode();
+        if (u == '0') {
+            if (i + 1 < n && (in[i + 1].unicode() | 0x20) == 'x') {
+                ++i; // the 'x' is no digit either
+                continue;
+            }
+            out[kept++] = QLatin1Char('0');
+        } else if (u >= '1' && u <= '9') {
+            out[kept++] = QChar(u);
+        } else if ((u | 0x20) >= 'a' && (u | 0x20) <= 'f') {
+            out[kept++] = QChar(ushort(u | 0x20));
+        }
+    }
+    clean.truncate(kept);
+    return clean;
+}
+
+ParsedFrame parseFrameText(const QString &text)
+{
+    ParsedFrame parsed;
+    const QString clean = cleanFrameText(text);
+    if (clean.isEmpty() || clean.size() % 2 != 0) {
+        parsed.outcome = ParsedFrame::InvalidText;
+        parsed.statusText = QStringLiteral("Invalid frame.");
+        parsed.statusIsError = true;
+        return parsed;
+    }
+    parsed.bytes = hexTextToBytes(clean);
+    if (parsed.bytes.size() < kFrameOverheadBytes) {
+        parsed.outcome = ParsedFrame::InvalidLength;
+        parsed.statusText = QStringLiteral("Invalid frame length.");
+        parsed.statusIsError = true;
+        return parsed;
+    }
+    parsed.outcome = ParsedFrame::Ok;
+    parsed.fields = unpackFrame(parsed.bytes);
+    if (parsed.bytes.size() > int(parsed.fields.length)) {
+        parsed.frameLonger = true;
+        parsed.additionalBytes = parsed.bytes.size() - int(parsed.fields.length);
+        parsed.statusText = QStringLiteral("Frame is longer than expected (%1 additional bytes).")
+                                .arg(parsed.additionalBytes);
+    }
+    return parsed;
+}
+
+AddressingMode addressingModeOf(quint32 destinationAddress)
+{
+    if (destinationAddress == 0)
+        return AddressingMode::Group;
+    if (destinationAddress == 0xFFFFFF)
+        return AddressingMode::Broadcast;
+    return AddressingMode::PointToPoint;
+}
+
+QString addressingModeName(quint32 destinationAddress)
+{
+    switch (addressingModeOf(destinationAddress)) {
+    case AddressingMode::Group:
+        return QStringLiteral("Group");
+    case AddressingMode::Broadcast:
+        return QStringLiteral("Broadcast");
+    case AddressingMode::PointToPoint:
+        break;
+    }
+    return QStringLiteral("Point to point");
+}
+
+QString nodeIdText(quint32 address)
+{
+    return QString::number(address, 16).toUpper().rightJustified(6, QLatin1Char('0'));
+}
+
+bool checksumMatches(const QByteArray &frameBytes)
+{
+    const int n = frameBytes.size();
+    if (n < 2)
+        return false;
+    const quint16 received = quint16(quint8(frameBytes.at(n - 2)) << 8 | quint8(frameBytes.at(n - 1)));
+    return frameChecksum(frameBytes.left(n - 2)) == received;
+}
+
+// The last `width` upper-case hexadecimal digits of a 32-bit pattern, padded
+// on the left with `pad`. The width is bounded so that an absurd size cannot
+// make a huge text.
+static QString hexDigits(quint32 pattern, quint32 size, QChar pad)
+{
+    const int width = int(2 * std::min(size, kMaxPaddedFieldBytes));
+    return QString::number(pattern, 16).toUpper().rightJustified(width, pad).right(width);
+}
+
+QString invalidValueText(quint32 value, quint32 size)
+{
+    return QLatin1String("Invalid value (0x") + hexDigits(value, size, QLatin1Char('0'))
+        + QLatin1Char(')');
+}
+
+static const QLatin1String kInteger("integer");
+static const QLatin1String kString("string");
+static const QLatin1String kBitfield("bitfield");
+
+static bool hasKnownType(const ParameterDefinition &parameter)
+{
+    return parameter.type == kInteger || parameter.type == kString || parameter.type == kBitfield;
+}
+
+DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArray &data,
+                           quint64 offset)
+{
+    DecodedRow row;
+    row.parameterName = parameter.name;
+    row.label = parameter.name + QLatin1Char(':');
+
+    const quint32 size = parameter.size;
+    if (parameter.type == kInteger) {
+        row.kind = DecodedRow::Value;
+        const bool isSigned = parameter.isSigned();
+        const qint32 signedValue = isSigned ? readSigned(data, offset, size) : 0;
+        const quint32 unsignedValue = isSigned ? quint32(signedValue) : readUnsigned(data, offset, size);
+        row.rawValue = unsignedValue;
+        if (!parameter.values.isEmpty()) {
+            row.toolTip = parameter.description;
+            row.value = invalidValueText(unsignedValue, size);
+            for (const ValueDefinition &entry : parameter.values) {
+                if (isSigned ? entry.signedValue == signedValue : entry.unsignedValue == unsignedValue) {
+                    row.value = entry.description;
+                    break;
+                }
+            }
+        } else if (parameter.isHexa()) {
+            row.toolTip = parameter.description.isEmpty()
+                ? QStringLiteral("Value in hexa")
+                : parameter.description + QLatin1String("\nValue in hexa");
+            if (!isSigned)
+                row.value = QString::number(unsignedValue, 16);
+            else if (signedValue >= 0)
+                row.value = QString::number(unsignedValue, 16).toUpper();
+            else // two's complement over the whole field, sign-extended past 32 bits
+                row.value = hexDigits(unsignedValue, size, QLatin1Char('F'));
+        } else {
+            row.toolTip = parameter.description;
+            row.value = isSigned ? QString::number(signedValue) : QString::number(unsignedValue);
+        }
+    } else if (parameter.type == kString) {
+        row.kind = DecodedRow::Value;
+        row.toolTip = parameter.description;
+        row.value = readString(data, offset, size);
+    } else if (parameter.type == kBitfield) {
+        row.kind = DecodedRow::Bits;
+        const quint32 bits = readUnsigned(data, offset, size);
+        row.rawValue = bits;
+        for (const ValueDefinition &entry : parameter.values) {
+            DecodedBit bit;
+            bit.bit = entry.unsignedValue;
+            bit.label = QLatin1String("Bit ") + QString::number(entry.unsignedValue)
+                + QLatin1String(": ") + entry.description;
+            bit.checked = (bits >> (entry.unsignedValue % 32)) & 1u;
+            row.bits.append(bit);
+        }
+    } else {
+        row.kind = DecodedRow::LabelOnly;
+    }
+    return row;
+}
+
+MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteArray &data,
+                                  bool frameLonger, const QString &longerStatus)
+{
+    MessageDecoding decoding;
+    if (message.name.isEmpty()) {
+        decoding.messageName = QStringLiteral("Unknown message");
+        decoding.statusText = QStringLiteral("Frame not decoded because message is unknown.");
+        decoding.statusIsError = true;
+        return decoding;
+    }
+    decoding.known = true;
+    decoding.messageName = message.name;
+    decoding.messageToolTip = message.description;
+
+    // 64-bit, so that huge sizes from a bad definition cannot wrap it.
+    quint64 offset = 0;
+    const quint64 available = quint64(data.size());
+    for (const ParameterDefinition &parameter : message.parameters) {
+        const bool known = hasKnownType(parameter);
+        if (offset >= available) {
+            // Optional parameters may be left off the end; a parameter of no
+            // known type has no bytes, so the data cannot end before it.
+            if (parameter.optional || !known)
+                continue;
+            decoding.statusText = QStringLiteral("Frame is uncomplete.");
+            decoding.statusIsError = true;
+            return decoding;
+        }
+        if (!known) {
+            // Written by the encoder as no byte at all: never moves the offset.
+            if (parameter.display)
+                decoding.rows.append(decodeParameter(parameter, data, offset));
+            continue;
+        }
+        if (parameter.display)
+            decoding.rows.append(decodeParameter(parameter, data, offset));
+        offset += parameter.size;
+    }
+
+    decoding.complete = true;
+    if (frameLonger) {
+        decoding.statusText = longerStatus;
+        decoding.statusIsError = false;
+    } else {
+        decoding.statusText = QStringLiteral("Frame decoded successfully.");
+    }
+    return decoding;
+}
+
+MessageDefinition messageOfFrame(const ProfileDefinition &profile, quint8 messageId)
+{
+    return messageById(messagesOfProfile(profile, false), messageId);
+}
+
+MessageDecoding decodeFrameMessage(const ProfileDefinition &profile, const ParsedFrame &frame)
+{
+    return decodeMessageData(messageOfFrame(profile, frame.fields.messageId), frame.fields.data,
+                             frame.frameLonger, frame.statusText);
+}

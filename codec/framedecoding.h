@@ -1,0 +1,112 @@
+#ifndef KWN_CODEC_FRAMEDECODING_H
+#define KWN_CODEC_FRAMEDECODING_H
+
+// Decoding of pasted frame text: cleaning and checking the text, unpacking
+// the frame, and turning its data bytes into the texts of one row per
+// parameter. Pure functions; the Decode page only renders what they return,
+// and the command line prints the same results.
+
+#include "catalogue/definitions.h"
+#include "codec/frame.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Lower-case hexadecimal digits of the text, every "0x"/"0X" prefix dropped
+// and every other character too. One pass over the text.
+QString cleanFrameText(const QString &text);
+
+// The text checked and unpacked.
+struct ParsedFrame
+{
+    enum Outcome { Ok, InvalidText, InvalidLength };
+
+    Outcome outcome = InvalidText;
+    // What to put on the status line. Empty for an accepted frame that is not
+    // longer than announced: the status line is then left as it is.
+    QString statusText;
+    bool statusIsError = false;
+    QByteArray bytes;   // the frame as pasted (as on the bus)
+    FrameFields fields; // filled when outcome is Ok
+    // More bytes were pasted than the length field announces.
+    bool frameLonger = false;
+    int additionalBytes = 0;
+
+    bool ok() const { return outcome == Ok; }
+};
+
+ParsedFrame parseFrameText(const QString &text);
+
+// Destination 000000 means group addressing, FFFFFF broadcast, anything else
+// one receiver.
+enum class AddressingMode { PointToPoint, Group, Broadcast };
+AddressingMode addressingModeOf(quint32 destinationAddress);
+// "Point to point", "Group" or "Broadcast".
+QString addressingModeName(quint32 destinationAddress);
+// Six upper-case hexadecimal digits, most significant first.
+QString nodeIdText(quint32 address);
+
+// Whether the last two bytes of a bus frame are the sum of the others.
+// The panel decodes frames whatever this says; the command line reports it.
+bool checksumMatches(const QByteArray &frameBytes);
+
+struct DecodedBit
+{
+    quint32 bit = 0;  // the entry's unsignedValue, as written
+    QString label;    // "Bit N: description"
+    bool checked = false;
+};
+
+struct DecodedRow
+{
+    enum Kind { Value, Bits, LabelOnly };
+
+    QString label; // parameter name followed by ":"
+    Kind kind = Value;
+    QString value; // text of the read-only field (Value rows)
+    QString toolTip;
+    QList<DecodedBit> bits; // Bits rows, one per named bit in list order
+    QString parameterName;
+    // The number read (two's complement pattern for signed parameters) for
+    // integer and bitfield rows, so that a caller can show it besides a name.
+    quint32 rawValue = 0;
+};
+
+struct MessageDecoding
+{
+    bool known = false;     // a message with the frame's identifier exists
+    QString messageName;    // its name, or "Unknown message"
+    QString messageToolTip; // its description
+    QList<DecodedRow> rows; // one per shown parameter, in parameter order
+    QString statusText;
+    bool statusIsError = false;
+    bool complete = false;  // every parameter was reached
+};
+
+// Widest field, in bytes, whose value text is padded to its full width.
+// Beyond it the padding would only add meaningless digits.
+constexpr quint32 kMaxPaddedFieldBytes = kMaxFrameBytes;
+
+// The row of one parameter whose first byte is at `offset` (inside the data).
+DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArray &data,
+                           quint64 offset);
+
+// "Invalid value (0x" + the value's last 2*size upper-case hexadecimal
+// digits, zero-padded + ")".
+QString invalidValueText(quint32 value, quint32 size);
+
+// Decodes the data bytes of a frame as the given message (an empty name means
+// none was found). When the frame held more bytes than announced, a complete
+// decoding keeps `longerStatus` as its status instead of reporting success.
+MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteArray &data,
+                                  bool frameLonger, const QString &longerStatus);
+
+// The message that a frame's identifier names among all messages of the
+// profile (slave messages included). Reads the profile's message files.
+MessageDefinition messageOfFrame(const ProfileDefinition &profile, quint8 messageId);
+
+// messageOfFrame and decodeMessageData for an accepted frame.
+MessageDecoding decodeFrameMessage(const ProfileDefinition &profile, const ParsedFrame &frame);
+
+#endif
