@@ -9,6 +9,8 @@
 
 #include <QStringList>
 
+class QDomDocument;
+
 // Message definition files (document element message_def).
 MessageDefinitionFile readMessageFile(const QString &path);
 MessageMap readMessageData(const QByteArray &xml);
@@ -29,5 +31,31 @@ ProfileDefinition findProfile(const ProfileMap &profiles, const QString &product
 QString productForNodeType(const ProfileMap &profiles, quint8 nodeType);
 MessageMap messagesOfProfile(const ProfileDefinition &profile, bool leaveOutSlaves);
 MessageDefinition messageById(const MessageMap &messages, quint8 messageId);
+
+// Helpers shared by the two readers, public so that tests and tools can use them.
+
+// The bytes of a definition file, or nothing (`ok` false) when the path is not
+// a regular file, cannot be read or is larger than kMaxDefinitionFileBytes.
+// Files are read as bytes: the XML parser handles line ends and encodings.
+QByteArray readDefinitionBytes(const QString &path, bool *ok);
+
+// Parses `xml` into `doc`. False when the text is not well-formed XML or is
+// beyond what a definition file ever needs (see the limits below); the caller
+// then treats the file as unusable.
+bool parseDefinitionXml(const QByteArray &xml, QDomDocument *doc);
+
+// Sanity limits of one definition file. A real one is a few hundred kilobytes,
+// four or five elements deep, with tens of thousands of nodes at most.
+constexpr qint64 kMaxDefinitionFileBytes = 16 * 1024 * 1024;
+constexpr int kMaxDefinitionDepth = 256;
+constexpr qint64 kMaxDefinitionNodes = 500000;
+// Characters of text, attribute values and comments after entity expansion,
+// beyond the size of the file itself.
+constexpr qint64 kMaxEntityExpansionChars = 1024 * 1024;
+
+// Message files are cached by path with their content: a use re-reads the
+// bytes and parses again only when they differ, so an edit takes effect at
+// the next use. Dropping the cache changes no result, only the time taken.
+void clearMessageFileCache();
 
 #endif

@@ -1,0 +1,96 @@
+#include "catalogue/catalogue.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+ProfileMap loadProfiles()
+{
+    return loadProfiles(QDir::currentPath() + QLatin1String("/xml"));
+}
+
+ProfileMap loadProfiles(const QString &folder)
+{
+    ProfileMap profiles;
+    // Files directly in the folder (links to files count, hidden ones do not),
+    // named *.xml in any case. Read in code-unit order of their names so that
+    // the later of two files with the same product and revision wins the same
+    // way on every platform.
+    const QDir dir(folder);
+    QStringList names = dir.entryList(QStringList{QStringLiteral("*.xml")},
+                                      QDir::Files, QDir::NoSort);
+    std::sort(names.begin(), names.end());
+    for (const QString &name : qAsConst(names)) {
+        const ProfileDefinition profile = readProfileFile(folder + QLatin1Char('/') + name);
+        profiles.insert(profileKey(profile), profile);
+    }
+    return profiles;
+}
+
+QStringList productNames(const ProfileMap &profiles)
+{
+    QStringList names;
+    for (const ProfileDefinition &profile : profiles) {
+        if (!names.contains(profile.product))
+            names.append(profile.product);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QStringList revisionsOf(const ProfileMap &profiles, const QString &product)
+{
+    QStringList revisions;
+    for (const ProfileDefinition &profile : profiles) {
+        if (profile.product == product)
+            revisions.append(profile.revision);
+    }
+    std::sort(revisions.begin(), revisions.end());
+    return revisions;
+}
+
+ProfileDefinition findProfile(const ProfileMap &profiles, const QString &product,
+                              const QString &revision)
+{
+    for (const ProfileDefinition &profile : profiles) {
+        if (profile.product == product && profile.revision == revision)
+            return profile;
+    }
+    return ProfileDefinition();
+}
+
+QString productForNodeType(const ProfileMap &profiles, quint8 nodeType)
+{
+    // The last match in key order names the product.
+    QString product;
+    for (const ProfileDefinition &profile : profiles) {
+        if (profile.nodeType == quint32(nodeType))
+            product = profile.product;
+    }
+    return product;
+}
+
+MessageMap messagesOfProfile(const ProfileDefinition &profile, bool leaveOutSlaves)
+{
+    // Later files override earlier ones by name: standard, standard motor, then
+    // the product's own. A left-out Slave message overrides nothing.
+    MessageMap merged;
+    for (const QString &path : {profile.standardMsgPath, profile.standardMotorMsgPath, profile.filePath}) {
+        const MessageMap messages = readMessageFile(path).messages;
+        for (auto it = messages.constBegin(); it != messages.constEnd(); ++it) {
+            if (leaveOutSlaves && it->nodeMode == NodeMode::Slave)
+                continue;
+            merged.insert(it.key(), it.value());
+        }
+    }
+    return merged;
+}
+
+MessageDefinition messageById(const MessageMap &messages, quint8 messageId)
+{
+    for (const MessageDefinition &message : messages) {
+        if (message.msgId == messageId)
+            return message;
+    }
+    return MessageDefinition();
+}

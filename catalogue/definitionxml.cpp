@@ -1,0 +1,80 @@
+#include "catalogue/catalogue.h"
+
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+
+QByteArray readDefinitionBytes(const QString &path, bool *ok)
+{
+    *ok = false;
+    // Only regular files: a folder names no file, and a pipe or device would
+    // block or never end.
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile() || info.size() > kMaxDefinitionFileBytes)
+        return QByteArray();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    // Read one byte past the limit so that a file that grew since the check
+    // is still refused rather than cut short.
+    QByteArray bytes = file.read(kMaxDefinitionFileBytes + 1);
+    if (bytes.size() > kMaxDefinitionFileBytes || file.error() != QFile::NoError)
+        return QByteArray();
+    *ok = true;
+    return bytes;
+}
+
+// One streaming pass before the DOM is built. QDomDocument builds and frees its
+// tree recursively (a document nested some tens of thousands of levels deep
+// overflows the stack) and expands internal entities without an overall limit
+// (a few kilobytes of references to one 4 kB entity cost gigabytes). Both are
+// refused here, cheaply, along with documents of absurd node counts.
+static bool withinLimits(const QByteArray &xml)
+{
+    QXmlStreamReader reader(xml);
+    reader.setNamespaceProcessing(false); // as the DOM reads: "x:y" is just a name
+    const qint64 charBudget = xml.size() + kMaxEntityExpansionChars;
+    qint64 chars = 0;
+    qint64 nodes = 0;
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            if (++depth > kMaxDefinitionDepth)
+                return false;
+            const QXmlStreamAttributes attributes = reader.attributes();
+            nodes += 1 + attributes.size();
+            for (const QXmlStreamAttribute &attribute : attributes)
+                chars += attribute.value().size() + attribute.qualifiedName().size();
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction:
+        case QXmlStreamReader::EntityReference:
+            ++nodes;
+            chars += reader.text().size();
+            break;
+        default:
+            break;
+        }
+        if (nodes > kMaxDefinitionNodes || chars > charBudget)
+            return false;
+    }
+    // A document this pass cannot read through is not used either, so that the
+    // limits above are known to hold for the whole of what the DOM would build.
+    return !reader.hasError();
+}
+
+bool parseDefinitionXml(const QByteArray &xml, QDomDocument *doc)
+{
+    if (xml.isEmpty() || xml.size() > kMaxDefinitionFileBytes || !withinLimits(xml))
+        return false;
+    // The parser's default setting: no namespace processing, whitespace-only
+    // text dropped, comments kept as nodes.
+    return doc->setContent(xml);
+}

@@ -1,0 +1,248 @@
+#include "catalogue/catalogue.h"
+
+#include <QDomDocument>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+
+bool selectsHexadecimal(const QString &text)
+{
+    return text.toLower().contains(QLatin1String("0x"));
+}
+
+// Integer limits of a field of `size` bytes. A size of 0 holds no value, so
+// every limit is 0; sizes above 4 (strings) get the 4-byte limits, since
+// values are 32-bit quantities.
+void limitsOfSize(quint32 size, qint32 *minSigned, qint32 *maxSigned, quint32 *maxUnsigned)
+{
+    if (size == 0) {
+        *minSigned = 0;
+        *maxSigned = 0;
+        *maxUnsigned = 0;
+        return;
+    }
+    const int bits = 8 * int(qMin<quint32>(size, 4));
+    *minSigned = qint32(-(qint64(1) << (bits - 1)));
+    *maxSigned = qint32((qint64(1) << (bits - 1)) - 1);
+    *maxUnsigned = quint32((quint64(1) << bits) - 1);
+}
+
+// "min", "max" and "default" when given: hexadecimal when the text holds
+// "0x", else decimal. A hexadecimal signed value is a bit pattern of the
+// field, so a set top bit of a 1 to 3 byte field makes it negative.
+void convertLimit(const QString &text, quint32 size, qint32 *signedValue, quint32 *unsignedValue)
+{
+    bool ok = false;
+    if (selectsHexadecimal(text)) {
+        const quint32 u = text.toUInt(&ok, 16);
+        *unsignedValue = ok ? u : 0;
+        const qint64 wide = text.toLongLong(&ok, 16);
+        qint32 s = 0;
+        if (ok && wide >= -(qint64(1) << 31) && wide <= qint64(0xFFFFFFFFu))
+            s = qint32(quint32(quint64(wide)));
+        if (size >= 1 && size <= 3) {
+            const quint32 topBit = quint32(1) << (8 * size - 1);
+            if (quint32(s) & topBit)
+                s = qint32(quint32(s) | ~((topBit << 1) - 1));
+        }
+        *signedValue = s;
+    } else {
+        const quint32 u = text.toUInt(&ok, 10);
+        *unsignedValue = ok ? u : 0;
+        const qint32 s = text.toInt(&ok, 10);
+        *signedValue = ok ? s : 0;
+    }
+}
+
+ValueDefinition readValue(const QDomElement &element)
+{
+    ValueDefinition value;
+    const QString text = element.attribute(QStringLiteral("value"));
+    const int base = selectsHexadecimal(text) ? 16 : 10;
+    bool ok = false;
+    const quint64 u = text.toULongLong(&ok, base);
+    value.unsignedValue = ok ? quint32(u) : 0;
+    const qint64 s = text.toLongLong(&ok, base);
+    value.signedValue = ok ? qint32(quint32(quint64(s))) : 0;
+    value.description = element.attribute(QStringLiteral("description"));
+    return value;
+}
+
+// Any child node of a message is a parameter and any child node of a
+// parameter a value; a comment is a node without attributes, so it reads as
+// an element whose attributes are all absent.
+ParameterDefinition readParameter(const QDomNode &node)
+{
+    const QDomElement element = node.toElement();
+    ParameterDefinition parameter;
+    parameter.optional = element.attribute(QStringLiteral("optional")).toLower() == QLatin1String("yes");
+    parameter.display = element.attribute(QStringLiteral("display")).toLower() != QLatin1String("no");
+    parameter.name = element.attribute(QStringLiteral("name"));
+    parameter.type = element.attribute(QStringLiteral("type")).toLower();
+    bool ok = false;
+    const quint32 size = element.attribute(QStringLiteral("size")).toUInt(&ok, 10);
+    parameter.size = ok ? size : 0;
+    parameter.sign = element.attribute(QStringLiteral("sign"), QStringLiteral("unsigned"));
+
+    qint32 minOfSize = 0;
+    qint32 maxOfSize = 0;
+    quint32 maxUnsignedOfSize = 0;
+    limitsOfSize(parameter.size, &minOfSize, &maxOfSize, &maxUnsignedOfSize);
+
+    const QString minText = element.attribute(QStringLiteral("min"));
+    if (minText.isEmpty()) {
+        parameter.minSigned = minOfSize;
+        parameter.minUnsigned = 0;
+    } else {
+        convertLimit(minText, parameter.size, &parameter.minSigned, &parameter.minUnsigned);
+    }
+    const QString maxText = element.attribute(QStringLiteral("max"));
+    if (maxText.isEmpty()) {
+        parameter.maxSigned = maxOfSize;
+        parameter.maxUnsigned = maxUnsignedOfSize;
+    } else {
+        convertLimit(maxText, parameter.size, &parameter.maxSigned, &parameter.maxUnsigned);
+    }
+    parameter.defaultText = element.attribute(QStringLiteral("default"));
+    if (parameter.defaultText.isEmpty()) {
+        parameter.defaultSigned = parameter.minSigned;
+        parameter.defaultUnsigned = parameter.minUnsigned;
+    } else {
+        convertLimit(parameter.defaultText, parameter.size, &parameter.defaultSigned,
+                     &parameter.defaultUnsigned);
+    }
+
+    parameter.inputFormat = element.attribute(QStringLiteral("input_format"), QStringLiteral("decimal")).toLower();
+    parameter.description = element.attribute(QStringLiteral("description"));
+    for (QDomNode child = node.firstChild(); !child.isNull(); child = child.nextSibling())
+        parameter.values.append(readValue(child.toElement()));
+    return parameter;
+}
+
+MessageDefinition readMessage(const QDomElement &element)
+{
+    MessageDefinition message;
+    message.name = element.attribute(QStringLiteral("name"));
+    message.category = element.attribute(QStringLiteral("category"));
+    bool ok = false;
+    const quint16 id = element.attribute(QStringLiteral("msg_id")).toUShort(&ok, 16);
+    message.msgId = ok ? quint8(id & 0xFF) : 0;
+    message.description = element.attribute(QStringLiteral("description"));
+    message.addressingMode = element.attribute(QStringLiteral("addressingMode"));
+    message.nodeMode = element.attribute(QStringLiteral("node_mode")).toLower() == QLatin1String("slave")
+        ? NodeMode::Slave
+        : NodeMode::Master;
+    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling())
+        message.parameters.append(readParameter(child));
+    return message;
+}
+
+MessageMap messagesOfDocument(const QDomDocument &doc)
+{
+    MessageMap messages;
+    // Every "message" element at any depth, in document order; walked without
+    // recursion.
+    QDomNode node = doc.documentElement();
+    const QDomNode root = node;
+    while (!node.isNull()) {
+        if (node.isElement() && node.nodeName() == QLatin1String("message"))
+            messages.insert(node.toElement().attribute(QStringLiteral("name")), readMessage(node.toElement()));
+        if (node.hasChildNodes()) {
+            node = node.firstChild();
+            continue;
+        }
+        while (!node.isNull() && node != root && node.nextSibling().isNull())
+            node = node.parentNode();
+        if (node.isNull() || node == root)
+            break;
+        node = node.nextSibling();
+    }
+    return messages;
+}
+
+// Cache of parsed message files. The encoder reads three files at every change
+// of device and the decoder at every keystroke; parsing is what costs, reading
+// and comparing the bytes is cheap. The content itself is the key's check, so
+// an edit is seen however close in time and size it is to the cached copy.
+struct CachedFile
+{
+    QByteArray bytes;
+    MessageMap messages;
+};
+
+constexpr int kMaxCachedFiles = 64;
+constexpr qint64 kMaxCachedBytes = 64 * 1024 * 1024;
+
+QMutex cacheMutex;
+QMap<QString, CachedFile> cache;
+QStringList cacheOrder; // least recently used first
+qint64 cachedBytes = 0;
+
+void forget(const QString &key)
+{
+    const auto it = cache.find(key);
+    if (it == cache.end())
+        return;
+    cachedBytes -= it->bytes.size();
+    cache.erase(it);
+    cacheOrder.removeOne(key);
+}
+
+} // namespace
+
+MessageMap readMessageData(const QByteArray &xml)
+{
+    QDomDocument doc;
+    if (!parseDefinitionXml(xml, &doc))
+        return MessageMap();
+    return messagesOfDocument(doc);
+}
+
+MessageDefinitionFile readMessageFile(const QString &path)
+{
+    MessageDefinitionFile file;
+    bool ok = false;
+    const QByteArray bytes = readDefinitionBytes(path, &ok);
+    if (!ok)
+        return file;
+
+    const QString key = QFileInfo(path).absoluteFilePath();
+    {
+        QMutexLocker lock(&cacheMutex);
+        const auto it = cache.constFind(key);
+        if (it != cache.constEnd() && it->bytes == bytes) {
+            cacheOrder.removeOne(key);
+            cacheOrder.append(key);
+            file.messages = it->messages;
+            return file;
+        }
+    }
+
+    file.messages = readMessageData(bytes);
+
+    QMutexLocker lock(&cacheMutex);
+    forget(key);
+    if (bytes.size() <= kMaxCachedBytes / 4) {
+        cache.insert(key, CachedFile{bytes, file.messages});
+        cacheOrder.append(key);
+        cachedBytes += bytes.size();
+        while (cache.size() > kMaxCachedFiles || cachedBytes > kMaxCachedBytes)
+            forget(cacheOrder.first());
+    }
+    return file;
+}
+
+MessageDefinitionFile::MessageDefinitionFile(const QString &path)
+    : messages(readMessageFile(path).messages)
+{
+}
+
+void clearMessageFileCache()
+{
+    QMutexLocker lock(&cacheMutex);
+    cache.clear();
+    cacheOrder.clear();
+    cachedBytes = 0;
+}
