@@ -1,5 +1,402 @@
 #include "decoder/debuilderlayout.h"
+
+#include "catalogue/catalogue.h"
+#include "codec/framedecoding.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QVBoxLayout>
-DebuilderLayout::DebuilderLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLayout) {}
+
+#include <limits>
+
+static const QString kBlack = QStringLiteral("color: black");
+static const QString kRed = QStringLiteral("color: red");
+
+// Read-only fields are disabled but keep black text so they stay legible.
+static void makeReadOnly(QWidget *widget)
+{
+    widget->setEnabled(false);
+    widget->setStyleSheet(kBlack);
+}
+
+DebuilderLayout::DebuilderLayout(QObject *parent)
+    : QObject(parent), layoutMain(new QVBoxLayout)
+{
+    layoutMain->setObjectName(QStringLiteral("layoutMain"));
+    profiles = loadProfiles();
+    buildPage();
+    connect(LineEditInputFrame, SIGNAL(textEdited(const QString&)), this,
+            SLOT(on_LineEditInputFrame_Edited(const QString&)));
+    connect(comboBoxProfile, SIGNAL(currentIndexChanged(const QString &)), this,
+            SLOT(on_comboBoxProfile_changed(const QString&)));
+    resetPanel();
+}
+
 DebuilderLayout::~DebuilderLayout() = default;
-QVBoxLayout *DebuilderLayout::getLayout() { return layoutMain; }
+
+QVBoxLayout *DebuilderLayout::getLayout()
+{
+    return layoutMain;
+}
+
+void DebuilderLayout::buildPage()
+{
+    layoutMain->setContentsMargins(5, 20, 20, 20);
+
+    layoutInputFrame = new QHBoxLayout;
+    layoutInputFrame->setObjectName(QStringLiteral("layoutInputFrame"));
+    labelInputFrame = new QLabel(QStringLiteral("Frame to decode :"));
+    labelInputFrame->setObjectName(QStringLiteral("labelInputFrame"));
+    LineEditInputFrame = new QLineEdit;
+    LineEditInputFrame->setObjectName(QStringLiteral("LineEditInputFrame"));
+    LineEditInputFrame->setToolTip(QStringLiteral("Paste frame to decode here."));
+    // Anything may be pasted; the decoder takes the hexadecimal digits out.
+    LineEditInputFrame->setMaxLength(std::numeric_limits<int>::max());
+    layoutInputFrame->addWidget(labelInputFrame);
+    layoutInputFrame->addWidget(LineEditInputFrame);
+    layoutMain->addLayout(layoutInputFrame);
+
+    layoutMain->addSpacing(40);
+
+    layoutDevice = new QHBoxLayout;
+    layoutDevice->setObjectName(QStringLiteral("layoutDevice"));
+    labelApplication = new QLabel(QStringLiteral("Device : "));
+    labelApplication->setObjectName(QStringLiteral("labelApplication"));
+    labelApplication->setFixedWidth(60);
+    LineEditApplication = new QLineEdit;
+    LineEditApplication->setObjectName(QStringLiteral("LineEditApplication"));
+    LineEditApplication->setToolTip(QStringLiteral("Application corresponding to the decoded message."));
+    makeReadOnly(LineEditApplication);
+    labelProfile = new QLabel(QStringLiteral("Profile revision : "));
+    labelProfile->setObjectName(QStringLiteral("labelProfile"));
+    labelProfile->setFixedWidth(80);
+    comboBoxProfile = new QComboBox;
+    comboBoxProfile->setObjectName(QStringLiteral("comboBoxProfile"));
+    comboBoxProfile->setFixedWidth(100);
+    comboBoxProfile->setToolTip(QStringLiteral("Select the guideline revision you wish to use"));
+    layoutDevice->addStretch(1);
+    layoutDevice->addWidget(labelApplication);
+    layoutDevice->addWidget(LineEditApplication);
+    layoutDevice->addStretch();
+    layoutDevice->addSpacing(40);
+    layoutDevice->addWidget(labelProfile);
+    layoutDevice->addWidget(comboBoxProfile);
+    layoutDevice->addStretch();
+    // The first revision in code-unit order is always used; the choice is not offered.
+    labelProfile->hide();
+    comboBoxProfile->hide();
+    layoutMain->addLayout(layoutDevice);
+
+    layoutMain->addSpacing(40);
+
+    layoutDecoded = new QVBoxLayout;
+    layoutDecoded->setObjectName(QStringLiteral("layoutDecoded"));
+    layoutMain->addLayout(layoutDecoded);
+
+    layoutMain->addStretch(1);
+
+    LineEditStatus = new QLineEdit;
+    LineEditStatus->setObjectName(QStringLiteral("LineEditStatus"));
+    makeReadOnly(LineEditStatus);
+    layoutMain->addWidget(LineEditStatus);
+}
+
+void DebuilderLayout::resetPanel()
+{
+    updatingProfiles = false;
+    selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
+    fillRevisions();
+}
+
+void DebuilderLayout::fillRevisions()
+{
+    updatingProfiles = true;
+    comboBoxProfile->clear();
+    comboBoxProfile->addItems(revisionsOf(profiles, LineEditApplication->text()));
+    if (comboBoxProfile->count() > 0)
+        comboBoxProfile->setCurrentIndex(0);
+    updatingProfiles = false;
+}
+
+void DebuilderLayout::on_LineEditInputFrame_Edited(const QString &strNewText)
+{
+    clearDecoded();
+    if (strNewText.isEmpty())
+        return;
+    try {
+        const FrameFields fields = parseInputFrame(strNewText);
+        const QString product = productForNodeType(profiles, fields.sourceNodeType);
+        if (product.isEmpty()) {
+            showError(QStringLiteral("No product found for the node type set in this frame."));
+            return;
+        }
+        LineEditApplication->setText(product);
+        fillRevisions();
+        selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
+        showHeader(fields);
+        decodeMessage(fields);
+    } catch (int) {
+        // parseInputFrame has already shown why the text was refused.
+    }
+}
+
+void DebuilderLayout::on_comboBoxProfile_changed(const QString &strNewText)
+{
+    Q_UNUSED(strNewText);
+    if (updatingProfiles)
+        return;
+    clearDecoded();
+    if (LineEditInputFrame->text().isEmpty())
+        return;
+    try {
+        const FrameFields fields = parseInputFrame(LineEditInputFrame->text());
+        selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
+        showHeader(fields);
+        decodeMessage(fields);
+    } catch (int) {
+    }
+}
+
+FrameFields DebuilderLayout::parseInputFrame(const QString &text)
+{
+    const ParsedFrame parsed = parseFrameText(text);
+    if (!parsed.ok()) {
+        showError(parsed.statusText);
+        throw -1;
+    }
+    frameLonger = parsed.frameLonger;
+    if (frameLonger)
+        showStatus(parsed.statusText);
+    return parsed.fields;
+}
+
+void DebuilderLayout::showStatus(const QString &text)
+{
+    LineEditStatus->setText(text);
+    LineEditStatus->setStyleSheet(kBlack);
+    LineEditStatus->setCursorPosition(0);
+}
+
+void DebuilderLayout::showError(const QString &text)
+{
+    LineEditStatus->setText(text);
+    LineEditStatus->setStyleSheet(kRed);
+    LineEditStatus->setCursorPosition(0);
+}
+
+void DebuilderLayout::showHeader(const FrameFields &fields)
+{
+    layoutHeader = new QHBoxLayout;
+    layoutHeader->setObjectName(QStringLiteral("layoutHeader"));
+
+    groupBoxAddressing = new QGroupBox(QStringLiteral("Addressing mode"));
+    groupBoxAddressing->setObjectName(QStringLiteral("groupBoxAddressing"));
+    layoutAddressing = new QVBoxLayout;
+    layoutAddressing->setObjectName(QStringLiteral("layoutAddressing"));
+    radioButtonP2P = new QRadioButton(QStringLiteral("Point to point"));
+    radioButtonP2P->setObjectName(QStringLiteral("radioButtonP2P"));
+    radioButtonP2P->setToolTip(QStringLiteral("Used to adress only ONE receiver by his Node ID"));
+    radioButtonGroup = new QRadioButton(QStringLiteral("Group"));
+    radioButtonGroup->setObjectName(QStringLiteral("radioButtonGroup"));
+    radioButtonGroup->setToolTip(
+        QStringLiteral("Used to adress one GROUP of receivers according to their Group Index"));
+    radioButtonBroadcast = new QRadioButton(QStringLiteral("Broadcast"));
+    radioButtonBroadcast->setObjectName(QStringLiteral("radioButtonBroadcast"));
+    radioButtonBroadcast->setToolTip(QStringLiteral("Used to adress ALL receivers."));
+    layoutAddressing->addWidget(radioButtonP2P);
+    layoutAddressing->addWidget(radioButtonGroup);
+    layoutAddressing->addWidget(radioButtonBroadcast);
+    groupBoxAddressing->setLayout(layoutAddressing);
+    makeReadOnly(groupBoxAddressing);
+
+    groupBoxNodeID = new QGroupBox(QStringLiteral("NodeID"));
+    groupBoxNodeID->setObjectName(QStringLiteral("groupBoxNodeID"));
+    layoutNodeID = new QGridLayout;
+    layoutNodeID->setObjectName(QStringLiteral("layoutNodeID"));
+    labelSource = new QLabel(QStringLiteral("Source"));
+    labelSource->setObjectName(QStringLiteral("labelSource"));
+    labelSource->setFixedWidth(60);
+    labelDestination = new QLabel(QStringLiteral("Destination"));
+    labelDestination->setObjectName(QStringLiteral("labelDestination"));
+    labelDestination->setFixedWidth(60);
+    LineEditSource = new QLineEdit;
+    LineEditSource->setObjectName(QStringLiteral("LineEditSource"));
+    LineEditSource->setToolTip(QStringLiteral(
+        "Node ID of Sender.\nNode ID is under the following form:\nXXXXXX, where 'XX' are "
+        "hexadecimal bytes.\n\nIf addressing mode is set to 'Group' this value represents the "
+        "Group Index."));
+    LineEditDestination = new QLineEdit;
+    LineEditDestination->setObjectName(QStringLiteral("LineEditDestination"));
+    LineEditDestination->setToolTip(QStringLiteral(
+        "Node ID of Receiver.\nNode ID is under the following form:\nXXXXXX, where 'XX' are "
+        "hexadecimal bytes."));
+    for (QLineEdit *nodeId : {LineEditSource, LineEditDestination}) {
+        nodeId->setFixedWidth(54);
+        nodeId->setAlignment(Qt::AlignCenter);
+        makeReadOnly(nodeId);
+    }
+    layoutNodeID->addWidget(labelSource, 0, 0);
+    layoutNodeID->addWidget(LineEditSource, 0, 1);
+    layoutNodeID->addWidget(labelDestination, 1, 0);
+    layoutNodeID->addWidget(LineEditDestination, 1, 1);
+    groupBoxNodeID->setLayout(layoutNodeID);
+
+    layoutNodeTypeAck = new QVBoxLayout;
+    layoutNodeTypeAck->setObjectName(QStringLiteral("layoutNodeTypeAck"));
+    groupBoxNodeType = new QGroupBox(QStringLiteral("NodeType"));
+    groupBoxNodeType->setObjectName(QStringLiteral("groupBoxNodeType"));
+    layoutNodeType = new QGridLayout;
+    layoutNodeType->setObjectName(QStringLiteral("layoutNodeType"));
+    labelNodeType = new QLabel;
+    labelNodeType->setObjectName(QStringLiteral("labelNodeType"));
+    labelNodeType->setAlignment(Qt::AlignCenter);
+    labelNodeType->setToolTip(QStringLiteral("Motor NodeType decimal value"));
+    layoutNodeType->addWidget(labelNodeType, 0, 0);
+    groupBoxNodeType->setLayout(layoutNodeType);
+    checkBoxAcknowledge = new QCheckBox(QStringLiteral("Acknowledge request"));
+    checkBoxAcknowledge->setObjectName(QStringLiteral("checkBoxAcknowledge"));
+    checkBoxAcknowledge->setToolTip(QStringLiteral("If checked, an aknowledgement was asked to the receiver."));
+    makeReadOnly(checkBoxAcknowledge);
+    layoutNodeTypeAck->addWidget(groupBoxNodeType);
+    layoutNodeTypeAck->addStretch();
+    layoutNodeTypeAck->addWidget(checkBoxAcknowledge);
+    layoutNodeTypeAck->addStretch();
+
+    layoutHeader->addWidget(groupBoxAddressing);
+    layoutHeader->addWidget(groupBoxNodeID);
+    layoutHeader->addLayout(layoutNodeTypeAck);
+    layoutDecoded->addLayout(layoutHeader);
+    layoutDecoded->addSpacing(10);
+
+    switch (addressingModeOf(fields.destinationAddress)) {
+    case AddressingMode::Group:
+        radioButtonGroup->setChecked(true);
+        break;
+    case AddressingMode::Broadcast:
+        radioButtonBroadcast->setChecked(true);
+        break;
+    case AddressingMode::PointToPoint:
+        radioButtonP2P->setChecked(true);
+        break;
+    }
+    LineEditSource->setText(nodeIdText(fields.sourceAddress));
+    LineEditDestination->setText(nodeIdText(fields.destinationAddress));
+    checkBoxAcknowledge->setChecked(fields.ackRequested);
+    labelNodeType->setText(QString::number(fields.sourceNodeType));
+}
+
+void DebuilderLayout::decodeMessage(const FrameFields &fields)
+{
+    layoutMessageSection = new QVBoxLayout;
+    layoutMessageSection->setObjectName(QStringLiteral("layoutMessageSection"));
+    layoutMessage = new QHBoxLayout;
+    layoutMessage->setObjectName(QStringLiteral("layoutMessage"));
+    labelMessage = new QLabel(QStringLiteral("Message :"));
+    labelMessage->setObjectName(QStringLiteral("labelMessage"));
+    LineEditMessage = new QLineEdit;
+    LineEditMessage->setObjectName(QStringLiteral("LineEditMessage"));
+    makeReadOnly(LineEditMessage);
+    layoutMessage->addWidget(labelMessage);
+    layoutMessage->addWidget(LineEditMessage);
+    layoutMessageSection->addLayout(layoutMessage);
+    layoutMessageSection->addSpacing(10);
+    layoutParameters = new QVBoxLayout;
+    layoutParameters->setObjectName(QStringLiteral("layoutParameters"));
+    layoutMessageSection->addLayout(layoutParameters);
+    layoutDecoded->addLayout(layoutMessageSection);
+
+    // While the frame is longer than announced the status line already says
+    // so, and a complete decoding leaves that text in place.
+    const MessageDecoding decoding =
+        decodeMessageData(messageOfFrame(selectedProfile, fields.messageId), fields.data,
+                          frameLonger, LineEditStatus->text());
+
+    LineEditMessage->setText(decoding.messageName);
+    LineEditMessage->setToolTip(decoding.messageToolTip);
+    LineEditMessage->setCursorPosition(0);
+
+    for (const DecodedRow &row : decoding.rows) {
+        auto *layoutRow = new QHBoxLayout;
+        layoutRow->setObjectName(QStringLiteral("layoutParameterRow"));
+        auto *label = new QLabel(row.label);
+        label->setObjectName(QStringLiteral("labelParameter"));
+        label->setMinimumHeight(20);
+        label->setMinimumWidth(150);
+        layoutRow->addWidget(label, 0, Qt::AlignTop);
+        if (row.kind == DecodedRow::Value) {
+            auto *value = new QLineEdit(row.value);
+            value->setObjectName(QStringLiteral("LineEditParameterValue"));
+            value->setToolTip(row.toolTip);
+            value->setCursorPosition(0);
+            makeReadOnly(value);
+            layoutRow->addWidget(value, 1);
+        } else if (row.kind == DecodedRow::Bits) {
+            auto *column = new QVBoxLayout;
+            column->setObjectName(QStringLiteral("layoutParameterBits"));
+            for (const DecodedBit &bit : row.bits) {
+                auto *box = new QCheckBox(bit.label);
+                box->setObjectName(QStringLiteral("checkBoxParameterBit"));
+                box->setMinimumHeight(14);
+                box->setChecked(bit.checked);
+                makeReadOnly(box);
+                column->addWidget(box);
+            }
+            layoutRow->addLayout(column, 1);
+        } else {
+            layoutRow->addStretch(1);
+        }
+        layoutParameters->addLayout(layoutRow);
+    }
+
+    if (decoding.statusIsError)
+        showError(decoding.statusText);
+    else
+        showStatus(decoding.statusText);
+}
+
+void DebuilderLayout::clearDecoded()
+{
+    emptyLayout(layoutDecoded);
+    // Everything made by the last decode is gone now.
+    layoutMessage = nullptr;
+    layoutParameters = nullptr;
+    layoutNodeTypeAck = nullptr;
+    layoutHeader = nullptr;
+    layoutAddressing = nullptr;
+    layoutMessageSection = nullptr;
+    groupBoxNodeID = nullptr;
+    groupBoxNodeType = nullptr;
+    groupBoxAddressing = nullptr;
+    checkBoxAcknowledge = nullptr;
+    labelSource = nullptr;
+    labelDestination = nullptr;
+    LineEditSource = nullptr;
+    LineEditDestination = nullptr;
+    layoutNodeID = nullptr;
+    radioButtonP2P = nullptr;
+    radioButtonGroup = nullptr;
+    radioButtonBroadcast = nullptr;
+    layoutNodeType = nullptr;
+    labelNodeType = nullptr;
+    labelMessage = nullptr;
+    LineEditMessage = nullptr;
+}
+
+void DebuilderLayout::emptyLayout(QLayout *layout)
+{
+    while (QLayoutItem *item = layout->takeAt(0)) {
+        if (QWidget *widget = item->widget()) {
+            layout->removeWidget(widget);
+            delete widget;
+        } else if (QLayout *nested = item->layout()) {
+            emptyLayout(nested);
+        }
+        delete item;
+    }
+}
