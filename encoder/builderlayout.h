@@ -1,16 +1,136 @@
-#ifndef KWN_BUILDERLAYOUT_H
-#define KWN_BUILDERLAYOUT_H
-// Placeholder until the page is written.
+#ifndef KWN_ENCODER_BUILDERLAYOUT_H
+#define KWN_ENCODER_BUILDERLAYOUT_H
+
+// The Encode page. Not a widget itself: it builds its widgets into one
+// vertical layout that the main window installs on a page. Every edit
+// rebuilds the frame at once through the shared encoder in codec/.
+
+#include "catalogue/definitions.h"
+#include "codec/valueencoding.h"
+
+#include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QCheckBox;
+class QCheckBoxOptional;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QLayout;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
 class QVBoxLayout;
+class QWidget;
+
 class BuilderLayout : public QObject
 {
     Q_OBJECT
+
 public:
     explicit BuilderLayout(QObject *parent = nullptr);
     ~BuilderLayout() override;
+
     QVBoxLayout *getLayout();
+
+private slots:
+    void on_LineEditFrameFormat_Edited(const QString &strNewText);
+    void on_radioButtonP2P_Toggled(bool isChecked);
+    void on_radioButtonGroup_Toggled(bool isChecked);
+    void on_radioButtonBroadcast_Toggled(bool isChecked);
+    void on_LineEditMasterNodeID_Edited(const QString &strNewText);
+    void on_LineEditSlaveNodeID_Edited(const QString &strNewText);
+    void on_comboBoxApplication_changed(const QString &strNewText);
+    void on_comboBoxProfile_changed(const QString &strNewText);
+    void on_checkBoxAcknowledge_changed(int state);
+    void on_comboBoxMsg_changed(const QString &newText);
+    void on_tabWidgetMessages_changed(int state);
+    void on_paramValueLineEdit_Edited(const QString &newText);
+    void on_paramValueLineEditHexa_Edited(const QString &newText);
+    void on_paramValueCombobox_changed(const QString &newText);
+    void on_paramValueCheckBox_changed(int state);
+    void on_buttonCopyFrame_clicked(bool checked);
+    void on_paramOptionalWidget_Changed(int state);
+    void on_paramOptionalLayout_Changed(int state);
+
 private:
+    void buildWidgets();
+    void makeConnections();
+    void fillProfileCombo();
+    void selectProfile();
+    void showNodeType();
+    void rebuildMessageTabs();
+    void selectCurrentMessage();
+    void changeMessage();
+    void checkAddressingMode();
+    void createParameterEditors(int tabIndex);
+    void clearLayout(QLayout *layout, bool removeAll);
+    void buildFrame();
+    void formatOutputFrame();
+
+    // buildFrame then formatOutputFrame: what every edit ends with.
+    void rebuildOutput();
+    // Colours a node ID field by its text.
+    void colourNodeId(QLineEdit *field);
+    // Builds the editor row of parameter `index` into `area`.
+    void createEditorRow(QVBoxLayout *area, const ParameterDefinition &parameter, int index,
+                         QList<QCheckBoxOptional *> &optionalBoxes);
+    // What the editors of the current tab hold, one entry per parameter.
+    QList<ParameterInput> readParameterInputs() const;
+
     QVBoxLayout *layoutMain;
+    QHBoxLayout *layoutDevice;
+    QVBoxLayout *layoutNodeTypeAck;
+    QHBoxLayout *layoutHeader;
+    QComboBox *comboBoxApplication;
+    QLabel *labelApplication;
+    QComboBox *comboBoxProfile;
+    QLabel *labelProfile;
+    QGroupBox *groupBoxNodeID;
+    QGroupBox *groupBoxNodeType;
+    QGroupBox *groupBoxAddressing;
+    QCheckBox *checkBoxAcknowledge;
+    QTabWidget *tabWidgetMessages;
+    QGridLayout *layoutOutput;
+    QLabel *labelFrameFormat;
+    QLineEdit *LineEditFrameFormat;
+    QLabel *labelOutputFrame;
+    QLineEdit *LineEditOutputFrame;
+    QVBoxLayout *layoutAddressing;
+    QLabel *labelMasterNodeID;
+    QLabel *labelSlaveNodeID;
+    QLineEdit *LineEditMasterNodeID;
+    QLineEdit *LineEditSlaveNodeID;
+    QGridLayout *layoutNodeID;
+    QRadioButton *radioButtonP2P;
+    QRadioButton *radioButtonGroup;
+    QRadioButton *radioButtonBroadcast;
+    QGridLayout *layoutNodeType;
+    QLabel *labelNodeType;
+    QList<QWidget *> listTabPages;
+    QList<QVBoxLayout *> listTabLayouts;
+    QStringList listCategories;
+    QList<QHBoxLayout *> listSelectorRows;
+    QList<QComboBox *> listComboBoxMsg;
+    QPushButton *buttonCopyFrame;
+    QString frameHexText;
+    QByteArray frameBytes;
+    ProfileMap profiles;
+    ProfileDefinition selectedProfile;
+    MessageMap profileMessages;
+    MessageMap shownMessages;
+    MessageDefinition currentMessage;
+    QByteArray dataBytes;
+    bool updatingTabs = false;
+    bool changingApplication = false;
+    // The last format string with "##": used while the field holds one without.
+    QString acceptedFrameFormat;
 };
+
 #endif
