@@ -1,10 +1,19 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/mainwindow.h"
+#include "app/qtsingleapplication.h"
+#include "app/startup.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QWidget w;
-    w.show();
+    if (!checkGraphicalDisplay(argc, argv))
+        return 1;
+
+    QtSingleApplication app(argc, argv, true);
+    if (app.isRunning())
+        return app.sendMessage(QStringLiteral("Navrel application already running"), 5000) ? 0 : 1;
+
+    MainWindow *window = MainWindow::instance();
+    window->resize(740, 600);
+    app.setActivationWindow(window, true);
+    window->show();
     return app.exec();
 }

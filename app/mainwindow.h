@@ -1,12 +1,75 @@
 #ifndef KWN_APP_MAINWINDOW_H
 #define KWN_APP_MAINWINDOW_H
+
+#include <QList>
 #include <QMainWindow>
+#include <QString>
+
+class BuilderLayout;
+class DebuilderLayout;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QStackedLayout;
+class QVBoxLayout;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The one top-level window: a fixed left column (logo, Encode, Decode, filler,
+// Online Documentation), a column of marker strips beside it, and the encoder
+// or the decoder page on the right. Both pages live as long as the window, so
+// switching keeps what the user entered on either.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
+
 public:
     static MainWindow *instance();
+    ~MainWindow() override;
+
+private slots:
+    void on_buttonOnlineDoc_clicked(bool checked);
+    void on_buttonBuild_clicked(bool checked);
+    void on_buttonDebuild_clicked(bool checked);
+
 private:
     explicit MainWindow(QWidget *parent = nullptr);
+
+    void setIndicator(int position);
+    void fitOnlineDocLabel();
+    QString buttonStyle(const QString &background, const QString &text, const QString &tail) const;
+    QString selectedModeStyle() const;
+    QString unselectedModeStyle() const;
+
+    Ui::MainWindow *ui;
+    QVBoxLayout *layoutPages;
+    QHBoxLayout *layoutMain;
+    QVBoxLayout *layoutMenu;
+    QLabel *labelLogo;
+    QPushButton *buttonOnlineDoc;
+    QPushButton *buttonSpacer;
+    QGroupBox *groupBoxMenu;
+    QVBoxLayout *layoutMenuColumn;
+    QPushButton *buttonBuild;
+    QPushButton *buttonDebuild;
+    BuilderLayout *builderLayout;
+    DebuilderLayout *debuilderLayout;
+    QWidget *widgetBuilder;
+    QWidget *widgetDebuilder;
+    QStackedLayout *stackedLayoutPages;
+    QVBoxLayout *layoutIndicators;
+    QList<QPushButton *> listIndicators;
+    const int buttonWidth = 167;
+    const int buttonHeight = 88;
+    const int docButtonHeight = 30;
+    const int spacerStretch = 1000;
+    const int indicatorWidth = 8;
+    const QString colorBackground = QStringLiteral("rgb(242, 241, 246)");
+    const QString colorDark = QStringLiteral("rgb(64, 64, 64)");
+    const QString colorAccent = QStringLiteral("rgb(250, 184, 0)");
 };
+
 #endif
