@@ -111,6 +111,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Install with DESTDIR and the real prefix, so the desktop entry names /usr/share/...
 # and not the staging folder.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX ${CPACK_PACKAGING_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_NAME ${KWN_PACKAGE_NAME})
@@ -118,8 +119,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "build and decode frames of the KWN bus
-KWN Frame Builder is a desktop tool for the KWN bus, on which motors and
+# CPack puts the summary above this as the synopsis line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "KWN Frame Builder is a desktop tool for the KWN bus, on which motors and
 other nodes exchange frames addressed by node IDs. It builds a frame from a
 device, a message, its parameter values, the addressing mode and the node
 IDs, and shows it as hexadecimal text ready to copy; and it decodes pasted
