@@ -17,8 +17,14 @@ ProfileMap loadProfiles(const QString &folder)
     // the later of two files with the same product and revision wins the same
     // way on every platform.
     const QDir dir(folder);
-    QStringList names = dir.entryList(QStringList{QStringLiteral("*.xml")},
-                                      QDir::Files, QDir::NoSort);
+    QStringList names;
+    const QFileInfoList entries =
+        dir.entryInfoList(QStringList{QStringLiteral("*.xml")}, QDir::Files, QDir::NoSort);
+    for (const QFileInfo &entry : entries) {
+        // The filter lets links to devices through; they are no files.
+        if (entry.isFile())
+            names.append(entry.fileName());
+    }
     std::sort(names.begin(), names.end());
     for (const QString &name : qAsConst(names)) {
         const ProfileDefinition profile = readProfileFile(folder + QLatin1Char('/') + name);
