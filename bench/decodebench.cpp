@@ -1,0 +1,161 @@
+// Decoding speed of the core, as the Decode page and the command line use it:
+// one decode per edit (text check, product, profile, message files read
+// again, value rows), the raw text check at command-line rates, and a
+// megabyte of pasted text.
+
+#include "benchutil.h"
+
+#include "catalogue/catalogue.h"
+#include "codec/framedecoding.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+// A profile with `messageCount` messages of six parameters each, plus two
+// standard files of 40 messages, written under root/xml.
+static void writeLargeCatalogue(const QString &root, int messageCount)
+{
+    QDir(root).mkpath(QStringLiteral("xml/messages"));
+    auto messages = [](int first, int count) {
+        QByteArray xml;
+        for (int i = first; i < first + count; ++i) {
+            xml += "  <message name=\"MESSAGE_" + QByteArray::number(i) + "\" category=\"Group "
+                + QByteArray::number(i % 12) + "\" msg_id=\"0x" + QByteArray::number(i % 256, 16)
+                + "\" description=\"Generated message\" addressingMode=\"P2P GROUP\">\n"
+                  "    <parameter name=\"Speed\" type=\"integer\" size=\"2\" description=\"rpm\"/>\n"
+                  "    <parameter name=\"Delta\" type=\"integer\" size=\"2\" sign=\"signed\" input_format=\"hexa\"/>\n"
+                  "    <parameter name=\"Mode\" type=\"integer\" size=\"1\">\n";
+            for (int v = 0; v < 8; ++v)
+                xml += "      <value value=\"" + QByteArray::number(v) + "\" description=\"Mode "
+                    + QByteArray::number(v) + "\"/>\n";
+            xml += "    </parameter>\n"
+                   "    <parameter name=\"Flags\" type=\"bitfield\" size=\"1\">\n";
+            for (int b = 0; b < 8; ++b)
+                xml += "      <value value=\"" + QByteArray::number(b) + "\" description=\"Flag "
+                    + QByteArray::number(b) + "\"/>\n";
+            xml += "    </parameter>\n"
+                   "    <parameter name=\"Label\" type=\"string\" size=\"8\"/>\n"
+                   "    <parameter name=\"Spare\" type=\"integer\" size=\"1\" optional=\"yes\"/>\n"
+                   "  </message>\n";
+        }
+        return xml;
+    };
+    auto write = [&](const QString &path, const QByteArray &body) {
+        QFile file(root + QStringLiteral("/xml/") + path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(body);
+    };
+    write(QStringLiteral("messages/standard.xml"),
+          "<?xml version=\"1.0\"?>\n<message_def>\n" + messages(1000, 40) + "</message_def>\n");
+    write(QStringLiteral("messages/motor.xml"),
+          "<?xml version=\"1.0\"?>\n<message_def>\n" + messages(2000, 40) + "</message_def>\n");
+    write(QStringLiteral("large.xml"),
+          "<?xml version=\"1.0\"?>\n<profiles_def>\n  <profile product=\"Large\" revision=\"1\" node_type=\"7\""
+          " standard_msg=\"/messages/standard.xml\" standard_motor_msg=\"/messages/motor.xml\"/>\n"
+              + messages(0, messageCount) + "</profiles_def>\n");
+}
+
+// One edit of the Decode page, without the widgets.
+static bool decodeOnce(const ProfileMap &profiles, const QString &text)
+{
+    const ParsedFrame parsed = parseFrameText(text);
+    if (!parsed.ok())
+        return false;
+    const QString product = productForNodeType(profiles, parsed.fields.sourceNodeType);
+    const QStringList revisions = revisionsOf(profiles, product);
+    const ProfileDefinition profile = findProfile(profiles, product, revisions.value(0));
+    const MessageDecoding decoding = decodeFrameMessage(profile, parsed);
+    return decoding.known;
+}
+
+// A frame of the message with the most parameters in the catalogue.
+static QString busiestFrame(const ProfileMap &profiles)
+{
+    MessageDefinition best;
+    quint8 nodeType = 0;
+    for (const ProfileDefinition &profile : profiles) {
+        if (profile.product.isEmpty() || profile.nodeType > 15)
+            continue;
+        for (const MessageDefinition &m : messagesOfProfile(profile, false)) {
+            if (best.name.isEmpty() || m.parameters.size() > best.parameters.size()) {
+                best = m;
+                nodeType = quint8(profile.nodeType);
+            }
+        }
+    }
+    if (best.name.isEmpty())
+        return QString();
+    const QByteArray data(kMaxDataBytes, '\x01');
+    return frameToHexText(packFrame(best.msgId, false, quint8(data.size() + 11), nodeType, 0, 1, 2, data));
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    bool ok = true;
+
+    const QString sample = QStringLiteral(KWN_SOURCE_DIR "/xml");
+    const ProfileMap sampleProfiles = loadProfiles(sample);
+    const QString sampleFrame = busiestFrame(sampleProfiles);
+    if (sampleFrame.isEmpty()) {
+        std::printf("sample catalogue: no profile with messages in %s, skipped\n", qPrintable(sample));
+    } else {
+        ok &= report("decode one edit, sample catalogue",
+                     measure(200, [&] { decodeOnce(sampleProfiles, sampleFrame); }), 2.0);
+    }
+
+    QTemporaryDir dir;
+    writeLargeCatalogue(dir.path(), 300);
+    const ProfileMap largeProfiles = loadProfiles(dir.path() + QStringLiteral("/xml"));
+    const QString largeFrame = busiestFrame(largeProfiles);
+    if (!decodeOnce(largeProfiles, largeFrame)) {
+        std::printf("large catalogue: frame not decoded\n");
+        ok = false;
+    }
+    ok &= report("decode one edit, profile of 300 messages",
+                 measure(50, [&] { decodeOnce(largeProfiles, largeFrame); }), 16.0);
+
+    // The command line checks 500,000 frames a second: 100,000 in 200 ms.
+    const QString spaced = QStringLiteral("0xDC 0x72 0xF9 0xCB 0x54 0xED 0x01 0xFF 0xFF 0xFE 0x7F 0x07 0xCF");
+    ok &= report("check 100,000 frame texts",
+                 measure(10, [&] {
+                     int accepted = 0;
+                     for (int i = 0; i < 100000; ++i)
+                         accepted += parseFrameText(spaced).ok();
+                     if (accepted != 100000)
+                         std::abort();
+                 }),
+                 200.0);
+
+    const MessageDefinition sampleMessage = [] {
+        MessageDefinition m;
+        m.name = QStringLiteral("SET_POSITION");
+        ParameterDefinition speed;
+        speed.name = QStringLiteral("Speed");
+        speed.type = QStringLiteral("integer");
+        speed.size = 2;
+        speed.display = true;
+        m.parameters << speed << speed;
+        return m;
+    }();
+    const QByteArray data = QByteArray::fromHex("2c01feff");
+    ok &= report("value rows of 100,000 frames",
+                 measure(10, [&] {
+                     for (int i = 0; i < 100000; ++i)
+                         decodeMessageData(sampleMessage, data, false, QString());
+                 }),
+                 200.0);
+
+    QString pasted = QStringLiteral("BFF4FFFEFFFFFDFFFF08A9");
+    pasted += QString((1 << 20) - pasted.size(), QLatin1Char('5'));
+    ok &= report("check 1 MB of pasted text", measure(20, [&] { parseFrameText(pasted); }), 100.0);
+
+    QString noise(1 << 20, Qt::Uninitialized);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = QChar(ushort((i * 40503u) & 0xFFFF));
+    ok &= report("check 1 MB of arbitrary UTF-16", measure(20, [&] { parseFrameText(noise); }), 100.0);
+
+    return ok ? 0 : 1;
+}
