@@ -62,7 +62,7 @@ if(UNIX AND NOT APPLE)
   endif()
 
   set(kwn_manpages ${KWN_PACKAGING_DIR}/kwn-frame-builder.1)
-  if(TARGET kwn-frame AND EXISTS ${KWN_PACKAGING_DIR}/kwn-frame.1)
+  if(TARGET kwn-frame)
     list(APPEND kwn_manpages ${KWN_PACKAGING_DIR}/kwn-frame.1)
   endif()
 
