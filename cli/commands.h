@@ -1,0 +1,46 @@
+#ifndef KWN_CLI_COMMANDS_H
+#define KWN_CLI_COMMANDS_H
+
+// The subcommands of kwn-frame. Each takes its own arguments (the subcommand
+// name removed) and returns the process exit status:
+// 0 success, 1 a refused input or a finding/error, 2 a usage error.
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int runDecode(const QStringList &arguments);
+int runEncode(const QStringList &arguments);
+int runList(const QStringList &arguments);
+int runCheck(const QStringList &arguments);
+
+// Shared by the subcommands.
+namespace cli {
+
+// Adds --xml and --help to a subcommand's parser.
+void addCommonOptions(QCommandLineParser &parser);
+
+// Parses `arguments` (without the program and subcommand names). On --help
+// prints `help` and returns kExitOk through `status`; on a parse error prints
+// it with the usage line and returns kExitUsage through `status`. Returns
+// whether the command should go on.
+bool parseArguments(QCommandLineParser &parser, const QStringList &arguments,
+                    const QString &usage, const QString &help, int *status);
+
+// The catalogue folder: --xml, else "xml" in the current directory.
+QString catalogueFolder(const QCommandLineParser &parser);
+
+int usageError(const QString &message, const QString &usage);
+
+void writeOut(const QString &text);
+void writeErr(const QString &text);
+
+} // namespace cli
+
+#endif

@@ -1,0 +1,55 @@
+#include "cli/commands.h"
+
+#include <QDir>
+
+namespace cli {
+
+void addCommonOptions(QCommandLineParser &parser)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption({QStringLiteral("xml"), QStringLiteral("Catalogue folder."), QStringLiteral("DIR")});
+    parser.addOption({QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")});
+}
+
+bool parseArguments(QCommandLineParser &parser, const QStringList &arguments,
+                    const QString &usage, const QString &help, int *status)
+{
+    // QCommandLineParser expects the program name first.
+    if (!parser.parse(QStringList{QStringLiteral("kwn-frame")} + arguments)) {
+        *status = usageError(parser.errorText(), usage);
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        writeOut(QStringLiteral("Usage: %1\n\n%2").arg(usage, help));
+        *status = kExitOk;
+        return false;
+    }
+    return true;
+}
+
+QString catalogueFolder(const QCommandLineParser &parser)
+{
+    if (parser.isSet(QStringLiteral("xml")))
+        return parser.value(QStringLiteral("xml"));
+    return QDir::currentPath() + QStringLiteral("/xml");
+}
+
+int usageError(const QString &message, const QString &usage)
+{
+    writeErr(QStringLiteral("kwn-frame: %1\nUsage: %2\n").arg(message, usage));
+    return kExitUsage;
+}
+
+void writeOut(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+void writeErr(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+} // namespace cli

@@ -1,0 +1,355 @@
+// kwn-frame decode: the Decode page in a pipe. Each text is taken exactly as
+// text pasted into the page, and the results are the texts the page shows.
+
+#include "catalogue/catalogue.h"
+#include "cli/commands.h"
+#include "codec/framedecoding.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QVector>
+
+#include <array>
+#include <cerrno>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define KWN_READ ::_read
+#define KWN_STDIN 0
+#else
+#include <unistd.h>
+#define KWN_READ ::read
+#define KWN_STDIN STDIN_FILENO
+#endif
+
+namespace {
+
+const char kUsage[] = "kwn-frame decode [--single-line | --json] [--xml DIR] [TEXT...]";
+const char kHelp[] =
+    "Decodes each TEXT, or with none each line of standard input as it arrives, as the\n"
+    "Decode page of KWN Frame Builder would: the hexadecimal digits are taken from the\n"
+    "text, \"0x\" prefixes and every other character dropped. Blank lines are passed over.\n"
+    "Exits with 1 when any input was refused or not decoded (a red status on the page).\n"
+    "\n"
+    "Options:\n"
+    "  --single-line   one line per frame\n"
+    "  --json          one JSON object per line\n"
+    "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
+
+enum class Style { Blocks, SingleLine, Json };
+
+// Everything the Decode page would show for one input.
+struct FrameReport
+{
+    QString input;
+    QString status;
+    bool error = false;
+    bool parsed = false;       // the text was accepted as a frame
+    bool productFound = false; // header, device and message apply
+    ParsedFrame frame;
+    QString device;
+    MessageDecoding message;
+};
+
+// The catalogue, read once: profiles, and per node type the device and the
+// message that each identifier names (the first by name, as on the page).
+class Catalogue
+{
+public:
+    explicit Catalogue(const QString &folder) : profiles(loadProfiles(folder)) {}
+
+    struct Device
+    {
+        bool loaded = false;
+        QString product;
+        std::array<int, 256> messageIndex{};
+        QVector<MessageDefinition> messages;
+    };
+
+    const Device &deviceForNodeType(quint8 nodeType)
+    {
+        Device &d = devices[nodeType & 0x0F];
+        if (!d.loaded) {
+            d.loaded = true;
+            d.product = productForNodeType(profiles, nodeType & 0x0F);
+            d.messageIndex.fill(-1);
+            if (!d.product.isEmpty()) {
+                const ProfileDefinition profile =
+                    findProfile(profiles, d.product, revisionsOf(profiles, d.product).value(0));
+                const MessageMap all = messagesOfProfile(profile, false);
+                for (const MessageDefinition &m : all) {
+                    if (d.messageIndex[m.msgId] < 0) {
+                        d.messageIndex[m.msgId] = d.messages.size();
+                        d.messages.append(m);
+                    }
+                }
+            }
+        }
+        return d;
+    }
+
+    MessageDefinition message(const Device &d, quint8 id) const
+    {
+        const int i = d.messageIndex[id];
+        return i < 0 ? MessageDefinition() : d.messages.at(i);
+    }
+
+private:
+    ProfileMap profiles;
+    std::array<Device, 16> devices;
+};
+
+FrameReport decodeText(Catalogue &catalogue, const QString &text)
+{
+    FrameReport r;
+    r.input = text;
+    r.frame = parseFrameText(text);
+    if (!r.frame.ok()) {
+        r.status = r.frame.statusText;
+        r.error = true;
+        return r;
+    }
+    r.parsed = true;
+    const Catalogue::Device &device = catalogue.deviceForNodeType(r.frame.fields.sourceNodeType);
+    if (device.product.isEmpty()) {
+        r.status = QStringLiteral("No product found for the node type set in this frame.");
+        r.error = true;
+        return r;
+    }
+    r.productFound = true;
+    r.device = device.product;
+    r.message = decodeMessageData(catalogue.message(device, r.frame.fields.messageId), r.frame.fields.data,
+                                  r.frame.frameLonger, r.frame.statusText);
+    r.status = r.message.statusText;
+    r.error = r.message.statusIsError;
+    return r;
+}
+
+QString hexBytes(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+QString checkedBits(const DecodedRow &row)
+{
+    QStringList on;
+    for (const DecodedBit &b : row.bits)
+        if (b.checked)
+            on << b.label;
+    return on.join(QStringLiteral("; "));
+}
+
+QString formatBlock(const FrameReport &r)
+{
+    QString out;
+    out += QStringLiteral("Input:        %1\n").arg(r.input);
+    if (r.parsed)
+        out += QStringLiteral("Bytes:        %1 (checksum %2)\n")
+                   .arg(hexBytes(r.frame.bytes),
+                        checksumMatches(r.frame.bytes) ? QStringLiteral("ok") : QStringLiteral("wrong"));
+    if (r.productFound) {
+        const FrameFields &f = r.frame.fields;
+        out += QStringLiteral("Device:       %1\n").arg(r.device);
+        out += QStringLiteral("Addressing:   %1\n").arg(addressingModeName(f.destinationAddress));
+        out += QStringLiteral("Source:       %1\n").arg(nodeIdText(f.sourceAddress));
+        out += QStringLiteral("Destination:  %1\n").arg(nodeIdText(f.destinationAddress));
+        out += QStringLiteral("Acknowledge:  %1\n").arg(f.ackRequested ? QStringLiteral("yes") : QStringLiteral("no"));
+        out += QStringLiteral("Node type:    %1\n").arg(f.sourceNodeType);
+        out += QStringLiteral("Message:      %1\n").arg(r.message.messageName);
+        for (const DecodedRow &row : r.message.rows) {
+            if (row.kind == DecodedRow::Bits) {
+                out += QStringLiteral("  %1\n").arg(row.label);
+                for (const DecodedBit &b : row.bits)
+                    out += QStringLiteral("    [%1] %2\n").arg(b.checked ? QLatin1Char('x') : QLatin1Char(' ')).arg(b.label);
+            } else if (row.kind == DecodedRow::LabelOnly) {
+                out += QStringLiteral("  %1\n").arg(row.label);
+            } else {
+                out += QStringLiteral("  %1 %2\n").arg(row.label, row.value);
+            }
+        }
+    }
+    out += QStringLiteral("Status:       %1%2\n\n").arg(r.error ? QStringLiteral("error: ") : QString(), r.status);
+    return out;
+}
+
+QString formatLine(const FrameReport &r)
+{
+    QStringList fields;
+    fields << r.input.trimmed() << (r.error ? QStringLiteral("error: ") : QString()) + r.status;
+    if (r.productFound) {
+        const FrameFields &f = r.frame.fields;
+        fields << r.device << addressingModeName(f.destinationAddress)
+               << QStringLiteral("%1 -> %2").arg(nodeIdText(f.sourceAddress), nodeIdText(f.destinationAddress))
+               << (f.ackRequested ? QStringLiteral("ack") : QStringLiteral("no ack"))
+               << QStringLiteral("node type %1").arg(f.sourceNodeType) << r.message.messageName;
+        QStringList values;
+        for (const DecodedRow &row : r.message.rows) {
+            const QString name = row.parameterName;
+            if (row.kind == DecodedRow::Bits)
+                values << QStringLiteral("%1=[%2]").arg(name, checkedBits(row));
+            else if (row.kind == DecodedRow::Value)
+                values << QStringLiteral("%1=%2").arg(name, row.value);
+        }
+        if (!values.isEmpty())
+            fields << values.join(QStringLiteral(", "));
+    }
+    return fields.join(QStringLiteral(" | ")) + QLatin1Char('\n');
+}
+
+QString formatJson(const FrameReport &r)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("input"), r.input);
+    o.insert(QStringLiteral("status"), r.status);
+    o.insert(QStringLiteral("error"), r.error);
+    if (r.parsed) {
+        o.insert(QStringLiteral("bytes"), hexBytes(r.frame.bytes));
+        o.insert(QStringLiteral("checksumOk"), checksumMatches(r.frame.bytes));
+    }
+    if (r.productFound) {
+        const FrameFields &f = r.frame.fields;
+        static const char *const modes[] = {"P2P", "Group", "Broadcast"};
+        o.insert(QStringLiteral("device"), r.device);
+        o.insert(QStringLiteral("mode"), QLatin1String(modes[int(addressingModeOf(f.destinationAddress))]));
+        o.insert(QStringLiteral("source"), nodeIdText(f.sourceAddress));
+        o.insert(QStringLiteral("destination"), nodeIdText(f.destinationAddress));
+        o.insert(QStringLiteral("ack"), f.ackRequested);
+        o.insert(QStringLiteral("nodeType"), int(f.sourceNodeType));
+        o.insert(QStringLiteral("message"), r.message.messageName);
+        QJsonArray parameters;
+        for (const DecodedRow &row : r.message.rows) {
+            QJsonObject p;
+            p.insert(QStringLiteral("name"), row.parameterName);
+            if (row.kind == DecodedRow::Bits) {
+                QJsonArray bits;
+                for (const DecodedBit &b : row.bits)
+                    bits.append(QJsonObject{{QStringLiteral("bit"), qint64(b.bit)},
+                                            {QStringLiteral("label"), b.label},
+                                            {QStringLiteral("checked"), b.checked}});
+                p.insert(QStringLiteral("bits"), bits);
+            } else if (row.kind == DecodedRow::Value) {
+                p.insert(QStringLiteral("value"), row.value);
+            }
+            parameters.append(p);
+        }
+        o.insert(QStringLiteral("parameters"), parameters);
+    }
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+}
+
+QString format(Style style, const FrameReport &r)
+{
+    switch (style) {
+    case Style::SingleLine:
+        return formatLine(r);
+    case Style::Json:
+        return formatJson(r);
+    case Style::Blocks:
+        break;
+    }
+    return formatBlock(r);
+}
+
+// Lines of standard input as they arrive. Output is flushed before every read
+// that may wait, so a live log is answered frame by frame, while a file or a
+// fast pipe is written in large pieces. Memory stays bounded by the longest line.
+class LineReader
+{
+public:
+    bool next(QByteArray *line, QByteArray *pendingOut)
+    {
+        for (;;) {
+            const int newline = buffer.indexOf('\n', start);
+            if (newline >= 0) {
+                *line = buffer.mid(start, newline - start);
+                start = newline + 1;
+                return true;
+            }
+            if (eof) {
+                if (start < buffer.size()) {
+                    *line = buffer.mid(start);
+                    start = buffer.size();
+                    return true;
+                }
+                return false;
+            }
+            buffer.remove(0, start);
+            start = 0;
+            flush(pendingOut);
+            qint64 got;
+            do {
+                got = KWN_READ(KWN_STDIN, chunk, sizeof chunk);
+            } while (got < 0 && errno == EINTR);
+            if (got > 0)
+                buffer.append(chunk, int(got));
+            if (got <= 0)
+                eof = true;
+        }
+    }
+
+    static void flush(QByteArray *out)
+    {
+        if (!out->isEmpty()) {
+            std::fwrite(out->constData(), 1, size_t(out->size()), stdout);
+            std::fflush(stdout);
+            out->clear();
+        }
+    }
+
+private:
+    char chunk[1 << 16];
+    QByteArray buffer;
+    int start = 0;
+    bool eof = false;
+};
+
+} // namespace
+
+int runDecode(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    cli::addCommonOptions(parser);
+    parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
+    parser.addPositionalArgument(QStringLiteral("text"), QStringLiteral("Frame texts."));
+    int status = kExitOk;
+    const QString usage = QString::fromLatin1(kUsage);
+    if (!cli::parseArguments(parser, arguments, usage, QString::fromLatin1(kHelp), &status))
+        return status;
+    if (parser.isSet(QStringLiteral("single-line")) && parser.isSet(QStringLiteral("json")))
+        return cli::usageError(QStringLiteral("--single-line and --json exclude each other"), usage);
+    const Style style = parser.isSet(QStringLiteral("json"))          ? Style::Json
+                        : parser.isSet(QStringLiteral("single-line")) ? Style::SingleLine
+                                                                      : Style::Blocks;
+
+    Catalogue catalogue(cli::catalogueFolder(parser));
+    bool anyError = false;
+    QByteArray out;
+
+    const QStringList texts = parser.positionalArguments();
+    if (!texts.isEmpty()) {
+        for (const QString &text : texts) {
+            const FrameReport r = decodeText(catalogue, text);
+            anyError = anyError || r.error;
+            out += format(style, r).toUtf8();
+        }
+        LineReader::flush(&out);
+        return anyError ? kExitFailure : kExitOk;
+    }
+
+    LineReader reader;
+    QByteArray line;
+    while (reader.next(&line, &out)) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.trimmed().isEmpty())
+            continue;
+        const FrameReport r = decodeText(catalogue, QString::fromUtf8(line));
+        anyError = anyError || r.error;
+        out += format(style, r).toUtf8();
+        if (out.size() > (1 << 16))
+            LineReader::flush(&out);
+    }
+    LineReader::flush(&out);
+    return anyError ? kExitFailure : kExitOk;
+}
