@@ -9,7 +9,10 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class QDomDocument;
+class QXmlStreamReader;
 
 // Message definition files (document element message_def).
 MessageDefinitionFile readMessageFile(const QString &path);
@@ -38,6 +41,11 @@ MessageDefinition messageById(const MessageMap &messages, quint8 messageId);
 // a regular file, cannot be read or is larger than kMaxDefinitionFileBytes.
 // Files are read as bytes: the XML parser handles line ends and encodings.
 QByteArray readDefinitionBytes(const QString &path, bool *ok);
+
+// One streaming pass over `xml`: true when it is well-formed and within the
+// limits below. `visit`, when given, is called at every start element.
+bool scanDefinitionXml(const QByteArray &xml,
+                       const std::function<void(const QXmlStreamReader &)> &visit = {});
 
 // Parses `xml` into `doc`. False when the text is not well-formed XML or is
 // beyond what a definition file ever needs (see the limits below); the caller

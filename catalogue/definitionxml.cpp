@@ -25,13 +25,15 @@ QByteArray readDefinitionBytes(const QString &path, bool *ok)
     return bytes;
 }
 
-// One streaming pass before the DOM is built. QDomDocument builds and frees its
-// tree recursively (a document nested some tens of thousands of levels deep
+// The streaming pass runs before any DOM is built. QDomDocument builds and
+// frees its tree recursively (a document nested some tens of thousands of levels deep
 // overflows the stack) and expands internal entities without an overall limit
 // (a few kilobytes of references to one 4 kB entity cost gigabytes). Both are
 // refused here, cheaply, along with documents of absurd node counts.
-static bool withinLimits(const QByteArray &xml)
+bool scanDefinitionXml(const QByteArray &xml, const std::function<void(const QXmlStreamReader &)> &visit)
 {
+    if (xml.isEmpty() || xml.size() > kMaxDefinitionFileBytes)
+        return false;
     QXmlStreamReader reader(xml);
     reader.setNamespaceProcessing(false); // as the DOM reads: "x:y" is just a name
     const qint64 charBudget = xml.size() + kMaxEntityExpansionChars;
@@ -47,6 +49,8 @@ static bool withinLimits(const QByteArray &xml)
             nodes += 1 + attributes.size();
             for (const QXmlStreamAttribute &attribute : attributes)
                 chars += attribute.value().size() + attribute.qualifiedName().size();
+            if (visit)
+                visit(reader);
             break;
         }
         case QXmlStreamReader::EndElement:
@@ -72,7 +76,7 @@ static bool withinLimits(const QByteArray &xml)
 
 bool parseDefinitionXml(const QByteArray &xml, QDomDocument *doc)
 {
-    if (xml.isEmpty() || xml.size() > kMaxDefinitionFileBytes || !withinLimits(xml))
+    if (!scanDefinitionXml(xml))
         return false;
     // The parser's default setting: no namespace processing, whitespace-only
     // text dropped, comments kept as nodes.

@@ -1,48 +1,42 @@
 #include "catalogue/catalogue.h"
 
-#include <QDomDocument>
 #include <QFileInfo>
-
-namespace {
-
-// The first "profile" element in document order at any depth, walked without
-// recursion; a null element when there is none.
-QDomElement firstProfileElement(const QDomDocument &doc)
-{
-    QDomNode node = doc.documentElement();
-    const QDomNode root = node;
-    while (!node.isNull()) {
-        if (node.isElement() && node.nodeName() == QLatin1String("profile"))
-            return node.toElement();
-        if (node.hasChildNodes()) {
-            node = node.firstChild();
-            continue;
-        }
-        while (!node.isNull() && node != root && node.nextSibling().isNull())
-            node = node.parentNode();
-        if (node.isNull() || node == root)
-            break;
-        node = node.nextSibling();
-    }
-    return QDomElement();
-}
-
-} // namespace
+#include <QXmlStreamReader>
 
 ProfileDefinition readProfileData(const QByteArray &xml, const QString &path)
 {
+    // The profile reader needs one element of the file, so it does without a
+    // DOM: the streaming pass that checks the whole file also finds the first
+    // "profile" element in document order. Scanning the folder then costs
+    // one pass per file, which keeps large catalogues quick to open.
+    bool found = false;
+    QXmlStreamAttributes attributes;
+    const auto visit = [&found, &attributes](const QXmlStreamReader &reader) {
+        if (!found && reader.qualifiedName() == QLatin1String("profile")) {
+            found = true;
+            attributes = reader.attributes();
+        }
+    };
+    if (!scanDefinitionXml(xml, visit))
+        return ProfileDefinition();
+
+    // Only what the file says: defaults declared in a DTD are left out, as the
+    // DOM reader of message files leaves them out. An absent attribute (or no
+    // profile element at all) reads as empty text.
+    auto attribute = [&attributes](const char *name) {
+        for (const QXmlStreamAttribute &a : qAsConst(attributes)) {
+            if (!a.isDefault() && a.qualifiedName() == QLatin1String(name))
+                return a.value().toString();
+        }
+        return QString();
+    };
+
     ProfileDefinition profile;
-    QDomDocument doc;
-    if (!parseDefinitionXml(xml, &doc))
-        return profile;
-
     profile.filePath = path;
-    // A null element reads every attribute as empty text.
-    const QDomElement element = firstProfileElement(doc);
-    profile.product = element.attribute(QStringLiteral("product"));
-    profile.revision = element.attribute(QStringLiteral("revision"));
+    profile.product = attribute("product");
+    profile.revision = attribute("revision");
 
-    const QString nodeType = element.attribute(QStringLiteral("node_type"));
+    const QString nodeType = attribute("node_type");
     const int base = nodeType.toLower().contains(QLatin1String("0x")) ? 16 : 10;
     bool ok = false;
     const quint32 value = nodeType.toUInt(&ok, base);
@@ -50,8 +44,8 @@ ProfileDefinition readProfileData(const QByteArray &xml, const QString &path)
 
     // No separator is put in between: the attributes start with one.
     const QString folder = QFileInfo(path).absolutePath();
-    profile.standardMsgPath = folder + element.attribute(QStringLiteral("standard_msg"));
-    profile.standardMotorMsgPath = folder + element.attribute(QStringLiteral("standard_motor_msg"));
+    profile.standardMsgPath = folder + attribute("standard_msg");
+    profile.standardMotorMsgPath = folder + attribute("standard_motor_msg");
     return profile;
 }
 

@@ -74,6 +74,17 @@ void ProfileFileTest::whichProfileElement_data()
         << " Lumen & Co " << "V2" << 0u;
     QTest::newRow("message file without profile")
         << QByteArray("<message_def><message name=\"M\" msg_id=\"1\"/></message_def>") << "" << "" << 0u;
+    QTest::newRow("prefixed is another tag")
+        << QByteArray("<profiles_def><q:profile product=\"X\"/><profile product=\"Y\"/></profiles_def>")
+        << "Y" << "" << 0u;
+    QTest::newRow("entity expanded")
+        << QByteArray("<!DOCTYPE profiles_def [<!ENTITY q \"Quorvex\">]>"
+                      "<profiles_def><profile product=\"&q; Relay\" revision=\"&#49;\"/></profiles_def>")
+        << "Quorvex Relay" << "1" << 0u;
+    QTest::newRow("declared defaults not used")
+        << QByteArray("<!DOCTYPE profiles_def [<!ATTLIST profile node_type CDATA \"9\">]>"
+                      "<profiles_def><profile product=\"D\"/></profiles_def>")
+        << "D" << "" << 0u;
     QTest::newRow("other case is another tag")
         << QByteArray("<profiles_def><Profile product=\"X\"/></profiles_def>") << "" << "" << 0u;
 }
