@@ -11,8 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 static const QString kBlack = QStringLiteral("color: black");
@@ -23,6 +25,25 @@ static void makeReadOnly(QWidget *widget)
 {
     widget->setEnabled(false);
     widget->setStyleSheet(kBlack);
+}
+
+// The fixed widths below were chosen for a compact font; where the system
+// font is wider they grow just enough that the text is not clipped.
+static void setFixedWidthAtLeast(QLabel *label, int width)
+{
+    label->setFixedWidth(std::max(width, label->sizeHint().width()));
+}
+
+// Wide enough for six hexadecimal digits inside the frame and margins.
+static void setNodeIdWidth(QLineEdit *edit, int width)
+{
+    const QFontMetrics metrics(edit->font());
+    int widest = 0;
+    for (QChar digit : QStringLiteral("0123456789ABCDEF"))
+        widest = std::max(widest, metrics.horizontalAdvance(digit));
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    const int lineEditMargins = 2 * 2; // QLineEdit's own horizontal text margins
+    edit->setFixedWidth(std::max(width, 6 * widest + 2 * frame + lineEditMargins + 2));
 }
 
 DebuilderLayout::DebuilderLayout(QObject *parent)
@@ -68,14 +89,14 @@ void DebuilderLayout::buildPage()
     layoutDevice->setObjectName(QStringLiteral("layoutDevice"));
     labelApplication = new QLabel(QStringLiteral("Device : "));
     labelApplication->setObjectName(QStringLiteral("labelApplication"));
-    labelApplication->setFixedWidth(60);
+    setFixedWidthAtLeast(labelApplication, 60);
     LineEditApplication = new QLineEdit;
     LineEditApplication->setObjectName(QStringLiteral("LineEditApplication"));
     LineEditApplication->setToolTip(QStringLiteral("Application corresponding to the decoded message."));
     makeReadOnly(LineEditApplication);
     labelProfile = new QLabel(QStringLiteral("Profile revision : "));
     labelProfile->setObjectName(QStringLiteral("labelProfile"));
-    labelProfile->setFixedWidth(80);
+    setFixedWidthAtLeast(labelProfile, 80);
     comboBoxProfile = new QComboBox;
     comboBoxProfile->setObjectName(QStringLiteral("comboBoxProfile"));
     comboBoxProfile->setFixedWidth(100);
@@ -221,10 +242,10 @@ void DebuilderLayout::showHeader(const FrameFields &fields)
     layoutNodeID->setObjectName(QStringLiteral("layoutNodeID"));
     labelSource = new QLabel(QStringLiteral("Source"));
     labelSource->setObjectName(QStringLiteral("labelSource"));
-    labelSource->setFixedWidth(60);
+    setFixedWidthAtLeast(labelSource, 60);
     labelDestination = new QLabel(QStringLiteral("Destination"));
     labelDestination->setObjectName(QStringLiteral("labelDestination"));
-    labelDestination->setFixedWidth(60);
+    setFixedWidthAtLeast(labelDestination, 60);
     LineEditSource = new QLineEdit;
     LineEditSource->setObjectName(QStringLiteral("LineEditSource"));
     LineEditSource->setToolTip(QStringLiteral(
@@ -237,9 +258,9 @@ void DebuilderLayout::showHeader(const FrameFields &fields)
         "Node ID of Receiver.\nNode ID is under the following form:\nXXXXXX, where 'XX' are "
         "hexadecimal bytes."));
     for (QLineEdit *nodeId : {LineEditSource, LineEditDestination}) {
-        nodeId->setFixedWidth(54);
         nodeId->setAlignment(Qt::AlignCenter);
         makeReadOnly(nodeId);
+        setNodeIdWidth(nodeId, 54);
     }
     layoutNodeID->addWidget(labelSource, 0, 0);
     layoutNodeID->addWidget(LineEditSource, 0, 1);
@@ -328,7 +349,8 @@ void DebuilderLayout::decodeMessage(const FrameFields &fields)
         label->setObjectName(QStringLiteral("labelParameter"));
         label->setMinimumHeight(20);
         label->setMinimumWidth(150);
-        layoutRow->addWidget(label, 0, Qt::AlignTop);
+        // A bit column starts level with its label; a field sits beside it.
+        layoutRow->addWidget(label, 0, row.kind == DecodedRow::Bits ? Qt::AlignTop : Qt::AlignVCenter);
         if (row.kind == DecodedRow::Value) {
             auto *value = new QLineEdit(row.value);
             value->setObjectName(QStringLiteral("LineEditParameterValue"));
