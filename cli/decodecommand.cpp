@@ -344,7 +344,7 @@ int runDecode(const QStringList &arguments)
             line.chop(1);
         if (line.trimmed().isEmpty())
             continue;
-        const FrameReport r = decodeText(catalogue, QString::fromUtf8(line));
+        const FrameReport r = decodeText(catalogue, QString::fromUtf8(line.constData(), line.size()));
         anyError = anyError || r.error;
         out += format(style, r).toUtf8();
         if (out.size() > (1 << 16))

@@ -1,0 +1,285 @@
+// The command line as a user runs it: real processes of kwn-frame on the
+// bundled catalogue and on a deliberately faulty one.
+
+#include "codec/frame.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonArray>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run kwnFrame(const QStringList &arguments, const QByteArray &input = {},
+             const QString &folder = QStringLiteral(KWN_SOURCE_DIR))
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
+    process.waitForStarted();
+    process.write(input);
+    process.closeWriteChannel();
+    Run run;
+    if (!process.waitForFinished(30000))
+        return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    // Decoded strings may hold code 0: convert the whole output, not up to a NUL.
+    const QByteArray out = process.readAllStandardOutput();
+    const QByteArray err = process.readAllStandardError();
+    run.out = QString::fromUtf8(out.constData(), out.size());
+    run.err = QString::fromUtf8(err.constData(), err.size());
+    return run;
+}
+
+// A reply of the sample drive (node type 2): Post Node Info, firmware 2.7,
+// serial 12345678, hardware revision "B2".
+QString driveReply()
+{
+    const QByteArray data = QByteArray::fromHex("020778563412") + QByteArray("B2\0\0", 4);
+    return frameToHexText(packFrame(0x60, true, quint8(data.size() + 11), 2, 0, 0x1A2B3C, 0x000001, data));
+}
+
+} // namespace
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void usageErrors_data();
+    void usageErrors();
+    void versionAndHelp();
+    void decodeJson();
+    void decodeRefusedAndStreamed();
+    void decodeSingleLine();
+    void encodeFrames_data();
+    void encodeFrames();
+    void encodeWarnings();
+    void listCatalogue();
+    void checkFaultyCatalogue_data();
+    void checkFaultyCatalogue();
+    void checkSampleCatalogueIsClean();
+};
+
+void CliTest::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("complaint");
+    QTest::newRow("no command") << QStringList() << "a command is needed";
+    QTest::newRow("unknown command") << QStringList{"explode"} << "unknown command";
+    QTest::newRow("unknown option") << QStringList{"decode", "--bogus"} << "bogus";
+    QTest::newRow("two output styles") << QStringList{"decode", "--json", "--single-line", "00"} << "exclude";
+    QTest::newRow("encode without message") << QStringList{"encode", "--device", "QX-Drive 40"} << "--message";
+    QTest::newRow("two addressing modes")
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Stop", "--group", "000003", "--broadcast"}
+        << "choose one";
+    QTest::newRow("format without ##")
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Stop", "--format", "0x#"} << "##";
+    QTest::newRow("unknown parameter")
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Jog", "Speed=3"} << "no parameter";
+    QTest::newRow("unknown named value")
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Jog", "Direction=Sideways"} << "Up, Down";
+    QTest::newRow("letters in a decimal field")
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Jog", "Pulses=1e2"} << "decimal";
+    QTest::newRow("node ID too long")
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Stop", "--source", "1234567"} << "six";
+    QTest::newRow("omit a required parameter")
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Jog", "--omit", "Pulses"} << "not optional";
+    QTest::newRow("list nothing") << QStringList{"list"} << "what to list";
+    QTest::newRow("check with an argument") << QStringList{"check", "extra"} << "no argument";
+}
+
+void CliTest::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
+    const Run run = kwnFrame(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+}
+
+void CliTest::versionAndHelp()
+{
+    QCOMPARE(kwnFrame({"--version"}).out, QStringLiteral("kwn-frame 2.0.0\n"));
+    for (const QString &command : {QStringLiteral("decode"), QStringLiteral("encode"), QStringLiteral("list"),
+                                   QStringLiteral("check")}) {
+        const Run run = kwnFrame({command, "--help"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.startsWith("Usage: kwn-frame " + command), qPrintable(run.out));
+    }
+    QVERIFY(kwnFrame({"--help"}).out.contains("Commands:"));
+}
+
+void CliTest::decodeJson()
+{
+    const Run run = kwnFrame({"decode", "--json", driveReply()});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject o = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(o.value("status").toString(), QStringLiteral("Frame decoded successfully."));
+    QCOMPARE(o.value("error").toBool(true), false);
+    QCOMPARE(o.value("device").toString(), QStringLiteral("QX-Drive 40"));
+    QCOMPARE(o.value("mode").toString(), QStringLiteral("P2P"));
+    QCOMPARE(o.value("source").toString(), QStringLiteral("1A2B3C"));
+    QCOMPARE(o.value("destination").toString(), QStringLiteral("000001"));
+    QCOMPARE(o.value("ack").toBool(), true);
+    QCOMPARE(o.value("nodeType").toInt(), 2);
+    QCOMPARE(o.value("message").toString(), QStringLiteral("Post Node Info"));
+    QCOMPARE(o.value("checksumOk").toBool(), true);
+    QCOMPARE(o.value("bytes").toString(), driveReply());
+    const QJsonArray parameters = o.value("parameters").toArray();
+    QCOMPARE(parameters.size(), 4);
+    QCOMPARE(parameters.at(0).toObject().value("value").toString(), QStringLiteral("2"));
+    QCOMPARE(parameters.at(2).toObject().value("name").toString(), QStringLiteral("Serial number"));
+    QCOMPARE(parameters.at(2).toObject().value("value").toString(), QStringLiteral("12345678"));
+    QCOMPARE(parameters.at(3).toObject().value("value").toString(), QString::fromLatin1("B2\0\0", 4));
+}
+
+void CliTest::decodeRefusedAndStreamed()
+{
+    // A wrong checksum decodes as on the page, but is reported in checksumOk.
+    QString wrongSum = driveReply();
+    wrongSum.replace(wrongSum.size() - 2, 2, wrongSum.endsWith("00") ? "01" : "00");
+    const QByteArray log = "zz\n\n" + driveReply().toLatin1() + "\r\n0x12 0x34\n" + wrongSum.toLatin1();
+    const Run run = kwnFrame({"decode", "--json"}, log);
+    QCOMPARE(run.exitCode, 1);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4); // the blank line is passed over
+    const QJsonObject refused = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
+    QCOMPARE(refused.value("status").toString(), QStringLiteral("Invalid frame."));
+    QCOMPARE(refused.value("error").toBool(), true);
+    QVERIFY(!refused.contains("device"));
+    QVERIFY(!refused.contains("bytes"));
+    QCOMPARE(QJsonDocument::fromJson(lines.at(1).toUtf8()).object().value("input").toString(), driveReply());
+    QCOMPARE(QJsonDocument::fromJson(lines.at(2).toUtf8()).object().value("status").toString(),
+             QStringLiteral("Invalid frame length."));
+    const QJsonObject wrong = QJsonDocument::fromJson(lines.at(3).toUtf8()).object();
+    QCOMPARE(wrong.value("checksumOk").toBool(), false);
+    QCOMPARE(wrong.value("status").toString(), QStringLiteral("Frame decoded successfully."));
+}
+
+void CliTest::decodeSingleLine()
+{
+    const Run run = kwnFrame({"decode", "--single-line", driveReply(), driveReply() + "00"});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 2, qPrintable(run.out));
+    QVERIFY2(lines.at(0).contains("| Frame decoded successfully. | QX-Drive 40 | Point to point | 1A2B3C -> 000001 | ack"),
+             qPrintable(lines.at(0)));
+    QVERIFY(lines.at(0).contains("Serial number=12345678"));
+    QVERIFY2(lines.at(1).contains("Frame is longer than expected (1 additional bytes)."), qPrintable(lines.at(1)));
+}
+
+void CliTest::encodeFrames_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("frame");
+    const QStringList jog{"encode", "--device", "QX-Drive 40", "--message", "Jog"};
+    // Jog: Direction (named, 1 byte) and Pulses (2 bytes); node type 2; id 0x04.
+    auto expected = [](quint8 id, bool ack, quint32 src, quint32 dst, const QByteArray &data, const char *format) -> QString {
+        const QString hex = frameToHexText(packFrame(id, ack, quint8(data.size() + 11), 0, 2, src, dst, data));
+        QString out;
+        const QString f = QString::fromLatin1(format);
+        const QString prefix = f.section("##", 0, 0), suffix = f.section("##", 1, 1);
+        for (int i = 0; i < hex.size(); i += 2)
+            out += prefix + hex.mid(i, 2) + suffix;
+        return out + '\n';
+    };
+    QTest::newRow("defaults") << jog << expected(0x04, false, 1, 2, QByteArray::fromHex("000A00"), "## ");
+    QTest::newRow("named value by name and number")
+        << jog + QStringList{"Direction=Down", "Pulses=500"} << expected(0x04, false, 1, 2, QByteArray::fromHex("01F401"), "## ");
+    QTest::newRow("named value by position") << jog + QStringList{"Direction=1"}
+                                             << expected(0x04, false, 1, 2, QByteArray::fromHex("010A00"), "## ");
+    QTest::newRow("group, ack and format")
+        << jog + QStringList{"--group", "00000A", "--ack", "--format", "0x##, "}
+        << expected(0x04, true, 0x0A, 0x000000, QByteArray::fromHex("000A00"), "0x##, ");
+    QTest::newRow("broadcast keeps the source")
+        << jog + QStringList{"--broadcast", "--source", "ABCDEF", "--format", "##"}
+        << expected(0x04, false, 0xABCDEF, 0xFFFFFF, QByteArray::fromHex("000A00"), "##");
+}
+
+void CliTest::encodeFrames()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, frame);
+    const Run run = kwnFrame(arguments);
+    QCOMPARE(run.out, frame);
+    QCOMPARE(run.exitCode, 0);
+}
+
+void CliTest::encodeWarnings()
+{
+    const QStringList outOfRange{"encode", "--device", "QX-Drive 40", "--message", "Jog", "Pulses=5000"};
+    const Run lenient = kwnFrame(outOfRange);
+    QCOMPARE(lenient.exitCode, 0);
+    QVERIFY2(lenient.err.contains("warning: Pulses = 5000"), qPrintable(lenient.err));
+    QVERIFY(!lenient.out.isEmpty()); // the frame is printed all the same
+
+    const Run strict = kwnFrame(outOfRange + QStringList{"--strict"});
+    QCOMPARE(strict.exitCode, 1);
+    QVERIFY(strict.err.contains("error: Pulses = 5000"));
+    QVERIFY(strict.out.isEmpty());
+
+    const Run badNode = kwnFrame({"encode", "--device", "QX-Drive 40", "--message", "Jog", "--destination", "ffffff"});
+    QVERIFY2(badNode.err.contains("destination ffffff is not a valid node ID"), qPrintable(badNode.err));
+    const Run mode = kwnFrame({"encode", "--device", "QX-Drive 40", "--message", "Jog", "--broadcast"});
+    QVERIFY2(mode.err.contains("does not allow broadcast"), qPrintable(mode.err));
+}
+
+void CliTest::listCatalogue()
+{
+    const Run devices = kwnFrame({"list", "devices"});
+    QCOMPARE(devices.exitCode, 0);
+    QVERIFY2(devices.out.contains("QX-Drive 40\tnode type 2\trevisions 10, 2"), qPrintable(devices.out));
+    QCOMPARE(kwnFrame({"list", "revisions", "QX-Drive 40"}).out, QStringLiteral("10\n2\n"));
+    const Run messages = kwnFrame({"list", "messages", "QX-Drive 40"});
+    QVERIFY(messages.out.contains("Jog\n  category Control, id 0x04, master, addressing P2P\n"));
+    QVERIFY(messages.out.contains("      1 = Down\n"));
+    QVERIFY(messages.out.contains("Post Node Info\n  category Identification, id 0x60, slave"));
+    QCOMPARE(kwnFrame({"list", "messages", "Nothing"}).exitCode, 1);
+}
+
+void CliTest::checkFaultyCatalogue_data()
+{
+    QTest::addColumn<QString>("finding");
+    QTest::newRow("not well-formed") << "broken.xml:4: error: not well-formed XML";
+    QTest::newRow("no profile") << "stray_messages.xml: error: no <profile> element";
+    QTest::newRow("missing standard file") << "good_1.xml:4: error: standard_motor_msg names no file";
+    QTest::newRow("profile defined twice") << "device 'Good' revision '1' is also defined in";
+    QTest::newRow("node type too wide") << "wide_type.xml:3: error: node type 31 does not fit";
+    QTest::newRow("message defined twice") << "warning: message 'Dup' is defined twice";
+    QTest::newRow("shared identifier") << "warning: messages 'Shared A' and 'Shared B' share id 0x20";
+    QTest::newRow("unknown type") << "error: message 'Odd Type', parameter 'ratio': unknown type 'float'";
+    QTest::newRow("wide integer") << "error: message 'Wide Int', parameter 'big': an integer of 6 bytes";
+    QTest::newRow("min above max") << "error: message 'Min Above Max', parameter 'level': min is above max";
+    QTest::newRow("default outside") << "warning: message 'Default Outside', parameter 'level': default is outside";
+    QTest::newRow("no category") << "warning: message 'No Category' has no category";
+    QTest::newRow("too long") << "error: message 'Too Long' needs 24 data bytes";
+    QTest::newRow("bad identifier") << "error: message 'Bad Id': msg_id 'zz' is not a hexadecimal number";
+}
+
+void CliTest::checkFaultyCatalogue()
+{
+    QFETCH(QString, finding);
+    const Run run = kwnFrame({"check", "--xml", "xml"}, {}, QStringLiteral(KWN_TEST_DATA "/cli/faulty"));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.out.contains(finding), qPrintable(run.out));
+}
+
+void CliTest::checkSampleCatalogueIsClean()
+{
+    const Run run = kwnFrame({"check"});
+    QCOMPARE(run.out, QStringLiteral("0 error(s), 0 warning(s)\n"));
+    QCOMPARE(run.exitCode, 0);
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "clitest.moc"
