@@ -35,8 +35,9 @@ public:
         window->setMenuBar(menuBar);
 
         retranslateUi(window);
-
-        QMetaObject::connectSlotsByName(window);
+        // No connectSlotsByName here: the window's slots are connected
+        // explicitly once its buttons exist, and an automatic pass at this
+        // point would only print "No matching signal" warnings at every start.
     }
 
     void retranslateUi(QMainWindow *window)
