@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -64,6 +65,26 @@ void colourByValidator(QLineEdit *field)
     field->setStyleSheet(ok ? kBlack : kRed);
 }
 
+// Holds a tab page so that a message with many parameters scrolls inside the
+// tab instead of stretching the window beyond the screen. Unlike a plain
+// QScrollArea it asks for the page's current size, so the tab grows and
+// shrinks with the message shown whenever there is room.
+class TabScrollArea : public QScrollArea
+{
+public:
+    explicit TabScrollArea(QWidget *page)
+    {
+        setWidgetResizable(true);
+        setFrameShape(QFrame::NoFrame);
+        setWidget(page);
+    }
+    QSize sizeHint() const override
+    {
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame, frame);
+    }
+};
+
 } // namespace
 
 BuilderLayout::BuilderLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLayout)
@@ -101,7 +122,9 @@ void BuilderLayout::buildWidgets()
     labelApplication = named(new QLabel(QStringLiteral("Device : ")), QStringLiteral("labelApplication"));
     labelApplication->setFixedWidth(60);
     comboBoxApplication = named(new QComboBox, QStringLiteral("comboBoxApplication"));
-    comboBoxApplication->setFixedWidth(100);
+    // At least 100 wide, wider for a long product name, which would be cut.
+    comboBoxApplication->setMinimumWidth(100);
+    comboBoxApplication->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     comboBoxApplication->setToolTip(
         QStringLiteral("Select the Application who wish to open the according profile."));
     labelProfile = named(new QLabel(QStringLiteral("Profile revision : ")), QStringLiteral("labelProfile"));
@@ -149,15 +172,17 @@ void BuilderLayout::buildWidgets()
     groupBoxNodeID = named(new QGroupBox(QStringLiteral("NodeID")), QStringLiteral("groupBoxNodeID"));
     layoutNodeID = named(new QGridLayout(groupBoxNodeID), QStringLiteral("layoutNodeID"));
     labelMasterNodeID = named(new QLabel(QStringLiteral("Source")), QStringLiteral("labelMasterNodeID"));
-    labelMasterNodeID->setFixedWidth(60);
+    labelMasterNodeID->setMinimumWidth(60);
     labelSlaveNodeID = named(new QLabel(QStringLiteral("Destination")), QStringLiteral("labelSlaveNodeID"));
-    labelSlaveNodeID->setFixedWidth(60);
+    // "Destination" needs more than 60 in most fonts; never cut it.
+    labelSlaveNodeID->setMinimumWidth(qMax(60, labelSlaveNodeID->sizeHint().width()));
     LineEditMasterNodeID = named(new QLineEdit(QStringLiteral("000001")), QStringLiteral("LineEditMasterNodeID"));
     LineEditSlaveNodeID = named(new QLineEdit(QStringLiteral("000002")), QStringLiteral("LineEditSlaveNodeID"));
     auto *nodeIdValidator = new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[A-F0-9a-f]{0,6}")), groupBoxNodeID);
     for (QLineEdit *field : {LineEditMasterNodeID, LineEditSlaveNodeID}) {
-        field->setFixedWidth(54);
+        // Six of the widest digits must show whole.
+        field->setFixedWidth(qMax(54, field->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDD")) + 8));
         field->setAlignment(Qt::AlignCenter);
         field->setValidator(nodeIdValidator);
     }
@@ -273,9 +298,9 @@ void BuilderLayout::rebuildMessageTabs()
     for (QVBoxLayout *area : qAsConst(listTabLayouts))
         clearLayout(area, true);
     while (tabWidgetMessages->count() > 0) {
-        QWidget *page = tabWidgetMessages->widget(0);
+        QWidget *scroll = tabWidgetMessages->widget(0); // owns the page
         tabWidgetMessages->removeTab(0);
-        delete page;
+        delete scroll;
     }
     listTabPages.clear();
     listTabLayouts.clear();
@@ -299,7 +324,8 @@ void BuilderLayout::rebuildMessageTabs()
             auto *area = named(new QVBoxLayout(page), indexedName("layoutTab", tab));
             listTabPages.append(page);
             listTabLayouts.append(area);
-            tabWidgetMessages->addTab(page, message.category);
+            auto *scroll = named(new TabScrollArea(page), indexedName("tabScroll", tab));
+            tabWidgetMessages->addTab(scroll, message.category);
             auto *selector = named(new QComboBox, indexedName("comboBoxMsg", tab));
             auto *row = named(new QHBoxLayout, indexedName("layoutSelectorRow", tab));
             row->addWidget(selector);
@@ -391,6 +417,9 @@ void BuilderLayout::createParameterEditors(int tabIndex)
         createEditorRow(area, parameter, i, optionalBoxes);
     }
     area->addStretch(1);
+    // The tab asks for the size of the new rows.
+    if (QWidget *scroll = tabWidgetMessages->widget(tabIndex))
+        scroll->updateGeometry();
 }
 
 void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition &parameter,
@@ -569,6 +598,7 @@ void BuilderLayout::formatOutputFrame()
     const QString format = LineEditFrameFormat->text();
     LineEditOutputFrame->setText(
         formatOutputText(frameHexText, isValidFormat(format) ? format : acceptedFrameFormat));
+    LineEditOutputFrame->setCursorPosition(0); // show the start of a long frame
     // More data than the length field can announce is no valid bus frame.
     LineEditOutputFrame->setStyleSheet(dataFitsFrame(dataBytes) ? kBlack : kRed);
 }
