@@ -193,6 +193,7 @@ void BuilderLayout::buildWidgets()
     LineEditSlaveNodeID->setToolTip(QStringLiteral(
         "Node ID of Receiver.\nNode ID should be under the following form:\n"
         "XXXXXX, where 'XX' are hexadecimal bytes."));
+    layoutNodeID->setHorizontalSpacing(3); // keeps the header within the 740-pixel window
     layoutNodeID->addWidget(labelMasterNodeID, 0, 0);
     layoutNodeID->addWidget(LineEditMasterNodeID, 0, 1);
     layoutNodeID->addWidget(labelSlaveNodeID, 1, 0);
