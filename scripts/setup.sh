@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ qtbase5-dev libqt5xml5 libqt5network5 xvfb xauth
-          fonts-dejavu-core imagemagick)
+          fonts-dejavu-core dpkg-dev desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
