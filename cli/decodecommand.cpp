@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "codec/framedecoding.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,8 +52,9 @@ struct FrameReport
     MessageDecoding message;
 };
 
-// The catalogue, read once: profiles, and per node type the device and the
-// message that each identifier names (the first by name, as on the page).
+// The catalogue, read once: profiles, the product that each pair of node
+// types names, and per product the message that each identifier names (the
+// first by name, as on the page).
 class Catalogue
 {
 public:
@@ -60,32 +62,38 @@ public:
 
     struct Device
     {
-        bool loaded = false;
         QString product;
         std::array<int, 256> messageIndex{};
         QVector<MessageDefinition> messages;
     };
 
-    const Device &deviceForNodeType(quint8 nodeType)
+    // Null when the frame names no product.
+    const Device *deviceForFrame(const FrameFields &fields)
     {
-        Device &d = devices[nodeType & 0x0F];
-        if (!d.loaded) {
-            d.loaded = true;
-            d.product = productForNodeType(profiles, nodeType & 0x0F);
+        const int pair = (fields.sourceNodeType & 0x0F) << 4 | (fields.destinationNodeType & 0x0F);
+        if (!productKnown[pair]) {
+            productKnown[pair] = true;
+            productOfPair[pair] = productForFrame(profiles, fields);
+        }
+        const QString &product = productOfPair[pair];
+        if (product.isEmpty())
+            return nullptr;
+        auto it = devices.find(product);
+        if (it == devices.end()) {
+            Device d;
+            d.product = product;
             d.messageIndex.fill(-1);
-            if (!d.product.isEmpty()) {
-                const ProfileDefinition profile =
-                    findProfile(profiles, d.product, revisionsOf(profiles, d.product).value(0));
-                const MessageMap all = messagesOfProfile(profile, false);
-                for (const MessageDefinition &m : all) {
-                    if (d.messageIndex[m.msgId] < 0) {
-                        d.messageIndex[m.msgId] = d.messages.size();
-                        d.messages.append(m);
-                    }
+            const ProfileDefinition profile = findProfile(profiles, product, revisionsOf(profiles, product).value(0));
+            const MessageMap all = messagesOfProfile(profile, false);
+            for (const MessageDefinition &m : all) {
+                if (d.messageIndex[m.msgId] < 0) {
+                    d.messageIndex[m.msgId] = d.messages.size();
+                    d.messages.append(m);
                 }
             }
+            it = devices.insert(product, d);
         }
-        return d;
+        return &it.value();
     }
 
     MessageDefinition message(const Device &d, quint8 id) const
@@ -96,7 +104,9 @@ public:
 
 private:
     ProfileMap profiles;
-    std::array<Device, 16> devices;
+    std::array<bool, 256> productKnown{};
+    std::array<QString, 256> productOfPair;
+    QHash<QString, Device> devices;
 };
 
 FrameReport decodeText(Catalogue &catalogue, const QString &text)
@@ -110,15 +120,15 @@ FrameReport decodeText(Catalogue &catalogue, const QString &text)
         return r;
     }
     r.parsed = true;
-    const Catalogue::Device &device = catalogue.deviceForNodeType(r.frame.fields.sourceNodeType);
-    if (device.product.isEmpty()) {
+    const Catalogue::Device *device = catalogue.deviceForFrame(r.frame.fields);
+    if (!device) {
         r.status = QStringLiteral("No product found for the node type set in this frame.");
         r.error = true;
         return r;
     }
     r.productFound = true;
-    r.device = device.product;
-    r.message = decodeMessageData(catalogue.message(device, r.frame.fields.messageId), r.frame.fields.data,
+    r.device = device->product;
+    r.message = decodeMessageData(catalogue.message(*device, r.frame.fields.messageId), r.frame.fields.data,
                                   r.frame.frameLonger, r.frame.statusText);
     r.status = r.message.statusText;
     r.error = r.message.statusIsError;

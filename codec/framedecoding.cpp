@@ -229,6 +229,14 @@ MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteA
     return decoding;
 }
 
+QString productForFrame(const ProfileMap &profiles, const FrameFields &fields)
+{
+    const QString sender = productForNodeType(profiles, fields.sourceNodeType);
+    if (!sender.isEmpty() || fields.sourceNodeType != 0)
+        return sender;
+    return productForNodeType(profiles, fields.destinationNodeType);
+}
+
 MessageDefinition messageOfFrame(const ProfileDefinition &profile, quint8 messageId)
 {
     return messageById(messagesOfProfile(profile, false), messageId);

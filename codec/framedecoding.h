@@ -102,6 +102,14 @@ QString invalidValueText(quint32 value, quint32 size);
 MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteArray &data,
                                   bool frameLonger, const QString &longerStatus);
 
+// The product whose profile decodes a frame: the one whose node type is the
+// frame's source node type. A frame sent by a controller carries source node
+// type 0 (the Encode page builds every frame so) and names its receiver only
+// in the destination node type; when no product has node type 0, such a frame
+// is decoded with the receiver's product, so that a frame built here reads
+// back. Empty when neither names a product.
+QString productForFrame(const ProfileMap &profiles, const FrameFields &fields);
+
 // The message that a frame's identifier names among all messages of the
 // profile (slave messages included). Reads the profile's message files.
 MessageDefinition messageOfFrame(const ProfileDefinition &profile, quint8 messageId);

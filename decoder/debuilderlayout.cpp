@@ -152,7 +152,7 @@ void DebuilderLayout::on_LineEditInputFrame_Edited(const QString &strNewText)
         return;
     try {
         const FrameFields fields = parseInputFrame(strNewText);
-        const QString product = productForNodeType(profiles, fields.sourceNodeType);
+        const QString product = productForFrame(profiles, fields);
         if (product.isEmpty()) {
             showError(QStringLiteral("No product found for the node type set in this frame."));
             return;

@@ -32,6 +32,8 @@ private slots:
     void messageWalk();
     void hugeParameterSizes_data();
     void hugeParameterSizes();
+    void productForFrame_data();
+    void productForFrame();
 };
 
 static QByteArray bytes(const char *hex) { return QByteArray::fromHex(hex); }
@@ -630,6 +632,43 @@ void FrameDecodingTest::hugeParameterSizes()
     const MessageDecoding decoding = decodeMessageData(definition, data, false, QString());
     QCOMPARE(rowSummary(decoding), rows);
     QCOMPARE(decoding.statusText, status);
+}
+
+void FrameDecodingTest::productForFrame_data()
+{
+    QTest::addColumn<bool>("controllerProduct"); // a product with node type 0 exists
+    QTest::addColumn<int>("source");
+    QTest::addColumn<int>("destination");
+    QTest::addColumn<QString>("product");
+    QTest::newRow("sender named") << false << 3 << 7 << "Three";
+    QTest::newRow("controller frame names its receiver") << false << 0 << 7 << "Seven";
+    QTest::newRow("controller frame to an unknown type") << false << 0 << 9 << "";
+    QTest::newRow("unknown sender is not replaced") << false << 9 << 7 << "";
+    QTest::newRow("a product of node type 0 is the sender") << true << 0 << 7 << "Zero";
+}
+
+void FrameDecodingTest::productForFrame()
+{
+    QFETCH(bool, controllerProduct);
+    QFETCH(int, source);
+    QFETCH(int, destination);
+    QFETCH(QString, product);
+    ProfileMap profiles;
+    auto add = [&profiles](const QString &name, quint32 nodeType) {
+        ProfileDefinition p;
+        p.product = name;
+        p.revision = QStringLiteral("1");
+        p.nodeType = nodeType;
+        profiles.insert(profileKey(p), p);
+    };
+    add(QStringLiteral("Three"), 3);
+    add(QStringLiteral("Seven"), 7);
+    if (controllerProduct)
+        add(QStringLiteral("Zero"), 0);
+    FrameFields fields;
+    fields.sourceNodeType = quint8(source);
+    fields.destinationNodeType = quint8(destination);
+    QCOMPARE(::productForFrame(profiles, fields), product);
 }
 
 QTEST_GUILESS_MAIN(FrameDecodingTest)
