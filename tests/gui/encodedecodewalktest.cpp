@@ -1,0 +1,199 @@
+// A walk through both pages as a user would take it: every message of every
+// device of the bundled catalogue is built on the Encode page, once with its
+// defaults and once with edited values, copied with "Copy", pasted into the
+// Decode page, and what the Decode page shows is compared with what was set.
+
+#include "decoder/debuilderlayout.h"
+#include "encoder/builderlayout.h"
+#include "encoder/parametervalidators.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QtTest>
+
+namespace {
+
+// What the Decode page should show for one parameter.
+struct Expected
+{
+    QString name;
+    bool isBits = false;
+    bool isHexa = false;
+    QString value;
+    QList<bool> bits;
+};
+
+// Hexadecimal texts are compared as numbers: the editor pads with zeros and
+// writes upper case, the decoded unsigned value is lower case.
+QString hexNumber(const QString &text)
+{
+    QString digits = text.toUpper();
+    while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
+        digits.remove(0, 1);
+    return digits;
+}
+
+} // namespace
+
+class EncodeDecodeWalkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void everyMessageReadsBack_data();
+    void everyMessageReadsBack();
+
+private:
+    QWidget *encodeWindow = nullptr;
+    QWidget *decodeWindow = nullptr;
+    BuilderLayout *encoder = nullptr;
+    DebuilderLayout *decoder = nullptr;
+    int walked = 0;
+};
+
+void EncodeDecodeWalkTest::initTestCase()
+{
+    QDir::setCurrent(QStringLiteral(KWN_SOURCE_DIR));
+    decoder = new DebuilderLayout;
+    encoder = new BuilderLayout;
+    encodeWindow = new QWidget;
+    encodeWindow->setLayout(encoder->getLayout());
+    encodeWindow->show();
+    decodeWindow = new QWidget;
+    decodeWindow->setLayout(decoder->getLayout());
+    decodeWindow->show();
+}
+
+void EncodeDecodeWalkTest::cleanupTestCase()
+{
+    QVERIFY(walked >= 60);
+    delete encodeWindow;
+    delete decodeWindow;
+    delete encoder;
+    delete decoder;
+}
+
+void EncodeDecodeWalkTest::everyMessageReadsBack_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::newRow("defaults") << false;
+    QTest::newRow("edited values") << true;
+}
+
+void EncodeDecodeWalkTest::everyMessageReadsBack()
+{
+    QFETCH(bool, edit);
+    auto *devices = encodeWindow->findChild<QComboBox *>(QStringLiteral("comboBoxApplication"));
+    auto *tabs = encodeWindow->findChild<QTabWidget *>(QStringLiteral("tabWidgetMessages"));
+    auto *copy = encodeWindow->findChild<QPushButton *>(QStringLiteral("buttonCopyFrame"));
+    auto *input = decodeWindow->findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
+    QVERIFY(devices && tabs && copy && input);
+
+    for (int d = 0; d < devices->count(); ++d) {
+        devices->setCurrentIndex(d);
+        for (int t = 0; t < tabs->count(); ++t) {
+            tabs->setCurrentIndex(t);
+            QWidget *page = tabs->currentWidget();
+            auto *selector =
+                page->findChildren<QComboBox *>(QRegularExpression(QStringLiteral("^comboBoxMsg_"))).value(0);
+            QVERIFY(selector);
+            for (int m = 0; m < selector->count(); ++m) {
+                selector->setCurrentIndex(m);
+                QCoreApplication::processEvents(); // new editors are shown from the event loop
+                const QString where = devices->currentText() + QStringLiteral(" / ") + selector->currentText();
+
+                QList<Expected> expected;
+                for (int i = 0;; ++i) {
+                    auto *label = page->findChild<QLabel *>(QStringLiteral("paramLabel_%1").arg(i));
+                    if (!label)
+                        break;
+                    if (!label->isVisibleTo(page))
+                        continue; // hidden parameters get no row on the Decode page
+                    Expected e;
+                    e.name = label->text();
+                    QWidget *editor = page->findChild<QWidget *>(QStringLiteral("paramEditor_%1").arg(i));
+                    if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+                        if (edit)
+                            combo->setCurrentIndex(combo->count() - 1);
+                        e.value = combo->currentText();
+                    } else if (auto *field = qobject_cast<QLineEdit *>(editor)) {
+                        e.isHexa = editor->inherits("QLineEditHexa");
+                        if (edit) {
+                            const bool isString = dynamic_cast<const StringValidator *>(field->validator());
+                            field->setFocus();
+                            field->selectAll();
+                            QTest::keyClick(field, Qt::Key_Delete);
+                            QTest::keyClicks(field, e.isHexa   ? QStringLiteral("1F")
+                                                    : isString ? QStringLiteral("Kq7-").repeated(8).left(field->maxLength())
+                                                               : QStringLiteral("12"));
+                        }
+                        e.value = e.isHexa ? hexNumber(field->text()) : field->text();
+                    } else {
+                        e.isBits = true;
+                        for (int k = 0;; ++k) {
+                            auto *box = page->findChild<QCheckBox *>(QStringLiteral("paramBit_%1_%2").arg(i).arg(k));
+                            if (!box)
+                                break;
+                            if (edit && k % 2 == 0)
+                                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+                            e.bits << box->isChecked();
+                        }
+                    }
+                    expected << e;
+                }
+
+                // Copy on the Encode page, paste into the Decode page.
+                QTest::mouseClick(copy, Qt::LeftButton);
+                const QString frame = QGuiApplication::clipboard()->text();
+                QVERIFY2(!frame.isEmpty(), qPrintable(where));
+                input->setFocus();
+                input->selectAll();
+                QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
+                QCOMPARE(input->text(), frame);
+
+                const auto text = [this](const char *name) {
+                    return decodeWindow->findChild<QLineEdit *>(QLatin1String(name))->text();
+                };
+                QVERIFY2(text("LineEditStatus") == QLatin1String("Frame decoded successfully."),
+                         qPrintable(where + QStringLiteral(": ") + text("LineEditStatus")));
+                QCOMPARE(text("LineEditApplication"), devices->currentText());
+                QCOMPARE(text("LineEditMessage"), selector->currentText());
+                QCOMPARE(text("LineEditSource"), QStringLiteral("000001"));
+                QCOMPARE(text("LineEditDestination"), QStringLiteral("000002"));
+
+                const QList<QLabel *> labels = decodeWindow->findChildren<QLabel *>(QStringLiteral("labelParameter"));
+                const QList<QLineEdit *> values = decodeWindow->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
+                const QList<QCheckBox *> bits = decodeWindow->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
+                QCOMPARE(labels.size(), expected.size());
+                int valueIndex = 0;
+                int bitIndex = 0;
+                for (int r = 0; r < expected.size(); ++r) {
+                    const Expected &e = expected.at(r);
+                    QCOMPARE(labels.at(r)->text(), e.name);
+                    if (e.isBits) {
+                        for (bool checked : e.bits)
+                            QVERIFY2(bits.at(bitIndex++)->isChecked() == checked, qPrintable(where + e.name));
+                    } else {
+                        const QString shown = values.at(valueIndex++)->text();
+                        QVERIFY2((e.isHexa ? hexNumber(shown) : shown) == e.value,
+                                 qPrintable(QStringLiteral("%1 %2 set %3, shown %4").arg(where, e.name, e.value, shown)));
+                    }
+                }
+                QCOMPARE(valueIndex, values.size());
+                QCOMPARE(bitIndex, bits.size());
+                ++walked;
+            }
+        }
+    }
+}
+
+QTEST_MAIN(EncodeDecodeWalkTest)
+#include "encodedecodewalktest.moc"
