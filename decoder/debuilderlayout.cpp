@@ -262,6 +262,7 @@ void DebuilderLayout::showHeader(const FrameFields &fields)
         makeReadOnly(nodeId);
         setNodeIdWidth(nodeId, 54);
     }
+    layoutNodeID->setHorizontalSpacing(3); // as on the Encode page: keeps the header within the window
     layoutNodeID->addWidget(labelSource, 0, 0);
     layoutNodeID->addWidget(LineEditSource, 0, 1);
     layoutNodeID->addWidget(labelDestination, 1, 0);
