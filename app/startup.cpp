@@ -1,16 +1,34 @@
 #include "app/startup.h"
 
+#include <QFileInfo>
 #include <QtGlobal>
 
 #include <cstdio>
 #include <cstring>
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
+// A local X display ":N" or ":N.S" has its socket in /tmp/.X11-unix; a display
+// left in the environment after its server ended would otherwise end in
+// Qt's abort. Remote displays ("host:N") are taken on trust.
+static bool localDisplayExists(const QByteArray &display)
+{
+    if (!display.startsWith(':'))
+        return true;
+    QByteArray number = display.mid(1);
+    const int dot = number.indexOf('.');
+    if (dot >= 0)
+        number.truncate(dot);
+    return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X") + QString::fromLatin1(number));
+}
+#endif
+
 bool checkGraphicalDisplay(int argc, char **argv)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
     // A chosen platform plug-in ("offscreen", "vnc", ...) needs no display.
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
-        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && localDisplayExists(qgetenv("DISPLAY")))
         return true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
@@ -18,7 +36,7 @@ bool checkGraphicalDisplay(int argc, char **argv)
     }
     const char *program = argc > 0 && argv[0] && *argv[0] ? argv[0] : "kwn-frame-builder";
     std::fprintf(stderr,
-                 "No graphical display is available (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                 "No graphical display is available; "
                  "start the tool under a virtual display from the folder that holds xml/, "
                  "for example: xvfb-run -a %s\n",
                  program);
