@@ -7,60 +7,38 @@ class OutputFormatTest : public QObject
     Q_OBJECT
 
 private slots:
-    void formatOutputText_data();
-    void formatOutputText();
-    void isValidFormat_data();
-    void isValidFormat();
+    void format_data()
+    {
+        QTest::addColumn<QString>("hexText");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("output");
+        const QString frame = QStringLiteral("BFF4FFFEFFFFFDFFFF08A9");
+        QTest::newRow("initial") << frame << "## " << true << "BF F4 FF FE FF FF FD FF FF 08 A9 ";
+        QTest::newRow("C style") << frame << "0x##, " << true
+                                 << "0xBF, 0xF4, 0xFF, 0xFE, 0xFF, 0xFF, 0xFD, 0xFF, 0xFF, 0x08, 0xA9, ";
+        QTest::newRow("digits only") << frame << "##" << true << frame;
+        QTest::newRow("second ## ends the suffix") << "0AFF" << "##:##" << true << "0A:FF:";
+        QTest::newRow("brackets") << "0AFF" << "[##]" << true << "[0A][FF]";
+        QTest::newRow("three signs") << "0AFF" << "###" << true << "0A#FF#";
+        QTest::newRow("four signs") << "0AFF" << "####" << true << "0AFF";
+        QTest::newRow("later parts ignored") << "0A" << "<##>##|##" << true << "<0A>";
+        QTest::newRow("lower case upper-cased") << "0aff" << "## " << true << "0A FF ";
+        QTest::newRow("empty frame") << "" << "## " << true << "";
+        QTest::newRow("single sign: text before each byte") << "0AFF" << "0x#" << false << "0x#0A0x#FF";
+        QTest::newRow("separated signs") << "0A" << "# #" << false << "# #0A";
+        QTest::newRow("empty format") << "0A" << "" << false << "0A";
+    }
+    void format()
+    {
+        QFETCH(QString, hexText);
+        QFETCH(QString, format);
+        QFETCH(bool, valid);
+        QFETCH(QString, output);
+        QCOMPARE(isValidFormat(format), valid);
+        QCOMPARE(formatOutputText(hexText, format), output);
+    }
 };
-
-static const QString kFrame = QStringLiteral("BFF4FFFEFFFFFDFFFF08A9");
-
-void OutputFormatTest::formatOutputText_data()
-{
-    QTest::addColumn<QString>("hexText");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QString>("output");
-
-    QTest::newRow("initial format") << kFrame << "## " << "BF F4 FF FE FF FF FD FF FF 08 A9 ";
-    QTest::newRow("C style") << kFrame << "0x##, "
-                             << "0xBF, 0xF4, 0xFF, 0xFE, 0xFF, 0xFF, 0xFD, 0xFF, 0xFF, 0x08, 0xA9, ";
-    QTest::newRow("digits only") << kFrame << "##" << kFrame;
-    QTest::newRow("second ## ends the suffix") << "0AFF" << "##:##" << "0A:FF:";
-    QTest::newRow("brackets") << "0AFF" << "[##]" << "[0A][FF]";
-    QTest::newRow("three number signs") << "0AFF" << "###" << "0A#FF#";
-    QTest::newRow("four number signs") << "0AFF" << "####" << "0AFF";
-    QTest::newRow("later parts ignored") << "0A" << "<##>##|##" << "<0A>";
-    QTest::newRow("lower-case text upper-cased") << "0aff" << "## " << "0A FF ";
-    QTest::newRow("empty frame") << "" << "## " << "";
-    QTest::newRow("no ## puts the text before each byte") << "0AFF" << "x" << "x0AxFF";
-}
-
-void OutputFormatTest::formatOutputText()
-{
-    QFETCH(QString, hexText);
-    QFETCH(QString, format);
-    QFETCH(QString, output);
-    QCOMPARE(::formatOutputText(hexText, format), output);
-}
-
-void OutputFormatTest::isValidFormat_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<bool>("valid");
-
-    QTest::newRow("initial") << "## " << true;
-    QTest::newRow("single sign") << "0x#, " << false;
-    QTest::newRow("separated signs") << "# #" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("embedded") << "a##b" << true;
-}
-
-void OutputFormatTest::isValidFormat()
-{
-    QFETCH(QString, format);
-    QFETCH(bool, valid);
-    QCOMPARE(::isValidFormat(format), valid);
-}
 
 QTEST_GUILESS_MAIN(OutputFormatTest)
 #include "outputformattest.moc"
