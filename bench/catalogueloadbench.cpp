@@ -31,7 +31,7 @@ int main(int argc, char **argv)
     ok &= report("sample messagesOfProfile, slaves left out", measure(500, [&] { messagesOfProfile(biggest, true); }), 1.0);
     // Cold figures: the first use of a profile after start or after an edit.
     // Shown against the same goals, but only the figures above count.
-    report("sample messagesOfProfile, nothing cached", measure(100, [&] {
+    reportInfo("sample messagesOfProfile, nothing cached", measure(100, [&] {
                clearMessageFileCache();
                messagesOfProfile(biggest, false);
            }), 1.0);
@@ -52,14 +52,14 @@ int main(int argc, char **argv)
     const QList<ProfileDefinition> all = large.values();
     // Switching through more profiles than the cache holds: every use parses.
     int next = 0;
-    report("large messagesOfProfile, cycling all profiles", measure(300, [&] {
+    reportInfo("large messagesOfProfile, cycling all profiles", measure(300, [&] {
                messagesOfProfile(all.at(next++ % all.size()), true);
            }), 10.0);
-    report("large messagesOfProfile, nothing cached", measure(30, [&] {
+    reportInfo("large messagesOfProfile, nothing cached", measure(30, [&] {
                clearMessageFileCache();
                messagesOfProfile(one, false);
            }), 10.0);
     const MessageMap merged = messagesOfProfile(one, false);
-    report("large messageById, last id", measure(1000, [&] { messageById(merged, 0xFF); }), 1.0);
+    reportInfo("large messageById, last id", measure(1000, [&] { messageById(merged, 0xFF); }), 1.0);
     return ok ? 0 : 1;
 }

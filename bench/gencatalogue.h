@@ -1,9 +1,17 @@
 #ifndef KWN_BENCH_GENCATALOGUE_H
 #define KWN_BENCH_GENCATALOGUE_H
 
-// Writes a large made-up catalogue for the benchmarks: `profiles` profile
-// files directly in `folder`, each carrying `messagesPerProfile` messages of
-// its own, and the two shared standard files in folder/standard.
+// The large made-up catalogue that every benchmark measures against:
+// `profiles` profile files directly in a folder, each carrying
+// `messagesPerProfile` messages of its own, and the two shared standard files
+// in folder/standard. The standard size is kLargeProfiles x
+// kLargeMessagesPerProfile. Profile p is "Product p", revision p % 3 + 1,
+// node type p % 16; its message i is "Product p message i", identifier
+// 0x80 + i (cut to a byte), a slave message when i % 6 == 5.
+
+#include "catalogue/catalogue.h"
+#include "codec/frame.h"
+#include "codec/valueencoding.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -11,6 +19,9 @@
 #include <QString>
 
 namespace gencatalogue {
+
+constexpr int kLargeProfiles = 100;
+constexpr int kLargeMessagesPerProfile = 300;
 
 inline QByteArray message(const QByteArray &name, int id, int variant, bool slave)
 {
@@ -40,13 +51,31 @@ inline QByteArray message(const QByteArray &name, int id, int variant, bool slav
     return m;
 }
 
+inline QString productName(int profile)
+{
+    return QStringLiteral("Product %1").arg(profile);
+}
+
+inline quint8 nodeTypeOf(int profile)
+{
+    return quint8(profile % 16);
+}
+
+// Message i of profile p as it stands in the profile file.
+inline QByteArray profileMessage(int profile, int index)
+{
+    return message("Product " + QByteArray::number(profile) + " message " + QByteArray::number(index), 0x80 + index,
+                   index, index % 6 == 5);
+}
+
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-inline bool writeLargeCatalogue(const QString &folder, int profiles, int messagesPerProfile)
+inline bool writeLargeCatalogue(const QString &folder, int profiles = kLargeProfiles,
+                                int messagesPerProfile = kLargeMessagesPerProfile)
 {
     if (!QDir().mkpath(folder + QStringLiteral("/standard")))
         return false;
@@ -63,18 +92,43 @@ inline bool writeLargeCatalogue(const QString &folder, int profiles, int message
         return false;
 
     for (int p = 0; p < profiles; ++p) {
-        QByteArray xml = "<?xml version=\"1.0\"?>\n<profiles_def>\n    <profile product=\"Product "
-            + QByteArray::number(p) + "\" revision=\"" + QByteArray::number(p % 3 + 1) + "\" node_type=\""
-            + QByteArray::number(p % 16)
+        QByteArray xml = "<?xml version=\"1.0\"?>\n<profiles_def>\n    <profile product=\"" + productName(p).toUtf8()
+            + "\" revision=\"" + QByteArray::number(p % 3 + 1) + "\" node_type=\""
+            + QByteArray::number(nodeTypeOf(p))
             + "\" standard_msg=\"/standard/standard_msg.xml\" standard_motor_msg=\"/standard/standard_motor_msg.xml\"/>\n";
         for (int i = 0; i < messagesPerProfile; ++i)
-            xml += message("Product " + QByteArray::number(p) + " message " + QByteArray::number(i), 0x80 + i, i,
-                           i % 6 == 5);
+            xml += profileMessage(p, i);
         xml += "</profiles_def>\n";
         if (!writeFile(folder + QStringLiteral("/product%1.xml").arg(p, 3, 10, QLatin1Char('0')), xml))
             return false;
     }
     return true;
+}
+
+// The standard large catalogue in root/xml, where the pages look for it when
+// root is the working directory.
+inline bool writeLargeCatalogueUnder(const QString &root)
+{
+    return writeLargeCatalogue(root + QStringLiteral("/xml"));
+}
+
+// The definition of message i of profile p, read back from its XML.
+inline MessageDefinition messageDefinition(int profile, int index)
+{
+    const MessageMap read = readMessageData("<?xml version=\"1.0\"?>\n<message_def>\n"
+                                            + profileMessage(profile, index) + "</message_def>\n");
+    return read.isEmpty() ? MessageDefinition() : read.first();
+}
+
+// Frame text of message i of profile p with every parameter at its default,
+// as the device sends it: source node type its own, to a controller (node
+// type 0) at 000001 from address 0A0B0C.
+inline QString frameText(int profile, int index)
+{
+    const MessageDefinition m = messageDefinition(profile, index);
+    const QByteArray data = encodeParameters(m, {});
+    return frameToHexText(packFrame(m.msgId, false, quint8(data.size() + kFrameOverheadBytes), nodeTypeOf(profile), 0,
+                                    0x0A0B0C, 0x000001, data));
 }
 
 } // namespace gencatalogue

@@ -1,9 +1,10 @@
 // The Decode page under the offscreen platform: time from an edit of the
 // input field until the page has been rebuilt and laid out, on the bundled
-// sample catalogue and on a generated profile of 300 messages, and for a
-// megabyte of pasted text.
+// sample catalogue and on the large generated catalogue (100 profiles of 300
+// messages), and for a megabyte of pasted text.
 
 #include "benchutil.h"
+#include "gencatalogue.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/frame.h"
@@ -11,51 +12,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
-
-// Same shape as the generated catalogue of decodebench: a profile of
-// `messageCount` messages with six parameters each, two standard files.
-static void writeLargeCatalogue(const QString &root, int messageCount)
-{
-    QDir(root).mkpath(QStringLiteral("xml/messages"));
-    auto messages = [](int first, int count) {
-        QByteArray xml;
-        for (int i = first; i < first + count; ++i) {
-            xml += "  <message name=\"MESSAGE_" + QByteArray::number(i) + "\" msg_id=\"0x"
-                + QByteArray::number(i % 256, 16) + "\" description=\"Generated message\">\n"
-                  "    <parameter name=\"Speed\" type=\"integer\" size=\"2\"/>\n"
-                  "    <parameter name=\"Delta\" type=\"integer\" size=\"2\" sign=\"signed\" input_format=\"hexa\"/>\n"
-                  "    <parameter name=\"Mode\" type=\"integer\" size=\"1\">\n";
-            for (int v = 0; v < 8; ++v)
-                xml += "      <value value=\"" + QByteArray::number(v) + "\" description=\"Mode "
-                    + QByteArray::number(v) + "\"/>\n";
-            xml += "    </parameter>\n    <parameter name=\"Flags\" type=\"bitfield\" size=\"1\">\n";
-            for (int b = 0; b < 8; ++b)
-                xml += "      <value value=\"" + QByteArray::number(b) + "\" description=\"Flag "
-                    + QByteArray::number(b) + "\"/>\n";
-            xml += "    </parameter>\n    <parameter name=\"Label\" type=\"string\" size=\"8\"/>\n"
-                   "    <parameter name=\"Spare\" type=\"integer\" size=\"1\" optional=\"yes\"/>\n"
-                   "  </message>\n";
-        }
-        return xml;
-    };
-    auto write = [&](const QString &path, const QByteArray &body) {
-        QFile file(root + QStringLiteral("/xml/") + path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(body);
-    };
-    write(QStringLiteral("messages/standard.xml"),
-          "<?xml version=\"1.0\"?>\n<message_def>\n" + messages(1000, 40) + "</message_def>\n");
-    write(QStringLiteral("messages/motor.xml"),
-          "<?xml version=\"1.0\"?>\n<message_def>\n" + messages(2000, 40) + "</message_def>\n");
-    write(QStringLiteral("large.xml"),
-          "<?xml version=\"1.0\"?>\n<profiles_def>\n  <profile product=\"Large\" revision=\"1\" node_type=\"7\""
-          " standard_msg=\"/messages/standard.xml\" standard_motor_msg=\"/messages/motor.xml\"/>\n"
-              + messages(0, messageCount) + "</profiles_def>\n");
-}
 
 // A frame of the message with the most parameters among the folder's profiles.
 static QString busiestFrame(const QString &folder)
@@ -132,7 +91,7 @@ int main(int argc, char **argv)
                          page.decode(i++ % 2 ? sampleFrame : sampleFrame.toLower());
                      }),
                      2.0);
-        report("  with QLineEdit, layout and paint", measure(100, [&] {
+        reportInfo("  with QLineEdit, layout and paint", measure(100, [&] {
                    page.edit(i++ % 2 ? sampleFrame : sampleFrame.toLower());
                }),
                16.0);
@@ -140,16 +99,20 @@ int main(int argc, char **argv)
     }
 
     QTemporaryDir dir;
-    writeLargeCatalogue(dir.path(), 300);
-    const QString largeFrame = busiestFrame(dir.path() + QStringLiteral("/xml"));
+    if (!dir.isValid() || !gencatalogue::writeLargeCatalogueUnder(dir.path())) {
+        std::printf("could not write the large catalogue\n");
+        return 2;
+    }
+    // Message 0 has every kind of parameter the generator writes.
+    const QString largeFrame = gencatalogue::frameText(gencatalogue::kLargeProfiles - 1, 0);
     {
         Page page(dir.path());
         int i = 0;
-        ok &= report("page decode per edit, profile of 300 messages", measure(50, [&] {
+        ok &= report("page decode per edit, large catalogue (100 x 300)", measure(50, [&] {
                          page.decode(i++ % 2 ? largeFrame : largeFrame.toLower());
                      }),
                      16.0);
-        report("  with QLineEdit, layout and paint", measure(50, [&] {
+        reportInfo("  with QLineEdit, layout and paint", measure(50, [&] {
                    page.edit(i++ % 2 ? largeFrame : largeFrame.toLower());
                }),
                16.0);
@@ -169,12 +132,12 @@ int main(int argc, char **argv)
         // QLineEdit lays out (shapes) the whole pasted line before it reports the
         // edit; that part is Qt's and is shown for information.
         int j = 0;
-        report("  paste of 1 MB of frame text, whole", measure(5, [&] {
+        reportInfo("  paste of 1 MB of frame text, whole", measure(5, [&] {
                    page.edit(j++ % 2 ? megabyte : megabyte.toLower());
                }),
                100.0);
         std::printf("  input holds %d characters\n", page.input->text().size());
-        report("  paste of 1 MB of arbitrary UTF-16, whole", measure(3, [&] { page.edit(noise); }), 100.0);
+        reportInfo("  paste of 1 MB of arbitrary UTF-16, whole", measure(3, [&] { page.edit(noise); }), 100.0);
     }
     return ok ? 0 : 1;
 }
