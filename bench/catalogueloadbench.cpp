@@ -39,7 +39,7 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/xml");
-    if (!dir.isValid() || !gencatalogue::writeLargeCatalogue(folder, 100, 300)) {
+    if (!dir.isValid() || !gencatalogue::writeLargeCatalogue(folder)) {
         std::printf("could not write the large catalogue\n");
         return 2;
     }

@@ -3,6 +3,9 @@
 // Each run is a child process, so its CPU time and peak resident memory are
 // its own. Goals (default output): 500,000 frames a second, and memory that
 // does not grow with the length of the log.
+//
+//   clidecodebench [KWN-FRAME]           run, with another kwn-frame if given
+//   clidecodebench --write-log FILE N    only write a log of N frames
 
 #include "catalogue/catalogue.h"
 #include "codec/frame.h"
@@ -222,6 +225,13 @@ int main(int argc, char **argv)
     if (argc > 1 && std::strcmp(argv[1], kLauncherArgument) == 0)
         return launch(argc - 2, argv + 2);
     QCoreApplication app(argc, argv);
+    // --write-log FILE N: only write a log of N frames, e.g. to profile
+    // kwn-frame on it.
+    if (argc == 4 && std::strcmp(argv[1], "--write-log") == 0) {
+        const bool written = writeLog(QString::fromLocal8Bit(argv[2]), logFrames(QStringLiteral(KWN_SOURCE_DIR "/xml")),
+                                      QByteArray(argv[3]).toInt());
+        return written ? 0 : 2;
+    }
 #ifdef KWN_CLI_PATH
     QString program = QStringLiteral(KWN_CLI_PATH);
 #else

@@ -126,8 +126,11 @@ int main(int argc, char **argv)
         ok &= report("device change, large catalogue (100 x 300)", measure(40, [&] {
                          devices->setCurrentIndex(n++ % 2 ? first : second);
                      }), 100.0);
-        std::printf("large device %s: %d tabs, %d devices\n", qPrintable(devices->currentText()), tabs->count(),
-                    devices->count());
+        auto *selector = tabs->currentWidget()->findChildren<QComboBox *>(
+            QRegularExpression(QStringLiteral("^comboBoxMsg_"))).value(0);
+        std::printf("large device %s: %d tabs, %d devices, first tab offers %d messages (%s)\n",
+                    qPrintable(devices->currentText()), tabs->count(), devices->count(),
+                    selector ? selector->count() : 0, selector ? qPrintable(selector->currentText()) : "none");
     }
     return ok ? 0 : 1;
 }
