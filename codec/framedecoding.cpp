@@ -85,7 +85,14 @@ QString addressingModeName(quint32 destinationAddress)
 
 QString nodeIdText(quint32 address)
 {
-    return QString::number(address, 16).toUpper().rightJustified(6, QLatin1Char('0'));
+    // Built digit by digit: the command line writes two per frame.
+    static const char digits[] = "0123456789ABCDEF";
+    if (address > 0xFFFFFF)
+        return QString::number(address, 16).toUpper();
+    QString text(6, Qt::Uninitialized);
+    for (int i = 5; i >= 0; --i, address >>= 4)
+        text[i] = QLatin1Char(digits[address & 0xF]);
+    return text;
 }
 
 bool checksumMatches(const QByteArray &frameBytes)
@@ -137,13 +144,16 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
         row.rawValue = unsignedValue;
         if (!parameter.values.isEmpty()) {
             row.toolTip = parameter.description;
-            row.value = invalidValueText(unsignedValue, size);
+            bool named = false;
             for (const ValueDefinition &entry : parameter.values) {
                 if (isSigned ? entry.signedValue == signedValue : entry.unsignedValue == unsignedValue) {
                     row.value = entry.description;
+                    named = true;
                     break;
                 }
             }
+            if (!named)
+                row.value = invalidValueText(unsignedValue, size);
         } else if (parameter.isHexa()) {
             row.toolTip = parameter.description.isEmpty()
                 ? QStringLiteral("Value in hexa")
