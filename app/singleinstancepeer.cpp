@@ -160,7 +160,7 @@ void SingleInstancePeer::on_connection_readyRead()
             socket->deleteLater();
             continue;
         }
-        if (socket->bytesAvailable() < qint64(4 + size))
+        if (socket->bytesAvailable() < 4 + qint64(size))
             continue;
         socket->read(4);
         const QString message = QString::fromUtf8(socket->read(size));
