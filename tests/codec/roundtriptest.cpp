@@ -22,7 +22,7 @@ private slots:
         int frames = 0;
         for (const ProfileDefinition &profile : profiles) {
             for (const MessageDefinition &message : messagesOfProfile(profile, false)) {
-                for (int round = 0; round < 20; ++round, ++frames)
+                for (int round = 0; round < 20 && !QTest::currentTestFailed(); ++round, ++frames)
                     checkRound(profile, message, round == 0, random);
             }
         }
@@ -70,6 +70,7 @@ private:
             const ParameterDefinition &p = message.parameters.at(i);
             if (!p.display)
                 continue;
+            QVERIFY2(row < decoding.rows.size(), qPrintable(where));
             const DecodedRow &shown = decoding.rows.at(row++);
             QCOMPARE(shown.parameterName, p.name);
             if (p.type == QLatin1String("bitfield")) {
