@@ -1,7 +1,10 @@
-// A walk through both pages as a user would take it: every message of every
-// device of the bundled catalogue is built on the Encode page, once with its
-// defaults and once with edited values, copied with "Copy", pasted into the
-// Decode page, and what the Decode page shows is compared with what was set.
+// A walk through both pages as a user would take it, with the command line
+// beside them: every message of every device of the bundled catalogue is
+// built on the Encode page, once with its defaults and once with edited
+// values; `kwn-frame encode` given the same settings must print the same
+// frame; the frame is copied with "Copy" and pasted into the Decode page,
+// which must show what was set; and `kwn-frame decode --json` must show what
+// the Decode page shows.
 
 #include "decoder/debuilderlayout.h"
 #include "encoder/builderlayout.h"
@@ -10,9 +13,14 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -39,6 +47,14 @@ QString hexNumber(const QString &text)
     return digits;
 }
 
+QByteArray kwnFrame(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
+    process.closeWriteChannel();
+    return process.waitForFinished(30000) ? process.readAllStandardOutput() : QByteArray("(timed out)");
+}
+
 } // namespace
 
 class EncodeDecodeWalkTest : public QObject
@@ -52,6 +68,11 @@ private slots:
     void everyMessageReadsBack();
 
 private:
+    // The parameters of the message shown, edited when asked, as the Decode
+    // page should show them; `arguments` gets the NAME=VALUE pairs.
+    QList<Expected> readEditors(QWidget *page, bool edit, QStringList *arguments);
+    void compareWithCommandLine(const QString &frame, const QString &where);
+
     QWidget *encodeWindow = nullptr;
     QWidget *decodeWindow = nullptr;
     BuilderLayout *encoder = nullptr;
@@ -74,7 +95,7 @@ void EncodeDecodeWalkTest::initTestCase()
 
 void EncodeDecodeWalkTest::cleanupTestCase()
 {
-    QVERIFY(walked >= 60);
+    QVERIFY(walked >= 2 * 60);
     delete encodeWindow;
     delete decodeWindow;
     delete encoder;
@@ -88,14 +109,106 @@ void EncodeDecodeWalkTest::everyMessageReadsBack_data()
     QTest::newRow("edited values") << true;
 }
 
+QList<Expected> EncodeDecodeWalkTest::readEditors(QWidget *page, bool edit, QStringList *arguments)
+{
+    QList<Expected> expected;
+    for (int i = 0;; ++i) {
+        auto *label = page->findChild<QLabel *>(QStringLiteral("paramLabel_%1").arg(i));
+        if (!label)
+            break;
+        if (!label->isVisibleTo(page))
+            continue; // hidden parameters get no row on the Decode page
+        Expected e;
+        e.name = label->text();
+        const QString assign = e.name.chopped(1) + QLatin1Char('=');
+        QWidget *editor = page->findChild<QWidget *>(QStringLiteral("paramEditor_%1").arg(i));
+        if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+            if (edit)
+                combo->setCurrentIndex(combo->count() - 1);
+            e.value = combo->currentText();
+            *arguments << assign + e.value;
+        } else if (auto *field = qobject_cast<QLineEdit *>(editor)) {
+            e.isHexa = editor->inherits("QLineEditHexa");
+            if (edit) {
+                // Typed as a user would; "12" is out of range for some
+                // parameters, so red fields are walked too.
+                const bool isString = dynamic_cast<const StringValidator *>(field->validator());
+                field->setFocus();
+                field->selectAll();
+                QTest::keyClick(field, Qt::Key_Delete);
+                QTest::keyClicks(field, e.isHexa   ? QStringLiteral("1F")
+                                        : isString ? QStringLiteral("Kq7-").repeated(8).left(field->maxLength())
+                                                   : QStringLiteral("12"));
+            }
+            *arguments << assign + field->text();
+            e.value = e.isHexa ? hexNumber(field->text()) : field->text();
+        } else {
+            e.isBits = true;
+            QStringList checked;
+            for (int k = 0;; ++k) {
+                auto *box = page->findChild<QCheckBox *>(QStringLiteral("paramBit_%1_%2").arg(i).arg(k));
+                if (!box)
+                    break;
+                if (edit && k % 2 == 0)
+                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+                e.bits << box->isChecked();
+                if (box->isChecked())
+                    checked << box->text().section(QLatin1Char(' '), 1, 1).chopped(1);
+            }
+            *arguments << assign + checked.join(QLatin1Char(','));
+        }
+        expected << e;
+    }
+    return expected;
+}
+
+void EncodeDecodeWalkTest::compareWithCommandLine(const QString &frame, const QString &where)
+{
+    const QJsonObject o =
+        QJsonDocument::fromJson(kwnFrame({QStringLiteral("decode"), QStringLiteral("--json"), frame})).object();
+    const auto text = [this](const char *name) {
+        return decodeWindow->findChild<QLineEdit *>(QLatin1String(name))->text();
+    };
+    QVERIFY2(o.value(QStringLiteral("status")).toString() == text("LineEditStatus"), qPrintable(where));
+    QCOMPARE(o.value(QStringLiteral("device")).toString(), text("LineEditApplication"));
+    QCOMPARE(o.value(QStringLiteral("source")).toString(), text("LineEditSource"));
+    QCOMPARE(o.value(QStringLiteral("destination")).toString(), text("LineEditDestination"));
+    QCOMPARE(o.value(QStringLiteral("message")).toString(), text("LineEditMessage"));
+    QCOMPARE(o.value(QStringLiteral("ack")).toBool(),
+             decodeWindow->findChild<QCheckBox *>(QStringLiteral("checkBoxAcknowledge"))->isChecked());
+    QCOMPARE(QString::number(o.value(QStringLiteral("nodeType")).toInt()),
+             decodeWindow->findChild<QLabel *>(QStringLiteral("labelNodeType"))->text());
+    QVERIFY(decodeWindow->findChild<QRadioButton *>(QStringLiteral("radioButtonP2P"))->isChecked());
+    QCOMPARE(o.value(QStringLiteral("mode")).toString(), QStringLiteral("P2P"));
+
+    QStringList pageValues;
+    for (QLineEdit *value : decodeWindow->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue")))
+        pageValues << value->text();
+    QList<bool> pageBits;
+    for (QCheckBox *box : decodeWindow->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit")))
+        pageBits << box->isChecked();
+    QStringList cliValues;
+    QList<bool> cliBits;
+    for (const QJsonValue &p : o.value(QStringLiteral("parameters")).toArray()) {
+        const QJsonObject parameter = p.toObject();
+        if (parameter.contains(QStringLiteral("value")))
+            cliValues << parameter.value(QStringLiteral("value")).toString();
+        for (const QJsonValue &b : parameter.value(QStringLiteral("bits")).toArray())
+            cliBits << b.toObject().value(QStringLiteral("checked")).toBool();
+    }
+    QVERIFY2(pageValues == cliValues, qPrintable(where));
+    QVERIFY2(pageBits == cliBits, qPrintable(where));
+}
+
 void EncodeDecodeWalkTest::everyMessageReadsBack()
 {
     QFETCH(bool, edit);
     auto *devices = encodeWindow->findChild<QComboBox *>(QStringLiteral("comboBoxApplication"));
     auto *tabs = encodeWindow->findChild<QTabWidget *>(QStringLiteral("tabWidgetMessages"));
     auto *copy = encodeWindow->findChild<QPushButton *>(QStringLiteral("buttonCopyFrame"));
+    auto *output = encodeWindow->findChild<QLineEdit *>(QStringLiteral("LineEditOutputFrame"));
     auto *input = decodeWindow->findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
-    QVERIFY(devices && tabs && copy && input);
+    QVERIFY(devices && tabs && copy && output && input);
 
     for (int d = 0; d < devices->count(); ++d) {
         devices->setCurrentIndex(d);
@@ -109,51 +222,18 @@ void EncodeDecodeWalkTest::everyMessageReadsBack()
                 selector->setCurrentIndex(m);
                 QCoreApplication::processEvents(); // new editors are shown from the event loop
                 const QString where = devices->currentText() + QStringLiteral(" / ") + selector->currentText();
+                QStringList arguments{QStringLiteral("encode"), QStringLiteral("--device"), devices->currentText(),
+                                      QStringLiteral("--message"), selector->currentText()};
+                const QList<Expected> expected = readEditors(page, edit, &arguments);
 
-                QList<Expected> expected;
-                for (int i = 0;; ++i) {
-                    auto *label = page->findChild<QLabel *>(QStringLiteral("paramLabel_%1").arg(i));
-                    if (!label)
-                        break;
-                    if (!label->isVisibleTo(page))
-                        continue; // hidden parameters get no row on the Decode page
-                    Expected e;
-                    e.name = label->text();
-                    QWidget *editor = page->findChild<QWidget *>(QStringLiteral("paramEditor_%1").arg(i));
-                    if (auto *combo = qobject_cast<QComboBox *>(editor)) {
-                        if (edit)
-                            combo->setCurrentIndex(combo->count() - 1);
-                        e.value = combo->currentText();
-                    } else if (auto *field = qobject_cast<QLineEdit *>(editor)) {
-                        e.isHexa = editor->inherits("QLineEditHexa");
-                        if (edit) {
-                            const bool isString = dynamic_cast<const StringValidator *>(field->validator());
-                            field->setFocus();
-                            field->selectAll();
-                            QTest::keyClick(field, Qt::Key_Delete);
-                            QTest::keyClicks(field, e.isHexa   ? QStringLiteral("1F")
-                                                    : isString ? QStringLiteral("Kq7-").repeated(8).left(field->maxLength())
-                                                               : QStringLiteral("12"));
-                        }
-                        e.value = e.isHexa ? hexNumber(field->text()) : field->text();
-                    } else {
-                        e.isBits = true;
-                        for (int k = 0;; ++k) {
-                            auto *box = page->findChild<QCheckBox *>(QStringLiteral("paramBit_%1_%2").arg(i).arg(k));
-                            if (!box)
-                                break;
-                            if (edit && k % 2 == 0)
-                                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
-                            e.bits << box->isChecked();
-                        }
-                    }
-                    expected << e;
-                }
+                // The command line builds the same frame from the same settings.
+                QVERIFY2(QString::fromUtf8(kwnFrame(arguments)) == output->text() + QLatin1Char('\n'),
+                         qPrintable(where + QLatin1Char(' ') + arguments.mid(5).join(QLatin1Char(' '))));
 
                 // Copy on the Encode page, paste into the Decode page.
                 QTest::mouseClick(copy, Qt::LeftButton);
                 const QString frame = QGuiApplication::clipboard()->text();
-                QVERIFY2(!frame.isEmpty(), qPrintable(where));
+                QCOMPARE(frame, output->text());
                 input->setFocus();
                 input->selectAll();
                 QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
@@ -170,8 +250,10 @@ void EncodeDecodeWalkTest::everyMessageReadsBack()
                 QCOMPARE(text("LineEditDestination"), QStringLiteral("000002"));
 
                 const QList<QLabel *> labels = decodeWindow->findChildren<QLabel *>(QStringLiteral("labelParameter"));
-                const QList<QLineEdit *> values = decodeWindow->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
-                const QList<QCheckBox *> bits = decodeWindow->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
+                const QList<QLineEdit *> values =
+                    decodeWindow->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
+                const QList<QCheckBox *> bits =
+                    decodeWindow->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
                 QCOMPARE(labels.size(), expected.size());
                 int valueIndex = 0;
                 int bitIndex = 0;
@@ -189,6 +271,8 @@ void EncodeDecodeWalkTest::everyMessageReadsBack()
                 }
                 QCOMPARE(valueIndex, values.size());
                 QCOMPARE(bitIndex, bits.size());
+
+                compareWithCommandLine(frame, where);
                 ++walked;
             }
         }
