@@ -243,7 +243,7 @@ int runEncode(const QStringList &arguments)
         warnings << QStringLiteral("%1 %2 is not a valid node ID").arg(group ? QStringLiteral("group index") : QStringLiteral("source"), sourceText);
     if (!group && !broadcast && !isValidNodeId(destinationText))
         warnings << QStringLiteral("destination %1 is not a valid node ID").arg(destinationText);
-    if (!message.addressingMode.isEmpty() && !message.addressingMode.toUpper().contains(mode))
+    if (!messageAllowsAddressing(message, mode))
         warnings << QStringLiteral("message '%1' does not allow %2 addressing (it allows %3)")
                         .arg(message.name, mode.toLower(), message.addressingMode);
 

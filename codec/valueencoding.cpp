@@ -126,6 +126,11 @@ bool dataFitsFrame(const QByteArray &data)
     return data.size() <= kMaxDataBytes;
 }
 
+bool messageAllowsAddressing(const MessageDefinition &message, const QString &keyword)
+{
+    return message.addressingMode.isEmpty() || message.addressingMode.toUpper().contains(keyword);
+}
+
 bool isValidNodeId(const QString &text)
 {
     if (text.size() != 6 || !std::all_of(text.begin(), text.end(), isHexDigit))

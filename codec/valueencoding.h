@@ -59,6 +59,11 @@ QByteArray buildFrameBytes(const MessageDefinition &message, quint8 destinationN
 // True when the length field can announce this many data bytes (at most 20).
 bool dataFitsFrame(const QByteArray &data);
 
+// Whether a message allows the addressing mode named by its keyword ("P2P",
+// "GROUP" or "BROADCAST"): the message's text, upper-cased, holds the
+// keyword; an empty text allows every mode.
+bool messageAllowsAddressing(const MessageDefinition &message, const QString &keyword);
+
 // Node IDs: exactly six hexadecimal digits, neither 000000 (group) nor
 // FFFFFF (broadcast) in any case.
 bool isValidNodeId(const QString &text);

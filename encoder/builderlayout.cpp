@@ -381,10 +381,6 @@ void BuilderLayout::checkAddressingMode()
 {
     for (QRadioButton *button : {radioButtonP2P, radioButtonGroup, radioButtonBroadcast})
         button->setStyleSheet(kBlack);
-    if (currentMessage.addressingMode.isEmpty())
-        return;
-
-    const QString modes = currentMessage.addressingMode.toUpper();
     QRadioButton *checked = nullptr;
     QString keyword;
     if (radioButtonBroadcast->isChecked()) {
@@ -397,7 +393,7 @@ void BuilderLayout::checkAddressingMode()
         checked = radioButtonP2P;
         keyword = QStringLiteral("P2P");
     }
-    if (checked && !modes.contains(keyword))
+    if (checked && !messageAllowsAddressing(currentMessage, keyword))
         checked->setStyleSheet(kRed);
 }
 
