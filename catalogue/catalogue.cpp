@@ -13,9 +13,8 @@ ProfileMap loadProfiles()
     return loadProfiles(QDir::currentPath() + QLatin1String("/xml"));
 }
 
-ProfileMap loadProfiles(const QString &folder)
+QStringList profileFilePaths(const QString &folder)
 {
-    ProfileMap profiles;
     // Files directly in the folder (links to files count, hidden ones do not),
     // named *.xml in any case. Read in code-unit order of their names so that
     // the later of two files with the same product and revision wins the same
@@ -30,18 +29,28 @@ ProfileMap loadProfiles(const QString &folder)
             names.append(entry.fileName());
     }
     std::sort(names.begin(), names.end());
+    QStringList paths;
+    for (const QString &name : qAsConst(names))
+        paths.append(folder + QLatin1Char('/') + name);
+    return paths;
+}
+
+ProfileMap loadProfiles(const QString &folder)
+{
+    ProfileMap profiles;
+    const QStringList paths = profileFilePaths(folder);
 
     // Every file must be parsed whole (a file that is not well-formed gives
     // the empty record), which is most of the time a large catalogue takes to
     // open; the files are independent, so they are read on all cores. The
     // records are then filed in name order, exactly as a single pass would.
-    QVector<ProfileDefinition> read(names.size());
+    QVector<ProfileDefinition> read(paths.size());
     std::atomic<int> next{0};
     const auto work = [&] {
-        for (int i = next++; i < names.size(); i = next++)
-            read[i] = readProfileFile(folder + QLatin1Char('/') + names.at(i));
+        for (int i = next++; i < paths.size(); i = next++)
+            read[i] = readProfileFile(paths.at(i));
     };
-    const int helpers = names.size() < 8 ? 0 : qBound(0, QThread::idealThreadCount() - 1, 7);
+    const int helpers = paths.size() < 8 ? 0 : qBound(0, QThread::idealThreadCount() - 1, 7);
     std::vector<std::thread> threads;
     for (int t = 0; t < helpers; ++t)
         threads.emplace_back(work);

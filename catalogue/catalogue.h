@@ -26,6 +26,9 @@ ProfileDefinition readProfileData(const QByteArray &xml, const QString &path);
 // The catalogue of the folder "xml" in the current directory, or of `folder`.
 ProfileMap loadProfiles();
 ProfileMap loadProfiles(const QString &folder);
+// The profile files of a folder in the order loadProfiles reads them (a later
+// file wins over an earlier one of the same product and revision).
+QStringList profileFilePaths(const QString &folder);
 
 QStringList productNames(const ProfileMap &profiles);
 QStringList revisionsOf(const ProfileMap &profiles, const QString &product);

@@ -6,7 +6,6 @@
 #include "codec/frame.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
@@ -213,12 +212,7 @@ int runCheck(const QStringList &arguments)
         // The same files, in the same order, as the tool's own scan.
         QMap<QString, QString> fileOfKey;
         QMap<quint32, QString> productOfNodeType;
-        QDirIterator it(folder, {QStringLiteral("*.xml")}, QDir::Files | QDir::Readable);
-        QStringList files;
-        while (it.hasNext()) {
-            it.next();
-            files << folder + QLatin1Char('/') + it.fileName();
-        }
+        const QStringList files = profileFilePaths(folder);
         for (const QString &path : files) {
             QDomDocument doc;
             if (!checker.parse(path, &doc))
@@ -238,7 +232,7 @@ int runCheck(const QStringList &arguments)
             if (profile.product.isEmpty())
                 checker.error(path, line, QStringLiteral("profile without a product name"));
             if (fileOfKey.contains(key))
-                checker.warning(path, line, QStringLiteral("device '%1' revision '%2' is also defined in %3; only one of them is used")
+                checker.warning(path, line, QStringLiteral("device '%1' revision '%2' is also defined in %3; this later file wins")
                                                 .arg(profile.product, profile.revision, fileOfKey.value(key)));
             fileOfKey.insert(key, path);
             if (profile.nodeType > 15)
