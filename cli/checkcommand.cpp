@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTextStream>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -42,20 +43,32 @@ public:
     void error(const QString &file, int line, const QString &text) { findings.append({file, line, true, text}); }
     void warning(const QString &file, int line, const QString &text) { findings.append({file, line, false, text}); }
 
-    // Parses a file as the readers do; reports why it cannot be used.
+    // Parses a file as the readers do, through the same size, depth and
+    // entity limits; reports why it cannot be used.
     bool parse(const QString &path, QDomDocument *doc)
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            error(path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString()));
+        bool ok = false;
+        const QByteArray bytes = readDefinitionBytes(path, &ok);
+        if (!ok) {
+            error(path, 0, QStringLiteral("cannot be read, or is not a file of at most %1 MiB; it contributes nothing")
+                               .arg(kMaxDefinitionFileBytes >> 20));
             return false;
         }
-        QString message;
-        int line = 0;
-        int column = 0;
-        if (!doc->setContent(&file, &message, &line, &column)) {
-            error(path, line, QStringLiteral("not well-formed XML at column %1 (%2); the file contributes nothing")
-                                  .arg(column).arg(message));
+        // The streaming reader finds the place of a syntax error without
+        // building anything, however deep the file.
+        QXmlStreamReader reader(bytes);
+        while (!reader.atEnd())
+            reader.readNext();
+        if (reader.hasError()) {
+            error(path, int(reader.lineNumber()),
+                  QStringLiteral("not well-formed XML at column %1 (%2); the file contributes nothing")
+                      .arg(reader.columnNumber()).arg(reader.errorString()));
+            return false;
+        }
+        if (!parseDefinitionXml(bytes, doc)) {
+            error(path, 0, QStringLiteral("beyond what a definition file needs (deeper than %1 levels, more than %2 nodes"
+                                          " or entities expanding too far); the file contributes nothing")
+                               .arg(kMaxDefinitionDepth).arg(kMaxDefinitionNodes));
             return false;
         }
         return true;
@@ -269,8 +282,9 @@ int runCheck(const QStringList &arguments)
     QString out;
     for (const Finding &f : checker.findings) {
         errors += f.error ? 1 : 0;
+        const QString relative = QDir::current().relativeFilePath(f.file);
         out += QStringLiteral("%1%2: %3: %4\n")
-                   .arg(QDir::current().relativeFilePath(f.file),
+                   .arg(relative.startsWith(QLatin1String("..")) ? f.file : relative,
                         f.line > 0 ? QStringLiteral(":%1").arg(f.line) : QString(),
                         f.error ? QStringLiteral("error") : QStringLiteral("warning"), f.text);
     }

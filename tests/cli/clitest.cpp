@@ -251,6 +251,7 @@ void CliTest::checkFaultyCatalogue_data()
 {
     QTest::addColumn<QString>("finding");
     QTest::newRow("not well-formed") << "broken.xml:4: error: not well-formed XML";
+    QTest::newRow("too deep") << "too_deep.xml: error: beyond what a definition file needs";
     QTest::newRow("no profile") << "stray_messages.xml: error: no <profile> element";
     QTest::newRow("missing standard file") << "good_1.xml:4: error: standard_motor_msg names no file";
     QTest::newRow("profile defined twice") << "good_1_again.xml:3: warning: device 'Good' revision '1' is also defined in xml/good_1.xml; this later file wins";
