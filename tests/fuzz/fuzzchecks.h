@@ -578,6 +578,37 @@ inline QString checkParameterInput(const ParameterDefinition &p, const Parameter
     return QString();
 }
 
+// When every parameter is a plain decimal integer of 1 to 4 bytes that is
+// present and shown, decoding the encoded bytes gives back every number that
+// fits its field.
+inline QString checkDecimalRoundTrip(const MessageDefinition &message,
+                                     const QList<ParameterInput> &inputs, const QByteArray &encoded)
+{
+    for (int i = 0; i < message.parameters.size(); ++i) {
+        const ParameterDefinition &p = message.parameters.at(i);
+        if (p.type != QLatin1String("integer") || !p.values.isEmpty() || p.isHexa() || p.size < 1
+            || p.size > 4 || !p.display || (i < inputs.size() && !inputs.at(i).present))
+            return QString();
+    }
+    const MessageDecoding decoding = decodeMessageData(message, encoded, false, QString());
+    FUZZ_EXPECT(decoding.complete && decoding.rows.size() == message.parameters.size(),
+                "plain integers did not decode completely: " + decoding.statusText);
+    for (int i = 0; i < message.parameters.size(); ++i) {
+        const ParameterDefinition &p = message.parameters.at(i);
+        const QString text = i < inputs.size() ? inputs.at(i).text : defaultInput(p).text;
+        bool ok = false;
+        const qint64 v = text.toLongLong(&ok, 10);
+        const int bits = 8 * int(p.size);
+        const bool fits = p.isSigned() ? v >= -(qint64(1) << (bits - 1)) && v < (qint64(1) << (bits - 1))
+                                       : v >= 0 && v < (qint64(1) << bits);
+        if (!ok || !fits)
+            continue;
+        FUZZ_EXPECT(decoding.rows.at(i).value == QString::number(v),
+                    QStringLiteral("\"%1\" came back as \"%2\"").arg(text, decoding.rows.at(i).value));
+    }
+    return QString();
+}
+
 // fuzz_encoding: definitions, editor contents, addressing and an output
 // format, all made from the bytes.
 inline QString checkEncoding(const uint8_t *data, size_t size)
@@ -608,6 +639,9 @@ inline QString checkEncoding(const uint8_t *data, size_t size)
     FUZZ_EXPECT(quint64(encoded.size()) <= quint64(parameterCount) * (kMaxParameterBytes + 1),
                 QStringLiteral("%1 data bytes").arg(encoded.size()));
     FUZZ_EXPECT(dataFitsFrame(encoded) == (encoded.size() <= kMaxDataBytes), "dataFitsFrame");
+
+    FUZZ_PROPAGATE(checkDecoding(message, encoded, false, QString()));
+    FUZZ_PROPAGATE(checkDecimalRoundTrip(message, inputs, encoded));
 
     const quint8 destinationType = in.u8();
     const bool ack = in.flag();
