@@ -1,4 +1,4 @@
-# libFuzzer targets on the core library: one program per tests/fuzz/fuzz_*.cpp.
+# libFuzzer targets on the core library: one program per fuzz/fuzz_*.cpp.
 # Off by default; with KWN_FUZZ ON they are built only by clang, which ships the
 # libFuzzer runtime. Run them with bench/fuzz.sh.
 option(KWN_FUZZ "Build the libFuzzer targets of the core library (clang only)" OFF)
@@ -19,11 +19,10 @@ if(KWN_FUZZ)
     target_link_options(kwncore INTERFACE -fsanitize=${KWN_FUZZ_SANITIZERS})
 
     file(GLOB KWN_FUZZ_SOURCES CONFIGURE_DEPENDS
-      ${CMAKE_CURRENT_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
+      ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fuzz_*.cpp)
     foreach(source ${KWN_FUZZ_SOURCES})
       get_filename_component(name ${source} NAME_WE)
-      add_executable(${name} ${source} ${CMAKE_CURRENT_SOURCE_DIR}/tests/fuzz/fuzzchecks.h)
-      target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+      add_executable(${name} ${source} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fuzzchecks.h)
       target_compile_definitions(${name} PRIVATE KWN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
       target_compile_options(${name} PRIVATE
         -fsanitize=fuzzer,${KWN_FUZZ_SANITIZERS}
