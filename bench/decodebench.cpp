@@ -25,26 +25,6 @@ static bool decodeOnce(const ProfileMap &profiles, const QString &text)
     return decoding.known;
 }
 
-// A frame of the message with the most parameters in the catalogue.
-static QString busiestFrame(const ProfileMap &profiles)
-{
-    MessageDefinition best;
-    quint8 nodeType = 0;
-    for (const ProfileDefinition &profile : profiles) {
-        if (profile.product.isEmpty() || profile.nodeType > 15)
-            continue;
-        for (const MessageDefinition &m : messagesOfProfile(profile, false)) {
-            if (best.name.isEmpty() || m.parameters.size() > best.parameters.size()) {
-                best = m;
-                nodeType = quint8(profile.nodeType);
-            }
-        }
-    }
-    if (best.name.isEmpty())
-        return QString();
-    const QByteArray data(kMaxDataBytes, '\x01');
-    return frameToHexText(packFrame(best.msgId, false, quint8(data.size() + 11), nodeType, 0, 1, 2, data));
-}
 
 int main(int argc, char **argv)
 {
@@ -53,7 +33,7 @@ int main(int argc, char **argv)
 
     const QString sample = QStringLiteral(KWN_SOURCE_DIR "/xml");
     const ProfileMap sampleProfiles = loadProfiles(sample);
-    const QString sampleFrame = busiestFrame(sampleProfiles);
+    const QString sampleFrame = gencatalogue::busiestFrame(sampleProfiles);
     if (sampleFrame.isEmpty()) {
         std::printf("sample catalogue: no profile with messages in %s, skipped\n", qPrintable(sample));
     } else {

@@ -131,6 +131,28 @@ inline QString frameText(int profile, int index)
                                     0x0A0B0C, 0x000001, data));
 }
 
+// A frame of the message with the most parameters in a catalogue, sent by its
+// device with 20 data bytes: the heaviest decode of a real catalogue.
+inline QString busiestFrame(const ProfileMap &profiles)
+{
+    MessageDefinition best;
+    quint8 nodeType = 0;
+    for (const ProfileDefinition &profile : profiles) {
+        if (profile.product.isEmpty() || profile.nodeType > 15)
+            continue;
+        for (const MessageDefinition &m : messagesOfProfile(profile, false)) {
+            if (best.name.isEmpty() || m.parameters.size() > best.parameters.size()) {
+                best = m;
+                nodeType = quint8(profile.nodeType);
+            }
+        }
+    }
+    if (best.name.isEmpty())
+        return QString();
+    const QByteArray data(kMaxDataBytes, '\x01');
+    return frameToHexText(packFrame(best.msgId, false, quint8(data.size() + 11), nodeType, 0, 1, 2, data));
+}
+
 } // namespace gencatalogue
 
 #endif

@@ -16,27 +16,6 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
-// A frame of the message with the most parameters among the folder's profiles.
-static QString busiestFrame(const QString &folder)
-{
-    MessageDefinition best;
-    quint8 nodeType = 0;
-    for (const ProfileDefinition &profile : loadProfiles(folder)) {
-        if (profile.product.isEmpty() || profile.nodeType > 15)
-            continue;
-        for (const MessageDefinition &m : messagesOfProfile(profile, false)) {
-            if (best.name.isEmpty() || m.parameters.size() > best.parameters.size()) {
-                best = m;
-                nodeType = quint8(profile.nodeType);
-            }
-        }
-    }
-    if (best.name.isEmpty())
-        return QString();
-    const QByteArray data(kMaxDataBytes, '\x01');
-    return frameToHexText(packFrame(best.msgId, false, quint8(data.size() + 11), nodeType, 0, 1, 2, data));
-}
-
 struct Page
 {
     explicit Page(const QString &workingDir)
@@ -80,7 +59,7 @@ int main(int argc, char **argv)
     bool ok = true;
 
     const QString sampleRoot = QStringLiteral(KWN_SOURCE_DIR);
-    const QString sampleFrame = busiestFrame(sampleRoot + QStringLiteral("/xml"));
+    const QString sampleFrame = gencatalogue::busiestFrame(loadProfiles(sampleRoot + QStringLiteral("/xml")));
     if (sampleFrame.isEmpty()) {
         std::printf("sample catalogue: nothing to decode, skipped\n");
     } else {
