@@ -25,7 +25,6 @@ static bool decodeOnce(const ProfileMap &profiles, const QString &text)
     return decoding.known;
 }
 
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
