@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace cli {
@@ -9,6 +10,7 @@ void addCommonOptions(QCommandLineParser &parser)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption({QStringLiteral("xml"), QStringLiteral("Catalogue folder."), QStringLiteral("DIR")});
     parser.addOption({QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")});
+    parser.addOption({QStringLiteral("version"), QStringLiteral("Show the version.")});
 }
 
 bool parseArguments(QCommandLineParser &parser, const QStringList &arguments,
@@ -17,6 +19,11 @@ bool parseArguments(QCommandLineParser &parser, const QStringList &arguments,
     // QCommandLineParser expects the program name first.
     if (!parser.parse(QStringList{QStringLiteral("kwn-frame")} + arguments)) {
         *status = usageError(parser.errorText(), usage);
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        writeOut(QStringLiteral("kwn-frame %1\n").arg(QCoreApplication::applicationVersion()));
+        *status = kExitOk;
         return false;
     }
     if (parser.isSet(QStringLiteral("help"))) {

@@ -29,8 +29,9 @@ const char kUsage[] = "kwn-frame decode [--single-line | --json] [--xml DIR] [TE
 const char kHelp[] =
     "Decodes each TEXT, or with none each line of standard input as it arrives, as the\n"
     "Decode page of KWN Frame Builder would: the hexadecimal digits are taken from the\n"
-    "text, \"0x\" prefixes and every other character dropped. Blank lines are passed over.\n"
-    "Exits with 1 when any input was refused or not decoded (a red status on the page).\n"
+    "text, \"0x\" prefixes and every other character dropped. Empty lines are passed over.\n"
+    "Exits with 1 when any input was refused as no frame (\"Invalid frame.\" or \"Invalid\n"
+    "frame length.\"), else 0; the status of each frame says whether it was decoded.\n"
     "\n"
     "Options:\n"
     "  --single-line   one line per frame\n"
@@ -343,7 +344,7 @@ int runDecode(const QStringList &arguments)
                                                                       : Style::Blocks;
 
     Catalogue catalogue(cli::catalogueFolder(parser));
-    bool anyError = false;
+    bool anyRefused = false;
     QByteArray out;
     QString text;
 
@@ -351,11 +352,11 @@ int runDecode(const QStringList &arguments)
     if (!texts.isEmpty()) {
         for (const QString &argument : texts) {
             const FrameReport r = decodeText(catalogue, argument);
-            anyError = anyError || r.error;
+            anyRefused = anyRefused || !r.parsed;
             format(style, r, text, out);
         }
         LineReader::flush(&out);
-        return anyError ? kExitFailure : kExitOk;
+        return anyRefused ? kExitFailure : kExitOk;
     }
 
     LineReader reader;
@@ -363,14 +364,14 @@ int runDecode(const QStringList &arguments)
     while (reader.next(&line, &out)) {
         if (line.endsWith('\r'))
             line.chop(1);
-        if (line.trimmed().isEmpty())
+        if (line.isEmpty())
             continue;
         const FrameReport r = decodeText(catalogue, QString::fromUtf8(line.constData(), line.size()));
-        anyError = anyError || r.error;
+        anyRefused = anyRefused || !r.parsed;
         format(style, r, text, out);
         if (out.size() > (1 << 16))
             LineReader::flush(&out);
     }
     LineReader::flush(&out);
-    return anyError ? kExitFailure : kExitOk;
+    return anyRefused ? kExitFailure : kExitOk;
 }

@@ -110,6 +110,7 @@ void CliTest::usageErrors()
 void CliTest::versionAndHelp()
 {
     QCOMPARE(kwnFrame({"--version"}).out, QStringLiteral("kwn-frame 2.0.0\n"));
+    QCOMPARE(kwnFrame({"decode", "--version"}).out, QStringLiteral("kwn-frame 2.0.0\n"));
     for (const QString &command : {QStringLiteral("decode"), QStringLiteral("encode"), QStringLiteral("list"),
                                    QStringLiteral("check")}) {
         const Run run = kwnFrame({command, "--help"});
@@ -148,26 +149,34 @@ void CliTest::decodeRefusedAndStreamed()
     // A wrong checksum decodes as on the page, but is reported in checksumOk.
     QString wrongSum = driveReply();
     wrongSum.replace(wrongSum.size() - 2, 2, wrongSum.endsWith("00") ? "01" : "00");
-    const QByteArray log = "zz\n\n" + driveReply().toLatin1() + "\r\n0x12 0x34\n" + wrongSum.toLatin1();
+    const QByteArray log = "zz\n\n   \n" + driveReply().toLatin1() + "\r\n0x12 0x34\n" + wrongSum.toLatin1();
     const Run run = kwnFrame({"decode", "--json"}, log);
     QCOMPARE(run.exitCode, 1);
     const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4); // the blank line is passed over
+    QCOMPARE(lines.size(), 5); // the empty line is passed over, the blank one is not
     const QJsonObject refused = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
     QCOMPARE(refused.value("status").toString(), QStringLiteral("Invalid frame."));
     QCOMPARE(refused.value("error").toBool(), true);
     QVERIFY(!refused.contains("device"));
     QVERIFY(!refused.contains("bytes"));
-    QCOMPARE(QJsonDocument::fromJson(lines.at(1).toUtf8()).object().value("input").toString(), driveReply());
-    QCOMPARE(QJsonDocument::fromJson(lines.at(2).toUtf8()).object().value("status").toString(),
+    QCOMPARE(QJsonDocument::fromJson(lines.at(1).toUtf8()).object().value("status").toString(),
+             QStringLiteral("Invalid frame."));
+    QCOMPARE(QJsonDocument::fromJson(lines.at(2).toUtf8()).object().value("input").toString(), driveReply());
+    QCOMPARE(QJsonDocument::fromJson(lines.at(3).toUtf8()).object().value("status").toString(),
              QStringLiteral("Invalid frame length."));
-    const QJsonObject wrong = QJsonDocument::fromJson(lines.at(3).toUtf8()).object();
+    const QJsonObject wrong = QJsonDocument::fromJson(lines.at(4).toUtf8()).object();
     QCOMPARE(wrong.value("checksumOk").toBool(), false);
     QCOMPARE(wrong.value("status").toString(), QStringLiteral("Frame decoded successfully."));
 }
 
 void CliTest::decodeSingleLine()
 {
+    // A frame that is read but names no device is reported in red, yet it was
+    // not refused: the exit status stays 0.
+    const Run noDevice = kwnFrame({"decode", "--single-line", "BF F4 FF FE FF FF FD FF FF 08 A9"});
+    QCOMPARE(noDevice.exitCode, 0);
+    QVERIFY(noDevice.out.contains("error: No product found for the node type set in this frame."));
+
     const Run run = kwnFrame({"decode", "--single-line", driveReply(), driveReply() + "00"});
     QCOMPARE(run.exitCode, 0);
     const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
