@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -64,26 +63,6 @@ void colourByValidator(QLineEdit *field)
         && field->validator()->validate(text, pos) == QValidator::Acceptable;
     field->setStyleSheet(ok ? kBlack : kRed);
 }
-
-// Holds a tab page so that a message with many parameters scrolls inside the
-// tab instead of stretching the window beyond the screen. Unlike a plain
-// QScrollArea it asks for the page's current size, so the tab grows and
-// shrinks with the message shown whenever there is room.
-class TabScrollArea : public QScrollArea
-{
-public:
-    explicit TabScrollArea(QWidget *page)
-    {
-        setWidgetResizable(true);
-        setFrameShape(QFrame::NoFrame);
-        setWidget(page);
-    }
-    QSize sizeHint() const override
-    {
-        const int frame = 2 * frameWidth();
-        return widget()->sizeHint() + QSize(frame, frame);
-    }
-};
 
 } // namespace
 
@@ -299,9 +278,9 @@ void BuilderLayout::rebuildMessageTabs()
     for (QVBoxLayout *area : qAsConst(listTabLayouts))
         clearLayout(area, true);
     while (tabWidgetMessages->count() > 0) {
-        QWidget *scroll = tabWidgetMessages->widget(0); // owns the page
+        QWidget *page = tabWidgetMessages->widget(0);
         tabWidgetMessages->removeTab(0);
-        delete scroll;
+        delete page;
     }
     listTabPages.clear();
     listTabLayouts.clear();
@@ -325,8 +304,7 @@ void BuilderLayout::rebuildMessageTabs()
             auto *area = named(new QVBoxLayout(page), indexedName("layoutTab", tab));
             listTabPages.append(page);
             listTabLayouts.append(area);
-            auto *scroll = named(new TabScrollArea(page), indexedName("tabScroll", tab));
-            tabWidgetMessages->addTab(scroll, message.category);
+            tabWidgetMessages->addTab(page, message.category);
             auto *selector = named(new QComboBox, indexedName("comboBoxMsg", tab));
             auto *row = named(new QHBoxLayout, indexedName("layoutSelectorRow", tab));
             row->addWidget(selector);
@@ -414,9 +392,6 @@ void BuilderLayout::createParameterEditors(int tabIndex)
         createEditorRow(area, parameter, i, optionalBoxes);
     }
     area->addStretch(1);
-    // The tab asks for the size of the new rows.
-    if (QWidget *scroll = tabWidgetMessages->widget(tabIndex))
-        scroll->updateGeometry();
 }
 
 void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition &parameter,
