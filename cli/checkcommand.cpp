@@ -248,6 +248,9 @@ int runCheck(const QStringList &arguments)
                 checker.warning(path, line, QStringLiteral("device '%1' revision '%2' is also defined in %3; this later file wins")
                                                 .arg(profile.product, profile.revision, fileOfKey.value(key)));
             fileOfKey.insert(key, path);
+            if (profile.nodeType == 0 && !profile.product.isEmpty())
+                checker.warning(path, line, QStringLiteral("node type 0 is the controller's: every frame sent by a controller,"
+                                                           " as the Encode page builds them, decodes as this device"));
             if (profile.nodeType > 15)
                 checker.error(path, line, QStringLiteral("node type %1 does not fit the 4 bits of a frame; frames never name this device")
                                               .arg(profile.nodeType));

@@ -264,6 +264,7 @@ void CliTest::checkFaultyCatalogue_data()
     QTest::newRow("no profile") << "stray_messages.xml: error: no <profile> element";
     QTest::newRow("missing standard file") << "good_1.xml:4: error: standard_motor_msg names no file";
     QTest::newRow("profile defined twice") << "good_1_again.xml:3: warning: device 'Good' revision '1' is also defined in xml/good_1.xml; this later file wins";
+    QTest::newRow("node type of the controller") << "zero_type.xml:3: warning: node type 0 is the controller's";
     QTest::newRow("node type too wide") << "wide_type.xml:3: error: node type 31 does not fit";
     QTest::newRow("message defined twice") << "warning: message 'Dup' is defined twice";
     QTest::newRow("shared identifier") << "warning: messages 'Shared A' and 'Shared B' share id 0x20";
