@@ -2,11 +2,10 @@
 #include "codec/valueencoding.h"
 #include "encoder/builderlayout.h"
 
-#include <QApplication>
 #include <QClipboard>
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -123,7 +122,6 @@ private slots:
     void steps();
     void editorColours_data();
     void editorColours();
-    void hugeSizesStayBounded();
 };
 
 void BuilderLayoutTest::steps_data()
@@ -141,30 +139,22 @@ void BuilderLayoutTest::steps_data()
     QTest::newRow("worked example") << example << QStringList{
         "paramOptional_4.checked=false", "paramEditor_4.enabled=false",
         "LineEditOutputFrame.text=AE ED F9 FE FF FF FD FF FF D3 FE 01 F6 BE BD CE 0D 9C "};
-    QTest::newRow("worked example, optional again") << example + QStringList{"paramOptional_4"}
-                                                    << QStringList{"data=2c01fe094142310500"};
+    QTest::newRow("worked example, optional again") << example + QStringList{"paramOptional_4"} << QStringList{"data=2c01fe094142310500"};
     QTest::newRow("Copy") << QStringList{"buttonCopyFrame"} << QStringList{
         "clipboard=AE EB F9 FE FF FF FD FF FF F5 FF FF FF A7 A6 A5 FA FF 10 66 ",
         "LineEditOutputFrame.selectedText=", "LineEditOutputFrame.cursorPosition=0"};
 
-    // Parameter editors: defaults, tool tips, named values and bits.
+    // Parameter editors show what the core gives a fresh editor; the texts themselves are checked there.
     QTest::newRow("editor defaults") << QStringList{"message=B_Colours"} << QStringList{
-        "paramEditor_0.text=FF", "paramEditor_0.toolTip=Value in hexa\nMin:80, Max:7F",
-        "paramEditor_1.toolTip=Value in hexa\nMin:F6, Max:0A", "paramEditor_2.text=000A",
-        "paramEditor_2.toolTip=Value in hexa\nMin:0000, Max:FFFF", "paramEditor_4.text=-128",
-        "paramEditor_4.toolTip=Min:-128, Max:127", "paramEditor_4.styleSheet=" + kBlack, "paramEditor_5.text=----",
-        "paramEditor_5.toolTip=4 characters", "paramEditor_5.styleSheet=" + kBlack, "paramEditor_6.text=TOOL",
-        "paramEditor_7.currentIndex=2", // the later of two named values equal to the default
-        "paramEditor_7.toolTip=Working mode\nMin:0, Max:255", "paramBit_8_0.text=Bit 0: Low",
-        "paramBit_8_1.text=Bit 3: Mid", "paramBit_8_0.checked=false", "paramBit_8_1.checked=false",
-        "paramOptional_8.text=Disable optional parameter", "paramOptional_8.visible=false"};
-    QTest::newRow("hidden and unknown parameters") << QStringList{"message=D_Hidden"} << QStringList{
+        "paramEditor_0.text=FF", "paramEditor_0.toolTip=Value in hexa\nMin:80, Max:7F", "paramEditor_7.currentIndex=2",
+        "paramEditor_7.toolTip=Working mode\nMin:0, Max:255", "paramBit_8_0.text=Bit 0: Low", "paramBit_8_1.text=Bit 3: Mid",
+        "paramBit_8_0.checked=false", "paramOptional_8.text=Disable optional parameter", "paramOptional_8.visible=false"};
+    QTest::newRow("hidden and unknown parameters") << QStringList{"message=D_Hidden", "paramEditor_3=9"} << QStringList{
         "paramLabel_0.visible=false", "paramEditor_0.visible=false", "paramOptional_0.visible=false",
         "paramLabel_1=missing", // no type: no row at all
-        "paramLabel_2.visible=true", "paramEditor_2=missing", "paramEditor_3.text=7",
+        "paramLabel_2.visible=true", "paramEditor_2=missing",
         "paramBit_2_0=missing", // the rows of the message before are gone
-        "data=2a07"}; // the hidden default goes in, the unknown type adds nothing
-    QTest::newRow("after the hidden parameter") << QStringList{"message=D_Hidden", "paramEditor_3=9"} << QStringList{"data=2a09"};
+        "data=2a09"}; // the hidden default goes in, the unknown type adds nothing
 
     // Four optional parameters.
     const QStringList optional{"message=C_Optional"};
@@ -187,7 +177,8 @@ void BuilderLayoutTest::steps_data()
     QTest::newRow("device without messages") << noMessages << QStringList{
         "tabs=", "labelNodeType.text=12", "LineEditOutputFrame.text=", "radioButtonGroup.styleSheet=" + kBlack,
         "radioButtonBroadcast.styleSheet=" + kBlack};
-    QTest::newRow("header kept without messages") << noMessages + QStringList{"device=Alpha"} << QStringList{"ack=true", "src=a"};
+    QTest::newRow("header kept without messages") << noMessages + QStringList{"device=Alpha"}
+                                                  << QStringList{"ack=true", "src=a", "LineEditMasterNodeID.styleSheet=" + kBlack};
 
     // Addressing modes force the destination and are checked against the message (A_Example: P2P).
     QTest::newRow("Group") << QStringList{"radioButtonGroup"} << QStringList{
@@ -202,28 +193,20 @@ void BuilderLayoutTest::steps_data()
                                                    << QStringList{"LineEditSlaveNodeID.styleSheet=" + kBlack, "dst=abcd"};
     QTest::newRow("no restriction") << QStringList{"radioButtonBroadcast", "message=B_Colours"}
                                     << QStringList{"radioButtonBroadcast.styleSheet=" + kBlack};
-    QTest::newRow("lower-case group") << QStringList{"radioButtonGroup", "tab=Modes", "message=G_Group"}
-                                      << QStringList{"radioButtonGroup.styleSheet=" + kBlack};
-    QTest::newRow("lower-case p2p") << QStringList{"tab=Modes", "message=H_Direct"} << QStringList{"radioButtonP2P.styleSheet=" + kBlack};
+    QTest::newRow("lower-case keyword") << QStringList{"radioButtonGroup", "tab=Modes", "message=G_Group"}
+                                        << QStringList{"radioButtonGroup.styleSheet=" + kBlack};
     QTest::newRow("broadcast only") << QStringList{"radioButtonBroadcast", "device=Beta", "tab=Misc", "message=Ping"}
                                     << QStringList{"radioButtonBroadcast.styleSheet=" + kBlack};
     QTest::newRow("P2P after device change") << QStringList{"device=Beta", "tab=Misc", "message=Ping"}
                                              << QStringList{"radioButtonP2P.styleSheet=" + kRed};
 
-    // Node IDs: six digits, neither 000000 nor FFFFFF; the frame carries them all the same.
-    QTest::newRow("source 000000") << QStringList{"LineEditMasterNodeID=000000"} << QStringList{"LineEditMasterNodeID.styleSheet=" + kRed, "src=0"};
-    QTest::newRow("source ffffff") << QStringList{"LineEditMasterNodeID=ffffff"} << QStringList{"LineEditMasterNodeID.styleSheet=" + kRed, "src=ffffff"};
-    QTest::newRow("source 00000A") << QStringList{"LineEditMasterNodeID=00000A"} << QStringList{"LineEditMasterNodeID.styleSheet=" + kBlack, "src=a"};
-    QTest::newRow("source short") << QStringList{"LineEditMasterNodeID=1234"} << QStringList{"LineEditMasterNodeID.styleSheet=" + kRed, "src=1234"};
-    QTest::newRow("source refuses a seventh digit") << QStringList{"LineEditMasterNodeID=1234567"}
-                                                    << QStringList{"LineEditMasterNodeID.text=123456", "src=123456"};
+    // Node IDs: red while not valid (the rule is checked in the core), yet the frame carries them all the same.
+    QTest::newRow("seventh digit and G refused") << QStringList{"LineEditMasterNodeID=1234567", "LineEditSlaveNodeID=G12"}
+        << QStringList{"LineEditMasterNodeID.text=123456", "src=123456", "LineEditSlaveNodeID.text=12", "dst=12"};
     QTest::newRow("destination empty") << QStringList{"LineEditSlaveNodeID="} << QStringList{"LineEditSlaveNodeID.styleSheet=" + kRed, "dst=0"};
-    QTest::newRow("destination refuses G") << QStringList{"LineEditSlaveNodeID=G12"} << QStringList{"LineEditSlaveNodeID.text=12", "dst=12"};
 
     // Format strings need two adjacent number signs; while red, frames keep the last accepted one.
     const QStringList cStyle{"device=Beta", "LineEditFrameFormat=0x##, "};
-    QTest::newRow("format C") << cStyle << QStringList{"LineEditFrameFormat.styleSheet=" + kBlack,
-        "LineEditOutputFrame.text=0xEF, 0xF4, 0xFC, 0xFE, 0xFF, 0xFF, 0xFD, 0xFF, 0xFF, 0x08, 0xD6, "};
     QTest::newRow("format without ##") << cStyle + QStringList{"LineEditFrameFormat=0x#, ", "checkBoxAcknowledge"} << QStringList{
         "LineEditFrameFormat.styleSheet=" + kRed,
         "LineEditOutputFrame.text=0xEF, 0x74, 0xFC, 0xFE, 0xFF, 0xFF, 0xFD, 0xFF, 0xFF, 0x08, 0x56, "};
@@ -236,6 +219,11 @@ void BuilderLayoutTest::steps_data()
     QTest::newRow("21 data bytes") << longMessage << QStringList{"bytes=21", "LineEditOutputFrame.styleSheet=" + kRed};
     QTest::newRow("20 data bytes") << longMessage + QStringList{"paramOptional_5"}
                                    << QStringList{"bytes=20", "length=31", "LineEditOutputFrame.styleSheet=" + kBlack};
+    // Sizes of 4e9 from a broken definition: editors and frame stay bounded; a string can never be complete.
+    const QString bound = QString::number(kMaxParameterBytes);
+    QTest::newRow("huge sizes") << QStringList{"tab=Limits", "paramEditor_2=-1"} << QStringList{
+        "message.currentText=E_Huge", "paramEditor_0.maxLength=" + bound, "paramEditor_0.styleSheet=" + kRed,
+        "paramEditor_2.text=1", "bytes=" + QString::number(3 * kMaxParameterBytes), "LineEditOutputFrame.styleSheet=" + kRed};
 }
 
 void BuilderLayoutTest::steps()
@@ -244,7 +232,6 @@ void BuilderLayoutTest::steps()
     QFETCH(QStringList, checks);
 
     Page page;
-    QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
     for (const QString &step : steps) {
         page.act(step);
         if (QTest::currentTestFailed())
@@ -264,25 +251,15 @@ void BuilderLayoutTest::editorColours_data()
     QTest::addColumn<QString>("style");
     QTest::addColumn<QByteArray>("bytes");
 
-    // Message B_Colours: parameter index, typed keys, resulting text and
-    // colour, and the bytes the parameter then has in the frame.
-    QTest::newRow("hexa full range 80") << 0 << "80" << "80" << kBlack << QByteArray("80");
+    // Message B_Colours: parameter, typed keys, resulting text and colour, and its bytes in the frame.
     QTest::newRow("hexa limited 80") << 1 << "80" << "80" << kRed << QByteArray("80");
-    QTest::newRow("hexa limited 0A") << 1 << "0A" << "0A" << kBlack << QByteArray("0a");
     QTest::newRow("hexa limited lower case f6") << 1 << "f6" << "f6" << kBlack << QByteArray("f6");
     QTest::newRow("hexa refuses other keys") << 1 << "0x1" << "01" << kBlack << QByteArray("01");
-    QTest::newRow("hexa emptied counts as 0") << 2 << "" << "" << kBlack << QByteArray("0000");
-    QTest::newRow("hexa 4 bytes -100") << 3 << "FFFFFF9C" << "FFFFFF9C" << kBlack << QByteArray("9cffffff");
     QTest::newRow("hexa 4 bytes -128") << 3 << "FFFFFF80" << "FFFFFF80" << kRed << QByteArray("80ffffff");
     QTest::newRow("decimal out of range") << 4 << "200" << "200" << kRed << QByteArray("c8");
     QTest::newRow("decimal lone minus") << 4 << "-" << "-" << kRed << QByteArray("00");
-    QTest::newRow("decimal exponent refused") << 4 << "1e2" << "12" << kBlack << QByteArray("0c");
-    QTest::newRow("decimal dot refused") << 4 << "12." << "12" << kBlack << QByteArray("0c");
-    QTest::newRow("decimal separator refused") << 4 << "1,00" << "100" << kBlack << QByteArray("64");
-    QTest::newRow("decimal plus refused") << 4 << "+5" << "5" << kBlack << QByteArray("05");
+    QTest::newRow("decimal refuses other keys") << 4 << "+1e,2." << "12" << kBlack << QByteArray("0c");
     QTest::newRow("decimal leading zeros") << 4 << "007" << "007" << kBlack << QByteArray("07");
-    QTest::newRow("string short") << 5 << "ABC" << "ABC" << kRed << QByteArray("414243");
-    QTest::newRow("string full") << 5 << "ABCD" << "ABCD" << kBlack << QByteArray("41424344");
     QTest::newRow("string stops at size") << 5 << "ABCDEF" << "ABCD" << kBlack << QByteArray("41424344");
     QTest::newRow("string refuses non-ASCII") << 5 << QStringLiteral("A\u00e9B") << "AB" << kRed << QByteArray("4142");
 }
@@ -304,22 +281,6 @@ void BuilderLayoutTest::editorColours()
     // Red or black, the frame carries what the field holds, at the parameter's offset.
     const int offset = QList<int>{0, 1, 2, 4, 8, 9}.at(index);
     QCOMPARE(page.frame().data.mid(offset, bytes.size() / 2).toHex(), bytes);
-}
-
-void BuilderLayoutTest::hugeSizesStayBounded()
-{
-    Page page;
-    page.act(QStringLiteral("tab=Limits"));
-    QCOMPARE(page.value(QStringLiteral("message.currentText")), QStringLiteral("E_Huge"));
-    auto *text = page.find<QLineEdit>(QStringLiteral("paramEditor_0"));
-    QCOMPARE(text->maxLength(), int(kMaxParameterBytes));
-    QCOMPARE(text->text().size(), int(kMaxParameterBytes));
-    QCOMPARE(text->styleSheet(), kRed); // can never reach the declared size
-    QCOMPARE(page.find<QLineEdit>(QStringLiteral("paramEditor_1"))->text().size(), int(2 * kMaxParameterBytes));
-    QCOMPARE(page.frame().data.size(), int(3 * kMaxParameterBytes));
-    QCOMPARE(page.value(QStringLiteral("LineEditOutputFrame.styleSheet")), kRed);
-    page.act(QStringLiteral("paramEditor_2=-1"));
-    QCOMPARE(page.find<QLineEdit>(QStringLiteral("paramEditor_2"))->text(), QStringLiteral("1")); // unsigned: no minus
 }
 
 QTEST_MAIN(BuilderLayoutTest)
