@@ -1,5 +1,7 @@
 #include "decoder/debuilderlayout.h"
 
+#include "app/fittedwidth.h"
+
 #include "catalogue/catalogue.h"
 #include "codec/framedecoding.h"
 
@@ -25,25 +27,6 @@ static void makeReadOnly(QWidget *widget)
 {
     widget->setEnabled(false);
     widget->setStyleSheet(kBlack);
-}
-
-// The fixed widths below were chosen for a compact font; where the system
-// font is wider they grow just enough that the text is not clipped.
-static void setFixedWidthAtLeast(QLabel *label, int width)
-{
-    label->setFixedWidth(std::max(width, label->sizeHint().width()));
-}
-
-// Wide enough for six hexadecimal digits inside the frame and margins.
-static void setNodeIdWidth(QLineEdit *edit, int width)
-{
-    const QFontMetrics metrics(edit->font());
-    int widest = 0;
-    for (QChar digit : QStringLiteral("0123456789ABCDEF"))
-        widest = std::max(widest, metrics.horizontalAdvance(digit));
-    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
-    const int lineEditMargins = 2 * 2; // QLineEdit's own horizontal text margins
-    edit->setFixedWidth(std::max(width, 6 * widest + 2 * frame + lineEditMargins + 2));
 }
 
 DebuilderLayout::DebuilderLayout(QObject *parent)

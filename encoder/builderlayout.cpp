@@ -1,5 +1,7 @@
 #include "encoder/builderlayout.h"
 
+#include "app/fittedwidth.h"
+
 #include "catalogue/catalogue.h"
 #include "codec/frame.h"
 #include "codec/outputformat.h"
@@ -151,17 +153,17 @@ void BuilderLayout::buildWidgets()
     groupBoxNodeID = named(new QGroupBox(QStringLiteral("NodeID")), QStringLiteral("groupBoxNodeID"));
     layoutNodeID = named(new QGridLayout(groupBoxNodeID), QStringLiteral("layoutNodeID"));
     labelMasterNodeID = named(new QLabel(QStringLiteral("Source")), QStringLiteral("labelMasterNodeID"));
-    labelMasterNodeID->setMinimumWidth(60);
     labelSlaveNodeID = named(new QLabel(QStringLiteral("Destination")), QStringLiteral("labelSlaveNodeID"));
-    // "Destination" needs more than 60 in most fonts; never cut it.
-    labelSlaveNodeID->setMinimumWidth(qMax(60, labelSlaveNodeID->sizeHint().width()));
+    // Both as wide as "Destination" needs, which also holds "GroupID" when
+    // group addressing relabels the first field.
+    setFixedWidthAtLeast(labelSlaveNodeID, 60);
+    labelMasterNodeID->setFixedWidth(labelSlaveNodeID->minimumWidth());
     LineEditMasterNodeID = named(new QLineEdit(QStringLiteral("000001")), QStringLiteral("LineEditMasterNodeID"));
     LineEditSlaveNodeID = named(new QLineEdit(QStringLiteral("000002")), QStringLiteral("LineEditSlaveNodeID"));
     auto *nodeIdValidator = new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[A-F0-9a-f]{0,6}")), groupBoxNodeID);
     for (QLineEdit *field : {LineEditMasterNodeID, LineEditSlaveNodeID}) {
-        // Six of the widest digits must show whole.
-        field->setFixedWidth(qMax(54, field->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDD")) + 8));
+        setNodeIdWidth(field, 54);
         field->setAlignment(Qt::AlignCenter);
         field->setValidator(nodeIdValidator);
     }
