@@ -62,13 +62,13 @@ public:
         if (reader.hasError()) {
             error(path, int(reader.lineNumber()),
                   QStringLiteral("not well-formed XML at column %1 (%2); the file contributes nothing")
-                      .arg(reader.columnNumber()).arg(reader.errorString()));
+                      .arg(QString::number(reader.columnNumber()), reader.errorString()));
             return false;
         }
         if (!parseDefinitionXml(bytes, doc)) {
             error(path, 0, QStringLiteral("beyond what a definition file needs (deeper than %1 levels, more than %2 nodes"
                                           " or entities expanding too far); the file contributes nothing")
-                               .arg(kMaxDefinitionDepth).arg(kMaxDefinitionNodes));
+                               .arg(QString::number(kMaxDefinitionDepth), QString::number(kMaxDefinitionNodes)));
             return false;
         }
         return true;
@@ -93,7 +93,7 @@ public:
                 error(path, line, QStringLiteral("message without a name: it can never be found"));
             if (lineOfName.contains(name))
                 warning(path, line, QStringLiteral("message '%1' is defined twice (also line %2); this later one wins")
-                                        .arg(name).arg(lineOfName.value(name)));
+                                        .arg(name, QString::number(lineOfName.value(name))));
             lineOfName.insert(name, line);
             checkMessageElement(path, element);
         }
@@ -141,7 +141,7 @@ public:
         }
         if (bytes > quint64(kMaxDataBytes))
             error(path, line, QStringLiteral("message '%1' needs %2 data bytes; a frame carries at most %3")
-                                  .arg(name).arg(bytes).arg(kMaxDataBytes));
+                                  .arg(name, QString::number(bytes), QString::number(kMaxDataBytes)));
     }
 
     // Returns the data bytes the parameter takes in a frame.
@@ -149,7 +149,7 @@ public:
     {
         if (p.type == QLatin1String("integer")) {
             if (p.size < 1 || p.size > 4)
-                error(path, line, QStringLiteral("%1: an integer of %2 bytes; integers have 1 to 4").arg(where).arg(p.size));
+                error(path, line, QStringLiteral("%1: an integer of %2 bytes; integers have 1 to 4").arg(where, QString::number(p.size)));
             if (p.isSigned() ? p.minSigned > p.maxSigned : p.minUnsigned > p.maxUnsigned)
                 error(path, line, QStringLiteral("%1: min is above max").arg(where));
             if (p.values.isEmpty()) {
@@ -171,15 +171,15 @@ public:
             if (p.size == 0)
                 error(path, line, QStringLiteral("%1: a string of 0 characters").arg(where));
             if (quint64(p.defaultText.size()) > p.size)
-                warning(path, line, QStringLiteral("%1: default is longer than %2 characters and is cut").arg(where).arg(p.size));
+                warning(path, line, QStringLiteral("%1: default is longer than %2 characters and is cut").arg(where, QString::number(p.size)));
             return p.size;
         }
         if (p.type == QLatin1String("bitfield")) {
             if (p.size != 1)
-                error(path, line, QStringLiteral("%1: a bitfield of %2 bytes; the encoder writes one byte").arg(where).arg(p.size));
+                error(path, line, QStringLiteral("%1: a bitfield of %2 bytes; the encoder writes one byte").arg(where, QString::number(p.size)));
             for (const ValueDefinition &v : p.values)
                 if (v.unsignedValue > 7)
-                    warning(path, line, QStringLiteral("%1: bit %2 lies outside the byte and can never be set").arg(where).arg(v.unsignedValue));
+                    warning(path, line, QStringLiteral("%1: bit %2 lies outside the byte and can never be set").arg(where, QString::number(v.unsignedValue)));
             return 1;
         }
         error(path, line, QStringLiteral("%1: unknown type '%2'; it takes no byte").arg(where, p.type));
@@ -257,7 +257,7 @@ int runCheck(const QStringList &arguments)
             const QString other = productOfNodeType.value(profile.nodeType);
             if (!other.isEmpty() && other != profile.product)
                 checker.warning(path, line, QStringLiteral("node type %1 is also the node type of '%2'; decoding finds only one of them")
-                                                .arg(profile.nodeType).arg(other));
+                                                .arg(QString::number(profile.nodeType), other));
             productOfNodeType.insert(profile.nodeType, profile.product);
 
             const QString attributes[] = {QStringLiteral("standard_msg"), QStringLiteral("standard_motor_msg")};
@@ -291,7 +291,7 @@ int runCheck(const QStringList &arguments)
                         f.line > 0 ? QStringLiteral(":%1").arg(f.line) : QString(),
                         f.error ? QStringLiteral("error") : QStringLiteral("warning"), f.text);
     }
-    out += QStringLiteral("%1 error(s), %2 warning(s)\n").arg(errors).arg(checker.findings.size() - errors);
+    out += QStringLiteral("%1 error(s), %2 warning(s)\n").arg(QString::number(errors), QString::number(checker.findings.size() - errors));
     cli::writeOut(out);
     return errors > 0 ? kExitFailure : kExitOk;
 }

@@ -177,7 +177,7 @@ int runEncode(const QStringList &arguments)
             if (p.isHexa()) {
                 if (validateHexaText(p, value) == TextValidity::Invalid)
                     return cli::usageError(QStringLiteral("'%1' takes up to %2 hexadecimal digits")
-                                               .arg(name).arg(2 * effectiveSize(p)),
+                                               .arg(name, QString::number(2 * effectiveSize(p))),
                                            usage);
                 if (!hexaInRange(p, value))
                     warnings << QStringLiteral("%1 = %2 is outside its limits %3 to %4")
@@ -188,17 +188,17 @@ int runEncode(const QStringList &arguments)
                     return cli::usageError(QStringLiteral("'%1' takes a decimal integer").arg(name), usage);
                 if (v == TextValidity::Intermediate)
                     warnings << QStringLiteral("%1 = %2 is not a number from %3 to %4")
-                                    .arg(name, value).arg(lowerLimit(p)).arg(upperLimit(p));
+                                    .arg(name, value, QString::number(lowerLimit(p)), QString::number(upperLimit(p)));
             }
             input.text = value;
         } else if (p.type == QLatin1String("string")) {
             const TextValidity v = validateStringText(p, value);
             if (v == TextValidity::Invalid)
                 return cli::usageError(QStringLiteral("'%1' takes at most %2 ASCII characters")
-                                           .arg(name).arg(effectiveSize(p)),
+                                           .arg(name, QString::number(effectiveSize(p))),
                                        usage);
             if (v == TextValidity::Intermediate)
-                warnings << QStringLiteral("%1 has fewer than %2 characters").arg(name).arg(p.size);
+                warnings << QStringLiteral("%1 has fewer than %2 characters").arg(name, QString::number(p.size));
             input.text = value;
         } else if (p.type == QLatin1String("bitfield")) {
             QList<bool> checked;
@@ -250,7 +250,7 @@ int runEncode(const QStringList &arguments)
     const QByteArray data = encodeParameters(message, inputs);
     if (!dataFitsFrame(data))
         warnings << QStringLiteral("%1 data bytes do not fit a frame (at most %2): the length field is wrong")
-                        .arg(data.size()).arg(kMaxDataBytes);
+                        .arg(QString::number(data.size()), QString::number(kMaxDataBytes));
 
     const bool strict = parser.isSet(QStringLiteral("strict"));
     for (const QString &w : warnings)

@@ -17,15 +17,15 @@ const char kHelp[] =
 QString limitsText(const ParameterDefinition &p)
 {
     if (p.isSigned())
-        return QStringLiteral("min %1, max %2, default %3").arg(p.minSigned).arg(p.maxSigned).arg(p.defaultSigned);
-    return QStringLiteral("min %1, max %2, default %3").arg(p.minUnsigned).arg(p.maxUnsigned).arg(p.defaultUnsigned);
+        return QStringLiteral("min %1, max %2, default %3").arg(QString::number(p.minSigned), QString::number(p.maxSigned), QString::number(p.defaultSigned));
+    return QStringLiteral("min %1, max %2, default %3").arg(QString::number(p.minUnsigned), QString::number(p.maxUnsigned), QString::number(p.defaultUnsigned));
 }
 
 QString parameterLine(const ParameterDefinition &p)
 {
     QStringList facts;
     facts << (p.type.isEmpty() ? QStringLiteral("(no type)") : p.type)
-          << QStringLiteral("%1 byte%2").arg(p.size).arg(p.size == 1 ? "" : "s");
+          << QStringLiteral("%1 byte%2").arg(QString::number(p.size), p.size == 1 ? QString() : QStringLiteral("s"));
     if (p.type == QLatin1String("integer")) {
         facts << (p.isSigned() ? QStringLiteral("signed") : QStringLiteral("unsigned"))
               << (p.isHexa() ? QStringLiteral("hexadecimal") : QStringLiteral("decimal"));
@@ -78,7 +78,7 @@ int runList(const QStringList &arguments)
             const QStringList revisions = revisionsOf(profiles, product);
             const ProfileDefinition first = findProfile(profiles, product, revisions.value(0));
             out += QStringLiteral("%1\tnode type %2\trevisions %3\n")
-                       .arg(product).arg(first.nodeType).arg(revisions.join(QStringLiteral(", ")));
+                       .arg(product, QString::number(first.nodeType), revisions.join(QStringLiteral(", ")));
         }
         cli::writeOut(out);
         return kExitOk;

@@ -203,8 +203,8 @@ QString editorToolTip(const ParameterDefinition &parameter)
     if (parameter.type == kInteger) {
         if (!parameter.values.isEmpty() || !parameter.isHexa()) {
             return withDescription(QStringLiteral("Min:%1, Max:%2")
-                                       .arg(lowerLimit(parameter))
-                                       .arg(upperLimit(parameter)));
+                                       .arg(QString::number(lowerLimit(parameter)),
+                                            QString::number(upperLimit(parameter))));
         }
         return withDescription(QStringLiteral("Value in hexa\nMin:%1, Max:%2")
                                    .arg(limitHexText(parameter, lowerLimit(parameter)),
@@ -217,7 +217,7 @@ QString editorToolTip(const ParameterDefinition &parameter)
 
 QString bitText(const ValueDefinition &value)
 {
-    return QStringLiteral("Bit %1: %2").arg(value.unsignedValue).arg(value.description);
+    return QStringLiteral("Bit %1: %2").arg(QString::number(value.unsignedValue), value.description);
 }
 
 TextValidity validateDecimalText(const QString &text, qint64 low, qint64 high)

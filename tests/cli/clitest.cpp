@@ -6,7 +6,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonArray>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -47,6 +50,24 @@ QString driveReply()
     return frameToHexText(packFrame(0x60, true, quint8(data.size() + 11), 2, 0, 0x1A2B3C, 0x000001, data));
 }
 
+// A catalogue folder made by a test: one profile file xml/p.xml, whose
+// profile element is followed by `messages`.
+struct Catalogue
+{
+    QTemporaryDir dir;
+
+    Catalogue(const QByteArray &messages, const QByteArray &product = "E")
+    {
+        QDir(dir.path()).mkdir(QStringLiteral("xml"));
+        QFile file(dir.filePath(QStringLiteral("xml/p.xml")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("<?xml version=\"1.0\"?>\n<profiles_def>\n<profile product=\"" + product
+                       + "\" revision=\"1\" node_type=\"3\"/>\n" + messages + "\n</profiles_def>\n");
+    }
+
+    Run run(const QStringList &arguments) const { return kwnFrame(arguments, {}, dir.path()); }
+};
+
 } // namespace
 
 class CliTest : public QObject
@@ -67,6 +88,10 @@ private slots:
     void checkFaultyCatalogue_data();
     void checkFaultyCatalogue();
     void checkSampleCatalogueIsClean();
+
+    // Hostile catalogues, written by the tests themselves.
+    void namesWithPercentSigns_data();
+    void namesWithPercentSigns();
 };
 
 void CliTest::usageErrors_data()
@@ -290,6 +315,41 @@ void CliTest::checkSampleCatalogueIsClean()
     const Run run = kwnFrame({"check"});
     QCOMPARE(run.out, QStringLiteral("0 error(s), 0 warning(s)\n"));
     QCOMPARE(run.exitCode, 0);
+}
+
+void CliTest::namesWithPercentSigns_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("stream");
+    QTest::addColumn<QString>("text");
+    const QStringList encode{"encode", "--device", "Dimmer %2 Pro", "--message", "Set %1 level"};
+    QTest::newRow("list devices") << QStringList{"list", "devices"} << "out" << "Dimmer %2 Pro\tnode type 3\trevisions 1\n";
+    QTest::newRow("list messages")
+        << QStringList{"list", "messages", "Dimmer %2 Pro"} << "out"
+        << "Set %1 level\n  category Light, id 0x11, master, addressing any\n"
+           "    %1 level: integer, 1 byte, unsigned, decimal, min 0, max 100, default 0\n"
+           "    %3 fade: integer, 6 bytes, unsigned, decimal, min 0, max 4294967295, default 0\n";
+    QTest::newRow("check, message defined twice")
+        << QStringList{"check"} << "out" << "warning: message 'Set %1 level' is defined twice (also line 4); this later one wins";
+    QTest::newRow("check, parameter size")
+        << QStringList{"check"} << "out" << "error: message 'Set %1 level', parameter '%3 fade': an integer of 6 bytes";
+    QTest::newRow("encode, value out of range")
+        << encode + QStringList{"%1 level=300"} << "err" << "warning: %1 level = 300 is not a number from 0 to 100";
+}
+
+void CliTest::namesWithPercentSigns()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, stream);
+    QFETCH(QString, text);
+    const Catalogue catalogue("<message name=\"Set %1 level\" category=\"Light\" msg_id=\"0x10\"/>\n"
+                              "<message name=\"Set %1 level\" category=\"Light\" msg_id=\"0x11\">"
+                              "<p name=\"%1 level\" type=\"integer\" size=\"1\" max=\"100\"/>"
+                              "<p name=\"%3 fade\" type=\"integer\" size=\"6\"/></message>",
+                              "Dimmer %2 Pro");
+    const Run run = catalogue.run(arguments);
+    const QString &output = stream == QLatin1String("out") ? run.out : run.err;
+    QVERIFY2(output.contains(text), qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(CliTest)
