@@ -12,11 +12,14 @@
 #include <functional>
 
 class QDomDocument;
+class QDomElement;
 class QXmlStreamReader;
 
 // Message definition files (document element message_def).
 MessageDefinitionFile readMessageFile(const QString &path);
 MessageMap readMessageData(const QByteArray &xml);
+// One message element of a parsed file, read exactly as the file reader reads it.
+MessageDefinition readMessageElement(const QDomElement &element);
 
 // Profile definition files (document element profiles_def). The message file
 // paths are made from the folder that holds `path`.

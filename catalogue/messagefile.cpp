@@ -192,6 +192,11 @@ void forget(const QString &key)
 
 } // namespace
 
+MessageDefinition readMessageElement(const QDomElement &element)
+{
+    return readMessage(element);
+}
+
 MessageMap readMessageData(const QByteArray &xml)
 {
     QDomDocument doc;

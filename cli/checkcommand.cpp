@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QTextStream>
 #include <QXmlStreamReader>
 
 namespace {
@@ -113,31 +112,30 @@ public:
             warning(path, line, QStringLiteral("message '%1': msg_id %2 is wider than a byte; only its low byte is used")
                                     .arg(name, idText));
 
-        // The reader's own view of this one message, for the converted numbers.
-        QString xml;
-        QTextStream stream(&xml);
-        element.save(stream, 0);
-        const MessageMap one = readMessageData(xml.toUtf8());
-        if (one.isEmpty())
-            return;
-        const MessageDefinition message = one.first();
+        // The reader's own view of this very element, for the converted
+        // numbers: one parameter per child node, in order.
+        const MessageDefinition message = readMessageElement(element);
 
         if (message.category.isEmpty() && message.nodeMode == NodeMode::Master)
             warning(path, line, QStringLiteral("message '%1' has no category: the Encode page cannot reach it").arg(name));
 
         quint64 bytes = 0;
-        const QDomNodeList children = element.childNodes();
-        for (int k = 0; k < message.parameters.size(); ++k) {
-            const ParameterDefinition &p = message.parameters.at(k);
-            const QDomNode node = children.at(k);
+        QDomNode node = element.firstChild();
+        for (const ParameterDefinition &p : message.parameters) {
             const int paramLine = node.lineNumber() > 0 ? node.lineNumber() : line;
             const QString where = QStringLiteral("message '%1', parameter '%2'").arg(name, p.name);
             if (node.isComment()) {
                 warning(path, paramLine, QStringLiteral("message '%1': a comment inside the message counts as a parameter of no type")
                                              .arg(name));
-                continue;
+            } else if (node.isEntityReference()) {
+                // Only internal entities are expanded; any other reference
+                // stays a node of its own.
+                error(path, paramLine, QStringLiteral("message '%1': the entity '%2' is never read; its reference counts as a parameter of no type")
+                                           .arg(name, node.nodeName()));
+            } else {
+                bytes += checkParameter(path, paramLine, where, p);
             }
-            bytes += checkParameter(path, paramLine, where, p);
+            node = node.nextSibling();
         }
         if (bytes > quint64(kMaxDataBytes))
             error(path, line, QStringLiteral("message '%1' needs %2 data bytes; a frame carries at most %3")

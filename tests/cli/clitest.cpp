@@ -56,12 +56,12 @@ struct Catalogue
 {
     QTemporaryDir dir;
 
-    Catalogue(const QByteArray &messages, const QByteArray &product = "E")
+    Catalogue(const QByteArray &messages, const QByteArray &product = "E", const QByteArray &doctype = {})
     {
         QDir(dir.path()).mkdir(QStringLiteral("xml"));
         QFile file(dir.filePath(QStringLiteral("xml/p.xml")));
         if (file.open(QIODevice::WriteOnly))
-            file.write("<?xml version=\"1.0\"?>\n<profiles_def>\n<profile product=\"" + product
+            file.write("<?xml version=\"1.0\"?>\n" + doctype + "<profiles_def>\n<profile product=\"" + product
                        + "\" revision=\"1\" node_type=\"3\"/>\n" + messages + "\n</profiles_def>\n");
     }
 
@@ -90,6 +90,8 @@ private slots:
     void checkSampleCatalogueIsClean();
 
     // Hostile catalogues, written by the tests themselves.
+    void checkReportsWhatItCannotReadAgain_data();
+    void checkReportsWhatItCannotReadAgain();
     void namesWithPercentSigns_data();
     void namesWithPercentSigns();
 };
@@ -315,6 +317,36 @@ void CliTest::checkSampleCatalogueIsClean()
     const Run run = kwnFrame({"check"});
     QCOMPARE(run.out, QStringLiteral("0 error(s), 0 warning(s)\n"));
     QCOMPARE(run.exitCode, 0);
+}
+
+void CliTest::checkReportsWhatItCannotReadAgain_data()
+{
+    QTest::addColumn<QByteArray>("doctype");
+    QTest::addColumn<QByteArray>("parameters");
+    QTest::addColumn<QString>("finding");
+    // Written out again on its own, this message would hold more nodes than
+    // any definition file may: check must judge the element it has.
+    QByteArray many;
+    for (int i = 0; i < 120000; ++i)
+        many += "<p name=\"x\" type=\"integer\" size=\"1\"/>";
+    QTest::newRow("120,000 one-byte parameters")
+        << QByteArray() << many << "xml/p.xml:4: error: message 'M' needs 120000 data bytes; a frame carries at most 20";
+    QTest::newRow("reference to an external entity")
+        << QByteArray("<!DOCTYPE profiles_def [ <!ENTITY ext SYSTEM \"outside.xml\"> ]>\n")
+        << QByteArray("<p name=\"a\" type=\"integer\" size=\"1\"/>&ext;")
+        << "xml/p.xml:5: error: message 'M': the entity 'ext' is never read";
+}
+
+void CliTest::checkReportsWhatItCannotReadAgain()
+{
+    QFETCH(QByteArray, doctype);
+    QFETCH(QByteArray, parameters);
+    QFETCH(QString, finding);
+    const Catalogue catalogue("<message name=\"M\" category=\"C\" msg_id=\"0x10\">" + parameters + "</message>", "E", doctype);
+    const Run run = catalogue.run({"check"});
+    QVERIFY2(run.out.contains(finding), qPrintable(run.out));
+    QVERIFY2(run.out.endsWith("1 error(s), 0 warning(s)\n"), qPrintable(run.out));
+    QCOMPARE(run.exitCode, 1);
 }
 
 void CliTest::namesWithPercentSigns_data()
