@@ -7,6 +7,8 @@
 #include "codec/outputformat.h"
 #include "codec/valueencoding.h"
 
+#include <QVector>
+
 namespace {
 
 const char kUsage[] =
@@ -21,8 +23,8 @@ const char kHelp[] =
     "hexadecimal digits as the parameter's format says, a named value's description\n"
     "(or its position in the list, from 0), a string, or the comma-separated numbers of\n"
     "the checked bits of a bitfield. Parameters not named keep their defaults.\n"
-    "A value the page would show in red is reported on standard error and the frame is\n"
-    "still printed, unless --strict is given.\n"
+    "A value the page would show in red, a default included, is reported on standard\n"
+    "error and the frame is still printed, unless --strict is given.\n"
     "\n"
     "Options:\n"
     "  --device D         the device (product)\n"
@@ -47,6 +49,19 @@ bool isNodeIdText(const QString &text)
         if (!isxdigit(c.toLatin1()) || c.unicode() > 0x7F)
             return false;
     return true;
+}
+
+// Why the page shows the default of a fresh editor in red (see editorTextIsValid).
+QString defaultWarning(const ParameterDefinition &p, const QString &text)
+{
+    QString why;
+    if (p.type == QLatin1String("string"))
+        why = QStringLiteral("is not exactly %1 ASCII characters").arg(p.size);
+    else if (p.isHexa())
+        why = QStringLiteral("has more than %1 hexadecimal digits").arg(2 * effectiveSize(p));
+    else
+        why = QStringLiteral("is not a number from %1 to %2").arg(QString::number(lowerLimit(p)), QString::number(upperLimit(p)));
+    return QStringLiteral("%1 = %2 (the default) %3").arg(p.name, text, why);
 }
 
 } // namespace
@@ -136,6 +151,7 @@ int runEncode(const QStringList &arguments)
         inputs[i].present = false;
     }
 
+    QVector<bool> given(message.parameters.size(), false);
     for (const QString &assignment : parser.positionalArguments()) {
         const int eq = assignment.indexOf(QLatin1Char('='));
         if (eq <= 0)
@@ -151,6 +167,7 @@ int runEncode(const QStringList &arguments)
         if (!inputs.at(i).present)
             return cli::usageError(QStringLiteral("parameter '%1' is omitted and also given a value").arg(name), usage);
         ParameterInput &input = inputs[i];
+        given[i] = true;
 
         if (p.type == QLatin1String("integer") && !p.values.isEmpty()) {
             int index = -1;
@@ -220,6 +237,14 @@ int runEncode(const QStringList &arguments)
         } else {
             return cli::usageError(QStringLiteral("parameter '%1' has no editor").arg(name), usage);
         }
+    }
+
+    // Values left at their defaults go into the frame too; the page colours
+    // its fresh editors by the same rule.
+    for (int i = 0; i < message.parameters.size(); ++i) {
+        const ParameterDefinition &p = message.parameters.at(i);
+        if (!given.at(i) && inputs.at(i).present && !editorTextIsValid(p, inputs.at(i).text, false))
+            warnings << defaultWarning(p, inputs.at(i).text);
     }
 
     // Node IDs as the page's fields would hold them in the chosen mode.

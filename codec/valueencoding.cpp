@@ -292,3 +292,15 @@ TextValidity validateStringText(const ParameterDefinition &parameter, const QStr
     return quint32(text.size()) == parameter.size ? TextValidity::Acceptable
                                                   : TextValidity::Intermediate;
 }
+
+bool editorTextIsValid(const ParameterDefinition &parameter, const QString &text, bool edited)
+{
+    if (parameter.type == kString)
+        return validateStringText(parameter, text) == TextValidity::Acceptable;
+    if (parameter.type != kInteger || !parameter.values.isEmpty())
+        return true;
+    if (!parameter.isHexa())
+        return validateDecimalText(parameter, text) == TextValidity::Acceptable;
+    return edited ? hexaInRange(parameter, text)
+                  : validateHexaText(parameter, text) == TextValidity::Acceptable;
+}

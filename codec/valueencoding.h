@@ -106,4 +106,11 @@ bool hexaInRange(const ParameterDefinition &parameter, const QString &text);
 // Intermediate; longer texts or other characters Invalid.
 TextValidity validateStringText(const ParameterDefinition &parameter, const QString &text);
 
+// Whether the Encode page shows an editor holding `text` in black. A field
+// just built (`edited` false) is judged by its validator alone, so a
+// hexadecimal one by its digits; an edited hexadecimal field by its range;
+// decimal and string fields by their validators either way. Named values,
+// bitfields and unknown types have no coloured editor and always pass.
+bool editorTextIsValid(const ParameterDefinition &parameter, const QString &text, bool edited);
+
 #endif

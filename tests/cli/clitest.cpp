@@ -94,6 +94,8 @@ private slots:
     void checkReportsWhatItCannotReadAgain();
     void namesWithPercentSigns_data();
     void namesWithPercentSigns();
+    void strictJudgesDefaults_data();
+    void strictJudgesDefaults();
 };
 
 void CliTest::usageErrors_data()
@@ -382,6 +384,54 @@ void CliTest::namesWithPercentSigns()
     const Run run = catalogue.run(arguments);
     const QString &output = stream == QLatin1String("out") ? run.out : run.err;
     QVERIFY2(output.contains(text), qPrintable(output));
+}
+
+void CliTest::strictJudgesDefaults_data()
+{
+    QTest::addColumn<QByteArray>("parameter");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("min above max, default above both")
+        << QByteArray("<p name=\"Level\" type=\"integer\" size=\"1\" min=\"200\" max=\"10\" default=\"300\"/>") << QStringList()
+        << "Level = 300 (the default) is not a number from 200 to 10";
+    QTest::newRow("signed default below the size")
+        << QByteArray("<p name=\"Offset\" type=\"integer\" size=\"1\" sign=\"signed\" default=\"-129\"/>") << QStringList()
+        << "Offset = -129 (the default) is not a number from -128 to 127";
+    QTest::newRow("hidden, still in the frame")
+        << QByteArray("<p name=\"Gain\" type=\"integer\" size=\"1\" max=\"9\" default=\"12\" display=\"no\"/>") << QStringList()
+        << "Gain = 12 (the default) is not a number from 0 to 9";
+    QTest::newRow("short string")
+        << QByteArray("<p name=\"Tag\" type=\"string\" size=\"4\" default=\"AB\"/>") << QStringList()
+        << "Tag = AB (the default) is not exactly 4 ASCII characters";
+    QTest::newRow("hexadecimal default too wide")
+        << QByteArray("<p name=\"Mask\" type=\"integer\" size=\"1\" input_format=\"hexa\" max=\"0x1FF\" default=\"0x1FF\"/>")
+        << QStringList() << "Mask = 1FF (the default) has more than 2 hexadecimal digits";
+    // The page judges a fresh hexadecimal field by its digits only.
+    QTest::newRow("hexadecimal default out of range, black on the page")
+        << QByteArray("<p name=\"Mask\" type=\"integer\" size=\"1\" input_format=\"hexa\" max=\"10\" default=\"0x20\"/>")
+        << QStringList() << "";
+    QTest::newRow("replaced by a valid value")
+        << QByteArray("<p name=\"Gain\" type=\"integer\" size=\"1\" max=\"9\" default=\"12\"/>") << QStringList{"Gain=9"} << "";
+    QTest::newRow("left out")
+        << QByteArray("<p name=\"Gain\" type=\"integer\" size=\"1\" max=\"9\" default=\"12\" optional=\"yes\"/>")
+        << QStringList{"--omit", "Gain"} << "";
+}
+
+void CliTest::strictJudgesDefaults()
+{
+    QFETCH(QByteArray, parameter);
+    QFETCH(QStringList, values);
+    QFETCH(QString, error);
+    const Catalogue catalogue("<message name=\"MinMax\" category=\"C\" msg_id=\"0x10\">" + parameter + "</message>", "Vals");
+    const Run run = catalogue.run(QStringList{"encode", "--device", "Vals", "--message", "MinMax", "--strict"} + values);
+    if (error.isEmpty()) {
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        QCOMPARE(run.exitCode, 0);
+        return;
+    }
+    QCOMPARE(run.err, "kwn-frame: error: " + error + '\n');
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(CliTest)
