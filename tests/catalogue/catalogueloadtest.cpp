@@ -3,7 +3,12 @@
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 #endif
 
 static void write(const QString &path, const QByteArray &bytes)
@@ -156,6 +161,57 @@ private slots:
         QVERIFY(map.keys() == QStringList{"_"} && map.first().nodeType == 0);
         QCOMPARE(messagesOfProfile(map.first(), false).keys(), messages);
     }
+
+#ifdef Q_OS_UNIX
+    // A pipe and a file take turns at the name of a definition file while it
+    // is read over and over: no read may wait for a writer of the pipe.
+    void pipeSwappedInWhileReading()
+    {
+        QTemporaryDir root;
+        const QString path = root.filePath("a.xml");
+        const QByteArray name = QFile::encodeName(path), pipe = QFile::encodeName(root.filePath("pipe")),
+                         regular = QFile::encodeName(root.filePath("regular")), spare = QFile::encodeName(root.filePath("spare"));
+        write(root.filePath("regular"), profile("P", "1", 1));
+        QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+        QCOMPARE(::link(regular.constData(), name.constData()), 0);
+
+        std::atomic<bool> stop{false}, done{false};
+        std::atomic<int> files{0};
+        std::thread swapper([&] {
+            for (bool usePipe = true; !stop; usePipe = !usePipe) {
+                if (::link(usePipe ? pipe.constData() : regular.constData(), spare.constData()) == 0)
+                    ::rename(spare.constData(), name.constData());
+            }
+        });
+        std::thread reader([&] {
+            QElapsedTimer time;
+            time.start();
+            while (time.elapsed() < 1000) {
+                bool ok = false;
+                readDefinitionBytes(path, &ok);
+                files += ok ? 1 : 0;
+            }
+            done = true;
+        });
+        QElapsedTimer wait;
+        wait.start();
+        while (!done && wait.elapsed() < 15000)
+            QThread::msleep(10);
+        const bool blocked = !done;
+        stop = true;
+        swapper.join();
+        // Free a reader stuck in open(): a writer comes and goes.
+        while (!done) {
+            const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            QThread::msleep(10);
+        }
+        reader.join();
+        QVERIFY2(!blocked, "a read waited for a writer of the pipe");
+        QVERIFY(files > 0);
+    }
+#endif
 
     // The sample catalogue: one product per node type, message identifiers unique within a profile.
     void bundledSample()
