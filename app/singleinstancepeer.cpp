@@ -2,7 +2,9 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,9 +12,12 @@
 #include <QThread>
 #include <QtEndian>
 
+#include <cstdio>
+
 #if defined(Q_OS_WIN)
 #include <QtGlobal>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -32,6 +37,44 @@ QString userLogon()
 #endif
 }
 
+#if !defined(Q_OS_WIN)
+// Whether `path` is a folder (not a link to one) of the effective user that
+// no one else may write to, or, with `closed`, enter at all.
+bool isOwnFolder(const QString &path, bool closed, QString *problem)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
+        *problem = path + QStringLiteral(" cannot be made or examined");
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        *problem = path + QStringLiteral(" is not a folder");
+        return false;
+    }
+    if (info.st_uid != ::geteuid()) {
+        *problem = path + QStringLiteral(" belongs to another user");
+        return false;
+    }
+    if (info.st_mode & (closed ? mode_t(S_IRWXG | S_IRWXO) : mode_t(S_IWGRP | S_IWOTH))) {
+        *problem = path + QStringLiteral(" is open to other users");
+        return false;
+    }
+    return true;
+}
+#endif
+
+// The socket of an identity: a file in the private folder; on Windows a pipe
+// name, which pipes keep per logon session anyway.
+QString socketName(const QString &folder, const QString &baseName)
+{
+#if defined(Q_OS_WIN)
+    Q_UNUSED(folder)
+    return baseName;
+#else
+    return QDir(folder).filePath(baseName);
+#endif
+}
+
 int remainingMs(const QDeadlineTimer &deadline)
 {
     const qint64 left = deadline.remainingTime();
@@ -41,18 +84,31 @@ int remainingMs(const QDeadlineTimer &deadline)
 } // namespace
 
 SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
-    : QObject(parent), id(identity), serverName(serverNameOf(identity)),
-      lockFile(new QLockFile(lockFilePathOf(identity)))
+    : QObject(parent), id(identity)
 {
+    QString problem;
+    const QString folder = privateFolder(&problem);
+    if (folder.isEmpty()) {
+        // Handing over through a folder that someone else controls would let
+        // them block every start or receive the hand-over: run on our own.
+        const QString text = QCoreApplication::applicationName() + QStringLiteral(": ") + problem
+            + QStringLiteral("; running on its own, without handing over to another start.\n");
+        std::fputs(text.toLocal8Bit().constData(), stderr);
+        return;
+    }
+    serverName = socketName(folder, baseNameOf(identity));
+    const QString lockPath = QDir(folder).filePath(baseNameOf(identity) + QStringLiteral(".lock"));
+    lockFile.reset(new QLockFile(lockPath));
     // The owner holds the lock for its whole life, so age says nothing; only a
     // dead owner (checked by process id) makes the lock stale.
     lockFile->setStaleLockTime(0);
     if (!lockFile->tryLock(0)) {
-        // A lock we cannot even create (temporary folder not writable, ...) must
-        // not keep the tool from starting: then it simply runs on its own.
+        // A lock we cannot even create (folder not writable, ...) must not keep
+        // the tool from starting: then it simply runs on its own.
         client = lockFile->error() == QLockFile::LockFailedError;
         return;
     }
+    QFile::setPermissions(lockPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     // A socket left behind by a killed owner would make listen() fail.
     QLocalServer::removeServer(serverName);
@@ -77,16 +133,54 @@ QString SingleInstancePeer::identityOf(const QString &executablePath)
     return path;
 }
 
-QString SingleInstancePeer::serverNameOf(const QString &identity)
+QString SingleInstancePeer::userFolderIn(const QString &parent)
+{
+    QString name = userLogon();
+    name.replace(QLatin1Char('\\'), QLatin1Char('-'));
+    return QDir(parent).filePath(QStringLiteral("kwn-frame-builder-") + name);
+}
+
+QString SingleInstancePeer::privateFolder(QString *problem)
+{
+    QString why;
+#if defined(Q_OS_WIN)
+    // The temporary folder of a Windows logon is the user's own.
+    const QString folder = userFolderIn(QDir::tempPath());
+    if (!QDir().mkpath(folder))
+        why = folder + QStringLiteral(" cannot be made");
+#else
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.startsWith(QLatin1Char('/')) && isOwnFolder(runtime, false, &why))
+        return runtime;
+    // In a shared folder anyone could make our folder first: it is used only
+    // if it turns out to be ours and closed, whoever made it.
+    const QString folder = userFolderIn(QDir::tempPath());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    why.clear();
+    isOwnFolder(folder, true, &why);
+#endif
+    if (problem)
+        *problem = why;
+    return why.isEmpty() ? folder : QString();
+}
+
+QString SingleInstancePeer::baseNameOf(const QString &identity)
 {
     const QByteArray key = (identity + QLatin1Char('\n') + userLogon()).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24);
     return QStringLiteral("qtsingleapp-") + QString::fromLatin1(hash);
 }
 
+QString SingleInstancePeer::serverNameOf(const QString &identity)
+{
+    const QString folder = privateFolder();
+    return folder.isEmpty() ? QString() : socketName(folder, baseNameOf(identity));
+}
+
 QString SingleInstancePeer::lockFilePathOf(const QString &identity)
 {
-    return QDir(QDir::tempPath()).filePath(serverNameOf(identity) + QStringLiteral(".lock"));
+    const QString folder = privateFolder();
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(baseNameOf(identity) + QStringLiteral(".lock"));
 }
 
 QString SingleInstancePeer::identity() const

@@ -12,9 +12,10 @@ class QLockFile;
 // One end of the single-instance hand-over. The first process to construct a
 // peer for an identity takes a lock file and serves a local socket; every later
 // one finds the lock taken (isClient) and can send that first process a text,
-// which it acknowledges. Both names live in the temporary folder and are
-// derived from the identity and the user's logon, so that other users and
-// other identities never meet.
+// which it acknowledges. Both live in a folder that only the user can enter
+// and are named after the identity and the user's logon, so that other users
+// can neither take the names first nor answer in the owner's place. Without
+// such a folder the peer runs on its own: never a client, serving nothing.
 class SingleInstancePeer : public QObject
 {
     Q_OBJECT
@@ -25,7 +26,17 @@ public:
 
     // The identity of an executable file: its full canonical path.
     static QString identityOf(const QString &executablePath);
-    // Name of the local socket served for an identity by the current user.
+    // The folder of the lock files and sockets of the current user, made when
+    // missing: XDG_RUNTIME_DIR when it is ours and closed to others, else
+    // userFolderIn(the temporary folder). Empty, with the reason in `problem`,
+    // when that folder is not a folder of ours closed to everyone else.
+    static QString privateFolder(QString *problem = nullptr);
+    // The user's own folder within a shared folder such as /tmp.
+    static QString userFolderIn(const QString &parent);
+    // File name of the socket of an identity and the current user.
+    static QString baseNameOf(const QString &identity);
+    // Name of the local socket served for an identity by the current user (a
+    // path in privateFolder(), empty without one).
     static QString serverNameOf(const QString &identity);
     // Path of the lock file kept for an identity by the current user.
     static QString lockFilePathOf(const QString &identity);

@@ -1,12 +1,23 @@
 #include "app/qtsingleapplication.h"
 #include "app/singleinstancepeer.h"
 
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QWidget>
 #include <QtTest>
+
+#include <memory>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -17,6 +28,68 @@ const int kProcessWait = 30000;
 struct Tool : QProcess { ~Tool() override { kill(); waitForFinished(); } };
 
 QtSingleApplication *app() { return static_cast<QtSingleApplication *>(qApp); }
+
+// Sets environment variables for one scope; an empty value removes one.
+struct Environment
+{
+    QList<QPair<QByteArray, QByteArray>> saved;
+    Environment(const QList<QPair<QByteArray, QByteArray>> &values)
+    {
+        for (const auto &value : values) {
+            saved.append({value.first, qgetenv(value.first.constData())});
+            value.second.isEmpty() ? qunsetenv(value.first.constData()) : qputenv(value.first.constData(), value.second);
+        }
+    }
+    ~Environment()
+    {
+        for (const auto &value : qAsConst(saved))
+            value.second.isEmpty() ? qunsetenv(value.first.constData()) : qputenv(value.first.constData(), value.second);
+    }
+};
+
+#ifdef Q_OS_UNIX
+mode_t modeOf(const QString &path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
+}
+#endif
+
+// Another user for otherUserCannotBlockOrHijack: takes the lock file of every
+// path given, in folders open to all, and with "answer" also listens on each
+// path and acknowledges every hand-over, printing what it receives.
+int actAsOtherUser(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments().mid(2);
+    std::vector<std::unique_ptr<QLockFile>> locks;
+    for (const QString &path : arguments.mid(1)) {
+        const QString folder = QFileInfo(path).path();
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
+        locks.emplace_back(new QLockFile(path + QStringLiteral(".lock")));
+        locks.back()->tryLock(0);
+        if (arguments.first() != QLatin1String("answer"))
+            continue;
+        auto *server = new QLocalServer(&application);
+        server->setSocketOptions(QLocalServer::WorldAccessOption);
+        server->listen(path);
+        QObject::connect(server, &QLocalServer::newConnection, [server] {
+            QLocalSocket *socket = server->nextPendingConnection();
+            QObject::connect(socket, &QLocalSocket::readyRead, [socket] {
+                const QByteArray text = socket->readAll().mid(4);
+                std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+                std::fflush(stdout);
+                socket->write("ack");
+                socket->flush();
+            });
+        });
+    }
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    QTimer::singleShot(60000, &application, &QCoreApplication::quit);
+    return application.exec();
+}
 
 } // namespace
 
@@ -83,6 +156,107 @@ private slots:
         QCOMPARE(first.state(), killFirst ? QProcess::NotRunning : QProcess::Running);
     }
 
+    // Where the lock file and socket live: only in a folder of ours that
+    // others cannot enter; else each start runs on its own.
+    void privateFolder_data()
+    {
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<QString>("ownFolder");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("runtime folder of ours") << "closed" << "" << "runtime";
+        QTest::newRow("runtime folder open to others") << "open" << "" << "own";
+        QTest::newRow("no runtime folder") << "" << "" << "own";
+        QTest::newRow("own folder open to others") << "" << "open" << "";
+        QTest::newRow("own folder a link") << "" << "link" << "";
+    }
+
+    void privateFolder()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("Folder modes are a Unix matter");
+#else
+        QFETCH(QString, runtime);
+        QFETCH(QString, ownFolder);
+        QFETCH(QString, chosen);
+        QTemporaryDir root;
+        const QString runtimePath = root.filePath("run"), tempPath = root.filePath("tmp");
+        QVERIFY(QDir().mkpath(runtimePath) && QDir().mkpath(tempPath) && QDir().mkpath(root.filePath("elsewhere")));
+        QCOMPARE(::chmod(QFile::encodeName(runtimePath).constData(), runtime == "open" ? 0777 : 0700), 0);
+        const QString own = SingleInstancePeer::userFolderIn(tempPath);
+        if (ownFolder == "open")
+            QVERIFY(QDir().mkpath(own) && ::chmod(QFile::encodeName(own).constData(), 0777) == 0);
+        if (ownFolder == "link")
+            QVERIFY(::chmod(QFile::encodeName(root.filePath("elsewhere")).constData(), 0700) == 0
+                    && QFile::link(root.filePath("elsewhere"), own));
+        const Environment environment({{"TMPDIR", QFile::encodeName(tempPath)},
+                                       {"XDG_RUNTIME_DIR", runtime.isEmpty() ? QByteArray() : QFile::encodeName(runtimePath)}});
+
+        QString problem;
+        const QString folder = SingleInstancePeer::privateFolder(&problem);
+        QCOMPARE(folder, chosen == "runtime" ? runtimePath : chosen == "own" ? own : QString());
+        QCOMPARE(problem.isEmpty(), !chosen.isEmpty());
+        if (chosen == "own")
+            QCOMPARE(modeOf(own), mode_t(S_IFDIR | 0700));
+        const QString identity = QStringLiteral("privatefolder-%1").arg(QCoreApplication::applicationPid());
+        SingleInstancePeer first(identity), second(identity);
+        QVERIFY(!first.isClient());
+        QCOMPARE(second.isClient(), !chosen.isEmpty()); // without a folder each runs on its own
+        if (!chosen.isEmpty()) {
+            QCOMPARE(QFileInfo(SingleInstancePeer::lockFilePathOf(identity)).path(), folder);
+            QCOMPARE(modeOf(SingleInstancePeer::lockFilePathOf(identity)), mode_t(S_IFREG | 0600));
+        }
+#endif
+    }
+
+    // Another local user takes the names a start would use first: the lock
+    // file alone (a) or with a socket that answers the hand-over (b). The
+    // start must neither wait and give up nor hand its text over.
+    void otherUserCannotBlockOrHijack_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("lock file taken first") << false;
+        QTest::newRow("socket answering") << true;
+    }
+
+    void otherUserCannotBlockOrHijack()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("Needs Unix users");
+#else
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("Acting as a second user needs root and setpriv; privateFolder checks the folder instead");
+        QFETCH(bool, answer);
+        QTemporaryDir shared; // a /tmp of our own, open to all as /tmp is
+        QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+        // Every name that anyone can compute for the tool: straight in the
+        // shared folder, and in the folder a start of ours would make there.
+        const QString base = SingleInstancePeer::baseNameOf(SingleInstancePeer::identityOf(kTool));
+        const QStringList names{QDir(shared.path()).filePath(base),
+                                QDir(SingleInstancePeer::userFolderIn(shared.path())).filePath(base)};
+        Tool other;
+        other.start(QStringLiteral("setpriv"), QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                                          QCoreApplication::applicationFilePath(), "--other-user",
+                                                          answer ? "answer" : "lock"} + names);
+        QVERIFY(other.waitForReadyRead(kProcessWait));
+        QCOMPARE(other.readLine(), QByteArray("ready\n"));
+
+        Tool start;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), shared.path());
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        start.setProcessEnvironment(environment);
+        start.start(kTool, QStringList());
+        QString complaint;
+        QTRY_VERIFY_WITH_TIMEOUT((complaint += QString::fromLocal8Bit(start.readAllStandardError())).contains("belongs to another user")
+                                     || start.state() == QProcess::NotRunning, kProcessWait);
+        QVERIFY2(complaint.contains(SingleInstancePeer::userFolderIn(shared.path()) + " belongs to another user; running on its own"),
+                 qPrintable(complaint));
+        QTest::qWait(500);
+        QCOMPARE(start.state(), QProcess::Running); // its own window, at once
+        QCOMPARE(other.readAllStandardOutput(), QByteArray()); // and the other user heard nothing
+#endif
+    }
+
     void noDisplay()
     {
 #if !defined(Q_OS_UNIX) || defined(Q_OS_DARWIN)
@@ -123,6 +297,8 @@ private:
 // The application object is the class under test, under an identity nothing else can own.
 int main(int argc, char *argv[])
 {
+    if (argc > 2 && qstrcmp(argv[1], "--other-user") == 0)
+        return actAsOtherUser(argc, argv);
     QtSingleApplication application(QStringLiteral("singleinstancetest-%1").arg(QCoreApplication::applicationPid()), argc, argv);
     SingleInstanceTest test;
     return QTest::qExec(&test, argc, argv);
