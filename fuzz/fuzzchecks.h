@@ -31,8 +31,8 @@ namespace fuzzchecks {
 #define FUZZ_EXPECT(condition, what)                                                   \
     do {                                                                               \
         if (!(condition))                                                              \
-            return QStringLiteral("%1:%2: %3").arg(QLatin1String(__FILE__)).arg(__LINE__) \
-                .arg(QString(what));                                                   \
+            return QStringLiteral("%1:%2: %3")                                         \
+                .arg(QLatin1String(__FILE__), QString::number(__LINE__), QString(what));  \
     } while (false)
 
 #define FUZZ_PROPAGATE(call)                                                           \
