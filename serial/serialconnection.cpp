@@ -138,9 +138,11 @@ public:
         if (!m_port)
             return;
         readAvailable();
-        m_port->disconnect(this);
-        m_port->close();
-        m_port.reset();
+        // This may run inside one of the port's own signals: delete it later.
+        QSerialPort *port = m_port.release();
+        port->disconnect(this);
+        port->close();
+        port->deleteLater();
         m_gapTimer.reset();
         QVector<SplitItem> items;
         m_splitter.finish(items);
@@ -200,10 +202,12 @@ private:
         if (error == QSerialPort::NoError || !m_port)
             return;
         QString text;
-        if (error == QSerialPort::ResourceError)
+        // A device unplugged (or a pseudo-terminal whose other end closed)
+        // shows as a resource or read error, depending on the driver.
+        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
             text = QStringLiteral("The device %1 was removed or closed; the connection is closed.").arg(m_name);
-        else if (error == QSerialPort::WriteError || error == QSerialPort::ReadError)
-            text = QStringLiteral("Error on %1: %2; the connection is closed.").arg(m_name, m_port->errorString());
+        else if (error == QSerialPort::WriteError)
+            text = QStringLiteral("Cannot write to %1: %2; the connection is closed.").arg(m_name, m_port->errorString());
         else
             return; // time-outs and unsupported operations leave the port usable
         closePort();
