@@ -103,6 +103,8 @@ void BusLayout::buildWidgets()
     comboBoxPort->setEditable(true);
     comboBoxPort->setInsertPolicy(QComboBox::NoInsert);
     comboBoxPort->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    comboBoxPort->setMinimumContentsLength(12);
+    comboBoxPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     comboBoxPort->setToolTip(QStringLiteral("Serial port: pick one or type its name or full path"));
     buttonRefreshPorts = named(new QPushButton(QStringLiteral("Refresh")), QStringLiteral("buttonRefreshPorts"));
     buttonRefreshPorts->setToolTip(QStringLiteral("List the serial ports again"));
@@ -122,25 +124,27 @@ void BusLayout::buildWidgets()
     for (int baud : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
         comboBoxBaud->addItem(QString::number(baud));
     comboBoxBaud->setValidator(new QIntValidator(1, 100000000, comboBoxBaud));
-    labelDataBits = named(new QLabel(QStringLiteral("Data bits:")), QStringLiteral("labelDataBits"));
+    comboBoxBaud->setToolTip(QStringLiteral("Baud rate"));
+    comboBoxBaud->setFixedWidth(86); // room for 921600
+    layoutSerial->setSpacing(4);
+    labelDataBits = named(new QLabel(QStringLiteral("Bits:")), QStringLiteral("labelDataBits"));
     comboBoxDataBits = named(new QComboBox, QStringLiteral("comboBoxDataBits"));
     comboBoxDataBits->addItems({QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")});
+    comboBoxDataBits->setToolTip(QStringLiteral("Data bits"));
     labelParity = named(new QLabel(QStringLiteral("Parity:")), QStringLiteral("labelParity"));
     comboBoxParity = named(new QComboBox, QStringLiteral("comboBoxParity"));
     comboBoxParity->addItems({QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd"),
                               QStringLiteral("mark"), QStringLiteral("space")});
-    labelStopBits = named(new QLabel(QStringLiteral("Stop bits:")), QStringLiteral("labelStopBits"));
+    labelStopBits = named(new QLabel(QStringLiteral("Stop:")), QStringLiteral("labelStopBits"));
     comboBoxStopBits = named(new QComboBox, QStringLiteral("comboBoxStopBits"));
     comboBoxStopBits->addItems({QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")});
+    comboBoxStopBits->setToolTip(QStringLiteral("Stop bits"));
     layoutSerial->addWidget(labelBaud);
     layoutSerial->addWidget(comboBoxBaud);
-    layoutSerial->addSpacing(8);
     layoutSerial->addWidget(labelDataBits);
     layoutSerial->addWidget(comboBoxDataBits);
-    layoutSerial->addSpacing(8);
     layoutSerial->addWidget(labelParity);
     layoutSerial->addWidget(comboBoxParity);
-    layoutSerial->addSpacing(8);
     layoutSerial->addWidget(labelStopBits);
     layoutSerial->addWidget(comboBoxStopBits);
     layoutSerial->addStretch(1);
@@ -148,6 +152,8 @@ void BusLayout::buildWidgets()
     labelStatus = named(new QLabel(QStringLiteral("Not connected")), QStringLiteral("labelStatus"));
     labelStatus->setStyleSheet(kBlack);
     labelStatus->setWordWrap(true);
+    // The page is as wide as the window leaves it: long texts wrap.
+    labelStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     // Filter and view.
     layoutTools = named(new QHBoxLayout, QStringLiteral("layoutTools"));
@@ -155,8 +161,8 @@ void BusLayout::buildWidgets()
     LineEditFilter->setPlaceholderText(QStringLiteral("Filter"));
     LineEditFilter->setClearButtonEnabled(true);
     LineEditFilter->setToolTip(QStringLiteral("Show the frames with this text in any column"));
-    checkBoxLatest = named(new QCheckBox(QStringLiteral("Latest per message")), QStringLiteral("checkBoxLatest"));
-    checkBoxLatest->setToolTip(QStringLiteral("One row per source and message, with its count and rate"));
+    checkBoxLatest = named(new QCheckBox(QStringLiteral("Latest")), QStringLiteral("checkBoxLatest"));
+    checkBoxLatest->setToolTip(QStringLiteral("Latest per message: one row per source and message, with its count and rate"));
     buttonPause = named(new QPushButton(QStringLiteral("Pause")), QStringLiteral("buttonPause"));
     buttonPause->setCheckable(true);
     buttonPause->setToolTip(QStringLiteral("Freeze the list; frames are still received and counted"));
@@ -181,6 +187,8 @@ void BusLayout::buildWidgets()
         tableViewFrames->setColumnWidth(column, widths[column]);
 
     labelCounters = named(new QLabel, QStringLiteral("labelCounters"));
+    labelCounters->setWordWrap(true);
+    labelCounters->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     // Logs.
     layoutLog = named(new QHBoxLayout, QStringLiteral("layoutLog"));
@@ -191,7 +199,7 @@ void BusLayout::buildWidgets()
     buttonRecord = named(new QPushButton(QStringLiteral("Record")), QStringLiteral("buttonRecord"));
     buttonRecord->setCheckable(true);
     buttonRecord->setToolTip(QStringLiteral("Write every frame to a log file as it arrives"));
-    layoutLog->addWidget(labelCounters, 1);
+    layoutLog->addWidget(labelStatus, 1);
     layoutLog->addWidget(buttonSave);
     layoutLog->addWidget(buttonOpen);
     layoutLog->addWidget(buttonRecord);
@@ -201,11 +209,13 @@ void BusLayout::buildWidgets()
     LineEditSendFrame = named(new QLineEdit, QStringLiteral("LineEditSendFrame"));
     LineEditSendFrame->setPlaceholderText(QStringLiteral("Frame to send"));
     buttonSend = named(new QPushButton(QStringLiteral("Send")), QStringLiteral("buttonSend"));
-    checkBoxRepeat = named(new QCheckBox(QStringLiteral("repeat every")), QStringLiteral("checkBoxRepeat"));
+    checkBoxRepeat = named(new QCheckBox(QStringLiteral("every")), QStringLiteral("checkBoxRepeat"));
+    checkBoxRepeat->setToolTip(QStringLiteral("Repeat the sending at this interval"));
     spinBoxRepeatMs = named(new QSpinBox, QStringLiteral("spinBoxRepeatMs"));
     spinBoxRepeatMs->setRange(1, 3600000);
     spinBoxRepeatMs->setValue(1000);
     spinBoxRepeatMs->setSuffix(QStringLiteral(" ms"));
+    spinBoxRepeatMs->setToolTip(QStringLiteral("Interval of the repeated sending"));
     layoutSend->addWidget(LineEditSendFrame, 1);
     layoutSend->addWidget(buttonSend);
     layoutSend->addWidget(checkBoxRepeat);
@@ -213,10 +223,10 @@ void BusLayout::buildWidgets()
 
     layoutMain->addLayout(layoutPort);
     layoutMain->addLayout(layoutSerial);
-    layoutMain->addWidget(labelStatus);
+    layoutMain->addLayout(layoutLog);
     layoutMain->addLayout(layoutTools);
     layoutMain->addWidget(tableViewFrames, 1);
-    layoutMain->addLayout(layoutLog);
+    layoutMain->addWidget(labelCounters);
     layoutMain->addLayout(layoutSend);
     layoutMain->setContentsMargins(5, 20, 20, 20);
 }

@@ -117,7 +117,7 @@ private:
     QHBoxLayout *layoutPort = nullptr;
     QHBoxLayout *layoutSerial = nullptr;
     QHBoxLayout *layoutTools = nullptr;
-    QHBoxLayout *layoutLog = nullptr;
+    QHBoxLayout *layoutLog = nullptr; // status line and the log buttons
     QHBoxLayout *layoutSend = nullptr;
     QLabel *labelPort = nullptr;
     QComboBox *comboBoxPort = nullptr;

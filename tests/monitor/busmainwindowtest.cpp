@@ -29,6 +29,9 @@ private slots:
         window->resize(740, 600);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
+        // The Bus page fits beside the left column in 740 x 600: 515 x 600.
+        const QSize page = window->findChild<QWidget *>(QStringLiteral("widgetBus"))->minimumSizeHint();
+        QVERIFY2(page.width() <= 515 && page.height() <= 600, qPrintable(QStringLiteral("%1 x %2").arg(page.width()).arg(page.height())));
         QVERIFY(device.ok());
     }
 
