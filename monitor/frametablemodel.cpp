@@ -69,7 +69,7 @@ void FrameTableModel::append(QVector<BusRecord> &batch)
     for (BusRecord &record : batch) {
         if (record.kind != BusRecord::Noise) {
             record.deltaMs = haveLastFrame
-                ? qint32(qBound<qint64>(0, record.timeMs - lastFrameMs, 0x7fffffff))
+                ? qint32(qBound(qint64(0), record.timeMs - lastFrameMs, qint64(0x7fffffff)))
                 : -1;
             lastFrameMs = record.timeMs;
             haveLastFrame = true;
