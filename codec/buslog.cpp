@@ -26,14 +26,14 @@ bool isSpace(QChar c)
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
-// Cheap shape check before the date parser: "dddd-dd-ddTdd:dd:dd".
-bool looksLikeTime(const QString &word)
+// Cheap shape check before the date parser: "dddd-dd-ddTdd:dd:dd" at `at`.
+bool looksLikeTime(const QString &line, int at)
 {
     static const char shape[] = "dddd-dd-ddTdd:dd:dd";
-    if (word.size() < int(sizeof shape) - 1)
+    if (line.size() - at < int(sizeof shape) - 1)
         return false;
     for (int i = 0; shape[i]; ++i) {
-        const QChar c = word.at(i);
+        const QChar c = line.at(at + i);
         if (shape[i] == 'd' ? !c.isDigit() : c != QLatin1Char(shape[i]))
             return false;
     }
@@ -58,12 +58,13 @@ BusLogLine parseBusLogLine(const QString &line)
     result.kind = BusLogLine::Frame;
     result.frameText = line;
 
+    // Any other line is taken as it is, without a second look at all of it.
+    if (!looksLikeTime(line, i))
+        return result;
     int timeEnd = i;
     while (timeEnd < n && !isSpace(line.at(timeEnd)))
         ++timeEnd;
     const QString time = line.mid(i, timeEnd - i);
-    if (!looksLikeTime(time))
-        return result;
     int dirStart = timeEnd;
     while (dirStart < n && isSpace(line.at(dirStart)))
         ++dirStart;

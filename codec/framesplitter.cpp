@@ -12,14 +12,35 @@ inline int announcedLength(const uchar *p)
     return quint8(~p[1]) & 0x1F;
 }
 
-inline bool checksumHolds(const uchar *p, int length)
+// Running sums of the bytes scanned, so that the checksum of any candidate
+// costs the same whatever its length: sum(from, to) = P(to) - P(from), with
+// the last 64 prefix sums kept (a candidate spans at most 31 bytes).
+class PrefixSums
 {
-    quint32 sum = 0;
-    const int covered = length - 2;
-    for (int k = 0; k < covered; ++k)
-        sum += p[k];
-    return quint16(sum) == quint16(p[covered] << 8 | p[covered + 1]);
-}
+public:
+    explicit PrefixSums(const uchar *bytes) : m_bytes(bytes) { m_ring[0] = 0; }
+
+    quint32 at(qsizetype k)
+    {
+        while (m_filled < k) {
+            m_ring[(m_filled + 1) & 63] = m_ring[m_filled & 63] + m_bytes[m_filled];
+            ++m_filled;
+        }
+        return m_ring[k & 63];
+    }
+
+    bool checksumHolds(qsizetype from, int length)
+    {
+        const qsizetype end = from + length - 2;
+        const quint32 sum = at(end) - at(from);
+        return quint16(sum) == quint16(m_bytes[end] << 8 | m_bytes[end + 1]);
+    }
+
+private:
+    const uchar *m_bytes;
+    quint32 m_ring[64];
+    qsizetype m_filled = 0;
+};
 
 } // namespace
 
@@ -81,6 +102,7 @@ void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool 
         out.append(std::move(item));
     };
 
+    PrefixSums sums(bytes);
     qsizetype noiseStart = 0;
     qsizetype i = m_noiseHeld;
     while (i < size) {
@@ -101,7 +123,7 @@ void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool 
             ++i;
             continue;
         }
-        if (checksumHolds(bytes + i, length)) {
+        if (sums.checksumHolds(i, length)) {
             if (i > noiseStart)
                 emitItem(SplitItem::Noise, noiseStart, i);
             emitItem(SplitItem::Frame, i, i + length);

@@ -10,8 +10,8 @@
 // lost byte costs at most one frame.
 //
 // Between calls at most two maximal frames are kept (a short noise run and a
-// partial frame); the work per byte is bounded by one checksum over at most
-// 29 bytes, whatever the stream holds.
+// partial frame); the work per byte is a few additions, whatever the stream
+// holds (running sums make each candidate's checksum one subtraction).
 
 #include <QByteArray>
 #include <QVector>

@@ -3,70 +3,13 @@
 
 #include "codec/frame.h"
 #include "serial/serialconnection.h"
+#include "ptypair.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal pair in raw mode; the master is the far end of the bus.
-struct Pty
-{
-    int master = -1;
-    int slave = -1;
-    QString path;
-
-    Pty()
-    {
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios t;
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-        path = QString::fromLocal8Bit(name);
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty()
-    {
-        closeMaster();
-        if (slave >= 0)
-            ::close(slave);
-    }
-    void closeMaster()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-    void write(const QByteArray &bytes) const
-    {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0)
-                done += n;
-            else
-                QTest::qWait(1);
-        }
-    }
-    QByteArray readAll() const
-    {
-        QByteArray all;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(master, buffer, sizeof buffer)) > 0)
-            all.append(buffer, int(n));
-        return all;
-    }
-};
 
 QByteArray sampleFrame(int i)
 {
@@ -125,7 +68,7 @@ void SerialConnectionTest::receivesFramesHoweverWritten()
 {
     QFETCH(int, chunk);
     QFETCH(bool, noise);
-    Pty pty;
+    PtyPair pty;
     QVERIFY(pty.master >= 0);
     SerialConnection connection;
     QSignalSpy opened(&connection, &SerialConnection::openChanged);
@@ -162,7 +105,7 @@ void SerialConnectionTest::receivesFramesHoweverWritten()
 
 void SerialConnectionTest::truncatedFrameBecomesNoiseAfterGap()
 {
-    Pty pty;
+    PtyPair pty;
     SerialConnection connection;
     QVERIFY(connection.open(settingsFor(pty.path)));
     const QByteArray cut = sampleFrame(20).left(15);
@@ -180,7 +123,7 @@ void SerialConnectionTest::truncatedFrameBecomesNoiseAfterGap()
 
 void SerialConnectionTest::sendsFramesWithTheirTime()
 {
-    Pty pty;
+    PtyPair pty;
     SerialConnection connection;
     QVERIFY(connection.open(settingsFor(pty.path)));
     QSignalSpy sent(&connection, &SerialConnection::sent);
@@ -222,7 +165,7 @@ void SerialConnectionTest::openErrors()
 
 void SerialConnectionTest::farEndClosedIsReportedAndReconnectWorks()
 {
-    Pty pty;
+    PtyPair pty;
     SerialConnection connection;
     QSignalSpy errors(&connection, &SerialConnection::errorOccurred);
     QVERIFY(connection.open(settingsFor(pty.path)));
@@ -237,7 +180,7 @@ void SerialConnectionTest::farEndClosedIsReportedAndReconnectWorks()
     QCOMPARE(rest.size(), 1);
     QCOMPARE(rest.at(0).bytes, sampleFrame(2).left(5));
 
-    Pty other;
+    PtyPair other;
     QVERIFY2(connection.open(settingsFor(other.path)), qPrintable(connection.errorText()));
     other.write(sampleFrame(9));
     const QVector<SplitItem> items = receive(connection, 1);
