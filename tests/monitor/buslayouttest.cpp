@@ -2,6 +2,7 @@
 
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
+#include "monitor/latestmessagemodel.h"
 #include "ptydevice.h"
 
 #include <QCheckBox>
@@ -331,6 +332,31 @@ private slots:
 
         button(QStringLiteral("buttonClear"))->click();
         QCOMPARE(model()->rowCount(), 0);
+    }
+
+    // One row per (source, message), updated live, and back to every frame.
+    void latestView()
+    {
+        connectTo(device->path);
+        QByteArray burst;
+        for (int round = 0; round < 3; ++round) {
+            for (quint32 source : {0x000011u, 0x000012u}) {
+                burst += statusFrame(source, quint8(round));
+                burst += packFrame(0x22, false, 11, 3, 0, source, 0x000002, QByteArray());
+            }
+        }
+        auto *latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
+        latest->setChecked(true);
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QVERIFY(!model()); // the view shows the other model now
+        QVERIFY(device->write(burst));
+        QTRY_COMPARE(view->model()->rowCount(), 4);
+        QTRY_COMPARE(view->model()->data(view->model()->index(0, LatestMessageModel::Count)).toString(), QStringLiteral("3"));
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(view->model()->data(view->model()->index(row, LatestMessageModel::Count)).toString(), QStringLiteral("3"));
+        latest->setChecked(false);
+        QVERIFY(model());
+        QCOMPARE(model()->rowCount(), 12);
     }
 
     // The last port and line settings come back in the next run. (A
