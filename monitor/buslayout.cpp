@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
@@ -182,9 +183,7 @@ void BusLayout::buildWidgets()
     tableViewFrames->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tableViewFrames->verticalHeader()->setDefaultSectionSize(20);
     tableViewFrames->horizontalHeader()->setStretchLastSection(true);
-    const int widths[BusColumnCount] = {86, 44, 28, 70, 110, 150, 260, 240, 64};
-    for (int column = 0; column < BusColumnCount; ++column)
-        tableViewFrames->setColumnWidth(column, widths[column]);
+    setColumnWidths();
 
     labelCounters = named(new QLabel, QStringLiteral("labelCounters"));
     labelCounters->setWordWrap(true);
@@ -229,6 +228,27 @@ void BusLayout::buildWidgets()
     layoutMain->addWidget(labelCounters);
     layoutMain->addLayout(layoutSend);
     layoutMain->setContentsMargins(5, 20, 20, 20);
+}
+
+void BusLayout::setColumnWidths()
+{
+    // Sized by sample texts in the view's font, so that times and addresses
+    // show whole; the rest can be widened by hand.
+    const QFontMetrics metrics(tableViewFrames->font());
+    auto fit = [&](const char *sample) {
+        return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 14;
+    };
+    const bool latest = checkBoxLatest->isChecked();
+    const QVector<int> widths = latest
+        ? QVector<int>{fit("00:00:00.000"), fit("QX-Drive 40"), fit("Get Motor Status"),
+                       fit("000000 \u2192 Broadcast"), fit("Frame decoded successfully. | QX-Drive 40"),
+                       fit("Count"), fit("Rate /s")}
+        : QVector<int>{fit("00:00:00.000"), fit("99999"), fit("RX"), fit("QX-Drive 40"),
+                       fit("Get Motor Status"), fit("000000 \u2192 Broadcast"),
+                       fit("Frame decoded successfully. | QX-Drive 40"), fit("00112233445566778899AABB"),
+                       fit("Checksum")};
+    for (int column = 0; column < widths.size(); ++column)
+        tableViewFrames->setColumnWidth(column, widths.at(column));
 }
 
 void BusLayout::makeConnections()
@@ -544,9 +564,7 @@ void BusLayout::on_checkBoxLatest_toggled(bool checked)
         tableViewFrames->setModel(latestModel);
     else
         tableViewFrames->setModel(frameModel);
-    const int columns = tableViewFrames->model()->columnCount();
-    for (int column = 0; column < columns; ++column)
-        tableViewFrames->setColumnWidth(column, column == LatestMessageModel::Values ? 260 : 90);
+    setColumnWidths();
     if (!checked)
         tableViewFrames->scrollToBottom();
 }

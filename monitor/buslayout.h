@@ -96,6 +96,7 @@ private:
     void buildWidgets();
     void makeConnections();
     void fillPorts();
+    void setColumnWidths();
     void loadSettings();
     void saveSettings() const;
     void disconnectPort();
