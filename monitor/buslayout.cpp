@@ -39,6 +39,7 @@ const QString kBlack = QStringLiteral("color: black");
 const int kArrivalIntervalMs = 40;
 // A received frame equal to one we wrote this recently is its echo.
 const qint64 kEchoWindowMs = 200;
+const qint64 kKeepSentMs = 1000;
 // Decoded texts kept per distinct frame; a bus repeats itself a lot.
 const int kDecodedCacheSize = 4096;
 
@@ -449,7 +450,7 @@ bool BusLayout::takeEcho(const QByteArray &bytes, qint64 timeMs)
 {
     for (int i = 0; i < sentRecently.size(); ++i) {
         const SentFrame &sent = sentRecently.at(i);
-        if (sent.bytes == bytes && timeMs - sent.timeMs <= kEchoWindowMs) {
+        if (sent.bytes == bytes && qAbs(timeMs - sent.timeMs) <= kEchoWindowMs) {
             sentRecently.remove(i);
             return true;
         }
@@ -484,11 +485,13 @@ void BusLayout::takeArrivals()
             ++badChecksums;
         batch.append(record);
     }
-    // Echoes come back within the window or not at all.
+    // Echoes come back within the window or not at all. The window is judged
+    // on the arrival times; a sent frame is kept a while longer, so that a
+    // late batch still finds it.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     sentRecently.erase(std::remove_if(sentRecently.begin(), sentRecently.end(),
                                       [now](const SentFrame &sent) {
-                                          return now - sent.timeMs > kEchoWindowMs;
+                                          return now - sent.timeMs > kKeepSentMs;
                                       }),
                        sentRecently.end());
     if (batch.isEmpty()) {

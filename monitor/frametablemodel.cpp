@@ -132,10 +132,10 @@ void FrameTableModel::clear()
         rows.clear();
         endRemoveRows();
     }
-    // The slots keep their memory; the next records overwrite them.
     firstSeq += held;
-    start = (start + held) % size_t(ringCapacity);
+    start = 0;
     held = 0;
+    ring.clear();
     dropped = 0;
     haveLastFrame = false;
 }

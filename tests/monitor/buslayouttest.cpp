@@ -300,8 +300,8 @@ private slots:
         const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
         QCOMPARE(lines.size(), 301);
         QVERIFY(lines.at(150).startsWith("# "));
-        QVERIFY(lines.at(0).endsWith(" RX " + frameToHexText(frames.at(0)).toLatin1()));
-        QVERIFY(lines.at(300).endsWith(" RX " + frameToHexText(frames.at(299)).toLatin1()));
+        QVERIFY(lines.at(0).endsWith(QByteArray(QByteArray(" RX ") + frameToHexText(frames.at(0)).toLatin1())));
+        QVERIFY(lines.at(300).endsWith(QByteArray(QByteArray(" RX ") + frameToHexText(frames.at(299)).toLatin1())));
         QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("201 older dropped")));
     }
 
