@@ -69,8 +69,8 @@ BusLayout::BusLayout(QObject *parent)
     : QObject(parent), layoutMain(new QVBoxLayout), catalogue(QStringLiteral("xml"))
 {
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
-    frameModel = new FrameTableModel(this);
-    latestModel = new LatestMessageModel(this);
+    frameModel = named(new FrameTableModel(this), QStringLiteral("frameModel"));
+    latestModel = named(new LatestMessageModel(this), QStringLiteral("latestModel"));
     connection = new SerialConnection(this);
     connection->setObjectName(QStringLiteral("connection"));
     timerArrivals = named(new QTimer(this), QStringLiteral("timerArrivals"));
