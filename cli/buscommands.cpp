@@ -188,6 +188,10 @@ int replayCapture(const QString &input, const FrameSplitter &settings, ItemPrint
         items.resize(0);
         splitter.feed(chunk, got, QDateTime::currentMSecsSinceEpoch(), items);
         printer.print(items);
+        // A short read means the input has caught up (a live pipe): show what
+        // came before waiting for more.
+        if (got < qint64(sizeof chunk))
+            printer.flush();
     }
     items.resize(0);
     splitter.finish(items);
