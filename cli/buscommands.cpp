@@ -22,6 +22,13 @@
 
 namespace {
 
+#define KWN_SERIAL_OPTIONS_HELP \
+    "  --port DEV        serial port, by name (ttyUSB0) or path (/dev/pts/5)\n" \
+    "  --baud N          baud rate (default 9600)\n" \
+    "  --data-bits N     5, 6, 7 or 8 (default 8)\n" \
+    "  --parity P        none, even, odd, mark or space (default none)\n" \
+    "  --stop-bits S     1, 1.5 or 2 (default 1)\n"
+
 const char kMonitorUsage[] =
     "kwn-frame monitor (--port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
     "       | --input FILE) [--gap MS] [--single-line | --json] [--xml DIR]";
@@ -33,11 +40,7 @@ const char kMonitorHelp[] =
     "cannot be opened or goes away ends it with 1.\n"
     "\n"
     "Options:\n"
-    "  --port DEV        serial port, by name (ttyUSB0) or path (/dev/pts/5)\n"
-    "  --baud N          baud rate (default 9600)\n"
-    "  --data-bits N     5, 6, 7 or 8 (default 8)\n"
-    "  --parity P        none, even, odd, mark or space (default none)\n"
-    "  --stop-bits S     1, 1.5 or 2 (default 1)\n"
+    KWN_SERIAL_OPTIONS_HELP
     "  --gap MS          a partial frame with no new byte for MS ms is noise (default 100)\n"
     "  --input FILE      read a raw binary capture (- for standard input) instead of a port\n"
     "  --single-line     one line per frame\n"
@@ -54,11 +57,7 @@ const char kSendHelp[] =
     "be opened or written, or the text is no frame.\n"
     "\n"
     "Options:\n"
-    "  --port DEV        serial port, by name (ttyUSB0) or path (/dev/pts/5)\n"
-    "  --baud N          baud rate (default 9600)\n"
-    "  --data-bits N     5, 6, 7 or 8 (default 8)\n"
-    "  --parity P        none, even, odd, mark or space (default none)\n"
-    "  --stop-bits S     1, 1.5 or 2 (default 1)\n"
+    KWN_SERIAL_OPTIONS_HELP
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
 
 // How long send waits for the device to take the frame.
@@ -189,6 +188,10 @@ int replayCapture(const QString &input, const FrameSplitter &settings, ItemPrint
         items.resize(0);
         splitter.feed(chunk, got, QDateTime::currentMSecsSinceEpoch(), items);
         printer.print(items);
+        // A short read means the input has caught up (a live pipe): show what
+        // came before waiting for more.
+        if (got < qint64(sizeof chunk))
+            printer.flush();
     }
     items.resize(0);
     splitter.finish(items);

@@ -13,6 +13,8 @@ const char kHelp[] =
     "Decodes each TEXT, or with none each line of standard input as it arrives, as the\n"
     "Decode page of KWN Frame Builder would: the hexadecimal digits are taken from the\n"
     "text, \"0x\" prefixes and every other character dropped. Empty lines are passed over.\n"
+    "Lines of a bus log, \"TIME RX HEX\" or \"TIME TX HEX\" with an ISO 8601 time, keep\n"
+    "their time and direction in the output; log lines starting with \"#\" are passed over.\n"
     "Exits with 1 when any input was refused as no frame (\"Invalid frame.\" or \"Invalid\n"
     "frame length.\"), else 0; the status of each frame says whether it was decoded.\n"
     "\n"

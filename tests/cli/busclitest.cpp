@@ -117,6 +117,7 @@ private slots:
     void monitorReplayPrintsAsDecode_data();
     void monitorReplayPrintsAsDecode();
     void monitorReceivesEveryFrameInOrder();
+    void monitorPipeShowsFramesAndEndsOnInterrupt();
     void monitorEndsOnFarEndClosed();
     void commandErrors_data();
     void commandErrors();
@@ -238,6 +239,24 @@ void BusCliTest::monitorReceivesEveryFrameInOrder()
     QCOMPARE(got.size(), sent.size());
     QCOMPARE(got, sent);
     QCOMPARE(noiseOut, noise);
+}
+
+// A capture piped in live: each frame shows as it comes, and Ctrl-C while the
+// monitor waits for more ends it with 0.
+void BusCliTest::monitorPipeShowsFramesAndEndsOnInterrupt()
+{
+    QProcess monitor;
+    monitor.setWorkingDirectory(kSource);
+    monitor.start(QStringLiteral(KWN_CLI_PATH), {"monitor", "--input", "-", "--single-line"});
+    QVERIFY(monitor.waitForStarted());
+    QByteArray out;
+    monitor.write(QByteArray::fromHex(kMotorStatus));
+    readLines(monitor, out, 1);
+    QVERIFY2(out.contains("Supply voltage=242"), out.constData());
+    monitor.write(QByteArray::fromHex(kMotorStatus).left(5));
+    QTest::qWait(100);
+    QCOMPARE(interrupt(monitor, out), 0);
+    QVERIFY2(out.endsWith(" noise: " + kMotorStatus.left(10) + "\n"), out.constData());
 }
 
 void BusCliTest::monitorEndsOnFarEndClosed()
@@ -410,7 +429,7 @@ void BusCliTest::decodeReadsLongLineInLinearTime()
     QCOMPARE(r.exitCode, 0);
     const QList<QByteArray> lines = r.out.split('\n');
     QCOMPARE(lines.size(), 3);
-    QVERIFY(lines.at(0).startsWith(line + " | "));
+    QVERIFY(lines.at(0).startsWith(QByteArray(line + " | ")));
     QVERIFY(lines.at(0).endsWith("| Unknown message"));
     QVERIFY(lines.at(1).contains("Supply voltage=242"));
 }
