@@ -3,6 +3,7 @@
 #include "app/ui_mainwindow.h"
 #include "decoder/debuilderlayout.h"
 #include "encoder/builderlayout.h"
+#include "monitor/buslayout.h"
 
 #include <QDesktopServices>
 #include <QFont>
@@ -61,6 +62,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     buttonDebuild->setFixedSize(buttonWidth, buttonHeight);
     buttonDebuild->setStyleSheet(unselectedModeStyle());
 
+    buttonBus = new QPushButton(QStringLiteral("Bus"));
+    buttonBus->setObjectName(QStringLiteral("buttonBus"));
+    buttonBus->setFixedSize(buttonWidth, buttonHeight);
+    buttonBus->setStyleSheet(unselectedModeStyle());
+
     buttonSpacer = new QPushButton;
     buttonSpacer->setObjectName(QStringLiteral("buttonSpacer"));
     buttonSpacer->setStyleSheet(buttonStyle(colorDark, colorDark, kModeButtonTail));
@@ -83,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     layoutMenu->addWidget(labelLogo);
     layoutMenu->addWidget(buttonBuild);
     layoutMenu->addWidget(buttonDebuild);
+    layoutMenu->addWidget(buttonBus);
     layoutMenu->addWidget(buttonSpacer);
     layoutMenu->addStretch(1);
     layoutMenu->addWidget(buttonOnlineDoc);
@@ -125,6 +132,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // The decoder first, then the encoder; each reads the catalogue as it is built.
     debuilderLayout = new DebuilderLayout;
     builderLayout = new BuilderLayout;
+    busLayout = new BusLayout;
+    busLayout->setObjectName(QStringLiteral("busLayout"));
 
     widgetBuilder = new QWidget;
     widgetBuilder->setObjectName(QStringLiteral("widgetBuilder"));
@@ -132,11 +141,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     widgetDebuilder = new QWidget;
     widgetDebuilder->setObjectName(QStringLiteral("widgetDebuilder"));
     widgetDebuilder->setLayout(debuilderLayout->getLayout());
+    widgetBus = new QWidget;
+    widgetBus->setObjectName(QStringLiteral("widgetBus"));
+    widgetBus->setLayout(busLayout->getLayout());
 
     stackedLayoutPages = new QStackedLayout;
     stackedLayoutPages->setObjectName(QStringLiteral("stackedLayoutPages"));
     stackedLayoutPages->addWidget(widgetBuilder);
     stackedLayoutPages->addWidget(widgetDebuilder);
+    stackedLayoutPages->addWidget(widgetBus);
     stackedLayoutPages->setCurrentIndex(0);
 
     layoutPages = new QVBoxLayout;
@@ -154,11 +167,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(buttonOnlineDoc, SIGNAL(clicked(bool)), this, SLOT(on_buttonOnlineDoc_clicked(bool)));
     connect(buttonBuild, SIGNAL(clicked(bool)), this, SLOT(on_buttonBuild_clicked(bool)));
     connect(buttonDebuild, SIGNAL(clicked(bool)), this, SLOT(on_buttonDebuild_clicked(bool)));
+    connect(buttonBus, SIGNAL(clicked(bool)), this, SLOT(on_buttonBus_clicked(bool)));
+    // The pages do not know each other; the window carries frames between them.
+    connect(busLayout, SIGNAL(connectedChanged(bool)), builderLayout, SLOT(setSendAvailable(bool)));
+    connect(builderLayout, SIGNAL(sendFrameRequested(const QByteArray&)), busLayout,
+            SLOT(sendFrame(const QByteArray&)));
+    connect(busLayout, SIGNAL(frameOpened(const QString&)), this,
+            SLOT(on_busLayout_frameOpened(const QString&)));
 }
 
 MainWindow::~MainWindow()
 {
     // The panels go while the widgets they built still exist.
+    delete busLayout;
     delete builderLayout;
     delete debuilderLayout;
     delete ui;
@@ -174,19 +195,33 @@ void MainWindow::on_buttonOnlineDoc_clicked(bool checked)
 void MainWindow::on_buttonBuild_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    setIndicator(2);
-    buttonBuild->setStyleSheet(selectedModeStyle());
-    buttonDebuild->setStyleSheet(unselectedModeStyle());
-    stackedLayoutPages->setCurrentWidget(widgetBuilder);
+    showMode(buttonBuild, 2, widgetBuilder);
 }
 
 void MainWindow::on_buttonDebuild_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    setIndicator(3);
-    buttonDebuild->setStyleSheet(selectedModeStyle());
-    buttonBuild->setStyleSheet(unselectedModeStyle());
-    stackedLayoutPages->setCurrentWidget(widgetDebuilder);
+    showMode(buttonDebuild, 3, widgetDebuilder);
+}
+
+void MainWindow::on_buttonBus_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    showMode(buttonBus, 4, widgetBus);
+}
+
+void MainWindow::on_busLayout_frameOpened(const QString &hexText)
+{
+    debuilderLayout->decodeFrameText(hexText);
+    on_buttonDebuild_clicked(false);
+}
+
+void MainWindow::showMode(QPushButton *button, int strip, QWidget *page)
+{
+    setIndicator(strip);
+    for (QPushButton *mode : {buttonBuild, buttonDebuild, buttonBus})
+        mode->setStyleSheet(mode == button ? selectedModeStyle() : unselectedModeStyle());
+    stackedLayoutPages->setCurrentWidget(page);
 }
 
 void MainWindow::fitOnlineDocLabel()

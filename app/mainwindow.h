@@ -6,6 +6,7 @@
 #include <QString>
 
 class BuilderLayout;
+class BusLayout;
 class DebuilderLayout;
 class QGroupBox;
 class QHBoxLayout;
@@ -18,10 +19,10 @@ namespace Ui {
 class MainWindow;
 }
 
-// The one top-level window: a fixed left column (logo, Encode, Decode, filler,
-// Online Documentation), a column of marker strips beside it, and the encoder
-// or the decoder page on the right. Both pages live as long as the window, so
-// switching keeps what the user entered on either.
+// The one top-level window: a fixed left column (logo, Encode, Decode, Bus,
+// filler, Online Documentation), a column of marker strips beside it, and the
+// encoder, decoder or bus page on the right. The pages live as long as the
+// window, so switching keeps what the user entered on any of them.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -34,11 +35,15 @@ private slots:
     void on_buttonOnlineDoc_clicked(bool checked);
     void on_buttonBuild_clicked(bool checked);
     void on_buttonDebuild_clicked(bool checked);
+    void on_buttonBus_clicked(bool checked);
+    void on_busLayout_frameOpened(const QString &hexText);
 
 private:
     explicit MainWindow(QWidget *parent = nullptr);
 
     void setIndicator(int position);
+    // Lights the strip beside the mode button and shows its page.
+    void showMode(QPushButton *button, int strip, QWidget *page);
     void fitOnlineDocLabel();
     QString buttonStyle(const QString &background, const QString &text, const QString &tail) const;
     QString selectedModeStyle() const;
@@ -55,10 +60,13 @@ private:
     QVBoxLayout *layoutMenuColumn;
     QPushButton *buttonBuild;
     QPushButton *buttonDebuild;
+    QPushButton *buttonBus;
     BuilderLayout *builderLayout;
     DebuilderLayout *debuilderLayout;
+    BusLayout *busLayout;
     QWidget *widgetBuilder;
     QWidget *widgetDebuilder;
+    QWidget *widgetBus;
     QStackedLayout *stackedLayoutPages;
     QVBoxLayout *layoutIndicators;
     QList<QPushButton *> listIndicators;

@@ -5,6 +5,7 @@
 // name removed) and returns the process exit status:
 // 0 success, 1 a refused input or a finding/error, 2 a usage error.
 
+#include <QByteArray>
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
@@ -19,6 +20,8 @@ int runDecode(const QStringList &arguments);
 int runEncode(const QStringList &arguments);
 int runList(const QStringList &arguments);
 int runCheck(const QStringList &arguments);
+int runMonitor(const QStringList &arguments);
+int runSend(const QStringList &arguments);
 
 // Shared by the subcommands.
 namespace cli {
@@ -37,6 +40,13 @@ bool parseArguments(QCommandLineParser &parser, const QStringList &arguments,
 QString catalogueFolder(const QCommandLineParser &parser);
 
 int usageError(const QString &message, const QString &usage);
+
+// The options of encode (without --xml and --help), and the frame they build
+// with the NAME=VALUE `assignments`. Returns kExitOk with the frame, or the
+// exit status after printing what is wrong.
+void addEncodeOptions(QCommandLineParser &parser);
+int encodeFrame(const QCommandLineParser &parser, const QStringList &assignments, const QString &usage,
+                QByteArray *frame);
 
 void writeOut(const QString &text);
 void writeErr(const QString &text);

@@ -66,11 +66,10 @@ QString defaultWarning(const ParameterDefinition &p, const QString &text)
 
 } // namespace
 
-int runEncode(const QStringList &arguments)
+namespace cli {
+
+void addEncodeOptions(QCommandLineParser &parser)
 {
-    QCommandLineParser parser;
-    cli::addCommonOptions(parser);
-    const QString usage = QString::fromLatin1(kUsage);
     parser.addOptions({
         {QStringLiteral("device"), QStringLiteral("Device."), QStringLiteral("D")},
         {QStringLiteral("revision"), QStringLiteral("Revision."), QStringLiteral("R")},
@@ -84,11 +83,11 @@ int runEncode(const QStringList &arguments)
         {QStringLiteral("omit"), QStringLiteral("Optional parameter to leave out."), QStringLiteral("NAME")},
         {QStringLiteral("strict"), QStringLiteral("Warnings are errors.")},
     });
-    parser.addPositionalArgument(QStringLiteral("values"), QStringLiteral("NAME=VALUE pairs."));
-    int status = kExitOk;
-    if (!cli::parseArguments(parser, arguments, usage, QString::fromLatin1(kHelp), &status))
-        return status;
+}
 
+int encodeFrame(const QCommandLineParser &parser, const QStringList &assignments, const QString &usage,
+                QByteArray *frame)
+{
     if (!parser.isSet(QStringLiteral("device")) || !parser.isSet(QStringLiteral("message")))
         return cli::usageError(QStringLiteral("--device and --message are needed"), usage);
     const bool group = parser.isSet(QStringLiteral("group"));
@@ -98,11 +97,6 @@ int runEncode(const QStringList &arguments)
         return cli::usageError(QStringLiteral("choose one of --destination, --group and --broadcast"), usage);
     if (group && parser.isSet(QStringLiteral("source")))
         return cli::usageError(QStringLiteral("in group addressing the group index takes the place of the source"), usage);
-
-    const QString format = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format"))
-                                                                   : QStringLiteral("## ");
-    if (!isValidFormat(format))
-        return cli::usageError(QStringLiteral("the format must contain \"##\""), usage);
 
     // The catalogue as the Encode page sees it: slave messages left out, and
     // only messages with a category can be chosen.
@@ -152,7 +146,7 @@ int runEncode(const QStringList &arguments)
     }
 
     QVector<bool> given(message.parameters.size(), false);
-    for (const QString &assignment : parser.positionalArguments()) {
+    for (const QString &assignment : assignments) {
         const int eq = assignment.indexOf(QLatin1Char('='));
         if (eq <= 0)
             return cli::usageError(QStringLiteral("'%1' is not NAME=VALUE").arg(assignment), usage);
@@ -283,8 +277,33 @@ int runEncode(const QStringList &arguments)
     if (strict && !warnings.isEmpty())
         return kExitFailure;
 
-    const QByteArray frame = buildFrameBytes(message, quint8(profile.nodeType), parser.isSet(QStringLiteral("ack")),
-                                             sourceText, destinationText, data);
+    *frame = buildFrameBytes(message, quint8(profile.nodeType), parser.isSet(QStringLiteral("ack")), sourceText,
+                             destinationText, data);
+    return kExitOk;
+}
+
+} // namespace cli
+
+int runEncode(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    cli::addCommonOptions(parser);
+    const QString usage = QString::fromLatin1(kUsage);
+    cli::addEncodeOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("values"), QStringLiteral("NAME=VALUE pairs."));
+    int status = kExitOk;
+    if (!cli::parseArguments(parser, arguments, usage, QString::fromLatin1(kHelp), &status))
+        return status;
+
+    const QString format = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format"))
+                                                                   : QStringLiteral("## ");
+    if (!isValidFormat(format))
+        return cli::usageError(QStringLiteral("the format must contain \"##\""), usage);
+
+    QByteArray frame;
+    status = cli::encodeFrame(parser, parser.positionalArguments(), usage, &frame);
+    if (status != kExitOk)
+        return status;
     cli::writeOut(formatOutputText(frameToHexText(frame), format) + QLatin1Char('\n'));
     return kExitOk;
 }

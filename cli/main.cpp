@@ -17,6 +17,8 @@ static const char kToolHelp[] =
     "  list revisions DEVICE   list the revisions of a device\n"
     "  list messages DEVICE    list the messages of a device and their parameters\n"
     "  check                   report problems in the catalogue files\n"
+    "  monitor --port DEV      print the frames read from a serial port as they arrive\n"
+    "  send --port DEV FRAME   write a frame to a serial port\n"
     "\n"
     "Options:\n"
     "  --xml DIR               catalogue folder (default: xml in the current directory)\n"
@@ -75,6 +77,10 @@ int main(int argc, char *argv[])
         return runList(arguments);
     if (command == QLatin1String("check"))
         return runCheck(arguments);
+    if (command == QLatin1String("monitor"))
+        return runMonitor(arguments);
+    if (command == QLatin1String("send"))
+        return runSend(arguments);
     return cli::usageError(QStringLiteral("unknown command '%1'").arg(command),
                            QStringLiteral("kwn-frame <command> [options]; see kwn-frame --help"));
 }

@@ -128,6 +128,12 @@ void DebuilderLayout::fillRevisions()
     updatingProfiles = false;
 }
 
+void DebuilderLayout::decodeFrameText(const QString &text)
+{
+    LineEditInputFrame->setText(text);
+    on_LineEditInputFrame_Edited(text);
+}
+
 void DebuilderLayout::on_LineEditInputFrame_Edited(const QString &strNewText)
 {
     clearDecoded();

@@ -33,6 +33,10 @@ public:
 
     QVBoxLayout *getLayout();
 
+public slots:
+    // Puts the text into "Frame to decode" and decodes it as any edit.
+    void decodeFrameText(const QString &text);
+
 private slots:
     void on_comboBoxProfile_changed(const QString &strNewText);
     void on_LineEditInputFrame_Edited(const QString &strNewText);

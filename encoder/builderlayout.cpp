@@ -22,6 +22,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString kRed = QStringLiteral("color: red");
@@ -226,6 +228,12 @@ void BuilderLayout::buildWidgets()
     layoutOutput->addWidget(labelOutputFrame, 1, 0);
     layoutOutput->addWidget(LineEditOutputFrame, 1, 1);
     layoutOutput->addWidget(buttonCopyFrame, 1, 2);
+    // Only while a bus port is open; otherwise the page looks as it always did.
+    buttonSendFrame = named(new QPushButton(QStringLiteral("Send")), QStringLiteral("buttonSendFrame"));
+    buttonSendFrame->setFixedWidth(40);
+    buttonSendFrame->setToolTip(QStringLiteral("Send output frame on the bus"));
+    buttonSendFrame->setVisible(false);
+    layoutOutput->addWidget(buttonSendFrame, 1, 3);
     layoutMain->addLayout(layoutOutput);
 
     layoutMain->setContentsMargins(5, 20, 20, 20);
@@ -252,6 +260,7 @@ void BuilderLayout::makeConnections()
     connect(tabWidgetMessages, SIGNAL(currentChanged(int)), this,
             SLOT(on_tabWidgetMessages_changed(int)));
     connect(buttonCopyFrame, SIGNAL(clicked(bool)), this, SLOT(on_buttonCopyFrame_clicked(bool)));
+    connect(buttonSendFrame, SIGNAL(clicked(bool)), this, SLOT(on_buttonSendFrame_clicked(bool)));
 }
 
 void BuilderLayout::fillProfileCombo()
@@ -375,6 +384,7 @@ void BuilderLayout::checkAddressingMode()
     }
     if (checked && !messageAllowsAddressing(currentMessage, keyword))
         checked->setStyleSheet(kRed);
+    updateSendButton();
 }
 
 void BuilderLayout::createParameterEditors(int tabIndex)
@@ -575,6 +585,7 @@ void BuilderLayout::formatOutputFrame()
     LineEditOutputFrame->setCursorPosition(0); // show the start of a long frame
     // More data than the length field can announce is no valid bus frame.
     LineEditOutputFrame->setStyleSheet(dataFitsFrame(dataBytes) ? kBlack : kRed);
+    updateSendButton();
 }
 
 void BuilderLayout::rebuildOutput()
@@ -592,6 +603,7 @@ void BuilderLayout::on_LineEditFrameFormat_Edited(const QString &strNewText)
 {
     if (!isValidFormat(strNewText)) {
         LineEditFrameFormat->setStyleSheet(kRed);
+        updateSendButton();
         return;
     }
     LineEditFrameFormat->setStyleSheet(kBlack);
@@ -744,6 +756,43 @@ void BuilderLayout::on_buttonCopyFrame_clicked(bool checked)
     LineEditOutputFrame->selectAll();
     LineEditOutputFrame->copy();
     LineEditOutputFrame->setSelection(0, 0);
+}
+
+void BuilderLayout::setSendAvailable(bool available)
+{
+    buttonSendFrame->setVisible(available);
+    updateSendButton();
+}
+
+void BuilderLayout::updateSendButton()
+{
+    if (!buttonSendFrame || buttonSendFrame->isHidden())
+        return;
+    bool allBlack = !frameBytes.isEmpty();
+    const QWidget *page = layoutMain->parentWidget();
+    const QWidget *shownTab = tabWidgetMessages->currentWidget();
+    const QList<QWidget *> widgets = page ? page->findChildren<QWidget *>() : QList<QWidget *>();
+    for (const QWidget *widget : widgets) {
+        // A disabled field (an unchecked optional parameter, the fixed
+        // destination of a group) does not go into the frame.
+        if (!allBlack)
+            break;
+        if (widget->styleSheet() != kRed || !widget->isEnabled())
+            continue;
+        // The editors of the other tabs do not either.
+        const bool otherTab = std::any_of(listTabPages.cbegin(), listTabPages.cend(),
+                                          [&](const QWidget *tab) {
+                                              return tab != shownTab && tab->isAncestorOf(widget);
+                                          });
+        allBlack = otherTab;
+    }
+    buttonSendFrame->setEnabled(allBlack);
+}
+
+void BuilderLayout::on_buttonSendFrame_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    emit sendFrameRequested(frameBytes);
 }
 
 void BuilderLayout::on_paramOptionalWidget_Changed(int state)

@@ -39,6 +39,14 @@ public:
 
     QVBoxLayout *getLayout();
 
+public slots:
+    // Shows "Send" beside "Copy" while a bus port is open.
+    void setSendAvailable(bool available);
+
+signals:
+    // "Send" was pressed: the bytes of the output frame, for the bus.
+    void sendFrameRequested(const QByteArray &frame);
+
 private slots:
     void on_LineEditFrameFormat_Edited(const QString &strNewText);
     void on_radioButtonP2P_Toggled(bool isChecked);
@@ -58,6 +66,7 @@ private slots:
     void on_buttonCopyFrame_clicked(bool checked);
     void on_paramOptionalWidget_Changed(int state);
     void on_paramOptionalLayout_Changed(int state);
+    void on_buttonSendFrame_clicked(bool checked);
 
 private:
     void buildWidgets();
@@ -76,6 +85,8 @@ private:
 
     // buildFrame then formatOutputFrame: what every edit ends with.
     void rebuildOutput();
+    // "Send" is enabled only while no field of the frame is red.
+    void updateSendButton();
     // Colours a node ID field by its text.
     void colourNodeId(QLineEdit *field);
     // Builds the editor row of parameter `index` into `area`.
@@ -119,6 +130,7 @@ private:
     QList<QHBoxLayout *> listSelectorRows;
     QList<QComboBox *> listComboBoxMsg;
     QPushButton *buttonCopyFrame;
+    QPushButton *buttonSendFrame = nullptr;
     QString frameHexText;
     QByteArray frameBytes;
     ProfileMap profiles;

@@ -43,6 +43,7 @@ private slots:
         QTest::addColumn<QString>("style");
         QTest::newRow("Encode") << "buttonBuild" << "Encode" << style(kLight, kDark);
         QTest::newRow("Decode") << "buttonDebuild" << "Decode" << style(kDark, kLight);
+        QTest::newRow("Bus") << "buttonBus" << "Bus" << style(kDark, kLight);
         QTest::newRow("filler") << "buttonSpacer" << "" << style(kDark, kDark);
         QTest::newRow("documentation") << "buttonOnlineDoc" << "Online Documentation"
                                        << style(kDark, kLight, QStringLiteral("; font-size: 14px; font-style: bold; }"));
@@ -90,6 +91,43 @@ private slots:
         QCOMPARE(openedUrls.size(), buttons.count(QStringLiteral("buttonOnlineDoc")));
         if (!openedUrls.isEmpty())
             QCOMPARE(openedUrls.first().path(), QStringLiteral("/projects/downloads"));
+    }
+
+    // Bus is the third mode: its button sits below Decode, beside strip 4.
+    void busMode_data()
+    {
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("strip");
+        QTest::newRow("Bus") << QStringList{"buttonBus"} << "buttonBus" << "widgetBus" << 4;
+        QTest::newRow("Bus, Decode") << QStringList{"buttonBus", "buttonDebuild"} << "buttonDebuild" << "widgetDebuilder" << 3;
+        QTest::newRow("Bus, Encode") << QStringList{"buttonBus", "buttonBuild"} << "buttonBuild" << "widgetBuilder" << 2;
+        QTest::newRow("Bus twice") << QStringList{"buttonBus", "buttonBus"} << "buttonBus" << "widgetBus" << 4;
+    }
+    void busMode()
+    {
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, selected);
+        QFETCH(QString, page);
+        QFETCH(int, strip);
+        click(QStringLiteral("buttonBuild"));
+        for (const QString &name : buttons)
+            click(name);
+        for (const char *mode : {"buttonBuild", "buttonDebuild", "buttonBus"}) {
+            const QString name = QString::fromLatin1(mode);
+            QCOMPARE(child(name)->styleSheet(), name == selected ? style(kLight, kDark) : style(kDark, kLight));
+        }
+        for (int i = 1; i <= 5; ++i) {
+            const QString colour = i == strip ? QStringLiteral("rgb(250, 184, 0)") : kLight;
+            QCOMPARE(child(QStringLiteral("indicator%1").arg(i))->styleSheet(), style(colour, colour, QStringLiteral("; border: none; }")));
+        }
+        for (const char *name : {"widgetBuilder", "widgetDebuilder", "widgetBus"})
+            QCOMPARE(child(QString::fromLatin1(name))->isVisible(), page == QLatin1String(name));
+        QWidget *bus = child(QStringLiteral("buttonBus"));
+        QCOMPARE(bus->size(), QSize(167, 88));
+        QCOMPARE(bus->mapTo(window, QPoint()).y(), child(QStringLiteral("indicator4"))->mapTo(window, QPoint()).y());
+        QVERIFY(bus->mapTo(window, QPoint()).y() > child(QStringLiteral("buttonDebuild"))->mapTo(window, QPoint()).y());
     }
 
 private:

@@ -1,0 +1,189 @@
+// The Bus page fed 10,000 frames per second through a pseudo-terminal, under
+// the offscreen platform, with the list shown and following the bottom.
+// Reports the frames lost, the longest time the event loop was blocked, the
+// resident memory once the 100,000-frame ring is full and at the end.
+//
+//   guibuspagebench [seconds]       default 20 s (the goal is stated for 60 s)
+
+#include "catalogue/catalogue.h"
+#include "codec/frame.h"
+#include "monitor/buslayout.h"
+#include "monitor/frametablemodel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+const int kFramesPerSecond = 10000;
+
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Frames of the bundled messages with random addresses and data.
+QVector<QByteArray> sampleFrames(int count)
+{
+    QRandomGenerator random(2026);
+    QVector<QPair<quint8, quint8>> kinds;
+    for (const ProfileDefinition &profile : loadProfiles(QStringLiteral("xml"))) {
+        for (const MessageDefinition &message : messagesOfProfile(profile, false))
+            kinds.append({message.msgId, quint8(profile.nodeType)});
+    }
+    QVector<QByteArray> frames;
+    for (int i = 0; i < count && !kinds.isEmpty(); ++i) {
+        const int size = random.bounded(kMaxDataBytes + 1);
+        QByteArray data(size, Qt::Uninitialized);
+        for (char &c : data)
+            c = char(random.bounded(256));
+        const auto &kind = kinds.at(i % kinds.size());
+        frames.append(packFrame(kind.first, false, quint8(kFrameOverheadBytes + size), kind.second, 0,
+                                random.bounded(1, 64), random.bounded(1, 64), data));
+    }
+    return frames;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? qMax(1, atoi(argv[1])) : 20;
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QDir::setCurrent(QStringLiteral(KWN_SOURCE_DIR));
+
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        return 1;
+    }
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    ::close(slave);
+
+    const QVector<QByteArray> frames = sampleFrames(4096);
+    BusLayout *bus = new BusLayout;
+    QWidget page;
+    page.setLayout(bus->getLayout());
+    page.resize(515, 560);
+    page.show();
+    page.findChild<QComboBox *>(QStringLiteral("comboBoxPort"))->setEditText(QString::fromLocal8Bit(name));
+    page.findChild<QPushButton *>(QStringLiteral("buttonConnect"))->click();
+    if (!bus->isConnected()) {
+        std::fprintf(stderr, "could not connect to %s\n", name);
+        return 1;
+    }
+    auto *view = page.findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+    auto *model = qobject_cast<FrameTableModel *>(view->model());
+
+    // The device: 100 frames every 10 ms, on a thread of its own.
+    std::atomic<bool> stop{false};
+    std::atomic<quint64> written{0};
+    std::thread device([&] {
+        using clock = std::chrono::steady_clock;
+        auto next = clock::now();
+        size_t k = 0;
+        const int perTick = kFramesPerSecond / 100;
+        while (!stop) {
+            QByteArray chunk;
+            for (int i = 0; i < perTick; ++i)
+                chunk += frames.at(int(k++ % size_t(frames.size())));
+            for (qsizetype done = 0; done < chunk.size();) {
+                const ssize_t n = ::write(master, chunk.constData() + done, size_t(chunk.size() - done));
+                if (n > 0)
+                    done += n;
+                else
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            written += quint64(perTick);
+            next += std::chrono::milliseconds(10);
+            std::this_thread::sleep_until(next);
+        }
+    });
+
+    // The event loop's pulse: a 1 ms timer; a late tick is a blocked loop.
+    QElapsedTimer pulse;
+    pulse.start();
+    qint64 lastTick = 0;
+    qint64 longestBlockNs = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = pulse.nsecsElapsed();
+        if (lastTick > 0)
+            longestBlockNs = qMax(longestBlockNs, now - lastTick - 1000000);
+        lastTick = now;
+    });
+    ticker.start();
+
+    double fullMb = 0;
+    QElapsedTimer run;
+    run.start();
+    while (run.elapsed() < seconds * 1000) {
+        app.processEvents(QEventLoop::AllEvents, 50);
+        if (fullMb == 0 && model->heldCount() >= FrameTableModel::kDefaultCapacity)
+            fullMb = residentMb();
+    }
+    stop = true;
+    device.join();
+    // Let the last bytes through.
+    QElapsedTimer drain;
+    drain.start();
+    while (drain.elapsed() < 1000)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    ticker.stop();
+
+    const quint64 seen = quint64(model->heldCount()) + model->droppedCount();
+    const quint64 lost = written > seen ? written - seen : 0;
+    const double endMb = residentMb();
+    std::printf("Bus page, %d frames/s through a pseudo-terminal for %d s\n", kFramesPerSecond, seconds);
+    std::printf("  frames written %llu, in the list %d, dropped from the ring %llu, lost %llu: %s\n",
+                (unsigned long long)written.load(), model->heldCount(),
+                (unsigned long long)model->droppedCount(), (unsigned long long)lost,
+                lost == 0 ? "ok" : "MISSED");
+    std::printf("  longest event-loop block %.1f ms, goal <= 50 ms: %s\n", longestBlockNs / 1e6,
+                longestBlockNs <= 50000000 ? "ok" : "MISSED");
+    if (fullMb > 0)
+        std::printf("  resident memory with the ring full %.0f MB, at the end %.0f MB, goal <= 150 MB: %s\n",
+                    fullMb, endMb, qMax(fullMb, endMb) <= 150 ? "ok" : "MISSED");
+    else
+        std::printf("  resident memory at the end %.0f MB (the ring did not fill in %d s)\n", endMb, seconds);
+    delete bus;
+    ::close(master);
+    return 0;
+}

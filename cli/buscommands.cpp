@@ -1,0 +1,328 @@
+// kwn-frame monitor and kwn-frame send: the bus on a serial port from a
+// terminal or a script, printed exactly as kwn-frame decode prints frames.
+
+#include "cli/commands.h"
+#include "cli/linereader.h"
+#include "codec/buslog.h"
+#include "codec/framereport.h"
+#include "serial/serialconnection.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+#define KWN_SERIAL_OPTIONS_HELP \
+    "  --port DEV        serial port, by name (ttyUSB0) or path (/dev/pts/5)\n" \
+    "  --baud N          baud rate (default 9600)\n" \
+    "  --data-bits N     5, 6, 7 or 8 (default 8)\n" \
+    "  --parity P        none, even, odd, mark or space (default none)\n" \
+    "  --stop-bits S     1, 1.5 or 2 (default 1)\n"
+
+const char kMonitorUsage[] =
+    "kwn-frame monitor (--port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
+    "       | --input FILE) [--gap MS] [--single-line | --json] [--xml DIR]";
+const char kMonitorHelp[] =
+    "Prints each frame read from a serial port as it arrives, exactly as kwn-frame\n"
+    "decode prints it, after its time (UTC) and RX. Bytes that belong to no frame are\n"
+    "printed as \"noise: HEX\" ({\"noise\": \"HEX\", \"time\": ...} with --json).\n"
+    "Ctrl-C, or the end of the input file, ends it with exit status 0; a port that\n"
+    "cannot be opened or goes away ends it with 1.\n"
+    "\n"
+    "Options:\n"
+    KWN_SERIAL_OPTIONS_HELP
+    "  --gap MS          a partial frame with no new byte for MS ms is noise (default 100)\n"
+    "  --input FILE      read a raw binary capture (- for standard input) instead of a port\n"
+    "  --single-line     one line per frame\n"
+    "  --json            one JSON object per line\n"
+    "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
+
+const char kSendUsage[] =
+    "kwn-frame send --port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
+    "       (FRAME-TEXT... | --device D --message M [encode options] [NAME=VALUE]...)";
+const char kSendHelp[] =
+    "Writes one frame to a serial port and exits with 0 once it is written. The frame\n"
+    "is given as text, as pasted on the Decode page, or built from the options of\n"
+    "kwn-frame encode (see kwn-frame encode --help). Exits with 1 when the port cannot\n"
+    "be opened or written, or the text is no frame.\n"
+    "\n"
+    "Options:\n"
+    KWN_SERIAL_OPTIONS_HELP
+    "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
+
+// How long send waits for the device to take the frame.
+constexpr int kSendTimeoutMs = 5000;
+
+void addSerialOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {QStringLiteral("port"), QStringLiteral("Serial port."), QStringLiteral("DEV")},
+        {QStringLiteral("baud"), QStringLiteral("Baud rate."), QStringLiteral("N")},
+        {QStringLiteral("data-bits"), QStringLiteral("Data bits."), QStringLiteral("N")},
+        {QStringLiteral("parity"), QStringLiteral("Parity."), QStringLiteral("P")},
+        {QStringLiteral("stop-bits"), QStringLiteral("Stop bits."), QStringLiteral("S")},
+        {QStringLiteral("gap"), QStringLiteral("Gap time in ms."), QStringLiteral("MS")},
+    });
+}
+
+// The settings the options give; empty problem when they are all allowed.
+SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem)
+{
+    SerialSettings s;
+    s.port = parser.value(QStringLiteral("port"));
+    auto number = [&](const char *name, int *target) {
+        const QString option = QLatin1String(name);
+        if (!parser.isSet(option))
+            return;
+        bool ok = false;
+        *target = parser.value(option).toInt(&ok);
+        if (!ok && problem->isEmpty())
+            *problem = QStringLiteral("--%1 takes a number").arg(option);
+    };
+    number("baud", &s.baudRate);
+    number("data-bits", &s.dataBits);
+    number("gap", &s.gapMs);
+    if (parser.isSet(QStringLiteral("parity")))
+        s.parity = parser.value(QStringLiteral("parity"));
+    if (parser.isSet(QStringLiteral("stop-bits")))
+        s.stopBits = parser.value(QStringLiteral("stop-bits"));
+    if (problem->isEmpty())
+        *problem = s.problem();
+    return s;
+}
+
+// Ctrl-C: a flag for loops that read, and a byte down a pipe for the event loop.
+volatile std::sig_atomic_t g_interrupted = 0;
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void onInterrupt(int)
+{
+    g_interrupted = 1;
+    if (g_signalPipe[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+    }
+}
+
+void catchInterrupt()
+{
+    if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) == 0) {
+        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+        ::fcntl(g_signalPipe[0], F_SETFD, FD_CLOEXEC);
+        ::fcntl(g_signalPipe[1], F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no restart: a blocked read returns at once
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// Prints split items as decode prints frames, after their time and RX.
+class ItemPrinter
+{
+public:
+    ItemPrinter(const QString &folder, ReportStyle style) : m_catalogue(folder), m_style(style) {}
+
+    void print(const QVector<SplitItem> &items)
+    {
+        for (const SplitItem &item : items) {
+            if (item.timeMs != m_timeMs || m_time.isEmpty()) {
+                m_timeMs = item.timeMs;
+                m_time = busLogTime(item.timeMs);
+            }
+            m_text.resize(0);
+            if (item.kind == SplitItem::Noise) {
+                appendNoise(m_style, item.bytes, m_time, m_text);
+            } else {
+                FrameReport r = m_catalogue.decodeBytes(item.bytes);
+                r.time = m_time;
+                r.direction = QStringLiteral("RX");
+                appendReport(m_style, r, m_text);
+            }
+            m_out += m_text.toUtf8();
+        }
+        if (m_out.size() > (1 << 16))
+            flush();
+    }
+
+    void flush() { cli::flushOut(&m_out); }
+
+private:
+    DecodeCatalogue m_catalogue;
+    ReportStyle m_style;
+    qint64 m_timeMs = 0;
+    QString m_time;
+    QString m_text;
+    QByteArray m_out;
+};
+
+int replayCapture(const QString &input, const FrameSplitter &settings, ItemPrinter &printer)
+{
+    const bool standardInput = input == QLatin1String("-");
+    const int fd = standardInput ? cli::kStandardInput : ::open(QFile::encodeName(input).constData(), O_RDONLY);
+    if (fd < 0) {
+        cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(input, QString::fromLocal8Bit(std::strerror(errno))));
+        return kExitFailure;
+    }
+    FrameSplitter splitter = settings;
+    QVector<SplitItem> items;
+    static char chunk[1 << 16];
+    while (!g_interrupted) {
+        const qint64 got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        items.resize(0);
+        splitter.feed(chunk, got, QDateTime::currentMSecsSinceEpoch(), items);
+        printer.print(items);
+        // A short read means the input has caught up (a live pipe): show what
+        // came before waiting for more.
+        if (got < qint64(sizeof chunk))
+            printer.flush();
+    }
+    items.resize(0);
+    splitter.finish(items);
+    printer.print(items);
+    printer.flush();
+    if (!standardInput)
+        ::close(fd);
+    return kExitOk;
+}
+
+int monitorPort(const SerialSettings &settings, ItemPrinter &printer)
+{
+    SerialConnection connection;
+    if (!connection.open(settings)) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(connection.errorText()));
+        return kExitFailure;
+    }
+    QEventLoop loop;
+    int status = kExitOk;
+    QObject::connect(&connection, &SerialConnection::received, &loop, [&] {
+        printer.print(connection.takeReceived());
+        printer.flush();
+    });
+    QObject::connect(&connection, &SerialConnection::errorOccurred, &loop, [&](const QString &text) {
+        printer.print(connection.takeReceived());
+        printer.flush();
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(text));
+        status = kExitFailure;
+        loop.quit();
+    });
+    QSocketNotifier interrupt(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&interrupt, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    if (!g_interrupted)
+        loop.exec();
+    connection.close();
+    printer.print(connection.takeReceived());
+    printer.flush();
+    return status;
+}
+
+} // namespace
+
+int runMonitor(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    cli::addCommonOptions(parser);
+    addSerialOptions(parser);
+    parser.addOption({QStringLiteral("input"), QStringLiteral("Raw capture to replay."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
+    int status = kExitOk;
+    const QString usage = QString::fromLatin1(kMonitorUsage);
+    if (!cli::parseArguments(parser, arguments, usage, QString::fromLatin1(kMonitorHelp), &status))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return cli::usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()),
+                               usage);
+    if (parser.isSet(QStringLiteral("single-line")) && parser.isSet(QStringLiteral("json")))
+        return cli::usageError(QStringLiteral("--single-line and --json exclude each other"), usage);
+    const bool input = parser.isSet(QStringLiteral("input"));
+    if (input == parser.isSet(QStringLiteral("port")))
+        return cli::usageError(QStringLiteral("give either --port or --input"), usage);
+
+    QString problem;
+    SerialSettings settings = serialSettings(parser, &problem);
+    if (input && problem == QLatin1String("no port given"))
+        problem.clear();
+    if (!problem.isEmpty())
+        return cli::usageError(problem, usage);
+
+    catchInterrupt();
+    ItemPrinter printer(cli::catalogueFolder(parser), cli::reportStyle(parser));
+    if (input)
+        return replayCapture(parser.value(QStringLiteral("input")), FrameSplitter(settings.gapMs), printer);
+    return monitorPort(settings, printer);
+}
+
+int runSend(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    cli::addCommonOptions(parser);
+    addSerialOptions(parser);
+    cli::addEncodeOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("frame"), QStringLiteral("Frame text, or NAME=VALUE pairs."));
+    int status = kExitOk;
+    const QString usage = QString::fromLatin1(kSendUsage);
+    if (!cli::parseArguments(parser, arguments, usage, QString::fromLatin1(kSendHelp), &status))
+        return status;
+    QString problem;
+    const SerialSettings settings = serialSettings(parser, &problem);
+    if (!problem.isEmpty())
+        return cli::usageError(problem, usage);
+
+    QByteArray frame;
+    if (parser.isSet(QStringLiteral("device")) || parser.isSet(QStringLiteral("message"))) {
+        status = cli::encodeFrame(parser, parser.positionalArguments(), usage, &frame);
+        if (status != kExitOk)
+            return status;
+    } else {
+        if (parser.positionalArguments().isEmpty())
+            return cli::usageError(QStringLiteral("give a frame text, or --device and --message"), usage);
+        const ParsedFrame parsed = parseFrameText(parser.positionalArguments().join(QLatin1Char(' ')));
+        if (!parsed.ok()) {
+            cli::writeErr(QStringLiteral("kwn-frame: not a frame: %1\n").arg(parsed.statusText));
+            return kExitFailure;
+        }
+        frame = parsed.bytes;
+    }
+
+    SerialConnection connection;
+    if (!connection.open(settings)) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(connection.errorText()));
+        return kExitFailure;
+    }
+    QEventLoop loop;
+    QString failure = QStringLiteral("timed out writing to %1").arg(settings.port);
+    QObject::connect(&connection, &SerialConnection::sent, &loop, [&] {
+        failure.clear();
+        loop.quit();
+    });
+    QObject::connect(&connection, &SerialConnection::errorOccurred, &loop, [&](const QString &text) {
+        failure = text;
+        loop.quit();
+    });
+    QTimer::singleShot(kSendTimeoutMs, &loop, &QEventLoop::quit);
+    connection.send(frame);
+    loop.exec();
+    connection.close();
+    if (!failure.isEmpty()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(failure));
+        return kExitFailure;
+    }
+    return kExitOk;
+}

@@ -1,0 +1,84 @@
+#include "cli/linereader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+qint64 readSome(int fd, char *buffer, qint64 size)
+{
+    qint64 got;
+    do {
+#ifdef Q_OS_WIN
+        got = ::_read(fd, buffer, unsigned(size));
+#else
+        got = ::read(fd, buffer, size_t(size));
+#endif
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+void flushOut(QByteArray *out)
+{
+    if (!out->isEmpty()) {
+        std::fwrite(out->constData(), 1, size_t(out->size()), stdout);
+        std::fflush(stdout);
+        out->clear();
+    }
+}
+
+ReportStyle reportStyle(const QCommandLineParser &parser)
+{
+    if (parser.isSet(QStringLiteral("json")))
+        return ReportStyle::Json;
+    if (parser.isSet(QStringLiteral("single-line")))
+        return ReportStyle::SingleLine;
+    return ReportStyle::Blocks;
+}
+
+bool LineReader::next(QByteArray *line, QByteArray *pendingOut)
+{
+    for (;;) {
+        const qsizetype from = qMax(m_start, m_scanned);
+        const char *begin = m_buffer.constData();
+        const void *found = from < m_buffer.size()
+                                ? std::memchr(begin + from, '\n', size_t(m_buffer.size() - from))
+                                : nullptr;
+        if (found) {
+            const qsizetype newline = static_cast<const char *>(found) - begin;
+            *line = m_buffer.mid(int(m_start), int(newline - m_start));
+            m_start = newline + 1;
+            m_scanned = m_start;
+            return true;
+        }
+        m_scanned = m_buffer.size();
+        if (m_eof) {
+            if (m_start < m_buffer.size()) {
+                *line = m_buffer.mid(int(m_start));
+                m_start = m_scanned = m_buffer.size();
+                return true;
+            }
+            return false;
+        }
+        // Drop the lines already returned; the partial line moves once per line.
+        if (m_start > 0) {
+            m_buffer.remove(0, int(m_start));
+            m_scanned -= m_start;
+            m_start = 0;
+        }
+        flushOut(pendingOut);
+        const qint64 got = readSome(m_fd, m_chunk, qint64(sizeof m_chunk));
+        if (got > 0)
+            m_buffer.append(m_chunk, int(got));
+        else
+            m_eof = true;
+    }
+}
+
+} // namespace cli

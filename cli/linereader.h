@@ -1,0 +1,49 @@
+#ifndef KWN_CLI_LINEREADER_H
+#define KWN_CLI_LINEREADER_H
+
+// Reading standard input (or any file descriptor) as it arrives.
+
+#include "codec/framereport.h"
+
+#include <QByteArray>
+#include <QCommandLineParser>
+
+namespace cli {
+
+constexpr int kStandardInput = 0;
+
+// One read(2) of at most `size` bytes, retried when a signal interrupts it.
+// Returns the count read, 0 at the end, -1 on an error.
+qint64 readSome(int fd, char *buffer, qint64 size);
+
+// Writes `out` to standard output, flushes it and empties `out`.
+void flushOut(QByteArray *out);
+
+// --json, --single-line or the blocks.
+ReportStyle reportStyle(const QCommandLineParser &parser);
+
+// Lines of a file descriptor as they arrive. Output is flushed before every
+// read that may wait, so a live log is answered frame by frame, while a file
+// or a fast pipe is written in large pieces. Each byte is searched for a line
+// end once, so a line of any length is read in linear time; memory stays
+// bounded by the longest line.
+class LineReader
+{
+public:
+    explicit LineReader(int fd) : m_fd(fd) {}
+
+    // The next line without its "\n"; false at the end of input.
+    bool next(QByteArray *line, QByteArray *pendingOut);
+
+private:
+    int m_fd;
+    char m_chunk[1 << 16];
+    QByteArray m_buffer;
+    qsizetype m_start = 0;   // first byte of the next line
+    qsizetype m_scanned = 0; // bytes before this hold no line end after m_start
+    bool m_eof = false;
+};
+
+} // namespace cli
+
+#endif

@@ -1,0 +1,118 @@
+#ifndef KWN_CODEC_FRAMEREPORT_H
+#define KWN_CODEC_FRAMEREPORT_H
+
+// One decoding entry point for every caller that decodes many frames (the
+// command line, the bus monitor, the Bus page): frame text or frame bytes in,
+// everything the Decode page would show out, with the texts printed for it.
+
+#include "catalogue/definitions.h"
+#include "codec/framedecoding.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+#include <array>
+#include <memory>
+
+struct FrameReport
+{
+    QString input;             // the text as given (for bytes: their hex text)
+    QString status;            // the status line
+    bool error = false;        // the status line is red
+    bool parsed = false;       // the text was accepted as a frame
+    bool productFound = false; // header, device and message apply
+    ParsedFrame frame;
+    QString device;
+    MessageDecoding message;
+    bool checksumOk = false;   // meaningful when parsed
+    // Carried from a bus log line ("" when the input was a plain frame text).
+    QString time;
+    QString direction;
+};
+
+// The catalogue of one folder, read when first needed: profiles, the product
+// that each pair of node types names, and per product the message that each
+// identifier names (the first by name, as on the Decode page). The files are
+// checked again (identity, size, modification and change times) at most once
+// per recheck interval, and whatever changed is read again, so a long-running
+// reader sees edits and deletions.
+class DecodeCatalogue
+{
+public:
+    explicit DecodeCatalogue(const QString &folder);
+    ~DecodeCatalogue();
+    DecodeCatalogue(const DecodeCatalogue &) = delete;
+    DecodeCatalogue &operator=(const DecodeCatalogue &) = delete;
+
+    QString folder() const { return m_folder; }
+
+    // Default 1000 ms; 0 checks before every decode.
+    void setRecheckIntervalMs(int ms) { m_recheckMs = ms; }
+
+    FrameReport decodeText(const QString &text);
+    FrameReport decodeBytes(const QByteArray &frameBytes);
+
+    // Checks the files now, whatever the interval.
+    void recheck();
+
+private:
+    struct Device
+    {
+        QString product;
+        QStringList files; // the message files its messages come from
+        std::array<int, 256> messageIndex{};
+        QVector<MessageDefinition> messages;
+    };
+    struct Stamp
+    {
+        bool exists = false;
+        quint64 device = 0, inode = 0;
+        qint64 size = 0, modifiedNs = 0, changedNs = 0;
+        bool operator==(const Stamp &o) const
+        {
+            return exists == o.exists && device == o.device && inode == o.inode && size == o.size
+                   && modifiedNs == o.modifiedNs && changedNs == o.changedNs;
+        }
+        bool operator!=(const Stamp &o) const { return !(*this == o); }
+    };
+    static Stamp stampOf(const QString &path);
+
+    void ensureLoaded();
+    void reload();
+    const Device *deviceForFrame(const FrameFields &fields);
+    MessageDefinition messageOf(const Device &device, quint8 id) const;
+    void watch(const QString &path);
+
+    QString m_folder;
+    bool m_loaded = false;
+    int m_recheckMs = 1000;
+    QElapsedTimer m_sinceCheck;
+    ProfileMap m_profiles;
+    std::array<bool, 256> m_productKnown{};
+    std::array<QString, 256> m_productOfPair;
+    QHash<QString, Device> m_devices;
+    QHash<QString, Stamp> m_stamps; // every file and folder read, as it was then
+    QSet<QString> m_profileFiles;
+};
+
+// Output of `kwn-frame decode` and `kwn-frame monitor`.
+enum class ReportStyle { Blocks, SingleLine, Json };
+
+// Appends the report in the given style, with its line end (a block ends with
+// an empty line). A report carrying a time and direction is prefixed with them
+// ("Time:" and "Direction:" lines, "TIME DIR " before the line, or "time" and
+// "direction" keys).
+void appendReport(ReportStyle style, const FrameReport &report, QString &out);
+
+// The line of `kwn-frame decode --single-line` for a report, without its line
+// end, time and direction; without the leading input text unless asked.
+QString singleLineText(const FrameReport &report, bool withInput = false);
+
+// A noise run as the monitor prints it: "noise: HEX" (after "TIME " when a
+// time is given), or {"noise": "HEX", "time": TIME} in JSON.
+void appendNoise(ReportStyle style, const QByteArray &bytes, const QString &time, QString &out);
+
+#endif

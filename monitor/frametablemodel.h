@@ -1,0 +1,73 @@
+#ifndef KWN_MONITOR_FRAMETABLEMODEL_H
+#define KWN_MONITOR_FRAMETABLEMODEL_H
+
+// The frame list of the Bus page: a ring of at most `capacity` records, the
+// oldest dropped (and counted) when it is full. Every record has a sequence
+// number that never changes; the rows shown are the sequence numbers that
+// pass the quick filter, so an eviction only takes rows off the top.
+// Each batch is one row insertion and at most one removal, never a reset, so
+// that the view keeps its selection and scroll position.
+
+#include "monitor/busrecord.h"
+
+#include <QAbstractTableModel>
+#include <QVector>
+
+#include <deque>
+#include <vector>
+
+class FrameTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultCapacity = 100000;
+
+    explicit FrameTableModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Empties the list and sets how many records it holds at most.
+    void setCapacity(int capacity);
+    int capacity() const { return ringCapacity; }
+
+    // Appends the records, in order, after filling in their Δ and search
+    // texts (in `batch` too, so that other views can take them as they are).
+    void append(QVector<BusRecord> &batch);
+    void clear();
+
+    // Keeps the rows whose any column holds the text, case-insensitively;
+    // later records are filtered as they arrive.
+    void setFilterText(const QString &text);
+    QString filterText() const { return filter; }
+
+    // Records held (whatever the filter), and records dropped from the ring.
+    int heldCount() const { return int(held); }
+    quint64 droppedCount() const { return dropped; }
+    // The held record number i, oldest first (0 <= i < heldCount()).
+    const BusRecord &heldRecord(int i) const;
+    // The record shown in a row; nullptr for a row that does not exist.
+    const BusRecord *recordAt(int row) const;
+
+private:
+    const BusRecord &recordOfSeq(quint64 seq) const;
+    bool passes(const BusRecord &record) const;
+
+    std::vector<BusRecord> ring;
+    int ringCapacity = kDefaultCapacity;
+    size_t start = 0;        // ring index of the oldest record
+    size_t held = 0;
+    quint64 firstSeq = 0;    // sequence number of the oldest record
+    quint64 dropped = 0;
+    std::deque<quint64> rows; // sequence numbers shown, ascending
+    QString filter;
+    QByteArray needle;
+    qint64 lastFrameMs = 0;
+    bool haveLastFrame = false;
+};
+
+#endif

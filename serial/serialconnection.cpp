@@ -1,0 +1,354 @@
+#include "serial/serialconnection.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QThread>
+#include <QTimer>
+
+#include <deque>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+QString SerialSettings::problem() const
+{
+    if (port.trimmed().isEmpty())
+        return QStringLiteral("no port given");
+    if (baudRate <= 0)
+        return QStringLiteral("the baud rate must be a positive number");
+    if (dataBits < 5 || dataBits > 8)
+        return QStringLiteral("data bits must be 5, 6, 7 or 8");
+    static const QStringList parities{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd"),
+                                      QStringLiteral("mark"), QStringLiteral("space")};
+    if (!parities.contains(parity))
+        return QStringLiteral("parity must be none, even, odd, mark or space");
+    if (stopBits != QLatin1String("1") && stopBits != QLatin1String("1.5") && stopBits != QLatin1String("2"))
+        return QStringLiteral("stop bits must be 1, 1.5 or 2");
+    if (gapMs <= 0)
+        return QStringLiteral("the gap must be a positive number of milliseconds");
+    return QString();
+}
+
+namespace {
+
+QSerialPort::Parity parityOf(const QString &name)
+{
+    if (name == QLatin1String("even"))
+        return QSerialPort::EvenParity;
+    if (name == QLatin1String("odd"))
+        return QSerialPort::OddParity;
+    if (name == QLatin1String("mark"))
+        return QSerialPort::MarkParity;
+    if (name == QLatin1String("space"))
+        return QSerialPort::SpaceParity;
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits stopBitsOf(const QString &name)
+{
+    if (name == QLatin1String("1.5"))
+        return QSerialPort::OneAndHalfStop;
+    if (name == QLatin1String("2"))
+        return QSerialPort::TwoStop;
+    return QSerialPort::OneStop;
+}
+
+// The device file of a port name, as QSerialPort finds it.
+QString deviceFile(const QString &port)
+{
+    return QSerialPortInfo(port).systemLocation();
+}
+
+QString openErrorText(const QSerialPort &port, const QString &name)
+{
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("No such port: %1.").arg(name);
+    case QSerialPort::PermissionError: {
+#ifdef Q_OS_UNIX
+        // Qt reports a port that another program holds locked the same way.
+        const QByteArray file = QFile::encodeName(deviceFile(name));
+        if (::access(file.constData(), R_OK | W_OK) == 0)
+            return QStringLiteral("Port %1 is in use by another program.").arg(name);
+#endif
+        return QStringLiteral("Permission denied on %1: the user must be in the group that owns the device "
+                              "(dialout on Debian), then log in again.")
+            .arg(name);
+    }
+    default:
+        return QStringLiteral("Cannot open %1: %2.").arg(name, port.errorString());
+    }
+}
+
+} // namespace
+
+// Lives on the connection's thread and owns the port and the splitter.
+class SerialWorker : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialWorker(SerialConnection *owner) : m_owner(owner) {}
+
+    // Called on the worker thread; the caller waits for it.
+    QString openPort(const SerialSettings &settings)
+    {
+        m_port.reset(new QSerialPort);
+        QSerialPort &port = *m_port;
+        port.setPortName(settings.port);
+        if (!port.open(QIODevice::ReadWrite)) {
+            const QString text = openErrorText(port, settings.port);
+            m_port.reset();
+            return text;
+        }
+        const bool set = port.setBaudRate(settings.baudRate)
+                         && port.setDataBits(QSerialPort::DataBits(settings.dataBits))
+                         && port.setParity(parityOf(settings.parity))
+                         && port.setStopBits(stopBitsOf(settings.stopBits))
+                         && port.setFlowControl(QSerialPort::NoFlowControl);
+        if (!set) {
+            const QString text = QStringLiteral("Port %1 does not accept these settings (%2 baud, %3 data bits, "
+                                                "parity %4, %5 stop bits): %6.")
+                                     .arg(settings.port)
+                                     .arg(settings.baudRate)
+                                     .arg(settings.dataBits)
+                                     .arg(settings.parity, settings.stopBits, port.errorString());
+            port.close();
+            m_port.reset();
+            return text;
+        }
+        m_name = settings.port;
+        m_splitter = FrameSplitter(settings.gapMs);
+        m_pendingWrites.clear();
+        connect(&port, &QSerialPort::readyRead, this, &SerialWorker::readAvailable);
+        connect(&port, &QSerialPort::bytesWritten, this, &SerialWorker::written);
+        connect(&port, &QSerialPort::errorOccurred, this, &SerialWorker::portError);
+        m_gapTimer.reset(new QTimer);
+        m_gapTimer->setInterval(qBound(5, settings.gapMs / 2, 100));
+        connect(m_gapTimer.get(), &QTimer::timeout, this, &SerialWorker::expire);
+        m_gapTimer->start();
+        return QString();
+    }
+
+    void closePort()
+    {
+        if (!m_port)
+            return;
+        readAvailable();
+        // This may run inside one of the port's own signals: delete it later.
+        QSerialPort *port = m_port.release();
+        port->disconnect(this);
+        port->close();
+        port->deleteLater();
+        m_gapTimer.reset();
+        QVector<SplitItem> items;
+        m_splitter.finish(items);
+        m_owner->deliver(items);
+    }
+
+    void write(const QByteArray &frame)
+    {
+        if (!m_port || frame.isEmpty())
+            return;
+        m_pendingWrites.push_back({frame, frame.size()});
+        m_port->write(frame);
+    }
+
+private:
+    void readAvailable()
+    {
+        if (!m_port)
+            return;
+        const QByteArray bytes = m_port->readAll();
+        if (bytes.isEmpty())
+            return;
+        QVector<SplitItem> items;
+        m_splitter.feed(bytes.constData(), bytes.size(), QDateTime::currentMSecsSinceEpoch(), items);
+        m_owner->deliver(items);
+    }
+
+    void expire()
+    {
+        if (m_splitter.heldBytes() == 0)
+            return;
+        QVector<SplitItem> items;
+        m_splitter.expire(QDateTime::currentMSecsSinceEpoch(), items);
+        m_owner->deliver(items);
+    }
+
+    void written(qint64 count)
+    {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        while (count > 0 && !m_pendingWrites.empty()) {
+            PendingWrite &w = m_pendingWrites.front();
+            const qint64 take = qMin(count, w.remaining);
+            w.remaining -= take;
+            count -= take;
+            if (w.remaining == 0) {
+                const QByteArray frame = w.frame;
+                m_pendingWrites.pop_front();
+                QMetaObject::invokeMethod(
+                    m_owner, [owner = m_owner, frame, now] { emit owner->sent(frame, now); },
+                    Qt::QueuedConnection);
+            }
+        }
+    }
+
+    void portError(QSerialPort::SerialPortError error)
+    {
+        if (error == QSerialPort::NoError || !m_port)
+            return;
+        QString text;
+        // A device unplugged (or a pseudo-terminal whose other end closed)
+        // shows as a resource or read error, depending on the driver.
+        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+            text = QStringLiteral("The device %1 was removed or closed; the connection is closed.").arg(m_name);
+        else if (error == QSerialPort::WriteError)
+            text = QStringLiteral("Cannot write to %1: %2; the connection is closed.").arg(m_name, m_port->errorString());
+        else
+            return; // time-outs and unsupported operations leave the port usable
+        closePort();
+        m_owner->lost(text);
+    }
+
+    struct PendingWrite
+    {
+        QByteArray frame;
+        qint64 remaining;
+    };
+
+    SerialConnection *m_owner;
+    std::unique_ptr<QSerialPort> m_port;
+    std::unique_ptr<QTimer> m_gapTimer;
+    FrameSplitter m_splitter;
+    QString m_name;
+    std::deque<PendingWrite> m_pendingWrites;
+};
+
+SerialConnection::SerialConnection(QObject *parent) : QObject(parent)
+{
+    m_thread = new QThread(this);
+    m_thread->setObjectName(QStringLiteral("serial"));
+    m_worker = new SerialWorker(this);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread->start();
+}
+
+SerialConnection::~SerialConnection()
+{
+    close();
+    m_thread->quit();
+    m_thread->wait();
+}
+
+bool SerialConnection::open(const SerialSettings &settings)
+{
+    close();
+    m_settings = settings;
+    m_error = settings.problem();
+    if (!m_error.isEmpty())
+        return false;
+    QString text;
+    QMetaObject::invokeMethod(
+        m_worker, [this, &text, settings] { text = m_worker->openPort(settings); }, Qt::BlockingQueuedConnection);
+    m_error = text;
+    if (!m_error.isEmpty())
+        return false;
+    m_open = true;
+    emit openChanged(true);
+    return true;
+}
+
+void SerialConnection::close()
+{
+    if (!m_open)
+        return;
+    QMetaObject::invokeMethod(m_worker, [this] { m_worker->closePort(); }, Qt::BlockingQueuedConnection);
+    m_open = false;
+    emit openChanged(false);
+}
+
+bool SerialConnection::isOpen() const
+{
+    return m_open;
+}
+
+QString SerialConnection::errorText() const
+{
+    return m_error;
+}
+
+bool SerialConnection::send(const QByteArray &frame)
+{
+    if (!m_open)
+        return false;
+    QMetaObject::invokeMethod(m_worker, [this, frame] { m_worker->write(frame); }, Qt::QueuedConnection);
+    return true;
+}
+
+QVector<SplitItem> SerialConnection::takeReceived()
+{
+    QMutexLocker lock(&m_mutex);
+    QVector<SplitItem> items;
+    items.swap(m_waiting);
+    m_notified = false;
+    return items;
+}
+
+quint64 SerialConnection::droppedCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_dropped;
+}
+
+QStringList SerialConnection::availablePorts()
+{
+    QStringList names;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        names.append(info.portName());
+    return names;
+}
+
+void SerialConnection::deliver(QVector<SplitItem> &items)
+{
+    if (items.isEmpty())
+        return;
+    bool notify = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (SplitItem &item : items) {
+            if (m_waiting.size() >= kMaxWaitingItems) {
+                ++m_dropped;
+                continue;
+            }
+            m_waiting.append(std::move(item));
+        }
+        notify = !m_notified;
+        m_notified = true;
+    }
+    items.clear();
+    if (notify)
+        QMetaObject::invokeMethod(this, [this] { emit received(); }, Qt::QueuedConnection);
+}
+
+void SerialConnection::lost(const QString &text)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (!m_open)
+                return;
+            m_open = false;
+            m_error = text;
+            emit errorOccurred(text);
+            emit openChanged(false);
+        },
+        Qt::QueuedConnection);
+}
+
+#include "serialconnection.moc"

@@ -1,0 +1,438 @@
+// kwn-frame monitor and send as a user runs them, on pseudo-terminals made by
+// the test, and kwn-frame decode on bus logs and on what it reads while it runs.
+
+#include "catalogue/catalogue.h"
+#include "codec/buslog.h"
+#include "codec/frame.h"
+#include "codec/valueencoding.h"
+#include "ptypair.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kSource = QStringLiteral(KWN_SOURCE_DIR);
+// A motor status of the sample drive: its last parameter is "Supply voltage".
+const QByteArray kMotorStatus = "F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20";
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 30000)
+{
+    QProcess process;
+    process.setWorkingDirectory(kSource);
+    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
+    process.waitForStarted();
+    process.write(input);
+    process.closeWriteChannel();
+    Run r;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return r;
+    }
+    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = process.readAllStandardOutput();
+    r.err = process.readAllStandardError();
+    return r;
+}
+
+// Reads the process's output until it holds `lines` lines or time runs out.
+QByteArray readLines(QProcess &process, QByteArray &out, int lines, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (out.count('\n') < lines && timer.elapsed() < timeoutMs) {
+        process.waitForReadyRead(50);
+        out += process.readAllStandardOutput();
+    }
+    return out;
+}
+
+// Stops the process with Ctrl-C, by its id, and returns its exit status.
+int interrupt(QProcess &process, QByteArray &out)
+{
+    ::kill(pid_t(process.processId()), SIGINT);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    out += process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// Frames of every message of the bundled catalogue, as its devices send them.
+QVector<QByteArray> bundledFrames()
+{
+    const ProfileMap profiles = loadProfiles(kSource + QStringLiteral("/xml"));
+    QVector<QByteArray> frames;
+    for (const ProfileDefinition &profile : profiles) {
+        const MessageMap messages = messagesOfProfile(profile, false);
+        for (const MessageDefinition &m : messages) {
+            const QByteArray data = encodeParameters(m, {});
+            if (dataFitsFrame(data))
+                frames << packFrame(m.msgId, false, quint8(data.size() + kFrameOverheadBytes),
+                                    quint8(profile.nodeType), 0, 0x1A2B3C, 0x000001, data);
+        }
+    }
+    return frames;
+}
+
+// The input text of each frame line of --single-line output ("TIME RX HEX | ...").
+QStringList framesOfOutput(const QByteArray &out, QByteArray *noise = nullptr)
+{
+    QStringList frames;
+    for (const QByteArray &line : out.split('\n')) {
+        const QList<QByteArray> words = line.split(' ');
+        if (words.size() >= 3 && words.at(1) == "RX")
+            frames << QString::fromLatin1(words.at(2));
+        else if (words.size() == 3 && words.at(1) == "noise:" && noise)
+            *noise += QByteArray::fromHex(words.at(2));
+    }
+    return frames;
+}
+
+} // namespace
+
+class BusCliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void monitorReplayPrintsAsDecode_data();
+    void monitorReplayPrintsAsDecode();
+    void monitorReceivesEveryFrameInOrder();
+    void monitorPipeShowsFramesAndEndsOnInterrupt();
+    void monitorEndsOnFarEndClosed();
+    void commandErrors_data();
+    void commandErrors();
+    void sendWritesTheFrame_data();
+    void sendWritesTheFrame();
+    void permissionDeniedNamesTheGroup();
+    void decodeReadsBusLogs();
+    void decodeSeesCatalogueEdits();
+    void decodeReadsLongLineInLinearTime();
+};
+
+void BusCliTest::monitorReplayPrintsAsDecode_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<bool>("fromStandardInput");
+    QTest::newRow("blocks, file") << "" << false;
+    QTest::newRow("single line, standard input") << "--single-line" << true;
+    QTest::newRow("json, file") << "--json" << false;
+}
+
+// Each frame is printed exactly as decode prints it, after its time and RX.
+void BusCliTest::monitorReplayPrintsAsDecode()
+{
+    QFETCH(QString, style);
+    QFETCH(bool, fromStandardInput);
+    const QVector<QByteArray> frames = bundledFrames();
+    QByteArray capture = QByteArray::fromHex("00FF12");
+    QStringList texts;
+    for (const QByteArray &f : frames) {
+        capture += f;
+        texts << frameToHexText(f);
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("capture.bin"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(capture) == capture.size());
+    out.close();
+
+    QStringList arguments{QStringLiteral("monitor"), QStringLiteral("--input"),
+                          fromStandardInput ? QStringLiteral("-") : file};
+    QStringList decodeArguments{QStringLiteral("decode")};
+    if (!style.isEmpty()) {
+        arguments << style;
+        decodeArguments << style;
+    }
+    const Run monitor = run(arguments, fromStandardInput ? capture : QByteArray());
+    const Run decode = run(decodeArguments + texts);
+    QCOMPARE(monitor.exitCode, 0);
+    QCOMPARE(decode.exitCode, 0);
+
+    QByteArray expected = decode.out;
+    QByteArray got = monitor.out;
+    // Take away the time and direction the monitor adds.
+    const QByteArray time = busLogTime(0).toLatin1();
+    if (style == QLatin1String("--json")) {
+        QList<QByteArray> lines = got.split('\n');
+        QCOMPARE(QJsonDocument::fromJson(lines.at(0)).object().value("noise").toString(), QStringLiteral("00FF12"));
+        lines.removeFirst();
+        got.clear();
+        for (const QByteArray &line : lines) {
+            if (line.isEmpty())
+                continue;
+            QJsonObject o = QJsonDocument::fromJson(line).object();
+            QCOMPARE(o.take("direction").toString(), QStringLiteral("RX"));
+            QVERIFY(!o.take("time").toString().isEmpty());
+            got += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+        }
+    } else {
+        const QRegularExpression prefix(style.isEmpty()
+                                            ? QStringLiteral("Time: +\\S+\\nDirection: +RX\\n")
+                                            : QStringLiteral("(?m)^\\S+ RX "));
+        QString text = QString::fromUtf8(got);
+        const QRegularExpression noise(QStringLiteral("^\\S+Z noise: 00FF12\\n\\n?"));
+        QVERIFY2(noise.match(text).hasMatch(), qPrintable(text.left(200)));
+        text.remove(noise);
+        text.remove(prefix);
+        got = text.toUtf8();
+    }
+    QCOMPARE(got, expected);
+}
+
+// 10,000 frames of the bundled messages written in random pieces, with noise:
+// all arrive in order, none is invented, and Ctrl-C ends with 0 and all printed.
+void BusCliTest::monitorReceivesEveryFrameInOrder()
+{
+    PtyPair pty;
+    QVERIFY(pty.master >= 0);
+    QProcess monitor;
+    monitor.setWorkingDirectory(kSource);
+    monitor.start(QStringLiteral(KWN_CLI_PATH), {"monitor", "--port", pty.path, "--single-line"});
+    QVERIFY(monitor.waitForStarted());
+    QTest::qWait(300); // let it open the port
+
+    const QVector<QByteArray> pool = bundledFrames();
+    QRandomGenerator random(14);
+    QByteArray stream;
+    QByteArray noise;
+    QStringList sent;
+    for (int i = 0; i < 10000; ++i) {
+        if (i % 1000 == 500) {
+            const QByteArray junk(3, '\xFF'); // can start no frame
+            stream += junk;
+            noise += junk;
+        }
+        const QByteArray &frame = pool.at(int(random.bounded(pool.size())));
+        stream += frame;
+        sent << frameToHexText(frame);
+    }
+    for (int at = 0; at < stream.size();) {
+        const int size = 1 + int(random.bounded(700));
+        pty.write(stream.mid(at, size));
+        at += size;
+    }
+    QByteArray out;
+    readLines(monitor, out, sent.size() + 10);
+    QCOMPARE(interrupt(monitor, out), 0);
+    QByteArray noiseOut;
+    const QStringList got = framesOfOutput(out, &noiseOut);
+    QCOMPARE(got.size(), sent.size());
+    QCOMPARE(got, sent);
+    QCOMPARE(noiseOut, noise);
+}
+
+// A capture piped in live: each frame shows as it comes, and Ctrl-C while the
+// monitor waits for more ends it with 0.
+void BusCliTest::monitorPipeShowsFramesAndEndsOnInterrupt()
+{
+    QProcess monitor;
+    monitor.setWorkingDirectory(kSource);
+    monitor.start(QStringLiteral(KWN_CLI_PATH), {"monitor", "--input", "-", "--single-line"});
+    QVERIFY(monitor.waitForStarted());
+    QByteArray out;
+    monitor.write(QByteArray::fromHex(kMotorStatus));
+    readLines(monitor, out, 1);
+    QVERIFY2(out.contains("Supply voltage=242"), out.constData());
+    monitor.write(QByteArray::fromHex(kMotorStatus).left(5));
+    QTest::qWait(100);
+    QCOMPARE(interrupt(monitor, out), 0);
+    QVERIFY2(out.endsWith(" noise: " + kMotorStatus.left(10) + "\n"), out.constData());
+}
+
+void BusCliTest::monitorEndsOnFarEndClosed()
+{
+    PtyPair pty;
+    QProcess monitor;
+    monitor.setWorkingDirectory(kSource);
+    monitor.start(QStringLiteral(KWN_CLI_PATH), {"monitor", "--port", pty.path, "--single-line"});
+    QVERIFY(monitor.waitForStarted());
+    QTest::qWait(300);
+    pty.write(QByteArray::fromHex(kMotorStatus));
+    QByteArray out;
+    readLines(monitor, out, 1);
+    pty.closeMaster();
+    QVERIFY(monitor.waitForFinished(10000));
+    QCOMPARE(monitor.exitCode(), 1);
+    QVERIFY(out.contains("Supply voltage=242"));
+    QVERIFY(monitor.readAllStandardError().contains("removed"));
+}
+
+void BusCliTest::commandErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("monitor without port") << QStringList{"monitor"} << 2 << "either --port or --input";
+    QTest::newRow("monitor port and input") << QStringList{"monitor", "--port", "x", "--input", "-"} << 2
+                                            << "either --port or --input";
+    QTest::newRow("monitor data bits") << QStringList{"monitor", "--port", "x", "--data-bits", "9"} << 2
+                                       << "data bits must be 5, 6, 7 or 8";
+    QTest::newRow("monitor parity") << QStringList{"monitor", "--port", "x", "--parity", "some"} << 2
+                                    << "parity must be";
+    QTest::newRow("monitor two styles") << QStringList{"monitor", "--input", "-", "--json", "--single-line"} << 2
+                                        << "exclude";
+    QTest::newRow("monitor no such port") << QStringList{"monitor", "--port", "/dev/ttyKWN-none"} << 1
+                                          << "No such port: /dev/ttyKWN-none.";
+    QTest::newRow("monitor no such file") << QStringList{"monitor", "--input", "/nonexistent/capture"} << 1
+                                          << "cannot read /nonexistent/capture";
+    QTest::newRow("send no such port") << QStringList{"send", "--port", "/dev/ttyKWN-none", kMotorStatus} << 1
+                                       << "No such port: /dev/ttyKWN-none.";
+    QTest::newRow("send no frame") << QStringList{"send", "--port", "/dev/ttyKWN-none", "12 34"} << 1
+                                   << "not a frame: Invalid frame length.";
+    QTest::newRow("send nothing") << QStringList{"send", "--port", "/dev/ttyKWN-none"} << 2 << "give a frame text";
+    QTest::newRow("send stop bits") << QStringList{"send", "--port", "x", "--stop-bits", "3", "00"} << 2
+                                    << "stop bits must be 1, 1.5 or 2";
+}
+
+void BusCliTest::commandErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const Run r = run(arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.startsWith("kwn-frame: ") && r.err.split('\n').at(0).contains(message.toUtf8()),
+             r.err.constData());
+}
+
+void BusCliTest::sendWritesTheFrame_data()
+{
+    QTest::addColumn<QStringList>("frameArguments");
+    QTest::addColumn<QStringList>("encodeArguments");
+    QTest::newRow("frame text") << QStringList{"F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"} << QStringList{};
+    QTest::newRow("encode options")
+        << QStringList{"--device", "QX-Drive 40", "--message", "Move To Position", "--ack"}
+        << QStringList{"encode", "--device", "QX-Drive 40", "--message", "Move To Position", "--ack"};
+}
+
+void BusCliTest::sendWritesTheFrame()
+{
+    QFETCH(QStringList, frameArguments);
+    QFETCH(QStringList, encodeArguments);
+    QByteArray expected = QByteArray::fromHex(kMotorStatus);
+    if (!encodeArguments.isEmpty()) {
+        const Run encode = run(encodeArguments);
+        QCOMPARE(encode.exitCode, 0);
+        expected = QByteArray::fromHex(encode.out);
+    }
+    PtyPair pty;
+    const Run send = run(QStringList{"send", "--port", pty.path, "--baud", "19200"} + frameArguments);
+    QVERIFY2(send.exitCode == 0, send.err.constData());
+    QByteArray arrived;
+    QTRY_VERIFY((arrived += pty.readAll()).size() >= expected.size());
+    QCOMPARE(arrived, expected);
+}
+
+// Run as another user where the machine allows it.
+void BusCliTest::permissionDeniedNamesTheGroup()
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("needs root and setpriv to run the tool as a user without access");
+    PtyPair pty;
+    ::chmod(QFile::encodeName(pty.path).constData(), 0600);
+    QProcess process;
+    process.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                              QStringLiteral(KWN_CLI_PATH), "send", "--port", pty.path,
+                                              QString::fromLatin1(kMotorStatus)});
+    QVERIFY(process.waitForFinished(30000));
+    const QByteArray err = process.readAllStandardError();
+    if (err.contains("setpriv") || err.contains("error while loading"))
+        QSKIP("the tool cannot run as another user here");
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains("Permission denied") && err.contains("dialout"), err.constData());
+}
+
+// A saved log: comment lines passed over, time and direction carried along.
+void BusCliTest::decodeReadsBusLogs()
+{
+    const QByteArray frame = QByteArray::fromHex(kMotorStatus);
+    const QByteArray log = "# port opened\n" + busLogFrameLine(1796596936123, QStringLiteral("TX"), frame).toLatin1()
+                           + "\n" + busLogNoiseLine(1796596936200, "\x01\x02").toLatin1() + "\n" + kMotorStatus
+                           + "\n";
+    const Run json = run({"decode", "--json"}, log);
+    QCOMPARE(json.exitCode, 0);
+    const QList<QByteArray> lines = json.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    const QJsonObject logged = QJsonDocument::fromJson(lines.at(0)).object();
+    QCOMPARE(logged.value("time").toString(), busLogTime(1796596936123));
+    QCOMPARE(logged.value("direction").toString(), QStringLiteral("TX"));
+    QCOMPARE(logged.value("input").toString(), QString::fromLatin1(kMotorStatus));
+    const QJsonObject plain = QJsonDocument::fromJson(lines.at(1)).object();
+    QVERIFY(!plain.contains("time"));
+    QVERIFY(!plain.contains("direction"));
+    QCOMPARE(plain.value("message"), logged.value("message"));
+
+    const Run line = run({"decode", "--single-line"}, log);
+    const QList<QByteArray> texts = line.out.trimmed().split('\n');
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.at(0), busLogTime(1796596936123).toLatin1() + " TX " + texts.at(1));
+}
+
+// A long-running decode sees the catalogue edited, then deleted.
+void BusCliTest::decodeSeesCatalogueEdits()
+{
+    QTemporaryDir dir;
+    QVERIFY(QProcess::execute(QStringLiteral("cp"), {"-r", kSource + QStringLiteral("/xml"), dir.path()}) == 0);
+    QProcess decode;
+    decode.setWorkingDirectory(dir.path());
+    decode.start(QStringLiteral(KWN_CLI_PATH), {"decode", "--single-line"});
+    QVERIFY(decode.waitForStarted());
+    QByteArray out;
+    decode.write(kMotorStatus + "\n");
+    readLines(decode, out, 1);
+
+    const QString motor = dir.filePath(QStringLiteral("xml/standard/standard_motor_msg.xml"));
+    QVERIFY(QProcess::execute(QStringLiteral("sed"), {"-i", "s/\"Supply voltage\"/\"Supply EDITED\"/", motor}) == 0);
+    QTest::qWait(1100);
+    decode.write(kMotorStatus + "\n");
+    readLines(decode, out, 2);
+
+    QVERIFY(QDir(dir.filePath(QStringLiteral("xml"))).removeRecursively());
+    QTest::qWait(1100);
+    decode.write(kMotorStatus + "\n");
+    decode.closeWriteChannel();
+    QVERIFY(decode.waitForFinished(10000));
+    out += decode.readAllStandardOutput();
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(0).contains("Supply voltage=242"), lines.at(0).constData());
+    QVERIFY2(lines.at(1).contains("Supply EDITED=242"), lines.at(1).constData());
+    QVERIFY2(lines.at(2).contains("No product found"), lines.at(2).constData());
+}
+
+// 50 MB on one line through a pipe; the time limit only catches a hang (it
+// took minutes when the reader searched the whole line after every chunk).
+void BusCliTest::decodeReadsLongLineInLinearTime()
+{
+    const QByteArray line(50 * 1024 * 1024, 'A');
+    const Run r = run({"decode", "--single-line"}, line + "\n" + kMotorStatus + "\n", 120000);
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines.at(0).startsWith(QByteArray(line + " | ")));
+    QVERIFY(lines.at(0).endsWith("| Unknown message"));
+    QVERIFY(lines.at(1).contains("Supply voltage=242"));
+}
+
+QTEST_GUILESS_MAIN(BusCliTest)
+#include "busclitest.moc"

@@ -1,0 +1,188 @@
+// The decoding entry point: the catalogue it keeps, seeing edits made while
+// it runs, the bus log lines and the texts printed for a report.
+
+#include "codec/buslog.h"
+#include "codec/framereport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A motor status of the sample drive: its last parameter is "Supply voltage".
+const QString kMotorStatus = QStringLiteral("F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20");
+
+bool copyFolder(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    const QDir source(from);
+    for (const QFileInfo &entry : source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyFolder(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+bool replaceInFile(const QString &path, const QByteArray &before, const QByteArray &after)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray text = file.readAll();
+    file.close();
+    if (!text.contains(before))
+        return false;
+    text.replace(before, after);
+    // A new file renamed over the old one, as editors and sed -i do.
+    QFile out(path + QStringLiteral(".new"));
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size())
+        return false;
+    out.close();
+    return QFile::remove(path) && QFile::rename(path + QStringLiteral(".new"), path);
+}
+
+} // namespace
+
+class FrameReportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void catalogueSeesChangedFiles_data();
+    void catalogueSeesChangedFiles();
+    void recheckWaitsForItsInterval();
+    void reportTexts();
+    void busLogLines_data();
+    void busLogLines();
+};
+
+void FrameReportTest::catalogueSeesChangedFiles_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("message file edited") << "edit message" << "Supply EDITED=242";
+    QTest::newRow("profile file edited") << "edit profile" << "| QX-Drive 41 |";
+    QTest::newRow("message file deleted") << "delete message" << "Unknown message";
+    QTest::newRow("folder deleted") << "delete folder" << "No product found";
+}
+
+void FrameReportTest::catalogueSeesChangedFiles()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString xml = dir.filePath(QStringLiteral("xml"));
+    QVERIFY(copyFolder(QStringLiteral(KWN_SOURCE_DIR "/xml"), xml));
+
+    DecodeCatalogue catalogue(xml);
+    catalogue.setRecheckIntervalMs(0);
+    const QString before = singleLineText(catalogue.decodeText(kMotorStatus));
+    QVERIFY2(before.contains(QStringLiteral("Supply voltage=242")), qPrintable(before));
+
+    const QString motor = xml + QStringLiteral("/standard/standard_motor_msg.xml");
+    if (change == QLatin1String("edit message"))
+        QVERIFY(replaceInFile(motor, "\"Supply voltage\"", "\"Supply EDITED\""));
+    else if (change == QLatin1String("edit profile"))
+        QVERIFY(replaceInFile(xml + QStringLiteral("/qx-drive-40_2.xml"), "QX-Drive 40", "QX-Drive 41"));
+    else if (change == QLatin1String("delete message"))
+        QVERIFY(QFile::remove(motor));
+    else
+        QVERIFY(QDir(xml).removeRecursively());
+
+    const QString after = singleLineText(catalogue.decodeText(kMotorStatus));
+    QVERIFY2(after.contains(expected), qPrintable(after));
+}
+
+void FrameReportTest::recheckWaitsForItsInterval()
+{
+    QTemporaryDir dir;
+    const QString xml = dir.filePath(QStringLiteral("xml"));
+    QVERIFY(copyFolder(QStringLiteral(KWN_SOURCE_DIR "/xml"), xml));
+    DecodeCatalogue catalogue(xml);
+    catalogue.setRecheckIntervalMs(60000);
+    QVERIFY(singleLineText(catalogue.decodeText(kMotorStatus)).contains(QStringLiteral("Supply voltage=242")));
+    QVERIFY(QDir(xml).removeRecursively());
+    // Within the interval the files are not looked at again ...
+    QVERIFY(singleLineText(catalogue.decodeText(kMotorStatus)).contains(QStringLiteral("Supply voltage=242")));
+    // ... and once it has passed they are.
+    catalogue.recheck();
+    QVERIFY(catalogue.decodeText(kMotorStatus).status.contains(QStringLiteral("No product found")));
+}
+
+void FrameReportTest::reportTexts()
+{
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    FrameReport r = catalogue.decodeBytes(QByteArray::fromHex(kMotorStatus.toLatin1()));
+    QCOMPARE(r.input, kMotorStatus);
+    QVERIFY(r.checksumOk);
+    QCOMPARE(r.device, QStringLiteral("QX-Drive 40"));
+    const QString body = singleLineText(r);
+    QVERIFY2(body.startsWith(QStringLiteral("Frame decoded successfully. | QX-Drive 40 | Point to point | 3A0C51")),
+             qPrintable(body));
+    QCOMPARE(singleLineText(r, true), kMotorStatus + QStringLiteral(" | ") + body);
+
+    r.time = QStringLiteral("2026-12-06T22:42:16.123Z");
+    r.direction = QStringLiteral("RX");
+    QString line, blocks, json, noise;
+    appendReport(ReportStyle::SingleLine, r, line);
+    QCOMPARE(line, r.time + QStringLiteral(" RX ") + kMotorStatus + QStringLiteral(" | ") + body + QLatin1Char('\n'));
+    appendReport(ReportStyle::Blocks, r, blocks);
+    QVERIFY(blocks.startsWith(QStringLiteral("Time:         2026-12-06T22:42:16.123Z\nDirection:    RX\nInput:")));
+    appendReport(ReportStyle::Json, r, json);
+    QVERIFY(json.contains(QStringLiteral("\"direction\":\"RX\"")));
+    QVERIFY(json.contains(QStringLiteral("\"time\":\"2026-12-06T22:42:16.123Z\"")));
+    appendNoise(ReportStyle::Json, QByteArray::fromHex("00FF"), r.time, noise);
+    appendNoise(ReportStyle::SingleLine, QByteArray::fromHex("0A"), r.time, noise);
+    QCOMPARE(noise, QStringLiteral("{\"noise\":\"00FF\",\"time\":\"2026-12-06T22:42:16.123Z\"}\n"
+                                   "2026-12-06T22:42:16.123Z noise: 0A\n"));
+}
+
+void FrameReportTest::busLogLines_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("direction");
+    QTest::addColumn<QString>("frameText");
+    const QString t = QStringLiteral("2026-12-06T22:42:16.123Z");
+    QTest::newRow("received") << t + " RX F0EF" << int(BusLogLine::Frame) << t << "RX" << "F0EF";
+    QTest::newRow("sent, tabs") << t + "\tTX\t\tF0 EF" << int(BusLogLine::Frame) << t << "TX" << "F0 EF";
+    QTest::newRow("with offset") << "2026-12-06T23:42:16.123+01:00 RX AB" << int(BusLogLine::Frame)
+                                 << "2026-12-06T23:42:16.123+01:00" << "RX" << "AB";
+    QTest::newRow("plain frame") << "F0 EF DF" << int(BusLogLine::Frame) << "" << "" << "F0 EF DF";
+    QTest::newRow("blank") << "   " << int(BusLogLine::Frame) << "" << "" << "   ";
+    QTest::newRow("empty") << "" << int(BusLogLine::Empty) << "" << "" << "";
+    QTest::newRow("comment") << "  # port opened" << int(BusLogLine::Comment) << "" << "" << "";
+    QTest::newRow("no direction") << t + " F0EF" << int(BusLogLine::Frame) << "" << "" << t + " F0EF";
+    QTest::newRow("direction glued") << t + " RXF0" << int(BusLogLine::Frame) << "" << "" << t + " RXF0";
+    QTest::newRow("impossible date") << "2026-13-45T22:42:16.123Z RX F0" << int(BusLogLine::Frame) << "" << ""
+                                     << "2026-13-45T22:42:16.123Z RX F0";
+}
+
+void FrameReportTest::busLogLines()
+{
+    QFETCH(QString, line);
+    QFETCH(int, kind);
+    QFETCH(QString, time);
+    QFETCH(QString, direction);
+    QFETCH(QString, frameText);
+    const BusLogLine parsed = parseBusLogLine(line);
+    QCOMPARE(int(parsed.kind), kind);
+    QCOMPARE(parsed.time, time);
+    QCOMPARE(parsed.direction, direction);
+    QCOMPARE(parsed.frameText, frameText);
+    QCOMPARE(parsed.timeMs >= 0, !time.isEmpty());
+
+    // What the writer makes reads back.
+    const qint64 ms = 1796596936123;
+    const BusLogLine written = parseBusLogLine(busLogFrameLine(ms, QStringLiteral("TX"), QByteArray::fromHex("F0EF")));
+    QCOMPARE(written.timeMs, ms);
+    QCOMPARE(written.frameText, QStringLiteral("F0EF"));
+    QCOMPARE(parseBusLogLine(busLogNoiseLine(ms, "\x01")).kind, BusLogLine::Comment);
+}
+
+QTEST_GUILESS_MAIN(FrameReportTest)
+#include "framereporttest.moc"

@@ -1,0 +1,145 @@
+// The Bus page inside the main window: the Encode page's "Send" and opening a
+// listed frame on the Decode page, with a pseudo-terminal as the bus.
+
+#include "app/mainwindow.h"
+
+#include "codec/framedecoding.h"
+#include "monitor/busrecord.h"
+#include "ptydevice.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class BusMainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        QDir::setCurrent(QStringLiteral(KWN_SOURCE_DIR));
+        window = MainWindow::instance();
+        window->resize(740, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        // The Bus page fits beside the left column in 740 x 600: 515 x 600.
+        const QSize page = window->findChild<QWidget *>(QStringLiteral("widgetBus"))->minimumSizeHint();
+        QVERIFY2(page.width() <= 515 && page.height() <= 600, qPrintable(QStringLiteral("%1 x %2").arg(page.width()).arg(page.height())));
+        QVERIFY(device.ok());
+    }
+
+    void sendFromEncodePage()
+    {
+        QPushButton *send = button(QStringLiteral("buttonSendFrame"));
+        QVERIFY(send->isHidden()); // the page looks as before while no port is open
+        click(QStringLiteral("buttonBus"));
+        connectBus();
+        click(QStringLiteral("buttonBuild"));
+        QVERIFY(send->isVisible());
+        QVERIFY(send->isEnabled());
+
+        const QByteArray frame = hexTextToBytes(cleanFrameText(field(QStringLiteral("LineEditOutputFrame"))->text()));
+        QVERIFY(frame.size() >= 11);
+        QTest::mouseClick(send, Qt::LeftButton);
+        QCOMPARE(device.read(frame.size()), frame);
+        QTRY_COMPARE(list()->model()->rowCount(), 1);
+        QCOMPARE(list()->model()->data(list()->model()->index(0, ColumnDirection)).toString(), QStringLiteral("TX"));
+        QCOMPARE(list()->model()->data(list()->model()->index(0, ColumnBytes)).toString(), frameToHexText(frame));
+    }
+
+    // Any red field of the frame disables "Send"; black again enables it.
+    void sendFollowsColours_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("bad");
+        QTest::addColumn<QString>("good");
+        QTest::newRow("source") << "LineEditMasterNodeID" << "000000" << "000001";
+        QTest::newRow("destination") << "LineEditSlaveNodeID" << "12" << "000002";
+        QTest::newRow("format") << "LineEditFrameFormat" << "#" << "## ";
+    }
+    void sendFollowsColours()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, bad);
+        QFETCH(QString, good);
+        QLineEdit *edit = field(name);
+        QPushButton *send = button(QStringLiteral("buttonSendFrame"));
+        retype(edit, bad);
+        QCOMPARE(edit->styleSheet(), QStringLiteral("color: red"));
+        QVERIFY(!send->isEnabled());
+        retype(edit, good);
+        QCOMPARE(edit->styleSheet(), QStringLiteral("color: black"));
+        QVERIFY(send->isEnabled());
+    }
+
+    // Enter or a double click on a listed frame shows it on the Decode page.
+    void openOnDecodePage_data()
+    {
+        QTest::addColumn<bool>("doubleClick");
+        QTest::newRow("Enter") << false;
+        QTest::newRow("double click") << true;
+    }
+    void openOnDecodePage()
+    {
+        QFETCH(bool, doubleClick);
+        click(QStringLiteral("buttonBus"));
+        field(QStringLiteral("LineEditInputFrame"))->clear();
+        QTableView *view = list();
+        const QModelIndex index = view->model()->index(0, ColumnMessage);
+        view->setCurrentIndex(index);
+        if (doubleClick) {
+            const QPoint at = view->visualRect(index).center();
+            // As a mouse does it: press and release, then the second press.
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        } else {
+            QTest::keyClick(view, Qt::Key_Return);
+        }
+        QVERIFY(window->findChild<QWidget *>(QStringLiteral("widgetDebuilder"))->isVisible());
+        const QString hex = view->model()->data(view->model()->index(0, ColumnBytes)).toString();
+        QCOMPARE(field(QStringLiteral("LineEditInputFrame"))->text(), hex);
+        // Decoded as any edit: the device field is filled.
+        QVERIFY(!field(QStringLiteral("LineEditApplication"))->text().isEmpty());
+    }
+
+    void disconnectHidesSend()
+    {
+        click(QStringLiteral("buttonBus"));
+        click(QStringLiteral("buttonConnect"));
+        QVERIFY(button(QStringLiteral("buttonSendFrame"))->isHidden());
+    }
+
+private:
+    QPushButton *button(const QString &name) const { return window->findChild<QPushButton *>(name); }
+    QLineEdit *field(const QString &name) const { return window->findChild<QLineEdit *>(name); }
+    QTableView *list() const { return window->findChild<QTableView *>(QStringLiteral("tableViewFrames")); }
+    void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    void connectBus()
+    {
+        window->findChild<QComboBox *>(QStringLiteral("comboBoxPort"))->setEditText(device.path);
+        click(QStringLiteral("buttonConnect"));
+        QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Disconnect"));
+    }
+
+    static void retype(QLineEdit *edit, const QString &text)
+    {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
+    QTemporaryDir settingsDir;
+    PtyDevice device;
+    MainWindow *window = nullptr;
+};
+
+QTEST_MAIN(BusMainWindowTest)
+#include "busmainwindowtest.moc"
