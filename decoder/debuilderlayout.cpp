@@ -1,6 +1,6 @@
 #include "decoder/debuilderlayout.h"
 
-#include "app/fittedwidth.h"
+#include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/framedecoding.h"

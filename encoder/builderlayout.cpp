@@ -1,6 +1,6 @@
 #include "encoder/builderlayout.h"
 
-#include "app/fittedwidth.h"
+#include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/frame.h"
@@ -101,7 +101,7 @@ void BuilderLayout::buildWidgets()
     // Device row; the revision selector is filled but never shown.
     layoutDevice = named(new QHBoxLayout, QStringLiteral("layoutDevice"));
     labelApplication = named(new QLabel(QStringLiteral("Device : ")), QStringLiteral("labelApplication"));
-    labelApplication->setFixedWidth(60);
+    setFixedWidthAtLeast(labelApplication, 60);
     comboBoxApplication = named(new QComboBox, QStringLiteral("comboBoxApplication"));
     // At least 100 wide, wider for a long product name, which would be cut.
     comboBoxApplication->setMinimumWidth(100);
@@ -109,7 +109,7 @@ void BuilderLayout::buildWidgets()
     comboBoxApplication->setToolTip(
         QStringLiteral("Select the Application who wish to open the according profile."));
     labelProfile = named(new QLabel(QStringLiteral("Profile revision : ")), QStringLiteral("labelProfile"));
-    labelProfile->setFixedWidth(80);
+    setFixedWidthAtLeast(labelProfile, 80);
     comboBoxProfile = named(new QComboBox, QStringLiteral("comboBoxProfile"));
     comboBoxProfile->setFixedWidth(100);
     comboBoxProfile->setToolTip(QStringLiteral("Select the guideline revision you wish to use"));
@@ -219,7 +219,7 @@ void BuilderLayout::buildWidgets()
     LineEditOutputFrame = named(new QLineEdit, QStringLiteral("LineEditOutputFrame"));
     LineEditOutputFrame->setReadOnly(true);
     buttonCopyFrame = named(new QPushButton(QStringLiteral("Copy")), QStringLiteral("buttonCopyFrame"));
-    buttonCopyFrame->setFixedWidth(40);
+    setFixedWidthAtLeast(buttonCopyFrame, 40);
     buttonCopyFrame->setToolTip(QStringLiteral("Copy output frame to clipboard"));
     layoutOutput->addWidget(labelFrameFormat, 0, 0);
     layoutOutput->addWidget(LineEditFrameFormat, 0, 1);
