@@ -47,7 +47,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     labelLogo = new QLabel;
     labelLogo->setObjectName(QStringLiteral("labelLogo"));
-    labelLogo->setPixmap(QPixmap(QStringLiteral(":/images/logo_quorvex.png")));
+    // Through QIcon, which takes logo_quorvex@2x.png beside it on a screen of
+    // double resolution; the label scales the larger image down, never up.
+    labelLogo->setPixmap(QIcon(QStringLiteral(":/images/logo_quorvex.png")).pixmap(QSize(buttonWidth, buttonHeight)));
     labelLogo->setScaledContents(true);
     labelLogo->setFixedSize(buttonWidth, buttonHeight);
 
