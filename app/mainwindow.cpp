@@ -4,6 +4,7 @@
 #include "decoder/debuilderlayout.h"
 #include "encoder/builderlayout.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFont>
 #include <QFontMetrics>
@@ -47,9 +48,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     labelLogo = new QLabel;
     labelLogo->setObjectName(QStringLiteral("labelLogo"));
-    // Through QIcon, which takes logo_quorvex@2x.png beside it on a screen of
-    // double resolution; the label scales the larger image down, never up.
-    labelLogo->setPixmap(QIcon(QStringLiteral(":/images/logo_quorvex.png")).pixmap(QSize(buttonWidth, buttonHeight)));
+    // The label scales its image to the pixels it covers on the screen: on a
+    // screen of more than one pixel per logical pixel it starts from the image
+    // of double size, so that it scales down, never up.
+    labelLogo->setPixmap(QPixmap(qApp->devicePixelRatio() > 1 ? QStringLiteral(":/images/logo_quorvex@2x.png")
+                                                              : QStringLiteral(":/images/logo_quorvex.png")));
     labelLogo->setScaledContents(true);
     labelLogo->setFixedSize(buttonWidth, buttonHeight);
 
