@@ -20,6 +20,6 @@ QString formatOutputText(const QString &frameHexText, const QString &format)
     QString result;
     result.reserve((frameHexText.size() / 2) * (prefix.size() + 2 + suffix.size()));
     for (int i = 0; i + 1 < frameHexText.size(); i += 2)
-        result += prefix + frameHexText.midRef(i, 2).toString().toUpper() + suffix;
+        result += prefix + frameHexText.mid(i, 2).toUpper() + suffix;
     return result;
 }
