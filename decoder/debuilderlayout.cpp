@@ -1,5 +1,6 @@
 #include "decoder/debuilderlayout.h"
 
+#include "widgets/comboboxtext.h"
 #include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
@@ -37,8 +38,7 @@ DebuilderLayout::DebuilderLayout(QObject *parent)
     buildPage();
     connect(LineEditInputFrame, SIGNAL(textEdited(const QString&)), this,
             SLOT(on_LineEditInputFrame_Edited(const QString&)));
-    connect(comboBoxProfile, SIGNAL(currentIndexChanged(const QString &)), this,
-            SLOT(on_comboBoxProfile_changed(const QString&)));
+    connectCurrentIndexText(comboBoxProfile, this, SLOT(on_comboBoxProfile_changed(const QString&)));
     resetPanel();
 }
 

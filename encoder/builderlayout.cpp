@@ -1,5 +1,6 @@
 #include "encoder/builderlayout.h"
 
+#include "widgets/comboboxtext.h"
 #include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
@@ -243,10 +244,8 @@ void BuilderLayout::makeConnections()
             SLOT(on_LineEditMasterNodeID_Edited(const QString&)));
     connect(LineEditSlaveNodeID, SIGNAL(textEdited(const QString&)), this,
             SLOT(on_LineEditSlaveNodeID_Edited(const QString&)));
-    connect(comboBoxApplication, SIGNAL(currentIndexChanged(const QString &)), this,
-            SLOT(on_comboBoxApplication_changed(const QString&)));
-    connect(comboBoxProfile, SIGNAL(currentIndexChanged(const QString &)), this,
-            SLOT(on_comboBoxProfile_changed(const QString&)));
+    connectCurrentIndexText(comboBoxApplication, this, SLOT(on_comboBoxApplication_changed(const QString&)));
+    connectCurrentIndexText(comboBoxProfile, this, SLOT(on_comboBoxProfile_changed(const QString&)));
     connect(checkBoxAcknowledge, SIGNAL(stateChanged(int)), this,
             SLOT(on_checkBoxAcknowledge_changed(int)));
     connect(tabWidgetMessages, SIGNAL(currentChanged(int)), this,
@@ -325,8 +324,7 @@ void BuilderLayout::rebuildMessageTabs()
 
     for (int tab = 0; tab < listComboBoxMsg.size(); ++tab) {
         createParameterEditors(tab);
-        connect(listComboBoxMsg.at(tab), SIGNAL(currentIndexChanged(const QString &)), this,
-                SLOT(on_comboBoxMsg_changed(const QString &)));
+        connectCurrentIndexText(listComboBoxMsg.at(tab), this, SLOT(on_comboBoxMsg_changed(const QString &)));
     }
 
     updatingTabs = false;
@@ -438,8 +436,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
             for (const ValueDefinition &value : parameter.values)
                 combo->addItem(value.description);
             combo->setCurrentIndex(initialValueIndex(parameter));
-            connect(combo, SIGNAL(currentIndexChanged(const QString &)), this,
-                    SLOT(on_paramValueCombobox_changed(const QString &)));
+            connectCurrentIndexText(combo, this, SLOT(on_paramValueCombobox_changed(const QString &)));
             editor = combo;
         } else if (parameter.type == kInteger && parameter.isHexa()) {
             auto *hexa = new QLineEditHexa;
