@@ -3,9 +3,10 @@
 
 // The pages follow their combo boxes by the text of the current item, through
 // Qt 5's currentIndexChanged(const QString &). Qt 6 dropped that signal, and
-// its currentTextChanged stays silent between two items of the same text (two
-// named values may share a description); there a small relay on the box
-// emits the new item's text on every change of index, as Qt 5 did.
+// its currentTextChanged is meant to follow the text, not the index, so it
+// need not fire between two items of the same text (two named values may
+// share a description); there a small relay on the box emits the new item's
+// text on every change of index, as Qt 5 did.
 
 class QComboBox;
 class QObject;
