@@ -6,6 +6,7 @@ int main(int argc, char *argv[])
 {
     if (!checkGraphicalDisplay(argc, argv))
         return 1;
+    enableHighDpiScaling();
 
     QtSingleApplication app(argc, argv, true);
     if (app.isRunning())

@@ -5,6 +5,7 @@
 #include "encoder/builderlayout.h"
 #include "monitor/buslayout.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFont>
 #include <QFontMetrics>
@@ -48,7 +49,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     labelLogo = new QLabel;
     labelLogo->setObjectName(QStringLiteral("labelLogo"));
-    labelLogo->setPixmap(QPixmap(QStringLiteral(":/images/logo_quorvex.png")));
+    // The label scales its image to the pixels it covers on the screen: on a
+    // screen of more than one pixel per logical pixel it starts from the image
+    // of double size, so that it scales down, never up.
+    labelLogo->setPixmap(QPixmap(qApp->devicePixelRatio() > 1 ? QStringLiteral(":/images/logo_quorvex@2x.png")
+                                                              : QStringLiteral(":/images/logo_quorvex.png")));
     labelLogo->setScaledContents(true);
     labelLogo->setFixedSize(buttonWidth, buttonHeight);
 

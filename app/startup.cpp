@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QtGlobal>
 
@@ -45,5 +46,13 @@ bool checkGraphicalDisplay(int argc, char **argv)
     Q_UNUSED(argc)
     Q_UNUSED(argv)
     return true;
+#endif
+}
+
+void enableHighDpiScaling()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 #endif
 }

@@ -7,4 +7,13 @@
 // false, instead of letting the toolkit abort.
 bool checkGraphicalDisplay(int argc, char **argv);
 
+// Before the application object exists: lays the window out in logical pixels
+// scaled by the screen's resolution, with images drawn for that resolution, as
+// Qt 6 always does and Qt 5 does only when asked. Qt's own variables
+// (QT_SCALE_FACTOR, QT_ENABLE_HIGHDPI_SCALING=0, ...) still override it.
+// Qt 5 keeps its own rounding to whole factors (a 144-dpi screen scales by
+// 2), as it takes the factor from the physical resolution, and a monitor of
+// 100 dpi would otherwise scale by 1.04 and blur.
+void enableHighDpiScaling();
+
 #endif

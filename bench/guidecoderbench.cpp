@@ -115,7 +115,7 @@ int main(int argc, char **argv)
                    page.edit(j++ % 2 ? megabyte : megabyte.toLower());
                }),
                100.0);
-        std::printf("  input holds %d characters\n", page.input->text().size());
+        std::printf("  input holds %d characters\n", int(page.input->text().size()));
         reportInfo("  paste of 1 MB of arbitrary UTF-16, whole", measure(3, [&] { page.edit(noise); }), 100.0);
     }
     return ok ? 0 : 1;

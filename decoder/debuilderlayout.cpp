@@ -1,6 +1,7 @@
 #include "decoder/debuilderlayout.h"
 
-#include "app/fittedwidth.h"
+#include "widgets/comboboxtext.h"
+#include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/framedecoding.h"
@@ -37,8 +38,7 @@ DebuilderLayout::DebuilderLayout(QObject *parent)
     buildPage();
     connect(LineEditInputFrame, SIGNAL(textEdited(const QString&)), this,
             SLOT(on_LineEditInputFrame_Edited(const QString&)));
-    connect(comboBoxProfile, SIGNAL(currentIndexChanged(const QString &)), this,
-            SLOT(on_comboBoxProfile_changed(const QString&)));
+    connectCurrentIndexText(comboBoxProfile, this, SLOT(on_comboBoxProfile_changed(const QString&)));
     resetPanel();
 }
 

@@ -1,6 +1,7 @@
 #include "encoder/builderlayout.h"
 
-#include "app/fittedwidth.h"
+#include "widgets/comboboxtext.h"
+#include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/frame.h"
@@ -103,7 +104,7 @@ void BuilderLayout::buildWidgets()
     // Device row; the revision selector is filled but never shown.
     layoutDevice = named(new QHBoxLayout, QStringLiteral("layoutDevice"));
     labelApplication = named(new QLabel(QStringLiteral("Device : ")), QStringLiteral("labelApplication"));
-    labelApplication->setFixedWidth(60);
+    setFixedWidthAtLeast(labelApplication, 60);
     comboBoxApplication = named(new QComboBox, QStringLiteral("comboBoxApplication"));
     // At least 100 wide, wider for a long product name, which would be cut.
     comboBoxApplication->setMinimumWidth(100);
@@ -111,7 +112,7 @@ void BuilderLayout::buildWidgets()
     comboBoxApplication->setToolTip(
         QStringLiteral("Select the Application who wish to open the according profile."));
     labelProfile = named(new QLabel(QStringLiteral("Profile revision : ")), QStringLiteral("labelProfile"));
-    labelProfile->setFixedWidth(80);
+    setFixedWidthAtLeast(labelProfile, 80);
     comboBoxProfile = named(new QComboBox, QStringLiteral("comboBoxProfile"));
     comboBoxProfile->setFixedWidth(100);
     comboBoxProfile->setToolTip(QStringLiteral("Select the guideline revision you wish to use"));
@@ -221,7 +222,7 @@ void BuilderLayout::buildWidgets()
     LineEditOutputFrame = named(new QLineEdit, QStringLiteral("LineEditOutputFrame"));
     LineEditOutputFrame->setReadOnly(true);
     buttonCopyFrame = named(new QPushButton(QStringLiteral("Copy")), QStringLiteral("buttonCopyFrame"));
-    buttonCopyFrame->setFixedWidth(40);
+    setFixedWidthAtLeast(buttonCopyFrame, 40);
     buttonCopyFrame->setToolTip(QStringLiteral("Copy output frame to clipboard"));
     layoutOutput->addWidget(labelFrameFormat, 0, 0);
     layoutOutput->addWidget(LineEditFrameFormat, 0, 1);
@@ -251,10 +252,8 @@ void BuilderLayout::makeConnections()
             SLOT(on_LineEditMasterNodeID_Edited(const QString&)));
     connect(LineEditSlaveNodeID, SIGNAL(textEdited(const QString&)), this,
             SLOT(on_LineEditSlaveNodeID_Edited(const QString&)));
-    connect(comboBoxApplication, SIGNAL(currentIndexChanged(const QString &)), this,
-            SLOT(on_comboBoxApplication_changed(const QString&)));
-    connect(comboBoxProfile, SIGNAL(currentIndexChanged(const QString &)), this,
-            SLOT(on_comboBoxProfile_changed(const QString&)));
+    connectCurrentIndexText(comboBoxApplication, this, SLOT(on_comboBoxApplication_changed(const QString&)));
+    connectCurrentIndexText(comboBoxProfile, this, SLOT(on_comboBoxProfile_changed(const QString&)));
     connect(checkBoxAcknowledge, SIGNAL(stateChanged(int)), this,
             SLOT(on_checkBoxAcknowledge_changed(int)));
     connect(tabWidgetMessages, SIGNAL(currentChanged(int)), this,
@@ -334,8 +333,7 @@ void BuilderLayout::rebuildMessageTabs()
 
     for (int tab = 0; tab < listComboBoxMsg.size(); ++tab) {
         createParameterEditors(tab);
-        connect(listComboBoxMsg.at(tab), SIGNAL(currentIndexChanged(const QString &)), this,
-                SLOT(on_comboBoxMsg_changed(const QString &)));
+        connectCurrentIndexText(listComboBoxMsg.at(tab), this, SLOT(on_comboBoxMsg_changed(const QString &)));
     }
 
     updatingTabs = false;
@@ -448,8 +446,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
             for (const ValueDefinition &value : parameter.values)
                 combo->addItem(value.description);
             combo->setCurrentIndex(initialValueIndex(parameter));
-            connect(combo, SIGNAL(currentIndexChanged(const QString &)), this,
-                    SLOT(on_paramValueCombobox_changed(const QString &)));
+            connectCurrentIndexText(combo, this, SLOT(on_paramValueCombobox_changed(const QString &)));
             editor = combo;
         } else if (parameter.type == kInteger && parameter.isHexa()) {
             auto *hexa = new QLineEditHexa;

@@ -41,19 +41,35 @@ done
 convert "${frames[@]}" -alpha on -define icon:format=bmp Tool_icon.ico
 
 # Logo: a geometric mark (a hexagon with a yellow chevron cut into it) above the
-# bold wordmark, on the light colour of the window's left column. Sized 239 x 126;
-# the window shows it at 167 x 88, so lines and letters are kept heavy.
-convert -size 239x126 "xc:$light" \
-    -fill "$dark" -draw 'polygon 119,8 155,28 155,68 119,88 83,68 83,28' \
-    -fill "$yellow" -draw 'polygon 104,30 118,30 136,48 118,66 104,66 122,48' \
-    -fill "$dark" -font "$font" -pointsize 34 -kerning 2 \
-    -gravity south -annotate +0+4 'QUORVEX' \
-    "${png_opts[@]}" "PNG32:logo_quorvex.png"
+# bold wordmark, on the light colour of the window's left column. Drawn on a
+# 239 x 126 grid and rendered at the size the window shows it, 167 x 88, and at
+# twice that for screens at double resolution (Qt picks the @2x file there).
+logo() { # width height file
+    local sx sy
+    sx=$(awk "BEGIN { print $1 / 239 }")
+    sy=$(awk "BEGIN { print $2 / 126 }")
+    convert -size "$1x$2" "xc:$light" \
+        -draw "scale $sx,$sy fill $dark polygon 119,8 155,28 155,68 119,88 83,68 83,28" \
+        -draw "scale $sx,$sy fill $yellow polygon 104,30 118,30 136,48 118,66 104,66 122,48" \
+        -fill "$dark" -font "$font" -pointsize "$(awk "BEGIN { print 34 * $sy }")" \
+        -kerning "$(awk "BEGIN { print 2 * $sx }")" \
+        -gravity south -annotate "+0+$(awk "BEGIN { printf \"%d\", 4 * $sy + 0.5 }")" 'QUORVEX' \
+        "${png_opts[@]}" "PNG32:$3"
+}
+logo 167 88 logo_quorvex.png
+logo 334 176 logo_quorvex@2x.png
 
-# Documentation button: a yellow double chevron pointing right, transparent around it.
+# Documentation button: a yellow double chevron pointing right, transparent
+# around it. Drawn large and scaled down to the button's 16-pixel icon and to
+# 32 pixels for double resolution, so its edges stay smooth at both.
 convert -size 300x300 xc:none -fill "$yellow" \
     -draw 'polygon 30,40 100,40 180,150 100,260 30,260 110,150' \
     -draw 'polygon 120,40 190,40 270,150 190,260 120,260 200,150' \
-    "${png_opts[@]}" "PNG32:button_icon.png"
+    "${png_opts[@]}" "PNG32:$tmp/button-300.png"
+for s in 16 32; do
+    name=button_icon.png
+    [ "$s" = 32 ] && name=button_icon@2x.png
+    convert "$tmp/button-300.png" -filter Lanczos -resize "${s}x${s}" "${png_opts[@]}" "PNG32:$name"
+done
 
-identify Tool_icon.ico logo_quorvex.png button_icon.png
+identify Tool_icon.ico logo_quorvex.png logo_quorvex@2x.png button_icon.png button_icon@2x.png

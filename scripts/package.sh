@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package: a Release build in build-package/ (tests and
-# benchmarks left out), then CPack's DEB generator. The package lands in
+# Builds the Debian package: a Release build with Qt 5 in build-package/ (tests
+# and benchmarks left out), then CPack's DEB generator. The package lands in
 # build-package/, named kwn-frame-builder_<version>_<arch>.deb.
 # Needs dpkg-dev (dpkg-shlibdeps computes the dependencies) besides the build tools.
 # BUILD_DIR picks another build folder; extra arguments go to CMake's configure step.
@@ -18,7 +18,7 @@ ldflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
-    -DKWN_BUILD_TESTS=OFF -DKWN_BUILD_BENCH=OFF "$@" >/dev/null
+    -DKWN_QT_MAJOR=5 -DKWN_BUILD_TESTS=OFF -DKWN_BUILD_BENCH=OFF "$@" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
 # Only this build's package, so an old one cannot be mistaken for it.
 rm -f "$build"/*.deb

@@ -1,66 +1,101 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the Encode, Decode and Bus pages: starts the
 # built tool on the bundled catalogue in a virtual display, drives it with
-# xdotool as a user would, and saves the window into docs/. For the Bus page a
-# pseudo-terminal pair made with socat stands for the bus, and kwn-frame send
-# plays the devices on its other end.
-# Needs: xvfb, xdotool, imagemagick (import), socat, and a build in BUILD_DIR (default build).
+# xdotool as a user would, and saves the window into docs/. Then the Encode and
+# Decode pages on screens of 144 and 192 dpi, where the window must come up
+# scaled by 1.5 and by 2, sharp and with no text cut: docs/encode-page-144dpi.png
+# and so on. For the Bus page a pseudo-terminal pair made with socat stands for
+# the bus, and kwn-frame send plays the devices on its other end.
+# Needs: xvfb, xdotool, x11-utils (xprop), imagemagick (import), socat, and a
+# build in BUILD_DIR (default build; BUILD_DIR=build-qt6 takes the Qt 6 build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 app=${BUILD_DIR:-$root/build}/kwn-frame-builder
 cli=${BUILD_DIR:-$root/build}/kwn-frame
 [ -x "$app" ] && [ -x "$cli" ] || { echo "Build the tool first (bash scripts/build.sh)." >&2; exit 1; }
-for tool in Xvfb xdotool import socat; do
-  command -v "$tool" >/dev/null || { echo "$tool is needed (apt-get install xvfb xdotool imagemagick)." >&2; exit 1; }
+for tool in Xvfb xdotool xprop import socat; do
+  command -v "$tool" >/dev/null || { echo "$tool is needed (apt-get install xvfb xdotool x11-utils imagemagick socat)." >&2; exit 1; }
 done
+cd "$root"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp &
-xvfb=$!
 # The bus: two linked pseudo-terminals, one for the tool, one for the devices.
 work=$(mktemp -d)
 socat pty,raw,echo=0,link="$work/app" pty,raw,echo=0,link="$work/dev" &
 socat_pid=$!
-trap 'kill "$app_pid" "$socat_pid" "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
-export DISPLAY=$display
-sleep 1
-
 # The Bus page remembers its port; a settings file of its own points it at the bus.
 mkdir -p "$work/home/.config/Quorvex"
 printf '[bus]\nport=%s\nbaudRate=9600\n' "$work/app" > "$work/home/.config/Quorvex/KWN Frame Builder.conf"
 
-cd "$root"
-HOME=$work/home XDG_CONFIG_HOME=$work/home/.config "$app" &
-app_pid=$!
-window=$(xdotool search --sync --name "KWN Frame Builder")
-sleep 1
+xvfb=
+app_pid=
+stop() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null || true
+  app_pid= xvfb=
+}
+trap 'stop; kill "$socat_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# Encode page: a movement message with its parameters.
-import -window "$window" "$root/docs/encode-page.png"
+# shoot DPI SUFFIX [bus]: both pages on a screen of DPI dots per inch, saved as
+# docs/encode-page$SUFFIX.png and docs/decode-page$SUFFIX.png; with "bus" also
+# the Bus page with a few nodes talking, as docs/bus-page$SUFFIX.png.
+shoot() {
+  local dpi=$1 suffix=$2 bus=${3:-}
+  local display=:$((90 + RANDOM % 100))
+  # 15 x 10 inches, so the screen's size in millimetres is whole and the
+  # resolution Qt 5 works out from it is exactly DPI.
+  Xvfb "$display" -screen 0 "$((15 * dpi))x$((10 * dpi))x24" -dpi "$dpi" -nolisten tcp -noreset &
+  xvfb=$!
+  export DISPLAY=$display
+  sleep 1
+  # The font resolution a desktop sets for such a screen; Qt 6 scales by it.
+  # (-noreset above keeps it: the server would forget it when xprop leaves.)
+  xprop -root -format RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$dpi"
 
-# Decode page: a status reply of the drive, typed into the input field.
-xdotool mousemove --window "$window" 80 222 click 1   # "Decode"
-sleep 0.5
-xdotool mousemove --window "$window" 450 32 click 1   # the input field
-xdotool type --delay 5 "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
-sleep 0.5
-import -window "$window" "$root/docs/decode-page.png"
+  HOME=$work/home XDG_CONFIG_HOME=$work/home/.config "$app" &
+  app_pid=$!
+  local window width height
+  window=$(xdotool search --sync --name "KWN Frame Builder")
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  width=$WIDTH height=$HEIGHT
+  echo "$dpi dpi: window of $width x $height pixels"
+  # Positions below are in the window's 740 x 600 logical pixels.
+  at() { echo "$(($1 * width / 740)) $(($2 * height / 600))"; }
 
-# Bus page: connected, a few nodes talking, one burst of line noise.
-xdotool mousemove --window "$window" 80 311 click 1   # "Bus"
-sleep 0.5
-xdotool mousemove --window "$window" 660 32 click 1   # "Connect"
-sleep 0.5
-send() { "$cli" send --port "$work/dev" "$@" >/dev/null; sleep 0.15; }
-send --device "QX-Drive 40" --message "Get Motor Status" --destination 3A0C51
-send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
-send --device "QX-Drive 40" --message "Move To Position" --destination 3A0C51
-send --device "Lumen Relay" --message "Switch Channel" --destination 00B207
-printf '\x00\xff\x13' > "$work/dev"; sleep 0.3
-send --device "Lumen Relay" --message "Get Channel State" --broadcast
-send --device "Aerivent Sensor" --message "Get Node Info" --destination 1C0040
-send --device "QX-Drive 40" --message "Jog" --group 000003
-send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
-sleep 0.5
-import -window "$window" "$root/docs/bus-page.png"
-echo "Wrote docs/encode-page.png, docs/decode-page.png and docs/bus-page.png"
+  # Encode page: the first device's first message with its parameters.
+  import -window "$window" "docs/encode-page$suffix.png"
+
+  # Decode page: a status reply of the drive, typed into the input field.
+  xdotool mousemove --window "$window" $(at 80 222) click 1   # "Decode"
+  sleep 0.5
+  xdotool mousemove --window "$window" $(at 450 32) click 1   # the input field
+  xdotool type --delay 5 "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
+  sleep 0.5
+  import -window "$window" "docs/decode-page$suffix.png"
+
+  if [ -n "$bus" ]; then
+    # Bus page: connected, a few nodes talking, one burst of line noise.
+    xdotool mousemove --window "$window" $(at 80 311) click 1   # "Bus"
+    sleep 0.5
+    xdotool mousemove --window "$window" $(at 660 32) click 1   # "Connect"
+    sleep 0.5
+    send() { "$cli" send --port "$work/dev" "$@" >/dev/null; sleep 0.15; }
+    send --device "QX-Drive 40" --message "Get Motor Status" --destination 3A0C51
+    send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
+    send --device "QX-Drive 40" --message "Move To Position" --destination 3A0C51
+    send --device "Lumen Relay" --message "Switch Channel" --destination 00B207
+    printf '\x00\xff\x13' > "$work/dev"; sleep 0.3
+    send --device "Lumen Relay" --message "Get Channel State" --broadcast
+    send --device "Aerivent Sensor" --message "Get Node Info" --destination 1C0040
+    send --device "QX-Drive 40" --message "Jog" --group 000003
+    send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
+    sleep 0.5
+    import -window "$window" "docs/bus-page$suffix.png"
+  fi
+  stop
+}
+
+shoot 96 "" bus
+shoot 144 -144dpi
+shoot 192 -192dpi
+echo "Wrote docs/encode-page.png, docs/decode-page.png and docs/bus-page.png, and the first two at 144 and 192 dpi"

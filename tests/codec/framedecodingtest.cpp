@@ -1,6 +1,5 @@
 #include "codec/framedecoding.h"
 
-#include <QRegExp>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(MessageDefinition)
@@ -61,7 +60,12 @@ private slots:
     void cleaningMatchesStepwise()
     {
         auto stepwise = [](const QString &text) {
-            return text.toLower().remove(QStringLiteral("0x")).remove(QRegExp(QStringLiteral("[^A-F0-9a-f]*")));
+            const QString lowered = text.toLower().remove(QStringLiteral("0x"));
+            QString digits;
+            for (QChar c : lowered)
+                if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f')))
+                    digits += c;
+            return digits;
         };
         for (uint u = 0; u <= 0xFFFF; ++u) {
             const QString c = QChar(ushort(u));

@@ -1,0 +1,218 @@
+// The window as the tool starts it, at the scale factor of the environment:
+// CTest runs this program at 1 and again with QT_SCALE_FACTOR=1.5 and 2. At
+// every scale the window is 740 x 600 logical pixels, the images carry pixels
+// enough for the scale, and no label's or button's text is wider than the
+// room its widget gives it, on either page or in the left column.
+//
+// The window is shown in the font a desktop without settings gives Qt
+// programs, DejaVu Sans at 9 points. The pages are then built once more in
+// a 12-point font, where their texts must still fit; a window would be wider
+// than 740 there, as the header row needs it.
+
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "decoder/debuilderlayout.h"
+#include "encoder/builderlayout.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+// The width the widget gives its text, and the width the text needs, from the
+// widget's own font and style.
+struct Room
+{
+    int available = 0;
+    int needed = 0;
+};
+
+Room roomOf(QAbstractButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    option.icon = button->icon();
+    option.iconSize = button->iconSize();
+    Room room;
+    room.needed = button->fontMetrics().horizontalAdvance(button->text());
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (qobject_cast<QCheckBox *>(button)) {
+        contents = QStyle::SE_CheckBoxContents;
+    } else if (qobject_cast<QRadioButton *>(button)) {
+        contents = QStyle::SE_RadioButtonContents;
+    } else if (!button->icon().isNull()) {
+        room.needed += button->iconSize().width() + 4; // QPushButton's gap after the icon
+    }
+    room.available = button->style()->subElementRect(contents, &option, button).width();
+    return room;
+}
+
+Room roomOf(QLabel *label)
+{
+    Room room;
+    room.needed = label->fontMetrics().horizontalAdvance(label->text());
+    room.available = label->contentsRect().width() - 2 * label->margin();
+    return room;
+}
+
+QPixmap pixmapOf(const QLabel *label)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    return label->pixmap(Qt::ReturnByValue);
+#else
+    return label->pixmap();
+#endif
+}
+
+} // namespace
+
+class HighDpiTest : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Called before the application object exists, as the tool's main does.
+    static void initMain() { enableHighDpiScaling(); }
+
+private slots:
+    void initTestCase()
+    {
+        QDir::setCurrent(QStringLiteral(KWN_SOURCE_DIR));
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+        window = MainWindow::instance();
+        window->resize(740, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+    }
+
+    void scaledWindow()
+    {
+        // The factor asked for reached the window, so the checks below ran at it.
+        const qreal factor = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+            ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
+        QCOMPARE(window->devicePixelRatioF(), factor);
+        QCOMPARE(window->size(), QSize(740, 600));
+        QCOMPARE(window->windowHandle()->size(), QSize(740, 600));
+    }
+
+    void imagesHavePixelsForTheScale()
+    {
+        const qreal factor = window->devicePixelRatioF();
+        auto *logo = window->findChild<QLabel *>(QStringLiteral("labelLogo"));
+        QVERIFY(logo);
+        const QPixmap pixmap = pixmapOf(logo);
+        // Within a pixel: at 1.5 the label covers 250.5 x 132 device pixels.
+        QVERIFY2(pixmap.width() >= logo->width() * factor - 1
+                     && pixmap.height() >= logo->height() * factor - 1,
+                 qPrintable(QStringLiteral("logo of %1 x %2 pixels in %3 x %4 at %5")
+                                .arg(pixmap.width()).arg(pixmap.height())
+                                .arg(logo->width()).arg(logo->height()).arg(factor)));
+
+        auto *documentation = window->findChild<QPushButton *>(QStringLiteral("buttonOnlineDoc"));
+        int largest = 0;
+        for (const QSize &size : documentation->icon().availableSizes())
+            largest = std::max(largest, size.width());
+        QVERIFY2(largest >= std::ceil(documentation->iconSize().width() * factor),
+                 qPrintable(QStringLiteral("icon of %1 pixels at %2").arg(largest).arg(factor)));
+    }
+
+    void textsFit_data()
+    {
+        QTest::addColumn<QString>("modeButton");
+        QTest::addColumn<QString>("frame");
+        QTest::newRow("Encode page, every tab") << "buttonBuild" << "";
+        // A decoded frame fills the header and parameter rows of the Decode page.
+        QTest::newRow("Decode page, decoded frame")
+            << "buttonDebuild" << "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20";
+    }
+    void textsFit()
+    {
+        QFETCH(QString, modeButton);
+        QFETCH(QString, frame);
+        QTest::mouseClick(window->findChild<QPushButton *>(modeButton), Qt::LeftButton);
+        if (!frame.isEmpty()) {
+            auto *input = window->findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
+            input->setFocus();
+            QTest::keyClicks(input, frame);
+            QVERIFY(!window->findChildren<QLabel *>(QStringLiteral("labelParameter")).isEmpty());
+        }
+        QTabWidget *tabs = frame.isEmpty() ? window->findChild<QTabWidget *>(QStringLiteral("tabWidgetMessages")) : nullptr;
+        const int tabCount = tabs ? tabs->count() : 1;
+        QVERIFY(tabCount > 0);
+        for (int tab = 0; tab < tabCount; ++tab) {
+            if (tabs)
+                tabs->setCurrentIndex(tab);
+            window->layout()->activate();
+            QCoreApplication::processEvents();
+            checkTextsFit(window);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QCOMPARE(window->size(), QSize(740, 600));
+    }
+
+    void textsFitInLargerFont()
+    {
+        QApplication::setFont(largeFont);
+        QWidget encodePage;
+        BuilderLayout encoder;
+        encodePage.setLayout(encoder.getLayout());
+        QWidget decodePage;
+        DebuilderLayout decoder;
+        decodePage.setLayout(decoder.getLayout());
+        for (QWidget *page : {&encodePage, &decodePage}) {
+            page->show();
+            QVERIFY(QTest::qWaitForWindowExposed(page));
+        }
+        auto *input = decodePage.findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
+        QTest::keyClicks(input, QStringLiteral("F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"));
+        QCoreApplication::processEvents();
+        checkTextsFit(&encodePage);
+        checkTextsFit(&decodePage);
+    }
+
+private:
+    // Every shown label and button below `root`, with the text it carries.
+    static void checkTextsFit(QWidget *root)
+    {
+        int checked = 0;
+        for (QWidget *widget : root->findChildren<QWidget *>()) {
+            if (!widget->isVisible())
+                continue;
+            Room room;
+            if (auto *label = qobject_cast<QLabel *>(widget))
+                room = roomOf(label);
+            else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+                room = roomOf(button);
+            else
+                continue;
+            if (room.needed == 0)
+                continue;
+            ++checked;
+            QVERIFY2(room.needed <= room.available,
+                     qPrintable(QStringLiteral("%1 \"%2\": text %3 wide in %4")
+                                    .arg(widget->objectName(), widget->property("text").toString())
+                                    .arg(room.needed).arg(room.available)));
+        }
+        QVERIFY(checked >= 10);
+    }
+
+    MainWindow *window = nullptr;
+    const QFont largeFont{QStringLiteral("DejaVu Sans"), 12}; // the offscreen platform's size under Qt 5
+};
+
+QTEST_MAIN(HighDpiTest)
+#include "highdpitest.moc"
