@@ -1,12 +1,11 @@
 #include "catalogue/catalogue.h"
 
+#include "catalogue/profilecache.h"
+
 #include <QDir>
-#include <QThread>
 #include <QVector>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 ProfileMap loadProfiles()
 {
@@ -37,27 +36,12 @@ QStringList profileFilePaths(const QString &folder)
 
 ProfileMap loadProfiles(const QString &folder)
 {
+    // Each file's record is kept between loads and read again only when the
+    // file changed (profilecache.h); both pages loading at start read the
+    // folder once. The records are filed in name order, so the later of two
+    // files of the same product and revision wins.
     ProfileMap profiles;
-    const QStringList paths = profileFilePaths(folder);
-
-    // Every file must be parsed whole (a file that is not well-formed gives
-    // the empty record), which is most of the time a large catalogue takes to
-    // open; the files are independent, so they are read on all cores. The
-    // records are then filed in name order, exactly as a single pass would.
-    QVector<ProfileDefinition> read(paths.size());
-    std::atomic<int> next{0};
-    const auto work = [&] {
-        for (int i = next++; i < paths.size(); i = next++)
-            read[i] = readProfileFile(paths.at(i));
-    };
-    const int helpers = paths.size() < 8 ? 0 : qBound(0, QThread::idealThreadCount() - 1, 7);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < helpers; ++t)
-        threads.emplace_back(work);
-    work();
-    for (std::thread &thread : threads)
-        thread.join();
-
+    const QVector<ProfileDefinition> read = readProfileFilesKept(folder, profileFilePaths(folder));
     for (const ProfileDefinition &profile : qAsConst(read))
         profiles.insert(profileKey(profile), profile);
     return profiles;

@@ -1,0 +1,315 @@
+#include "catalogue/profilecache.h"
+
+#include "catalogue/catalogue.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSaveFile>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#if defined(Q_OS_UNIX)
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+// What says that a file is still the one a record was read from.
+struct FileStamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+
+    bool operator==(const FileStamp &o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs
+            && changedNs == o.changedNs;
+    }
+    bool operator!=(const FileStamp &o) const { return !(*this == o); }
+};
+
+bool stampOf(const QString &path, FileStamp *stamp)
+{
+#if defined(Q_OS_UNIX)
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    stamp->device = quint64(st.st_dev);
+    stamp->inode = quint64(st.st_ino);
+    stamp->size = qint64(st.st_size);
+#if defined(Q_OS_DARWIN)
+    stamp->modifiedNs = qint64(st.st_mtimespec.tv_sec) * 1000000000 + st.st_mtimespec.tv_nsec;
+    stamp->changedNs = qint64(st.st_ctimespec.tv_sec) * 1000000000 + st.st_ctimespec.tv_nsec;
+#else
+    stamp->modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp->changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+#endif
+#else
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    stamp->size = info.size();
+    stamp->modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
+    stamp->changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1000000;
+#endif
+    return true;
+}
+
+// File systems stamp times from a clock that may lag by a tick or keep only
+// seconds (two on some); a file changed this recently could change again
+// under the same stamp, so its record also keeps the content's hash.
+constexpr qint64 kUnsettledNs = qint64(3) * 1000000000;
+
+QByteArray contentHash(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+struct KeptProfile
+{
+    FileStamp stamp;
+    QByteArray hash; // empty when the stamp alone says enough
+    ProfileDefinition profile;
+
+    bool operator==(const KeptProfile &o) const
+    {
+        return stamp == o.stamp && hash == o.hash && profile == o.profile;
+    }
+    bool operator!=(const KeptProfile &o) const { return !(*this == o); }
+};
+
+using KeptTable = QHash<QString, KeptProfile>;
+
+// Disk format: magic, format number, the folder, then the records; a SHA-1 of
+// all that follows, so that nothing of a damaged file is read.
+const char kMagic[] = "KWNPROF\n";
+constexpr quint32 kFormat = 1;
+constexpr int kStreamVersion = QDataStream::Qt_5_15;
+constexpr int kMaxKeptFiles = 1000000;
+
+QMutex keptMutex;
+QString cacheFolder;
+QHash<QString, KeptTable> kept; // by folder
+QStringList keptOrder;          // least recently used folder first
+constexpr int kMaxFoldersInMemory = 8;
+
+QByteArray serialise(const QString &folder, const KeptTable &table)
+{
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out.setVersion(kStreamVersion);
+    out << kFormat << folder << quint32(table.size());
+    for (auto it = table.constBegin(); it != table.constEnd(); ++it) {
+        const KeptProfile &k = it.value();
+        const ProfileDefinition &p = k.profile;
+        out << it.key() << k.stamp.device << k.stamp.inode << k.stamp.size << k.stamp.modifiedNs
+            << k.stamp.changedNs << k.hash << p.filePath << p.product << p.revision << p.nodeType
+            << p.standardMsgPath << p.standardMotorMsgPath;
+    }
+    return QByteArray(kMagic) + contentHash(payload) + payload;
+}
+
+bool deserialise(const QByteArray &bytes, const QString &folder, KeptTable *table)
+{
+    const int headerSize = int(sizeof(kMagic) - 1);
+    const int hashSize = 20;
+    if (bytes.size() < headerSize + hashSize || !bytes.startsWith(kMagic))
+        return false;
+    const QByteArray payload = bytes.mid(headerSize + hashSize);
+    if (contentHash(payload) != bytes.mid(headerSize, hashSize))
+        return false;
+    QDataStream in(payload);
+    in.setVersion(kStreamVersion);
+    quint32 format = 0;
+    QString storedFolder;
+    quint32 count = 0;
+    in >> format >> storedFolder >> count;
+    if (in.status() != QDataStream::Ok || format != kFormat || storedFolder != folder || count > kMaxKeptFiles)
+        return false;
+    KeptTable read;
+    for (quint32 i = 0; i < count; ++i) {
+        QString path;
+        KeptProfile k;
+        ProfileDefinition &p = k.profile;
+        in >> path >> k.stamp.device >> k.stamp.inode >> k.stamp.size >> k.stamp.modifiedNs >> k.stamp.changedNs
+            >> k.hash >> p.filePath >> p.product >> p.revision >> p.nodeType >> p.standardMsgPath
+            >> p.standardMotorMsgPath;
+        if (in.status() != QDataStream::Ok)
+            return false;
+        read.insert(path, k);
+    }
+    if (!in.atEnd())
+        return false;
+    *table = read;
+    return true;
+}
+
+KeptTable readDiskTable(const QString &cache, const QString &folder)
+{
+    KeptTable table;
+    if (cache.isEmpty())
+        return table;
+    QFile file(profileCacheFile(folder));
+    // A record is some hundred bytes; anything far larger is not ours.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > qint64(kMaxKeptFiles) * 4096)
+        return table;
+    if (!deserialise(file.readAll(), folder, &table))
+        table.clear();
+    return table;
+}
+
+void writeDiskTable(const QString &cache, const QString &folder, const KeptTable &table)
+{
+    if (cache.isEmpty() || !QDir().mkpath(cache))
+        return;
+    QSaveFile file(profileCacheFile(folder));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(serialise(folder, table));
+    if (!file.commit())
+        return;
+    // Bounded: the folders written longest ago lose their records.
+    QFileInfoList files = QDir(cache).entryInfoList(QStringList{QStringLiteral("profiles-*.cache")}, QDir::Files,
+                                                    QDir::Time);
+    while (files.size() > kMaxCachedFolders)
+        QFile::remove(files.takeLast().filePath());
+}
+
+// Reads the files of `todo` (indexes into paths) on all cores: they are
+// independent, and parsing is most of the time a large catalogue takes.
+void readChanged(const QStringList &paths, const QVector<int> &todo, QVector<KeptProfile> *records,
+                 QVector<bool> *usable, qint64 now)
+{
+    std::atomic<int> next{0};
+    const auto work = [&] {
+        for (int t = next++; t < todo.size(); t = next++) {
+            const int i = todo.at(t);
+            const QString &path = paths.at(i);
+            KeptProfile &k = (*records)[i];
+            // Stamped before reading: a change while it is read shows at the next load.
+            (*usable)[i] = stampOf(path, &k.stamp);
+            bool ok = false;
+            const QByteArray bytes = readDefinitionBytes(path, &ok);
+            k.profile = ok ? readProfileData(bytes, path) : ProfileDefinition();
+            if (!ok)
+                (*usable)[i] = false;
+            else if (qMax(k.stamp.modifiedNs, k.stamp.changedNs) > now - kUnsettledNs)
+                k.hash = contentHash(bytes);
+        }
+    };
+    const int helpers = todo.size() < 8 ? 0 : qBound(0, QThread::idealThreadCount() - 1, 7);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < helpers; ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
+} // namespace
+
+QString profileCacheFile(const QString &folder)
+{
+    QMutexLocker lock(&keptMutex);
+    const QByteArray name = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
+    return cacheFolder + QStringLiteral("/profiles-") + QString::fromLatin1(name) + QStringLiteral(".cache");
+}
+
+void setDefinitionCacheFolder(const QString &folder)
+{
+    QMutexLocker lock(&keptMutex);
+    cacheFolder = folder;
+}
+
+QString definitionCacheFolder()
+{
+    QMutexLocker lock(&keptMutex);
+    return cacheFolder;
+}
+
+void forgetKeptProfiles()
+{
+    QMutexLocker lock(&keptMutex);
+    kept.clear();
+    keptOrder.clear();
+}
+
+QVector<ProfileDefinition> readProfileFilesKept(const QString &folder, const QStringList &paths)
+{
+    const QString key = QFileInfo(folder).absoluteFilePath();
+    const QString cache = definitionCacheFolder();
+    KeptTable previous;
+    bool fromMemory = false;
+    {
+        QMutexLocker lock(&keptMutex);
+        const auto it = kept.constFind(key);
+        if (it != kept.constEnd()) {
+            previous = it.value();
+            fromMemory = true;
+        }
+    }
+    KeptTable onDisk;
+    if (!fromMemory) {
+        onDisk = readDiskTable(cache, key);
+        previous = onDisk;
+    }
+
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    QVector<KeptProfile> records(paths.size());
+    QVector<bool> usable(paths.size(), true);
+    QVector<int> todo;
+    for (int i = 0; i < paths.size(); ++i) {
+        const auto it = previous.constFind(paths.at(i));
+        FileStamp stamp;
+        if (it == previous.constEnd() || !stampOf(paths.at(i), &stamp) || stamp != it->stamp) {
+            todo.append(i);
+            continue;
+        }
+        if (!it->hash.isEmpty()) {
+            bool ok = false;
+            const QByteArray bytes = readDefinitionBytes(paths.at(i), &ok);
+            if (!ok || contentHash(bytes) != it->hash) {
+                todo.append(i);
+                continue;
+            }
+        }
+        records[i] = it.value();
+    }
+    readChanged(paths, todo, &records, &usable, now);
+
+    KeptTable table;
+    QVector<ProfileDefinition> result;
+    result.reserve(paths.size());
+    for (int i = 0; i < paths.size(); ++i) {
+        result.append(records.at(i).profile);
+        if (usable.at(i))
+            table.insert(paths.at(i), records.at(i));
+    }
+    {
+        QMutexLocker lock(&keptMutex);
+        kept.insert(key, table);
+        keptOrder.removeOne(key);
+        keptOrder.append(key);
+        while (keptOrder.size() > kMaxFoldersInMemory)
+            kept.remove(keptOrder.takeFirst());
+    }
+    if (!fromMemory && table != onDisk)
+        writeDiskTable(cache, key, table);
+    else if (fromMemory && !todo.isEmpty())
+        writeDiskTable(cache, key, table);
+    return result;
+}

@@ -1,0 +1,38 @@
+#ifndef KWN_CATALOGUE_PROFILECACHE_H
+#define KWN_CATALOGUE_PROFILECACHE_H
+
+// Profile records kept between loads of a folder, one per file, so that a
+// load parses only the files that changed. A record is used again only when
+// the file has the same identity, size and modification and change times (to
+// the nanosecond where the system keeps them); a file changed within the last
+// seconds, where two edits can share a time stamp, is compared by content as
+// well. Kept in memory for the process and, when a cache folder is set, on
+// disk there for the next start. A cache file that is damaged, cut short or
+// written by something else is ignored, never trusted.
+
+#include "catalogue/definitions.h"
+
+#include <QStringList>
+#include <QVector>
+
+// The profile records of `paths`, in the same order; what readProfileFile
+// gives for each.
+QVector<ProfileDefinition> readProfileFilesKept(const QString &folder, const QStringList &paths);
+
+// The folder the records are kept in between starts; empty (the default)
+// keeps them in memory only. The tool sets its user cache folder.
+void setDefinitionCacheFolder(const QString &folder);
+QString definitionCacheFolder();
+
+// The file under the cache folder that holds the records of `folder`.
+QString profileCacheFile(const QString &folder);
+
+// Forgets the records kept in memory; the next load reads the disk cache, if
+// any, and the files.
+void forgetKeptProfiles();
+
+// At most this many folders keep records on disk; the least recently written
+// go first.
+constexpr int kMaxCachedFolders = 32;
+
+#endif

@@ -1,0 +1,215 @@
+#include "catalogue/catalogue.h"
+#include "catalogue/profilecache.h"
+
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <utime.h>
+#endif
+
+namespace {
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile out(path);
+    QVERIFY2(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size(), qPrintable(path));
+}
+
+QByteArray profile(const QByteArray &product, const QByteArray &revision, int nodeType)
+{
+    return "<profiles_def><profile product=\"" + product + "\" revision=\"" + revision + "\" node_type=\""
+        + QByteArray::number(nodeType) + "\" standard_msg=\"/std.xml\" standard_motor_msg=\"/motor.xml\"/>"
+        + "</profiles_def>";
+}
+
+// What the files say, read one by one with nothing kept.
+ProfileMap parsedAfresh(const QString &folder)
+{
+    ProfileMap map;
+    for (const QString &path : profileFilePaths(folder)) {
+        const ProfileDefinition p = readProfileFile(path);
+        map.insert(profileKey(p), p);
+    }
+    return map;
+}
+
+// Gives the file back the modification time it had, so that only its change
+// time, identity or content can tell the edit.
+void keepModificationTime(const QString &path, const QDateTime &before)
+{
+#ifdef Q_OS_UNIX
+    struct utimbuf times;
+    times.actime = before.toSecsSinceEpoch();
+    times.modtime = before.toSecsSinceEpoch();
+    QCOMPARE(::utime(QFile::encodeName(path).constData(), &times), 0);
+#else
+    Q_UNUSED(path)
+    Q_UNUSED(before)
+#endif
+}
+
+} // namespace
+
+class ProfileCacheTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir root;
+    QString cache;
+
+    // Each row has its own catalogue, one for each way of loading it again.
+    QString folderOf(const QString &row, bool throughDisk) const
+    {
+        return root.path() + QStringLiteral("/") + row + (throughDisk ? QStringLiteral("-disk") : QString())
+            + QStringLiteral("/xml");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(root.isValid());
+        QStandardPaths::setTestModeEnabled(true);
+        cache = root.path() + QStringLiteral("/cache");
+        setDefinitionCacheFolder(cache);
+        // Every row's catalogue is written first and left still for longer than
+        // the time within which a file is also compared by content, so that the
+        // rows check what the identity, size and times alone tell.
+        for (const char *row : {"edited same size", "edited same size, recent", "edited longer", "renamed",
+                                "replaced", "deleted", "added", "cache damaged", "cache cut short",
+                                "cache of another folder", "cache empty", "cache not ours"}) {
+            for (bool disk : {false, true}) {
+                const QString dir = folderOf(QString::fromLatin1(row), disk);
+                write(dir + "/a.xml", profile("Alpha", "1", 1));
+                write(dir + "/b.xml", profile("Beta", "2", 2));
+                write(dir + "/c.xml", "<profiles_def><profile product=\"Broken\"");
+            }
+        }
+        QThread::sleep(4);
+    }
+
+    void cleanupTestCase() { setDefinitionCacheFolder(QString()); }
+
+    void neverStale_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("throughDisk"); // as at a later start
+
+        for (bool disk : {false, true}) {
+            const char *where = disk ? ", next start" : ", same process";
+            for (const char *change : {"edited same size", "edited same size, recent", "edited longer", "renamed",
+                                       "replaced", "deleted", "added"})
+                QTest::newRow(qPrintable(QString::fromLatin1(change) + where)) << QString::fromLatin1(change) << disk;
+        }
+        for (const char *change : {"cache damaged", "cache cut short", "cache of another folder", "cache empty",
+                                   "cache not ours"})
+            QTest::newRow(change) << QString::fromLatin1(change) << true;
+    }
+
+    void neverStale()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, throughDisk);
+        const QString dir = folderOf(change, throughDisk);
+
+        const ProfileMap first = loadProfiles(dir);
+        QCOMPARE(first, parsedAfresh(dir));
+        QVERIFY(first.contains("Alpha_1"));
+        QVERIFY(first.contains("_")); // the malformed file counts, as nothing
+        const QString cacheFile = profileCacheFile(QFileInfo(dir).absoluteFilePath());
+        if (throughDisk)
+            QVERIFY(QFileInfo::exists(cacheFile));
+
+        const QString a = dir + "/a.xml";
+        const QDateTime before = QFileInfo(a).lastModified();
+        if (change == "edited same size") {
+            write(a, profile("Alpho", "1", 1));
+            keepModificationTime(a, before);
+        } else if (change == "edited same size, recent") {
+            write(a, profile("Alpho", "1", 1));
+            loadProfiles(dir); // now kept as a file changed moments ago
+            write(a, profile("Alphi", "1", 1));
+            keepModificationTime(a, before);
+        } else if (change == "edited longer") {
+            write(a, profile("Alpha longer", "1", 1));
+        } else if (change == "renamed") {
+            QVERIFY(QFile::rename(a, dir + "/d.xml"));
+            QVERIFY(QFile::rename(dir + "/b.xml", a)); // a.xml is now Beta
+        } else if (change == "replaced") {
+            // Another file of the same size and times takes its place.
+            write(dir + "/new.tmp", profile("Gamma", "1", 1));
+            keepModificationTime(dir + "/new.tmp", before);
+            QVERIFY(QFile::remove(a));
+            QVERIFY(QFile::rename(dir + "/new.tmp", a));
+        } else if (change == "deleted") {
+            QVERIFY(QFile::remove(a));
+        } else if (change == "added") {
+            write(dir + "/e.xml", profile("Epsilon", "5", 5));
+        } else {
+            // The files stay; the cache file is spoiled so that trusting it
+            // would show a product that no file names.
+            QFile file(cacheFile);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QByteArray bytes = file.readAll();
+            file.close();
+            const QByteArray alpha = QByteArray::fromRawData(reinterpret_cast<const char *>(u"Alpha"), 10);
+            const int at = bytes.indexOf(alpha);
+            QVERIFY(at > 0);
+            if (change == "cache damaged") {
+                bytes[at] = 'O'; // "Olpha"
+            } else if (change == "cache cut short") {
+                bytes.truncate(at + 4);
+            } else if (change == "cache of another folder") {
+                // A sound cache written for another folder that holds other files.
+                const QString other = root.path() + "/other/xml";
+                write(other + "/a.xml", profile("Other", "1", 1));
+                loadProfiles(other);
+                QFile otherFile(profileCacheFile(QFileInfo(other).absoluteFilePath()));
+                QVERIFY(otherFile.open(QIODevice::ReadOnly));
+                bytes = otherFile.readAll();
+            } else if (change == "cache empty") {
+                bytes.clear();
+            } else {
+                bytes = "<html>not a cache</html>" + bytes.mid(40);
+            }
+            write(cacheFile, bytes);
+        }
+
+        if (throughDisk)
+            forgetKeptProfiles();
+        const ProfileMap second = loadProfiles(dir);
+        QCOMPARE(second, parsedAfresh(dir));
+        QVERIFY(!second.contains("Olpha_1") && !second.contains("Other_1"));
+        if (change.startsWith("edited same size"))
+            QVERIFY(!second.contains("Alpha_1"));
+
+        // The cache written now serves a later start with the same result.
+        forgetKeptProfiles();
+        QCOMPARE(loadProfiles(dir), second);
+    }
+
+    void boundedNumberOfFolders()
+    {
+        for (int i = 0; i < kMaxCachedFolders + 5; ++i) {
+            const QString dir = root.path() + QStringLiteral("/many/%1/xml").arg(i);
+            write(dir + "/a.xml", profile("Alpha", QByteArray::number(i), 1));
+            loadProfiles(dir);
+        }
+        const QStringList files = QDir(cache).entryList(QStringList{"profiles-*.cache"}, QDir::Files);
+        QVERIFY2(files.size() <= kMaxCachedFolders, qPrintable(QString::number(files.size())));
+    }
+
+    void noCacheFolderWritesNothing()
+    {
+        setDefinitionCacheFolder(QString());
+        const QString dir = root.path() + "/nocache/xml";
+        write(dir + "/a.xml", profile("Alpha", "1", 1));
+        QCOMPARE(loadProfiles(dir), parsedAfresh(dir));
+        setDefinitionCacheFolder(cache);
+        QVERIFY(!QFileInfo::exists(profileCacheFile(QFileInfo(dir).absoluteFilePath())));
+    }
+};
+
+QTEST_GUILESS_MAIN(ProfileCacheTest)
+#include "profilecachetest.moc"
