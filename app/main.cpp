@@ -12,6 +12,7 @@ int main(int argc, char *argv[])
     if (app.isRunning())
         return app.sendMessage(QStringLiteral("Navrel application already running"), 5000) ? 0 : 1;
 
+    useUserCacheFolder();
     MainWindow *window = MainWindow::instance();
     window->resize(740, 600);
     app.setActivationWindow(window, true);

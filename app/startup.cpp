@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
+#include "catalogue/profilecache.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -55,4 +58,9 @@ void enableHighDpiScaling()
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 #endif
+}
+
+void useUserCacheFolder()
+{
+    setDefinitionCacheFolder(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
 }

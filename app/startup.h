@@ -16,4 +16,9 @@ bool checkGraphicalDisplay(int argc, char **argv);
 // 100 dpi would otherwise scale by 1.04 and blur.
 void enableHighDpiScaling();
 
+// After the application object exists: parsed profile records are kept in
+// the user's cache folder between starts, so that an unchanged catalogue
+// opens without being parsed again.
+void useUserCacheFolder();
+
 #endif
