@@ -4,6 +4,7 @@
 #include "decoder/debuilderlayout.h"
 #include "encoder/builderlayout.h"
 #include "monitor/buslayout.h"
+#include "widgets/lazyicon.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -42,7 +43,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setWindowTitle(QStringLiteral("KWN Frame Builder - v%1.%2.%3%4")
                        .arg(QString::number(KWN_VERSION_MAJOR), QString::number(KWN_VERSION_MINOR),
                             QString::number(KWN_VERSION_PATCH), QString()));
-    setWindowIcon(QIcon(QStringLiteral(":/images/Tool_icon.ico")));
+    setWindowIcon(lazyIcon(QStringLiteral(":/images/Tool_icon.ico")));
 
     layoutMenu = new QVBoxLayout;
     layoutMenu->setObjectName(QStringLiteral("layoutMenu"));
