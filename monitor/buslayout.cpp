@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -79,7 +80,9 @@ BusLayout::BusLayout(QObject *parent)
     timerRepeat->setTimerType(Qt::PreciseTimer);
 
     buildWidgets();
-    fillPorts();
+    // Listing the serial ports reads thousands of small system files; that
+    // waits until the Bus page is first shown (eventFilter).
+    comboBoxPort->installEventFilter(this);
     loadSettings();
     showCounters();
     makeConnections();
@@ -283,8 +286,16 @@ void BusLayout::makeConnections()
             SLOT(on_application_aboutToQuit()));
 }
 
+bool BusLayout::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == comboBoxPort && event->type() == QEvent::Show && !portsListed)
+        fillPorts();
+    return QObject::eventFilter(watched, event);
+}
+
 void BusLayout::fillPorts()
 {
+    portsListed = true;
     const QString typed = comboBoxPort->currentText();
     comboBoxPort->clear();
     comboBoxPort->addItems(SerialConnection::availablePorts());

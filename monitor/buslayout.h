@@ -86,6 +86,9 @@ private slots:
     void on_timerRepeat_timeout();
     void on_application_aboutToQuit();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     struct SentFrame
     {
@@ -165,6 +168,7 @@ private:
     quint64 noiseBytes = 0;
     quint64 badChecksums = 0;
     quint64 droppedWhilePaused = 0;
+    bool portsListed = false; // once the page has been shown
 };
 
 #endif
