@@ -1,5 +1,9 @@
 #include "catalogue/catalogue.h"
 
+#include "catalogue/profilecache.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
 #include <QDomDocument>
 #include <QFileInfo>
 #include <QMutex>
@@ -190,6 +194,112 @@ void forget(const QString &key)
     cacheOrder.removeOne(key);
 }
 
+// Parsed message files are also kept in the cache folder, when one is set,
+// under the SHA-1 of their content: what a file gives depends on its bytes
+// alone, so an edited file simply has another name there.
+const char kMessagesMagic[] = "KWNMSGS\n";
+constexpr quint32 kMessagesFormat = 1;
+constexpr int kMaxKeptMessageFiles = 512;
+constexpr qint64 kMaxKeptMessageBytes = 128 * 1024 * 1024;
+
+QString keptMessagesPath(const QString &cache, const QByteArray &hash)
+{
+    return cache + QStringLiteral("/messages/") + QString::fromLatin1(hash.toHex()) + QStringLiteral(".cache");
+}
+
+QByteArray serialiseMessages(const QByteArray &hash, const MessageMap &messages)
+{
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_5_15);
+    out << kMessagesFormat << hash << quint32(messages.size());
+    for (auto it = messages.constBegin(); it != messages.constEnd(); ++it) {
+        const MessageDefinition &m = it.value();
+        out << it.key() << m.name << m.category << m.msgId << m.description << m.addressingMode
+            << qint32(m.nodeMode) << quint32(m.parameters.size());
+        for (const ParameterDefinition &p : m.parameters) {
+            out << p.optional << p.display << p.name << p.type << p.size << p.sign << p.inputFormat << p.minSigned
+                << p.maxSigned << p.defaultSigned << p.minUnsigned << p.maxUnsigned << p.defaultUnsigned
+                << p.defaultText << p.description << quint32(p.values.size());
+            for (const ValueDefinition &v : p.values)
+                out << v.unsignedValue << v.signedValue << v.description;
+        }
+    }
+    return sealCacheData(kMessagesMagic, payload);
+}
+
+bool deserialiseMessages(const QByteArray &bytes, const QByteArray &hash, MessageMap *messages)
+{
+    QByteArray payload;
+    if (!unsealCacheData(kMessagesMagic, bytes, &payload))
+        return false;
+    QDataStream in(payload);
+    in.setVersion(QDataStream::Qt_5_15);
+    quint32 format = 0;
+    QByteArray storedHash;
+    quint32 count = 0;
+    in >> format >> storedHash >> count;
+    if (in.status() != QDataStream::Ok || format != kMessagesFormat || storedHash != hash
+        || count > kMaxDefinitionNodes)
+        return false;
+    MessageMap read;
+    for (quint32 i = 0; i < count; ++i) {
+        QString key;
+        MessageDefinition m;
+        qint32 nodeMode = 0;
+        quint32 parameters = 0;
+        in >> key >> m.name >> m.category >> m.msgId >> m.description >> m.addressingMode >> nodeMode >> parameters;
+        if (in.status() != QDataStream::Ok || parameters > kMaxDefinitionNodes
+            || (nodeMode != qint32(NodeMode::Master) && nodeMode != qint32(NodeMode::Slave)))
+            return false;
+        m.nodeMode = NodeMode(nodeMode);
+        for (quint32 j = 0; j < parameters; ++j) {
+            ParameterDefinition p;
+            quint32 values = 0;
+            in >> p.optional >> p.display >> p.name >> p.type >> p.size >> p.sign >> p.inputFormat >> p.minSigned
+                >> p.maxSigned >> p.defaultSigned >> p.minUnsigned >> p.maxUnsigned >> p.defaultUnsigned
+                >> p.defaultText >> p.description >> values;
+            if (in.status() != QDataStream::Ok || values > kMaxDefinitionNodes)
+                return false;
+            for (quint32 k = 0; k < values; ++k) {
+                ValueDefinition v;
+                in >> v.unsignedValue >> v.signedValue >> v.description;
+                p.values.append(v);
+            }
+            m.parameters.append(p);
+        }
+        if (in.status() != QDataStream::Ok)
+            return false;
+        read.insert(key, m);
+    }
+    if (!in.atEnd())
+        return false;
+    *messages = read;
+    return true;
+}
+
+// The messages of `bytes`: from the cache folder when they were parsed
+// before, else parsed and kept there.
+MessageMap parseOrKept(const QByteArray &bytes)
+{
+    const QString cache = definitionCacheFolder();
+    if (cache.isEmpty())
+        return readMessageData(bytes);
+    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    const QString path = keptMessagesPath(cache, hash);
+    QFile file(path);
+    MessageMap messages;
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxKeptMessageBytes / 4
+        && deserialiseMessages(file.readAll(), hash, &messages))
+        return messages;
+    file.close();
+    messages = readMessageData(bytes);
+    const QByteArray kept = serialiseMessages(hash, messages);
+    if (kept.size() <= kMaxKeptMessageBytes / 4 && writeCacheFile(path, kept))
+        pruneCacheFiles(QFileInfo(path).path(), QStringLiteral("*.cache"), kMaxKeptMessageFiles, kMaxKeptMessageBytes);
+    return messages;
+}
+
 } // namespace
 
 MessageDefinition readMessageElement(const QDomElement &element)
@@ -225,7 +335,7 @@ MessageDefinitionFile readMessageFile(const QString &path)
         }
     }
 
-    file.messages = readMessageData(bytes);
+    file.messages = parseOrKept(bytes);
 
     QMutexLocker lock(&cacheMutex);
     forget(key);

@@ -120,17 +120,13 @@ QByteArray serialise(const QString &folder, const KeptTable &table)
             << k.stamp.changedNs << k.hash << p.filePath << p.product << p.revision << p.nodeType
             << p.standardMsgPath << p.standardMotorMsgPath;
     }
-    return QByteArray(kMagic) + contentHash(payload) + payload;
+    return sealCacheData(kMagic, payload);
 }
 
 bool deserialise(const QByteArray &bytes, const QString &folder, KeptTable *table)
 {
-    const int headerSize = int(sizeof(kMagic) - 1);
-    const int hashSize = 20;
-    if (bytes.size() < headerSize + hashSize || !bytes.startsWith(kMagic))
-        return false;
-    const QByteArray payload = bytes.mid(headerSize + hashSize);
-    if (contentHash(payload) != bytes.mid(headerSize, hashSize))
+    QByteArray payload;
+    if (!unsealCacheData(kMagic, bytes, &payload))
         return false;
     QDataStream in(payload);
     in.setVersion(kStreamVersion);
@@ -174,19 +170,10 @@ KeptTable readDiskTable(const QString &cache, const QString &folder)
 
 void writeDiskTable(const QString &cache, const QString &folder, const KeptTable &table)
 {
-    if (cache.isEmpty() || !QDir().mkpath(cache))
-        return;
-    QSaveFile file(profileCacheFile(folder));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(serialise(folder, table));
-    if (!file.commit())
+    if (cache.isEmpty() || !writeCacheFile(profileCacheFile(folder), serialise(folder, table)))
         return;
     // Bounded: the folders written longest ago lose their records.
-    QFileInfoList files = QDir(cache).entryInfoList(QStringList{QStringLiteral("profiles-*.cache")}, QDir::Files,
-                                                    QDir::Time);
-    while (files.size() > kMaxCachedFolders)
-        QFile::remove(files.takeLast().filePath());
+    pruneCacheFiles(cache, QStringLiteral("profiles-*.cache"), kMaxCachedFolders, kMaxProfileCacheBytes);
 }
 
 // Reads the files of `todo` (indexes into paths) on all cores: they are
@@ -221,6 +208,44 @@ void readChanged(const QStringList &paths, const QVector<int> &todo, QVector<Kep
 }
 
 } // namespace
+
+QByteArray sealCacheData(const char *magic, const QByteArray &payload)
+{
+    return QByteArray(magic) + contentHash(payload) + payload;
+}
+
+bool unsealCacheData(const char *magic, const QByteArray &bytes, QByteArray *payload)
+{
+    const int headerSize = int(qstrlen(magic));
+    const int hashSize = 20;
+    if (bytes.size() < headerSize + hashSize || !bytes.startsWith(magic))
+        return false;
+    *payload = bytes.mid(headerSize + hashSize);
+    return contentHash(*payload) == bytes.mid(headerSize, hashSize);
+}
+
+bool writeCacheFile(const QString &path, const QByteArray &bytes)
+{
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(bytes);
+    return file.commit();
+}
+
+void pruneCacheFiles(const QString &folder, const QString &pattern, int maxFiles, qint64 maxBytes)
+{
+    QFileInfoList files = QDir(folder).entryInfoList(QStringList{pattern}, QDir::Files, QDir::Time);
+    qint64 total = 0;
+    for (const QFileInfo &file : qAsConst(files))
+        total += file.size();
+    while (!files.isEmpty() && (files.size() > maxFiles || total > maxBytes)) {
+        total -= files.last().size();
+        QFile::remove(files.takeLast().filePath());
+    }
+}
 
 QString profileCacheFile(const QString &folder)
 {

@@ -31,8 +31,19 @@ QString profileCacheFile(const QString &folder);
 // any, and the files.
 void forgetKeptProfiles();
 
-// At most this many folders keep records on disk; the least recently written
-// go first.
+// At most this many folders keep records on disk, in at most this many
+// bytes; the least recently written go first.
 constexpr int kMaxCachedFolders = 32;
+constexpr qint64 kMaxProfileCacheBytes = 64 * 1024 * 1024;
+
+// Helpers of the cache files. A file is a magic text, the SHA-1 of the
+// payload, then the payload: nothing of a damaged file is read.
+QByteArray sealCacheData(const char *magic, const QByteArray &payload);
+bool unsealCacheData(const char *magic, const QByteArray &bytes, QByteArray *payload);
+// Written whole or not at all (the folder is made when missing).
+bool writeCacheFile(const QString &path, const QByteArray &bytes);
+// Removes the files of `folder` matching `pattern` written longest ago until
+// at most `maxFiles` files and `maxBytes` bytes are left.
+void pruneCacheFiles(const QString &folder, const QString &pattern, int maxFiles, qint64 maxBytes);
 
 #endif

@@ -1,6 +1,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/profilecache.h"
 
+#include <QCryptographicHash>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
@@ -187,6 +188,99 @@ private slots:
         // The cache written now serves a later start with the same result.
         forgetKeptProfiles();
         QCOMPARE(loadProfiles(dir), second);
+    }
+
+    // Message files are kept under their content's hash: a changed file is
+    // another entry, and a spoiled entry is parsed again.
+    void messagesNeverStale_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char *change : {"unchanged", "edited same size", "cache damaged", "cache cut short",
+                                   "cache of another file", "cache empty"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+
+    void messagesNeverStale()
+    {
+        QFETCH(QString, change);
+        const QString path = root.path() + "/messages/" + change + "/m.xml";
+        const QByteArray original = "<message_def><message name=\"Start\" msg_id=\"0x10\">"
+                                    "<parameter name=\"Speed\" size=\"2\" min=\"0x8000\" sign=\"signed\">"
+                                    "<value value=\"1\" description=\"Slow\"/></parameter><!-- note -->"
+                                    "</message><message name=\"Stop\" node_mode=\"slave\"/></message_def>";
+        write(path, original);
+        clearMessageFileCache();
+        QCOMPARE(readMessageFile(path).messages, readMessageData(original));
+        QCOMPARE(readMessageFile(path).messages.size(), 2);
+
+        const QString kept = cache + "/messages/"
+            + QString::fromLatin1(QCryptographicHash::hash(original, QCryptographicHash::Sha1).toHex()) + ".cache";
+        QVERIFY(QFileInfo::exists(kept));
+        QByteArray current = original;
+        if (change == "edited same size") {
+            current.replace("Slow", "Fast");
+            write(path, current);
+        } else if (change != "unchanged") {
+            QFile file(kept);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QByteArray bytes = file.readAll();
+            file.close();
+            const QByteArray slow = QByteArray::fromRawData(reinterpret_cast<const char *>(u"Slow"), 8);
+            const int at = bytes.indexOf(slow);
+            QVERIFY(at > 0);
+            if (change == "cache damaged") {
+                bytes[at] = 'F';
+            } else if (change == "cache cut short") {
+                bytes.truncate(at);
+            } else if (change == "cache of another file") {
+                const QByteArray other = "<message_def><message name=\"Other\"/></message_def>";
+                write(path + ".other", other);
+                readMessageFile(path + ".other");
+                QFile otherFile(cache + "/messages/"
+                                + QString::fromLatin1(QCryptographicHash::hash(other, QCryptographicHash::Sha1).toHex())
+                                + ".cache");
+                QVERIFY(otherFile.open(QIODevice::ReadOnly));
+                bytes = otherFile.readAll();
+            } else {
+                bytes.clear();
+            }
+            write(kept, bytes);
+        }
+        // As at a later start: nothing in memory.
+        clearMessageFileCache();
+        QCOMPARE(readMessageFile(path).messages, readMessageData(current));
+    }
+
+    // What the pages list comes from these queries: the same with the cache,
+    // cold and warm, as without it.
+    void sampleCatalogueSameWithCache()
+    {
+        const QString sample = QStringLiteral(KWN_SOURCE_DIR "/xml");
+        setDefinitionCacheFolder(QString());
+        forgetKeptProfiles();
+        clearMessageFileCache();
+        const ProfileMap plain = loadProfiles(sample);
+        QVERIFY(plain.size() > 1);
+        QMap<QString, MessageMap> plainMessages;
+        for (const ProfileDefinition &p : plain) {
+            plainMessages.insert(profileKey(p) + "+", messagesOfProfile(p, false));
+            plainMessages.insert(profileKey(p) + "-", messagesOfProfile(p, true));
+        }
+        setDefinitionCacheFolder(root.path() + "/samplecache");
+        for (const char *pass : {"cold", "warm"}) {
+            forgetKeptProfiles();
+            clearMessageFileCache();
+            const ProfileMap cached = loadProfiles(sample);
+            QVERIFY2(cached == plain, pass);
+            QCOMPARE(productNames(cached), productNames(plain));
+            for (const ProfileDefinition &p : cached) {
+                QCOMPARE(revisionsOf(cached, p.product), revisionsOf(plain, p.product));
+                QVERIFY2(messagesOfProfile(p, false) == plainMessages.value(profileKey(p) + "+"), pass);
+                QVERIFY2(messagesOfProfile(p, true) == plainMessages.value(profileKey(p) + "-"), pass);
+            }
+        }
+        QVERIFY(!QDir(root.path() + "/samplecache/messages").entryList(QDir::Files).isEmpty());
+        setDefinitionCacheFolder(cache);
     }
 
     void boundedNumberOfFolders()
