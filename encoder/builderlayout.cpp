@@ -1,8 +1,10 @@
 #include "encoder/builderlayout.h"
 
+#include "app/batchlayoutfill.h"
 #include "app/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/shownlimits.h"
 #include "codec/frame.h"
 #include "codec/outputformat.h"
 #include "encoder/parametervalidators.h"
@@ -13,6 +15,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +24,8 @@
 #include <QRegularExpressionValidator>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -124,8 +129,7 @@ void BuilderLayout::buildWidgets()
     labelProfile->hide();
     comboBoxProfile->hide();
 
-    for (const QString &product : productNames(profiles))
-        comboBoxApplication->addItem(product);
+    comboBoxApplication->addItems(productNames(profiles));
     comboBoxApplication->setCurrentIndex(0);
 
     layoutMain->addLayout(layoutDevice);
@@ -202,6 +206,9 @@ void BuilderLayout::buildWidgets()
     layoutHeader->addLayout(layoutNodeTypeAck);
 
     tabWidgetMessages = named(new QTabWidget, QStringLiteral("tabWidgetMessages"));
+    labelCategoriesLeftOut = named(new QLabel, QStringLiteral("labelCategoriesLeftOut"));
+    tabWidgetMessages->setCornerWidget(labelCategoriesLeftOut);
+    labelCategoriesLeftOut->hide();
 
     layoutMain->addLayout(layoutHeader);
     layoutMain->addSpacing(4);
@@ -293,14 +300,22 @@ void BuilderLayout::rebuildMessageTabs()
     profileMessages = messagesOfProfile(selectedProfile, true);
     shownMessages.clear();
 
+    // The tab of each category met so far, -1 for one beyond the tabs shown.
+    QHash<QString, int> tabOfCategory;
+    int categoriesLeftOut = 0;
     for (auto it = profileMessages.cbegin(); it != profileMessages.cend(); ++it) {
         const MessageDefinition &message = it.value();
         if (message.category.isEmpty())
             continue;
         shownMessages.insert(message.name, message);
-        int tab = listCategories.indexOf(message.category);
-        if (tab < 0) {
-            tab = listCategories.size();
+        auto known = tabOfCategory.constFind(message.category);
+        if (known == tabOfCategory.constEnd() && listCategories.size() == kMaxShownCategories) {
+            known = tabOfCategory.insert(message.category, -1);
+            ++categoriesLeftOut;
+        }
+        if (known == tabOfCategory.constEnd()) {
+            const int tab = int(listCategories.size());
+            known = tabOfCategory.insert(message.category, tab);
             listCategories.append(message.category);
             auto *page = named(new QWidget, indexedName("tabPage", tab));
             auto *area = named(new QVBoxLayout(page), indexedName("layoutTab", tab));
@@ -315,10 +330,15 @@ void BuilderLayout::rebuildMessageTabs()
             listSelectorRows.append(row);
             area->addLayout(row);
         }
-        QComboBox *selector = listComboBoxMsg.at(tab);
+        if (known.value() < 0)
+            continue;
+        QComboBox *selector = listComboBoxMsg.at(known.value());
         selector->addItem(message.name);
         selector->setMinimumHeight(20);
     }
+
+    labelCategoriesLeftOut->setText(categoriesLeftOutText(categoriesLeftOut));
+    labelCategoriesLeftOut->setVisible(categoriesLeftOut > 0);
 
     for (QComboBox *selector : qAsConst(listComboBoxMsg))
         selector->setToolTip(shownMessages.value(selector->currentText()).description);
@@ -384,15 +404,26 @@ void BuilderLayout::createParameterEditors(int tabIndex)
     QVBoxLayout *area = listTabLayouts.at(tabIndex);
     const MessageDefinition message = shownMessages.value(listComboBoxMsg.at(tabIndex)->currentText());
 
+    const BatchLayoutFill fill(area);
     clearLayout(area, false);
 
+    // Rows beyond the cap are not built; their parameters keep their defaults.
     QList<QCheckBoxOptional *> optionalBoxes;
+    int rows = 0;
+    int leftOut = 0;
     for (int i = 0; i < message.parameters.size(); ++i) {
         const ParameterDefinition &parameter = message.parameters.at(i);
         if (parameter.type.isEmpty())
             continue;
+        if (rows == kMaxShownParameters) {
+            ++leftOut;
+            continue;
+        }
+        ++rows;
         createEditorRow(area, parameter, i, optionalBoxes);
     }
+    if (leftOut > 0)
+        area->addWidget(named(new QLabel(parametersLeftOutText(leftOut)), QStringLiteral("labelParametersLeftOut")));
     area->addStretch(1);
 }
 
@@ -420,7 +451,8 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
         box->setText(QStringLiteral("Disable optional parameter"));
         box->setOptionalLayout(column);
         column->addWidget(box);
-        for (int k = 0; k < parameter.values.size(); ++k) {
+        const int shownBits = std::min(int(parameter.values.size()), kMaxShownBits);
+        for (int k = 0; k < shownBits; ++k) {
             auto *bit = new QCheckBox(bitText(parameter.values.at(k)));
             bit->setObjectName(QStringLiteral("paramBit_%1_%2").arg(index).arg(k));
             bit->setMinimumHeight(14);
@@ -428,6 +460,14 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
                 bit->hide();
             connect(bit, SIGNAL(stateChanged(int)), this, SLOT(on_paramValueCheckBox_changed(int)));
             column->addWidget(bit);
+        }
+        // Bits beyond the cap stay clear, as a fresh editor leaves them.
+        if (shownBits < parameter.values.size()) {
+            auto *marker = named(new QLabel(bitsLeftOutText(int(parameter.values.size()) - shownBits)),
+                                 indexedName("paramBitsLeftOut", index));
+            if (!parameter.display)
+                marker->hide();
+            column->addWidget(marker);
         }
         connect(box, SIGNAL(stateChanged(int)), this, SLOT(on_paramOptionalLayout_Changed(int)));
         area->addLayout(column);
@@ -528,6 +568,10 @@ QList<ParameterInput> BuilderLayout::readParameterInputs() const
             inputs.append(input);
             continue;
         }
+        // Parameters without a row keep their defaults, which encodeParameters
+        // gives those without an input.
+        if (k == kMaxShownParameters)
+            break;
         QLayoutItem *item = area->itemAt(2 + 2 * k++);
         QLayout *row = item ? item->layout() : nullptr;
         if (!row) {
