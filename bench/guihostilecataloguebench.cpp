@@ -7,17 +7,15 @@
 // with --window FOLDER), as the real tool builds one window per start.
 
 #include "benchutil.h"
+#include "decodepage.h"
 #include "gencatalogue.h"
 
 #include "app/mainwindow.h"
-#include "decoder/debuilderlayout.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QVBoxLayout>
 #include <QWindow>
 
 #include <sys/resource.h>
@@ -64,33 +62,6 @@ bool timeWindow(const char *name, const QString &folder, double goalMs)
     return ok;
 }
 
-struct DecodePage
-{
-    explicit DecodePage(const QString &folder)
-    {
-        QDir::setCurrent(folder);
-        panel = new DebuilderLayout(nullptr);
-        widget.setLayout(panel->getLayout());
-        widget.resize(515, 560);
-        widget.show();
-        input = widget.findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
-        QApplication::processEvents();
-    }
-    ~DecodePage() { delete panel; }
-
-    // A paste: one edit, then layout and paint.
-    void edit(const QString &text)
-    {
-        input->selectAll();
-        input->insert(text);
-        QApplication::processEvents();
-    }
-
-    QWidget widget;
-    DebuilderLayout *panel = nullptr;
-    QLineEdit *input = nullptr;
-};
-
 bool timeDecode(const char *name, int bits, bool slave, const QString &frame)
 {
     QTemporaryDir dir;
@@ -102,8 +73,7 @@ bool timeDecode(const char *name, int bits, bool slave, const QString &frame)
     // Alternate the case so that every paste changes the text.
     int i = 0;
     const bool ok = report(name, measure(5, [&] { page.edit(i++ % 2 ? frame : frame.toLower()); }), 1000.0);
-    std::printf("  status: %s\n",
-                qPrintable(page.widget.findChild<QLineEdit *>(QStringLiteral("LineEditStatus"))->text()));
+    std::printf("  status: %s\n", qPrintable(page.status->text()));
     return ok;
 }
 
