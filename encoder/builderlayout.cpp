@@ -562,16 +562,22 @@ QList<ParameterInput> BuilderLayout::readParameterInputs() const
     // Parameter k of a known kind has its label at 1+2k and its row at 2+2k;
     // parameters without a type have no items at all.
     int k = 0;
+    // Every optional box passes its state on to the optional parameters after
+    // it, so the last one shown holds the state of those left out.
+    bool laterOptionalPresent = true;
     for (const ParameterDefinition &parameter : currentMessage.parameters) {
         ParameterInput input;
         if (parameter.type.isEmpty()) {
             inputs.append(input);
             continue;
         }
-        // Parameters without a row keep their defaults, which encodeParameters
-        // gives those without an input.
-        if (k == kMaxShownParameters)
-            break;
+        if (k == kMaxShownParameters) {
+            // Left out of the page: its default.
+            input = defaultInput(parameter);
+            input.present = !parameter.optional || laterOptionalPresent;
+            inputs.append(input);
+            continue;
+        }
         QLayoutItem *item = area->itemAt(2 + 2 * k++);
         QLayout *row = item ? item->layout() : nullptr;
         if (!row) {
@@ -581,6 +587,8 @@ QList<ParameterInput> BuilderLayout::readParameterInputs() const
         // The box is checked exactly while its editor is enabled.
         if (auto *box = qobject_cast<QCheckBoxOptional *>(widgetAt(row, 0)))
             input.present = box->isChecked();
+        if (parameter.optional)
+            laterOptionalPresent = input.present;
         if (parameter.type == kBitfield) {
             for (int j = 1; j < row->count(); ++j) {
                 if (auto *bit = qobject_cast<QCheckBox *>(widgetAt(row, j)))

@@ -52,8 +52,8 @@ bool writeProfile(const QString &root, const QByteArray &messages)
 
 // The hostile catalogues by kind: "bits" and "slave bits" (message M, one
 // bitfield of `count` bits numbered i % 8), "parameters" (M with `count`
-// one-byte integers, default i % 200), "empty parameters" (M with `count`
-// integers of no bytes), "categories" (`count` messages in a category each)
+// one-byte integers, default i % 200), "optional parameters" (the same, all
+// optional), "empty parameters" (M with `count` integers of no bytes), "categories" (`count` messages in a category each)
 // and "profiles" (`count` profile files of a product each).
 bool writeCatalogue(const QString &root, const QString &kind, int count)
 {
@@ -68,10 +68,11 @@ bool writeCatalogue(const QString &root, const QString &kind, int count)
     }
     if (kind.endsWith(QLatin1String("parameters"))) {
         const bool empty = kind.startsWith(QLatin1String("empty"));
+        const bool optional = kind.startsWith(QLatin1String("optional"));
         body = "<message name=\"M\" category=\"C\" msg_id=\"0x10\">";
         for (int i = 0; i < count; ++i)
             body += "<parameter name=\"P" + QByteArray::number(i) + "\" type=\"integer\" size=\"" + (empty ? "0" : "1")
-                + "\" default=\"" + QByteArray::number(i % 200) + "\"/>";
+                + "\" default=\"" + QByteArray::number(i % 200) + (optional ? "\" optional=\"yes" : "") + "\"/>";
         return writeProfile(root, body + "</message>");
     }
     if (kind == QLatin1String("categories")) {
@@ -168,6 +169,9 @@ void HostileCatalogueTest::pages_data()
         "paramBit_0_63.text=Bit 7: b", "paramBitsLeftOut_0=missing", "boxes=64", "decode:labelBitsLeftOut=missing"};
     QTest::newRow("3,000 parameters") << "parameters" << 3000 << "" << "paramEditor_0=5" << QStringList{
         "paramEditor_255.text=55", "paramEditor_256=missing", "labelParametersLeftOut.text=2744 more parameters not shown"};
+    // Switching an optional parameter off switches off every later one, shown or not.
+    QTest::newRow("300 optional parameters, second off") << "optional parameters" << 300 << "" << "paramOptional_1" << QStringList{
+        "paramOptional_255.checked=false", "labelParametersLeftOut.text=44 more parameters not shown"};
     QTest::newRow("300 parameters of no bytes") << "empty parameters" << 300 << kMasterFrame << "" << QStringList{
         "labelParametersLeftOut.text=44 more parameters not shown", "decode:labelParametersLeftOut.text=44 more parameters not shown",
         "decode:LineEditStatus.text=Frame decoded successfully."};
@@ -206,8 +210,19 @@ void HostileCatalogueTest::pages()
 
     // The Encode page builds the core's frame from the editors it shows and
     // the defaults of the parameters it left out.
+    const ProfileMap profiles = loadProfiles();
+    const MessageDefinition message = messagesOfProfile(profiles.first(), true).value(QStringLiteral("M"));
+    QList<ParameterInput> inputs;
     ParameterInput first;
-    if (step.contains(QLatin1Char('='))) {
+    if (step.startsWith(QLatin1String("paramOptional_"))) {
+        auto *box = window.find<QCheckBox>(step);
+        QVERIFY2(box, qPrintable(step));
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        for (int i = 0; i < message.parameters.size(); ++i) {
+            inputs.append(defaultInput(message.parameters.at(i)));
+            inputs.last().present = i < step.section(QLatin1Char('_'), 1).toInt();
+        }
+    } else if (step.contains(QLatin1Char('='))) {
         auto *field = window.find<QLineEdit>(step.section(QLatin1Char('='), 0, 0));
         QVERIFY2(field, qPrintable(step));
         field->selectAll();
@@ -221,14 +236,13 @@ void HostileCatalogueTest::pages()
         for (int i = 0; i <= k; ++i)
             first.bitsChecked.append(i == k);
     }
-    const ProfileMap profiles = loadProfiles();
-    const MessageDefinition message = messagesOfProfile(profiles.first(), true).value(QStringLiteral("M"));
+    if (inputs.isEmpty())
+        inputs.append(first);
     if (!step.isEmpty()) {
-        const QByteArray data = encodeParameters(message, {first});
+        const QByteArray data = encodeParameters(message, inputs);
         const QByteArray expected = buildFrameBytes(message, 3, false, QStringLiteral("000001"), QStringLiteral("000002"), data);
         const QString output = window.find<QLineEdit>(QStringLiteral("LineEditOutputFrame"))->text().remove(QLatin1Char(' '));
         QCOMPARE(hexTextToBytes(output.toLower()), expected);
-        QCOMPARE(encodeParameters(message, {}).size(), data.size()); // every parameter is in, shown or not
     }
 
     // Bit boxes on the Decode page show the frame's data byte exactly.
