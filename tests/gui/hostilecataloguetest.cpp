@@ -297,7 +297,7 @@ void HostileCatalogueTest::toolStarts()
                                  || first.state() != QProcess::Running, kHangMs);
     QTest::qWait(500); // a few more rounds of painting
     QVERIFY2(first.state() == QProcess::Running,
-             qPrintable(QStringLiteral("exit status %1, code %2").arg(first.exitStatus()).arg(first.exitCode())));
+             qPrintable(QStringLiteral("exit status %1, code %2").arg(int(first.exitStatus())).arg(first.exitCode())));
 }
 
 void HostileCatalogueTest::checkWarns_data()
