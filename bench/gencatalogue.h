@@ -168,7 +168,9 @@ inline bool writeHostileProfile(const QString &root, const QByteArray &messages)
 // bit i % 8 each.
 inline bool writeBitsCatalogue(const QString &root, int bits, bool slave = false)
 {
-    QByteArray m = QByteArrayLiteral("<message name=\"M\" category=\"C\" msg_id=\"0x10\"")
+    QByteArray m;
+    m.reserve(40 * bits + 128); // appending a built-up piece reserves only what it needs
+    m += QByteArrayLiteral("<message name=\"M\" category=\"C\" msg_id=\"0x10\"")
         + (slave ? " node_mode=\"slave\"" : "") + "><parameter name=\"B\" type=\"bitfield\" size=\"1\">";
     for (int i = 0; i < bits; ++i)
         m += "<v value=\"" + QByteArray::number(i % 8) + "\" description=\"b\"/>";
@@ -179,6 +181,7 @@ inline bool writeBitsCatalogue(const QString &root, int bits, bool slave = false
 inline bool writeCategoriesCatalogue(const QString &root, int count)
 {
     QByteArray m;
+    m.reserve(64 * count);
     for (int i = 0; i < count; ++i)
         m += "<message name=\"M" + QByteArray::number(i) + "\" category=\"C" + QByteArray::number(i)
             + "\" msg_id=\"0x10\"/>";
@@ -188,7 +191,9 @@ inline bool writeCategoriesCatalogue(const QString &root, int count)
 // Message M (id 0x10, category C) with `count` one-byte integers.
 inline bool writeParametersCatalogue(const QString &root, int count)
 {
-    QByteArray m = "<message name=\"M\" category=\"C\" msg_id=\"0x10\">";
+    QByteArray m;
+    m.reserve(64 * count + 128);
+    m += "<message name=\"M\" category=\"C\" msg_id=\"0x10\">";
     for (int i = 0; i < count; ++i)
         m += "<parameter name=\"P" + QByteArray::number(i) + "\" type=\"integer\" size=\"1\"/>";
     return writeHostileProfile(root, m + "</message>");
