@@ -407,7 +407,8 @@ void BuilderLayout::createParameterEditors(int tabIndex)
     const BatchLayoutFill fill(area);
     clearLayout(area, false);
 
-    // Rows beyond the cap are not built; their parameters keep their defaults.
+    // Rows beyond the cap are not built; readParameterInputs gives their
+    // parameters the defaults.
     QList<QCheckBoxOptional *> optionalBoxes;
     int rows = 0;
     int leftOut = 0;
