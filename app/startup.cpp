@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/mainwindow.h"
+#include "app/qtsingleapplication.h"
 #include "catalogue/profilecache.h"
 
 #include <QCoreApplication>
@@ -63,4 +65,24 @@ void enableHighDpiScaling()
 void useUserCacheFolder()
 {
     setDefinitionCacheFolder(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+}
+
+int runTool(int argc, char **argv, void (*beforeShow)(QWidget *))
+{
+    if (!checkGraphicalDisplay(argc, argv))
+        return 1;
+    enableHighDpiScaling();
+
+    QtSingleApplication app(argc, argv, true);
+    if (app.isRunning())
+        return app.sendMessage(QStringLiteral("Navrel application already running"), 5000) ? 0 : 1;
+
+    useUserCacheFolder();
+    MainWindow *window = MainWindow::instance();
+    window->resize(740, 600);
+    app.setActivationWindow(window, true);
+    if (beforeShow)
+        beforeShow(window);
+    window->show();
+    return app.exec();
 }

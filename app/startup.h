@@ -21,4 +21,11 @@ void enableHighDpiScaling();
 // opens without being parsed again.
 void useUserCacheFolder();
 
+class QWidget;
+
+// The whole start: the display check, the single-instance hand-over, the main
+// window at 740 x 600, shown, and the event loop. `beforeShow`, when given,
+// sees the window just before it is shown (the start-up bench watches it).
+int runTool(int argc, char **argv, void (*beforeShow)(QWidget *) = nullptr);
+
 #endif
