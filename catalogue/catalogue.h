@@ -7,7 +7,9 @@
 
 #include "catalogue/definitions.h"
 
+#include <QPair>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -57,6 +59,14 @@ QByteArray readDefinitionBytes(const QString &path, bool *ok);
 // limits below. `visit`, when given, is called at every start element.
 bool scanDefinitionXml(const QByteArray &xml,
                        const std::function<void(const QXmlStreamReader &)> &visit = {});
+
+// True only when `xml` is certainly well-formed and within the limits below,
+// written in the plain XML of definition files; false says nothing (the full
+// parser then judges). Gives the attributes, exactly as written, of the first
+// element named `element`, and whether there is one; an element whose
+// attributes hold references or line ends makes it false.
+bool plainXmlCheck(const QByteArray &xml, const char *element, QVector<QPair<QByteArray, QByteArray>> *attributes,
+                   bool *found);
 
 // Parses `xml` into `doc`. False when the text is not well-formed XML or is
 // beyond what a definition file ever needs (see the limits below); the caller
