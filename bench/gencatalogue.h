@@ -153,6 +153,67 @@ inline QString busiestFrame(const ProfileMap &profiles)
     return frameToHexText(packFrame(best.msgId, false, quint8(data.size() + 11), nodeType, 0, 1, 2, data));
 }
 
+// Hostile catalogues, each one profile file xml/p.xml under `root` of product
+// "E" (revision 1, node type 3) whose own messages follow the profile element,
+// unless said otherwise.
+inline bool writeHostileProfile(const QString &root, const QByteArray &messages)
+{
+    return QDir().mkpath(root + QStringLiteral("/xml"))
+        && writeFile(root + QStringLiteral("/xml/p.xml"),
+                     "<profiles_def><profile product=\"E\" revision=\"1\" node_type=\"3\"/>" + messages
+                         + "</profiles_def>");
+}
+
+// Message M (id 0x10, category C) with one bitfield B of `bits` named bits,
+// bit i % 8 each.
+inline bool writeBitsCatalogue(const QString &root, int bits, bool slave = false)
+{
+    QByteArray m;
+    m.reserve(40 * bits + 128); // appending a built-up piece reserves only what it needs
+    m += QByteArrayLiteral("<message name=\"M\" category=\"C\" msg_id=\"0x10\"")
+        + (slave ? " node_mode=\"slave\"" : "") + "><parameter name=\"B\" type=\"bitfield\" size=\"1\">";
+    for (int i = 0; i < bits; ++i)
+        m += "<v value=\"" + QByteArray::number(i % 8) + "\" description=\"b\"/>";
+    return writeHostileProfile(root, m + "</parameter></message>");
+}
+
+// `count` messages, each in a category of its own.
+inline bool writeCategoriesCatalogue(const QString &root, int count)
+{
+    QByteArray m;
+    m.reserve(64 * count);
+    for (int i = 0; i < count; ++i)
+        m += "<message name=\"M" + QByteArray::number(i) + "\" category=\"C" + QByteArray::number(i)
+            + "\" msg_id=\"0x10\"/>";
+    return writeHostileProfile(root, m);
+}
+
+// Message M (id 0x10, category C) with `count` one-byte integers.
+inline bool writeParametersCatalogue(const QString &root, int count)
+{
+    QByteArray m;
+    m.reserve(64 * count + 128);
+    m += "<message name=\"M\" category=\"C\" msg_id=\"0x10\">";
+    for (int i = 0; i < count; ++i)
+        m += "<parameter name=\"P" + QByteArray::number(i) + "\" type=\"integer\" size=\"1\"/>";
+    return writeHostileProfile(root, m + "</message>");
+}
+
+// `count` profile files of as many products, "P0" to "P<count-1>".
+inline bool writeProfilesCatalogue(const QString &root, int count)
+{
+    const QString folder = root + QStringLiteral("/xml");
+    if (!QDir().mkpath(folder))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        if (!writeFile(folder + QStringLiteral("/p%1.xml").arg(i),
+                       "<profiles_def><profile product=\"P" + QByteArray::number(i)
+                           + "\" revision=\"1\" node_type=\"3\"/></profiles_def>"))
+            return false;
+    }
+    return true;
+}
+
 } // namespace gencatalogue
 
 #endif

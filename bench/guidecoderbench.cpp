@@ -8,49 +8,10 @@
 
 #include "catalogue/catalogue.h"
 #include "codec/frame.h"
-#include "decoder/debuilderlayout.h"
+#include "decodepage.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QLineEdit>
 #include <QTemporaryDir>
-#include <QVBoxLayout>
-
-struct Page
-{
-    explicit Page(const QString &workingDir)
-    {
-        QDir::setCurrent(workingDir);
-        panel = new DebuilderLayout(nullptr);
-        widget.setLayout(panel->getLayout());
-        widget.resize(515, 560);
-        widget.show();
-        input = widget.findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
-        status = widget.findChild<QLineEdit *>(QStringLiteral("LineEditStatus"));
-        QApplication::processEvents();
-    }
-    ~Page() { delete panel; }
-
-    // Replaces the text as a paste does (one edit), then lets the page lay
-    // itself out and paint. Includes what QLineEdit itself does with the text.
-    void edit(const QString &text)
-    {
-        input->selectAll();
-        input->insert(text);
-        QApplication::processEvents();
-    }
-
-    // Only the page's own work for one edit: the slot that the edit runs.
-    void decode(const QString &text)
-    {
-        QMetaObject::invokeMethod(panel, "on_LineEditInputFrame_Edited", Q_ARG(QString, text));
-    }
-
-    QWidget widget;
-    DebuilderLayout *panel = nullptr;
-    QLineEdit *input = nullptr;
-    QLineEdit *status = nullptr;
-};
 
 int main(int argc, char **argv)
 {
@@ -63,7 +24,7 @@ int main(int argc, char **argv)
     if (sampleFrame.isEmpty()) {
         std::printf("sample catalogue: nothing to decode, skipped\n");
     } else {
-        Page page(sampleRoot);
+        DecodePage page(sampleRoot);
         // Alternate two texts so that every edit really changes the input.
         int i = 0;
         ok &= report("page decode per edit, sample catalogue", measure(100, [&] {
@@ -85,7 +46,7 @@ int main(int argc, char **argv)
     // Message 0 has every kind of parameter the generator writes.
     const QString largeFrame = gencatalogue::frameText(gencatalogue::kLargeProfiles - 1, 0);
     {
-        Page page(dir.path());
+        DecodePage page(dir.path());
         int i = 0;
         ok &= report("page decode per edit, large catalogue (100 x 300)", measure(50, [&] {
                          page.decode(i++ % 2 ? largeFrame : largeFrame.toLower());

@@ -65,12 +65,14 @@ ProfileMap loadProfiles(const QString &folder)
 
 QStringList productNames(const ProfileMap &profiles)
 {
+    // Sorted first, then each run of equal names kept once: n log n, where a
+    // search of the list for every profile was quadratic.
     QStringList names;
-    for (const ProfileDefinition &profile : profiles) {
-        if (!names.contains(profile.product))
-            names.append(profile.product);
-    }
+    names.reserve(profiles.size());
+    for (const ProfileDefinition &profile : profiles)
+        names.append(profile.product);
     std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
 }
 
@@ -85,13 +87,24 @@ QStringList revisionsOf(const ProfileMap &profiles, const QString &product)
     return revisions;
 }
 
+QMap<QString, QStringList> revisionsByProduct(const ProfileMap &profiles)
+{
+    QMap<QString, QStringList> byProduct;
+    for (const ProfileDefinition &profile : profiles)
+        byProduct[profile.product].append(profile.revision);
+    for (QStringList &revisions : byProduct)
+        std::sort(revisions.begin(), revisions.end());
+    return byProduct;
+}
+
 ProfileDefinition findProfile(const ProfileMap &profiles, const QString &product,
                               const QString &revision)
 {
-    for (const ProfileDefinition &profile : profiles) {
-        if (profile.product == product && profile.revision == revision)
-            return profile;
-    }
+    // A record is filed under its own key, so only that entry can match; it
+    // still has to be checked, since "A_B" + "C" and "A" + "B_C" share a key.
+    const auto it = profiles.constFind(product + QLatin1Char('_') + revision);
+    if (it != profiles.constEnd() && it->product == product && it->revision == revision)
+        return *it;
     return ProfileDefinition();
 }
 

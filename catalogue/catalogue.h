@@ -35,6 +35,11 @@ QStringList profileFilePaths(const QString &folder);
 
 QStringList productNames(const ProfileMap &profiles);
 QStringList revisionsOf(const ProfileMap &profiles, const QString &product);
+// Every product with its sorted revisions, in one pass: what productNames and
+// revisionsOf of each product give, for listing a whole catalogue.
+QMap<QString, QStringList> revisionsByProduct(const ProfileMap &profiles);
+// Looks the record up under its key: the map is keyed by profileKey, as
+// loadProfiles makes it.
 ProfileDefinition findProfile(const ProfileMap &profiles, const QString &product,
                               const QString &revision);
 QString productForNodeType(const ProfileMap &profiles, quint8 nodeType);

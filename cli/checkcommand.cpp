@@ -2,6 +2,7 @@
 // with a mistake simply contributes nothing. This command says why.
 
 #include "catalogue/catalogue.h"
+#include "catalogue/shownlimits.h"
 #include "cli/commands.h"
 #include "codec/frame.h"
 
@@ -140,6 +141,15 @@ public:
         if (bytes > quint64(kMaxDataBytes))
             error(path, line, QStringLiteral("message '%1' needs %2 data bytes; a frame carries at most %3")
                                   .arg(name, QString::number(bytes), QString::number(kMaxDataBytes)));
+        // Beyond these the pages build no widgets (catalogue/shownlimits.h).
+        if (message.parameters.size() > kMaxShownParameters)
+            warning(path, line, QStringLiteral("message '%1' has %2 parameters; the pages show only the first %3")
+                                    .arg(name, QString::number(message.parameters.size()), QString::number(kMaxShownParameters)));
+        for (const ParameterDefinition &p : message.parameters) {
+            if (p.type == QLatin1String("bitfield") && p.values.size() > kMaxShownBits)
+                warning(path, line, QStringLiteral("message '%1', parameter '%2' has %3 bits; the pages show only the first %4")
+                                        .arg(name, p.name, QString::number(p.values.size()), QString::number(kMaxShownBits)));
+        }
     }
 
     // Returns the data bytes the parameter takes in a frame.

@@ -74,8 +74,10 @@ int runList(const QStringList &arguments)
         if (words.size() != 1)
             return cli::usageError(QStringLiteral("'list devices' takes no further argument"), usage);
         QString out;
-        for (const QString &product : productNames(profiles)) {
-            const QStringList revisions = revisionsOf(profiles, product);
+        const QMap<QString, QStringList> byProduct = revisionsByProduct(profiles);
+        for (auto it = byProduct.cbegin(); it != byProduct.cend(); ++it) {
+            const QString &product = it.key();
+            const QStringList &revisions = it.value();
             const ProfileDefinition first = findProfile(profiles, product, revisions.value(0));
             out += QStringLiteral("%1\tnode type %2\trevisions %3\n")
                        .arg(product, QString::number(first.nodeType), revisions.join(QStringLiteral(", ")));

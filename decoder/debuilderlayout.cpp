@@ -1,9 +1,11 @@
 #include "decoder/debuilderlayout.h"
 
+#include "widgets/batchlayoutfill.h"
 #include "widgets/comboboxtext.h"
 #include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/shownlimits.h"
 #include "codec/framedecoding.h"
 
 #include <QCheckBox>
@@ -28,6 +30,14 @@ static void makeReadOnly(QWidget *widget)
 {
     widget->setEnabled(false);
     widget->setStyleSheet(kBlack);
+}
+
+// The marker where rows or bits were left out (see catalogue/shownlimits.h).
+static QLabel *leftOutLabel(const QString &text, const QString &name)
+{
+    auto *label = new QLabel(text);
+    label->setObjectName(name);
+    return label;
 }
 
 DebuilderLayout::DebuilderLayout(QObject *parent)
@@ -136,6 +146,7 @@ void DebuilderLayout::decodeFrameText(const QString &text)
 
 void DebuilderLayout::on_LineEditInputFrame_Edited(const QString &strNewText)
 {
+    const BatchLayoutFill fill(layoutMain);
     clearDecoded();
     if (strNewText.isEmpty())
         return;
@@ -161,6 +172,7 @@ void DebuilderLayout::on_comboBoxProfile_changed(const QString &strNewText)
     Q_UNUSED(strNewText);
     if (updatingProfiles)
         return;
+    const BatchLayoutFill fill(layoutMain);
     clearDecoded();
     if (LineEditInputFrame->text().isEmpty())
         return;
@@ -332,7 +344,10 @@ void DebuilderLayout::decodeMessage(const FrameFields &fields)
     LineEditMessage->setToolTip(decoding.messageToolTip);
     LineEditMessage->setCursorPosition(0);
 
-    for (const DecodedRow &row : decoding.rows) {
+    // The rows shown are exact; what lies beyond the caps is counted instead.
+    const int shownRows = std::min(int(decoding.rows.size()), kMaxShownParameters);
+    for (int r = 0; r < shownRows; ++r) {
+        const DecodedRow &row = decoding.rows.at(r);
         auto *layoutRow = new QHBoxLayout;
         layoutRow->setObjectName(QStringLiteral("layoutParameterRow"));
         auto *label = new QLabel(row.label);
@@ -351,7 +366,9 @@ void DebuilderLayout::decodeMessage(const FrameFields &fields)
         } else if (row.kind == DecodedRow::Bits) {
             auto *column = new QVBoxLayout;
             column->setObjectName(QStringLiteral("layoutParameterBits"));
-            for (const DecodedBit &bit : row.bits) {
+            const int shownBits = std::min(int(row.bits.size()), kMaxShownBits);
+            for (int b = 0; b < shownBits; ++b) {
+                const DecodedBit &bit = row.bits.at(b);
                 auto *box = new QCheckBox(bit.label);
                 box->setObjectName(QStringLiteral("checkBoxParameterBit"));
                 box->setMinimumHeight(14);
@@ -359,12 +376,18 @@ void DebuilderLayout::decodeMessage(const FrameFields &fields)
                 makeReadOnly(box);
                 column->addWidget(box);
             }
+            if (shownBits < row.bits.size())
+                column->addWidget(leftOutLabel(bitsLeftOutText(int(row.bits.size()) - shownBits),
+                                               QStringLiteral("labelBitsLeftOut")));
             layoutRow->addLayout(column, 1);
         } else {
             layoutRow->addStretch(1);
         }
         layoutParameters->addLayout(layoutRow);
     }
+    if (shownRows < decoding.rows.size())
+        layoutParameters->addWidget(leftOutLabel(parametersLeftOutText(int(decoding.rows.size()) - shownRows),
+                                                 QStringLiteral("labelParametersLeftOut")));
 
     if (decoding.statusIsError)
         showError(decoding.statusText);

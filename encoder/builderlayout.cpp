@@ -1,9 +1,11 @@
 #include "encoder/builderlayout.h"
 
+#include "widgets/batchlayoutfill.h"
 #include "widgets/comboboxtext.h"
 #include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/shownlimits.h"
 #include "codec/frame.h"
 #include "codec/outputformat.h"
 #include "encoder/parametervalidators.h"
@@ -14,6 +16,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,8 +130,7 @@ void BuilderLayout::buildWidgets()
     labelProfile->hide();
     comboBoxProfile->hide();
 
-    for (const QString &product : productNames(profiles))
-        comboBoxApplication->addItem(product);
+    comboBoxApplication->addItems(productNames(profiles));
     comboBoxApplication->setCurrentIndex(0);
 
     layoutMain->addLayout(layoutDevice);
@@ -205,6 +207,9 @@ void BuilderLayout::buildWidgets()
     layoutHeader->addLayout(layoutNodeTypeAck);
 
     tabWidgetMessages = named(new QTabWidget, QStringLiteral("tabWidgetMessages"));
+    labelCategoriesLeftOut = named(new QLabel, QStringLiteral("labelCategoriesLeftOut"));
+    tabWidgetMessages->setCornerWidget(labelCategoriesLeftOut);
+    labelCategoriesLeftOut->hide();
 
     layoutMain->addLayout(layoutHeader);
     layoutMain->addSpacing(4);
@@ -301,14 +306,22 @@ void BuilderLayout::rebuildMessageTabs()
     profileMessages = messagesOfProfile(selectedProfile, true);
     shownMessages.clear();
 
+    // The tab of each category met so far, -1 for one beyond the tabs shown.
+    QHash<QString, int> tabOfCategory;
+    int categoriesLeftOut = 0;
     for (auto it = profileMessages.cbegin(); it != profileMessages.cend(); ++it) {
         const MessageDefinition &message = it.value();
         if (message.category.isEmpty())
             continue;
         shownMessages.insert(message.name, message);
-        int tab = listCategories.indexOf(message.category);
-        if (tab < 0) {
-            tab = listCategories.size();
+        auto known = tabOfCategory.constFind(message.category);
+        if (known == tabOfCategory.constEnd() && listCategories.size() == kMaxShownCategories) {
+            known = tabOfCategory.insert(message.category, -1);
+            ++categoriesLeftOut;
+        }
+        if (known == tabOfCategory.constEnd()) {
+            const int tab = int(listCategories.size());
+            known = tabOfCategory.insert(message.category, tab);
             listCategories.append(message.category);
             auto *page = named(new QWidget, indexedName("tabPage", tab));
             auto *area = named(new QVBoxLayout(page), indexedName("layoutTab", tab));
@@ -323,10 +336,15 @@ void BuilderLayout::rebuildMessageTabs()
             listSelectorRows.append(row);
             area->addLayout(row);
         }
-        QComboBox *selector = listComboBoxMsg.at(tab);
+        if (known.value() < 0)
+            continue;
+        QComboBox *selector = listComboBoxMsg.at(known.value());
         selector->addItem(message.name);
         selector->setMinimumHeight(20);
     }
+
+    labelCategoriesLeftOut->setText(categoriesLeftOutText(categoriesLeftOut));
+    labelCategoriesLeftOut->setVisible(categoriesLeftOut > 0);
 
     for (QComboBox *selector : qAsConst(listComboBoxMsg))
         selector->setToolTip(shownMessages.value(selector->currentText()).description);
@@ -392,15 +410,27 @@ void BuilderLayout::createParameterEditors(int tabIndex)
     QVBoxLayout *area = listTabLayouts.at(tabIndex);
     const MessageDefinition message = shownMessages.value(listComboBoxMsg.at(tabIndex)->currentText());
 
+    const BatchLayoutFill fill(area);
     clearLayout(area, false);
 
+    // Rows beyond the cap are not built; readParameterInputs gives their
+    // parameters the defaults.
     QList<QCheckBoxOptional *> optionalBoxes;
+    int rows = 0;
+    int leftOut = 0;
     for (int i = 0; i < message.parameters.size(); ++i) {
         const ParameterDefinition &parameter = message.parameters.at(i);
         if (parameter.type.isEmpty())
             continue;
+        if (rows == kMaxShownParameters) {
+            ++leftOut;
+            continue;
+        }
+        ++rows;
         createEditorRow(area, parameter, i, optionalBoxes);
     }
+    if (leftOut > 0)
+        area->addWidget(named(new QLabel(parametersLeftOutText(leftOut)), QStringLiteral("labelParametersLeftOut")));
     area->addStretch(1);
 }
 
@@ -428,7 +458,8 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
         box->setText(QStringLiteral("Disable optional parameter"));
         box->setOptionalLayout(column);
         column->addWidget(box);
-        for (int k = 0; k < parameter.values.size(); ++k) {
+        const int shownBits = std::min(int(parameter.values.size()), kMaxShownBits);
+        for (int k = 0; k < shownBits; ++k) {
             auto *bit = new QCheckBox(bitText(parameter.values.at(k)));
             bit->setObjectName(QStringLiteral("paramBit_%1_%2").arg(index).arg(k));
             bit->setMinimumHeight(14);
@@ -436,6 +467,14 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
                 bit->hide();
             connect(bit, SIGNAL(stateChanged(int)), this, SLOT(on_paramValueCheckBox_changed(int)));
             column->addWidget(bit);
+        }
+        // Bits beyond the cap stay clear, as a fresh editor leaves them.
+        if (shownBits < parameter.values.size()) {
+            auto *marker = named(new QLabel(bitsLeftOutText(int(parameter.values.size()) - shownBits)),
+                                 indexedName("paramBitsLeftOut", index));
+            if (!parameter.display)
+                marker->hide();
+            column->addWidget(marker);
         }
         connect(box, SIGNAL(stateChanged(int)), this, SLOT(on_paramOptionalLayout_Changed(int)));
         area->addLayout(column);
@@ -529,9 +568,19 @@ QList<ParameterInput> BuilderLayout::readParameterInputs() const
     // Parameter k of a known kind has its label at 1+2k and its row at 2+2k;
     // parameters without a type have no items at all.
     int k = 0;
+    // Every optional box passes its state on to the optional parameters after
+    // it, so the last one shown holds the state of those left out.
+    bool laterOptionalPresent = true;
     for (const ParameterDefinition &parameter : currentMessage.parameters) {
         ParameterInput input;
         if (parameter.type.isEmpty()) {
+            inputs.append(input);
+            continue;
+        }
+        if (k == kMaxShownParameters) {
+            // Left out of the page: its default.
+            input = defaultInput(parameter);
+            input.present = !parameter.optional || laterOptionalPresent;
             inputs.append(input);
             continue;
         }
@@ -544,6 +593,8 @@ QList<ParameterInput> BuilderLayout::readParameterInputs() const
         // The box is checked exactly while its editor is enabled.
         if (auto *box = qobject_cast<QCheckBoxOptional *>(widgetAt(row, 0)))
             input.present = box->isChecked();
+        if (parameter.optional)
+            laterOptionalPresent = input.present;
         if (parameter.type == kBitfield) {
             for (int j = 1; j < row->count(); ++j) {
                 if (auto *bit = qobject_cast<QCheckBox *>(widgetAt(row, j)))

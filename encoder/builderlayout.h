@@ -108,6 +108,8 @@ private:
     QGroupBox *groupBoxAddressing;
     QCheckBox *checkBoxAcknowledge;
     QTabWidget *tabWidgetMessages;
+    // Beside the tabs: how many categories got no tab of their own.
+    QLabel *labelCategoriesLeftOut;
     QGridLayout *layoutOutput;
     QLabel *labelFrameFormat;
     QLineEdit *LineEditFrameFormat;

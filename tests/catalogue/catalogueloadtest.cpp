@@ -79,6 +79,12 @@ private slots:
         QCOMPARE(findProfile(map, "Lumen Relay", "10").nodeType, 5u);
         QCOMPARE(findProfile(map, "Lumen Relay", "2 "), ProfileDefinition());
         QCOMPARE(findProfile(map, "Lumen", "Relay_2"), ProfileDefinition());
+        QCOMPARE(revisionsByProduct(map).keys(), productNames(map));
+        QCOMPARE(revisionsByProduct(map).value("Lumen Relay"), revisionsOf(map, "Lumen Relay"));
+        // "A_B" "C" and "A" "B_C" share the key "A_B_C": only the record filed there is found.
+        map.insert("A_B_C", {"", "A_B", "C", 4, "", ""});
+        QCOMPARE(findProfile(map, "A_B", "C").nodeType, 4u);
+        QCOMPARE(findProfile(map, "A", "B_C"), ProfileDefinition());
         QCOMPARE(productForNodeType(map, 5), QStringLiteral("lumen relay"));
         QCOMPARE(productForNodeType(map, 9), QString()); // "_" sorts after "Z_1"
         QCOMPARE(productForNodeType(map, 1), QString()); // 257 is not 1
