@@ -81,6 +81,7 @@ private:
     static Stamp stampOf(const QString &path);
 
     void ensureLoaded();
+    void decodeParsed(FrameReport &report);
     void reload();
     const Device *deviceForFrame(const FrameFields &fields);
     MessageDefinition messageOf(const Device &device, quint8 id) const;
