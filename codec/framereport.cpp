@@ -158,6 +158,8 @@ FrameReport DecodeCatalogue::decodeBytes(const QByteArray &frameBytes)
     FrameReport r;
     r.input = frameToHexText(frameBytes);
     r.frame = parseFrameBytes(frameBytes);
+    if (r.frame.ok())
+        r.bytesText = r.input;
     decodeParsed(r);
     return r;
 }
@@ -171,6 +173,8 @@ void DecodeCatalogue::decodeParsed(FrameReport &r)
     }
     r.parsed = true;
     r.checksumOk = checksumMatches(r.frame.bytes);
+    if (r.bytesText.isEmpty())
+        r.bytesText = frameToHexText(r.frame.bytes);
     ensureLoaded();
     const Device *device = deviceForFrame(r.frame.fields);
     if (!device) {
@@ -209,7 +213,7 @@ void appendBlock(const FrameReport &r, QString &out)
     }
     out += QLatin1String("Input:        ") + r.input + QLatin1Char('\n');
     if (r.parsed) {
-        out += QLatin1String("Bytes:        ") + frameToHexText(r.frame.bytes)
+        out += QLatin1String("Bytes:        ") + r.bytesText
                + (r.checksumOk ? QLatin1String(" (checksum ok)\n") : QLatin1String(" (checksum wrong)\n"));
     }
     if (r.productFound) {
@@ -403,7 +407,7 @@ void appendJsonThroughQt(const FrameReport &r, QString &out)
     if (!r.direction.isEmpty())
         o.insert(QStringLiteral("direction"), r.direction);
     if (r.parsed) {
-        o.insert(QStringLiteral("bytes"), frameToHexText(r.frame.bytes));
+        o.insert(QStringLiteral("bytes"), r.bytesText);
         o.insert(QStringLiteral("checksumOk"), r.checksumOk);
     }
     if (r.productFound) {
@@ -454,7 +458,7 @@ void appendJson(const FrameReport &r, QString &out)
     }
     if (r.parsed) {
         w.key("bytes");
-        w.string(frameToHexText(r.frame.bytes));
+        w.string(r.bytesText);
         w.key("checksumOk");
         w.boolean(r.checksumOk);
     }
