@@ -306,6 +306,21 @@ public:
         m_first = true;
     }
     void element() { comma(); }
+    void text(const char *name, const QString &value)
+    {
+        key(name);
+        string(value);
+    }
+    void flag(const char *name, bool value)
+    {
+        key(name);
+        boolean(value);
+    }
+    void number(const char *name, qint64 value)
+    {
+        key(name);
+        number(value);
+    }
     void string(const QString &text)
     {
         comma();
@@ -374,37 +389,24 @@ void appendJson(const FrameReport &r, QString &out)
     JsonWriter w(out);
     // Keys in sorted order.
     w.begin(QLatin1Char('{'));
-    if (r.productFound) {
-        w.key("ack");
-        w.boolean(f.ackRequested);
-    }
+    if (r.productFound)
+        w.flag("ack", f.ackRequested);
     if (r.parsed) {
-        w.key("bytes");
-        w.string(r.bytesText);
-        w.key("checksumOk");
-        w.boolean(r.checksumOk);
+        w.text("bytes", r.bytesText);
+        w.flag("checksumOk", r.checksumOk);
     }
     if (r.productFound) {
-        w.key("destination");
-        w.string(nodeIdText(f.destinationAddress));
-        w.key("device");
-        w.string(r.device);
+        w.text("destination", nodeIdText(f.destinationAddress));
+        w.text("device", r.device);
     }
-    if (!r.direction.isEmpty()) {
-        w.key("direction");
-        w.string(r.direction);
-    }
-    w.key("error");
-    w.boolean(r.error);
-    w.key("input");
-    w.string(r.input);
+    if (!r.direction.isEmpty())
+        w.text("direction", r.direction);
+    w.flag("error", r.error);
+    w.text("input", r.input);
     if (r.productFound) {
-        w.key("message");
-        w.string(r.message.messageName);
-        w.key("mode");
-        w.string(QLatin1String(modes[int(addressingModeOf(f.destinationAddress))]));
-        w.key("nodeType");
-        w.number(f.sourceNodeType);
+        w.text("message", r.message.messageName);
+        w.text("mode", QLatin1String(modes[int(addressingModeOf(f.destinationAddress))]));
+        w.number("nodeType", f.sourceNodeType);
         w.key("parameters");
         w.begin(QLatin1Char('['));
         for (const DecodedRow &row : r.message.rows) {
@@ -416,34 +418,24 @@ void appendJson(const FrameReport &r, QString &out)
                 for (const DecodedBit &b : row.bits) {
                     w.element();
                     w.begin(QLatin1Char('{'));
-                    w.key("bit");
-                    w.number(b.bit);
-                    w.key("checked");
-                    w.boolean(b.checked);
-                    w.key("label");
-                    w.string(b.label);
+                    w.number("bit", b.bit);
+                    w.flag("checked", b.checked);
+                    w.text("label", b.label);
                     w.end(QLatin1Char('}'));
                 }
                 w.end(QLatin1Char(']'));
             }
-            w.key("name");
-            w.string(row.parameterName);
-            if (row.kind == DecodedRow::Value) {
-                w.key("value");
-                w.string(row.value);
-            }
+            w.text("name", row.parameterName);
+            if (row.kind == DecodedRow::Value)
+                w.text("value", row.value);
             w.end(QLatin1Char('}'));
         }
         w.end(QLatin1Char(']'));
-        w.key("source");
-        w.string(nodeIdText(f.sourceAddress));
+        w.text("source", nodeIdText(f.sourceAddress));
     }
-    w.key("status");
-    w.string(r.status);
-    if (!r.time.isEmpty()) {
-        w.key("time");
-        w.string(r.time);
-    }
+    w.text("status", r.status);
+    if (!r.time.isEmpty())
+        w.text("time", r.time);
     w.end(QLatin1Char('}'));
     out += QLatin1Char('\n');
 }
@@ -479,11 +471,9 @@ void appendNoise(ReportStyle style, const QByteArray &bytes, const QString &time
     if (style == ReportStyle::Json) {
         JsonWriter w(out);
         w.begin(QLatin1Char('{'));
-        w.key("noise");
-        w.string(frameToHexText(bytes));
+        w.text("noise", frameToHexText(bytes));
         if (!time.isEmpty()) {
-            w.key("time");
-            w.string(time);
+            w.text("time", time);
         }
         w.end(QLatin1Char('}'));
         out += QLatin1Char('\n');
