@@ -52,11 +52,13 @@ bool LineReader::next(QByteArray *line, QByteArray *pendingOut)
                                 : nullptr;
         if (found) {
             const qsizetype newline = static_cast<const char *>(found) - begin;
+            m_searched += newline + 1 - from;
             *line = m_buffer.mid(int(m_start), int(newline - m_start));
             m_start = newline + 1;
             m_scanned = m_start;
             return true;
         }
+        m_searched += m_buffer.size() - from;
         m_scanned = m_buffer.size();
         if (m_eof) {
             if (m_start < m_buffer.size()) {
