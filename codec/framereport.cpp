@@ -302,7 +302,11 @@ public:
     void key(const char *name)
     {
         comma();
-        m_out += QLatin1Char('"') + QLatin1String(name) + QLatin1String("\":");
+        // Appended piece by piece: a builder would reserve the exact size,
+        // copying a long text again for every key that follows it.
+        m_out += QLatin1Char('"');
+        m_out += QLatin1String(name);
+        m_out += QLatin1String("\":");
         m_first = true;
     }
     void element() { comma(); }

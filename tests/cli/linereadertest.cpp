@@ -27,7 +27,7 @@ void LineReaderTest::linesComeBackSearchedOnce_data()
     QByteArray manyLines;
     for (int i = 0; i < 100000; ++i) {
         shortLines << QByteArray::number(i);
-        manyLines += QByteArray::number(i) + '\n';
+        manyLines.append(QByteArray::number(i)).append('\n');
     }
     QTest::newRow("one long line between short ones")
         << "first\n" + longLine + "\nlast" << QList<QByteArray>{"first", longLine, "last"};
