@@ -170,8 +170,6 @@ void DecodeCatalogue::decodeParsed(FrameReport &r)
     }
     r.parsed = true;
     r.checksumOk = checksumMatches(r.frame.bytes);
-    if (r.bytesText.isEmpty())
-        r.bytesText = frameToHexText(r.frame.bytes);
     ensureLoaded();
     const Device *device = deviceForFrame(r.frame.fields);
     if (!device) {
@@ -190,6 +188,11 @@ void DecodeCatalogue::decodeParsed(FrameReport &r)
 namespace {
 
 const QLatin1String kBar(" | ");
+
+QString bytesTextOf(const FrameReport &r)
+{
+    return r.bytesText.isEmpty() ? frameToHexText(r.frame.bytes) : r.bytesText;
+}
 
 QString checkedBits(const DecodedRow &row)
 {
@@ -210,7 +213,7 @@ void appendBlock(const FrameReport &r, QString &out)
     }
     out += QLatin1String("Input:        ") + r.input + QLatin1Char('\n');
     if (r.parsed) {
-        out += QLatin1String("Bytes:        ") + r.bytesText
+        out += QLatin1String("Bytes:        ") + bytesTextOf(r)
                + (r.checksumOk ? QLatin1String(" (checksum ok)\n") : QLatin1String(" (checksum wrong)\n"));
     }
     if (r.productFound) {
@@ -396,7 +399,7 @@ void appendJson(const FrameReport &r, QString &out)
     if (r.productFound)
         w.flag("ack", f.ackRequested);
     if (r.parsed) {
-        w.text("bytes", r.bytesText);
+        w.text("bytes", bytesTextOf(r));
         w.flag("checksumOk", r.checksumOk);
     }
     if (r.productFound) {

@@ -28,7 +28,7 @@ struct FrameReport
     QString device;
     MessageDecoding message;
     bool checksumOk = false;   // meaningful when parsed
-    QString bytesText;         // the frame's bytes as hexadecimal text, when parsed
+    QString bytesText;         // the frame's bytes as hexadecimal text, when known already
     // Carried from a bus log line ("" when the input was a plain frame text).
     QString time;
     QString direction;
