@@ -15,7 +15,6 @@
 #include <QVector>
 
 #include <array>
-#include <memory>
 
 struct FrameReport
 {
