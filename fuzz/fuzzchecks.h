@@ -293,8 +293,8 @@ inline QString checkDecoding(const MessageDefinition &message, const QByteArray 
                     "row label " + row.label);
         int longestName = 0;
         for (const ValueDefinition &value : parameter.values)
-            longestName = std::max(longestName, value.description.size());
-        const int bound = std::max({int(2 * kMaxPaddedFieldBytes) + 20, data.size(), longestName});
+            longestName = std::max(longestName, int(value.description.size()));
+        const int bound = std::max({int(2 * kMaxPaddedFieldBytes) + 20, int(data.size()), longestName});
         FUZZ_EXPECT(row.value.size() <= bound,
                     QStringLiteral("value of %1 characters for size %2").arg(row.value.size()).arg(parameter.size));
         if (row.kind == DecodedRow::Bits)
