@@ -1,6 +1,8 @@
 // Throughput of `kwn-frame monitor --input` on a raw capture of 1,000,000
 // frames of the bundled sample catalogue, against `kwn-frame decode` on the
 // same frames as a text log. Goal: the monitor at least as fast as decode.
+// The machine is shared, so the figure is the CPU time of each run (its wall
+// time is shown beside it).
 
 #include "benchutil.h"
 #include "samplelog.h"
@@ -10,27 +12,47 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr int kFrames = 1000000;
 
-// The fastest of three runs of kwn-frame with `arguments`, input from `input`,
-// output thrown away; seconds, or -1 when a run failed.
-double fastestRun(const QStringList &arguments, const QString &input)
+double childCpuSeconds()
 {
-    double best = -1;
+    rusage usage = {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct RunTimes
+{
+    double cpu = -1; // -1 when a run failed
+    double wall = -1;
+};
+
+// The least CPU time of three runs of kwn-frame with `arguments`, input from
+// `input`, output thrown away, and the least wall time.
+RunTimes fastestRun(const QStringList &arguments, const QString &input)
+{
+    RunTimes best;
     for (int i = 0; i < 3; ++i) {
         QProcess process;
         process.setStandardInputFile(input);
         process.setStandardOutputFile(QProcess::nullDevice());
+        const double cpuBefore = childCpuSeconds();
         QElapsedTimer timer;
         timer.start();
         process.start(QStringLiteral(KWN_CLI_PATH), arguments);
         if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-            return -1;
-        const double seconds = timer.nsecsElapsed() / 1e9;
-        if (best < 0 || seconds < best)
-            best = seconds;
+            return RunTimes();
+        const double wall = timer.nsecsElapsed() / 1e9;
+        const double cpu = childCpuSeconds() - cpuBefore;
+        if (best.cpu < 0 || cpu < best.cpu)
+            best.cpu = cpu;
+        if (best.wall < 0 || wall < best.wall)
+            best.wall = wall;
     }
     return best;
 }
@@ -64,18 +86,18 @@ int main(int argc, char **argv)
             decode << style;
             monitor << style;
         }
-        const double decodeSeconds = fastestRun(decode, log);
-        const double monitorSeconds = fastestRun(monitor, capture);
-        if (decodeSeconds < 0 || monitorSeconds < 0) {
+        const RunTimes d = fastestRun(decode, log);
+        const RunTimes m = fastestRun(monitor, capture);
+        if (d.cpu < 0 || m.cpu < 0) {
             std::printf("a run of kwn-frame failed\n");
             return 2;
         }
-        const bool ok = monitorSeconds <= decodeSeconds;
+        const bool ok = m.cpu <= d.cpu;
         allMet = allMet && ok;
-        std::printf("%d frames, output %-14s decode %.2f s (%.0f frames/s), monitor --input %.2f s "
-                    "(%.0f frames/s), goal monitor >= decode: %s\n",
-                    kFrames, style.isEmpty() ? "blocks" : qPrintable(style), decodeSeconds,
-                    kFrames / decodeSeconds, monitorSeconds, kFrames / monitorSeconds, ok ? "ok" : "MISSED");
+        std::printf("%d frames, output %-14s decode %.2f s CPU (%.0f frames/s; wall %.2f s), monitor --input "
+                    "%.2f s CPU (%.0f frames/s; wall %.2f s), goal monitor >= decode: %s\n",
+                    kFrames, style.isEmpty() ? "blocks" : qPrintable(style), d.cpu, kFrames / d.cpu, d.wall, m.cpu,
+                    kFrames / m.cpu, m.wall, ok ? "ok" : "MISSED");
         std::fflush(stdout);
     }
     return allMet ? 0 : 1;

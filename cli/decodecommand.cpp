@@ -73,6 +73,7 @@ int runDecode(const QStringList &arguments)
         if (line.isEmpty())
             continue;
         const BusLogLine logged = parseBusLogLine(QString::fromUtf8(line.constData(), line.size()));
+        line.clear(); // a long line is held once, as text
         if (logged.kind == BusLogLine::Comment)
             continue;
         FrameReport r = catalogue.decodeText(logged.frameText);

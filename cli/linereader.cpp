@@ -52,11 +52,23 @@ bool LineReader::next(QByteArray *line, QByteArray *pendingOut)
                                 : nullptr;
         if (found) {
             const qsizetype newline = static_cast<const char *>(found) - begin;
+            m_searched += newline + 1 - from;
+            if (m_start == 0 && newline >= qsizetype(sizeof m_chunk)) {
+                // A line longer than a read: hand over the buffer itself
+                // rather than a copy, keeping only the bytes after it.
+                QByteArray rest = m_buffer.mid(int(newline + 1));
+                m_buffer.truncate(int(newline));
+                line->swap(m_buffer);
+                m_buffer = rest;
+                m_start = m_scanned = 0;
+                return true;
+            }
             *line = m_buffer.mid(int(m_start), int(newline - m_start));
             m_start = newline + 1;
             m_scanned = m_start;
             return true;
         }
+        m_searched += m_buffer.size() - from;
         m_scanned = m_buffer.size();
         if (m_eof) {
             if (m_start < m_buffer.size()) {

@@ -35,6 +35,10 @@ public:
     // The next line without its "\n"; false at the end of input.
     bool next(QByteArray *line, QByteArray *pendingOut);
 
+    // Bytes looked at in the search for line ends so far: never more than
+    // the bytes read.
+    qint64 bytesSearched() const { return m_searched; }
+
 private:
     int m_fd;
     char m_chunk[1 << 16];
@@ -42,6 +46,7 @@ private:
     qsizetype m_start = 0;   // first byte of the next line
     qsizetype m_scanned = 0; // bytes before this hold no line end after m_start
     bool m_eof = false;
+    qint64 m_searched = 0;
 };
 
 } // namespace cli

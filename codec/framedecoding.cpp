@@ -43,7 +43,19 @@ ParsedFrame parseFrameText(const QString &text)
         parsed.statusIsError = true;
         return parsed;
     }
-    parsed.bytes = hexTextToBytes(clean);
+    return parseFrameBytes(hexTextToBytes(clean));
+}
+
+ParsedFrame parseFrameBytes(const QByteArray &bytes)
+{
+    ParsedFrame parsed;
+    if (bytes.isEmpty()) {
+        parsed.outcome = ParsedFrame::InvalidText;
+        parsed.statusText = QStringLiteral("Invalid frame.");
+        parsed.statusIsError = true;
+        return parsed;
+    }
+    parsed.bytes = bytes;
     if (parsed.bytes.size() < kFrameOverheadBytes) {
         parsed.outcome = ParsedFrame::InvalidLength;
         parsed.statusText = QStringLiteral("Invalid frame length.");

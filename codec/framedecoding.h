@@ -37,6 +37,9 @@ struct ParsedFrame
 };
 
 ParsedFrame parseFrameText(const QString &text);
+// The same checks for bytes already read (as from the bus): no bytes is an
+// invalid frame, as an empty text is.
+ParsedFrame parseFrameBytes(const QByteArray &bytes);
 
 // Destination 000000 means group addressing, FFFFFF broadcast, anything else
 // one receiver.

@@ -3,9 +3,6 @@
 #include "catalogue/catalogue.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
 
 #ifdef Q_OS_UNIX
@@ -149,10 +146,27 @@ FrameReport DecodeCatalogue::decodeText(const QString &text)
     FrameReport r;
     r.input = text;
     r.frame = parseFrameText(text);
+    decodeParsed(r);
+    return r;
+}
+
+FrameReport DecodeCatalogue::decodeBytes(const QByteArray &frameBytes)
+{
+    FrameReport r;
+    r.input = frameToHexText(frameBytes);
+    r.frame = parseFrameBytes(frameBytes);
+    if (r.frame.ok())
+        r.bytesText = r.input;
+    decodeParsed(r);
+    return r;
+}
+
+void DecodeCatalogue::decodeParsed(FrameReport &r)
+{
     if (!r.frame.ok()) {
         r.status = r.frame.statusText;
         r.error = true;
-        return r;
+        return;
     }
     r.parsed = true;
     r.checksumOk = checksumMatches(r.frame.bytes);
@@ -161,7 +175,7 @@ FrameReport DecodeCatalogue::decodeText(const QString &text)
     if (!device) {
         r.status = QStringLiteral("No product found for the node type set in this frame.");
         r.error = true;
-        return r;
+        return;
     }
     r.productFound = true;
     r.device = device->product;
@@ -169,17 +183,16 @@ FrameReport DecodeCatalogue::decodeText(const QString &text)
                                   r.frame.frameLonger, r.frame.statusText);
     r.status = r.message.statusText;
     r.error = r.message.statusIsError;
-    return r;
-}
-
-FrameReport DecodeCatalogue::decodeBytes(const QByteArray &frameBytes)
-{
-    return decodeText(frameToHexText(frameBytes));
 }
 
 namespace {
 
 const QLatin1String kBar(" | ");
+
+QString bytesTextOf(const FrameReport &r)
+{
+    return r.bytesText.isEmpty() ? frameToHexText(r.frame.bytes) : r.bytesText;
+}
 
 QString checkedBits(const DecodedRow &row)
 {
@@ -200,7 +213,7 @@ void appendBlock(const FrameReport &r, QString &out)
     }
     out += QLatin1String("Input:        ") + r.input + QLatin1Char('\n');
     if (r.parsed) {
-        out += QLatin1String("Bytes:        ") + frameToHexText(r.frame.bytes)
+        out += QLatin1String("Bytes:        ") + bytesTextOf(r)
                + (r.checksumOk ? QLatin1String(" (checksum ok)\n") : QLatin1String(" (checksum wrong)\n"));
     }
     if (r.productFound) {
@@ -269,54 +282,169 @@ void appendLine(const FrameReport &r, QString &out)
     out += QLatin1Char('\n');
 }
 
-void appendJsonObject(const QJsonObject &o, QString &out)
+// JSON written directly, as QJsonDocument's compact form writes the same
+// object (keys in sorted order, the same escapes, a lone surrogate as \\uXXXX),
+// for a fraction of the cost: a piped log spends most of its time here.
+// Test: parsing the text and writing it again with QJsonDocument gives the
+// same bytes.
+class JsonWriter
 {
-    out += QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
-}
+public:
+    explicit JsonWriter(QString &out) : m_out(out) {}
+
+    void begin(QChar bracket)
+    {
+        m_out += bracket;
+        m_first = true;
+    }
+    void end(QChar bracket)
+    {
+        m_out += bracket;
+        m_first = false;
+    }
+    void key(const char *name)
+    {
+        comma();
+        // Appended piece by piece: a builder would reserve the exact size,
+        // copying a long text again for every key that follows it.
+        m_out += QLatin1Char('"');
+        m_out += QLatin1String(name);
+        m_out += QLatin1String("\":");
+        m_first = true;
+    }
+    void element() { comma(); }
+    void text(const char *name, const QString &value)
+    {
+        key(name);
+        string(value);
+    }
+    void flag(const char *name, bool value)
+    {
+        key(name);
+        boolean(value);
+    }
+    void number(const char *name, qint64 value)
+    {
+        key(name);
+        number(value);
+    }
+    void string(const QString &text)
+    {
+        comma();
+        m_out += QLatin1Char('"');
+        static const char hex[] = "0123456789abcdef";
+        const int n = text.size();
+        const QChar *chars = text.constData();
+        for (int i = 0; i < n; ++i) {
+            const QChar c = chars[i];
+            const ushort u = c.unicode();
+            if (c.isHighSurrogate() && i + 1 < n && chars[i + 1].isLowSurrogate()) {
+                m_out += c;
+                m_out += chars[++i];
+                continue;
+            }
+            if (u >= 0x20 && u != '"' && u != '\\' && !c.isSurrogate()) {
+                m_out += c;
+                continue;
+            }
+            m_out += QLatin1Char('\\');
+            switch (u) {
+            case '"': m_out += QLatin1Char('"'); break;
+            case '\\': m_out += QLatin1Char('\\'); break;
+            case '\b': m_out += QLatin1Char('b'); break;
+            case '\f': m_out += QLatin1Char('f'); break;
+            case '\n': m_out += QLatin1Char('n'); break;
+            case '\r': m_out += QLatin1Char('r'); break;
+            case '\t': m_out += QLatin1Char('t'); break;
+            default: // other control characters, and a surrogate without its other half
+                m_out += QLatin1Char('u') + QLatin1Char(hex[u >> 12]) + QLatin1Char(hex[(u >> 8) & 0xF])
+                         + QLatin1Char(hex[(u >> 4) & 0xF]) + QLatin1Char(hex[u & 0xF]);
+            }
+        }
+        m_out += QLatin1Char('"');
+        m_first = false;
+    }
+    void boolean(bool value)
+    {
+        comma();
+        m_out += value ? QLatin1String("true") : QLatin1String("false");
+        m_first = false;
+    }
+    void number(qint64 value)
+    {
+        comma();
+        m_out += QString::number(value);
+        m_first = false;
+    }
+
+private:
+    void comma()
+    {
+        if (!m_first)
+            m_out += QLatin1Char(',');
+        m_first = false;
+    }
+
+    QString &m_out;
+    bool m_first = true;
+};
 
 void appendJson(const FrameReport &r, QString &out)
 {
-    QJsonObject o;
-    o.insert(QStringLiteral("input"), r.input);
-    o.insert(QStringLiteral("status"), r.status);
-    o.insert(QStringLiteral("error"), r.error);
-    if (!r.time.isEmpty())
-        o.insert(QStringLiteral("time"), r.time);
-    if (!r.direction.isEmpty())
-        o.insert(QStringLiteral("direction"), r.direction);
+    static const char *const modes[] = {"P2P", "Group", "Broadcast"};
+    const FrameFields &f = r.frame.fields;
+    JsonWriter w(out);
+    // Keys in sorted order.
+    w.begin(QLatin1Char('{'));
+    if (r.productFound)
+        w.flag("ack", f.ackRequested);
     if (r.parsed) {
-        o.insert(QStringLiteral("bytes"), frameToHexText(r.frame.bytes));
-        o.insert(QStringLiteral("checksumOk"), r.checksumOk);
+        w.text("bytes", bytesTextOf(r));
+        w.flag("checksumOk", r.checksumOk);
     }
     if (r.productFound) {
-        const FrameFields &f = r.frame.fields;
-        static const char *const modes[] = {"P2P", "Group", "Broadcast"};
-        o.insert(QStringLiteral("device"), r.device);
-        o.insert(QStringLiteral("mode"), QLatin1String(modes[int(addressingModeOf(f.destinationAddress))]));
-        o.insert(QStringLiteral("source"), nodeIdText(f.sourceAddress));
-        o.insert(QStringLiteral("destination"), nodeIdText(f.destinationAddress));
-        o.insert(QStringLiteral("ack"), f.ackRequested);
-        o.insert(QStringLiteral("nodeType"), int(f.sourceNodeType));
-        o.insert(QStringLiteral("message"), r.message.messageName);
-        QJsonArray parameters;
-        for (const DecodedRow &row : r.message.rows) {
-            QJsonObject p;
-            p.insert(QStringLiteral("name"), row.parameterName);
-            if (row.kind == DecodedRow::Bits) {
-                QJsonArray bits;
-                for (const DecodedBit &b : row.bits)
-                    bits.append(QJsonObject{{QStringLiteral("bit"), qint64(b.bit)},
-                                            {QStringLiteral("label"), b.label},
-                                            {QStringLiteral("checked"), b.checked}});
-                p.insert(QStringLiteral("bits"), bits);
-            } else if (row.kind == DecodedRow::Value) {
-                p.insert(QStringLiteral("value"), row.value);
-            }
-            parameters.append(p);
-        }
-        o.insert(QStringLiteral("parameters"), parameters);
+        w.text("destination", nodeIdText(f.destinationAddress));
+        w.text("device", r.device);
     }
-    appendJsonObject(o, out);
+    if (!r.direction.isEmpty())
+        w.text("direction", r.direction);
+    w.flag("error", r.error);
+    w.text("input", r.input);
+    if (r.productFound) {
+        w.text("message", r.message.messageName);
+        w.text("mode", QLatin1String(modes[int(addressingModeOf(f.destinationAddress))]));
+        w.number("nodeType", f.sourceNodeType);
+        w.key("parameters");
+        w.begin(QLatin1Char('['));
+        for (const DecodedRow &row : r.message.rows) {
+            w.element();
+            w.begin(QLatin1Char('{'));
+            if (row.kind == DecodedRow::Bits) {
+                w.key("bits");
+                w.begin(QLatin1Char('['));
+                for (const DecodedBit &b : row.bits) {
+                    w.element();
+                    w.begin(QLatin1Char('{'));
+                    w.number("bit", b.bit);
+                    w.flag("checked", b.checked);
+                    w.text("label", b.label);
+                    w.end(QLatin1Char('}'));
+                }
+                w.end(QLatin1Char(']'));
+            }
+            w.text("name", row.parameterName);
+            if (row.kind == DecodedRow::Value)
+                w.text("value", row.value);
+            w.end(QLatin1Char('}'));
+        }
+        w.end(QLatin1Char(']'));
+        w.text("source", nodeIdText(f.sourceAddress));
+    }
+    w.text("status", r.status);
+    if (!r.time.isEmpty())
+        w.text("time", r.time);
+    w.end(QLatin1Char('}'));
+    out += QLatin1Char('\n');
 }
 
 } // namespace
@@ -348,10 +476,14 @@ QString singleLineText(const FrameReport &report, bool withInput)
 void appendNoise(ReportStyle style, const QByteArray &bytes, const QString &time, QString &out)
 {
     if (style == ReportStyle::Json) {
-        QJsonObject o{{QStringLiteral("noise"), frameToHexText(bytes)}};
-        if (!time.isEmpty())
-            o.insert(QStringLiteral("time"), time);
-        appendJsonObject(o, out);
+        JsonWriter w(out);
+        w.begin(QLatin1Char('{'));
+        w.text("noise", frameToHexText(bytes));
+        if (!time.isEmpty()) {
+            w.text("time", time);
+        }
+        w.end(QLatin1Char('}'));
+        out += QLatin1Char('\n');
         return;
     }
     appendTimePrefix(time, QString(), out);

@@ -15,7 +15,6 @@
 #include <QVector>
 
 #include <array>
-#include <memory>
 
 struct FrameReport
 {
@@ -28,6 +27,7 @@ struct FrameReport
     QString device;
     MessageDecoding message;
     bool checksumOk = false;   // meaningful when parsed
+    QString bytesText;         // the frame's bytes as hexadecimal text, when known already
     // Carried from a bus log line ("" when the input was a plain frame text).
     QString time;
     QString direction;
@@ -81,6 +81,7 @@ private:
     static Stamp stampOf(const QString &path);
 
     void ensureLoaded();
+    void decodeParsed(FrameReport &report);
     void reload();
     const Device *deviceForFrame(const FrameFields &fields);
     MessageDefinition messageOf(const Device &device, quint8 id) const;

@@ -1,6 +1,6 @@
 #include "decoder/debuilderlayout.h"
 
-#include "app/batchlayoutfill.h"
+#include "widgets/batchlayoutfill.h"
 #include "widgets/comboboxtext.h"
 #include "widgets/fittedwidth.h"
 

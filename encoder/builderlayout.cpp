@@ -1,6 +1,6 @@
 #include "encoder/builderlayout.h"
 
-#include "app/batchlayoutfill.h"
+#include "widgets/batchlayoutfill.h"
 #include "widgets/comboboxtext.h"
 #include "widgets/fittedwidth.h"
 

@@ -256,7 +256,7 @@ void BusCliTest::monitorPipeShowsFramesAndEndsOnInterrupt()
     monitor.write(QByteArray::fromHex(kMotorStatus).left(5));
     QTest::qWait(100);
     QCOMPARE(interrupt(monitor, out), 0);
-    QVERIFY2(out.endsWith(" noise: " + kMotorStatus.left(10) + "\n"), out.constData());
+    QVERIFY2(out.endsWith(QByteArray(" noise: " + kMotorStatus.left(10) + "\n")), out.constData());
 }
 
 void BusCliTest::monitorEndsOnFarEndClosed()

@@ -5,6 +5,8 @@
 #include "codec/framereport.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,6 +57,8 @@ private slots:
     void catalogueSeesChangedFiles();
     void recheckWaitsForItsInterval();
     void reportTexts();
+    void jsonIsWhatQtWrites_data();
+    void jsonIsWhatQtWrites();
     void busLogLines_data();
     void busLogLines();
 };
@@ -138,6 +142,53 @@ void FrameReportTest::reportTexts()
     appendNoise(ReportStyle::SingleLine, QByteArray::fromHex("0A"), r.time, noise);
     QCOMPARE(noise, QStringLiteral("{\"noise\":\"00FF\",\"time\":\"2026-12-06T22:42:16.123Z\"}\n"
                                    "2026-12-06T22:42:16.123Z noise: 0A\n"));
+}
+
+void FrameReportTest::jsonIsWhatQtWrites_data()
+{
+    QString every;
+    for (ushort u = 0; u < 0x300; ++u)
+        every += QChar(u);
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("time");
+    QTest::newRow("every character up to U+02FF") << every + kMotorStatus << "";
+    QTest::newRow("pair, quotes, backslash") << QString::fromUtf8("\"\\ \xF0\x9F\x98\x80 ") + kMotorStatus << "T";
+    QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + QChar(0xDC00) + QChar(0xD83D) + kMotorStatus << "";
+    QTest::newRow("no frame") << "\x01zz" << "T";
+}
+
+// The JSON line is exactly what QJsonDocument writes for the same object: read
+// back and written again by Qt, it comes out byte for byte the same. Random
+// data bytes put every character into the decoded strings.
+void FrameReportTest::jsonIsWhatQtWrites()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, time);
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    QRandomGenerator random(21);
+    QByteArray frame = QByteArray::fromHex(kMotorStatus.toLatin1());
+    for (int round = 0; round < 300; ++round) {
+        FrameReport r = catalogue.decodeText(round == 0 ? input : frameToHexText(frame));
+        r.time = time;
+        r.direction = time.isEmpty() ? QString() : QStringLiteral("RX");
+        QString text;
+        appendReport(ReportStyle::Json, r, text);
+        QVERIFY(text.endsWith(QLatin1Char('\n')));
+        const QByteArray line = text.toUtf8().chopped(1);
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+        QCOMPARE(document.toJson(QJsonDocument::Compact), line);
+        QCOMPARE(document.object().value(QStringLiteral("status")).toString(), r.status);
+        // Other devices and messages, with random data.
+        const int length = kFrameOverheadBytes + int(random.bounded(kMaxDataBytes + 1));
+        frame.resize(length - 2);
+        for (char &c : frame)
+            c = char(random.bounded(256));
+        frame[1] = char(~quint8(length));
+        const quint16 sum = frameChecksum(frame);
+        frame.append(char(sum >> 8)).append(char(sum & 0xFF));
+    }
 }
 
 void FrameReportTest::busLogLines_data()

@@ -1,4 +1,4 @@
-#include "app/batchlayoutfill.h"
+#include "widgets/batchlayoutfill.h"
 
 #include <QLayout>
 #include <QWidget>
