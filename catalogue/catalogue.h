@@ -63,7 +63,7 @@ bool scanDefinitionXml(const QByteArray &xml,
 // True only when `xml` is certainly well-formed and within the limits below,
 // written in the plain XML of definition files; false says nothing (the full
 // parser then judges). Gives the attributes, exactly as written, of the first
-// element named `element`, and whether there is one; an element whose
+// element named `element` (none when it is null), and whether there is one; an element whose
 // attributes hold references or line ends makes it false.
 bool plainXmlCheck(const QByteArray &xml, const char *element, QVector<QPair<QByteArray, QByteArray>> *attributes,
                    bool *found);

@@ -98,7 +98,10 @@ bool scanDefinitionXml(const QByteArray &xml, const std::function<void(const QXm
 
 bool parseDefinitionXml(const QByteArray &xml, QDomDocument *doc)
 {
-    if (!scanDefinitionXml(xml))
+    // Plain XML within the limits needs no second look; the rest is scanned.
+    QVector<QPair<QByteArray, QByteArray>> none;
+    bool found = false;
+    if (!plainXmlCheck(xml, nullptr, &none, &found) && !scanDefinitionXml(xml))
         return false;
     // The parser's default setting: no namespace processing, whitespace-only
     // text dropped, comments kept as nodes.

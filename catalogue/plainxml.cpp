@@ -261,7 +261,7 @@ bool plainXmlCheck(const QByteArray &xml, const char *element, QVector<QPair<QBy
             return false;
         if (open.size() >= kMaxDefinitionDepth)
             return false;
-        const bool wanted = !*found && name == element;
+        const bool wanted = element && !*found && name == element;
         names.clear();
         ++nodes;
         for (;;) {
