@@ -6,6 +6,8 @@
 #
 #   bash bench/run.sh                 build and run all benches
 #   bash bench/run.sh decode          only benches whose name contains "decode"
+#   bash bench/run.sh startup         start-up of the tool beside a bare Qt window
+#                                     (the floor), sample and large catalogues
 #
 # KWN_BENCH_BUILD_DIR overrides the build directory, KWN_BENCH_JOBS the
 # number of build jobs (default 2).
