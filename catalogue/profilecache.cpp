@@ -181,19 +181,22 @@ void writeDiskTable(const QString &cache, const QString &folder, const KeptTable
 void readChanged(const QStringList &paths, const QVector<int> &todo, QVector<KeptProfile> *records,
                  QVector<bool> *usable, qint64 now)
 {
+    // Each thread writes only its own elements; the arrays are detached first.
+    KeptProfile *const keptRecords = records->data();
+    bool *const fileUsable = usable->data();
     std::atomic<int> next{0};
     const auto work = [&] {
         for (int t = next++; t < todo.size(); t = next++) {
             const int i = todo.at(t);
             const QString &path = paths.at(i);
-            KeptProfile &k = (*records)[i];
+            KeptProfile &k = keptRecords[i];
             // Stamped before reading: a change while it is read shows at the next load.
-            (*usable)[i] = stampOf(path, &k.stamp);
+            fileUsable[i] = stampOf(path, &k.stamp);
             bool ok = false;
             const QByteArray bytes = readDefinitionBytes(path, &ok);
             k.profile = ok ? readProfileData(bytes, path) : ProfileDefinition();
             if (!ok)
-                (*usable)[i] = false;
+                fileUsable[i] = false;
             else if (qMax(k.stamp.modifiedNs, k.stamp.changedNs) > now - kUnsettledNs)
                 k.hash = contentHash(bytes);
         }
