@@ -48,6 +48,20 @@ struct Scanner
             ++p;
     }
 
+    // "=" and the opening quote of a value, with white space around the "=".
+    bool equalsAndQuote(uchar *quote)
+    {
+        skipSpace();
+        if (p == end || *p != '=')
+            return false;
+        ++p;
+        skipSpace();
+        if (p == end || (*p != '"' && *p != '\''))
+            return false;
+        *quote = *p++;
+        return true;
+    }
+
     // A name of ASCII letters, digits, '_', '.' and '-'; empty when none.
     QByteArray name()
     {
@@ -157,14 +171,9 @@ bool declaration(Scanner &s)
             return false;
         }
         s.p += qstrlen(name);
-        s.skipSpace();
-        if (s.p == s.end || *s.p != '=')
+        uchar quote = 0;
+        if (!s.equalsAndQuote(&quote))
             return false;
-        ++s.p;
-        s.skipSpace();
-        if (s.p == s.end || (*s.p != '"' && *s.p != '\''))
-            return false;
-        const uchar quote = *s.p++;
         for (const char *value : values) {
             const int n = int(qstrlen(value));
             if (s.end - s.p > n && memcmp(s.p, value, size_t(n)) == 0 && s.p[n] == quote) {
@@ -278,14 +287,9 @@ bool plainXmlCheck(const QByteArray &xml, const char *element, QVector<QPair<QBy
                 return false;
             names.append(attribute);
             ++nodes;
-            s.skipSpace();
-            if (s.p == s.end || *s.p != '=')
+            uchar quote = 0;
+            if (!s.equalsAndQuote(&quote))
                 return false;
-            ++s.p;
-            s.skipSpace();
-            if (s.p == s.end || (*s.p != '"' && *s.p != '\''))
-                return false;
-            const uchar quote = *s.p++;
             const uchar *value = s.p;
             bool verbatim = true; // no reference, tab or line end to turn into something else
             while (s.p < s.end && *s.p != quote) {
