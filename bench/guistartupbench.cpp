@@ -110,8 +110,9 @@ int main(int argc, char **argv)
     ok &= goal("start-up, sample catalogue, unchanged files", starts(21, toolProgram, sample, false), floor.medianMs,
                1.5);
 
-    // A first start of the 1x catalogue took 23x the floor on this 2-core
-    // machine before records were kept between loads; the goal is half of that.
+    // Before records were kept between loads and profile files had their quick
+    // check, a first start of the 1x catalogue took 43x to 45x the floor on
+    // the 2-core machine; the goal is half of the lower figure.
     const struct
     {
         int scale;
@@ -134,7 +135,7 @@ int main(int argc, char **argv)
         const BenchFigures firstStart = starts(s.firstRuns, toolProgram, root, true);
         const BenchFigures unchanged = starts(s.warmRuns, toolProgram, root, false);
         if (s.scale == 1) {
-            ok &= goal(first.constData(), firstStart, floor.medianMs, 23.0 / 2);
+            ok &= goal(first.constData(), firstStart, floor.medianMs, 43.0 / 2);
             ok &= goal(warm.constData(), unchanged, floor.medianMs, 3.0);
         } else {
             line(first.constData(), firstStart, floor.medianMs);
