@@ -789,6 +789,8 @@ void addValue(const PreparedParameter &p, const QByteArray &data, bool json, Utf
     }
 }
 
+const char *const kModeNames[] = {"Point to point", "Group", "Broadcast"};
+
 bool bitChecked(const PreparedBit &bit, quint32 bits)
 {
     return (bits >> bit.shift) & 1u;
@@ -806,8 +808,16 @@ const DecodeCatalogue::PreparedMessage &DecodeCatalogue::preparedMessage(const D
     return *slot;
 }
 
-bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out)
+bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
+                                             const QByteArray &time, const QByteArray &direction)
 {
+    // Written as they are, in JSON too.
+    for (const QByteArray *text : {&time, &direction}) {
+        for (const char c : *text) {
+            if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
+                return false;
+        }
+    }
     if (size < 2 * kFrameOverheadBytes || size > 2 * kMaxFrameBytes || size % 2 != 0)
         return false;
     quint8 bytes[kMaxFrameBytes];
@@ -857,7 +867,13 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
     Utf8Out o(out);
     switch (style) {
     case ReportStyle::Blocks: {
-        static const char *const modes[] = {"Point to point", "Group", "Broadcast"};
+        if (!time.isEmpty() || !direction.isEmpty()) {
+            o.add("Time:         ");
+            o.add(time);
+            o.add("\nDirection:    ");
+            o.add(direction);
+            o.add('\n');
+        }
         o.add("Input:        ");
         o.add(line, size);
         o.add("\nBytes:        ");
@@ -866,7 +882,7 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
         o.add("Device:       ");
         o.add(product);
         o.add("\nAddressing:   ");
-        o.addText(modes[int(mode)]);
+        o.addText(kModeNames[int(mode)]);
         o.add("\nSource:       ");
         o.addNodeId(source);
         o.add("\nDestination:  ");
@@ -900,12 +916,17 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
         break;
     }
     case ReportStyle::SingleLine: {
-        static const char *const modes[] = {"Point to point", "Group", "Broadcast"};
+        for (const QByteArray *text : {&time, &direction}) {
+            if (!text->isEmpty()) {
+                o.add(*text);
+                o.add(' ');
+            }
+        }
         o.add(line, size);
         o.add(" | Frame decoded successfully. | ");
         o.add(product);
         o.add(" | ");
-        o.addText(modes[int(mode)]);
+        o.addText(kModeNames[int(mode)]);
         o.add(" | ");
         o.addNodeId(source);
         o.add(" -> ");
@@ -950,6 +971,11 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
         o.addNodeId(destination);
         o.add("\",\"device\":");
         o.add(device->prepared->product.json);
+        if (!direction.isEmpty()) {
+            o.add(",\"direction\":\"");
+            o.add(direction);
+            o.add('"');
+        }
         o.add(",\"error\":false,\"input\":\"");
         o.add(line, size);
         o.add("\",\"message\":");
@@ -989,7 +1015,13 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
         }
         o.add("],\"source\":\"");
         o.addNodeId(source);
-        o.add("\",\"status\":\"Frame decoded successfully.\"}\n");
+        o.add("\",\"status\":\"Frame decoded successfully.\"");
+        if (!time.isEmpty()) {
+            o.add(",\"time\":\"");
+            o.add(time);
+            o.add('"');
+        }
+        o.add("}\n");
         break;
     }
     }

@@ -61,10 +61,13 @@ public:
 
     // For a line of nothing but hexadecimal digits holding a whole frame of
     // a known device and message: appends its report in UTF-8, the very
-    // bytes that appendReport would give for decodeText of the line, without
+    // bytes that appendReport would give for decodeText of the line (with
+    // the time and direction of a bus log line, when given), without
     // building the report. Returns false, appending nothing, for any other
-    // line: the caller then takes the general path.
-    bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out);
+    // line, or a time or direction that is not plain printable ASCII: the
+    // caller then takes the general path.
+    bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
+                                const QByteArray &time = QByteArray(), const QByteArray &direction = QByteArray());
 
     // Checks the files now, whatever the interval.
     void recheck();
