@@ -4,6 +4,7 @@
 
 #include "codec/readers.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 
@@ -11,7 +12,28 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <time.h>
 #endif
+
+namespace {
+
+// Milliseconds of a monotonic clock. Asked before every frame, so where the
+// system has a cheap coarse clock (a few milliseconds fine) that one is used:
+// the recheck interval is a second.
+qint64 coarseClockMs()
+{
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec now;
+    if (clock_gettime(CLOCK_MONOTONIC_COARSE, &now) == 0)
+        return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+#endif
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+} // namespace
 
 DecodeCatalogue::DecodeCatalogue(const QString &folder) : m_folder(folder) {}
 
@@ -64,7 +86,7 @@ void DecodeCatalogue::reload()
     }
     m_profiles = loadProfiles(m_folder);
     m_loaded = true;
-    m_sinceCheck.start();
+    m_checkedAtMs = coarseClockMs();
 }
 
 void DecodeCatalogue::recheck()
@@ -73,7 +95,7 @@ void DecodeCatalogue::recheck()
         reload();
         return;
     }
-    m_sinceCheck.start();
+    m_checkedAtMs = coarseClockMs();
     QSet<QString> changed;
     for (auto it = m_stamps.begin(); it != m_stamps.end(); ++it) {
         const Stamp now = stampOf(it.key());
@@ -105,7 +127,7 @@ void DecodeCatalogue::ensureLoaded()
 {
     if (!m_loaded)
         reload();
-    else if (m_sinceCheck.elapsed() >= m_recheckMs)
+    else if (coarseClockMs() - m_checkedAtMs >= m_recheckMs)
         recheck();
 }
 
@@ -664,20 +686,20 @@ public:
     Utf8Out(const Utf8Out &) = delete;
     Utf8Out &operator=(const Utf8Out &) = delete;
 
-    void add(const char *bytes, qsizetype n)
+    Q_ALWAYS_INLINE void add(const char *bytes, qsizetype n)
     {
         room(n);
         std::memcpy(m_out.data() + m_size, bytes, size_t(n));
         m_size += n;
     }
     template <int N>
-    void add(const char (&literal)[N])
+    Q_ALWAYS_INLINE void add(const char (&literal)[N])
     {
         add(literal, N - 1);
     }
     void add(const QByteArray &bytes) { add(bytes.constData(), bytes.size()); }
     void addText(const char *text) { add(text, qsizetype(std::strlen(text))); }
-    void add(char c)
+    Q_ALWAYS_INLINE void add(char c)
     {
         room(1);
         m_out.data()[m_size++] = c;
@@ -739,11 +761,12 @@ public:
     }
 
 private:
-    void room(qsizetype n)
+    Q_ALWAYS_INLINE void room(qsizetype n)
     {
-        if (m_size + n > m_out.size())
-            m_out.resize(int(qMax<qsizetype>(2 * m_out.size(), m_size + n + 4096)));
+        if (Q_UNLIKELY(m_size + n > m_out.size()))
+            grow(n);
     }
+    void grow(qsizetype n) { m_out.resize(int(qMax<qsizetype>(2 * m_out.size(), m_size + n + 4096))); }
 
     QByteArray &m_out;
     qsizetype m_size;

@@ -8,7 +8,6 @@
 #include "catalogue/definitions.h"
 #include "codec/framedecoding.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -111,7 +110,7 @@ private:
     QString m_folder;
     bool m_loaded = false;
     int m_recheckMs = 1000;
-    QElapsedTimer m_sinceCheck;
+    qint64 m_checkedAtMs = 0; // coarseClockMs() at the last check
     ProfileMap m_profiles;
     std::array<bool, 256> m_productKnown{};
     std::array<QString, 256> m_productOfPair;
