@@ -821,6 +821,212 @@ bool bitChecked(const PreparedBit &bit, quint32 bits)
 
 } // namespace
 
+namespace {
+
+// What the three styles print of a plain frame.
+struct PlainFrame
+{
+    const char *line;
+    qsizetype size;
+    const quint8 *bytes;
+    int n;
+    bool checksumOk;
+    bool ack;
+    quint32 sourceNodeType;
+    quint32 source;
+    quint32 destination;
+    AddressingMode mode;
+    const PreparedText *product;
+    const DecodeCatalogue::PreparedMessage *message;
+    const QByteArray *data;
+    const QByteArray *time;
+    const QByteArray *direction;
+};
+
+// The block of appendBlock.
+void writeBlock(const PlainFrame &f, Utf8Out &o)
+{
+    const char *line = f.line;
+    const qsizetype size = f.size;
+    const QByteArray &time = *f.time;
+    const QByteArray &direction = *f.direction;
+    const DecodeCatalogue::PreparedMessage &message = *f.message;
+    const QByteArray &data = *f.data;
+    if (!time.isEmpty() || !direction.isEmpty()) {
+        o.add("Time:         ");
+        o.add(time);
+        o.add("\nDirection:    ");
+        o.add(direction);
+        o.add('\n');
+    }
+    o.add("Input:        ");
+    o.add(line, size);
+    o.add("\nBytes:        ");
+    o.addHexBytes(f.bytes, f.n);
+    o.addText(f.checksumOk ? " (checksum ok)\n" : " (checksum wrong)\n");
+    o.add("Device:       ");
+    o.add(f.product->utf8);
+    o.add("\nAddressing:   ");
+    o.addText(kModeNames[int(f.mode)]);
+    o.add("\nSource:       ");
+    o.addNodeId(f.source);
+    o.add("\nDestination:  ");
+    o.addNodeId(f.destination);
+    o.addText(f.ack ? "\nAcknowledge:  yes" : "\nAcknowledge:  no");
+    o.add("\nNode type:    ");
+    o.addDecimal(f.sourceNodeType);
+    o.add("\nMessage:      ");
+    o.add(message.name.utf8);
+    o.add('\n');
+    for (const PreparedParameter &p : message.shown) {
+        if (p.offset >= quint64(data.size()))
+            continue;
+        o.add("  ");
+        o.add(p.label);
+        if (p.kind == DecodedRow::Value) {
+            o.add(' ');
+            addValue(p, data, false, o);
+        }
+        o.add('\n');
+        if (p.kind == DecodedRow::Bits) {
+            const quint32 bits = readUnsigned(data, p.offset, p.definition.size);
+            for (const PreparedBit &b : p.bits) {
+                o.addText(bitChecked(b, bits) ? "    [x] " : "    [ ] ");
+                o.add(b.label.utf8);
+                o.add('\n');
+            }
+        }
+    }
+    o.add("Status:       Frame decoded successfully.\n\n");
+}
+
+// The line of appendLine.
+void writeLine(const PlainFrame &f, Utf8Out &o)
+{
+    const char *line = f.line;
+    const qsizetype size = f.size;
+    const QByteArray &time = *f.time;
+    const QByteArray &direction = *f.direction;
+    const DecodeCatalogue::PreparedMessage &message = *f.message;
+    const QByteArray &data = *f.data;
+    for (const QByteArray *text : {&time, &direction}) {
+        if (!text->isEmpty()) {
+            o.add(*text);
+            o.add(' ');
+        }
+    }
+    o.add(line, size);
+    o.add(" | Frame decoded successfully. | ");
+    o.add(f.product->utf8);
+    o.add(" | ");
+    o.addText(kModeNames[int(f.mode)]);
+    o.add(" | ");
+    o.addNodeId(f.source);
+    o.add(" -> ");
+    o.addNodeId(f.destination);
+    o.addText(f.ack ? " | ack | node type " : " | no ack | node type ");
+    o.addDecimal(f.sourceNodeType);
+    o.add(" | ");
+    o.add(message.name.utf8);
+    bool first = true;
+    for (const PreparedParameter &p : message.shown) {
+        if (p.offset >= quint64(data.size()) || p.kind == DecodedRow::LabelOnly)
+            continue;
+        o.addText(first ? " | " : ", ");
+        first = false;
+        o.add(p.name.utf8);
+        o.add('=');
+        if (p.kind == DecodedRow::Bits) {
+            const quint32 bits = readUnsigned(data, p.offset, p.definition.size);
+            o.add('[');
+            bool firstBit = true;
+            for (const PreparedBit &b : p.bits) {
+                if (!bitChecked(b, bits))
+                    continue;
+                if (!firstBit)
+                    o.add("; ");
+                firstBit = false;
+                o.add(b.label.utf8);
+            }
+            o.add(']');
+        } else {
+            addValue(p, data, false, o);
+        }
+    }
+    o.add('\n');
+}
+
+// The object of appendJson.
+void writeJson(const PlainFrame &f, Utf8Out &o)
+{
+    const char *line = f.line;
+    const qsizetype size = f.size;
+    const QByteArray &time = *f.time;
+    const QByteArray &direction = *f.direction;
+    const DecodeCatalogue::PreparedMessage &message = *f.message;
+    const QByteArray &data = *f.data;
+    static const char *const modes[] = {"\"P2P\"", "\"Group\"", "\"Broadcast\""};
+    o.addText(f.ack ? "{\"ack\":true,\"bytes\":\"" : "{\"ack\":false,\"bytes\":\"");
+    o.addHexBytes(f.bytes, f.n);
+    o.addText(f.checksumOk ? "\",\"checksumOk\":true,\"destination\":\"" : "\",\"checksumOk\":false,\"destination\":\"");
+    o.addNodeId(f.destination);
+    o.add("\",\"device\":");
+    o.add(f.product->json);
+    if (!direction.isEmpty()) {
+        o.add(",\"direction\":\"");
+        o.add(direction);
+        o.add('"');
+    }
+    o.add(",\"error\":false,\"input\":\"");
+    o.add(line, size);
+    o.add("\",\"message\":");
+    o.add(message.name.json);
+    o.add(",\"mode\":");
+    o.addText(modes[int(f.mode)]);
+    o.add(",\"nodeType\":");
+    o.addDecimal(f.sourceNodeType);
+    o.add(",\"parameters\":[");
+    bool first = true;
+    for (const PreparedParameter &p : message.shown) {
+        if (p.offset >= quint64(data.size()))
+            continue;
+        o.addText(first ? "{" : ",{");
+        first = false;
+        if (p.kind == DecodedRow::Bits) {
+            const quint32 bits = readUnsigned(data, p.offset, p.definition.size);
+            o.add("\"bits\":[");
+            bool firstBit = true;
+            for (const PreparedBit &b : p.bits) {
+                o.addText(firstBit ? "{\"bit\":" : ",{\"bit\":");
+                firstBit = false;
+                o.add(b.number);
+                o.addText(bitChecked(b, bits) ? ",\"checked\":true,\"label\":" : ",\"checked\":false,\"label\":");
+                o.add(b.label.json);
+                o.add('}');
+            }
+            o.add("],");
+        }
+        o.add("\"name\":");
+        o.add(p.name.json);
+        if (p.kind == DecodedRow::Value) {
+            o.add(",\"value\":");
+            addValue(p, data, true, o);
+        }
+        o.add('}');
+    }
+    o.add("],\"source\":\"");
+    o.addNodeId(f.source);
+    o.add("\",\"status\":\"Frame decoded successfully.\"");
+    if (!time.isEmpty()) {
+        o.add(",\"time\":\"");
+        o.add(time);
+        o.add('"');
+    }
+    o.add("}\n");
+}
+
+} // namespace
+
 const DecodeCatalogue::PreparedMessage &DecodeCatalogue::preparedMessage(const Device &device, quint8 id)
 {
     // The device is const to its users; its prepared texts are a cache.
@@ -878,175 +1084,34 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
     quint32 sum = 0;
     for (int i = 0; i < n - 2; ++i)
         sum += bytes[i];
-    const bool checksumOk = quint16(sum) == quint16(bytes[n - 2] << 8 | bytes[n - 1]);
-    const bool ack = (control & 0x80) != 0;
-    const int sourceNodeType = nodeTypes >> 4;
-    const quint32 source = quint32(plain(3)) | quint32(plain(4)) << 8 | quint32(plain(5)) << 16;
     const quint32 destination = quint32(plain(6)) | quint32(plain(7)) << 8 | quint32(plain(8)) << 16;
-    const AddressingMode mode = addressingModeOf(destination);
-    const QByteArray &product = device->prepared->product.utf8;
-    const quint64 available = quint64(dataBytes);
 
+    const PlainFrame frame{line,
+                           size,
+                           bytes,
+                           n,
+                           quint16(sum) == quint16(bytes[n - 2] << 8 | bytes[n - 1]),
+                           (control & 0x80) != 0,
+                           quint32(nodeTypes >> 4),
+                           quint32(plain(3)) | quint32(plain(4)) << 8 | quint32(plain(5)) << 16,
+                           destination,
+                           addressingModeOf(destination),
+                           &device->prepared->product,
+                           &message,
+                           &m_data,
+                           &time,
+                           &direction};
     Utf8Out o(out);
     switch (style) {
-    case ReportStyle::Blocks: {
-        if (!time.isEmpty() || !direction.isEmpty()) {
-            o.add("Time:         ");
-            o.add(time);
-            o.add("\nDirection:    ");
-            o.add(direction);
-            o.add('\n');
-        }
-        o.add("Input:        ");
-        o.add(line, size);
-        o.add("\nBytes:        ");
-        o.addHexBytes(bytes, n);
-        o.addText(checksumOk ? " (checksum ok)\n" : " (checksum wrong)\n");
-        o.add("Device:       ");
-        o.add(product);
-        o.add("\nAddressing:   ");
-        o.addText(kModeNames[int(mode)]);
-        o.add("\nSource:       ");
-        o.addNodeId(source);
-        o.add("\nDestination:  ");
-        o.addNodeId(destination);
-        o.addText(ack ? "\nAcknowledge:  yes" : "\nAcknowledge:  no");
-        o.add("\nNode type:    ");
-        o.addDecimal(quint32(sourceNodeType));
-        o.add("\nMessage:      ");
-        o.add(message.name.utf8);
-        o.add('\n');
-        for (const PreparedParameter &p : message.shown) {
-            if (p.offset >= available)
-                continue;
-            o.add("  ");
-            o.add(p.label);
-            if (p.kind == DecodedRow::Value) {
-                o.add(' ');
-                addValue(p, m_data, false, o);
-            }
-            o.add('\n');
-            if (p.kind == DecodedRow::Bits) {
-                const quint32 bits = readUnsigned(m_data, p.offset, p.definition.size);
-                for (const PreparedBit &b : p.bits) {
-                    o.addText(bitChecked(b, bits) ? "    [x] " : "    [ ] ");
-                    o.add(b.label.utf8);
-                    o.add('\n');
-                }
-            }
-        }
-        o.add("Status:       Frame decoded successfully.\n\n");
+    case ReportStyle::Blocks:
+        writeBlock(frame, o);
         break;
-    }
-    case ReportStyle::SingleLine: {
-        for (const QByteArray *text : {&time, &direction}) {
-            if (!text->isEmpty()) {
-                o.add(*text);
-                o.add(' ');
-            }
-        }
-        o.add(line, size);
-        o.add(" | Frame decoded successfully. | ");
-        o.add(product);
-        o.add(" | ");
-        o.addText(kModeNames[int(mode)]);
-        o.add(" | ");
-        o.addNodeId(source);
-        o.add(" -> ");
-        o.addNodeId(destination);
-        o.addText(ack ? " | ack | node type " : " | no ack | node type ");
-        o.addDecimal(quint32(sourceNodeType));
-        o.add(" | ");
-        o.add(message.name.utf8);
-        bool first = true;
-        for (const PreparedParameter &p : message.shown) {
-            if (p.offset >= available || p.kind == DecodedRow::LabelOnly)
-                continue;
-            o.addText(first ? " | " : ", ");
-            first = false;
-            o.add(p.name.utf8);
-            o.add('=');
-            if (p.kind == DecodedRow::Bits) {
-                const quint32 bits = readUnsigned(m_data, p.offset, p.definition.size);
-                o.add('[');
-                bool firstBit = true;
-                for (const PreparedBit &b : p.bits) {
-                    if (!bitChecked(b, bits))
-                        continue;
-                    if (!firstBit)
-                        o.add("; ");
-                    firstBit = false;
-                    o.add(b.label.utf8);
-                }
-                o.add(']');
-            } else {
-                addValue(p, m_data, false, o);
-            }
-        }
-        o.add('\n');
+    case ReportStyle::SingleLine:
+        writeLine(frame, o);
         break;
-    }
-    case ReportStyle::Json: {
-        static const char *const modes[] = {"\"P2P\"", "\"Group\"", "\"Broadcast\""};
-        o.addText(ack ? "{\"ack\":true,\"bytes\":\"" : "{\"ack\":false,\"bytes\":\"");
-        o.addHexBytes(bytes, n);
-        o.addText(checksumOk ? "\",\"checksumOk\":true,\"destination\":\"" : "\",\"checksumOk\":false,\"destination\":\"");
-        o.addNodeId(destination);
-        o.add("\",\"device\":");
-        o.add(device->prepared->product.json);
-        if (!direction.isEmpty()) {
-            o.add(",\"direction\":\"");
-            o.add(direction);
-            o.add('"');
-        }
-        o.add(",\"error\":false,\"input\":\"");
-        o.add(line, size);
-        o.add("\",\"message\":");
-        o.add(message.name.json);
-        o.add(",\"mode\":");
-        o.addText(modes[int(mode)]);
-        o.add(",\"nodeType\":");
-        o.addDecimal(quint32(sourceNodeType));
-        o.add(",\"parameters\":[");
-        bool first = true;
-        for (const PreparedParameter &p : message.shown) {
-            if (p.offset >= available)
-                continue;
-            o.addText(first ? "{" : ",{");
-            first = false;
-            if (p.kind == DecodedRow::Bits) {
-                const quint32 bits = readUnsigned(m_data, p.offset, p.definition.size);
-                o.add("\"bits\":[");
-                bool firstBit = true;
-                for (const PreparedBit &b : p.bits) {
-                    o.addText(firstBit ? "{\"bit\":" : ",{\"bit\":");
-                    firstBit = false;
-                    o.add(b.number);
-                    o.addText(bitChecked(b, bits) ? ",\"checked\":true,\"label\":" : ",\"checked\":false,\"label\":");
-                    o.add(b.label.json);
-                    o.add('}');
-                }
-                o.add("],");
-            }
-            o.add("\"name\":");
-            o.add(p.name.json);
-            if (p.kind == DecodedRow::Value) {
-                o.add(",\"value\":");
-                addValue(p, m_data, true, o);
-            }
-            o.add('}');
-        }
-        o.add("],\"source\":\"");
-        o.addNodeId(source);
-        o.add("\",\"status\":\"Frame decoded successfully.\"");
-        if (!time.isEmpty()) {
-            o.add(",\"time\":\"");
-            o.add(time);
-            o.add('"');
-        }
-        o.add("}\n");
+    case ReportStyle::Json:
+        writeJson(frame, o);
         break;
-    }
     }
     return true;
 }
