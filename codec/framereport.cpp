@@ -836,36 +836,30 @@ struct PlainFrame
     quint32 source;
     quint32 destination;
     AddressingMode mode;
-    const PreparedText *product;
-    const DecodeCatalogue::PreparedMessage *message;
-    const QByteArray *data;
-    const QByteArray *time;
-    const QByteArray *direction;
+    const PreparedText &product;
+    const DecodeCatalogue::PreparedMessage &message;
+    const QByteArray &data;
+    const QByteArray &time;
+    const QByteArray &direction;
 };
 
 // The block of appendBlock.
 void writeBlock(const PlainFrame &f, Utf8Out &o)
 {
-    const char *line = f.line;
-    const qsizetype size = f.size;
-    const QByteArray &time = *f.time;
-    const QByteArray &direction = *f.direction;
-    const DecodeCatalogue::PreparedMessage &message = *f.message;
-    const QByteArray &data = *f.data;
-    if (!time.isEmpty() || !direction.isEmpty()) {
+    if (!f.time.isEmpty() || !f.direction.isEmpty()) {
         o.add("Time:         ");
-        o.add(time);
+        o.add(f.time);
         o.add("\nDirection:    ");
-        o.add(direction);
+        o.add(f.direction);
         o.add('\n');
     }
     o.add("Input:        ");
-    o.add(line, size);
+    o.add(f.line, f.size);
     o.add("\nBytes:        ");
     o.addHexBytes(f.bytes, f.n);
     o.addText(f.checksumOk ? " (checksum ok)\n" : " (checksum wrong)\n");
     o.add("Device:       ");
-    o.add(f.product->utf8);
+    o.add(f.product.utf8);
     o.add("\nAddressing:   ");
     o.addText(kModeNames[int(f.mode)]);
     o.add("\nSource:       ");
@@ -876,20 +870,20 @@ void writeBlock(const PlainFrame &f, Utf8Out &o)
     o.add("\nNode type:    ");
     o.addDecimal(f.sourceNodeType);
     o.add("\nMessage:      ");
-    o.add(message.name.utf8);
+    o.add(f.message.name.utf8);
     o.add('\n');
-    for (const PreparedParameter &p : message.shown) {
-        if (p.offset >= quint64(data.size()))
+    for (const PreparedParameter &p : f.message.shown) {
+        if (p.offset >= quint64(f.data.size()))
             continue;
         o.add("  ");
         o.add(p.label);
         if (p.kind == DecodedRow::Value) {
             o.add(' ');
-            addValue(p, data, false, o);
+            addValue(p, f.data, false, o);
         }
         o.add('\n');
         if (p.kind == DecodedRow::Bits) {
-            const quint32 bits = readUnsigned(data, p.offset, p.definition.size);
+            const quint32 bits = readUnsigned(f.data, p.offset, p.definition.size);
             for (const PreparedBit &b : p.bits) {
                 o.addText(bitChecked(b, bits) ? "    [x] " : "    [ ] ");
                 o.add(b.label.utf8);
@@ -903,21 +897,15 @@ void writeBlock(const PlainFrame &f, Utf8Out &o)
 // The line of appendLine.
 void writeLine(const PlainFrame &f, Utf8Out &o)
 {
-    const char *line = f.line;
-    const qsizetype size = f.size;
-    const QByteArray &time = *f.time;
-    const QByteArray &direction = *f.direction;
-    const DecodeCatalogue::PreparedMessage &message = *f.message;
-    const QByteArray &data = *f.data;
-    for (const QByteArray *text : {&time, &direction}) {
+    for (const QByteArray *text : {&f.time, &f.direction}) {
         if (!text->isEmpty()) {
             o.add(*text);
             o.add(' ');
         }
     }
-    o.add(line, size);
+    o.add(f.line, f.size);
     o.add(" | Frame decoded successfully. | ");
-    o.add(f.product->utf8);
+    o.add(f.product.utf8);
     o.add(" | ");
     o.addText(kModeNames[int(f.mode)]);
     o.add(" | ");
@@ -927,17 +915,17 @@ void writeLine(const PlainFrame &f, Utf8Out &o)
     o.addText(f.ack ? " | ack | node type " : " | no ack | node type ");
     o.addDecimal(f.sourceNodeType);
     o.add(" | ");
-    o.add(message.name.utf8);
+    o.add(f.message.name.utf8);
     bool first = true;
-    for (const PreparedParameter &p : message.shown) {
-        if (p.offset >= quint64(data.size()) || p.kind == DecodedRow::LabelOnly)
+    for (const PreparedParameter &p : f.message.shown) {
+        if (p.offset >= quint64(f.data.size()) || p.kind == DecodedRow::LabelOnly)
             continue;
         o.addText(first ? " | " : ", ");
         first = false;
         o.add(p.name.utf8);
         o.add('=');
         if (p.kind == DecodedRow::Bits) {
-            const quint32 bits = readUnsigned(data, p.offset, p.definition.size);
+            const quint32 bits = readUnsigned(f.data, p.offset, p.definition.size);
             o.add('[');
             bool firstBit = true;
             for (const PreparedBit &b : p.bits) {
@@ -950,7 +938,7 @@ void writeLine(const PlainFrame &f, Utf8Out &o)
             }
             o.add(']');
         } else {
-            addValue(p, data, false, o);
+            addValue(p, f.data, false, o);
         }
     }
     o.add('\n');
@@ -959,41 +947,35 @@ void writeLine(const PlainFrame &f, Utf8Out &o)
 // The object of appendJson.
 void writeJson(const PlainFrame &f, Utf8Out &o)
 {
-    const char *line = f.line;
-    const qsizetype size = f.size;
-    const QByteArray &time = *f.time;
-    const QByteArray &direction = *f.direction;
-    const DecodeCatalogue::PreparedMessage &message = *f.message;
-    const QByteArray &data = *f.data;
     static const char *const modes[] = {"\"P2P\"", "\"Group\"", "\"Broadcast\""};
     o.addText(f.ack ? "{\"ack\":true,\"bytes\":\"" : "{\"ack\":false,\"bytes\":\"");
     o.addHexBytes(f.bytes, f.n);
     o.addText(f.checksumOk ? "\",\"checksumOk\":true,\"destination\":\"" : "\",\"checksumOk\":false,\"destination\":\"");
     o.addNodeId(f.destination);
     o.add("\",\"device\":");
-    o.add(f.product->json);
-    if (!direction.isEmpty()) {
+    o.add(f.product.json);
+    if (!f.direction.isEmpty()) {
         o.add(",\"direction\":\"");
-        o.add(direction);
+        o.add(f.direction);
         o.add('"');
     }
     o.add(",\"error\":false,\"input\":\"");
-    o.add(line, size);
+    o.add(f.line, f.size);
     o.add("\",\"message\":");
-    o.add(message.name.json);
+    o.add(f.message.name.json);
     o.add(",\"mode\":");
     o.addText(modes[int(f.mode)]);
     o.add(",\"nodeType\":");
     o.addDecimal(f.sourceNodeType);
     o.add(",\"parameters\":[");
     bool first = true;
-    for (const PreparedParameter &p : message.shown) {
-        if (p.offset >= quint64(data.size()))
+    for (const PreparedParameter &p : f.message.shown) {
+        if (p.offset >= quint64(f.data.size()))
             continue;
         o.addText(first ? "{" : ",{");
         first = false;
         if (p.kind == DecodedRow::Bits) {
-            const quint32 bits = readUnsigned(data, p.offset, p.definition.size);
+            const quint32 bits = readUnsigned(f.data, p.offset, p.definition.size);
             o.add("\"bits\":[");
             bool firstBit = true;
             for (const PreparedBit &b : p.bits) {
@@ -1010,16 +992,16 @@ void writeJson(const PlainFrame &f, Utf8Out &o)
         o.add(p.name.json);
         if (p.kind == DecodedRow::Value) {
             o.add(",\"value\":");
-            addValue(p, data, true, o);
+            addValue(p, f.data, true, o);
         }
         o.add('}');
     }
     o.add("],\"source\":\"");
     o.addNodeId(f.source);
     o.add("\",\"status\":\"Frame decoded successfully.\"");
-    if (!time.isEmpty()) {
+    if (!f.time.isEmpty()) {
         o.add(",\"time\":\"");
-        o.add(time);
+        o.add(f.time);
         o.add('"');
     }
     o.add("}\n");
@@ -1096,11 +1078,11 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
                            quint32(plain(3)) | quint32(plain(4)) << 8 | quint32(plain(5)) << 16,
                            destination,
                            addressingModeOf(destination),
-                           &device->prepared->product,
-                           &message,
-                           &m_data,
-                           &time,
-                           &direction};
+                           device->prepared->product,
+                           message,
+                           m_data,
+                           time,
+                           direction};
     Utf8Out o(out);
     switch (style) {
     case ReportStyle::Blocks:
