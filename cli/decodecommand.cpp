@@ -32,6 +32,30 @@ void format(ReportStyle style, const FrameReport &r, QString &text, QByteArray &
     out += text.toUtf8();
 }
 
+// Decodes a line of standard input into `out`; false when it was refused as
+// no frame. A plain frame, bare or in a bus log line, is written straight
+// from its bytes; the texts are the same as by the general way.
+bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line, qsizetype size, QString &text,
+                QByteArray &out)
+{
+    if (catalogue.appendPlainFrameReport(style, line, size, out))
+        return true;
+    const BusLogLine logged = parseBusLogLine(QString::fromUtf8(line, int(size)));
+    if (logged.kind == BusLogLine::Comment)
+        return true;
+    if (!logged.time.isEmpty() && logged.frameText.size() <= 2 * kMaxFrameBytes) {
+        const QByteArray frameText = logged.frameText.toUtf8();
+        if (catalogue.appendPlainFrameReport(style, frameText.constData(), frameText.size(), out,
+                                             logged.time.toUtf8(), logged.direction.toUtf8()))
+            return true;
+    }
+    FrameReport r = catalogue.decodeText(logged.frameText);
+    r.time = logged.time;
+    r.direction = logged.direction;
+    format(style, r, text, out);
+    return r.parsed;
+}
+
 } // namespace
 
 int runDecode(const QStringList &arguments)
@@ -66,21 +90,15 @@ int runDecode(const QStringList &arguments)
     }
 
     cli::LineReader reader(cli::kStandardInput);
-    QByteArray line;
-    while (reader.next(&line, &out)) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
+    out.reserve(1 << 17);
+    const char *line = nullptr;
+    qsizetype size = 0;
+    while (reader.nextView(&line, &size, &out)) {
+        if (size > 0 && line[size - 1] == '\r')
+            --size;
+        if (size == 0)
             continue;
-        const BusLogLine logged = parseBusLogLine(QString::fromUtf8(line.constData(), line.size()));
-        line.clear(); // a long line is held once, as text
-        if (logged.kind == BusLogLine::Comment)
-            continue;
-        FrameReport r = catalogue.decodeText(logged.frameText);
-        r.time = logged.time;
-        r.direction = logged.direction;
-        anyRefused = anyRefused || !r.parsed;
-        format(style, r, text, out);
+        anyRefused = !decodeLine(catalogue, style, line, size, text, out) || anyRefused;
         if (out.size() > (1 << 16))
             cli::flushOut(&out);
     }

@@ -29,7 +29,7 @@ void flushOut(QByteArray *out)
     if (!out->isEmpty()) {
         std::fwrite(out->constData(), 1, size_t(out->size()), stdout);
         std::fflush(stdout);
-        out->clear();
+        out->resize(0); // keeps a reserved buffer for the next output
     }
 }
 
@@ -44,26 +44,48 @@ ReportStyle reportStyle(const QCommandLineParser &parser)
 
 bool LineReader::next(QByteArray *line, QByteArray *pendingOut)
 {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    if (!advance(&begin, &end, pendingOut))
+        return false;
+    if (begin == 0 && end >= qsizetype(sizeof m_chunk) && m_start == end + 1) {
+        // A line longer than a read: hand over the buffer itself rather
+        // than a copy, keeping only the bytes after it.
+        QByteArray rest = m_buffer.mid(int(m_start));
+        m_buffer.truncate(int(end));
+        line->swap(m_buffer);
+        m_buffer = rest;
+        m_start = m_scanned = 0;
+        return true;
+    }
+    *line = m_buffer.mid(int(begin), int(end - begin));
+    return true;
+}
+
+bool LineReader::nextView(const char **line, qsizetype *size, QByteArray *pendingOut)
+{
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    if (!advance(&begin, &end, pendingOut))
+        return false;
+    *line = m_buffer.constData() + begin;
+    *size = end - begin;
+    return true;
+}
+
+bool LineReader::advance(qsizetype *begin, qsizetype *end, QByteArray *pendingOut)
+{
     for (;;) {
         const qsizetype from = qMax(m_start, m_scanned);
-        const char *begin = m_buffer.constData();
+        const char *bytes = m_buffer.constData();
         const void *found = from < m_buffer.size()
-                                ? std::memchr(begin + from, '\n', size_t(m_buffer.size() - from))
+                                ? std::memchr(bytes + from, '\n', size_t(m_buffer.size() - from))
                                 : nullptr;
         if (found) {
-            const qsizetype newline = static_cast<const char *>(found) - begin;
+            const qsizetype newline = static_cast<const char *>(found) - bytes;
             m_searched += newline + 1 - from;
-            if (m_start == 0 && newline >= qsizetype(sizeof m_chunk)) {
-                // A line longer than a read: hand over the buffer itself
-                // rather than a copy, keeping only the bytes after it.
-                QByteArray rest = m_buffer.mid(int(newline + 1));
-                m_buffer.truncate(int(newline));
-                line->swap(m_buffer);
-                m_buffer = rest;
-                m_start = m_scanned = 0;
-                return true;
-            }
-            *line = m_buffer.mid(int(m_start), int(newline - m_start));
+            *begin = m_start;
+            *end = newline;
             m_start = newline + 1;
             m_scanned = m_start;
             return true;
@@ -72,7 +94,8 @@ bool LineReader::next(QByteArray *line, QByteArray *pendingOut)
         m_scanned = m_buffer.size();
         if (m_eof) {
             if (m_start < m_buffer.size()) {
-                *line = m_buffer.mid(int(m_start));
+                *begin = m_start;
+                *end = m_buffer.size();
                 m_start = m_scanned = m_buffer.size();
                 return true;
             }

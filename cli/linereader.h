@@ -34,12 +34,17 @@ public:
 
     // The next line without its "\n"; false at the end of input.
     bool next(QByteArray *line, QByteArray *pendingOut);
+    // The same line in place, without a copy: valid until the next call.
+    bool nextView(const char **line, qsizetype *size, QByteArray *pendingOut);
 
     // Bytes looked at in the search for line ends so far: never more than
     // the bytes read.
     qint64 bytesSearched() const { return m_searched; }
 
 private:
+    // Finds the next line: its bytes are [begin, end) in m_buffer.
+    bool advance(qsizetype *begin, qsizetype *end, QByteArray *pendingOut);
+
     int m_fd;
     char m_chunk[1 << 16];
     QByteArray m_buffer;

@@ -8,13 +8,13 @@
 #include "catalogue/definitions.h"
 #include "codec/framedecoding.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVector>
 
 #include <array>
+#include <memory>
 
 struct FrameReport
 {
@@ -32,6 +32,9 @@ struct FrameReport
     QString time;
     QString direction;
 };
+
+// Output of `kwn-frame decode` and `kwn-frame monitor`.
+enum class ReportStyle { Blocks, SingleLine, Json };
 
 // The catalogue of one folder, read when first needed: profiles, the product
 // that each pair of node types names, and per product the message that each
@@ -55,8 +58,21 @@ public:
     FrameReport decodeText(const QString &text);
     FrameReport decodeBytes(const QByteArray &frameBytes);
 
+    // For a line of nothing but hexadecimal digits holding a whole frame of
+    // a known device and message: appends its report in UTF-8, the very
+    // bytes that appendReport would give for decodeText of the line (with
+    // the time and direction of a bus log line, when given), without
+    // building the report. Returns false, appending nothing, for any other
+    // line, or a time or direction that is not plain printable ASCII: the
+    // caller then takes the general path.
+    bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
+                                const QByteArray &time = QByteArray(), const QByteArray &direction = QByteArray());
+
     // Checks the files now, whatever the interval.
     void recheck();
+
+    struct PreparedMessage;
+    struct PreparedDevice;
 
 private:
     struct Device
@@ -65,6 +81,8 @@ private:
         QStringList files; // the message files its messages come from
         std::array<int, 256> messageIndex{};
         QVector<MessageDefinition> messages;
+        // Its texts in UTF-8 for appendPlainFrameReport, made when first used.
+        std::shared_ptr<PreparedDevice> prepared;
     };
     struct Stamp
     {
@@ -84,23 +102,24 @@ private:
     void decodeParsed(FrameReport &report);
     void reload();
     const Device *deviceForFrame(const FrameFields &fields);
+    const Device *deviceForPair(int sourceNodeType, int destinationNodeType);
+    const PreparedMessage &preparedMessage(const Device &device, quint8 id);
     MessageDefinition messageOf(const Device &device, quint8 id) const;
     void watch(const QString &path);
 
     QString m_folder;
     bool m_loaded = false;
     int m_recheckMs = 1000;
-    QElapsedTimer m_sinceCheck;
+    qint64 m_checkedAtMs = 0; // coarseClockMs() at the last check
     ProfileMap m_profiles;
     std::array<bool, 256> m_productKnown{};
     std::array<QString, 256> m_productOfPair;
     QHash<QString, Device> m_devices;
+    std::array<const Device *, 256> m_deviceOfPair{}; // into m_devices, cleared when it changes
+    QByteArray m_data; // the data bytes of the frame at hand, reused
     QHash<QString, Stamp> m_stamps; // every file and folder read, as it was then
     QSet<QString> m_profileFiles;
 };
-
-// Output of `kwn-frame decode` and `kwn-frame monitor`.
-enum class ReportStyle { Blocks, SingleLine, Json };
 
 // Appends the report in the given style, with its line end (a block ends with
 // an empty line). A report carrying a time and direction is prefixed with them

@@ -66,6 +66,10 @@ struct Catalogue
     }
 
     Run run(const QStringList &arguments) const { return kwnFrame(arguments, {}, dir.path()); }
+    Run runWithInput(const QStringList &arguments, const QByteArray &input) const
+    {
+        return kwnFrame(arguments, input, dir.path());
+    }
 };
 
 } // namespace
@@ -81,6 +85,11 @@ private slots:
     void decodeJson();
     void decodeRefusedAndStreamed();
     void decodeSingleLine();
+    void decodeMatchesExpectedFiles_data();
+    void decodeMatchesExpectedFiles();
+    void plainFramesReadAsArguments_data();
+    void plainFramesReadAsArguments();
+    void decodeJsonEscapesEveryControlCharacter();
     void encodeFrames_data();
     void encodeFrames();
     void encodeWarnings();
@@ -214,6 +223,143 @@ void CliTest::decodeSingleLine()
              qPrintable(lines.at(0)));
     QVERIFY(lines.at(0).contains("Serial number=12345678"));
     QVERIFY2(lines.at(1).contains("Frame is longer than expected (1 additional bytes)."), qPrintable(lines.at(1)));
+}
+
+void CliTest::decodeMatchesExpectedFiles_data()
+{
+    // The expected files hold what kwn-frame wrote for frames.log before its
+    // plain frames got a path of their own: every frame of the bench log, odd
+    // variants of two of them (wrong checksum, longer, shorter, spaced, "0x",
+    // bus log lines, CRLF, control characters, non-ASCII), unknown devices and
+    // messages, and junk.
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("blocks") << QStringList() << "expected-blocks.txt";
+    QTest::newRow("single line") << QStringList{"--single-line"} << "expected-single-line.txt";
+    QTest::newRow("json") << QStringList{"--json"} << "expected-json.txt";
+}
+
+void CliTest::decodeMatchesExpectedFiles()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, expected);
+    QFile log(QStringLiteral(KWN_TEST_DATA "/cli/decode/frames.log"));
+    QFile wanted(QStringLiteral(KWN_TEST_DATA "/cli/decode/") + expected);
+    QVERIFY(log.open(QIODevice::ReadOnly) && wanted.open(QIODevice::ReadOnly));
+    const Run run = kwnFrame(QStringList{"decode"} + options, log.readAll());
+    QCOMPARE(run.exitCode, 1); // some lines are no frame
+    const QByteArray out = run.out.toUtf8();
+    const QByteArray want = wanted.readAll();
+    // The first differing line says more than the whole output.
+    const QList<QByteArray> outLines = out.split('\n');
+    const QList<QByteArray> wantLines = want.split('\n');
+    for (int i = 0; i < qMin(outLines.size(), wantLines.size()); ++i)
+        QVERIFY2(outLines.at(i) == wantLines.at(i), qPrintable(QString("line %1: %2").arg(i + 1).arg(QString::fromUtf8(outLines.at(i)))));
+    QCOMPARE(out.size(), want.size());
+    QVERIFY(out == want);
+}
+
+namespace {
+
+// A message of every kind of parameter, its texts full of characters that
+// JSON escapes (quotes, backslashes, a tab, a line end) and non-ASCII ones.
+const char kMixedMessage[] =
+    "<message name=\"Mix &quot;A&quot; \\ \xC3\xA9\xE2\x98\x83\xF0\x9D\x84\x9E\" category=\"C\" msg_id=\"0x21\">"
+    "<parameter name=\"Level&#9;tab\" type=\"integer\" size=\"1\" sign=\"signed\"/>"
+    "<parameter name=\"Word \\ &quot;q&quot;\" type=\"integer\" size=\"2\" input_format=\"hexa\"/>"
+    "<parameter name=\"Offset\" type=\"integer\" size=\"2\" sign=\"signed\" input_format=\"hexa\"/>"
+    "<parameter name=\"Mode\" type=\"integer\" size=\"1\"><value value=\"1\" description=\"On &quot;x&quot;\"/>"
+    "<value value=\"2\" description=\"Off \xE2\x98\x83\"/></parameter>"
+    "<parameter name=\"Big\" type=\"integer\" size=\"5\"/>"
+    "<parameter name=\"Flags\" type=\"bitfield\" size=\"1\"><value value=\"0\" description=\"A&#10;line\"/>"
+    "<value value=\"3\" description=\"B\\\"/><value value=\"33\" description=\"wraps\"/></parameter>"
+    "<parameter name=\"Note\" type=\"blob\" size=\"1\"/>"
+    "<parameter name=\"Tag\" type=\"string\" size=\"3\"/>"
+    "<parameter name=\"Hidden\" type=\"integer\" size=\"1\" display=\"no\"/>"
+    "<parameter name=\"Signed named\" type=\"integer\" size=\"1\" sign=\"signed\" optional=\"yes\">"
+    "<value value=\"-1\" description=\"Minus one\"/></parameter>"
+    "</message>";
+
+} // namespace
+
+void CliTest::plainFramesReadAsArguments_data()
+{
+    // A frame text given as an argument always takes the general way; the
+    // same text as a line of standard input takes the plain-frame one when
+    // it can. Both must write the same bytes.
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("wrongChecksum");
+    QTest::newRow("zeros") << QByteArray(16, '\0') << false;
+    QTest::newRow("negative, named, bits, string") << QByteArray::fromHex("80EFBEFEFF0105040302010941225C07") << false;
+    QTest::newRow("unnamed value, odd string bytes, optional given")
+        << QByteArray::fromHex("7F0100000009FFFFFFFFFFFF00E90101FF") << false;
+    QTest::newRow("signed named value missed") << QByteArray::fromHex("7F0100000009FFFFFFFFFFFF00E9010180") << false;
+    QTest::newRow("wrong checksum") << QByteArray(16, '\x11') << true;
+    QTest::newRow("incomplete") << QByteArray::fromHex("0102030405") << false;
+    QTest::newRow("no data") << QByteArray() << false;
+}
+
+void CliTest::plainFramesReadAsArguments()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, wrongChecksum);
+    QByteArray frame = packFrame(0x21, true, quint8(data.size() + kFrameOverheadBytes), 3, 0, 0x123456, 0xFFFFFF, data);
+    if (wrongChecksum)
+        frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x01);
+    const QString text = frameToHexText(frame);
+    const Catalogue catalogue(kMixedMessage, "Dev &quot;q&quot; \\ \xC3\xA9");
+    for (const QStringList &options : {QStringList(), QStringList{"--single-line"}, QStringList{"--json"}}) {
+        const Run argument = catalogue.run(QStringList{"decode"} + options + QStringList{text});
+        const Run piped = catalogue.runWithInput(QStringList{"decode"} + options, text.toLatin1() + '\n');
+        QCOMPARE(argument.exitCode, 0);
+        QCOMPARE(piped.exitCode, 0);
+        QVERIFY2(argument.out.contains(QLatin1String("Dev")), qPrintable(argument.out));
+        QCOMPARE(piped.out, argument.out);
+        // In a bus log line; a space after the frame sends it the general way,
+        // and shows only in the input text.
+        const QString logLine = QStringLiteral("2026-12-06T10:11:12.345Z TX ") + text;
+        const Run timed = catalogue.runWithInput(QStringList{"decode"} + options, logLine.toLatin1() + '\n');
+        Run spaced = catalogue.runWithInput(QStringList{"decode"} + options, logLine.toLatin1() + " \n");
+        spaced.out.replace(text + QLatin1String(" \n"), text + QLatin1Char('\n'));
+        spaced.out.replace(text + QLatin1String(" \""), text + QLatin1Char('"'));
+        QVERIFY(timed.out.contains(QLatin1String("10:11:12.345Z")));
+        QCOMPARE(timed.out, spaced.out);
+        if (options.contains(QLatin1String("--json"))) {
+            QJsonParseError error;
+            const QJsonObject o = QJsonDocument::fromJson(piped.out.toUtf8(), &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QCOMPARE(o.value("device").toString(), QString::fromUtf8("Dev \"q\" \\ \xC3\xA9"));
+            QCOMPARE(o.value("message").toString(), QString::fromUtf8("Mix \"A\" \\ \xC3\xA9\xE2\x98\x83\xF0\x9D\x84\x9E"));
+            if (data.size() >= 16) {
+                const QJsonArray parameters = o.value("parameters").toArray();
+                QCOMPARE(parameters.at(0).toObject().value("name").toString(), QStringLiteral("Level\ttab"));
+                QCOMPARE(parameters.at(1).toObject().value("name").toString(), QStringLiteral("Word \\ \"q\""));
+                const QJsonArray bits = parameters.at(5).toObject().value("bits").toArray();
+                QCOMPARE(bits.at(0).toObject().value("label").toString(), QStringLiteral("Bit 0: A\nline"));
+                QCOMPARE(bits.at(1).toObject().value("label").toString(), QStringLiteral("Bit 3: B\\"));
+            }
+        }
+    }
+}
+
+void CliTest::decodeJsonEscapesEveryControlCharacter()
+{
+    // Every control character but the line end, quotes, backslashes and
+    // non-ASCII text, in a line of standard input: Qt's reader gets the line back.
+    QString line;
+    for (ushort c = 1; c < 0x20; ++c) {
+        if (c != '\n')
+            line += QChar(c);
+    }
+    line += QString::fromUtf8("\"\\/\x7F\xC3\xA9\xE2\x98\x83\xF0\x9D\x84\x9E B4 F3");
+    const Run run = kwnFrame({"decode", "--json"}, line.toUtf8() + '\n');
+    QCOMPARE(run.exitCode, 1);
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(o.value("input").toString(), line);
+    QCOMPARE(o.value("status").toString(), QStringLiteral("Invalid frame length."));
+    QVERIFY(!run.out.trimmed().contains('\n'));
 }
 
 void CliTest::encodeFrames_data()
