@@ -3,7 +3,8 @@
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
-#include "ptydevice.h"
+#include "busframes.h"
+#include "ptypair.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,14 +33,6 @@ QByteArray withBadChecksum(QByteArray frame)
     return frame;
 }
 
-QByteArray concat(const QVector<QByteArray> &parts)
-{
-    QByteArray all;
-    for (const QByteArray &part : parts)
-        all += part;
-    return all;
-}
-
 } // namespace
 
 class BusLayoutTest : public QObject
@@ -63,7 +56,7 @@ private slots:
         page->setLayout(bus->getLayout());
         page->resize(520, 560);
         page->show();
-        device.reset(new PtyDevice);
+        device.reset(new PtyPair);
         QVERIFY(device->ok());
     }
 
@@ -160,7 +153,7 @@ private slots:
         QCOMPARE(connected.at(0).at(0).toBool(), false);
         QCOMPARE(model()->rowCount(), 2); // the list is kept
 
-        PtyDevice again;
+        PtyPair again;
         QVERIFY(again.ok());
         connectTo(again.path);
         QVERIFY(again.write(statusFrame(3, 3)));
@@ -433,7 +426,7 @@ private:
     QTemporaryDir settingsDir;
     BusLayout *bus = nullptr;
     QWidget *page = nullptr;
-    std::unique_ptr<PtyDevice> device;
+    std::unique_ptr<PtyPair> device;
 };
 
 QTEST_MAIN(BusLayoutTest)
