@@ -110,28 +110,19 @@ void FrameReportTest::catalogueSeesChangedFiles()
     QVERIFY2(rechecked.contains(afterRecheck), qPrintable(rechecked));
 }
 
+// The exact texts the time and direction of a bus log line add; that each
+// style prints them, and as decode does, is checked through kwn-frame
+// (busclitest).
 void FrameReportTest::reportTexts()
 {
     DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
     FrameReport r = catalogue.decodeBytes(QByteArray::fromHex(kMotorStatus.toLatin1()));
-    QCOMPARE(r.input, kMotorStatus);
-    QVERIFY(r.checksumOk);
-    QCOMPARE(r.device, QStringLiteral("QX-Drive 40"));
-    const QString body = singleLineText(r);
-    QVERIFY2(body.startsWith(QStringLiteral("Frame decoded successfully. | QX-Drive 40 | Point to point | 3A0C51")),
-             qPrintable(body));
-    QCOMPARE(singleLineText(r, true), kMotorStatus + QStringLiteral(" | ") + body);
-
     r.time = QStringLiteral("2026-12-06T22:42:16.123Z");
     r.direction = QStringLiteral("RX");
-    QString line, blocks, json, noise;
-    appendReport(ReportStyle::SingleLine, r, line);
-    QCOMPARE(line, r.time + QStringLiteral(" RX ") + kMotorStatus + QStringLiteral(" | ") + body + QLatin1Char('\n'));
+    QString blocks, noise;
     appendReport(ReportStyle::Blocks, r, blocks);
-    QVERIFY(blocks.startsWith(QStringLiteral("Time:         2026-12-06T22:42:16.123Z\nDirection:    RX\nInput:")));
-    appendReport(ReportStyle::Json, r, json);
-    QVERIFY(json.contains(QStringLiteral("\"direction\":\"RX\"")));
-    QVERIFY(json.contains(QStringLiteral("\"time\":\"2026-12-06T22:42:16.123Z\"")));
+    QVERIFY(blocks.startsWith(QStringLiteral("Time:         2026-12-06T22:42:16.123Z\nDirection:    RX\nInput:        ")
+                              + kMotorStatus + QLatin1Char('\n')));
     appendNoise(ReportStyle::Json, QByteArray::fromHex("00FF"), r.time, noise);
     appendNoise(ReportStyle::SingleLine, QByteArray::fromHex("0A"), r.time, noise);
     QCOMPARE(noise, QStringLiteral("{\"noise\":\"00FF\",\"time\":\"2026-12-06T22:42:16.123Z\"}\n"
@@ -149,6 +140,7 @@ void FrameReportTest::jsonIsWhatQtWrites_data()
     QTest::newRow("pair, quotes, backslash") << QString::fromUtf8("\"\\ \xF0\x9F\x98\x80 ") + kMotorStatus << "T";
     QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + QChar(0xDC00) + QChar(0xD83D) + kMotorStatus << "";
     QTest::newRow("no frame") << "\x01zz" << "T";
+    QTest::newRow("random data, any length") << "" << "T";
 }
 
 // The JSON line is exactly what QJsonDocument writes for the same object: read
@@ -161,8 +153,8 @@ void FrameReportTest::jsonIsWhatQtWrites()
     DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
     QRandomGenerator random(21);
     QByteArray frame = QByteArray::fromHex(kMotorStatus.toLatin1());
-    for (int round = 0; round < 300; ++round) {
-        FrameReport r = catalogue.decodeText(round == 0 ? input : frameToHexText(frame));
+    for (int round = 0; round < (input.isEmpty() ? 300 : 1); ++round) {
+        FrameReport r = catalogue.decodeText(input.isEmpty() ? frameToHexText(frame) : input);
         r.time = time;
         r.direction = time.isEmpty() ? QString() : QStringLiteral("RX");
         QString text;
