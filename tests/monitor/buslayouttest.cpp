@@ -109,11 +109,7 @@ private slots:
         }
         QTRY_COMPARE(model()->rowCount(), rows.size());
         QTest::qWait(150); // nothing more comes
-        QCOMPARE(rowTexts(), rows);
-        for (int row = 0; row < rows.size(); ++row) {
-            const bool red = rows.at(row).startsWith(QLatin1String("noise"));
-            QCOMPARE(model()->data(model()->index(row, ColumnMessage), Qt::ForegroundRole).isValid(), red);
-        }
+        QCOMPARE(rowTexts(), rows); // noise rows in red: frametablemodeltest
     }
 
     void tenThousandFramesInOrder()
@@ -262,11 +258,7 @@ private slots:
         QVERIFY(bus->openLog(plain.fileName()));
         QCOMPARE(model()->heldCount(), 3);
         QCOMPARE(model()->heldRecord(1).bytes, frames.at(1));
-        // A bad checksum is shown in red.
-        const QModelIndex checksum = model()->index(2, ColumnChecksum);
-        QCOMPARE(model()->data(checksum).toString(), QStringLiteral("bad"));
-        QVERIFY(model()->data(checksum, Qt::ForegroundRole).isValid());
-        QVERIFY(!model()->data(model()->index(1, ColumnChecksum), Qt::ForegroundRole).isValid());
+        QCOMPARE(model()->data(model()->index(2, ColumnChecksum)).toString(), QStringLiteral("bad"));
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: red"));
     }
 
