@@ -5,6 +5,7 @@
 // bus devices on the master side, the code under test opens the slave path.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QtTest>
 
@@ -24,6 +25,7 @@ struct PtyPair
         char name[256] = {};
         if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
             return;
+        // Raw before anyone writes: no echo, no line editing.
         termios t;
         ::tcgetattr(slave, &t);
         ::cfmakeraw(&t);
@@ -43,32 +45,47 @@ struct PtyPair
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
+    bool ok() const { return master >= 0; }
+
     void closeMaster()
     {
         if (master >= 0)
             ::close(master);
         master = -1;
     }
-    // All of `bytes`, waiting (with the event loop running) while the terminal is full.
-    void write(const QByteArray &bytes) const
+    // All of `bytes`, waiting (with the event loop running) while the
+    // terminal is full; false if the reader took nothing for ten seconds.
+    bool write(const QByteArray &bytes) const
     {
         qsizetype done = 0;
-        while (done < bytes.size()) {
+        QElapsedTimer waited;
+        waited.start();
+        while (done < bytes.size() && waited.elapsed() < 10000) {
             const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0)
+            if (n > 0) {
                 done += n;
-            else
+                waited.restart();
+            } else {
                 QTest::qWait(1);
+            }
         }
+        return done == bytes.size();
     }
-    QByteArray readAll() const
+    // What the far end wrote, waiting until `size` bytes came or time ran out.
+    QByteArray read(qsizetype size, int timeoutMs = 5000) const
     {
-        QByteArray all;
+        QByteArray bytes;
+        QElapsedTimer waited;
+        waited.start();
         char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(master, buffer, sizeof buffer)) > 0)
-            all.append(buffer, int(n));
-        return all;
+        while (bytes.size() < size && waited.elapsed() < timeoutMs) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                bytes.append(buffer, int(n));
+            else
+                QTest::qWait(5);
+        }
+        return bytes;
     }
 };
 

@@ -55,7 +55,6 @@ class FrameReportTest : public QObject
 private slots:
     void catalogueSeesChangedFiles_data();
     void catalogueSeesChangedFiles();
-    void recheckWaitsForItsInterval();
     void reportTexts();
     void jsonIsWhatQtWrites_data();
     void jsonIsWhatQtWrites();
@@ -63,26 +62,34 @@ private slots:
     void busLogLines();
 };
 
+// Each decode sees the files as they are once the recheck interval has
+// passed; within it the files are not looked at again.
 void FrameReportTest::catalogueSeesChangedFiles_data()
 {
     QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("intervalMs");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("message file edited") << "edit message" << "Supply EDITED=242";
-    QTest::newRow("profile file edited") << "edit profile" << "| QX-Drive 41 |";
-    QTest::newRow("message file deleted") << "delete message" << "Unknown message";
-    QTest::newRow("folder deleted") << "delete folder" << "No product found";
+    QTest::addColumn<QString>("afterRecheck");
+    QTest::newRow("message file edited") << "edit message" << 0 << "Supply EDITED=242" << "Supply EDITED=242";
+    QTest::newRow("profile file edited") << "edit profile" << 0 << "| QX-Drive 41 |" << "| QX-Drive 41 |";
+    QTest::newRow("message file deleted") << "delete message" << 0 << "Unknown message" << "Unknown message";
+    QTest::newRow("folder deleted") << "delete folder" << 0 << "No product found" << "No product found";
+    QTest::newRow("folder deleted, within the interval")
+        << "delete folder" << 60000 << "Supply voltage=242" << "No product found";
 }
 
 void FrameReportTest::catalogueSeesChangedFiles()
 {
     QFETCH(QString, change);
+    QFETCH(int, intervalMs);
     QFETCH(QString, expected);
+    QFETCH(QString, afterRecheck);
     QTemporaryDir dir;
     const QString xml = dir.filePath(QStringLiteral("xml"));
     QVERIFY(copyFolder(QStringLiteral(KWN_SOURCE_DIR "/xml"), xml));
 
     DecodeCatalogue catalogue(xml);
-    catalogue.setRecheckIntervalMs(0);
+    catalogue.setRecheckIntervalMs(intervalMs);
     const QString before = singleLineText(catalogue.decodeText(kMotorStatus));
     QVERIFY2(before.contains(QStringLiteral("Supply voltage=242")), qPrintable(before));
 
@@ -98,46 +105,24 @@ void FrameReportTest::catalogueSeesChangedFiles()
 
     const QString after = singleLineText(catalogue.decodeText(kMotorStatus));
     QVERIFY2(after.contains(expected), qPrintable(after));
-}
-
-void FrameReportTest::recheckWaitsForItsInterval()
-{
-    QTemporaryDir dir;
-    const QString xml = dir.filePath(QStringLiteral("xml"));
-    QVERIFY(copyFolder(QStringLiteral(KWN_SOURCE_DIR "/xml"), xml));
-    DecodeCatalogue catalogue(xml);
-    catalogue.setRecheckIntervalMs(60000);
-    QVERIFY(singleLineText(catalogue.decodeText(kMotorStatus)).contains(QStringLiteral("Supply voltage=242")));
-    QVERIFY(QDir(xml).removeRecursively());
-    // Within the interval the files are not looked at again ...
-    QVERIFY(singleLineText(catalogue.decodeText(kMotorStatus)).contains(QStringLiteral("Supply voltage=242")));
-    // ... and once it has passed they are.
     catalogue.recheck();
-    QVERIFY(catalogue.decodeText(kMotorStatus).status.contains(QStringLiteral("No product found")));
+    const QString rechecked = singleLineText(catalogue.decodeText(kMotorStatus));
+    QVERIFY2(rechecked.contains(afterRecheck), qPrintable(rechecked));
 }
 
+// The exact texts the time and direction of a bus log line add; that each
+// style prints them, and as decode does, is checked through kwn-frame
+// (busclitest).
 void FrameReportTest::reportTexts()
 {
     DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
     FrameReport r = catalogue.decodeBytes(QByteArray::fromHex(kMotorStatus.toLatin1()));
-    QCOMPARE(r.input, kMotorStatus);
-    QVERIFY(r.checksumOk);
-    QCOMPARE(r.device, QStringLiteral("QX-Drive 40"));
-    const QString body = singleLineText(r);
-    QVERIFY2(body.startsWith(QStringLiteral("Frame decoded successfully. | QX-Drive 40 | Point to point | 3A0C51")),
-             qPrintable(body));
-    QCOMPARE(singleLineText(r, true), kMotorStatus + QStringLiteral(" | ") + body);
-
     r.time = QStringLiteral("2026-12-06T22:42:16.123Z");
     r.direction = QStringLiteral("RX");
-    QString line, blocks, json, noise;
-    appendReport(ReportStyle::SingleLine, r, line);
-    QCOMPARE(line, r.time + QStringLiteral(" RX ") + kMotorStatus + QStringLiteral(" | ") + body + QLatin1Char('\n'));
+    QString blocks, noise;
     appendReport(ReportStyle::Blocks, r, blocks);
-    QVERIFY(blocks.startsWith(QStringLiteral("Time:         2026-12-06T22:42:16.123Z\nDirection:    RX\nInput:")));
-    appendReport(ReportStyle::Json, r, json);
-    QVERIFY(json.contains(QStringLiteral("\"direction\":\"RX\"")));
-    QVERIFY(json.contains(QStringLiteral("\"time\":\"2026-12-06T22:42:16.123Z\"")));
+    QVERIFY(blocks.startsWith(QStringLiteral("Time:         2026-12-06T22:42:16.123Z\nDirection:    RX\nInput:        ")
+                              + kMotorStatus + QLatin1Char('\n')));
     appendNoise(ReportStyle::Json, QByteArray::fromHex("00FF"), r.time, noise);
     appendNoise(ReportStyle::SingleLine, QByteArray::fromHex("0A"), r.time, noise);
     QCOMPARE(noise, QStringLiteral("{\"noise\":\"00FF\",\"time\":\"2026-12-06T22:42:16.123Z\"}\n"
@@ -155,6 +140,7 @@ void FrameReportTest::jsonIsWhatQtWrites_data()
     QTest::newRow("pair, quotes, backslash") << QString::fromUtf8("\"\\ \xF0\x9F\x98\x80 ") + kMotorStatus << "T";
     QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + QChar(0xDC00) + QChar(0xD83D) + kMotorStatus << "";
     QTest::newRow("no frame") << "\x01zz" << "T";
+    QTest::newRow("random data, any length") << "" << "T";
 }
 
 // The JSON line is exactly what QJsonDocument writes for the same object: read
@@ -167,8 +153,8 @@ void FrameReportTest::jsonIsWhatQtWrites()
     DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
     QRandomGenerator random(21);
     QByteArray frame = QByteArray::fromHex(kMotorStatus.toLatin1());
-    for (int round = 0; round < 300; ++round) {
-        FrameReport r = catalogue.decodeText(round == 0 ? input : frameToHexText(frame));
+    for (int round = 0; round < (input.isEmpty() ? 300 : 1); ++round) {
+        FrameReport r = catalogue.decodeText(input.isEmpty() ? frameToHexText(frame) : input);
         r.time = time;
         r.direction = time.isEmpty() ? QString() : QStringLiteral("RX");
         QString text;

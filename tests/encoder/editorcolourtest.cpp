@@ -3,6 +3,7 @@
 // goes into the frame alike, the default of a fresh field included.
 
 #include "catalogue/catalogue.h"
+#include "cataloguefiles.h"
 #include "codec/valueencoding.h"
 #include "encoder/builderlayout.h"
 
@@ -41,14 +42,9 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, typedBlack);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xml")));
-        QFile file(dir.filePath(QStringLiteral("xml/p.xml")));
         const QByteArray type = attributes.contains("type=") ? QByteArray() : QByteArray("type=\"integer\" ");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("<profiles_def><profile product=\"Vals\" revision=\"1\" node_type=\"3\"/>"
-                   "<message name=\"M\" category=\"C\" msg_id=\"0x10\"><p name=\"V\" " + type + attributes + "/></message>"
-                   "</profiles_def>");
-        file.close();
+        QVERIFY(writeProfile(dir.path(), "<message name=\"M\" category=\"C\" msg_id=\"0x10\"><p name=\"V\" " + type
+                                             + attributes + "/></message>", "Vals"));
         const QString previous = QDir::currentPath();
         QDir::setCurrent(dir.path());
         const ParameterDefinition parameter =

@@ -5,6 +5,7 @@
 
 #include "app/singleinstancepeer.h"
 #include "catalogue/catalogue.h"
+#include "cataloguefiles.h"
 #include "catalogue/shownlimits.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
@@ -35,20 +36,6 @@ constexpr qint64 kHangMs = 60000;
 // as a master and as a slave message.
 const QString kMasterFrame = QStringLiteral("EF F3 FC FE FF FF FD FF FF F5 09 CA");
 const QString kSlaveFrame = QStringLiteral("EF F3 CF FE FF FF FD FF FF FA 09 A2");
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(bytes) == bytes.size();
-}
-
-// xml/p.xml under root: product E (revision 1, node type 3) with `messages`.
-bool writeProfile(const QString &root, const QByteArray &messages)
-{
-    return write(root + "/xml/p.xml",
-                 "<profiles_def><profile product=\"E\" revision=\"1\" node_type=\"3\"/>" + messages + "</profiles_def>");
-}
 
 // The hostile catalogues by kind: "bits" and "slave bits" (message M, one
 // bitfield of `count` bits numbered i % 8), "parameters" (M with `count`
@@ -85,12 +72,27 @@ bool writeCatalogue(const QString &root, const QString &kind, int count)
         return writeProfile(root, body);
     }
     for (int i = 0; i < count; ++i) {
-        if (!write(root + QStringLiteral("/xml/p%1.xml").arg(i),
+        if (!writeFile(root + QStringLiteral("/xml/p%1.xml").arg(i),
                    "<profiles_def><profile product=\"P" + QByteArray::number(100000 + i)
                        + "\" revision=\"1\" node_type=\"3\"/></profiles_def>"))
             return false;
     }
     return true;
+}
+
+// Runs kwn-frame in `folder` and takes what it prints; false if it hangs.
+bool runCli(const QString &folder, const QStringList &arguments, QString &out)
+{
+    QProcess cli;
+    cli.setWorkingDirectory(folder);
+    cli.start(QStringLiteral(KWN_CLI_PATH), arguments);
+    const bool ended = cli.waitForFinished(kHangMs);
+    if (!ended) {
+        cli.kill();
+        cli.waitForFinished();
+    }
+    out = QString::fromUtf8(cli.readAllStandardOutput());
+    return ended;
 }
 
 // A started tool, stopped by its id when the test leaves its scope.
@@ -323,11 +325,8 @@ void HostileCatalogueTest::checkWarns()
 
     QTemporaryDir dir;
     QVERIFY(writeCatalogue(dir.path(), kind, count));
-    QProcess check;
-    check.setWorkingDirectory(dir.path());
-    check.start(QStringLiteral(KWN_CLI_PATH), {QStringLiteral("check")});
-    QVERIFY(check.waitForFinished(kHangMs));
-    const QString out = QString::fromUtf8(check.readAllStandardOutput());
+    QString out;
+    QVERIFY(runCli(dir.path(), {QStringLiteral("check")}, out));
     const QString expected = QStringLiteral("xml/p.xml:1: warning: ") + warning;
     if (warning.isEmpty())
         QVERIFY2(!out.contains(QLatin1String("the pages show")), qPrintable(out));
@@ -343,11 +342,10 @@ void HostileCatalogueTest::listDevices()
     const QList<QByteArray> extra{"product=\"P100001\" revision=\"0\" node_type=\"7\"", "product=\"P100001\" revision=\"10\" node_type=\"8\"",
                                   "product=\"A_B\" revision=\"C\" node_type=\"2\"", "product=\"A\" revision=\"B_D\" node_type=\"4\""};
     for (int i = 0; i < extra.size(); ++i)
-        QVERIFY(write(dir.filePath(QStringLiteral("xml/x%1.xml").arg(i)), "<profiles_def><profile " + extra.at(i) + "/></profiles_def>"));
-    QProcess list;
-    list.start(QStringLiteral(KWN_CLI_PATH), {QStringLiteral("list"), QStringLiteral("devices"), QStringLiteral("--xml"), dir.filePath(QStringLiteral("xml"))});
-    QVERIFY(list.waitForFinished(kHangMs));
-    const QStringList lines = QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("xml/x%1.xml").arg(i)), "<profiles_def><profile " + extra.at(i) + "/></profiles_def>"));
+    QString out;
+    QVERIFY(runCli(dir.path(), {QStringLiteral("list"), QStringLiteral("devices")}, out));
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1002);
     QCOMPARE(lines.at(0), QStringLiteral("A\tnode type 4\trevisions B_D"));
     QCOMPARE(lines.at(1), QStringLiteral("A_B\tnode type 2\trevisions C"));

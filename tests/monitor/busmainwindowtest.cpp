@@ -5,7 +5,7 @@
 
 #include "codec/framedecoding.h"
 #include "monitor/busrecord.h"
-#include "ptydevice.h"
+#include "ptypair.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -137,7 +137,7 @@ private:
     }
 
     QTemporaryDir settingsDir;
-    PtyDevice device;
+    PtyPair device;
     MainWindow *window = nullptr;
 };
 

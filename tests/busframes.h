@@ -1,0 +1,60 @@
+#ifndef KWN_TESTS_BUSFRAMES_H
+#define KWN_TESTS_BUSFRAMES_H
+
+// Frames of the messages of the bundled catalogue, as the test's devices send them.
+
+#include "catalogue/catalogue.h"
+#include "codec/frame.h"
+
+#include <QByteArray>
+#include <QRandomGenerator>
+#include <QVector>
+
+struct BundledMessage
+{
+    MessageDefinition message;
+    quint8 nodeType = 0;
+};
+
+// Every message of every bundled profile, in catalogue order.
+inline QVector<BundledMessage> bundledMessages()
+{
+    QVector<BundledMessage> all;
+    const ProfileMap profiles = loadProfiles(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    for (const ProfileDefinition &profile : profiles) {
+        const MessageMap messages = messagesOfProfile(profile, false);
+        for (const MessageDefinition &message : messages)
+            all.append({message, quint8(profile.nodeType)});
+    }
+    return all;
+}
+
+// `count` frames of the bundled messages, each in turn, with random
+// addresses, length and data.
+inline QVector<QByteArray> bundledFrames(int count, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    const QVector<BundledMessage> kinds = bundledMessages();
+    QVector<QByteArray> frames;
+    for (int i = 0; i < count && !kinds.isEmpty(); ++i) {
+        const BundledMessage &kind = kinds.at(i % kinds.size());
+        QByteArray data(int(random.bounded(kMaxDataBytes + 1)), Qt::Uninitialized);
+        for (char &c : data)
+            c = char(random.bounded(256));
+        frames.append(packFrame(quint8(kind.message.msgId), random.bounded(2) == 1,
+                                quint8(kFrameOverheadBytes + data.size()), kind.nodeType,
+                                quint8(random.bounded(16)), random.bounded(1, 0xFFFFFE),
+                                random.bounded(1, 0xFFFFFE), data));
+    }
+    return frames;
+}
+
+inline QByteArray concat(const QVector<QByteArray> &parts)
+{
+    QByteArray all;
+    for (const QByteArray &part : parts)
+        all += part;
+    return all;
+}
+
+#endif
