@@ -23,14 +23,30 @@ const char kHelp[] =
     "  --json          one JSON object per line\n"
     "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
 
-// Appends the report to `out` as UTF-8. `text` is scratch space, kept
-// between frames so that its buffer is allocated once.
+// Appends `text` to `out` as UTF-8. `text` is scratch space, kept between
+// frames so that its buffer is allocated once; the report of a very long
+// line is moved rather than copied, and its buffers are not kept.
+void appendUtf8(QString &text, QByteArray &out)
+{
+    constexpr int kLong = 1 << 20;
+    if (out.isEmpty() && text.size() >= kLong)
+        out = text.toUtf8();
+    else
+        out += text.toUtf8();
+    if (text.capacity() >= kLong)
+        text = QString();
+}
+
+// Appends the report to `out` as UTF-8.
 void format(ReportStyle style, const FrameReport &r, QString &text, QByteArray &out)
 {
     text.resize(0);
     appendReport(style, r, text);
-    out += text.toUtf8();
+    appendUtf8(text, out);
 }
+
+// Lines from this long on are echoed straight from their bytes when they can be.
+constexpr qsizetype kLongLine = 1 << 16;
 
 // Decodes a line of standard input into `out`; false when it was refused as
 // no frame. A plain frame, bare or in a bus log line, is written straight
@@ -40,7 +56,7 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
 {
     if (catalogue.appendPlainFrameReport(style, line, size, out))
         return true;
-    const BusLogLine logged = parseBusLogLine(QString::fromUtf8(line, int(size)));
+    BusLogLine logged = parseBusLogLine(QString::fromUtf8(line, int(size)));
     if (logged.kind == BusLogLine::Comment)
         return true;
     if (!logged.time.isEmpty() && logged.frameText.size() <= 2 * kMaxFrameBytes) {
@@ -52,8 +68,22 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
     FrameReport r = catalogue.decodeText(logged.frameText);
     r.time = logged.time;
     r.direction = logged.direction;
-    format(style, r, text, out);
-    return r.parsed;
+    if (logged.time.isEmpty() && size >= kLongLine && isPlainAsciiText(line, size)) {
+        // A long plain line is echoed straight from its bytes; its copy as a
+        // QString is dropped first.
+        r.input = QString();
+        logged = BusLogLine();
+        appendReportUtf8(style, r, line, size, out);
+        return r.parsed;
+    }
+    text.resize(0);
+    appendReport(style, r, text);
+    const bool parsed = r.parsed;
+    // The line and its frame may be large: gone before the text is converted.
+    r = FrameReport();
+    logged = BusLogLine();
+    appendUtf8(text, out);
+    return parsed;
 }
 
 } // namespace

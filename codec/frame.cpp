@@ -64,15 +64,22 @@ quint16 frameChecksum(const QByteArray &bytes)
 
 QString frameToHexText(const QByteArray &bytes)
 {
+    QString text;
+    appendHexText(bytes, text);
+    return text;
+}
+
+void appendHexText(const QByteArray &bytes, QString &out)
+{
     static const char digits[] = "0123456789ABCDEF";
-    QString text(bytes.size() * 2, Qt::Uninitialized);
-    QChar *out = text.data();
+    const int at = out.size();
+    out.resize(at + bytes.size() * 2);
+    QChar *o = out.data() + at;
     for (char byte : bytes) {
         const quint8 b = quint8(byte);
-        *out++ = QLatin1Char(digits[b >> 4]);
-        *out++ = QLatin1Char(digits[b & 0x0F]);
+        *o++ = QLatin1Char(digits[b >> 4]);
+        *o++ = QLatin1Char(digits[b & 0x0F]);
     }
-    return text;
 }
 
 static int hexDigitValue(QChar c)

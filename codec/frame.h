@@ -46,6 +46,8 @@ quint16 frameChecksum(const QByteArray &bytes);
 
 // Two upper-case hexadecimal digits per byte, no separators.
 QString frameToHexText(const QByteArray &bytes);
+// The same text appended to `out`, without a copy made apart.
+void appendHexText(const QByteArray &bytes, QString &out);
 
 // One byte per pair of hexadecimal digits. The text is expected to be clean
 // (digits only, even length); a trailing odd digit is ignored and a pair that

@@ -5,16 +5,18 @@
 
 #include <algorithm>
 
-QString cleanFrameText(const QString &text)
+namespace {
+
+// Calls `digit` with each hexadecimal digit of the text, lower-cased, every
+// "0x"/"0X" prefix and every other character skipped. Lower-casing never
+// turns any other character into an ASCII hex digit, a '0' or an 'x', so a
+// per-code-unit test gives the same result as lower-casing, dropping "0x"
+// and filtering, without three passes.
+template <typename Digit>
+void forEachHexDigit(const QString &text, Digit digit)
 {
-    // Lower-casing never turns any other character into an ASCII hex digit,
-    // a '0' or an 'x', so a per-code-unit test gives the same result as
-    // lower-casing, dropping "0x" and filtering, without three passes.
     const int n = text.size();
     const QChar *in = text.constData();
-    QString clean(n, Qt::Uninitialized);
-    QChar *out = clean.data();
-    int kept = 0;
     for (int i = 0; i < n; ++i) {
         const ushort u = in[i].unicode();
         if (u == '0') {
@@ -22,28 +24,53 @@ QString cleanFrameText(const QString &text)
                 ++i; // the 'x' is no digit either
                 continue;
             }
-            out[kept++] = QLatin1Char('0');
+            digit(ushort('0'));
         } else if (u >= '1' && u <= '9') {
-            out[kept++] = QChar(u);
+            digit(u);
         } else if ((u | 0x20) >= 'a' && (u | 0x20) <= 'f') {
-            out[kept++] = QChar(ushort(u | 0x20));
+            digit(ushort(u | 0x20));
         }
     }
+}
+
+} // namespace
+
+QString cleanFrameText(const QString &text)
+{
+    QString clean(text.size(), Qt::Uninitialized);
+    QChar *out = clean.data();
+    int kept = 0;
+    forEachHexDigit(text, [&](ushort u) { out[kept++] = QChar(u); });
     clean.truncate(kept);
     return clean;
 }
 
 ParsedFrame parseFrameText(const QString &text)
 {
-    ParsedFrame parsed;
-    const QString clean = cleanFrameText(text);
-    if (clean.isEmpty() || clean.size() % 2 != 0) {
+    // The digits go straight into bytes, without a cleaned copy of the text:
+    // a pasted or piped line may be hundreds of megabytes long.
+    QByteArray bytes(text.size() / 2, Qt::Uninitialized);
+    char *out = bytes.data();
+    int digits = 0;
+    int high = 0;
+    forEachHexDigit(text, [&](ushort u) {
+        const int value = u <= '9' ? u - '0' : u - 'a' + 10;
+        if (digits++ % 2 == 0)
+            high = value;
+        else
+            *out++ = char(high << 4 | value);
+    });
+    if (digits == 0 || digits % 2 != 0) {
+        ParsedFrame parsed;
         parsed.outcome = ParsedFrame::InvalidText;
         parsed.statusText = QStringLiteral("Invalid frame.");
         parsed.statusIsError = true;
         return parsed;
     }
-    return parseFrameBytes(hexTextToBytes(clean));
+    bytes.truncate(digits / 2);
+    if (bytes.capacity() > 2 * bytes.size() + 64)
+        bytes.squeeze(); // a long text of few digits
+    return parseFrameBytes(bytes);
 }
 
 ParsedFrame parseFrameBytes(const QByteArray &bytes)

@@ -230,9 +230,14 @@ namespace {
 
 const QLatin1String kBar(" | ");
 
-QString bytesTextOf(const FrameReport &r)
+// The frame's bytes as hexadecimal text, written straight into `out`
+// rather than built apart and copied: a frame may be a long line's worth.
+void appendBytesText(const FrameReport &r, QString &out)
 {
-    return r.bytesText.isEmpty() ? frameToHexText(r.frame.bytes) : r.bytesText;
+    if (r.bytesText.isEmpty())
+        appendHexText(r.frame.bytes, out);
+    else
+        out += r.bytesText;
 }
 
 QString checkedBits(const DecodedRow &row)
@@ -246,16 +251,22 @@ QString checkedBits(const DecodedRow &row)
 
 // The formatters append piece by piece rather than with QString::arg: a piped
 // log of a million frames spends most of its time here.
-void appendBlock(const FrameReport &r, QString &out)
+// Each formatter sets `*inputAt`, when given, to where the input text is
+// written in `out`.
+void appendBlock(const FrameReport &r, QString &out, int *inputAt = nullptr)
 {
     if (!r.time.isEmpty() || !r.direction.isEmpty()) {
         out += QLatin1String("Time:         ") + r.time + QLatin1Char('\n');
         out += QLatin1String("Direction:    ") + r.direction + QLatin1Char('\n');
     }
-    out += QLatin1String("Input:        ") + r.input + QLatin1Char('\n');
+    out += QLatin1String("Input:        ");
+    if (inputAt)
+        *inputAt = out.size();
+    out += r.input + QLatin1Char('\n');
     if (r.parsed) {
-        out += QLatin1String("Bytes:        ") + bytesTextOf(r)
-               + (r.checksumOk ? QLatin1String(" (checksum ok)\n") : QLatin1String(" (checksum wrong)\n"));
+        out += QLatin1String("Bytes:        ");
+        appendBytesText(r, out);
+        out += r.checksumOk ? QLatin1String(" (checksum ok)\n") : QLatin1String(" (checksum wrong)\n");
     }
     if (r.productFound) {
         const FrameFields &f = r.frame.fields;
@@ -315,9 +326,11 @@ void appendTimePrefix(const QString &time, const QString &direction, QString &ou
         out += direction + QLatin1Char(' ');
 }
 
-void appendLine(const FrameReport &r, QString &out)
+void appendLine(const FrameReport &r, QString &out, int *inputAt = nullptr)
 {
     appendTimePrefix(r.time, r.direction, out);
+    if (inputAt)
+        *inputAt = out.size();
     out += r.input.trimmed() + kBar;
     appendLineBody(r, out);
     out += QLatin1Char('\n');
@@ -369,6 +382,17 @@ public:
         key(name);
         number(value);
     }
+    // A string value that needs no escapes (such as hexadecimal digits),
+    // written by `write` straight into the text.
+    template <typename Write>
+    void unescaped(const char *name, Write write)
+    {
+        key(name);
+        m_out += QLatin1Char('"');
+        write(m_out);
+        m_out += QLatin1Char('"');
+        m_first = false;
+    }
     void string(const QString &text)
     {
         comma();
@@ -377,6 +401,15 @@ public:
         const int n = text.size();
         const QChar *chars = text.constData();
         for (int i = 0; i < n; ++i) {
+            // A run of characters that need no escape is appended at once.
+            const int run = i;
+            while (i < n && chars[i].unicode() >= 0x20 && chars[i] != QLatin1Char('"')
+                   && chars[i] != QLatin1Char('\\') && !chars[i].isSurrogate())
+                ++i;
+            if (i > run)
+                m_out.append(chars + run, i - run);
+            if (i == n)
+                break;
             const QChar c = chars[i];
             const ushort u = c.unicode();
             if (c.isHighSurrogate() && i + 1 < n && chars[i + 1].isLowSurrogate()) {
@@ -430,7 +463,7 @@ private:
     bool m_first = true;
 };
 
-void appendJson(const FrameReport &r, QString &out)
+void appendJson(const FrameReport &r, QString &out, int *inputAt = nullptr)
 {
     static const char *const modes[] = {"P2P", "Group", "Broadcast"};
     const FrameFields &f = r.frame.fields;
@@ -440,7 +473,7 @@ void appendJson(const FrameReport &r, QString &out)
     if (r.productFound)
         w.flag("ack", f.ackRequested);
     if (r.parsed) {
-        w.text("bytes", bytesTextOf(r));
+        w.unescaped("bytes", [&r](QString &text) { appendBytesText(r, text); });
         w.flag("checksumOk", r.checksumOk);
     }
     if (r.productFound) {
@@ -450,7 +483,10 @@ void appendJson(const FrameReport &r, QString &out)
     if (!r.direction.isEmpty())
         w.text("direction", r.direction);
     w.flag("error", r.error);
-    w.text("input", r.input);
+    w.key("input");
+    if (inputAt)
+        *inputAt = out.size() + 1; // after the quote
+    w.string(r.input);
     if (r.productFound) {
         w.text("message", r.message.messageName);
         w.text("mode", QLatin1String(modes[int(addressingModeOf(f.destinationAddress))]));
@@ -490,19 +526,53 @@ void appendJson(const FrameReport &r, QString &out)
 
 } // namespace
 
-void appendReport(ReportStyle style, const FrameReport &report, QString &out)
+void appendReport(ReportStyle style, const FrameReport &report, QString &out, int *inputAt)
 {
     switch (style) {
     case ReportStyle::SingleLine:
-        appendLine(report, out);
+        appendLine(report, out, inputAt);
         break;
     case ReportStyle::Json:
-        appendJson(report, out);
+        appendJson(report, out, inputAt);
         break;
     case ReportStyle::Blocks:
-        appendBlock(report, out);
+        appendBlock(report, out, inputAt);
         break;
     }
+}
+
+bool isPlainAsciiText(const char *text, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = text[i];
+        if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
+            return false;
+    }
+    return true;
+}
+
+void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
+                      QByteArray &out)
+{
+    Q_ASSERT(report.input.isEmpty() && isPlainAsciiText(input, size));
+    if (style == ReportStyle::SingleLine) {
+        // As QString::trimmed: the only white space in such text is the space.
+        while (size > 0 && input[0] == ' ') {
+            ++input;
+            --size;
+        }
+        while (size > 0 && input[size - 1] == ' ')
+            --size;
+    }
+    QString text;
+    int inputAt = 0;
+    appendReport(style, report, text, &inputAt);
+    out += QStringView(text).left(inputAt).toUtf8();
+    const QByteArray rest = QStringView(text).mid(inputAt).toUtf8();
+    text = QString();
+    out.reserve(out.size() + int(size) + rest.size());
+    out.append(input, int(size));
+    out += rest;
 }
 
 QString singleLineText(const FrameReport &report, bool withInput)

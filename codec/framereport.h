@@ -125,7 +125,18 @@ private:
 // an empty line). A report carrying a time and direction is prefixed with them
 // ("Time:" and "Direction:" lines, "TIME DIR " before the line, or "time" and
 // "direction" keys).
-void appendReport(ReportStyle style, const FrameReport &report, QString &out);
+// `*inputAt`, when given, is set to where the input text went in `out`.
+void appendReport(ReportStyle style, const FrameReport &report, QString &out, int *inputAt = nullptr);
+
+// Whether the text is printable ASCII without '"' or '\\': text that every
+// style echoes byte for byte.
+bool isPlainAsciiText(const char *text, qsizetype size);
+
+// appendReport in UTF-8 for a report whose input text, such text, is given
+// apart rather than in report.input (left empty): it is written straight
+// from `input` into `out`, without ever being held as a QString.
+void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
+                      QByteArray &out);
 
 // The line of `kwn-frame decode --single-line` for a report, without its line
 // end, time and direction; without the leading input text unless asked.

@@ -60,6 +60,8 @@ private slots:
     void jsonIsWhatQtWrites();
     void busLogLines_data();
     void busLogLines();
+    void inputGivenApart_data();
+    void inputGivenApart();
 };
 
 // Each decode sees the files as they are once the recheck interval has
@@ -219,6 +221,45 @@ void FrameReportTest::busLogLines()
     QCOMPARE(written.timeMs, ms);
     QCOMPARE(written.frameText, QStringLiteral("F0EF"));
     QCOMPARE(parseBusLogLine(busLogNoiseLine(ms, "\x01")).kind, BusLogLine::Comment);
+}
+
+void FrameReportTest::inputGivenApart_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QByteArray>("input");
+    const QList<QPair<const char *, QByteArray>> inputs = {
+        {"decoded frame", kMotorStatus.toLatin1()},
+        {"spaces around", "   " + kMotorStatus.toLatin1() + "  "},
+        {"frame longer than announced", kMotorStatus.toLatin1() + QByteArray(3000, 'A')},
+        {"invalid frame", "zz 0x1 ~"},
+        {"only spaces", "    "},
+    };
+    const QList<QPair<const char *, ReportStyle>> styles = {
+        {"blocks", ReportStyle::Blocks}, {"single line", ReportStyle::SingleLine}, {"json", ReportStyle::Json}};
+    for (const auto &style : styles)
+        for (const auto &input : inputs)
+            QTest::addRow("%s, %s", style.first, input.first) << int(style.second) << input.second;
+}
+
+// A plain input written straight from its bytes gives the very bytes of the
+// report holding it as a QString.
+void FrameReportTest::inputGivenApart()
+{
+    QFETCH(int, style);
+    QFETCH(QByteArray, input);
+    QVERIFY(isPlainAsciiText(input.constData(), input.size()));
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    FrameReport r = catalogue.decodeText(QString::fromLatin1(input));
+    QString expected;
+    appendReport(ReportStyle(style), r, expected);
+    r.input = QString();
+    QByteArray out("before\n");
+    appendReportUtf8(ReportStyle(style), r, input.constData(), input.size(), out);
+    QCOMPARE(out, "before\n" + expected.toUtf8());
+    QVERIFY(!isPlainAsciiText("a\"b", 3));
+    QVERIFY(!isPlainAsciiText("a\\b", 3));
+    QVERIFY(!isPlainAsciiText("a\tb", 3));
+    QVERIFY(!isPlainAsciiText("\xC3\xA9", 2));
 }
 
 QTEST_GUILESS_MAIN(FrameReportTest)
