@@ -11,6 +11,7 @@
 #include <deque>
 
 #ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -172,11 +173,26 @@ private:
 
     void expire()
     {
-        if (m_splitter.heldBytes() == 0)
+        if (m_splitter.heldBytes() == 0 || inputWaiting())
             return;
         QVector<SplitItem> items;
         m_splitter.expire(QDateTime::currentMSecsSinceEpoch(), items);
         m_owner->deliver(items);
+    }
+
+    // Bytes the system holds but this thread has not read yet are not
+    // silence on the line: when the thread was held up, the timer can come
+    // round before the port's own notice, and would cut the frame in two.
+    bool inputWaiting() const
+    {
+        if (m_port->bytesAvailable() > 0)
+            return true;
+#ifdef Q_OS_UNIX
+        int waiting = 0;
+        return ::ioctl(int(m_port->handle()), FIONREAD, &waiting) == 0 && waiting > 0;
+#else
+        return false;
+#endif
     }
 
     void written(qint64 count)
