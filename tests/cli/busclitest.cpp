@@ -6,6 +6,7 @@
 #include "codec/frame.h"
 #include "codec/valueencoding.h"
 #include "busframes.h"
+#include "cataloguefiles.h"
 #include "ptypair.h"
 
 #include <QDir>
@@ -139,9 +140,7 @@ void BusCliTest::monitorReplayPrintsAsDecode()
     }
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("capture.bin"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(capture) == capture.size());
-    out.close();
+    QVERIFY(writeFile(file, capture));
 
     QStringList arguments{QStringLiteral("monitor"), QStringLiteral("--input"),
                           fromStandardInput ? QStringLiteral("-") : file};
