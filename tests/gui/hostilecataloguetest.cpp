@@ -10,14 +10,12 @@
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
 #include "codec/valueencoding.h"
-#include "decoder/debuilderlayout.h"
-#include "encoder/builderlayout.h"
+#include "pages.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
@@ -105,40 +103,6 @@ struct Tool : QProcess
     }
 };
 
-// Both pages side by side in one window, as the main window holds them.
-struct Window
-{
-    Window()
-    {
-        decodePanel = new DebuilderLayout(nullptr);
-        encodePanel = new BuilderLayout(nullptr);
-        encodePage = new QWidget;
-        encodePage->setLayout(encodePanel->getLayout());
-        decodePage = new QWidget;
-        decodePage->setLayout(decodePanel->getLayout());
-        auto *both = new QHBoxLayout(&widget);
-        both->addWidget(encodePage);
-        both->addWidget(decodePage);
-        widget.resize(1480, 600);
-        widget.show();
-    }
-    ~Window()
-    {
-        delete encodePage;
-        delete decodePage;
-        delete encodePanel;
-        delete decodePanel;
-    }
-
-    template<typename T = QWidget> T *find(const QString &name) const { return widget.findChild<T *>(name); }
-
-    QWidget widget;
-    QWidget *encodePage = nullptr;
-    QWidget *decodePage = nullptr;
-    BuilderLayout *encodePanel = nullptr;
-    DebuilderLayout *decodePanel = nullptr;
-};
-
 } // namespace
 
 class HostileCatalogueTest : public QObject
@@ -200,7 +164,7 @@ void HostileCatalogueTest::pages()
     QVERIFY(QDir::setCurrent(dir.path()));
     QElapsedTimer timer;
     timer.start();
-    Window window;
+    Pages window;
     QVERIFY(QTest::qWaitForWindowExposed(&window.widget));
     QCoreApplication::processEvents(); // painted
     QVERIFY2(timer.elapsed() < kHangMs, qPrintable(QString::number(timer.elapsed())));
