@@ -8,6 +8,7 @@
 #include "busframes.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
+#include "toolrun.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -33,29 +34,9 @@ bool start(QProcess &process, const QStringList &arguments, const QString &folde
     return process.waitForStarted();
 }
 
-struct Run
+ToolRun run(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 30000)
 {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run run(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 30000)
-{
-    QProcess process;
-    start(process, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    Run r;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
+    return runTool(QStringLiteral(KWN_CLI_PATH), arguments, kSource, input, timeoutMs);
 }
 
 // Reads the process's output until it holds `lines` lines or time runs out.
@@ -149,8 +130,8 @@ void BusCliTest::monitorReplayPrintsAsDecode()
         arguments << style;
         decodeArguments << style;
     }
-    const Run monitor = run(arguments, fromStandardInput ? capture : QByteArray());
-    const Run decode = run(decodeArguments + texts);
+    const ToolRun monitor = run(arguments, fromStandardInput ? capture : QByteArray());
+    const ToolRun decode = run(decodeArguments + texts);
     QCOMPARE(monitor.exitCode, 0);
     QCOMPARE(decode.exitCode, 0);
 
@@ -264,7 +245,7 @@ void BusCliTest::commandErrors()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    const Run r = run(arguments);
+    const ToolRun r = run(arguments);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.startsWith("kwn-frame: ") && r.err.split('\n').at(0).contains(message.toUtf8()),
              r.err.constData());
@@ -286,12 +267,12 @@ void BusCliTest::sendWritesTheFrame()
     QFETCH(QStringList, encodeArguments);
     QByteArray expected = QByteArray::fromHex(kMotorStatus);
     if (!encodeArguments.isEmpty()) {
-        const Run encode = run(encodeArguments);
+        const ToolRun encode = run(encodeArguments);
         QCOMPARE(encode.exitCode, 0);
         expected = QByteArray::fromHex(encode.out);
     }
     PtyPair pty;
-    const Run send = run(QStringList{"send", "--port", pty.path, "--baud", "19200"} + frameArguments);
+    const ToolRun send = run(QStringList{"send", "--port", pty.path, "--baud", "19200"} + frameArguments);
     QVERIFY2(send.exitCode == 0, send.err.constData());
     QCOMPARE(pty.read(expected.size()), expected);
 }
@@ -323,7 +304,7 @@ void BusCliTest::decodeReadsBusLogs()
     const QByteArray log = "# port opened\n" + busLogFrameLine(1796596936123, QStringLiteral("TX"), frame).toLatin1()
                            + "\n" + busLogNoiseLine(1796596936200, "\x01\x02").toLatin1() + "\n" + kMotorStatus
                            + "\n";
-    const Run line = run({"decode", "--single-line"}, log);
+    const ToolRun line = run({"decode", "--single-line"}, log);
     QCOMPARE(line.exitCode, 0);
     const QList<QByteArray> texts = line.out.trimmed().split('\n');
     QCOMPARE(texts.size(), 2);
@@ -365,7 +346,7 @@ void BusCliTest::decodeSeesCatalogueEdits()
 void BusCliTest::decodeReadsLongLineInLinearTime()
 {
     const QByteArray line(50 * 1024 * 1024, 'A');
-    const Run r = run({"decode", "--single-line"}, line + "\n" + kMotorStatus + "\n", 120000);
+    const ToolRun r = run({"decode", "--single-line"}, line + "\n" + kMotorStatus + "\n", 120000);
     QCOMPARE(r.exitCode, 0);
     const QList<QByteArray> lines = r.out.split('\n');
     QCOMPARE(lines.size(), 3);

@@ -8,6 +8,7 @@
 
 #include "encoder/parametervalidators.h"
 #include "pages.h"
+#include "toolrun.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -17,7 +18,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -50,10 +50,7 @@ QString hexNumber(const QString &text)
 
 QByteArray kwnFrame(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
-    process.closeWriteChannel();
-    return process.waitForFinished(30000) ? process.readAllStandardOutput() : QByteArray("(timed out)");
+    return runTool(QStringLiteral(KWN_CLI_PATH), arguments).out;
 }
 
 } // namespace
