@@ -29,6 +29,23 @@ inline QVector<BundledMessage> bundledMessages()
     return all;
 }
 
+// `size` random bytes.
+inline QByteArray randomBytes(QRandomGenerator &random, int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &c : bytes)
+        c = char(random.bounded(256));
+    return bytes;
+}
+
+// A frame with random addresses, length and data.
+inline QByteArray randomFrame(QRandomGenerator &random, quint8 msgId, quint8 nodeType)
+{
+    const QByteArray data = randomBytes(random, int(random.bounded(kMaxDataBytes + 1)));
+    return packFrame(msgId, random.bounded(2) == 1, quint8(kFrameOverheadBytes + data.size()), nodeType,
+                     quint8(random.bounded(16)), random.bounded(1, 0xFFFFFE), random.bounded(1, 0xFFFFFE), data);
+}
+
 // `count` frames of the bundled messages, each in turn, with random
 // addresses, length and data.
 inline QVector<QByteArray> bundledFrames(int count, quint32 seed)
@@ -38,13 +55,7 @@ inline QVector<QByteArray> bundledFrames(int count, quint32 seed)
     QVector<QByteArray> frames;
     for (int i = 0; i < count && !kinds.isEmpty(); ++i) {
         const BundledMessage &kind = kinds.at(i % kinds.size());
-        QByteArray data(int(random.bounded(kMaxDataBytes + 1)), Qt::Uninitialized);
-        for (char &c : data)
-            c = char(random.bounded(256));
-        frames.append(packFrame(quint8(kind.message.msgId), random.bounded(2) == 1,
-                                quint8(kFrameOverheadBytes + data.size()), kind.nodeType,
-                                quint8(random.bounded(16)), random.bounded(1, 0xFFFFFE),
-                                random.bounded(1, 0xFFFFFE), data));
+        frames.append(randomFrame(random, quint8(kind.message.msgId), kind.nodeType));
     }
     return frames;
 }

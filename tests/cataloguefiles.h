@@ -1,7 +1,7 @@
 #ifndef KWN_TESTS_CATALOGUEFILES_H
 #define KWN_TESTS_CATALOGUEFILES_H
 
-// Catalogue files written by the test.
+// Catalogue files and logs written and read by the test.
 
 #include <QByteArray>
 #include <QDir>
@@ -15,6 +15,13 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
         && file.write(bytes) == bytes.size();
+}
+
+// The bytes of the file at `path`; none if it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // xml/p.xml under `root`: `product` (revision 1, node type 3) with `messages`.

@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "cataloguefiles.h"
 
 #include <QtTest>
 #include <QXmlStreamReader>
@@ -122,11 +123,9 @@ private slots:
         const QStringList paths = profileFilePaths(QStringLiteral(KWN_SOURCE_DIR "/xml"));
         QVERIFY(!paths.isEmpty());
         for (const QString &path : paths) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
             QVector<QPair<QByteArray, QByteArray>> attributes;
             bool found = false;
-            QVERIFY2(plainXmlCheck(file.readAll(), "profile", &attributes, &found), qPrintable(path));
+            QVERIFY2(plainXmlCheck(readFile(path), "profile", &attributes, &found), qPrintable(path));
         }
     }
 };

@@ -6,13 +6,14 @@
 #include "codec/frame.h"
 #include "codec/valueencoding.h"
 #include "busframes.h"
+#include "cataloguefiles.h"
 #include "ptypair.h"
+#include "toolrun.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,29 +34,9 @@ bool start(QProcess &process, const QStringList &arguments, const QString &folde
     return process.waitForStarted();
 }
 
-struct Run
+ToolRun run(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 30000)
 {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run run(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 30000)
-{
-    QProcess process;
-    start(process, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    Run r;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
+    return runTool(QStringLiteral(KWN_CLI_PATH), arguments, kSource, input, timeoutMs);
 }
 
 // Reads the process's output until it holds `lines` lines or time runs out.
@@ -96,20 +77,6 @@ QVector<QByteArray> defaultFrames()
     return frames;
 }
 
-// The input text of each frame line of --single-line output ("TIME RX HEX | ...").
-QStringList framesOfOutput(const QByteArray &out, QByteArray *noise = nullptr)
-{
-    QStringList frames;
-    for (const QByteArray &line : out.split('\n')) {
-        const QList<QByteArray> words = line.split(' ');
-        if (words.size() >= 3 && words.at(1) == "RX")
-            frames << QString::fromLatin1(words.at(2));
-        else if (words.size() == 3 && words.at(1) == "noise:" && noise)
-            *noise += QByteArray::fromHex(words.at(2));
-    }
-    return frames;
-}
-
 } // namespace
 
 class BusCliTest : public QObject
@@ -119,7 +86,6 @@ class BusCliTest : public QObject
 private slots:
     void monitorReplayPrintsAsDecode_data();
     void monitorReplayPrintsAsDecode();
-    void monitorReceivesEveryFrameInOrder();
     void monitorShowsFramesUntilItEnds_data();
     void monitorShowsFramesUntilItEnds();
     void commandErrors_data();
@@ -155,9 +121,7 @@ void BusCliTest::monitorReplayPrintsAsDecode()
     }
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("capture.bin"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(capture) == capture.size());
-    out.close();
+    QVERIFY(writeFile(file, capture));
 
     QStringList arguments{QStringLiteral("monitor"), QStringLiteral("--input"),
                           fromStandardInput ? QStringLiteral("-") : file};
@@ -166,8 +130,8 @@ void BusCliTest::monitorReplayPrintsAsDecode()
         arguments << style;
         decodeArguments << style;
     }
-    const Run monitor = run(arguments, fromStandardInput ? capture : QByteArray());
-    const Run decode = run(decodeArguments + texts);
+    const ToolRun monitor = run(arguments, fromStandardInput ? capture : QByteArray());
+    const ToolRun decode = run(decodeArguments + texts);
     QCOMPARE(monitor.exitCode, 0);
     QCOMPARE(decode.exitCode, 0);
 
@@ -202,62 +166,25 @@ void BusCliTest::monitorReplayPrintsAsDecode()
     QCOMPARE(got, expected);
 }
 
-// 10,000 frames of the bundled messages written in random pieces, with noise:
-// all arrive in order, none is invented, and Ctrl-C ends with 0 and all printed.
-void BusCliTest::monitorReceivesEveryFrameInOrder()
-{
-    PtyPair pty;
-    QVERIFY(pty.ok());
-    QProcess monitor;
-    QVERIFY(start(monitor, {"monitor", "--port", pty.path, "--single-line"}));
-    QTest::qWait(300); // let it open the port
-
-    const QVector<QByteArray> pool = defaultFrames();
-    QRandomGenerator random(14);
-    QByteArray stream;
-    QByteArray noise;
-    QStringList sent;
-    for (int i = 0; i < 10000; ++i) {
-        if (i % 1000 == 500) {
-            const QByteArray junk(3, '\xFF'); // can start no frame
-            stream += junk;
-            noise += junk;
-        }
-        const QByteArray &frame = pool.at(int(random.bounded(pool.size())));
-        stream += frame;
-        sent << frameToHexText(frame);
-    }
-    for (int at = 0; at < stream.size();) {
-        const int size = 1 + int(random.bounded(700));
-        pty.write(stream.mid(at, size));
-        at += size;
-    }
-    QByteArray out;
-    readLines(monitor, out, sent.size() + 10);
-    QCOMPARE(interrupt(monitor, out), 0);
-    QByteArray noiseOut;
-    const QStringList got = framesOfOutput(out, &noiseOut);
-    QCOMPARE(got.size(), sent.size());
-    QCOMPARE(got, sent);
-    QCOMPARE(noiseOut, noise);
-}
-
 void BusCliTest::monitorShowsFramesUntilItEnds_data()
 {
     QTest::addColumn<bool>("pipe");
+    QTest::addColumn<bool>("interrupted");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("outEnd");
     QTest::addColumn<QByteArray>("err");
     // Ctrl-C while a frame is half read: the part read comes out as noise.
-    QTest::newRow("piped capture, Ctrl-C") << true << 0 << QByteArray(" noise: " + kMotorStatus.left(10) + "\n")
-                                           << QByteArray();
-    QTest::newRow("port, far end closed") << false << 1 << QByteArray() << QByteArray("removed");
+    const QByteArray half = " noise: " + kMotorStatus.left(10) + "\n";
+    QTest::newRow("piped capture, Ctrl-C") << true << true << 0 << half << QByteArray();
+    QTest::newRow("port, Ctrl-C") << false << true << 0 << half << QByteArray();
+    QTest::newRow("port, far end closed") << false << false << 1 << QByteArray() << QByteArray("removed");
 }
 
 // Each frame shows as it comes, before the monitor ends.
 void BusCliTest::monitorShowsFramesUntilItEnds()
 {
     QFETCH(bool, pipe);
+    QFETCH(bool, interrupted);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, outEnd);
     QFETCH(QByteArray, err);
@@ -265,17 +192,15 @@ void BusCliTest::monitorShowsFramesUntilItEnds()
     QProcess monitor;
     QVERIFY(start(monitor, {"monitor", pipe ? "--input" : "--port", pipe ? "-" : pty.path, "--single-line"}));
     const QByteArray frame = QByteArray::fromHex(kMotorStatus);
-    if (pipe) {
-        monitor.write(frame);
-    } else {
+    auto write = [&](const QByteArray &bytes) { return pipe ? monitor.write(bytes) == bytes.size() : pty.write(bytes); };
+    if (!pipe)
         QTest::qWait(300); // let it open the port
-        QVERIFY(pty.write(frame));
-    }
+    QVERIFY(write(frame));
     QByteArray out;
     readLines(monitor, out, 1);
     QVERIFY2(out.contains("Supply voltage=242"), out.constData());
-    if (pipe) {
-        monitor.write(frame.left(5));
+    if (interrupted) {
+        QVERIFY(write(frame.left(5)));
         QTest::qWait(100);
         QCOMPARE(interrupt(monitor, out), exitCode);
     } else {
@@ -320,7 +245,7 @@ void BusCliTest::commandErrors()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    const Run r = run(arguments);
+    const ToolRun r = run(arguments);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.startsWith("kwn-frame: ") && r.err.split('\n').at(0).contains(message.toUtf8()),
              r.err.constData());
@@ -342,12 +267,12 @@ void BusCliTest::sendWritesTheFrame()
     QFETCH(QStringList, encodeArguments);
     QByteArray expected = QByteArray::fromHex(kMotorStatus);
     if (!encodeArguments.isEmpty()) {
-        const Run encode = run(encodeArguments);
+        const ToolRun encode = run(encodeArguments);
         QCOMPARE(encode.exitCode, 0);
         expected = QByteArray::fromHex(encode.out);
     }
     PtyPair pty;
-    const Run send = run(QStringList{"send", "--port", pty.path, "--baud", "19200"} + frameArguments);
+    const ToolRun send = run(QStringList{"send", "--port", pty.path, "--baud", "19200"} + frameArguments);
     QVERIFY2(send.exitCode == 0, send.err.constData());
     QCOMPARE(pty.read(expected.size()), expected);
 }
@@ -371,27 +296,16 @@ void BusCliTest::permissionDeniedNamesTheGroup()
     QVERIFY2(err.contains("Permission denied") && err.contains("dialout"), err.constData());
 }
 
-// A saved log: comment lines passed over, time and direction carried along.
+// A saved log as the Bus page writes it: comment and noise lines passed over,
+// time and direction carried along (in JSON too: the expected files of clitest).
 void BusCliTest::decodeReadsBusLogs()
 {
     const QByteArray frame = QByteArray::fromHex(kMotorStatus);
     const QByteArray log = "# port opened\n" + busLogFrameLine(1796596936123, QStringLiteral("TX"), frame).toLatin1()
                            + "\n" + busLogNoiseLine(1796596936200, "\x01\x02").toLatin1() + "\n" + kMotorStatus
                            + "\n";
-    const Run json = run({"decode", "--json"}, log);
-    QCOMPARE(json.exitCode, 0);
-    const QList<QByteArray> lines = json.out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 2);
-    const QJsonObject logged = QJsonDocument::fromJson(lines.at(0)).object();
-    QCOMPARE(logged.value("time").toString(), busLogTime(1796596936123));
-    QCOMPARE(logged.value("direction").toString(), QStringLiteral("TX"));
-    QCOMPARE(logged.value("input").toString(), QString::fromLatin1(kMotorStatus));
-    const QJsonObject plain = QJsonDocument::fromJson(lines.at(1)).object();
-    QVERIFY(!plain.contains("time"));
-    QVERIFY(!plain.contains("direction"));
-    QCOMPARE(plain.value("message"), logged.value("message"));
-
-    const Run line = run({"decode", "--single-line"}, log);
+    const ToolRun line = run({"decode", "--single-line"}, log);
+    QCOMPARE(line.exitCode, 0);
     const QList<QByteArray> texts = line.out.trimmed().split('\n');
     QCOMPARE(texts.size(), 2);
     QCOMPARE(texts.at(0), busLogTime(1796596936123).toLatin1() + " TX " + texts.at(1));
@@ -432,7 +346,7 @@ void BusCliTest::decodeSeesCatalogueEdits()
 void BusCliTest::decodeReadsLongLineInLinearTime()
 {
     const QByteArray line(50 * 1024 * 1024, 'A');
-    const Run r = run({"decode", "--single-line"}, line + "\n" + kMotorStatus + "\n", 120000);
+    const ToolRun r = run({"decode", "--single-line"}, line + "\n" + kMotorStatus + "\n", 120000);
     QCOMPARE(r.exitCode, 0);
     const QList<QByteArray> lines = r.out.split('\n');
     QCOMPARE(lines.size(), 3);

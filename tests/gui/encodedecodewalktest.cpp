@@ -6,9 +6,9 @@
 // which must show what was set; and `kwn-frame decode --json` must show what
 // the Decode page shows.
 
-#include "decoder/debuilderlayout.h"
-#include "encoder/builderlayout.h"
 #include "encoder/parametervalidators.h"
+#include "pages.h"
+#include "toolrun.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -18,12 +18,13 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -49,10 +50,7 @@ QString hexNumber(const QString &text)
 
 QByteArray kwnFrame(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
-    process.closeWriteChannel();
-    return process.waitForFinished(30000) ? process.readAllStandardOutput() : QByteArray("(timed out)");
+    return runTool(QStringLiteral(KWN_CLI_PATH), arguments).out;
 }
 
 } // namespace
@@ -73,33 +71,19 @@ private:
     QList<Expected> readEditors(QWidget *page, bool edit, QStringList *arguments);
     void compareWithCommandLine(const QString &frame, const QString &where);
 
-    QWidget *encodeWindow = nullptr;
-    QWidget *decodeWindow = nullptr;
-    BuilderLayout *encoder = nullptr;
-    DebuilderLayout *decoder = nullptr;
+    std::unique_ptr<Pages> pages;
     int walked = 0;
 };
 
 void EncodeDecodeWalkTest::initTestCase()
 {
     QDir::setCurrent(QStringLiteral(KWN_SOURCE_DIR));
-    decoder = new DebuilderLayout;
-    encoder = new BuilderLayout;
-    encodeWindow = new QWidget;
-    encodeWindow->setLayout(encoder->getLayout());
-    encodeWindow->show();
-    decodeWindow = new QWidget;
-    decodeWindow->setLayout(decoder->getLayout());
-    decodeWindow->show();
+    pages.reset(new Pages);
 }
 
 void EncodeDecodeWalkTest::cleanupTestCase()
 {
     QVERIFY(walked >= 2 * 60);
-    delete encodeWindow;
-    delete decodeWindow;
-    delete encoder;
-    delete decoder;
 }
 
 void EncodeDecodeWalkTest::everyMessageReadsBack_data()
@@ -167,7 +151,7 @@ void EncodeDecodeWalkTest::compareWithCommandLine(const QString &frame, const QS
     const QJsonObject o =
         QJsonDocument::fromJson(kwnFrame({QStringLiteral("decode"), QStringLiteral("--json"), frame})).object();
     const auto text = [this](const char *name) {
-        return decodeWindow->findChild<QLineEdit *>(QLatin1String(name))->text();
+        return pages->decodePage->findChild<QLineEdit *>(QLatin1String(name))->text();
     };
     QVERIFY2(o.value(QStringLiteral("status")).toString() == text("LineEditStatus"), qPrintable(where));
     QCOMPARE(o.value(QStringLiteral("device")).toString(), text("LineEditApplication"));
@@ -175,17 +159,17 @@ void EncodeDecodeWalkTest::compareWithCommandLine(const QString &frame, const QS
     QCOMPARE(o.value(QStringLiteral("destination")).toString(), text("LineEditDestination"));
     QCOMPARE(o.value(QStringLiteral("message")).toString(), text("LineEditMessage"));
     QCOMPARE(o.value(QStringLiteral("ack")).toBool(),
-             decodeWindow->findChild<QCheckBox *>(QStringLiteral("checkBoxAcknowledge"))->isChecked());
+             pages->decodePage->findChild<QCheckBox *>(QStringLiteral("checkBoxAcknowledge"))->isChecked());
     QCOMPARE(QString::number(o.value(QStringLiteral("nodeType")).toInt()),
-             decodeWindow->findChild<QLabel *>(QStringLiteral("labelNodeType"))->text());
-    QVERIFY(decodeWindow->findChild<QRadioButton *>(QStringLiteral("radioButtonP2P"))->isChecked());
+             pages->decodePage->findChild<QLabel *>(QStringLiteral("labelNodeType"))->text());
+    QVERIFY(pages->decodePage->findChild<QRadioButton *>(QStringLiteral("radioButtonP2P"))->isChecked());
     QCOMPARE(o.value(QStringLiteral("mode")).toString(), QStringLiteral("P2P"));
 
     QStringList pageValues;
-    for (QLineEdit *value : decodeWindow->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue")))
+    for (QLineEdit *value : pages->decodePage->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue")))
         pageValues << value->text();
     QList<bool> pageBits;
-    for (QCheckBox *box : decodeWindow->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit")))
+    for (QCheckBox *box : pages->decodePage->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit")))
         pageBits << box->isChecked();
     QStringList cliValues;
     QList<bool> cliBits;
@@ -203,11 +187,11 @@ void EncodeDecodeWalkTest::compareWithCommandLine(const QString &frame, const QS
 void EncodeDecodeWalkTest::everyMessageReadsBack()
 {
     QFETCH(bool, edit);
-    auto *devices = encodeWindow->findChild<QComboBox *>(QStringLiteral("comboBoxApplication"));
-    auto *tabs = encodeWindow->findChild<QTabWidget *>(QStringLiteral("tabWidgetMessages"));
-    auto *copy = encodeWindow->findChild<QPushButton *>(QStringLiteral("buttonCopyFrame"));
-    auto *output = encodeWindow->findChild<QLineEdit *>(QStringLiteral("LineEditOutputFrame"));
-    auto *input = decodeWindow->findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
+    auto *devices = pages->encodePage->findChild<QComboBox *>(QStringLiteral("comboBoxApplication"));
+    auto *tabs = pages->encodePage->findChild<QTabWidget *>(QStringLiteral("tabWidgetMessages"));
+    auto *copy = pages->encodePage->findChild<QPushButton *>(QStringLiteral("buttonCopyFrame"));
+    auto *output = pages->encodePage->findChild<QLineEdit *>(QStringLiteral("LineEditOutputFrame"));
+    auto *input = pages->decodePage->findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
     QVERIFY(devices && tabs && copy && output && input);
 
     for (int d = 0; d < devices->count(); ++d) {
@@ -240,7 +224,7 @@ void EncodeDecodeWalkTest::everyMessageReadsBack()
                 QCOMPARE(input->text(), frame);
 
                 const auto text = [this](const char *name) {
-                    return decodeWindow->findChild<QLineEdit *>(QLatin1String(name))->text();
+                    return pages->decodePage->findChild<QLineEdit *>(QLatin1String(name))->text();
                 };
                 QVERIFY2(text("LineEditStatus") == QLatin1String("Frame decoded successfully."),
                          qPrintable(where + QStringLiteral(": ") + text("LineEditStatus")));
@@ -249,11 +233,11 @@ void EncodeDecodeWalkTest::everyMessageReadsBack()
                 QCOMPARE(text("LineEditSource"), QStringLiteral("000001"));
                 QCOMPARE(text("LineEditDestination"), QStringLiteral("000002"));
 
-                const QList<QLabel *> labels = decodeWindow->findChildren<QLabel *>(QStringLiteral("labelParameter"));
+                const QList<QLabel *> labels = pages->decodePage->findChildren<QLabel *>(QStringLiteral("labelParameter"));
                 const QList<QLineEdit *> values =
-                    decodeWindow->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
+                    pages->decodePage->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
                 const QList<QCheckBox *> bits =
-                    decodeWindow->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
+                    pages->decodePage->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
                 QCOMPARE(labels.size(), expected.size());
                 int valueIndex = 0;
                 int bitIndex = 0;

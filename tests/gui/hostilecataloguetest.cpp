@@ -10,14 +10,13 @@
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
 #include "codec/valueencoding.h"
-#include "decoder/debuilderlayout.h"
-#include "encoder/builderlayout.h"
+#include "pages.h"
+#include "toolrun.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
@@ -80,19 +79,10 @@ bool writeCatalogue(const QString &root, const QString &kind, int count)
     return true;
 }
 
-// Runs kwn-frame in `folder` and takes what it prints; false if it hangs.
-bool runCli(const QString &folder, const QStringList &arguments, QString &out)
+// What kwn-frame prints in `folder`; a run that crashed or hung fails.
+ToolRun runCli(const QString &folder, const QStringList &arguments)
 {
-    QProcess cli;
-    cli.setWorkingDirectory(folder);
-    cli.start(QStringLiteral(KWN_CLI_PATH), arguments);
-    const bool ended = cli.waitForFinished(kHangMs);
-    if (!ended) {
-        cli.kill();
-        cli.waitForFinished();
-    }
-    out = QString::fromUtf8(cli.readAllStandardOutput());
-    return ended;
+    return runTool(QStringLiteral(KWN_CLI_PATH), arguments, folder, {}, kHangMs);
 }
 
 // A started tool, stopped by its id when the test leaves its scope.
@@ -103,40 +93,6 @@ struct Tool : QProcess
         kill();
         waitForFinished();
     }
-};
-
-// Both pages side by side in one window, as the main window holds them.
-struct Window
-{
-    Window()
-    {
-        decodePanel = new DebuilderLayout(nullptr);
-        encodePanel = new BuilderLayout(nullptr);
-        encodePage = new QWidget;
-        encodePage->setLayout(encodePanel->getLayout());
-        decodePage = new QWidget;
-        decodePage->setLayout(decodePanel->getLayout());
-        auto *both = new QHBoxLayout(&widget);
-        both->addWidget(encodePage);
-        both->addWidget(decodePage);
-        widget.resize(1480, 600);
-        widget.show();
-    }
-    ~Window()
-    {
-        delete encodePage;
-        delete decodePage;
-        delete encodePanel;
-        delete decodePanel;
-    }
-
-    template<typename T = QWidget> T *find(const QString &name) const { return widget.findChild<T *>(name); }
-
-    QWidget widget;
-    QWidget *encodePage = nullptr;
-    QWidget *decodePage = nullptr;
-    BuilderLayout *encodePanel = nullptr;
-    DebuilderLayout *decodePanel = nullptr;
 };
 
 } // namespace
@@ -200,7 +156,7 @@ void HostileCatalogueTest::pages()
     QVERIFY(QDir::setCurrent(dir.path()));
     QElapsedTimer timer;
     timer.start();
-    Window window;
+    Pages window;
     QVERIFY(QTest::qWaitForWindowExposed(&window.widget));
     QCoreApplication::processEvents(); // painted
     QVERIFY2(timer.elapsed() < kHangMs, qPrintable(QString::number(timer.elapsed())));
@@ -325,8 +281,9 @@ void HostileCatalogueTest::checkWarns()
 
     QTemporaryDir dir;
     QVERIFY(writeCatalogue(dir.path(), kind, count));
-    QString out;
-    QVERIFY(runCli(dir.path(), {QStringLiteral("check")}, out));
+    const ToolRun run = runCli(dir.path(), {QStringLiteral("check")});
+    QVERIFY(run.exitCode >= 0);
+    const QString out = QString::fromUtf8(run.out);
     const QString expected = QStringLiteral("xml/p.xml:1: warning: ") + warning;
     if (warning.isEmpty())
         QVERIFY2(!out.contains(QLatin1String("the pages show")), qPrintable(out));
@@ -343,9 +300,9 @@ void HostileCatalogueTest::listDevices()
                                   "product=\"A_B\" revision=\"C\" node_type=\"2\"", "product=\"A\" revision=\"B_D\" node_type=\"4\""};
     for (int i = 0; i < extra.size(); ++i)
         QVERIFY(writeFile(dir.filePath(QStringLiteral("xml/x%1.xml").arg(i)), "<profiles_def><profile " + extra.at(i) + "/></profiles_def>"));
-    QString out;
-    QVERIFY(runCli(dir.path(), {QStringLiteral("list"), QStringLiteral("devices")}, out));
-    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const ToolRun run = runCli(dir.path(), {QStringLiteral("list"), QStringLiteral("devices")});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1002);
     QCOMPARE(lines.at(0), QStringLiteral("A\tnode type 4\trevisions B_D"));
     QCOMPARE(lines.at(1), QStringLiteral("A_B\tnode type 2\trevisions C"));
