@@ -47,8 +47,10 @@ FrameFields unpackFrame(const QByteArray &frame)
 
     const int dataBytes = n - kFrameOverheadBytes;
     fields.data.resize(dataBytes);
+    const char *in = frame.constData() + 9;
+    char *out = fields.data.data();
     for (int i = 0; i < dataBytes; ++i)
-        fields.data[i] = char(plain(9 + i));
+        out[i] = char(~in[i]);
 
     fields.checksum = quint16(quint8(frame.at(n - 2)) << 8 | quint8(frame.at(n - 1)));
     return fields;

@@ -12,25 +12,60 @@ namespace {
 // turns any other character into an ASCII hex digit, a '0' or an 'x', so a
 // per-code-unit test gives the same result as lower-casing, dropping "0x"
 // and filtering, without three passes.
-template <typename Digit>
-void forEachHexDigit(const QString &text, Digit digit)
+template <typename Char, typename Digit>
+void forEachHexDigit(const Char *in, qsizetype n, Digit digit)
 {
-    const int n = text.size();
-    const QChar *in = text.constData();
-    for (int i = 0; i < n; ++i) {
-        const ushort u = in[i].unicode();
+    for (qsizetype i = 0; i < n; ++i) {
+        const uint u = uint(in[i]);
         if (u == '0') {
-            if (i + 1 < n && (in[i + 1].unicode() | 0x20) == 'x') {
+            if (i + 1 < n && (uint(in[i + 1]) | 0x20) == 'x') {
                 ++i; // the 'x' is no digit either
                 continue;
             }
             digit(ushort('0'));
         } else if (u >= '1' && u <= '9') {
-            digit(u);
+            digit(ushort(u));
         } else if ((u | 0x20) >= 'a' && (u | 0x20) <= 'f') {
             digit(ushort(u | 0x20));
         }
     }
+}
+
+template <typename Digit>
+void forEachHexDigit(const QString &text, Digit digit)
+{
+    forEachHexDigit(reinterpret_cast<const ushort *>(text.constData()), text.size(), digit);
+}
+
+// The digits of the text, two to a byte; an invalid frame for none or an
+// odd count.
+template <typename Char>
+ParsedFrame parseDigits(const Char *text, qsizetype size)
+{
+    // The digits go straight into bytes, without a cleaned copy of the text:
+    // a pasted or piped line may be hundreds of megabytes long.
+    QByteArray bytes(int(size / 2), Qt::Uninitialized);
+    char *out = bytes.data();
+    qsizetype digits = 0;
+    int high = 0;
+    forEachHexDigit(text, size, [&](ushort u) {
+        const int value = u <= '9' ? u - '0' : u - 'a' + 10;
+        if (digits++ % 2 == 0)
+            high = value;
+        else
+            *out++ = char(high << 4 | value);
+    });
+    if (digits == 0 || digits % 2 != 0) {
+        ParsedFrame parsed;
+        parsed.outcome = ParsedFrame::InvalidText;
+        parsed.statusText = QStringLiteral("Invalid frame.");
+        parsed.statusIsError = true;
+        return parsed;
+    }
+    bytes.truncate(int(digits / 2));
+    if (bytes.capacity() > 2 * bytes.size() + 64)
+        bytes.squeeze(); // a long text of few digits
+    return parseFrameBytes(bytes);
 }
 
 } // namespace
@@ -47,30 +82,15 @@ QString cleanFrameText(const QString &text)
 
 ParsedFrame parseFrameText(const QString &text)
 {
-    // The digits go straight into bytes, without a cleaned copy of the text:
-    // a pasted or piped line may be hundreds of megabytes long.
-    QByteArray bytes(text.size() / 2, Qt::Uninitialized);
-    char *out = bytes.data();
-    int digits = 0;
-    int high = 0;
-    forEachHexDigit(text, [&](ushort u) {
-        const int value = u <= '9' ? u - '0' : u - 'a' + 10;
-        if (digits++ % 2 == 0)
-            high = value;
-        else
-            *out++ = char(high << 4 | value);
-    });
-    if (digits == 0 || digits % 2 != 0) {
-        ParsedFrame parsed;
-        parsed.outcome = ParsedFrame::InvalidText;
-        parsed.statusText = QStringLiteral("Invalid frame.");
-        parsed.statusIsError = true;
-        return parsed;
-    }
-    bytes.truncate(digits / 2);
-    if (bytes.capacity() > 2 * bytes.size() + 64)
-        bytes.squeeze(); // a long text of few digits
-    return parseFrameBytes(bytes);
+    return parseDigits(reinterpret_cast<const ushort *>(text.constData()), text.size());
+}
+
+// A byte of a multi-byte UTF-8 sequence, or of an invalid one, is never an
+// ASCII digit, '0' or 'x', nor does it hide one: the bytes give the digits
+// of their text.
+ParsedFrame parseFrameText(const char *utf8, qsizetype size)
+{
+    return parseDigits(reinterpret_cast<const uchar *>(utf8), size);
 }
 
 ParsedFrame parseFrameBytes(const QByteArray &bytes)
@@ -140,7 +160,12 @@ bool checksumMatches(const QByteArray &frameBytes)
     if (n < 2)
         return false;
     const quint16 received = quint16(quint8(frameBytes.at(n - 2)) << 8 | quint8(frameBytes.at(n - 1)));
-    return frameChecksum(frameBytes.left(n - 2)) == received;
+    // Summed in place: the frame may be a long line's worth.
+    const uchar *bytes = reinterpret_cast<const uchar *>(frameBytes.constData());
+    quint32 sum = 0;
+    for (int i = 0; i < n - 2; ++i)
+        sum += bytes[i];
+    return quint16(sum) == received;
 }
 
 // The last `width` upper-case hexadecimal digits of a 32-bit pattern, padded
