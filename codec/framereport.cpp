@@ -573,19 +573,31 @@ void appendReport(ReportStyle style, const FrameReport &report, QString &out)
     appendReport(style, report, out, nullptr);
 }
 
+namespace {
+
+bool isPlainAscii(uchar c)
+{
+    return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\';
+}
+
+} // namespace
+
 bool isPlainAsciiText(const char *text, qsizetype size)
 {
     // Block by block, without a branch per byte: a line may be hundreds of
     // megabytes long.
+    constexpr int kBlock = 4096;
     const uchar *bytes = reinterpret_cast<const uchar *>(text);
-    for (qsizetype i = 0; i < size;) {
-        const qsizetype end = qMin(size, i + 4096);
+    qsizetype i = 0;
+    for (; size - i >= kBlock; i += kBlock) {
         uchar other = 0;
-        for (; i < end; ++i) {
-            const uchar c = bytes[i];
-            other |= uchar(c < 0x20) | uchar(c > 0x7E) | uchar(c == '"') | uchar(c == '\\');
-        }
+        for (int k = 0; k < kBlock; ++k)
+            other |= uchar(!isPlainAscii(bytes[i + k]));
         if (other)
+            return false;
+    }
+    for (; i < size; ++i) {
+        if (!isPlainAscii(bytes[i]))
             return false;
     }
     return true;
