@@ -3,6 +3,8 @@
 #include "catalogue/catalogue.h"
 #include "codec/readers.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 
 namespace {
@@ -60,6 +62,20 @@ uint digitValue(uchar c)
     return (c & 0x0Fu) + 9u * (c >> 6);
 }
 
+// Eight digits, the first in the lowest byte, as four bytes, the first in
+// the lowest, in one go.
+quint32 packEightDigits(quint64 digits)
+{
+    constexpr quint64 kLow = 0x0F0F0F0F0F0F0F0FULL;
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kEven = 0x00FF00FF00FF00FFULL;
+    // Each byte's value as digitValue makes it: bit 6 is set for a letter.
+    const quint64 values = (digits & kLow) + 9 * ((digits >> 6) & kOnes);
+    quint64 pairs = (values & kEven) << 4 | ((values >> 8) & kEven);
+    pairs = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFULL;
+    return quint32(pairs | pairs >> 16);
+}
+
 // The digits of UTF-8 text by the rule of forEachHexDigit. A byte of a
 // multi-byte sequence, or of an invalid one, is never an ASCII digit, '0' or
 // 'x', nor does it hide one, so the bytes give the digits of their text.
@@ -78,8 +94,8 @@ void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
                 const uchar *run = in + i;
                 char *out = p.out;
                 if (p.digits % 2 == 0) {
-                    for (int k = 0; k < kRun / 2; ++k)
-                        out[k] = char(digitValue(run[2 * k]) << 4 | digitValue(run[2 * k + 1]));
+                    for (int k = 0; k < kRun / 8; ++k)
+                        qToLittleEndian(packEightDigits(qFromLittleEndian<quint64>(run + 8 * k)), out + 4 * k);
                 } else {
                     out[0] = char(p.high << 4 | int(digitValue(run[0])));
                     for (int k = 0; k < kRun / 2 - 1; ++k)

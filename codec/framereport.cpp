@@ -575,6 +575,20 @@ void appendReport(ReportStyle style, const FrameReport &report, QString &out)
 
 namespace {
 
+// The two upper-case hexadecimal digits of each byte value.
+struct HexPairs
+{
+    char text[256][2];
+    constexpr HexPairs() : text()
+    {
+        for (int i = 0; i < 256; ++i) {
+            text[i][0] = "0123456789ABCDEF"[i >> 4];
+            text[i][1] = "0123456789ABCDEF"[i & 0x0F];
+        }
+    }
+};
+constexpr HexPairs kHexPairs;
+
 bool isPlainAscii(uchar c)
 {
     return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\';
@@ -630,14 +644,11 @@ void writeReportUtf8(ReportStyle style, const FrameReport &report, const char *i
     const auto writeBytesText = [&write, &report]() {
         const QByteArray &bytes = report.frame.bytes;
         const uchar *in = reinterpret_cast<const uchar *>(bytes.constData());
-        static const char digits[] = "0123456789ABCDEF";
         char chunk[1 << 16];
         for (int i = 0; i < bytes.size();) {
             const int n = qMin(bytes.size() - i, int(sizeof chunk / 2));
-            for (int k = 0; k < n; ++k, ++i) {
-                chunk[2 * k] = digits[in[i] >> 4];
-                chunk[2 * k + 1] = digits[in[i] & 0x0F];
-            }
+            for (int k = 0; k < n; ++k, ++i)
+                std::memcpy(chunk + 2 * k, kHexPairs.text[in[i]], 2);
             write(chunk, 2 * qsizetype(n));
         }
     };
