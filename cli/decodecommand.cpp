@@ -45,6 +45,10 @@ void format(ReportStyle style, const FrameReport &r, QString &text, QByteArray &
     appendUtf8(text, out);
 }
 
+// From this long on, the input text and the frame's bytes text of a report
+// are written out apart, straight from their bytes.
+constexpr qsizetype kLongLine = 1 << 12;
+
 // Decodes a line of standard input into `out`; false when it was refused as
 // no frame. A plain frame, bare or in a bus log line, is written straight
 // from its bytes; so is any other line of plain ASCII text, whatever its
@@ -70,8 +74,14 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
             FrameReport r = catalogue.decodeText(frameText, frameSize);
             r.time = logged.time;
             r.direction = logged.direction;
-            writeReportUtf8(style, r, frameText, frameSize,
-                            [&out](const char *bytes, qsizetype n) { cli::writeOut(&out, bytes, n); });
+            if (frameSize >= kLongLine) {
+                writeReportUtf8(style, r, frameText, frameSize,
+                                [&out](const char *bytes, qsizetype n) { cli::writeOut(&out, bytes, n); });
+                return r.parsed;
+            }
+            // A short report is quicker made whole, in the text kept for it.
+            r.input = QString::fromLatin1(frameText, int(frameSize));
+            format(style, r, text, out);
             return r.parsed;
         }
     }
