@@ -126,12 +126,12 @@ bool LineReader::advance(qsizetype *begin, qsizetype *end, QByteArray *pendingOu
             m_start = 0;
         }
         flushOut(pendingOut);
-        // Read straight into the buffer, into all the room it has: it grows
-        // geometrically, so a long line is copied only a few times in all.
+        // Read straight into the buffer, which grows geometrically: a long
+        // line is copied only a few times in all. Reads larger than this
+        // make a log of short lines slower.
         const int before = m_buffer.size();
-        const int room = qMax(kChunk, m_buffer.capacity() - before);
-        m_buffer.resize(before + room);
-        const qint64 got = readSome(m_fd, m_buffer.data() + before, room);
+        m_buffer.resize(before + kChunk);
+        const qint64 got = readSome(m_fd, m_buffer.data() + before, kChunk);
         m_buffer.resize(before + int(qMax<qint64>(got, 0)));
         if (got <= 0)
             m_eof = true;
