@@ -8,6 +8,10 @@
 // CPU time: 3,000,000 frames a second with the default output and with
 // --single-line, 1,500,000 with --json; memory that does not grow with the
 // length of the log.
+// Then one line of 20 MB and one of 200 MB of 'A', read from the file and
+// through a pipe: goal under a second of wall time for the 200 MB line in
+// every style, and time that grows with the line's length no faster than
+// linearly (at most 12 times that of the 20 MB line).
 //
 //   clidecodebench [KWN-FRAME]           run, with another kwn-frame if given
 //   clidecodebench --write-log FILE N    only write a log of N frames
@@ -45,6 +49,10 @@ constexpr double kGoalFramesPerSecond = 3000000;
 constexpr double kGoalJsonFramesPerSecond = 1500000;
 // Peak memory at 1,000,000 frames may exceed that at 100,000 by this much.
 constexpr double kGoalRssGrowthMb = 4;
+// One line of 200 MB, any style, from a file or a pipe.
+constexpr double kGoalLongLineSeconds = 1.0;
+// Its time beside that of a line of 20 MB: linear growth with some room.
+constexpr double kGoalLongLineGrowth = 12.0;
 
 // A child's peak memory as wait4 reports it is at least the resident size of
 // the process that started it (Linux counts the parent's pages up to the
@@ -225,6 +233,76 @@ RunFigures bestOf(int runs, const QString &program, const QStringList &arguments
     return best;
 }
 
+// A file of one line of `megabytes` MB of 'A'.
+bool writeLongLine(const QString &path, int megabytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray chunk(1 << 20, 'A');
+    for (int i = 0; i < megabytes; ++i) {
+        if (file.write(chunk) != chunk.size())
+            return false;
+    }
+    return file.write("\n", 1) == 1;
+}
+
+// kwn-frame decode on one long line, from the file and through a pipe from
+// cat, in each style, beside the goals. False when a goal was missed.
+bool runLongLines(const QString &program, const QString &xml, const QString &folder)
+{
+    const int sizes[] = {20, 200};
+    const char *const styleNames[] = {"default output", "--single-line", "--json"};
+    const char *const styleOptions[] = {"", "--single-line", "--json"};
+    bool ok = true;
+    double seconds[2][3][2] = {};
+    for (int z = 0; z < 2; ++z) {
+        const QString line = QStringLiteral("%1/line-%2mb.txt").arg(folder).arg(sizes[z]);
+        if (!writeLongLine(line, sizes[z])) {
+            std::printf("could not write a line of %d MB\n", sizes[z]);
+            return false;
+        }
+        for (int s = 0; s < 3; ++s) {
+            for (int piped = 0; piped < 2; ++piped) {
+                QStringList options;
+                if (*styleOptions[s])
+                    options << QLatin1String(styleOptions[s]);
+                const RunFigures r = piped
+                    ? bestOf(3, QStringLiteral("/bin/sh"),
+                             QStringList{QStringLiteral("-c"),
+                                         QStringLiteral("cat \"$0\" | \"$1\" decode --xml \"$2\" $3"), line,
+                                         program, xml, options.value(0)},
+                             QStringLiteral("/dev/null"))
+                    : bestOf(3, program, QStringList{QStringLiteral("decode"), QStringLiteral("--xml"), xml} + options,
+                             line);
+                if (!r.ran || r.exitCode != 0) {
+                    std::printf("kwn-frame decode %s on a line of %d MB: %s %d\n", styleNames[s], sizes[z],
+                                r.ran ? "exit status" : "did not run, status", r.exitCode);
+                    return false;
+                }
+                seconds[z][s][piped] = r.wallSeconds;
+                char name[96];
+                std::snprintf(name, sizeof name, "kwn-frame decode, %s, one %d MB line, %s", styleNames[s], sizes[z],
+                              piped ? "pipe" : "file");
+                std::printf("%-52s wall %7.3f s  cpu %7.3f s  peak RSS %6.1f MB", name, r.wallSeconds, r.cpuSeconds,
+                            r.peakRssMb);
+                if (z == 1) {
+                    const double growth = seconds[0][s][piped] > 0 ? r.wallSeconds / seconds[0][s][piped] : 0;
+                    const bool fast = r.wallSeconds < kGoalLongLineSeconds;
+                    const bool linear = growth <= kGoalLongLineGrowth;
+                    ok &= fast && linear;
+                    std::printf("  goal < %.1f s: %s; %.1fx the 20 MB line, goal <= %.0fx: %s", kGoalLongLineSeconds,
+                                fast ? "ok" : "MISSED", growth, kGoalLongLineGrowth, linear ? "ok" : "MISSED");
+                }
+                std::printf("\n");
+                std::fflush(stdout);
+            }
+        }
+        QFile::remove(line);
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -366,6 +444,7 @@ int main(int argc, char **argv)
         ok &= met;
         std::printf("  goal <= %g MB growth: %s\n", kGoalRssGrowthMb, met ? "ok" : "MISSED");
     }
+    ok &= runLongLines(program, xml, dir.path());
     return ok ? 0 : 1;
 }
 

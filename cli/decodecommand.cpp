@@ -45,37 +45,52 @@ void format(ReportStyle style, const FrameReport &r, QString &text, QByteArray &
     appendUtf8(text, out);
 }
 
-// Lines from this long on are echoed straight from their bytes when they can be.
-constexpr qsizetype kLongLine = 1 << 16;
+// From this long on, the input text and the frame's bytes text of a report
+// are written out apart, straight from their bytes.
+constexpr qsizetype kLongLine = 1 << 12;
 
 // Decodes a line of standard input into `out`; false when it was refused as
 // no frame. A plain frame, bare or in a bus log line, is written straight
-// from its bytes; the texts are the same as by the general way.
+// from its bytes; so is any other line of plain ASCII text, whatever its
+// length, and the report's large pieces go out without a copy. The texts
+// are the same as by the general way, which takes the rest.
 bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line, qsizetype size, QString &text,
                 QByteArray &out)
 {
     if (catalogue.appendPlainFrameReport(style, line, size, out))
         return true;
-    BusLogLine logged = parseBusLogLine(QString::fromUtf8(line, int(size)));
+    BusLogLine logged;
+    qsizetype textStart = 0;
+    if (parseBusLogLine(line, size, &logged, &textStart)) {
+        if (logged.kind == BusLogLine::Comment)
+            return true;
+        const char *frameText = line + textStart;
+        const qsizetype frameSize = size - textStart;
+        if (!logged.time.isEmpty() && frameSize <= 2 * kMaxFrameBytes
+            && catalogue.appendPlainFrameReport(style, frameText, frameSize, out, logged.time.toLatin1(),
+                                                logged.direction.toLatin1()))
+            return true;
+        if (isPlainAsciiText(frameText, frameSize)) {
+            FrameReport r = catalogue.decodeText(frameText, frameSize);
+            r.time = logged.time;
+            r.direction = logged.direction;
+            if (frameSize >= kLongLine) {
+                writeReportUtf8(style, r, frameText, frameSize,
+                                [&out](const char *bytes, qsizetype n) { cli::writeOut(&out, bytes, n); });
+                return r.parsed;
+            }
+            // A short report is quicker made whole, in the text kept for it.
+            r.input = QString::fromLatin1(frameText, int(frameSize));
+            format(style, r, text, out);
+            return r.parsed;
+        }
+    }
+    logged = parseBusLogLine(QString::fromUtf8(line, int(size)));
     if (logged.kind == BusLogLine::Comment)
         return true;
-    if (!logged.time.isEmpty() && logged.frameText.size() <= 2 * kMaxFrameBytes) {
-        const QByteArray frameText = logged.frameText.toUtf8();
-        if (catalogue.appendPlainFrameReport(style, frameText.constData(), frameText.size(), out,
-                                             logged.time.toUtf8(), logged.direction.toUtf8()))
-            return true;
-    }
     FrameReport r = catalogue.decodeText(logged.frameText);
     r.time = logged.time;
     r.direction = logged.direction;
-    if (logged.time.isEmpty() && size >= kLongLine && isPlainAsciiText(line, size)) {
-        // A long plain line is echoed straight from its bytes; its copy as a
-        // QString is dropped first.
-        r.input = QString();
-        logged = BusLogLine();
-        appendReportUtf8(style, r, line, size, out);
-        return r.parsed;
-    }
     text.resize(0);
     appendReport(style, r, text);
     const bool parsed = r.parsed;

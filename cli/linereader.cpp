@@ -11,6 +11,11 @@
 
 namespace cli {
 
+namespace {
+// The least read from the file descriptor.
+constexpr int kChunk = 1 << 16;
+} // namespace
+
 qint64 readSome(int fd, char *buffer, qint64 size)
 {
     qint64 got;
@@ -33,6 +38,19 @@ void flushOut(QByteArray *out)
     }
 }
 
+void writeOut(QByteArray *out, const char *bytes, qsizetype size)
+{
+    if (size < kChunk) {
+        out->append(bytes, int(size));
+        if (out->size() >= kChunk)
+            flushOut(out);
+        return;
+    }
+    flushOut(out);
+    std::fwrite(bytes, 1, size_t(size), stdout);
+    std::fflush(stdout);
+}
+
 ReportStyle reportStyle(const QCommandLineParser &parser)
 {
     if (parser.isSet(QStringLiteral("json")))
@@ -48,7 +66,7 @@ bool LineReader::next(QByteArray *line, QByteArray *pendingOut)
     qsizetype end = 0;
     if (!advance(&begin, &end, pendingOut))
         return false;
-    if (begin == 0 && end >= qsizetype(sizeof m_chunk) && m_start == end + 1) {
+    if (begin == 0 && end >= kChunk && m_start == end + 1) {
         // A line longer than a read: hand over the buffer itself rather
         // than a copy, keeping only the bytes after it.
         QByteArray rest = m_buffer.mid(int(m_start));
@@ -108,10 +126,14 @@ bool LineReader::advance(qsizetype *begin, qsizetype *end, QByteArray *pendingOu
             m_start = 0;
         }
         flushOut(pendingOut);
-        const qint64 got = readSome(m_fd, m_chunk, qint64(sizeof m_chunk));
-        if (got > 0)
-            m_buffer.append(m_chunk, int(got));
-        else
+        // Read straight into the buffer, which grows geometrically: a long
+        // line is copied only a few times in all. Reads larger than this
+        // make a log of short lines slower.
+        const int before = m_buffer.size();
+        m_buffer.resize(before + kChunk);
+        const qint64 got = readSome(m_fd, m_buffer.data() + before, kChunk);
+        m_buffer.resize(before + int(qMax<qint64>(got, 0)));
+        if (got <= 0)
             m_eof = true;
     }
 }

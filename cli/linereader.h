@@ -18,6 +18,9 @@ qint64 readSome(int fd, char *buffer, qint64 size);
 
 // Writes `out` to standard output, flushes it and empties `out`.
 void flushOut(QByteArray *out);
+// Appends `size` bytes to `out`, writing it out once it is long; a long
+// piece is written out after `out` instead, without a copy.
+void writeOut(QByteArray *out, const char *bytes, qsizetype size);
 
 // --json, --single-line or the blocks.
 ReportStyle reportStyle(const QCommandLineParser &parser);
@@ -46,7 +49,6 @@ private:
     bool advance(qsizetype *begin, qsizetype *end, QByteArray *pendingOut);
 
     int m_fd;
-    char m_chunk[1 << 16];
     QByteArray m_buffer;
     qsizetype m_start = 0;   // first byte of the next line
     qsizetype m_scanned = 0; // bytes before this hold no line end after m_start

@@ -85,3 +85,59 @@ BusLogLine parseBusLogLine(const QString &line)
     result.frameText = line.mid(textStart);
     return result;
 }
+
+bool parseBusLogLine(const char *line, qsizetype size, BusLogLine *result, qsizetype *textStart)
+{
+    // As long as the bytes looked at are ASCII, they are the line's
+    // characters one for one. A space or tab byte is never part of a longer
+    // UTF-8 sequence, nor of an invalid one.
+    const auto isSpaceByte = [](char c) { return c == ' ' || c == '\t'; };
+    *result = BusLogLine();
+    *textStart = 0;
+    qsizetype i = 0;
+    while (i < size && isSpaceByte(line[i]))
+        ++i;
+    if (size == 0)
+        return true;
+    if (i < size && line[i] == '#') {
+        result->kind = BusLogLine::Comment;
+        return true;
+    }
+    result->kind = BusLogLine::Frame;
+    // The shape of a time: fewer bytes than its characters can hold none.
+    static const char shape[] = "dddd-dd-ddTdd:dd:dd";
+    if (size - i < qsizetype(sizeof shape) - 1)
+        return true;
+    for (int k = 0; shape[k]; ++k) {
+        const char c = line[i + k];
+        if (uchar(c) >= 0x80)
+            return false; // maybe a digit of another script
+        if (shape[k] == 'd' ? !(c >= '0' && c <= '9') : c != shape[k])
+            return true;
+    }
+    qsizetype timeEnd = i;
+    while (timeEnd < size && !isSpaceByte(line[timeEnd])) {
+        if (uchar(line[timeEnd]) >= 0x80)
+            return false;
+        ++timeEnd;
+    }
+    qsizetype dirStart = timeEnd;
+    while (dirStart < size && isSpaceByte(line[dirStart]))
+        ++dirStart;
+    const qsizetype dirEnd = dirStart + 2;
+    if (dirStart == timeEnd || dirEnd > size || (line[dirStart] != 'R' && line[dirStart] != 'T')
+        || line[dirStart + 1] != 'X' || (dirEnd < size && !isSpaceByte(line[dirEnd])))
+        return true;
+    const QString time = QString::fromLatin1(line + i, int(timeEnd - i));
+    const QDateTime parsed = QDateTime::fromString(time, Qt::ISODateWithMs);
+    if (!parsed.isValid())
+        return true;
+    qsizetype start = dirEnd;
+    while (start < size && isSpaceByte(line[start]))
+        ++start;
+    result->time = time;
+    result->timeMs = parsed.toMSecsSinceEpoch();
+    result->direction = QString::fromLatin1(line + dirStart, 2);
+    *textStart = start;
+    return true;
+}

@@ -32,4 +32,10 @@ struct BusLogLine
 // does not start with "#" is a plain frame text, kept as it is.
 BusLogLine parseBusLogLine(const QString &line);
 
+// parseBusLogLine for a line given as UTF-8 bytes, read without converting
+// it: the frame text is left out of `result` and is the line's bytes from
+// `*textStart` on. False, with nothing read, when the line's start holds
+// other than ASCII where a time could be: the caller then converts the line.
+bool parseBusLogLine(const char *line, qsizetype size, BusLogLine *result, qsizetype *textStart);
+
 #endif

@@ -3,6 +3,8 @@
 #include "catalogue/catalogue.h"
 #include "codec/readers.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 
 namespace {
@@ -33,6 +35,105 @@ void forEachHexDigit(const QString &text, Digit digit)
     }
 }
 
+// Digits packed two to a byte, the first the high half.
+struct DigitPacker
+{
+    char *out;
+    qsizetype digits = 0;
+    int high = 0;
+
+    void add(int value)
+    {
+        if (digits++ % 2 == 0)
+            high = value;
+        else
+            *out++ = char(high << 4 | value);
+    }
+};
+
+bool isHexDigit(uchar c)
+{
+    return uchar(c - '0') < 10 || uchar((c | 0x20) - 'a') < 6;
+}
+
+// The value of a byte that is a hexadecimal digit, either case.
+uint digitValue(uchar c)
+{
+    return (c & 0x0Fu) + 9u * (c >> 6);
+}
+
+// Eight digits, the first in the lowest byte, as four bytes, the first in
+// the lowest, in one go.
+quint32 packEightDigits(quint64 digits)
+{
+    constexpr quint64 kLow = 0x0F0F0F0F0F0F0F0FULL;
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kEven = 0x00FF00FF00FF00FFULL;
+    // Each byte's value as digitValue makes it: bit 6 is set for a letter.
+    const quint64 values = (digits & kLow) + 9 * ((digits >> 6) & kOnes);
+    quint64 pairs = (values & kEven) << 4 | ((values >> 8) & kEven);
+    pairs = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFULL;
+    return quint32(pairs | pairs >> 16);
+}
+
+// The digits of UTF-8 text by the rule of forEachHexDigit. A byte of a
+// multi-byte sequence, or of an invalid one, is never an ASCII digit, '0' or
+// 'x', nor does it hide one, so the bytes give the digits of their text.
+// Runs of nothing but digits, the bulk of a long frame text, are checked and
+// packed a block at a time; any other block goes byte by byte.
+void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
+{
+    constexpr int kRun = 64;
+    for (qsizetype i = 0; i < n;) {
+        if (n - i > kRun) {
+            uchar other = 0;
+            for (int k = 0; k < kRun; ++k)
+                other |= uchar(!isHexDigit(in[i + k]));
+            // Inside the run no 'x' follows a '0'; after it one might.
+            if (!other && !(in[i + kRun - 1] == '0' && (in[i + kRun] | 0x20) == 'x')) {
+                const uchar *run = in + i;
+                char *out = p.out;
+                if (p.digits % 2 == 0) {
+                    for (int k = 0; k < kRun / 8; ++k)
+                        qToLittleEndian(packEightDigits(qFromLittleEndian<quint64>(run + 8 * k)), out + 4 * k);
+                } else {
+                    out[0] = char(p.high << 4 | int(digitValue(run[0])));
+                    for (int k = 0; k < kRun / 2 - 1; ++k)
+                        out[1 + k] = char(digitValue(run[2 * k + 1]) << 4 | digitValue(run[2 * k + 2]));
+                    p.high = int(digitValue(run[kRun - 1]));
+                }
+                p.out += kRun / 2;
+                p.digits += kRun;
+                i += kRun;
+                continue;
+            }
+        }
+        for (const qsizetype stop = qMin(n, i + kRun); i < stop; ++i) {
+            const uchar u = in[i];
+            if (u == '0' && i + 1 < n && (in[i + 1] | 0x20) == 'x')
+                ++i; // the 'x' is no digit either
+            else if (isHexDigit(u))
+                p.add(int(digitValue(u)));
+        }
+    }
+}
+
+// The packed digits as a frame; an invalid frame for none or an odd count.
+ParsedFrame parseDigits(QByteArray &bytes, const DigitPacker &packed)
+{
+    if (packed.digits == 0 || packed.digits % 2 != 0) {
+        ParsedFrame parsed;
+        parsed.outcome = ParsedFrame::InvalidText;
+        parsed.statusText = QStringLiteral("Invalid frame.");
+        parsed.statusIsError = true;
+        return parsed;
+    }
+    bytes.truncate(int(packed.digits / 2));
+    if (bytes.capacity() > 2 * bytes.size() + 64)
+        bytes.squeeze(); // a long text of few digits
+    return parseFrameBytes(bytes);
+}
+
 } // namespace
 
 QString cleanFrameText(const QString &text)
@@ -45,32 +146,22 @@ QString cleanFrameText(const QString &text)
     return clean;
 }
 
+// The digits go straight into bytes, without a cleaned copy of the text: a
+// pasted or piped line may be hundreds of megabytes long.
 ParsedFrame parseFrameText(const QString &text)
 {
-    // The digits go straight into bytes, without a cleaned copy of the text:
-    // a pasted or piped line may be hundreds of megabytes long.
     QByteArray bytes(text.size() / 2, Qt::Uninitialized);
-    char *out = bytes.data();
-    int digits = 0;
-    int high = 0;
-    forEachHexDigit(text, [&](ushort u) {
-        const int value = u <= '9' ? u - '0' : u - 'a' + 10;
-        if (digits++ % 2 == 0)
-            high = value;
-        else
-            *out++ = char(high << 4 | value);
-    });
-    if (digits == 0 || digits % 2 != 0) {
-        ParsedFrame parsed;
-        parsed.outcome = ParsedFrame::InvalidText;
-        parsed.statusText = QStringLiteral("Invalid frame.");
-        parsed.statusIsError = true;
-        return parsed;
-    }
-    bytes.truncate(digits / 2);
-    if (bytes.capacity() > 2 * bytes.size() + 64)
-        bytes.squeeze(); // a long text of few digits
-    return parseFrameBytes(bytes);
+    DigitPacker packer{bytes.data()};
+    forEachHexDigit(text, [&packer](ushort u) { packer.add(u <= '9' ? u - '0' : u - 'a' + 10); });
+    return parseDigits(bytes, packer);
+}
+
+ParsedFrame parseFrameText(const char *utf8, qsizetype size)
+{
+    QByteArray bytes(int(size / 2), Qt::Uninitialized);
+    DigitPacker packer{bytes.data()};
+    packDigits(reinterpret_cast<const uchar *>(utf8), size, packer);
+    return parseDigits(bytes, packer);
 }
 
 ParsedFrame parseFrameBytes(const QByteArray &bytes)
@@ -140,7 +231,17 @@ bool checksumMatches(const QByteArray &frameBytes)
     if (n < 2)
         return false;
     const quint16 received = quint16(quint8(frameBytes.at(n - 2)) << 8 | quint8(frameBytes.at(n - 1)));
-    return frameChecksum(frameBytes.left(n - 2)) == received;
+    // Summed in place: the frame may be a long line's worth.
+    const uchar *bytes = reinterpret_cast<const uchar *>(frameBytes.constData());
+    quint32 sum = 0;
+    int i = 0;
+    for (constexpr int kBlock = 4096; n - 2 - i >= kBlock; i += kBlock) {
+        for (int k = 0; k < kBlock; ++k) // a block at a time, so that it is vectorised
+            sum += bytes[i + k];
+    }
+    for (; i < n - 2; ++i)
+        sum += bytes[i];
+    return quint16(sum) == received;
 }
 
 // The last `width` upper-case hexadecimal digits of a 32-bit pattern, padded

@@ -37,6 +37,8 @@ struct ParsedFrame
 };
 
 ParsedFrame parseFrameText(const QString &text);
+// The same for text given as UTF-8 bytes, without converting it.
+ParsedFrame parseFrameText(const char *utf8, qsizetype size);
 // The same checks for bytes already read (as from the bus): no bytes is an
 // invalid frame, as an empty text is.
 ParsedFrame parseFrameBytes(const QByteArray &bytes);

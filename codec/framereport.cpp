@@ -191,6 +191,14 @@ FrameReport DecodeCatalogue::decodeText(const QString &text)
     return r;
 }
 
+FrameReport DecodeCatalogue::decodeText(const char *utf8, qsizetype size)
+{
+    FrameReport r;
+    r.frame = parseFrameText(utf8, size);
+    decodeParsed(r);
+    return r;
+}
+
 FrameReport DecodeCatalogue::decodeBytes(const QByteArray &frameBytes)
 {
     FrameReport r;
@@ -251,21 +259,31 @@ QString checkedBits(const DecodedRow &row)
 
 // The formatters append piece by piece rather than with QString::arg: a piped
 // log of a million frames spends most of its time here.
-// Each formatter sets `*inputAt`, when given, to where the input text is
-// written in `out`.
-void appendBlock(const FrameReport &r, QString &out, int *inputAt = nullptr)
+// Where the input text and the frame's bytes as hexadecimal text go in the
+// output, when they are written apart from it.
+struct Splice
+{
+    int inputAt = -1;
+    int bytesAt = -1; // the formatter leaves the bytes text out
+};
+
+// Each formatter fills in `*splice`, when given.
+void appendBlock(const FrameReport &r, QString &out, Splice *splice = nullptr)
 {
     if (!r.time.isEmpty() || !r.direction.isEmpty()) {
         out += QLatin1String("Time:         ") + r.time + QLatin1Char('\n');
         out += QLatin1String("Direction:    ") + r.direction + QLatin1Char('\n');
     }
     out += QLatin1String("Input:        ");
-    if (inputAt)
-        *inputAt = out.size();
+    if (splice)
+        splice->inputAt = out.size();
     out += r.input + QLatin1Char('\n');
     if (r.parsed) {
         out += QLatin1String("Bytes:        ");
-        appendBytesText(r, out);
+        if (splice)
+            splice->bytesAt = out.size();
+        else
+            appendBytesText(r, out);
         out += r.checksumOk ? QLatin1String(" (checksum ok)\n") : QLatin1String(" (checksum wrong)\n");
     }
     if (r.productFound) {
@@ -326,11 +344,11 @@ void appendTimePrefix(const QString &time, const QString &direction, QString &ou
         out += direction + QLatin1Char(' ');
 }
 
-void appendLine(const FrameReport &r, QString &out, int *inputAt = nullptr)
+void appendLine(const FrameReport &r, QString &out, Splice *splice = nullptr)
 {
     appendTimePrefix(r.time, r.direction, out);
-    if (inputAt)
-        *inputAt = out.size();
+    if (splice)
+        splice->inputAt = out.size();
     out += r.input.trimmed() + kBar;
     appendLineBody(r, out);
     out += QLatin1Char('\n');
@@ -463,7 +481,7 @@ private:
     bool m_first = true;
 };
 
-void appendJson(const FrameReport &r, QString &out, int *inputAt = nullptr)
+void appendJson(const FrameReport &r, QString &out, Splice *splice = nullptr)
 {
     static const char *const modes[] = {"P2P", "Group", "Broadcast"};
     const FrameFields &f = r.frame.fields;
@@ -473,7 +491,12 @@ void appendJson(const FrameReport &r, QString &out, int *inputAt = nullptr)
     if (r.productFound)
         w.flag("ack", f.ackRequested);
     if (r.parsed) {
-        w.unescaped("bytes", [&r](QString &text) { appendBytesText(r, text); });
+        w.unescaped("bytes", [&r, splice](QString &text) {
+            if (splice)
+                splice->bytesAt = text.size();
+            else
+                appendBytesText(r, text);
+        });
         w.flag("checksumOk", r.checksumOk);
     }
     if (r.productFound) {
@@ -484,8 +507,8 @@ void appendJson(const FrameReport &r, QString &out, int *inputAt = nullptr)
         w.text("direction", r.direction);
     w.flag("error", r.error);
     w.key("input");
-    if (inputAt)
-        *inputAt = out.size() + 1; // after the quote
+    if (splice)
+        splice->inputAt = out.size() + 1; // after the quote
     w.string(r.input);
     if (r.productFound) {
         w.text("message", r.message.messageName);
@@ -526,33 +549,76 @@ void appendJson(const FrameReport &r, QString &out, int *inputAt = nullptr)
 
 } // namespace
 
-void appendReport(ReportStyle style, const FrameReport &report, QString &out, int *inputAt)
+namespace {
+
+void appendReport(ReportStyle style, const FrameReport &report, QString &out, Splice *splice)
 {
     switch (style) {
     case ReportStyle::SingleLine:
-        appendLine(report, out, inputAt);
+        appendLine(report, out, splice);
         break;
     case ReportStyle::Json:
-        appendJson(report, out, inputAt);
+        appendJson(report, out, splice);
         break;
     case ReportStyle::Blocks:
-        appendBlock(report, out, inputAt);
+        appendBlock(report, out, splice);
         break;
     }
 }
 
+} // namespace
+
+void appendReport(ReportStyle style, const FrameReport &report, QString &out)
+{
+    appendReport(style, report, out, nullptr);
+}
+
+namespace {
+
+// The two upper-case hexadecimal digits of each byte value.
+struct HexPairs
+{
+    char text[256][2];
+    constexpr HexPairs() : text()
+    {
+        for (int i = 0; i < 256; ++i) {
+            text[i][0] = "0123456789ABCDEF"[i >> 4];
+            text[i][1] = "0123456789ABCDEF"[i & 0x0F];
+        }
+    }
+};
+constexpr HexPairs kHexPairs;
+
+bool isPlainAscii(uchar c)
+{
+    return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\';
+}
+
+} // namespace
+
 bool isPlainAsciiText(const char *text, qsizetype size)
 {
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = text[i];
-        if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
+    // Block by block, without a branch per byte: a line may be hundreds of
+    // megabytes long.
+    constexpr int kBlock = 4096;
+    const uchar *bytes = reinterpret_cast<const uchar *>(text);
+    qsizetype i = 0;
+    for (; size - i >= kBlock; i += kBlock) {
+        uchar other = 0;
+        for (int k = 0; k < kBlock; ++k)
+            other |= uchar(!isPlainAscii(bytes[i + k]));
+        if (other)
+            return false;
+    }
+    for (; i < size; ++i) {
+        if (!isPlainAscii(bytes[i]))
             return false;
     }
     return true;
 }
 
-void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
-                      QByteArray &out)
+void writeReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
+                     const std::function<void(const char *, qsizetype)> &write)
 {
     Q_ASSERT(report.input.isEmpty() && isPlainAsciiText(input, size));
     if (style == ReportStyle::SingleLine) {
@@ -565,14 +631,49 @@ void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *
             --size;
     }
     QString text;
-    int inputAt = 0;
-    appendReport(style, report, text, &inputAt);
-    out += QStringView(text).left(inputAt).toUtf8();
-    const QByteArray rest = QStringView(text).mid(inputAt).toUtf8();
-    text = QString();
-    out.reserve(out.size() + int(size) + rest.size());
-    out.append(input, int(size));
-    out += rest;
+    Splice splice;
+    appendReport(style, report, text, &splice);
+    const auto writeText = [&write, &text](int from, int to) {
+        const QByteArray utf8 = QStringView(text).mid(from, to - from).toUtf8();
+        write(utf8.constData(), utf8.size());
+    };
+    // The pieces in the order they go: the bytes text comes first in JSON.
+    const bool bytesFirst = splice.bytesAt >= 0 && splice.bytesAt <= splice.inputAt;
+    const int firstAt = bytesFirst ? splice.bytesAt : splice.inputAt;
+    const int secondAt = bytesFirst ? splice.inputAt : splice.bytesAt;
+    const auto writeBytesText = [&write, &report]() {
+        const QByteArray &bytes = report.frame.bytes;
+        const uchar *in = reinterpret_cast<const uchar *>(bytes.constData());
+        char chunk[1 << 16];
+        for (int i = 0; i < bytes.size();) {
+            const int n = qMin(bytes.size() - i, int(sizeof chunk / 2));
+            for (int k = 0; k < n; ++k, ++i)
+                std::memcpy(chunk + 2 * k, kHexPairs.text[in[i]], 2);
+            write(chunk, 2 * qsizetype(n));
+        }
+    };
+    const auto writeSpliced = [&](bool bytes) {
+        if (bytes)
+            writeBytesText();
+        else
+            write(input, size);
+    };
+    writeText(0, firstAt);
+    writeSpliced(bytesFirst);
+    if (secondAt >= 0) {
+        writeText(firstAt, secondAt);
+        writeSpliced(!bytesFirst);
+        writeText(secondAt, text.size());
+    } else {
+        writeText(firstAt, text.size());
+    }
+}
+
+void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
+                      QByteArray &out)
+{
+    writeReportUtf8(style, report, input, size,
+                    [&out](const char *bytes, qsizetype n) { out.append(bytes, int(n)); });
 }
 
 QString singleLineText(const FrameReport &report, bool withInput)

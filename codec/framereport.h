@@ -14,6 +14,7 @@
 #include <QVector>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 struct FrameReport
@@ -56,6 +57,9 @@ public:
     void setRecheckIntervalMs(int ms) { m_recheckMs = ms; }
 
     FrameReport decodeText(const QString &text);
+    // The same for text given as UTF-8 bytes, without ever holding it as a
+    // QString; the report's input text is left empty.
+    FrameReport decodeText(const char *utf8, qsizetype size);
     FrameReport decodeBytes(const QByteArray &frameBytes);
 
     // For a line of nothing but hexadecimal digits holding a whole frame of
@@ -125,8 +129,7 @@ private:
 // an empty line). A report carrying a time and direction is prefixed with them
 // ("Time:" and "Direction:" lines, "TIME DIR " before the line, or "time" and
 // "direction" keys).
-// `*inputAt`, when given, is set to where the input text went in `out`.
-void appendReport(ReportStyle style, const FrameReport &report, QString &out, int *inputAt = nullptr);
+void appendReport(ReportStyle style, const FrameReport &report, QString &out);
 
 // Whether the text is printable ASCII without '"' or '\\': text that every
 // style echoes byte for byte.
@@ -134,7 +137,13 @@ bool isPlainAsciiText(const char *text, qsizetype size);
 
 // appendReport in UTF-8 for a report whose input text, such text, is given
 // apart rather than in report.input (left empty): it is written straight
-// from `input` into `out`, without ever being held as a QString.
+// from `input`, without ever being held as a QString, as is the frame's
+// bytes text, from report.frame.bytes. `write` is called with the report's
+// pieces in order; the large ones are handed over as they are, so that the
+// caller may write them out without a copy.
+void writeReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
+                     const std::function<void(const char *, qsizetype)> &write);
+// writeReportUtf8 appending to `out`.
 void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
                       QByteArray &out);
 

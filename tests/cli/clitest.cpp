@@ -1,7 +1,9 @@
 // The command line as a user runs it: real processes of kwn-frame on the
 // bundled catalogue and on a deliberately faulty one.
 
+#include "codec/buslog.h"
 #include "codec/frame.h"
+#include "codec/framereport.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +21,7 @@ struct Run
     int exitCode = -1;
     QString out;
     QString err;
+    QByteArray outBytes; // as written
 };
 
 Run kwnFrame(const QStringList &arguments, const QByteArray &input = {},
@@ -37,6 +40,7 @@ Run kwnFrame(const QStringList &arguments, const QByteArray &input = {},
     // Decoded strings may hold code 0: convert the whole output, not up to a NUL.
     const QByteArray out = process.readAllStandardOutput();
     const QByteArray err = process.readAllStandardError();
+    run.outBytes = out;
     run.out = QString::fromUtf8(out.constData(), out.size());
     run.err = QString::fromUtf8(err.constData(), err.size());
     return run;
@@ -87,6 +91,8 @@ private slots:
     void decodeSingleLine();
     void decodeMatchesExpectedFiles_data();
     void decodeMatchesExpectedFiles();
+    void linesReadAsTheirText_data();
+    void linesReadAsTheirText();
     void plainFramesReadAsArguments_data();
     void plainFramesReadAsArguments();
     void decodeJsonEscapesEveryControlCharacter();
@@ -281,6 +287,68 @@ const char kMixedMessage[] =
     "</message>";
 
 } // namespace
+
+void CliTest::linesReadAsTheirText_data()
+{
+    // A line of standard input is read from its bytes when it can be; the
+    // report must be the one of the line converted to text, taken apart as
+    // a bus log line and decoded the general way.
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray t = "2026-12-06T22:42:16.123Z";
+    const QByteArray a(200000, 'A');
+    QTest::newRow("non-ASCII") << QByteArray("F0EF h\xC3\xA9llo 0x12 0X34");
+    QTest::newRow("digits of another script in the time")
+        << QByteArray("\xD9\xA2\xD9\xA0\xD9\xA2\xD9\xA6-12-06T22:42:16.123Z RX F0EF");
+    QTest::newRow("non-ASCII after the seconds") << QByteArray("2026-12-06T22:42:16\xC3\xA9 RX F0EF");
+    QTest::newRow("log line") << t + " RX F0EFAABBCC";
+    QTest::newRow("log line, tabs and spaces") << "  " + t + "\tTX \t0x12 0x34 ";
+    QTest::newRow("log line, offset") << QByteArray("2026-12-06T22:42:16.123+01:00 TX AABB");
+    QTest::newRow("log line, impossible date") << QByteArray("2026-13-06T22:42:16.123Z RX F0EF");
+    QTest::newRow("log line, direction glued") << t + " RXF0EF";
+    QTest::newRow("log line, no frame") << t + " RX";
+    QTest::newRow("log line, quotes") << t + " RX \"q\" \\ F0EF";
+    QTest::newRow("log line, non-ASCII frame") << t + " RX \xC3\xA9 F0EF";
+    QTest::newRow("comment") << QByteArray(" \t# " + t + " noise: F0");
+    QTest::newRow("blank") << QByteArray("   ");
+    QTest::newRow("NUL bytes") << QByteArray("F0\0EF\0", 6);
+    QTest::newRow("NUL in the time") << t.left(20) + QByteArray("\0", 1) + " RX F0EF";
+    QTest::newRow("invalid UTF-8") << QByteArray("\xC3" "A\xFF F0EF\xED\xA0\x80 \xF0\x9F\x98");
+    QTest::newRow("CRLF") << t + " TX AABBCC\r";
+    QTest::newRow("long line") << a;
+    QTest::newRow("long line, spaces around") << "  " + a + "  ";
+    QTest::newRow("long log line") << t + " RX " + a;
+    QTest::newRow("long line, 0x everywhere") << QByteArray(QByteArray(63, 'b') + "0x1").repeated(3000);
+    QTest::newRow("long line, odd digit first") << "7 " + a;
+    QTest::newRow("long line, quotes") << QByteArray(100000, '"') + a;
+    QTest::newRow("long line, non-ASCII") << QByteArray("\xC3\xA9").repeated(100000) + "F0EF";
+    QTest::newRow("long line, invalid UTF-8") << QByteArray("A\xC3").repeated(100000);
+}
+
+void CliTest::linesReadAsTheirText()
+{
+    QFETCH(QByteArray, line);
+    QByteArray text = line;
+    if (text.endsWith('\r'))
+        text.chop(1);
+    const BusLogLine logged = parseBusLogLine(QString::fromUtf8(text.constData(), text.size()));
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    FrameReport r = catalogue.decodeText(logged.frameText);
+    r.time = logged.time;
+    r.direction = logged.direction;
+    const bool comment = logged.kind == BusLogLine::Comment;
+    for (const ReportStyle style : {ReportStyle::Blocks, ReportStyle::SingleLine, ReportStyle::Json}) {
+        QString expected;
+        if (!comment)
+            appendReport(style, r, expected);
+        const QStringList options = style == ReportStyle::Json ? QStringList{"--json"}
+            : style == ReportStyle::SingleLine                 ? QStringList{"--single-line"}
+                                                               : QStringList();
+        const Run run = kwnFrame(QStringList{"decode"} + options, line + '\n');
+        QCOMPARE(run.exitCode, comment || r.parsed ? 0 : 1);
+        QCOMPARE(run.outBytes.size(), expected.toUtf8().size());
+        QVERIFY(run.outBytes == expected.toUtf8());
+    }
+}
 
 void CliTest::plainFramesReadAsArguments_data()
 {

@@ -112,6 +112,49 @@ private slots:
         QCOMPARE(parsed.additionalBytes, additional);
     }
 
+    // Text given as UTF-8 bytes reads as the same text converted: long runs
+    // of digits (read a block at a time) broken at every place, "0x" across
+    // a block's end, an odd digit before a run, every byte value, and
+    // sequences that are no UTF-8.
+    void bytesReadAsTheirText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray run(64, 'c');
+        QTest::newRow("run") << run + run;
+        QTest::newRow("run, mixed case") << QByteArray("0123456789abcdefABCDEF").repeated(20);
+        for (int at : {0, 1, 31, 62, 63, 64, 65, 127, 128}) {
+            QByteArray broken = run + run + run;
+            QByteArray prefixed = broken;
+            broken[at] = ' ';
+            prefixed[at] = '0';
+            prefixed[at + 1] = 'X';
+            QTest::addRow("run broken at %d", at) << broken;
+            QTest::addRow("0x at %d", at) << prefixed;
+            QTest::addRow("odd digit, then 0x at %d", at) << "7 " + prefixed;
+        }
+        QTest::newRow("zero before each block's end") << QByteArray(QByteArray(63, 'A') + "0x1").repeated(50);
+        QTest::newRow("odd digit before a megabyte") << "1 " + QByteArray(1 << 20, 'e') + "f";
+        QTest::newRow("every other a digit") << QByteArray("A.").repeated(1000);
+        QTest::newRow("non-ASCII in a run") << run + "\xC3\xA9" + run + "\xF0\x9F\x98\x80" + run;
+        QTest::newRow("invalid UTF-8") << "\xC3" + run + "\xFF\xFE" "0\xC3" "x1" + run + "\xED\xA0\x80" + run;
+        QTest::newRow("NUL bytes") << QByteArray("F0\0EF\0\0", 7) + run;
+        QTest::newRow("nothing") << QByteArray();
+        for (int b = 0; b < 256; ++b) {
+            const QByteArray c(1, char(b));
+            QTest::addRow("byte %02x", b) << "0" + c + "1" + c + "x2" + c + "0x" + c + run + c + "0" + c + run;
+        }
+    }
+    void bytesReadAsTheirText()
+    {
+        QFETCH(QByteArray, text);
+        const ParsedFrame fromText = ::parseFrameText(QString::fromUtf8(text.constData(), text.size()));
+        const ParsedFrame fromBytes = ::parseFrameText(text.constData(), text.size());
+        QCOMPARE(fromBytes.outcome, fromText.outcome);
+        QCOMPARE(fromBytes.statusText, fromText.statusText);
+        QCOMPARE(fromBytes.bytes, fromText.bytes);
+        QCOMPARE(fromBytes.fields.data, fromText.fields.data);
+    }
+
     // Rows and status of a decoding; an empty status stands for "Frame decoded successfully.".
     void decode_data()
     {

@@ -186,19 +186,32 @@ void FrameReportTest::busLogLines_data()
     QTest::addColumn<QString>("time");
     QTest::addColumn<QString>("direction");
     QTest::addColumn<QString>("frameText");
+    QTest::addColumn<bool>("readFromBytes");
     const QString t = QStringLiteral("2026-12-06T22:42:16.123Z");
-    QTest::newRow("received") << t + " RX F0EF" << int(BusLogLine::Frame) << t << "RX" << "F0EF";
-    QTest::newRow("sent, tabs") << t + "\tTX\t\tF0 EF" << int(BusLogLine::Frame) << t << "TX" << "F0 EF";
-    QTest::newRow("with offset") << "2026-12-06T23:42:16.123+01:00 RX AB" << int(BusLogLine::Frame)
-                                 << "2026-12-06T23:42:16.123+01:00" << "RX" << "AB";
-    QTest::newRow("plain frame") << "F0 EF DF" << int(BusLogLine::Frame) << "" << "" << "F0 EF DF";
-    QTest::newRow("blank") << "   " << int(BusLogLine::Frame) << "" << "" << "   ";
-    QTest::newRow("empty") << "" << int(BusLogLine::Empty) << "" << "" << "";
-    QTest::newRow("comment") << "  # port opened" << int(BusLogLine::Comment) << "" << "" << "";
-    QTest::newRow("no direction") << t + " F0EF" << int(BusLogLine::Frame) << "" << "" << t + " F0EF";
-    QTest::newRow("direction glued") << t + " RXF0" << int(BusLogLine::Frame) << "" << "" << t + " RXF0";
-    QTest::newRow("impossible date") << "2026-13-45T22:42:16.123Z RX F0" << int(BusLogLine::Frame) << "" << ""
-                                     << "2026-13-45T22:42:16.123Z RX F0";
+    const int frame = int(BusLogLine::Frame);
+    QTest::newRow("received") << t + " RX F0EF" << frame << t << "RX" << "F0EF" << true;
+    QTest::newRow("sent, tabs") << t + "\tTX\t\tF0 EF" << frame << t << "TX" << "F0 EF" << true;
+    QTest::newRow("with offset") << "2026-12-06T23:42:16.123+01:00 RX AB" << frame
+                                 << "2026-12-06T23:42:16.123+01:00" << "RX" << "AB" << true;
+    QTest::newRow("plain frame") << "F0 EF DF" << frame << "" << "" << "F0 EF DF" << true;
+    QTest::newRow("blank") << "   " << frame << "" << "" << "   " << true;
+    QTest::newRow("empty") << "" << int(BusLogLine::Empty) << "" << "" << "" << true;
+    QTest::newRow("comment") << "  # port opened" << int(BusLogLine::Comment) << "" << "" << "" << true;
+    QTest::newRow("no direction") << t + " F0EF" << frame << "" << "" << t + " F0EF" << true;
+    QTest::newRow("direction glued") << t + " RXF0" << frame << "" << "" << t + " RXF0" << true;
+    QTest::newRow("direction alone") << t + " TX" << frame << t << "TX" << "" << true;
+    QTest::newRow("direction cut") << t + " T" << frame << "" << "" << t + " T" << true;
+    QTest::newRow("time glued") << t + "RX F0" << frame << "" << "" << t + "RX F0" << true;
+    QTest::newRow("impossible date") << "2026-13-45T22:42:16.123Z RX F0" << frame << "" << ""
+                                     << "2026-13-45T22:42:16.123Z RX F0" << true;
+    QTest::newRow("time cut short") << "2026-12-06T22:42:1" << frame << "" << "" << "2026-12-06T22:42:1" << true;
+    QTest::newRow("non-ASCII frame text") << t + " RX \u00e9 F0" << frame << t << "RX" << "\u00e9 F0" << true;
+    QTest::newRow("non-ASCII, short") << "\u00e9 F0" << frame << "" << "" << "\u00e9 F0" << true;
+    const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0662-\u0660\u0666T22:42:16.123Z RX F0");
+    QTest::newRow("digits of another script") << arabic << frame << "" << "" << arabic << false;
+    // The date parser passes over what follows the seconds.
+    const QString accent = t.left(19) + QStringLiteral("\u00e9");
+    QTest::newRow("non-ASCII in the time") << accent + " RX F0" << frame << accent << "RX" << "F0" << false;
 }
 
 void FrameReportTest::busLogLines()
@@ -208,12 +221,26 @@ void FrameReportTest::busLogLines()
     QFETCH(QString, time);
     QFETCH(QString, direction);
     QFETCH(QString, frameText);
+    QFETCH(bool, readFromBytes);
     const BusLogLine parsed = parseBusLogLine(line);
     QCOMPARE(int(parsed.kind), kind);
     QCOMPARE(parsed.time, time);
     QCOMPARE(parsed.direction, direction);
     QCOMPARE(parsed.frameText, frameText);
     QCOMPARE(parsed.timeMs >= 0, !time.isEmpty());
+    // Read from its bytes, unless its start is other than ASCII.
+    const QByteArray utf8 = line.toUtf8();
+    BusLogLine fromBytes;
+    qsizetype textStart = -1;
+    QCOMPARE(parseBusLogLine(utf8.constData(), utf8.size(), &fromBytes, &textStart), readFromBytes);
+    if (readFromBytes) {
+        QCOMPARE(int(fromBytes.kind), kind);
+        QCOMPARE(fromBytes.time, time);
+        QCOMPARE(fromBytes.timeMs, parsed.timeMs);
+        QCOMPARE(fromBytes.direction, direction);
+        if (kind == BusLogLine::Frame)
+            QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), frameText);
+    }
 
     // What the writer makes reads back.
     const qint64 ms = 1796596936123;
