@@ -11,7 +11,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
@@ -21,6 +21,8 @@
 
 #if defined(Q_OS_UNIX)
 #include <sys/stat.h>
+
+#include <cstdio>
 #endif
 
 namespace {
@@ -231,11 +233,22 @@ bool writeCacheFile(const QString &path, const QByteArray &bytes)
 {
     if (!QDir().mkpath(QFileInfo(path).path()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written beside and renamed into place, so a reader sees the old file or
+    // the new one. Not synced to disk: that takes milliseconds, and what a
+    // crash might leave half written fails its seal and is ignored.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
         return false;
-    file.write(bytes);
-    return file.commit();
+#if defined(Q_OS_UNIX)
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return false;
+#else
+    QFile::remove(path);
+    if (!file.rename(path))
+        return false;
+#endif
+    file.setAutoRemove(false);
+    return true;
 }
 
 void pruneCacheFiles(const QString &folder, const QString &pattern, int maxFiles, qint64 maxBytes)
