@@ -10,6 +10,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <atomic>
+
 namespace {
 
 bool selectsHexadecimal(const QString &text)
@@ -257,7 +259,7 @@ QString keptMessagesPath(const QString &cache, const QByteArray &hash)
 QByteArray serialiseMessages(const QByteArray &hash, const MessageMap &messages)
 {
     QByteArray payload;
-    payload.reserve(1 << 16);
+    payload.reserve(qMin(messages.size(), 1 << 16) * 1024);
     QDataStream out(&payload, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_5_15);
     out << kMessagesFormat << hash << quint32(messages.size());
@@ -326,10 +328,17 @@ bool deserialiseMessages(const QByteArray &bytes, const QByteArray &hash, Messag
     return true;
 }
 
+// Pruning looks at every kept file, so it is done at the first write of a
+// process and then at every so many: the bounds may be passed by that many
+// files in between, never for long.
+constexpr int kWritesBetweenPrunes = 16;
+std::atomic<int> keptWrites{0};
+
 void keepMessages(const QString &path, const QByteArray &hash, const MessageMap &messages)
 {
     const QByteArray kept = serialiseMessages(hash, messages);
-    if (kept.size() <= kMaxKeptMessageBytes / 4 && writeCacheFile(path, kept))
+    if (kept.size() <= kMaxKeptMessageBytes / 4 && writeCacheFile(path, kept)
+        && keptWrites++ % kWritesBetweenPrunes == 0)
         pruneCacheFiles(QFileInfo(path).path(), QStringLiteral("*.cache"), kMaxKeptMessageFiles, kMaxKeptMessageBytes);
 }
 
