@@ -37,6 +37,13 @@ inline bool isSpace(uchar c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Printable ASCII other than the characters markup is made of: what text
+// and values mostly are, taken a byte at a time without a further look.
+inline bool isOrdinary(uchar c)
+{
+    return c > ' ' && c < 0x7F && c != '<' && c != '>' && c != '&' && c != '"' && c != '\'';
+}
+
 inline bool isNameStart(uchar c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
@@ -257,6 +264,9 @@ bool scanPlainXml(const QByteArray &xml, Visitor &visitor)
                     references = true;
                     if (!s.reference())
                         return false;
+                } else if (isOrdinary(*s.p) && *s.p != ']') {
+                    space = false;
+                    ++s.p;
                 } else if (*s.p == '>' || *s.p == ']') {
                     return false;
                 } else {
@@ -339,6 +349,10 @@ bool scanPlainXml(const QByteArray &xml, Visitor &visitor)
             bool whiteSpace = false; // a tab or line end, which the parser turns into a space
             while (s.p < s.end && *s.p != quote) {
                 const uchar c = *s.p;
+                if (isOrdinary(c)) {
+                    ++s.p;
+                    continue;
+                }
                 if (c == '<' || c == '>')
                     return false;
                 if (c == '&') {
