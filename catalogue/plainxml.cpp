@@ -508,8 +508,17 @@ struct TreeBuilder
             uint c = 0;
             if (!s.reference(&c) || c < 0x20)
                 return false;
-            const uint32_t wide[] = {c};
-            text->append(QString::fromUcs4(wide, 1).toUtf8());
+            // In UTF-8; references name characters below U+D800 only.
+            if (c < 0x80) {
+                text->append(char(c));
+            } else if (c < 0x800) {
+                text->append(char(0xC0 | (c >> 6)));
+                text->append(char(0x80 | (c & 0x3F)));
+            } else {
+                text->append(char(0xE0 | (c >> 12)));
+                text->append(char(0x80 | ((c >> 6) & 0x3F)));
+                text->append(char(0x80 | (c & 0x3F)));
+            }
         }
         return true;
     }
