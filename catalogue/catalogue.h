@@ -20,6 +20,11 @@ class QXmlStreamReader;
 // Message definition files (document element message_def).
 MessageDefinitionFile readMessageFile(const QString &path);
 MessageMap readMessageData(const QByteArray &xml);
+// The two ways readMessageData reads: the quick reader of plain files (false,
+// giving nothing, for a file it leaves to the other), and the DOM reader,
+// which reads any file. Where the quick one reads, both give the same.
+bool readPlainMessageData(const QByteArray &xml, MessageMap *messages);
+MessageMap readMessageDataThroughDom(const QByteArray &xml);
 // One message element of a parsed file, read exactly as the file reader reads it.
 MessageDefinition readMessageElement(const QDomElement &element);
 

@@ -1,6 +1,7 @@
 #include "catalogue/profilecache.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/filestamp.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -11,7 +12,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
@@ -20,53 +21,16 @@
 #include <vector>
 
 #if defined(Q_OS_UNIX)
-#include <sys/stat.h>
+#include <cstdio>
 #endif
 
 namespace {
 
-// What says that a file is still the one a record was read from.
-struct FileStamp
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-
-    bool operator==(const FileStamp &o) const
-    {
-        return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs
-            && changedNs == o.changedNs;
-    }
-    bool operator!=(const FileStamp &o) const { return !(*this == o); }
-};
-
+// The stamp of a regular file; false for anything else.
 bool stampOf(const QString &path, FileStamp *stamp)
 {
-#if defined(Q_OS_UNIX)
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    stamp->device = quint64(st.st_dev);
-    stamp->inode = quint64(st.st_ino);
-    stamp->size = qint64(st.st_size);
-#if defined(Q_OS_DARWIN)
-    stamp->modifiedNs = qint64(st.st_mtimespec.tv_sec) * 1000000000 + st.st_mtimespec.tv_nsec;
-    stamp->changedNs = qint64(st.st_ctimespec.tv_sec) * 1000000000 + st.st_ctimespec.tv_nsec;
-#else
-    stamp->modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    stamp->changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-#endif
-#else
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return false;
-    stamp->size = info.size();
-    stamp->modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
-    stamp->changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1000000;
-#endif
-    return true;
+    *stamp = fileStampOf(path);
+    return stamp->regular;
 }
 
 // File systems stamp times from a clock that may lag by a tick or keep only
@@ -146,6 +110,8 @@ bool deserialise(const QByteArray &bytes, const QString &folder, KeptTable *tabl
             >> p.standardMotorMsgPath;
         if (in.status() != QDataStream::Ok)
             return false;
+        // Only regular files have records.
+        k.stamp.exists = k.stamp.regular = true;
         read.insert(path, k);
     }
     if (!in.atEnd())
@@ -231,11 +197,22 @@ bool writeCacheFile(const QString &path, const QByteArray &bytes)
 {
     if (!QDir().mkpath(QFileInfo(path).path()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written beside and renamed into place, so a reader sees the old file or
+    // the new one. Not synced to disk: that takes milliseconds, and what a
+    // crash might leave half written fails its seal and is ignored.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
         return false;
-    file.write(bytes);
-    return file.commit();
+#if defined(Q_OS_UNIX)
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return false;
+#else
+    QFile::remove(path);
+    if (!file.rename(path))
+        return false;
+#endif
+    file.setAutoRemove(false);
+    return true;
 }
 
 void pruneCacheFiles(const QString &folder, const QString &pattern, int maxFiles, qint64 maxBytes)

@@ -5,13 +5,11 @@
 #include "codec/readers.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QSet>
 
 #include <cstring>
 
 #ifdef Q_OS_UNIX
-#include <sys/stat.h>
 #include <time.h>
 #endif
 
@@ -39,35 +37,10 @@ DecodeCatalogue::DecodeCatalogue(const QString &folder) : m_folder(folder) {}
 
 DecodeCatalogue::~DecodeCatalogue() = default;
 
-DecodeCatalogue::Stamp DecodeCatalogue::stampOf(const QString &path)
-{
-    Stamp s;
-#ifdef Q_OS_UNIX
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return s;
-    s.exists = true;
-    s.device = quint64(st.st_dev);
-    s.inode = quint64(st.st_ino);
-    s.size = qint64(st.st_size);
-    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-#else
-    const QFileInfo info(path);
-    if (!info.exists())
-        return s;
-    s.exists = true;
-    s.size = info.size();
-    s.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
-    s.changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1000000;
-#endif
-    return s;
-}
-
 void DecodeCatalogue::watch(const QString &path)
 {
     if (!path.isEmpty() && !m_stamps.contains(path))
-        m_stamps.insert(path, stampOf(path));
+        m_stamps.insert(path, fileStampOf(path));
 }
 
 // Stamps are taken before the files are read: an edit in between is seen as
@@ -98,7 +71,7 @@ void DecodeCatalogue::recheck()
     m_checkedAtMs = coarseClockMs();
     QSet<QString> changed;
     for (auto it = m_stamps.begin(); it != m_stamps.end(); ++it) {
-        const Stamp now = stampOf(it.key());
+        const FileStamp now = fileStampOf(it.key());
         if (now != it.value()) {
             changed.insert(it.key());
             it.value() = now;

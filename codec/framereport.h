@@ -6,6 +6,7 @@
 // everything the Decode page would show out, with the texts printed for it.
 
 #include "catalogue/definitions.h"
+#include "catalogue/filestamp.h"
 #include "codec/framedecoding.h"
 
 #include <QHash>
@@ -88,20 +89,6 @@ private:
         // Its texts in UTF-8 for appendPlainFrameReport, made when first used.
         std::shared_ptr<PreparedDevice> prepared;
     };
-    struct Stamp
-    {
-        bool exists = false;
-        quint64 device = 0, inode = 0;
-        qint64 size = 0, modifiedNs = 0, changedNs = 0;
-        bool operator==(const Stamp &o) const
-        {
-            return exists == o.exists && device == o.device && inode == o.inode && size == o.size
-                   && modifiedNs == o.modifiedNs && changedNs == o.changedNs;
-        }
-        bool operator!=(const Stamp &o) const { return !(*this == o); }
-    };
-    static Stamp stampOf(const QString &path);
-
     void ensureLoaded();
     void decodeParsed(FrameReport &report);
     void reload();
@@ -121,7 +108,7 @@ private:
     QHash<QString, Device> m_devices;
     std::array<const Device *, 256> m_deviceOfPair{}; // into m_devices, cleared when it changes
     QByteArray m_data; // the data bytes of the frame at hand, reused
-    QHash<QString, Stamp> m_stamps; // every file and folder read, as it was then
+    QHash<QString, FileStamp> m_stamps; // every file and folder read, as it was then
     QSet<QString> m_profileFiles;
 };
 

@@ -1,5 +1,6 @@
-// libFuzzer target: arbitrary bytes read as a message file and as a profile
-// file, and every message read encoded and decoded. Checks in fuzzchecks.h.
+// libFuzzer target: arbitrary bytes read as a message file (by both readers)
+// and as a profile file, and every message read encoded and decoded. Checks
+// in fuzzchecks.h.
 #include "fuzz/fuzzchecks.h"
 
 #include <cstdio>

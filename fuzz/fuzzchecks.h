@@ -447,6 +447,10 @@ inline QString checkDefinitions(const uint8_t *data, size_t size)
 
     const MessageMap messages = readMessageData(xml);
     FUZZ_EXPECT(messages == readMessageData(xml), "reading the same message file twice differs");
+    // The quick reader of plain files reads exactly as the DOM reader does.
+    MessageMap quick;
+    if (readPlainMessageData(xml, &quick))
+        FUZZ_EXPECT(quick == readMessageDataThroughDom(xml), "the quick message reader differs from the DOM reader");
     for (auto it = messages.constBegin(); it != messages.constEnd(); ++it) {
         FUZZ_EXPECT(it.key() == it->name, "message filed under " + it.key() + " is named " + it->name);
         FUZZ_PROPAGATE(checkMessageDefinition(it.value(), xml));

@@ -1,6 +1,7 @@
 #include "catalogue/catalogue.h"
 #include "cataloguefiles.h"
 
+#include <QDirIterator>
 #include <QtTest>
 #include <QXmlStreamReader>
 
@@ -33,6 +34,40 @@ void checkAgreement(const QByteArray &xml)
     QVERIFY2(scanDefinitionXml(xml), xml.constData());
     if (found)
         QVERIFY2(attributes == parserAttributes(xml), xml.constData());
+}
+
+// A message file of `count` messages of varied shapes.
+QByteArray generatedMessageFile(int count)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<message_def>\n";
+    for (int i = 0; i < count; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        xml += "  <message name=\"Message " + n + "\" category=\"C" + QByteArray::number(i % 7) + "\" msg_id=\"0x"
+            + QByteArray::number(i % 300, 16) + "\"" + (i % 6 == 5 ? " node_mode=\"slave\"" : "")
+            + " description=\"Number " + n + " &amp; more\">\n";
+        for (int k = 0; k < i % 5; ++k) {
+            xml += "    <parameter name=\"P" + QByteArray::number(k) + "\" type=\""
+                + (k % 3 == 0 ? "integer" : k % 3 == 1 ? "bitfield" : "string") + "\" size=\""
+                + QByteArray::number(k + i % 3) + "\"" + (k % 2 ? " sign=\"signed\" min=\"0x80\"" : " max=\"200\"")
+                + (i % 4 == 0 ? " default=\"7\" input_format=\"hexa\"" : "") + ">\n";
+            for (int v = 0; v < k; ++v)
+                xml += "      <value value=\"" + QByteArray::number(v) + "\" description=\"V\xC3\xA9" + QByteArray::number(v) + "\"/>\n";
+            xml += "    </parameter>\n";
+        }
+        if (i % 10 == 0)
+            xml += "    <!-- a note -->\n";
+        xml += "  </message>\n";
+    }
+    return xml + "</message_def>\n";
+}
+
+// The quick message reader may leave any document to the DOM reader, but
+// what it reads must be exactly what the DOM reader gives.
+void checkMessagesAgree(const QByteArray &xml)
+{
+    MessageMap quick;
+    if (readPlainMessageData(xml, &quick))
+        QVERIFY2(quick == readMessageDataThroughDom(xml), xml.constData());
 }
 
 const QByteArray kPlain = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -96,25 +131,148 @@ private slots:
         bool found = false;
         QCOMPARE(plainXmlCheck(xml, "profile", &attributes, &found), plain);
         checkAgreement(xml);
+        checkMessagesAgree(xml);
+    }
+
+    // Message files in every shape the DOM reader reads in its own way:
+    // nodes that are no elements, nesting, references, odd characters.
+    void messageReaders_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<bool>("quick"); // whether the quick reader reads it
+        QTest::addColumn<int>("count");  // messages read
+
+        const QByteArray p = "<parameter name=\"P\" type=\"Integer\" size=\"2\" sign=\"signed\" min=\"0x8000\""
+                             " max=\"0x7FFF\" default=\"-3\" input_format=\"HEXA\" optional=\"YES\" display=\"No\">"
+                             "<value value=\"0x10\" description=\"Sixteen\"/><value value=\"-1\"/></parameter>";
+        QTest::newRow("every attribute") << QByteArray("<?xml version=\"1.0\"?>\n<message_def>\n <message name=\"M\""
+                                                       " category=\"C\" msg_id=\"0x1A\" description=\"D\""
+                                                       " addressingMode=\"P2P\" node_mode=\"Slave\">" + p
+                                                       + "</message>\n</message_def>\n")
+                                         << true << 1;
+        QTest::newRow("attributes absent and empty")
+            << QByteArray("<message_def><message><parameter sign=\"\" input_format=\"\" min=\"\" size=\"x\"/>"
+                          "</message><message name=\"\" msg_id=\"\"/></message_def>")
+            << true << 1;
+        QTest::newRow("text and comments as parameters and values")
+            << QByteArray("<message_def><message name=\"M\">text<!-- c --><parameter>v<!-- w --> <x/></parameter>"
+                          "more</message></message_def>")
+            << true << 1;
+        QTest::newRow("white space only between nodes")
+            << QByteArray("<message_def>\r\n\t<message name=\"M\"> \r\n <parameter/>\t</message>\n</message_def>")
+            << true << 1;
+        QTest::newRow("messages nested and as values")
+            << QByteArray("<message_def><message name=\"A\"><message name=\"B\"><message name=\"C\"/></message>"
+                          "</message><group><message name=\"A\" msg_id=\"2\"/></group></message_def>")
+            << true << 3;
+        QTest::newRow("root is a message") << QByteArray("<message name=\"R\"><parameter/></message>") << true << 1;
+        QTest::newRow("later of one name wins")
+            << QByteArray("<message_def><message name=\"M\" msg_id=\"1\"/><message name=\"M\" msg_id=\"2\"/>"
+                          "</message_def>")
+            << true << 1;
+        QTest::newRow("references in values")
+            << QByteArray("<message_def><message name=\"A &amp; B &lt;&gt;&quot;&apos;\" description=\"&#176;&#x263A;\"/>"
+                          "</message_def>")
+            << true << 1;
+        QTest::newRow("characters beyond ASCII")
+            << QByteArray("<message_def><message name=\"\xC2\xB5\xE2\x82\xAC\xF0\x9F\x98\x80\" category='\xC3\xA9'/>"
+                          "</message_def>")
+            << true << 1;
+        QTest::newRow("reference to a tab in a value")
+            << QByteArray("<message_def><message name=\"A&#9;B\"/></message_def>") << false << 1;
+        QTest::newRow("line end in a value")
+            << QByteArray("<message_def><message name=\"A\nB\" description=\"x\r\ny\"/></message_def>") << false << 1;
+        QTest::newRow("reference in text")
+            << QByteArray("<message_def><message name=\"M\">a&amp;b<parameter/></message></message_def>") << false << 1;
+        QTest::newRow("reference beyond the basic plane")
+            << QByteArray("<message_def><message name=\"&#x1F600;\"/></message_def>") << false << 1;
+        QTest::newRow("reference to a space in text")
+            << QByteArray("<message_def><message name=\"M\"> &#32; </message></message_def>") << false << 1;
+        QTest::newRow("CDATA") << QByteArray("<message_def><message name=\"M\"><![CDATA[x]]></message></message_def>")
+                               << false << 1;
+        QTest::newRow("processing instruction")
+            << QByteArray("<message_def><message name=\"M\"><?pi x?></message></message_def>") << false << 1;
+        QTest::newRow("entity of a document type")
+            << QByteArray("<!DOCTYPE m [<!ENTITY e \"Ee\">]><message_def><message name=\"&e;\"/></message_def>")
+            << false << 1;
+        QTest::newRow("other encoding")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><message_def><message name=\"\xE9\"/>"
+                          "</message_def>")
+            << false << 1;
+        QTest::newRow("namespace prefix")
+            << QByteArray("<message_def xmlns:k=\"urn:k\"><k:message name=\"K\"/><message k:name=\"N\"/>"
+                          "</message_def>")
+            << false << 1;
+        QByteArray many = "<message_def><message name=\"M\"";
+        for (int i = 0; i < 70; ++i)
+            many += " a" + QByteArray::number(i) + "=\"x\"";
+        QTest::newRow("many attributes") << QByteArray(many + "/></message_def>") << false << 1;
+        QByteArray deep = "<message_def><message name=\"M\">";
+        for (int i = 0; i < kMaxDefinitionDepth - 2; ++i)
+            deep += "<p>";
+        for (int i = 0; i < kMaxDefinitionDepth - 2; ++i)
+            deep += "</p>";
+        QTest::newRow("deepest allowed") << QByteArray(deep + "</message></message_def>") << true << 1;
+        QTest::newRow("too deep") << QByteArray("<d>" + deep + "<p/></message></message_def></d>") << false << 0;
+        QTest::newRow("not well-formed") << QByteArray("<message_def><message name=\"M\"></message_def>") << false
+                                         << 0;
+        QTest::newRow("large generated file") << QByteArray(generatedMessageFile(300)) << true << 300;
+    }
+
+    void messageReaders()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(bool, quick);
+        QFETCH(int, count);
+        MessageMap read;
+        QCOMPARE(readPlainMessageData(xml, &read), quick);
+        const MessageMap dom = readMessageDataThroughDom(xml);
+        QCOMPARE(dom.size(), count);
+        if (quick)
+            QCOMPARE(read, dom);
+        QCOMPARE(readMessageData(xml), dom);
     }
 
     // Every one-byte deletion and many one-byte insertions in a plain file:
-    // whatever the quick check accepts, the parser accepts alike.
+    // whatever the quick check accepts, the parser accepts alike, and the
+    // quick message reader reads as the DOM reader does.
     void mutationsAgree()
     {
-        const char inserts[] = "<>&\"'/-!?= ]#;x\x01\xC3\xBF";
+        const char inserts[] = "<>&\"'/-!?= ]#;x\t\n\x01\xC3\xBF";
         for (int i = 0; i <= kPlain.size(); ++i) {
             if (i < kPlain.size()) {
-                checkAgreement(QByteArray(kPlain).remove(i, 1));
+                const QByteArray removed = QByteArray(kPlain).remove(i, 1);
+                checkAgreement(removed);
+                checkMessagesAgree(removed);
                 if (QTest::currentTestFailed())
                     return;
             }
             for (const char *c = inserts; *c; ++c) {
-                checkAgreement(QByteArray(kPlain).insert(i, *c));
+                const QByteArray inserted = QByteArray(kPlain).insert(i, *c);
+                checkAgreement(inserted);
+                checkMessagesAgree(inserted);
                 if (QTest::currentTestFailed())
                     return;
             }
         }
+    }
+
+    // The bundled message files: both readers alike, and the quick one reads them.
+    void sampleMessageFilesReadAlike()
+    {
+        QDirIterator it(QStringLiteral(KWN_SOURCE_DIR "/xml"), {QStringLiteral("*.xml")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        int files = 0;
+        while (it.hasNext()) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray xml = file.readAll();
+            MessageMap quick;
+            QVERIFY2(readPlainMessageData(xml, &quick), qPrintable(file.fileName()));
+            QCOMPARE(quick, readMessageDataThroughDom(xml));
+            ++files;
+        }
+        QVERIFY(files > 5);
     }
 
     // The bundled catalogue takes the quick way.

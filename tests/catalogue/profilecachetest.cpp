@@ -190,8 +190,9 @@ private slots:
         QCOMPARE(loadProfiles(dir), second);
     }
 
-    // Message files are kept under their content's hash: a changed file is
-    // another entry, and a spoiled entry is parsed again.
+    // Message files that the DOM reader reads (here for the document type)
+    // are kept under their content's hash: a changed file is another entry,
+    // and a spoiled entry is parsed again.
     void messagesNeverStale_data()
     {
         QTest::addColumn<QString>("change");
@@ -204,7 +205,7 @@ private slots:
     {
         QFETCH(QString, change);
         const QString path = root.path() + "/messages/" + change + "/m.xml";
-        const QByteArray original = "<message_def><message name=\"Start\" msg_id=\"0x10\">"
+        const QByteArray original = "<!DOCTYPE message_def><message_def><message name=\"Start\" msg_id=\"0x10\">"
                                     "<parameter name=\"Speed\" size=\"2\" min=\"0x8000\" sign=\"signed\">"
                                     "<value value=\"1\" description=\"Slow\"/></parameter><!-- note -->"
                                     "</message><message name=\"Stop\" node_mode=\"slave\"/></message_def>";
@@ -233,7 +234,7 @@ private slots:
             } else if (change == "cache cut short") {
                 bytes.truncate(at);
             } else if (change == "cache of another file") {
-                const QByteArray other = "<message_def><message name=\"Other\"/></message_def>";
+                const QByteArray other = "<!DOCTYPE message_def><message_def><message name=\"Other\"/></message_def>";
                 write(path + ".other", other);
                 readMessageFile(path + ".other");
                 QFile otherFile(cache + "/messages/"
