@@ -8,15 +8,18 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QThread>
 #include <QtEndian>
 
 #include <cstdio>
 
 #if defined(Q_OS_WIN)
+#include <QLockFile>
 #include <QtGlobal>
 #else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -97,18 +100,8 @@ SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
         return;
     }
     serverName = socketName(folder, baseNameOf(identity));
-    const QString lockPath = QDir(folder).filePath(baseNameOf(identity) + QStringLiteral(".lock"));
-    lockFile.reset(new QLockFile(lockPath));
-    // The owner holds the lock for its whole life, so age says nothing; only a
-    // dead owner (checked by process id) makes the lock stale.
-    lockFile->setStaleLockTime(0);
-    if (!lockFile->tryLock(0)) {
-        // A lock we cannot even create (folder not writable, ...) must not keep
-        // the tool from starting: then it simply runs on its own.
-        client = lockFile->error() == QLockFile::LockFailedError;
+    if (!takeLock(QDir(folder).filePath(baseNameOf(identity) + QStringLiteral(".lock"))))
         return;
-    }
-    QFile::setPermissions(lockPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     // A socket left behind by a killed owner would make listen() fail.
     QLocalServer::removeServer(serverName);
@@ -118,7 +111,60 @@ SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
         connect(server, SIGNAL(newConnection()), this, SLOT(on_server_newConnection()));
 }
 
-SingleInstancePeer::~SingleInstancePeer() = default;
+SingleInstancePeer::~SingleInstancePeer()
+{
+#if !defined(Q_OS_WIN)
+    if (lockDescriptor >= 0) {
+        // Removed while still held: a start that opened the file meanwhile
+        // finds, once it holds the lock, that the name is no longer its file.
+        ::unlink(QFile::encodeName(lockPath).constData());
+        ::close(lockDescriptor);
+    }
+#endif
+}
+
+bool SingleInstancePeer::takeLock(const QString &path)
+{
+    // A lock we cannot even create (folder not writable, ...) must not keep
+    // the tool from starting: then it simply runs on its own.
+#if defined(Q_OS_WIN)
+    lockFile.reset(new QLockFile(path));
+    // The owner holds the lock for its whole life, so age says nothing; only a
+    // dead owner (checked by process id) makes the lock stale.
+    lockFile->setStaleLockTime(0);
+    if (!lockFile->tryLock(0)) {
+        client = lockFile->error() == QLockFile::LockFailedError;
+        return false;
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
+#else
+    // Nothing is written to the file and nothing waits for the disk: the lock
+    // itself is the whole record of ownership.
+    const QByteArray name = QFile::encodeName(path);
+    for (;;) {
+        const int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (descriptor < 0)
+            return false;
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+            client = errno == EWOULDBLOCK;
+            ::close(descriptor);
+            return false;
+        }
+        // The file may have been removed by the owner that just ended, after
+        // it was opened here: then the lock is on a file nobody else can find.
+        struct stat held, named;
+        if (::fstat(descriptor, &held) == 0 && ::lstat(name.constData(), &named) == 0 && held.st_dev == named.st_dev
+            && held.st_ino == named.st_ino) {
+            ::fchmod(descriptor, 0600);
+            lockPath = path;
+            lockDescriptor = descriptor;
+            return true;
+        }
+        ::close(descriptor);
+    }
+#endif
+}
 
 QString SingleInstancePeer::identityOf(const QString &executablePath)
 {

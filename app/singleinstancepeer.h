@@ -7,7 +7,9 @@
 #include <memory>
 
 class QLocalServer;
+#if defined(Q_OS_WIN)
 class QLockFile;
+#endif
 
 // One end of the single-instance hand-over. The first process to construct a
 // peer for an identity takes a lock file and serves a local socket; every later
@@ -57,9 +59,21 @@ private slots:
     void on_connection_readyRead();
 
 private:
+    // Takes the lock of the identity at `path`; false when another process
+    // holds it (then isClient()) or it cannot be taken at all.
+    bool takeLock(const QString &path);
+
     QString id;
     QString serverName;
+#if defined(Q_OS_WIN)
     std::unique_ptr<QLockFile> lockFile;
+#else
+    // The lock: an advisory lock on a file in the private folder, held for the
+    // owner's whole life and released by the system when the owner ends in any
+    // way, so a killed owner leaves nothing that blocks the next start.
+    QString lockPath;
+    int lockDescriptor = -1;
+#endif
     QLocalServer *server = nullptr;
     bool client = false;
 };
