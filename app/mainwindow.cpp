@@ -135,6 +135,23 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     layoutMain->addLayout(layoutIndicators);
     layoutMain->addSpacing(30);
 
+    stackedLayoutPages = new QStackedLayout;
+    stackedLayoutPages->setObjectName(QStringLiteral("stackedLayoutPages"));
+    layoutPages = new QVBoxLayout;
+    layoutPages->setObjectName(QStringLiteral("layoutPages"));
+    layoutPages->addLayout(stackedLayoutPages);
+    layoutMain->addLayout(layoutPages);
+
+    // The stack is in the window before the pages go into it: the first page
+    // added is shown at once, and outside the window it would be shown as a
+    // window of its own.
+    ui->centralWidget->setLayout(layoutMain);
+    ui->centralWidget->layout()->setContentsMargins(0, 0, 20, 0);
+    // A group box works its margins out again from the style whenever it is
+    // restyled, which reparenting it into the window did; the column stays flush,
+    // so that it is 167 pixels wide and lines up with the strips.
+    groupBoxMenu->setContentsMargins(0, 0, 0, 0);
+
     // The decoder first, then the encoder; each reads the catalogue as it is built.
     debuilderLayout = new DebuilderLayout;
     builderLayout = new BuilderLayout;
@@ -151,24 +168,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     widgetBus->setObjectName(QStringLiteral("widgetBus"));
     widgetBus->setLayout(busLayout->getLayout());
 
-    stackedLayoutPages = new QStackedLayout;
-    stackedLayoutPages->setObjectName(QStringLiteral("stackedLayoutPages"));
     stackedLayoutPages->addWidget(widgetBuilder);
     stackedLayoutPages->addWidget(widgetDebuilder);
     stackedLayoutPages->addWidget(widgetBus);
     stackedLayoutPages->setCurrentIndex(0);
-
-    layoutPages = new QVBoxLayout;
-    layoutPages->setObjectName(QStringLiteral("layoutPages"));
-    layoutPages->addLayout(stackedLayoutPages);
-    layoutMain->addLayout(layoutPages);
-
-    ui->centralWidget->setLayout(layoutMain);
-    ui->centralWidget->layout()->setContentsMargins(0, 0, 20, 0);
-    // A group box works its margins out again from the style whenever it is
-    // restyled, which reparenting it into the window did; the column stays flush,
-    // so that it is 167 pixels wide and lines up with the strips.
-    groupBoxMenu->setContentsMargins(0, 0, 0, 0);
 
     connect(buttonOnlineDoc, SIGNAL(clicked(bool)), this, SLOT(on_buttonOnlineDoc_clicked(bool)));
     connect(buttonBuild, SIGNAL(clicked(bool)), this, SLOT(on_buttonBuild_clicked(bool)));
