@@ -158,13 +158,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     busLayout = new BusLayout;
     busLayout->setObjectName(QStringLiteral("busLayout"));
 
-    widgetBuilder = new QWidget;
+    widgetBuilder = new QWidget(ui->centralWidget);
     widgetBuilder->setObjectName(QStringLiteral("widgetBuilder"));
     widgetBuilder->setLayout(builderLayout->getLayout());
-    widgetDebuilder = new QWidget;
+    widgetDebuilder = new QWidget(ui->centralWidget);
     widgetDebuilder->setObjectName(QStringLiteral("widgetDebuilder"));
     widgetDebuilder->setLayout(debuilderLayout->getLayout());
-    widgetBus = new QWidget;
+    widgetBus = new QWidget(ui->centralWidget);
     widgetBus->setObjectName(QStringLiteral("widgetBus"));
     widgetBus->setLayout(busLayout->getLayout());
 
