@@ -6,21 +6,27 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QThread>
 #include <QtEndian>
 
 #include <cstdio>
 
 #if defined(Q_OS_WIN)
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QtGlobal>
 #else
+#include <QSocketNotifier>
+
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -78,11 +84,77 @@ QString socketName(const QString &folder, const QString &baseName)
 #endif
 }
 
+QByteArray handOverFrame(const QString &message)
+{
+    const QByteArray text = message.toUtf8();
+    QByteArray frame(4, '\0');
+    qToBigEndian(quint32(text.size()), frame.data());
+    return frame + text;
+}
+
 int remainingMs(const QDeadlineTimer &deadline)
 {
     const qint64 left = deadline.remainingTime();
     return left < 0 ? -1 : int(qMin<qint64>(left, 0x7fffffff));
 }
+
+#if !defined(Q_OS_WIN)
+// The address of the socket file `path`; false when the path is too long for one.
+bool socketAddress(const QString &path, sockaddr_un *address)
+{
+    const QByteArray name = QFile::encodeName(path);
+    std::memset(address, 0, sizeof *address);
+    address->sun_family = AF_UNIX;
+    if (name.isEmpty() || size_t(name.size()) >= sizeof address->sun_path)
+        return false;
+    std::memcpy(address->sun_path, name.constData(), size_t(name.size()));
+    return true;
+}
+
+#if defined(MSG_NOSIGNAL)
+const int kNoSignal = MSG_NOSIGNAL; // a closed peer is an error, not a signal
+#else
+const int kNoSignal = 0;
+#endif
+
+void makeNonBlocking(int descriptor)
+{
+    ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
+}
+
+// A local stream socket that is not inherited and never blocks.
+int openSocket()
+{
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (descriptor >= 0)
+        makeNonBlocking(descriptor);
+    return descriptor;
+}
+
+// Waits until `descriptor` is ready for `events` or the deadline passes.
+bool waitFor(int descriptor, short events, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        pollfd entry = {descriptor, events, 0};
+        const int ready = ::poll(&entry, 1, remainingMs(deadline));
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// The notifier's signal, named as each Qt version has it.
+const char *activatedSignal()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return SIGNAL(activated(QSocketDescriptor, QSocketNotifier::Type));
+#else
+    return SIGNAL(activated(int));
+#endif
+}
+#endif
 
 } // namespace
 
@@ -103,17 +175,29 @@ SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
     if (!takeLock(QDir(folder).filePath(baseNameOf(identity) + QStringLiteral(".lock"))))
         return;
 
+#if defined(Q_OS_WIN)
     // A socket left behind by a killed owner would make listen() fail.
     QLocalServer::removeServer(serverName);
     server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (server->listen(serverName))
         connect(server, SIGNAL(newConnection()), this, SLOT(on_server_newConnection()));
+#else
+    listen();
+#endif
 }
 
 SingleInstancePeer::~SingleInstancePeer()
 {
 #if !defined(Q_OS_WIN)
+    while (!connections.empty())
+        closeConnection(connections.size() - 1);
+    // The socket goes while the lock is still held, so that it is never a
+    // later owner's socket that is removed.
+    if (serverDescriptor >= 0) {
+        ::close(serverDescriptor);
+        ::unlink(QFile::encodeName(serverName).constData());
+    }
     if (lockDescriptor >= 0) {
         // Removed while still held: a start that opened the file meanwhile
         // finds, once it holds the lock, that the name is no longer its file.
@@ -165,6 +249,40 @@ bool SingleInstancePeer::takeLock(const QString &path)
     }
 #endif
 }
+
+#if !defined(Q_OS_WIN)
+bool SingleInstancePeer::listen()
+{
+    sockaddr_un address;
+    if (!socketAddress(serverName, &address))
+        return false;
+    const int descriptor = openSocket();
+    if (descriptor < 0)
+        return false;
+    // A socket left behind by a killed owner would make bind() fail. The new
+    // one is made open to the user alone, as no other process runs in this
+    // one yet that could make files meanwhile.
+    ::unlink(address.sun_path);
+    const mode_t mask = ::umask(0077);
+    const bool bound = ::bind(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    ::umask(mask);
+    if (!bound || ::listen(descriptor, 50) != 0) {
+        ::close(descriptor);
+        return false;
+    }
+    serverDescriptor = descriptor;
+    serverNotifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(serverNotifier, activatedSignal(), this, SLOT(on_server_newConnection()));
+    return true;
+}
+
+void SingleInstancePeer::closeConnection(std::size_t index)
+{
+    delete connections[index].notifier;
+    ::close(connections[index].descriptor);
+    connections.erase(connections.begin() + std::ptrdiff_t(index));
+}
+#endif
 
 QString SingleInstancePeer::identityOf(const QString &executablePath)
 {
@@ -241,6 +359,7 @@ bool SingleInstancePeer::isClient() const
 
 bool SingleInstancePeer::sendMessage(const QString &message, int timeout) const
 {
+#if defined(Q_OS_WIN)
     const QDeadlineTimer deadline(timeout);
     QLocalSocket socket;
     // The owner takes its lock a moment before it listens: keep trying until
@@ -255,10 +374,7 @@ bool SingleInstancePeer::sendMessage(const QString &message, int timeout) const
         QThread::msleep(quint64(qBound(1, remainingMs(deadline), 50)));
     }
 
-    const QByteArray text = message.toUtf8();
-    QByteArray frame(4, '\0');
-    qToBigEndian(quint32(text.size()), frame.data());
-    frame += text;
+    const QByteArray frame = handOverFrame(message);
     socket.write(frame);
     while (socket.bytesToWrite() > 0) {
         if (!socket.waitForBytesWritten(remainingMs(deadline)))
@@ -271,10 +387,52 @@ bool SingleInstancePeer::sendMessage(const QString &message, int timeout) const
     const bool acknowledged = socket.read(kAck.size()) == kAck;
     socket.disconnectFromServer();
     return acknowledged;
+#else
+    const QDeadlineTimer deadline(timeout);
+    sockaddr_un address;
+    if (!socketAddress(serverName, &address))
+        return false;
+    int descriptor;
+    // The owner takes its lock a moment before it listens: keep trying until
+    // the time is up.
+    for (;;) {
+        descriptor = openSocket();
+        if (descriptor < 0)
+            return false;
+        if (::connect(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+            break;
+        ::close(descriptor);
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(quint64(qBound(1, remainingMs(deadline), 50)));
+    }
+
+    const QByteArray frame = handOverFrame(message);
+    int written = 0;
+    while (written < frame.size()) {
+        const ssize_t sent = ::send(descriptor, frame.constData() + written, size_t(frame.size() - written), kNoSignal);
+        if (sent > 0)
+            written += int(sent);
+        else if (!(sent < 0 && (errno == EINTR || (errno == EAGAIN && waitFor(descriptor, POLLOUT, deadline)))))
+            break;
+    }
+    QByteArray answer;
+    while (written == frame.size() && answer.size() < kAck.size()) {
+        char buffer[16];
+        const ssize_t got = ::recv(descriptor, buffer, sizeof buffer, 0);
+        if (got > 0)
+            answer.append(buffer, int(got));
+        else if (!(got < 0 && (errno == EINTR || (errno == EAGAIN && waitFor(descriptor, POLLIN, deadline)))))
+            break;
+    }
+    ::close(descriptor);
+    return answer.startsWith(kAck);
+#endif
 }
 
 void SingleInstancePeer::on_server_newConnection()
 {
+#if defined(Q_OS_WIN)
     while (QLocalSocket *socket = server->nextPendingConnection()) {
         connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
         connect(socket, SIGNAL(readyRead()), this, SLOT(on_connection_readyRead()));
@@ -282,10 +440,25 @@ void SingleInstancePeer::on_server_newConnection()
         if (socket->bytesAvailable() > 0)
             QMetaObject::invokeMethod(this, "on_connection_readyRead", Qt::QueuedConnection);
     }
+#else
+    for (;;) {
+        const int descriptor = ::accept(serverDescriptor, nullptr, nullptr);
+        if (descriptor < 0) {
+            if (errno == EINTR)
+                continue;
+            return; // none left waiting
+        }
+        makeNonBlocking(descriptor);
+        auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+        connect(notifier, activatedSignal(), this, SLOT(on_connection_readyRead()));
+        connections.push_back({descriptor, notifier, QByteArray()});
+    }
+#endif
 }
 
 void SingleInstancePeer::on_connection_readyRead()
 {
+#if defined(Q_OS_WIN)
     // Serve every connection with a complete text waiting; the queued call
     // above has no sender, so look at all of them.
     const QList<QLocalSocket *> sockets = server->findChildren<QLocalSocket *>();
@@ -310,4 +483,40 @@ void SingleInstancePeer::on_connection_readyRead()
         socket->disconnectFromServer();
         emit messageReceived(message);
     }
+#else
+    // Read what every connection has waiting and serve each whose text is
+    // complete; one that announces more than a hand-over ever is, is dropped.
+    for (std::size_t i = connections.size(); i-- > 0;) {
+        Connection &connection = connections[i];
+        bool ended = false;
+        for (;;) {
+            char buffer[4096];
+            const ssize_t got = ::recv(connection.descriptor, buffer, sizeof buffer, 0);
+            if (got > 0) {
+                connection.received.append(buffer, int(got));
+                if (connection.received.size() > 4 + int(kMaxMessageSize))
+                    break;
+            } else if (!(got < 0 && errno == EINTR)) {
+                ended = got == 0 || errno != EAGAIN;
+                break;
+            }
+        }
+        if (connection.received.size() >= 4) {
+            const quint32 size = qFromBigEndian<quint32>(connection.received.constData());
+            if (size > kMaxMessageSize) {
+                closeConnection(i);
+                continue;
+            }
+            if (connection.received.size() >= 4 + int(size)) {
+                const QString message = QString::fromUtf8(connection.received.constData() + 4, int(size));
+                ::send(connection.descriptor, kAck.constData(), size_t(kAck.size()), kNoSignal);
+                closeConnection(i);
+                emit messageReceived(message);
+                continue;
+            }
+        }
+        if (ended)
+            closeConnection(i);
+    }
+#endif
 }
