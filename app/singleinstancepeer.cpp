@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QThread>
 #include <QtEndian>
 
@@ -241,6 +242,14 @@ bool SingleInstancePeer::takeLock(const QString &path)
         if (::fstat(descriptor, &held) == 0 && ::lstat(name.constData(), &named) == 0 && held.st_dev == named.st_dev
             && held.st_ino == named.st_ino) {
             ::fchmod(descriptor, 0600);
+            // Who holds it, in the lines QLockFile reads, so that a build that
+            // still uses QLockFile can tell a lock left by a killed owner.
+            const QByteArray owner = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                + QFile::encodeName(QFileInfo(QCoreApplication::applicationFilePath()).fileName()) + '\n'
+                + QSysInfo::machineHostName().toUtf8() + '\n';
+            const bool noted = ::ftruncate(descriptor, 0) == 0
+                && ::write(descriptor, owner.constData(), size_t(owner.size())) == ssize_t(owner.size());
+            Q_UNUSED(noted) // the lock holds without the note
             lockPath = path;
             lockDescriptor = descriptor;
             return true;
@@ -260,8 +269,8 @@ bool SingleInstancePeer::listen()
     if (descriptor < 0)
         return false;
     // A socket left behind by a killed owner would make bind() fail. The new
-    // one is made open to the user alone, as no other process runs in this
-    // one yet that could make files meanwhile.
+    // one is open to the user alone from the start; the process-wide mask is
+    // changed only for that moment, while no other thread of ours makes files.
     ::unlink(address.sun_path);
     const mode_t mask = ::umask(0077);
     const bool bound = ::bind(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
