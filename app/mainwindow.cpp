@@ -135,40 +135,43 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     layoutMain->addLayout(layoutIndicators);
     layoutMain->addSpacing(30);
 
-    // The decoder first, then the encoder; each reads the catalogue as it is built.
-    debuilderLayout = new DebuilderLayout;
-    builderLayout = new BuilderLayout;
-    busLayout = new BusLayout;
-    busLayout->setObjectName(QStringLiteral("busLayout"));
-
-    widgetBuilder = new QWidget;
-    widgetBuilder->setObjectName(QStringLiteral("widgetBuilder"));
-    widgetBuilder->setLayout(builderLayout->getLayout());
-    widgetDebuilder = new QWidget;
-    widgetDebuilder->setObjectName(QStringLiteral("widgetDebuilder"));
-    widgetDebuilder->setLayout(debuilderLayout->getLayout());
-    widgetBus = new QWidget;
-    widgetBus->setObjectName(QStringLiteral("widgetBus"));
-    widgetBus->setLayout(busLayout->getLayout());
-
     stackedLayoutPages = new QStackedLayout;
     stackedLayoutPages->setObjectName(QStringLiteral("stackedLayoutPages"));
-    stackedLayoutPages->addWidget(widgetBuilder);
-    stackedLayoutPages->addWidget(widgetDebuilder);
-    stackedLayoutPages->addWidget(widgetBus);
-    stackedLayoutPages->setCurrentIndex(0);
-
     layoutPages = new QVBoxLayout;
     layoutPages->setObjectName(QStringLiteral("layoutPages"));
     layoutPages->addLayout(stackedLayoutPages);
     layoutMain->addLayout(layoutPages);
 
+    // The stack is in the window before the pages go into it: the first page
+    // added is shown at once, and outside the window it would be shown as a
+    // window of its own.
     ui->centralWidget->setLayout(layoutMain);
     ui->centralWidget->layout()->setContentsMargins(0, 0, 20, 0);
     // A group box works its margins out again from the style whenever it is
     // restyled, which reparenting it into the window did; the column stays flush,
     // so that it is 167 pixels wide and lines up with the strips.
     groupBoxMenu->setContentsMargins(0, 0, 0, 0);
+
+    // The decoder first, then the encoder; each reads the catalogue as it is built.
+    debuilderLayout = new DebuilderLayout;
+    builderLayout = new BuilderLayout;
+    busLayout = new BusLayout;
+    busLayout->setObjectName(QStringLiteral("busLayout"));
+
+    widgetBuilder = new QWidget(ui->centralWidget);
+    widgetBuilder->setObjectName(QStringLiteral("widgetBuilder"));
+    widgetBuilder->setLayout(builderLayout->getLayout());
+    widgetDebuilder = new QWidget(ui->centralWidget);
+    widgetDebuilder->setObjectName(QStringLiteral("widgetDebuilder"));
+    widgetDebuilder->setLayout(debuilderLayout->getLayout());
+    widgetBus = new QWidget(ui->centralWidget);
+    widgetBus->setObjectName(QStringLiteral("widgetBus"));
+    widgetBus->setLayout(busLayout->getLayout());
+
+    stackedLayoutPages->addWidget(widgetBuilder);
+    stackedLayoutPages->addWidget(widgetDebuilder);
+    stackedLayoutPages->addWidget(widgetBus);
+    stackedLayoutPages->setCurrentIndex(0);
 
     connect(buttonOnlineDoc, SIGNAL(clicked(bool)), this, SLOT(on_buttonOnlineDoc_clicked(bool)));
     connect(buttonBuild, SIGNAL(clicked(bool)), this, SLOT(on_buttonBuild_clicked(bool)));

@@ -6,18 +6,28 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QLockFile>
+#include <QSysInfo>
 #include <QThread>
 #include <QtEndian>
 
 #include <cstdio>
 
 #if defined(Q_OS_WIN)
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
 #include <QtGlobal>
 #else
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -75,11 +85,77 @@ QString socketName(const QString &folder, const QString &baseName)
 #endif
 }
 
+QByteArray handOverFrame(const QString &message)
+{
+    const QByteArray text = message.toUtf8();
+    QByteArray frame(4, '\0');
+    qToBigEndian(quint32(text.size()), frame.data());
+    return frame + text;
+}
+
 int remainingMs(const QDeadlineTimer &deadline)
 {
     const qint64 left = deadline.remainingTime();
     return left < 0 ? -1 : int(qMin<qint64>(left, 0x7fffffff));
 }
+
+#if !defined(Q_OS_WIN)
+// The address of the socket file `path`; false when the path is too long for one.
+bool socketAddress(const QString &path, sockaddr_un *address)
+{
+    const QByteArray name = QFile::encodeName(path);
+    std::memset(address, 0, sizeof *address);
+    address->sun_family = AF_UNIX;
+    if (name.isEmpty() || size_t(name.size()) >= sizeof address->sun_path)
+        return false;
+    std::memcpy(address->sun_path, name.constData(), size_t(name.size()));
+    return true;
+}
+
+#if defined(MSG_NOSIGNAL)
+const int kNoSignal = MSG_NOSIGNAL; // a closed peer is an error, not a signal
+#else
+const int kNoSignal = 0;
+#endif
+
+void makeNonBlocking(int descriptor)
+{
+    ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
+}
+
+// A local stream socket that is not inherited and never blocks.
+int openSocket()
+{
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (descriptor >= 0)
+        makeNonBlocking(descriptor);
+    return descriptor;
+}
+
+// Waits until `descriptor` is ready for `events` or the deadline passes.
+bool waitFor(int descriptor, short events, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        pollfd entry = {descriptor, events, 0};
+        const int ready = ::poll(&entry, 1, remainingMs(deadline));
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// The notifier's signal, named as each Qt version has it.
+const char *activatedSignal()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return SIGNAL(activated(QSocketDescriptor, QSocketNotifier::Type));
+#else
+    return SIGNAL(activated(int));
+#endif
+}
+#endif
 
 } // namespace
 
@@ -97,28 +173,125 @@ SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
         return;
     }
     serverName = socketName(folder, baseNameOf(identity));
-    const QString lockPath = QDir(folder).filePath(baseNameOf(identity) + QStringLiteral(".lock"));
-    lockFile.reset(new QLockFile(lockPath));
-    // The owner holds the lock for its whole life, so age says nothing; only a
-    // dead owner (checked by process id) makes the lock stale.
-    lockFile->setStaleLockTime(0);
-    if (!lockFile->tryLock(0)) {
-        // A lock we cannot even create (folder not writable, ...) must not keep
-        // the tool from starting: then it simply runs on its own.
-        client = lockFile->error() == QLockFile::LockFailedError;
+    if (!takeLock(QDir(folder).filePath(baseNameOf(identity) + QStringLiteral(".lock"))))
         return;
-    }
-    QFile::setPermissions(lockPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
+#if defined(Q_OS_WIN)
     // A socket left behind by a killed owner would make listen() fail.
     QLocalServer::removeServer(serverName);
     server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (server->listen(serverName))
         connect(server, SIGNAL(newConnection()), this, SLOT(on_server_newConnection()));
+#else
+    listen();
+#endif
 }
 
-SingleInstancePeer::~SingleInstancePeer() = default;
+SingleInstancePeer::~SingleInstancePeer()
+{
+#if !defined(Q_OS_WIN)
+    while (!connections.empty())
+        closeConnection(connections.size() - 1);
+    // The socket goes while the lock is still held, so that it is never a
+    // later owner's socket that is removed.
+    if (serverDescriptor >= 0) {
+        ::close(serverDescriptor);
+        ::unlink(QFile::encodeName(serverName).constData());
+    }
+    if (lockDescriptor >= 0) {
+        // Removed while still held: a start that opened the file meanwhile
+        // finds, once it holds the lock, that the name is no longer its file.
+        ::unlink(QFile::encodeName(lockPath).constData());
+        ::close(lockDescriptor);
+    }
+#endif
+}
+
+bool SingleInstancePeer::takeLock(const QString &path)
+{
+    // A lock we cannot even create (folder not writable, ...) must not keep
+    // the tool from starting: then it simply runs on its own.
+#if defined(Q_OS_WIN)
+    lockFile.reset(new QLockFile(path));
+    // The owner holds the lock for its whole life, so age says nothing; only a
+    // dead owner (checked by process id) makes the lock stale.
+    lockFile->setStaleLockTime(0);
+    if (!lockFile->tryLock(0)) {
+        client = lockFile->error() == QLockFile::LockFailedError;
+        return false;
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
+#else
+    // Nothing is written to the file and nothing waits for the disk: the lock
+    // itself is the whole record of ownership.
+    const QByteArray name = QFile::encodeName(path);
+    for (;;) {
+        const int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (descriptor < 0)
+            return false;
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+            client = errno == EWOULDBLOCK;
+            ::close(descriptor);
+            return false;
+        }
+        // The file may have been removed by the owner that just ended, after
+        // it was opened here: then the lock is on a file nobody else can find.
+        struct stat held, named;
+        if (::fstat(descriptor, &held) == 0 && ::lstat(name.constData(), &named) == 0 && held.st_dev == named.st_dev
+            && held.st_ino == named.st_ino) {
+            ::fchmod(descriptor, 0600);
+            // Who holds it, in the lines QLockFile reads, so that a build that
+            // still uses QLockFile can tell a lock left by a killed owner.
+            const QByteArray owner = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                + QFile::encodeName(QFileInfo(QCoreApplication::applicationFilePath()).fileName()) + '\n'
+                + QSysInfo::machineHostName().toUtf8() + '\n';
+            const bool noted = ::ftruncate(descriptor, 0) == 0
+                && ::write(descriptor, owner.constData(), size_t(owner.size())) == ssize_t(owner.size());
+            Q_UNUSED(noted) // the lock holds without the note
+            lockPath = path;
+            lockDescriptor = descriptor;
+            return true;
+        }
+        ::close(descriptor);
+    }
+#endif
+}
+
+#if !defined(Q_OS_WIN)
+bool SingleInstancePeer::listen()
+{
+    sockaddr_un address;
+    if (!socketAddress(serverName, &address))
+        return false;
+    const int descriptor = openSocket();
+    if (descriptor < 0)
+        return false;
+    // A socket left behind by a killed owner would make bind() fail. The new
+    // one is open to the user alone from the start; the process-wide mask is
+    // changed only for that moment, while no other thread of ours makes files.
+    ::unlink(address.sun_path);
+    const mode_t mask = ::umask(0077);
+    const bool bound = ::bind(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    ::umask(mask);
+    if (!bound || ::listen(descriptor, 50) != 0) {
+        ::close(descriptor);
+        return false;
+    }
+    serverDescriptor = descriptor;
+    serverNotifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(serverNotifier, activatedSignal(), this, SLOT(on_server_newConnection()));
+    return true;
+}
+
+void SingleInstancePeer::closeConnection(std::size_t index)
+{
+    delete connections[index].notifier;
+    ::close(connections[index].descriptor);
+    connections.erase(connections.begin() + std::ptrdiff_t(index));
+}
+#endif
 
 QString SingleInstancePeer::identityOf(const QString &executablePath)
 {
@@ -195,6 +368,7 @@ bool SingleInstancePeer::isClient() const
 
 bool SingleInstancePeer::sendMessage(const QString &message, int timeout) const
 {
+#if defined(Q_OS_WIN)
     const QDeadlineTimer deadline(timeout);
     QLocalSocket socket;
     // The owner takes its lock a moment before it listens: keep trying until
@@ -209,10 +383,7 @@ bool SingleInstancePeer::sendMessage(const QString &message, int timeout) const
         QThread::msleep(quint64(qBound(1, remainingMs(deadline), 50)));
     }
 
-    const QByteArray text = message.toUtf8();
-    QByteArray frame(4, '\0');
-    qToBigEndian(quint32(text.size()), frame.data());
-    frame += text;
+    const QByteArray frame = handOverFrame(message);
     socket.write(frame);
     while (socket.bytesToWrite() > 0) {
         if (!socket.waitForBytesWritten(remainingMs(deadline)))
@@ -225,10 +396,52 @@ bool SingleInstancePeer::sendMessage(const QString &message, int timeout) const
     const bool acknowledged = socket.read(kAck.size()) == kAck;
     socket.disconnectFromServer();
     return acknowledged;
+#else
+    const QDeadlineTimer deadline(timeout);
+    sockaddr_un address;
+    if (!socketAddress(serverName, &address))
+        return false;
+    int descriptor;
+    // The owner takes its lock a moment before it listens: keep trying until
+    // the time is up.
+    for (;;) {
+        descriptor = openSocket();
+        if (descriptor < 0)
+            return false;
+        if (::connect(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+            break;
+        ::close(descriptor);
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(quint64(qBound(1, remainingMs(deadline), 50)));
+    }
+
+    const QByteArray frame = handOverFrame(message);
+    int written = 0;
+    while (written < frame.size()) {
+        const ssize_t sent = ::send(descriptor, frame.constData() + written, size_t(frame.size() - written), kNoSignal);
+        if (sent > 0)
+            written += int(sent);
+        else if (!(sent < 0 && (errno == EINTR || (errno == EAGAIN && waitFor(descriptor, POLLOUT, deadline)))))
+            break;
+    }
+    QByteArray answer;
+    while (written == frame.size() && answer.size() < kAck.size()) {
+        char buffer[16];
+        const ssize_t got = ::recv(descriptor, buffer, sizeof buffer, 0);
+        if (got > 0)
+            answer.append(buffer, int(got));
+        else if (!(got < 0 && (errno == EINTR || (errno == EAGAIN && waitFor(descriptor, POLLIN, deadline)))))
+            break;
+    }
+    ::close(descriptor);
+    return answer.startsWith(kAck);
+#endif
 }
 
 void SingleInstancePeer::on_server_newConnection()
 {
+#if defined(Q_OS_WIN)
     while (QLocalSocket *socket = server->nextPendingConnection()) {
         connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
         connect(socket, SIGNAL(readyRead()), this, SLOT(on_connection_readyRead()));
@@ -236,10 +449,25 @@ void SingleInstancePeer::on_server_newConnection()
         if (socket->bytesAvailable() > 0)
             QMetaObject::invokeMethod(this, "on_connection_readyRead", Qt::QueuedConnection);
     }
+#else
+    for (;;) {
+        const int descriptor = ::accept(serverDescriptor, nullptr, nullptr);
+        if (descriptor < 0) {
+            if (errno == EINTR)
+                continue;
+            return; // none left waiting
+        }
+        makeNonBlocking(descriptor);
+        auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+        connect(notifier, activatedSignal(), this, SLOT(on_connection_readyRead()));
+        connections.push_back({descriptor, notifier, QByteArray()});
+    }
+#endif
 }
 
 void SingleInstancePeer::on_connection_readyRead()
 {
+#if defined(Q_OS_WIN)
     // Serve every connection with a complete text waiting; the queued call
     // above has no sender, so look at all of them.
     const QList<QLocalSocket *> sockets = server->findChildren<QLocalSocket *>();
@@ -264,4 +492,40 @@ void SingleInstancePeer::on_connection_readyRead()
         socket->disconnectFromServer();
         emit messageReceived(message);
     }
+#else
+    // Read what every connection has waiting and serve each whose text is
+    // complete; one that announces more than a hand-over ever is, is dropped.
+    for (std::size_t i = connections.size(); i-- > 0;) {
+        Connection &connection = connections[i];
+        bool ended = false;
+        for (;;) {
+            char buffer[4096];
+            const ssize_t got = ::recv(connection.descriptor, buffer, sizeof buffer, 0);
+            if (got > 0) {
+                connection.received.append(buffer, int(got));
+                if (connection.received.size() > 4 + int(kMaxMessageSize))
+                    break;
+            } else if (!(got < 0 && errno == EINTR)) {
+                ended = got == 0 || errno != EAGAIN;
+                break;
+            }
+        }
+        if (connection.received.size() >= 4) {
+            const quint32 size = qFromBigEndian<quint32>(connection.received.constData());
+            if (size > kMaxMessageSize) {
+                closeConnection(i);
+                continue;
+            }
+            if (connection.received.size() >= 4 + int(size)) {
+                const QString message = QString::fromUtf8(connection.received.constData() + 4, int(size));
+                ::send(connection.descriptor, kAck.constData(), size_t(kAck.size()), kNoSignal);
+                closeConnection(i);
+                emit messageReceived(message);
+                continue;
+            }
+        }
+        if (ended)
+            closeConnection(i);
+    }
+#endif
 }

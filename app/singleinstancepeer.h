@@ -1,13 +1,19 @@
 #ifndef KWN_APP_SINGLEINSTANCEPEER_H
 #define KWN_APP_SINGLEINSTANCEPEER_H
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
+#if defined(Q_OS_WIN)
 class QLocalServer;
 class QLockFile;
+#else
+class QSocketNotifier;
+#endif
 
 // One end of the single-instance hand-over. The first process to construct a
 // peer for an identity takes a lock file and serves a local socket; every later
@@ -16,6 +22,8 @@ class QLockFile;
 // and are named after the identity and the user's logon, so that other users
 // can neither take the names first nor answer in the owner's place. Without
 // such a folder the peer runs on its own: never a client, serving nothing.
+// On Unix the socket is served with the system's calls, so that the tool
+// needs no network library for it.
 class SingleInstancePeer : public QObject
 {
     Q_OBJECT
@@ -57,10 +65,36 @@ private slots:
     void on_connection_readyRead();
 
 private:
+    // Takes the lock of the identity at `path`; false when another process
+    // holds it (then isClient()) or it cannot be taken at all.
+    bool takeLock(const QString &path);
+
     QString id;
     QString serverName;
+#if defined(Q_OS_WIN)
     std::unique_ptr<QLockFile> lockFile;
     QLocalServer *server = nullptr;
+#else
+    // A connection of a later start, until its text is complete.
+    struct Connection
+    {
+        int descriptor;
+        QSocketNotifier *notifier;
+        QByteArray received;
+    };
+    // Listens on serverName; false when it cannot.
+    bool listen();
+    void closeConnection(std::size_t index);
+
+    int serverDescriptor = -1;
+    QSocketNotifier *serverNotifier = nullptr;
+    std::vector<Connection> connections;
+    // The lock: an advisory lock on a file in the private folder, held for the
+    // owner's whole life and released by the system when the owner ends in any
+    // way, so a killed owner leaves nothing that blocks the next start.
+    QString lockPath;
+    int lockDescriptor = -1;
+#endif
     bool client = false;
 };
 
