@@ -342,23 +342,18 @@ void keepMessages(const QString &path, const QByteArray &hash, const MessageMap 
         pruneCacheFiles(QFileInfo(path).path(), QStringLiteral("*.cache"), kMaxKeptMessageFiles, kMaxKeptMessageBytes);
 }
 
-// The messages of `bytes`. Read from the cache folder, when they were
-// parsed before, only for a file that the DOM reader reads: a plain file is
-// read again sooner than its kept copy (it is still kept, once).
+// The messages of `bytes`. Only a file that the DOM reader reads is kept in
+// the cache folder: a plain file is read again sooner than a kept copy.
 MessageMap parseOrKept(const QByteArray &bytes)
 {
     MessageMap messages;
-    const bool plain = readPlainMessageData(bytes, &messages);
+    if (readPlainMessageData(bytes, &messages))
+        return messages;
     const QString cache = definitionCacheFolder();
     if (cache.isEmpty())
-        return plain ? messages : readMessageDataThroughDom(bytes);
+        return readMessageDataThroughDom(bytes);
     const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
     const QString path = keptMessagesPath(cache, hash);
-    if (plain) {
-        if (!QFileInfo::exists(path))
-            keepMessages(path, hash, messages);
-        return messages;
-    }
     QFile file(path);
     if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxKeptMessageBytes / 4
         && deserialiseMessages(file.readAll(), hash, &messages))
