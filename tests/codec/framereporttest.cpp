@@ -209,9 +209,14 @@ void FrameReportTest::busLogLines_data()
     QTest::newRow("non-ASCII, short") << "\u00e9 F0" << frame << "" << "" << "\u00e9 F0" << true;
     const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0662-\u0660\u0666T22:42:16.123Z RX F0");
     QTest::newRow("digits of another script") << arabic << frame << "" << "" << arabic << false;
-    // The date parser passes over what follows the seconds.
+    // Qt 5's date parser passes over what follows the seconds, Qt 6's does
+    // not; either way the bytes are left to it.
     const QString accent = t.left(19) + QStringLiteral("\u00e9");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QTest::newRow("non-ASCII in the time") << accent + " RX F0" << frame << accent << "RX" << "F0" << false;
+#else
+    QTest::newRow("non-ASCII in the time") << accent + " RX F0" << frame << "" << "" << accent + " RX F0" << false;
+#endif
 }
 
 void FrameReportTest::busLogLines()
