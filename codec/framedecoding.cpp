@@ -53,7 +53,7 @@ struct DigitPacker
 
 bool isHexDigit(uchar c)
 {
-    return uchar(c - '0') < 10 || uchar((c | 0x20) - 'a') < 6;
+    return (uchar(c - '0') < 10) | (uchar((c | 0x20) - 'a') < 6);
 }
 
 // The value of a byte that is a hexadecimal digit, either case.
@@ -108,13 +108,19 @@ void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
                 continue;
             }
         }
+        // Any other block without a branch on its bytes, which may mix digits
+        // and others at random: the digits gathered, then packed. A '0'
+        // before an 'x' is no digit, nor is the 'x'.
+        uchar values[kRun];
+        int count = 0;
         for (const qsizetype stop = qMin(n, i + kRun); i < stop; ++i) {
             const uchar u = in[i];
-            if (u == '0' && i + 1 < n && (in[i + 1] | 0x20) == 'x')
-                ++i; // the 'x' is no digit either
-            else if (isHexDigit(u))
-                p.add(int(digitValue(u)));
+            const uchar next = i + 1 < n ? in[i + 1] : 0;
+            values[count] = uchar(digitValue(u));
+            count += int(isHexDigit(u)) & int(u != '0' || (next | 0x20) != 'x');
         }
+        for (int k = 0; k < count; ++k)
+            p.add(values[k]);
     }
 }
 

@@ -618,12 +618,13 @@ qsizetype edgeSpaceBytes(const char *text, qsizetype size, bool atEnd)
 }
 
 // Text that is to be a JSON string, with the escapes of JsonWriter::string,
-// handed to `write` a block at a time; long runs that need no escape go as
-// they are.
+// handed to `write` a piece at a time: blocks that need no escape are
+// checked without a branch per byte, and a long run of them goes as it is.
 void writeJsonEscaped(const char *text, qsizetype size, const std::function<void(const char *, qsizetype)> &write)
 {
     static const char hex[] = "0123456789abcdef";
-    const auto needsEscape = [](uchar c) { return c < 0x20 || c == '"' || c == '\\'; };
+    const auto needsEscape = [](uchar c) { return (c < 0x20) | (c == '"') | (c == '\\'); };
+    constexpr int kBlock = 64;
     constexpr int kLongRun = 1 << 12;
     char chunk[1 << 16];
     int used = 0;
@@ -631,44 +632,59 @@ void writeJsonEscaped(const char *text, qsizetype size, const std::function<void
         write(chunk, used);
         used = 0;
     };
-    for (qsizetype i = 0; i < size;) {
-        qsizetype run = i;
-        while (run < size && !needsEscape(uchar(text[run])))
-            ++run;
-        if (run - i >= kLongRun) {
+    // Appends bytes that need no escape.
+    const auto copy = [&](const char *bytes, qsizetype n) {
+        if (n >= kLongRun) {
             flush();
-            write(text + i, run - i);
-            i = run;
+            write(bytes, n);
+            return;
         }
-        while (i < run) {
+        while (n > 0) {
             if (used == int(sizeof chunk))
                 flush();
-            const int n = int(qMin<qsizetype>(run - i, int(sizeof chunk) - used));
-            std::memcpy(chunk + used, text + i, size_t(n));
-            used += n;
-            i += n;
+            const int part = int(qMin<qsizetype>(n, int(sizeof chunk) - used));
+            std::memcpy(chunk + used, bytes, size_t(part));
+            used += part;
+            bytes += part;
+            n -= part;
         }
-        if (i == size)
-            break;
-        if (used > int(sizeof chunk) - 6)
-            flush();
-        const uchar c = uchar(text[i++]);
-        chunk[used++] = '\\';
-        switch (c) {
-        case '"': chunk[used++] = '"'; break;
-        case '\\': chunk[used++] = '\\'; break;
-        case '\b': chunk[used++] = 'b'; break;
-        case '\f': chunk[used++] = 'f'; break;
-        case '\n': chunk[used++] = 'n'; break;
-        case '\r': chunk[used++] = 'r'; break;
-        case '\t': chunk[used++] = 't'; break;
-        default:
-            std::memcpy(chunk + used, "u00", 3);
-            chunk[used + 3] = hex[c >> 4];
-            chunk[used + 4] = hex[c & 0xF];
-            used += 5;
+    };
+    qsizetype runStart = 0; // of the bytes that need no escape, not yet copied
+    for (qsizetype at = 0; at < size;) {
+        const qsizetype end = qMin(size, at + kBlock);
+        bool escape = false;
+        for (qsizetype k = at; k < end; ++k)
+            escape |= needsEscape(uchar(text[k]));
+        if (!escape) {
+            at = end;
+            continue;
+        }
+        for (; at < end; ++at) {
+            const uchar c = uchar(text[at]);
+            if (!needsEscape(c))
+                continue;
+            copy(text + runStart, at - runStart);
+            runStart = at + 1;
+            if (used > int(sizeof chunk) - 6)
+                flush();
+            chunk[used++] = '\\';
+            switch (c) {
+            case '"': chunk[used++] = '"'; break;
+            case '\\': chunk[used++] = '\\'; break;
+            case '\b': chunk[used++] = 'b'; break;
+            case '\f': chunk[used++] = 'f'; break;
+            case '\n': chunk[used++] = 'n'; break;
+            case '\r': chunk[used++] = 'r'; break;
+            case '\t': chunk[used++] = 't'; break;
+            default:
+                std::memcpy(chunk + used, "u00", 3);
+                chunk[used + 3] = hex[c >> 4];
+                chunk[used + 4] = hex[c & 0xF];
+                used += 5;
+            }
         }
     }
+    copy(text + runStart, size - runStart);
     if (used > 0)
         flush();
 }
