@@ -259,6 +259,35 @@ void FrameReportTest::busLogLines()
     QCOMPARE(parseBusLogLine(busLogNoiseLine(ms, "\x01")).kind, BusLogLine::Comment);
 }
 
+namespace {
+
+// A row of each input in each style.
+void addInputRows(const QList<QPair<const char *, QByteArray>> &inputs)
+{
+    const QList<QPair<const char *, ReportStyle>> styles = {
+        {"blocks", ReportStyle::Blocks}, {"single line", ReportStyle::SingleLine}, {"json", ReportStyle::Json}};
+    for (const auto &style : styles)
+        for (const auto &input : inputs)
+            QTest::addRow("%s, %s", style.first, input.first) << int(style.second) << input.second;
+}
+
+// The report of `input` written with the input given apart, straight from its
+// bytes, against the report holding it as a QString.
+void compareGivenApart(ReportStyle style, const QByteArray &input)
+{
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    FrameReport r = catalogue.decodeText(QString::fromUtf8(input.constData(), input.size()));
+    QString expected;
+    appendReport(style, r, expected);
+    r.input = QString();
+    QByteArray out("before\n");
+    appendReportUtf8(style, r, input.constData(), input.size(), out);
+    QCOMPARE(out.size(), expected.toUtf8().size() + 7);
+    QCOMPARE(out, "before\n" + expected.toUtf8());
+}
+
+} // namespace
+
 void FrameReportTest::inputGivenApart_data()
 {
     QTest::addColumn<int>("style");
@@ -270,11 +299,7 @@ void FrameReportTest::inputGivenApart_data()
         {"invalid frame", "zz 0x1 ~"},
         {"only spaces", "    "},
     };
-    const QList<QPair<const char *, ReportStyle>> styles = {
-        {"blocks", ReportStyle::Blocks}, {"single line", ReportStyle::SingleLine}, {"json", ReportStyle::Json}};
-    for (const auto &style : styles)
-        for (const auto &input : inputs)
-            QTest::addRow("%s, %s", style.first, input.first) << int(style.second) << input.second;
+    addInputRows(inputs);
 }
 
 // A plain input written straight from its bytes gives the very bytes of the
@@ -284,14 +309,7 @@ void FrameReportTest::inputGivenApart()
     QFETCH(int, style);
     QFETCH(QByteArray, input);
     QVERIFY(isPlainAsciiText(input.constData(), input.size()));
-    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
-    FrameReport r = catalogue.decodeText(QString::fromLatin1(input));
-    QString expected;
-    appendReport(ReportStyle(style), r, expected);
-    r.input = QString();
-    QByteArray out("before\n");
-    appendReportUtf8(ReportStyle(style), r, input.constData(), input.size(), out);
-    QCOMPARE(out, "before\n" + expected.toUtf8());
+    compareGivenApart(ReportStyle(style), input);
     QVERIFY(!isPlainAsciiText("a\"b", 3));
     QVERIFY(!isPlainAsciiText("a\\b", 3));
     QVERIFY(!isPlainAsciiText("a\tb", 3));
@@ -316,11 +334,7 @@ void FrameReportTest::textGivenApart_data()
         {"other control characters at the edges", "\x1C" + frame + "\x1F"},
         {"byte order mark inside", frame + "\xEF\xBB\xBF"},
     };
-    const QList<QPair<const char *, ReportStyle>> styles = {
-        {"blocks", ReportStyle::Blocks}, {"single line", ReportStyle::SingleLine}, {"json", ReportStyle::Json}};
-    for (const auto &style : styles)
-        for (const auto &input : inputs)
-            QTest::addRow("%s, %s", style.first, input.first) << int(style.second) << input.second;
+    addInputRows(inputs);
 }
 
 // Any text that reads as its bytes, written straight from them, escaped and
@@ -331,15 +345,7 @@ void FrameReportTest::textGivenApart()
     QFETCH(int, style);
     QFETCH(QByteArray, input);
     QVERIFY(isEchoedUtf8Text(input.constData(), input.size()));
-    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
-    FrameReport r = catalogue.decodeText(QString::fromUtf8(input.constData(), input.size()));
-    QString expected;
-    appendReport(ReportStyle(style), r, expected);
-    r.input = QString();
-    QByteArray out("before\n");
-    appendReportUtf8(ReportStyle(style), r, input.constData(), input.size(), out);
-    QCOMPARE(out.size(), expected.toUtf8().size() + 7);
-    QVERIFY(out == "before\n" + expected.toUtf8());
+    compareGivenApart(ReportStyle(style), input);
 }
 
 void FrameReportTest::echoedUtf8Text_data()
