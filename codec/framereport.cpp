@@ -617,76 +617,75 @@ qsizetype edgeSpaceBytes(const char *text, qsizetype size, bool atEnd)
     return taken;
 }
 
-// Text that is to be a JSON string, with the escapes of JsonWriter::string,
-// handed to `write` a piece at a time: blocks that need no escape are
-// checked without a branch per byte, and a long run of them goes as it is.
+// Each byte as it goes in a JSON string of UTF-8 text, with the escapes of
+// JsonWriter::string: itself, or its escape.
+struct JsonEscapes
+{
+    char text[256][8];
+    int size[256];
+    constexpr JsonEscapes() : text(), size()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const char *named = c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\b' ? "\\b" : c == '\f' ? "\\f"
+                : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
+            if (named) {
+                text[c][0] = named[0];
+                text[c][1] = named[1];
+                size[c] = 2;
+            } else if (c < 0x20) {
+                const char u[] = {'\\', 'u', '0', '0', "0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 0xF]};
+                for (int k = 0; k < 6; ++k)
+                    text[c][k] = u[k];
+                size[c] = 6;
+            } else {
+                text[c][0] = char(c);
+                size[c] = 1;
+            }
+        }
+    }
+};
+constexpr JsonEscapes kJsonEscapes;
+
+// Text that is to be a JSON string, escaped, handed to `write` a piece at a
+// time. Blocks that need no escape are checked without a branch per byte and
+// go as they are; a block that needs one is escaped without either.
 void writeJsonEscaped(const char *text, qsizetype size, const std::function<void(const char *, qsizetype)> &write)
 {
-    static const char hex[] = "0123456789abcdef";
-    const auto needsEscape = [](uchar c) { return (c < 0x20) | (c == '"') | (c == '\\'); };
     constexpr int kBlock = 64;
-    constexpr int kLongRun = 1 << 12;
     char chunk[1 << 16];
     int used = 0;
     const auto flush = [&]() {
         write(chunk, used);
         used = 0;
     };
-    // Appends bytes that need no escape.
-    const auto copy = [&](const char *bytes, qsizetype n) {
-        if (n >= kLongRun) {
-            flush();
-            write(bytes, n);
-            return;
-        }
-        while (n > 0) {
-            if (used == int(sizeof chunk))
-                flush();
-            const int part = int(qMin<qsizetype>(n, int(sizeof chunk) - used));
-            std::memcpy(chunk + used, bytes, size_t(part));
-            used += part;
-            bytes += part;
-            n -= part;
-        }
-    };
-    qsizetype runStart = 0; // of the bytes that need no escape, not yet copied
+    qsizetype runStart = 0; // of the blocks that need no escape, not yet written
     for (qsizetype at = 0; at < size;) {
         const qsizetype end = qMin(size, at + kBlock);
-        bool escape = false;
-        for (qsizetype k = at; k < end; ++k)
-            escape |= needsEscape(uchar(text[k]));
+        uchar escape = 0;
+        for (qsizetype k = at; k < end; ++k) {
+            const uchar c = uchar(text[k]);
+            escape |= uchar((c < 0x20) | (c == '"') | (c == '\\'));
+        }
         if (!escape) {
             at = end;
             continue;
         }
+        if (at > runStart) {
+            flush();
+            write(text + runStart, at - runStart);
+        }
+        if (used > int(sizeof chunk) - 8 * kBlock)
+            flush();
         for (; at < end; ++at) {
             const uchar c = uchar(text[at]);
-            if (!needsEscape(c))
-                continue;
-            copy(text + runStart, at - runStart);
-            runStart = at + 1;
-            if (used > int(sizeof chunk) - 6)
-                flush();
-            chunk[used++] = '\\';
-            switch (c) {
-            case '"': chunk[used++] = '"'; break;
-            case '\\': chunk[used++] = '\\'; break;
-            case '\b': chunk[used++] = 'b'; break;
-            case '\f': chunk[used++] = 'f'; break;
-            case '\n': chunk[used++] = 'n'; break;
-            case '\r': chunk[used++] = 'r'; break;
-            case '\t': chunk[used++] = 't'; break;
-            default:
-                std::memcpy(chunk + used, "u00", 3);
-                chunk[used + 3] = hex[c >> 4];
-                chunk[used + 4] = hex[c & 0xF];
-                used += 5;
-            }
+            std::memcpy(chunk + used, kJsonEscapes.text[c], 8);
+            used += kJsonEscapes.size[c];
         }
+        runStart = end;
     }
-    copy(text + runStart, size - runStart);
-    if (used > 0)
-        flush();
+    flush();
+    if (size > runStart)
+        write(text + runStart, size - runStart);
 }
 
 } // namespace
