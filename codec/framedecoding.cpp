@@ -80,15 +80,24 @@ quint32 packEightDigits(quint64 digits)
 // multi-byte sequence, or of an invalid one, is never an ASCII digit, '0' or
 // 'x', nor does it hide one, so the bytes give the digits of their text.
 // Runs of nothing but digits, the bulk of a long frame text, are checked and
-// packed a block at a time; any other block goes byte by byte.
+// packed a block at a time, and blocks without a digit passed over; any
+// other block goes byte by byte.
 void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
 {
     constexpr int kRun = 64;
     for (qsizetype i = 0; i < n;) {
         if (n - i > kRun) {
             uchar other = 0;
-            for (int k = 0; k < kRun; ++k)
-                other |= uchar(!isHexDigit(in[i + k]));
+            uchar digit = 0;
+            for (int k = 0; k < kRun; ++k) {
+                const uchar is = uchar(isHexDigit(in[i + k]));
+                other |= uchar(!is);
+                digit |= is;
+            }
+            if (!digit) { // such as a run of white space
+                i += kRun;
+                continue;
+            }
             // Inside the run no 'x' follows a '0'; after it one might.
             if (!other && !(in[i + kRun - 1] == '0' && (in[i + kRun] | 0x20) == 'x')) {
                 const uchar *run = in + i;
