@@ -213,6 +213,13 @@ void FrameReportTest::busLogLines_data()
     QTest::newRow("non-ASCII, short") << "\u00e9 F0" << frame << "" << "" << "\u00e9 F0" << true;
     const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0662-\u0660\u0666T22:42:16.123Z RX F0");
     QTest::newRow("digits of another script") << arabic << frame << "" << "" << arabic << false;
+    const QString later = QStringLiteral("2026-\u0661\u0662-06T22:42:16.123Z RX F0");
+    QTest::newRow("digits of another script later") << later << frame << "" << "" << later << false;
+    for (const QString &start : {QStringLiteral("\u00e9"), QStringLiteral("2026-\u00e9"), QStringLiteral("2026\u00e9"),
+                                 QStringLiteral("\U0001F600"), QStringLiteral("\u3000")}) {
+        const QString notTime = start + t + " RX F0";
+        QTest::addRow("not ASCII in a time's place: %s", qPrintable(start)) << notTime << frame << "" << "" << notTime << true;
+    }
     // Qt 5's date parser passes over what follows the seconds, Qt 6's does
     // not; either way the bytes are left to it.
     const QString accent = t.left(19) + QStringLiteral("\u00e9");
