@@ -11,7 +11,8 @@
 // Then one line of 20 MB and one of 200 MB of 'A', read from the file and
 // through a pipe: goal under a second of wall time for the 200 MB line in
 // every style, and time that grows with the line's length no faster than
-// linearly (at most 12 times that of the 20 MB line).
+// linearly (at most 12 times that of the 20 MB line). The same goal for a
+// line of 200 MB of quotes and one of tabs, read from the file.
 //
 //   clidecodebench [KWN-FRAME]           run, with another kwn-frame if given
 //   clidecodebench --write-log FILE N    only write a log of N frames
@@ -233,13 +234,13 @@ RunFigures bestOf(int runs, const QString &program, const QStringList &arguments
     return best;
 }
 
-// A file of one line of `megabytes` MB of 'A'.
-bool writeLongLine(const QString &path, int megabytes)
+// A file of one line of `megabytes` MB of `fill`.
+bool writeLongLine(const QString &path, int megabytes, char fill = 'A')
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray chunk(1 << 20, 'A');
+    const QByteArray chunk(1 << 20, fill);
     for (int i = 0; i < megabytes; ++i) {
         if (file.write(chunk) != chunk.size())
             return false;
@@ -297,6 +298,48 @@ bool runLongLines(const QString &program, const QString &xml, const QString &fol
                 std::printf("\n");
                 std::fflush(stdout);
             }
+        }
+        QFile::remove(line);
+    }
+    return ok;
+}
+
+// kwn-frame decode on one line of 200 MB of quotes and one of tabs (text
+// that every style escapes or trims), from the file, in each style, beside
+// the goal. Such a line holds no frame: exit status 1. False when a goal
+// was missed.
+bool runEscapedLines(const QString &program, const QString &xml, const QString &folder)
+{
+    const char *const styleNames[] = {"default output", "--single-line", "--json"};
+    const QStringList styleOptions[] = {{}, {QStringLiteral("--single-line")}, {QStringLiteral("--json")}};
+    const struct
+    {
+        char fill;
+        const char *name;
+    } fills[] = {{'"', "quotes"}, {'\t', "tabs"}};
+    bool ok = true;
+    for (const auto &fill : fills) {
+        const QString line = QStringLiteral("%1/line-%2.txt").arg(folder, QLatin1String(fill.name));
+        if (!writeLongLine(line, 200, fill.fill)) {
+            std::printf("could not write a line of 200 MB of %s\n", fill.name);
+            return false;
+        }
+        for (int s = 0; s < 3; ++s) {
+            const RunFigures r =
+                bestOf(2, program, QStringList{QStringLiteral("decode"), QStringLiteral("--xml"), xml} + styleOptions[s],
+                       line);
+            if (!r.ran || r.exitCode != 1) {
+                std::printf("kwn-frame decode %s on a line of 200 MB of %s: %s %d\n", styleNames[s], fill.name,
+                            r.ran ? "exit status" : "did not run, status", r.exitCode);
+                return false;
+            }
+            char name[96];
+            std::snprintf(name, sizeof name, "kwn-frame decode, %s, 200 MB of %s, file", styleNames[s], fill.name);
+            const bool fast = r.wallSeconds < kGoalLongLineSeconds;
+            ok &= fast;
+            std::printf("%-52s wall %7.3f s  cpu %7.3f s  peak RSS %6.1f MB  goal < %.1f s: %s\n", name, r.wallSeconds,
+                        r.cpuSeconds, r.peakRssMb, kGoalLongLineSeconds, fast ? "ok" : "MISSED");
+            std::fflush(stdout);
         }
         QFile::remove(line);
     }
@@ -445,6 +488,7 @@ int main(int argc, char **argv)
         std::printf("  goal <= %g MB growth: %s\n", kGoalRssGrowthMb, met ? "ok" : "MISSED");
     }
     ok &= runLongLines(program, xml, dir.path());
+    ok &= runEscapedLines(program, xml, dir.path());
     return ok ? 0 : 1;
 }
 

@@ -52,8 +52,9 @@ constexpr qsizetype kLongLine = 1 << 12;
 // Decodes a line of standard input into `out`; false when it was refused as
 // no frame. A plain frame, bare or in a bus log line, is written straight
 // from its bytes; so is any other line of plain ASCII text, whatever its
-// length, and the report's large pieces go out without a copy. The texts
-// are the same as by the general way, which takes the rest.
+// length, and any long line of valid UTF-8, and the report's large pieces go
+// out without a copy. The texts are the same as by the general way, which
+// takes the rest.
 bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line, qsizetype size, QString &text,
                 QByteArray &out)
 {
@@ -70,7 +71,10 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
             && catalogue.appendPlainFrameReport(style, frameText, frameSize, out, logged.time.toLatin1(),
                                                 logged.direction.toLatin1()))
             return true;
-        if (isPlainAsciiText(frameText, frameSize)) {
+        // A long line is echoed from its bytes whatever its characters, as
+        // long as they are read as they are.
+        if (frameSize >= kLongLine ? isEchoedUtf8Text(frameText, frameSize)
+                                   : isPlainAsciiText(frameText, frameSize)) {
             FrameReport r = catalogue.decodeText(frameText, frameSize);
             r.time = logged.time;
             r.direction = logged.direction;

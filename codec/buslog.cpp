@@ -110,8 +110,12 @@ bool parseBusLogLine(const char *line, qsizetype size, BusLogLine *result, qsize
         return true;
     for (int k = 0; shape[k]; ++k) {
         const char c = line[i + k];
-        if (uchar(c) >= 0x80)
-            return false; // maybe a digit of another script
+        if (uchar(c) >= 0x80) {
+            // The first character that is not ASCII: no time unless it is a
+            // digit of another script, left to the general way.
+            const QString character = QString::fromUtf8(line + i + k, int(qMin<qsizetype>(4, size - i - k)));
+            return !(shape[k] == 'd' && character.front().isDigit());
+        }
         if (shape[k] == 'd' ? !(c >= '0' && c <= '9') : c != shape[k])
             return true;
     }

@@ -34,8 +34,9 @@ BusLogLine parseBusLogLine(const QString &line);
 
 // parseBusLogLine for a line given as UTF-8 bytes, read without converting
 // it: the frame text is left out of `result` and is the line's bytes from
-// `*textStart` on. False, with nothing read, when the line's start holds
-// other than ASCII where a time could be: the caller then converts the line.
+// `*textStart` on. False, with nothing read, when the line's start holds a
+// digit of another script where a time could be, or other than ASCII inside
+// what has the shape of a time: the caller then converts the line.
 bool parseBusLogLine(const char *line, qsizetype size, BusLogLine *result, qsizetype *textStart);
 
 #endif

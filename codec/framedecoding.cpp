@@ -53,7 +53,7 @@ struct DigitPacker
 
 bool isHexDigit(uchar c)
 {
-    return uchar(c - '0') < 10 || uchar((c | 0x20) - 'a') < 6;
+    return (uchar(c - '0') < 10) | (uchar((c | 0x20) - 'a') < 6);
 }
 
 // The value of a byte that is a hexadecimal digit, either case.
@@ -80,15 +80,24 @@ quint32 packEightDigits(quint64 digits)
 // multi-byte sequence, or of an invalid one, is never an ASCII digit, '0' or
 // 'x', nor does it hide one, so the bytes give the digits of their text.
 // Runs of nothing but digits, the bulk of a long frame text, are checked and
-// packed a block at a time; any other block goes byte by byte.
+// packed a block at a time, and blocks without a digit passed over; any
+// other block goes byte by byte.
 void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
 {
     constexpr int kRun = 64;
     for (qsizetype i = 0; i < n;) {
         if (n - i > kRun) {
             uchar other = 0;
-            for (int k = 0; k < kRun; ++k)
-                other |= uchar(!isHexDigit(in[i + k]));
+            uchar digit = 0;
+            for (int k = 0; k < kRun; ++k) {
+                const uchar is = uchar(isHexDigit(in[i + k]));
+                other |= uchar(!is);
+                digit |= is;
+            }
+            if (!digit) { // such as a run of white space
+                i += kRun;
+                continue;
+            }
             // Inside the run no 'x' follows a '0'; after it one might.
             if (!other && !(in[i + kRun - 1] == '0' && (in[i + kRun] | 0x20) == 'x')) {
                 const uchar *run = in + i;
@@ -108,13 +117,19 @@ void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
                 continue;
             }
         }
+        // Any other block without a branch on its bytes, which may mix digits
+        // and others at random: the digits gathered, then packed. A '0'
+        // before an 'x' is no digit, nor is the 'x'.
+        uchar values[kRun];
+        int count = 0;
         for (const qsizetype stop = qMin(n, i + kRun); i < stop; ++i) {
             const uchar u = in[i];
-            if (u == '0' && i + 1 < n && (in[i + 1] | 0x20) == 'x')
-                ++i; // the 'x' is no digit either
-            else if (isHexDigit(u))
-                p.add(int(digitValue(u)));
+            const uchar next = i + 1 < n ? in[i + 1] : 0;
+            values[count] = uchar(digitValue(u));
+            count += int(isHexDigit(u)) & int(u != '0' || (next | 0x20) != 'x');
         }
+        for (int k = 0; k < count; ++k)
+            p.add(values[k]);
     }
 }
 

@@ -122,12 +122,18 @@ void appendReport(ReportStyle style, const FrameReport &report, QString &out);
 // style echoes byte for byte.
 bool isPlainAsciiText(const char *text, qsizetype size);
 
+// Whether the text is UTF-8 that QString::fromUtf8 reads as it is, every
+// byte kept (no invalid sequence, no byte order mark at the start): text
+// that every style echoes byte for byte, but for JSON's escapes.
+bool isEchoedUtf8Text(const char *text, qsizetype size);
+
 // appendReport in UTF-8 for a report whose input text, such text, is given
 // apart rather than in report.input (left empty): it is written straight
-// from `input`, without ever being held as a QString, as is the frame's
-// bytes text, from report.frame.bytes. `write` is called with the report's
-// pieces in order; the large ones are handed over as they are, so that the
-// caller may write them out without a copy.
+// from `input` (escaped for JSON, trimmed for a single line), without ever
+// being held as a QString, as is the frame's bytes text, from
+// report.frame.bytes. `write` is called with the report's pieces in order;
+// the large ones are handed over as they are, so that the caller may write
+// them out without a copy.
 void writeReportUtf8(ReportStyle style, const FrameReport &report, const char *input, qsizetype size,
                      const std::function<void(const char *, qsizetype)> &write);
 // writeReportUtf8 appending to `out`.

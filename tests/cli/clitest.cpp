@@ -322,6 +322,24 @@ void CliTest::linesReadAsTheirText_data()
     QTest::newRow("long line, quotes") << QByteArray(100000, '"') + a;
     QTest::newRow("long line, non-ASCII") << QByteArray("\xC3\xA9").repeated(100000) + "F0EF";
     QTest::newRow("long line, invalid UTF-8") << QByteArray("A\xC3").repeated(100000);
+    QTest::newRow("long line, tabs") << QByteArray(100000, '\t') + "F0EF\t";
+    QByteArray controls;
+    for (int c = 0; c < 0x20; ++c)
+        controls += c == '\n' ? '"' : char(c);
+    QTest::newRow("long line, control characters") << "\\\x7F" + controls.repeated(3000) + a;
+    QTest::newRow("long line, hex digits and spaces") << QByteArray("0a 1B\t2c 3D ").repeated(20000);
+    QTest::newRow("long line, a frame of zeros") << QByteArray(100000, '0');
+    QTest::newRow("long line, white space of other scripts around")
+        << "\xC2\xA0\xE2\x80\x80 \x0B" + a + "\xE3\x80\x80\xC2\x85\x1F";
+    QTest::newRow("long line, byte order mark first") << "\xEF\xBB\xBF" + a;
+    QTest::newRow("long line, byte order mark inside") << a + "\xEF\xBB\xBF" + a;
+    QTest::newRow("long line, noncharacters and four-byte characters")
+        << QByteArray("\xEF\xBF\xBF\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xEF\xB7\x90").repeated(20000);
+    QTest::newRow("long line, overlong") << a + "\xE0\x80\x80";
+    QTest::newRow("long line, surrogate") << a + "\xED\xA0\x80";
+    QTest::newRow("long line, beyond U+10FFFF") << a + "\xF4\x90\x80\x80";
+    QTest::newRow("long line, cut short at its end") << a + "\xE2\x82";
+    QTest::newRow("long log line, escapes") << t + " TX " + QByteArray("\"\\\t\xC3\xA9").repeated(30000);
 }
 
 void CliTest::linesReadAsTheirText()

@@ -138,6 +138,8 @@ private slots:
         QTest::newRow("non-ASCII in a run") << run + "\xC3\xA9" + run + "\xF0\x9F\x98\x80" + run;
         QTest::newRow("invalid UTF-8") << "\xC3" + run + "\xFF\xFE" "0\xC3" "x1" + run + "\xED\xA0\x80" + run;
         QTest::newRow("NUL bytes") << QByteArray("F0\0EF\0\0", 7) + run;
+        QTest::newRow("blocks without a digit") << QByteArray(200, ' ') + "f0" + QByteArray(130, '\t') + "eF";
+        QTest::newRow("0x before a block without a digit") << QByteArray(63, 'c') + "0x" + QByteArray(128, ' ') + "1";
         QTest::newRow("nothing") << QByteArray();
         for (int b = 0; b < 256; ++b) {
             const QByteArray c(1, char(b));

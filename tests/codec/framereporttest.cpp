@@ -62,6 +62,10 @@ private slots:
     void busLogLines();
     void inputGivenApart_data();
     void inputGivenApart();
+    void textGivenApart_data();
+    void textGivenApart();
+    void echoedUtf8Text_data();
+    void echoedUtf8Text();
 };
 
 // Each decode sees the files as they are once the recheck interval has
@@ -209,6 +213,13 @@ void FrameReportTest::busLogLines_data()
     QTest::newRow("non-ASCII, short") << "\u00e9 F0" << frame << "" << "" << "\u00e9 F0" << true;
     const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0662-\u0660\u0666T22:42:16.123Z RX F0");
     QTest::newRow("digits of another script") << arabic << frame << "" << "" << arabic << false;
+    const QString later = QStringLiteral("2026-\u0661\u0662-06T22:42:16.123Z RX F0");
+    QTest::newRow("digits of another script later") << later << frame << "" << "" << later << false;
+    for (const QString &start : {QStringLiteral("\u00e9"), QStringLiteral("2026-\u00e9"), QStringLiteral("2026\u00e9"),
+                                 QStringLiteral("\U0001F600"), QStringLiteral("\u3000")}) {
+        const QString notTime = start + t + " RX F0";
+        QTest::addRow("not ASCII in a time's place: %s", qPrintable(start)) << notTime << frame << "" << "" << notTime << true;
+    }
     // Qt 5's date parser passes over what follows the seconds, Qt 6's does
     // not; either way the bytes are left to it.
     const QString accent = t.left(19) + QStringLiteral("\u00e9");
@@ -255,6 +266,35 @@ void FrameReportTest::busLogLines()
     QCOMPARE(parseBusLogLine(busLogNoiseLine(ms, "\x01")).kind, BusLogLine::Comment);
 }
 
+namespace {
+
+// A row of each input in each style.
+void addInputRows(const QList<QPair<const char *, QByteArray>> &inputs)
+{
+    const QList<QPair<const char *, ReportStyle>> styles = {
+        {"blocks", ReportStyle::Blocks}, {"single line", ReportStyle::SingleLine}, {"json", ReportStyle::Json}};
+    for (const auto &style : styles)
+        for (const auto &input : inputs)
+            QTest::addRow("%s, %s", style.first, input.first) << int(style.second) << input.second;
+}
+
+// The report of `input` written with the input given apart, straight from its
+// bytes, against the report holding it as a QString.
+void compareGivenApart(ReportStyle style, const QByteArray &input)
+{
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    FrameReport r = catalogue.decodeText(QString::fromUtf8(input.constData(), input.size()));
+    QString expected;
+    appendReport(style, r, expected);
+    r.input = QString();
+    QByteArray out("before\n");
+    appendReportUtf8(style, r, input.constData(), input.size(), out);
+    QCOMPARE(out.size(), expected.toUtf8().size() + 7);
+    QCOMPARE(out, "before\n" + expected.toUtf8());
+}
+
+} // namespace
+
 void FrameReportTest::inputGivenApart_data()
 {
     QTest::addColumn<int>("style");
@@ -266,11 +306,7 @@ void FrameReportTest::inputGivenApart_data()
         {"invalid frame", "zz 0x1 ~"},
         {"only spaces", "    "},
     };
-    const QList<QPair<const char *, ReportStyle>> styles = {
-        {"blocks", ReportStyle::Blocks}, {"single line", ReportStyle::SingleLine}, {"json", ReportStyle::Json}};
-    for (const auto &style : styles)
-        for (const auto &input : inputs)
-            QTest::addRow("%s, %s", style.first, input.first) << int(style.second) << input.second;
+    addInputRows(inputs);
 }
 
 // A plain input written straight from its bytes gives the very bytes of the
@@ -280,18 +316,75 @@ void FrameReportTest::inputGivenApart()
     QFETCH(int, style);
     QFETCH(QByteArray, input);
     QVERIFY(isPlainAsciiText(input.constData(), input.size()));
-    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
-    FrameReport r = catalogue.decodeText(QString::fromLatin1(input));
-    QString expected;
-    appendReport(ReportStyle(style), r, expected);
-    r.input = QString();
-    QByteArray out("before\n");
-    appendReportUtf8(ReportStyle(style), r, input.constData(), input.size(), out);
-    QCOMPARE(out, "before\n" + expected.toUtf8());
+    compareGivenApart(ReportStyle(style), input);
     QVERIFY(!isPlainAsciiText("a\"b", 3));
     QVERIFY(!isPlainAsciiText("a\\b", 3));
     QVERIFY(!isPlainAsciiText("a\tb", 3));
     QVERIFY(!isPlainAsciiText("\xC3\xA9", 2));
+}
+
+void FrameReportTest::textGivenApart_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QByteArray>("input");
+    QByteArray controls;
+    for (int c = 0; c < 0x20; ++c)
+        controls += char(c);
+    const QByteArray frame = kMotorStatus.toLatin1();
+    const QList<QPair<const char *, QByteArray>> inputs = {
+        {"quotes, backslashes and control characters", "\"\\" + controls + "\x7F" + frame + controls},
+        {"a long run between escapes", "\t" + QByteArray(70000, 'A') + "\"" + frame},
+        {"escapes past a block", QByteArray("\x01\"").repeated(40000) + frame},
+        {"non-ASCII", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBF " + frame},
+        {"white space around", " \t\x0B\x0C\r\xC2\xA0\xE3\x80\x80" + frame + "\xE2\x80\xA9\xC2\x85 \t"},
+        {"nothing but white space", " \t\xC2\xA0\xE2\x80\x80"},
+        {"other control characters at the edges", "\x1C" + frame + "\x1F"},
+        {"byte order mark inside", frame + "\xEF\xBB\xBF"},
+    };
+    addInputRows(inputs);
+}
+
+// Any text that reads as its bytes, written straight from them, escaped and
+// trimmed as each style does, gives the very bytes of the report holding it
+// as a QString.
+void FrameReportTest::textGivenApart()
+{
+    QFETCH(int, style);
+    QFETCH(QByteArray, input);
+    QVERIFY(isEchoedUtf8Text(input.constData(), input.size()));
+    compareGivenApart(ReportStyle(style), input);
+}
+
+void FrameReportTest::echoedUtf8Text_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    const QByteArray run(64, 'A');
+    QTest::newRow("ASCII") << run + run + "~";
+    QTest::newRow("two, three and four bytes") << "\xC3\xA9\xE2\x82\xAC" + run + "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF";
+    QTest::newRow("byte order mark first") << QByteArray("\xEF\xBB\xBF") + run;
+    QTest::newRow("byte order mark later") << run + "\xEF\xBB\xBF";
+    QTest::newRow("overlong") << run + "\xC0\x80";
+    QTest::newRow("overlong, three bytes") << "\xE0\x9F\xBF" + run;
+    QTest::newRow("overlong, four bytes") << "\xF0\x8F\xBF\xBF" + run;
+    QTest::newRow("surrogates") << run + "\xED\xA0\x80\xED\xB0\x80";
+    QTest::newRow("last before the surrogates") << run + "\xED\x9F\xBF";
+    QTest::newRow("beyond U+10FFFF") << run + "\xF4\x90\x80\x80";
+    QTest::newRow("five-byte lead") << run + "\xF8\x88\x80\x80\x80";
+    QTest::newRow("stray continuation byte") << run + "\x80" + run;
+    QTest::newRow("cut short") << run + "\xE2\x82";
+    QTest::newRow("cut short inside") << "\xE2\x82" + run;
+    for (int b = 0x80; b < 0x100; b += 0x0F)
+        QTest::addRow("lead %02x, then ASCII", b) << run + char(b) + "AAA";
+}
+
+// Text is echoed as its bytes exactly when converting it to a QString and
+// back gives the same bytes; a byte order mark first is left to the general
+// way, whatever the Qt at hand makes of it.
+void FrameReportTest::echoedUtf8Text()
+{
+    QFETCH(QByteArray, text);
+    const bool same = QString::fromUtf8(text.constData(), text.size()).toUtf8() == text;
+    QCOMPARE(isEchoedUtf8Text(text.constData(), text.size()), same && !text.startsWith("\xEF\xBB\xBF"));
 }
 
 QTEST_GUILESS_MAIN(FrameReportTest)
