@@ -715,8 +715,9 @@ bool isEchoedUtf8Text(const char *text, qsizetype size)
                 continue;
             }
             // A sequence that QString::fromUtf8 would replace: overlong, a
-            // surrogate, beyond U+10FFFF, cut short or a stray byte.
-            const int n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+            // surrogate, beyond U+10FFFF, cut short, a stray byte or a byte
+            // that leads no sequence (F8 to FF).
+            const int n = lead >= 0xF8 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
             if (n == 0 || size - i < n)
                 return false;
             uint code = lead & (0x7Fu >> n);

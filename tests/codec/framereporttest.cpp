@@ -375,6 +375,11 @@ void FrameReportTest::echoedUtf8Text_data()
     QTest::newRow("cut short inside") << "\xE2\x82" + run;
     for (int b = 0x80; b < 0x100; b += 0x0F)
         QTest::addRow("lead %02x, then ASCII", b) << run + char(b) + "AAA";
+    // Bytes that lead no sequence, before continuation bytes that would end one.
+    for (int b = 0xF8; b < 0x100; ++b) {
+        QTest::addRow("lead %02x before four bytes' worth", b) << run + char(b) + "\x90\x80\x80";
+        QTest::addRow("lead %02x before continuations", b) << run + char(b) + "\x80\x80\x80" + run;
+    }
 }
 
 // Text is echoed as its bytes exactly when converting it to a QString and
