@@ -181,6 +181,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(busLayout, SIGNAL(connectedChanged(bool)), builderLayout, SLOT(setSendAvailable(bool)));
     connect(builderLayout, SIGNAL(sendFrameRequested(const QByteArray&)), busLayout,
             SLOT(sendFrame(const QByteArray&)));
+    connect(busLayout, &BusLayout::sendResult, builderLayout, &BuilderLayout::showSendNote);
     connect(busLayout, SIGNAL(frameOpened(const QString&)), this,
             SLOT(on_busLayout_frameOpened(const QString&)));
 }

@@ -24,6 +24,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -240,6 +241,13 @@ void BuilderLayout::buildWidgets()
     buttonSendFrame->setToolTip(QStringLiteral("Send output frame on the bus"));
     buttonSendFrame->setVisible(false);
     layoutOutput->addWidget(buttonSendFrame, 1, 3);
+    labelSendNote = named(new QLabel, QStringLiteral("labelSendNote"));
+    labelSendNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    labelSendNote->setVisible(false);
+    layoutOutput->addWidget(labelSendNote, 2, 1, 1, 3);
+    timerSendNote = named(new QTimer(this), QStringLiteral("timerSendNote"));
+    timerSendNote->setSingleShot(true);
+    connect(timerSendNote, &QTimer::timeout, labelSendNote, &QLabel::clear);
     layoutMain->addLayout(layoutOutput);
 
     layoutMain->setContentsMargins(5, 20, 20, 20);
@@ -809,7 +817,18 @@ void BuilderLayout::on_buttonCopyFrame_clicked(bool checked)
 void BuilderLayout::setSendAvailable(bool available)
 {
     buttonSendFrame->setVisible(available);
+    // The note's row is there while sending is, so a note does not move the page.
+    labelSendNote->setVisible(available);
+    labelSendNote->clear();
     updateSendButton();
+}
+
+void BuilderLayout::showSendNote(const QString &text, bool error)
+{
+    labelSendNote->setText(text);
+    labelSendNote->setToolTip(text);
+    labelSendNote->setStyleSheet(error ? kRed : kBlack);
+    timerSendNote->start(error ? 8000 : 3000);
 }
 
 void BuilderLayout::updateSendButton()
@@ -825,7 +844,7 @@ void BuilderLayout::updateSendButton()
         // destination of a group) does not go into the frame.
         if (!allBlack)
             break;
-        if (widget->styleSheet() != kRed || !widget->isEnabled())
+        if (widget->styleSheet() != kRed || !widget->isEnabled() || widget == labelSendNote)
             continue;
         // The editors of the other tabs do not either.
         const bool otherTab = std::any_of(listTabPages.cbegin(), listTabPages.cend(),

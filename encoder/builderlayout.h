@@ -24,6 +24,7 @@ class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class QRadioButton;
 class QTabWidget;
 class QVBoxLayout;
@@ -42,6 +43,8 @@ public:
 public slots:
     // Shows "Send" beside "Copy" while a bus port is open.
     void setSendAvailable(bool available);
+    // A short-lived note beside Send on what became of the frame.
+    void showSendNote(const QString &text, bool error);
 
 signals:
     // "Send" was pressed: the bytes of the output frame, for the bus.
@@ -133,6 +136,8 @@ private:
     QList<QComboBox *> listComboBoxMsg;
     QPushButton *buttonCopyFrame;
     QPushButton *buttonSendFrame = nullptr;
+    QLabel *labelSendNote = nullptr;
+    QTimer *timerSendNote = nullptr;
     QString frameHexText;
     QByteArray frameBytes;
     ProfileMap profiles;

@@ -1,19 +1,17 @@
 #include "monitor/buslayout.h"
 
-#include "codec/buslog.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
-#include "serial/serialconnection.h"
+#include "serial/bussession.h"
+#include "widgets/elidedlabel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
-#include <QFileDialog>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -25,24 +23,17 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableView>
-#include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace {
 
 const QString kRed = QStringLiteral("color: red");
 const QString kBlack = QStringLiteral("color: black");
 
-// How often arrivals move into the list.
-const int kArrivalIntervalMs = 40;
-// A received frame equal to one we wrote this recently is its echo.
-const qint64 kEchoWindowMs = 200;
-const qint64 kKeepSentMs = 1000;
-// Decoded texts kept per distinct frame; a bus repeats itself a lot.
-const int kDecodedCacheSize = 4096;
+// How long a passing message stays; an error a little longer.
+const int kMessageMs = 5000;
+const int kErrorMessageMs = 12000;
 
 template<typename T>
 T *named(T *object, const QString &name)
@@ -56,28 +47,17 @@ QSettings settingsStore()
     return QSettings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
 }
 
-QByteArray logLineOf(const BusRecord &record)
-{
-    const QString line = record.kind == BusRecord::Noise
-        ? busLogNoiseLine(record.timeMs, record.bytes)
-        : busLogFrameLine(record.timeMs, directionText(record.kind), record.bytes);
-    return line.toUtf8() + '\n';
-}
-
 } // namespace
 
-BusLayout::BusLayout(QObject *parent)
-    : QObject(parent), layoutMain(new QVBoxLayout), catalogue(QStringLiteral("xml"))
+BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLayout)
 {
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
     frameModel = named(new FrameTableModel(this), QStringLiteral("frameModel"));
     latestModel = named(new LatestMessageModel(this), QStringLiteral("latestModel"));
-    connection = new SerialConnection(this);
-    connection->setObjectName(QStringLiteral("connection"));
-    timerArrivals = named(new QTimer(this), QStringLiteral("timerArrivals"));
-    timerArrivals->setInterval(kArrivalIntervalMs);
-    timerRepeat = named(new QTimer(this), QStringLiteral("timerRepeat"));
-    timerRepeat->setTimerType(Qt::PreciseTimer);
+    busSession = named(new BusSession(QStringLiteral("xml"), this), QStringLiteral("busSession"));
+    busSession->setHoldLimit(frameModel->capacity());
+    timerMessage = named(new QTimer(this), QStringLiteral("timerMessage"));
+    timerMessage->setSingleShot(true);
 
     buildWidgets();
     // Listing the serial ports reads thousands of small system files; that
@@ -90,8 +70,8 @@ BusLayout::BusLayout(QObject *parent)
 
 BusLayout::~BusLayout()
 {
-    stopRecording();
-    connection->close();
+    busSession->stopRecording();
+    busSession->close();
 }
 
 QVBoxLayout *BusLayout::getLayout()
@@ -99,7 +79,7 @@ QVBoxLayout *BusLayout::getLayout()
     return layoutMain;
 }
 
-void BusLayout::buildWidgets()
+void BusLayout::buildPortRows()
 {
     // Port row.
     layoutPort = named(new QHBoxLayout, QStringLiteral("layoutPort"));
@@ -154,11 +134,17 @@ void BusLayout::buildWidgets()
     layoutSerial->addWidget(comboBoxStopBits);
     layoutSerial->addStretch(1);
 
-    labelStatus = named(new QLabel(QStringLiteral("Not connected")), QStringLiteral("labelStatus"));
+}
+
+void BusLayout::buildWidgets()
+{
+    buildPortRows();
+    // The page is as wide as the window leaves it: long texts are elided,
+    // whole in their tool tips.
+    labelStatus = named(new ElidedLabel, QStringLiteral("labelStatus"));
     labelStatus->setStyleSheet(kBlack);
-    labelStatus->setWordWrap(true);
-    // The page is as wide as the window leaves it: long texts wrap.
-    labelStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    labelStatus->setFullText(QStringLiteral("Not connected"));
+    labelMessage = named(new ElidedLabel, QStringLiteral("labelMessage"));
 
     // Filter and view.
     layoutTools = named(new QHBoxLayout, QStringLiteral("layoutTools"));
@@ -189,10 +175,21 @@ void BusLayout::buildWidgets()
     tableViewFrames->horizontalHeader()->setStretchLastSection(true);
     setColumnWidths();
 
-    labelCounters = named(new QLabel, QStringLiteral("labelCounters"));
-    labelCounters->setWordWrap(true);
-    labelCounters->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    labelCounters = named(new ElidedLabel, QStringLiteral("labelCounters"));
+    buildLogAndSendRows();
 
+    layoutMain->addLayout(layoutPort);
+    layoutMain->addLayout(layoutSerial);
+    layoutMain->addLayout(layoutLog);
+    layoutMain->addLayout(layoutTools);
+    layoutMain->addWidget(tableViewFrames, 1);
+    layoutMain->addWidget(labelCounters);
+    layoutMain->addLayout(layoutSend);
+    layoutMain->setContentsMargins(5, 20, 20, 20);
+}
+
+void BusLayout::buildLogAndSendRows()
+{
     // Logs.
     layoutLog = named(new QHBoxLayout, QStringLiteral("layoutLog"));
     buttonSave = named(new QPushButton(QStringLiteral("Save")), QStringLiteral("buttonSave"));
@@ -201,8 +198,9 @@ void BusLayout::buildWidgets()
     buttonOpen->setToolTip(QStringLiteral("Read a log file or frame lines into the list"));
     buttonRecord = named(new QPushButton(QStringLiteral("Record")), QStringLiteral("buttonRecord"));
     buttonRecord->setCheckable(true);
-    buttonRecord->setToolTip(QStringLiteral("Write every frame to a log file as it arrives"));
-    layoutLog->addWidget(labelStatus, 1);
+    buttonRecord->setToolTip(QStringLiteral("Write every frame to a log file as it arrives; press again to stop"));
+    layoutLog->addWidget(labelStatus, 2);
+    layoutLog->addWidget(labelMessage, 3);
     layoutLog->addWidget(buttonSave);
     layoutLog->addWidget(buttonOpen);
     layoutLog->addWidget(buttonRecord);
@@ -223,15 +221,6 @@ void BusLayout::buildWidgets()
     layoutSend->addWidget(buttonSend);
     layoutSend->addWidget(checkBoxRepeat);
     layoutSend->addWidget(spinBoxRepeatMs);
-
-    layoutMain->addLayout(layoutPort);
-    layoutMain->addLayout(layoutSerial);
-    layoutMain->addLayout(layoutLog);
-    layoutMain->addLayout(layoutTools);
-    layoutMain->addWidget(tableViewFrames, 1);
-    layoutMain->addWidget(labelCounters);
-    layoutMain->addLayout(layoutSend);
-    layoutMain->setContentsMargins(5, 20, 20, 20);
 }
 
 void BusLayout::setColumnWidths()
@@ -257,33 +246,35 @@ void BusLayout::setColumnWidths()
 
 void BusLayout::makeConnections()
 {
-    connect(buttonConnect, SIGNAL(clicked(bool)), this, SLOT(on_buttonConnect_clicked(bool)));
-    connect(buttonRefreshPorts, SIGNAL(clicked(bool)), this, SLOT(on_buttonRefreshPorts_clicked(bool)));
-    connect(LineEditFilter, SIGNAL(textChanged(const QString&)), this,
-            SLOT(on_LineEditFilter_Edited(const QString&)));
-    connect(checkBoxLatest, SIGNAL(toggled(bool)), this, SLOT(on_checkBoxLatest_toggled(bool)));
-    connect(buttonPause, SIGNAL(toggled(bool)), this, SLOT(on_buttonPause_toggled(bool)));
-    connect(buttonClear, SIGNAL(clicked(bool)), this, SLOT(on_buttonClear_clicked(bool)));
-    connect(buttonSave, SIGNAL(clicked(bool)), this, SLOT(on_buttonSave_clicked(bool)));
-    connect(buttonOpen, SIGNAL(clicked(bool)), this, SLOT(on_buttonOpen_clicked(bool)));
-    connect(buttonRecord, SIGNAL(toggled(bool)), this, SLOT(on_buttonRecord_toggled(bool)));
-    connect(buttonSend, SIGNAL(clicked(bool)), this, SLOT(on_buttonSend_clicked(bool)));
-    connect(LineEditSendFrame, SIGNAL(returnPressed()), buttonSend, SLOT(click()));
-    connect(checkBoxRepeat, SIGNAL(toggled(bool)), this, SLOT(on_checkBoxRepeat_toggled(bool)));
+    connect(buttonConnect, &QPushButton::clicked, this, &BusLayout::on_buttonConnect_clicked);
+    connect(buttonRefreshPorts, &QPushButton::clicked, this, &BusLayout::on_buttonRefreshPorts_clicked);
+    connect(LineEditFilter, &QLineEdit::textChanged, this, &BusLayout::on_LineEditFilter_Edited);
+    connect(checkBoxLatest, &QCheckBox::toggled, this, &BusLayout::on_checkBoxLatest_toggled);
+    connect(buttonPause, &QPushButton::toggled, this, &BusLayout::on_buttonPause_toggled);
+    connect(buttonClear, &QPushButton::clicked, this, &BusLayout::on_buttonClear_clicked);
+    connect(buttonSave, &QPushButton::clicked, this, &BusLayout::on_buttonSave_clicked);
+    connect(buttonOpen, &QPushButton::clicked, this, &BusLayout::on_buttonOpen_clicked);
+    connect(buttonRecord, &QPushButton::clicked, this, &BusLayout::on_buttonRecord_clicked);
+    connect(buttonSend, &QPushButton::clicked, this, &BusLayout::on_buttonSend_clicked);
+    connect(LineEditSendFrame, &QLineEdit::returnPressed, buttonSend, &QPushButton::click);
+    connect(checkBoxRepeat, &QCheckBox::toggled, this, &BusLayout::on_checkBoxRepeat_toggled);
     // Enter gives activated; a double click gives both, and showing the
     // same frame twice is harmless.
-    connect(tableViewFrames, SIGNAL(activated(const QModelIndex&)), this,
-            SLOT(on_tableViewFrames_activated(const QModelIndex&)));
-    connect(tableViewFrames, SIGNAL(doubleClicked(const QModelIndex&)), this,
-            SLOT(on_tableViewFrames_activated(const QModelIndex&)));
-    connect(connection, SIGNAL(sent(const QByteArray&, qint64)), this,
-            SLOT(on_connection_sent(const QByteArray&, qint64)));
-    connect(connection, SIGNAL(errorOccurred(const QString&)), this,
-            SLOT(on_connection_errorOccurred(const QString&)));
-    connect(timerArrivals, SIGNAL(timeout()), this, SLOT(takeArrivals()));
-    connect(timerRepeat, SIGNAL(timeout()), this, SLOT(on_timerRepeat_timeout()));
-    connect(QCoreApplication::instance(), SIGNAL(aboutToQuit()), this,
-            SLOT(on_application_aboutToQuit()));
+    connect(tableViewFrames, &QTableView::activated, this, &BusLayout::on_tableViewFrames_activated);
+    connect(tableViewFrames, &QTableView::doubleClicked, this, &BusLayout::on_tableViewFrames_activated);
+    connect(busSession, &BusSession::recordsReady, this, &BusLayout::on_busSession_recordsReady);
+    connect(busSession, &BusSession::countersChanged, this, &BusLayout::showCounters);
+    connect(busSession, &BusSession::connectionLost, this, &BusLayout::on_busSession_connectionLost);
+    connect(busSession, &BusSession::recordingChanged, this, &BusLayout::on_busSession_recordingChanged);
+    connect(busSession, &BusSession::repeatingChanged, this, &BusLayout::on_busSession_repeatingChanged);
+    connect(timerMessage, &QTimer::timeout, labelMessage, [this] { labelMessage->setFullText(QString()); });
+    // Rows the ring drops off the top while the list is scrolled up.
+    connect(frameModel, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
+        if (first == 0)
+            rowsDroppedFromTop += last + 1;
+    });
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            &BusLayout::on_application_aboutToQuit);
 }
 
 bool BusLayout::eventFilter(QObject *watched, QEvent *event)
@@ -328,42 +319,53 @@ void BusLayout::saveSettings() const
 
 bool BusLayout::isConnected() const
 {
-    return connection->isOpen();
+    return busSession->isOpen();
 }
 
 void BusLayout::setCapacity(int frames)
 {
     frameModel->setCapacity(frames);
+    busSession->setHoldLimit(frameModel->capacity());
     showCounters();
 }
 
-void BusLayout::showStatus(const QString &text, bool error)
+void BusLayout::showConnectionState(const QString &text, bool error)
 {
-    labelStatus->setText(text);
+    labelStatus->setFullText(text);
     labelStatus->setStyleSheet(error ? kRed : kBlack);
+}
+
+void BusLayout::showMessage(const QString &text, bool error)
+{
+    labelMessage->setFullText(text);
+    labelMessage->setStyleSheet(error ? kRed : kBlack);
+    timerMessage->start(error ? kErrorMessageMs : kMessageMs);
 }
 
 void BusLayout::showCounters()
 {
-    QString text = QStringLiteral("%1 received, %2 sent, %3 noise bytes, %4 bad checksums")
-                       .arg(framesReceived)
-                       .arg(framesSent)
-                       .arg(noiseBytes)
-                       .arg(badChecksums);
-    const quint64 dropped = frameModel->droppedCount() + droppedWhilePaused + connection->droppedCount();
+    const BusCounters counters = busSession->counters();
+    QString text = QStringLiteral("%1 received, %2 sent, %3, %4 of noise")
+                       .arg(counters.received)
+                       .arg(counters.sent)
+                       .arg(countText(counters.badChecksums, "bad checksum", "bad checksums"),
+                            countText(counters.noiseBytes, "byte", "bytes"));
+    const quint64 dropped = frameModel->droppedCount() + counters.droppedWhilePaused + counters.droppedUnread;
     if (dropped > 0)
         text += QStringLiteral(", %1 older dropped").arg(dropped);
-    if (buttonPause->isChecked())
-        text += QStringLiteral(" (paused, %1 waiting)").arg(heldWhilePaused.size());
-    labelCounters->setText(text);
+    if (busSession->isPaused())
+        text += QStringLiteral(" (paused, %1 waiting)").arg(busSession->heldCount());
+    labelCounters->setFullText(text);
 }
+
+// --- The port -----------------------------------------------------------------
 
 void BusLayout::on_buttonConnect_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    if (connection->isOpen()) {
+    if (busSession->isOpen()) {
         disconnectPort();
-        showStatus(QStringLiteral("Not connected"), false);
+        showConnectionState(QStringLiteral("Not connected"), false);
         return;
     }
     SerialSettings settings;
@@ -372,37 +374,30 @@ void BusLayout::on_buttonConnect_clicked(bool checked)
     settings.dataBits = comboBoxDataBits->currentText().toInt();
     settings.parity = comboBoxParity->currentText();
     settings.stopBits = comboBoxStopBits->currentText();
-    if (!connection->open(settings)) {
-        showStatus(connection->errorText(), true);
+    if (!busSession->open(settings)) {
+        showConnectionState(busSession->errorText(), true);
         return;
     }
     saveSettings();
-    showStatus(QStringLiteral("Connected to %1").arg(settings.port), false);
+    showConnectionState(QStringLiteral("Connected to %1").arg(settings.port), false);
     buttonConnect->setText(QStringLiteral("Disconnect"));
-    timerArrivals->start();
     emit connectedChanged(true);
 }
 
 void BusLayout::disconnectPort()
 {
-    timerRepeat->stop();
+    busSession->close();
     checkBoxRepeat->setChecked(false);
-    // What arrived before the port closed still goes into the list.
-    takeArrivals();
-    connection->close();
-    timerArrivals->stop();
-    takeArrivals();
-    stopRecording();
-    sentRecently.clear();
     buttonConnect->setText(QStringLiteral("Connect"));
     emit connectedChanged(false);
 }
 
-void BusLayout::on_connection_errorOccurred(const QString &text)
+void BusLayout::on_busSession_connectionLost(const QString &text)
 {
-    if (timerArrivals->isActive())
-        disconnectPort();
-    showStatus(text, true);
+    checkBoxRepeat->setChecked(false);
+    buttonConnect->setText(QStringLiteral("Connect"));
+    showConnectionState(text, true);
+    emit connectedChanged(false);
 }
 
 void BusLayout::on_buttonRefreshPorts_clicked(bool checked)
@@ -413,154 +408,42 @@ void BusLayout::on_buttonRefreshPorts_clicked(bool checked)
 
 void BusLayout::on_application_aboutToQuit()
 {
-    if (connection->isOpen())
+    if (busSession->isOpen())
         disconnectPort();
-    stopRecording();
+    busSession->stopRecording();
 }
 
-// --- Arrivals -------------------------------------------------------------
+// --- The list -------------------------------------------------------------------
 
-BusRecord BusLayout::recordOf(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
-{
-    auto cached = decodedCache.constFind(bytes);
-    if (cached == decodedCache.constEnd()) {
-        const FrameReport report = catalogue.decodeBytes(bytes);
-        BusRecord decoded;
-        decoded.bytes = bytes;
-        decoded.parsed = report.parsed;
-        decoded.checksumOk = report.parsed && report.checksumOk;
-        if (report.parsed) {
-            const FrameFields &fields = report.frame.fields;
-            decoded.messageId = fields.messageId;
-            decoded.sourceAddress = fields.sourceAddress;
-            decoded.destinationAddress = fields.destinationAddress;
-        }
-        decoded.device = report.device;
-        decoded.message = report.productFound ? report.message.messageName : QString();
-        decoded.values = singleLineText(report);
-        if (decodedCache.size() >= kDecodedCacheSize)
-            decodedCache.clear();
-        cached = decodedCache.insert(bytes, decoded);
-    }
-    BusRecord record = cached.value();
-    record.timeMs = timeMs;
-    record.kind = kind;
-    return record;
-}
-
-BusRecord BusLayout::noiseRecord(const QByteArray &bytes, qint64 timeMs) const
-{
-    BusRecord record;
-    record.kind = BusRecord::Noise;
-    record.bytes = bytes;
-    record.timeMs = timeMs;
-    return record;
-}
-
-bool BusLayout::takeEcho(const QByteArray &bytes, qint64 timeMs)
-{
-    for (int i = 0; i < sentRecently.size(); ++i) {
-        const SentFrame &sent = sentRecently.at(i);
-        if (sent.bytes == bytes && qAbs(timeMs - sent.timeMs) <= kEchoWindowMs) {
-            sentRecently.remove(i);
-            return true;
-        }
-    }
-    return false;
-}
-
-void BusLayout::on_connection_sent(const QByteArray &frame, qint64 timeMs)
-{
-    sentRecently.append({frame, timeMs});
-    sentWaiting.append(recordOf(frame, timeMs, BusRecord::Sent));
-    ++framesSent;
-}
-
-void BusLayout::takeArrivals()
-{
-    QVector<BusRecord> batch;
-    batch.swap(sentWaiting);
-    const QVector<SplitItem> items = connection->takeReceived();
-    batch.reserve(batch.size() + items.size());
-    for (const SplitItem &item : items) {
-        if (item.kind == SplitItem::Noise) {
-            noiseBytes += quint64(item.bytes.size());
-            batch.append(noiseRecord(item.bytes, item.timeMs));
-            continue;
-        }
-        if (takeEcho(item.bytes, item.timeMs))
-            continue;
-        BusRecord record = recordOf(item.bytes, item.timeMs, BusRecord::Received);
-        ++framesReceived;
-        if (record.parsed && !record.checksumOk)
-            ++badChecksums;
-        batch.append(record);
-    }
-    // Echoes come back within the window or not at all. The window is judged
-    // on the arrival times; a sent frame is kept a while longer, so that a
-    // late batch still finds it.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    sentRecently.erase(std::remove_if(sentRecently.begin(), sentRecently.end(),
-                                      [now](const SentFrame &sent) {
-                                          return now - sent.timeMs > kKeepSentMs;
-                                      }),
-                       sentRecently.end());
-    if (batch.isEmpty()) {
-        flushRecording();
-        return;
-    }
-    // Sent frames join the received ones in time order.
-    std::stable_sort(batch.begin(), batch.end(), [](const BusRecord &a, const BusRecord &b) {
-        return a.timeMs < b.timeMs;
-    });
-    writeRecorded(batch);
-    flushRecording();
-    deliver(batch);
-    showCounters();
-}
-
-void BusLayout::deliver(QVector<BusRecord> &records)
-{
-    if (buttonPause->isChecked()) {
-        heldWhilePaused += records;
-        // Held back at most one ring's worth; the list would drop the rest anyway.
-        const int excess = heldWhilePaused.size() - frameModel->capacity();
-        if (excess > 0) {
-            heldWhilePaused.remove(0, excess);
-            droppedWhilePaused += quint64(excess);
-        }
-        return;
-    }
-    showBatch(records);
-}
-
-void BusLayout::showBatch(QVector<BusRecord> &records)
+void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
 {
     QScrollBar *bar = tableViewFrames->verticalScrollBar();
+    const bool listShown = !checkBoxLatest->isChecked();
     const bool atBottom = bar->value() >= bar->maximum();
-    frameModel->append(records);
-    latestModel->append(records);
-    if (atBottom && !checkBoxLatest->isChecked())
+    const int before = bar->value();
+    rowsDroppedFromTop = 0;
+    frameModel->append(batch);
+    latestModel->append(batch);
+    if (!listShown)
+        return;
+    if (atBottom)
         tableViewFrames->scrollToBottom();
+    else if (rowsDroppedFromTop > 0)
+        // The rows on screen stay there until they themselves are dropped.
+        bar->setValue(qMax(0, before - rowsDroppedFromTop));
 }
 
 void BusLayout::on_buttonPause_toggled(bool checked)
 {
-    if (!checked && !heldWhilePaused.isEmpty()) {
-        QVector<BusRecord> held;
-        held.swap(heldWhilePaused);
-        showBatch(held);
-    }
-    showCounters();
+    busSession->setPaused(checked);
 }
 
 void BusLayout::on_buttonClear_clicked(bool checked)
 {
     Q_UNUSED(checked)
+    busSession->clear();
     frameModel->clear();
     latestModel->clear();
-    heldWhilePaused.clear();
-    framesReceived = framesSent = noiseBytes = badChecksums = droppedWhilePaused = 0;
     showCounters();
 }
 
@@ -593,198 +476,79 @@ void BusLayout::on_tableViewFrames_activated(const QModelIndex &index)
         emit frameOpened(frameToHexText(record->bytes));
 }
 
-// --- Sending --------------------------------------------------------------
+// --- Sending ----------------------------------------------------------------------
 
 void BusLayout::sendFrame(const QByteArray &frame)
 {
-    if (!connection->isOpen()) {
-        showStatus(QStringLiteral("Not connected: connect to a port to send"), true);
+    const QString problem = busSession->send(frame);
+    if (!problem.isEmpty()) {
+        showMessage(problem, true);
+        emit sendResult(problem, true);
         return;
     }
-    if (!connection->send(frame))
-        showStatus(connection->errorText(), true);
+    emit sendResult(QStringLiteral("Sent %1").arg(frameToHexText(frame)), false);
+}
+
+QByteArray BusLayout::frameToSend()
+{
+    const ParsedFrame parsed = parseFrameText(LineEditSendFrame->text());
+    if (!parsed.ok()) {
+        LineEditSendFrame->setStyleSheet(kRed);
+        showMessage(parsed.statusText, true);
+        return QByteArray();
+    }
+    LineEditSendFrame->setStyleSheet(kBlack);
+    return parsed.bytes;
 }
 
 void BusLayout::on_buttonSend_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    const ParsedFrame parsed = parseFrameText(LineEditSendFrame->text());
-    if (!parsed.ok()) {
-        LineEditSendFrame->setStyleSheet(kRed);
-        showStatus(parsed.statusText, true);
+    // While repeating, the button stops it.
+    if (busSession->isRepeating()) {
+        checkBoxRepeat->setChecked(false);
         return;
     }
-    LineEditSendFrame->setStyleSheet(kBlack);
-    repeatFrame = parsed.bytes;
-    sendFrame(parsed.bytes);
-    if (checkBoxRepeat->isChecked() && connection->isOpen()) {
-        timerRepeat->start(spinBoxRepeatMs->value());
-        saveSettings();
+    const QByteArray frame = frameToSend();
+    if (frame.isEmpty())
+        return;
+    if (!checkBoxRepeat->isChecked()) {
+        sendFrame(frame);
+        return;
     }
+    const QString problem = busSession->startRepeat(frame, spinBoxRepeatMs->value());
+    if (!problem.isEmpty())
+        showMessage(problem, true);
+    saveSettings();
 }
 
 void BusLayout::on_checkBoxRepeat_toggled(bool checked)
 {
-    if (!checked)
-        timerRepeat->stop();
-}
-
-void BusLayout::on_timerRepeat_timeout()
-{
-    if (connection->isOpen() && !repeatFrame.isEmpty())
-        connection->send(repeatFrame);
-    else
-        timerRepeat->stop();
-}
-
-// --- Logs -----------------------------------------------------------------
-
-void BusLayout::writeRecorded(const QVector<BusRecord> &records)
-{
-    if (!recordFile)
-        return;
-    QByteArray text;
-    for (const BusRecord &record : records)
-        text += logLineOf(record);
-    recordFile->write(text);
-}
-
-void BusLayout::flushRecording()
-{
-    // Often enough that a capture is never more than a second behind.
-    if (recordFile && sinceFlush.elapsed() >= 500) {
-        recordFile->flush();
-        sinceFlush.restart();
-    }
-}
-
-bool BusLayout::saveLog(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        showStatus(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()), true);
-        return false;
-    }
-    QByteArray text;
-    for (int i = 0; i < frameModel->heldCount(); ++i) {
-        text += logLineOf(frameModel->heldRecord(i));
-        if (text.size() > (1 << 20)) {
-            file.write(text);
-            text.clear();
-        }
-    }
-    file.write(text);
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        showStatus(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()), true);
-        return false;
-    }
-    return true;
-}
-
-bool BusLayout::openLog(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        showStatus(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()), true);
-        return false;
-    }
-    on_buttonClear_clicked(false);
-    QVector<BusRecord> batch;
-    int refused = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty())
-            continue;
-        // Comment lines (noise runs and events) are passed over, as every
-        // reader of these logs does.
-        const BusLogLine entry = parseBusLogLine(line);
-        if (entry.kind != BusLogLine::Frame)
-            continue;
-        const ParsedFrame parsed = parseFrameText(entry.frameText);
-        if (!parsed.ok()) {
-            ++refused;
-            continue;
-        }
-        // A plain frame line has no time: it counts as read now.
-        const qint64 timeMs = entry.timeMs >= 0 ? entry.timeMs : QDateTime::currentMSecsSinceEpoch();
-        batch.append(recordOf(parsed.bytes, timeMs,
-                              entry.direction == QLatin1String("TX") ? BusRecord::Sent
-                                                                     : BusRecord::Received));
-        if (batch.size() >= 4096) {
-            showBatch(batch);
-            batch.clear();
-        }
-    }
-    showBatch(batch);
-    showStatus(refused == 0 ? QStringLiteral("Opened %1").arg(path)
-                            : QStringLiteral("Opened %1; %2 lines were not frames").arg(path).arg(refused),
-               refused > 0);
-    showCounters();
-    return true;
-}
-
-bool BusLayout::startRecording(const QString &path)
-{
-    stopRecording();
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
-        showStatus(QStringLiteral("Cannot record to %1: %2").arg(path, file->errorString()), true);
-        setRecordChecked(false);
-        return false;
-    }
-    recordFile = std::move(file);
-    sinceFlush.restart();
-    setRecordChecked(true);
-    return true;
-}
-
-void BusLayout::stopRecording()
-{
-    if (recordFile) {
-        recordFile->flush();
-        recordFile->close();
-        recordFile.reset();
-    }
-    setRecordChecked(false);
-}
-
-void BusLayout::setRecordChecked(bool checked)
-{
-    if (!buttonRecord || buttonRecord->isChecked() == checked)
-        return;
-    const bool blocked = buttonRecord->blockSignals(true);
-    buttonRecord->setChecked(checked);
-    buttonRecord->blockSignals(blocked);
-}
-
-void BusLayout::on_buttonSave_clicked(bool checked)
-{
-    Q_UNUSED(checked)
-    const QString path = QFileDialog::getSaveFileName(tableViewFrames, QStringLiteral("Save log"),
-                                                      QString(), QStringLiteral("Bus logs (*.log *.txt)"));
-    if (!path.isEmpty() && saveLog(path))
-        showStatus(QStringLiteral("Saved %1 frames to %2").arg(frameModel->heldCount()).arg(path), false);
-}
-
-void BusLayout::on_buttonOpen_clicked(bool checked)
-{
-    Q_UNUSED(checked)
-    const QString path = QFileDialog::getOpenFileName(tableViewFrames, QStringLiteral("Open log"),
-                                                      QString(), QStringLiteral("Bus logs (*.log *.txt);;All files (*)"));
-    if (!path.isEmpty())
-        openLog(path);
-}
-
-void BusLayout::on_buttonRecord_toggled(bool checked)
-{
     if (!checked) {
-        stopRecording();
+        busSession->stopRepeat();
         return;
     }
-    const QString path = QFileDialog::getSaveFileName(tableViewFrames, QStringLiteral("Record to"),
-                                                      QString(), QStringLiteral("Bus logs (*.log *.txt)"));
-    if (path.isEmpty() || !startRecording(path))
-        setRecordChecked(false);
-    else
-        showStatus(QStringLiteral("Recording to %1").arg(path), false);
+    // Ticked with a frame in the field: it starts at once.
+    if (!busSession->isOpen() || LineEditSendFrame->text().trimmed().isEmpty())
+        return;
+    const QByteArray frame = frameToSend();
+    if (frame.isEmpty())
+        return;
+    const QString problem = busSession->startRepeat(frame, spinBoxRepeatMs->value());
+    if (!problem.isEmpty())
+        showMessage(problem, true);
+}
+
+void BusLayout::on_busSession_repeatingChanged(bool repeating)
+{
+    buttonSend->setText(repeating ? QStringLiteral("Stop") : QStringLiteral("Send"));
+    buttonSend->setToolTip(repeating ? QStringLiteral("Stop the repeated sending")
+                                     : QStringLiteral("Send the frame of the field"));
+    if (repeating)
+        showMessage(QStringLiteral("Sending %1 every %2 ms")
+                        .arg(frameToHexText(busSession->repeatedFrame()))
+                        .arg(spinBoxRepeatMs->value()),
+                    false);
+    else if (checkBoxRepeat->isChecked())
+        checkBoxRepeat->setChecked(false);
 }

@@ -3,28 +3,22 @@
 
 // The Bus page. Like the other pages it is not a widget: it builds its widgets
 // into one vertical layout that the main window installs on a page.
-// The serial connection splits the bytes away from the GUI thread; a timer
-// here takes what arrived in one batch, decodes it once through the shared
-// catalogue, records it, and hands it to the list in one insertion.
+// Everything about the bus itself (the port, decoding, echoes, counters,
+// pausing, recording, repeated sending) is the BusSession's; the page shows
+// the records the session hands out and forwards what the user asks for.
 
-#include "codec/framereport.h"
-#include "codec/framesplitter.h"
-#include "monitor/busrecord.h"
+#include "codec/busrecord.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
-#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVector>
 
-#include <memory>
-
+class BusSession;
+class ElidedLabel;
 class FrameTableModel;
 class LatestMessageModel;
 class QCheckBox;
 class QComboBox;
-class QFile;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -34,7 +28,6 @@ class QSpinBox;
 class QTableView;
 class QTimer;
 class QVBoxLayout;
-class SerialConnection;
 
 class BusLayout : public QObject
 {
@@ -45,28 +38,30 @@ public:
     ~BusLayout() override;
 
     QVBoxLayout *getLayout();
+    BusSession *session() const { return busSession; }
 
     bool isConnected() const;
     // The list's ring size (100,000 frames unless changed); empties the list.
     void setCapacity(int frames);
 
     // Log files, one frame per line; the buttons ask for the file name and
-    // call these. Each returns false after showing the reason on the status line.
+    // call these. Each returns false after showing the reason on the page.
     bool saveLog(const QString &path);
     bool openLog(const QString &path);
     bool startRecording(const QString &path);
     void stopRecording();
 
 public slots:
-    // Writes the frame to the bus (the Encode page's "Send" comes here).
+    // Writes the frame to the bus (the Encode page's "Send" comes here);
+    // `sendResult` tells how it went.
     void sendFrame(const QByteArray &frame);
-    // Takes what arrived since the last call into the list (the timer's work).
-    void takeArrivals();
 
 signals:
     void connectedChanged(bool connected);
     // A frame of the list to be shown on the Decode page, as hex text.
     void frameOpened(const QString &hexText);
+    // What became of a frame given to sendFrame, in words.
+    void sendResult(const QString &text, bool error);
 
 private slots:
     void on_buttonConnect_clicked(bool checked);
@@ -77,45 +72,38 @@ private slots:
     void on_buttonClear_clicked(bool checked);
     void on_buttonSave_clicked(bool checked);
     void on_buttonOpen_clicked(bool checked);
-    void on_buttonRecord_toggled(bool checked);
+    void on_buttonRecord_clicked(bool checked);
     void on_buttonSend_clicked(bool checked);
     void on_checkBoxRepeat_toggled(bool checked);
     void on_tableViewFrames_activated(const QModelIndex &index);
-    void on_connection_sent(const QByteArray &frame, qint64 timeMs);
-    void on_connection_errorOccurred(const QString &text);
-    void on_timerRepeat_timeout();
+    void on_busSession_recordsReady(const QVector<BusRecord> &batch);
+    void on_busSession_connectionLost(const QString &text);
+    void on_busSession_recordingChanged(bool recording, const QString &reason);
+    void on_busSession_repeatingChanged(bool repeating);
     void on_application_aboutToQuit();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct SentFrame
-    {
-        QByteArray bytes;
-        qint64 timeMs = 0;
-    };
-
     void buildWidgets();
+    void buildPortRows();
+    void buildLogAndSendRows();
     void makeConnections();
     void fillPorts();
     void setColumnWidths();
     void loadSettings();
     void saveSettings() const;
     void disconnectPort();
-    void showStatus(const QString &text, bool error);
+    // The connection state: always in sight, never replaced by a message.
+    void showConnectionState(const QString &text, bool error);
+    // A passing message beside it, which clears itself.
+    void showMessage(const QString &text, bool error);
     void showCounters();
-    void setRecordChecked(bool checked);
-    // Decodes a frame into a record, from the cache when these bytes were seen.
-    BusRecord recordOf(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
-    BusRecord noiseRecord(const QByteArray &bytes, qint64 timeMs) const;
-    // Whether a received frame is the echo of one we sent.
-    bool takeEcho(const QByteArray &bytes, qint64 timeMs);
-    void writeRecorded(const QVector<BusRecord> &records);
-    void flushRecording();
-    // Into the list (or held back while paused).
-    void deliver(QVector<BusRecord> &records);
-    void showBatch(QVector<BusRecord> &records);
+    void setRecordButton(bool recording);
+    // The frame in the send field, or empty after showing why there is none.
+    QByteArray frameToSend();
+    QString chooseLogFile(const QString &title, bool forWriting);
 
     QVBoxLayout *layoutMain = nullptr;
     QHBoxLayout *layoutPort = nullptr;
@@ -135,13 +123,14 @@ private:
     QComboBox *comboBoxParity = nullptr;
     QLabel *labelStopBits = nullptr;
     QComboBox *comboBoxStopBits = nullptr;
-    QLabel *labelStatus = nullptr;
+    ElidedLabel *labelStatus = nullptr;
+    ElidedLabel *labelMessage = nullptr;
     QLineEdit *LineEditFilter = nullptr;
     QCheckBox *checkBoxLatest = nullptr;
     QPushButton *buttonPause = nullptr;
     QPushButton *buttonClear = nullptr;
     QTableView *tableViewFrames = nullptr;
-    QLabel *labelCounters = nullptr;
+    ElidedLabel *labelCounters = nullptr;
     QPushButton *buttonSave = nullptr;
     QPushButton *buttonOpen = nullptr;
     QPushButton *buttonRecord = nullptr;
@@ -152,23 +141,10 @@ private:
 
     FrameTableModel *frameModel = nullptr;
     LatestMessageModel *latestModel = nullptr;
-    SerialConnection *connection = nullptr;
-    QTimer *timerArrivals = nullptr;
-    QTimer *timerRepeat = nullptr;
-    std::unique_ptr<QFile> recordFile;
-    QElapsedTimer sinceFlush;
-    DecodeCatalogue catalogue;
-    QHash<QByteArray, BusRecord> decodedCache;
-    QVector<SentFrame> sentRecently; // for matching their echo
-    QVector<BusRecord> sentWaiting;  // written since the last batch
-    QVector<BusRecord> heldWhilePaused;
-    QByteArray repeatFrame;
-    quint64 framesReceived = 0;
-    quint64 framesSent = 0;
-    quint64 noiseBytes = 0;
-    quint64 badChecksums = 0;
-    quint64 droppedWhilePaused = 0;
-    bool portsListed = false; // once the page has been shown
+    BusSession *busSession = nullptr;
+    QTimer *timerMessage = nullptr;
+    int rowsDroppedFromTop = 0; // during one append
+    bool portsListed = false;   // once the page has been shown
 };
 
 #endif

@@ -62,20 +62,10 @@ void FrameTableModel::setCapacity(int capacity)
     ring.shrink_to_fit();
 }
 
-void FrameTableModel::append(QVector<BusRecord> &batch)
+void FrameTableModel::append(const QVector<BusRecord> &batch)
 {
     if (batch.isEmpty())
         return;
-    for (BusRecord &record : batch) {
-        if (record.kind != BusRecord::Noise) {
-            record.deltaMs = haveLastFrame
-                ? qint32(qBound(qint64(0), record.timeMs - lastFrameMs, qint64(0x7fffffff)))
-                : -1;
-            lastFrameMs = record.timeMs;
-            haveLastFrame = true;
-        }
-        prepareSearch(record);
-    }
     const size_t cap = size_t(ringCapacity);
     size_t skip = 0;
     // A batch larger than the ring keeps only its newest records.
@@ -137,7 +127,6 @@ void FrameTableModel::clear()
     held = 0;
     ring.clear();
     dropped = 0;
-    haveLastFrame = false;
 }
 
 void FrameTableModel::setFilterText(const QString &text)

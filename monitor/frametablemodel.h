@@ -8,7 +8,7 @@
 // Each batch is one row insertion and at most one removal, never a reset, so
 // that the view keeps its selection and scroll position.
 
-#include "monitor/busrecord.h"
+#include "codec/busrecord.h"
 
 #include <QAbstractTableModel>
 #include <QVector>
@@ -35,9 +35,8 @@ public:
     void setCapacity(int capacity);
     int capacity() const { return ringCapacity; }
 
-    // Appends the records, in order, after filling in their Δ and search
-    // texts (in `batch` too, so that other views can take them as they are).
-    void append(QVector<BusRecord> &batch);
+    // Appends the records, in order, as the session prepared them.
+    void append(const QVector<BusRecord> &batch);
     void clear();
 
     // Keeps the rows whose any column holds the text, case-insensitively;
@@ -66,8 +65,6 @@ private:
     std::deque<quint64> rows; // sequence numbers shown, ascending
     QString filter;
     QByteArray needle;
-    qint64 lastFrameMs = 0;
-    bool haveLastFrame = false;
 };
 
 #endif

@@ -7,7 +7,7 @@
 // new ones (one insertion). The quick filter is judged when a row first
 // appears and whenever the filter changes.
 
-#include "monitor/busrecord.h"
+#include "codec/busrecord.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

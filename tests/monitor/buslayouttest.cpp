@@ -3,6 +3,7 @@
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
+#include "widgets/elidedlabel.h"
 #include "busframes.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
@@ -18,6 +19,10 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -85,7 +90,8 @@ private slots:
         QTest::newRow("cut inside frames") << QVector<QByteArray>{a.left(5), a.mid(5) + b.left(11), b.mid(11) + c}
                                            << QStringList{rx(a), rx(b), rx(c)};
         QTest::newRow("noise and a bad checksum between frames")
-            << QVector<QByteArray>{a + junk + b + bad + c} << QStringList{rx(a), noise(junk), rx(b), noise(bad), rx(c)};
+            << QVector<QByteArray>{a + junk + b + bad + c}
+            << QStringList{rx(a), noise(junk), rx(b), QStringLiteral("RX bad ") + frameToHexText(bad), rx(c)};
         QTest::newRow("truncated frame, then good ones")
             << QVector<QByteArray>{a.left(7), QByteArray(), b + c} << QStringList{noise(a.left(7)), rx(b), rx(c)};
     }
@@ -183,27 +189,51 @@ private slots:
         QCOMPARE(device->read(1, 200), QByteArray());
     }
 
+    // Ticking "every" with a frame in the field starts at once; while it
+    // repeats, Send reads "Stop" and one click stops it. Ticking it with
+    // the field empty waits for Send.
+    void repeatSend_data()
+    {
+        QTest::addColumn<bool>("frameFirst");
+        QTest::newRow("ticked with a frame in the field") << true;
+        QTest::newRow("ticked, then Send") << false;
+    }
     void repeatSend()
     {
+        QFETCH(bool, frameFirst);
         connectTo(device->path);
         const QByteArray frame = statusFrame(0x0000AB, 1);
-        page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"))->setText(frameToHexText(frame));
+        auto *field = page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"));
+        auto *every = page->findChild<QCheckBox *>(QStringLiteral("checkBoxRepeat"));
         page->findChild<QSpinBox *>(QStringLiteral("spinBoxRepeatMs"))->setValue(20);
-        page->findChild<QCheckBox *>(QStringLiteral("checkBoxRepeat"))->setChecked(true);
-        QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+        if (frameFirst) {
+            field->setText(frameToHexText(frame));
+            QTest::mouseClick(every, Qt::LeftButton);
+        } else {
+            QTest::mouseClick(every, Qt::LeftButton);
+            QCOMPARE(device->read(1, 100), QByteArray());
+            field->setText(frameToHexText(frame));
+            QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+        }
         QCOMPARE(device->read(3 * frame.size()), frame + frame + frame);
-        page->findChild<QCheckBox *>(QStringLiteral("checkBoxRepeat"))->setChecked(false);
+        QCOMPARE(button(QStringLiteral("buttonSend"))->text(), QStringLiteral("Stop"));
+        QVERIFY(message().contains(QStringLiteral("every 20 ms")));
+        QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+        QVERIFY(!every->isChecked());
+        QCOMPARE(button(QStringLiteral("buttonSend"))->text(), QStringLiteral("Send"));
         QTest::qWait(60);
         device->read(1 << 16, 50); // what was under way
         QCOMPARE(device->read(1, 150), QByteArray());
     }
 
-    // Save writes every frame held, whatever the filter; Open reads it back.
+    // Save writes every frame and noise run held, whatever the filter; Open
+    // reads all of it back, counters included.
     void saveThenOpen()
     {
         connectTo(device->path);
-        const QVector<QByteArray> frames = bundledFrames(50, 3);
-        QVERIFY(device->write(concat(frames.mid(0, 25)) + QByteArray::fromHex("0000")));
+        QVector<QByteArray> frames = bundledFrames(50, 3);
+        frames[10] = withBadChecksum(frames.at(10));
+        QVERIFY(device->write(concat(frames.mid(0, 25)) + QByteArray::fromHex("1234")));
         QTest::qWait(250);
         QVERIFY(device->write(concat(frames.mid(25))));
         QTRY_COMPARE(model()->heldCount(), 51);
@@ -218,23 +248,28 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.log"));
+        const QString counters = label(QStringLiteral("labelCounters"));
         QVERIFY(bus->saveLog(path));
+        QCOMPARE(message(), QStringLiteral("Saved 51 frames and 1 noise run to ") + path);
         const QList<QByteArray> lines = readFile(path).split('\n');
         QCOMPARE(lines.size(), 53); // with the empty piece after the last line end
         QVERIFY(lines.at(25).startsWith('#'));
 
-        bus->openLog(path);
-        QCOMPARE(model()->heldCount(), 51); // noise lines are comments
-        int k = 0;
-        for (const BusRecord &record : qAsConst(before)) {
-            if (record.kind == BusRecord::Noise)
-                continue;
-            const BusRecord &read = model()->heldRecord(k++);
+        QVERIFY(bus->openLog(path));
+        QCOMPARE(model()->heldCount(), 52);
+        QCOMPARE(label(QStringLiteral("labelCounters")), counters);
+        QVERIFY2(counters.contains(QStringLiteral("1 bad checksum,")), qPrintable(counters));
+        QCOMPARE(message(), QStringLiteral("Opened %1: 51 frames, 1 noise run").arg(path));
+        for (int k = 0; k < before.size(); ++k) {
+            const BusRecord &record = before.at(k);
+            const BusRecord &read = model()->heldRecord(k);
             QCOMPARE(read.bytes, record.bytes);
             QCOMPARE(read.kind, record.kind);
             QCOMPARE(read.timeMs, record.timeMs);
             QCOMPARE(read.values, record.values);
+            QCOMPARE(read.checksumOk, record.checksumOk);
         }
+        QCOMPARE(model()->heldRecord(25).kind, BusRecord::Noise);
         // The filter still holds after opening: only the TX frame shows.
         QCOMPARE(model()->rowCount(), 1);
 
@@ -247,7 +282,10 @@ private slots:
         QCOMPARE(model()->heldCount(), 3);
         QCOMPARE(model()->heldRecord(1).bytes, frames.at(1));
         QCOMPARE(model()->data(model()->index(2, ColumnChecksum)).toString(), QStringLiteral("bad"));
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: red"));
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
+        QVERIFY2(message().endsWith(QStringLiteral("3 frames; 1 line was not a frame")), qPrintable(message()));
+        // The connection state is not replaced by the message.
+        QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
     }
 
     void recordingOutlivesTheRing()
@@ -347,6 +385,107 @@ private slots:
 
     }
 
+    // Scrolled up at the ring's limit, the rows on screen stay on screen
+    // while older ones are dropped above them.
+    void scrolledUpStaysPut()
+    {
+        bus->setCapacity(100);
+        connectTo(device->path);
+        const QVector<QByteArray> frames = bundledFrames(140, 4);
+        QVERIFY(device->write(concat(frames.mid(0, 100))));
+        QTRY_COMPARE(model()->rowCount(), 100);
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        view->verticalScrollBar()->setValue(40);
+        const QByteArray onTop = model()->recordAt(view->rowAt(0))->bytes;
+        QCOMPARE(onTop, frames.at(40));
+        QVERIFY(device->write(concat(frames.mid(100, 25))));
+        QTRY_COMPARE(int(model()->droppedCount()), 25);
+        QTest::qWait(60);
+        QCOMPARE(model()->recordAt(view->rowAt(0))->bytes, onTop);
+        // Once the rows shown are dropped themselves, the list shows the oldest.
+        QVERIFY(device->write(concat(frames.mid(125))));
+        QTRY_COMPARE(int(model()->droppedCount()), 40);
+        QTest::qWait(60);
+        QCOMPARE(view->verticalScrollBar()->value(), 0);
+    }
+
+    // Record: a name typed without a suffix gets ".log", an existing file
+    // is replaced once confirmed, and pressing Record again stops it and
+    // says so.
+    void recordReplacesAndStops()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("capture"));
+        QVERIFY(writeFile(path + QStringLiteral(".log"), "old contents\n"));
+        connectTo(device->path);
+        answerFileDialog(path);
+        QTest::mouseClick(button(QStringLiteral("buttonRecord")), Qt::LeftButton);
+        QVERIFY(button(QStringLiteral("buttonRecord"))->isChecked());
+        QCOMPARE(message(), QStringLiteral("Recording to %1.log").arg(path));
+        QCOMPARE(button(QStringLiteral("buttonRecord"))->text(), QStringLiteral("Stop recording"));
+        const QByteArray frame = statusFrame(1, 1);
+        QVERIFY(device->write(frame));
+        QTRY_COMPARE(model()->rowCount(), 1);
+        QTest::mouseClick(button(QStringLiteral("buttonRecord")), Qt::LeftButton);
+        QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
+        QCOMPARE(button(QStringLiteral("buttonRecord"))->text(), QStringLiteral("Record"));
+        QCOMPARE(message(), QStringLiteral("Recording to %1.log stopped").arg(path));
+        const QByteArray written = readFile(path + QStringLiteral(".log"));
+        QVERIFY2(!written.contains("old contents"), written.constData());
+        QVERIFY(written.endsWith(frameToHexText(frame).toLatin1() + '\n'));
+        QCOMPARE(written.count('\n'), 1);
+    }
+
+    // A write error stops recording, in red, while the port stays connected.
+    void recordWriteError()
+    {
+        connectTo(device->path);
+        QVERIFY(bus->startRecording(QStringLiteral("/dev/full")));
+        QVERIFY(device->write(statusFrame(1, 1)));
+        QTRY_VERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
+        QVERIFY2(message().startsWith(QStringLiteral("Recording to /dev/full stopped: ")), qPrintable(message()));
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
+        QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
+    }
+
+    // The connection state stays in sight; messages pass beside it and clear
+    // themselves; a long text is elided, whole in its tool tip, and does not
+    // make the page taller.
+    void statusTexts()
+    {
+        auto *status = page->findChild<ElidedLabel *>(QStringLiteral("labelStatus"));
+        auto *list = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        const int listHeight = list->height();
+        setPort(QStringLiteral("/dev/kwn-no-such-port-") + QString(120, QLatin1Char('x')));
+        QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(status->fullText().startsWith(QStringLiteral("No such port")));
+        QVERIFY(status->text() != status->fullText());
+        QCOMPARE(status->toolTip(), status->fullText());
+        QCOMPARE(list->height(), listHeight);
+
+        connectTo(device->path);
+        bus->sendFrame(QByteArray::fromHex("00"));
+        page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"))->setText(QStringLiteral("12"));
+        QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+        QVERIFY(!message().isEmpty());
+        QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
+        auto *timer = bus->findChild<QTimer *>(QStringLiteral("timerMessage"));
+        QVERIFY(timer && timer->isActive());
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+        QCOMPARE(message(), QString());
+    }
+
+    // A noise row of one byte says so.
+    void oneNoiseByte()
+    {
+        connectTo(device->path);
+        QVERIFY(device->write(QByteArray::fromHex("A5") + statusFrame(1, 1)));
+        QTRY_COMPARE(model()->rowCount(), 2);
+        QCOMPARE(model()->data(model()->index(0, ColumnValues)).toString(), QStringLiteral("1 byte"));
+        QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("1 byte of noise")));
+    }
+
 private:
     FrameTableModel *model() const
     {
@@ -354,7 +493,9 @@ private:
         return qobject_cast<FrameTableModel *>(view->model());
     }
     QPushButton *button(const QString &name) const { return page->findChild<QPushButton *>(name); }
-    QString label(const QString &name) const { return page->findChild<QLabel *>(name)->text(); }
+    // The whole text of one of the page's one-line labels.
+    QString label(const QString &name) const { return page->findChild<ElidedLabel *>(name)->fullText(); }
+    QString message() const { return label(QStringLiteral("labelMessage")); }
 
     void setPort(const QString &path)
     {
@@ -391,6 +532,24 @@ private:
         for (char byte : frame)
             text += QStringLiteral("0x%1, ").arg(quint8(byte), 2, 16, QLatin1Char('0'));
         return text;
+    }
+
+    // Types `path` into the next file dialog and confirms whatever it asks.
+    void answerFileDialog(const QString &path)
+    {
+        QTimer::singleShot(50, this, [this, path] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(path);
+            // "Replace?" comes as a message box of its own.
+            QTimer::singleShot(50, this, [] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                    box->button(QMessageBox::Yes)->click();
+            });
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        });
     }
 
     QTemporaryDir settingsDir;

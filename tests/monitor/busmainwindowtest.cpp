@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 
 #include "codec/framedecoding.h"
-#include "monitor/busrecord.h"
+#include "codec/busrecord.h"
 #include "ptypair.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
-#ifndef KWN_MONITOR_BUSRECORD_H
-#define KWN_MONITOR_BUSRECORD_H
+#ifndef KWN_CODEC_BUSRECORD_H
+#define KWN_CODEC_BUSRECORD_H
 
 // One row of the Bus page: a frame received or sent, or a run of noise, with
 // the texts decoded once as it arrived. The views render from these fields
@@ -48,6 +48,8 @@ QString timeOfDayText(qint64 timeMs);
 QString directionText(BusRecord::Kind kind);
 // "000001 → 000002", "000001 → Group", "000001 → Broadcast".
 QString routeText(quint32 source, quint32 destination);
+// "1 byte", "3 bytes": a count in words.
+QString countText(quint64 count, const char *singular, const char *plural);
 // The text of one column of the frame list.
 QString columnText(const BusRecord &record, int column);
 // Fills record.search from the column texts.

@@ -1,4 +1,4 @@
-#include "monitor/busrecord.h"
+#include "codec/busrecord.h"
 
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
@@ -38,6 +38,11 @@ QString routeText(quint32 source, quint32 destination)
     return nodeIdText(source) + QStringLiteral(" \u2192 ") + to;
 }
 
+QString countText(quint64 count, const char *singular, const char *plural)
+{
+    return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? singular : plural);
+}
+
 QString columnText(const BusRecord &record, int column)
 {
     const bool noise = record.kind == BusRecord::Noise;
@@ -55,7 +60,7 @@ QString columnText(const BusRecord &record, int column)
     case ColumnRoute:
         return record.parsed ? routeText(record.sourceAddress, record.destinationAddress) : QString();
     case ColumnValues:
-        return noise ? QStringLiteral("%1 bytes").arg(record.bytes.size()) : record.values;
+        return noise ? countText(quint64(record.bytes.size()), "byte", "bytes") : record.values;
     case ColumnBytes:
         return frameToHexText(record.bytes);
     case ColumnChecksum:

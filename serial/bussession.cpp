@@ -1,0 +1,442 @@
+#include "serial/bussession.h"
+
+#include "codec/buslogfile.h"
+#include "codec/frame.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+// A sent frame is kept a while past the echo window, so that a late batch
+// still finds it.
+const qint64 kKeepSentMs = 1000;
+// Decoded texts kept per distinct frame; a bus repeats itself a lot.
+const int kDecodedCacheSize = 4096;
+// How often a recording checks that its file is still where it was made.
+const qint64 kRecordCheckMs = 1000;
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+#ifdef Q_OS_UNIX
+// Whether the path no longer names the open file (removed or replaced).
+bool fileGone(const QFile &file, const QString &path)
+{
+    struct stat opened = {};
+    struct stat named = {};
+    if (::fstat(file.handle(), &opened) != 0)
+        return true;
+    if (::stat(QFile::encodeName(path).constData(), &named) != 0)
+        return true;
+    return opened.st_dev != named.st_dev || opened.st_ino != named.st_ino;
+}
+#else
+bool fileGone(const QFile &, const QString &path)
+{
+    return !QFile::exists(path);
+}
+#endif
+
+} // namespace
+
+BusSession::BusSession(const QString &catalogueFolder, QObject *parent)
+    : QObject(parent), m_catalogue(catalogueFolder)
+{
+    m_connection = new SerialConnection(this);
+    m_connection->setObjectName(QStringLiteral("connection"));
+    m_batchTimer = new QTimer(this);
+    m_batchTimer->setObjectName(QStringLiteral("batchTimer"));
+    m_batchTimer->setSingleShot(true);
+    m_batchTimer->setInterval(kBatchIntervalMs);
+    m_repeatTimer = new QTimer(this);
+    m_repeatTimer->setObjectName(QStringLiteral("repeatTimer"));
+    m_repeatTimer->setTimerType(Qt::PreciseTimer);
+
+    connect(m_connection, &SerialConnection::received, this, &BusSession::scheduleBatch);
+    connect(m_connection, &SerialConnection::sent, this, &BusSession::onSent);
+    connect(m_connection, &SerialConnection::errorOccurred, this, &BusSession::onLost);
+    connect(m_batchTimer, &QTimer::timeout, this, &BusSession::takeArrivals);
+    connect(m_repeatTimer, &QTimer::timeout, this, &BusSession::onRepeat);
+}
+
+BusSession::~BusSession()
+{
+    stopRecording();
+    m_connection->close();
+}
+
+// --- The port ---------------------------------------------------------------
+
+bool BusSession::open(const SerialSettings &settings)
+{
+    close();
+    if (!m_connection->open(settings)) {
+        m_error = m_connection->errorText();
+        return false;
+    }
+    m_error.clear();
+    emit openChanged(true);
+    return true;
+}
+
+void BusSession::close()
+{
+    stopRepeat();
+    if (!m_connection->isOpen())
+        return;
+    // What arrived before the port closed still counts.
+    m_connection->close();
+    flush();
+    m_sentRecently.clear();
+    stopRecording();
+    emit openChanged(false);
+}
+
+bool BusSession::isOpen() const
+{
+    return m_connection->isOpen();
+}
+
+QString BusSession::errorText() const
+{
+    return m_error;
+}
+
+SerialSettings BusSession::settings() const
+{
+    return m_connection->settings();
+}
+
+void BusSession::onLost(const QString &text)
+{
+    m_error = text;
+    stopRepeat();
+    flush();
+    m_sentRecently.clear();
+    stopRecording();
+    emit connectionLost(text);
+    emit openChanged(false);
+}
+
+// --- Arrivals ---------------------------------------------------------------
+
+void BusSession::scheduleBatch()
+{
+    if (!m_batchTimer->isActive())
+        m_batchTimer->start();
+}
+
+void BusSession::flush()
+{
+    m_batchTimer->stop();
+    takeArrivals();
+}
+
+BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
+{
+    auto cached = m_decoded.constFind(bytes);
+    if (cached == m_decoded.constEnd()) {
+        const FrameReport report = m_catalogue.decodeBytes(bytes);
+        BusRecord decoded;
+        decoded.bytes = bytes;
+        decoded.parsed = report.parsed;
+        decoded.checksumOk = report.parsed && report.checksumOk;
+        if (report.parsed) {
+            const FrameFields &fields = report.frame.fields;
+            decoded.messageId = fields.messageId;
+            decoded.sourceAddress = fields.sourceAddress;
+            decoded.destinationAddress = fields.destinationAddress;
+        }
+        decoded.device = report.device;
+        decoded.message = report.productFound ? report.message.messageName : QString();
+        decoded.values = singleLineText(report);
+        if (m_decoded.size() >= kDecodedCacheSize)
+            m_decoded.clear();
+        cached = m_decoded.insert(bytes, decoded);
+    }
+    BusRecord record = cached.value();
+    record.timeMs = timeMs;
+    record.kind = kind;
+    return record;
+}
+
+bool BusSession::takeEcho(const QByteArray &bytes, qint64 timeMs)
+{
+    for (int i = 0; i < m_sentRecently.size(); ++i) {
+        const SentFrame &sent = m_sentRecently.at(i);
+        if (sent.bytes == bytes && qAbs(timeMs - sent.timeMs) <= kEchoWindowMs) {
+            m_sentRecently.remove(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void BusSession::addSplit(const QVector<SplitItem> &items, QVector<BusRecord> &batch)
+{
+    batch.reserve(batch.size() + items.size());
+    for (const SplitItem &item : items) {
+        if (item.kind == SplitItem::Noise) {
+            BusRecord noise;
+            noise.kind = BusRecord::Noise;
+            noise.bytes = item.bytes;
+            noise.timeMs = item.timeMs;
+            batch.append(std::move(noise));
+            continue;
+        }
+        if (takeEcho(item.bytes, item.timeMs)) {
+            ++m_counters.echoes;
+            continue;
+        }
+        batch.append(prepare(item.bytes, item.timeMs, BusRecord::Received));
+    }
+}
+
+void BusSession::takeArrivals()
+{
+    QVector<BusRecord> batch;
+    batch.swap(m_sentWaiting);
+    addSplit(m_connection->takeReceived(), batch);
+    m_counters.droppedUnread = m_connection->droppedCount();
+    // Echoes come back within the window or not at all.
+    const qint64 now = nowMs();
+    m_sentRecently.erase(std::remove_if(m_sentRecently.begin(), m_sentRecently.end(),
+                                        [now](const SentFrame &sent) { return now - sent.timeMs > kKeepSentMs; }),
+                         m_sentRecently.end());
+    if (batch.isEmpty()) {
+        writeRecorded(batch);
+        return;
+    }
+    // Sent frames join the received ones in time order.
+    std::stable_sort(batch.begin(), batch.end(),
+                     [](const BusRecord &a, const BusRecord &b) { return a.timeMs < b.timeMs; });
+    deliver(batch, true);
+}
+
+void BusSession::onSent(const QByteArray &frame, qint64 timeMs)
+{
+    m_sentRecently.append({frame, timeMs});
+    m_sentWaiting.append(prepare(frame, timeMs, BusRecord::Sent));
+    scheduleBatch();
+    emit frameSent(frame, timeMs);
+}
+
+void BusSession::feedCapture(const char *data, qsizetype size, qint64 timeMs, int gapMs)
+{
+    if (m_captureSplitter.gapMs() != gapMs)
+        m_captureSplitter.setGapMs(gapMs);
+    m_items.resize(0);
+    m_captureSplitter.feed(data, size, timeMs, m_items);
+    QVector<BusRecord> batch;
+    addSplit(m_items, batch);
+    deliver(batch, true);
+}
+
+void BusSession::finishCapture()
+{
+    m_items.resize(0);
+    m_captureSplitter.finish(m_items);
+    m_captureSplitter = FrameSplitter(m_captureSplitter.gapMs());
+    QVector<BusRecord> batch;
+    addSplit(m_items, batch);
+    deliver(batch, true);
+}
+
+void BusSession::load(QVector<BusRecord> records)
+{
+    deliver(records, false);
+}
+
+void BusSession::count(const BusRecord &record)
+{
+    switch (record.kind) {
+    case BusRecord::Noise:
+        ++m_counters.noiseRuns;
+        m_counters.noiseBytes += quint64(record.bytes.size());
+        return;
+    case BusRecord::Sent:
+        ++m_counters.sent;
+        break;
+    case BusRecord::Received:
+        ++m_counters.received;
+        break;
+    }
+    if (record.parsed && !record.checksumOk)
+        ++m_counters.badChecksums;
+}
+
+// Δ to the previous frame and the search texts, so that every view takes
+// the records as they are.
+void BusSession::stamp(QVector<BusRecord> &batch)
+{
+    for (BusRecord &record : batch) {
+        if (record.kind != BusRecord::Noise) {
+            record.deltaMs = m_haveLastFrame
+                ? qint32(qBound(qint64(0), record.timeMs - m_lastFrameMs, qint64(0x7fffffff)))
+                : -1;
+            m_lastFrameMs = record.timeMs;
+            m_haveLastFrame = true;
+        }
+        prepareSearch(record);
+        count(record);
+    }
+}
+
+void BusSession::deliver(QVector<BusRecord> &batch, bool record)
+{
+    if (batch.isEmpty())
+        return;
+    stamp(batch);
+    if (record)
+        writeRecorded(batch);
+    if (m_paused) {
+        m_held += batch;
+        const int excess = m_held.size() - m_holdLimit;
+        if (excess > 0) {
+            m_held.remove(0, excess);
+            m_counters.droppedWhilePaused += quint64(excess);
+        }
+    } else {
+        emit recordsReady(batch);
+    }
+    emit countersChanged();
+}
+
+// --- The view's side ----------------------------------------------------------
+
+void BusSession::setPaused(bool paused)
+{
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    if (!paused && !m_held.isEmpty()) {
+        QVector<BusRecord> held;
+        held.swap(m_held);
+        emit recordsReady(held);
+    }
+    emit countersChanged();
+}
+
+void BusSession::clear()
+{
+    flush();
+    m_held.clear();
+    m_counters = BusCounters();
+    m_haveLastFrame = false;
+    emit countersChanged();
+}
+
+BusCounters BusSession::counters() const
+{
+    BusCounters counters = m_counters;
+    counters.droppedUnread = m_connection->droppedCount();
+    return counters;
+}
+
+// --- Sending ----------------------------------------------------------------
+
+QString BusSession::send(const QByteArray &frame)
+{
+    if (!m_connection->isOpen())
+        return QStringLiteral("Not connected: connect to a port to send");
+    if (!m_connection->send(frame))
+        return m_connection->errorText();
+    return QString();
+}
+
+QString BusSession::startRepeat(const QByteArray &frame, int intervalMs)
+{
+    const QString problem = send(frame);
+    if (!problem.isEmpty())
+        return problem;
+    m_repeatFrame = frame;
+    const bool was = m_repeatTimer->isActive();
+    m_repeatTimer->start(qMax(1, intervalMs));
+    if (!was)
+        emit repeatingChanged(true);
+    return QString();
+}
+
+void BusSession::stopRepeat()
+{
+    if (!m_repeatTimer->isActive())
+        return;
+    m_repeatTimer->stop();
+    emit repeatingChanged(false);
+}
+
+bool BusSession::isRepeating() const
+{
+    return m_repeatTimer->isActive();
+}
+
+void BusSession::onRepeat()
+{
+    if (!m_connection->isOpen() || !m_connection->send(m_repeatFrame))
+        stopRepeat();
+}
+
+// --- Recording ----------------------------------------------------------------
+
+bool BusSession::startRecording(const QString &path)
+{
+    stopRecording();
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_error = QStringLiteral("Cannot record to %1: %2").arg(path, file->errorString());
+        return false;
+    }
+    m_recordFile = std::move(file);
+    m_recordPath = path;
+    m_sinceRecordCheck.restart();
+    emit recordingChanged(true, QString());
+    return true;
+}
+
+void BusSession::stopRecording()
+{
+    if (!m_recordFile)
+        return;
+    m_recordFile->flush();
+    m_recordFile->close();
+    m_recordFile.reset();
+    emit recordingChanged(false, QString());
+}
+
+void BusSession::failRecording(const QString &reason)
+{
+    m_recordFile->close();
+    m_recordFile.reset();
+    emit recordingChanged(false, QStringLiteral("Recording to %1 stopped: %2").arg(m_recordPath, reason));
+}
+
+// Each batch goes to the disk as it comes, so that a write error shows at
+// once and a capture is never more than a batch behind.
+void BusSession::writeRecorded(const QVector<BusRecord> &records)
+{
+    if (!m_recordFile)
+        return;
+    QByteArray text;
+    for (const BusRecord &record : records)
+        text += busLogLineOf(record);
+    if (!text.isEmpty()
+        && (m_recordFile->write(text) != text.size() || !m_recordFile->flush())) {
+        failRecording(m_recordFile->errorString());
+        return;
+    }
+    if (m_sinceRecordCheck.elapsed() >= kRecordCheckMs) {
+        m_sinceRecordCheck.restart();
+        if (fileGone(*m_recordFile, m_recordPath))
+            failRecording(QStringLiteral("the file was removed or replaced"));
+    }
+}

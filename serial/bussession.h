@@ -1,0 +1,156 @@
+#ifndef KWN_SERIAL_BUSSESSION_H
+#define KWN_SERIAL_BUSSESSION_H
+
+// One live bus session, with no widgets: the connection and its splitter,
+// decoding through the shared catalogue, the echo of what we sent, the
+// counters, holding back while paused, recording and repeated sending.
+// Whoever shows the bus (the Bus page, `kwn-frame monitor`) takes the
+// prepared records from `recordsReady`, in batches at most every
+// kBatchIntervalMs, and tells the session what the user asked for.
+
+#include "codec/busrecord.h"
+#include "codec/framereport.h"
+#include "serial/serialconnection.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QVector>
+
+#include <memory>
+
+class QFile;
+class QTimer;
+
+struct BusCounters
+{
+    quint64 received = 0;     // frames read from the bus, bad ones included, echoes left out
+    quint64 sent = 0;         // frames written
+    quint64 badChecksums = 0; // frames whose checksum does not hold
+    quint64 noiseRuns = 0;
+    quint64 noiseBytes = 0;
+    quint64 echoes = 0;       // frames read back that were ours
+    quint64 droppedWhilePaused = 0;
+    quint64 droppedUnread = 0; // the connection's waiting list overflowed
+};
+
+class BusSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kBatchIntervalMs = 40;
+    // A received frame equal to one we wrote this recently is its echo.
+    static constexpr qint64 kEchoWindowMs = 200;
+
+    explicit BusSession(const QString &catalogueFolder, QObject *parent = nullptr);
+    ~BusSession() override;
+
+    // --- The port ---------------------------------------------------------
+    // False: errorText() says why.
+    bool open(const SerialSettings &settings);
+    // Delivers what was read before the port closed; stops repeating and recording.
+    void close();
+    bool isOpen() const;
+    QString errorText() const;
+    SerialSettings settings() const;
+
+    // --- Other sources ----------------------------------------------------
+    // Bytes of a raw capture, as if read from the port at `timeMs`; `finishCapture`
+    // ends it. Delivered at once, not batched.
+    void feedCapture(const char *data, qsizetype size, qint64 timeMs, int gapMs);
+    void finishCapture();
+    // Records read from a log: counted, given their Δ, and delivered like
+    // live ones (not recorded again).
+    void load(QVector<BusRecord> records);
+
+    // --- Sending ----------------------------------------------------------
+    // Empty when the frame is queued; else why it was not sent.
+    QString send(const QByteArray &frame);
+    // Sends now and every `intervalMs`; empty, or why it did not start.
+    QString startRepeat(const QByteArray &frame, int intervalMs);
+    void stopRepeat();
+    bool isRepeating() const;
+    QByteArray repeatedFrame() const { return m_repeatFrame; }
+
+    // --- The view's side --------------------------------------------------
+    // While paused, records are held back (at most holdLimit, the oldest
+    // dropped and counted) and still counted and recorded.
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
+    int heldCount() const { return m_held.size(); }
+    void setHoldLimit(int records) { m_holdLimit = qMax(1, records); }
+    // Forgets the counters, what is held and the Δ reference.
+    void clear();
+    BusCounters counters() const;
+
+    // --- Recording --------------------------------------------------------
+    // Every record from now on goes to the file, which is replaced. False:
+    // errorText() says why.
+    bool startRecording(const QString &path);
+    void stopRecording();
+    bool isRecording() const { return bool(m_recordFile); }
+    QString recordingPath() const { return m_recordPath; }
+
+    // A frame decoded into a record, its texts prepared (decoded once per
+    // distinct frame).
+    BusRecord prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
+
+    // Takes and delivers what arrived, without waiting for the batch timer.
+    void flush();
+
+signals:
+    void recordsReady(const QVector<BusRecord> &batch);
+    void countersChanged();
+    void openChanged(bool open);
+    // The port went away (device removed); the session is closed.
+    void connectionLost(const QString &text);
+    // Recording started or stopped; `reason` says why when it stopped by itself.
+    void recordingChanged(bool recording, const QString &reason);
+    void repeatingChanged(bool repeating);
+    // A frame was written to the bus.
+    void frameSent(const QByteArray &frame, qint64 timeMs);
+
+private:
+    struct SentFrame
+    {
+        QByteArray bytes;
+        qint64 timeMs = 0;
+    };
+
+    void takeArrivals();
+    void scheduleBatch();
+    void addSplit(const QVector<SplitItem> &items, QVector<BusRecord> &batch);
+    bool takeEcho(const QByteArray &bytes, qint64 timeMs);
+    void count(const BusRecord &record);
+    void stamp(QVector<BusRecord> &batch);
+    void deliver(QVector<BusRecord> &batch, bool record);
+    void writeRecorded(const QVector<BusRecord> &records);
+    void failRecording(const QString &reason);
+    void onSent(const QByteArray &frame, qint64 timeMs);
+    void onLost(const QString &text);
+    void onRepeat();
+
+    SerialConnection *m_connection = nullptr;
+    QTimer *m_batchTimer = nullptr;
+    QTimer *m_repeatTimer = nullptr;
+    DecodeCatalogue m_catalogue;
+    QHash<QByteArray, BusRecord> m_decoded;
+    QVector<SentFrame> m_sentRecently; // for matching their echo
+    QVector<BusRecord> m_sentWaiting;  // written since the last batch
+    QVector<BusRecord> m_held;         // while paused
+    FrameSplitter m_captureSplitter;
+    QVector<SplitItem> m_items;        // reused
+    BusCounters m_counters;
+    QString m_error;
+    QByteArray m_repeatFrame;
+    std::unique_ptr<QFile> m_recordFile;
+    QString m_recordPath;
+    QElapsedTimer m_sinceRecordCheck;
+    qint64 m_lastFrameMs = 0;
+    bool m_haveLastFrame = false;
+    bool m_paused = false;
+    int m_holdLimit = 100000;
+};
+
+#endif

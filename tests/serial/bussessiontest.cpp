@@ -1,0 +1,337 @@
+// The bus session on pseudo-terminals made by the test: the test plays the
+// devices on the master side. Here are the session's rules: what becomes a
+// record, how it is counted, echoes, pausing, recording and repeating. The
+// Bus page's tests only check that the page shows what the session hands out.
+
+#include "codec/buslogfile.h"
+#include "codec/frame.h"
+#include "serial/bussession.h"
+#include "busframes.h"
+#include "ptypair.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kCatalogue = QStringLiteral(KWN_SOURCE_DIR "/xml");
+
+QByteArray statusFrame(quint32 source, quint8 value)
+{
+    return packFrame(0x21, false, 12, 3, 0, source, 0x000002, QByteArray(1, char(value)));
+}
+
+QByteArray withBadChecksum(QByteArray frame)
+{
+    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
+    return frame;
+}
+
+SerialSettings settingsFor(const QString &port)
+{
+    SerialSettings settings;
+    settings.port = port;
+    settings.gapMs = 30;
+    return settings;
+}
+
+// Collects what the session hands out.
+struct Collector
+{
+    explicit Collector(BusSession &session)
+    {
+        QObject::connect(&session, &BusSession::recordsReady, &session,
+                         [this](const QVector<BusRecord> &batch) {
+                             records += batch;
+                             ++batches;
+                         });
+    }
+    bool waitFor(int count, int timeoutMs = 5000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (records.size() < count && timer.elapsed() < timeoutMs)
+            QTest::qWait(5);
+        return records.size() >= count;
+    }
+    QStringList kinds() const
+    {
+        QStringList texts;
+        for (const BusRecord &record : records) {
+            if (record.kind == BusRecord::Noise)
+                texts << QStringLiteral("noise ") + frameToHexText(record.bytes);
+            else
+                texts << directionText(record.kind) + (record.checksumOk ? QStringLiteral(" ok ") : QStringLiteral(" bad "))
+                             + frameToHexText(record.bytes);
+        }
+        return texts;
+    }
+    QVector<BusRecord> records;
+    int batches = 0;
+};
+
+QString frameRow(const char *kind, const QByteArray &bytes)
+{
+    return QLatin1String(kind) + QLatin1Char(' ') + frameToHexText(bytes);
+}
+
+} // namespace
+
+class BusSessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // What the devices write becomes records, in order, counted; the bytes
+    // are cut wherever the pieces fall.
+    void arrivals_data()
+    {
+        const QByteArray a = statusFrame(0x000001, 10);
+        const QByteArray b = statusFrame(0x000005, 20);
+        const QByteArray bad = withBadChecksum(statusFrame(0x000007, 30));
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QList<int>>("counts"); // received, bad checksums, noise runs, noise bytes
+        QTest::newRow("two frames in one piece")
+            << QList<QByteArray>{a + b} << QStringList{frameRow("RX ok", a), frameRow("RX ok", b)}
+            << QList<int>{2, 0, 0, 0};
+        QTest::newRow("a frame cut in three")
+            << QList<QByteArray>{a.left(3), a.mid(3, 4), a.mid(7)} << QStringList{frameRow("RX ok", a)}
+            << QList<int>{1, 0, 0, 0};
+        QTest::newRow("noise before a frame")
+            << QList<QByteArray>{QByteArray::fromHex("A1B2C3") + a}
+            << QStringList{QStringLiteral("noise A1B2C3"), frameRow("RX ok", a)} << QList<int>{1, 0, 1, 3};
+        QTest::newRow("one noise byte")
+            << QList<QByteArray>{QByteArray::fromHex("A1") + a}
+            << QStringList{QStringLiteral("noise A1"), frameRow("RX ok", a)} << QList<int>{1, 0, 1, 1};
+        QTest::newRow("bad checksum between frames")
+            << QList<QByteArray>{a + bad + b}
+            << QStringList{frameRow("RX ok", a), frameRow("RX bad", bad), frameRow("RX ok", b)}
+            << QList<int>{3, 1, 0, 0};
+        QTest::newRow("bad checksum at the end, ended by the gap")
+            << QList<QByteArray>{a + bad} << QStringList{frameRow("RX ok", a), frameRow("RX bad", bad)}
+            << QList<int>{2, 1, 0, 0};
+    }
+    void arrivals()
+    {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QStringList, expected);
+        QFETCH(QList<int>, counts);
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        Collector got(session);
+        QVERIFY2(session.open(settingsFor(pty.path)), qPrintable(session.errorText()));
+        for (const QByteArray &piece : pieces) {
+            QVERIFY(pty.write(piece));
+            QTest::qWait(5);
+        }
+        got.waitFor(expected.size());
+        QTest::qWait(100); // nothing more comes
+        QCOMPARE(got.kinds(), expected);
+        const BusCounters counters = session.counters();
+        QCOMPARE(QList<int>({int(counters.received), int(counters.badChecksums), int(counters.noiseRuns),
+                             int(counters.noiseBytes)}),
+                 counts);
+        // Every record comes prepared: decoded texts and what the filter reads.
+        for (const BusRecord &record : got.records)
+            QVERIFY(!record.search.isEmpty());
+    }
+
+    // Δ is to the previous frame (noise has none), and Clear starts again.
+    void deltas()
+    {
+        BusSession session(kCatalogue);
+        Collector got(session);
+        const QByteArray a = statusFrame(1, 1);
+        QVector<BusRecord> log{session.prepare(a, 1000, BusRecord::Received), BusRecord(),
+                               session.prepare(a, 1250, BusRecord::Sent)};
+        log[1].kind = BusRecord::Noise;
+        log[1].bytes = QByteArray(2, 'x');
+        log[1].timeMs = 1100;
+        session.load(log);
+        session.clear();
+        session.load({session.prepare(a, 5000, BusRecord::Received)});
+        QCOMPARE(got.records.size(), 4);
+        QCOMPARE(got.records.at(0).deltaMs, -1);
+        QCOMPARE(got.records.at(1).deltaMs, -1);
+        QCOMPARE(got.records.at(2).deltaMs, 250);
+        QCOMPARE(got.records.at(3).deltaMs, -1);
+        QCOMPARE(session.counters().received, quint64(1));
+    }
+
+    // Records loaded from a log count as they would have live.
+    void loadCounts()
+    {
+        BusSession session(kCatalogue);
+        BusRecord noise;
+        noise.kind = BusRecord::Noise;
+        noise.bytes = QByteArray(3, 'x');
+        session.load({session.prepare(statusFrame(1, 1), 1, BusRecord::Received),
+                      session.prepare(withBadChecksum(statusFrame(1, 2)), 2, BusRecord::Received),
+                      session.prepare(statusFrame(2, 1), 3, BusRecord::Sent), noise});
+        const BusCounters counters = session.counters();
+        QCOMPARE(counters.received, quint64(2));
+        QCOMPARE(counters.sent, quint64(1));
+        QCOMPARE(counters.badChecksums, quint64(1));
+        QCOMPARE(counters.noiseRuns, quint64(1));
+        QCOMPARE(counters.noiseBytes, quint64(3));
+    }
+
+    // What we send shows once, as TX, even when the adapter reads it back.
+    void echoShownOnce()
+    {
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        Collector got(session);
+        QVERIFY(session.open(settingsFor(pty.path)));
+        const QByteArray frame = statusFrame(0x000009, 7);
+        QCOMPARE(session.send(frame), QString());
+        QCOMPARE(pty.read(frame.size()), frame);
+        QVERIFY(pty.write(frame)); // the echo
+        QVERIFY(got.waitFor(1));
+        QTest::qWait(150);
+        QCOMPARE(got.kinds(), QStringList{frameRow("TX ok", frame)});
+        QCOMPARE(session.counters().sent, quint64(1));
+        QCOMPARE(session.counters().received, quint64(0));
+        QCOMPARE(session.counters().echoes, quint64(1));
+        // The same frame again, with nothing sent: a frame of another node.
+        QVERIFY(pty.write(frame));
+        QVERIFY(got.waitFor(2));
+        QCOMPARE(got.kinds().last(), frameRow("RX ok", frame));
+    }
+
+    void sendRefusedWhenClosed()
+    {
+        BusSession session(kCatalogue);
+        QVERIFY(!session.send(statusFrame(1, 1)).isEmpty());
+        QVERIFY(!session.startRepeat(statusFrame(1, 1), 10).isEmpty());
+        QVERIFY(!session.isRepeating());
+    }
+
+    // Paused: nothing is handed out, everything is counted and recorded;
+    // at most the hold limit waits, the oldest dropped and counted.
+    void pauseHoldsBack()
+    {
+        QTemporaryDir dir;
+        BusSession session(kCatalogue);
+        Collector got(session);
+        session.setHoldLimit(3);
+        QVERIFY(session.startRecording(dir.filePath(QStringLiteral("r.log"))));
+        session.setPaused(true);
+        session.feedCapture(concat({statusFrame(1, 0), statusFrame(1, 1), statusFrame(1, 2), statusFrame(1, 3),
+                                    statusFrame(1, 4)}).constData(),
+                            5 * 12, 1000, 50);
+        QCOMPARE(got.records.size(), 0);
+        QCOMPARE(session.counters().received, quint64(5));
+        QCOMPARE(session.counters().droppedWhilePaused, quint64(2));
+        QCOMPARE(session.heldCount(), 3);
+        session.setPaused(false);
+        QCOMPARE(got.records.size(), 3);
+        QCOMPARE(got.records.first().bytes, statusFrame(1, 2));
+        session.stopRecording();
+        QFile file(dir.filePath(QStringLiteral("r.log")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(readBusLog(file).entries.size(), 5);
+    }
+
+    // Recording replaces the file, stops when asked, and stops by itself,
+    // saying why, when the file cannot be written or is removed.
+    void recording_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("stopped by hand") << "";
+        QTest::newRow("disk full") << "/dev/full";
+        QTest::newRow("file removed") << "remove";
+    }
+    void recording()
+    {
+        QFETCH(QString, fault);
+        QTemporaryDir dir;
+        const QString path = fault == QLatin1String("/dev/full") ? fault : dir.filePath(QStringLiteral("r.log"));
+        if (fault.isEmpty()) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("2026-01-01T00:00:00.000Z RX OLD LINE\n");
+        }
+        BusSession session(kCatalogue);
+        QSignalSpy changed(&session, &BusSession::recordingChanged);
+        QVERIFY(session.startRecording(path));
+        QVERIFY(session.isRecording());
+        const QByteArray frame = statusFrame(1, 1);
+        if (fault == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(path));
+            QTest::qWait(1100); // the file is looked for once a second
+        }
+        session.feedCapture(frame.constData(), frame.size(), 1000, 50);
+        if (fault.isEmpty())
+            session.stopRecording();
+        QVERIFY(!session.isRecording());
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(changed.at(1).at(0).toBool(), false);
+        const QString reason = changed.at(1).at(1).toString();
+        QCOMPARE(reason.isEmpty(), fault.isEmpty());
+        if (fault.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), busLogLineOf(session.prepare(frame, 1000, BusRecord::Received)));
+        } else {
+            QVERIFY2(reason.contains(QLatin1String("stopped")), qPrintable(reason));
+        }
+    }
+
+    // Repeating sends at once and then at the interval, until stopped or
+    // the port goes away.
+    void repeat()
+    {
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        QSignalSpy repeating(&session, &BusSession::repeatingChanged);
+        QVERIFY(session.open(settingsFor(pty.path)));
+        const QByteArray frame = statusFrame(3, 3);
+        QCOMPARE(session.startRepeat(frame, 20), QString());
+        QVERIFY(session.isRepeating());
+        QCOMPARE(pty.read(3 * frame.size()), frame + frame + frame);
+        session.stopRepeat();
+        QCOMPARE(repeating.count(), 2);
+        pty.read(frame.size(), 50); // one may have been on its way
+        QCOMPARE(pty.read(1, 150), QByteArray());
+
+        QCOMPARE(session.startRepeat(frame, 20), QString());
+        pty.closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!session.isOpen(), 5000);
+        QVERIFY(!session.isRepeating());
+    }
+
+    // A raw capture fed to the session gives what the port gives for the
+    // same bytes.
+    void captureMatchesPort()
+    {
+        QRandomGenerator random(7);
+        QVector<QByteArray> parts = bundledFrames(60, 11);
+        for (int i = 5; i < parts.size(); i += 9)
+            parts[i] = withBadChecksum(parts.at(i));
+        parts.insert(20, randomBytes(random, 7));
+        const QByteArray stream = concat(parts);
+
+        BusSession fromCapture(kCatalogue);
+        Collector captured(fromCapture);
+        fromCapture.feedCapture(stream.constData(), stream.size(), 1000, 50);
+        fromCapture.finishCapture();
+
+        PtyPair pty;
+        BusSession fromPort(kCatalogue);
+        Collector live(fromPort);
+        QVERIFY(fromPort.open(settingsFor(pty.path)));
+        for (int at = 0; at < stream.size(); at += 17)
+            QVERIFY(pty.write(stream.mid(at, 17)));
+        live.waitFor(captured.records.size());
+        QTest::qWait(100);
+        QCOMPARE(live.kinds(), captured.kinds());
+        QCOMPARE(fromPort.counters().badChecksums, fromCapture.counters().badChecksums);
+    }
+};
+
+QTEST_GUILESS_MAIN(BusSessionTest)
+#include "bussessiontest.moc"
