@@ -8,6 +8,7 @@
 #include "ptypair.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -49,6 +50,10 @@ private slots:
         QVERIFY(frame.size() >= 11);
         QTest::mouseClick(send, Qt::LeftButton);
         QCOMPARE(device.read(frame.size()), frame);
+        // The page says what it sent, for a while.
+        auto *note = window->findChild<QLabel *>(QStringLiteral("labelSendNote"));
+        QVERIFY(note && note->isVisible());
+        QCOMPARE(note->text(), QStringLiteral("Sent ") + frameToHexText(frame));
         QTRY_COMPARE(list()->model()->rowCount(), 1);
         QCOMPARE(list()->model()->data(list()->model()->index(0, ColumnDirection)).toString(), QStringLiteral("TX"));
         QCOMPARE(list()->model()->data(list()->model()->index(0, ColumnBytes)).toString(), frameToHexText(frame));
