@@ -1,8 +1,9 @@
-// kwn-frame monitor and kwn-frame send: the bus on a serial port from a
-// terminal or a script, printed exactly as kwn-frame decode prints frames.
+// kwn-frame monitor: the bus on a serial port from a terminal or a script,
+// printed exactly as kwn-frame decode prints frames.
 
 #include "cli/commands.h"
 #include "cli/linereader.h"
+#include "cli/serialoptions.h"
 #include "codec/buslog.h"
 #include "codec/framereport.h"
 #include "serial/serialconnection.h"
@@ -12,7 +13,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <csignal>
 #include <cerrno>
@@ -21,13 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-#define KWN_SERIAL_OPTIONS_HELP \
-    "  --port DEV        serial port, by name (ttyUSB0) or path (/dev/pts/5)\n" \
-    "  --baud N          baud rate (default 9600)\n" \
-    "  --data-bits N     5, 6, 7 or 8 (default 8)\n" \
-    "  --parity P        none, even, odd, mark or space (default none)\n" \
-    "  --stop-bits S     1, 1.5 or 2 (default 1)\n"
 
 const char kMonitorUsage[] =
     "kwn-frame monitor (--port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
@@ -46,60 +39,6 @@ const char kMonitorHelp[] =
     "  --single-line     one line per frame\n"
     "  --json            one JSON object per line\n"
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
-
-const char kSendUsage[] =
-    "kwn-frame send --port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
-    "       (FRAME-TEXT... | --device D --message M [encode options] [NAME=VALUE]...)";
-const char kSendHelp[] =
-    "Writes one frame to a serial port and exits with 0 once it is written. The frame\n"
-    "is given as text, as pasted on the Decode page, or built from the options of\n"
-    "kwn-frame encode (see kwn-frame encode --help). Exits with 1 when the port cannot\n"
-    "be opened or written, or the text is no frame.\n"
-    "\n"
-    "Options:\n"
-    KWN_SERIAL_OPTIONS_HELP
-    "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
-
-// How long send waits for the device to take the frame.
-constexpr int kSendTimeoutMs = 5000;
-
-void addSerialOptions(QCommandLineParser &parser)
-{
-    parser.addOptions({
-        {QStringLiteral("port"), QStringLiteral("Serial port."), QStringLiteral("DEV")},
-        {QStringLiteral("baud"), QStringLiteral("Baud rate."), QStringLiteral("N")},
-        {QStringLiteral("data-bits"), QStringLiteral("Data bits."), QStringLiteral("N")},
-        {QStringLiteral("parity"), QStringLiteral("Parity."), QStringLiteral("P")},
-        {QStringLiteral("stop-bits"), QStringLiteral("Stop bits."), QStringLiteral("S")},
-        {QStringLiteral("gap"), QStringLiteral("Gap time in ms."), QStringLiteral("MS")},
-    });
-}
-
-// The settings the options give; empty problem when they are all allowed.
-SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem)
-{
-    SerialSettings s;
-    s.port = parser.value(QStringLiteral("port"));
-    auto number = [&](const char *name, int *target) {
-        const QString option = QLatin1String(name);
-        if (!parser.isSet(option))
-            return;
-        bool ok = false;
-        *target = parser.value(option).toInt(&ok);
-        if (!ok && problem->isEmpty())
-            *problem = QStringLiteral("--%1 takes a number").arg(option);
-    };
-    number("baud", &s.baudRate);
-    number("data-bits", &s.dataBits);
-    number("gap", &s.gapMs);
-    if (parser.isSet(QStringLiteral("parity")))
-        s.parity = parser.value(QStringLiteral("parity"));
-    if (parser.isSet(QStringLiteral("stop-bits")))
-        s.stopBits = parser.value(QStringLiteral("stop-bits"));
-    if (problem->isEmpty())
-        *problem = s.problem();
-    return s;
-}
 
 // Ctrl-C: a flag for loops that read, and a byte down a pipe for the event loop.
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -238,7 +177,7 @@ int runMonitor(const QStringList &arguments)
 {
     QCommandLineParser parser;
     cli::addCommonOptions(parser);
-    addSerialOptions(parser);
+    cli::addSerialOptions(parser);
     parser.addOption({QStringLiteral("input"), QStringLiteral("Raw capture to replay."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
@@ -256,7 +195,7 @@ int runMonitor(const QStringList &arguments)
         return cli::usageError(QStringLiteral("give either --port or --input"), usage);
 
     QString problem;
-    SerialSettings settings = serialSettings(parser, &problem);
+    SerialSettings settings = cli::serialSettings(parser, &problem);
     if (input && problem == QLatin1String("no port given"))
         problem.clear();
     if (!problem.isEmpty())
@@ -267,62 +206,4 @@ int runMonitor(const QStringList &arguments)
     if (input)
         return replayCapture(parser.value(QStringLiteral("input")), FrameSplitter(settings.gapMs), printer);
     return monitorPort(settings, printer);
-}
-
-int runSend(const QStringList &arguments)
-{
-    QCommandLineParser parser;
-    cli::addCommonOptions(parser);
-    addSerialOptions(parser);
-    cli::addEncodeOptions(parser);
-    parser.addPositionalArgument(QStringLiteral("frame"), QStringLiteral("Frame text, or NAME=VALUE pairs."));
-    int status = kExitOk;
-    const QString usage = QString::fromLatin1(kSendUsage);
-    if (!cli::parseArguments(parser, arguments, usage, QString::fromLatin1(kSendHelp), &status))
-        return status;
-    QString problem;
-    const SerialSettings settings = serialSettings(parser, &problem);
-    if (!problem.isEmpty())
-        return cli::usageError(problem, usage);
-
-    QByteArray frame;
-    if (parser.isSet(QStringLiteral("device")) || parser.isSet(QStringLiteral("message"))) {
-        status = cli::encodeFrame(parser, parser.positionalArguments(), usage, &frame);
-        if (status != kExitOk)
-            return status;
-    } else {
-        if (parser.positionalArguments().isEmpty())
-            return cli::usageError(QStringLiteral("give a frame text, or --device and --message"), usage);
-        const ParsedFrame parsed = parseFrameText(parser.positionalArguments().join(QLatin1Char(' ')));
-        if (!parsed.ok()) {
-            cli::writeErr(QStringLiteral("kwn-frame: not a frame: %1\n").arg(parsed.statusText));
-            return kExitFailure;
-        }
-        frame = parsed.bytes;
-    }
-
-    SerialConnection connection;
-    if (!connection.open(settings)) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(connection.errorText()));
-        return kExitFailure;
-    }
-    QEventLoop loop;
-    QString failure = QStringLiteral("timed out writing to %1").arg(settings.port);
-    QObject::connect(&connection, &SerialConnection::sent, &loop, [&] {
-        failure.clear();
-        loop.quit();
-    });
-    QObject::connect(&connection, &SerialConnection::errorOccurred, &loop, [&](const QString &text) {
-        failure = text;
-        loop.quit();
-    });
-    QTimer::singleShot(kSendTimeoutMs, &loop, &QEventLoop::quit);
-    connection.send(frame);
-    loop.exec();
-    connection.close();
-    if (!failure.isEmpty()) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(failure));
-        return kExitFailure;
-    }
-    return kExitOk;
 }

@@ -69,6 +69,37 @@ quint16 frameChecksum(const QByteArray &bytes)
     return quint16(sum & 0xFFFF);
 }
 
+static QString byteCount(int n)
+{
+    return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n);
+}
+
+static QString checksumText(quint16 checksum)
+{
+    return QStringLiteral("%1").arg(checksum, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString frameProblem(const QByteArray &bytes)
+{
+    const int n = bytes.size();
+    if (n < kFrameOverheadBytes || n > kMaxFrameBytes)
+        return QStringLiteral("a frame is %1 to %2 bytes; this is %3")
+            .arg(kFrameOverheadBytes)
+            .arg(kMaxFrameBytes)
+            .arg(byteCount(n));
+    if (bytes.count('\0') == n)
+        return QStringLiteral("all bytes are zero");
+    const int announced = quint8(~quint8(bytes.at(1))) & 0x1F;
+    if (announced != n)
+        return QStringLiteral("the length byte says %1 but there are %2").arg(byteCount(announced)).arg(n);
+    const quint16 expected = frameChecksum(bytes.left(n - 2));
+    const quint16 given = quint16(quint8(bytes.at(n - 2)) << 8 | quint8(bytes.at(n - 1)));
+    if (given != expected)
+        return QStringLiteral("the checksum is wrong: the frame ends in %1, expected %2")
+            .arg(checksumText(given), checksumText(expected));
+    return QString();
+}
+
 QString frameToHexText(const QByteArray &bytes)
 {
     QString text;

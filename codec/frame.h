@@ -44,6 +44,13 @@ FrameFields unpackFrame(const QByteArray &frame);
 // Sum of the given (already inverted) bytes, low 16 bits.
 quint16 frameChecksum(const QByteArray &bytes);
 
+// Empty when `bytes` are one whole frame: 11 to 31 bytes, as many as the
+// length byte says, the checksum right, and not all zero (31 zero bytes pass
+// the other tests, but are a cleared buffer or a line held low, never a
+// frame). Otherwise the first reason in plain words, lower case, without a
+// full stop, to follow "Not sent: ". The control bits are not checked.
+QString frameProblem(const QByteArray &bytes);
+
 // Two upper-case hexadecimal digits per byte, no separators.
 QString frameToHexText(const QByteArray &bytes);
 // The same text appended to `out`, without a copy made apart.
