@@ -6,7 +6,7 @@
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
 #include "codec/framereport.h"
-#include "serial/serialconnection.h"
+#include "serial/bussession.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -68,32 +68,32 @@ void catchInterrupt()
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-// Prints split items as decode prints frames, after their time and RX.
-class ItemPrinter
+// Prints the session's records as decode prints frames, after their time
+// and direction.
+class RecordPrinter
 {
 public:
-    ItemPrinter(const QString &folder, ReportStyle style) : m_catalogue(folder), m_style(style) {}
+    RecordPrinter(const QString &folder, ReportStyle style) : m_catalogue(folder), m_style(style) {}
 
-    void print(const QVector<SplitItem> &items)
+    void print(const QVector<BusRecord> &records)
     {
-        for (const SplitItem &item : items) {
-            if (item.timeMs != m_timeMs || m_time.isEmpty()) {
-                m_timeMs = item.timeMs;
-                m_time = busLogTime(item.timeMs);
+        for (const BusRecord &record : records) {
+            if (record.timeMs != m_timeMs || m_time.isEmpty()) {
+                m_timeMs = record.timeMs;
+                m_time = busLogTime(record.timeMs);
             }
             m_text.resize(0);
-            if (item.kind == SplitItem::Noise) {
-                appendNoise(m_style, item.bytes, m_time, m_text);
+            if (record.kind == BusRecord::Noise) {
+                appendNoise(m_style, record.bytes, m_time, m_text);
             } else {
-                FrameReport r = m_catalogue.decodeBytes(item.bytes);
+                FrameReport r = m_catalogue.decodeBytes(record.bytes);
                 r.time = m_time;
-                r.direction = QStringLiteral("RX");
+                r.direction = directionText(record.kind);
                 appendReport(m_style, r, m_text);
             }
             m_out += m_text.toUtf8();
         }
-        if (m_out.size() > (1 << 16))
-            flush();
+        flush();
     }
 
     void flush() { cli::flushOut(&m_out); }
@@ -107,7 +107,7 @@ private:
     QByteArray m_out;
 };
 
-int replayCapture(const QString &input, const FrameSplitter &settings, ItemPrinter &printer)
+int replayCapture(const QString &input, int gapMs, BusSession &session)
 {
     const bool standardInput = input == QLatin1String("-");
     const int fd = standardInput ? cli::kStandardInput : ::open(QFile::encodeName(input).constData(), O_RDONLY);
@@ -115,8 +115,6 @@ int replayCapture(const QString &input, const FrameSplitter &settings, ItemPrint
         cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(input, QString::fromLocal8Bit(std::strerror(errno))));
         return kExitFailure;
     }
-    FrameSplitter splitter = settings;
-    QVector<SplitItem> items;
     static char chunk[1 << 16];
     while (!g_interrupted) {
         const qint64 got = ::read(fd, chunk, sizeof chunk);
@@ -124,39 +122,23 @@ int replayCapture(const QString &input, const FrameSplitter &settings, ItemPrint
             continue;
         if (got <= 0)
             break;
-        items.resize(0);
-        splitter.feed(chunk, got, QDateTime::currentMSecsSinceEpoch(), items);
-        printer.print(items);
-        // A short read means the input has caught up (a live pipe): show what
-        // came before waiting for more.
-        if (got < qint64(sizeof chunk))
-            printer.flush();
+        session.feedCapture(chunk, got, QDateTime::currentMSecsSinceEpoch(), gapMs);
     }
-    items.resize(0);
-    splitter.finish(items);
-    printer.print(items);
-    printer.flush();
+    session.finishCapture();
     if (!standardInput)
         ::close(fd);
     return kExitOk;
 }
 
-int monitorPort(const SerialSettings &settings, ItemPrinter &printer)
+int monitorPort(const SerialSettings &settings, BusSession &session)
 {
-    SerialConnection connection;
-    if (!connection.open(settings)) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(connection.errorText()));
+    if (!session.open(settings)) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(session.errorText()));
         return kExitFailure;
     }
     QEventLoop loop;
     int status = kExitOk;
-    QObject::connect(&connection, &SerialConnection::received, &loop, [&] {
-        printer.print(connection.takeReceived());
-        printer.flush();
-    });
-    QObject::connect(&connection, &SerialConnection::errorOccurred, &loop, [&](const QString &text) {
-        printer.print(connection.takeReceived());
-        printer.flush();
+    QObject::connect(&session, &BusSession::connectionLost, &loop, [&](const QString &text) {
         cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(text));
         status = kExitFailure;
         loop.quit();
@@ -165,9 +147,7 @@ int monitorPort(const SerialSettings &settings, ItemPrinter &printer)
     QObject::connect(&interrupt, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
     if (!g_interrupted)
         loop.exec();
-    connection.close();
-    printer.print(connection.takeReceived());
-    printer.flush();
+    session.close();
     return status;
 }
 
@@ -202,8 +182,13 @@ int runMonitor(const QStringList &arguments)
         return cli::usageError(problem, usage);
 
     catchInterrupt();
-    ItemPrinter printer(cli::catalogueFolder(parser), cli::reportStyle(parser));
+    const QString folder = cli::catalogueFolder(parser);
+    RecordPrinter printer(folder, cli::reportStyle(parser));
+    BusSession session(folder);
+    session.setPreparingTexts(false); // the printer decodes for its style
+    QObject::connect(&session, &BusSession::recordsReady, &session,
+                     [&printer](const QVector<BusRecord> &records) { printer.print(records); });
     if (input)
-        return replayCapture(parser.value(QStringLiteral("input")), FrameSplitter(settings.gapMs), printer);
-    return monitorPort(settings, printer);
+        return replayCapture(parser.value(QStringLiteral("input")), settings.gapMs, session);
+    return monitorPort(settings, session);
 }

@@ -2,6 +2,7 @@
 
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
+#include "codec/framedecoding.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -144,6 +145,15 @@ void BusSession::flush()
 
 BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
 {
+    if (!m_preparingTexts) {
+        BusRecord bare;
+        bare.bytes = bytes;
+        bare.timeMs = timeMs;
+        bare.kind = kind;
+        bare.parsed = bytes.size() >= kFrameOverheadBytes && bytes.size() <= kMaxFrameBytes;
+        bare.checksumOk = bare.parsed && checksumMatches(bytes);
+        return bare;
+    }
     auto cached = m_decoded.constFind(bytes);
     if (cached == m_decoded.constEnd()) {
         const FrameReport report = m_catalogue.decodeBytes(bytes);
@@ -287,7 +297,8 @@ void BusSession::stamp(QVector<BusRecord> &batch)
             m_lastFrameMs = record.timeMs;
             m_haveLastFrame = true;
         }
-        prepareSearch(record);
+        if (m_preparingTexts)
+            prepareSearch(record);
         count(record);
     }
 }

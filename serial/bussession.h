@@ -92,6 +92,10 @@ public:
     bool isRecording() const { return bool(m_recordFile); }
     QString recordingPath() const { return m_recordPath; }
 
+    // False: records carry their time, kind, bytes and checksum only, for a
+    // caller that prints frames its own way (the command line). Default true.
+    void setPreparingTexts(bool preparing) { m_preparingTexts = preparing; }
+
     // A frame decoded into a record, its texts prepared (decoded once per
     // distinct frame).
     BusRecord prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
@@ -150,6 +154,7 @@ private:
     qint64 m_lastFrameMs = 0;
     bool m_haveLastFrame = false;
     bool m_paused = false;
+    bool m_preparingTexts = true;
     int m_holdLimit = 100000;
 };
 
