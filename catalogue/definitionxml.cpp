@@ -1,50 +1,13 @@
 #include "catalogue/catalogue.h"
 
-#include <QDomDocument>
-#include <QFile>
-#include <QFileInfo>
-#include <QXmlStreamReader>
+#include "catalogue/fileaccess.h"
 
-#if defined(Q_OS_UNIX)
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <QDomDocument>
+#include <QXmlStreamReader>
 
 QByteArray readDefinitionBytes(const QString &path, bool *ok)
 {
-    *ok = false;
-    // Only regular files: a folder names no file, and a pipe or device would
-    // block or never end. Devices are not even opened when the path names one.
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || info.size() > kMaxDefinitionFileBytes)
-        return QByteArray();
-#if defined(Q_OS_UNIX)
-    // Something else may take the file's place between that look and the
-    // open, and opening a pipe without a writer waits for ever: open without
-    // blocking and judge what was opened.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return QByteArray();
-    struct stat opened;
-    QFile file;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_size > kMaxDefinitionFileBytes
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return QByteArray();
-    }
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-#endif
-    // Read one byte past the limit so that a file that grew since the check
-    // is still refused rather than cut short.
-    QByteArray bytes = file.read(kMaxDefinitionFileBytes + 1);
-    if (bytes.size() > kMaxDefinitionFileBytes || file.error() != QFile::NoError)
-        return QByteArray();
-    *ok = true;
-    return bytes;
+    return readRegularFile(path, kMaxDefinitionFileBytes, ok);
 }
 
 // The streaming pass runs before any DOM is built. QDomDocument builds and

@@ -1,5 +1,6 @@
 #include "catalogue/catalogue.h"
 
+#include "catalogue/fileaccess.h"
 #include "catalogue/plaintree.h"
 #include "catalogue/profilecache.h"
 
@@ -337,7 +338,7 @@ std::atomic<int> keptWrites{0};
 void keepMessages(const QString &path, const QByteArray &hash, const MessageMap &messages)
 {
     const QByteArray kept = serialiseMessages(hash, messages);
-    if (kept.size() <= kMaxKeptMessageBytes / 4 && writeCacheFile(path, kept)
+    if (kept.size() <= kMaxMessageCacheFileBytes && writeCacheFile(path, kept)
         && keptWrites++ % kWritesBetweenPrunes == 0)
         pruneCacheFiles(QFileInfo(path).path(), QStringLiteral("*.cache"), kMaxKeptMessageFiles, kMaxKeptMessageBytes);
 }
@@ -354,11 +355,12 @@ MessageMap parseOrKept(const QByteArray &bytes)
         return readMessageDataThroughDom(bytes);
     const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
     const QString path = keptMessagesPath(cache, hash);
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxKeptMessageBytes / 4
-        && deserialiseMessages(file.readAll(), hash, &messages))
+    // Read as definition files are: a pipe, device or folder in its place, or
+    // a file larger than any kept one, is passed over and the file parsed.
+    bool ok = false;
+    const QByteArray kept = readRegularFile(path, kMaxMessageCacheFileBytes, &ok);
+    if (ok && deserialiseMessages(kept, hash, &messages))
         return messages;
-    file.close();
     messages = readMessageDataThroughDom(bytes);
     keepMessages(path, hash, messages);
     return messages;

@@ -1,6 +1,7 @@
 #include "catalogue/profilecache.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/fileaccess.h"
 #include "catalogue/filestamp.h"
 
 #include <QCryptographicHash>
@@ -125,11 +126,11 @@ KeptTable readDiskTable(const QString &cache, const QString &folder)
     KeptTable table;
     if (cache.isEmpty())
         return table;
-    QFile file(profileCacheFile(folder));
-    // A record is some hundred bytes; anything far larger is not ours.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > qint64(kMaxKeptFiles) * 4096)
-        return table;
-    if (!deserialise(file.readAll(), folder, &table))
+    // Read as definition files are: a pipe, device or folder in its place, or
+    // a file larger than the writer ever keeps, is passed over at once.
+    bool ok = false;
+    const QByteArray bytes = readRegularFile(profileCacheFile(folder), kMaxProfileCacheBytes, &ok);
+    if (!ok || !deserialise(bytes, folder, &table))
         table.clear();
     return table;
 }
@@ -195,11 +196,13 @@ bool unsealCacheData(const char *magic, const QByteArray &bytes, QByteArray *pay
 
 bool writeCacheFile(const QString &path, const QByteArray &bytes)
 {
-    if (!QDir().mkpath(QFileInfo(path).path()))
+    if (!makePrivateFolder(QFileInfo(path).path()))
         return false;
     // Written beside and renamed into place, so a reader sees the old file or
-    // the new one. Not synced to disk: that takes milliseconds, and what a
-    // crash might leave half written fails its seal and is ignored.
+    // the new one, and whatever had the name (a pipe, a link to a device) is
+    // replaced, never written through; a folder there stays and nothing is
+    // kept. Not synced to disk: that takes milliseconds, and what a crash
+    // might leave half written fails its seal and is ignored.
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
     if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
         return false;

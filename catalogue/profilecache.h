@@ -8,7 +8,8 @@
 // seconds, where two edits can share a time stamp, is compared by content as
 // well. Kept in memory for the process and, when a cache folder is set, on
 // disk there for the next start. A cache file that is damaged, cut short or
-// written by something else is ignored, never trusted.
+// written by something else is ignored, never trusted; one that is no regular
+// file (a pipe, a device, a folder) or is too large is not even read.
 
 #include "catalogue/definitions.h"
 
@@ -32,15 +33,23 @@ QString profileCacheFile(const QString &folder);
 void forgetKeptProfiles();
 
 // At most this many folders keep records on disk, in at most this many
-// bytes; the least recently written go first.
+// bytes; the least recently written go first. So no larger profile cache file
+// is read either: one that size would have been removed as soon as written.
+// A record takes some hundred bytes, so that is room for about a hundred
+// thousand files in one folder.
 constexpr int kMaxCachedFolders = 32;
 constexpr qint64 kMaxProfileCacheBytes = 64 * 1024 * 1024;
+// No kept message file larger than this is written or read. A real message
+// file of a few hundred kilobytes is kept in about as many again; only a file
+// far beyond any real one would need more, and it is then parsed every time.
+constexpr qint64 kMaxMessageCacheFileBytes = 32 * 1024 * 1024;
 
 // Helpers of the cache files. A file is a magic text, the SHA-1 of the
 // payload, then the payload: nothing of a damaged file is read.
 QByteArray sealCacheData(const char *magic, const QByteArray &payload);
 bool unsealCacheData(const char *magic, const QByteArray &bytes, QByteArray *payload);
-// Written whole or not at all (the folder is made when missing).
+// Written whole or not at all, never through a link or into a pipe or device
+// that has the name (the folder is made for the user alone when missing).
 bool writeCacheFile(const QString &path, const QByteArray &bytes);
 // Removes the files of `folder` matching `pattern` written longest ago until
 // at most `maxFiles` files and `maxBytes` bytes are left.

@@ -4,8 +4,13 @@
 #include <QCryptographicHash>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 #endif
 
@@ -50,6 +55,57 @@ void keepModificationTime(const QString &path, const QDateTime &before)
     Q_UNUSED(before)
 #endif
 }
+
+#ifdef Q_OS_UNIX
+// Far beyond what a load takes; only a wait for ever reaches it.
+constexpr qint64 kHangMs = 10000;
+
+// Runs `load` on a thread of its own; false when it has not returned within
+// kHangMs. A thread stuck opening the pipe `pipe` is then set free by a
+// writer that comes and goes, so that the test can end.
+template <class Load>
+bool returnsInTime(const Load &load, const QByteArray &pipe)
+{
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        load();
+        done = true;
+    });
+    QElapsedTimer wait;
+    wait.start();
+    while (!done && wait.elapsed() < kHangMs)
+        QThread::msleep(10);
+    const bool hung = !done;
+    while (!done) {
+        const int fd = pipe.isEmpty() ? -1 : ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        QThread::msleep(10);
+    }
+    worker.join();
+    return !hung;
+}
+
+// The bytes this process has read so far, by any means; -1 where the system
+// does not tell.
+qint64 bytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+int modeOf(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+#endif
 
 } // namespace
 
@@ -307,6 +363,113 @@ private slots:
         setDefinitionCacheFolder(cache);
         QVERIFY(!QFileInfo::exists(profileCacheFile(QFileInfo(dir).absoluteFilePath())));
     }
+
+#ifdef Q_OS_UNIX
+    // Something other than a cache file at a cache file's name, before the
+    // first start: it is neither waited on nor read, the catalogue loads as
+    // without a cache, and the cache written then is a file of the tool's
+    // own in its place (nothing is written into a folder).
+    void cacheReplaced_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("replacement");
+        for (const char *which : {"profiles", "messages"}) {
+            for (const char *replacement : {"pipe", "link to /dev/zero", "folder", "oversized"})
+                QTest::newRow(qPrintable(QString::fromLatin1(which) + ", " + replacement))
+                    << QString::fromLatin1(which) << QString::fromLatin1(replacement);
+        }
+    }
+
+    void cacheReplaced()
+    {
+        QFETCH(QString, which);
+        QFETCH(QString, replacement);
+        const QString name = which + QLatin1Char('-') + QString(replacement).replace(QLatin1Char('/'), QLatin1Char('_'));
+        const QString rowCache = root.path() + "/replaced-cache/" + name;
+        const QString dir = root.path() + "/replaced/" + name + "/xml";
+        setDefinitionCacheFolder(rowCache);
+        // A message file that the DOM reader reads, so that it is kept.
+        const QByteArray messages = "<!DOCTYPE message_def><message_def><message name=\"Start\" msg_id=\"0x10\">"
+                                    "<parameter name=\"Speed\" size=\"1\"/></message></message_def>";
+        write(dir + "/a.xml", profile("Alpha", "1", 1));
+        write(dir + "/std.xml", messages);
+        const ProfileMap expected = parsedAfresh(dir);
+        const MessageMap expectedMessages = readMessageData(messages);
+        QCOMPARE(expectedMessages.keys(), QStringList{"Start"});
+
+        const bool profiles = which == "profiles";
+        const QString cacheFile = profiles
+            ? profileCacheFile(QFileInfo(dir).absoluteFilePath())
+            : rowCache + "/messages/"
+                + QString::fromLatin1(QCryptographicHash::hash(messages, QCryptographicHash::Sha1).toHex()) + ".cache";
+        const qint64 bound = profiles ? kMaxProfileCacheBytes : kMaxMessageCacheFileBytes;
+        const QByteArray encoded = QFile::encodeName(cacheFile);
+        QVERIFY(QDir().mkpath(QFileInfo(cacheFile).path()));
+        if (replacement == "pipe") {
+            QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+        } else if (replacement == "link to /dev/zero") {
+            QVERIFY(QFile::link("/dev/zero", cacheFile));
+        } else if (replacement == "folder") {
+            QVERIFY(QDir().mkpath(cacheFile));
+        } else {
+            // Sparse: one byte more than any cache file that is read.
+            QFile big(cacheFile);
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(bound + 1));
+        }
+
+        for (const char *start : {"first start", "next start"}) {
+            forgetKeptProfiles();
+            clearMessageFileCache();
+            ProfileMap loaded;
+            MessageMap loadedMessages;
+            const qint64 readBefore = bytesReadSoFar();
+            const bool returned = returnsInTime(
+                [&] {
+                    loaded = loadProfiles(dir);
+                    loadedMessages = messagesOfProfile(loaded.value("Alpha_1"), false);
+                },
+                replacement == "pipe" ? encoded : QByteArray());
+            const qint64 read = bytesReadSoFar() - readBefore;
+            QVERIFY2(returned, start);
+            // The files of the catalogue are some hundred bytes.
+            if (readBefore >= 0)
+                QVERIFY2(read < 1024 * 1024, qPrintable(QStringLiteral("%1: %2 bytes read").arg(start).arg(read)));
+            QCOMPARE(loaded, expected);
+            QCOMPARE(loadedMessages, expectedMessages);
+        }
+
+        const QFileInfo after(cacheFile);
+        if (replacement == "folder") {
+            QVERIFY(after.isDir() && QDir(cacheFile).isEmpty());
+        } else {
+            QVERIFY(after.isFile() && !after.isSymLink() && after.size() < bound);
+        }
+        setDefinitionCacheFolder(cache);
+    }
+
+    // The cache folders, and any missing folder above them, are the user's
+    // alone, whatever the process lets others have of the files it makes.
+    void cacheFoldersPrivate()
+    {
+        const QString top = root.path() + "/private";
+        const QString rowCache = top + "/home/cache/kwn";
+        const QString dir = root.path() + "/private-catalogue/xml";
+        write(dir + "/a.xml", profile("Alpha", "1", 1));
+        write(dir + "/std.xml", "<!DOCTYPE message_def><message_def><message name=\"Start\"/></message_def>");
+        setDefinitionCacheFolder(rowCache);
+        const mode_t mask = ::umask(022);
+        forgetKeptProfiles();
+        clearMessageFileCache();
+        const ProfileMap loaded = loadProfiles(dir);
+        const MessageMap messages = messagesOfProfile(loaded.value("Alpha_1"), false);
+        ::umask(mask);
+        setDefinitionCacheFolder(cache);
+        QCOMPARE(messages.keys(), QStringList{"Start"});
+        QVERIFY(QFileInfo::exists(rowCache + "/messages"));
+        for (const QString &folder : QStringList{top, top + "/home", top + "/home/cache", rowCache, rowCache + "/messages"})
+            QVERIFY2(modeOf(folder) == 0700, qPrintable(folder + QStringLiteral(": %1").arg(modeOf(folder), 0, 8)));
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(ProfileCacheTest)

@@ -1,0 +1,27 @@
+#ifndef KWN_CATALOGUE_FILEACCESS_H
+#define KWN_CATALOGUE_FILEACCESS_H
+
+// Reading files whose names anyone with access to their folder may give to
+// something else (definition files, cache files), and making the tool's own
+// folders.
+
+#include <QByteArray>
+#include <QString>
+
+// The bytes of `path` when it names a regular file (or a link to one) of at
+// most `maxBytes` bytes; nothing, `ok` false, for anything else: a missing or
+// unreadable file, a folder, a pipe, a socket, a device or a larger file.
+// Never waits for a writer and never reads more than maxBytes + 1 bytes, even
+// when the name is given to something else between the look and the open.
+// `maxBytes` is at most kMaxRegularFileBytes.
+QByteArray readRegularFile(const QString &path, qint64 maxBytes, bool *ok);
+
+// What one QByteArray holds, with room to spare.
+constexpr qint64 kMaxRegularFileBytes = qint64(1) << 30;
+
+// Makes the folder `path` and every missing folder above it, each for the
+// user alone (mode 0700); folders already there are left as they are. True
+// when `path` is a folder afterwards.
+bool makePrivateFolder(const QString &path);
+
+#endif
