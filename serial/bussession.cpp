@@ -360,6 +360,11 @@ QString BusSession::send(const QByteArray &frame)
 {
     if (!m_connection->isOpen())
         return QStringLiteral("Not connected: connect to a port to send");
+    // Only whole frames go on the bus from here; test bytes go through
+    // `kwn-frame send --raw`.
+    const QString problem = frameProblem(frame);
+    if (!problem.isEmpty())
+        return QStringLiteral("Not sent: ") + problem;
     if (!m_connection->send(frame))
         return m_connection->errorText();
     return QString();

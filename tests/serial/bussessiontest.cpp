@@ -202,12 +202,33 @@ private slots:
         QCOMPARE(got.kinds().last(), frameRow("RX ok", frame));
     }
 
-    void sendRefusedWhenClosed()
+    // Nothing goes out when the port is closed, and only whole frames go
+    // out when it is open.
+    void sendRefused_data()
     {
+        const QByteArray good = statusFrame(1, 1);
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("closed") << false << good << "Not connected";
+        QTest::newRow("eleven zero bytes") << true << QByteArray(11, '\0') << "Not sent: all bytes are zero";
+        QTest::newRow("bytes after the frame") << true << good + QByteArray(2, '\x11') << "Not sent: the length byte";
+        QTest::newRow("wrong checksum") << true << withBadChecksum(good) << "Not sent: the checksum is wrong";
+        QTest::newRow("too long") << true << QByteArray(5000, 'A') << "Not sent: a frame is 11 to 31 bytes";
+    }
+    void sendRefused()
+    {
+        QFETCH(bool, open);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        PtyPair pty;
         BusSession session(kCatalogue);
-        QVERIFY(!session.send(statusFrame(1, 1)).isEmpty());
-        QVERIFY(!session.startRepeat(statusFrame(1, 1), 10).isEmpty());
+        if (open)
+            QVERIFY(session.open(settingsFor(pty.path)));
+        QVERIFY2(session.send(bytes).startsWith(reason), qPrintable(session.send(bytes)));
+        QVERIFY(session.startRepeat(bytes, 10).startsWith(reason));
         QVERIFY(!session.isRepeating());
+        QCOMPARE(pty.read(1, 100), QByteArray());
     }
 
     // Paused: nothing is handed out, everything is counted and recorded;
