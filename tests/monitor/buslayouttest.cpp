@@ -7,6 +7,7 @@
 #include "busframes.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
+#include "toolrun.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QApplication>
 #include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -484,6 +487,43 @@ private slots:
         QTRY_COMPARE(model()->rowCount(), 2);
         QCOMPARE(model()->data(model()->index(0, ColumnValues)).toString(), QStringLiteral("1 byte"));
         QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("1 byte of noise")));
+    }
+
+    // kwn-frame monitor --input and the page list the same frames, bad
+    // frames and noise for the same capture.
+    void sameAsMonitor()
+    {
+        QVector<QByteArray> parts = bundledFrames(40, 21);
+        for (int i = 3; i < parts.size(); i += 7)
+            parts[i] = withBadChecksum(parts.at(i));
+        parts.insert(12, QByteArray::fromHex("0102"));
+        parts.insert(30, QByteArray::fromHex("A5"));
+        const QByteArray capture = concat(parts);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("capture.bin"));
+        QVERIFY(writeFile(file, capture));
+        const ToolRun monitor = runTool(QStringLiteral(KWN_CLI_PATH),
+                                        {QStringLiteral("monitor"), QStringLiteral("--input"), file,
+                                         QStringLiteral("--json"), QStringLiteral("--xml"),
+                                         QStringLiteral(KWN_SOURCE_DIR "/xml")});
+        QCOMPARE(monitor.exitCode, 0);
+        QStringList printed;
+        for (const QByteArray &line : monitor.out.trimmed().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            if (object.contains(QStringLiteral("noise")))
+                printed << QStringLiteral("noise ") + object.value(QStringLiteral("noise")).toString();
+            else
+                printed << QStringLiteral("RX ") + (object.value(QStringLiteral("checksumOk")).toBool() ? "ok " : "bad ")
+                               + object.value(QStringLiteral("bytes")).toString();
+        }
+
+        connectTo(device->path);
+        QVERIFY(device->write(capture));
+        QTRY_COMPARE(model()->rowCount(), printed.size());
+        QTest::qWait(150);
+        QCOMPARE(rowTexts(), printed);
+        QCOMPARE(printed.filter(QStringLiteral("RX bad")).size(), 6);
+        QCOMPARE(printed.filter(QStringLiteral("noise")).size(), 2);
     }
 
 private:
