@@ -274,6 +274,109 @@ QString invalidValueText(quint32 value, quint32 size)
         + QLatin1Char(')');
 }
 
+namespace {
+
+// The code points up to U+00FF written as an escape: C0 controls, DEL, C1
+// controls, the soft hyphen (a format character) and the backslash that
+// starts every escape.
+struct Latin1Escapes
+{
+    bool escaped[256];
+    constexpr Latin1Escapes() : escaped()
+    {
+        for (int c = 0; c < 256; ++c)
+            escaped[c] = c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xAD || c == '\\';
+    }
+};
+constexpr Latin1Escapes kLatin1Escapes;
+
+bool shownEscaped(uint code)
+{
+    if (code < 0x100)
+        return kLatin1Escapes.escaped[code];
+    switch (QChar::category(code)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return QChar::isNonCharacter(code);
+    }
+}
+
+// The code point at `i`, a surrogate pair read as one, and its code units.
+inline uint codePointAt(const QChar *chars, int n, int i, int &units)
+{
+    const uint u = chars[i].unicode();
+    if (QChar::isHighSurrogate(u) && i + 1 < n && chars[i + 1].isLowSurrogate()) {
+        units = 2;
+        return QChar::surrogateToUcs4(ushort(u), chars[i + 1].unicode());
+    }
+    units = 1;
+    return u;
+}
+
+void appendEscape(uint code, QString &out)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    if (code == '\\') {
+        out += QLatin1String("\\\\");
+        return;
+    }
+    char text[12];
+    int n = 0;
+    text[n++] = '\\';
+    if (code < 0x100) {
+        text[n++] = 'x';
+        text[n++] = digits[code >> 4];
+        text[n++] = digits[code & 0xF];
+    } else {
+        text[n++] = 'u';
+        text[n++] = '{';
+        for (int shift = code > 0xFFFFF ? 20 : code > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4)
+            text[n++] = digits[(code >> shift) & 0xF];
+        text[n++] = '}';
+    }
+    out += QLatin1String(text, n);
+}
+
+} // namespace
+
+QString withoutStringPadding(const QString &characters)
+{
+    int end = characters.size();
+    while (end > 0 && characters.at(end - 1).unicode() == 0)
+        --end;
+    return end == characters.size() ? characters : characters.left(end);
+}
+
+QString visibleText(const QString &text)
+{
+    const QChar *chars = text.constData();
+    const int n = text.size();
+    // Most texts need no escape: they are found so without a copy.
+    int i = 0;
+    int units = 1;
+    while (i < n && !shownEscaped(codePointAt(chars, n, i, units)))
+        i += units;
+    if (i == n)
+        return text;
+    QString out;
+    out.reserve(n + 16);
+    out.append(chars, i);
+    while (i < n) {
+        const uint code = codePointAt(chars, n, i, units);
+        if (shownEscaped(code))
+            appendEscape(code, out);
+        else
+            out.append(chars + i, units);
+        i += units;
+    }
+    return out;
+}
+
 static const QLatin1String kInteger("integer");
 static const QLatin1String kString("string");
 static const QLatin1String kBitfield("bitfield");
@@ -323,10 +426,12 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
             row.toolTip = parameter.description;
             row.value = isSigned ? QString::number(signedValue) : QString::number(unsignedValue);
         }
+        row.unescapedValue = row.value; // digits or a catalogue text, shown as they are
     } else if (parameter.type == kString) {
         row.kind = DecodedRow::Value;
         row.toolTip = parameter.description;
-        row.value = readString(data, offset, size);
+        row.unescapedValue = withoutStringPadding(readString(data, offset, size));
+        row.value = visibleText(row.unescapedValue);
     } else if (parameter.type == kBitfield) {
         row.kind = DecodedRow::Bits;
         const quint32 bits = readUnsigned(data, offset, size);

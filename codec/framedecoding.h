@@ -69,7 +69,13 @@ struct DecodedRow
 
     QString label; // parameter name followed by ":"
     Kind kind = Value;
-    QString value; // text of the read-only field (Value rows)
+    // Text of the read-only field (Value rows), as every page and every
+    // printed style but JSON shows it: for a string, visibleText of its
+    // characters.
+    QString value;
+    // The same before visibleText: a string's characters without their
+    // padding; what JSON carries, escaped its own way.
+    QString unescapedValue;
     QString toolTip;
     QList<DecodedBit> bits; // Bits rows, one per named bit in list order
     QString parameterName;
@@ -92,6 +98,23 @@ struct MessageDecoding
 // Widest field, in bytes, whose value text is padded to its full width.
 // Beyond it the padding would only add meaningless digits.
 constexpr quint32 kMaxPaddedFieldBytes = kMaxFrameBytes;
+
+// A string parameter's characters without the padding of its fixed-size
+// field: the code 0 characters at its end (a device pads a short string with
+// them, and bytes missing from the frame read as them) end the string and are
+// dropped. A code 0 followed by anything else is part of the string.
+QString withoutStringPadding(const QString &characters);
+
+// The text with every character that is not shown as itself written as an
+// escape, so that a value never breaks a line or changes how the rest of a
+// line looks: control characters (C0, DEL, C1), line and paragraph
+// separators, format characters (the soft hyphen, zero-width characters, the
+// bidirectional embeddings, overrides and isolates, ...), noncharacters and
+// lone surrogates. A code point up to U+00FF is written \xHH, one above as
+// \u{HHHH} (four to six digits), both with upper-case digits; a backslash is
+// written \\, so that every escape reads back unambiguously. A text that
+// needs no escape is returned as it is, without a copy.
+QString visibleText(const QString &text);
 
 // The row of one parameter whose first byte is at `offset` (inside the data).
 DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArray &data,

@@ -506,8 +506,9 @@ void appendJson(const FrameReport &r, QString &out, Splice *splice = nullptr)
                 w.end(QLatin1Char(']'));
             }
             w.text("name", row.parameterName);
+            // JSON's own escapes keep every character of a string visible.
             if (row.kind == DecodedRow::Value)
-                w.text("value", row.value);
+                w.text("value", row.unescapedValue);
             w.end(QLatin1Char('}'));
         }
         w.end(QLatin1Char(']'));
@@ -1093,8 +1094,16 @@ void addValue(const PreparedParameter &p, const QByteArray &data, bool json, Utf
         return;
     }
     default: {
-        const PreparedText text = prepared(decodeParameter(p.definition, data, p.offset).value);
-        out.add(json ? text.json : text.utf8);
+        // As the general path has it: the row's shown value, or for JSON the
+        // value before escaping.
+        const DecodedRow row = decodeParameter(p.definition, data, p.offset);
+        if (json) {
+            QString quoted;
+            JsonWriter(quoted).string(row.unescapedValue);
+            out.add(quoted.toUtf8());
+        } else {
+            out.add(row.value.toUtf8());
+        }
         return;
     }
     }

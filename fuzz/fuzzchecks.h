@@ -148,7 +148,8 @@ inline bool sameParsed(const ParsedFrame &a, const ParsedFrame &b)
 
 inline bool sameRow(const DecodedRow &a, const DecodedRow &b)
 {
-    if (a.label != b.label || a.kind != b.kind || a.value != b.value || a.toolTip != b.toolTip
+    if (a.label != b.label || a.kind != b.kind || a.value != b.value
+        || a.unescapedValue != b.unescapedValue || a.toolTip != b.toolTip
         || a.parameterName != b.parameterName || a.rawValue != b.rawValue
         || a.bits.size() != b.bits.size())
         return false;
@@ -294,9 +295,19 @@ inline QString checkDecoding(const MessageDefinition &message, const QByteArray 
         int longestName = 0;
         for (const ValueDefinition &value : parameter.values)
             longestName = std::max(longestName, int(value.description.size()));
-        const int bound = std::max({int(2 * kMaxPaddedFieldBytes) + 20, int(data.size()), longestName});
+        // A string's byte shows as at most four characters (\xHH).
+        const int bound = std::max({int(2 * kMaxPaddedFieldBytes) + 20, 4 * int(data.size()), longestName});
         FUZZ_EXPECT(row.value.size() <= bound,
                     QStringLiteral("value of %1 characters for size %2").arg(row.value.size()).arg(parameter.size));
+        if (parameter.type == QLatin1String("string")) {
+            FUZZ_EXPECT(!row.unescapedValue.endsWith(QChar(0)), "a string keeps its padding");
+            FUZZ_EXPECT(row.value == visibleText(row.unescapedValue), "a string is not shown as visibleText makes it");
+            for (const QChar c : row.value)
+                FUZZ_EXPECT((c.unicode() >= 0x20 && c.unicode() < 0x7F) || (c.unicode() >= 0xA0 && c.unicode() != 0xAD),
+                            QStringLiteral("a string shows U+%1 as it is").arg(c.unicode(), 4, 16, QLatin1Char('0')));
+        } else if (row.kind == DecodedRow::Value) {
+            FUZZ_EXPECT(row.value == row.unescapedValue, "an integer's value is escaped");
+        }
         if (row.kind == DecodedRow::Bits)
             FUZZ_EXPECT(row.bits.size() == parameter.values.size(), "one check box per named bit");
         else

@@ -185,7 +185,8 @@ void CliTest::decodeJson()
     QCOMPARE(parameters.at(0).toObject().value("value").toString(), QStringLiteral("2"));
     QCOMPARE(parameters.at(2).toObject().value("name").toString(), QStringLiteral("Serial number"));
     QCOMPARE(parameters.at(2).toObject().value("value").toString(), QStringLiteral("12345678"));
-    QCOMPARE(parameters.at(3).toObject().value("value").toString(), QString::fromLatin1("B2\0\0", 4));
+    // The NULs that pad the string are no part of it.
+    QCOMPARE(parameters.at(3).toObject().value("value").toString(), QStringLiteral("B2"));
 }
 
 void CliTest::decodeRefusedAndStreamed()
@@ -375,20 +376,30 @@ void CliTest::plainFramesReadAsArguments_data()
     // it can. Both must write the same bytes.
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<bool>("wrongChecksum");
-    QTest::newRow("zeros") << QByteArray(16, '\0') << false;
-    QTest::newRow("negative, named, bits, string") << QByteArray::fromHex("80EFBEFEFF0105040302010941225C07") << false;
+    QTest::addColumn<QString>("tag"); // the string Tag as a line shows it ("": not checked)
+    QTest::newRow("zeros") << QByteArray(16, '\0') << false << "";
+    QTest::newRow("negative, named, bits, string") << QByteArray::fromHex("80EFBEFEFF0105040302010941225C07") << false
+                                                   << "A\"\\\\";
     QTest::newRow("unnamed value, odd string bytes, optional given")
-        << QByteArray::fromHex("7F0100000009FFFFFFFFFFFF00E90101FF") << false;
-    QTest::newRow("signed named value missed") << QByteArray::fromHex("7F0100000009FFFFFFFFFFFF00E9010180") << false;
-    QTest::newRow("wrong checksum") << QByteArray(16, '\x11') << true;
-    QTest::newRow("incomplete") << QByteArray::fromHex("0102030405") << false;
-    QTest::newRow("no data") << QByteArray() << false;
+        << QByteArray::fromHex("7F0100000009FFFFFFFFFFFF00E90101FF") << false << "\\x00\u00e9\\x01";
+    QTest::newRow("signed named value missed") << QByteArray::fromHex("7F0100000009FFFFFFFFFFFF00E9010180") << false << "";
+    // Tag holding control characters, escaped alike on both paths.
+    QTest::newRow("string of control characters") << QByteArray::fromHex("80EFBEFEFF010504030201091B0D0A07") << false
+                                                  << "\\x1B\\x0D\\x0A";
+    QTest::newRow("string of escapes, padded") << QByteArray::fromHex("80EFBEFEFF010504030201095C0A0007") << false
+                                               << "\\\\\\x0A";
+    QTest::newRow("string of C1, a NUL inside") << QByteArray::fromHex("80EFBEFEFF010504030201099B008507") << false
+                                                << "\\x9B\\x00\\x85";
+    QTest::newRow("wrong checksum") << QByteArray(16, '\x11') << true << "\\x11\\x11\\x11";
+    QTest::newRow("incomplete") << QByteArray::fromHex("0102030405") << false << "";
+    QTest::newRow("no data") << QByteArray() << false << "";
 }
 
 void CliTest::plainFramesReadAsArguments()
 {
     QFETCH(QByteArray, data);
     QFETCH(bool, wrongChecksum);
+    QFETCH(QString, tag);
     QByteArray frame = packFrame(0x21, true, quint8(data.size() + kFrameOverheadBytes), 3, 0, 0x123456, 0xFFFFFF, data);
     if (wrongChecksum)
         frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x01);
@@ -401,6 +412,11 @@ void CliTest::plainFramesReadAsArguments()
         QCOMPARE(piped.exitCode, 0);
         QVERIFY2(argument.out.contains(QLatin1String("Dev")), qPrintable(argument.out));
         QCOMPARE(piped.out, argument.out);
+        // Whatever the strings hold, only JSON writes them raw (escaped its way).
+        if (!options.contains(QLatin1String("--json")))
+            QVERIFY2(!piped.out.contains(QRegularExpression(QStringLiteral("[\\x00\\x1B\\r\\x7F-\\x9F]"))), qPrintable(piped.out));
+        if (options.contains(QLatin1String("--single-line")) && !tag.isEmpty())
+            QVERIFY2(piped.out.contains("Tag=" + tag + ", ") || piped.out.endsWith("Tag=" + tag + '\n'), qPrintable(piped.out));
         // In a bus log line; a space after the frame sends it the general way,
         // and shows only in the input text.
         const QString logLine = QStringLiteral("2026-12-06T10:11:12.345Z TX ") + text;

@@ -178,7 +178,17 @@ private slots:
         QTest::newRow("named signed, first match") << one("integer", 1, "signed hexa described", states) << bytes("fe")
                                                    << "P:=Blocked [Target speed]" << "";
         QTest::newRow("named unsigned, no extension") << one("integer", 1, "", states) << bytes("fe") << "P:=Invalid value (0xFE)" << "";
-        QTest::newRow("string padded") << one("string", 4) << QByteArray("AB") << "P:=AB" + QString(2, QChar(0)) << "";
+        QTest::newRow("string padded") << one("string", 4) << QByteArray("AB") << "P:=AB" << "";
+        QTest::newRow("string padded within the data") << one("string", 4) << QByteArray("AB\0\0", 4) << "P:=AB" << "";
+        QTest::newRow("string of padding only") << one("string", 3) << QByteArray(3, '\0') << "P:=" << "";
+        QTest::newRow("string with a NUL inside") << one("string", 4) << QByteArray("A\0B\0", 4) << "P:=A\\x00B" << "";
+        QTest::newRow("string clearing the screen, two lines")
+            << one("string", 8) << QByteArray("\x1B[2J\r\nX\t") << "P:=\\x1B[2J\\x0D\\x0AX\\x09" << "";
+        QTest::newRow("string with DEL, C1 and a soft hyphen")
+            << one("string", 5) << QByteArray("\x7F\x85\x9B\xAD!") << "P:=\\x7F\\x85\\x9B\\xAD!" << "";
+        QTest::newRow("string with a backslash") << one("string", 3) << QByteArray("a\\b") << "P:=a\\\\b" << "";
+        QTest::newRow("string of Latin-1 letters") << one("string", 4) << QByteArray("\xE9t\xE9\xA0")
+                                                   << QString::fromLatin1("P:=\xE9t\xE9\xA0") << "";
         QTest::newRow("bits") << one("bitfield", 1, "", bits) << bytes("09") << boxes.arg(1).arg(1).arg(0).arg(1) << "";
         QTest::newRow("bitfield size 0") << one("bitfield", 0, "", bits) << bytes("ff") << boxes.arg(0).arg(0).arg(0).arg(0) << "";
         QTest::newRow("longer frame keeps its status") << message({speed}) << bytes("2c01") << "Speed:=300"
@@ -195,7 +205,7 @@ private slots:
         QTest::newRow("comments, unknown type") << message({speed, comment, param("float", 4, "", "Od"), ramp, comment})
                                                 << bytes("2c0105") << "Speed:=300|:|Od:|Ramp:=5" << "";
         // Sizes from a broken definition: bounded texts, no offset wrap-around.
-        QTest::newRow("huge string") << one("string", huge) << QByteArray("A") << "P:=A" + QString(int(kMaxFrameBytes) - 1, QChar(0)) << "";
+        QTest::newRow("huge string") << one("string", huge) << QByteArray("A") << "P:=A" << "";
         QTest::newRow("offsets do not wrap") << message({ramp, param("integer", 0xFFFFFFFFu), param("integer", 1)}) << bytes("0506")
                                              << "Ramp:=5|P:=6" << incomplete;
         QTest::newRow("huge named value") << one("integer", huge, "", {{9, "Nine"}}) << bytes("05")
@@ -218,6 +228,73 @@ private slots:
         QCOMPARE(decoding.statusIsError, !complete);
         QCOMPARE(decoding.messageName, decoding.known ? definition.name : QStringLiteral("Unknown message"));
         QCOMPARE(decoding.messageToolTip, decoding.known ? definition.description : QString());
+    }
+
+    // A string row shows visibleText of its characters; its unescaped value
+    // (what JSON carries) keeps them, without the padding.
+    void stringRows_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("unescaped");
+        QTest::newRow("plain") << QByteArray("Hall") << "Hall" << "Hall";
+        QTest::newRow("padding beyond the data") << QByteArray("H") << "H" << "H";
+        QTest::newRow("NUL inside, then padding") << QByteArray("\0H\0\0", 4) << "\\x00H" << QString::fromLatin1("\0H", 2);
+        QTest::newRow("line ends") << QByteArray("\r\nH\\") << "\\x0D\\x0AH\\\\" << "\r\nH\\";
+    }
+    void stringRows()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, shown);
+        QFETCH(QString, unescaped);
+        const DecodedRow row = decodeParameter(param("string", 4), data, 0);
+        QCOMPARE(row.value, shown);
+        QCOMPARE(row.unescapedValue, unescaped);
+        // Integers are shown as they are.
+        const DecodedRow number = decodeParameter(param("integer", 1, "signed"), QByteArray("\xFE"), 0);
+        QCOMPARE(number.unescapedValue, number.value);
+    }
+
+    // Every character that would not show as itself is escaped, with the
+    // short form up to U+00FF; anything else is left alone.
+    void visibleTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QString c0;
+        QString c0Shown;
+        for (ushort c = 0; c < 0x20; ++c) {
+            c0 += QChar(c);
+            c0Shown += QLatin1String("\\x") + QStringLiteral("%1").arg(c, 2, 16, QLatin1Char('0')).toUpper();
+        }
+        QTest::newRow("nothing") << "" << "";
+        QTest::newRow("printable ASCII") << " !~ABCxyz{}[]\"'" << " !~ABCxyz{}[]\"'";
+        QTest::newRow("every C0 control character") << c0 << c0Shown;
+        QTest::newRow("DEL and C1") << QString::fromLatin1("\x7F\x80\x85\x9F") << "\\x7F\\x80\\x85\\x9F";
+        QTest::newRow("Latin-1 letters and spaces kept") << QString::fromLatin1("\xA0\xE9\xFF\xAE") << QString::fromLatin1("\xA0\xE9\xFF\xAE");
+        QTest::newRow("soft hyphen") << QString::fromLatin1("a\xAD" "b") << "a\\xADb";
+        QTest::newRow("backslashes") << "\\x41\\" << "\\\\x41\\\\";
+        QTest::newRow("line and paragraph separators") << QString::fromUtf8("a\u2028b\u2029c") << "a\\u{2028}b\\u{2029}c";
+        QTest::newRow("bidirectional overrides") << QString::fromUtf8("\u202A\u202B\u202C\u202D\u202Eabc")
+                                                 << "\\u{202A}\\u{202B}\\u{202C}\\u{202D}\\u{202E}abc";
+        QTest::newRow("bidirectional isolates") << QString::fromUtf8("\u2066\u2067\u2068\u2069")
+                                                << "\\u{2066}\\u{2067}\\u{2068}\\u{2069}";
+        QTest::newRow("zero width and byte order mark") << QString::fromUtf8("\u200B\u200D\u200E\uFEFF")
+                                                        << "\\u{200B}\\u{200D}\\u{200E}\\u{FEFF}";
+        QTest::newRow("noncharacters") << QString::fromUtf8("\uFFFE\uFFFF") << "\\u{FFFE}\\u{FFFF}";
+        QTest::newRow("format character beyond the first plane") << QString::fromUtf8("\U000E0001x") << "\\u{E0001}x";
+        QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + 'x' + QChar(0xDC00) << "\\u{D800}x\\u{DC00}";
+        QTest::newRow("other scripts and pairs kept") << QString::fromUtf8("\u00e9\u20ac\u4e2d\U0001F600")
+                                                      << QString::fromUtf8("\u00e9\u20ac\u4e2d\U0001F600");
+        QTest::newRow("escape after text") << QString::fromUtf8("\u4e2d\u4e2d\x1b") << QString::fromUtf8("\u4e2d\u4e2d\\x1B");
+    }
+    void visibleTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(visibleText(text), shown);
+        // Escaping twice only doubles the backslashes: the text is not broken.
+        QCOMPARE(visibleText(shown), QString(shown).replace(QLatin1String("\\"), QLatin1String("\\\\")));
     }
 
     void headerTexts()

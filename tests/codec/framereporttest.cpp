@@ -5,7 +5,9 @@
 #include "codec/framereport.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QFile>
 #include <QTemporaryDir>
@@ -66,6 +68,8 @@ private slots:
     void textGivenApart();
     void echoedUtf8Text_data();
     void echoedUtf8Text();
+    void stringsShownVisibly_data();
+    void stringsShownVisibly();
 };
 
 // Each decode sees the files as they are once the recheck interval has
@@ -390,6 +394,77 @@ void FrameReportTest::echoedUtf8Text()
     QFETCH(QByteArray, text);
     const bool same = QString::fromUtf8(text.constData(), text.size()).toUtf8() == text;
     QCOMPARE(isEchoedUtf8Text(text.constData(), text.size()), same && !text.startsWith("\xEF\xBB\xBF"));
+}
+
+void FrameReportTest::stringsShownVisibly_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QByteArray>("label");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("unescaped");
+    struct Label
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *shown;
+        QString unescaped;
+    };
+    const QList<Label> labels = {
+        {"clear screen, forged line", QByteArray("\x1B[2J\r\nDone\x07"),
+         "\\x1B[2J\\x0D\\x0ADone\\x07", QStringLiteral("\x1B[2J\r\nDone\x07")},
+        {"padded", QByteArray("Hall\0\0\0\0\0\0\0\0\0\0\0\0", 16), "Hall", QStringLiteral("Hall")},
+        {"NUL inside", QByteArray("A\0B", 3), "A\\x00B", QString::fromLatin1("A\0B", 3)},
+        {"DEL, C1, backslash", QByteArray("\x7F\x85\x9B\\n"), "\\x7F\\x85\\x9B\\\\n", QString::fromLatin1("\x7F\x85\x9B\\n")},
+        {"Latin-1 letters", QByteArray("K\xFC" "che \xE9t\xE9"), "K\xC3\xBC" "che \xC3\xA9t\xC3\xA9",
+         QString::fromLatin1("K\xFC" "che \xE9t\xE9")},
+        {"padding only", QByteArray(16, '\0'), "", QString()},
+    };
+    const QList<QPair<const char *, ReportStyle>> styles = {
+        {"blocks", ReportStyle::Blocks}, {"single line", ReportStyle::SingleLine}, {"json", ReportStyle::Json}};
+    for (const auto &style : styles) {
+        for (const Label &label : labels)
+            QTest::addRow("%s, %s", style.first, label.name)
+                << int(style.second) << label.bytes << QString::fromUtf8(label.shown) << label.unescaped;
+    }
+}
+
+// A string parameter (the 16-byte label of the sample drive's Post Node
+// Label) holding control characters: the plain-frame path writes the very
+// bytes of the general one, a block or a line keeps its layout with every
+// such character escaped, and JSON carries the characters, padding dropped.
+void FrameReportTest::stringsShownVisibly()
+{
+    QFETCH(int, style);
+    QFETCH(QByteArray, label);
+    QFETCH(QString, shown);
+    QFETCH(QString, unescaped);
+    const QByteArray data = label.leftJustified(16, '\0');
+    const QByteArray line = frameToHexText(packFrame(0x63, false, quint8(data.size() + kFrameOverheadBytes), 2, 0,
+                                                     0x1A2B3C, 0x000001, data)).toLatin1();
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    QString general;
+    appendReport(ReportStyle(style), catalogue.decodeText(QString::fromLatin1(line)), general);
+    QByteArray plain;
+    QVERIFY(catalogue.appendPlainFrameReport(ReportStyle(style), line.constData(), line.size(), plain));
+    QCOMPARE(plain, general.toUtf8());
+
+    if (ReportStyle(style) == ReportStyle::Json) {
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(plain, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(o.value(QStringLiteral("parameters")).toArray().at(0).toObject().value(QStringLiteral("value")).toString(),
+                 unescaped);
+        return;
+    }
+    const bool blocks = ReportStyle(style) == ReportStyle::Blocks;
+    const QString row = blocks ? QStringLiteral("\n  Label: ") : QStringLiteral(" | Post Node Label | Label=");
+    QVERIFY2(general.contains(row + shown + '\n'), qPrintable(general));
+    QCOMPARE(general.count(QLatin1Char('\n')), blocks ? 12 : 1);
+    for (const QChar c : general) {
+        const ushort u = c.unicode();
+        QVERIFY2(u == '\n' || (u >= 0x20 && u != 0x7F && !(u >= 0x80 && u < 0xA0) && u != 0xAD),
+                 qPrintable(QStringLiteral("U+%1 written as it is").arg(u, 4, 16, QLatin1Char('0'))));
+    }
 }
 
 QTEST_GUILESS_MAIN(FrameReportTest)
