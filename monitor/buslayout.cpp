@@ -325,6 +325,7 @@ bool BusLayout::isConnected() const
 void BusLayout::setCapacity(int frames)
 {
     frameModel->setCapacity(frames);
+    latestModel->setCapacity(frames);
     busSession->setHoldLimit(frameModel->capacity());
     showCounters();
 }
@@ -353,6 +354,8 @@ void BusLayout::showCounters()
     const quint64 dropped = frameModel->droppedCount() + counters.droppedWhilePaused + counters.droppedUnread;
     if (dropped > 0)
         text += QStringLiteral(", %1 older dropped").arg(dropped);
+    if (latestModel->droppedCount() > 0)
+        text += QStringLiteral(", %1 dropped from Latest").arg(latestModel->droppedCount());
     if (busSession->isPaused())
         text += QStringLiteral(" (paused, %1 waiting)").arg(busSession->heldCount());
     labelCounters->setFullText(text);

@@ -1,5 +1,8 @@
 #include "monitor/latestmessagemodel.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 const char *const kHeaders[LatestMessageModel::ColumnCount] = {
@@ -71,6 +74,7 @@ QString LatestMessageModel::entryText(const Entry &entry, int column) const
 
 void LatestMessageModel::append(const QVector<BusRecord> &batch)
 {
+    ++batchNumber;
     int firstChanged = -1;
     int lastChanged = -1;
     QVector<int> added;
@@ -83,6 +87,7 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
             Entry entry;
             entry.last = record;
             entry.count = 1;
+            entry.lastSeen = batchNumber;
             entryOfKey.insert(key, entries.size());
             entries.append(entry);
             if (needle.isEmpty() || record.search.contains(needle))
@@ -95,6 +100,7 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
         entry.intervalMs = entry.count < 2 ? interval : 0.9 * entry.intervalMs + 0.1 * interval;
         ++entry.count;
         entry.last = record;
+        entry.lastSeen = batchNumber;
         const int row = rowOfEntry.value(found.value(), -1);
         if (row >= 0) {
             firstChanged = firstChanged < 0 ? row : qMin(firstChanged, row);
@@ -111,30 +117,83 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
         }
         endInsertRows();
     }
+    if (entries.size() > maxEntries)
+        dropOldest();
+}
+
+// A tenth below the limit at once, so that a stream of new sources costs one
+// reset now and then rather than one per batch.
+void LatestMessageModel::dropOldest()
+{
+    const int keep = maxEntries - maxEntries / 10;
+    std::vector<quint64> seen;
+    seen.reserve(size_t(entries.size()));
+    for (const Entry &entry : qAsConst(entries))
+        seen.push_back(entry.lastSeen);
+    const size_t cut = size_t(entries.size() - keep);
+    std::nth_element(seen.begin(), seen.begin() + std::ptrdiff_t(cut), seen.end());
+    const quint64 threshold = seen[cut];
+    // Everything seen before the threshold's batch goes, then as many of
+    // that batch's rows as are still over, oldest rows first.
+    int sameBatchToDrop = int(cut) - int(std::count_if(entries.cbegin(), entries.cend(), [&](const Entry &entry) {
+                                           return entry.lastSeen < threshold;
+                                       }));
+    beginResetModel();
+    QVector<Entry> kept;
+    kept.reserve(keep);
+    for (const Entry &entry : qAsConst(entries)) {
+        bool goes = entry.lastSeen < threshold;
+        if (!goes && entry.lastSeen == threshold && sameBatchToDrop > 0) {
+            --sameBatchToDrop;
+            goes = true;
+        }
+        if (goes)
+            ++dropped;
+        else
+            kept.append(entry);
+    }
+    entries.swap(kept);
+    rebuildRows();
+    endResetModel();
+}
+
+void LatestMessageModel::rebuildRows()
+{
+    entryOfKey.clear();
+    rows.clear();
+    rowOfEntry.clear();
+    for (int i = 0; i < entries.size(); ++i) {
+        entryOfKey.insert(keyOf(entries.at(i).last), i);
+        if (needle.isEmpty() || entries.at(i).last.search.contains(needle)) {
+            rowOfEntry.insert(i, rows.size());
+            rows.append(i);
+        }
+    }
 }
 
 void LatestMessageModel::clear()
 {
     beginResetModel();
-    entries.clear();
-    entryOfKey.clear();
-    rows.clear();
-    rowOfEntry.clear();
+    // Swapped with empty ones, so that the memory goes back too.
+    QVector<Entry>().swap(entries);
+    QHash<quint64, int>().swap(entryOfKey);
+    QVector<int>().swap(rows);
+    QHash<int, int>().swap(rowOfEntry);
+    dropped = 0;
     endResetModel();
+}
+
+void LatestMessageModel::setCapacity(int capacity)
+{
+    clear();
+    maxEntries = qMax(1, capacity);
 }
 
 void LatestMessageModel::setFilterText(const QString &text)
 {
     beginResetModel();
     needle = searchNeedle(text);
-    rows.clear();
-    rowOfEntry.clear();
-    for (int i = 0; i < entries.size(); ++i) {
-        if (needle.isEmpty() || entries.at(i).last.search.contains(needle)) {
-            rowOfEntry.insert(i, rows.size());
-            rows.append(i);
-        }
-    }
+    rebuildRows();
     endResetModel();
 }
 

@@ -5,7 +5,9 @@
 // message identifier) with the last frame's texts, how many were seen and at
 // what rate. A batch updates rows in place (one dataChanged) and appends the
 // new ones (one insertion). The quick filter is judged when a row first
-// appears and whenever the filter changes.
+// appears and whenever the filter changes. At most `capacity` rows are kept:
+// past it, the rows seen longest ago go (a tenth at a time, counted), so a
+// bus of ever new sources cannot take all memory.
 
 #include "codec/busrecord.h"
 
@@ -20,6 +22,8 @@ class LatestMessageModel : public QAbstractTableModel
 public:
     enum Column { Time, Device, Message, Route, Values, Count, Rate, ColumnCount };
 
+    static constexpr int kDefaultCapacity = 100000;
+
     explicit LatestMessageModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -32,6 +36,12 @@ public:
     void append(const QVector<BusRecord> &batch);
     void clear();
     void setFilterText(const QString &text);
+    // Empties the view and sets how many rows it keeps at most.
+    void setCapacity(int capacity);
+    int capacity() const { return maxEntries; }
+    // Rows dropped because there were more than `capacity`.
+    quint64 droppedCount() const { return dropped; }
+    int entryCount() const { return entries.size(); }
 
     // The last record of a row; nullptr for a row that does not exist.
     const BusRecord *recordAt(int row) const;
@@ -42,15 +52,21 @@ private:
         BusRecord last;
         quint64 count = 0;
         double intervalMs = 0; // smoothed time between two frames
+        quint64 lastSeen = 0;  // batch number of the last frame
     };
 
     QString entryText(const Entry &entry, int column) const;
+    void dropOldest();
+    void rebuildRows();
 
     QVector<Entry> entries;        // in order of first appearance
     QHash<quint64, int> entryOfKey;
     QVector<int> rows;             // entries shown
     QHash<int, int> rowOfEntry;
     QByteArray needle;
+    int maxEntries = kDefaultCapacity;
+    quint64 dropped = 0;
+    quint64 batchNumber = 0;
 };
 
 #endif

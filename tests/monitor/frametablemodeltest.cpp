@@ -241,6 +241,40 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.recordAt(0)->message, QStringLiteral("Mode"));
     }
+
+    // Past its capacity the latest view drops the rows seen longest ago, a
+    // tenth below the limit at once, and counts them; Clear empties it.
+    void latestBounded()
+    {
+        LatestMessageModel model;
+        model.setCapacity(10);
+        // Source 1 is seen in every batch; sources 100.. once each.
+        quint32 next = 100;
+        for (int round = 0; round < 6; ++round) {
+            QVector<BusRecord> batch{frame(round, 1000 + round, QStringLiteral("Status"), 1)};
+            for (int k = 0; k < 3; ++k)
+                batch.append(frame(round, 1000 + round, QStringLiteral("Status"), next++));
+            model.append(batch);
+            QVERIFY(model.entryCount() <= 10);
+        }
+        // 19 distinct rows came; the limit was passed twice.
+        QCOMPARE(model.droppedCount() + quint64(model.entryCount()), quint64(19));
+        QVERIFY(model.droppedCount() >= 9);
+        QCOMPARE(model.rowCount(), model.entryCount());
+        QStringList routes;
+        for (int row = 0; row < model.rowCount(); ++row)
+            routes << cell(model, row, LatestMessageModel::Route);
+        QVERIFY(routes.contains(QStringLiteral("000001 \u2192 000002"))); // seen in every batch
+        const QString newest = QStringLiteral("%1").arg(next - 1, 6, 16, QLatin1Char('0')).toUpper();
+        QVERIFY(routes.contains(newest + QStringLiteral(" \u2192 000002")));
+        QVERIFY(!routes.contains(QStringLiteral("000064 \u2192 000002"))); // source 100, the first gone
+        for (int row = 0; row < model.rowCount(); ++row)
+            QCOMPARE(model.recordAt(row)->sourceAddress == 1 ? 6 : 1,
+                     cell(model, row, LatestMessageModel::Count).toInt());
+        model.clear();
+        QCOMPARE(model.entryCount(), 0);
+        QCOMPARE(model.droppedCount(), quint64(0));
+    }
 };
 
 QTEST_MAIN(FrameTableModelTest)
