@@ -7,6 +7,7 @@
 
 #if defined(Q_OS_UNIX)
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,5 +78,51 @@ bool makePrivateFolder(const QString &path)
     return QFileInfo(folder).isDir();
 #else
     return QDir().mkpath(folder);
+#endif
+}
+
+bool openForWriting(QFile &file, const QString &path, QString *error)
+{
+#if defined(Q_OS_UNIX)
+    const QByteArray name = QFile::encodeName(path);
+    struct stat link = {};
+    int fd = -1;
+    if (::lstat(name.constData(), &link) != 0 && errno == ENOENT) {
+        // New: made here or not at all, whatever appeared at the name meanwhile.
+        fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    } else if (S_ISLNK(link.st_mode)) {
+        struct stat target = {};
+        if (::stat(name.constData(), &target) != 0) {
+            *error = QStringLiteral("%1 is a link to a file that does not exist").arg(path);
+            return false;
+        }
+        fd = ::open(name.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+    } else {
+        fd = ::open(name.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    }
+    if (fd < 0) {
+        if (errno == ELOOP)
+            *error = QStringLiteral("%1 was replaced by a link after it was chosen").arg(path);
+        else if (errno == EEXIST)
+            *error = QStringLiteral("%1 was made by another program after it was chosen").arg(path);
+        else
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // Writes block as they do on any file; only the open was not to wait on a pipe.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+#else
+    file.setFileName(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
 #endif
 }

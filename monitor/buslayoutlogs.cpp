@@ -2,6 +2,7 @@
 
 #include "monitor/buslayout.h"
 
+#include "catalogue/fileaccess.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
@@ -47,9 +48,10 @@ QString BusLayout::chooseLogFile(const QString &title, bool forWriting)
 
 bool BusLayout::saveLog(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        showMessage(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()), true);
+    QFile file;
+    QString problem;
+    if (!openForWriting(file, path, &problem)) {
+        showMessage(QStringLiteral("Cannot write %1: %2").arg(path, problem), true);
         return false;
     }
     QByteArray text;

@@ -1,5 +1,6 @@
 #include "serial/bussession.h"
 
+#include "catalogue/fileaccess.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
@@ -407,9 +408,10 @@ void BusSession::onRepeat()
 bool BusSession::startRecording(const QString &path)
 {
     stopRecording();
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_error = QStringLiteral("Cannot record to %1: %2").arg(path, file->errorString());
+    auto file = std::make_unique<QFile>();
+    QString problem;
+    if (!openForWriting(*file, path, &problem)) {
+        m_error = QStringLiteral("Cannot record to %1: %2").arg(path, problem);
         return false;
     }
     m_recordFile = std::move(file);
