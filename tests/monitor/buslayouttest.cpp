@@ -76,67 +76,6 @@ private slots:
         device.reset();
     }
 
-    // The device's bytes give the rows in order. (However a stream is cut and
-    // whatever noise it holds: framesplittertest; random cuts end to end:
-    // tenThousandFramesInOrder.)
-    void receive_data()
-    {
-        QTest::addColumn<QVector<QByteArray>>("writes"); // an empty write waits past the gap
-        QTest::addColumn<QStringList>("rows");           // "RX ok HEX", "RX bad HEX", "noise HEX"
-        const QByteArray a = statusFrame(0x000011, 1);
-        const QByteArray b = statusFrame(0x000012, 2);
-        const QByteArray c = statusFrame(0x000013, 3);
-        const QByteArray bad = withBadChecksum(b);
-        const QByteArray junk = QByteArray::fromHex("00ff7e");
-        auto rx = [](const QByteArray &f) -> QString { return QStringLiteral("RX ok ") + frameToHexText(f); };
-        auto noise = [](const QByteArray &f) -> QString { return QStringLiteral("noise ") + frameToHexText(f); };
-        QTest::newRow("cut inside frames") << QVector<QByteArray>{a.left(5), a.mid(5) + b.left(11), b.mid(11) + c}
-                                           << QStringList{rx(a), rx(b), rx(c)};
-        QTest::newRow("noise and a bad checksum between frames")
-            << QVector<QByteArray>{a + junk + b + bad + c}
-            << QStringList{rx(a), noise(junk), rx(b), QStringLiteral("RX bad ") + frameToHexText(bad), rx(c)};
-        QTest::newRow("truncated frame, then good ones")
-            << QVector<QByteArray>{a.left(7), QByteArray(), b + c} << QStringList{noise(a.left(7)), rx(b), rx(c)};
-    }
-    void receive()
-    {
-        QFETCH(QVector<QByteArray>, writes);
-        QFETCH(QStringList, rows);
-        connectTo(device->path);
-        for (const QByteArray &bytes : writes) {
-            if (bytes.isEmpty())
-                QTest::qWait(300);
-            else
-                QVERIFY(device->write(bytes));
-        }
-        QTRY_COMPARE(model()->rowCount(), rows.size());
-        QTest::qWait(150); // nothing more comes
-        QCOMPARE(rowTexts(), rows); // noise rows in red: frametablemodeltest
-    }
-
-    void tenThousandFramesInOrder()
-    {
-        const QVector<QByteArray> frames = bundledFrames(10000, 14);
-        QCOMPARE(frames.size(), 10000);
-        connectTo(device->path);
-        const QByteArray all = concat(frames);
-        QRandomGenerator random(7);
-        for (qsizetype done = 0; done < all.size();) {
-            const qsizetype size = qMin<qsizetype>(all.size() - done, random.bounded(1, 4000));
-            QVERIFY(device->write(all.mid(done, size)));
-            done += size;
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(model()->heldCount() >= 10000, 30000);
-        QTest::qWait(200);
-        QCOMPARE(model()->heldCount(), 10000);
-        for (int i = 0; i < frames.size(); ++i) {
-            const BusRecord &record = model()->heldRecord(i);
-            QVERIFY2(record.kind == BusRecord::Received && record.bytes == frames.at(i),
-                     qPrintable(QStringLiteral("frame %1").arg(i)));
-        }
-        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("10000 received")));
-    }
-
     void otherEndClosed()
     {
         connectTo(device->path);
