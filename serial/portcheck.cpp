@@ -285,7 +285,7 @@ PortCheck::Verdict PortCheck::check(const QString &path)
         // Judged on what was opened, not on what the name pointed to before.
         if (::fstat(m_descriptor, &st) == 0 && !S_ISCHR(st.st_mode))
             return NotSerial;
-        if (!::isatty(m_descriptor))
+        if (!::isatty(m_descriptor) && errno == ENOTTY)
             return NotSerial;
         if (exclusive(m_descriptor))
             return InUse;
