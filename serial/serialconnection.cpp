@@ -1,5 +1,7 @@
 #include "serial/serialconnection.h"
 
+#include "serial/portcheck.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -58,27 +60,71 @@ QSerialPort::StopBits stopBitsOf(const QString &name)
     return QSerialPort::OneStop;
 }
 
-// The device file of a port name, as QSerialPort finds it.
+// The device file of a port name, as QSerialPort forms it: a name without a
+// path is looked for in /dev. (QSerialPortInfo knows only the ports it lists,
+// which leaves out pseudo-terminals.)
 QString deviceFile(const QString &port)
 {
-    return QSerialPortInfo(port).systemLocation();
+#ifdef Q_OS_UNIX
+    if (port.startsWith(QLatin1Char('/')) || port.startsWith(QLatin1String("./"))
+        || port.startsWith(QLatin1String("../")))
+        return port;
+    return QStringLiteral("/dev/") + port;
+#else
+    return port;
+#endif
+}
+
+QString missingText(const QString &name)
+{
+    return QStringLiteral("No such port: %1.").arg(name);
+}
+
+QString inUseText(const QString &name)
+{
+    return QStringLiteral("Port %1 is in use by another program.").arg(name);
+}
+
+QString permissionText(const QString &name)
+{
+    return QStringLiteral("Permission denied on %1: the user must be in the group that owns the device "
+                          "(dialout on Debian), then log in again.")
+        .arg(name);
+}
+
+// Empty when the check found nothing against opening the port.
+QString refusalText(const PortCheck &check, const QString &name)
+{
+    switch (check.verdict()) {
+    case PortCheck::Openable:
+        break;
+    case PortCheck::Missing:
+        return missingText(name);
+    case PortCheck::NotSerial:
+        return QStringLiteral("%1 is not a serial port.").arg(name);
+    case PortCheck::InUse:
+        return inUseText(name);
+    case PortCheck::Locked:
+        return QStringLiteral("Port %1 is locked by process %2.").arg(name).arg(check.lockingProcess());
+    case PortCheck::NoAccess:
+        return permissionText(name);
+    }
+    return QString();
 }
 
 QString openErrorText(const QSerialPort &port, const QString &name)
 {
     switch (port.error()) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("No such port: %1.").arg(name);
+        return missingText(name);
     case QSerialPort::PermissionError: {
 #ifdef Q_OS_UNIX
         // Qt reports a port that another program holds locked the same way.
         const QByteArray file = QFile::encodeName(deviceFile(name));
         if (::access(file.constData(), R_OK | W_OK) == 0)
-            return QStringLiteral("Port %1 is in use by another program.").arg(name);
+            return inUseText(name);
 #endif
-        return QStringLiteral("Permission denied on %1: the user must be in the group that owns the device "
-                              "(dialout on Debian), then log in again.")
-            .arg(name);
+        return permissionText(name);
     }
     default:
         return QStringLiteral("Cannot open %1: %2.").arg(name, port.errorString());
@@ -97,6 +143,11 @@ public:
     // Called on the worker thread; the caller waits for it.
     QString openPort(const SerialSettings &settings)
     {
+        // Kept until the port is open or failed (see PortCheck).
+        const PortCheck check(deviceFile(settings.port));
+        const QString refusal = refusalText(check, settings.port);
+        if (!refusal.isEmpty())
+            return refusal;
         m_port.reset(new QSerialPort);
         QSerialPort &port = *m_port;
         port.setPortName(settings.port);

@@ -2,13 +2,22 @@
 // the device on the master side while the connection holds the slave side.
 // How received bytes become frames and noise, however they are cut, is
 // checked through the Bus page (buslayouttest), which reads by this class.
+// Ports that cannot be opened are made here too: files that are no terminal,
+// terminals held by another program, lock files in the system's lock folder.
 
 #include "codec/frame.h"
 #include "serial/serialconnection.h"
 #include "ptypair.h"
 
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
+
+#include <signal.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -39,6 +48,157 @@ SerialSettings settingsFor(const QString &port)
     return settings;
 }
 
+// Whether process `pid` has `path` open (after symbolic links).
+bool holdsOpen(qint64 pid, const QString &path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    const QStringList entries = fds.entryList(QDir::Files | QDir::System);
+    for (const QString &fd : entries) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == device)
+            return true;
+    }
+    return false;
+}
+
+// What stands in the way of opening a port, made for one test row and taken
+// away afterwards.
+struct Obstacle
+{
+    QTemporaryDir dir;
+    PtyPair pty;
+    QProcess holder; // a program that holds the port, or that a lock file names
+    std::unique_ptr<SerialConnection> first;
+    QString lockFile;
+    QString port; // what the test opens
+
+    ~Obstacle()
+    {
+        first.reset();
+        if (holder.state() != QProcess::NotRunning) {
+            ::kill(pid_t(holder.processId()), SIGTERM);
+            if (!holder.waitForFinished(5000)) {
+                ::kill(pid_t(holder.processId()), SIGKILL);
+                holder.waitForFinished(5000);
+            }
+        }
+        if (!lockFile.isEmpty())
+            QFile::remove(lockFile);
+    }
+
+    QString inDir(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    // A program that keeps `path` open; true once it does.
+    bool hold(const QString &program, const QStringList &arguments, const QString &path)
+    {
+        holder.start(program, arguments);
+        if (!holder.waitForStarted(5000))
+            return false;
+        QElapsedTimer waited;
+        waited.start();
+        while (!holdsOpen(holder.processId(), path) && waited.elapsed() < 10000
+               && holder.state() == QProcess::Running)
+            QTest::qWait(10);
+        return holdsOpen(holder.processId(), path);
+    }
+
+    bool holdInShell(const QString &path)
+    {
+        return hold(QStringLiteral("sh"), {"-c", "exec sleep 60 <>\"$0\"", path}, path);
+    }
+
+    bool link()
+    {
+        port = inDir("port-link");
+        return QFile::link(pty.path, port);
+    }
+
+    // A lock file of the pty naming `pid`, in text or as a binary int. The
+    // pty is new, so a lock file of its name is one left behind.
+    bool lock(const QString &name, qint64 pid, bool binary)
+    {
+        lockFile = QStringLiteral("/run/lock/") + name;
+        QFile file(lockFile);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        const qint32 value = qint32(pid);
+        file.write(binary ? QByteArray(reinterpret_cast<const char *>(&value), 4)
+                          : QByteArray::number(pid).rightJustified(10, ' ') + '\n');
+        return true;
+    }
+    // Lock names as Qt forms them (pts_5) and as UUCP programs do (5).
+    QString qtLockName() const { return QStringLiteral("LCK..") + pty.path.mid(5).replace('/', '_'); }
+    QString baseLockName() const { return QStringLiteral("LCK..") + QFileInfo(pty.path).fileName(); }
+
+    // A process number that is no longer in use.
+    qint64 endedProcess()
+    {
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList());
+        if (!ended.waitForStarted(5000))
+            return 0;
+        const qint64 pid = ended.processId();
+        ended.waitForFinished(5000);
+        return pid;
+    }
+
+    bool make(const QString &kind);
+};
+
+bool Obstacle::make(const QString &kind)
+{
+    port = pty.path;
+    if (kind == QLatin1String("regular file")) {
+        port = inDir("capture.log");
+        QFile file(port);
+        return file.open(QIODevice::WriteOnly) && file.write("F0 EF\n") == 6;
+    }
+    if (kind == QLatin1String("directory")) {
+        port = dir.path();
+        return true;
+    }
+    if (kind == QLatin1String("null")) {
+        port = QStringLiteral("/dev/null");
+        return true;
+    }
+    if (kind == QLatin1String("fifo")) {
+        port = inDir("fifo");
+        return ::mkfifo(QFile::encodeName(port).constData(), 0600) == 0;
+    }
+    if (kind == QLatin1String("dangling link")) {
+        port = inDir("gone");
+        return QFile::link(inDir("ttyKWN-none"), port);
+    }
+    if (kind == QLatin1String("child"))
+        return holdInShell(pty.path);
+    if (kind == QLatin1String("link, child"))
+        return holdInShell(pty.path) && link();
+    if (kind == QLatin1String("child by link"))
+        return link() && holdInShell(port);
+    if (kind == QLatin1String("monitor"))
+        return hold(QStringLiteral(KWN_CLI_PATH), {"monitor", "--port", pty.path}, pty.path);
+    if (kind == QLatin1String("link, monitor"))
+        return hold(QStringLiteral(KWN_CLI_PATH), {"monitor", "--port", pty.path}, pty.path) && link();
+    if (kind == QLatin1String("connection") || kind == QLatin1String("link, connection")) {
+        first.reset(new SerialConnection);
+        return first->open(settingsFor(pty.path)) && (kind == QLatin1String("connection") || link());
+    }
+    if (kind == QLatin1String("connection by link")) {
+        first.reset(new SerialConnection);
+        return link() && first->open(settingsFor(port)) && !(port = pty.path).isEmpty();
+    }
+    const bool binary = kind.endsWith(QLatin1String("binary"));
+    if (kind.startsWith(QLatin1String("live lock"))) {
+        holder.start(QStringLiteral("sleep"), {"60"});
+        return holder.waitForStarted(5000) && lock(binary ? baseLockName() : qtLockName(), holder.processId(), binary);
+    }
+    if (kind.startsWith(QLatin1String("stale lock"))) {
+        const qint64 pid = endedProcess();
+        return pid > 0 && lock(qtLockName(), pid, binary);
+    }
+    return false;
+}
+
 } // namespace
 
 class SerialConnectionTest : public QObject
@@ -48,6 +208,10 @@ class SerialConnectionTest : public QObject
 private slots:
     void sendsFramesWithTheirTime();
     void farEndClosedIsReported();
+    void openIsRefused_data();
+    void openIsRefused();
+    void staleLockIsNoObstacle_data();
+    void staleLockIsNoObstacle();
 };
 
 void SerialConnectionTest::sendsFramesWithTheirTime()
@@ -85,6 +249,68 @@ void SerialConnectionTest::farEndClosedIsReported()
     const QVector<SplitItem> rest = connection.takeReceived();
     QCOMPARE(rest.size(), 1);
     QCOMPARE(rest.at(0).bytes, sampleFrame(2).left(5));
+}
+
+void SerialConnectionTest::openIsRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("expected"); // %1: the port as given, %2: the process that a lock names
+    const QString notSerial = QStringLiteral("%1 is not a serial port.");
+    const QString inUse = QStringLiteral("Port %1 is in use by another program.");
+    const QString locked = QStringLiteral("Port %1 is locked by process %2.");
+    QTest::newRow("regular file") << "regular file" << notSerial;
+    QTest::newRow("directory") << "directory" << notSerial;
+    QTest::newRow("/dev/null") << "null" << notSerial;
+    QTest::newRow("FIFO without a writer") << "fifo" << notSerial;
+    QTest::newRow("link to nothing") << "dangling link" << QStringLiteral("No such port: %1.");
+    QTest::newRow("pty held by a child") << "child" << inUse;
+    QTest::newRow("link to a pty held by a child") << "link, child" << inUse;
+    QTest::newRow("pty held by a child through a link") << "child by link" << inUse;
+    QTest::newRow("pty held by a monitor") << "monitor" << inUse;
+    QTest::newRow("link to a pty held by a monitor") << "link, monitor" << inUse;
+    QTest::newRow("pty held by a second connection") << "connection" << inUse;
+    QTest::newRow("link to a pty held by a second connection") << "link, connection" << inUse;
+    QTest::newRow("pty held by a second connection through a link") << "connection by link" << inUse;
+    QTest::newRow("lock file naming a running process") << "live lock" << locked;
+    QTest::newRow("binary lock file naming a running process") << "live lock binary" << locked;
+}
+
+void SerialConnectionTest::openIsRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, expected);
+    Obstacle obstacle;
+    QVERIFY(obstacle.pty.ok());
+    QVERIFY2(obstacle.make(kind), qPrintable(kind));
+    SerialConnection connection;
+    QSignalSpy changes(&connection, &SerialConnection::openChanged);
+    QVERIFY(!connection.open(settingsFor(obstacle.port)));
+    expected.replace(QLatin1String("%1"), obstacle.port)
+        .replace(QLatin1String("%2"), QString::number(obstacle.holder.processId()));
+    QCOMPARE(connection.errorText(), expected);
+    QVERIFY(!connection.isOpen());
+    QCOMPARE(changes.count(), 0);
+}
+
+// A lock file whose process has ended guards nothing; Qt takes over only one
+// in its own text form.
+void SerialConnectionTest::staleLockIsNoObstacle_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("text") << "stale lock";
+    QTest::newRow("binary") << "stale lock binary";
+}
+
+void SerialConnectionTest::staleLockIsNoObstacle()
+{
+    QFETCH(QString, kind);
+    Obstacle obstacle;
+    QVERIFY(obstacle.pty.ok());
+    QVERIFY(obstacle.make(kind));
+    SerialConnection connection;
+    QVERIFY2(connection.open(settingsFor(obstacle.port)), qPrintable(connection.errorText()));
+    QVERIFY(connection.send(sampleFrame(3)));
+    QCOMPARE(obstacle.pty.read(sampleFrame(3).size()), sampleFrame(3));
 }
 
 QTEST_GUILESS_MAIN(SerialConnectionTest)
