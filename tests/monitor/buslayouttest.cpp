@@ -85,7 +85,8 @@ private slots:
         QTest::newRow("cut inside frames") << QVector<QByteArray>{a.left(5), a.mid(5) + b.left(11), b.mid(11) + c}
                                            << QStringList{rx(a), rx(b), rx(c)};
         QTest::newRow("noise and a bad checksum between frames")
-            << QVector<QByteArray>{a + junk + b + bad + c} << QStringList{rx(a), noise(junk), rx(b), noise(bad), rx(c)};
+            << QVector<QByteArray>{a + junk + b + bad + c}
+            << QStringList{rx(a), noise(junk), rx(b), QStringLiteral("RX bad ") + frameToHexText(bad), rx(c)};
         QTest::newRow("truncated frame, then good ones")
             << QVector<QByteArray>{a.left(7), QByteArray(), b + c} << QStringList{noise(a.left(7)), rx(b), rx(c)};
     }
