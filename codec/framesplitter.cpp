@@ -14,7 +14,8 @@ inline int announcedLength(const uchar *p)
 
 // Running sums of the bytes scanned, so that the checksum of any candidate
 // costs the same whatever its length: sum(from, to) = P(to) - P(from), with
-// the last 64 prefix sums kept (a candidate spans at most 31 bytes).
+// the last 64 prefix sums kept (every lookup stays within two frames of the
+// furthest one).
 class PrefixSums
 {
 public:
@@ -22,18 +23,29 @@ public:
 
     quint32 at(qsizetype k)
     {
-        while (m_filled < k) {
-            m_ring[(m_filled + 1) & 63] = m_ring[m_filled & 63] + m_bytes[m_filled];
-            ++m_filled;
+        if (m_filled < k) {
+            qsizetype filled = m_filled;
+            quint32 sum = m_ring[filled & 63];
+            do {
+                sum += m_bytes[filled];
+                m_ring[++filled & 63] = sum;
+            } while (filled < k);
+            m_filled = filled;
         }
         return m_ring[k & 63];
+    }
+
+    // Sum of the bytes [from, to), not wrapped: 0 only when they are all 0x00.
+    quint32 sum(qsizetype from, qsizetype to)
+    {
+        const quint32 last = at(to);
+        return last - at(from);
     }
 
     bool checksumHolds(qsizetype from, int length)
     {
         const qsizetype end = from + length - 2;
-        const quint32 sum = at(end) - at(from);
-        return quint16(sum) == quint16(m_bytes[end] << 8 | m_bytes[end + 1]);
+        return quint16(sum(from, end)) == quint16(m_bytes[end] << 8 | m_bytes[end + 1]);
     }
 
 private:
@@ -41,6 +53,108 @@ private:
     quint32 m_ring[64];
     qsizetype m_filled = 0;
 };
+
+// The decisions of one scan over the held bytes and a new chunk.
+class Candidates
+{
+public:
+    Candidates(const uchar *bytes, qsizetype expected) : m_bytes(bytes), m_sums(bytes), m_expected(expected) {}
+
+    // Where a frame is expected (right after the last frame), -1 if not here.
+    qsizetype expected() const { return m_expected; }
+    void setExpected(qsizetype at) { m_expected = at; }
+
+    // The first frame from `i` on: its start, with its length in `length`.
+    // With `length` 0, none: the start of the first candidate that runs past
+    // `size` (when more bytes may come), or `size`.
+    qsizetype nextFrame(qsizetype i, qsizetype size, bool final, int *length)
+    {
+        const uchar *bytes = m_bytes;
+        while (i < size) {
+            if (i + 1 >= size) {
+                if (!final)
+                    break;
+                ++i;
+                continue;
+            }
+            const int announced = announcedLength(bytes + i);
+            if (announced < kFrameOverheadBytes) {
+                ++i;
+                continue;
+            }
+            if (i + announced > size) {
+                if (!final)
+                    break;
+                ++i;
+                continue;
+            }
+            if (validFrameAt(i, announced)) {
+                *length = announced;
+                return i;
+            }
+            ++i;
+        }
+        *length = 0;
+        return i;
+    }
+
+    // A complete candidate of `length` bytes at `at` is taken as a frame: its
+    // checksum holds, it is not a break (all 0x00), and, unless a frame is
+    // expected at `at`, it does not swallow 0x00 bytes in front of a frame
+    // that ends at the same place.
+    bool validFrameAt(qsizetype at, int length)
+    {
+        if (!m_sums.checksumHolds(at, length))
+            return false;
+        const qsizetype end = at + length;
+        if (m_bytes[at] != 0)
+            return true;
+        if (m_sums.sum(at, end) == 0)
+            return false;
+        return at == m_expected || !zerosBeforeFrameEndingAt(at, end);
+    }
+
+    // Earliest start in [from, end) of a candidate that ends exactly at `end`
+    // and fails only its checksum; -1 when there is none.
+    qsizetype badFrameEndingAt(qsizetype from, qsizetype end)
+    {
+        for (qsizetype s = qMax(from, end - kMaxFrameBytes); s <= end - kFrameOverheadBytes; ++s) {
+            if (announcedLength(m_bytes + s) == end - s && !m_sums.checksumHolds(s, int(end - s)))
+                return s;
+        }
+        return -1;
+    }
+
+private:
+    // Whether 0x00 bytes from `at` on are followed by a candidate announcing
+    // the same end. Its sum and checksum are those of the candidate at `at`,
+    // so it holds too; it is the frame, and the zeros are noise.
+    bool zerosBeforeFrameEndingAt(qsizetype at, qsizetype end)
+    {
+        for (qsizetype k = at + 1; end - k >= kFrameOverheadBytes && m_bytes[k - 1] == 0; ++k) {
+            if (announcedLength(m_bytes + k) == end - k)
+                return true;
+        }
+        return false;
+    }
+
+    const uchar *m_bytes;
+    PrefixSums m_sums;
+    qsizetype m_expected;
+};
+
+// The earliest of the scanned positions [from, scanned) whose candidate may
+// still end at a frame not yet seen or at a gap (it reaches `scanned` or
+// beyond); `scanned` when there is none.
+qsizetype earliestOpenStart(const uchar *bytes, qsizetype from, qsizetype scanned)
+{
+    for (qsizetype s = qMax(from, scanned - kMaxFrameBytes); s < scanned; ++s) {
+        const int length = announcedLength(bytes + s);
+        if (length >= kFrameOverheadBytes && s + length >= scanned)
+            return s;
+    }
+    return scanned;
+}
 
 } // namespace
 
@@ -60,8 +174,7 @@ void FrameSplitter::feed(const char *data, qsizetype size, qint64 nowMs, QVector
 {
     if (size <= 0)
         return;
-    if (!m_held.isEmpty() && nowMs - m_lastMs >= m_gapMs)
-        expire(nowMs, out);
+    expire(nowMs, out);
     m_lastMs = nowMs;
     if (m_held.isEmpty()) {
         scan(reinterpret_cast<const uchar *>(data), size, nowMs, false, out);
@@ -75,76 +188,85 @@ void FrameSplitter::feed(const char *data, qsizetype size, qint64 nowMs, QVector
 
 void FrameSplitter::expire(qint64 nowMs, QVector<SplitItem> &out)
 {
-    if (m_held.isEmpty() || nowMs - m_lastMs < m_gapMs)
+    if (nowMs - m_lastMs < m_gapMs)
         return;
     finish(out);
 }
 
 void FrameSplitter::finish(QVector<SplitItem> &out)
 {
-    if (m_held.isEmpty())
-        return;
-    const QByteArray held = m_held;
-    scan(reinterpret_cast<const uchar *>(held.constData()), held.size(), m_lastMs, true, out);
+    if (!m_held.isEmpty()) {
+        const QByteArray held = m_held;
+        scan(reinterpret_cast<const uchar *>(held.constData()), held.size(), m_lastMs, true, out);
+    }
+    // Whatever comes next starts afresh: a frame is expected at once.
+    m_expectedOffset = streamOffset();
 }
 
 // `bytes` are the held bytes followed by new ones that arrived at `nowMs`.
-// `final`: no byte follows, so a candidate running past the end is noise.
+// `final`: no byte follows (a gap or the end), so a candidate running past
+// the end is noise and one ending right at the end may be a bad frame.
 void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool final, QVector<SplitItem> &out)
 {
     const quint64 base = m_heldOffset;
-    auto emitItem = [&](SplitItem::Kind kind, qsizetype from, qsizetype to) {
+    auto emitItem = [&](SplitItem::Kind kind, qsizetype from, qsizetype to, bool checksumOk = true) {
         SplitItem item;
         item.kind = kind;
+        item.checksumOk = checksumOk;
         item.bytes = QByteArray(reinterpret_cast<const char *>(bytes + from), int(to - from));
         item.timeMs = timeAt(from, nowMs);
         item.offset = base + quint64(from);
         out.append(std::move(item));
     };
+    const bool expectedHere = m_expectedOffset >= base && m_expectedOffset - base < quint64(size);
+    Candidates candidates(bytes, expectedHere ? qsizetype(m_expectedOffset - base) : -1);
+    // The noise run [from, to) ends at a frame or at the end of the input:
+    // its tail may be a frame with a bad checksum.
+    auto emitRun = [&](qsizetype from, qsizetype to) {
+        const qsizetype bad = candidates.badFrameEndingAt(from, to);
+        const qsizetype noiseEnd = bad < 0 ? to : bad;
+        if (noiseEnd > from)
+            emitItem(SplitItem::Noise, from, noiseEnd);
+        if (bad >= 0)
+            emitItem(SplitItem::Frame, bad, to, false);
+    };
 
-    PrefixSums sums(bytes);
     qsizetype noiseStart = 0;
     qsizetype i = m_noiseHeld;
-    while (i < size) {
-        if (i + 1 >= size) {
-            if (!final)
-                break;
-            ++i;
-            continue;
+    for (;;) {
+        int length = 0;
+        const qsizetype at = candidates.nextFrame(i, size, final, &length);
+        if (length == 0) {
+            i = at;
+            break;
         }
-        const int length = announcedLength(bytes + i);
-        if (length < kFrameOverheadBytes) {
-            ++i;
-            continue;
-        }
-        if (i + length > size) {
-            if (!final)
-                break;
-            ++i;
-            continue;
-        }
-        if (sums.checksumHolds(i, length)) {
-            if (i > noiseStart)
-                emitItem(SplitItem::Noise, noiseStart, i);
-            emitItem(SplitItem::Frame, i, i + length);
-            i += length;
-            noiseStart = i;
-            continue;
-        }
-        ++i;
-    }
-
-    // Noise as long as a frame goes out now; a shorter run waits for more,
-    // so that a trickle of noise does not come out byte by byte.
-    if (final || i - noiseStart >= kMaxFrameBytes) {
-        if (i > noiseStart)
-            emitItem(SplitItem::Noise, noiseStart, i);
+        if (at > noiseStart)
+            emitRun(noiseStart, at);
+        emitItem(SplitItem::Frame, at, at + length);
+        i = at + length;
         noiseStart = i;
+        candidates.setExpected(i);
+    }
+    if (candidates.expected() >= 0)
+        m_expectedOffset = base + quint64(candidates.expected());
+
+    if (final) {
+        if (size > noiseStart)
+            emitRun(noiseStart, size);
+        noiseStart = size;
+    } else if (size - noiseStart >= 2 * kMaxFrameBytes) {
+        // Noise goes out once two frames' worth is held, all but the bytes
+        // that may still start a bad frame; the rest waits, so that a trickle
+        // of noise does not come out byte by byte.
+        const qsizetype open = earliestOpenStart(bytes, noiseStart, i);
+        emitItem(SplitItem::Noise, noiseStart, open);
+        noiseStart = open;
     }
 
-    // Keep [noiseStart, size): the short noise run and the partial frame.
+    // Keep [noiseStart, size): noise that may still start a bad frame, a
+    // shorter noise run, and the partial frame.
     const qsizetype keep = size - noiseStart;
-    qint64 times[64];
+    qint64 times[2 * kMaxFrameBytes];
     for (qsizetype k = 0; k < keep; ++k)
         times[k] = timeAt(noiseStart + k, nowMs);
     QByteArray kept(reinterpret_cast<const char *>(bytes + noiseStart), int(keep));

@@ -46,6 +46,28 @@ inline QByteArray randomFrame(QRandomGenerator &random, quint8 msgId, quint8 nod
                      quint8(random.bounded(16)), random.bounded(1, 0xFFFFFE), random.bounded(1, 0xFFFFFE), data);
 }
 
+// A frame with the given message identifier and number of data bytes (0..20),
+// random otherwise.
+inline QByteArray randomFrameWithData(QRandomGenerator &random, quint8 msgId, int dataBytes)
+{
+    const QByteArray data = randomBytes(random, dataBytes);
+    return packFrame(msgId, random.bounded(2) == 1, quint8(kFrameOverheadBytes + dataBytes),
+                     quint8(random.bounded(16)), quint8(random.bounded(16)), random.bounded(1, 0xFFFFFE),
+                     random.bounded(1, 0xFFFFFE), data);
+}
+
+// The frame with one byte changed, never the control byte: it keeps its
+// length and fails its checksum only (a sum differs by less than 256).
+inline QByteArray withOneByteFlipped(QRandomGenerator &random, const QByteArray &frame)
+{
+    QByteArray bad = frame;
+    int at = int(random.bounded(frame.size() - 1));
+    if (at >= 1)
+        ++at;
+    bad[at] = char(quint8(bad.at(at)) ^ quint8(random.bounded(1, 256)));
+    return bad;
+}
+
 // `count` frames of the bundled messages, each in turn, with random
 // addresses, length and data.
 inline QVector<QByteArray> bundledFrames(int count, quint32 seed)
