@@ -374,7 +374,7 @@ private slots:
         QCOMPARE(message(), QStringLiteral("Recording to %1.log stopped").arg(path));
         const QByteArray written = readFile(path + QStringLiteral(".log"));
         QVERIFY2(!written.contains("old contents"), written.constData());
-        QVERIFY(written.endsWith(frameToHexText(frame).toLatin1() + '\n'));
+        QVERIFY(written.endsWith(QByteArray(frameToHexText(frame).toLatin1() + '\n')));
         QCOMPARE(written.count('\n'), 1);
     }
 
