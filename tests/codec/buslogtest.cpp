@@ -1,0 +1,123 @@
+// Bus logs: the times of their lines (impossible ones, leap seconds, before
+// 1970).
+
+#include "codec/buslog.h"
+
+#include <QDateTime>
+#include <QtTest>
+
+namespace {
+
+// A button event of the sample keypad.
+const QByteArray kFrame = "8CF04FC3D4E5FEFFFFFEFFFFFF0B3E";
+
+qint64 utcMs(const char *iso)
+{
+    const QDateTime time = QDateTime::fromString(QLatin1String(iso), Qt::ISODateWithMs);
+    Q_ASSERT(time.isValid());
+    return time.toMSecsSinceEpoch();
+}
+
+} // namespace
+
+class BusLogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseBusLogLine_data();
+    void parseBusLogLine();
+};
+
+void BusLogTest::parseBusLogLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<bool>("timeValid");
+    QTest::addColumn<qint64>("timeMs");
+    QTest::addColumn<QString>("direction");
+    QTest::addColumn<QString>("frameText");
+    QTest::addColumn<bool>("readFromBytes");
+    const QString f = QString::fromLatin1(kFrame);
+    const auto row = [&](const char *name, const QString &time, bool valid, qint64 ms) {
+        QTest::newRow(name) << time + " RX " + f << time << valid << (valid ? ms : qint64(-1)) << "RX" << f << true;
+    };
+    row("possible", "2026-12-06T22:42:16.123Z", true, utcMs("2026-12-06T22:42:16.123Z"));
+    row("leap second", "2016-12-31T23:59:60.00Z", true, utcMs("2016-12-31T23:59:59.999Z"));
+    row("leap second, its last millisecond", "2016-12-31T23:59:60.999Z", true, utcMs("2016-12-31T23:59:59.999Z"));
+    row("leap second, with an offset", "2017-01-01T00:59:60.500+01:00", true, utcMs("2016-12-31T23:59:59.999Z"));
+    row("second 60 within a day", "2016-12-31T12:00:60.000Z", false, 0);
+    row("second 60 with an offset that ends no UTC day", "2016-12-31T23:59:60.000+01:00", false, 0);
+    row("second 61", "2016-12-31T23:59:61.000Z", false, 0);
+    row("year 0000", "0000-01-01T00:00:00.000Z", false, 0);
+    row("02-30", "2026-02-30T10:11:12.345Z", false, 0);
+    row("month 13", "2026-13-45T22:42:16.123Z", false, 0);
+    row("hour 25", "2026-12-06T25:00:00.000Z", false, 0);
+    row("offset +99:99", "2026-12-06T10:11:12.345+99:99", false, 0);
+    row("letters after the zone", "2026-12-06T10:11:12.345Zulu", false, 0);
+    row("before 1970", "1969-07-20T20:17:40.000Z", true, utcMs("1969-07-20T20:17:40.000Z"));
+    row("the last millisecond of 1969", "1969-12-31T23:59:59.999Z", true, -1);
+    row("year 1", "0001-01-01T00:00:00.000Z", true, utcMs("0001-01-01T00:00:00.000Z"));
+    QTest::newRow("impossible, sent, tabs") << "  2026-02-30T10:11:12.345Z\tTX \t" + f << "2026-02-30T10:11:12.345Z"
+                                            << false << qint64(-1) << "TX" << f << true;
+    QTest::newRow("impossible, no frame") << "2026-02-30T10:11:12.345Z TX" << "2026-02-30T10:11:12.345Z" << false
+                                          << qint64(-1) << "TX" << "" << true;
+    const QString nul = QStringLiteral("2026-12-06T10:11:12.") + QChar(0);
+    QTest::newRow("NUL in the time") << nul + " RX " + f << nul << false << qint64(-1) << "RX" << f << true;
+    // No log line without RX or TX after the time: the line is a frame text.
+    for (const char *line : {"2016-12-31T23:59:60.000Z 8C", "2026-02-30T10:11:12.345Z RXTX 8C",
+                             "2026-02-30T10:11:12.345ZRX 8C", "2026-02-30 10:11:12.345Z RX 8C",
+                             "2026-02-3T10:11:12.345Z RX 8C"})
+        QTest::addRow("no log line: %s", line) << line << "" << false << qint64(-1) << "" << line << true;
+    // Digits of other scripts make no time, whatever the date parser says.
+    const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0663-45T22:42:16.123Z RX F0");
+    QTest::newRow("digits of another script") << arabic << "" << false << qint64(-1) << "" << arabic << false;
+    const QString fullWidth = QStringLiteral("2026-02-30T10:11:1\uFF12.345Z RX F0");
+    QTest::newRow("full-width digit") << fullWidth << "" << false << qint64(-1) << "" << fullWidth << false;
+    // Other than ASCII after the shape of a time: the bytes are left to the
+    // general way, which keeps the time as written.
+    const QString accent = QStringLiteral("2026-02-30T10:11:12\u00e9");
+    QTest::newRow("impossible, non-ASCII in the time") << accent + " RX F0" << accent << false << qint64(-1) << "RX"
+                                                       << "F0" << false;
+}
+
+// The time of a line that has the shape of a log line is kept as written,
+// whatever it holds, and never read as frame text; both ways of reading a
+// line agree.
+void BusLogTest::parseBusLogLine()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, time);
+    QFETCH(bool, timeValid);
+    QFETCH(qint64, timeMs);
+    QFETCH(QString, direction);
+    QFETCH(QString, frameText);
+    QFETCH(bool, readFromBytes);
+    const BusLogLine parsed = ::parseBusLogLine(line);
+    QCOMPARE(int(parsed.kind), int(BusLogLine::Frame));
+    QCOMPARE(parsed.time, time);
+    QCOMPARE(parsed.timeValid, timeValid);
+    QCOMPARE(parsed.timeMs, timeMs);
+    QCOMPARE(parsed.direction, direction);
+    QCOMPARE(parsed.frameText, frameText);
+    qint64 ms = -2;
+    QCOMPARE(readBusLogTime(time, &ms), timeValid);
+    if (timeValid)
+        QCOMPARE(ms, timeMs);
+
+    const QByteArray utf8 = line.toUtf8();
+    BusLogLine fromBytes;
+    qsizetype textStart = -1;
+    QCOMPARE(::parseBusLogLine(utf8.constData(), utf8.size(), &fromBytes, &textStart), readFromBytes);
+    if (!readFromBytes)
+        return;
+    QCOMPARE(int(fromBytes.kind), int(parsed.kind));
+    QCOMPARE(fromBytes.time, parsed.time);
+    QCOMPARE(fromBytes.timeValid, parsed.timeValid);
+    QCOMPARE(fromBytes.timeMs, parsed.timeMs);
+    QCOMPARE(fromBytes.direction, parsed.direction);
+    QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), parsed.frameText);
+}
+
+QTEST_APPLESS_MAIN(BusLogTest)
+#include "buslogtest.moc"
