@@ -1,8 +1,12 @@
 // Bus logs: the times of their lines (impossible ones, leap seconds, before
-// 1970).
+// 1970) and reading a log for the Bus page.
 
 #include "codec/buslog.h"
+#include "codec/buslogfile.h"
+#include "codec/busrecord.h"
+#include "codec/frame.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QtTest>
 
@@ -18,6 +22,19 @@ qint64 utcMs(const char *iso)
     return time.toMSecsSinceEpoch();
 }
 
+// "RX 2026-12-06T10:11:12.345Z 8C F0 …", "noise no time AB": an entry in words.
+QString entryText(const BusLogEntry &entry)
+{
+    const QString kind = entry.kind == BusRecord::Noise ? QStringLiteral("noise") : directionText(entry.kind);
+    const QString time = entry.hasTime ? busLogTime(entry.timeMs) : QStringLiteral("no time");
+    return kind + QLatin1Char(' ') + time + QLatin1Char(' ') + frameToHexText(entry.bytes);
+}
+
+QString spaced(const QByteArray &hex)
+{
+    return frameToHexText(QByteArray::fromHex(hex));
+}
+
 } // namespace
 
 class BusLogTest : public QObject
@@ -27,6 +44,8 @@ class BusLogTest : public QObject
 private slots:
     void parseBusLogLine_data();
     void parseBusLogLine();
+    void readBusLog_data();
+    void readBusLog();
 };
 
 void BusLogTest::parseBusLogLine_data()
@@ -117,6 +136,65 @@ void BusLogTest::parseBusLogLine()
     QCOMPARE(fromBytes.timeMs, parsed.timeMs);
     QCOMPARE(fromBytes.direction, parsed.direction);
     QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), parsed.frameText);
+}
+
+void BusLogTest::readBusLog_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<int>("refused");
+    const QByteArray f = kFrame;
+    const QString frame = spaced(kFrame);
+    QTest::newRow("times") << "2026-12-06T10:11:12.345Z RX " + f + "\n2026-12-06T10:11:12.346+01:00 TX " + f + "\n"
+                           << QStringList{"RX 2026-12-06T10:11:12.345Z " + frame, "TX 2026-12-06T09:11:12.346Z " + frame}
+                           << 0;
+    QTest::newRow("plain frame, no time") << f + "\n" << QStringList{"RX no time " + frame} << 0;
+    QTest::newRow("before 1970") << "1969-07-20T20:17:40.000Z RX " + f + "\n# 1901-02-03T04:05:06.007Z noise: AB\n"
+                                 << QStringList{"RX 1969-07-20T20:17:40.000Z " + frame,
+                                                "noise 1901-02-03T04:05:06.007Z AB"}
+                                 << 0;
+    QTest::newRow("the last millisecond of 1969") << "1969-12-31T23:59:59.999Z TX " + f
+                                                  << QStringList{"TX 1969-12-31T23:59:59.999Z " + frame} << 0;
+    QTest::newRow("leap second") << "2016-12-31T23:59:60.000Z RX " + f + "\n# 2016-12-31T23:59:60.5Z noise: CD\n"
+                                 << QStringList{"RX 2016-12-31T23:59:59.999Z " + frame,
+                                                "noise 2016-12-31T23:59:59.999Z CD"}
+                                 << 0;
+    QTest::newRow("impossible times") << "2026-02-30T10:11:12.345Z RX " + f + "\n0000-01-01T00:00:00.000Z TX " + f
+                                             + "\n# 2026-13-01T00:00:00.000Z noise: EF\n"
+                                      << QStringList{"RX no time " + frame, "TX no time " + frame, "noise no time EF"}
+                                      << 0;
+    const QByteArray nul(1, '\0');
+    QTest::newRow("NUL in the frame") << "2026-12-06T10:11:12.345Z RX " + f.left(6) + nul + f.mid(6) + "\n"
+                                      << QStringList{"RX 2026-12-06T10:11:12.345Z " + frame} << 0;
+    QTest::newRow("NUL in a plain frame, CRLF") << f.left(4) + nul + f.mid(4) + "\r\n" << QStringList{"RX no time " + frame}
+                                                << 0;
+    QTest::newRow("NUL ending a frame") << "2026-12-06T10:11:12.345Z TX " + f + nul + "\n"
+                                        << QStringList{"TX 2026-12-06T10:11:12.345Z " + frame} << 0;
+    // A noise line holds nothing but its time and digits.
+    QTest::newRow("NUL in noise") << "# 2026-12-06T10:11:12.345Z noise: AB" + nul + "CD\n" << QStringList() << 0;
+    QTest::newRow("NUL in a comment") << "# port opened" + nul + " 2026-12-06T10:11:12.345Z RX " + f + "\n" + f
+                                      << QStringList{"RX no time " + frame} << 0;
+    QTest::newRow("blank lines, not a frame") << "\n  \r\n\t\nzz\n" + f.left(8) + "\n" << QStringList() << 2;
+}
+
+// The entries of a log as the Bus page opens it: a time before 1970 is a
+// time, the last millisecond of 1969 too; a line is read whole.
+void BusLogTest::readBusLog()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, entries);
+    QFETCH(int, refused);
+    QBuffer buffer(&log);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const BusLogRead read = ::readBusLog(buffer);
+    QStringList texts;
+    for (const BusLogEntry &entry : read.entries) {
+        texts << entryText(entry);
+        if (!entry.hasTime)
+            QCOMPARE(entry.timeMs, qint64(-1));
+    }
+    QCOMPARE(texts, entries);
+    QCOMPARE(read.refused, refused);
 }
 
 QTEST_APPLESS_MAIN(BusLogTest)
