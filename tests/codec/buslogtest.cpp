@@ -1,5 +1,5 @@
 // Bus logs: the times of their lines (impossible ones, leap seconds, before
-// 1970) and reading a log for the Bus page.
+// 1970), reading a log for the Bus page, and the local time of day shown.
 
 #include "codec/buslog.h"
 #include "codec/buslogfile.h"
@@ -8,7 +8,12 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QFile>
+#include <QThread>
 #include <QtTest>
+
+#include <atomic>
+#include <ctime>
 
 namespace {
 
@@ -20,6 +25,25 @@ qint64 utcMs(const char *iso)
     const QDateTime time = QDateTime::fromString(QLatin1String(iso), Qt::ISODateWithMs);
     Q_ASSERT(time.isValid());
     return time.toMSecsSinceEpoch();
+}
+
+// A zone with summer time: Berlin's, by name or, without the zone files,
+// by its rule.
+QByteArray berlin()
+{
+    const bool files = QFile::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin"));
+    return files ? "Europe/Berlin" : "CET-1CEST,M3.5.0,M10.5.0/3";
+}
+
+// Newfoundland's rule: 3 h 30 min behind UTC, summer time from 02:00 local
+// time on the second Sunday of March to 02:00 on the first of November, so
+// that its changes fall at half past an hour of UTC.
+const char kNewfoundland[] = "NST+3:30NDT,M3.2.0,M11.1.0";
+
+void useTimeZone(const QByteArray &zone)
+{
+    qputenv("TZ", zone);
+    tzset();
 }
 
 // "RX 2026-12-06T10:11:12.345Z 8C F0 …", "noise no time AB": an entry in words.
@@ -46,6 +70,9 @@ private slots:
     void parseBusLogLine();
     void readBusLog_data();
     void readBusLog();
+    void timeOfDayText_data();
+    void timeOfDayText();
+    void timeOfDayTextOnTwoThreads();
 };
 
 void BusLogTest::parseBusLogLine_data()
@@ -195,6 +222,91 @@ void BusLogTest::readBusLog()
     }
     QCOMPARE(texts, entries);
     QCOMPARE(read.refused, refused);
+}
+
+void BusLogTest::timeOfDayText_data()
+{
+    // Summer time in Berlin, 2026: from 01:00 UTC on 29 March to 01:00 UTC
+    // on 25 October. The rows run in order, each after the one before it.
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QStringList>("times");
+    QTest::addColumn<QStringList>("texts");
+    const QByteArray b = berlin();
+    QTest::newRow("spring, before then after") << b << QStringList{"2026-03-29T00:59:59.999Z", "2026-03-29T01:00:00.000Z"}
+                                               << QStringList{"01:59:59.999", "03:00:00.000"};
+    QTest::newRow("spring, after then before") << b << QStringList{"2026-03-29T01:00:00.000Z", "2026-03-29T00:59:59.999Z"}
+                                               << QStringList{"03:00:00.000", "01:59:59.999"};
+    QTest::newRow("autumn, before then after") << b << QStringList{"2026-10-25T00:59:59.999Z", "2026-10-25T01:00:00.000Z"}
+                                               << QStringList{"02:59:59.999", "02:00:00.000"};
+    QTest::newRow("autumn, after then before") << b << QStringList{"2026-10-25T01:00:00.000Z", "2026-10-25T00:59:59.999Z"}
+                                               << QStringList{"02:00:00.000", "02:59:59.999"};
+    QTest::newRow("spring, the hours around")
+        << b
+        << QStringList{"2026-03-29T00:30:00.000Z", "2026-03-29T01:30:00.000Z", "2026-03-29T00:00:00.000Z",
+                       "2026-03-29T01:59:59.999Z", "2026-03-29T00:59:00.000Z", "2026-03-29T01:00:30.000Z"}
+        << QStringList{"01:30:00.000", "03:30:00.000", "01:00:00.000", "03:59:59.999", "01:59:00.000", "03:00:30.000"};
+    QTest::newRow("autumn, seconds apart") << b
+                                           << QStringList{"2026-10-25T00:59:58.000Z", "2026-10-25T01:00:01.000Z",
+                                                          "2026-10-25T00:59:59.000Z", "2026-10-25T01:00:00.001Z"}
+                                           << QStringList{"02:59:58.000", "02:00:01.000", "02:59:59.000", "02:00:00.001"};
+    QTest::newRow("winter and summer") << b << QStringList{"2026-01-15T12:00:00.000Z", "2026-07-15T12:00:00.000Z"}
+                                       << QStringList{"13:00:00.000", "14:00:00.000"};
+    QTest::newRow("before 1970") << b << QStringList{"1969-12-31T23:59:59.999Z", "1969-12-31T12:34:56.789Z"}
+                                 << QStringList{"00:59:59.999", "13:34:56.789"};
+    // Changes within an hour of UTC, 05:30 UTC on 8 March and 04:30 UTC on
+    // 1 November 2026.
+    const QByteArray n = kNewfoundland;
+    QTest::newRow("half an hour off, spring")
+        << n
+        << QStringList{"2026-03-08T05:29:59.999Z", "2026-03-08T05:30:00.000Z", "2026-03-08T05:00:00.000Z",
+                       "2026-03-08T05:59:59.999Z", "2026-03-08T05:29:59.999Z"}
+        << QStringList{"01:59:59.999", "03:00:00.000", "01:30:00.000", "03:29:59.999", "01:59:59.999"};
+    QTest::newRow("half an hour off, autumn")
+        << n
+        << QStringList{"2026-11-01T04:30:00.000Z", "2026-11-01T04:29:59.999Z", "2026-11-01T04:59:59.999Z",
+                       "2026-11-01T04:00:00.000Z", "2026-11-01T04:30:00.000Z"}
+        << QStringList{"01:00:00.000", "01:59:59.999", "01:29:59.999", "01:30:00.000", "01:00:00.000"};
+}
+
+// The local time of day of each time, called in the row's order.
+void BusLogTest::timeOfDayText()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QStringList, times);
+    QFETCH(QStringList, texts);
+    useTimeZone(zone);
+    QStringList shown;
+    for (const QString &time : times)
+        shown << ::timeOfDayText(utcMs(qPrintable(time)));
+    QCOMPARE(shown, texts);
+}
+
+// Two threads asking for times on either side of a change of offset.
+void BusLogTest::timeOfDayTextOnTwoThreads()
+{
+    useTimeZone(berlin());
+    std::atomic<int> wrong{0};
+    std::atomic<int> waiting{2};
+    // Each thread asks for two times a millisecond apart, in turn, both
+    // threads at once.
+    const auto ask = [&wrong, &waiting](qint64 timeMs, const QStringList &texts) {
+        --waiting;
+        while (waiting.load() > 0)
+            QThread::yieldCurrentThread();
+        for (int i = 0; i < 100000; ++i) {
+            if (::timeOfDayText(timeMs + i % 2) != texts.at(i % 2))
+                ++wrong;
+        }
+    };
+    QScopedPointer<QThread> before(QThread::create(ask, utcMs("2026-10-25T00:59:59.998Z"),
+                                                   QStringList{"02:59:59.998", "02:59:59.999"}));
+    QScopedPointer<QThread> after(QThread::create(ask, utcMs("2026-10-25T01:00:00.000Z"),
+                                                  QStringList{"02:00:00.000", "02:00:00.001"}));
+    before->start();
+    after->start();
+    QVERIFY(before->wait(60000));
+    QVERIFY(after->wait(60000));
+    QCOMPARE(wrong.load(), 0);
 }
 
 QTEST_APPLESS_MAIN(BusLogTest)
