@@ -28,9 +28,9 @@ struct OffsetSpan
     qint64 offsetMs = 0;
 };
 
-// The first millisecond after `same` (whose offset is `offsetMs`) and up to
-// `other` (whose offset is not) at which the offset is no longer `offsetMs`;
-// `other` may lie on either side. The offset changes once between them.
+// Where the offset changes between `same`, whose offset is `offsetMs`, and
+// `other`, on either side of it, whose offset is another: the first
+// millisecond of the later of the two offsets. It changes once between them.
 qint64 offsetChange(qint64 same, qint64 other, qint64 offsetMs)
 {
     while (qAbs(other - same) > 1) {
@@ -60,8 +60,10 @@ OffsetSpan offsetSpanAt(qint64 timeMs)
 QString timeOfDayText(qint64 timeMs)
 {
     // Asking the time zone for every row costs more than the rest of the row;
-    // it is asked again only when the time leaves the span of the last offset,
-    // which ends where the offset changes (summer time begins or ends).
+    // each thread asks again only when the time leaves the span it last
+    // found: the hour of UTC around that time, cut where the offset changes
+    // (summer time begins or ends). A new zone for the whole system shows
+    // from the next span on.
     thread_local OffsetSpan span;
     if (timeMs < span.from || timeMs >= span.until)
         span = offsetSpanAt(timeMs);
