@@ -21,26 +21,60 @@ QString busLogNoiseLine(qint64 msSinceEpoch, const QByteArray &bytes)
 
 namespace {
 
+// The start of a log line's time, 'd' for an ASCII digit.
+const char kTimeShape[] = "dddd-dd-ddTdd:dd:dd";
+constexpr int kTimeShapeSize = int(sizeof kTimeShape) - 1;
+constexpr qint64 kDayMs = 24 * 3600 * 1000;
+
 bool isSpace(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
-// Cheap shape check before the date parser: "dddd-dd-ddTdd:dd:dd" at `at`.
-bool looksLikeTime(const QString &line, int at)
+qint64 floorDiv(qint64 a, qint64 b)
 {
-    static const char shape[] = "dddd-dd-ddTdd:dd:dd";
-    if (line.size() - at < int(sizeof shape) - 1)
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
+} // namespace
+
+bool hasBusLogTimeShape(const QString &text, int at)
+{
+    if (at < 0 || text.size() - at < kTimeShapeSize)
         return false;
-    for (int i = 0; shape[i]; ++i) {
-        const QChar c = line.at(at + i);
-        if (shape[i] == 'd' ? !c.isDigit() : c != QLatin1Char(shape[i]))
+    for (int i = 0; i < kTimeShapeSize; ++i) {
+        const ushort c = text.at(at + i).unicode();
+        if (kTimeShape[i] == 'd' ? !(c >= '0' && c <= '9') : c != ushort(kTimeShape[i]))
             return false;
     }
     return true;
 }
 
-} // namespace
+bool readBusLogTime(const QString &time, qint64 *msSinceEpoch)
+{
+    // QDateTime knows no second 60: a leap second is read as second 59 and
+    // then moved to its last millisecond.
+    const bool leap = hasBusLogTimeShape(time) && time.at(17) == QLatin1Char('6') && time.at(18) == QLatin1Char('0');
+    QDateTime parsed;
+    if (leap) {
+        QString second59 = time;
+        second59[17] = QLatin1Char('5');
+        second59[18] = QLatin1Char('9');
+        parsed = QDateTime::fromString(second59, Qt::ISODateWithMs);
+    } else {
+        parsed = QDateTime::fromString(time, Qt::ISODateWithMs);
+    }
+    if (!parsed.isValid())
+        return false;
+    qint64 ms = parsed.toMSecsSinceEpoch();
+    if (leap) {
+        ms = floorDiv(ms, 1000) * 1000 + 999;
+        if (floorDiv(ms + 1, kDayMs) * kDayMs != ms + 1)
+            return false; // leap seconds end a UTC day
+    }
+    *msSinceEpoch = ms;
+    return true;
+}
 
 BusLogLine parseBusLogLine(const QString &line)
 {
@@ -59,7 +93,7 @@ BusLogLine parseBusLogLine(const QString &line)
     result.frameText = line;
 
     // Any other line is taken as it is, without a second look at all of it.
-    if (!looksLikeTime(line, i))
+    if (!hasBusLogTimeShape(line, i))
         return result;
     int timeEnd = i;
     while (timeEnd < n && !isSpace(line.at(timeEnd)))
@@ -73,14 +107,13 @@ BusLogLine parseBusLogLine(const QString &line)
     if ((direction != QLatin1String("RX") && direction != QLatin1String("TX")) || dirStart == timeEnd
         || (dirEnd < n && !isSpace(line.at(dirEnd))))
         return result;
-    const QDateTime parsed = QDateTime::fromString(time, Qt::ISODateWithMs);
-    if (!parsed.isValid())
-        return result;
     int textStart = dirEnd;
     while (textStart < n && isSpace(line.at(textStart)))
         ++textStart;
     result.time = time;
-    result.timeMs = parsed.toMSecsSinceEpoch();
+    qint64 ms = 0;
+    result.timeValid = readBusLogTime(time, &ms);
+    result.timeMs = result.timeValid ? ms : -1;
     result.direction = direction;
     result.frameText = line.mid(textStart);
     return result;
@@ -105,18 +138,17 @@ bool parseBusLogLine(const char *line, qsizetype size, BusLogLine *result, qsize
     }
     result->kind = BusLogLine::Frame;
     // The shape of a time: fewer bytes than its characters can hold none.
-    static const char shape[] = "dddd-dd-ddTdd:dd:dd";
-    if (size - i < qsizetype(sizeof shape) - 1)
+    if (size - i < kTimeShapeSize)
         return true;
-    for (int k = 0; shape[k]; ++k) {
+    for (int k = 0; k < kTimeShapeSize; ++k) {
         const char c = line[i + k];
         if (uchar(c) >= 0x80) {
-            // The first character that is not ASCII: no time unless it is a
-            // digit of another script, left to the general way.
+            // The first character that is not ASCII: no time. A digit of
+            // another script is left to the general way all the same.
             const QString character = QString::fromUtf8(line + i + k, int(qMin<qsizetype>(4, size - i - k)));
-            return !(shape[k] == 'd' && character.front().isDigit());
+            return !(kTimeShape[k] == 'd' && character.front().isDigit());
         }
-        if (shape[k] == 'd' ? !(c >= '0' && c <= '9') : c != shape[k])
+        if (kTimeShape[k] == 'd' ? !(c >= '0' && c <= '9') : c != kTimeShape[k])
             return true;
     }
     qsizetype timeEnd = i;
@@ -132,15 +164,13 @@ bool parseBusLogLine(const char *line, qsizetype size, BusLogLine *result, qsize
     if (dirStart == timeEnd || dirEnd > size || (line[dirStart] != 'R' && line[dirStart] != 'T')
         || line[dirStart + 1] != 'X' || (dirEnd < size && !isSpaceByte(line[dirEnd])))
         return true;
-    const QString time = QString::fromLatin1(line + i, int(timeEnd - i));
-    const QDateTime parsed = QDateTime::fromString(time, Qt::ISODateWithMs);
-    if (!parsed.isValid())
-        return true;
     qsizetype start = dirEnd;
     while (start < size && isSpaceByte(line[start]))
         ++start;
-    result->time = time;
-    result->timeMs = parsed.toMSecsSinceEpoch();
+    result->time = QString::fromLatin1(line + i, int(timeEnd - i));
+    qint64 ms = 0;
+    result->timeValid = readBusLogTime(result->time, &ms);
+    result->timeMs = result->timeValid ? ms : -1;
     result->direction = QString::fromLatin1(line + dirStart, 2);
     *textStart = start;
     return true;

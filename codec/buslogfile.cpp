@@ -4,7 +4,6 @@
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
 
-#include <QDateTime>
 #include <QIODevice>
 
 QByteArray busLogLineOf(const BusRecord &record)
@@ -15,17 +14,16 @@ QByteArray busLogLineOf(const BusRecord &record)
     return line.toUtf8() + '\n';
 }
 
-bool parseBusLogNoiseLine(const QString &line, qint64 *timeMs, QByteArray *bytes)
+bool parseBusLogNoiseLine(const QString &line, BusLogEntry *entry)
 {
     const QString text = line.trimmed();
     if (!text.startsWith(QLatin1Char('#')))
         return false;
     const QStringList words = text.mid(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (words.size() != 3 || words.at(1) != QLatin1String("noise:"))
+    if (words.size() != 3 || words.at(1) != QLatin1String("noise:") || !hasBusLogTimeShape(words.at(0)))
         return false;
-    const QDateTime time = QDateTime::fromString(words.at(0), Qt::ISODateWithMs);
     const QString hex = words.at(2);
-    if (!time.isValid() || hex.isEmpty() || hex.size() % 2 != 0)
+    if (hex.isEmpty() || hex.size() % 2 != 0)
         return false;
     for (const QChar c : hex) {
         const bool digit = (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
@@ -33,21 +31,39 @@ bool parseBusLogNoiseLine(const QString &line, qint64 *timeMs, QByteArray *bytes
         if (!digit)
             return false;
     }
-    *timeMs = time.toMSecsSinceEpoch();
-    *bytes = hexTextToBytes(hex);
+    qint64 ms = 0;
+    entry->kind = BusRecord::Noise;
+    entry->hasTime = readBusLogTime(words.at(0), &ms);
+    entry->timeMs = entry->hasTime ? ms : -1;
+    entry->bytes = hexTextToBytes(hex);
     return true;
 }
+
+namespace {
+
+// The next line of `device` without its line end ("\n", "\r\n"), whole:
+// QString::fromUtf8 of a QByteArray would stop at its first NUL.
+QString nextLine(QIODevice &device)
+{
+    QByteArray bytes = device.readLine();
+    if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    if (bytes.endsWith('\r'))
+        bytes.chop(1);
+    return QString::fromUtf8(bytes.constData(), bytes.size());
+}
+
+} // namespace
 
 BusLogRead readBusLog(QIODevice &device)
 {
     BusLogRead read;
     while (!device.atEnd()) {
-        const QString line = QString::fromUtf8(device.readLine()).trimmed();
-        if (line.isEmpty())
+        const QString line = nextLine(device);
+        if (line.trimmed().isEmpty())
             continue;
         BusLogEntry entry;
-        if (parseBusLogNoiseLine(line, &entry.timeMs, &entry.bytes)) {
-            entry.kind = BusRecord::Noise;
+        if (parseBusLogNoiseLine(line, &entry)) {
             read.entries.append(std::move(entry));
             continue;
         }
@@ -60,6 +76,7 @@ BusLogRead readBusLog(QIODevice &device)
             continue;
         }
         entry.kind = logged.direction == QLatin1String("TX") ? BusRecord::Sent : BusRecord::Received;
+        entry.hasTime = logged.timeValid;
         entry.timeMs = logged.timeMs;
         entry.bytes = parsed.bytes;
         read.entries.append(std::move(entry));

@@ -15,16 +15,19 @@ class QIODevice;
 // The log line of a record, with its line end.
 QByteArray busLogLineOf(const BusRecord &record);
 
-// A "# TIME noise: HEX" line: the time and bytes it holds. False for any
-// other line.
-bool parseBusLogNoiseLine(const QString &line, qint64 *timeMs, QByteArray *bytes);
-
 struct BusLogEntry
 {
     BusRecord::Kind kind = BusRecord::Received;
-    qint64 timeMs = -1; // -1: the line had no time (a plain frame text)
+    // False when the line had no time (a plain frame text) or one that does
+    // not exist (month 13, 02-30): the reader gives it one of its own.
+    bool hasTime = false;
+    qint64 timeMs = -1; // the time read, before 1970 too; -1 when !hasTime
     QByteArray bytes;
 };
+
+// A "# TIME noise: HEX" line: the time and bytes it holds, as a noise entry.
+// False for any other line. Its time is read as a frame line's is.
+bool parseBusLogNoiseLine(const QString &line, BusLogEntry *entry);
 
 struct BusLogRead
 {
@@ -33,7 +36,8 @@ struct BusLogRead
 };
 
 // Every frame and noise line of a log, in order. Comment lines other than
-// noise and empty lines are passed over.
+// noise and empty lines are passed over. Each line is read whole, NUL bytes
+// and all, as `kwn-frame decode` reads it.
 BusLogRead readBusLog(QIODevice &device);
 
 #endif

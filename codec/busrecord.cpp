@@ -6,20 +6,69 @@
 #include <QDateTime>
 #include <QTime>
 
+namespace {
+
+constexpr qint64 kHourMs = 3600 * 1000;
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
+qint64 localOffsetMs(qint64 timeMs)
+{
+    return qint64(QDateTime::fromMSecsSinceEpoch(timeMs).offsetFromUtc()) * 1000;
+}
+
+// A stretch of time over which the local time's offset from UTC holds.
+struct OffsetSpan
+{
+    qint64 from = 0;  // first millisecond
+    qint64 until = 0; // one past the last; empty: nothing known
+    qint64 offsetMs = 0;
+};
+
+// Where the offset changes between `same`, whose offset is `offsetMs`, and
+// `other`, on either side of it, whose offset is another: the first
+// millisecond of the later of the two offsets. It changes once between them.
+qint64 offsetChange(qint64 same, qint64 other, qint64 offsetMs)
+{
+    while (qAbs(other - same) > 1) {
+        const qint64 middle = same + (other - same) / 2;
+        (localOffsetMs(middle) == offsetMs ? same : other) = middle;
+    }
+    return qMax(same, other);
+}
+
+// The span around `timeMs` within its hour of UTC, found by asking for the
+// offsets at both ends of the hour: the offset changes at most once an hour.
+OffsetSpan offsetSpanAt(qint64 timeMs)
+{
+    OffsetSpan span;
+    span.offsetMs = localOffsetMs(timeMs);
+    span.from = floorDiv(timeMs, kHourMs) * kHourMs;
+    span.until = span.from + kHourMs;
+    if (localOffsetMs(span.from) != span.offsetMs)
+        span.from = offsetChange(timeMs, span.from, span.offsetMs);
+    if (localOffsetMs(span.until - 1) != span.offsetMs)
+        span.until = offsetChange(timeMs, span.until - 1, span.offsetMs);
+    return span;
+}
+
+} // namespace
+
 QString timeOfDayText(qint64 timeMs)
 {
     // Asking the time zone for every row costs more than the rest of the row;
-    // the offset is looked up again only when the time moves by a minute.
-    static qint64 offsetAt = 0;
-    static qint64 offsetMs = 0;
-    static bool known = false;
-    if (!known || qAbs(timeMs - offsetAt) > 60000) {
-        offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(timeMs).offsetFromUtc()) * 1000;
-        offsetAt = timeMs;
-        known = true;
-    }
+    // each thread asks again only when the time leaves the span it last
+    // found: the hour of UTC around that time, cut where the offset changes
+    // (summer time begins or ends). A new zone for the whole system shows
+    // from the next span on.
+    thread_local OffsetSpan span;
+    if (timeMs < span.from || timeMs >= span.until)
+        span = offsetSpanAt(timeMs);
     const qint64 dayMs = 24 * 3600 * 1000;
-    qint64 ms = (timeMs + offsetMs) % dayMs;
+    qint64 ms = (timeMs + span.offsetMs) % dayMs;
     if (ms < 0)
         ms += dayMs;
     return QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss.zzz"));

@@ -305,6 +305,14 @@ void CliTest::linesReadAsTheirText_data()
     QTest::newRow("log line, tabs and spaces") << "  " + t + "\tTX \t0x12 0x34 ";
     QTest::newRow("log line, offset") << QByteArray("2026-12-06T22:42:16.123+01:00 TX AABB");
     QTest::newRow("log line, impossible date") << QByteArray("2026-13-06T22:42:16.123Z RX F0EF");
+    QTest::newRow("log line, leap second") << QByteArray("2016-12-31T23:59:60.00Z RX F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20");
+    QTest::newRow("log line, year 0000") << QByteArray("0000-01-01T00:00:00.000Z TX F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20");
+    QTest::newRow("log line, 02-30") << QByteArray("2026-02-30T10:11:12.345Z RX 0x12 0x34");
+    QTest::newRow("log line, offset +99:99") << QByteArray("2026-12-06T10:11:12.345+99:99 RX F0EF");
+    QTest::newRow("log line, impossible, before 1970") << QByteArray("1969-02-29T10:11:12.345Z RX F0EF");
+    QTest::newRow("log line, impossible, quote in the time") << QByteArray("2026-02-30T10:11:12\"Z TX F0EF");
+    QTest::newRow("log line, impossible, non-ASCII in the time") << QByteArray("2026-02-30T10:11:12\xC3\xA9 TX F0EF");
+    QTest::newRow("log line, impossible, non-ASCII frame") << QByteArray("2026-02-30T10:11:12.345Z RX \xC3\xA9 F0EF");
     QTest::newRow("log line, direction glued") << t + " RXF0EF";
     QTest::newRow("log line, no frame") << t + " RX";
     QTest::newRow("log line, quotes") << t + " RX \"q\" \\ F0EF";
@@ -318,6 +326,7 @@ void CliTest::linesReadAsTheirText_data()
     QTest::newRow("long line") << a;
     QTest::newRow("long line, spaces around") << "  " + a + "  ";
     QTest::newRow("long log line") << t + " RX " + a;
+    QTest::newRow("long log line, impossible time") << "2026-02-30T10:11:12.345Z TX " + a;
     QTest::newRow("long line, 0x everywhere") << QByteArray(QByteArray(63, 'b') + "0x1").repeated(3000);
     QTest::newRow("long line, odd digit first") << "7 " + a;
     QTest::newRow("long line, quotes") << QByteArray(100000, '"') + a;

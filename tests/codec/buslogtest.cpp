@@ -1,0 +1,313 @@
+// Bus logs: the times of their lines (impossible ones, leap seconds, before
+// 1970), reading a log for the Bus page, and the local time of day shown.
+
+#include "codec/buslog.h"
+#include "codec/buslogfile.h"
+#include "codec/busrecord.h"
+#include "codec/frame.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QFile>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <ctime>
+
+namespace {
+
+// A button event of the sample keypad.
+const QByteArray kFrame = "8CF04FC3D4E5FEFFFFFEFFFFFF0B3E";
+
+qint64 utcMs(const char *iso)
+{
+    const QDateTime time = QDateTime::fromString(QLatin1String(iso), Qt::ISODateWithMs);
+    Q_ASSERT(time.isValid());
+    return time.toMSecsSinceEpoch();
+}
+
+// A zone with summer time: Berlin's, by name or, without the zone files,
+// by its rule.
+QByteArray berlin()
+{
+    const bool files = QFile::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin"));
+    return files ? "Europe/Berlin" : "CET-1CEST,M3.5.0,M10.5.0/3";
+}
+
+// Newfoundland's rule: 3 h 30 min behind UTC, summer time from 02:00 local
+// time on the second Sunday of March to 02:00 on the first of November, so
+// that its changes fall at half past an hour of UTC.
+const char kNewfoundland[] = "NST+3:30NDT,M3.2.0,M11.1.0";
+
+void useTimeZone(const QByteArray &zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+// "RX 2026-12-06T10:11:12.345Z 8C F0 …", "noise no time AB": an entry in words.
+QString entryText(const BusLogEntry &entry)
+{
+    const QString kind = entry.kind == BusRecord::Noise ? QStringLiteral("noise") : directionText(entry.kind);
+    const QString time = entry.hasTime ? busLogTime(entry.timeMs) : QStringLiteral("no time");
+    return kind + QLatin1Char(' ') + time + QLatin1Char(' ') + frameToHexText(entry.bytes);
+}
+
+QString spaced(const QByteArray &hex)
+{
+    return frameToHexText(QByteArray::fromHex(hex));
+}
+
+} // namespace
+
+class BusLogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseBusLogLine_data();
+    void parseBusLogLine();
+    void readBusLog_data();
+    void readBusLog();
+    void timeOfDayText_data();
+    void timeOfDayText();
+    void timeOfDayTextOnTwoThreads();
+};
+
+void BusLogTest::parseBusLogLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<bool>("timeValid");
+    QTest::addColumn<qint64>("timeMs");
+    QTest::addColumn<QString>("direction");
+    QTest::addColumn<QString>("frameText");
+    QTest::addColumn<bool>("readFromBytes");
+    const QString f = QString::fromLatin1(kFrame);
+    const auto row = [&](const char *name, const QString &time, bool valid, qint64 ms) {
+        QTest::newRow(name) << time + " RX " + f << time << valid << (valid ? ms : qint64(-1)) << "RX" << f << true;
+    };
+    row("possible", "2026-12-06T22:42:16.123Z", true, utcMs("2026-12-06T22:42:16.123Z"));
+    row("leap second", "2016-12-31T23:59:60.00Z", true, utcMs("2016-12-31T23:59:59.999Z"));
+    row("leap second, its last millisecond", "2016-12-31T23:59:60.999Z", true, utcMs("2016-12-31T23:59:59.999Z"));
+    row("leap second, with an offset", "2017-01-01T00:59:60.500+01:00", true, utcMs("2016-12-31T23:59:59.999Z"));
+    row("second 60 within a day", "2016-12-31T12:00:60.000Z", false, 0);
+    row("second 60 with an offset that ends no UTC day", "2016-12-31T23:59:60.000+01:00", false, 0);
+    row("second 61", "2016-12-31T23:59:61.000Z", false, 0);
+    row("year 0000", "0000-01-01T00:00:00.000Z", false, 0);
+    row("02-30", "2026-02-30T10:11:12.345Z", false, 0);
+    row("month 13", "2026-13-45T22:42:16.123Z", false, 0);
+    row("hour 25", "2026-12-06T25:00:00.000Z", false, 0);
+    row("offset +99:99", "2026-12-06T10:11:12.345+99:99", false, 0);
+    row("letters after the zone", "2026-12-06T10:11:12.345Zulu", false, 0);
+    row("before 1970", "1969-07-20T20:17:40.000Z", true, utcMs("1969-07-20T20:17:40.000Z"));
+    row("the last millisecond of 1969", "1969-12-31T23:59:59.999Z", true, -1);
+    row("year 1", "0001-01-01T00:00:00.000Z", true, utcMs("0001-01-01T00:00:00.000Z"));
+    QTest::newRow("impossible, sent, tabs") << "  2026-02-30T10:11:12.345Z\tTX \t" + f << "2026-02-30T10:11:12.345Z"
+                                            << false << qint64(-1) << "TX" << f << true;
+    QTest::newRow("impossible, no frame") << "2026-02-30T10:11:12.345Z TX" << "2026-02-30T10:11:12.345Z" << false
+                                          << qint64(-1) << "TX" << "" << true;
+    const QString nul = QStringLiteral("2026-12-06T10:11:12.") + QChar(0);
+    QTest::newRow("NUL in the time") << nul + " RX " + f << nul << false << qint64(-1) << "RX" << f << true;
+    // No log line without RX or TX after the time: the line is a frame text.
+    for (const char *line : {"2016-12-31T23:59:60.000Z 8C", "2026-02-30T10:11:12.345Z RXTX 8C",
+                             "2026-02-30T10:11:12.345ZRX 8C", "2026-02-30 10:11:12.345Z RX 8C",
+                             "2026-02-3T10:11:12.345Z RX 8C"})
+        QTest::addRow("no log line: %s", line) << line << "" << false << qint64(-1) << "" << line << true;
+    // Digits of other scripts make no time, whatever the date parser says.
+    const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0663-45T22:42:16.123Z RX F0");
+    QTest::newRow("digits of another script") << arabic << "" << false << qint64(-1) << "" << arabic << false;
+    const QString fullWidth = QStringLiteral("2026-02-30T10:11:1\uFF12.345Z RX F0");
+    QTest::newRow("full-width digit") << fullWidth << "" << false << qint64(-1) << "" << fullWidth << false;
+    // Other than ASCII after the shape of a time: the bytes are left to the
+    // general way, which keeps the time as written.
+    const QString accent = QStringLiteral("2026-02-30T10:11:12\u00e9");
+    QTest::newRow("impossible, non-ASCII in the time") << accent + " RX F0" << accent << false << qint64(-1) << "RX"
+                                                       << "F0" << false;
+}
+
+// The time of a line that has the shape of a log line is kept as written,
+// whatever it holds, and never read as frame text; both ways of reading a
+// line agree.
+void BusLogTest::parseBusLogLine()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, time);
+    QFETCH(bool, timeValid);
+    QFETCH(qint64, timeMs);
+    QFETCH(QString, direction);
+    QFETCH(QString, frameText);
+    QFETCH(bool, readFromBytes);
+    const BusLogLine parsed = ::parseBusLogLine(line);
+    QCOMPARE(int(parsed.kind), int(BusLogLine::Frame));
+    QCOMPARE(parsed.time, time);
+    QCOMPARE(parsed.timeValid, timeValid);
+    QCOMPARE(parsed.timeMs, timeMs);
+    QCOMPARE(parsed.direction, direction);
+    QCOMPARE(parsed.frameText, frameText);
+    qint64 ms = -2;
+    QCOMPARE(readBusLogTime(time, &ms), timeValid);
+    if (timeValid)
+        QCOMPARE(ms, timeMs);
+
+    const QByteArray utf8 = line.toUtf8();
+    BusLogLine fromBytes;
+    qsizetype textStart = -1;
+    QCOMPARE(::parseBusLogLine(utf8.constData(), utf8.size(), &fromBytes, &textStart), readFromBytes);
+    if (!readFromBytes)
+        return;
+    QCOMPARE(int(fromBytes.kind), int(parsed.kind));
+    QCOMPARE(fromBytes.time, parsed.time);
+    QCOMPARE(fromBytes.timeValid, parsed.timeValid);
+    QCOMPARE(fromBytes.timeMs, parsed.timeMs);
+    QCOMPARE(fromBytes.direction, parsed.direction);
+    QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), parsed.frameText);
+}
+
+void BusLogTest::readBusLog_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<int>("refused");
+    const QByteArray f = kFrame;
+    const QString frame = spaced(kFrame);
+    QTest::newRow("times") << "2026-12-06T10:11:12.345Z RX " + f + "\n2026-12-06T10:11:12.346+01:00 TX " + f + "\n"
+                           << QStringList{"RX 2026-12-06T10:11:12.345Z " + frame, "TX 2026-12-06T09:11:12.346Z " + frame}
+                           << 0;
+    QTest::newRow("plain frame, no time") << f + "\n" << QStringList{"RX no time " + frame} << 0;
+    QTest::newRow("before 1970") << "1969-07-20T20:17:40.000Z RX " + f + "\n# 1901-02-03T04:05:06.007Z noise: AB\n"
+                                 << QStringList{"RX 1969-07-20T20:17:40.000Z " + frame,
+                                                "noise 1901-02-03T04:05:06.007Z AB"}
+                                 << 0;
+    QTest::newRow("the last millisecond of 1969") << "1969-12-31T23:59:59.999Z TX " + f
+                                                  << QStringList{"TX 1969-12-31T23:59:59.999Z " + frame} << 0;
+    QTest::newRow("leap second") << "2016-12-31T23:59:60.000Z RX " + f + "\n# 2016-12-31T23:59:60.5Z noise: CD\n"
+                                 << QStringList{"RX 2016-12-31T23:59:59.999Z " + frame,
+                                                "noise 2016-12-31T23:59:59.999Z CD"}
+                                 << 0;
+    QTest::newRow("impossible times") << "2026-02-30T10:11:12.345Z RX " + f + "\n0000-01-01T00:00:00.000Z TX " + f
+                                             + "\n# 2026-13-01T00:00:00.000Z noise: EF\n"
+                                      << QStringList{"RX no time " + frame, "TX no time " + frame, "noise no time EF"}
+                                      << 0;
+    const QByteArray nul(1, '\0');
+    QTest::newRow("NUL in the frame") << "2026-12-06T10:11:12.345Z RX " + f.left(6) + nul + f.mid(6) + "\n"
+                                      << QStringList{"RX 2026-12-06T10:11:12.345Z " + frame} << 0;
+    QTest::newRow("NUL in a plain frame, CRLF") << f.left(4) + nul + f.mid(4) + "\r\n" << QStringList{"RX no time " + frame}
+                                                << 0;
+    QTest::newRow("NUL ending a frame") << "2026-12-06T10:11:12.345Z TX " + f + nul + "\n"
+                                        << QStringList{"TX 2026-12-06T10:11:12.345Z " + frame} << 0;
+    // A noise line holds nothing but its time and digits.
+    QTest::newRow("NUL in noise") << "# 2026-12-06T10:11:12.345Z noise: AB" + nul + "CD\n" << QStringList() << 0;
+    QTest::newRow("NUL in a comment") << "# port opened" + nul + " 2026-12-06T10:11:12.345Z RX " + f + "\n" + f
+                                      << QStringList{"RX no time " + frame} << 0;
+    QTest::newRow("blank lines, not a frame") << "\n  \r\n\t\nzz\n" + f.left(8) + "\n" << QStringList() << 2;
+}
+
+// The entries of a log as the Bus page opens it: a time before 1970 is a
+// time, the last millisecond of 1969 too; a line is read whole.
+void BusLogTest::readBusLog()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, entries);
+    QFETCH(int, refused);
+    QBuffer buffer(&log);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const BusLogRead read = ::readBusLog(buffer);
+    QStringList texts;
+    for (const BusLogEntry &entry : read.entries) {
+        texts << entryText(entry);
+        if (!entry.hasTime)
+            QCOMPARE(entry.timeMs, qint64(-1));
+    }
+    QCOMPARE(texts, entries);
+    QCOMPARE(read.refused, refused);
+}
+
+void BusLogTest::timeOfDayText_data()
+{
+    // Summer time in Berlin, 2026: from 01:00 UTC on 29 March to 01:00 UTC
+    // on 25 October. The rows run in order, each after the one before it.
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QStringList>("times");
+    QTest::addColumn<QStringList>("texts");
+    const QByteArray b = berlin();
+    QTest::newRow("spring, before then after") << b << QStringList{"2026-03-29T00:59:59.999Z", "2026-03-29T01:00:00.000Z"}
+                                               << QStringList{"01:59:59.999", "03:00:00.000"};
+    QTest::newRow("spring, after then before") << b << QStringList{"2026-03-29T01:00:00.000Z", "2026-03-29T00:59:59.999Z"}
+                                               << QStringList{"03:00:00.000", "01:59:59.999"};
+    QTest::newRow("autumn, before then after") << b << QStringList{"2026-10-25T00:59:59.999Z", "2026-10-25T01:00:00.000Z"}
+                                               << QStringList{"02:59:59.999", "02:00:00.000"};
+    QTest::newRow("autumn, after then before") << b << QStringList{"2026-10-25T01:00:00.000Z", "2026-10-25T00:59:59.999Z"}
+                                               << QStringList{"02:00:00.000", "02:59:59.999"};
+    QTest::newRow("spring, the hours around")
+        << b
+        << QStringList{"2026-03-29T00:30:00.000Z", "2026-03-29T01:30:00.000Z", "2026-03-29T00:00:00.000Z",
+                       "2026-03-29T01:59:59.999Z", "2026-03-29T00:59:00.000Z", "2026-03-29T01:00:30.000Z"}
+        << QStringList{"01:30:00.000", "03:30:00.000", "01:00:00.000", "03:59:59.999", "01:59:00.000", "03:00:30.000"};
+    QTest::newRow("autumn, seconds apart") << b
+                                           << QStringList{"2026-10-25T00:59:58.000Z", "2026-10-25T01:00:01.000Z",
+                                                          "2026-10-25T00:59:59.000Z", "2026-10-25T01:00:00.001Z"}
+                                           << QStringList{"02:59:58.000", "02:00:01.000", "02:59:59.000", "02:00:00.001"};
+    QTest::newRow("winter and summer") << b << QStringList{"2026-01-15T12:00:00.000Z", "2026-07-15T12:00:00.000Z"}
+                                       << QStringList{"13:00:00.000", "14:00:00.000"};
+    QTest::newRow("before 1970") << b << QStringList{"1969-12-31T23:59:59.999Z", "1969-12-31T12:34:56.789Z"}
+                                 << QStringList{"00:59:59.999", "13:34:56.789"};
+    // Changes within an hour of UTC, 05:30 UTC on 8 March and 04:30 UTC on
+    // 1 November 2026.
+    const QByteArray n = kNewfoundland;
+    QTest::newRow("half an hour off, spring")
+        << n
+        << QStringList{"2026-03-08T05:29:59.999Z", "2026-03-08T05:30:00.000Z", "2026-03-08T05:00:00.000Z",
+                       "2026-03-08T05:59:59.999Z", "2026-03-08T05:29:59.999Z"}
+        << QStringList{"01:59:59.999", "03:00:00.000", "01:30:00.000", "03:29:59.999", "01:59:59.999"};
+    QTest::newRow("half an hour off, autumn")
+        << n
+        << QStringList{"2026-11-01T04:30:00.000Z", "2026-11-01T04:29:59.999Z", "2026-11-01T04:59:59.999Z",
+                       "2026-11-01T04:00:00.000Z", "2026-11-01T04:30:00.000Z"}
+        << QStringList{"01:00:00.000", "01:59:59.999", "01:29:59.999", "01:30:00.000", "01:00:00.000"};
+}
+
+// The local time of day of each time, called in the row's order.
+void BusLogTest::timeOfDayText()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QStringList, times);
+    QFETCH(QStringList, texts);
+    useTimeZone(zone);
+    QStringList shown;
+    for (const QString &time : times)
+        shown << ::timeOfDayText(utcMs(qPrintable(time)));
+    QCOMPARE(shown, texts);
+}
+
+// Two threads asking for times on either side of a change of offset.
+void BusLogTest::timeOfDayTextOnTwoThreads()
+{
+    useTimeZone(berlin());
+    std::atomic<int> wrong{0};
+    std::atomic<int> waiting{2};
+    // Each thread asks for two times a millisecond apart, in turn, both
+    // threads at once.
+    const auto ask = [&wrong, &waiting](qint64 timeMs, const QStringList &texts) {
+        --waiting;
+        while (waiting.load() > 0)
+            QThread::yieldCurrentThread();
+        for (int i = 0; i < 100000; ++i) {
+            if (::timeOfDayText(timeMs + i % 2) != texts.at(i % 2))
+                ++wrong;
+        }
+    };
+    QScopedPointer<QThread> before(QThread::create(ask, utcMs("2026-10-25T00:59:59.998Z"),
+                                                   QStringList{"02:59:59.998", "02:59:59.999"}));
+    QScopedPointer<QThread> after(QThread::create(ask, utcMs("2026-10-25T01:00:00.000Z"),
+                                                  QStringList{"02:00:00.000", "02:00:00.001"}));
+    before->start();
+    after->start();
+    QVERIFY(before->wait(60000));
+    QVERIFY(after->wait(60000));
+    QCOMPARE(wrong.load(), 0);
+}
+
+QTEST_APPLESS_MAIN(BusLogTest)
+#include "buslogtest.moc"
