@@ -39,47 +39,90 @@ bool parseBusLogNoiseLine(const QString &line, BusLogEntry *entry)
     return true;
 }
 
-namespace {
-
-// The next line of `device` without its line end ("\n", "\r\n"), whole:
-// QString::fromUtf8 of a QByteArray would stop at its first NUL.
-QString nextLine(QIODevice &device)
+BusLogLineKind readBusLogLine(const QByteArray &bytes, BusLogEntry *entry)
 {
-    QByteArray bytes = device.readLine();
-    if (bytes.endsWith('\n'))
-        bytes.chop(1);
-    if (bytes.endsWith('\r'))
-        bytes.chop(1);
-    return QString::fromUtf8(bytes.constData(), bytes.size());
+    QByteArray text = bytes;
+    if (text.endsWith('\r'))
+        text.chop(1);
+    // Whole, NULs and all: fromUtf8 of a QByteArray would stop at the first NUL.
+    const QString line = QString::fromUtf8(text.constData(), text.size());
+    if (line.trimmed().isEmpty())
+        return BusLogLineKind::Skipped;
+    if (parseBusLogNoiseLine(line, entry))
+        return BusLogLineKind::Entry;
+    const BusLogLine logged = parseBusLogLine(line);
+    if (logged.kind != BusLogLine::Frame)
+        return BusLogLineKind::Skipped; // events and other comments
+    const ParsedFrame parsed = parseFrameText(logged.frameText);
+    if (!parsed.ok() || parsed.bytes.size() > kMaxFrameBytes)
+        return BusLogLineKind::Refused;
+    entry->kind = logged.direction == QLatin1String("TX") ? BusRecord::Sent : BusRecord::Received;
+    entry->hasTime = logged.timeValid;
+    entry->timeMs = logged.timeMs;
+    entry->bytes = parsed.bytes;
+    return BusLogLineKind::Entry;
 }
 
-} // namespace
+bool BusLogLineReader::fill()
+{
+    if (m_end)
+        return false;
+    if (m_pos > 0) {
+        m_buffer.remove(0, int(m_pos));
+        m_pos = 0;
+    }
+    const qsizetype had = m_buffer.size();
+    m_buffer.resize(int(had + (1 << 16)));
+    const qint64 got = m_device.read(m_buffer.data() + had, 1 << 16);
+    m_buffer.resize(int(had + qMax<qint64>(0, got)));
+    if (got <= 0)
+        m_end = true;
+    return got > 0;
+}
+
+bool BusLogLineReader::next(QByteArray *line, bool *tooLong)
+{
+    *tooLong = false;
+    for (;;) {
+        const qsizetype end = m_buffer.indexOf('\n', int(m_pos));
+        if (end >= 0) {
+            if (*tooLong)
+                line->clear();
+            else
+                *line = m_buffer.mid(int(m_pos), int(end - m_pos));
+            m_pos = end + 1;
+            return true;
+        }
+        if (m_buffer.size() - m_pos > kMaxLineBytes) {
+            // Too long: what is held goes, and the rest of the line after it.
+            *tooLong = true;
+            m_buffer.clear();
+            m_pos = 0;
+        }
+        if (!fill()) {
+            if (m_pos >= m_buffer.size() && !*tooLong)
+                return false;
+            *line = *tooLong ? QByteArray() : m_buffer.mid(int(m_pos));
+            m_buffer.clear();
+            m_pos = 0;
+            return true;
+        }
+    }
+}
 
 BusLogRead readBusLog(QIODevice &device)
 {
     BusLogRead read;
-    while (!device.atEnd()) {
-        const QString line = nextLine(device);
-        if (line.trimmed().isEmpty())
-            continue;
+    BusLogLineReader lines(device);
+    QByteArray line;
+    bool tooLong = false;
+    while (lines.next(&line, &tooLong)) {
         BusLogEntry entry;
-        if (parseBusLogNoiseLine(line, &entry)) {
-            read.entries.append(std::move(entry));
-            continue;
-        }
-        const BusLogLine logged = parseBusLogLine(line);
-        if (logged.kind != BusLogLine::Frame)
-            continue; // events and other comments
-        const ParsedFrame parsed = parseFrameText(logged.frameText);
-        if (!parsed.ok()) {
+        const BusLogLineKind kind = tooLong ? BusLogLineKind::Refused : readBusLogLine(line, &entry);
+        if (kind == BusLogLineKind::Refused)
             ++read.refused;
-            continue;
-        }
-        entry.kind = logged.direction == QLatin1String("TX") ? BusRecord::Sent : BusRecord::Received;
-        entry.hasTime = logged.timeValid;
-        entry.timeMs = logged.timeMs;
-        entry.bytes = parsed.bytes;
-        read.entries.append(std::move(entry));
+        else if (kind == BusLogLineKind::Entry)
+            read.entries.append(std::move(entry));
     }
     return read;
 }

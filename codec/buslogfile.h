@@ -35,9 +35,37 @@ struct BusLogRead
     int refused = 0;  // lines that were neither a frame nor noise nor a comment
 };
 
+enum class BusLogLineKind { Skipped, Entry, Refused };
+
+// One line of a log, without its line end: a frame or noise entry, nothing
+// to read (empty, a comment or an event), or a line that is no frame.
+BusLogLineKind readBusLogLine(const QByteArray &line, BusLogEntry *entry);
+
+// The lines of a device, read a block at a time. A line longer than any log
+// line can be (a frame is at most 31 bytes) is given as too long, and is
+// never held whole however long it is.
+class BusLogLineReader
+{
+public:
+    static constexpr qsizetype kMaxLineBytes = 4096;
+
+    explicit BusLogLineReader(QIODevice &device) : m_device(device) {}
+    // The next line without its line end; false at the end of the device.
+    bool next(QByteArray *line, bool *tooLong);
+
+private:
+    bool fill();
+
+    QIODevice &m_device;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_end = false;
+};
+
 // Every frame and noise line of a log, in order. Comment lines other than
 // noise and empty lines are passed over. Each line is read whole, NUL bytes
-// and all, as `kwn-frame decode` reads it.
+// and all, as `kwn-frame decode` reads it; a line too long to be a log line
+// is refused.
 BusLogRead readBusLog(QIODevice &device);
 
 #endif

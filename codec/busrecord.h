@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QMetaType>
 #include <QtGlobal>
 
 struct BusRecord
@@ -27,6 +28,9 @@ struct BusRecord
     QString values;        // the single-line decoding
     QByteArray search;     // every column, lower case, UTF-8: what the filter reads
 };
+
+// Batches of records go between threads (a log read in the background).
+Q_DECLARE_METATYPE(BusRecord)
 
 // The columns of the frame list.
 enum BusColumn {

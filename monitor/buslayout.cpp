@@ -4,6 +4,7 @@
 #include "codec/framedecoding.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
+#include "serial/buslogloader.h"
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
 
@@ -18,6 +19,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
@@ -56,6 +58,7 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
     latestModel = named(new LatestMessageModel(this), QStringLiteral("latestModel"));
     busSession = named(new BusSession(QStringLiteral("xml"), this), QStringLiteral("busSession"));
     busSession->setHoldLimit(frameModel->capacity());
+    logLoader = named(new BusLogLoader(QStringLiteral("xml"), this), QStringLiteral("logLoader"));
     timerMessage = named(new QTimer(this), QStringLiteral("timerMessage"));
     timerMessage->setSingleShot(true);
 
@@ -201,6 +204,16 @@ void BusLayout::buildLogAndSendRows()
     buttonRecord->setToolTip(QStringLiteral("Write every frame to a log file as it arrives; press again to stop"));
     layoutLog->addWidget(labelStatus, 2);
     layoutLog->addWidget(labelMessage, 3);
+    progressBarOpen = named(new QProgressBar, QStringLiteral("progressBarOpen"));
+    progressBarOpen->setRange(0, 1000);
+    progressBarOpen->setTextVisible(false);
+    progressBarOpen->setMaximumWidth(120);
+    progressBarOpen->setVisible(false);
+    buttonCancelOpen = named(new QPushButton(QStringLiteral("Cancel")), QStringLiteral("buttonCancelOpen"));
+    buttonCancelOpen->setToolTip(QStringLiteral("Stop reading the log; what was read stays in the list"));
+    buttonCancelOpen->setVisible(false);
+    layoutLog->addWidget(progressBarOpen);
+    layoutLog->addWidget(buttonCancelOpen);
     layoutLog->addWidget(buttonSave);
     layoutLog->addWidget(buttonOpen);
     layoutLog->addWidget(buttonRecord);
@@ -255,6 +268,9 @@ void BusLayout::makeConnections()
     connect(buttonSave, &QPushButton::clicked, this, &BusLayout::on_buttonSave_clicked);
     connect(buttonOpen, &QPushButton::clicked, this, &BusLayout::on_buttonOpen_clicked);
     connect(buttonRecord, &QPushButton::clicked, this, &BusLayout::on_buttonRecord_clicked);
+    connect(buttonCancelOpen, &QPushButton::clicked, this, &BusLayout::on_buttonCancelOpen_clicked);
+    connect(logLoader, &BusLogLoader::batchRead, this, &BusLayout::on_logLoader_batchRead);
+    connect(logLoader, &BusLogLoader::finished, this, &BusLayout::on_logLoader_finished);
     connect(buttonSend, &QPushButton::clicked, this, &BusLayout::on_buttonSend_clicked);
     connect(LineEditSendFrame, &QLineEdit::returnPressed, buttonSend, &QPushButton::click);
     connect(checkBoxRepeat, &QCheckBox::toggled, this, &BusLayout::on_checkBoxRepeat_toggled);
@@ -444,6 +460,7 @@ void BusLayout::on_buttonPause_toggled(bool checked)
 void BusLayout::on_buttonClear_clicked(bool checked)
 {
     Q_UNUSED(checked)
+    logLoader->cancel();
     busSession->clear();
     frameModel->clear();
     latestModel->clear();

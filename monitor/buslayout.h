@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVector>
 
+class BusLogLoader;
 class BusSession;
 class ElidedLabel;
 class FrameTableModel;
@@ -23,6 +24,7 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QModelIndex;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableView;
@@ -47,7 +49,10 @@ public:
     // Log files, one frame per line; the buttons ask for the file name and
     // call these. Each returns false after showing the reason on the page.
     bool saveLog(const QString &path);
+    // Opening reads on a thread of its own; this starts it, and the list
+    // fills batch by batch until isOpeningLog() is false.
     bool openLog(const QString &path);
+    bool isOpeningLog() const;
     bool startRecording(const QString &path);
     void stopRecording();
 
@@ -80,6 +85,9 @@ private slots:
     void on_busSession_connectionLost(const QString &text);
     void on_busSession_recordingChanged(bool recording, const QString &reason);
     void on_busSession_repeatingChanged(bool repeating);
+    void on_logLoader_batchRead(const QVector<BusRecord> &records, qint64 done, qint64 total);
+    void on_logLoader_finished(int refused, bool cancelled, const QString &error);
+    void on_buttonCancelOpen_clicked(bool checked);
     void on_application_aboutToQuit();
 
 protected:
@@ -134,6 +142,8 @@ private:
     QPushButton *buttonSave = nullptr;
     QPushButton *buttonOpen = nullptr;
     QPushButton *buttonRecord = nullptr;
+    QProgressBar *progressBarOpen = nullptr;
+    QPushButton *buttonCancelOpen = nullptr;
     QLineEdit *LineEditSendFrame = nullptr;
     QPushButton *buttonSend = nullptr;
     QCheckBox *checkBoxRepeat = nullptr;
@@ -143,6 +153,10 @@ private:
     LatestMessageModel *latestModel = nullptr;
     BusSession *busSession = nullptr;
     QTimer *timerMessage = nullptr;
+    BusLogLoader *logLoader = nullptr;
+    QString openingPath;
+    quint64 openedFrames = 0;
+    quint64 openedNoiseRuns = 0;
     int rowsDroppedFromTop = 0; // during one append
     bool portsListed = false;   // once the page has been shown
 };

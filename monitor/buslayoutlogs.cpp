@@ -6,6 +6,7 @@
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
+#include "serial/buslogloader.h"
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
 
@@ -13,7 +14,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTableView>
 
 namespace {
@@ -80,39 +83,66 @@ bool BusLayout::saveLog(const QString &path)
 
 bool BusLayout::openLog(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showMessage(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()), true);
+    if (logLoader->isRunning()) {
+        showMessage(QStringLiteral("A log is being opened: cancel it first"), true);
         return false;
     }
-    const BusLogRead read = readBusLog(file);
     on_buttonClear_clicked(false);
-    // A plain frame line has no time: it counts as read now.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    QVector<BusRecord> records;
-    records.reserve(read.entries.size());
-    quint64 frames = 0;
-    for (const BusLogEntry &entry : read.entries) {
-        const qint64 timeMs = entry.timeMs >= 0 ? entry.timeMs : now;
-        if (entry.kind == BusRecord::Noise) {
-            BusRecord noise;
-            noise.kind = BusRecord::Noise;
-            noise.bytes = entry.bytes;
-            noise.timeMs = timeMs;
-            records.append(std::move(noise));
-            continue;
-        }
-        ++frames;
-        records.append(busSession->prepare(entry.bytes, timeMs, entry.kind));
+    // Lines without a time count as read now.
+    if (!logLoader->start(path, QDateTime::currentMSecsSinceEpoch())) {
+        showMessage(QStringLiteral("Cannot read %1: %2").arg(path, logLoader->errorText()), true);
+        return false;
     }
-    busSession->load(records);
-    QString opened = QStringLiteral("Opened %1: %2").arg(path, countText(frames, "frame", "frames"));
-    if (quint64(records.size()) > frames)
-        opened += QStringLiteral(", %1").arg(countText(quint64(records.size()) - frames, "noise run", "noise runs"));
-    if (read.refused > 0)
-        opened += QStringLiteral("; ") + countText(quint64(read.refused), "line was not a frame", "lines were not frames");
-    showMessage(opened, read.refused > 0);
+    openingPath = path;
+    openedFrames = openedNoiseRuns = 0;
+    progressBarOpen->setValue(0);
+    progressBarOpen->setVisible(true);
+    buttonCancelOpen->setVisible(true);
+    buttonOpen->setEnabled(false);
+    showMessage(QStringLiteral("Opening %1").arg(path), false);
+    timerMessage->stop();
     return true;
+}
+
+bool BusLayout::isOpeningLog() const
+{
+    return logLoader->isRunning();
+}
+
+void BusLayout::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64 done, qint64 total)
+{
+    if (logLoader->isCancelled()) {
+        logLoader->batchTaken();
+        return;
+    }
+    for (const BusRecord &record : records)
+        (record.kind == BusRecord::Noise ? openedNoiseRuns : openedFrames) += 1;
+    busSession->load(records);
+    progressBarOpen->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    logLoader->batchTaken();
+}
+
+void BusLayout::on_logLoader_finished(int refused, bool cancelled, const QString &error)
+{
+    progressBarOpen->setVisible(false);
+    buttonCancelOpen->setVisible(false);
+    buttonOpen->setEnabled(true);
+    QString opened = QStringLiteral("%1 %2: %3")
+                         .arg(cancelled ? QStringLiteral("Stopped opening") : QStringLiteral("Opened"), openingPath,
+                              countText(openedFrames, "frame", "frames"));
+    if (openedNoiseRuns > 0)
+        opened += QStringLiteral(", %1").arg(countText(openedNoiseRuns, "noise run", "noise runs"));
+    if (refused > 0)
+        opened += QStringLiteral("; ") + countText(quint64(refused), "line was not a frame", "lines were not frames");
+    if (!error.isEmpty())
+        opened += QStringLiteral("; reading stopped: %1").arg(error);
+    showMessage(opened, refused > 0 || !error.isEmpty());
+}
+
+void BusLayout::on_buttonCancelOpen_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    logLoader->cancel();
 }
 
 bool BusLayout::startRecording(const QString &path)

@@ -52,7 +52,7 @@ bool fileGone(const QFile &, const QString &path)
 } // namespace
 
 BusSession::BusSession(const QString &catalogueFolder, QObject *parent)
-    : QObject(parent), m_catalogue(catalogueFolder)
+    : QObject(parent), m_catalogue(catalogueFolder), m_decoder(m_catalogue)
 {
     m_connection = new SerialConnection(this);
     m_connection->setObjectName(QStringLiteral("connection"));
@@ -144,17 +144,8 @@ void BusSession::flush()
     takeArrivals();
 }
 
-BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
+BusRecord BusRecordDecoder::record(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
 {
-    if (!m_preparingTexts) {
-        BusRecord bare;
-        bare.bytes = bytes;
-        bare.timeMs = timeMs;
-        bare.kind = kind;
-        bare.parsed = bytes.size() >= kFrameOverheadBytes && bytes.size() <= kMaxFrameBytes;
-        bare.checksumOk = bare.parsed && checksumMatches(bytes);
-        return bare;
-    }
     auto cached = m_decoded.constFind(bytes);
     if (cached == m_decoded.constEnd()) {
         const FrameReport report = m_catalogue.decodeBytes(bytes);
@@ -179,6 +170,20 @@ BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeMs, BusRecord:
     record.timeMs = timeMs;
     record.kind = kind;
     return record;
+}
+
+BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
+{
+    if (!m_preparingTexts) {
+        BusRecord bare;
+        bare.bytes = bytes;
+        bare.timeMs = timeMs;
+        bare.kind = kind;
+        bare.parsed = bytes.size() >= kFrameOverheadBytes && bytes.size() <= kMaxFrameBytes;
+        bare.checksumOk = bare.parsed && checksumMatches(bytes);
+        return bare;
+    }
+    return m_decoder.record(bytes, timeMs, kind);
 }
 
 bool BusSession::takeEcho(const QByteArray &bytes, qint64 timeMs)
@@ -298,7 +303,7 @@ void BusSession::stamp(QVector<BusRecord> &batch)
             m_lastFrameMs = record.timeMs;
             m_haveLastFrame = true;
         }
-        if (m_preparingTexts)
+        if (m_preparingTexts && record.search.isEmpty())
             prepareSearch(record);
         count(record);
     }

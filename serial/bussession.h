@@ -34,6 +34,19 @@ struct BusCounters
     quint64 droppedUnread = 0; // the connection's waiting list overflowed
 };
 
+// Decodes frames into records with the texts the views show, each
+// distinct frame once (a bus repeats itself a lot).
+class BusRecordDecoder
+{
+public:
+    explicit BusRecordDecoder(DecodeCatalogue &catalogue) : m_catalogue(catalogue) {}
+    BusRecord record(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
+
+private:
+    DecodeCatalogue &m_catalogue;
+    QHash<QByteArray, BusRecord> m_decoded;
+};
+
 class BusSession : public QObject
 {
     Q_OBJECT
@@ -139,7 +152,7 @@ private:
     QTimer *m_batchTimer = nullptr;
     QTimer *m_repeatTimer = nullptr;
     DecodeCatalogue m_catalogue;
-    QHash<QByteArray, BusRecord> m_decoded;
+    BusRecordDecoder m_decoder;
     QVector<SentFrame> m_sentRecently; // for matching their echo
     QVector<BusRecord> m_sentWaiting;  // written since the last batch
     QVector<BusRecord> m_held;         // while paused

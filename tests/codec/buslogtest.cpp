@@ -202,6 +202,23 @@ void BusLogTest::readBusLog_data()
     QTest::newRow("NUL in a comment") << "# port opened" + nul + " 2026-12-06T10:11:12.345Z RX " + f + "\n" + f
                                       << QStringList{"RX no time " + frame} << 0;
     QTest::newRow("blank lines, not a frame") << "\n  \r\n\t\nzz\n" + f.left(8) + "\n" << QStringList() << 2;
+    // A line too long for any log line is one refused line, however long.
+    const QByteArray longHex(5 * 1024 * 1024, 'A');
+    QTest::newRow("5 MB of hex on one line") << f + "\n" + longHex + "\n" + f << QStringList{"RX no time " + frame,
+                                                                             "RX no time " + frame}
+                                             << 1;
+    QTest::newRow("long line at the end, no line end") << f + "\n" + longHex << QStringList{"RX no time " + frame}
+                                                       << 1;
+    QTest::newRow("frame of 40 bytes") << QByteArray(80, 'A') + "\n" << QStringList() << 1;
+    // Lines across the reader's blocks of 64 KB come out whole.
+    QByteArray many;
+    QStringList manyEntries;
+    for (int i = 0; i < 3000; ++i) {
+        many += "2026-12-06T10:11:12.345Z RX " + f + "\r\n";
+        manyEntries << "RX 2026-12-06T10:11:12.345Z " + frame;
+    }
+    QTest::newRow("3000 lines, CRLF") << many << manyEntries << 0;
+    QTest::newRow("empty") << QByteArray() << QStringList() << 0;
 }
 
 // The entries of a log as the Bus page opens it: a time before 1970 is a

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -198,6 +199,7 @@ private slots:
         QVERIFY(lines.at(25).startsWith('#'));
 
         QVERIFY(bus->openLog(path));
+        QTRY_VERIFY(!bus->isOpeningLog());
         QCOMPARE(model()->heldCount(), 52);
         QCOMPARE(label(QStringLiteral("labelCounters")), counters);
         QVERIFY2(counters.contains(QStringLiteral("1 bad checksum,")), qPrintable(counters));
@@ -221,6 +223,7 @@ private slots:
                                      + "\nnot a frame\n" + frameToHexText(withBadChecksum(frames.at(2))).toUtf8() + "\n"));
         page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"))->clear();
         QVERIFY(bus->openLog(plain));
+        QTRY_VERIFY(!bus->isOpeningLog());
         QCOMPARE(model()->heldCount(), 3);
         QCOMPARE(model()->heldRecord(1).bytes, frames.at(1));
         QCOMPARE(model()->data(model()->index(2, ColumnChecksum)).toString(), QStringLiteral("bad"));
@@ -463,6 +466,46 @@ private slots:
         QCOMPARE(rowTexts(), printed);
         QCOMPARE(printed.filter(QStringLiteral("RX bad")).size(), 6);
         QCOMPARE(printed.filter(QStringLiteral("noise")).size(), 2);
+    }
+
+    // A large log is read on a thread of its own: Open comes back at once,
+    // the list fills batch by batch with a progress bar, and Cancel stops it
+    // with what was read kept. Times before 1970 stay as they were.
+    void largeLogOpensInBatches()
+    {
+        bus->setCapacity(1000);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("large.log"));
+        const QByteArray line = "1969-07-20T20:17:40.000Z RX " + frameToHexText(statusFrame(5, 5)).toLatin1() + '\n';
+        QByteArray text;
+        text.reserve(line.size() * 200000);
+        for (int i = 0; i < 200000; ++i)
+            text += line;
+        QVERIFY(writeFile(path, text));
+        auto *progress = page->findChild<QProgressBar *>(QStringLiteral("progressBarOpen"));
+        QVERIFY(bus->openLog(path));
+        QVERIFY(progress->isVisible());
+        QVERIFY(button(QStringLiteral("buttonCancelOpen"))->isVisible());
+        QVERIFY(!button(QStringLiteral("buttonOpen"))->isEnabled());
+        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("0 received")));
+        QTRY_VERIFY_WITH_TIMEOUT(!bus->isOpeningLog(), 60000);
+        QVERIFY(!progress->isVisible());
+        QVERIFY(button(QStringLiteral("buttonOpen"))->isEnabled());
+        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("200000 received")));
+        QCOMPARE(message(), QStringLiteral("Opened %1: 200000 frames").arg(path));
+        QCOMPARE(model()->heldRecord(0).timeMs, qint64(-14182940000));
+
+        // Cancelled at the first batch: what came is kept and said.
+        QMetaObject::Connection once;
+        once = connect(model(), &QAbstractItemModel::rowsInserted, this, [&] {
+            disconnect(once);
+            QTest::mouseClick(button(QStringLiteral("buttonCancelOpen")), Qt::LeftButton);
+        });
+        QVERIFY(bus->openLog(path));
+        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("4096 received")));
+        QVERIFY2(message().startsWith(QStringLiteral("Stopped opening ")), qPrintable(message()));
+        QVERIFY(model()->heldCount() > 0);
     }
 
 private:
