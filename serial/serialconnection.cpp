@@ -1,5 +1,6 @@
 #include "serial/serialconnection.h"
 
+#include "codec/frame.h"
 #include "serial/portcheck.h"
 
 #include <QDateTime>
@@ -175,6 +176,8 @@ public:
         m_name = settings.port;
         m_splitter = FrameSplitter(settings.gapMs);
         m_pendingWrites.clear();
+        // Bounded, so that bytes left unread stay in the system.
+        port.setReadBufferSize(SerialConnection::kReadBufferBytes);
         connect(&port, &QSerialPort::readyRead, this, &SerialWorker::readAvailable);
         connect(&port, &QSerialPort::bytesWritten, this, &SerialWorker::written);
         connect(&port, &QSerialPort::errorOccurred, this, &SerialWorker::portError);
@@ -209,11 +212,14 @@ public:
         m_port->write(frame);
     }
 
-private:
+    // Reads what the port holds, unless the waiting list is full: then the
+    // bytes stay with the port and the system until the list is taken.
     void readAvailable()
     {
-        if (!m_port)
+        if (!m_port || m_port->bytesAvailable() <= 0 || !m_owner->roomToRead())
             return;
+        // All the port holds, at most its read buffer (reading to the end
+        // lets the port watch the device again once its buffer was full).
         const QByteArray bytes = m_port->readAll();
         if (bytes.isEmpty())
             return;
@@ -222,6 +228,7 @@ private:
         m_owner->deliver(items);
     }
 
+private:
     void expire()
     {
         if (m_splitter.heldBytes() == 0 || inputWaiting())
@@ -359,10 +366,18 @@ bool SerialConnection::send(const QByteArray &frame)
 
 QVector<SplitItem> SerialConnection::takeReceived()
 {
-    QMutexLocker lock(&m_mutex);
     QVector<SplitItem> items;
-    items.swap(m_waiting);
-    m_notified = false;
+    bool resume = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        items.swap(m_waiting);
+        m_waitingBytes = 0;
+        m_notified = false;
+        resume = m_stalled;
+        m_stalled = false;
+    }
+    if (resume)
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->readAvailable(); }, Qt::QueuedConnection);
     return items;
 }
 
@@ -381,18 +396,30 @@ QStringList SerialConnection::availablePorts()
     return names;
 }
 
+bool SerialConnection::roomToRead()
+{
+    QMutexLocker lock(&m_mutex);
+    m_stalled = m_waiting.size() >= kMaxWaitingItems || m_waitingBytes >= kMaxWaitingBytes;
+    return !m_stalled;
+}
+
 void SerialConnection::deliver(QVector<SplitItem> &items)
 {
     if (items.isEmpty())
         return;
+    // One read past the limits, and the held bytes given out at a gap or
+    // at the end: at most two items per smallest frame.
+    const int itemLimit = kMaxWaitingItems + int(2 * (kReadBufferBytes + 4 * kMaxFrameBytes) / kFrameOverheadBytes);
+    const qint64 byteLimit = kMaxWaitingBytes + kReadBufferBytes + 4 * kMaxFrameBytes;
     bool notify = false;
     {
         QMutexLocker lock(&m_mutex);
         for (SplitItem &item : items) {
-            if (m_waiting.size() >= kMaxWaitingItems) {
+            if (m_waiting.size() >= itemLimit || m_waitingBytes + item.bytes.size() > byteLimit) {
                 ++m_dropped;
                 continue;
             }
+            m_waitingBytes += item.bytes.size();
             m_waiting.append(std::move(item));
         }
         notify = !m_notified;
