@@ -4,6 +4,7 @@
 #include "serial/portcheck.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSerialPort>
@@ -181,10 +182,14 @@ public:
         connect(&port, &QSerialPort::readyRead, this, &SerialWorker::readAvailable);
         connect(&port, &QSerialPort::bytesWritten, this, &SerialWorker::written);
         connect(&port, &QSerialPort::errorOccurred, this, &SerialWorker::portError);
+        m_watchMs = qBound(2, settings.gapMs / 10, 10);
+        m_heldUpMs = 2 * m_watchMs + 5;
         m_gapTimer.reset(new QTimer);
-        m_gapTimer->setInterval(qBound(5, settings.gapMs / 2, 100));
-        connect(m_gapTimer.get(), &QTimer::timeout, this, &SerialWorker::expire);
-        m_gapTimer->start();
+        m_gapTimer->setTimerType(Qt::PreciseTimer);
+        m_gapTimer->setInterval(m_watchMs);
+        connect(m_gapTimer.get(), &QTimer::timeout, this, &SerialWorker::watchLine);
+        m_clock.start();
+        m_lastFedMs = QDateTime::currentMSecsSinceEpoch();
         return QString();
     }
 
@@ -223,19 +228,64 @@ public:
         const QByteArray bytes = m_port->readAll();
         if (bytes.isEmpty())
             return;
+        const qint64 now = m_clock.elapsed();
+        const qint64 time = arrivalTime(now);
         QVector<SplitItem> items;
-        m_splitter.feed(bytes.constData(), bytes.size(), QDateTime::currentMSecsSinceEpoch(), items);
+        m_splitter.feed(bytes.constData(), bytes.size(), time, items);
+        m_lastFedMs = time;
+        m_lastReadMs = now;
+        m_quietMs = now;
+        m_busyMs = -1;
+        if (m_splitter.heldBytes() > 0 && !m_gapTimer->isActive())
+            m_gapTimer->start();
         m_owner->deliver(items);
     }
 
 private:
-    void expire()
+    // Whether the line was silent for the gap is judged here alone, while
+    // part of a frame is held: only when nothing waits unread (neither in
+    // the port nor in the system) is the time since the last read silence.
+    // Bytes waiting are not, however long this thread took to come round.
+    void watchLine()
     {
-        if (m_splitter.heldBytes() == 0 || inputWaiting())
+        if (!m_port || m_splitter.heldBytes() == 0) {
+            m_gapTimer->stop();
+            return;
+        }
+        const qint64 now = m_clock.elapsed();
+        if (inputWaiting()) {
+            if (m_busyMs < 0)
+                m_busyMs = now;
+            return;
+        }
+        m_quietMs = now;
+        m_busyMs = -1;
+        const qint64 silent = now - m_lastReadMs;
+        if (silent < m_splitter.gapMs())
             return;
         QVector<SplitItem> items;
-        m_splitter.expire(QDateTime::currentMSecsSinceEpoch(), items);
+        m_splitter.expire(m_lastFedMs + silent, items);
+        if (m_splitter.heldBytes() == 0)
+            m_gapTimer->stop();
         m_owner->deliver(items);
+    }
+
+    // The time given to the splitter for bytes read at `now` (on m_clock):
+    // when they came, as near as this thread can tell, and never so late
+    // after the bytes held that the splitter would see a gap in it.
+    qint64 arrivalTime(qint64 now) const
+    {
+        const qint64 wallNow = QDateTime::currentMSecsSinceEpoch();
+        if (m_splitter.heldBytes() == 0)
+            return qMax(wallNow, m_lastFedMs);
+        // They came after the line was last found quiet, and before the
+        // first look that found them waiting (or now). A thread that ran all
+        // along looked within a tick; one held up by the system cannot tell
+        // when they came in that time, and takes the earliest.
+        const qint64 by = m_busyMs >= 0 ? m_busyMs : now;
+        const qint64 came = by - m_quietMs <= m_heldUpMs ? by : m_quietMs + 1;
+        const qint64 wall = wallNow - (now - came);
+        return qBound(m_lastFedMs, wall, m_lastFedMs + m_splitter.gapMs() - 1);
     }
 
     // Bytes the system holds but this thread has not read yet are not
@@ -296,8 +346,17 @@ private:
 
     SerialConnection *m_owner;
     std::unique_ptr<QSerialPort> m_port;
-    std::unique_ptr<QTimer> m_gapTimer;
+    std::unique_ptr<QTimer> m_gapTimer; // runs while part of a frame is held
     FrameSplitter m_splitter;
+    // Looking at the line: on m_clock, but m_lastFedMs (the time last given
+    // to the splitter) in ms since the epoch.
+    QElapsedTimer m_clock;
+    int m_watchMs = 10;     // how often the line is looked at
+    int m_heldUpMs = 25;    // no look for this long: the thread was held up
+    qint64 m_lastReadMs = 0;
+    qint64 m_quietMs = 0;   // last found with nothing waiting (or read)
+    qint64 m_busyMs = -1;   // first found with bytes waiting since, or -1
+    qint64 m_lastFedMs = 0;
     QString m_name;
     std::deque<PendingWrite> m_pendingWrites;
 };

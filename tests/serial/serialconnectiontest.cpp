@@ -263,6 +263,7 @@ private slots:
     void farEndClosedIsReported();
     void unreadItemsStopTheReading_data();
     void unreadItemsStopTheReading();
+    void heldUpReaderKeepsFramesWhole();
     void openIsRefused_data();
     void openIsRefused();
     void staleLockIsNoObstacle_data();
@@ -354,6 +355,61 @@ void SerialConnectionTest::unreadItemsStopTheReading()
     for (const SplitItem &item : items)
         all += item.bytes;
     QVERIFY(all == bytes);
+}
+
+// Bytes that wait while the reading thread is held up (here: its event loop
+// kept busy for three gaps) did not come after a pause on the line, however
+// late they are read: frames whose halves arrive 15 ms apart come out whole.
+void SerialConnectionTest::heldUpReaderKeepsFramesWhole()
+{
+    PtyPair pty;
+    SerialConnection connection;
+    SerialSettings settings = settingsFor(pty.path);
+    settings.gapMs = 100;
+    QVERIFY(connection.open(settings));
+    auto *reader = connection.findChild<QThread *>(QStringLiteral("serial"));
+    QVERIFY(reader);
+    auto *holder = new QObject;
+    holder->moveToThread(reader);
+
+    QVector<QByteArray> frames;
+    for (int i = 0; i < 20; ++i)
+        frames << sampleFrame(20 + i);
+    QVector<SplitItem> items;
+    for (int round = 0; round < 5; ++round) {
+        // The reader takes the first half, and is held up at once.
+        const QByteArray first = frames.at(4 * round);
+        QVERIFY(pty.write(first.left(6)));
+        QElapsedTimer held;
+        held.start();
+        while (unread(pty) > 0 && held.elapsed() < 5000)
+            QThread::usleep(100);
+        QMetaObject::invokeMethod(holder, [] { QThread::msleep(300); }, Qt::QueuedConnection);
+        held.restart();
+        QTest::qWait(15);
+        QVERIFY(pty.write(first.mid(6)));
+        for (int k = 1; k < 4; ++k) {
+            const QByteArray frame = frames.at(4 * round + k);
+            QTest::qWait(15);
+            QVERIFY(pty.write(frame.left(frame.size() / 2)));
+            QTest::qWait(15);
+            QVERIFY(pty.write(frame.mid(frame.size() / 2)));
+        }
+        QTest::qWait(int(qMax<qint64>(0, 320 - held.elapsed())));
+        items += connection.takeReceived();
+    }
+    holder->deleteLater();
+    items += receive(connection, frames.size() - items.size());
+    QTest::qWait(2 * settings.gapMs);
+    items += connection.takeReceived();
+    QStringList got;
+    for (const SplitItem &item : items)
+        got << (item.kind == SplitItem::Frame ? QStringLiteral("frame ") : QStringLiteral("noise "))
+                   + frameToHexText(item.bytes);
+    QStringList expected;
+    for (const QByteArray &frame : frames)
+        expected << QStringLiteral("frame ") + frameToHexText(frame);
+    QCOMPARE(got, expected);
 }
 
 void SerialConnectionTest::openIsRefused_data()
