@@ -3,6 +3,8 @@
 // same frames as a text log. Goal: the monitor at least as fast as decode.
 // The machine is shared, so the figure is the CPU time of each run (its wall
 // time is shown beside it).
+// Then `kwn-frame monitor --port` on a pseudo-terminal fed 10,000 frames a
+// second for 5 s, its output to a file. Goal: every frame printed.
 
 #include "benchutil.h"
 #include "samplelog.h"
@@ -12,11 +14,21 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <thread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kFrames = 1000000;
+constexpr int kLiveFramesPerSecond = 10000;
+constexpr int kLiveSeconds = 5;
 
 double childCpuSeconds()
 {
@@ -55,6 +67,79 @@ RunTimes fastestRun(const QStringList &arguments, const QString &input)
             best.wall = wall;
     }
     return best;
+}
+
+// Lines of `path` that print a frame read (" RX ").
+int printedFrames(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    int count = 0;
+    while (!file.atEnd())
+        count += file.readLine().contains(" RX ") ? 1 : 0;
+    return count;
+}
+
+// monitor --port on a pseudo-terminal fed kLiveFramesPerSecond frames a
+// second (100 every 10 ms); false when a frame was lost.
+bool livePort(const QStringList &frames, const QString &xml, const QString &out)
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::printf("no pseudo-terminal\n");
+        return false;
+    }
+    termios t;
+    ::tcgetattr(slave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(slave, TCSANOW, &t);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    QProcess monitor;
+    monitor.setStandardOutputFile(out);
+    monitor.start(QStringLiteral(KWN_CLI_PATH), {QStringLiteral("monitor"), QStringLiteral("--port"),
+                                                 QString::fromLocal8Bit(name), QStringLiteral("--single-line"),
+                                                 QStringLiteral("--xml"), xml});
+    monitor.waitForStarted();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // it opens the port
+    QList<QByteArray> bytes;
+    for (const QString &f : frames)
+        bytes << QByteArray::fromHex(f.toLatin1());
+    using clock = std::chrono::steady_clock;
+    auto next = clock::now();
+    const int perTick = kLiveFramesPerSecond / 100;
+    int written = 0;
+    for (int tick = 0; tick < kLiveSeconds * 100; ++tick) {
+        QByteArray chunk;
+        for (int i = 0; i < perTick; ++i)
+            chunk += bytes.at(written++ % bytes.size());
+        for (qsizetype done = 0; done < chunk.size();) {
+            const ssize_t n = ::write(master, chunk.constData() + done, size_t(chunk.size() - done));
+            if (n > 0)
+                done += n;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        next += std::chrono::milliseconds(10);
+        std::this_thread::sleep_until(next);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000)); // the last batch printed
+    ::kill(pid_t(monitor.processId()), SIGINT);
+    if (!monitor.waitForFinished(10000)) {
+        monitor.kill();
+        monitor.waitForFinished();
+    }
+    ::close(master);
+    ::close(slave);
+    const int printed = printedFrames(out);
+    const bool ok = printed == written && monitor.exitStatus() == QProcess::NormalExit && monitor.exitCode() == 0;
+    std::printf("monitor --port, %d frames/s for %d s through a pseudo-terminal: written %d, printed %d, "
+                "exit status %d, goal none lost: %s\n",
+                kLiveFramesPerSecond, kLiveSeconds, written, printed, monitor.exitCode(), ok ? "ok" : "MISSED");
+    std::fflush(stdout);
+    return ok;
 }
 
 } // namespace
@@ -100,5 +185,6 @@ int main(int argc, char **argv)
                     kFrames / m.cpu, m.wall, ok ? "ok" : "MISSED");
         std::fflush(stdout);
     }
+    allMet = livePort(frames, xml, dir.filePath(QStringLiteral("live.txt"))) && allMet;
     return allMet ? 0 : 1;
 }

@@ -32,6 +32,14 @@ const char kMonitorHelp[] =
     "Ctrl-C, or the end of the input file, ends it with exit status 0; a port that\n"
     "cannot be opened or goes away ends it with 1.\n"
     "\n"
+    "Nothing read is lost to slow output: while the output is not read (a full\n"
+    "pipe, a paused terminal), the frames read wait, up to 200000 of them or 8 MB,\n"
+    "and then the monitor stops reading the port. The bytes then wait in the serial\n"
+    "driver and the adapter, which hold a few KB: a device that goes on sending past\n"
+    "that loses bytes on the line, where the monitor cannot count them. Should frames\n"
+    "read still have to be dropped, standard error says how many when it first\n"
+    "happens and at the end, and the exit status is 1.\n"
+    "\n"
     "Options:\n"
     KWN_SERIAL_OPTIONS_HELP
     "  --gap MS          a partial frame with no new byte for MS ms is noise (default 100)\n"
@@ -39,6 +47,9 @@ const char kMonitorHelp[] =
     "  --single-line     one line per frame\n"
     "  --json            one JSON object per line\n"
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
+
+static_assert(SerialConnection::kMaxWaitingItems == 200000 && SerialConnection::kMaxWaitingBytes == 8 * 1024 * 1024,
+              "the help names the connection's limits");
 
 // Ctrl-C: a flag for loops that read, and a byte down a pipe for the event loop.
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -107,6 +118,35 @@ private:
     QByteArray m_out;
 };
 
+// Frames and noise runs read from the port but dropped, for want of room
+// while the output was not read: said when first seen and at the end.
+class DropReport
+{
+public:
+    void check(quint64 dropped)
+    {
+        if (dropped == 0 || m_said)
+            return;
+        m_said = true;
+        cli::writeErr(QStringLiteral("kwn-frame: the output is not read in time: %1 frames or noise runs read "
+                                     "from the port were dropped\n")
+                          .arg(dropped));
+    }
+
+    int finish(quint64 dropped, int status) const
+    {
+        if (dropped == 0)
+            return status;
+        cli::writeErr(QStringLiteral("kwn-frame: %1 frames or noise runs read from the port were dropped in all: "
+                                     "the output was not read in time\n")
+                          .arg(dropped));
+        return kExitFailure;
+    }
+
+private:
+    bool m_said = false;
+};
+
 int replayCapture(const QString &input, int gapMs, BusSession &session)
 {
     const bool standardInput = input == QLatin1String("-");
@@ -130,7 +170,7 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
     return kExitOk;
 }
 
-int monitorPort(const SerialSettings &settings, BusSession &session)
+int monitorPort(const SerialSettings &settings, BusSession &session, const DropReport &drops)
 {
     if (!session.open(settings)) {
         cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(session.errorText()));
@@ -148,7 +188,7 @@ int monitorPort(const SerialSettings &settings, BusSession &session)
     if (!g_interrupted)
         loop.exec();
     session.close();
-    return status;
+    return drops.finish(session.counters().droppedUnread, status);
 }
 
 } // namespace
@@ -186,9 +226,17 @@ int runMonitor(const QStringList &arguments)
     RecordPrinter printer(folder, cli::reportStyle(parser));
     BusSession session(folder);
     session.setPreparingTexts(false); // the printer decodes for its style
+    DropReport drops;
+    // Drops are counted as a batch is taken: said before it is printed,
+    // since printing may wait on the output.
     QObject::connect(&session, &BusSession::recordsReady, &session,
-                     [&printer](const QVector<BusRecord> &records) { printer.print(records); });
+                     [&printer, &drops, &session](const QVector<BusRecord> &records) {
+                         drops.check(session.counters().droppedUnread);
+                         printer.print(records);
+                     });
+    QObject::connect(&session, &BusSession::countersChanged, &session,
+                     [&drops, &session] { drops.check(session.counters().droppedUnread); });
     if (input)
         return replayCapture(parser.value(QStringLiteral("input")), settings.gapMs, session);
-    return monitorPort(settings, session);
+    return monitorPort(settings, session, drops);
 }

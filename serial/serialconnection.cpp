@@ -1,8 +1,10 @@
 #include "serial/serialconnection.h"
 
+#include "codec/frame.h"
 #include "serial/portcheck.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSerialPort>
@@ -175,13 +177,19 @@ public:
         m_name = settings.port;
         m_splitter = FrameSplitter(settings.gapMs);
         m_pendingWrites.clear();
+        // Bounded, so that bytes left unread stay in the system.
+        port.setReadBufferSize(SerialConnection::kReadBufferBytes);
         connect(&port, &QSerialPort::readyRead, this, &SerialWorker::readAvailable);
         connect(&port, &QSerialPort::bytesWritten, this, &SerialWorker::written);
         connect(&port, &QSerialPort::errorOccurred, this, &SerialWorker::portError);
+        m_watchMs = qBound(2, settings.gapMs / 10, 10);
+        m_heldUpMs = 2 * m_watchMs + 5;
         m_gapTimer.reset(new QTimer);
-        m_gapTimer->setInterval(qBound(5, settings.gapMs / 2, 100));
-        connect(m_gapTimer.get(), &QTimer::timeout, this, &SerialWorker::expire);
-        m_gapTimer->start();
+        m_gapTimer->setTimerType(Qt::PreciseTimer);
+        m_gapTimer->setInterval(m_watchMs);
+        connect(m_gapTimer.get(), &QTimer::timeout, this, &SerialWorker::watchLine);
+        m_clock.start();
+        m_lastFedMs = QDateTime::currentMSecsSinceEpoch();
         return QString();
     }
 
@@ -209,26 +217,75 @@ public:
         m_port->write(frame);
     }
 
-private:
+    // Reads what the port holds, unless the waiting list is full: then the
+    // bytes stay with the port and the system until the list is taken.
     void readAvailable()
     {
-        if (!m_port)
+        if (!m_port || m_port->bytesAvailable() <= 0 || !m_owner->roomToRead())
             return;
+        // All the port holds, at most its read buffer (reading to the end
+        // lets the port watch the device again once its buffer was full).
         const QByteArray bytes = m_port->readAll();
         if (bytes.isEmpty())
             return;
+        const qint64 now = m_clock.elapsed();
+        const qint64 time = arrivalTime(now);
         QVector<SplitItem> items;
-        m_splitter.feed(bytes.constData(), bytes.size(), QDateTime::currentMSecsSinceEpoch(), items);
+        m_splitter.feed(bytes.constData(), bytes.size(), time, items);
+        m_lastFedMs = time;
+        m_lastReadMs = now;
+        m_quietMs = now;
+        m_busyMs = -1;
+        if (m_splitter.heldBytes() > 0 && !m_gapTimer->isActive())
+            m_gapTimer->start();
         m_owner->deliver(items);
     }
 
-    void expire()
+private:
+    // Whether the line was silent for the gap is judged here alone, while
+    // part of a frame is held: only when nothing waits unread (neither in
+    // the port nor in the system) is the time since the last read silence.
+    // Bytes waiting are not, however long this thread took to come round.
+    void watchLine()
     {
-        if (m_splitter.heldBytes() == 0 || inputWaiting())
+        if (!m_port || m_splitter.heldBytes() == 0) {
+            m_gapTimer->stop();
+            return;
+        }
+        const qint64 now = m_clock.elapsed();
+        if (inputWaiting()) {
+            if (m_busyMs < 0)
+                m_busyMs = now;
+            return;
+        }
+        m_quietMs = now;
+        m_busyMs = -1;
+        const qint64 silent = now - m_lastReadMs;
+        if (silent < m_splitter.gapMs())
             return;
         QVector<SplitItem> items;
-        m_splitter.expire(QDateTime::currentMSecsSinceEpoch(), items);
+        m_splitter.expire(m_lastFedMs + silent, items);
+        if (m_splitter.heldBytes() == 0)
+            m_gapTimer->stop();
         m_owner->deliver(items);
+    }
+
+    // The time given to the splitter for bytes read at `now` (on m_clock):
+    // when they came, as near as this thread can tell, and never so late
+    // after the bytes held that the splitter would see a gap in it.
+    qint64 arrivalTime(qint64 now) const
+    {
+        const qint64 wallNow = QDateTime::currentMSecsSinceEpoch();
+        if (m_splitter.heldBytes() == 0)
+            return qMax(wallNow, m_lastFedMs);
+        // They came after the line was last found quiet, and before the
+        // first look that found them waiting (or now). A thread that ran all
+        // along looked within a tick; one held up by the system cannot tell
+        // when they came in that time, and takes the earliest.
+        const qint64 by = m_busyMs >= 0 ? m_busyMs : now;
+        const qint64 came = by - m_quietMs <= m_heldUpMs ? by : m_quietMs + 1;
+        const qint64 wall = wallNow - (now - came);
+        return qBound(m_lastFedMs, wall, m_lastFedMs + m_splitter.gapMs() - 1);
     }
 
     // Bytes the system holds but this thread has not read yet are not
@@ -289,8 +346,17 @@ private:
 
     SerialConnection *m_owner;
     std::unique_ptr<QSerialPort> m_port;
-    std::unique_ptr<QTimer> m_gapTimer;
+    std::unique_ptr<QTimer> m_gapTimer; // runs while part of a frame is held
     FrameSplitter m_splitter;
+    // Looking at the line: on m_clock, but m_lastFedMs (the time last given
+    // to the splitter) in ms since the epoch.
+    QElapsedTimer m_clock;
+    int m_watchMs = 10;     // how often the line is looked at
+    int m_heldUpMs = 25;    // no look for this long: the thread was held up
+    qint64 m_lastReadMs = 0;
+    qint64 m_quietMs = 0;   // last found with nothing waiting (or read)
+    qint64 m_busyMs = -1;   // first found with bytes waiting since, or -1
+    qint64 m_lastFedMs = 0;
     QString m_name;
     std::deque<PendingWrite> m_pendingWrites;
 };
@@ -359,10 +425,18 @@ bool SerialConnection::send(const QByteArray &frame)
 
 QVector<SplitItem> SerialConnection::takeReceived()
 {
-    QMutexLocker lock(&m_mutex);
     QVector<SplitItem> items;
-    items.swap(m_waiting);
-    m_notified = false;
+    bool resume = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        items.swap(m_waiting);
+        m_waitingBytes = 0;
+        m_notified = false;
+        resume = m_stalled;
+        m_stalled = false;
+    }
+    if (resume)
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->readAvailable(); }, Qt::QueuedConnection);
     return items;
 }
 
@@ -381,18 +455,30 @@ QStringList SerialConnection::availablePorts()
     return names;
 }
 
+bool SerialConnection::roomToRead()
+{
+    QMutexLocker lock(&m_mutex);
+    m_stalled = m_waiting.size() >= kMaxWaitingItems || m_waitingBytes >= kMaxWaitingBytes;
+    return !m_stalled;
+}
+
 void SerialConnection::deliver(QVector<SplitItem> &items)
 {
     if (items.isEmpty())
         return;
+    // One read past the limits, and the held bytes given out at a gap or
+    // at the end: at most two items per smallest frame.
+    const int itemLimit = kMaxWaitingItems + int(2 * (kReadBufferBytes + 4 * kMaxFrameBytes) / kFrameOverheadBytes);
+    const qint64 byteLimit = kMaxWaitingBytes + kReadBufferBytes + 4 * kMaxFrameBytes;
     bool notify = false;
     {
         QMutexLocker lock(&m_mutex);
         for (SplitItem &item : items) {
-            if (m_waiting.size() >= kMaxWaitingItems) {
+            if (m_waiting.size() >= itemLimit || m_waitingBytes + item.bytes.size() > byteLimit) {
                 ++m_dropped;
                 continue;
             }
+            m_waitingBytes += item.bytes.size();
             m_waiting.append(std::move(item));
         }
         notify = !m_notified;

@@ -51,11 +51,19 @@ public:
     bool send(const QByteArray &frame);
 
     // Everything split since the last call, oldest first (thread-safe).
+    // Once kMaxWaitingItems items or kMaxWaitingBytes bytes wait here, the
+    // port is not read until this is called: the bytes wait in the system's
+    // and the adapter's buffers (a few KB on most adapters, past which a
+    // device that goes on sending loses bytes on the line). The read before
+    // the stop may take the list past a limit by one read, at most
+    // kReadBufferBytes bytes and the items they split into.
     QVector<SplitItem> takeReceived();
-    // Items thrown away because nobody took them (the waiting list holds at
-    // most kMaxWaitingItems).
+    // Items thrown away because the waiting list was full even past that
+    // margin (the stop in reading keeps this from happening).
     quint64 droppedCount() const;
     static constexpr int kMaxWaitingItems = 200000;
+    static constexpr qint64 kMaxWaitingBytes = 8 * 1024 * 1024;
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
 
     static QStringList availablePorts(); // from QSerialPortInfo
 
@@ -67,8 +75,11 @@ signals:
 
 private:
     friend class SerialWorker;
-    void deliver(QVector<SplitItem> &items); // from the worker thread
-    void lost(const QString &text);          // from the worker thread
+    // From the worker thread: whether it may read the port now (if not, the
+    // next takeReceived() wakes it).
+    bool roomToRead();
+    void deliver(QVector<SplitItem> &items);
+    void lost(const QString &text);
 
     QThread *m_thread = nullptr;
     SerialWorker *m_worker = nullptr;
@@ -78,7 +89,9 @@ private:
 
     mutable QMutex m_mutex; // guards the members below
     QVector<SplitItem> m_waiting;
+    qint64 m_waitingBytes = 0;
     bool m_notified = false;
+    bool m_stalled = false; // the worker stopped reading for want of room
     quint64 m_dropped = 0;
 };
 

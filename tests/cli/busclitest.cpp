@@ -17,7 +17,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -127,6 +129,71 @@ QStringList hexArguments(int count, QByteArray *bytes)
     return arguments;
 }
 
+// Waits until `process` holds the slave side of `pty` open.
+bool waitUntilOpen(const QProcess &process, const PtyPair &pty)
+{
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(process.processId()));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+            if (QFileInfo(fds.filePath(fd)).symLinkTarget() == pty.path)
+                return true;
+        }
+        QTest::qWait(10);
+    }
+    return false;
+}
+
+// Bytes the terminal holds that no reader took yet.
+int unread(const PtyPair &pty)
+{
+    int count = 0;
+    return ::ioctl(pty.slave, FIONREAD, &count) == 0 ? count : -1;
+}
+
+// Writes `bytes` from `done` on, without waiting on the terminal, until all
+// are written or the reader took none for `heldMs`; returns how far it got.
+qsizetype writeUntilHeld(const PtyPair &pty, const QByteArray &bytes, qsizetype done, int heldMs)
+{
+    QElapsedTimer idle;
+    idle.start();
+    while (done < bytes.size() && idle.elapsed() < heldMs) {
+        const ssize_t n = ::write(pty.master, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 65536)));
+        if (n > 0) {
+            done += n;
+            idle.restart();
+        } else {
+            QThread::msleep(1);
+        }
+    }
+    return done;
+}
+
+// Appends what the pipe `fd` holds now, without waiting; false at its end.
+bool readAvailable(int fd, QByteArray *out)
+{
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        out->append(buffer, int(n));
+    return n < 0 && (errno == EAGAIN || errno == EINTR);
+}
+
+// The frame texts of single-line output ("TIME RX HEX | ..."), or the
+// whole line for anything else.
+QStringList printedFrames(const QByteArray &out)
+{
+    QStringList frames;
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> words = line.split(' ');
+        frames << QString::fromLatin1(words.value(1) == "RX" ? words.value(2) : line);
+    }
+    return frames;
+}
+
 } // namespace
 
 class BusCliTest : public QObject
@@ -138,6 +205,8 @@ private slots:
     void monitorReplayPrintsAsDecode();
     void monitorShowsFramesUntilItEnds_data();
     void monitorShowsFramesUntilItEnds();
+    void monitorWaitsForItsOutput();
+    void monitorHeldUpKeepsFramesWhole();
     void commandErrors_data();
     void commandErrors();
     void sendWritesTheFrame_data();
@@ -266,6 +335,126 @@ void BusCliTest::monitorShowsFramesUntilItEnds()
     }
     QVERIFY2(out.endsWith(outEnd), out.constData());
     QVERIFY(monitor.readAllStandardError().contains(err));
+}
+
+// Standard output that is not read for a while (a pipe of 4 KB) holds the
+// monitor back rather than losing frames: once the output is read, every
+// frame comes out, or standard error says how many were dropped and the
+// exit status is 1.
+void BusCliTest::monitorWaitsForItsOutput()
+{
+    constexpr int kFrames = 250000; // more than the connection keeps waiting
+    QByteArray bytes;
+    QStringList texts;
+    for (int i = 0; i < kFrames; ++i) {
+        const QByteArray frame = packFrame(0x21, false, kFrameOverheadBytes, 3, 0, quint32(i + 1), 2, QByteArray());
+        bytes += frame;
+        texts << frameToHexText(frame);
+    }
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("out")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    const int outFd = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(outFd >= 0);
+    ::fcntl(outFd, F_SETPIPE_SZ, 4096);
+    PtyPair pty;
+    QProcess monitor;
+    monitor.setStandardOutputFile(QFile::decodeName(fifo));
+    QVERIFY(start(monitor, {"monitor", "--port", pty.path, "--single-line"}));
+    const bool opened = waitUntilOpen(monitor, pty);
+    QByteArray out;
+    if (opened) {
+        // A few frames first, so that the monitor waits on its output with
+        // little taken; then nothing read from its output until the monitor
+        // takes no more.
+        qsizetype written = writeUntilHeld(pty, bytes.left(1000 * kFrameOverheadBytes), 0, 1500);
+        QThread::msleep(300);
+        written = writeUntilHeld(pty, bytes, written, 1500);
+        QElapsedTimer timer, quiet;
+        timer.start();
+        quiet.start();
+        while (timer.elapsed() < 120000 && (written < bytes.size() || quiet.elapsed() < 3000)
+               && out.count('\n') < kFrames) {
+            const int before = out.size();
+            readAvailable(outFd, &out);
+            if (out.size() != before)
+                quiet.restart();
+            written = writeUntilHeld(pty, bytes, written, 5);
+            QThread::msleep(1);
+        }
+    }
+    ::kill(pid_t(monitor.processId()), SIGINT);
+    const bool ended = monitor.waitForFinished(10000);
+    if (!ended) {
+        monitor.kill();
+        monitor.waitForFinished();
+    }
+    QElapsedTimer draining;
+    draining.start();
+    while (readAvailable(outFd, &out) && draining.elapsed() < 10000)
+        QThread::msleep(1);
+    ::close(outFd);
+    QVERIFY(opened);
+    QVERIFY(ended);
+    const QByteArray err = monitor.readAllStandardError();
+    const QStringList printed = printedFrames(out);
+    const QRegularExpression dropped(QStringLiteral("(\\d+) frames or noise runs read from the port were "
+                                                    "dropped in all"));
+    const QRegularExpressionMatch match = dropped.match(QString::fromUtf8(err));
+    if (match.hasMatch()) {
+        QCOMPARE(monitor.exitCode(), 1);
+        QCOMPARE(printed.size() + match.captured(1).toInt(), kFrames);
+    } else {
+        QVERIFY2(err.isEmpty(), err.constData());
+        QCOMPARE(monitor.exitCode(), 0);
+        QCOMPARE(printed.size(), kFrames);
+        QVERIFY(printed == texts);
+    }
+}
+
+// A monitor stopped by the system (SIGSTOP, SIGCONT 300 ms later) while a
+// frame's halves arrive 30 ms apart does not take the time it was stopped
+// for a pause on the line: every frame comes out whole.
+void BusCliTest::monitorHeldUpKeepsFramesWhole()
+{
+    QVector<QByteArray> frames;
+    QStringList texts;
+    for (int i = 0; i < 12; ++i) {
+        frames << packFrame(0x21, false, 16, 3, 0, quint32(0x100 + i), 2, QByteArray(5, char(i)));
+        texts << frameToHexText(frames.last());
+    }
+    PtyPair pty;
+    QProcess monitor;
+    QVERIFY(start(monitor, {"monitor", "--port", pty.path, "--single-line"}));
+    const pid_t pid = pid_t(monitor.processId());
+    QVERIFY(waitUntilOpen(monitor, pty));
+    QByteArray out;
+    for (int round = 0; round < 6; ++round) {
+        const QByteArray first = frames.at(2 * round);
+        const QByteArray second = frames.at(2 * round + 1);
+        // The monitor takes the first half, and is stopped at once.
+        QVERIFY(pty.write(first.left(8)));
+        QElapsedTimer stopped;
+        stopped.start();
+        while (unread(pty) > 0 && stopped.elapsed() < 5000)
+            QThread::usleep(100);
+        QThread::msleep(5); // read, and handed to the splitter
+        ::kill(pid, SIGSTOP);
+        stopped.restart();
+        QTest::qWait(30);
+        QVERIFY(pty.write(first.mid(8)));
+        QTest::qWait(30);
+        QVERIFY(pty.write(second.left(8)));
+        QTest::qWait(30);
+        QVERIFY(pty.write(second.mid(8)));
+        QTest::qWait(int(qMax<qint64>(0, 300 - stopped.elapsed())));
+        ::kill(pid, SIGCONT);
+        QTest::qWait(50);
+        out += monitor.readAllStandardOutput();
+    }
+    readLines(monitor, out, frames.size(), 5000);
+    QCOMPARE(interrupt(monitor, out), 0);
+    QCOMPARE(printedFrames(out), texts);
 }
 
 void BusCliTest::commandErrors_data()

@@ -10,6 +10,7 @@
 #include "ptypair.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +18,7 @@
 #include <memory>
 
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -25,6 +27,57 @@ QByteArray sampleFrame(int i)
 {
     const QByteArray data(i % (kMaxDataBytes + 1), char(i * 7));
     return packFrame(quint8(i), i % 2, quint8(kFrameOverheadBytes + data.size()), 2, 0, 0x1A2B3C + i, 1, data);
+}
+
+// `count` frames of 11 bytes, each its own.
+QByteArray shortFrames(int count)
+{
+    QByteArray all;
+    all.reserve(count * kFrameOverheadBytes);
+    for (int i = 0; i < count; ++i)
+        all += packFrame(quint8(i), false, kFrameOverheadBytes, 2, 0, quint32(i + 1), 1, QByteArray());
+    return all;
+}
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator random(11);
+    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+qint64 sizeOf(const QVector<SplitItem> &items)
+{
+    qint64 size = 0;
+    for (const SplitItem &item : items)
+        size += item.bytes.size();
+    return size;
+}
+
+// Writes `bytes` from `done` on, without waiting on the terminal, until all
+// are written or the reader took none for `heldMs`; returns how far it got.
+qsizetype writeUntilHeld(const PtyPair &pty, const QByteArray &bytes, qsizetype done, int heldMs)
+{
+    QElapsedTimer idle;
+    idle.start();
+    while (done < bytes.size() && idle.elapsed() < heldMs) {
+        const ssize_t n = ::write(pty.master, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 65536)));
+        if (n > 0) {
+            done += n;
+            idle.restart();
+        } else {
+            QThread::msleep(1);
+        }
+    }
+    return done;
+}
+
+// Bytes the terminal holds that no reader took yet.
+int unread(const PtyPair &pty)
+{
+    int count = 0;
+    return ::ioctl(pty.slave, FIONREAD, &count) == 0 ? count : -1;
 }
 
 // Waits until `count` items came in, or a few seconds passed.
@@ -208,6 +261,9 @@ class SerialConnectionTest : public QObject
 private slots:
     void sendsFramesWithTheirTime();
     void farEndClosedIsReported();
+    void unreadItemsStopTheReading_data();
+    void unreadItemsStopTheReading();
+    void heldUpReaderKeepsFramesWhole();
     void openIsRefused_data();
     void openIsRefused();
     void staleLockIsNoObstacle_data();
@@ -249,6 +305,111 @@ void SerialConnectionTest::farEndClosedIsReported()
     const QVector<SplitItem> rest = connection.takeReceived();
     QCOMPARE(rest.size(), 1);
     QCOMPARE(rest.at(0).bytes, sampleFrame(2).left(5));
+}
+
+void SerialConnectionTest::unreadItemsStopTheReading_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    // Many small items: the count fills the list. Random bytes make few and
+    // long noise runs: their size fills it.
+    QTest::newRow("short frames") << shortFrames(SerialConnection::kMaxWaitingItems + 50000);
+    QTest::newRow("random bytes") << randomBytes(SerialConnection::kMaxWaitingBytes + 4 * 1024 * 1024);
+}
+
+// A reader that takes nothing holds up the reading once the waiting list is
+// full, in items or in bytes; what the device sends meanwhile waits in the
+// system, and nothing is lost once the reader takes again.
+void SerialConnectionTest::unreadItemsStopTheReading()
+{
+    QFETCH(QByteArray, bytes);
+    PtyPair pty;
+    SerialConnection connection;
+    QVERIFY(connection.open(settingsFor(pty.path)));
+    qsizetype written = writeUntilHeld(pty, bytes, 0, 1000);
+    QTest::qWait(300); // what was written is read, as far as it will be
+    QVERIFY(written < bytes.size());
+    QVERIFY(unread(pty) > 0);
+    QVector<SplitItem> items = connection.takeReceived();
+    // Full, and then at most one read past it.
+    const int itemBound = SerialConnection::kMaxWaitingItems
+                          + int(2 * SerialConnection::kReadBufferBytes / kFrameOverheadBytes) + 2;
+    const qint64 byteBound = SerialConnection::kMaxWaitingBytes + SerialConnection::kReadBufferBytes
+                             + 2 * kMaxFrameBytes;
+    QVERIFY2(items.size() <= itemBound, qPrintable(QString::number(items.size())));
+    QVERIFY2(sizeOf(items) <= byteBound, qPrintable(QString::number(sizeOf(items))));
+
+    QElapsedTimer timer;
+    timer.start();
+    qint64 taken = sizeOf(items);
+    while (taken < bytes.size() && timer.elapsed() < 30000) {
+        written = writeUntilHeld(pty, bytes, written, 5);
+        QVector<SplitItem> more = connection.takeReceived();
+        taken += sizeOf(more);
+        items += more;
+        QTest::qWait(1);
+    }
+    QCOMPARE(connection.droppedCount(), quint64(0));
+    QCOMPARE(taken, qint64(bytes.size()));
+    QByteArray all;
+    all.reserve(bytes.size());
+    for (const SplitItem &item : items)
+        all += item.bytes;
+    QVERIFY(all == bytes);
+}
+
+// Bytes that wait while the reading thread is held up (here: its event loop
+// kept busy for three gaps) did not come after a pause on the line, however
+// late they are read: frames whose halves arrive 15 ms apart come out whole.
+void SerialConnectionTest::heldUpReaderKeepsFramesWhole()
+{
+    PtyPair pty;
+    SerialConnection connection;
+    SerialSettings settings = settingsFor(pty.path);
+    settings.gapMs = 100;
+    QVERIFY(connection.open(settings));
+    auto *reader = connection.findChild<QThread *>(QStringLiteral("serial"));
+    QVERIFY(reader);
+    auto *holder = new QObject;
+    holder->moveToThread(reader);
+
+    QVector<QByteArray> frames;
+    for (int i = 0; i < 20; ++i)
+        frames << sampleFrame(20 + i);
+    QVector<SplitItem> items;
+    for (int round = 0; round < 5; ++round) {
+        // The reader takes the first half, and is held up at once.
+        const QByteArray first = frames.at(4 * round);
+        QVERIFY(pty.write(first.left(6)));
+        QElapsedTimer held;
+        held.start();
+        while (unread(pty) > 0 && held.elapsed() < 5000)
+            QThread::usleep(100);
+        QMetaObject::invokeMethod(holder, [] { QThread::msleep(300); }, Qt::QueuedConnection);
+        held.restart();
+        QTest::qWait(15);
+        QVERIFY(pty.write(first.mid(6)));
+        for (int k = 1; k < 4; ++k) {
+            const QByteArray frame = frames.at(4 * round + k);
+            QTest::qWait(15);
+            QVERIFY(pty.write(frame.left(frame.size() / 2)));
+            QTest::qWait(15);
+            QVERIFY(pty.write(frame.mid(frame.size() / 2)));
+        }
+        QTest::qWait(int(qMax<qint64>(0, 320 - held.elapsed())));
+        items += connection.takeReceived();
+    }
+    holder->deleteLater();
+    items += receive(connection, frames.size() - items.size());
+    QTest::qWait(2 * settings.gapMs);
+    items += connection.takeReceived();
+    QStringList got;
+    for (const SplitItem &item : items)
+        got << (item.kind == SplitItem::Frame ? QStringLiteral("frame ") : QStringLiteral("noise "))
+                   + frameToHexText(item.bytes);
+    QStringList expected;
+    for (const QByteArray &frame : frames)
+        expected << QStringLiteral("frame ") + frameToHexText(frame);
+    QCOMPARE(got, expected);
 }
 
 void SerialConnectionTest::openIsRefused_data()
