@@ -115,7 +115,10 @@ private:
 // Appends the report in the given style, with its line end (a block ends with
 // an empty line). A report carrying a time and direction is prefixed with them
 // ("Time:" and "Direction:" lines, "TIME DIR " before the line, or "time" and
-// "direction" keys).
+// "direction" keys). In JSON each integer or bitfield parameter carries its
+// number as read in "raw" (DecodedRow::rawNumber: a signed integer's value
+// with its sign, -5 rather than 251), besides its shown "value"; a string
+// has no "raw".
 void appendReport(ReportStyle style, const FrameReport &report, QString &out);
 
 // Whether the text is printable ASCII without '"' or '\\': text that every
