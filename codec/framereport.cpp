@@ -284,6 +284,27 @@ void appendBlock(const FrameReport &r, QString &out, Splice *splice = nullptr)
            + QLatin1String("\n\n");
 }
 
+// The parameters of the single line, after `lead` when there is any: each
+// row but a bare label as "Name=value", a bitfield's checked bits in
+// brackets, joined by ", ".
+void appendParameters(const FrameReport &r, QLatin1String lead, QString &out)
+{
+    if (!r.productFound)
+        return;
+    bool first = true;
+    for (const DecodedRow &row : r.message.rows) {
+        if (row.kind == DecodedRow::LabelOnly)
+            continue;
+        out += first ? lead : QLatin1String(", ");
+        first = false;
+        out += row.parameterName + QLatin1Char('=');
+        if (row.kind == DecodedRow::Bits)
+            out += QLatin1Char('[') + checkedBits(row) + QLatin1Char(']');
+        else
+            out += row.value;
+    }
+}
+
 // The single line after the input text and its bar.
 void appendLineBody(const FrameReport &r, QString &out)
 {
@@ -294,18 +315,7 @@ void appendLineBody(const FrameReport &r, QString &out)
                + nodeIdText(f.sourceAddress) + QLatin1String(" -> ") + nodeIdText(f.destinationAddress) + kBar
                + (f.ackRequested ? QLatin1String("ack") : QLatin1String("no ack")) + kBar
                + QLatin1String("node type ") + QString::number(f.sourceNodeType) + kBar + r.message.messageName;
-        bool first = true;
-        for (const DecodedRow &row : r.message.rows) {
-            if (row.kind == DecodedRow::LabelOnly)
-                continue;
-            out += first ? kBar : QLatin1String(", ");
-            first = false;
-            out += row.parameterName + QLatin1Char('=');
-            if (row.kind == DecodedRow::Bits)
-                out += QLatin1Char('[') + checkedBits(row) + QLatin1Char(']');
-            else
-                out += row.value;
-        }
+        appendParameters(r, kBar, out);
     }
 }
 
@@ -813,6 +823,13 @@ QString singleLineText(const FrameReport &report, bool withInput)
         line += report.input.trimmed() + kBar;
     appendLineBody(report, line);
     return line;
+}
+
+QString parametersText(const FrameReport &report)
+{
+    QString text;
+    appendParameters(report, QLatin1String(), text);
+    return text;
 }
 
 void appendNoise(ReportStyle style, const QByteArray &bytes, const QString &time, QString &out)

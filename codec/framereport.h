@@ -147,6 +147,11 @@ void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *
 // end, time and direction; without the leading input text unless asked.
 QString singleLineText(const FrameReport &report, bool withInput = false);
 
+// The parameters part of that line: "Position=75, Speed=Normal", a
+// bitfield's checked bits in brackets ("Faults=[Bit 0: Obstacle detected]").
+// Empty when no parameter is shown (no product, no message, no data).
+QString parametersText(const FrameReport &report);
+
 // A noise run as the monitor prints it: "noise: HEX" (after "TIME " when a
 // time is given), or {"noise": "HEX", "time": TIME} in JSON.
 void appendNoise(ReportStyle style, const QByteArray &bytes, const QString &time, QString &out);

@@ -72,6 +72,8 @@ private slots:
     void stringsShownVisibly();
     void rawNumbersInJson_data();
     void rawNumbersInJson();
+    void parametersOfTheLine_data();
+    void parametersOfTheLine();
 };
 
 // Each decode sees the files as they are once the recheck interval has
@@ -591,6 +593,37 @@ void FrameReportTest::rawNumbersInJson()
     QCOMPARE(written.mid(from, written.indexOf(",\"source\":") - from), json);
     // Still what Qt writes for the object.
     QCOMPARE(QJsonDocument::fromJson(written).toJson(QJsonDocument::Compact) + '\n', written);
+}
+
+void FrameReportTest::parametersOfTheLine_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("parameters");
+    QTest::newRow("values, named values and bits")
+        << kMotorStatus
+        << "State=Running down, Faults=[Bit 0: Obstacle detected; Bit 2: Limits not set], Last command source=Radio remote, "
+           "Supply voltage=242";
+    QTest::newRow("no product") << "BF F4 FF FE FF FF FD FF FF 08 A9" << "";
+    QTest::newRow("no frame") << "zz" << "";
+    // Three bytes short: two data bytes are left, and the rows read from them.
+    QTest::newRow("cut short") << kMotorStatus.left(kMotorStatus.size() - 6)
+                               << "State=Running down, Faults=[Bit 0: Obstacle detected; Bit 2: Limits not set]";
+}
+
+// The parameters part of the single line, alone: what the line shows after
+// its last bar, or nothing when it shows none.
+void FrameReportTest::parametersOfTheLine()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, parameters);
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    const FrameReport r = catalogue.decodeText(input);
+    QCOMPARE(parametersText(r), parameters);
+    const QString line = singleLineText(r);
+    if (parameters.isEmpty())
+        QVERIFY2(!line.contains(QLatin1Char('=')), qPrintable(line));
+    else
+        QVERIFY2(line.endsWith(QStringLiteral(" | ") + parameters), qPrintable(line));
 }
 
 QTEST_GUILESS_MAIN(FrameReportTest)
