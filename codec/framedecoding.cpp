@@ -399,7 +399,9 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
         const bool isSigned = parameter.isSigned();
         const qint32 signedValue = isSigned ? readSigned(data, offset, size) : 0;
         const quint32 unsignedValue = isSigned ? quint32(signedValue) : readUnsigned(data, offset, size);
-        row.rawValue = unsignedValue;
+        row.raw = unsignedValue;
+        row.hasRaw = true;
+        row.rawIsSigned = isSigned;
         if (!parameter.values.isEmpty()) {
             row.toolTip = parameter.description;
             bool named = false;
@@ -435,13 +437,14 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
     } else if (parameter.type == kBitfield) {
         row.kind = DecodedRow::Bits;
         const quint32 bits = readUnsigned(data, offset, size);
-        row.rawValue = bits;
+        row.raw = bits;
+        row.hasRaw = true;
         for (const ValueDefinition &entry : parameter.values) {
             DecodedBit bit;
             bit.bit = entry.unsignedValue;
             bit.label = QLatin1String("Bit ") + QString::number(entry.unsignedValue)
                 + QLatin1String(": ") + entry.description;
-            bit.checked = (bits >> (entry.unsignedValue % 32)) & 1u;
+            bit.checked = row.rawBitSet(entry.unsignedValue % 32);
             row.bits.append(bit);
         }
     } else {

@@ -79,9 +79,20 @@ struct DecodedRow
     QString toolTip;
     QList<DecodedBit> bits; // Bits rows, one per named bit in list order
     QString parameterName;
-    // The number read (two's complement pattern for signed parameters) for
-    // integer and bitfield rows, so that a caller can show it besides a name.
-    quint32 rawValue = 0;
+    // The number read from the data bytes before any naming or formatting,
+    // for integer and bitfield rows (hasRaw); a string or a row of no known
+    // type has none. It is the 32-bit pattern that readUnsigned gives, or for
+    // a signed integer readSigned's two's complement (sign-extended from the
+    // field's top bit). A bitfield's is the whole field: bit k of it is bit k
+    // of the field, named or not.
+    quint32 raw = 0;
+    bool hasRaw = false;
+    bool rawIsSigned = false; // a signed integer: raw is a two's complement
+    // The number that raw stands for, as a user reads it: a signed integer's
+    // value (FB in a signed field gives -5), else raw as it is.
+    qint64 rawNumber() const { return rawIsSigned ? qint64(qint32(raw)) : qint64(raw); }
+    // Whether bit `position` (0 to 31) of a bitfield's field is set.
+    bool rawBitSet(quint32 position) const { return position < 32 && ((raw >> position) & 1u); }
 };
 
 struct MessageDecoding

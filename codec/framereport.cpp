@@ -284,6 +284,27 @@ void appendBlock(const FrameReport &r, QString &out, Splice *splice = nullptr)
            + QLatin1String("\n\n");
 }
 
+// The parameters of the single line, after `lead` when there is any: each
+// row but a bare label as "Name=value", a bitfield's checked bits in
+// brackets, joined by ", ".
+void appendParameters(const FrameReport &r, QLatin1String lead, QString &out)
+{
+    if (!r.productFound)
+        return;
+    bool first = true;
+    for (const DecodedRow &row : r.message.rows) {
+        if (row.kind == DecodedRow::LabelOnly)
+            continue;
+        out += first ? lead : QLatin1String(", ");
+        first = false;
+        out += row.parameterName + QLatin1Char('=');
+        if (row.kind == DecodedRow::Bits)
+            out += QLatin1Char('[') + checkedBits(row) + QLatin1Char(']');
+        else
+            out += row.value;
+    }
+}
+
 // The single line after the input text and its bar.
 void appendLineBody(const FrameReport &r, QString &out)
 {
@@ -294,18 +315,7 @@ void appendLineBody(const FrameReport &r, QString &out)
                + nodeIdText(f.sourceAddress) + QLatin1String(" -> ") + nodeIdText(f.destinationAddress) + kBar
                + (f.ackRequested ? QLatin1String("ack") : QLatin1String("no ack")) + kBar
                + QLatin1String("node type ") + QString::number(f.sourceNodeType) + kBar + r.message.messageName;
-        bool first = true;
-        for (const DecodedRow &row : r.message.rows) {
-            if (row.kind == DecodedRow::LabelOnly)
-                continue;
-            out += first ? kBar : QLatin1String(", ");
-            first = false;
-            out += row.parameterName + QLatin1Char('=');
-            if (row.kind == DecodedRow::Bits)
-                out += QLatin1Char('[') + checkedBits(row) + QLatin1Char(']');
-            else
-                out += row.value;
-        }
+        appendParameters(r, kBar, out);
     }
 }
 
@@ -438,7 +448,17 @@ public:
     void number(qint64 value)
     {
         comma();
-        m_out += QString::number(value);
+        // The digits appended as they are, without a text of their own.
+        char digits[24];
+        int at = int(sizeof digits);
+        quint64 magnitude = value < 0 ? quint64(0) - quint64(value) : quint64(value);
+        do {
+            digits[--at] = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (value < 0)
+            digits[--at] = '-';
+        m_out += QLatin1String(digits + at, int(sizeof digits) - at);
         m_first = false;
     }
 
@@ -506,6 +526,8 @@ void appendJson(const FrameReport &r, QString &out, Splice *splice = nullptr)
                 w.end(QLatin1Char(']'));
             }
             w.text("name", row.parameterName);
+            if (row.hasRaw)
+                w.number("raw", row.rawNumber());
             // JSON's own escapes keep every character of a string visible.
             if (row.kind == DecodedRow::Value)
                 w.text("value", row.unescapedValue);
@@ -803,6 +825,13 @@ QString singleLineText(const FrameReport &report, bool withInput)
     return line;
 }
 
+QString parametersText(const FrameReport &report)
+{
+    QString text;
+    appendParameters(report, QLatin1String(), text);
+    return text;
+}
+
 void appendNoise(ReportStyle style, const QByteArray &bytes, const QString &time, QString &out)
 {
     if (style == ReportStyle::Json) {
@@ -1030,6 +1059,38 @@ public:
             *at++ = digits[--n];
         m_size = at - m_out.constData();
     }
+    // JSON's ,"raw":N for a number read, a signed one with its sign, and when
+    // asked ,"value":"N" after it (a decimal value is the same digits): the
+    // digits made once, the whole put together apart and copied in one piece
+    // of fixed size (the room after it is free).
+    void addRaw(quint32 pattern, bool isSigned, bool decimalValue)
+    {
+        char digits[11];
+        int n = 0;
+        const bool negative = isSigned && qint32(pattern) < 0;
+        quint32 magnitude = negative ? quint32(0) - pattern : pattern;
+        do {
+            digits[n++] = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (negative)
+            digits[n++] = '-';
+        char text[7 + 11 + 10 + 11 + 1];
+        std::memcpy(text, ",\"raw\":", 7);
+        int at = 7;
+        for (int k = n; k;)
+            text[at++] = digits[--k];
+        if (decimalValue) {
+            std::memcpy(text + at, ",\"value\":\"", 10);
+            at += 10;
+            for (int k = n; k;)
+                text[at++] = digits[--k];
+            text[at++] = '"';
+        }
+        room(sizeof text);
+        std::memcpy(m_out.data() + m_size, text, sizeof text);
+        m_size += at;
+    }
     void addNodeId(quint32 address) // six digits: the address has three bytes
     {
         room(6);
@@ -1061,52 +1122,86 @@ private:
     qsizetype m_size;
 };
 
-// The value text of a Value row, in the style's form (JSON: quoted).
-void addValue(const PreparedParameter &p, const QByteArray &data, bool json, Utf8Out &out)
+Q_ALWAYS_INLINE bool isIntegerWay(ValueWay way)
 {
-    switch (p.way) {
-    case ValueWay::Decimal:
-    case ValueWay::LowerHex: {
-        if (json)
-            out.add('"');
-        if (p.way == ValueWay::LowerHex)
-            out.addLowerHex(readUnsigned(data, p.offset, p.definition.size));
-        else if (p.isSigned)
-            out.addSigned(readSigned(data, p.offset, p.definition.size));
-        else
-            out.addDecimal(readUnsigned(data, p.offset, p.definition.size));
-        if (json)
-            out.add('"');
-        return;
-    }
-    case ValueWay::Named: {
-        const qint32 signedValue = p.isSigned ? readSigned(data, p.offset, p.definition.size) : 0;
-        const quint32 unsignedValue =
-            p.isSigned ? quint32(signedValue) : readUnsigned(data, p.offset, p.definition.size);
+    return way == ValueWay::Decimal || way == ValueWay::LowerHex || way == ValueWay::Named;
+}
+
+// The number that a parameter of an integer way holds, as decodeParameter
+// reads it: for a signed one, the two's complement of readSigned.
+Q_ALWAYS_INLINE quint32 readPattern(const PreparedParameter &p, const QByteArray &data)
+{
+    return p.isSigned ? quint32(readSigned(data, p.offset, p.definition.size))
+                      : readUnsigned(data, p.offset, p.definition.size);
+}
+
+// The value text of an integer way, in the style's form (JSON: quoted).
+Q_ALWAYS_INLINE void addIntegerValue(const PreparedParameter &p, quint32 pattern, bool json, Utf8Out &out)
+{
+    if (p.way == ValueWay::Named) {
         for (const PreparedValue &entry : p.values) {
-            if (p.isSigned ? entry.signedValue == signedValue : entry.unsignedValue == unsignedValue) {
+            if (p.isSigned ? entry.signedValue == qint32(pattern) : entry.unsignedValue == pattern) {
                 out.add(json ? entry.text.json : entry.text.utf8);
                 return;
             }
         }
-        const PreparedText invalid = prepared(invalidValueText(unsignedValue, p.definition.size));
+        const PreparedText invalid = prepared(invalidValueText(pattern, p.definition.size));
         out.add(json ? invalid.json : invalid.utf8);
         return;
     }
-    default: {
-        // As the general path has it: the row's shown value, or for JSON the
-        // value before escaping.
-        const DecodedRow row = decodeParameter(p.definition, data, p.offset);
-        if (json) {
-            QString quoted;
-            JsonWriter(quoted).string(row.unescapedValue);
-            out.add(quoted.toUtf8());
-        } else {
-            out.add(row.value.toUtf8());
+    if (json)
+        out.add('"');
+    if (p.way == ValueWay::LowerHex) // never signed
+        out.addLowerHex(pattern);
+    else if (p.isSigned)
+        out.addSigned(qint32(pattern));
+    else
+        out.addDecimal(pattern);
+    if (json)
+        out.add('"');
+}
+
+// As the general path has it: the row's shown value, or for JSON the value
+// before escaping.
+void addRowValue(const DecodedRow &row, bool json, Utf8Out &out)
+{
+    if (json) {
+        QString quoted;
+        JsonWriter(quoted).string(row.unescapedValue);
+        out.add(quoted.toUtf8());
+    } else {
+        out.add(row.value.toUtf8());
+    }
+}
+
+// The value text of a Value row in a block or a line.
+void addValue(const PreparedParameter &p, const QByteArray &data, Utf8Out &out)
+{
+    if (isIntegerWay(p.way))
+        addIntegerValue(p, readPattern(p, data), false, out);
+    else
+        addRowValue(decodeParameter(p.definition, data, p.offset), false, out);
+}
+
+// The "raw" (when the row has one) and "value" members of a Value row in
+// JSON, each after its comma: the number is read once for both.
+void addJsonRawAndValue(const PreparedParameter &p, const QByteArray &data, Utf8Out &out)
+{
+    if (isIntegerWay(p.way)) {
+        const quint32 pattern = readPattern(p, data);
+        const bool decimal = p.way == ValueWay::Decimal;
+        out.addRaw(pattern, p.isSigned, decimal);
+        if (!decimal) {
+            out.add(",\"value\":");
+            addIntegerValue(p, pattern, true, out);
         }
         return;
     }
-    }
+    const DecodedRow row = decodeParameter(p.definition, data, p.offset);
+    if (row.hasRaw)
+        out.addRaw(row.raw, row.rawIsSigned, false);
+    out.add(",\"value\":");
+    addRowValue(row, true, out);
 }
 
 const char *const kModeNames[] = {"Point to point", "Group", "Broadcast"};
@@ -1176,7 +1271,7 @@ void writeBlock(const PlainFrame &f, Utf8Out &o)
         o.add(p.label);
         if (p.kind == DecodedRow::Value) {
             o.add(' ');
-            addValue(p, f.data, false, o);
+            addValue(p, f.data, o);
         }
         o.add('\n');
         if (p.kind == DecodedRow::Bits) {
@@ -1235,7 +1330,7 @@ void writeLine(const PlainFrame &f, Utf8Out &o)
             }
             o.add(']');
         } else {
-            addValue(p, f.data, false, o);
+            addValue(p, f.data, o);
         }
     }
     o.add('\n');
@@ -1271,8 +1366,9 @@ void writeJson(const PlainFrame &f, Utf8Out &o)
             continue;
         o.addText(first ? "{" : ",{");
         first = false;
+        quint32 bits = 0;
         if (p.kind == DecodedRow::Bits) {
-            const quint32 bits = readUnsigned(f.data, p.offset, p.definition.size);
+            bits = readUnsigned(f.data, p.offset, p.definition.size);
             o.add("\"bits\":[");
             bool firstBit = true;
             for (const PreparedBit &b : p.bits) {
@@ -1287,10 +1383,10 @@ void writeJson(const PlainFrame &f, Utf8Out &o)
         }
         o.add("\"name\":");
         o.add(p.name.json);
-        if (p.kind == DecodedRow::Value) {
-            o.add(",\"value\":");
-            addValue(p, f.data, true, o);
-        }
+        if (p.kind == DecodedRow::Bits)
+            o.addRaw(bits, false, false);
+        else if (p.kind == DecodedRow::Value)
+            addJsonRawAndValue(p, f.data, o);
         o.add('}');
     }
     o.add("],\"source\":\"");

@@ -115,7 +115,10 @@ private:
 // Appends the report in the given style, with its line end (a block ends with
 // an empty line). A report carrying a time and direction is prefixed with them
 // ("Time:" and "Direction:" lines, "TIME DIR " before the line, or "time" and
-// "direction" keys).
+// "direction" keys). In JSON each integer or bitfield parameter carries its
+// number as read in "raw" (DecodedRow::rawNumber: a signed integer's value
+// with its sign, -5 rather than 251), besides its shown "value"; a string
+// has no "raw".
 void appendReport(ReportStyle style, const FrameReport &report, QString &out);
 
 // Whether the text is printable ASCII without '"' or '\\': text that every
@@ -143,6 +146,11 @@ void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *
 // The line of `kwn-frame decode --single-line` for a report, without its line
 // end, time and direction; without the leading input text unless asked.
 QString singleLineText(const FrameReport &report, bool withInput = false);
+
+// The parameters part of that line: "Position=75, Speed=Normal", a
+// bitfield's checked bits in brackets ("Faults=[Bit 0: Obstacle detected]").
+// Empty when no parameter is shown (no product, no message, no data).
+QString parametersText(const FrameReport &report);
 
 // A noise run as the monitor prints it: "noise: HEX" (after "TIME " when a
 // time is given), or {"noise": "HEX", "time": TIME} in JSON.

@@ -150,7 +150,8 @@ inline bool sameRow(const DecodedRow &a, const DecodedRow &b)
 {
     if (a.label != b.label || a.kind != b.kind || a.value != b.value
         || a.unescapedValue != b.unescapedValue || a.toolTip != b.toolTip
-        || a.parameterName != b.parameterName || a.rawValue != b.rawValue
+        || a.parameterName != b.parameterName || a.raw != b.raw || a.hasRaw != b.hasRaw
+        || a.rawIsSigned != b.rawIsSigned
         || a.bits.size() != b.bits.size())
         return false;
     for (int i = 0; i < a.bits.size(); ++i) {
@@ -308,6 +309,14 @@ inline QString checkDecoding(const MessageDefinition &message, const QByteArray 
         } else if (row.kind == DecodedRow::Value) {
             FUZZ_EXPECT(row.value == row.unescapedValue, "an integer's value is escaped");
         }
+        // Integers and bitfields keep the number read; a decimal integer shows it.
+        const bool integer = parameter.type == QLatin1String("integer");
+        FUZZ_EXPECT(row.hasRaw == (integer || parameter.type == QLatin1String("bitfield")),
+                    "a raw number on a row other than an integer or a bitfield, or none on one");
+        FUZZ_EXPECT(row.rawIsSigned == (integer && parameter.isSigned()), "sign of the raw number");
+        if (integer && parameter.values.isEmpty() && !parameter.isHexa())
+            FUZZ_EXPECT(row.value == QString::number(row.rawNumber()),
+                        QStringLiteral("value %1 for the raw number %2").arg(row.value).arg(row.rawNumber()));
         if (row.kind == DecodedRow::Bits)
             FUZZ_EXPECT(row.bits.size() == parameter.values.size(), "one check box per named bit");
         else

@@ -187,6 +187,11 @@ void CliTest::decodeJson()
     QCOMPARE(parameters.at(2).toObject().value("value").toString(), QStringLiteral("12345678"));
     // The NULs that pad the string are no part of it.
     QCOMPARE(parameters.at(3).toObject().value("value").toString(), QStringLiteral("B2"));
+    // Each number as read besides its text (the serial number's is hexadecimal
+    // digits); a string has none.
+    QCOMPARE(parameters.at(0).toObject().value("raw").toInt(), 2);
+    QCOMPARE(parameters.at(2).toObject().value("raw").toDouble(), double(0x12345678));
+    QVERIFY(!parameters.at(3).toObject().contains("raw"));
 }
 
 void CliTest::decodeRefusedAndStreamed()
@@ -448,6 +453,10 @@ void CliTest::plainFramesReadAsArguments()
                 const QJsonArray bits = parameters.at(5).toObject().value("bits").toArray();
                 QCOMPARE(bits.at(0).toObject().value("label").toString(), QStringLiteral("Bit 0: A\nline"));
                 QCOMPARE(bits.at(1).toObject().value("label").toString(), QStringLiteral("Bit 3: B\\"));
+                // The numbers read, a signed one with its sign; the string Tag has none.
+                QCOMPARE(parameters.at(0).toObject().value("raw").toInt(0x7FFF), int(qint8(data.at(0))));
+                QCOMPARE(parameters.at(5).toObject().value("raw").toInt(-1), int(quint8(data.at(11))));
+                QVERIFY(!parameters.at(7).toObject().contains("raw"));
             }
         }
     }

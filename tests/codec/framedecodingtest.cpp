@@ -297,6 +297,74 @@ private slots:
         QCOMPARE(visibleText(shown), QString(shown).replace(QLatin1String("\\"), QLatin1String("\\\\")));
     }
 
+    // Each integer and bitfield row keeps the number read before any naming
+    // or formatting; a signed one stands for its signed value. "set" lists the
+    // bits of a bitfield's number that are 1.
+    void rawNumbers_data()
+    {
+        QTest::addColumn<MessageDefinition>("definition");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("hasRaw");
+        QTest::addColumn<quint32>("raw");
+        QTest::addColumn<qint64>("number");
+        QTest::addColumn<QString>("set");
+        const Values states = {{0, "Stopped"}, {-2, "Blocked"}};
+        const Values bits = {{0, "Open"}, {3, "Closed"}, {9, "Fault"}, {35, "Wrapped"}};
+        QTest::newRow("unsigned, size 1") << one("integer", 1) << bytes("fe") << true << 0xFEu << qint64(254) << "";
+        QTest::newRow("unsigned, size 2") << one("integer", 2) << bytes("2c01") << true << 300u << qint64(300) << "";
+        QTest::newRow("unsigned, size 3") << one("integer", 3) << bytes("010203") << true << 0x030201u << qint64(0x030201) << "";
+        QTest::newRow("unsigned, size 4") << one("integer", 4) << bytes("ffffffff") << true << 0xFFFFFFFFu
+                                          << qint64(0xFFFFFFFFll) << "";
+        QTest::newRow("signed, size 1") << one("integer", 1, "signed") << bytes("fb") << true << 0xFFFFFFFBu << qint64(-5) << "";
+        QTest::newRow("signed, size 2") << one("integer", 2, "signed") << bytes("feff") << true << 0xFFFFFFFEu << qint64(-2) << "";
+        QTest::newRow("signed, size 3") << one("integer", 3, "signed") << bytes("000080") << true << 0xFF800000u
+                                        << qint64(-0x800000) << "";
+        QTest::newRow("signed, size 4") << one("integer", 4, "signed") << bytes("00000080") << true << 0x80000000u
+                                        << qint64(-0x80000000ll) << "";
+        QTest::newRow("signed, positive") << one("integer", 2, "signed") << bytes("ff7f") << true << 0x7FFFu << qint64(0x7FFF) << "";
+        // No sign extension when the field's last byte lies beyond the data.
+        QTest::newRow("signed, top byte missing") << one("integer", 2, "signed") << bytes("fe") << true << 0xFEu << qint64(254) << "";
+        QTest::newRow("signed hexa") << one("integer", 2, "signed hexa") << bytes("feff") << true << 0xFFFFFFFEu << qint64(-2) << "";
+        QTest::newRow("unsigned hexa") << one("integer", 2, "hexa") << bytes("ab0c") << true << 0x0CABu << qint64(0x0CAB) << "";
+        QTest::newRow("named") << one("integer", 1, "", states) << bytes("00") << true << 0u << qint64(0) << "";
+        QTest::newRow("named, no entry") << one("integer", 1, "", states) << bytes("fe") << true << 0xFEu << qint64(254) << "";
+        QTest::newRow("signed named") << one("integer", 1, "signed", states) << bytes("fe") << true << 0xFFFFFFFEu << qint64(-2) << "";
+        QTest::newRow("size 5, fifth byte onto the first") << one("integer", 5) << bytes("0102030405") << true << 0x04030205u
+                                                           << qint64(0x04030205) << "";
+        QTest::newRow("size 0") << one("integer", 0, "signed") << bytes("ff") << true << 0u << qint64(0) << "";
+        QTest::newRow("bitfield") << one("bitfield", 2, "", bits) << bytes("0902") << true << 0x0209u << qint64(0x0209)
+                                  << "0,3,9";
+        QTest::newRow("bitfield, unnamed bits set") << one("bitfield", 1, "", bits) << bytes("f0") << true << 0xF0u
+                                                    << qint64(0xF0) << "4,5,6,7";
+        QTest::newRow("bitfield, signed in name only") << one("bitfield", 1, "signed", bits) << bytes("80") << true << 0x80u
+                                                       << qint64(0x80) << "7";
+        QTest::newRow("string") << one("string", 2) << QByteArray("AB") << false << 0u << qint64(0) << "";
+        QTest::newRow("unknown type") << one("float", 2) << bytes("0102") << false << 0u << qint64(0) << "";
+    }
+    void rawNumbers()
+    {
+        QFETCH(MessageDefinition, definition);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, hasRaw);
+        QFETCH(quint32, raw);
+        QFETCH(qint64, number);
+        QFETCH(QString, set);
+        const DecodedRow row = decodeParameter(definition.parameters.first(), data, 0);
+        QCOMPARE(row.hasRaw, hasRaw);
+        QCOMPARE(row.raw, raw);
+        QCOMPARE(row.rawNumber(), number);
+        if (row.kind != DecodedRow::Bits)
+            return;
+        QStringList on;
+        for (quint32 position = 0; position < 40; ++position) {
+            if (row.rawBitSet(position))
+                on << QString::number(position);
+        }
+        QCOMPARE(on.join(','), set);
+        for (const DecodedBit &bit : row.bits)
+            QCOMPARE(bit.checked, row.rawBitSet(bit.bit % 32));
+    }
+
     void headerTexts()
     {
         QCOMPARE(addressingModeName(0) + addressingModeName(0xFFFFFF) + addressingModeName(2), QStringLiteral("GroupBroadcastPoint to point"));

@@ -70,6 +70,10 @@ private slots:
     void echoedUtf8Text();
     void stringsShownVisibly_data();
     void stringsShownVisibly();
+    void rawNumbersInJson_data();
+    void rawNumbersInJson();
+    void parametersOfTheLine_data();
+    void parametersOfTheLine();
 };
 
 // Each decode sees the files as they are once the recheck interval has
@@ -463,6 +467,161 @@ void FrameReportTest::stringsShownVisibly()
         QVERIFY2(u == '\n' || (u >= 0x20 && u != 0x7F && !(u >= 0x80 && u < 0xA0) && u != 0xAD),
                  qPrintable(QStringLiteral("U+%1 written as it is").arg(u, 4, 16, QLatin1Char('0'))));
     }
+}
+
+namespace {
+
+// A catalogue folder of one product, node type 3, whose message 0x21 has the
+// given parameters.
+struct OneMessageCatalogue
+{
+    QTemporaryDir dir;
+    QString folder;
+
+    explicit OneMessageCatalogue(const QByteArray &parameters)
+    {
+        folder = dir.filePath(QStringLiteral("xml"));
+        QDir().mkpath(folder);
+        QFile file(folder + QStringLiteral("/p.xml"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("<?xml version=\"1.0\"?>\n<profiles_def>\n<profile product=\"Ranger\" revision=\"1\" node_type=\"3\"/>\n"
+                       "<message name=\"Sample\" category=\"C\" msg_id=\"0x21\">" + parameters + "</message>\n</profiles_def>\n");
+    }
+};
+
+// The frame that device 3 sends with message 0x21 and these data bytes, as text.
+QByteArray sampleFrame(const QByteArray &data)
+{
+    return frameToHexText(packFrame(0x21, false, quint8(data.size() + kFrameOverheadBytes), 3, 0, 0x00A1B2, 0x000001, data))
+        .toLatin1();
+}
+
+} // namespace
+
+void FrameReportTest::rawNumbersInJson_data()
+{
+    QTest::addColumn<QByteArray>("parameters");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("json"); // the "parameters" array
+    const QByteArray u1 = "<parameter name=\"P\" type=\"integer\" size=\"1\"/>";
+    const QByteArray signed2 = "<parameter name=\"P\" type=\"integer\" size=\"2\" sign=\"signed\"/>";
+    const QByteArray named = "<parameter name=\"P\" type=\"integer\" size=\"1\"><value value=\"1\" description=\"On\"/>"
+                             "<value value=\"2\" description=\"Off &quot;x&quot;\"/></parameter>";
+    const QByteArray bits = "<parameter name=\"F\" type=\"bitfield\" size=\"%1\"><value value=\"0\" description=\"A\"/>"
+                            "<value value=\"3\" description=\"B\"/><value value=\"33\" description=\"C\"/></parameter>";
+    const QByteArray flags = "{\"bit\":0,\"checked\":%1,\"label\":\"Bit 0: A\"},{\"bit\":3,\"checked\":%2,\"label\":\"Bit 3: B\"},"
+                             "{\"bit\":33,\"checked\":%3,\"label\":\"Bit 33: C\"}";
+    const QByteArray optional = u1 + "<parameter name=\"O\" type=\"integer\" size=\"2\" optional=\"yes\"/>";
+    const auto sized = [](const char *size, const char *sign = "unsigned", const char *format = "decimal") -> QByteArray {
+        return QByteArray("<parameter name=\"P\" type=\"integer\" size=\"") + size + "\" sign=\"" + sign
+            + "\" input_format=\"" + format + "\"/>";
+    };
+    const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
+    QTest::newRow("unsigned, size 1") << u1 << hex("fe") << QByteArray("[{\"name\":\"P\",\"raw\":254,\"value\":\"254\"}]");
+    QTest::newRow("unsigned, size 2") << sized("2") << hex("2c01") << QByteArray("[{\"name\":\"P\",\"raw\":300,\"value\":\"300\"}]");
+    QTest::newRow("unsigned, size 3") << sized("3") << hex("010203")
+                                      << QByteArray("[{\"name\":\"P\",\"raw\":197121,\"value\":\"197121\"}]");
+    QTest::newRow("unsigned, size 4") << sized("4") << hex("ffffffff")
+                                      << QByteArray("[{\"name\":\"P\",\"raw\":4294967295,\"value\":\"4294967295\"}]");
+    QTest::newRow("signed, size 1") << sized("1", "signed") << hex("fb") << QByteArray("[{\"name\":\"P\",\"raw\":-5,\"value\":\"-5\"}]");
+    QTest::newRow("signed, size 2") << signed2 << hex("feff") << QByteArray("[{\"name\":\"P\",\"raw\":-2,\"value\":\"-2\"}]");
+    QTest::newRow("signed, size 2, positive") << signed2 << hex("ff7f")
+                                              << QByteArray("[{\"name\":\"P\",\"raw\":32767,\"value\":\"32767\"}]");
+    QTest::newRow("signed, size 3") << sized("3", "signed") << hex("000080")
+                                    << QByteArray("[{\"name\":\"P\",\"raw\":-8388608,\"value\":\"-8388608\"}]");
+    QTest::newRow("signed, size 4") << sized("4", "signed") << hex("00000080")
+                                    << QByteArray("[{\"name\":\"P\",\"raw\":-2147483648,\"value\":\"-2147483648\"}]");
+    QTest::newRow("hexa") << sized("2", "unsigned", "hexa") << hex("ab0c")
+                          << QByteArray("[{\"name\":\"P\",\"raw\":3243,\"value\":\"cab\"}]");
+    QTest::newRow("signed hexa") << sized("2", "signed", "hexa") << hex("feff")
+                                 << QByteArray("[{\"name\":\"P\",\"raw\":-2,\"value\":\"FFFE\"}]");
+    QTest::newRow("named") << named << hex("02") << QByteArray("[{\"name\":\"P\",\"raw\":2,\"value\":\"Off \\\"x\\\"\"}]");
+    QTest::newRow("named, no entry") << named << hex("07")
+                                     << QByteArray("[{\"name\":\"P\",\"raw\":7,\"value\":\"Invalid value (0x07)\"}]");
+    QTest::newRow("signed named") << QByteArray("<parameter name=\"P\" type=\"integer\" size=\"1\" sign=\"signed\">"
+                                                "<value value=\"-1\" description=\"Minus one\"/></parameter>")
+                                  << hex("ff") << QByteArray("[{\"name\":\"P\",\"raw\":-1,\"value\":\"Minus one\"}]");
+    QTest::newRow("size 5") << sized("5") << hex("0102030405")
+                            << QByteArray("[{\"name\":\"P\",\"raw\":67305989,\"value\":\"67305989\"}]");
+    QTest::newRow("size 0, then size 1") << sized("0", "signed") + "<parameter name=\"Q\" type=\"integer\" size=\"1\"/>"
+                                         << hex("05")
+                                         << QByteArray("[{\"name\":\"P\",\"raw\":0,\"value\":\"0\"},{\"name\":\"Q\",\"raw\":5,\"value\":\"5\"}]");
+    QTest::newRow("bitfield") << QByteArray(bits).replace("%1", "1") << hex("09")
+                              << "[{\"bits\":[" + QByteArray(flags).replace("%1", "true").replace("%2", "true").replace("%3", "false")
+            + "],\"name\":\"F\",\"raw\":9}]";
+    QTest::newRow("bitfield, size 2") << QByteArray(bits).replace("%1", "2") << hex("f202")
+                                      << "[{\"bits\":[" + QByteArray(flags).replace("%1", "false").replace("%2", "false").replace("%3", "true")
+            + "],\"name\":\"F\",\"raw\":754}]";
+    QTest::newRow("string") << QByteArray("<parameter name=\"T\" type=\"string\" size=\"3\"/>") << QByteArray("AB\0", 3)
+                            << QByteArray("[{\"name\":\"T\",\"value\":\"AB\"}]");
+    QTest::newRow("string of digits") << QByteArray("<parameter name=\"T\" type=\"string\" size=\"2\"/>") << QByteArray("42")
+                                      << QByteArray("[{\"name\":\"T\",\"value\":\"42\"}]");
+    QTest::newRow("unknown type") << QByteArray("<parameter name=\"N\" type=\"blob\" size=\"1\"/>") + u1 << hex("05")
+                                  << QByteArray("[{\"name\":\"N\"},{\"name\":\"P\",\"raw\":5,\"value\":\"5\"}]");
+    QTest::newRow("hidden") << "<parameter name=\"H\" type=\"integer\" size=\"1\" display=\"no\"/>" + u1 << hex("0905")
+                            << QByteArray("[{\"name\":\"P\",\"raw\":5,\"value\":\"5\"}]");
+    QTest::newRow("optional, given") << optional << hex("050001")
+                                     << QByteArray("[{\"name\":\"P\",\"raw\":5,\"value\":\"5\"},{\"name\":\"O\",\"raw\":256,\"value\":\"256\"}]");
+    QTest::newRow("optional, absent") << optional << hex("05") << QByteArray("[{\"name\":\"P\",\"raw\":5,\"value\":\"5\"}]");
+}
+
+// Each integer and bitfield parameter carries its number as read in "raw", a
+// signed one with its sign; a string none. The plain-frame path writes the
+// very bytes of the general one, in every style.
+void FrameReportTest::rawNumbersInJson()
+{
+    QFETCH(QByteArray, parameters);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, json);
+    const OneMessageCatalogue files(parameters);
+    const QByteArray line = sampleFrame(data);
+    DecodeCatalogue catalogue(files.folder);
+    for (const ReportStyle style : {ReportStyle::Json, ReportStyle::SingleLine, ReportStyle::Blocks}) {
+        QString general;
+        appendReport(style, catalogue.decodeText(QString::fromLatin1(line)), general);
+        QByteArray plain;
+        QVERIFY(catalogue.appendPlainFrameReport(style, line.constData(), line.size(), plain));
+        QCOMPARE(plain, general.toUtf8());
+    }
+    QString text;
+    appendReport(ReportStyle::Json, catalogue.decodeText(QString::fromLatin1(line)), text);
+    const QByteArray written = text.toUtf8();
+    const int from = written.indexOf("\"parameters\":") + 13;
+    QVERIFY2(from >= 13 && written.contains("\"status\":\"Frame decoded successfully.\""), written.constData());
+    QCOMPARE(written.mid(from, written.indexOf(",\"source\":") - from), json);
+    // Still what Qt writes for the object.
+    QCOMPARE(QJsonDocument::fromJson(written).toJson(QJsonDocument::Compact) + '\n', written);
+}
+
+void FrameReportTest::parametersOfTheLine_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("parameters");
+    QTest::newRow("values, named values and bits")
+        << kMotorStatus
+        << "State=Running down, Faults=[Bit 0: Obstacle detected; Bit 2: Limits not set], Last command source=Radio remote, "
+           "Supply voltage=242";
+    QTest::newRow("no product") << "BF F4 FF FE FF FF FD FF FF 08 A9" << "";
+    QTest::newRow("no frame") << "zz" << "";
+    // Three bytes short: two data bytes are left, and the rows read from them.
+    QTest::newRow("cut short") << kMotorStatus.left(kMotorStatus.size() - 6)
+                               << "State=Running down, Faults=[Bit 0: Obstacle detected; Bit 2: Limits not set]";
+}
+
+// The parameters part of the single line, alone: what the line shows after
+// its last bar, or nothing when it shows none.
+void FrameReportTest::parametersOfTheLine()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, parameters);
+    DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+    const FrameReport r = catalogue.decodeText(input);
+    QCOMPARE(parametersText(r), parameters);
+    const QString line = singleLineText(r);
+    if (parameters.isEmpty())
+        QVERIFY2(!line.contains(QLatin1Char('=')), qPrintable(line));
+    else
+        QVERIFY2(line.endsWith(QStringLiteral(" | ") + parameters), qPrintable(line));
 }
 
 QTEST_GUILESS_MAIN(FrameReportTest)

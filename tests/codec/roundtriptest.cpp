@@ -85,7 +85,7 @@ private:
                 QCOMPARE(shown.value, QString::number(values.at(i)));
             } else {
                 const quint32 mask = p.size >= 4 ? 0xFFFFFFFFu : (1u << (8 * p.size)) - 1;
-                QVERIFY2((shown.rawValue & mask) == (quint32(quint64(values.at(i))) & mask),
+                QVERIFY2((shown.raw & mask) == (quint32(quint64(values.at(i))) & mask),
                          qPrintable(QStringLiteral("%1 %2 set %3 shown %4").arg(where, p.name).arg(values.at(i)).arg(shown.value)));
             }
         }
