@@ -175,6 +175,8 @@ int main(int argc, char **argv)
     };
     Device device(master, sampleFrames(4096));
     bool allMet = true;
+    pump(1);
+    const double emptyMb = residentMb();
 
     struct Case
     {
@@ -212,8 +214,8 @@ int main(int argc, char **argv)
     const double mb = residentMb();
     const bool memoryMet = mb <= 150 && model->heldCount() >= FrameTableModel::kDefaultCapacity;
     allMet = allMet && memoryMet;
-    std::printf("  resident memory with %d frames in the list %.0f MB, goal <= 150 MB: %s\n", model->heldCount(), mb,
-                memoryMet ? "ok" : "MISSED");
+    std::printf("  resident memory with %d frames in the list %.0f MB (%.0f MB before the first), goal <= 150 MB: %s\n",
+                model->heldCount(), mb, emptyMb, memoryMet ? "ok" : "MISSED");
     ::close(master);
     return allMet ? 0 : 1;
 }
