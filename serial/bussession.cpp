@@ -138,6 +138,11 @@ void BusSession::scheduleBatch()
         m_batchTimer->start();
 }
 
+void BusSession::setBatchIntervalMs(int ms)
+{
+    m_batchTimer->setInterval(qMax(1, ms));
+}
+
 void BusSession::flush()
 {
     m_batchTimer->stop();

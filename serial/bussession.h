@@ -109,6 +109,10 @@ public:
     // caller that prints frames its own way (the command line). Default true.
     void setPreparingTexts(bool preparing) { m_preparingTexts = preparing; }
 
+    // How often arrivals are handed out: kBatchIntervalMs unless set. A view
+    // that draws every batch wants fewer, larger batches.
+    void setBatchIntervalMs(int ms);
+
     // A frame decoded into a record, its texts prepared (decoded once per
     // distinct frame).
     BusRecord prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
