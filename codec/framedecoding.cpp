@@ -394,6 +394,8 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
     row.label = parameter.name + QLatin1Char(':');
 
     const quint32 size = parameter.size;
+    if (hasKnownType(parameter))
+        row.size = size;
     if (parameter.type == kInteger) {
         row.kind = DecodedRow::Value;
         const bool isSigned = parameter.isSigned();

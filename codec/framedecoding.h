@@ -88,6 +88,9 @@ struct DecodedRow
     quint32 raw = 0;
     bool hasRaw = false;
     bool rawIsSigned = false; // a signed integer: raw is a two's complement
+    // The field's size in bytes, as the catalogue gives it, for writing raw
+    // as the field's bytes (FB rather than FFFFFFFB); 0 for a row of no known type.
+    quint32 size = 0;
     // The number that raw stands for, as a user reads it: a signed integer's
     // value (FB in a signed field gives -5), else raw as it is.
     qint64 rawNumber() const { return rawIsSigned ? qint64(qint32(raw)) : qint64(raw); }

@@ -71,6 +71,7 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
     loadSettings();
     showCounters();
     makeConnections();
+    connectDetailPane();
 }
 
 BusLayout::~BusLayout()
@@ -187,7 +188,7 @@ void BusLayout::buildWidgets()
     layoutMain->addLayout(layoutSerial);
     layoutMain->addLayout(layoutLog);
     layoutMain->addLayout(layoutTools);
-    layoutMain->addWidget(tableViewFrames, 1);
+    layoutMain->addWidget(buildDetailPane(), 1);
     layoutMain->addWidget(labelCounters);
     layoutMain->addLayout(layoutSend);
     layoutMain->setContentsMargins(5, 20, 20, 20);

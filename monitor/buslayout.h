@@ -16,6 +16,7 @@
 class BusLogLoader;
 class BusSession;
 class ElidedLabel;
+class FrameDetailPane;
 class FrameTableModel;
 class LatestMessageModel;
 class QCheckBox;
@@ -27,9 +28,11 @@ class QModelIndex;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableView;
 class QTimer;
 class QVBoxLayout;
+class QWidget;
 
 class BusLayout : public QObject
 {
@@ -55,6 +58,9 @@ public:
     bool isOpeningLog() const;
     bool startRecording(const QString &path);
     void stopRecording();
+
+    // Puts the frame, as spaced hex text, into the send field.
+    void putInSendField(const QByteArray &frame);
 
 public slots:
     // Writes the frame to the bus (the Encode page's "Send" comes here);
@@ -113,6 +119,17 @@ private:
     QByteArray frameToSend();
     QString chooseLogFile(const QString &title, bool forWriting);
 
+    // The detail pane under the list (buslayoutdetail.cpp).
+    QWidget *buildDetailPane(); // the splitter
+    void connectDetailPane();
+    // Follows the current row of the model the list shows (a new one after
+    // each switch between the list and Latest).
+    void watchCurrentRow();
+    // Shows the list's current row in the pane, decoded again only when it
+    // is another frame.
+    void showDetail();
+    const BusRecord *recordShownAt(int row) const;
+
     QVBoxLayout *layoutMain = nullptr;
     QHBoxLayout *layoutPort = nullptr;
     QHBoxLayout *layoutSerial = nullptr;
@@ -148,6 +165,8 @@ private:
     QPushButton *buttonSend = nullptr;
     QCheckBox *checkBoxRepeat = nullptr;
     QSpinBox *spinBoxRepeatMs = nullptr;
+    QSplitter *splitterFrames = nullptr; // the list over the detail pane
+    FrameDetailPane *frameDetailPane = nullptr;
 
     FrameTableModel *frameModel = nullptr;
     LatestMessageModel *latestModel = nullptr;
@@ -159,6 +178,9 @@ private:
     quint64 openedNoiseRuns = 0;
     int rowsDroppedFromTop = 0; // during one append
     bool portsListed = false;   // once the page has been shown
+    QVector<QMetaObject::Connection> detailWatches; // to the model shown and its selection
+    BusRecord detailRecord;     // the row the pane shows
+    bool detailShown = false;
 };
 
 #endif

@@ -191,6 +191,11 @@ BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeMs, BusRecord:
     return m_decoder.record(bytes, timeMs, kind);
 }
 
+FrameReport BusSession::decode(const QByteArray &bytes)
+{
+    return m_catalogue.decodeBytes(bytes);
+}
+
 bool BusSession::takeEcho(const QByteArray &bytes, qint64 timeMs)
 {
     for (int i = 0; i < m_sentRecently.size(); ++i) {

@@ -117,6 +117,10 @@ public:
     // distinct frame).
     BusRecord prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
 
+    // A frame decoded in full with the session's catalogue, for a view that
+    // shows one frame in detail.
+    FrameReport decode(const QByteArray &bytes);
+
     // Takes and delivers what arrived, without waiting for the batch timer.
     void flush();
 

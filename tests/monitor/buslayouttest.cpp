@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
@@ -27,6 +28,7 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -508,7 +510,120 @@ private slots:
         QVERIFY(model()->heldCount() > 0);
     }
 
+    // The pane under the list shows the current row of the list or of
+    // Latest, follows a Latest row as it takes new frames, and empties when
+    // there is none; its buttons open the frame on the Decode page and put it
+    // in the send field. The splitter comes back where it was left.
+    void detailPane()
+    {
+        // QX-Drive 40 (node type 2) setting its obstacle sensitivity.
+        const auto drive = [](quint32 source, quint8 level) {
+            return packFrame(0x21, false, 12, 2, 0, source, 0x000002, QByteArray(1, char(level)));
+        };
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        auto *tree = page->findChild<QTreeWidget *>(QStringLiteral("treeWidgetDetail"));
+        QVERIFY(tree);
+        QVERIFY(page->findChild<QSplitter *>(QStringLiteral("splitterFrames"))->isAncestorOf(tree));
+        connectTo(device->path);
+        const QByteArray first = drive(0x000011, 1);
+        const QByteArray bad = withBadChecksum(drive(0x000012, 2));
+        QVERIFY(device->write(first + QByteArray::fromHex("A5A5") + bad));
+        QTRY_COMPARE(model()->rowCount(), 3);
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        QVERIFY(!button(QStringLiteral("buttonOpenOnDecode"))->isEnabled());
+
+        clickRow(0);
+        QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
+        QCOMPARE(detail(QStringLiteral("Device")), model()->data(model()->index(0, ColumnDevice)).toString());
+        QCOMPARE(detail(QStringLiteral("Message")), QStringLiteral("Set Obstacle Sensitivity"));
+        QCOMPARE(detail(QStringLiteral("Direction")), QStringLiteral("RX"));
+        QCOMPARE(detail(QStringLiteral("Checksum")), QStringLiteral("checksum ok"));
+        QCOMPARE(detail(QStringLiteral("Sensitivity")), QStringLiteral("Medium"));
+
+        QSignalSpy opened(bus, &BusLayout::frameOpened);
+        QTest::mouseClick(button(QStringLiteral("buttonOpenOnDecode")), Qt::LeftButton);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(first));
+        auto *field = page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"));
+        QTest::mouseClick(button(QStringLiteral("buttonPutInSend")), Qt::LeftButton);
+        QCOMPARE(field->text(), QString::fromLatin1(first.toHex(' ').toUpper()));
+        QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+        QCOMPARE(device->read(first.size()), first);
+
+        clickRow(1);
+        QCOMPARE(detail(QStringLiteral("Status")), QStringLiteral("noise"));
+        QCOMPARE(detail(QStringLiteral("Bytes")), QStringLiteral("A5 A5"));
+        QVERIFY(!button(QStringLiteral("buttonOpenOnDecode"))->isEnabled());
+        QVERIFY(!button(QStringLiteral("buttonPutInSend"))->isEnabled());
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(bad));
+        QVERIFY(detail(QStringLiteral("Checksum")).startsWith(QStringLiteral("checksum wrong, expected ")));
+
+        // Latest: its own rows; a row taking a new frame shows it.
+        auto *latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
+        latest->setChecked(true);
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        QCOMPARE(view->model()->rowCount(), 2);
+        clickRow(0);
+        QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
+        const QByteArray next = drive(0x000011, 2);
+        QVERIFY(device->write(next));
+        QTRY_COMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(next));
+        QCOMPARE(detail(QStringLiteral("Sensitivity")), QStringLiteral("High"));
+        latest->setChecked(false);
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        clickRow(0);
+        // A new filter leaves the list without a current row, and so the pane.
+        page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"))->setText(QStringLiteral("RX"));
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        clickRow(0);
+        QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
+        QTest::mouseClick(button(QStringLiteral("buttonClear")), Qt::LeftButton);
+        QCOMPARE(tree->topLevelItemCount(), 0);
+
+        // Dragged, remembered, and back after the page is built again.
+        auto *splitter = page->findChild<QSplitter *>(QStringLiteral("splitterFrames"));
+        QWidget *handle = splitter->handle(1);
+        const QList<int> before = splitter->sizes();
+        const auto mouse = [handle](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+            QMouseEvent event(type, at, handle->mapToGlobal(at), button, held, Qt::NoModifier);
+            QApplication::sendEvent(handle, &event);
+        };
+        const QPoint from = handle->rect().center();
+        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        mouse(QEvent::MouseMove, from - QPoint(0, 60), Qt::NoButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, from - QPoint(0, 60), Qt::LeftButton, Qt::NoButton);
+        const QList<int> dragged = splitter->sizes();
+        QCOMPARE(dragged.value(0), before.value(0) - 60);
+        cleanup();
+        init();
+        QCOMPARE(page->findChild<QSplitter *>(QStringLiteral("splitterFrames"))->sizes(), dragged);
+    }
+
 private:
+    // Clicks a row of the list and leaves it current.
+    void clickRow(int row)
+    {
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        const QModelIndex index = view->model()->index(row, 0);
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(index).center());
+        QCOMPARE(view->currentIndex().row(), row);
+    }
+    // The value of a row of the detail pane.
+    QString detail(const QString &field) const
+    {
+        auto *tree = page->findChild<QTreeWidget *>(QStringLiteral("treeWidgetDetail"));
+        const QList<QTreeWidgetItem *> items = tree->findItems(field, Qt::MatchExactly | Qt::MatchRecursive);
+        return items.isEmpty() ? QStringLiteral("(no row)") : items.constFirst()->text(1);
+    }
+    // "F0 EF … [12 34]"
+    static QString spacedWithChecksum(const QByteArray &frame)
+    {
+        return QString::fromLatin1(frame.left(frame.size() - 2).toHex(' ').toUpper() + " ["
+                                   + frame.right(2).toHex(' ').toUpper() + ']');
+    }
+
     FrameTableModel *model() const
     {
         auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));

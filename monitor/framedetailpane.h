@@ -1,0 +1,75 @@
+#ifndef KWN_MONITOR_FRAMEDETAILPANE_H
+#define KWN_MONITOR_FRAMEDETAILPANE_H
+
+// The detail pane under the Bus page's frame list: one frame in full, as its
+// FrameReport tells it (header fields, every parameter with its shown value
+// and the number read, the bytes with their checksum), or a noise run's
+// bytes. It renders what it is given and decodes nothing itself.
+
+#include "codec/framereport.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+
+class QHBoxLayout;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QVBoxLayout;
+
+// "F0 EF DF": two upper-case hexadecimal digits per byte, spaced.
+QString spacedHexText(const QByteArray &bytes);
+
+// A row's number as read: "0x" and the field's bytes, most significant
+// first, then the number in decimal, a signed integer with its sign
+// ("0xFB (-5)"). Empty for a row without one (a string).
+QString rawNumberText(const DecodedRow &row);
+
+class FrameDetailPane : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum Column { ColumnField, ColumnValue, ColumnRaw };
+
+    explicit FrameDetailPane(QWidget *parent = nullptr);
+
+    void showReport(const FrameReport &report);
+    // A noise run: its bytes and "noise"; `time` as the list shows it.
+    void showNoise(const QByteArray &bytes, const QString &time = QString());
+    // The same frame or noise run seen again later: only its time changes.
+    void showTime(const QString &time);
+    // Nothing shown; the buttons are disabled.
+    void clear();
+
+    // The frame shown; empty when nothing or noise is shown.
+    QByteArray frame() const { return shownFrame; }
+
+signals:
+    // The buttons, with the frame shown.
+    void openRequested(const QByteArray &frame);
+    void putInSendRequested(const QByteArray &frame);
+
+private:
+    void showHeader(const FrameReport &report);
+    void showParameters(const FrameReport &report);
+    void showBytes(const FrameReport &report);
+    QTreeWidgetItem *addItem(const QString &field, const QString &value, const QString &raw = QString(),
+                             QTreeWidgetItem *parent = nullptr);
+    // Empties the tree for new contents (the view keeps its scroll
+    // position, so that frames of one message read alike in turn).
+    void beginFilling();
+    void endFilling(bool canUse);
+
+    QVBoxLayout *layoutDetail = nullptr;
+    QHBoxLayout *layoutDetailButtons = nullptr;
+    QTreeWidget *treeWidgetDetail = nullptr;
+    QPushButton *buttonOpenOnDecode = nullptr;
+    QPushButton *buttonPutInSend = nullptr;
+
+    QByteArray shownFrame;
+    QTreeWidgetItem *timeItem = nullptr; // while shown
+};
+
+#endif
