@@ -59,7 +59,7 @@ struct Stream
     QVector<bool> frameOk;
     QVector<int> validStarts;
     QVector<int> gaps;         // the line falls silent before these offsets
-    QVector<int> expectedAt;   // where a frame is expected: the start, after frames and gaps
+    QVector<int> expectedAt;   // where a frame is expected: the start, after valid frames and gaps
     QByteArray noise;          // all bytes outside frames
 };
 
@@ -71,8 +71,10 @@ bool sortedHas(const QVector<int> &v, int x)
 // Builds a stream step by step: frames, frames with one byte flipped, noise,
 // 0x00 bytes before frames, runs of 0x00 and gaps. A step that the rules
 // would cut otherwise than meant (a chance frame or bad frame in noise, a bad
-// frame that a chance candidate before it would take over) is drawn again, so
-// every frame and bad frame put in must come out as such, and nothing else.
+// frame that a chance candidate before it would take over, a frame led by 0x00
+// right after a bad frame, which gives way to the one after its zeros) is
+// drawn again, so every frame and bad frame put in must come out as such, and
+// nothing else.
 class StreamMaker
 {
 public:
@@ -118,7 +120,9 @@ private:
         if (ok)
             m_s.validStarts << at;
         m_s.bytes += bytes;
-        m_s.expectedAt << at + bytes.size();
+        // A bad frame is told by the frame after it, so that one is not expected.
+        if (ok)
+            m_s.expectedAt << at + bytes.size();
     }
     void addGap()
     {
@@ -396,6 +400,8 @@ void FrameSplitterTest::candidates_data()
     const QByteArray zero(1, '\0');
     // Announces 15 bytes, which end where the input or the second frame ends.
     const QByteArray announces15("\xAA\xF0", 2);
+    // Announces 16 bytes: its own two, a 13-byte bad frame and the 0x00 after it.
+    const QByteArray announces16("\xAA\xEF", 2);
 
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QVector<int>>("gaps");
@@ -441,6 +447,15 @@ void FrameSplitterTest::candidates_data()
     QTest::newRow("0x00 before a frame, after a bad frame")
         << good + badData + zero + oneMore << none << QVector<int>{GoodFrame, Noise, GoodFrame}
         << QVector<int>{13, 14, 13};
+    // A bad frame is told by the frame at its end, so that frame is not
+    // expected there: its 0x00 gives way, and the bad frame no longer ends at
+    // a frame.
+    QTest::newRow("frame led by 0x00, after a bad frame")
+        << good + badData + zeroLed << none << QVector<int>{GoodFrame, Noise, GoodFrame}
+        << QVector<int>{13, 14, 12};
+    QTest::newRow("frame led by 0x00, after a bad frame: a longer one takes the 0x00")
+        << good + announces16 + badData + zeroLed << none << QVector<int>{GoodFrame, BadFrame, GoodFrame}
+        << QVector<int>{13, 16, 12};
     QTest::newRow("frame led by 0x00, after filler")
         << ff + zeroLed << none << QVector<int>{Noise, GoodFrame} << QVector<int>{6, 12};
     QTest::newRow("frame led by 0x00, right after a frame")
