@@ -23,9 +23,9 @@ int announcedAt(const QByteArray &s, int at)
 // Whether the last two of the `length` bytes at `at` are the checksum of the others.
 bool sumHolds(const QByteArray &s, int at, int length)
 {
-    const QByteArray candidate = s.mid(at, length);
-    return frameChecksum(candidate.left(length - 2))
-        == quint16(quint8(candidate.at(length - 2)) << 8 | quint8(candidate.at(length - 1)));
+    const char *candidate = s.constData() + at;
+    return frameChecksum(QByteArray::fromRawData(candidate, length - 2))
+        == quint16(quint8(candidate[length - 2]) << 8 | quint8(candidate[length - 1]));
 }
 
 bool allZero(const QByteArray &s, int at, int length)
@@ -84,11 +84,11 @@ public:
     {
         for (int step = 0; step < steps; ++step) {
             const bool last = step == steps - 1;
-            const Stream saved = m_s;
+            const Mark saved = mark();
             const int from = qMax(0, int(m_s.bytes.size()) - kMaxFrameBytes);
             drawStep(last);
             while (!cutAsMeant(from, last)) {
-                m_s = saved;
+                rollBack(saved);
                 drawStep(last);
             }
         }
@@ -101,6 +101,29 @@ public:
     }
 
 private:
+    // What the stream holds before a step, so that a step drawn again is
+    // dropped without copying the stream.
+    struct Mark
+    {
+        int bytes, frames, validStarts, gaps, expectedAt;
+    };
+    Mark mark() const
+    {
+        return {int(m_s.bytes.size()), int(m_s.frames.size()), int(m_s.validStarts.size()), int(m_s.gaps.size()),
+                int(m_s.expectedAt.size())};
+    }
+    void rollBack(const Mark &m)
+    {
+        m_s.bytes.truncate(m.bytes);
+        m_s.frames.erase(m_s.frames.begin() + m.frames, m_s.frames.end());
+        m_s.frameStarts.resize(m.frames);
+        m_s.frameEnds.resize(m.frames);
+        m_s.frameOk.resize(m.frames);
+        m_s.validStarts.resize(m.validStarts);
+        m_s.gaps.resize(m.gaps);
+        m_s.expectedAt.resize(m.expectedAt);
+    }
+
     QByteArray frame()
     {
         const int dataBytes = int(m_random.bounded(kMaxDataBytes + 1));
@@ -325,7 +348,7 @@ void FrameSplitterTest::everyFrameComesBackHoweverCut_data()
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<QVector<int>>("pieces");
     QTest::addColumn<bool>("expireAtGaps");
-    for (quint32 seed : {1u, 2u, 3u, 4u}) {
+    for (quint32 seed = 1; seed <= 16; ++seed) {
         const bool expire = seed % 2 == 0;
         QTest::addRow("whole, seed %u", seed) << seed << QVector<int>{1 << 30} << expire;
         QTest::addRow("byte by byte, seed %u", seed) << seed << QVector<int>{1} << !expire;
