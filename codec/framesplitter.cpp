@@ -60,7 +60,8 @@ class Candidates
 public:
     Candidates(const uchar *bytes, qsizetype expected) : m_bytes(bytes), m_sums(bytes), m_expected(expected) {}
 
-    // Where a frame is expected (right after the last frame), -1 if not here.
+    // Where a frame is expected (right after the last valid frame or a gap),
+    // -1 if not here.
     qsizetype expected() const { return m_expected; }
     void setExpected(qsizetype at) { m_expected = at; }
 

@@ -14,7 +14,7 @@
 // starts, at a gap or at the end of the stream; it comes out as a frame with
 // checksumOk false. A valid frame always wins: a bad frame never holds the
 // start of one. Of several such candidates in one run, the earliest is taken
-// (the run's start, right after the previous frame or a gap, when it
+// (the run's start, right after the previous valid frame or a gap, when it
 // qualifies). Anything else stays noise: of two bad frames in a row, at most
 // one comes out as such.
 //
@@ -22,8 +22,12 @@
 // it valid. A candidate that starts with 0x00 and holds gives way to one
 // starting after those zeros that ends at the same place (the zeros are
 // noise), unless it starts where a frame is expected: right after the
-// previous frame, after a gap or at the start of the stream. A run of 0x00
-// only (a line held low) is never a frame, valid or bad.
+// previous valid frame, after a gap or at the start of the stream. The end of
+// a bad frame is no such place: a bad frame is told by the valid frame at its
+// end, so it cannot in turn decide where that frame starts. After one, such
+// zeros are noise, or the tail of a longer bad frame that ends where the frame
+// after them starts. A run of 0x00 only (a line held low) is never a frame,
+// valid or bad.
 //
 // Between calls under two maximal frames are kept (noise that may still start
 // a bad frame, and a partial frame); the work per byte is a few additions,
@@ -74,7 +78,7 @@ private:
     qint64 m_heldTimes[64] = {};
     qsizetype m_noiseHeld = 0;
     quint64 m_heldOffset = 0;   // stream offset of m_held[0]
-    quint64 m_expectedOffset = 0; // where a frame is expected: after the last frame or a gap
+    quint64 m_expectedOffset = 0; // where a frame is expected: after the last valid frame or a gap
     qint64 m_lastMs = 0;        // time of the last byte fed
     QByteArray m_work;          // held bytes followed by the chunk, reused
 };
