@@ -183,11 +183,6 @@ void prepareSearch(BusRecord &record)
     record.search = all.toLower().toUtf8();
 }
 
-QByteArray searchNeedle(const QString &filterText)
-{
-    return filterText.toLower().toUtf8();
-}
-
 BusFilter::BusFilter(const QString &text)
 {
     const int size = text.size();

@@ -76,9 +76,6 @@ QString columnToolTip(const BusRecord &record, int column);
 // as logs and the Decode page write them.
 void prepareSearch(BusRecord &record);
 
-// The filter text as record.search is written.
-QByteArray searchNeedle(const QString &filterText);
-
 // The quick filter: words that must all be in a record's search text,
 // "-word" for one that must not, a "double-quoted phrase" as one word.
 // Case is ignored.
