@@ -6,11 +6,39 @@
 
 #include <QIODevice>
 
+namespace {
+
+const QLatin1String kEventTag("event:");
+
+// An event's text on one line: line breaks and other controls as spaces.
+QString oneLine(const QString &text)
+{
+    QString line = text.trimmed();
+    for (QChar &c : line) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
+} // namespace
+
 QByteArray busLogLineOf(const BusRecord &record)
 {
-    const QString line = record.kind == BusRecord::Noise
-        ? busLogNoiseLine(record.timeMs, record.bytes)
-        : busLogFrameLine(record.timeMs, directionText(record.kind), record.bytes);
+    QString line;
+    switch (record.kind) {
+    case BusRecord::Noise:
+        line = busLogNoiseLine(record.timeMs, record.bytes);
+        break;
+    case BusRecord::Event:
+        line = QStringLiteral("# ") + busLogTime(record.timeMs) + QLatin1Char(' ') + kEventTag + QLatin1Char(' ')
+            + oneLine(record.values);
+        break;
+    case BusRecord::Received:
+    case BusRecord::Sent:
+        line = busLogFrameLine(record.timeMs, directionText(record.kind), record.bytes);
+        break;
+    }
     return line.toUtf8() + '\n';
 }
 
@@ -39,6 +67,31 @@ bool parseBusLogNoiseLine(const QString &line, BusLogEntry *entry)
     return true;
 }
 
+bool parseBusLogEventLine(const QString &line, BusLogEntry *entry)
+{
+    const QString text = line.trimmed();
+    if (!text.startsWith(QLatin1Char('#')))
+        return false;
+    int at = 1;
+    while (at < text.size() && text.at(at) == QLatin1Char(' '))
+        ++at;
+    const int timeEnd = text.indexOf(QLatin1Char(' '), at);
+    if (timeEnd < 0 || !hasBusLogTimeShape(text, at))
+        return false;
+    int tag = timeEnd;
+    while (tag < text.size() && text.at(tag) == QLatin1Char(' '))
+        ++tag;
+    if (!QStringView(text).mid(tag).startsWith(kEventTag))
+        return false;
+    qint64 ms = 0;
+    entry->kind = BusRecord::Event;
+    entry->hasTime = readBusLogTime(text.mid(at, timeEnd - at), &ms);
+    entry->timeMs = entry->hasTime ? ms : -1;
+    entry->bytes.clear();
+    entry->text = text.mid(tag + kEventTag.size()).trimmed();
+    return true;
+}
+
 BusLogLineKind readBusLogLine(const QByteArray &bytes, BusLogEntry *entry)
 {
     QByteArray text = bytes;
@@ -48,11 +101,11 @@ BusLogLineKind readBusLogLine(const QByteArray &bytes, BusLogEntry *entry)
     const QString line = QString::fromUtf8(text.constData(), text.size());
     if (line.trimmed().isEmpty())
         return BusLogLineKind::Skipped;
-    if (parseBusLogNoiseLine(line, entry))
+    if (parseBusLogNoiseLine(line, entry) || parseBusLogEventLine(line, entry))
         return BusLogLineKind::Entry;
     const BusLogLine logged = parseBusLogLine(line);
     if (logged.kind != BusLogLine::Frame)
-        return BusLogLineKind::Skipped; // events and other comments
+        return BusLogLineKind::Skipped; // other comments
     const ParsedFrame parsed = parseFrameText(logged.frameText);
     if (!parsed.ok() || parsed.bytes.size() > kMaxFrameBytes)
         return BusLogLineKind::Refused;

@@ -3,7 +3,8 @@
 
 // Bus logs as files of records: what Save and Record write, what Open reads
 // back. Frames go on "TIME DIR HEX" lines, noise runs on "# TIME noise: HEX"
-// comment lines, so that other readers pass them over while ours keeps them.
+// and events on "# TIME event: TEXT" comment lines, so that other readers
+// pass them over while ours keeps them.
 
 #include "codec/busrecord.h"
 
@@ -23,22 +24,25 @@ struct BusLogEntry
     bool hasTime = false;
     qint64 timeMs = -1; // the time read, before 1970 too; -1 when !hasTime
     QByteArray bytes;
+    QString text;       // an event's text
 };
 
 // A "# TIME noise: HEX" line: the time and bytes it holds, as a noise entry.
 // False for any other line. Its time is read as a frame line's is.
 bool parseBusLogNoiseLine(const QString &line, BusLogEntry *entry);
+// A "# TIME event: TEXT" line, as an event entry; false for any other line.
+bool parseBusLogEventLine(const QString &line, BusLogEntry *entry);
 
 struct BusLogRead
 {
     QVector<BusLogEntry> entries;
-    int refused = 0;  // lines that were neither a frame nor noise nor a comment
+    int refused = 0;  // lines that were neither a frame, noise, an event nor a comment
 };
 
 enum class BusLogLineKind { Skipped, Entry, Refused };
 
-// One line of a log, without its line end: a frame or noise entry, nothing
-// to read (empty, a comment or an event), or a line that is no frame.
+// One line of a log, without its line end: a frame, noise or event entry,
+// nothing to read (empty or another comment), or a line that is no frame.
 BusLogLineKind readBusLogLine(const QByteArray &line, BusLogEntry *entry);
 
 // The lines of a device, read a block at a time. A line longer than any log
@@ -62,8 +66,8 @@ private:
     bool m_end = false;
 };
 
-// Every frame and noise line of a log, in order. Comment lines other than
-// noise and empty lines are passed over. Each line is read whole, NUL bytes
+// Every frame, noise and event line of a log, in order. Other comment lines
+// and empty lines are passed over. Each line is read whole, NUL bytes
 // and all, as `kwn-frame decode` reads it; a line too long to be a log line
 // is refused.
 BusLogRead readBusLog(QIODevice &device);

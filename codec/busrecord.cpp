@@ -79,6 +79,21 @@ QString directionText(BusRecord::Kind kind)
     return kind == BusRecord::Sent ? QStringLiteral("TX") : QStringLiteral("RX");
 }
 
+QString spacedHexText(const QByteArray &bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    if (bytes.isEmpty())
+        return QString();
+    QString text(3 * bytes.size() - 1, QLatin1Char(' '));
+    QChar *out = text.data();
+    for (int i = 0; i < bytes.size(); ++i) {
+        const quint8 byte = quint8(bytes.at(i));
+        out[3 * i] = QLatin1Char(digits[byte >> 4]);
+        out[3 * i + 1] = QLatin1Char(digits[byte & 0xF]);
+    }
+    return text;
+}
+
 QString routeText(quint32 source, quint32 destination)
 {
     const AddressingMode mode = addressingModeOf(destination);
@@ -92,16 +107,38 @@ QString countText(quint64 count, const char *singular, const char *plural)
     return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? singular : plural);
 }
 
+void setShownValues(BusRecord &record, const QString &status, bool success, const QString &parameters)
+{
+    record.statusShown = !success;
+    if (success || status.isEmpty())
+        record.shownValues = parameters;
+    else if (parameters.isEmpty())
+        record.shownValues = status;
+    else
+        record.shownValues = status + QStringLiteral(" | ") + parameters;
+}
+
+BusRecord eventRecord(qint64 timeMs, const QString &text)
+{
+    BusRecord record;
+    record.kind = BusRecord::Event;
+    record.timeMs = timeMs;
+    record.values = text;
+    record.shownValues = text;
+    return record;
+}
+
 QString columnText(const BusRecord &record, int column)
 {
     const bool noise = record.kind == BusRecord::Noise;
+    const bool frame = !noise && record.kind != BusRecord::Event;
     switch (column) {
     case ColumnTime:
         return timeOfDayText(record.timeMs);
     case ColumnDelta:
         return record.deltaMs < 0 ? QString() : QString::number(record.deltaMs);
     case ColumnDirection:
-        return directionText(record.kind);
+        return record.kind == BusRecord::Event ? QString() : directionText(record.kind);
     case ColumnDevice:
         return record.device;
     case ColumnMessage:
@@ -109,11 +146,11 @@ QString columnText(const BusRecord &record, int column)
     case ColumnRoute:
         return record.parsed ? routeText(record.sourceAddress, record.destinationAddress) : QString();
     case ColumnValues:
-        return noise ? countText(quint64(record.bytes.size()), "byte", "bytes") : record.values;
+        return noise ? countText(quint64(record.bytes.size()), "byte", "bytes") : record.shownValues;
     case ColumnBytes:
-        return frameToHexText(record.bytes);
+        return spacedHexText(record.bytes);
     case ColumnChecksum:
-        if (noise || !record.parsed)
+        if (!frame || !record.parsed)
             return QString();
         return record.checksumOk ? QStringLiteral("ok") : QStringLiteral("bad");
     default:
@@ -121,10 +158,17 @@ QString columnText(const BusRecord &record, int column)
     }
 }
 
+QString columnToolTip(const BusRecord &record, int column)
+{
+    if (column == ColumnValues && !record.values.isEmpty())
+        return record.values;
+    return columnText(record, column);
+}
+
 void prepareSearch(BusRecord &record)
 {
     QString all;
-    all.reserve(96 + record.values.size() + 2 * record.bytes.size());
+    all.reserve(96 + record.shownValues.size() + 5 * record.bytes.size());
     for (int column = 0; column < BusColumnCount; ++column) {
         // A line break between columns, which the filter field cannot hold,
         // so that no match spans two columns.
@@ -132,10 +176,56 @@ void prepareSearch(BusRecord &record)
             all += QLatin1Char('\n');
         all += columnText(record, column);
     }
+    if (!record.bytes.isEmpty()) {
+        all += QLatin1Char('\n');
+        appendHexText(record.bytes, all);
+    }
     record.search = all.toLower().toUtf8();
 }
 
-QByteArray searchNeedle(const QString &filterText)
+BusFilter::BusFilter(const QString &text)
 {
-    return filterText.toLower().toUtf8();
+    const int size = text.size();
+    int at = 0;
+    while (at < size) {
+        if (text.at(at).isSpace()) {
+            ++at;
+            continue;
+        }
+        // A lone "-" is looked for as it is.
+        const bool excluded = text.at(at) == QLatin1Char('-') && at + 1 < size && !text.at(at + 1).isSpace();
+        if (excluded)
+            ++at;
+        int end = at;
+        QString word;
+        if (text.at(at) == QLatin1Char('"')) {
+            // A phrase, spaces and all, to the closing quote or the end.
+            end = text.indexOf(QLatin1Char('"'), at + 1);
+            if (end < 0)
+                end = size;
+            word = text.mid(at + 1, end - at - 1);
+            at = qMin(size, end + 1);
+        } else {
+            while (end < size && !text.at(end).isSpace())
+                ++end;
+            word = text.mid(at, end - at);
+            at = end;
+        }
+        if (word.isEmpty())
+            continue;
+        (excluded ? m_excluded : m_required).append(word.toLower().toUtf8());
+    }
+}
+
+bool BusFilter::matches(const QByteArray &search) const
+{
+    for (const QByteArray &word : m_required) {
+        if (!search.contains(word))
+            return false;
+    }
+    for (const QByteArray &word : m_excluded) {
+        if (search.contains(word))
+            return false;
+    }
+    return true;
 }

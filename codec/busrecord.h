@@ -1,21 +1,23 @@
 #ifndef KWN_CODEC_BUSRECORD_H
 #define KWN_CODEC_BUSRECORD_H
 
-// One row of the Bus page: a frame received or sent, or a run of noise, with
-// the texts decoded once as it arrived. The views render from these fields
-// and never decode again.
+// One row of the Bus page: a frame received or sent, a run of noise, or an
+// event of the session (the port opened, closed or lost), with the texts
+// decoded once as it arrived. The views render from these fields and never
+// decode again.
 
 #include <QByteArray>
 #include <QString>
 #include <QMetaType>
 #include <QtGlobal>
+#include <QVector>
 
 struct BusRecord
 {
-    enum Kind : quint8 { Received, Sent, Noise };
+    enum Kind : quint8 { Received, Sent, Noise, Event };
 
     qint64 timeMs = 0;     // arrival (or write) time, ms since the epoch
-    qint32 deltaMs = -1;   // since the previous frame of the list; -1: none
+    qint32 deltaMs = -1;   // since the previous frame; -1: none (noise, events)
     Kind kind = Received;
     bool parsed = false;   // the header could be read (a frame of 11..31 bytes)
     bool checksumOk = false;
@@ -25,9 +27,19 @@ struct BusRecord
     QByteArray bytes;      // as on the bus
     QString device;        // shared between records of one product
     QString message;
-    QString values;        // the single-line decoding
+    QString values;        // the single-line decoding; an event's text
+    // The Values column: the parameters ("Position=75, Speed=Normal"), after
+    // the status and a bar when the decoding was not a success; an event's text.
+    QString shownValues;
+    bool statusShown = false; // shownValues holds that status: the cell is red
     QByteArray search;     // every column, lower case, UTF-8: what the filter reads
 };
+
+// A frame's Values column from its decoding: sets record.shownValues and
+// record.statusShown. `parameters` as parametersText gives them.
+void setShownValues(BusRecord &record, const QString &status, bool success, const QString &parameters);
+// An event row at `timeMs`: "Connected to /dev/ttyUSB0", "Disconnected".
+BusRecord eventRecord(qint64 timeMs, const QString &text);
 
 // Batches of records go between threads (a log read in the background).
 Q_DECLARE_METATYPE(BusRecord)
@@ -50,15 +62,40 @@ enum BusColumn {
 QString timeOfDayText(qint64 timeMs);
 // "RX" or "TX" (noise is received).
 QString directionText(BusRecord::Kind kind);
+// "F0 EF DF": the bytes in hex, spaced, as the Bytes column shows them.
+QString spacedHexText(const QByteArray &bytes);
 // "000001 → 000002", "000001 → Group", "000001 → Broadcast".
 QString routeText(quint32 source, quint32 destination);
 // "1 byte", "3 bytes": a count in words.
 QString countText(quint64 count, const char *singular, const char *plural);
 // The text of one column of the frame list.
 QString columnText(const BusRecord &record, int column);
-// Fills record.search from the column texts.
+// The whole text of a cell, for its tool tip: the single line for Values.
+QString columnToolTip(const BusRecord &record, int column);
+// Fills record.search from the column texts, and the bytes in hex unspaced
+// as logs and the Decode page write them.
 void prepareSearch(BusRecord &record);
-// The filter text as record.search is written.
-QByteArray searchNeedle(const QString &filterText);
+
+// The quick filter: words that must all be in a record's search text,
+// "-word" for one that must not, a "double-quoted phrase" as one word.
+// Case is ignored.
+class BusFilter
+{
+public:
+    BusFilter() = default;
+    explicit BusFilter(const QString &text);
+
+    bool isEmpty() const { return m_required.isEmpty() && m_excluded.isEmpty(); }
+    bool matches(const QByteArray &search) const;
+    bool matches(const BusRecord &record) const { return matches(record.search); }
+
+    // As written to record.search.
+    const QVector<QByteArray> &required() const { return m_required; }
+    const QVector<QByteArray> &excluded() const { return m_excluded; }
+
+private:
+    QVector<QByteArray> m_required;
+    QVector<QByteArray> m_excluded;
+};
 
 #endif

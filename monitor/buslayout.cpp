@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTimer>
@@ -56,6 +57,7 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
     frameModel = named(new FrameTableModel(this), QStringLiteral("frameModel"));
     latestModel = named(new LatestMessageModel(this), QStringLiteral("latestModel"));
+    buildLatestSorting();
     busSession = named(new BusSession(QStringLiteral("xml"), this), QStringLiteral("busSession"));
     busSession->setHoldLimit(frameModel->capacity());
     // Ten batches a second: each one redraws the list, and an eye reads no faster.
@@ -157,7 +159,8 @@ void BusLayout::buildWidgets()
     LineEditFilter = named(new QLineEdit, QStringLiteral("LineEditFilter"));
     LineEditFilter->setPlaceholderText(QStringLiteral("Filter"));
     LineEditFilter->setClearButtonEnabled(true);
-    LineEditFilter->setToolTip(QStringLiteral("Show the frames with this text in any column"));
+    LineEditFilter->setToolTip(QStringLiteral("Show the frames with all these words in their columns; "
+                                              "-word leaves out, \"a phrase\" is one word"));
     checkBoxLatest = named(new QCheckBox(QStringLiteral("Latest")), QStringLiteral("checkBoxLatest"));
     checkBoxLatest->setToolTip(QStringLiteral("Latest per message: one row per source and message, with its count and rate"));
     buttonPause = named(new QPushButton(QStringLiteral("Pause")), QStringLiteral("buttonPause"));
@@ -168,6 +171,7 @@ void BusLayout::buildWidgets()
     layoutTools->addWidget(checkBoxLatest);
     layoutTools->addWidget(buttonPause);
     layoutTools->addWidget(buttonClear);
+    buildFilterCount();
 
     tableViewFrames = named(new QTableView, QStringLiteral("tableViewFrames"));
     tableViewFrames->setModel(frameModel);
@@ -480,10 +484,7 @@ void BusLayout::on_LineEditFilter_Edited(const QString &text)
 
 void BusLayout::on_checkBoxLatest_toggled(bool checked)
 {
-    if (checked)
-        tableViewFrames->setModel(latestModel);
-    else
-        tableViewFrames->setModel(frameModel);
+    showLatest(checked);
     setColumnWidths();
     if (!checked)
         tableViewFrames->scrollToBottom();
@@ -493,10 +494,57 @@ void BusLayout::on_tableViewFrames_activated(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    const BusRecord *record = checkBoxLatest->isChecked() ? latestModel->recordAt(index.row())
-                                                          : frameModel->recordAt(index.row());
-    if (record && record->kind != BusRecord::Noise)
+    const BusRecord *record = recordOfIndex(index);
+    if (record && (record->kind == BusRecord::Received || record->kind == BusRecord::Sent))
         emit frameOpened(frameToHexText(record->bytes));
+}
+
+void BusLayout::buildFilterCount()
+{
+    labelFilterCount = named(new QLabel, QStringLiteral("labelFilterCount"));
+    labelFilterCount->setToolTip(QStringLiteral("Rows shown of the rows held"));
+    labelFilterCount->setVisible(false);
+    layoutTools->insertWidget(layoutTools->indexOf(LineEditFilter) + 1, labelFilterCount);
+    connect(frameModel, &FrameTableModel::countsChanged, this, &BusLayout::showFilterCount);
+}
+
+void BusLayout::showFilterCount()
+{
+    labelFilterCount->setVisible(frameModel->isFiltering());
+    if (frameModel->isFiltering())
+        labelFilterCount->setText(QStringLiteral("%1 of %2").arg(frameModel->shownCount()).arg(frameModel->heldCount()));
+}
+
+void BusLayout::buildLatestSorting()
+{
+    latestSorted = named(new QSortFilterProxyModel(this), QStringLiteral("latestSorted"));
+    latestSorted->setSourceModel(latestModel);
+    latestSorted->setSortRole(LatestMessageModel::SortRole);
+    latestSorted->setSortCaseSensitivity(Qt::CaseInsensitive);
+}
+
+void BusLayout::showLatest(bool latest)
+{
+    // Sorting off first: the list is never sorted, only the Latest view.
+    if (!latest)
+        tableViewFrames->setSortingEnabled(false);
+    tableViewFrames->setModel(latest ? static_cast<QAbstractItemModel *>(latestSorted) : frameModel);
+    if (latest) {
+        // The order last chosen, or none (order of first appearance).
+        tableViewFrames->horizontalHeader()->setSortIndicator(latestSorted->sortColumn(), latestSorted->sortOrder());
+        tableViewFrames->setSortingEnabled(true);
+    }
+}
+
+const BusRecord *BusLayout::recordOfIndex(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return nullptr;
+    if (index.model() == latestSorted)
+        return latestModel->recordAt(latestSorted->mapToSource(index).row());
+    if (index.model() == latestModel)
+        return latestModel->recordAt(index.row());
+    return index.model() == frameModel ? frameModel->recordAt(index.row()) : nullptr;
 }
 
 // --- Sending ----------------------------------------------------------------------

@@ -27,6 +27,7 @@ class QLineEdit;
 class QModelIndex;
 class QProgressBar;
 class QPushButton;
+class QSortFilterProxyModel;
 class QSpinBox;
 class QSplitter;
 class QTableView;
@@ -118,6 +119,14 @@ private:
     // The frame in the send field, or empty after showing why there is none.
     QByteArray frameToSend();
     QString chooseLogFile(const QString &title, bool forWriting);
+    // "N of M" beside the filter, while there is one.
+    void buildFilterCount();
+    void showFilterCount();
+    // The Latest view goes through a sorting proxy; the list stays in arrival order.
+    void buildLatestSorting();
+    void showLatest(bool latest);
+    // The record of an index of the view, whichever model it shows.
+    const BusRecord *recordOfIndex(const QModelIndex &index) const;
 
     // The detail pane under the list (buslayoutdetail.cpp).
     QWidget *buildDetailPane(); // the splitter
@@ -151,6 +160,7 @@ private:
     ElidedLabel *labelStatus = nullptr;
     ElidedLabel *labelMessage = nullptr;
     QLineEdit *LineEditFilter = nullptr;
+    QLabel *labelFilterCount = nullptr;
     QCheckBox *checkBoxLatest = nullptr;
     QPushButton *buttonPause = nullptr;
     QPushButton *buttonClear = nullptr;
@@ -170,6 +180,7 @@ private:
 
     FrameTableModel *frameModel = nullptr;
     LatestMessageModel *latestModel = nullptr;
+    QSortFilterProxyModel *latestSorted = nullptr;
     BusSession *busSession = nullptr;
     QTimer *timerMessage = nullptr;
     BusLogLoader *logLoader = nullptr;

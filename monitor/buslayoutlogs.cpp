@@ -62,7 +62,8 @@ bool BusLayout::saveLog(const QString &path)
     quint64 noiseRuns = 0;
     for (int i = 0; i < frameModel->heldCount(); ++i) {
         const BusRecord &record = frameModel->heldRecord(i);
-        (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
+        if (record.kind != BusRecord::Event)
+            (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
         text += busLogLineOf(record);
         if (text.size() > (1 << 20)) {
             file.write(text);
@@ -115,8 +116,10 @@ void BusLayout::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64
         logLoader->batchTaken();
         return;
     }
-    for (const BusRecord &record : records)
-        (record.kind == BusRecord::Noise ? openedNoiseRuns : openedFrames) += 1;
+    for (const BusRecord &record : records) {
+        if (record.kind != BusRecord::Event)
+            (record.kind == BusRecord::Noise ? openedNoiseRuns : openedFrames) += 1;
+    }
     busSession->load(records);
     progressBarOpen->setValue(total > 0 ? int(done * 1000 / total) : 1000);
     logLoader->batchTaken();

@@ -9,6 +9,15 @@ const char *const kHeaders[BusColumnCount] = {
     "Time", "\u0394 ms", "Dir", "Device", "Message", "Source \u2192 Destination",
     "Values", "Bytes", "Checksum"};
 
+// Under a filter, how far up a frame's Δ looks past shown noise and events
+// for the frame above it.
+const int kDeltaLookBackRows = 256;
+
+bool isFrame(const BusRecord &record)
+{
+    return record.kind == BusRecord::Received || record.kind == BusRecord::Sent;
+}
+
 } // namespace
 
 FrameTableModel::FrameTableModel(QObject *parent) : QAbstractTableModel(parent) {}
@@ -28,21 +37,43 @@ QVariant FrameTableModel::data(const QModelIndex &index, int role) const
     const BusRecord *record = index.isValid() ? recordAt(index.row()) : nullptr;
     if (!record)
         return QVariant();
+    const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return columnText(*record, index.column());
+    case Qt::ToolTipRole:
+        if (column == ColumnDelta) {
+            const qint32 delta = shownDeltaMs(index.row());
+            return delta < 0 ? QString() : QString::number(delta);
+        }
+        return role == Qt::DisplayRole ? columnText(*record, column) : columnToolTip(*record, column);
     case Qt::ForegroundRole:
-        if (record->kind == BusRecord::Noise
-            || (index.column() == ColumnChecksum && record->parsed && !record->checksumOk))
-            return QBrush(QColor(Qt::red));
-        return QVariant();
+        return foreground(*record, column);
     case Qt::TextAlignmentRole:
-        if (index.column() == ColumnDelta)
+        if (column == ColumnDelta)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant();
     default:
         return QVariant();
     }
+}
+
+QVariant FrameTableModel::foreground(const BusRecord &record, int column) const
+{
+    switch (record.kind) {
+    case BusRecord::Noise:
+        return QBrush(QColor(Qt::red));
+    case BusRecord::Event:
+        return QBrush(QColor(Qt::gray));
+    case BusRecord::Received:
+    case BusRecord::Sent:
+        break;
+    }
+    if ((column == ColumnChecksum && record.parsed && !record.checksumOk)
+        || (column == ColumnValues && record.statusShown))
+        return QBrush(QColor(Qt::red));
+    if (record.kind == BusRecord::Sent)
+        return QBrush(QColor(Qt::darkBlue));
+    return QVariant();
 }
 
 QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -113,6 +144,7 @@ void FrameTableModel::append(const QVector<BusRecord> &batch)
         rows.insert(rows.end(), shown.begin(), shown.end());
         endInsertRows();
     }
+    emit countsChanged();
 }
 
 void FrameTableModel::clear()
@@ -127,6 +159,7 @@ void FrameTableModel::clear()
     held = 0;
     ring.clear();
     dropped = 0;
+    emit countsChanged();
 }
 
 void FrameTableModel::setFilterText(const QString &text)
@@ -136,7 +169,7 @@ void FrameTableModel::setFilterText(const QString &text)
     // The set of rows changes as a whole: this is the one place for a reset.
     beginResetModel();
     filter = text;
-    needle = searchNeedle(text);
+    rowFilter = BusFilter(text);
     rows.clear();
     for (size_t i = 0; i < held; ++i) {
         const quint64 seq = firstSeq + i;
@@ -144,6 +177,7 @@ void FrameTableModel::setFilterText(const QString &text)
             rows.push_back(seq);
     }
     endResetModel();
+    emit countsChanged();
 }
 
 const BusRecord &FrameTableModel::heldRecord(int i) const
@@ -165,5 +199,24 @@ const BusRecord &FrameTableModel::recordOfSeq(quint64 seq) const
 
 bool FrameTableModel::passes(const BusRecord &record) const
 {
-    return needle.isEmpty() || record.search.contains(needle);
+    return rowFilter.matches(record.search);
+}
+
+// Without a filter every frame is shown, and the session's Δ to the previous
+// frame holds. Under one, the Δ is to the nearest frame shown above, read
+// from the rows themselves: nothing to keep per row when the filter changes.
+qint32 FrameTableModel::shownDeltaMs(int row) const
+{
+    const BusRecord *record = recordAt(row);
+    if (!record || !isFrame(*record))
+        return -1;
+    if (rowFilter.isEmpty())
+        return record->deltaMs;
+    const int last = qMax(0, row - kDeltaLookBackRows);
+    for (int above = row - 1; above >= last; --above) {
+        const BusRecord &previous = recordOfSeq(rows[size_t(above)]);
+        if (isFrame(previous))
+            return qint32(qBound(qint64(0), record->timeMs - previous.timeMs, qint64(0x7fffffff)));
+    }
+    return -1;
 }

@@ -7,6 +7,10 @@
 // pass the quick filter, so an eviction only takes rows off the top.
 // Each batch is one row insertion and at most one removal, never a reset, so
 // that the view keeps its selection and scroll position.
+// Rows: received frames as they are, sent ones in dark blue, noise in red,
+// events (the port opened, closed, lost) in grey; a bad checksum and a
+// decoding that did not succeed in red in their cells. Every cell's tool tip
+// holds its whole text, the Values cell the whole single line.
 
 #include "codec/busrecord.h"
 
@@ -39,22 +43,35 @@ public:
     void append(const QVector<BusRecord> &batch);
     void clear();
 
-    // Keeps the rows whose any column holds the text, case-insensitively;
-    // later records are filtered as they arrive.
+    // Keeps the rows that match the filter (BusFilter: every word somewhere
+    // in the row, none of the "-words"), case-insensitively; later records
+    // are filtered as they arrive. Under a filter a frame's Δ is to the frame
+    // shown above it.
     void setFilterText(const QString &text);
     QString filterText() const { return filter; }
+    bool isFiltering() const { return !rowFilter.isEmpty(); }
 
-    // Records held (whatever the filter), and records dropped from the ring.
+    // Rows shown, records held (whatever the filter), and records dropped
+    // from the ring.
+    int shownCount() const { return int(rows.size()); }
     int heldCount() const { return int(held); }
     quint64 droppedCount() const { return dropped; }
     // The held record number i, oldest first (0 <= i < heldCount()).
     const BusRecord &heldRecord(int i) const;
     // The record shown in a row; nullptr for a row that does not exist.
     const BusRecord *recordAt(int row) const;
+    // The Δ a row shows, in ms; -1 for none.
+    qint32 shownDeltaMs(int row) const;
+
+signals:
+    // Rows shown or records held changed: after each append, clear, filter
+    // and capacity change.
+    void countsChanged();
 
 private:
     const BusRecord &recordOfSeq(quint64 seq) const;
     bool passes(const BusRecord &record) const;
+    QVariant foreground(const BusRecord &record, int column) const;
 
     std::vector<BusRecord> ring;
     int ringCapacity = kDefaultCapacity;
@@ -64,7 +81,7 @@ private:
     quint64 dropped = 0;
     std::deque<quint64> rows; // sequence numbers shown, ascending
     QString filter;
-    QByteArray needle;
+    BusFilter rowFilter;
 };
 
 #endif

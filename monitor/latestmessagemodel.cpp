@@ -1,12 +1,16 @@
 #include "monitor/latestmessagemodel.h"
 
+#include <QBrush>
+#include <QColor>
+
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace {
 
 const char *const kHeaders[LatestMessageModel::ColumnCount] = {
-    "Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count", "Rate /s"};
+    "Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count", "Rate /s", "\u0394 ms"};
 
 quint64 keyOf(const BusRecord &record)
 {
@@ -32,10 +36,50 @@ QVariant LatestMessageModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rows.size())
         return QVariant();
     const Entry &entry = entries.at(rows.at(index.row()));
-    if (role == Qt::DisplayRole)
-        return entryText(entry, index.column());
-    if (role == Qt::TextAlignmentRole && (index.column() == Count || index.column() == Rate))
-        return int(Qt::AlignRight | Qt::AlignVCenter);
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return entryText(entry, column);
+    case Qt::ToolTipRole:
+        return column == Values ? columnToolTip(entry.last, ColumnValues) : entryText(entry, column);
+    case SortRole:
+        return sortKey(entry, column);
+    case Qt::ForegroundRole:
+        return foreground(entry, column);
+    case Qt::TextAlignmentRole:
+        if (column == Count || column == Rate || column == Delta)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant LatestMessageModel::sortKey(const Entry &entry, int column) const
+{
+    switch (column) {
+    case Time:
+        return entry.last.timeMs;
+    case Count:
+        return entry.count;
+    case Rate:
+        // As shown: none below two frames, "-" (no time between) above all.
+        if (entry.count < 2)
+            return -1.0;
+        return entry.intervalMs > 0 ? 1000.0 / entry.intervalMs : std::numeric_limits<double>::max();
+    case Delta:
+        return qint64(entry.deltaMs);
+    default:
+        return entryText(entry, column);
+    }
+}
+
+QVariant LatestMessageModel::foreground(const Entry &entry, int column) const
+{
+    if (column == Values && entry.last.statusShown)
+        return QBrush(QColor(Qt::red));
+    if (entry.last.kind == BusRecord::Sent)
+        return QBrush(QColor(Qt::darkBlue));
     return QVariant();
 }
 
@@ -59,7 +103,7 @@ QString LatestMessageModel::entryText(const Entry &entry, int column) const
     case Route:
         return columnText(entry.last, ColumnRoute);
     case Values:
-        return entry.last.values;
+        return entry.last.shownValues;
     case Count:
         return QString::number(entry.count);
     case Rate:
@@ -67,6 +111,8 @@ QString LatestMessageModel::entryText(const Entry &entry, int column) const
             return QString();
         return entry.intervalMs > 0 ? QString::number(1000.0 / entry.intervalMs, 'f', 1)
                                     : QStringLiteral("-");
+    case Delta:
+        return entry.deltaMs < 0 ? QString() : QString::number(entry.deltaMs);
     default:
         return QString();
     }
@@ -79,7 +125,7 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
     int lastChanged = -1;
     QVector<int> added;
     for (const BusRecord &record : batch) {
-        if (record.kind == BusRecord::Noise || !record.parsed)
+        if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.parsed)
             continue;
         const quint64 key = keyOf(record);
         auto found = entryOfKey.constFind(key);
@@ -90,13 +136,15 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
             entry.lastSeen = batchNumber;
             entryOfKey.insert(key, entries.size());
             entries.append(entry);
-            if (needle.isEmpty() || record.search.contains(needle))
+            if (filter.matches(record))
                 added.append(entries.size() - 1);
             continue;
         }
         Entry &entry = entries[found.value()];
         // Smoothed over about the last ten frames, so the rate follows changes.
-        const double interval = double(qMax<qint64>(0, record.timeMs - entry.last.timeMs));
+        const qint64 sinceLast = qBound(qint64(0), record.timeMs - entry.last.timeMs, qint64(0x7fffffff));
+        const double interval = double(sinceLast);
+        entry.deltaMs = qint32(sinceLast);
         entry.intervalMs = entry.count < 2 ? interval : 0.9 * entry.intervalMs + 0.1 * interval;
         ++entry.count;
         entry.last = record;
@@ -164,7 +212,7 @@ void LatestMessageModel::rebuildRows()
     rowOfEntry.clear();
     for (int i = 0; i < entries.size(); ++i) {
         entryOfKey.insert(keyOf(entries.at(i).last), i);
-        if (needle.isEmpty() || entries.at(i).last.search.contains(needle)) {
+        if (filter.matches(entries.at(i).last)) {
             rowOfEntry.insert(i, rows.size());
             rows.append(i);
         }
@@ -192,7 +240,7 @@ void LatestMessageModel::setCapacity(int capacity)
 void LatestMessageModel::setFilterText(const QString &text)
 {
     beginResetModel();
-    needle = searchNeedle(text);
+    filter = BusFilter(text);
     rebuildRows();
     endResetModel();
 }

@@ -2,12 +2,15 @@
 #define KWN_MONITOR_LATESTMESSAGEMODEL_H
 
 // The "latest per message" view of the Bus page: one row per (source address,
-// message identifier) with the last frame's texts, how many were seen and at
-// what rate. A batch updates rows in place (one dataChanged) and appends the
+// message identifier) with the last frame's texts, how many were seen, at
+// what rate and the time between the last two. A batch updates rows in place
+// (one dataChanged) and appends the
 // new ones (one insertion). The quick filter is judged when a row first
 // appears and whenever the filter changes. At most `capacity` rows are kept:
 // past it, the rows seen longest ago go (a tenth at a time, counted), so a
 // bus of ever new sources cannot take all memory.
+// Rows stay in order of first appearance; a sorting proxy sorts them by
+// SortRole, which gives numbers for the time, count, rate and Δ.
 
 #include "codec/busrecord.h"
 
@@ -20,7 +23,10 @@ class LatestMessageModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { Time, Device, Message, Route, Values, Count, Rate, ColumnCount };
+    enum Column { Time, Device, Message, Route, Values, Count, Rate, Delta, ColumnCount };
+    // What a column sorts by: the time in ms, the count, the rate per second
+    // and the Δ in ms as numbers (none: -1), the text for the others.
+    static constexpr int SortRole = Qt::UserRole;
 
     static constexpr int kDefaultCapacity = 100000;
 
@@ -32,7 +38,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Frames whose header could be read count; noise does not.
+    // Frames whose header could be read count; noise and events do not.
     void append(const QVector<BusRecord> &batch);
     void clear();
     void setFilterText(const QString &text);
@@ -52,10 +58,13 @@ private:
         BusRecord last;
         quint64 count = 0;
         double intervalMs = 0; // smoothed time between two frames
+        qint32 deltaMs = -1;   // between the last two frames
         quint64 lastSeen = 0;  // batch number of the last frame
     };
 
     QString entryText(const Entry &entry, int column) const;
+    QVariant sortKey(const Entry &entry, int column) const;
+    QVariant foreground(const Entry &entry, int column) const;
     void dropOldest();
     void rebuildRows();
 
@@ -63,7 +72,7 @@ private:
     QHash<quint64, int> entryOfKey;
     QVector<int> rows;             // entries shown
     QHash<int, int> rowOfEntry;
-    QByteArray needle;
+    BusFilter filter;
     int maxEntries = kDefaultCapacity;
     quint64 dropped = 0;
     quint64 batchNumber = 0;

@@ -108,6 +108,8 @@ void BusLogLoader::run(const QString &path, qint64 nowMs)
                 record.kind = BusRecord::Noise;
                 record.bytes = entry.bytes;
                 record.timeMs = timeMs;
+            } else if (entry.kind == BusRecord::Event) {
+                record = eventRecord(timeMs, entry.text);
             } else {
                 record = decoder.record(entry.bytes, timeMs, entry.kind);
             }

@@ -88,6 +88,7 @@ bool BusSession::open(const SerialSettings &settings)
     }
     m_error.clear();
     emit openChanged(true);
+    addEvent(QStringLiteral("Connected to %1").arg(settings.port));
     return true;
 }
 
@@ -99,6 +100,7 @@ void BusSession::close()
     // What arrived before the port closed still counts.
     m_connection->close();
     flush();
+    addEvent(QStringLiteral("Disconnected"));
     m_sentRecently.clear();
     stopRecording();
     emit openChanged(false);
@@ -124,10 +126,21 @@ void BusSession::onLost(const QString &text)
     m_error = text;
     stopRepeat();
     flush();
+    addEvent(text);
     m_sentRecently.clear();
     stopRecording();
     emit connectionLost(text);
     emit openChanged(false);
+}
+
+// An event row, in the list and in the recording, after what arrived
+// before it. A caller that prints frames its own way gets none.
+void BusSession::addEvent(const QString &text)
+{
+    if (!m_preparingTexts)
+        return;
+    QVector<BusRecord> batch{eventRecord(nowMs(), text)};
+    deliver(batch, true);
 }
 
 // --- Arrivals ---------------------------------------------------------------
@@ -167,6 +180,9 @@ BusRecord BusRecordDecoder::record(const QByteArray &bytes, qint64 timeMs, BusRe
         decoded.device = report.device;
         decoded.message = report.productFound ? report.message.messageName : QString();
         decoded.values = singleLineText(report);
+        const bool success = report.productFound && report.message.complete && !report.error
+            && !report.frame.frameLonger;
+        setShownValues(decoded, report.status, success, parametersText(report));
         if (m_decoded.size() >= kDecodedCacheSize)
             m_decoded.clear();
         cached = m_decoded.insert(bytes, decoded);
@@ -290,6 +306,9 @@ void BusSession::count(const BusRecord &record)
         ++m_counters.noiseRuns;
         m_counters.noiseBytes += quint64(record.bytes.size());
         return;
+    case BusRecord::Event:
+        ++m_counters.events;
+        return;
     case BusRecord::Sent:
         ++m_counters.sent;
         break;
@@ -301,12 +320,12 @@ void BusSession::count(const BusRecord &record)
         ++m_counters.badChecksums;
 }
 
-// Δ to the previous frame and the search texts, so that every view takes
-// the records as they are.
+// Δ to the previous frame (noise and events have none) and the search
+// texts, so that every view takes the records as they are.
 void BusSession::stamp(QVector<BusRecord> &batch)
 {
     for (BusRecord &record : batch) {
-        if (record.kind != BusRecord::Noise) {
+        if (record.kind == BusRecord::Received || record.kind == BusRecord::Sent) {
             record.deltaMs = m_haveLastFrame
                 ? qint32(qBound(qint64(0), record.timeMs - m_lastFrameMs, qint64(0x7fffffff)))
                 : -1;

@@ -32,6 +32,7 @@ struct BusCounters
     quint64 echoes = 0;       // frames read back that were ours
     quint64 droppedWhilePaused = 0;
     quint64 droppedUnread = 0; // the connection's waiting list overflowed
+    quint64 events = 0;        // connected, disconnected, connection lost
 };
 
 // Decodes frames into records with the texts the views show, each
@@ -60,7 +61,8 @@ public:
     ~BusSession() override;
 
     // --- The port ---------------------------------------------------------
-    // False: errorText() says why.
+    // False: errorText() says why. Opened, an event row "Connected to PORT"
+    // follows; closed, "Disconnected"; lost, the connection-lost text.
     bool open(const SerialSettings &settings);
     // Delivers what was read before the port closed; stops repeating and recording.
     void close();
@@ -106,7 +108,8 @@ public:
     QString recordingPath() const { return m_recordPath; }
 
     // False: records carry their time, kind, bytes and checksum only, for a
-    // caller that prints frames its own way (the command line). Default true.
+    // caller that prints frames its own way (the command line), and no
+    // event rows are made. Default true.
     void setPreparingTexts(bool preparing) { m_preparingTexts = preparing; }
 
     // How often arrivals are handed out: kBatchIntervalMs unless set. A view
@@ -147,6 +150,7 @@ private:
     void scheduleBatch();
     void addSplit(const QVector<SplitItem> &items, QVector<BusRecord> &batch);
     bool takeEcho(const QByteArray &bytes, qint64 timeMs);
+    void addEvent(const QString &text);
     void count(const BusRecord &record);
     void stamp(QVector<BusRecord> &batch);
     void deliver(QVector<BusRecord> &batch, bool record);

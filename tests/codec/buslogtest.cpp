@@ -46,12 +46,16 @@ void useTimeZone(const QByteArray &zone)
     tzset();
 }
 
-// "RX 2026-12-06T10:11:12.345Z 8C F0 …", "noise no time AB": an entry in words.
+// "RX 2026-12-06T10:11:12.345Z 8CF0…", "noise no time AB", "event no time
+// Disconnected": an entry in words.
 QString entryText(const BusLogEntry &entry)
 {
-    const QString kind = entry.kind == BusRecord::Noise ? QStringLiteral("noise") : directionText(entry.kind);
+    const QString kind = entry.kind == BusRecord::Noise ? QStringLiteral("noise")
+        : entry.kind == BusRecord::Event                ? QStringLiteral("event")
+                                                        : directionText(entry.kind);
     const QString time = entry.hasTime ? busLogTime(entry.timeMs) : QStringLiteral("no time");
-    return kind + QLatin1Char(' ') + time + QLatin1Char(' ') + frameToHexText(entry.bytes);
+    const QString what = entry.kind == BusRecord::Event ? entry.text : frameToHexText(entry.bytes);
+    return kind + QLatin1Char(' ') + time + QLatin1Char(' ') + what;
 }
 
 QString spaced(const QByteArray &hex)
@@ -70,6 +74,8 @@ private slots:
     void parseBusLogLine();
     void readBusLog_data();
     void readBusLog();
+    void eventRoundTrip_data();
+    void eventRoundTrip();
     void timeOfDayText_data();
     void timeOfDayText();
     void timeOfDayTextOnTwoThreads();
@@ -201,6 +207,18 @@ void BusLogTest::readBusLog_data()
     QTest::newRow("NUL in noise") << "# 2026-12-06T10:11:12.345Z noise: AB" + nul + "CD\n" << QStringList() << 0;
     QTest::newRow("NUL in a comment") << "# port opened" + nul + " 2026-12-06T10:11:12.345Z RX " + f + "\n" + f
                                       << QStringList{"RX no time " + frame} << 0;
+    // Events of the port: kept with their time and text; other comments are not events.
+    QTest::newRow("events") << "# 2026-12-06T10:11:12.345Z event: Connected to /dev/ttyUSB0\n" + f
+                                   + "\n#2026-12-06T10:11:13.000Z   event:   Disconnected  \r\n"
+                            << QStringList{"event 2026-12-06T10:11:12.345Z Connected to /dev/ttyUSB0",
+                                           "RX no time " + frame, "event 2026-12-06T10:11:13.000Z Disconnected"}
+                            << 0;
+    QTest::newRow("event without text, event of an impossible time")
+        << QByteArray("# 2026-12-06T10:11:12.345Z event:\n# 2026-02-30T00:00:00.000Z event: Lost\n")
+        << QStringList{"event 2026-12-06T10:11:12.345Z ", "event no time Lost"} << 0;
+    QTest::newRow("comments that are no events")
+        << QByteArray("# event: no time\n# 2026-12-06T10:11:12.345Z events: Connected\n# port opened event: x\n")
+        << QStringList() << 0;
     QTest::newRow("blank lines, not a frame") << "\n  \r\n\t\nzz\n" + f.left(8) + "\n" << QStringList() << 2;
     // A line too long for any log line is one refused line, however long.
     const QByteArray longHex(5 * 1024 * 1024, 'A');
@@ -239,6 +257,46 @@ void BusLogTest::readBusLog()
     }
     QCOMPARE(texts, entries);
     QCOMPARE(read.refused, refused);
+}
+
+// An event written as a log line reads back as the same event: its time
+// and its text, on one line whatever it held.
+void BusLogTest::eventRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("connected") << "Connected to /dev/ttyUSB0"
+                               << QByteArray("# 2026-12-06T10:11:12.345Z event: Connected to /dev/ttyUSB0\n")
+                               << "Connected to /dev/ttyUSB0";
+    QTest::newRow("disconnected") << "Disconnected" << QByteArray("# 2026-12-06T10:11:12.345Z event: Disconnected\n")
+                                  << "Disconnected";
+    const QString lost = QStringLiteral("The device /dev/pts/3 was removed or closed; the connection is closed.");
+    QTest::newRow("connection lost") << lost << "# 2026-12-06T10:11:12.345Z event: " + lost.toUtf8() + "\n" << lost;
+    QTest::newRow("line breaks") << "Cannot write:\r\nno space\tleft"
+                                 << QByteArray("# 2026-12-06T10:11:12.345Z event: Cannot write:  no space left\n")
+                                 << "Cannot write:  no space left";
+    QTest::newRow("not ASCII") << QStringLiteral("Connected to /dev/s\u00e9rie") << QByteArray("# 2026-12-06T10:11:12.345Z event: Connected to /dev/s\xc3\xa9rie\n")
+                               << QStringLiteral("Connected to /dev/s\u00e9rie");
+}
+
+void BusLogTest::eventRoundTrip()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, readBack);
+    const qint64 time = utcMs("2026-12-06T10:11:12.345Z");
+    QByteArray written = busLogLineOf(eventRecord(time, text));
+    QCOMPARE(written, line);
+    QBuffer buffer(&written);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const BusLogRead read = ::readBusLog(buffer);
+    QCOMPARE(read.refused, 0);
+    QCOMPARE(read.entries.size(), 1);
+    QCOMPARE(read.entries.at(0).kind, BusRecord::Event);
+    QVERIFY(read.entries.at(0).hasTime);
+    QCOMPARE(read.entries.at(0).timeMs, time);
+    QCOMPARE(read.entries.at(0).text, readBack);
 }
 
 void BusLogTest::timeOfDayText_data()

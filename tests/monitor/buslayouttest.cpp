@@ -24,6 +24,9 @@
 #include <QTemporaryDir>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QSortFilterProxyModel>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -83,7 +86,7 @@ private slots:
     {
         connectTo(device->path);
         QVERIFY(device->write(statusFrame(1, 1) + statusFrame(2, 2)));
-        QTRY_COMPARE(model()->rowCount(), 2);
+        QTRY_COMPARE(model()->rowCount(), 3); // after the port's event
         QSignalSpy connected(bus, &BusLayout::connectedChanged);
         device->closeMaster();
         QTRY_COMPARE_WITH_TIMEOUT(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Connect"), 5000);
@@ -91,13 +94,18 @@ private slots:
         QVERIFY(!label(QStringLiteral("labelStatus")).isEmpty());
         QCOMPARE(connected.count(), 1);
         QCOMPARE(connected.at(0).at(0).toBool(), false);
-        QCOMPARE(model()->rowCount(), 2); // the list is kept
+        QCOMPARE(model()->rowCount(), 4); // the list is kept, and says what happened, in grey
+        QCOMPARE(rowTexts().first(), QStringLiteral("event Connected to ") + device->path);
+        QCOMPARE(rowTexts().last(), QStringLiteral("event ") + label(QStringLiteral("labelStatus")));
+        QCOMPARE(model()->data(model()->index(3, ColumnValues)).toString(), label(QStringLiteral("labelStatus")));
+        QCOMPARE(model()->data(model()->index(3, ColumnValues), Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(Qt::gray));
 
         PtyPair again;
         QVERIFY(again.ok());
         connectTo(again.path);
         QVERIFY(again.write(statusFrame(3, 3)));
-        QTRY_COMPARE(model()->rowCount(), 3);
+        QTRY_COMPARE(model()->rowCount(), 6);
     }
 
     void noSuchPort()
@@ -120,12 +128,13 @@ private slots:
         QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
         QCOMPARE(device->read(frame.size()), frame);
         QVERIFY(device->write(frame)); // the echo
-        QTRY_COMPARE(model()->rowCount(), 1);
-        QTest::qWait(250);
-        QCOMPARE(rowTexts(), QStringList{QStringLiteral("TX ok ") + frameToHexText(frame)});
-        QVERIFY(device->write(frame)); // the same frame again, now from a device
         QTRY_COMPARE(model()->rowCount(), 2);
-        QCOMPARE(model()->data(model()->index(1, ColumnDirection)).toString(), QStringLiteral("RX"));
+        QTest::qWait(250);
+        QCOMPARE(rowTexts(), QStringList({QStringLiteral("event Connected to ") + device->path,
+                                          QStringLiteral("TX ok ") + frameToHexText(frame)}));
+        QVERIFY(device->write(frame)); // the same frame again, now from a device
+        QTRY_COMPARE(model()->rowCount(), 3);
+        QCOMPARE(model()->data(model()->index(2, ColumnDirection)).toString(), QStringLiteral("RX"));
 
         // Text that is no frame is refused on the status line.
         field->setText(QStringLiteral("12 34"));
@@ -181,15 +190,15 @@ private slots:
         QVERIFY(device->write(concat(frames.mid(0, 25)) + QByteArray::fromHex("1234")));
         QTest::qWait(250);
         QVERIFY(device->write(concat(frames.mid(25))));
-        QTRY_COMPARE(model()->heldCount(), 51);
+        QTRY_COMPARE(model()->heldCount(), 52); // the port's event first
         const QByteArray sent = statusFrame(0x77, 7);
         bus->sendFrame(sent);
-        QTRY_COMPARE(model()->heldCount(), 52);
+        QTRY_COMPARE(model()->heldCount(), 53);
         QVector<BusRecord> before;
         for (int i = 0; i < model()->heldCount(); ++i)
             before.append(model()->heldRecord(i));
         page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"))->setText(QStringLiteral("TX"));
-        QVERIFY(model()->rowCount() < 52);
+        QVERIFY(model()->rowCount() < 53);
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.log"));
@@ -197,12 +206,13 @@ private slots:
         QVERIFY(bus->saveLog(path));
         QCOMPARE(message(), QStringLiteral("Saved 51 frames and 1 noise run to ") + path);
         const QList<QByteArray> lines = readFile(path).split('\n');
-        QCOMPARE(lines.size(), 53); // with the empty piece after the last line end
-        QVERIFY(lines.at(25).startsWith('#'));
+        QCOMPARE(lines.size(), 54); // with the empty piece after the last line end
+        QVERIFY(lines.at(0).contains(" event: Connected to "));
+        QVERIFY(lines.at(26).contains(" noise: "));
 
         QVERIFY(bus->openLog(path));
         QTRY_VERIFY(!bus->isOpeningLog());
-        QCOMPARE(model()->heldCount(), 52);
+        QCOMPARE(model()->heldCount(), 53);
         QCOMPARE(label(QStringLiteral("labelCounters")), counters);
         QVERIFY2(counters.contains(QStringLiteral("1 bad checksum,")), qPrintable(counters));
         QCOMPARE(message(), QStringLiteral("Opened %1: 51 frames, 1 noise run").arg(path));
@@ -213,9 +223,11 @@ private slots:
             QCOMPARE(read.kind, record.kind);
             QCOMPARE(read.timeMs, record.timeMs);
             QCOMPARE(read.values, record.values);
+            QCOMPARE(read.shownValues, record.shownValues);
             QCOMPARE(read.checksumOk, record.checksumOk);
         }
-        QCOMPARE(model()->heldRecord(25).kind, BusRecord::Noise);
+        QCOMPARE(model()->heldRecord(0).kind, BusRecord::Event);
+        QCOMPARE(model()->heldRecord(26).kind, BusRecord::Noise);
         // The filter still holds after opening: only the TX frame shows.
         QCOMPARE(model()->rowCount(), 1);
 
@@ -247,18 +259,21 @@ private slots:
         QVERIFY(device->write(concat(frames.mid(0, 150))));
         QTest::qWait(200);
         QVERIFY(device->write(QByteArray::fromHex("ff") + concat(frames.mid(150))));
-        QTRY_COMPARE(int(model()->droppedCount()), 201);
+        QTRY_COMPARE(int(model()->droppedCount()), 202);
         // Flushed while recording, without waiting for the end.
-        QTRY_COMPARE_WITH_TIMEOUT(int(readFile(path).count('\n')), 301, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(readFile(path).count('\n')), 302, 3000);
         QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton); // Disconnect
         QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QCOMPARE(model()->heldCount(), 100);
         const QList<QByteArray> lines = readFile(path).trimmed().split('\n');
-        QCOMPARE(lines.size(), 301);
-        QVERIFY(lines.at(150).startsWith("# "));
-        QVERIFY(lines.at(0).endsWith(QByteArray(QByteArray(" RX ") + frameToHexText(frames.at(0)).toLatin1())));
-        QVERIFY(lines.at(300).endsWith(QByteArray(QByteArray(" RX ") + frameToHexText(frames.at(299)).toLatin1())));
-        QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("201 older dropped")));
+        QCOMPARE(lines.size(), 303);
+        QVERIFY(lines.at(0).startsWith("# ") && lines.at(0).contains(" event: Connected to "));
+        QVERIFY(lines.at(151).startsWith("# ") && lines.at(151).contains(" noise: "));
+        QVERIFY(lines.at(1).endsWith(QByteArray(QByteArray(" RX ") + frameToHexText(frames.at(0)).toLatin1())));
+        QVERIFY(lines.at(301).endsWith(QByteArray(QByteArray(" RX ") + frameToHexText(frames.at(299)).toLatin1())));
+        QVERIFY(lines.at(302).startsWith("# ") && lines.at(302).endsWith(" event: Disconnected"));
+        QCOMPARE(rowTexts().last(), QStringLiteral("event Disconnected"));
+        QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("203 older dropped")));
     }
 
     // Pause freezes the rows but keeps counting; the list follows the
@@ -268,21 +283,21 @@ private slots:
         connectTo(device->path);
         const QVector<QByteArray> frames = bundledFrames(200, 9);
         QVERIFY(device->write(concat(frames.mid(0, 100))));
-        QTRY_COMPARE(model()->rowCount(), 100);
+        QTRY_COMPARE(model()->rowCount(), 101); // and the port's event
         auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
         QTRY_COMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
 
         button(QStringLiteral("buttonPause"))->click();
         QVERIFY(device->write(concat(frames.mid(100, 50))));
         QTRY_VERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("150 received")));
-        QCOMPARE(model()->rowCount(), 100);
+        QCOMPARE(model()->rowCount(), 101);
         button(QStringLiteral("buttonPause"))->click();
-        QCOMPARE(model()->rowCount(), 150);
-        QCOMPARE(model()->heldRecord(149).bytes, frames.at(149));
+        QCOMPARE(model()->rowCount(), 151);
+        QCOMPARE(model()->heldRecord(150).bytes, frames.at(149));
 
         view->verticalScrollBar()->setValue(0);
         QVERIFY(device->write(concat(frames.mid(150))));
-        QTRY_COMPARE(model()->rowCount(), 200);
+        QTRY_COMPARE(model()->rowCount(), 201);
         QTest::qWait(100);
         QCOMPARE(view->verticalScrollBar()->value(), 0);
 
@@ -312,7 +327,97 @@ private slots:
             QCOMPARE(view->model()->data(view->model()->index(row, LatestMessageModel::Count)).toString(), QStringLiteral("3"));
         latest->setChecked(false);
         QVERIFY(model());
-        QCOMPARE(model()->rowCount(), 12);
+        QCOMPARE(model()->rowCount(), 13); // with the port's event
+    }
+
+    // The Latest view sorts by any column, the numbers as numbers, through
+    // a proxy shown only with it; a sorted row still opens its own frame.
+    // The list itself stays in arrival order.
+    void latestSortable()
+    {
+        connectTo(device->path);
+        // Sources 11, 12 and 13 seen 10, 9 and 2 times: as texts the counts
+        // would sort 10, 2, 9.
+        QByteArray burst;
+        for (int i = 0; i < 10; ++i) {
+            burst += statusFrame(0x000011, quint8(i));
+            if (i < 9)
+                burst += statusFrame(0x000012, quint8(i));
+            if (i < 2)
+                burst += statusFrame(0x000013, quint8(i));
+        }
+        QVERIFY(device->write(burst));
+        QTRY_COMPARE(model()->rowCount(), 22);
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QVERIFY(!view->isSortingEnabled());
+        auto *latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
+        latest->setChecked(true);
+        QVERIFY(view->isSortingEnabled());
+        QVERIFY(qobject_cast<QSortFilterProxyModel *>(view->model()));
+        auto sources = [view] {
+            QStringList texts;
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                texts << view->model()->data(view->model()->index(row, LatestMessageModel::Route)).toString().left(6);
+            return texts;
+        };
+        QCOMPARE(sources(), QStringList({"000011", "000012", "000013"})); // as they first came
+
+        QHeaderView *header = view->horizontalHeader();
+        const QPoint onCount(header->sectionViewportPosition(LatestMessageModel::Count) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, onCount);
+        QCOMPARE(header->sortIndicatorSection(), int(LatestMessageModel::Count));
+        QStringList ascending{"000013", "000012", "000011"};
+        if (header->sortIndicatorOrder() == Qt::DescendingOrder)
+            std::reverse(ascending.begin(), ascending.end());
+        QCOMPARE(sources(), ascending);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, onCount);
+        std::reverse(ascending.begin(), ascending.end());
+        QCOMPARE(sources(), ascending);
+
+        QSignalSpy opened(bus, &BusLayout::frameOpened);
+        const int row = sources().indexOf(QStringLiteral("000013"));
+        emit view->activated(view->model()->index(row, 0));
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(statusFrame(0x000013, 1)));
+
+        latest->setChecked(false);
+        QVERIFY(!view->isSortingEnabled());
+        QVERIFY(model());
+        QCOMPARE(model()->recordAt(1)->bytes, statusFrame(0x000011, 0));
+        QCOMPARE(model()->recordAt(21)->bytes, statusFrame(0x000011, 9));
+        // Back to Latest, the order chosen holds.
+        latest->setChecked(true);
+        QCOMPARE(header->sortIndicatorSection(), int(LatestMessageModel::Count));
+        QCOMPARE(sources(), ascending);
+    }
+
+    // "N of M" beside the filter while there is one: the rows shown of
+    // those held, as frames come and go.
+    void filterCount()
+    {
+        auto *count = page->findChild<QLabel *>(QStringLiteral("labelFilterCount"));
+        QVERIFY(count);
+        auto *tools = page->findChild<QHBoxLayout *>(QStringLiteral("layoutTools"));
+        auto *filter = page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"));
+        QCOMPARE(tools->indexOf(count), tools->indexOf(filter) + 1);
+        QVERIFY(!count->isVisible());
+        connectTo(device->path);
+        QVERIFY(device->write(statusFrame(0x000011, 1) + statusFrame(0x000012, 2) + statusFrame(0x000011, 3)));
+        QTRY_COMPARE(model()->heldCount(), 4);
+        QVERIFY(!count->isVisible());
+        QTest::keyClicks(filter, QStringLiteral("000011"));
+        QVERIFY(count->isVisible());
+        QCOMPARE(count->text(), QStringLiteral("2 of 4"));
+        QVERIFY(device->write(statusFrame(0x000011, 4)));
+        QTRY_COMPARE(count->text(), QStringLiteral("3 of 5"));
+        QVERIFY(device->write(statusFrame(0x000012, 5))); // held, not shown
+        QTRY_COMPARE(count->text(), QStringLiteral("3 of 6"));
+        filter->setText(QStringLiteral("-000011 -connected"));
+        QCOMPARE(count->text(), QStringLiteral("2 of 6"));
+        button(QStringLiteral("buttonClear"))->click();
+        QCOMPARE(count->text(), QStringLiteral("0 of 0"));
+        filter->clear();
+        QVERIFY(!count->isVisible());
     }
 
     // The last port and line settings come back in the next run. (A
@@ -340,18 +445,18 @@ private slots:
         connectTo(device->path);
         const QVector<QByteArray> frames = bundledFrames(140, 4);
         QVERIFY(device->write(concat(frames.mid(0, 100))));
-        QTRY_COMPARE(model()->rowCount(), 100);
+        QTRY_COMPARE(int(model()->droppedCount()), 1); // the port's event
         auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
         view->verticalScrollBar()->setValue(40);
         const QByteArray onTop = model()->recordAt(view->rowAt(0))->bytes;
         QCOMPARE(onTop, frames.at(40));
         QVERIFY(device->write(concat(frames.mid(100, 25))));
-        QTRY_COMPARE(int(model()->droppedCount()), 25);
+        QTRY_COMPARE(int(model()->droppedCount()), 26);
         QTest::qWait(60);
         QCOMPARE(model()->recordAt(view->rowAt(0))->bytes, onTop);
         // Once the rows shown are dropped themselves, the list shows the oldest.
         QVERIFY(device->write(concat(frames.mid(125))));
-        QTRY_COMPARE(int(model()->droppedCount()), 40);
+        QTRY_COMPARE(int(model()->droppedCount()), 41);
         QTest::qWait(60);
         QCOMPARE(view->verticalScrollBar()->value(), 0);
     }
@@ -372,7 +477,7 @@ private slots:
         QCOMPARE(button(QStringLiteral("buttonRecord"))->text(), QStringLiteral("Stop recording"));
         const QByteArray frame = statusFrame(1, 1);
         QVERIFY(device->write(frame));
-        QTRY_COMPARE(model()->rowCount(), 1);
+        QTRY_COMPARE(model()->rowCount(), 2); // after the port's event, not recorded
         QTest::mouseClick(button(QStringLiteral("buttonRecord")), Qt::LeftButton);
         QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QCOMPARE(button(QStringLiteral("buttonRecord"))->text(), QStringLiteral("Record"));
@@ -428,8 +533,8 @@ private slots:
     {
         connectTo(device->path);
         QVERIFY(device->write(QByteArray::fromHex("A5") + statusFrame(1, 1)));
-        QTRY_COMPARE(model()->rowCount(), 2);
-        QCOMPARE(model()->data(model()->index(0, ColumnValues)).toString(), QStringLiteral("1 byte"));
+        QTRY_COMPARE(model()->rowCount(), 3);
+        QCOMPARE(model()->data(model()->index(1, ColumnValues)).toString(), QStringLiteral("1 byte"));
         QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("1 byte of noise")));
     }
 
@@ -463,9 +568,9 @@ private slots:
 
         connectTo(device->path);
         QVERIFY(device->write(capture));
-        QTRY_COMPARE(model()->rowCount(), printed.size());
+        QTRY_COMPARE(model()->rowCount(), printed.size() + 1);
         QTest::qWait(150);
-        QCOMPARE(rowTexts(), printed);
+        QCOMPARE(rowTexts(), QStringList{QStringLiteral("event Connected to ") + device->path} + printed);
         QCOMPARE(printed.filter(QStringLiteral("RX bad")).size(), 6);
         QCOMPARE(printed.filter(QStringLiteral("noise")).size(), 2);
     }
@@ -656,6 +761,8 @@ private:
             const BusRecord *record = model()->recordAt(row);
             if (record->kind == BusRecord::Noise)
                 texts << QStringLiteral("noise ") + frameToHexText(record->bytes);
+            else if (record->kind == BusRecord::Event)
+                texts << QStringLiteral("event ") + record->values;
             else
                 texts << directionText(record->kind) + (record->checksumOk ? QStringLiteral(" ok ") : QStringLiteral(" bad "))
                              + frameToHexText(record->bytes);

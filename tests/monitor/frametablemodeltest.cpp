@@ -4,6 +4,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QtTest>
 
 namespace {
@@ -22,7 +23,18 @@ BusRecord frame(int n, qint64 timeMs, const QString &message = QStringLiteral("S
     r.bytes = QByteArray(11, char(n & 0xFF));
     r.device = QStringLiteral("Drive");
     r.message = message;
-    r.values = QStringLiteral("Count=%1").arg(n);
+    r.values = QStringLiteral("Frame decoded successfully. | Drive | Count=%1").arg(n);
+    r.shownValues = QStringLiteral("Count=%1").arg(n);
+    prepareSearch(r);
+    return r;
+}
+
+BusRecord noiseRecord(qint64 timeMs, const QByteArray &bytes)
+{
+    BusRecord r;
+    r.kind = BusRecord::Noise;
+    r.timeMs = timeMs;
+    r.bytes = bytes;
     prepareSearch(r);
     return r;
 }
@@ -110,26 +122,43 @@ private slots:
         QCOMPARE(model.rowCount(), rows);
         QCOMPARE(int(model.droppedCount()), dropped);
         QCOMPARE(model.heldCount(), qMin(capacity, next));
-        QCOMPARE(model.heldRecord(0).values, QStringLiteral("Count=%1").arg(firstKept));
-        QCOMPARE(model.heldRecord(model.heldCount() - 1).values, QStringLiteral("Count=%1").arg(next - 1));
+        QCOMPARE(model.heldRecord(0).shownValues, QStringLiteral("Count=%1").arg(firstKept));
+        QCOMPARE(model.heldRecord(model.heldCount() - 1).shownValues, QStringLiteral("Count=%1").arg(next - 1));
         for (int row = 0; row < model.rowCount(); ++row)
             QVERIFY(cell(model, row, ColumnValues).contains(filter, Qt::CaseInsensitive));
     }
 
     // The filter matches any column, ignoring case, and keeps applying to
-    // frames that arrive after it was typed.
+    // frames that arrive after it was typed. Its words must all match,
+    // "-word" leaves rows out, a quoted phrase is one word.
     void filter_data()
     {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("none") << "" << QStringList{"Count=0", "Count=1", "Count=2", "Count=3"};
+        QTest::newRow("spaces only") << "   " << QStringList{"Count=0", "Count=1", "Count=2", "Count=3"};
         QTest::newRow("values, other case") << "COUNT=2" << QStringList{"Count=2"};
         QTest::newRow("message column") << "mode" << QStringList{"Count=1", "Count=3"};
         QTest::newRow("route with group") << "\u2192 group" << QStringList{"Count=3"};
-        QTest::newRow("bytes as hex") << "0303030303" << QStringList{"Count=3"};
+        QTest::newRow("bytes as the list shows them") << "03 03 03" << QStringList{"Count=3"};
+        QTest::newRow("bytes as logs write them") << "0303030303" << QStringList{"Count=3"};
         QTest::newRow("direction") << "tx" << QStringList{"Count=2"};
         QTest::newRow("checksum") << "bad" << QStringList{"Count=0"};
         QTest::newRow("nothing") << "zzz" << QStringList{};
+        QTest::newRow("two words, both in a row") << "mode count=3" << QStringList{"Count=3"};
+        QTest::newRow("two words, in no one row") << "mode count=2" << QStringList{};
+        QTest::newRow("words in any order") << "count=1 MODE" << QStringList{"Count=1"};
+        QTest::newRow("a word left out") << "-mode" << QStringList{"Count=0", "Count=2"};
+        QTest::newRow("a word and one left out") << "status -tx" << QStringList{"Count=0"};
+        QTest::newRow("two left out") << "-mode -bad" << QStringList{"Count=2"};
+        // The bytes 01 01 are only in frame 1, the words 01 in every route.
+        QTest::newRow("words of a phrase, apart") << "01 01" << QStringList{"Count=0", "Count=1", "Count=2", "Count=3"};
+        QTest::newRow("a phrase") << "\"01 01\"" << QStringList{"Count=1"};
+        QTest::newRow("a phrase left out") << "-\"01 01\"" << QStringList{"Count=0", "Count=2", "Count=3"};
+        QTest::newRow("a phrase without its closing quote") << "\"01 01" << QStringList{"Count=1"};
+        QTest::newRow("a phrase and a word") << "\"01 01\" mode" << QStringList{"Count=1"};
+        QTest::newRow("empty quotes") << "\"\" tx" << QStringList{"Count=2"};
+        QTest::newRow("a lone dash is looked for") << "- mode" << QStringList{};
     }
     void filter()
     {
@@ -147,9 +176,68 @@ private slots:
         prepare(later);
         model.append(later);
         QCOMPARE(valuesColumn(model), expected);
+        QCOMPARE(model.shownCount(), expected.size());
+        QCOMPARE(model.heldCount(), 4);
+        QCOMPARE(model.isFiltering(), !filter.trimmed().isEmpty());
         // Clearing the filter shows every frame again.
         model.setFilterText(QString());
         QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.shownCount(), 4);
+    }
+
+    // The counts are told after every change that can move them.
+    void countsChanged()
+    {
+        FrameTableModel model;
+        QSignalSpy counts(&model, &FrameTableModel::countsChanged);
+        model.append(frames(0, 3));
+        QCOMPARE(counts.count(), 1);
+        model.setFilterText(QStringLiteral("count=1"));
+        QCOMPARE(counts.count(), 2);
+        model.append(frames(3, 2)); // held changes, no row shown
+        QCOMPARE(counts.count(), 3);
+        QCOMPARE(model.shownCount(), 1);
+        QCOMPARE(model.heldCount(), 5);
+        model.clear();
+        QCOMPARE(counts.count(), 4);
+    }
+
+    // Under a filter a frame's Δ is to the frame shown above it, past any
+    // noise shown between; without one it is the session's, to the frame
+    // before. Nothing of an earlier filter stays.
+    void deltaUnderFilter_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("deltas");
+        QTest::newRow("no filter") << "" << QStringList{"", "10", "20", "", "", "30"};
+        QTest::newRow("one message") << "mode" << QStringList{"", "30", "30"};
+        QTest::newRow("the other") << "status" << QStringList{""};
+        QTest::newRow("noise and events shown between") << "-status" << QStringList{"", "30", "", "", "30"};
+        QTest::newRow("only noise") << "noise" << QStringList{""};
+    }
+    void deltaUnderFilter()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, deltas);
+        QVector<BusRecord> batch{frame(0, 1000, QStringLiteral("Mode")), frame(1, 1010),
+                                 frame(2, 1030, QStringLiteral("Mode")), noiseRecord(1035, "\xA5"),
+                                 eventRecord(1040, QStringLiteral("Connected to /dev/ttyUSB1")),
+                                 frame(3, 1060, QStringLiteral("Mode"))};
+        // As the session stamps them: to the frame before, whichever.
+        batch[1].deltaMs = 10;
+        batch[2].deltaMs = 20;
+        batch[5].deltaMs = 30;
+        prepare(batch);
+        FrameTableModel model;
+        model.append(batch);
+        model.setFilterText(QStringLiteral("status"));
+        model.setFilterText(filter);
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            shown << cell(model, row, ColumnDelta);
+            QCOMPARE(model.data(model.index(row, ColumnDelta), Qt::ToolTipRole).toString(), shown.last());
+        }
+        QCOMPARE(shown, deltas);
     }
 
     void columns()
@@ -159,35 +247,98 @@ private slots:
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
         batch[1].deltaMs = 250;
-        BusRecord noise;
-        noise.kind = BusRecord::Noise;
-        noise.timeMs = 5300;
-        noise.bytes = QByteArray::fromHex("a1b2c3");
-        batch.append(noise);
+        batch.append(noiseRecord(5300, QByteArray::fromHex("a1b2c3")));
+        batch.append(eventRecord(5400, QStringLiteral("Disconnected")));
         model.append(batch);
-        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.rowCount(), 4);
         QCOMPARE(cell(model, 0, ColumnDelta), QString());
         QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250"));
         QCOMPARE(cell(model, 0, ColumnDirection), QStringLiteral("RX"));
         QCOMPARE(cell(model, 0, ColumnRoute), QStringLiteral("000001 \u2192 000002"));
         QCOMPARE(cell(model, 1, ColumnRoute), QStringLiteral("000001 \u2192 Broadcast"));
-        QCOMPARE(cell(model, 0, ColumnBytes), QStringLiteral("0101010101010101010101"));
+        QCOMPARE(cell(model, 0, ColumnValues), QStringLiteral("Count=1"));
+        QCOMPARE(cell(model, 0, ColumnBytes), QStringLiteral("01 01 01 01 01 01 01 01 01 01 01"));
         QCOMPARE(cell(model, 0, ColumnChecksum), QStringLiteral("ok"));
         QCOMPARE(cell(model, 1, ColumnChecksum), QStringLiteral("bad"));
         QCOMPARE(cell(model, 2, ColumnMessage), QStringLiteral("Noise"));
-        QCOMPARE(cell(model, 2, ColumnBytes), QStringLiteral("A1B2C3"));
+        QCOMPARE(cell(model, 2, ColumnBytes), QStringLiteral("A1 B2 C3"));
+        QCOMPARE(cell(model, 2, ColumnValues), QStringLiteral("3 bytes"));
         QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"))
                     .match(cell(model, 0, ColumnTime)).hasMatch());
+        // An event: its time and its text, nothing else.
+        QCOMPARE(cell(model, 3, ColumnTime), timeOfDayText(5400));
+        QCOMPARE(cell(model, 3, ColumnValues), QStringLiteral("Disconnected"));
+        for (int column : {ColumnDelta, ColumnDirection, ColumnDevice, ColumnMessage, ColumnRoute, ColumnBytes,
+                           ColumnChecksum})
+            QCOMPARE(cell(model, 3, column), QString());
+    }
 
-        auto red = [&](int row, int column) {
-            return model.data(model.index(row, column), Qt::ForegroundRole).value<QBrush>().color()
-                == QColor(Qt::red);
-        };
-        QVERIFY(!red(0, ColumnChecksum));
-        QVERIFY(red(1, ColumnChecksum));
-        QVERIFY(!red(1, ColumnValues));
-        for (int column = 0; column < BusColumnCount; ++column)
-            QVERIFY(red(2, column));
+    // Received frames in the default colour, sent ones in dark blue, noise
+    // red, events grey; a bad checksum and a status shown in red in their
+    // cells, whichever way the frame went.
+    void colours_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("checksumOk");
+        QTest::addColumn<bool>("statusShown");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QColor>("colour"); // invalid: the view's own
+        const QColor none;
+        const QColor red(Qt::red);
+        const QColor blue(Qt::darkBlue);
+        const QColor grey(Qt::gray);
+        QTest::newRow("RX") << int(BusRecord::Received) << true << false << int(ColumnValues) << none;
+        QTest::newRow("RX, bad checksum") << int(BusRecord::Received) << false << false << int(ColumnChecksum) << red;
+        QTest::newRow("RX, bad checksum, other cell") << int(BusRecord::Received) << false << false << int(ColumnValues)
+                                                      << none;
+        QTest::newRow("RX, status shown") << int(BusRecord::Received) << true << true << int(ColumnValues) << red;
+        QTest::newRow("RX, status shown, other cell") << int(BusRecord::Received) << true << true << int(ColumnMessage)
+                                                      << none;
+        QTest::newRow("TX") << int(BusRecord::Sent) << true << false << int(ColumnValues) << blue;
+        QTest::newRow("TX, time") << int(BusRecord::Sent) << true << false << int(ColumnTime) << blue;
+        QTest::newRow("TX, bad checksum") << int(BusRecord::Sent) << false << false << int(ColumnChecksum) << red;
+        QTest::newRow("TX, bad checksum, other cell") << int(BusRecord::Sent) << false << false << int(ColumnBytes) << blue;
+        QTest::newRow("TX, status shown") << int(BusRecord::Sent) << true << true << int(ColumnValues) << red;
+        QTest::newRow("noise") << int(BusRecord::Noise) << false << false << int(ColumnTime) << red;
+        QTest::newRow("noise, values") << int(BusRecord::Noise) << false << false << int(ColumnValues) << red;
+        QTest::newRow("event") << int(BusRecord::Event) << false << false << int(ColumnTime) << grey;
+        QTest::newRow("event, values") << int(BusRecord::Event) << false << false << int(ColumnValues) << grey;
+    }
+    void colours()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, checksumOk);
+        QFETCH(bool, statusShown);
+        QFETCH(int, column);
+        QFETCH(QColor, colour);
+        BusRecord record = frame(1, 1000);
+        record.kind = BusRecord::Kind(kind);
+        record.checksumOk = checksumOk;
+        record.statusShown = statusShown;
+        if (kind == BusRecord::Noise || kind == BusRecord::Event)
+            record.parsed = false;
+        FrameTableModel model;
+        model.append({record});
+        const QVariant brush = model.data(model.index(0, column), Qt::ForegroundRole);
+        QCOMPARE(brush.isValid() ? brush.value<QBrush>().color() : QColor(), colour);
+    }
+
+    // Every cell's tool tip holds its whole text; the Values cell's, the
+    // whole single line.
+    void toolTips()
+    {
+        FrameTableModel model;
+        model.append({frame(7, 2000), noiseRecord(2100, "\x01\x02"), eventRecord(2200, QStringLiteral("Disconnected"))});
+        for (int row = 0; row < model.rowCount(); ++row) {
+            for (int column = 0; column < BusColumnCount; ++column) {
+                const QString tip = model.data(model.index(row, column), Qt::ToolTipRole).toString();
+                if (row == 0 && column == ColumnValues)
+                    QCOMPARE(tip, QStringLiteral("Frame decoded successfully. | Drive | Count=7"));
+                else
+                    QCOMPARE(tip, cell(model, row, column));
+            }
+        }
+        QCOMPARE(model.data(model.index(0, ColumnDevice), Qt::ToolTipRole).toString(), QStringLiteral("Drive"));
     }
 
     void clearKeepsFilter()
@@ -215,9 +366,8 @@ private slots:
             batch.append(frame(i, 1000 + 100 * i));                            // 10 per second
         batch.append(frame(9, 1050, QStringLiteral("Mode")));
         batch.append(frame(8, 1060, QStringLiteral("Status"), 0x000005));      // other source
-        BusRecord noise;
-        noise.kind = BusRecord::Noise;
-        batch.append(noise);
+        batch.append(noiseRecord(1070, "\x11"));
+        batch.append(eventRecord(1080, QStringLiteral("Disconnected")));
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         model.append(batch);
         QCOMPARE(inserted.count(), 1);
@@ -225,21 +375,96 @@ private slots:
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=4"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("5"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Rate), QStringLiteral("10.0"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("100"));
         QCOMPARE(cell(model, 1, LatestMessageModel::Count), QStringLiteral("1"));
+        QCOMPARE(cell(model, 1, LatestMessageModel::Delta), QString());
         QCOMPARE(cell(model, 2, LatestMessageModel::Route), QStringLiteral("000005 \u2192 000002"));
 
         // An update is one dataChanged, no new rows.
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        QVector<BusRecord> more{frame(20, 1600), frame(21, 1700)};
+        QVector<BusRecord> more{frame(20, 1600), frame(21, 1725)};
         model.append(more);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=21"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125"));
 
         model.setFilterText(QStringLiteral("MODE"));
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.recordAt(0)->message, QStringLiteral("Mode"));
+    }
+
+    // Its cells as the list's: the Values cell with its status in red and
+    // the whole line in its tool tip, every cell's whole text in its tool
+    // tip, sent frames in dark blue.
+    void latestCells()
+    {
+        LatestMessageModel model;
+        QVector<BusRecord> batch{frame(1, 1000), frame(2, 1010, QStringLiteral("Mode"))};
+        batch[1].kind = BusRecord::Sent;
+        batch[1].statusShown = true;
+        batch[1].shownValues = QStringLiteral("Frame is uncomplete. | Count=2");
+        prepare(batch);
+        model.append(batch);
+        auto colour = [&](int row, int column) {
+            const QVariant brush = model.data(model.index(row, column), Qt::ForegroundRole);
+            return brush.isValid() ? brush.value<QBrush>().color() : QColor();
+        };
+        QCOMPARE(colour(0, LatestMessageModel::Values), QColor());
+        QCOMPARE(colour(1, LatestMessageModel::Values), QColor(Qt::red));
+        QCOMPARE(colour(1, LatestMessageModel::Message), QColor(Qt::darkBlue));
+        QCOMPARE(cell(model, 1, LatestMessageModel::Values), QStringLiteral("Frame is uncomplete. | Count=2"));
+        for (int column = 0; column < LatestMessageModel::ColumnCount; ++column) {
+            const QString tip = model.data(model.index(0, column), Qt::ToolTipRole).toString();
+            QCOMPARE(tip, column == LatestMessageModel::Values ? batch.at(0).values : cell(model, 0, column));
+        }
+    }
+
+    // Sorted through a proxy by the sort role, the numbers sort as numbers
+    // (10 after 9, 1000 ms after 25), the texts as texts.
+    void latestSorting_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("messages"); // ascending
+        QTest::newRow("time") << int(LatestMessageModel::Time) << QStringList{"B", "C", "A"};
+        QTest::newRow("count") << int(LatestMessageModel::Count) << QStringList{"A", "C", "B"};
+        QTest::newRow("rate") << int(LatestMessageModel::Rate) << QStringList{"A", "C", "B"};
+        QTest::newRow("delta") << int(LatestMessageModel::Delta) << QStringList{"B", "C", "A"};
+        QTest::newRow("message") << int(LatestMessageModel::Message) << QStringList{"A", "B", "C"};
+        QTest::newRow("values") << int(LatestMessageModel::Values) << QStringList{"C", "A", "B"};
+    }
+    void latestSorting()
+    {
+        QFETCH(int, column);
+        QFETCH(QStringList, messages);
+        // A: 2 frames 1000 ms apart (1 /s); B: 10 frames 25 ms apart (40 /s);
+        // C: 9 frames 200 ms apart (5 /s). Last seen: B, C, A. As texts the
+        // counts, rates and Δ would sort otherwise.
+        QVector<BusRecord> batch;
+        auto add = [&](const char *message, quint32 source, int count, int intervalMs, qint64 endMs, int value) {
+            for (int i = 0; i < count; ++i)
+                batch.append(frame(value, endMs - qint64(count - 1 - i) * intervalMs, QLatin1String(message), source));
+        };
+        add("A", 1, 2, 1000, 90000, 5);
+        add("B", 2, 10, 25, 60000, 7);
+        add("C", 3, 9, 200, 80000, 10);
+        std::stable_sort(batch.begin(), batch.end(),
+                         [](const BusRecord &a, const BusRecord &b) { return a.timeMs < b.timeMs; });
+        LatestMessageModel model;
+        model.append(batch);
+        QCOMPARE(model.rowCount(), 3);
+        const QVariant key = model.data(model.index(0, column), LatestMessageModel::SortRole);
+        QCOMPARE(key.userType() == QMetaType::QString, column == LatestMessageModel::Message
+                                                           || column == LatestMessageModel::Values);
+        QSortFilterProxyModel sorted;
+        sorted.setSourceModel(&model);
+        sorted.setSortRole(LatestMessageModel::SortRole);
+        sorted.sort(column, Qt::AscendingOrder);
+        QStringList order;
+        for (int row = 0; row < sorted.rowCount(); ++row)
+            order << sorted.data(sorted.index(row, LatestMessageModel::Message)).toString();
+        QCOMPARE(order, messages);
     }
 
     // Past its capacity the latest view drops the rows seen longest ago, a

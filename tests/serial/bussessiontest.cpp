@@ -37,14 +37,18 @@ SerialSettings settingsFor(const QString &port)
     return settings;
 }
 
-// Collects what the session hands out.
+// Collects what the session hands out; the events of the port only when
+// asked.
 struct Collector
 {
-    explicit Collector(BusSession &session)
+    explicit Collector(BusSession &session, bool withEvents = false)
     {
         QObject::connect(&session, &BusSession::recordsReady, &session,
-                         [this](const QVector<BusRecord> &batch) {
-                             records += batch;
+                         [this, withEvents](const QVector<BusRecord> &batch) {
+                             for (const BusRecord &record : batch) {
+                                 if (withEvents || record.kind != BusRecord::Event)
+                                     records += record;
+                             }
                              ++batches;
                          });
     }
@@ -62,6 +66,8 @@ struct Collector
         for (const BusRecord &record : records) {
             if (record.kind == BusRecord::Noise)
                 texts << QStringLiteral("noise ") + frameToHexText(record.bytes);
+            else if (record.kind == BusRecord::Event)
+                texts << QStringLiteral("event ") + record.values;
             else
                 texts << directionText(record.kind) + (record.checksumOk ? QStringLiteral(" ok ") : QStringLiteral(" bad "))
                              + frameToHexText(record.bytes);
@@ -168,13 +174,15 @@ private slots:
         QVERIFY(got.batches < 10000); // handed out in batches
     }
 
-    // Δ is to the previous frame (noise has none), and Clear starts again.
+    // Δ is to the previous frame (noise and events have none), and Clear
+    // starts again.
     void deltas()
     {
         BusSession session(kCatalogue);
-        Collector got(session);
+        Collector got(session, true);
         const QByteArray a = statusFrame(1, 1);
         QVector<BusRecord> log{session.prepare(a, 1000, BusRecord::Received), BusRecord(),
+                               eventRecord(1200, QStringLiteral("Disconnected")),
                                session.prepare(a, 1250, BusRecord::Sent)};
         log[1].kind = BusRecord::Noise;
         log[1].bytes = QByteArray(2, 'x');
@@ -182,12 +190,129 @@ private slots:
         session.load(log);
         session.clear();
         session.load({session.prepare(a, 5000, BusRecord::Received)});
-        QCOMPARE(got.records.size(), 4);
+        QCOMPARE(got.records.size(), 5);
         QCOMPARE(got.records.at(0).deltaMs, -1);
         QCOMPARE(got.records.at(1).deltaMs, -1);
-        QCOMPARE(got.records.at(2).deltaMs, 250);
-        QCOMPARE(got.records.at(3).deltaMs, -1);
+        QCOMPARE(got.records.at(2).deltaMs, -1);
+        QCOMPARE(got.records.at(3).deltaMs, 250);
+        QCOMPARE(got.records.at(4).deltaMs, -1);
         QCOMPARE(session.counters().received, quint64(1));
+    }
+
+    // The Values column holds the parameters, after the status only when
+    // the decoding was not a success; the whole single line stays for its
+    // tool tip. Decoded once per distinct frame, the same every time.
+    void valuesColumn_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("statusShown");
+        // QX-Drive 40 (node type 2), Set Obstacle Sensitivity (0x21).
+        QTest::newRow("decoded") << packFrame(0x21, false, 12, 2, 0, 0x000001, 0x000002, QByteArray(1, '\x02'))
+                                 << "Sensitivity=High" << false;
+        // Lumen Relay (node type 5), Switch Channel (0x30): Channel, State.
+        QTest::newRow("two parameters") << packFrame(0x30, false, 13, 5, 0, 0x000001, 0x000002, QByteArray::fromHex("0201"))
+                                        << "Channel=2, State=On" << false;
+        QTest::newRow("uncomplete") << packFrame(0x30, false, 12, 5, 0, 0x000001, 0x000002, QByteArray::fromHex("03"))
+                                    << "Frame is uncomplete. | Channel=3" << true;
+        QTest::newRow("unknown message") << packFrame(0x7E, false, 11, 2, 0, 0x000001, 0x000002, QByteArray())
+                                         << "Frame not decoded because message is unknown." << true;
+        QTest::newRow("no product") << statusFrame(1, 1) << "No product found for the node type set in this frame."
+                                    << true;
+    }
+    void valuesColumn()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, shown);
+        QFETCH(bool, statusShown);
+        BusSession session(kCatalogue);
+        for (int time : {1000, 2000}) {
+            const BusRecord record = session.prepare(frame, time, BusRecord::Received);
+            QCOMPARE(record.shownValues, shown);
+            QCOMPARE(record.statusShown, statusShown);
+            QCOMPARE(columnText(record, ColumnValues), shown);
+            // The line holds the same texts, and more.
+            for (const QString &part : shown.split(QStringLiteral(" | ")))
+                QVERIFY2(record.values.contains(part), qPrintable(record.values));
+            QVERIFY(record.values.size() > shown.size());
+            QCOMPARE(columnToolTip(record, ColumnValues), record.values);
+        }
+    }
+
+    // Opening, closing and losing the port are event rows, after what
+    // arrived before them; counted apart from frames, recorded as comment
+    // lines that read back as events.
+    void portEvents()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("events.log"));
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        Collector got(session, true);
+        QVERIFY(session.startRecording(path));
+        QVERIFY(session.open(settingsFor(pty.path)));
+        const QByteArray frame = statusFrame(1, 1);
+        QVERIFY(pty.write(frame));
+        QVERIFY(got.waitFor(2));
+        session.close();
+        const QStringList expected{QStringLiteral("event Connected to ") + pty.path, frameRow("RX ok", frame),
+                                   QStringLiteral("event Disconnected")};
+        QCOMPARE(got.kinds(), expected);
+        QCOMPARE(got.records.at(1).deltaMs, -1); // the first frame
+        for (const BusRecord &record : got.records) {
+            QVERIFY(record.timeMs > 0);
+            QVERIFY(!record.search.isEmpty());
+        }
+        QCOMPARE(session.counters().received, quint64(1));
+        QCOMPARE(session.counters().events, quint64(2));
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        const QList<QByteArray> lines = written.trimmed().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(QRegularExpression(QStringLiteral("^# \\d{4}-\\d\\d-\\d\\dT[0-9:.]+Z event: Connected to "))
+                     .match(QString::fromUtf8(lines.at(0))).hasMatch(),
+                 lines.at(0).constData());
+        QVERIFY(lines.at(2).endsWith(" event: Disconnected"));
+        file.seek(0);
+        const QVector<BusLogEntry> entries = readBusLog(file).entries;
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries.at(0).kind, BusRecord::Event);
+        QCOMPARE(entries.at(0).text, QStringLiteral("Connected to ") + pty.path);
+        QCOMPARE(entries.at(0).timeMs, got.records.at(0).timeMs);
+        QCOMPARE(entries.at(2).text, QStringLiteral("Disconnected"));
+    }
+
+    // A port that goes away leaves the connection-lost text as an event.
+    void lostPortEvent()
+    {
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        Collector got(session, true);
+        QVERIFY(session.open(settingsFor(pty.path)));
+        pty.closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!session.isOpen(), 5000);
+        QVERIFY(!session.errorText().isEmpty());
+        QCOMPARE(got.kinds(), QStringList({QStringLiteral("event Connected to ") + pty.path,
+                                           QStringLiteral("event ") + session.errorText()}));
+        QCOMPARE(session.counters().events, quint64(2));
+    }
+
+    // A caller printing frames its own way gets no event rows.
+    void noEventsWithoutTexts()
+    {
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        session.setPreparingTexts(false);
+        Collector got(session, true);
+        QVERIFY(session.open(settingsFor(pty.path)));
+        const QByteArray frame = statusFrame(1, 1);
+        QVERIFY(pty.write(frame));
+        QVERIFY(got.waitFor(1));
+        session.close();
+        QCOMPARE(got.kinds(), QStringList{frameRow("RX ok", frame)});
+        QCOMPARE(session.counters().events, quint64(0));
     }
 
     // Records loaded from a log count as they would have live.
