@@ -137,7 +137,6 @@ private:
     // Shows the list's current row in the pane, decoded again only when it
     // is another frame.
     void showDetail();
-    const BusRecord *recordShownAt(int row) const;
 
     QVBoxLayout *layoutMain = nullptr;
     QHBoxLayout *layoutPort = nullptr;

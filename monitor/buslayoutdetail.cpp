@@ -77,18 +77,11 @@ void BusLayout::watchCurrentRow()
     showDetail();
 }
 
-const BusRecord *BusLayout::recordShownAt(int row) const
-{
-    if (tableViewFrames->model() == latestModel)
-        return latestModel->recordAt(row);
-    return frameModel->recordAt(row);
-}
-
 void BusLayout::showDetail()
 {
     const QModelIndex current = tableViewFrames->currentIndex();
-    const BusRecord *record = current.isValid() ? recordShownAt(current.row()) : nullptr;
-    if (!record) {
+    const BusRecord *record = current.isValid() ? recordOfIndex(current) : nullptr;
+    if (!record || record->kind == BusRecord::Event) {
         detailShown = false;
         frameDetailPane->clear();
         return;

@@ -68,21 +68,6 @@ QList<quint32> unnamedSetBits(const DecodedRow &row)
 
 } // namespace
 
-QString spacedHexText(const QByteArray &bytes)
-{
-    QString text;
-    text.reserve(bytes.size() * 3);
-    static const char digits[] = "0123456789ABCDEF";
-    for (int i = 0; i < bytes.size(); ++i) {
-        const quint8 byte = quint8(bytes.at(i));
-        if (i > 0)
-            text += QLatin1Char(' ');
-        text += QLatin1Char(digits[byte >> 4]);
-        text += QLatin1Char(digits[byte & 0x0F]);
-    }
-    return text;
-}
-
 QString rawNumberText(const DecodedRow &row)
 {
     if (!row.hasRaw)

@@ -6,6 +6,7 @@
 // and the number read, the bytes with their checksum), or a noise run's
 // bytes. It renders what it is given and decodes nothing itself.
 
+#include "codec/busrecord.h"
 #include "codec/framereport.h"
 
 #include <QByteArray>
@@ -18,8 +19,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QVBoxLayout;
 
-// "F0 EF DF": two upper-case hexadecimal digits per byte, spaced.
-QString spacedHexText(const QByteArray &bytes);
 
 // A row's number as read: "0x" and the field's bytes, most significant
 // first, then the number in decimal, a signed integer with its sign
