@@ -73,6 +73,7 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
 
 BusLayout::~BusLayout()
 {
+    saveHeaderStates();
     busSession->stopRecording();
     busSession->close();
 }
@@ -175,8 +176,7 @@ void BusLayout::buildWidgets()
     // Fixed row heights and column widths: the view never measures rows.
     tableViewFrames->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tableViewFrames->verticalHeader()->setDefaultSectionSize(20);
-    tableViewFrames->horizontalHeader()->setStretchLastSection(true);
-    setColumnWidths();
+    setUpFrameView();
 
     labelCounters = named(new ElidedLabel, QStringLiteral("labelCounters"));
     buildLogAndSendRows();
@@ -234,27 +234,6 @@ void BusLayout::buildLogAndSendRows()
     layoutSend->addWidget(buttonSend);
     layoutSend->addWidget(checkBoxRepeat);
     layoutSend->addWidget(spinBoxRepeatMs);
-}
-
-void BusLayout::setColumnWidths()
-{
-    // Sized by sample texts in the view's font, so that times and addresses
-    // show whole; the rest can be widened by hand.
-    const QFontMetrics metrics(tableViewFrames->font());
-    auto fit = [&](const char *sample) {
-        return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 14;
-    };
-    const bool latest = checkBoxLatest->isChecked();
-    const QVector<int> widths = latest
-        ? QVector<int>{fit("00:00:00.000"), fit("QX-Drive 40"), fit("Get Motor Status"),
-                       fit("000000 \u2192 Broadcast"), fit("Frame decoded successfully. | QX-Drive 40"),
-                       fit("Count"), fit("Rate /s")}
-        : QVector<int>{fit("00:00:00.000"), fit("99999"), fit("RX"), fit("QX-Drive 40"),
-                       fit("Get Motor Status"), fit("000000 \u2192 Broadcast"),
-                       fit("Frame decoded successfully. | QX-Drive 40"), fit("00112233445566778899AABB"),
-                       fit("Checksum")};
-    for (int column = 0; column < widths.size(); ++column)
-        tableViewFrames->setColumnWidth(column, widths.at(column));
 }
 
 void BusLayout::makeConnections()
@@ -477,11 +456,12 @@ void BusLayout::on_LineEditFilter_Edited(const QString &text)
 
 void BusLayout::on_checkBoxLatest_toggled(bool checked)
 {
+    keepHeaderState();
     if (checked)
         tableViewFrames->setModel(latestModel);
     else
         tableViewFrames->setModel(frameModel);
-    setColumnWidths();
+    showHeaderState();
     if (!checked)
         tableViewFrames->scrollToBottom();
 }
