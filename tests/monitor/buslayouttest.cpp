@@ -609,10 +609,10 @@ private slots:
         QCOMPARE(shown, names.mid(0, 7));
         QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
 
-        columnAction(menu, QStringLiteral("Bytes"))->trigger();
+        QVERIFY(triggerColumn(menu, QStringLiteral("Bytes")));
         QVERIFY(!header->isSectionHidden(ColumnBytes));
         QVERIFY(header->sectionSize(ColumnBytes) > 20);
-        columnAction(menu, QStringLiteral("Dir"))->trigger();
+        QVERIFY(triggerColumn(menu, QStringLiteral("Dir")));
         QVERIFY(header->isSectionHidden(ColumnDirection));
 
         // Hidden down to one column, whose action is then disabled.
@@ -653,8 +653,8 @@ private slots:
         header->moveSection(header->visualIndex(ColumnMessage), 0);
         header->resizeSection(ColumnDevice, 151);
         QMenu *menu = bus->columnMenu();
-        columnAction(menu, QStringLiteral("Checksum"))->trigger();
-        columnAction(menu, QStringLiteral("Time"))->trigger();
+        QVERIFY(triggerColumn(menu, QStringLiteral("Checksum")));
+        QVERIFY(triggerColumn(menu, QStringLiteral("Time")));
         latest->setChecked(true);
         QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
         header->resizeSection(LatestMessageModel::Device, 133);
@@ -848,7 +848,9 @@ private slots:
         const QModelIndex last = view->model()->index(1, LatestMessageModel::Device);
         QCOMPARE(last.data().toString(), QStringLiteral("QX-Drive 40"));
         QSignalSpy opened(bus, &BusLayout::frameOpened);
-        bus->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"))->trigger();
+        auto *open = bus->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
+        QVERIFY(open);
+        open->trigger();
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(drive40Frame(8)));
     }
@@ -860,13 +862,16 @@ private:
         return packFrame(0x21, false, 12, 2, 0, 0x0000AB, 0x000002, QByteArray(1, char(sensitivity)));
     }
 
-    static QAction *columnAction(QMenu *menu, const QString &name)
+    // Triggers the header menu's action of that name; false if there is none.
+    static bool triggerColumn(QMenu *menu, const QString &name)
     {
         for (QAction *action : menu->actions()) {
-            if (action->text() == name)
-                return action;
+            if (action->text() == name) {
+                action->trigger();
+                return true;
+            }
         }
-        return nullptr;
+        return false;
     }
 
     // The list's columns as columnsRemembered leaves them.
