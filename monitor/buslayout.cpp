@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEvent>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
@@ -78,6 +77,7 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
 
 BusLayout::~BusLayout()
 {
+    saveHeaderStates();
     busSession->stopRecording();
     busSession->close();
 }
@@ -182,8 +182,7 @@ void BusLayout::buildWidgets()
     // Fixed row heights and column widths: the view never measures rows.
     tableViewFrames->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tableViewFrames->verticalHeader()->setDefaultSectionSize(20);
-    tableViewFrames->horizontalHeader()->setStretchLastSection(true);
-    setColumnWidths();
+    setUpFrameView();
 
     labelCounters = named(new ElidedLabel, QStringLiteral("labelCounters"));
     buildLogAndSendRows();
@@ -241,27 +240,6 @@ void BusLayout::buildLogAndSendRows()
     layoutSend->addWidget(buttonSend);
     layoutSend->addWidget(checkBoxRepeat);
     layoutSend->addWidget(spinBoxRepeatMs);
-}
-
-void BusLayout::setColumnWidths()
-{
-    // Sized by sample texts in the view's font, so that times and addresses
-    // show whole; the rest can be widened by hand.
-    const QFontMetrics metrics(tableViewFrames->font());
-    auto fit = [&](const char *sample) {
-        return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 14;
-    };
-    const bool latest = checkBoxLatest->isChecked();
-    const QVector<int> widths = latest
-        ? QVector<int>{fit("00:00:00.000"), fit("QX-Drive 40"), fit("Get Motor Status"),
-                       fit("000000 \u2192 Broadcast"), fit("Frame decoded successfully. | QX-Drive 40"),
-                       fit("Count"), fit("Rate /s")}
-        : QVector<int>{fit("00:00:00.000"), fit("99999"), fit("RX"), fit("QX-Drive 40"),
-                       fit("Get Motor Status"), fit("000000 \u2192 Broadcast"),
-                       fit("Frame decoded successfully. | QX-Drive 40"), fit("00112233445566778899AABB"),
-                       fit("Checksum")};
-    for (int column = 0; column < widths.size(); ++column)
-        tableViewFrames->setColumnWidth(column, widths.at(column));
 }
 
 void BusLayout::makeConnections()
@@ -484,8 +462,9 @@ void BusLayout::on_LineEditFilter_Edited(const QString &text)
 
 void BusLayout::on_checkBoxLatest_toggled(bool checked)
 {
+    keepHeaderState();
     showLatest(checked);
-    setColumnWidths();
+    showHeaderState();
     if (!checked)
         tableViewFrames->scrollToBottom();
 }
@@ -534,17 +513,6 @@ void BusLayout::showLatest(bool latest)
         tableViewFrames->horizontalHeader()->setSortIndicator(latestSorted->sortColumn(), latestSorted->sortOrder());
         tableViewFrames->setSortingEnabled(true);
     }
-}
-
-const BusRecord *BusLayout::recordOfIndex(const QModelIndex &index) const
-{
-    if (!index.isValid())
-        return nullptr;
-    if (index.model() == latestSorted)
-        return latestModel->recordAt(latestSorted->mapToSource(index).row());
-    if (index.model() == latestModel)
-        return latestModel->recordAt(index.row());
-    return index.model() == frameModel ? frameModel->recordAt(index.row()) : nullptr;
 }
 
 // --- Sending ----------------------------------------------------------------------

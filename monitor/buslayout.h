@@ -9,6 +9,7 @@
 
 #include "codec/busrecord.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -17,6 +18,7 @@ class BusLogLoader;
 class BusSession;
 class ElidedLabel;
 class FrameDetailPane;
+class ElidingDelegate;
 class FrameTableModel;
 class LatestMessageModel;
 class QCheckBox;
@@ -24,10 +26,13 @@ class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QModelIndex;
+class QPoint;
 class QProgressBar;
 class QPushButton;
 class QSortFilterProxyModel;
+class QShortcut;
 class QSpinBox;
 class QSplitter;
 class QTableView;
@@ -60,8 +65,16 @@ public:
     bool startRecording(const QString &path);
     void stopRecording();
 
-    // Puts the frame, as spaced hex text, into the send field.
+    // Puts a frame in the send field, as spaced hex, to be looked at or
+    // changed before Send.
     void putInSendField(const QByteArray &frame);
+    // The list's menus, built here and shown by the page's slots: each is a
+    // new child of the list, which the caller may delete once done. A row's
+    // (of the model the list shows): copy, open, put in the send field,
+    // filter by its node, device or message (a noise row can only be
+    // copied). The header's: one checkable action per column, named after it.
+    QMenu *frameMenu(const QModelIndex &index);
+    QMenu *columnMenu();
 
 public slots:
     // Writes the frame to the bus (the Encode page's "Send" comes here);
@@ -96,6 +109,10 @@ private slots:
     void on_logLoader_finished(int refused, bool cancelled, const QString &error);
     void on_buttonCancelOpen_clicked(bool checked);
     void on_application_aboutToQuit();
+    void on_tableViewFrames_customContextMenuRequested(const QPoint &pos);
+    void showColumnMenu(const QPoint &pos);
+    void on_shortcutFilter_activated();
+    void on_shortcutCopy_activated();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -107,6 +124,21 @@ private:
     void makeConnections();
     void fillPorts();
     void setColumnWidths();
+    // The list's view: selection, keys, menus and the columns' header
+    // (buslayoutview.cpp).
+    void setUpFrameView();
+    // Each view (every frame, or Latest) has its own columns: their order,
+    // widths and which are shown are kept for the view left and put back for
+    // the view shown; they are stored for the next run when a column is
+    // shown or hidden, when the page goes and when the program quits.
+    void keepHeaderState();
+    void showHeaderState();
+    void setDefaultHeader();
+    void saveHeaderStates();
+    // The record behind a row of whichever model the list shows.
+    const BusRecord *recordOfIndex(const QModelIndex &index) const;
+    QString selectedRowsText() const;
+    void filterBy(const QString &text);
     void loadSettings();
     void saveSettings() const;
     void disconnectPort();
@@ -125,8 +157,6 @@ private:
     // The Latest view goes through a sorting proxy; the list stays in arrival order.
     void buildLatestSorting();
     void showLatest(bool latest);
-    // The record of an index of the view, whichever model it shows.
-    const BusRecord *recordOfIndex(const QModelIndex &index) const;
 
     // The detail pane under the list (buslayoutdetail.cpp).
     QWidget *buildDetailPane(); // the splitter
@@ -191,6 +221,15 @@ private:
     QVector<QMetaObject::Connection> detailWatches; // to the model shown and its selection
     BusRecord detailRecord;     // the row the pane shows
     bool detailShown = false;
+
+    QShortcut *shortcutFilter = nullptr;
+    QShortcut *shortcutCopy = nullptr;
+    ElidingDelegate *delegateElideMiddle = nullptr;
+    QByteArray listHeaderState;
+    QByteArray latestHeaderState;
+    // The header is set up as the list is first shown, in its final font.
+    bool headerReady = false;
+    bool headerOfLatest = false; // which view the header's state is of
 };
 
 #endif

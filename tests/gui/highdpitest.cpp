@@ -11,11 +11,14 @@
 
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "codec/busrecord.h"
 #include "decoder/debuilderlayout.h"
 #include "encoder/builderlayout.h"
+#include "monitor/latestmessagemodel.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -23,8 +26,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTabWidget>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -161,6 +168,68 @@ private slots:
             if (QTest::currentTestFailed())
                 return;
         }
+        QCOMPARE(window->size(), QSize(740, 600));
+    }
+
+    // The Bus page's list in the window's first size shows its columns up to
+    // some of the values, as with a list longer than the view, without
+    // scrolling sideways, in either view; a larger window gives the room to
+    // the values.
+    void busListFitsTheWindow()
+    {
+        // The page's columns as in a first run: it reads the stored ones as
+        // the list is first shown.
+        QTemporaryDir settingsDir;
+        QVERIFY(settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("buttonBus")), Qt::LeftButton);
+        auto *view = window->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QVERIFY(view && view->isVisible());
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        window->layout()->activate();
+        QCoreApplication::processEvents();
+        QCOMPARE(window->size(), QSize(740, 600));
+        QHeaderView *header = view->horizontalHeader();
+        const int room = view->viewport()->width();
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QCOMPARE(header->length(), room);
+        QCOMPARE(header->hiddenSectionCount(), 2);
+        QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
+        for (int column = 0; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            QVERIFY2(header->sectionViewportPosition(column) + header->sectionSize(column) <= room,
+                     qPrintable(view->model()->headerData(column, Qt::Horizontal).toString()));
+        }
+        QVERIFY(header->sectionSize(ColumnValues) >= 40);
+        // Times and point-to-point routes show whole.
+        const QFontMetrics metrics(view->font());
+        QVERIFY(metrics.horizontalAdvance(QStringLiteral("23:59:59.999")) + 6 <= header->sectionSize(ColumnTime));
+        QVERIFY(metrics.horizontalAdvance(QStringLiteral("0A1B2C \u2192 3D4E5F")) + 6 <= header->sectionSize(ColumnRoute));
+
+        // Latest has columns of its own; they fit as well, without the time.
+        auto *latest = window->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
+        latest->setChecked(true);
+        QCoreApplication::processEvents();
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QCOMPARE(header->length(), room);
+        QCOMPARE(header->hiddenSectionCount(), 1);
+        QVERIFY(header->isSectionHidden(LatestMessageModel::Time));
+        QVERIFY(header->sectionSize(LatestMessageModel::Values) >= 40);
+        latest->setChecked(false);
+
+        window->resize(1200, 800);
+        QCoreApplication::processEvents();
+        const int wide = view->viewport()->width();
+        QVERIFY(wide >= room + 400);
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QCOMPARE(header->length(), wide);
+        QVERIFY(header->sectionSize(ColumnValues) >= 40 + wide - room);
+
+        window->resize(740, 600);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("buttonBuild")), Qt::LeftButton);
+        QCoreApplication::processEvents();
         QCOMPARE(window->size(), QSize(740, 600));
     }
 

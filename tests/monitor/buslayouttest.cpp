@@ -1,18 +1,23 @@
 #include "monitor/buslayout.h"
 
+#include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "widgets/elidedlabel.h"
+#include "widgets/elidingdelegate.h"
 #include "busframes.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
 #include "toolrun.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -802,6 +807,318 @@ private:
     BusLayout *bus = nullptr;
     QWidget *page = nullptr;
     std::unique_ptr<PtyPair> device;
+
+private slots:
+    // The header's menu has one checkable action per column, named after it,
+    // in the order shown; Bytes and Checksum start hidden; the last column
+    // shown cannot be hidden.
+    void columnMenu()
+    {
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QHeaderView *header = view->horizontalHeader();
+        QVERIFY(header->sectionsMovable());
+        QCOMPARE(header->contextMenuPolicy(), Qt::CustomContextMenu);
+        QMenu *menu = bus->columnMenu();
+        QCOMPARE(menu->objectName(), QStringLiteral("menuColumns"));
+        QStringList names;
+        QStringList shown;
+        for (QAction *action : menu->actions()) {
+            QVERIFY(action->isCheckable());
+            names << action->text();
+            if (action->isChecked())
+                shown << action->text();
+        }
+        QCOMPARE(names, QStringList({"Time", "\u0394 ms", "Dir", "Device", "Message", "Source \u2192 Destination",
+                                     "Values", "Bytes", "Checksum"}));
+        QCOMPARE(shown, names.mid(0, 7));
+        QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
+
+        QVERIFY(triggerColumn(menu, QStringLiteral("Bytes")));
+        QVERIFY(!header->isSectionHidden(ColumnBytes));
+        QVERIFY(header->sectionSize(ColumnBytes) > 20);
+        QVERIFY(triggerColumn(menu, QStringLiteral("Dir")));
+        QVERIFY(header->isSectionHidden(ColumnDirection));
+
+        // Hidden down to one column, whose action is then disabled.
+        header->moveSection(header->visualIndex(ColumnMessage), 0);
+        for (int column = 0; column < BusColumnCount; ++column) {
+            if (column != ColumnMessage)
+                header->setSectionHidden(column, true);
+        }
+        menu = bus->columnMenu();
+        QCOMPARE(menu->actions().first()->text(), QStringLiteral("Message"));
+        QVERIFY(!menu->actions().first()->isEnabled());
+        QVERIFY(menu->actions().at(1)->isEnabled());
+
+        // Latest has columns of its own, all but the time shown at first.
+        page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"))->setChecked(true);
+        menu = bus->columnMenu();
+        names.clear();
+        shown.clear();
+        for (QAction *action : menu->actions()) {
+            names << action->text();
+            if (action->isChecked())
+                shown << action->text();
+        }
+        QCOMPARE(names, QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count",
+                                     "Rate /s"}));
+        QCOMPARE(shown, names.mid(1));
+        QCOMPARE(header->sectionResizeMode(LatestMessageModel::Values), QHeaderView::Stretch);
+        forgetColumns();
+    }
+
+    // Each view's columns (order, widths, which are shown) are kept when the
+    // other view is shown and come back in the next run.
+    void columnsRemembered()
+    {
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        auto *latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
+        QHeaderView *header = view->horizontalHeader();
+        header->moveSection(header->visualIndex(ColumnMessage), 0);
+        header->resizeSection(ColumnDevice, 151);
+        QMenu *menu = bus->columnMenu();
+        QVERIFY(triggerColumn(menu, QStringLiteral("Checksum")));
+        QVERIFY(triggerColumn(menu, QStringLiteral("Time")));
+        latest->setChecked(true);
+        QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
+        header->resizeSection(LatestMessageModel::Device, 133);
+        header->setSectionHidden(LatestMessageModel::Rate, true);
+        header->setSectionHidden(LatestMessageModel::Time, false);
+        latest->setChecked(false);
+        checkListColumns(header);
+
+        cleanup();
+        init();
+        QSettings settings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
+        QVERIFY(settings.contains(QStringLiteral("bus/listHeader")));
+        QVERIFY(settings.contains(QStringLiteral("bus/latestHeader")));
+        view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
+        header = view->horizontalHeader();
+        checkListColumns(header);
+        latest->setChecked(true);
+        QCOMPARE(header->sectionSize(LatestMessageModel::Device), 133);
+        QVERIFY(header->isSectionHidden(LatestMessageModel::Rate));
+        QVERIFY(!header->isSectionHidden(LatestMessageModel::Time));
+        QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
+        latest->setChecked(false);
+        checkListColumns(header);
+        forgetColumns();
+    }
+
+    // Device and message names are elided in the middle, in either view;
+    // the other columns at their end.
+    void namesElidedInTheMiddle()
+    {
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        auto elideOf = [view](int column) {
+            auto *delegate = qobject_cast<ElidingDelegate *>(view->itemDelegateForColumn(column));
+            return delegate ? delegate->elideMode() : view->textElideMode();
+        };
+        for (int column = 0; column < BusColumnCount; ++column)
+            QCOMPARE(elideOf(column), column == ColumnDevice || column == ColumnMessage ? Qt::ElideMiddle : Qt::ElideRight);
+        page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"))->setChecked(true);
+        for (int column = 0; column < LatestMessageModel::ColumnCount; ++column)
+            QCOMPARE(elideOf(column), column == LatestMessageModel::Device || column == LatestMessageModel::Message
+                                          ? Qt::ElideMiddle : Qt::ElideRight);
+    }
+
+    // Ctrl+C in the list copies the selected rows as log lines, in the
+    // list's order whatever order they were picked in; noise rows too.
+    void copyRowsAsLogLines()
+    {
+        connectTo(device->path);
+        QVERIFY(device->write(statusFrame(1, 1) + statusFrame(2, 2) + QByteArray::fromHex("A5") + statusFrame(3, 3)
+                              + statusFrame(4, 4)));
+        QTRY_COMPARE(model()->rowCount(), 5);
+        QCOMPARE(model()->recordAt(2)->kind, BusRecord::Noise);
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page));
+        QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        auto rowCentre = [view](int row) { return view->visualRect(view->model()->index(row, ColumnMessage)).center(); };
+        auto lines = [this](std::initializer_list<int> rows) {
+            QByteArray text;
+            for (int row : rows)
+                text += busLogLineOf(*model()->recordAt(row));
+            return QString::fromUtf8(text);
+        };
+
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(3));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(2));
+        QVERIFY(view->hasFocus());
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), lines({0, 2, 3}));
+        QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), 3);
+
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowCentre(4));
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), lines({1, 2, 3, 4}));
+
+        // Nothing selected: the clipboard keeps what it had.
+        view->clearSelection();
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    }
+
+    // Ctrl+F takes the focus to the filter field, its text selected.
+    void ctrlFFocusesTheFilter()
+    {
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page));
+        auto *filter = page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"));
+        auto *sendField = page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"));
+        filter->setText(QStringLiteral("RX"));
+        sendField->setFocus();
+        QVERIFY(sendField->hasFocus());
+        QTest::keyClick(sendField, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(filter->hasFocus());
+        QCOMPARE(filter->selectedText(), QStringLiteral("RX"));
+        QCOMPARE(sendField->text(), QString());
+    }
+
+    // A row's menu: each action does its one thing with the row's frame.
+    void frameMenu_data()
+    {
+        const QByteArray frame = drive40Frame();
+        QString spaced;
+        for (char byte : frame)
+            spaced += QStringLiteral("%1 ").arg(quint8(byte), 2, 16, QLatin1Char('0')).toUpper();
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("copy") << "actionCopyFrame" << "Copy frame" << "clipboard" << frameToHexText(frame);
+        QTest::newRow("open") << "actionOpenFrame" << "Open on Decode page" << "opened" << frameToHexText(frame);
+        QTest::newRow("send field") << "actionPutInSendField" << "Put in Send field" << "send" << spaced.trimmed();
+        QTest::newRow("node") << "actionFilterNode" << "Filter by this node" << "filter" << "0000AB";
+        QTest::newRow("device") << "actionFilterDevice" << "Filter by this device" << "filter" << "\"QX-Drive 40\"";
+        QTest::newRow("message") << "actionFilterMessage" << "Filter by this message" << "filter"
+                                 << "\"Set Obstacle Sensitivity\"";
+    }
+    void frameMenu()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, text);
+        QFETCH(QString, where);
+        QFETCH(QString, expected);
+        connectTo(device->path);
+        QVERIFY(device->write(statusFrame(0x0000AC, 1) + drive40Frame()));
+        QTRY_COMPARE(model()->rowCount(), 2);
+        QCOMPARE(model()->recordAt(1)->device, QStringLiteral("QX-Drive 40"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QSignalSpy opened(bus, &BusLayout::frameOpened);
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QCOMPARE(view->contextMenuPolicy(), Qt::CustomContextMenu);
+
+        QMenu *menu = bus->frameMenu(view->model()->index(1, ColumnValues));
+        QCOMPARE(menu->objectName(), QStringLiteral("menuFrame"));
+        auto *chosen = menu->findChild<QAction *>(action);
+        QVERIFY(chosen);
+        QCOMPARE(chosen->text(), text);
+        QVERIFY(chosen->isEnabled());
+        chosen->trigger();
+
+        auto *filter = page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"));
+        auto *sendField = page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), where == "clipboard" ? expected : QStringLiteral("before"));
+        QCOMPARE(opened.count(), where == "opened" ? 1 : 0);
+        if (where == "opened")
+            QCOMPARE(opened.at(0).at(0).toString(), expected);
+        QCOMPARE(sendField->text(), where == "send" ? expected : QString());
+        QCOMPARE(filter->text(), where == "filter" ? expected : QString());
+        if (action == "actionFilterNode")
+            QCOMPARE(model()->rowCount(), 1); // the other frame is from 0000AC
+        if (where == "send") {
+            QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+            QCOMPARE(device->read(drive40Frame().size()), drive40Frame());
+        }
+    }
+
+    // A noise row can only be copied; a frame of an unknown product cannot
+    // be filtered by its device or message; a Latest row gives its last frame.
+    void frameMenuOfOtherRows()
+    {
+        connectTo(device->path);
+        const QByteArray unknown = statusFrame(0x0000AC, 1);
+        QVERIFY(device->write(QByteArray::fromHex("A5A6") + unknown + drive40Frame(7) + drive40Frame(8)));
+        QTRY_COMPARE(model()->rowCount(), 4);
+        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        auto names = [](QMenu *menu) {
+            QStringList list;
+            for (QAction *action : menu->actions()) {
+                if (!action->isSeparator())
+                    list << action->objectName() + (action->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+            }
+            return list;
+        };
+        QMenu *menu = bus->frameMenu(view->model()->index(0, ColumnTime));
+        QCOMPARE(names(menu), QStringList{QStringLiteral("actionCopyFrame")});
+        menu->findChild<QAction *>(QStringLiteral("actionCopyFrame"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("A5A6"));
+
+        QVERIFY(model()->recordAt(1)->device.isEmpty());
+        menu = bus->frameMenu(view->model()->index(1, ColumnTime));
+        QCOMPARE(names(menu), QStringList({"actionCopyFrame", "actionOpenFrame", "actionPutInSendField",
+                                           "actionFilterNode", "actionFilterDevice (disabled)",
+                                           "actionFilterMessage (disabled)"}));
+
+        page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"))->setChecked(true);
+        QCOMPARE(view->model()->rowCount(), 2);
+        const QModelIndex last = view->model()->index(1, LatestMessageModel::Device);
+        QCOMPARE(last.data().toString(), QStringLiteral("QX-Drive 40"));
+        QSignalSpy opened(bus, &BusLayout::frameOpened);
+        auto *open = bus->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
+        QVERIFY(open);
+        open->trigger();
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(drive40Frame(8)));
+    }
+
+private:
+    // A frame of a known product whose device and message names have spaces.
+    static QByteArray drive40Frame(quint8 sensitivity = 2)
+    {
+        return packFrame(0x21, false, 12, 2, 0, 0x0000AB, 0x000002, QByteArray(1, char(sensitivity)));
+    }
+
+    // Triggers the header menu's action of that name; false if there is none.
+    static bool triggerColumn(QMenu *menu, const QString &name)
+    {
+        for (QAction *action : menu->actions()) {
+            if (action->text() == name) {
+                action->trigger();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The list's columns as columnsRemembered leaves them.
+    static void checkListColumns(QHeaderView *header)
+    {
+        QCOMPARE(header->logicalIndex(0), int(ColumnMessage));
+        QCOMPARE(header->sectionSize(ColumnDevice), 151);
+        QVERIFY(!header->isSectionHidden(ColumnChecksum));
+        QVERIFY(header->isSectionHidden(ColumnTime));
+        QVERIFY(header->isSectionHidden(ColumnBytes));
+        QCOMPARE(header->sectionResizeMode(ColumnValues), QHeaderView::Stretch);
+    }
+
+    // The next page starts with the columns of a first run.
+    void forgetColumns()
+    {
+        cleanup();
+        QSettings settings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
+        settings.remove(QStringLiteral("bus/listHeader"));
+        settings.remove(QStringLiteral("bus/latestHeader"));
+        settings.sync();
+        init();
+    }
 };
 
 QTEST_MAIN(BusLayoutTest)

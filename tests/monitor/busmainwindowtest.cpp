@@ -7,13 +7,16 @@
 #include "codec/busrecord.h"
 #include "ptypair.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 class BusMainWindowTest : public QObject
@@ -119,6 +122,55 @@ private slots:
         click(QStringLiteral("buttonBus"));
         click(QStringLiteral("buttonConnect"));
         QVERIFY(button(QStringLiteral("buttonSendFrame"))->isHidden());
+    }
+
+    // Ctrl+F goes to the Bus page's filter only while that page is shown.
+    void ctrlFOnTheBusPage()
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        click(QStringLiteral("buttonBuild"));
+        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
+        QLineEdit *encodeField = field(QStringLiteral("LineEditMasterNodeID"));
+        encodeField->setFocus();
+        QVERIFY(encodeField->hasFocus());
+        QTest::keyClick(encodeField, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(encodeField->hasFocus());
+        QVERIFY(!filter->isVisible());
+
+        click(QStringLiteral("buttonBus"));
+        list()->setFocus();
+        QVERIFY(list()->hasFocus());
+        QTest::keyClick(list(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(filter->hasFocus());
+    }
+
+    // A row's menu, opened as a right click opens it, shows the frame on the
+    // Decode page.
+    void rowMenuOpensOnDecodePage()
+    {
+        click(QStringLiteral("buttonBus"));
+        field(QStringLiteral("LineEditInputFrame"))->clear();
+        QTableView *view = list();
+        QVERIFY(view->model()->rowCount() > 0);
+        const QString hex = view->model()->data(view->model()->index(0, ColumnBytes)).toString();
+        bool chosen = false;
+        QTimer::singleShot(0, this, [&chosen] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->close(); // first, so that a failure below cannot leave it open
+            QCOMPARE(menu->objectName(), QStringLiteral("menuFrame"));
+            auto *open = menu->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
+            QVERIFY(open);
+            chosen = true;
+            open->trigger();
+        });
+        emit view->customContextMenuRequested(view->visualRect(view->model()->index(0, ColumnMessage)).center());
+        QVERIFY(chosen);
+        QVERIFY(window->findChild<QWidget *>(QStringLiteral("widgetDebuilder"))->isVisible());
+        QCOMPARE(field(QStringLiteral("LineEditInputFrame"))->text(), hex);
+        // The menu went with its use.
+        QVERIFY(view->findChildren<QMenu *>().isEmpty());
     }
 
 private:

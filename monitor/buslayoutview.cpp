@@ -1,0 +1,315 @@
+// The Bus page's list as a view: its columns and their header, its keys, and
+// the menus of its rows.
+
+#include "monitor/buslayout.h"
+
+#include "codec/buslogfile.h"
+#include "codec/frame.h"
+#include "codec/framedecoding.h"
+#include "monitor/frametablemodel.h"
+#include "monitor/latestmessagemodel.h"
+#include "widgets/elidingdelegate.h"
+#include "widgets/firstshow.h"
+
+#include <QAbstractProxyModel>
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSet>
+#include <QSettings>
+#include <QShortcut>
+#include <QTableView>
+
+#include <algorithm>
+
+namespace {
+
+// The page's own store, as loadSettings reads it.
+QSettings headerStore()
+{
+    return QSettings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
+}
+
+const QString kListHeaderKey = QStringLiteral("bus/listHeader");
+const QString kLatestHeaderKey = QStringLiteral("bus/latestHeader");
+
+// A word of the filter: a text with spaces goes in double quotes, so that it
+// is matched as one phrase.
+QString filterWord(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.isSpace())
+            return QLatin1Char('"') + text + QLatin1Char('"');
+    }
+    return text;
+}
+
+void copyToClipboard(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
+} // namespace
+
+void BusLayout::setUpFrameView()
+{
+    // Whole rows, several at a time (Shift, Ctrl), for Ctrl+C.
+    tableViewFrames->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tableViewFrames->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tableViewFrames->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Names keep their start and end when elided; the full text is the cell's
+    // tool tip.
+    delegateElideMiddle = new ElidingDelegate(Qt::ElideMiddle, tableViewFrames);
+    delegateElideMiddle->setObjectName(QStringLiteral("delegateElideMiddle"));
+
+    QHeaderView *header = tableViewFrames->horizontalHeader();
+    header->setSectionsMovable(true);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    callOnFirstShow(tableViewFrames, [this] {
+        QSettings settings = headerStore();
+        listHeaderState = settings.value(kListHeaderKey).toByteArray();
+        latestHeaderState = settings.value(kLatestHeaderKey).toByteArray();
+        headerReady = true;
+        showHeaderState();
+    });
+
+    // Ctrl+F wherever the focus is while the page is shown (a shortcut of a
+    // hidden widget does not fire); Ctrl+C in the list copies whole rows,
+    // not the one cell the view would.
+    shortcutFilter = new QShortcut(QKeySequence::Find, LineEditFilter);
+    shortcutFilter->setObjectName(QStringLiteral("shortcutFilter"));
+    shortcutFilter->setContext(Qt::WindowShortcut);
+    shortcutCopy = new QShortcut(QKeySequence::Copy, tableViewFrames);
+    shortcutCopy->setObjectName(QStringLiteral("shortcutCopy"));
+    shortcutCopy->setContext(Qt::WidgetShortcut);
+
+    connect(shortcutFilter, &QShortcut::activated, this, &BusLayout::on_shortcutFilter_activated);
+    connect(shortcutCopy, &QShortcut::activated, this, &BusLayout::on_shortcutCopy_activated);
+    connect(tableViewFrames, &QWidget::customContextMenuRequested, this,
+            &BusLayout::on_tableViewFrames_customContextMenuRequested);
+    connect(header, &QWidget::customContextMenuRequested, this, &BusLayout::showColumnMenu);
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &BusLayout::saveHeaderStates);
+}
+
+// --- Columns ------------------------------------------------------------------------
+
+void BusLayout::setColumnWidths()
+{
+    // Sized by sample texts in the view's font (with the cell's margins), so
+    // that times and point-to-point routes show whole and, in a desktop's
+    // usual font, a 740-pixel window still shows some of the values. Names
+    // get less than the longest need, elided in the middle and whole in
+    // their tool tips; Values takes what is left.
+    const QFontMetrics metrics(tableViewFrames->font());
+    auto fit = [&](const char *sample) {
+        return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 8;
+    };
+    const int time = fit("00:00:00.000");
+    const int device = fit("QX-Driv");
+    const int message = fit("Get Motor");
+    const int route = fit("00A1B2 \u2192 00C3D4");
+    const int values = fit("Values");
+    const QVector<int> widths = checkBoxLatest->isChecked()
+        ? QVector<int>{time, device, message, route, values, fit("Count"), fit("Rate /s")}
+        : QVector<int>{time, fit("\u0394 ms"), fit("Dir"), device, message, route, values,
+                       fit("00112233445566778899AABB"), fit("Checksum")};
+    for (int column = 0; column < widths.size(); ++column)
+        tableViewFrames->setColumnWidth(column, widths.at(column));
+}
+
+void BusLayout::setDefaultHeader()
+{
+    QHeaderView *header = tableViewFrames->horizontalHeader();
+    const bool latest = checkBoxLatest->isChecked();
+    for (int logical = 0; logical < header->count(); ++logical) {
+        header->moveSection(header->visualIndex(logical), logical);
+        header->setSectionHidden(logical, false);
+    }
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    setColumnWidths();
+    header->setSectionResizeMode(latest ? int(LatestMessageModel::Values) : int(ColumnValues),
+                                 QHeaderView::Stretch);
+    // What the list needs least, for the room the values want: the bytes and
+    // checksum (Save and the Decode page have them), and in Latest the time,
+    // which Count and Rate tell better there.
+    if (latest) {
+        header->setSectionHidden(LatestMessageModel::Time, true);
+    } else {
+        header->setSectionHidden(ColumnBytes, true);
+        header->setSectionHidden(ColumnChecksum, true);
+    }
+}
+
+void BusLayout::keepHeaderState()
+{
+    if (!headerReady)
+        return;
+    (headerOfLatest ? latestHeaderState : listHeaderState) = tableViewFrames->horizontalHeader()->saveState();
+}
+
+void BusLayout::showHeaderState()
+{
+    if (!headerReady)
+        return;
+    headerOfLatest = checkBoxLatest->isChecked();
+    QHeaderView *header = tableViewFrames->horizontalHeader();
+    const QByteArray &state = headerOfLatest ? latestHeaderState : listHeaderState;
+    // A state of other columns (an older version's) is not used.
+    const int columns = tableViewFrames->model()->columnCount();
+    if (state.isEmpty() || !header->restoreState(state) || header->count() != columns
+        || header->hiddenSectionCount() >= columns)
+        setDefaultHeader();
+
+    const int device = headerOfLatest ? int(LatestMessageModel::Device) : int(ColumnDevice);
+    const int message = headerOfLatest ? int(LatestMessageModel::Message) : int(ColumnMessage);
+    for (int column = 0; column < std::max(int(BusColumnCount), int(LatestMessageModel::ColumnCount)); ++column)
+        tableViewFrames->setItemDelegateForColumn(
+            column, column == device || column == message ? delegateElideMiddle : nullptr);
+}
+
+void BusLayout::saveHeaderStates()
+{
+    if (!headerReady)
+        return;
+    keepHeaderState();
+    QSettings settings = headerStore();
+    if (!listHeaderState.isEmpty())
+        settings.setValue(kListHeaderKey, listHeaderState);
+    if (!latestHeaderState.isEmpty())
+        settings.setValue(kLatestHeaderKey, latestHeaderState);
+}
+
+QMenu *BusLayout::columnMenu()
+{
+    QHeaderView *header = tableViewFrames->horizontalHeader();
+    auto *menu = new QMenu(tableViewFrames);
+    menu->setObjectName(QStringLiteral("menuColumns"));
+    const int shown = header->count() - header->hiddenSectionCount();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        const QString name = tableViewFrames->model()->headerData(logical, Qt::Horizontal).toString();
+        QAction *action = menu->addAction(name);
+        action->setCheckable(true);
+        action->setChecked(!header->isSectionHidden(logical));
+        // The last column shown stays.
+        action->setEnabled(!action->isChecked() || shown > 1);
+        connect(action, &QAction::toggled, this, [this, logical](bool checked) {
+            tableViewFrames->horizontalHeader()->setSectionHidden(logical, !checked);
+            saveHeaderStates();
+        });
+    }
+    return menu;
+}
+
+void BusLayout::showColumnMenu(const QPoint &pos)
+{
+    QMenu *menu = columnMenu();
+    menu->exec(tableViewFrames->horizontalHeader()->viewport()->mapToGlobal(pos));
+    delete menu;
+}
+
+// --- Rows -------------------------------------------------------------------------
+
+const BusRecord *BusLayout::recordOfIndex(const QModelIndex &index) const
+{
+    // Through any proxy (a sorted view) to the model that holds the records.
+    QModelIndex source = index;
+    while (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(source.model()))
+        source = proxy->mapToSource(source);
+    if (!source.isValid())
+        return nullptr;
+    if (source.model() == frameModel)
+        return frameModel->recordAt(source.row());
+    if (source.model() == latestModel)
+        return latestModel->recordAt(source.row());
+    return nullptr;
+}
+
+QString BusLayout::selectedRowsText() const
+{
+    // From the ranges, not one index per cell: Ctrl+A on a full list is
+    // 100,000 rows of nine cells.
+    QSet<int> rowSet;
+    for (const QItemSelectionRange &range : tableViewFrames->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rowSet.insert(row);
+    }
+    QVector<int> rows(rowSet.begin(), rowSet.end());
+    std::sort(rows.begin(), rows.end());
+    QByteArray text;
+    for (int row : rows) {
+        if (const BusRecord *record = recordOfIndex(tableViewFrames->model()->index(row, 0)))
+            text += busLogLineOf(*record);
+    }
+    return QString::fromUtf8(text);
+}
+
+void BusLayout::on_shortcutCopy_activated()
+{
+    const QString text = selectedRowsText();
+    if (!text.isEmpty())
+        copyToClipboard(text);
+}
+
+void BusLayout::on_shortcutFilter_activated()
+{
+    LineEditFilter->setFocus(Qt::ShortcutFocusReason);
+    LineEditFilter->selectAll();
+}
+
+void BusLayout::filterBy(const QString &text)
+{
+    LineEditFilter->setText(filterWord(text));
+}
+
+QMenu *BusLayout::frameMenu(const QModelIndex &index)
+{
+    auto *menu = new QMenu(tableViewFrames);
+    menu->setObjectName(QStringLiteral("menuFrame"));
+    const BusRecord *found = recordOfIndex(index);
+    if (!found)
+        return menu;
+    // A copy: the list goes on filling, and dropping, while the menu is open.
+    const BusRecord record = *found;
+    auto add = [&](const char *name, const QString &text, bool enabled, auto slot) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    add("actionCopyFrame", QStringLiteral("Copy frame"), true,
+        [bytes = record.bytes] { copyToClipboard(frameToHexText(bytes)); });
+    if (record.kind == BusRecord::Noise)
+        return menu;
+    add("actionOpenFrame", QStringLiteral("Open on Decode page"), true,
+        [this, bytes = record.bytes] { emit frameOpened(frameToHexText(bytes)); });
+    add("actionPutInSendField", QStringLiteral("Put in Send field"), true,
+        [this, bytes = record.bytes] { putInSendField(bytes); });
+    menu->addSeparator();
+    add("actionFilterNode", QStringLiteral("Filter by this node"), record.parsed,
+        [this, node = nodeIdText(record.sourceAddress)] { filterBy(node); });
+    add("actionFilterDevice", QStringLiteral("Filter by this device"), !record.device.isEmpty(),
+        [this, device = record.device] { filterBy(device); });
+    add("actionFilterMessage", QStringLiteral("Filter by this message"), !record.message.isEmpty(),
+        [this, message = record.message] { filterBy(message); });
+    return menu;
+}
+
+void BusLayout::on_tableViewFrames_customContextMenuRequested(const QPoint &pos)
+{
+    const QModelIndex index = tableViewFrames->indexAt(pos);
+    if (!index.isValid())
+        return;
+    QMenu *menu = frameMenu(index);
+    menu->exec(tableViewFrames->viewport()->mapToGlobal(pos));
+    delete menu;
+}
