@@ -118,7 +118,7 @@ void BusLayout::setColumnWidths()
     const int route = fit("00A1B2 \u2192 00C3D4");
     const int values = fit("Values");
     const QVector<int> widths = checkBoxLatest->isChecked()
-        ? QVector<int>{time, device, message, route, values, fit("Count"), fit("Rate /s")}
+        ? QVector<int>{time, device, message, route, values, fit("Count"), fit("Rate /s"), fit("\u0394 ms")}
         : QVector<int>{time, fit("\u0394 ms"), fit("Dir"), device, message, route, values,
                        fit("00112233445566778899AABB"), fit("Checksum")};
     for (int column = 0; column < widths.size(); ++column)

@@ -713,11 +713,17 @@ private slots:
     }
 
 private:
+    // Empties the list (of the "Connected to" row, say).
+    void clearList() { QTest::mouseClick(button(QStringLiteral("buttonClear")), Qt::LeftButton); }
+
     // Clicks a row of the list and leaves it current.
     void clickRow(int row)
     {
         auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        const QModelIndex index = view->model()->index(row, 0);
+        int column = 0; // the first one shown
+        while (view->isColumnHidden(column))
+            ++column;
+        const QModelIndex index = view->model()->index(row, column);
         view->scrollTo(index);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(index).center());
         QCOMPARE(view->currentIndex().row(), row);
@@ -861,7 +867,7 @@ private slots:
                 shown << action->text();
         }
         QCOMPARE(names, QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count",
-                                     "Rate /s"}));
+                                     "Rate /s", "\u0394 ms"}));
         QCOMPARE(shown, names.mid(1));
         QCOMPARE(header->sectionResizeMode(LatestMessageModel::Values), QHeaderView::Stretch);
         forgetColumns();
@@ -928,6 +934,7 @@ private slots:
     void copyRowsAsLogLines()
     {
         connectTo(device->path);
+        clearList(); // the rows here are the frames alone
         QVERIFY(device->write(statusFrame(1, 1) + statusFrame(2, 2) + QByteArray::fromHex("A5") + statusFrame(3, 3)
                               + statusFrame(4, 4)));
         QTRY_COMPARE(model()->rowCount(), 5);
@@ -1007,6 +1014,7 @@ private slots:
         QFETCH(QString, where);
         QFETCH(QString, expected);
         connectTo(device->path);
+        clearList(); // the rows here are the frames alone
         QVERIFY(device->write(statusFrame(0x0000AC, 1) + drive40Frame()));
         QTRY_COMPARE(model()->rowCount(), 2);
         QCOMPARE(model()->recordAt(1)->device, QStringLiteral("QX-Drive 40"));
@@ -1044,6 +1052,7 @@ private slots:
     void frameMenuOfOtherRows()
     {
         connectTo(device->path);
+        clearList(); // the rows here are the frames alone
         const QByteArray unknown = statusFrame(0x0000AC, 1);
         QVERIFY(device->write(QByteArray::fromHex("A5A6") + unknown + drive40Frame(7) + drive40Frame(8)));
         QTRY_COMPARE(model()->rowCount(), 4);
