@@ -9,6 +9,18 @@ QString busLogTime(qint64 msSinceEpoch)
     return QDateTime::fromMSecsSinceEpoch(msSinceEpoch).toUTC().toString(Qt::ISODateWithMs);
 }
 
+QString busLogTimeUs(qint64 usSinceEpoch, bool precise)
+{
+    const qint64 ms = usSinceEpoch / 1000 - (usSinceEpoch % 1000 < 0 ? 1 : 0);
+    if (!precise)
+        return busLogTime(ms);
+    // "…16.123Z" with the three digits of the µs put in before the "Z".
+    QString text = busLogTime(ms);
+    const qint64 us = usSinceEpoch - ms * 1000;
+    text.insert(text.size() - 1, QStringLiteral("%1").arg(us, 3, 10, QLatin1Char('0')));
+    return text;
+}
+
 QString busLogFrameLine(qint64 msSinceEpoch, const QString &direction, const QByteArray &bytes)
 {
     return busLogTime(msSinceEpoch) + QLatin1Char(' ') + direction + QLatin1Char(' ') + frameToHexText(bytes);
@@ -52,6 +64,31 @@ bool hasBusLogTimeShape(const QString &text, int at)
 
 bool readBusLogTime(const QString &time, qint64 *msSinceEpoch)
 {
+    qint64 us = 0;
+    if (!readBusLogTimeUs(time, &us))
+        return false;
+    *msSinceEpoch = floorDiv(us, 1000);
+    return true;
+}
+
+bool readBusLogTimeUs(const QString &text, qint64 *usSinceEpoch)
+{
+    // The fraction is read here, digit by digit: QDateTime rounds more than
+    // three digits one way or the other (and a whole second up).
+    QString time = text;
+    qint64 fractionUs = 0;
+    if (hasBusLogTimeShape(time) && time.size() > 19 && time.at(19) == QLatin1Char('.')) {
+        int end = 20;
+        qint64 scale = 100000;
+        while (end < time.size() && time.at(end).unicode() >= '0' && time.at(end).unicode() <= '9') {
+            fractionUs += scale * (time.at(end).unicode() - '0');
+            scale /= 10;
+            ++end;
+        }
+        // Qt judges the rest as written, with a fraction it reads exactly.
+        if (end > 20)
+            time.replace(20, end - 20, QStringLiteral("000"));
+    }
     // QDateTime knows no second 60: a leap second is read as second 59 and
     // then moved to its last millisecond.
     const bool leap = hasBusLogTimeShape(time) && time.at(17) == QLatin1Char('6') && time.at(18) == QLatin1Char('0');
@@ -66,13 +103,15 @@ bool readBusLogTime(const QString &time, qint64 *msSinceEpoch)
     }
     if (!parsed.isValid())
         return false;
-    qint64 ms = parsed.toMSecsSinceEpoch();
+    const qint64 ms = parsed.toMSecsSinceEpoch();
     if (leap) {
-        ms = floorDiv(ms, 1000) * 1000 + 999;
-        if (floorDiv(ms + 1, kDayMs) * kDayMs != ms + 1)
+        // Its last µs, whatever the fraction said.
+        if (floorDiv(ms + 1000, kDayMs) * kDayMs != ms + 1000)
             return false; // leap seconds end a UTC day
+        *usSinceEpoch = ms * 1000 + 999999;
+        return true;
     }
-    *msSinceEpoch = ms;
+    *usSinceEpoch = ms * 1000 + fractionUs;
     return true;
 }
 
@@ -111,9 +150,10 @@ BusLogLine parseBusLogLine(const QString &line)
     while (textStart < n && isSpace(line.at(textStart)))
         ++textStart;
     result.time = time;
-    qint64 ms = 0;
-    result.timeValid = readBusLogTime(time, &ms);
-    result.timeMs = result.timeValid ? ms : -1;
+    qint64 us = 0;
+    result.timeValid = readBusLogTimeUs(time, &us);
+    result.timeUs = result.timeValid ? us : -1;
+    result.timeMs = result.timeValid ? floorDiv(us, 1000) : -1;
     result.direction = direction;
     result.frameText = line.mid(textStart);
     return result;
@@ -168,9 +208,10 @@ bool parseBusLogLine(const char *line, qsizetype size, BusLogLine *result, qsize
     while (start < size && isSpaceByte(line[start]))
         ++start;
     result->time = QString::fromLatin1(line + i, int(timeEnd - i));
-    qint64 ms = 0;
-    result->timeValid = readBusLogTime(result->time, &ms);
-    result->timeMs = result->timeValid ? ms : -1;
+    qint64 us = 0;
+    result->timeValid = readBusLogTimeUs(result->time, &us);
+    result->timeUs = result->timeValid ? us : -1;
+    result->timeMs = result->timeValid ? floorDiv(us, 1000) : -1;
     result->direction = QString::fromLatin1(line + dirStart, 2);
     *textStart = start;
     return true;

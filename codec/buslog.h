@@ -17,6 +17,9 @@
 
 // "2026-12-06T22:42:16.123Z" for a time in milliseconds since the epoch.
 QString busLogTime(qint64 msSinceEpoch);
+// The same for a time in µs since the epoch, to the millisecond, or to the
+// µs ("2026-12-06T22:42:16.123456Z") when `precise`.
+QString busLogTimeUs(qint64 usSinceEpoch, bool precise);
 
 // "TIME DIR HEX".
 QString busLogFrameLine(qint64 msSinceEpoch, const QString &direction, const QByteArray &bytes);
@@ -30,6 +33,7 @@ struct BusLogLine
     QString time;           // as written; empty for a plain frame text
     bool timeValid = false; // `time` holds a date and time that exist
     qint64 timeMs = -1;     // the time read when timeValid (before 1970 too), else -1
+    qint64 timeUs = -1;     // the same to the µs, when the time has more digits
     QString direction;      // "RX" or "TX"; empty for a plain frame text
     QString frameText;      // the rest of the line, or the whole of a plain line
 };
@@ -43,6 +47,9 @@ bool hasBusLogTimeShape(const QString &text, int at = 0);
 // of the last minute of a UTC day, is read as the last millisecond before
 // it (23:59:59.999 UTC), so that it sorts between its neighbours.
 bool readBusLogTime(const QString &time, qint64 *msSinceEpoch);
+// The same to the µs: the digits of the second's fraction are read as they
+// stand, up to six of them (more are cut off).
+bool readBusLogTimeUs(const QString &time, qint64 *usSinceEpoch);
 
 // A line of a log (without its line end). A line whose first two words are a
 // time and RX or TX is a logged frame (see above); any other line that is not

@@ -45,6 +45,9 @@ struct SplitItem
     QByteArray bytes;   // the frame as on the bus, or the noise run
     qint64 timeMs = 0;  // arrival time of its first byte (ms since the epoch, as fed)
     quint64 offset = 0; // stream offset of its first byte
+    // When its last byte came, in µs since the epoch: set by whoever knows
+    // the line's byte time (the serial connection); 0 when nobody did.
+    qint64 endTimeUs = 0;
 };
 
 class FrameSplitter

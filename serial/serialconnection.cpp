@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <deque>
 
 #ifdef Q_OS_UNIX
@@ -36,6 +38,13 @@ QString SerialSettings::problem() const
     if (gapMs <= 0)
         return QStringLiteral("the gap must be a positive number of milliseconds");
     return QString();
+}
+
+double SerialSettings::byteTimeUs() const
+{
+    const double stop = stopBits == QLatin1String("2") ? 2 : stopBits == QLatin1String("1.5") ? 1.5 : 1;
+    const double bits = 1 + dataBits + (parity == QLatin1String("none") ? 0 : 1) + stop;
+    return baudRate > 0 ? bits * 1e6 / baudRate : 0;
 }
 
 namespace {
@@ -135,6 +144,13 @@ QString openErrorText(const QSerialPort &port, const QString &name)
 
 } // namespace
 
+qint64 wallClockUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 // Lives on the connection's thread and owns the port and the splitter.
 class SerialWorker : public QObject
 {
@@ -176,6 +192,10 @@ public:
         }
         m_name = settings.port;
         m_splitter = FrameSplitter(settings.gapMs);
+        m_byteUs = settings.byteTimeUs();
+        m_reads.clear();
+        m_streamEnd = 0;
+        m_lastReadUs = 0;
         m_pendingWrites.clear();
         // Bounded, so that bytes left unread stay in the system.
         port.setReadBufferSize(SerialConnection::kReadBufferBytes);
@@ -206,6 +226,7 @@ public:
         m_gapTimer.reset();
         QVector<SplitItem> items;
         m_splitter.finish(items);
+        stampEnds(items);
         m_owner->deliver(items);
     }
 
@@ -230,8 +251,10 @@ public:
             return;
         const qint64 now = m_clock.elapsed();
         const qint64 time = arrivalTime(now);
+        noteRead(bytes.size(), time);
         QVector<SplitItem> items;
         m_splitter.feed(bytes.constData(), bytes.size(), time, items);
+        stampEnds(items);
         m_lastFedMs = time;
         m_lastReadMs = now;
         m_quietMs = now;
@@ -265,9 +288,42 @@ private:
             return;
         QVector<SplitItem> items;
         m_splitter.expire(m_lastFedMs + silent, items);
+        stampEnds(items);
         if (m_splitter.heldBytes() == 0)
             m_gapTimer->stop();
         m_owner->deliver(items);
+    }
+
+    // A read of `size` bytes whose last byte came at `timeMs` (as given to
+    // the splitter), to the µs: the wall clock, within that millisecond (a
+    // reader that was held up was given an earlier one).
+    void noteRead(qint64 size, qint64 timeMs)
+    {
+        qint64 us = qBound(timeMs * 1000, wallClockUs(), timeMs * 1000 + 999);
+        us = qMax(us, m_lastReadUs); // reads come in order
+        m_lastReadUs = us;
+        m_streamEnd += quint64(size);
+        m_reads.push_back({m_streamEnd, us});
+        while (m_reads.size() > 64)
+            m_reads.pop_front();
+    }
+
+    // Each item's end time: the time of the read that brought its last byte,
+    // less the bytes that followed it in that read at the line's byte time,
+    // so frames read in one go keep their real spacing.
+    void stampEnds(QVector<SplitItem> &items) const
+    {
+        for (SplitItem &item : items) {
+            const quint64 end = item.offset + quint64(item.bytes.size());
+            auto read = std::lower_bound(m_reads.begin(), m_reads.end(), end,
+                                         [](const ReadMark &mark, quint64 at) { return mark.streamEnd < at; });
+            if (read == m_reads.end()) {
+                item.endTimeUs = m_lastReadUs;
+                continue;
+            }
+            const qint64 after = qint64(read->streamEnd - end);
+            item.endTimeUs = read->timeUs - qint64(double(after) * m_byteUs + 0.5);
+        }
     }
 
     // The time given to the splitter for bytes read at `now` (on m_clock):
@@ -338,6 +394,12 @@ private:
         m_owner->lost(text);
     }
 
+    struct ReadMark
+    {
+        quint64 streamEnd; // stream offset just past the read's last byte
+        qint64 timeUs;     // when that byte came
+    };
+
     struct PendingWrite
     {
         QByteArray frame;
@@ -351,6 +413,10 @@ private:
     // Looking at the line: on m_clock, but m_lastFedMs (the time last given
     // to the splitter) in ms since the epoch.
     QElapsedTimer m_clock;
+    std::deque<ReadMark> m_reads; // the last reads, for the items' end times
+    quint64 m_streamEnd = 0;
+    qint64 m_lastReadUs = 0;
+    double m_byteUs = 0;
     int m_watchMs = 10;     // how often the line is looked at
     int m_heldUpMs = 25;    // no look for this long: the thread was held up
     qint64 m_lastReadMs = 0;

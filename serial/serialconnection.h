@@ -29,6 +29,10 @@ struct SerialSettings
     // the first that does not, for example "parity must be none, even, odd,
     // mark or space".
     QString problem() const;
+
+    // How long one byte takes on the line, in µs: a start bit, the data
+    // bits, a parity bit when there is one, and the stop bits.
+    double byteTimeUs() const;
 };
 
 class SerialConnection : public QObject

@@ -79,6 +79,8 @@ private slots:
     void timeOfDayText_data();
     void timeOfDayText();
     void timeOfDayTextOnTwoThreads();
+    void timesToTheMicrosecond_data();
+    void timesToTheMicrosecond();
 };
 
 void BusLogTest::parseBusLogLine_data()
@@ -382,6 +384,45 @@ void BusLogTest::timeOfDayTextOnTwoThreads()
     QVERIFY(before->wait(60000));
     QVERIFY(after->wait(60000));
     QCOMPARE(wrong.load(), 0);
+}
+
+void BusLogTest::timesToTheMicrosecond_data()
+{
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<qint64>("us");
+    QTest::addColumn<QString>("written"); // busLogTimeUs(us, true)
+    const qint64 base = Q_INT64_C(1796596936) * 1000000; // 2026-12-06T22:42:16Z
+    QTest::newRow("µs") << "2026-12-06T22:42:16.123456Z" << true << base + 123456 << "2026-12-06T22:42:16.123456Z";
+    QTest::newRow("ms") << "2026-12-06T22:42:16.123Z" << true << base + 123000 << "2026-12-06T22:42:16.123000Z";
+    // Qt would round these up, the last across the second.
+    QTest::newRow("four digits") << "2026-12-06T22:42:16.1239Z" << true << base + 123900 << "2026-12-06T22:42:16.123900Z";
+    QTest::newRow("nines") << "2026-12-06T22:42:16.9999999Z" << true << base + 999999 << "2026-12-06T22:42:16.999999Z";
+    QTest::newRow("no fraction") << "2026-12-06T22:42:16Z" << true << base << "2026-12-06T22:42:16.000000Z";
+    QTest::newRow("offset") << "2026-12-06T23:42:16.000001+01:00" << true << base + 1 << "2026-12-06T22:42:16.000001Z";
+    QTest::newRow("before 1970") << "1969-12-31T23:59:59.999999Z" << true << qint64(-1) << "1969-12-31T23:59:59.999999Z";
+    QTest::newRow("leap second") << "2016-12-31T23:59:60.5Z" << true << Q_INT64_C(1483228800) * 1000000 - 1
+                                 << "2016-12-31T23:59:59.999999Z";
+    QTest::newRow("letters after") << "2026-12-06T22:42:16.123456Zulu" << false << qint64(0) << "";
+}
+
+// Times are read to the µs as written, and written back the same way.
+void BusLogTest::timesToTheMicrosecond()
+{
+    QFETCH(QString, time);
+    QFETCH(bool, valid);
+    QFETCH(qint64, us);
+    QFETCH(QString, written);
+    qint64 read = 0;
+    QCOMPARE(readBusLogTimeUs(time, &read), valid);
+    if (!valid)
+        return;
+    QCOMPARE(read, us);
+    QCOMPARE(busLogTimeUs(read, true), written);
+    QCOMPARE(busLogTimeUs(read, false), written.left(23) + QLatin1Char('Z'));
+    qint64 ms = 0;
+    QVERIFY(readBusLogTime(time, &ms));
+    QCOMPARE(ms, us / 1000 - (us % 1000 < 0 ? 1 : 0));
 }
 
 QTEST_APPLESS_MAIN(BusLogTest)

@@ -264,6 +264,10 @@ private slots:
     void unreadItemsStopTheReading_data();
     void unreadItemsStopTheReading();
     void heldUpReaderKeepsFramesWhole();
+    void byteTime_data();
+    void byteTime();
+    void framesReadTogetherKeepTheirSpacing_data();
+    void framesReadTogetherKeepTheirSpacing();
     void openIsRefused_data();
     void openIsRefused();
     void staleLockIsNoObstacle_data();
@@ -472,6 +476,78 @@ void SerialConnectionTest::staleLockIsNoObstacle()
     QVERIFY2(connection.open(settingsFor(obstacle.port)), qPrintable(connection.errorText()));
     QVERIFY(connection.send(sampleFrame(3)));
     QCOMPARE(obstacle.pty.read(sampleFrame(3).size()), sampleFrame(3));
+}
+
+void SerialConnectionTest::byteTime_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("dataBits");
+    QTest::addColumn<QString>("parity");
+    QTest::addColumn<QString>("stopBits");
+    QTest::addColumn<double>("byteUs");
+    QTest::newRow("9600 8N1") << 9600 << 8 << "none" << "1" << 1e7 / 9600;
+    QTest::newRow("1200 8E2") << 1200 << 8 << "even" << "2" << 12e6 / 1200;
+    QTest::newRow("19200 7O1") << 19200 << 7 << "odd" << "1" << 10e6 / 19200;
+    QTest::newRow("300 5N1.5") << 300 << 5 << "none" << "1.5" << 7.5e6 / 300;
+    QTest::newRow("115200 8M1") << 115200 << 8 << "mark" << "1" << 11e6 / 115200;
+}
+
+void SerialConnectionTest::byteTime()
+{
+    QFETCH(int, baud);
+    QFETCH(int, dataBits);
+    QFETCH(QString, parity);
+    QFETCH(QString, stopBits);
+    QFETCH(double, byteUs);
+    SerialSettings settings;
+    settings.baudRate = baud;
+    settings.dataBits = dataBits;
+    settings.parity = parity;
+    settings.stopBits = stopBits;
+    QCOMPARE(settings.byteTimeUs(), byteUs);
+}
+
+// Frames that come in one read are stamped by when their last byte came:
+// each one the bytes after it, at the line's byte time, before the read.
+void SerialConnectionTest::framesReadTogetherKeepTheirSpacing_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QString>("parity");
+    QTest::addColumn<QString>("stopBits");
+    QTest::addColumn<double>("byteUs");
+    QTest::newRow("9600 8N1") << 9600 << "none" << "1" << 1e7 / 9600;
+    QTest::newRow("1200 8N1") << 1200 << "none" << "1" << 1e7 / 1200;
+    QTest::newRow("115200 8N1") << 115200 << "none" << "1" << 1e7 / 115200;
+}
+
+void SerialConnectionTest::framesReadTogetherKeepTheirSpacing()
+{
+    QFETCH(int, baud);
+    QFETCH(QString, parity);
+    QFETCH(QString, stopBits);
+    QFETCH(double, byteUs);
+    PtyPair pty;
+    SerialConnection connection;
+    SerialSettings settings = settingsFor(pty.path);
+    settings.baudRate = baud;
+    settings.parity = parity;
+    settings.stopBits = stopBits;
+    QCOMPARE(settings.byteTimeUs(), byteUs);
+    QVERIFY(connection.open(settings));
+    QByteArray burst;
+    for (int i = 1; i <= 5; ++i)
+        burst += sampleFrame(i);
+    const qint64 before = QDateTime::currentMSecsSinceEpoch() * 1000;
+    QVERIFY(pty.write(burst));
+    const QVector<SplitItem> items = receive(connection, 5);
+    QCOMPARE(items.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(items.at(i).endTimeUs >= before - 5 * 31 * qint64(byteUs));
+    for (int i = 1; i < 5; ++i) {
+        const double spacing = double(items.at(i).endTimeUs - items.at(i - 1).endTimeUs);
+        QVERIFY2(qAbs(spacing - items.at(i).bytes.size() * byteUs) <= 1.0,
+                 qPrintable(QStringLiteral("frame %1: %2 us after the one before").arg(i).arg(spacing)));
+    }
 }
 
 QTEST_GUILESS_MAIN(SerialConnectionTest)
