@@ -274,6 +274,17 @@ void BusLayout::makeConnections()
         if (first == 0)
             rowsDroppedFromTop += last + 1;
     });
+    // The list follows new rows while it sits at the bottom, also when the
+    // view's room changes under it (a scroll bar coming, the window resized).
+    QScrollBar *bar = tableViewFrames->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!updatingList)
+            listFollowing = value >= bar->maximum();
+    });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (listFollowing && !updatingList && !checkBoxLatest->isChecked())
+            bar->setValue(maximum);
+    });
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
             &BusLayout::on_application_aboutToQuit);
 }
@@ -423,11 +434,13 @@ void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
 {
     QScrollBar *bar = tableViewFrames->verticalScrollBar();
     const bool listShown = !checkBoxLatest->isChecked();
-    const bool atBottom = bar->value() >= bar->maximum();
+    const bool atBottom = listFollowing || bar->value() >= bar->maximum();
     const int before = bar->value();
     rowsDroppedFromTop = 0;
+    updatingList = true;
     frameModel->append(batch);
     latestModel->append(batch);
+    updatingList = false;
     if (!listShown)
         return;
     if (atBottom)

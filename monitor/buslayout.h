@@ -218,6 +218,8 @@ private:
     quint64 openedNoiseRuns = 0;
     int rowsDroppedFromTop = 0; // during one append
     bool portsListed = false;   // once the page has been shown
+    bool listFollowing = true;  // the list sits at the bottom and follows new rows
+    bool updatingList = false;  // rows go in: the scroll bar moves by itself
     QVector<QMetaObject::Connection> detailWatches; // to the model shown and its selection
     BusRecord detailRecord;     // the row the pane shows
     bool detailShown = false;

@@ -37,9 +37,10 @@ QWidget *BusLayout::buildDetailPane()
     splitterFrames->addWidget(tableViewFrames);
     splitterFrames->addWidget(frameDetailPane);
     splitterFrames->setCollapsible(0, false);
+    // The list first: the pane is for a closer look at one row.
     splitterFrames->setStretchFactor(0, 3);
-    splitterFrames->setStretchFactor(1, 2);
-    splitterFrames->setSizes({300, 200});
+    splitterFrames->setStretchFactor(1, 1);
+    splitterFrames->setSizes({360, 120});
     splitterFrames->restoreState(settingsStore().value(kSplitterKey).toByteArray());
     return splitterFrames;
 }

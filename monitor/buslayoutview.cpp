@@ -139,13 +139,15 @@ void BusLayout::setDefaultHeader()
     header->setSectionResizeMode(latest ? int(LatestMessageModel::Values) : int(ColumnValues),
                                  QHeaderView::Stretch);
     // What the list needs least, for the room the values want: the bytes and
-    // checksum (Save and the Decode page have them), and in Latest the time,
-    // which Count and Rate tell better there.
+    // checksum (Save, the detail pane and the Decode page have them), the
+    // direction (sent rows have a colour of their own) and Δ (the time
+    // column can show it); in Latest the time, which Count and Rate tell
+    // better there.
     if (latest) {
         header->setSectionHidden(LatestMessageModel::Time, true);
     } else {
-        header->setSectionHidden(ColumnBytes, true);
-        header->setSectionHidden(ColumnChecksum, true);
+        for (int column : {ColumnDelta, ColumnDirection, ColumnBytes, ColumnChecksum})
+            header->setSectionHidden(column, true);
     }
 }
 

@@ -193,8 +193,10 @@ private slots:
         const int room = view->viewport()->width();
         QVERIFY(!view->horizontalScrollBar()->isVisible());
         QCOMPARE(header->length(), room);
-        QCOMPARE(header->hiddenSectionCount(), 2);
+        QCOMPARE(header->hiddenSectionCount(), 4);
         QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
+        QVERIFY(header->isSectionHidden(ColumnDelta) && header->isSectionHidden(ColumnDirection));
+        QVERIFY2(header->sectionSize(ColumnValues) >= 100, qPrintable(QString::number(header->sectionSize(ColumnValues)))); // the values in sight
         for (int column = 0; column < header->count(); ++column) {
             if (header->isSectionHidden(column))
                 continue;
