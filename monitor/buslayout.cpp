@@ -153,6 +153,7 @@ void BusLayout::buildWidgets()
     labelStatus->setStyleSheet(kBlack);
     labelStatus->setFullText(QStringLiteral("Not connected"));
     labelMessage = named(new ElidedLabel, QStringLiteral("labelMessage"));
+    labelMessage->hide();
 
     // Filter and view.
     layoutTools = named(new QHBoxLayout, QStringLiteral("layoutTools"));
@@ -268,7 +269,10 @@ void BusLayout::makeConnections()
     connect(busSession, &BusSession::connectionLost, this, &BusLayout::on_busSession_connectionLost);
     connect(busSession, &BusSession::recordingChanged, this, &BusLayout::on_busSession_recordingChanged);
     connect(busSession, &BusSession::repeatingChanged, this, &BusLayout::on_busSession_repeatingChanged);
-    connect(timerMessage, &QTimer::timeout, labelMessage, [this] { labelMessage->setFullText(QString()); });
+    connect(timerMessage, &QTimer::timeout, labelMessage, [this] {
+        labelMessage->setFullText(QString());
+        labelMessage->hide();
+    });
     // Rows the ring drops off the top while the list is scrolled up.
     connect(frameModel, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
         if (first == 0)
@@ -352,6 +356,8 @@ void BusLayout::showMessage(const QString &text, bool error)
 {
     labelMessage->setFullText(text);
     labelMessage->setStyleSheet(error ? kRed : kBlack);
+    // The connection state has the whole row while there is no message.
+    labelMessage->setVisible(!text.isEmpty());
     timerMessage->start(error ? kErrorMessageMs : kMessageMs);
 }
 

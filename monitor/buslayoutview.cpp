@@ -71,6 +71,8 @@ void BusLayout::setUpFrameView()
 
     QHeaderView *header = tableViewFrames->horizontalHeader();
     header->setSectionsMovable(true);
+    // A title wider than its column ends in "…" rather than being cut.
+    header->setTextElideMode(Qt::ElideRight);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
 
     callOnFirstShow(tableViewFrames, [this] {

@@ -37,7 +37,8 @@ trap 'stop; kill "$socat_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # shoot DPI SUFFIX [bus]: both pages on a screen of DPI dots per inch, saved as
 # docs/encode-page$SUFFIX.png and docs/decode-page$SUFFIX.png; with "bus" also
-# the Bus page with a few nodes talking, as docs/bus-page$SUFFIX.png.
+# the Bus page with a few nodes talking and one frame picked, as
+# docs/bus-page$SUFFIX.png, and its Latest view as docs/bus-latest$SUFFIX.png.
 shoot() {
   local dpi=$1 suffix=$2 bus=${3:-}
   local display=:$((90 + RANDOM % 100))
@@ -90,12 +91,21 @@ shoot() {
     send --device "QX-Drive 40" --message "Jog" --group 000003
     send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
     sleep 0.5
+    # A frame picked: the detail pane shows it in full.
+    xdotool mousemove --window "$window" $(at 600 226) click 1
+    sleep 0.5
     import -window "$window" "docs/bus-page$suffix.png"
+    # The Latest view: one row per source and message.
+    xdotool mousemove --window "$window" $(at 472 119) click 1
+    sleep 0.5
+    xdotool mousemove --window "$window" $(at 600 186) click 1
+    sleep 0.5
+    import -window "$window" "docs/bus-latest$suffix.png"
   fi
   stop
 }
 
 shoot 96 "" bus
 shoot 144 -144dpi
-shoot 192 -192dpi
-echo "Wrote docs/encode-page.png, docs/decode-page.png and docs/bus-page.png, and the first two at 144 and 192 dpi"
+shoot 192 -192dpi bus
+echo "Wrote docs/encode-page.png, docs/decode-page.png, docs/bus-page.png and docs/bus-latest.png, all at 192 dpi too, and the first two at 144 dpi"

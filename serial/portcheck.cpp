@@ -1,5 +1,9 @@
 #include "serial/portcheck.h"
 
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
+
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -195,6 +199,15 @@ bool openElsewhere(const struct stat &)
 }
 #endif
 
+QMutex heldPortsMutex;
+QSet<quint64> heldPorts; // device numbers of the ports this process holds
+
+bool heldHere(dev_t device)
+{
+    QMutexLocker lock(&heldPortsMutex);
+    return heldPorts.contains(quint64(device));
+}
+
 // Whether the terminal is in exclusive mode, as QSerialPort sets it.
 bool exclusive(int descriptor)
 {
@@ -267,6 +280,22 @@ qint64 lockHolder(const QString &given, const QString &device)
 
 } // namespace
 
+quint64 PortCheck::holdPort(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return 0;
+    QMutexLocker lock(&heldPortsMutex);
+    heldPorts.insert(quint64(st.st_rdev));
+    return quint64(st.st_rdev);
+}
+
+void PortCheck::releasePort(quint64 held)
+{
+    QMutexLocker lock(&heldPortsMutex);
+    heldPorts.remove(held);
+}
+
 PortCheck::Verdict PortCheck::check(const QString &path)
 {
     const QByteArray file = QFile::encodeName(path);
@@ -287,15 +316,35 @@ PortCheck::Verdict PortCheck::check(const QString &path)
             return NotSerial;
         if (!::isatty(m_descriptor) && errno == ENOTTY)
             return NotSerial;
-        if (exclusive(m_descriptor))
-            return InUse;
     }
-    if (openElsewhere(st))
+    const bool elsewhere = openElsewhere(st);
+    if (m_descriptor >= 0 && exclusive(m_descriptor)) {
+        if (elsewhere || heldHere(st.st_rdev))
+            return InUse;
+#ifdef TIOCNXCL
+        // Left set by a program that ended without closing the port: the
+        // terminal stays so while anything (socat, a terminal window) keeps
+        // it open, and nobody uses it.
+        ::ioctl(m_descriptor, TIOCNXCL);
+#endif
+    }
+    if (elsewhere)
         return InUse;
     const QString device = QFileInfo(path).canonicalFilePath();
     m_lockPid = lockHolder(path, device.isEmpty() ? path : device);
     if (m_lockPid > 0)
         return Locked;
     return denied ? NoAccess : Openable;
+}
+#endif
+
+#ifndef Q_OS_UNIX
+quint64 PortCheck::holdPort(const QString &)
+{
+    return 0;
+}
+
+void PortCheck::releasePort(quint64)
+{
 }
 #endif

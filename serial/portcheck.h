@@ -50,6 +50,13 @@ public:
     // (the file name): LCK..pts_5 and LCK..5 for /dev/pts/5.
     static QStringList lockFileNames(const QString &device);
 
+    // The ports this process holds open: a port in exclusive mode that no
+    // program holds any more (one that ended without closing it left the
+    // mode set) is not in use, one held here is. holdPort returns what
+    // releasePort takes back; 0 when the path is no device.
+    static quint64 holdPort(const QString &path);
+    static void releasePort(quint64 held);
+
 private:
     Verdict check(const QString &path);
 

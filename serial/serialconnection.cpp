@@ -191,6 +191,7 @@ public:
             return text;
         }
         m_name = settings.port;
+        m_held = PortCheck::holdPort(deviceFile(settings.port));
         m_splitter = FrameSplitter(settings.gapMs);
         m_byteUs = settings.byteTimeUs();
         m_reads.clear();
@@ -222,6 +223,8 @@ public:
         QSerialPort *port = m_port.release();
         port->disconnect(this);
         port->close();
+        PortCheck::releasePort(m_held);
+        m_held = 0;
         port->deleteLater();
         m_gapTimer.reset();
         QVector<SplitItem> items;
@@ -413,6 +416,7 @@ private:
     // Looking at the line: on m_clock, but m_lastFedMs (the time last given
     // to the splitter) in ms since the epoch.
     QElapsedTimer m_clock;
+    quint64 m_held = 0; // the port, as PortCheck knows it held here
     std::deque<ReadMark> m_reads; // the last reads, for the items' end times
     quint64 m_streamEnd = 0;
     qint64 m_lastReadUs = 0;

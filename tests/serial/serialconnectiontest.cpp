@@ -272,6 +272,7 @@ private slots:
     void openIsRefused();
     void staleLockIsNoObstacle_data();
     void staleLockIsNoObstacle();
+    void exclusiveModeLeftBehindIsNoObstacle();
 };
 
 void SerialConnectionTest::sendsFramesWithTheirTime()
@@ -548,6 +549,23 @@ void SerialConnectionTest::framesReadTogetherKeepTheirSpacing()
         QVERIFY2(qAbs(spacing - items.at(i).bytes.size() * byteUs) <= 1.0,
                  qPrintable(QStringLiteral("frame %1: %2 us after the one before").arg(i).arg(spacing)));
     }
+}
+
+// A program that ends without closing its port (killed) leaves the terminal
+// in exclusive mode while something else keeps it open (socat, the device's
+// end here): nobody uses it, and the next program may have it.
+void SerialConnectionTest::exclusiveModeLeftBehindIsNoObstacle()
+{
+    PtyPair pty;
+    QCOMPARE(::ioctl(pty.slave, TIOCEXCL), 0);
+    SerialConnection connection;
+    QVERIFY2(connection.open(settingsFor(pty.path)), qPrintable(connection.errorText()));
+    // Held here now, it is in use for a second connection all the same.
+    SerialConnection second;
+    QVERIFY(!second.open(settingsFor(pty.path)));
+    QVERIFY2(second.errorText().contains(QLatin1String("in use")), qPrintable(second.errorText()));
+    connection.close();
+    QVERIFY2(second.open(settingsFor(pty.path)), qPrintable(second.errorText()));
 }
 
 QTEST_GUILESS_MAIN(SerialConnectionTest)
