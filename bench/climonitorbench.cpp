@@ -7,6 +7,7 @@
 // second for 5 s, its output to a file. Goal: every frame printed.
 
 #include "benchutil.h"
+#include "busdevice.h"
 #include "samplelog.h"
 
 #include <QCoreApplication>
@@ -115,13 +116,7 @@ bool livePort(const QStringList &frames, const QString &xml, const QString &out)
         QByteArray chunk;
         for (int i = 0; i < perTick; ++i)
             chunk += bytes.at(written++ % bytes.size());
-        for (qsizetype done = 0; done < chunk.size();) {
-            const ssize_t n = ::write(master, chunk.constData() + done, size_t(chunk.size() - done));
-            if (n > 0)
-                done += n;
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        busdevice::writeAll(master, chunk);
         next += std::chrono::milliseconds(10);
         std::this_thread::sleep_until(next);
     }

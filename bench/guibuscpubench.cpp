@@ -7,7 +7,7 @@
 //   guibuscpubench [seconds per run]     default 10
 
 #include "app/mainwindow.h"
-#include "catalogue/catalogue.h"
+#include "busdevice.h"
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 
@@ -37,17 +37,8 @@
 
 namespace {
 
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
+using busdevice::residentMb;
+using busdevice::sampleFrames;
 
 double processCpuSeconds()
 {
@@ -62,27 +53,6 @@ double threadCpuSeconds()
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-QVector<QByteArray> sampleFrames(int count)
-{
-    QRandomGenerator random(2026);
-    QVector<QPair<quint8, quint8>> kinds;
-    for (const ProfileDefinition &profile : loadProfiles(QStringLiteral("xml"))) {
-        for (const MessageDefinition &message : messagesOfProfile(profile, false))
-            kinds.append({message.msgId, quint8(profile.nodeType)});
-    }
-    QVector<QByteArray> frames;
-    for (int i = 0; i < count && !kinds.isEmpty(); ++i) {
-        const int size = random.bounded(kMaxDataBytes + 1);
-        QByteArray data(size, Qt::Uninitialized);
-        for (char &c : data)
-            c = char(random.bounded(256));
-        const auto &kind = kinds.at(i % kinds.size());
-        frames.append(packFrame(kind.first, false, quint8(kFrameOverheadBytes + size), kind.second, 0,
-                                random.bounded(1, 64), random.bounded(1, 64), data));
-    }
-    return frames;
 }
 
 // A device writing `rate` frames per second in 10 ms ticks, on a thread of its own.
@@ -106,13 +76,7 @@ public:
                 QByteArray chunk;
                 for (; carry >= 1; carry -= 1)
                     chunk += m_frames.at(int(m_next++ % size_t(m_frames.size())));
-                for (qsizetype done = 0; done < chunk.size();) {
-                    const ssize_t n = ::write(m_master, chunk.constData() + done, size_t(chunk.size() - done));
-                    if (n > 0)
-                        done += n;
-                    else
-                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
+                busdevice::writeAll(m_master, chunk);
                 next += std::chrono::milliseconds(10);
                 std::this_thread::sleep_until(next);
             }

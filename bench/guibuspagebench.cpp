@@ -5,7 +5,7 @@
 //
 //   guibuspagebench [seconds]       default 20 s (the goal is stated for 60 s)
 
-#include "catalogue/catalogue.h"
+#include "busdevice.h"
 #include "codec/frame.h"
 #include "monitor/buslayout.h"
 #include "monitor/frametablemodel.h"
@@ -35,41 +35,10 @@
 
 namespace {
 
+using busdevice::residentMb;
+using busdevice::sampleFrames;
+
 const int kFramesPerSecond = 10000;
-
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-// Frames of the bundled messages with random addresses and data.
-QVector<QByteArray> sampleFrames(int count)
-{
-    QRandomGenerator random(2026);
-    QVector<QPair<quint8, quint8>> kinds;
-    for (const ProfileDefinition &profile : loadProfiles(QStringLiteral("xml"))) {
-        for (const MessageDefinition &message : messagesOfProfile(profile, false))
-            kinds.append({message.msgId, quint8(profile.nodeType)});
-    }
-    QVector<QByteArray> frames;
-    for (int i = 0; i < count && !kinds.isEmpty(); ++i) {
-        const int size = random.bounded(kMaxDataBytes + 1);
-        QByteArray data(size, Qt::Uninitialized);
-        for (char &c : data)
-            c = char(random.bounded(256));
-        const auto &kind = kinds.at(i % kinds.size());
-        frames.append(packFrame(kind.first, false, quint8(kFrameOverheadBytes + size), kind.second, 0,
-                                random.bounded(1, 64), random.bounded(1, 64), data));
-    }
-    return frames;
-}
 
 } // namespace
 
@@ -122,13 +91,7 @@ int main(int argc, char **argv)
             QByteArray chunk;
             for (int i = 0; i < perTick; ++i)
                 chunk += frames.at(int(k++ % size_t(frames.size())));
-            for (qsizetype done = 0; done < chunk.size();) {
-                const ssize_t n = ::write(master, chunk.constData() + done, size_t(chunk.size() - done));
-                if (n > 0)
-                    done += n;
-                else
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            busdevice::writeAll(master, chunk);
             written += quint64(perTick);
             next += std::chrono::milliseconds(10);
             std::this_thread::sleep_until(next);

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
+#include <QThread>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -70,6 +71,24 @@ struct PtyPair
             }
         }
         return done == bytes.size();
+    }
+    // Writes `bytes` from `done` on, without waiting on the terminal, until
+    // all are written or the reader took none for `heldMs`; returns how far
+    // it got.
+    qsizetype writeUntilHeld(const QByteArray &bytes, qsizetype done, int heldMs) const
+    {
+        QElapsedTimer idle;
+        idle.start();
+        while (done < bytes.size() && idle.elapsed() < heldMs) {
+            const ssize_t n = ::write(master, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 65536)));
+            if (n > 0) {
+                done += n;
+                idle.restart();
+            } else {
+                QThread::msleep(1);
+            }
+        }
+        return done;
     }
     // What the far end wrote, waiting until `size` bytes came or time ran out.
     QByteArray read(qsizetype size, int timeoutMs = 5000) const

@@ -152,23 +152,6 @@ int unread(const PtyPair &pty)
     return ::ioctl(pty.slave, FIONREAD, &count) == 0 ? count : -1;
 }
 
-// Writes `bytes` from `done` on, without waiting on the terminal, until all
-// are written or the reader took none for `heldMs`; returns how far it got.
-qsizetype writeUntilHeld(const PtyPair &pty, const QByteArray &bytes, qsizetype done, int heldMs)
-{
-    QElapsedTimer idle;
-    idle.start();
-    while (done < bytes.size() && idle.elapsed() < heldMs) {
-        const ssize_t n = ::write(pty.master, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 65536)));
-        if (n > 0) {
-            done += n;
-            idle.restart();
-        } else {
-            QThread::msleep(1);
-        }
-    }
-    return done;
-}
 
 // Appends what the pipe `fd` holds now, without waiting; false at its end.
 bool readAvailable(int fd, QByteArray *out)
@@ -367,9 +350,9 @@ void BusCliTest::monitorWaitsForItsOutput()
         // A few frames first, so that the monitor waits on its output with
         // little taken; then nothing read from its output until the monitor
         // takes no more.
-        qsizetype written = writeUntilHeld(pty, bytes.left(1000 * kFrameOverheadBytes), 0, 1500);
+        qsizetype written = pty.writeUntilHeld(bytes.left(1000 * kFrameOverheadBytes), 0, 1500);
         QThread::msleep(300);
-        written = writeUntilHeld(pty, bytes, written, 1500);
+        written = pty.writeUntilHeld(bytes, written, 1500);
         QElapsedTimer timer, quiet;
         timer.start();
         quiet.start();
@@ -379,7 +362,7 @@ void BusCliTest::monitorWaitsForItsOutput()
             readAvailable(outFd, &out);
             if (out.size() != before)
                 quiet.restart();
-            written = writeUntilHeld(pty, bytes, written, 5);
+            written = pty.writeUntilHeld(bytes, written, 5);
             QThread::msleep(1);
         }
     }

@@ -55,23 +55,6 @@ qint64 sizeOf(const QVector<SplitItem> &items)
     return size;
 }
 
-// Writes `bytes` from `done` on, without waiting on the terminal, until all
-// are written or the reader took none for `heldMs`; returns how far it got.
-qsizetype writeUntilHeld(const PtyPair &pty, const QByteArray &bytes, qsizetype done, int heldMs)
-{
-    QElapsedTimer idle;
-    idle.start();
-    while (done < bytes.size() && idle.elapsed() < heldMs) {
-        const ssize_t n = ::write(pty.master, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 65536)));
-        if (n > 0) {
-            done += n;
-            idle.restart();
-        } else {
-            QThread::msleep(1);
-        }
-    }
-    return done;
-}
 
 // Bytes the terminal holds that no reader took yet.
 int unread(const PtyPair &pty)
@@ -330,7 +313,7 @@ void SerialConnectionTest::unreadItemsStopTheReading()
     PtyPair pty;
     SerialConnection connection;
     QVERIFY(connection.open(settingsFor(pty.path)));
-    qsizetype written = writeUntilHeld(pty, bytes, 0, 1000);
+    qsizetype written = pty.writeUntilHeld(bytes, 0, 1000);
     QTest::qWait(300); // what was written is read, as far as it will be
     QVERIFY(written < bytes.size());
     QVERIFY(unread(pty) > 0);
@@ -347,7 +330,7 @@ void SerialConnectionTest::unreadItemsStopTheReading()
     timer.start();
     qint64 taken = sizeOf(items);
     while (taken < bytes.size() && timer.elapsed() < 30000) {
-        written = writeUntilHeld(pty, bytes, written, 5);
+        written = pty.writeUntilHeld(bytes, written, 5);
         QVector<SplitItem> more = connection.takeReceived();
         taken += sizeOf(more);
         items += more;
