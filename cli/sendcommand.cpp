@@ -4,7 +4,7 @@
 #include "cli/commands.h"
 #include "cli/serialoptions.h"
 #include "codec/framedecoding.h"
-#include "serial/serialconnection.h"
+#include "serial/bussession.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -62,28 +62,33 @@ int bytesToSend(const QCommandLineParser &parser, const QString &usage, QByteArr
     return kExitOk;
 }
 
-// Writes the bytes and waits until the port has taken them.
-int writeToPort(const SerialSettings &settings, const QByteArray &bytes)
+// Writes the bytes through a bus session, as the Bus page does, and waits
+// until the port has taken them. The bytes were checked already.
+int writeToPort(const SerialSettings &settings, const QByteArray &bytes, const QString &folder)
 {
-    SerialConnection connection;
-    if (!connection.open(settings)) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(connection.errorText()));
+    BusSession session(folder);
+    session.setPreparingTexts(false);
+    if (!session.open(settings)) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(session.errorText()));
         return kExitFailure;
     }
     QEventLoop loop;
     QString failure = QStringLiteral("timed out writing to %1").arg(settings.port);
-    QObject::connect(&connection, &SerialConnection::sent, &loop, [&] {
+    QObject::connect(&session, &BusSession::frameSent, &loop, [&] {
         failure.clear();
         loop.quit();
     });
-    QObject::connect(&connection, &SerialConnection::errorOccurred, &loop, [&](const QString &text) {
+    QObject::connect(&session, &BusSession::connectionLost, &loop, [&](const QString &text) {
         failure = text;
         loop.quit();
     });
     QTimer::singleShot(kSendTimeoutMs, &loop, &QEventLoop::quit);
-    connection.send(bytes);
-    loop.exec();
-    connection.close();
+    const QString refused = session.send(bytes, BusSession::SendCheck::AsGiven);
+    if (refused.isEmpty())
+        loop.exec();
+    else
+        failure = refused;
+    session.close();
     if (!failure.isEmpty()) {
         cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(failure));
         return kExitFailure;
@@ -126,7 +131,7 @@ int runSend(const QStringList &arguments)
                                    : reason));
         return kExitFailure;
     }
-    status = writeToPort(settings, bytes);
+    status = writeToPort(settings, bytes, cli::catalogueFolder(parser));
     if (status == kExitOk && !reason.isEmpty())
         cli::writeErr(QStringLiteral("kwn-frame: sent as given (--raw): %1\n").arg(reason));
     return status;

@@ -80,8 +80,11 @@ public:
     void load(QVector<BusRecord> records);
 
     // --- Sending ----------------------------------------------------------
+    // What send() lets through: whole frames only, or any bytes (a device
+    // tried with a broken frame, on the command line's --raw).
+    enum class SendCheck { WholeFrame, AsGiven };
     // Empty when the frame is queued; else why it was not sent.
-    QString send(const QByteArray &frame);
+    QString send(const QByteArray &frame, SendCheck check = SendCheck::WholeFrame);
     // Sends now and every `intervalMs`; empty, or why it did not start.
     QString startRepeat(const QByteArray &frame, int intervalMs);
     void stopRepeat();

@@ -385,6 +385,18 @@ private slots:
         QCOMPARE(pty.read(1, 100), QByteArray());
     }
 
+    // Bytes as given (the command line's --raw) go out whatever they are.
+    void sendAsGiven()
+    {
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        QVERIFY(session.open(settingsFor(pty.path)));
+        const QByteArray zeros(11, '\0');
+        QVERIFY(!session.send(zeros).isEmpty());
+        QCOMPARE(session.send(zeros, BusSession::SendCheck::AsGiven), QString());
+        QCOMPARE(pty.read(zeros.size()), zeros);
+    }
+
     // Paused: nothing is handed out, everything is counted and recorded;
     // at most the hold limit waits, the oldest dropped and counted.
     void pauseHoldsBack()
