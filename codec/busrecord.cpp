@@ -6,6 +6,12 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
 namespace {
 
 constexpr qint64 kHourMs = 3600 * 1000;
@@ -53,6 +59,123 @@ OffsetSpan offsetSpanAt(qint64 timeMs)
     if (localOffsetMs(span.until - 1) != span.offsetMs)
         span.until = offsetChange(timeMs, span.until - 1, span.offsetMs);
     return span;
+}
+
+// Where a filter word can be found, from the characters it holds.
+enum WordPlace : quint32 {
+    PlaceNamed = 1,          // device, message, values, direction, checksum: any text
+    PlaceTime = 2,           // digits, colons, a point
+    PlaceDelta = 4,          // digits
+    PlaceHex = 8,            // hex digits: the bytes, spaced or not
+    PlaceSpacedHex = 16,     // hex digits and spaces: the bytes as the list shows them
+    PlaceRoute = 32,         // a route between two nodes
+    PlaceGroupRoute = 64,    // a route to the group
+    PlaceBroadcastRoute = 128,
+    PlaceAcross = 256,       // a line break: across columns, read from the whole text
+};
+
+quint32 routePlace(quint32 destination)
+{
+    switch (addressingModeOf(destination)) {
+    case AddressingMode::Group:
+        return PlaceGroupRoute;
+    case AddressingMode::Broadcast:
+        return PlaceBroadcastRoute;
+    case AddressingMode::PointToPoint:
+        break;
+    }
+    return PlaceRoute;
+}
+
+bool contains(const char *text, const QByteArray &word)
+{
+    return std::string_view(text).find(std::string_view(word.constData(), size_t(word.size())))
+        != std::string_view::npos;
+}
+
+// Whether the text, lower case and in UTF-8, holds the word; without a copy
+// when the text is ASCII.
+bool containsLowered(const QString &text, const QByteArray &word)
+{
+    const QChar *chars = text.constData();
+    const int size = text.size();
+    for (int i = 0; i < size; ++i) {
+        if (chars[i].unicode() >= 0x80)
+            return text.toLower().toUtf8().contains(word);
+    }
+    const int length = word.size();
+    const char *w = word.constData();
+    for (int at = 0; at + length <= size; ++at) {
+        int i = 0;
+        while (i < length) {
+            ushort c = chars[at + i].unicode();
+            if (c >= 'A' && c <= 'Z')
+                c = ushort(c + ('a' - 'A'));
+            if (c != ushort(quint8(w[i])))
+                break;
+            ++i;
+        }
+        if (i == length)
+            return true;
+    }
+    return false;
+}
+
+// A node id as nodeIdText writes it, in lower case; returns the end.
+char *nodeIdLowered(quint32 address, char *out)
+{
+    static const char digits[] = "0123456789abcdef";
+    int count = 6;
+    while (count < 8 && (address >> (4 * count)) != 0)
+        ++count;
+    for (int i = count - 1; i >= 0; --i, address >>= 4)
+        out[i] = digits[address & 0xF];
+    return out + count;
+}
+
+// Whether routeText, in lower case and UTF-8, holds the word.
+bool routeHolds(quint32 source, quint32 destination, const QByteArray &word)
+{
+    char text[32];
+    char *end = nodeIdLowered(source, text);
+    end = std::copy_n(" \xe2\x86\x92 ", 5, end);
+    switch (addressingModeOf(destination)) {
+    case AddressingMode::Group:
+        end = std::copy_n("group", 5, end);
+        break;
+    case AddressingMode::Broadcast:
+        end = std::copy_n("broadcast", 9, end);
+        break;
+    case AddressingMode::PointToPoint:
+        end = nodeIdLowered(destination, end);
+        break;
+    }
+    return std::string_view(text, size_t(end - text)).find(std::string_view(word.constData(), size_t(word.size())))
+        != std::string_view::npos;
+}
+
+// Whether the bytes in lower-case hex, spaced as the list shows them or
+// unspaced, hold the word.
+bool containsHex(const QByteArray &bytes, const QByteArray &word, bool spaced)
+{
+    static const char digits[] = "0123456789abcdef";
+    const int step = spaced ? 3 : 2;
+    char local[256];
+    std::unique_ptr<char[]> large;
+    const size_t size = size_t(bytes.size()) * size_t(step);
+    char *text = size <= sizeof local ? local : (large.reset(new char[size]), large.get());
+    for (int i = 0; i < bytes.size(); ++i) {
+        const quint8 byte = quint8(bytes.at(i));
+        char *out = text + i * step;
+        out[0] = digits[byte >> 4];
+        out[1] = digits[byte & 0xF];
+        if (spaced)
+            out[2] = ' ';
+    }
+    // The spaced text has no space after its last byte.
+    const size_t length = spaced && size > 0 ? size - 1 : size;
+    return std::string_view(text, length).find(std::string_view(word.constData(), size_t(word.size())))
+        != std::string_view::npos;
 }
 
 } // namespace
@@ -165,7 +288,7 @@ QString columnToolTip(const BusRecord &record, int column)
     return columnText(record, column);
 }
 
-void prepareSearch(BusRecord &record)
+QByteArray searchText(const BusRecord &record)
 {
     QString all;
     all.reserve(96 + record.shownValues.size() + 5 * record.bytes.size());
@@ -180,7 +303,7 @@ void prepareSearch(BusRecord &record)
         all += QLatin1Char('\n');
         appendHexText(record.bytes, all);
     }
-    record.search = all.toLower().toUtf8();
+    return all.toLower().toUtf8();
 }
 
 BusFilter::BusFilter(const QString &text)
@@ -213,19 +336,100 @@ BusFilter::BusFilter(const QString &text)
         }
         if (word.isEmpty())
             continue;
-        (excluded ? m_excluded : m_required).append(word.toLower().toUtf8());
+        (excluded ? m_excluded : m_required).append(BusFilter::word(word));
     }
 }
 
 bool BusFilter::matches(const QByteArray &search) const
 {
-    for (const QByteArray &word : m_required) {
-        if (!search.contains(word))
+    for (const Word &word : m_required) {
+        if (!search.contains(word.text))
             return false;
     }
-    for (const QByteArray &word : m_excluded) {
-        if (search.contains(word))
+    for (const Word &word : m_excluded) {
+        if (search.contains(word.text))
             return false;
     }
     return true;
+}
+
+bool BusFilter::matches(const BusRecord &record) const
+{
+    for (const Word &word : m_required) {
+        if (!holds(record, word))
+            return false;
+    }
+    for (const Word &word : m_excluded) {
+        if (holds(record, word))
+            return false;
+    }
+    return true;
+}
+
+BusFilter::Word BusFilter::word(const QString &text)
+{
+    Word word;
+    word.text = text.toLower().toUtf8();
+    const auto within = [&word](const char *characters) {
+        for (char c : word.text) {
+            if (!std::strchr(characters, c))
+                return false;
+        }
+        return true;
+    };
+    const char *const hex = "0123456789abcdef";
+    if (word.text.contains('\n'))
+        return Word{word.text, PlaceAcross};
+    word.places = PlaceNamed;
+    if (within("0123456789:."))
+        word.places |= PlaceTime;
+    if (within("0123456789"))
+        word.places |= PlaceDelta;
+    if (within(hex))
+        word.places |= PlaceHex;
+    else if (within("0123456789abcdef "))
+        word.places |= PlaceSpacedHex;
+    // The route: two node ids in hex, an arrow, or a mode's name.
+#define KWN_ROUTE_CHARACTERS "0123456789abcdef \xe2\x86\x92"
+    if (within(KWN_ROUTE_CHARACTERS))
+        word.places |= PlaceRoute | PlaceGroupRoute | PlaceBroadcastRoute;
+    if (within(KWN_ROUTE_CHARACTERS "group"))
+        word.places |= PlaceGroupRoute;
+    if (within(KWN_ROUTE_CHARACTERS "broadcast"))
+        word.places |= PlaceBroadcastRoute;
+#undef KWN_ROUTE_CHARACTERS
+    return word;
+}
+
+bool BusFilter::holds(const BusRecord &record, const Word &word)
+{
+    if (word.places & PlaceAcross)
+        return searchText(record).contains(word.text);
+    const QByteArray &text = word.text;
+    const bool noise = record.kind == BusRecord::Noise;
+    const bool frame = !noise && record.kind != BusRecord::Event;
+    if (containsLowered(record.device, text))
+        return true;
+    if (noise ? contains("noise", text) : containsLowered(record.message, text))
+        return true;
+    if (noise ? containsLowered(countText(quint64(record.bytes.size()), "byte", "bytes"), text)
+              : containsLowered(record.shownValues, text))
+        return true;
+    if (record.kind != BusRecord::Event && contains(record.kind == BusRecord::Sent ? "tx" : "rx", text))
+        return true;
+    if (frame && record.parsed && contains(record.checksumOk ? "ok" : "bad", text))
+        return true;
+    if ((word.places & PlaceDelta) && record.deltaMs >= 0) {
+        char digits[16] = {};
+        std::to_chars(digits, digits + sizeof digits - 1, record.deltaMs);
+        if (contains(digits, text))
+            return true;
+    }
+    if ((word.places & (PlaceHex | PlaceSpacedHex)) && containsHex(record.bytes, text,
+                                                                   word.places & PlaceSpacedHex))
+        return true;
+    if (record.parsed && (word.places & routePlace(record.destinationAddress))
+        && routeHolds(record.sourceAddress, record.destinationAddress, text))
+        return true;
+    return (word.places & PlaceTime) && timeOfDayText(record.timeMs).contains(QLatin1String(text));
 }

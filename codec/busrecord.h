@@ -32,7 +32,6 @@ struct BusRecord
     // the status and a bar when the decoding was not a success; an event's text.
     QString shownValues;
     bool statusShown = false; // shownValues holds that status: the cell is red
-    QByteArray search;     // every column, lower case, UTF-8: what the filter reads
 };
 
 // A frame's Values column from its decoding: sets record.shownValues and
@@ -72,11 +71,16 @@ QString countText(quint64 count, const char *singular, const char *plural);
 QString columnText(const BusRecord &record, int column);
 // The whole text of a cell, for its tool tip: the single line for Values.
 QString columnToolTip(const BusRecord &record, int column);
-// Fills record.search from the column texts, and the bytes in hex unspaced
-// as logs and the Decode page write them.
-void prepareSearch(BusRecord &record);
+// What the filter reads in a record: the column texts, a line break between
+// them, then the bytes in hex unspaced as logs and the Decode page write
+// them; lower case, UTF-8. Made only when a filter word holds a line break:
+// the filter reads the record's own fields otherwise.
+QByteArray searchText(const BusRecord &record);
+// Records carry nothing for the filter: nothing to prepare. Kept for code
+// that prepared the records it made by hand.
+inline void prepareSearch(BusRecord &) {}
 
-// The quick filter: words that must all be in a record's search text,
+// The quick filter: words that must all be in a record's searchText,
 // "-word" for one that must not, a "double-quoted phrase" as one word.
 // Case is ignored.
 class BusFilter
@@ -86,16 +90,23 @@ public:
     explicit BusFilter(const QString &text);
 
     bool isEmpty() const { return m_required.isEmpty() && m_excluded.isEmpty(); }
+    // Against a text as searchText makes it.
     bool matches(const QByteArray &search) const;
-    bool matches(const BusRecord &record) const { return matches(record.search); }
-
-    // As written to record.search.
-    const QVector<QByteArray> &required() const { return m_required; }
-    const QVector<QByteArray> &excluded() const { return m_excluded; }
+    // The same as matches(searchText(record)), read from the fields: a word
+    // is looked for only in the columns whose characters can hold it.
+    bool matches(const BusRecord &record) const;
 
 private:
-    QVector<QByteArray> m_required;
-    QVector<QByteArray> m_excluded;
+    struct Word
+    {
+        QByteArray text; // lower case, UTF-8
+        quint32 places = 0; // the WordPlace values where it can be
+    };
+    static Word word(const QString &text);
+    static bool holds(const BusRecord &record, const Word &word);
+
+    QVector<Word> m_required;
+    QVector<Word> m_excluded;
 };
 
 #endif

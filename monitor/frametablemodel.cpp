@@ -124,6 +124,10 @@ void FrameTableModel::append(const QVector<BusRecord> &batch)
         dropped += k;
     }
 
+    // Room for the whole ring at once: growing by doubling would leave it
+    // with a third more than it ever fills.
+    if (ring.capacity() < cap)
+        ring.reserve(cap);
     std::vector<quint64> shown;
     for (size_t i = skip; i < size_t(batch.size()); ++i) {
         const BusRecord &record = batch.at(int(i));
@@ -199,7 +203,7 @@ const BusRecord &FrameTableModel::recordOfSeq(quint64 seq) const
 
 bool FrameTableModel::passes(const BusRecord &record) const
 {
-    return rowFilter.matches(record.search);
+    return rowFilter.matches(record);
 }
 
 // Without a filter every frame is shown, and the session's Δ to the previous

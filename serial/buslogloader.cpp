@@ -113,7 +113,6 @@ void BusLogLoader::run(const QString &path, qint64 nowMs)
             } else {
                 record = decoder.record(entry.bytes, timeMs, entry.kind);
             }
-            prepareSearch(record);
             batch.append(std::move(record));
             if (batch.size() >= kBatchRecords)
                 handOut();

@@ -320,8 +320,8 @@ void BusSession::count(const BusRecord &record)
         ++m_counters.badChecksums;
 }
 
-// Δ to the previous frame (noise and events have none) and the search
-// texts, so that every view takes the records as they are.
+// Δ to the previous frame (noise and events have none), so that every view
+// takes the records as they are.
 void BusSession::stamp(QVector<BusRecord> &batch)
 {
     for (BusRecord &record : batch) {
@@ -332,8 +332,6 @@ void BusSession::stamp(QVector<BusRecord> &batch)
             m_lastFrameMs = record.timeMs;
             m_haveLastFrame = true;
         }
-        if (m_preparingTexts && record.search.isEmpty())
-            prepareSearch(record);
         count(record);
     }
 }
