@@ -57,8 +57,9 @@ OffsetSpan offsetSpanAt(qint64 timeMs)
 
 } // namespace
 
-QString timeOfDayText(qint64 timeMs)
+QString timeOfDayText(qint64 timeUs)
 {
+    const qint64 timeMs = floorDiv(timeUs, 1000);
     // Asking the time zone for every row costs more than the rest of the row;
     // each thread asks again only when the time leaves the span it last
     // found: the hour of UTC around that time, cut where the offset changes
@@ -71,7 +72,31 @@ QString timeOfDayText(qint64 timeMs)
     qint64 ms = (timeMs + span.offsetMs) % dayMs;
     if (ms < 0)
         ms += dayMs;
-    return QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss.zzz"));
+    return QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss.zzz"))
+        + QStringLiteral("%1").arg(timeUs - timeMs * 1000, 3, 10, QLatin1Char('0'));
+}
+
+namespace {
+
+// `value` in units of 1/`scale` with `digits` decimals, exactly.
+QString fixedText(qint64 value, qint64 scale, int digits)
+{
+    const quint64 magnitude = value < 0 ? quint64(0) - quint64(value) : quint64(value);
+    const QString text = QString::number(magnitude / quint64(scale)) + QLatin1Char('.')
+        + QStringLiteral("%1").arg(magnitude % quint64(scale), digits, 10, QLatin1Char('0'));
+    return value < 0 ? QLatin1Char('-') + text : text;
+}
+
+} // namespace
+
+QString deltaText(qint64 deltaUs)
+{
+    return deltaUs < 0 ? QString() : fixedText(deltaUs, 1000, 3);
+}
+
+QString secondsText(qint64 us)
+{
+    return fixedText(us, 1000000, 6);
 }
 
 QString directionText(BusRecord::Kind kind)
@@ -118,11 +143,11 @@ void setShownValues(BusRecord &record, const QString &status, bool success, cons
         record.shownValues = status + QStringLiteral(" | ") + parameters;
 }
 
-BusRecord eventRecord(qint64 timeMs, const QString &text)
+BusRecord eventRecord(qint64 timeUs, const QString &text)
 {
     BusRecord record;
     record.kind = BusRecord::Event;
-    record.timeMs = timeMs;
+    record.timeUs = timeUs;
     record.values = text;
     record.shownValues = text;
     return record;
@@ -134,9 +159,9 @@ QString columnText(const BusRecord &record, int column)
     const bool frame = !noise && record.kind != BusRecord::Event;
     switch (column) {
     case ColumnTime:
-        return timeOfDayText(record.timeMs);
+        return timeOfDayText(record.timeUs);
     case ColumnDelta:
-        return record.deltaMs < 0 ? QString() : QString::number(record.deltaMs);
+        return deltaText(record.deltaUs);
     case ColumnDirection:
         return record.kind == BusRecord::Event ? QString() : directionText(record.kind);
     case ColumnDevice:

@@ -53,7 +53,7 @@ QString entryText(const BusLogEntry &entry)
     const QString kind = entry.kind == BusRecord::Noise ? QStringLiteral("noise")
         : entry.kind == BusRecord::Event                ? QStringLiteral("event")
                                                         : directionText(entry.kind);
-    const QString time = entry.hasTime ? busLogTime(entry.timeMs) : QStringLiteral("no time");
+    const QString time = entry.hasTime ? busLogTimeUs(entry.timeUs, false) : QStringLiteral("no time");
     const QString what = entry.kind == BusRecord::Event ? entry.text : frameToHexText(entry.bytes);
     return kind + QLatin1Char(' ') + time + QLatin1Char(' ') + what;
 }
@@ -255,7 +255,7 @@ void BusLogTest::readBusLog()
     for (const BusLogEntry &entry : read.entries) {
         texts << entryText(entry);
         if (!entry.hasTime)
-            QCOMPARE(entry.timeMs, qint64(-1));
+            QCOMPARE(entry.timeUs, qint64(-1));
     }
     QCOMPARE(texts, entries);
     QCOMPARE(read.refused, refused);
@@ -288,7 +288,7 @@ void BusLogTest::eventRoundTrip()
     QFETCH(QByteArray, line);
     QFETCH(QString, readBack);
     const qint64 time = utcMs("2026-12-06T10:11:12.345Z");
-    QByteArray written = busLogLineOf(eventRecord(time, text));
+    QByteArray written = busLogLineOf(eventRecord(time * 1000, text));
     QCOMPARE(written, line);
     QBuffer buffer(&written);
     QVERIFY(buffer.open(QIODevice::ReadOnly));
@@ -297,7 +297,7 @@ void BusLogTest::eventRoundTrip()
     QCOMPARE(read.entries.size(), 1);
     QCOMPARE(read.entries.at(0).kind, BusRecord::Event);
     QVERIFY(read.entries.at(0).hasTime);
-    QCOMPARE(read.entries.at(0).timeMs, time);
+    QCOMPARE(read.entries.at(0).timeUs, time * 1000);
     QCOMPARE(read.entries.at(0).text, readBack);
 }
 
@@ -352,10 +352,14 @@ void BusLogTest::timeOfDayText()
     QFETCH(QStringList, times);
     QFETCH(QStringList, texts);
     useTimeZone(zone);
+    // At the start of each millisecond and at its last µs.
     QStringList shown;
+    QStringList expected;
     for (const QString &time : times)
-        shown << ::timeOfDayText(utcMs(qPrintable(time)));
-    QCOMPARE(shown, texts);
+        shown << ::timeOfDayText(utcMs(qPrintable(time)) * 1000) << ::timeOfDayText(utcMs(qPrintable(time)) * 1000 + 999);
+    for (const QString &text : texts)
+        expected << text + QStringLiteral("000") << text + QStringLiteral("999");
+    QCOMPARE(shown, expected);
 }
 
 // Two threads asking for times on either side of a change of offset.
@@ -371,7 +375,7 @@ void BusLogTest::timeOfDayTextOnTwoThreads()
         while (waiting.load() > 0)
             QThread::yieldCurrentThread();
         for (int i = 0; i < 100000; ++i) {
-            if (::timeOfDayText(timeMs + i % 2) != texts.at(i % 2))
+            if (::timeOfDayText((timeMs + i % 2) * 1000) != texts.at(i % 2) + QStringLiteral("000"))
                 ++wrong;
         }
     };

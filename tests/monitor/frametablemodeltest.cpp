@@ -14,7 +14,7 @@ BusRecord frame(int n, qint64 timeMs, const QString &message = QStringLiteral("S
                 quint32 source = 0x000001)
 {
     BusRecord r;
-    r.timeMs = timeMs;
+    r.timeUs = timeMs * 1000;
     r.parsed = true;
     r.checksumOk = true;
     r.messageId = quint8(message.size());
@@ -33,7 +33,7 @@ BusRecord noiseRecord(qint64 timeMs, const QByteArray &bytes)
 {
     BusRecord r;
     r.kind = BusRecord::Noise;
-    r.timeMs = timeMs;
+    r.timeUs = timeMs * 1000;
     r.bytes = bytes;
     prepareSearch(r);
     return r;
@@ -209,10 +209,10 @@ private slots:
     {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("deltas");
-        QTest::newRow("no filter") << "" << QStringList{"", "10", "20", "", "", "30"};
-        QTest::newRow("one message") << "mode" << QStringList{"", "30", "30"};
+        QTest::newRow("no filter") << "" << QStringList{"", "10.000", "20.000", "", "", "30.000"};
+        QTest::newRow("one message") << "mode" << QStringList{"", "30.000", "30.000"};
         QTest::newRow("the other") << "status" << QStringList{""};
-        QTest::newRow("noise and events shown between") << "-status" << QStringList{"", "30", "", "", "30"};
+        QTest::newRow("noise and events shown between") << "-status" << QStringList{"", "30.000", "", "", "30.000"};
         QTest::newRow("only noise") << "noise" << QStringList{""};
     }
     void deltaUnderFilter()
@@ -221,12 +221,12 @@ private slots:
         QFETCH(QStringList, deltas);
         QVector<BusRecord> batch{frame(0, 1000, QStringLiteral("Mode")), frame(1, 1010),
                                  frame(2, 1030, QStringLiteral("Mode")), noiseRecord(1035, "\xA5"),
-                                 eventRecord(1040, QStringLiteral("Connected to /dev/ttyUSB1")),
+                                 eventRecord(1040000, QStringLiteral("Connected to /dev/ttyUSB1")),
                                  frame(3, 1060, QStringLiteral("Mode"))};
         // As the session stamps them: to the frame before, whichever.
-        batch[1].deltaMs = 10;
-        batch[2].deltaMs = 20;
-        batch[5].deltaMs = 30;
+        batch[1].deltaUs = 10000;
+        batch[2].deltaUs = 20000;
+        batch[5].deltaUs = 30000;
         prepare(batch);
         FrameTableModel model;
         model.append(batch);
@@ -246,13 +246,13 @@ private slots:
         QVector<BusRecord> batch{frame(1, 5000), frame(2, 5250)};
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
-        batch[1].deltaMs = 250;
+        batch[1].deltaUs = 250000;
         batch.append(noiseRecord(5300, QByteArray::fromHex("a1b2c3")));
-        batch.append(eventRecord(5400, QStringLiteral("Disconnected")));
+        batch.append(eventRecord(5400000, QStringLiteral("Disconnected")));
         model.append(batch);
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(cell(model, 0, ColumnDelta), QString());
-        QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250"));
+        QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250.000"));
         QCOMPARE(cell(model, 0, ColumnDirection), QStringLiteral("RX"));
         QCOMPARE(cell(model, 0, ColumnRoute), QStringLiteral("000001 \u2192 000002"));
         QCOMPARE(cell(model, 1, ColumnRoute), QStringLiteral("000001 \u2192 Broadcast"));
@@ -263,10 +263,10 @@ private slots:
         QCOMPARE(cell(model, 2, ColumnMessage), QStringLiteral("Noise"));
         QCOMPARE(cell(model, 2, ColumnBytes), QStringLiteral("A1 B2 C3"));
         QCOMPARE(cell(model, 2, ColumnValues), QStringLiteral("3 bytes"));
-        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"))
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\d\\d\\d$"))
                     .match(cell(model, 0, ColumnTime)).hasMatch());
         // An event: its time and its text, nothing else.
-        QCOMPARE(cell(model, 3, ColumnTime), timeOfDayText(5400));
+        QCOMPARE(cell(model, 3, ColumnTime), timeOfDayText(5400000));
         QCOMPARE(cell(model, 3, ColumnValues), QStringLiteral("Disconnected"));
         for (int column : {ColumnDelta, ColumnDirection, ColumnDevice, ColumnMessage, ColumnRoute, ColumnBytes,
                            ColumnChecksum})
@@ -328,7 +328,7 @@ private slots:
     void toolTips()
     {
         FrameTableModel model;
-        model.append({frame(7, 2000), noiseRecord(2100, "\x01\x02"), eventRecord(2200, QStringLiteral("Disconnected"))});
+        model.append({frame(7, 2000), noiseRecord(2100, "\x01\x02"), eventRecord(2200000, QStringLiteral("Disconnected"))});
         for (int row = 0; row < model.rowCount(); ++row) {
             for (int column = 0; column < BusColumnCount; ++column) {
                 const QString tip = model.data(model.index(row, column), Qt::ToolTipRole).toString();
@@ -367,7 +367,7 @@ private slots:
         batch.append(frame(9, 1050, QStringLiteral("Mode")));
         batch.append(frame(8, 1060, QStringLiteral("Status"), 0x000005));      // other source
         batch.append(noiseRecord(1070, "\x11"));
-        batch.append(eventRecord(1080, QStringLiteral("Disconnected")));
+        batch.append(eventRecord(1080000, QStringLiteral("Disconnected")));
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         model.append(batch);
         QCOMPARE(inserted.count(), 1);
@@ -375,7 +375,7 @@ private slots:
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=4"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("5"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Rate), QStringLiteral("10.0"));
-        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("100"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("100.000"));
         QCOMPARE(cell(model, 1, LatestMessageModel::Count), QStringLiteral("1"));
         QCOMPARE(cell(model, 1, LatestMessageModel::Delta), QString());
         QCOMPARE(cell(model, 2, LatestMessageModel::Route), QStringLiteral("000005 \u2192 000002"));
@@ -388,7 +388,7 @@ private slots:
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=21"));
-        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
 
         model.setFilterText(QStringLiteral("MODE"));
         QCOMPARE(model.rowCount(), 1);
@@ -450,7 +450,7 @@ private slots:
         add("B", 2, 10, 25, 60000, 7);
         add("C", 3, 9, 200, 80000, 10);
         std::stable_sort(batch.begin(), batch.end(),
-                         [](const BusRecord &a, const BusRecord &b) { return a.timeMs < b.timeMs; });
+                         [](const BusRecord &a, const BusRecord &b) { return a.timeUs < b.timeUs; });
         LatestMessageModel model;
         model.append(batch);
         QCOMPARE(model.rowCount(), 3);

@@ -181,21 +181,21 @@ private slots:
         BusSession session(kCatalogue);
         Collector got(session, true);
         const QByteArray a = statusFrame(1, 1);
-        QVector<BusRecord> log{session.prepare(a, 1000, BusRecord::Received), BusRecord(),
-                               eventRecord(1200, QStringLiteral("Disconnected")),
-                               session.prepare(a, 1250, BusRecord::Sent)};
+        QVector<BusRecord> log{session.prepare(a, 1000000, BusRecord::Received), BusRecord(),
+                               eventRecord(1200000, QStringLiteral("Disconnected")),
+                               session.prepare(a, 1250001, BusRecord::Sent)};
         log[1].kind = BusRecord::Noise;
         log[1].bytes = QByteArray(2, 'x');
-        log[1].timeMs = 1100;
+        log[1].timeUs = 1100000;
         session.load(log);
         session.clear();
-        session.load({session.prepare(a, 5000, BusRecord::Received)});
+        session.load({session.prepare(a, 5000000, BusRecord::Received)});
         QCOMPARE(got.records.size(), 5);
-        QCOMPARE(got.records.at(0).deltaMs, -1);
-        QCOMPARE(got.records.at(1).deltaMs, -1);
-        QCOMPARE(got.records.at(2).deltaMs, -1);
-        QCOMPARE(got.records.at(3).deltaMs, 250);
-        QCOMPARE(got.records.at(4).deltaMs, -1);
+        QCOMPARE(got.records.at(0).deltaUs, -1);
+        QCOMPARE(got.records.at(1).deltaUs, -1);
+        QCOMPARE(got.records.at(2).deltaUs, -1);
+        QCOMPARE(got.records.at(3).deltaUs, 250001);
+        QCOMPARE(got.records.at(4).deltaUs, -1);
         QCOMPARE(session.counters().received, quint64(1));
     }
 
@@ -258,9 +258,9 @@ private slots:
         const QStringList expected{QStringLiteral("event Connected to ") + pty.path, frameRow("RX ok", frame),
                                    QStringLiteral("event Disconnected")};
         QCOMPARE(got.kinds(), expected);
-        QCOMPARE(got.records.at(1).deltaMs, -1); // the first frame
+        QCOMPARE(got.records.at(1).deltaUs, -1); // the first frame
         for (const BusRecord &record : got.records) {
-            QVERIFY(record.timeMs > 0);
+            QVERIFY(record.timeUs > 0);
             QVERIFY(!record.search.isEmpty());
         }
         QCOMPARE(session.counters().received, quint64(1));
@@ -280,7 +280,7 @@ private slots:
         QCOMPARE(entries.size(), 3);
         QCOMPARE(entries.at(0).kind, BusRecord::Event);
         QCOMPARE(entries.at(0).text, QStringLiteral("Connected to ") + pty.path);
-        QCOMPARE(entries.at(0).timeMs, got.records.at(0).timeMs);
+        QCOMPARE(entries.at(0).timeUs, got.records.at(0).timeUs / 1000 * 1000); // recorded to the millisecond
         QCOMPARE(entries.at(2).text, QStringLiteral("Disconnected"));
     }
 
@@ -450,7 +450,7 @@ private slots:
         if (fault.isEmpty()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), busLogLineOf(session.prepare(frame, 1000, BusRecord::Received)));
+            QCOMPARE(file.readAll(), busLogLineOf(session.prepare(frame, 1000 * 1000, BusRecord::Received)));
         } else {
             QVERIFY2(reason.contains(QLatin1String("stopped")), qPrintable(reason));
         }
