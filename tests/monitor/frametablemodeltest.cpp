@@ -7,6 +7,8 @@
 #include <QSortFilterProxyModel>
 #include <QtTest>
 
+#include <ctime>
+
 namespace {
 
 // A frame record as the session hands them out: texts already decoded.
@@ -240,19 +242,81 @@ private slots:
         QCOMPARE(shown, deltas);
     }
 
+    // The Time column in each mode, under a filter too: the clock time to
+    // the µs, the seconds since the first frame of the list (not of the
+    // rows shown), or the ms since the row shown above. The mode is set
+    // before another filter, which leaves nothing behind. The tool tip
+    // always holds the clock time.
+    void timeModes_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("times");
+        const int clock = FrameTableModel::ClockTime;
+        const int first = FrameTableModel::SinceFirst;
+        const int above = FrameTableModel::DeltaAbove;
+        QTest::newRow("clock") << clock << ""
+                               << QStringList{"00:00:09.999000", "00:00:10.000250", "00:00:10.012750",
+                                              "00:00:10.013000", "00:00:10.025251"};
+        QTest::newRow("clock, filtered") << clock << "status" << QStringList{"00:00:10.000250", "00:00:10.025251"};
+        QTest::newRow("since first")
+            << first << "" << QStringList{"-0.001250", "0.000000", "0.012500", "0.012750", "0.025001"};
+        QTest::newRow("since first, filtered") << first << "status" << QStringList{"0.000000", "0.025001"};
+        QTest::newRow("since first, frame hidden")
+            << first << "-status" << QStringList{"-0.001250", "0.012500", "0.012750"};
+        QTest::newRow("row above") << above << "" << QStringList{"", "1.250", "12.500", "0.250", "12.251"};
+        QTest::newRow("row above, filtered") << above << "status" << QStringList{"", "25.001"};
+        QTest::newRow("row above, others") << above << "-status" << QStringList{"", "13.750", "0.250"};
+    }
+    void timeModes()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, filter);
+        QFETCH(QStringList, times);
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        tzset();
+        QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")),
+                                 frame(1, 0), frame(2, 0, QStringLiteral("Mode")), noiseRecord(0, "\x5A"),
+                                 frame(3, 0)};
+        const qint64 us[] = {9999000, 10000250, 10012750, 10013000, 10025251};
+        for (int i = 0; i < batch.size(); ++i)
+            batch[i].timeUs = us[i];
+        prepare(batch);
+        FrameTableModel model;
+        model.append(batch);
+        model.setFilterText(QStringLiteral("mode"));
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setTimeMode(FrameTableModel::TimeMode(mode));
+        QCOMPARE(changed.count(), mode == FrameTableModel::ClockTime ? 0 : 1);
+        model.setFilterText(filter);
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            shown << cell(model, row, ColumnTime);
+            QCOMPARE(model.data(model.index(row, ColumnTime), Qt::ToolTipRole).toString(),
+                     timeOfDayText(model.recordAt(row)->timeUs));
+        }
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        tzset();
+        QCOMPARE(shown, times);
+    }
+
     void columns()
     {
         FrameTableModel model;
         QVector<BusRecord> batch{frame(1, 5000), frame(2, 5250)};
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
-        batch[1].deltaUs = 250000;
+        batch[1].deltaUs = 250001;
         batch.append(noiseRecord(5300, QByteArray::fromHex("a1b2c3")));
         batch.append(eventRecord(5400000, QStringLiteral("Disconnected")));
         model.append(batch);
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(cell(model, 0, ColumnDelta), QString());
-        QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250.000"));
+        QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250.001"));
         QCOMPARE(cell(model, 0, ColumnDirection), QStringLiteral("RX"));
         QCOMPARE(cell(model, 0, ColumnRoute), QStringLiteral("000001 \u2192 000002"));
         QCOMPARE(cell(model, 1, ColumnRoute), QStringLiteral("000001 \u2192 Broadcast"));

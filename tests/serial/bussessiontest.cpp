@@ -174,6 +174,47 @@ private slots:
         QVERIFY(got.batches < 10000); // handed out in batches
     }
 
+    // Frames read in one piece keep their spacing on the line: each one's
+    // time is when its last byte came, the bytes after it taken off at the
+    // line's byte time; Δ is in µs.
+    void framesInOnePieceSpacedByByteTime_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("parity");
+        QTest::addColumn<QString>("stopBits");
+        QTest::addColumn<qint64>("deltaUs"); // two frames of 12 bytes
+        QTest::newRow("9600 8N1") << 9600 << "none" << "1" << qint64(12500);
+        QTest::newRow("9600 8N2") << 9600 << "none" << "2" << qint64(13750);
+        QTest::newRow("19200 8N1") << 19200 << "none" << "1" << qint64(6250);
+        QTest::newRow("4800 8N1") << 4800 << "none" << "1" << qint64(25000);
+    }
+    void framesInOnePieceSpacedByByteTime()
+    {
+        QFETCH(int, baud);
+        QFETCH(QString, parity);
+        QFETCH(QString, stopBits);
+        QFETCH(qint64, deltaUs);
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        Collector got(session);
+        SerialSettings settings = settingsFor(pty.path);
+        settings.baudRate = baud;
+        settings.parity = parity;
+        settings.stopBits = stopBits;
+        QVERIFY(session.open(settings));
+        const QByteArray a = statusFrame(1, 1);
+        const QByteArray b = statusFrame(2, 2);
+        QCOMPARE(a.size() + b.size(), 24);
+        QVERIFY(pty.write(a + b));
+        QVERIFY(got.waitFor(2));
+        session.close();
+        QCOMPARE(got.kinds(), QStringList({frameRow("RX ok", a), frameRow("RX ok", b)}));
+        QCOMPARE(got.records.at(0).deltaUs, -1);
+        QVERIFY2(qAbs(got.records.at(1).deltaUs - deltaUs) <= 1,
+                 qPrintable(QString::number(got.records.at(1).deltaUs)));
+        QCOMPARE(got.records.at(1).timeUs - got.records.at(0).timeUs, got.records.at(1).deltaUs);
+    }
+
     // Δ is to the previous frame (noise and events have none), and Clear
     // starts again.
     void deltas()
