@@ -1,5 +1,5 @@
-// The Bus page's list as a view: its columns and their header, its keys, and
-// the menus of its rows.
+// The Bus page's list as a view: its columns and their header, its keys, the
+// menus of its rows, and how times are shown and logged.
 
 #include "monitor/buslayout.h"
 
