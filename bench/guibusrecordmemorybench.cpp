@@ -76,7 +76,7 @@ int main(int argc, char **argv)
 
     QElapsedTimer timer;
     timer.start();
-    qint64 timeMs = 1700000000000;
+    qint64 timeUs = Q_INT64_C(1700000000000000);
     const int total = FrameTableModel::kDefaultCapacity;
     size_t searchBytes = 0;
     size_t shownBytes = 0;
@@ -85,9 +85,9 @@ int main(int argc, char **argv)
         for (int i = 0; i < 400 && done < total; ++i, ++done) {
             // A fresh copy, as the splitter hands out each frame.
             const QByteArray &sample = frames.at(done % frames.size());
-            BusRecord record = decoder.record(QByteArray(sample.constData(), sample.size()), timeMs += 1,
+            BusRecord record = decoder.record(QByteArray(sample.constData(), sample.size()), timeUs += 1000,
                                               BusRecord::Received);
-            record.deltaMs = 1;
+            record.deltaUs = 1000;
             searchBytes += size_t(searchText(record).size());
             shownBytes += size_t(record.values.size() + record.shownValues.size()) * 2;
             batch.append(record);

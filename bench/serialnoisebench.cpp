@@ -71,7 +71,7 @@ int main(int argc, char **argv)
     }
     qint64 noiseBytes = 0;
     QObject::connect(&connection, &SerialConnection::received, [&] {
-        for (const SplitItem &item : connection.takeReceived())
+        for (const BusRecord &item : connection.takeReceived())
             noiseBytes += item.bytes.size();
     });
 

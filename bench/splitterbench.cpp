@@ -49,12 +49,12 @@ struct Counts
 Counts splitAll(const QByteArray &stream)
 {
     FrameSplitter splitter;
-    QVector<SplitItem> items;
+    QVector<BusRecord> items;
     items.reserve(kPiece);
     Counts c;
     auto count = [&] {
-        for (const SplitItem &item : items) {
-            if (item.kind == SplitItem::Noise)
+        for (const BusRecord &item : items) {
+            if (item.kind == BusRecord::Noise)
                 c.noiseBytes += item.bytes.size();
             else if (item.checksumOk)
                 ++c.frames;

@@ -24,11 +24,12 @@ namespace {
 
 const char kMonitorUsage[] =
     "kwn-frame monitor (--port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
-    "       | --input FILE) [--gap MS] [--single-line | --json] [--xml DIR]";
+    "       | --input FILE) [--gap MS] [--precise] [--single-line | --json] [--xml DIR]";
 const char kMonitorHelp[] =
     "Prints each frame read from a serial port as it arrives, exactly as kwn-frame\n"
-    "decode prints it, after its time (UTC) and RX. Bytes that belong to no frame are\n"
-    "printed as \"noise: HEX\" ({\"noise\": \"HEX\", \"time\": ...} with --json).\n"
+    "decode prints it, after its time (UTC; to the microsecond with --precise)\n"
+    "and RX. Bytes that belong to no frame are printed as \"noise: HEX\"\n"
+    "({\"noise\": \"HEX\", \"time\": ...} with --json).\n"
     "Ctrl-C, or the end of the input file, ends it with exit status 0; a port that\n"
     "cannot be opened or goes away ends it with 1.\n"
     "\n"
@@ -44,6 +45,7 @@ const char kMonitorHelp[] =
     KWN_SERIAL_OPTIONS_HELP
     "  --gap MS          a partial frame with no new byte for MS ms is noise (default 100)\n"
     "  --input FILE      read a raw binary capture (- for standard input) instead of a port\n"
+    "  --precise         times to the microsecond (2026-12-06T22:42:16.123456Z)\n"
     "  --single-line     one line per frame\n"
     "  --json            one JSON object per line\n"
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
@@ -84,14 +86,17 @@ void catchInterrupt()
 class RecordPrinter
 {
 public:
-    RecordPrinter(const QString &folder, ReportStyle style) : m_catalogue(folder), m_style(style) {}
+    RecordPrinter(const QString &folder, ReportStyle style, bool precise)
+        : m_catalogue(folder), m_style(style), m_precise(precise)
+    {
+    }
 
     void print(const QVector<BusRecord> &records)
     {
         for (const BusRecord &record : records) {
-            if (record.timeMs != m_timeMs || m_time.isEmpty()) {
-                m_timeMs = record.timeMs;
-                m_time = busLogTime(record.timeMs);
+            if (record.timeUs != m_timeUs || m_time.isEmpty()) {
+                m_timeUs = record.timeUs;
+                m_time = busLogTimeUs(record.timeUs, m_precise);
             }
             m_text.resize(0);
             if (record.kind == BusRecord::Noise) {
@@ -112,7 +117,8 @@ public:
 private:
     DecodeCatalogue m_catalogue;
     ReportStyle m_style;
-    qint64 m_timeMs = 0;
+    bool m_precise = false;
+    qint64 m_timeUs = 0;
     QString m_time;
     QString m_text;
     QByteArray m_out;
@@ -199,6 +205,7 @@ int runMonitor(const QStringList &arguments)
     cli::addCommonOptions(parser);
     cli::addSerialOptions(parser);
     parser.addOption({QStringLiteral("input"), QStringLiteral("Raw capture to replay."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("precise"), QStringLiteral("Times to the microsecond.")});
     parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
     int status = kExitOk;
@@ -223,7 +230,7 @@ int runMonitor(const QStringList &arguments)
 
     catchInterrupt();
     const QString folder = cli::catalogueFolder(parser);
-    RecordPrinter printer(folder, cli::reportStyle(parser));
+    RecordPrinter printer(folder, cli::reportStyle(parser), parser.isSet(QStringLiteral("precise")));
     BusSession session(folder);
     session.setPreparingTexts(false); // the printer decodes for its style
     DropReport drops;

@@ -23,20 +23,20 @@ QString oneLine(const QString &text)
 
 } // namespace
 
-QByteArray busLogLineOf(const BusRecord &record)
+QByteArray busLogLineOf(const BusRecord &record, bool precise)
 {
+    const QString time = busLogTimeUs(record.timeUs, precise);
     QString line;
     switch (record.kind) {
     case BusRecord::Noise:
-        line = busLogNoiseLine(record.timeMs, record.bytes);
+        line = QLatin1String("# ") + time + QLatin1String(" noise: ") + frameToHexText(record.bytes);
         break;
     case BusRecord::Event:
-        line = QStringLiteral("# ") + busLogTime(record.timeMs) + QLatin1Char(' ') + kEventTag + QLatin1Char(' ')
-            + oneLine(record.values);
+        line = QStringLiteral("# ") + time + QLatin1Char(' ') + kEventTag + QLatin1Char(' ') + oneLine(record.values);
         break;
     case BusRecord::Received:
     case BusRecord::Sent:
-        line = busLogFrameLine(record.timeMs, directionText(record.kind), record.bytes);
+        line = time + QLatin1Char(' ') + directionText(record.kind) + QLatin1Char(' ') + frameToHexText(record.bytes);
         break;
     }
     return line.toUtf8() + '\n';
@@ -59,10 +59,10 @@ bool parseBusLogNoiseLine(const QString &line, BusLogEntry *entry)
         if (!digit)
             return false;
     }
-    qint64 ms = 0;
+    qint64 us = 0;
     entry->kind = BusRecord::Noise;
-    entry->hasTime = readBusLogTime(words.at(0), &ms);
-    entry->timeMs = entry->hasTime ? ms : -1;
+    entry->hasTime = readBusLogTimeUs(words.at(0), &us);
+    entry->timeUs = entry->hasTime ? us : -1;
     entry->bytes = hexTextToBytes(hex);
     return true;
 }
@@ -83,10 +83,10 @@ bool parseBusLogEventLine(const QString &line, BusLogEntry *entry)
         ++tag;
     if (!QStringView(text).mid(tag).startsWith(kEventTag))
         return false;
-    qint64 ms = 0;
+    qint64 us = 0;
     entry->kind = BusRecord::Event;
-    entry->hasTime = readBusLogTime(text.mid(at, timeEnd - at), &ms);
-    entry->timeMs = entry->hasTime ? ms : -1;
+    entry->hasTime = readBusLogTimeUs(text.mid(at, timeEnd - at), &us);
+    entry->timeUs = entry->hasTime ? us : -1;
     entry->bytes.clear();
     entry->text = text.mid(tag + kEventTag.size()).trimmed();
     return true;
@@ -111,7 +111,7 @@ BusLogLineKind readBusLogLine(const QByteArray &bytes, BusLogEntry *entry)
         return BusLogLineKind::Refused;
     entry->kind = logged.direction == QLatin1String("TX") ? BusRecord::Sent : BusRecord::Received;
     entry->hasTime = logged.timeValid;
-    entry->timeMs = logged.timeMs;
+    entry->timeUs = logged.timeUs;
     entry->bytes = parsed.bytes;
     return BusLogLineKind::Entry;
 }

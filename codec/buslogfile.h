@@ -13,8 +13,9 @@
 
 class QIODevice;
 
-// The log line of a record, with its line end.
-QByteArray busLogLineOf(const BusRecord &record);
+// The log line of a record, with its line end. Its time to the millisecond,
+// or to the µs when `precise`.
+QByteArray busLogLineOf(const BusRecord &record, bool precise = false);
 
 struct BusLogEntry
 {
@@ -22,7 +23,7 @@ struct BusLogEntry
     // False when the line had no time (a plain frame text) or one that does
     // not exist (month 13, 02-30): the reader gives it one of its own.
     bool hasTime = false;
-    qint64 timeMs = -1; // the time read, before 1970 too; -1 when !hasTime
+    qint64 timeUs = -1; // the time read to the µs, before 1970 too; -1 when !hasTime
     QByteArray bytes;
     QString text;       // an event's text
 };

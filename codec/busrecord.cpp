@@ -65,7 +65,7 @@ OffsetSpan offsetSpanAt(qint64 timeMs)
 enum WordPlace : quint32 {
     PlaceNamed = 1,          // device, message, values, direction, checksum: any text
     PlaceTime = 2,           // digits, colons, a point
-    PlaceDelta = 4,          // digits
+    PlaceDelta = 4,          // digits and a point
     PlaceHex = 8,            // hex digits: the bytes, spaced or not
     PlaceSpacedHex = 16,     // hex digits and spaces: the bytes as the list shows them
     PlaceRoute = 32,         // a route between two nodes
@@ -180,8 +180,9 @@ bool containsHex(const QByteArray &bytes, const QByteArray &word, bool spaced)
 
 } // namespace
 
-QString timeOfDayText(qint64 timeMs)
+QString timeOfDayText(qint64 timeUs)
 {
+    const qint64 timeMs = floorDiv(timeUs, 1000);
     // Asking the time zone for every row costs more than the rest of the row;
     // each thread asks again only when the time leaves the span it last
     // found: the hour of UTC around that time, cut where the offset changes
@@ -194,7 +195,31 @@ QString timeOfDayText(qint64 timeMs)
     qint64 ms = (timeMs + span.offsetMs) % dayMs;
     if (ms < 0)
         ms += dayMs;
-    return QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss.zzz"));
+    return QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss.zzz"))
+        + QStringLiteral("%1").arg(timeUs - timeMs * 1000, 3, 10, QLatin1Char('0'));
+}
+
+namespace {
+
+// `value` in units of 1/`scale` with `digits` decimals, exactly.
+QString fixedText(qint64 value, qint64 scale, int digits)
+{
+    const quint64 magnitude = value < 0 ? quint64(0) - quint64(value) : quint64(value);
+    const QString text = QString::number(magnitude / quint64(scale)) + QLatin1Char('.')
+        + QStringLiteral("%1").arg(magnitude % quint64(scale), digits, 10, QLatin1Char('0'));
+    return value < 0 ? QLatin1Char('-') + text : text;
+}
+
+} // namespace
+
+QString deltaText(qint64 deltaUs)
+{
+    return deltaUs < 0 ? QString() : fixedText(deltaUs, 1000, 3);
+}
+
+QString secondsText(qint64 us)
+{
+    return fixedText(us, 1000000, 6);
 }
 
 QString directionText(BusRecord::Kind kind)
@@ -241,11 +266,11 @@ void setShownValues(BusRecord &record, const QString &status, bool success, cons
         record.shownValues = status + QStringLiteral(" | ") + parameters;
 }
 
-BusRecord eventRecord(qint64 timeMs, const QString &text)
+BusRecord eventRecord(qint64 timeUs, const QString &text)
 {
     BusRecord record;
     record.kind = BusRecord::Event;
-    record.timeMs = timeMs;
+    record.timeUs = timeUs;
     record.values = text;
     record.shownValues = text;
     return record;
@@ -257,9 +282,9 @@ QString columnText(const BusRecord &record, int column)
     const bool frame = !noise && record.kind != BusRecord::Event;
     switch (column) {
     case ColumnTime:
-        return timeOfDayText(record.timeMs);
+        return timeOfDayText(record.timeUs);
     case ColumnDelta:
-        return record.deltaMs < 0 ? QString() : QString::number(record.deltaMs);
+        return deltaText(record.deltaUs);
     case ColumnDirection:
         return record.kind == BusRecord::Event ? QString() : directionText(record.kind);
     case ColumnDevice:
@@ -383,7 +408,7 @@ BusFilter::Word BusFilter::word(const QString &text)
     word.places = PlaceNamed;
     if (within("0123456789:."))
         word.places |= PlaceTime;
-    if (within("0123456789"))
+    if (within("0123456789."))
         word.places |= PlaceDelta;
     if (within(hex))
         word.places |= PlaceHex;
@@ -419,17 +444,14 @@ bool BusFilter::holds(const BusRecord &record, const Word &word)
         return true;
     if (frame && record.parsed && contains(record.checksumOk ? "ok" : "bad", text))
         return true;
-    if ((word.places & PlaceDelta) && record.deltaMs >= 0) {
-        char digits[16] = {};
-        std::to_chars(digits, digits + sizeof digits - 1, record.deltaMs);
-        if (contains(digits, text))
-            return true;
-    }
+    if ((word.places & PlaceDelta) && record.deltaUs >= 0
+        && deltaText(record.deltaUs).contains(QLatin1String(text)))
+        return true;
     if ((word.places & (PlaceHex | PlaceSpacedHex)) && containsHex(record.bytes, text,
                                                                    word.places & PlaceSpacedHex))
         return true;
     if (record.parsed && (word.places & routePlace(record.destinationAddress))
         && routeHolds(record.sourceAddress, record.destinationAddress, text))
         return true;
-    return (word.places & PlaceTime) && timeOfDayText(record.timeMs).contains(QLatin1String(text));
+    return (word.places & PlaceTime) && timeOfDayText(record.timeUs).contains(QLatin1String(text));
 }

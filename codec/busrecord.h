@@ -16,8 +16,13 @@ struct BusRecord
 {
     enum Kind : quint8 { Received, Sent, Noise, Event };
 
-    qint64 timeMs = 0;     // arrival (or write) time, ms since the epoch
-    qint32 deltaMs = -1;   // since the previous frame; -1: none (noise, events)
+    // When its last byte came (a sent frame: when it was written), in µs
+    // since the epoch. The splitter gives the time its first byte was fed
+    // with; the serial connection, which knows the line's byte time, sets
+    // the time of the last byte.
+    qint64 timeUs = 0;
+    qint64 deltaUs = -1;   // since the previous frame; -1: none (noise, events)
+    quint64 offset = 0;    // stream offset of its first byte, as the splitter counts
     Kind kind = Received;
     bool parsed = false;   // the header could be read (a frame of 11..31 bytes)
     bool checksumOk = false;
@@ -37,8 +42,8 @@ struct BusRecord
 // A frame's Values column from its decoding: sets record.shownValues and
 // record.statusShown. `parameters` as parametersText gives them.
 void setShownValues(BusRecord &record, const QString &status, bool success, const QString &parameters);
-// An event row at `timeMs`: "Connected to /dev/ttyUSB0", "Disconnected".
-BusRecord eventRecord(qint64 timeMs, const QString &text);
+// An event row at `timeUs`: "Connected to /dev/ttyUSB0", "Disconnected".
+BusRecord eventRecord(qint64 timeUs, const QString &text);
 
 // Batches of records go between threads (a log read in the background).
 Q_DECLARE_METATYPE(BusRecord)
@@ -57,8 +62,12 @@ enum BusColumn {
     BusColumnCount
 };
 
-// "hh:mm:ss.mmm" in local time.
-QString timeOfDayText(qint64 timeMs);
+// "hh:mm:ss.uuuuuu" in local time, for a time in µs since the epoch.
+QString timeOfDayText(qint64 timeUs);
+// A time between two records in ms to the µs: "12.500"; empty for -1.
+QString deltaText(qint64 deltaUs);
+// Seconds to the µs: "3.012500", "-0.000250".
+QString secondsText(qint64 us);
 // "RX" or "TX" (noise is received).
 QString directionText(BusRecord::Kind kind);
 // "F0 EF DF": the bytes in hex, spaced, as the Bytes column shows them.

@@ -171,7 +171,7 @@ qint64 FrameSplitter::timeAt(qsizetype index, qint64 nowMs) const
     return index < m_held.size() ? m_heldTimes[index] : nowMs;
 }
 
-void FrameSplitter::feed(const char *data, qsizetype size, qint64 nowMs, QVector<SplitItem> &out)
+void FrameSplitter::feed(const char *data, qsizetype size, qint64 nowMs, QVector<BusRecord> &out)
 {
     if (size <= 0)
         return;
@@ -187,14 +187,14 @@ void FrameSplitter::feed(const char *data, qsizetype size, qint64 nowMs, QVector
     scan(reinterpret_cast<const uchar *>(m_work.constData()), m_work.size(), nowMs, false, out);
 }
 
-void FrameSplitter::expire(qint64 nowMs, QVector<SplitItem> &out)
+void FrameSplitter::expire(qint64 nowMs, QVector<BusRecord> &out)
 {
     if (nowMs - m_lastMs < m_gapMs)
         return;
     finish(out);
 }
 
-void FrameSplitter::finish(QVector<SplitItem> &out)
+void FrameSplitter::finish(QVector<BusRecord> &out)
 {
     if (!m_held.isEmpty()) {
         const QByteArray held = m_held;
@@ -207,15 +207,15 @@ void FrameSplitter::finish(QVector<SplitItem> &out)
 // `bytes` are the held bytes followed by new ones that arrived at `nowMs`.
 // `final`: no byte follows (a gap or the end), so a candidate running past
 // the end is noise and one ending right at the end may be a bad frame.
-void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool final, QVector<SplitItem> &out)
+void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool final, QVector<BusRecord> &out)
 {
     const quint64 base = m_heldOffset;
-    auto emitItem = [&](SplitItem::Kind kind, qsizetype from, qsizetype to, bool checksumOk = true) {
-        SplitItem item;
+    auto emitItem = [&](BusRecord::Kind kind, qsizetype from, qsizetype to, bool checksumOk = true) {
+        BusRecord item;
         item.kind = kind;
-        item.checksumOk = checksumOk;
+        item.checksumOk = kind == BusRecord::Received && checksumOk;
         item.bytes = QByteArray(reinterpret_cast<const char *>(bytes + from), int(to - from));
-        item.timeMs = timeAt(from, nowMs);
+        item.timeUs = timeAt(from, nowMs) * 1000;
         item.offset = base + quint64(from);
         out.append(std::move(item));
     };
@@ -227,9 +227,9 @@ void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool 
         const qsizetype bad = candidates.badFrameEndingAt(from, to);
         const qsizetype noiseEnd = bad < 0 ? to : bad;
         if (noiseEnd > from)
-            emitItem(SplitItem::Noise, from, noiseEnd);
+            emitItem(BusRecord::Noise, from, noiseEnd);
         if (bad >= 0)
-            emitItem(SplitItem::Frame, bad, to, false);
+            emitItem(BusRecord::Received, bad, to, false);
     };
 
     qsizetype noiseStart = 0;
@@ -243,7 +243,7 @@ void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool 
         }
         if (at > noiseStart)
             emitRun(noiseStart, at);
-        emitItem(SplitItem::Frame, at, at + length);
+        emitItem(BusRecord::Received, at, at + length);
         i = at + length;
         noiseStart = i;
         candidates.setExpected(i);
@@ -260,7 +260,7 @@ void FrameSplitter::scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool 
         // that may still start a bad frame; the rest waits, so that a trickle
         // of noise does not come out byte by byte.
         const qsizetype open = earliestOpenStart(bytes, noiseStart, i);
-        emitItem(SplitItem::Noise, noiseStart, open);
+        emitItem(BusRecord::Noise, noiseStart, open);
         noiseStart = open;
     }
 

@@ -34,21 +34,16 @@
 // whatever the stream holds (running sums make each candidate's checksum one
 // subtraction).
 
+// What comes out are records with only what the splitter knows: the kind
+// (Received for a frame, Noise), checksumOk (for a frame: false when only its
+// checksum fails), the bytes, the stream offset of the first byte, and as
+// timeUs the time its first byte was fed with (in ms, as µs). Whoever knows
+// the line's byte time (the serial connection) sets the time of the last.
+
+#include "codec/busrecord.h"
+
 #include <QByteArray>
 #include <QVector>
-
-struct SplitItem
-{
-    enum Kind { Frame, Noise };
-    Kind kind = Frame;
-    bool checksumOk = true; // for a frame: false when only its checksum fails
-    QByteArray bytes;   // the frame as on the bus, or the noise run
-    qint64 timeMs = 0;  // arrival time of its first byte (ms since the epoch, as fed)
-    quint64 offset = 0; // stream offset of its first byte
-    // When its last byte came, in µs since the epoch: set by whoever knows
-    // the line's byte time (the serial connection); 0 when nobody did.
-    qint64 endTimeUs = 0;
-};
 
 class FrameSplitter
 {
@@ -59,12 +54,12 @@ public:
     int gapMs() const { return m_gapMs; }
 
     // Appends every frame and noise run that the new bytes complete.
-    void feed(const char *data, qsizetype size, qint64 nowMs, QVector<SplitItem> &out);
+    void feed(const char *data, qsizetype size, qint64 nowMs, QVector<BusRecord> &out);
     // After the gap, what is held becomes noise, or a bad frame if a
     // candidate ends right at its end; the next byte may start a frame.
-    void expire(qint64 nowMs, QVector<SplitItem> &out);
+    void expire(qint64 nowMs, QVector<BusRecord> &out);
     // End of stream: the same as a gap.
-    void finish(QVector<SplitItem> &out);
+    void finish(QVector<BusRecord> &out);
 
     // Bytes kept back for the next call (noise not yet given out and the
     // start of a frame), fewer than two maximal frames.
@@ -73,7 +68,7 @@ public:
     quint64 streamOffset() const { return m_heldOffset + quint64(m_held.size()); }
 
 private:
-    void scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool final, QVector<SplitItem> &out);
+    void scan(const uchar *bytes, qsizetype size, qint64 nowMs, bool final, QVector<BusRecord> &out);
     qint64 timeAt(qsizetype index, qint64 nowMs) const;
 
     int m_gapMs;

@@ -187,6 +187,7 @@ void BusLayout::buildWidgets()
 
     labelCounters = named(new ElidedLabel, QStringLiteral("labelCounters"));
     buildLogAndSendRows();
+    buildTimeControls();
 
     layoutMain->addLayout(layoutPort);
     layoutMain->addLayout(layoutSerial);

@@ -93,6 +93,8 @@ private slots:
     void on_buttonRefreshPorts_clicked(bool checked);
     void on_LineEditFilter_Edited(const QString &text);
     void on_checkBoxLatest_toggled(bool checked);
+    void on_comboBoxTimeMode_currentIndexChanged(int index);
+    void on_checkBoxPreciseLogs_toggled(bool checked);
     void on_buttonPause_toggled(bool checked);
     void on_buttonClear_clicked(bool checked);
     void on_buttonSave_clicked(bool checked);
@@ -127,6 +129,9 @@ private:
     // The list's view: selection, keys, menus and the columns' header
     // (buslayoutview.cpp).
     void setUpFrameView();
+    // The Time column's mode and the logs' precision, as last chosen
+    // (buslayoutview.cpp).
+    void buildTimeControls();
     // Each view (every frame, or Latest) has its own columns: their order,
     // widths and which are shown are kept for the view left and put back for
     // the view shown; they are stored for the next run when a column is
@@ -191,6 +196,8 @@ private:
     QLineEdit *LineEditFilter = nullptr;
     QLabel *labelFilterCount = nullptr;
     QCheckBox *checkBoxLatest = nullptr;
+    QComboBox *comboBoxTimeMode = nullptr;
+    QCheckBox *checkBoxPreciseLogs = nullptr;
     QPushButton *buttonPause = nullptr;
     QPushButton *buttonClear = nullptr;
     QTableView *tableViewFrames = nullptr;

@@ -88,11 +88,11 @@ void BusLayout::showDetail()
         return;
     }
     const bool sameFrame = detailShown && record->kind == detailRecord.kind && record->bytes == detailRecord.bytes;
-    if (sameFrame && record->timeMs == detailRecord.timeMs)
+    if (sameFrame && record->timeUs == detailRecord.timeUs)
         return;
     detailRecord = *record;
     detailShown = true;
-    const QString time = timeOfDayText(record->timeMs);
+    const QString time = timeOfDayText(record->timeUs);
     if (sameFrame) {
         frameDetailPane->showTime(time);
     } else if (record->kind == BusRecord::Noise) {

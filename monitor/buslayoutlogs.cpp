@@ -10,6 +10,7 @@
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
@@ -64,7 +65,7 @@ bool BusLayout::saveLog(const QString &path)
         const BusRecord &record = frameModel->heldRecord(i);
         if (record.kind != BusRecord::Event)
             (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
-        text += busLogLineOf(record);
+        text += busLogLineOf(record, checkBoxPreciseLogs->isChecked());
         if (text.size() > (1 << 20)) {
             file.write(text);
             text.clear();

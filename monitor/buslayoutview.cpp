@@ -1,5 +1,5 @@
-// The Bus page's list as a view: its columns and their header, its keys, and
-// the menus of its rows.
+// The Bus page's list as a view: its columns and their header, its keys, the
+// menus of its rows, and how times are shown and logged.
 
 #include "monitor/buslayout.h"
 
@@ -8,6 +8,7 @@
 #include "codec/framedecoding.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
+#include "serial/bussession.h"
 #include "widgets/elidingdelegate.h"
 #include "widgets/firstshow.h"
 
@@ -15,13 +16,16 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSet>
 #include <QSettings>
 #include <QShortcut>
@@ -39,6 +43,8 @@ QSettings headerStore()
 
 const QString kListHeaderKey = QStringLiteral("bus/listHeader");
 const QString kLatestHeaderKey = QStringLiteral("bus/latestHeader");
+const QString kTimeModeKey = QStringLiteral("bus/timeMode");
+const QString kPreciseLogsKey = QStringLiteral("bus/preciseLogs");
 
 // A word of the filter: a text with spaces goes in double quotes, so that it
 // is matched as one phrase.
@@ -101,6 +107,47 @@ void BusLayout::setUpFrameView()
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &BusLayout::saveHeaderStates);
 }
 
+// --- Times ------------------------------------------------------------------------
+
+void BusLayout::buildTimeControls()
+{
+    comboBoxTimeMode = new QComboBox;
+    comboBoxTimeMode->setObjectName(QStringLiteral("comboBoxTimeMode"));
+    // In the order of FrameTableModel::TimeMode.
+    comboBoxTimeMode->addItems({QStringLiteral("Clock time"), QStringLiteral("Since first"),
+                                QStringLiteral("\u0394 to row above")});
+    comboBoxTimeMode->setToolTip(QStringLiteral("What the Time column shows: the time of day, the seconds since "
+                                                "the first frame, or the ms since the row above"));
+    layoutTools->insertWidget(layoutTools->indexOf(checkBoxLatest) + 1, comboBoxTimeMode);
+    checkBoxPreciseLogs = new QCheckBox(QStringLiteral("\u00b5s in logs"));
+    checkBoxPreciseLogs->setObjectName(QStringLiteral("checkBoxPreciseLogs"));
+    checkBoxPreciseLogs->setToolTip(QStringLiteral("Save, Record and Copy write times to the microsecond "
+                                                   "rather than the millisecond"));
+    layoutLog->insertWidget(layoutLog->indexOf(buttonRecord) + 1, checkBoxPreciseLogs);
+
+    QSettings settings = headerStore();
+    const int mode = settings.value(kTimeModeKey, 0).toInt();
+    comboBoxTimeMode->setCurrentIndex(mode >= 0 && mode < comboBoxTimeMode->count() ? mode : 0);
+    on_comboBoxTimeMode_currentIndexChanged(comboBoxTimeMode->currentIndex());
+    checkBoxPreciseLogs->setChecked(settings.value(kPreciseLogsKey, false).toBool());
+    busSession->setPreciseLogs(checkBoxPreciseLogs->isChecked());
+    connect(comboBoxTimeMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &BusLayout::on_comboBoxTimeMode_currentIndexChanged);
+    connect(checkBoxPreciseLogs, &QCheckBox::toggled, this, &BusLayout::on_checkBoxPreciseLogs_toggled);
+}
+
+void BusLayout::on_comboBoxTimeMode_currentIndexChanged(int index)
+{
+    frameModel->setTimeMode(FrameTableModel::TimeMode(qBound(0, index, int(FrameTableModel::TimeModeCount) - 1)));
+    headerStore().setValue(kTimeModeKey, index);
+}
+
+void BusLayout::on_checkBoxPreciseLogs_toggled(bool checked)
+{
+    busSession->setPreciseLogs(checked);
+    headerStore().setValue(kPreciseLogsKey, checked);
+}
+
 // --- Columns ------------------------------------------------------------------------
 
 void BusLayout::setColumnWidths()
@@ -114,14 +161,16 @@ void BusLayout::setColumnWidths()
     auto fit = [&](const char *sample) {
         return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 8;
     };
-    const int time = fit("00:00:00.000");
-    const int device = fit("QX-Driv");
-    const int message = fit("Get Motor");
+    const int time = fit("00:00:00.000000");
+    // A Δ up to 99.999 ms whole; the names give up some room to the µs.
+    const int delta = qMax(fit("\u0394 ms"), fit("99.999"));
+    const int device = fit("QX-D");
+    const int message = fit("Get Mot");
     const int route = fit("00A1B2 \u2192 00C3D4");
     const int values = fit("Values");
     const QVector<int> widths = checkBoxLatest->isChecked()
-        ? QVector<int>{time, device, message, route, values, fit("Count"), fit("Rate /s"), fit("\u0394 ms")}
-        : QVector<int>{time, fit("\u0394 ms"), fit("Dir"), device, message, route, values,
+        ? QVector<int>{time, device, message, route, values, fit("Count"), fit("Rate /s"), delta}
+        : QVector<int>{time, delta, fit("Dir"), device, message, route, values,
                        fit("00112233445566778899AABB"), fit("Checksum")};
     for (int column = 0; column < widths.size(); ++column)
         tableViewFrames->setColumnWidth(column, widths.at(column));
@@ -252,7 +301,7 @@ QString BusLayout::selectedRowsText() const
     QByteArray text;
     for (int row : rows) {
         if (const BusRecord *record = recordOfIndex(tableViewFrames->model()->index(row, 0)))
-            text += busLogLineOf(*record);
+            text += busLogLineOf(*record, checkBoxPreciseLogs->isChecked());
     }
     return QString::fromUtf8(text);
 }

@@ -41,15 +41,15 @@ QVariant FrameTableModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        if (column == ColumnDelta) {
-            const qint32 delta = shownDeltaMs(index.row());
-            return delta < 0 ? QString() : QString::number(delta);
-        }
+        if (column == ColumnDelta)
+            return deltaText(shownDeltaUs(index.row()));
+        if (column == ColumnTime && role == Qt::DisplayRole)
+            return timeText(index.row());
         return role == Qt::DisplayRole ? columnText(*record, column) : columnToolTip(*record, column);
     case Qt::ForegroundRole:
         return foreground(*record, column);
     case Qt::TextAlignmentRole:
-        if (column == ColumnDelta)
+        if (column == ColumnDelta || (column == ColumnTime && mode != ClockTime))
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant();
     default:
@@ -139,6 +139,10 @@ void FrameTableModel::append(const QVector<BusRecord> &batch)
         else
             ring.push_back(record);
         ++held;
+        if (!haveFirstFrame && isFrame(record)) {
+            firstFrameUs = record.timeUs;
+            haveFirstFrame = true;
+        }
         if (show)
             shown.push_back(seq);
     }
@@ -163,6 +167,7 @@ void FrameTableModel::clear()
     held = 0;
     ring.clear();
     dropped = 0;
+    haveFirstFrame = false;
     emit countsChanged();
 }
 
@@ -209,18 +214,50 @@ bool FrameTableModel::passes(const BusRecord &record) const
 // Without a filter every frame is shown, and the session's Δ to the previous
 // frame holds. Under one, the Δ is to the nearest frame shown above, read
 // from the rows themselves: nothing to keep per row when the filter changes.
-qint32 FrameTableModel::shownDeltaMs(int row) const
+qint64 FrameTableModel::shownDeltaUs(int row) const
 {
     const BusRecord *record = recordAt(row);
     if (!record || !isFrame(*record))
         return -1;
     if (rowFilter.isEmpty())
-        return record->deltaMs;
+        return record->deltaUs;
     const int last = qMax(0, row - kDeltaLookBackRows);
     for (int above = row - 1; above >= last; --above) {
         const BusRecord &previous = recordOfSeq(rows[size_t(above)]);
         if (isFrame(previous))
-            return qint32(qBound(qint64(0), record->timeMs - previous.timeMs, qint64(0x7fffffff)));
+            return qMax(qint64(0), record->timeUs - previous.timeUs);
     }
     return -1;
+}
+
+void FrameTableModel::setTimeMode(TimeMode timeMode)
+{
+    if (timeMode == mode || timeMode < ClockTime || timeMode >= TimeModeCount)
+        return;
+    mode = timeMode;
+    if (!rows.empty())
+        emit dataChanged(index(0, ColumnTime), index(int(rows.size()) - 1, ColumnTime),
+                         {Qt::DisplayRole, Qt::TextAlignmentRole});
+}
+
+// From the row and the one above it alone, so that a new filter needs
+// nothing worked out again.
+QString FrameTableModel::timeText(int row) const
+{
+    const BusRecord *record = recordAt(row);
+    if (!record)
+        return QString();
+    switch (mode) {
+    case SinceFirst:
+        return haveFirstFrame ? secondsText(record->timeUs - firstFrameUs) : QString();
+    case DeltaAbove: {
+        const BusRecord *above = recordAt(row - 1);
+        if (!above)
+            return QString();
+        const qint64 delta = record->timeUs - above->timeUs;
+        return delta < 0 ? QLatin1Char('-') + deltaText(-delta) : deltaText(delta);
+    }
+    default:
+        return timeOfDayText(record->timeUs);
+    }
 }

@@ -11,6 +11,9 @@
 // events (the port opened, closed, lost) in grey; a bad checksum and a
 // decoding that did not succeed in red in their cells. Every cell's tool tip
 // holds its whole text, the Values cell the whole single line.
+// The Time column shows the clock time, the seconds since the first frame,
+// or the time since the row shown above (see TimeMode); its tool tip always
+// holds the clock time. The Δ column is in ms to the µs.
 
 #include "codec/busrecord.h"
 
@@ -26,6 +29,13 @@ class FrameTableModel : public QAbstractTableModel
 
 public:
     static constexpr int kDefaultCapacity = 100000;
+
+    enum TimeMode {
+        ClockTime,  // "hh:mm:ss.uuuuuu", local
+        SinceFirst, // seconds since the first frame since the list was emptied, "12.345678"
+        DeltaAbove, // ms since the row shown above, "12.500"; none for the top row
+        TimeModeCount
+    };
 
     explicit FrameTableModel(QObject *parent = nullptr);
 
@@ -60,8 +70,14 @@ public:
     const BusRecord &heldRecord(int i) const;
     // The record shown in a row; nullptr for a row that does not exist.
     const BusRecord *recordAt(int row) const;
-    // The Δ a row shows, in ms; -1 for none.
-    qint32 shownDeltaMs(int row) const;
+    // The Δ a row shows, in µs; -1 for none.
+    qint64 shownDeltaUs(int row) const;
+
+    // How the Time column shows times; the rows are redrawn.
+    void setTimeMode(TimeMode mode);
+    TimeMode timeMode() const { return mode; }
+    // The Time column's text of a row in the current mode.
+    QString timeText(int row) const;
 
 signals:
     // Rows shown or records held changed: after each append, clear, filter
@@ -82,6 +98,11 @@ private:
     std::deque<quint64> rows; // sequence numbers shown, ascending
     QString filter;
     BusFilter rowFilter;
+    TimeMode mode = ClockTime;
+    // The first frame's time, kept when it is dropped from the ring so
+    // that the times shown do not move; none after clear.
+    qint64 firstFrameUs = 0;
+    bool haveFirstFrame = false;
 };
 
 #endif

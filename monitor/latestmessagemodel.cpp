@@ -59,16 +59,16 @@ QVariant LatestMessageModel::sortKey(const Entry &entry, int column) const
 {
     switch (column) {
     case Time:
-        return entry.last.timeMs;
+        return entry.last.timeUs;
     case Count:
         return entry.count;
     case Rate:
         // As shown: none below two frames, "-" (no time between) above all.
         if (entry.count < 2)
             return -1.0;
-        return entry.intervalMs > 0 ? 1000.0 / entry.intervalMs : std::numeric_limits<double>::max();
+        return entry.intervalUs > 0 ? 1e6 / entry.intervalUs : std::numeric_limits<double>::max();
     case Delta:
-        return qint64(entry.deltaMs);
+        return entry.deltaUs;
     default:
         return entryText(entry, column);
     }
@@ -109,10 +109,10 @@ QString LatestMessageModel::entryText(const Entry &entry, int column) const
     case Rate:
         if (entry.count < 2)
             return QString();
-        return entry.intervalMs > 0 ? QString::number(1000.0 / entry.intervalMs, 'f', 1)
+        return entry.intervalUs > 0 ? QString::number(1e6 / entry.intervalUs, 'f', 1)
                                     : QStringLiteral("-");
     case Delta:
-        return entry.deltaMs < 0 ? QString() : QString::number(entry.deltaMs);
+        return deltaText(entry.deltaUs);
     default:
         return QString();
     }
@@ -142,10 +142,10 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
         }
         Entry &entry = entries[found.value()];
         // Smoothed over about the last ten frames, so the rate follows changes.
-        const qint64 sinceLast = qBound(qint64(0), record.timeMs - entry.last.timeMs, qint64(0x7fffffff));
+        const qint64 sinceLast = qMax(qint64(0), record.timeUs - entry.last.timeUs);
         const double interval = double(sinceLast);
-        entry.deltaMs = qint32(sinceLast);
-        entry.intervalMs = entry.count < 2 ? interval : 0.9 * entry.intervalMs + 0.1 * interval;
+        entry.deltaUs = sinceLast;
+        entry.intervalUs = entry.count < 2 ? interval : 0.9 * entry.intervalUs + 0.1 * interval;
         ++entry.count;
         entry.last = record;
         entry.lastSeen = batchNumber;

@@ -24,8 +24,8 @@ class LatestMessageModel : public QAbstractTableModel
 
 public:
     enum Column { Time, Device, Message, Route, Values, Count, Rate, Delta, ColumnCount };
-    // What a column sorts by: the time in ms, the count, the rate per second
-    // and the Δ in ms as numbers (none: -1), the text for the others.
+    // What a column sorts by: the time in µs, the count, the rate per second
+    // and the Δ in µs as numbers (none: -1), the text for the others.
     static constexpr int SortRole = Qt::UserRole;
 
     static constexpr int kDefaultCapacity = 100000;
@@ -57,8 +57,8 @@ private:
     {
         BusRecord last;
         quint64 count = 0;
-        double intervalMs = 0; // smoothed time between two frames
-        qint32 deltaMs = -1;   // between the last two frames
+        double intervalUs = 0; // smoothed time between two frames
+        qint64 deltaUs = -1;   // between the last two frames
         quint64 lastSeen = 0;  // batch number of the last frame
     };
 

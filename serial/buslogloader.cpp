@@ -102,16 +102,16 @@ void BusLogLoader::run(const QString &path, qint64 nowMs)
                 ++refused;
             if (kind != BusLogLineKind::Entry)
                 continue;
-            const qint64 timeMs = entry.hasTime ? entry.timeMs : nowMs;
+            const qint64 timeUs = entry.hasTime ? entry.timeUs : nowMs * 1000;
             BusRecord record;
             if (entry.kind == BusRecord::Noise) {
                 record.kind = BusRecord::Noise;
                 record.bytes = entry.bytes;
-                record.timeMs = timeMs;
+                record.timeUs = timeUs;
             } else if (entry.kind == BusRecord::Event) {
-                record = eventRecord(timeMs, entry.text);
+                record = eventRecord(timeUs, entry.text);
             } else {
-                record = decoder.record(entry.bytes, timeMs, entry.kind);
+                record = decoder.record(entry.bytes, timeUs, entry.kind);
             }
             batch.append(std::move(record));
             if (batch.size() >= kBatchRecords)

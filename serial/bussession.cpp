@@ -25,9 +25,9 @@ const int kDecodedCacheSize = 4096;
 // How often a recording checks that its file is still where it was made.
 const qint64 kRecordCheckMs = 1000;
 
-qint64 nowMs()
+qint64 nowUs()
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    return wallClockUs();
 }
 
 #ifdef Q_OS_UNIX
@@ -139,7 +139,7 @@ void BusSession::addEvent(const QString &text)
 {
     if (!m_preparingTexts)
         return;
-    QVector<BusRecord> batch{eventRecord(nowMs(), text)};
+    QVector<BusRecord> batch{eventRecord(nowUs(), text)};
     deliver(batch, true);
 }
 
@@ -162,7 +162,7 @@ void BusSession::flush()
     takeArrivals();
 }
 
-BusRecord BusRecordDecoder::record(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
+BusRecord BusRecordDecoder::record(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind)
 {
     auto cached = m_decoded.constFind(bytes);
     if (cached == m_decoded.constEnd()) {
@@ -188,23 +188,23 @@ BusRecord BusRecordDecoder::record(const QByteArray &bytes, qint64 timeMs, BusRe
         cached = m_decoded.insert(bytes, decoded);
     }
     BusRecord record = cached.value();
-    record.timeMs = timeMs;
+    record.timeUs = timeUs;
     record.kind = kind;
     return record;
 }
 
-BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind)
+BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind)
 {
     if (!m_preparingTexts) {
         BusRecord bare;
         bare.bytes = bytes;
-        bare.timeMs = timeMs;
+        bare.timeUs = timeUs;
         bare.kind = kind;
         bare.parsed = bytes.size() >= kFrameOverheadBytes && bytes.size() <= kMaxFrameBytes;
         bare.checksumOk = bare.parsed && checksumMatches(bytes);
         return bare;
     }
-    return m_decoder.record(bytes, timeMs, kind);
+    return m_decoder.record(bytes, timeUs, kind);
 }
 
 FrameReport BusSession::decode(const QByteArray &bytes)
@@ -212,11 +212,11 @@ FrameReport BusSession::decode(const QByteArray &bytes)
     return m_catalogue.decodeBytes(bytes);
 }
 
-bool BusSession::takeEcho(const QByteArray &bytes, qint64 timeMs)
+bool BusSession::takeEcho(const QByteArray &bytes, qint64 timeUs)
 {
     for (int i = 0; i < m_sentRecently.size(); ++i) {
         const SentFrame &sent = m_sentRecently.at(i);
-        if (sent.bytes == bytes && qAbs(timeMs - sent.timeMs) <= kEchoWindowMs) {
+        if (sent.bytes == bytes && qAbs(timeUs - sent.timeUs) <= kEchoWindowMs * 1000) {
             m_sentRecently.remove(i);
             return true;
         }
@@ -224,23 +224,23 @@ bool BusSession::takeEcho(const QByteArray &bytes, qint64 timeMs)
     return false;
 }
 
-void BusSession::addSplit(const QVector<SplitItem> &items, QVector<BusRecord> &batch)
+// Noise goes on as the splitter made it; frames are decoded, but for the
+// echoes of ours.
+void BusSession::addSplit(QVector<BusRecord> &items, QVector<BusRecord> &batch)
 {
     batch.reserve(batch.size() + items.size());
-    for (const SplitItem &item : items) {
-        if (item.kind == SplitItem::Noise) {
-            BusRecord noise;
-            noise.kind = BusRecord::Noise;
-            noise.bytes = item.bytes;
-            noise.timeMs = item.timeMs;
-            batch.append(std::move(noise));
+    for (BusRecord &item : items) {
+        if (item.kind == BusRecord::Noise) {
+            batch.append(std::move(item));
             continue;
         }
-        if (takeEcho(item.bytes, item.timeMs)) {
+        if (takeEcho(item.bytes, item.timeUs)) {
             ++m_counters.echoes;
             continue;
         }
-        batch.append(prepare(item.bytes, item.timeMs, BusRecord::Received));
+        BusRecord record = prepare(item.bytes, item.timeUs, BusRecord::Received);
+        record.offset = item.offset;
+        batch.append(std::move(record));
     }
 }
 
@@ -248,12 +248,13 @@ void BusSession::takeArrivals()
 {
     QVector<BusRecord> batch;
     batch.swap(m_sentWaiting);
-    addSplit(m_connection->takeReceived(), batch);
+    QVector<BusRecord> received = m_connection->takeReceived();
+    addSplit(received, batch);
     m_counters.droppedUnread = m_connection->droppedCount();
     // Echoes come back within the window or not at all.
-    const qint64 now = nowMs();
+    const qint64 now = nowUs();
     m_sentRecently.erase(std::remove_if(m_sentRecently.begin(), m_sentRecently.end(),
-                                        [now](const SentFrame &sent) { return now - sent.timeMs > kKeepSentMs; }),
+                                        [now](const SentFrame &sent) { return now - sent.timeUs > kKeepSentMs * 1000; }),
                          m_sentRecently.end());
     if (batch.isEmpty()) {
         writeRecorded(batch);
@@ -261,16 +262,16 @@ void BusSession::takeArrivals()
     }
     // Sent frames join the received ones in time order.
     std::stable_sort(batch.begin(), batch.end(),
-                     [](const BusRecord &a, const BusRecord &b) { return a.timeMs < b.timeMs; });
+                     [](const BusRecord &a, const BusRecord &b) { return a.timeUs < b.timeUs; });
     deliver(batch, true);
 }
 
-void BusSession::onSent(const QByteArray &frame, qint64 timeMs)
+void BusSession::onSent(const QByteArray &frame, qint64 timeUs)
 {
-    m_sentRecently.append({frame, timeMs});
-    m_sentWaiting.append(prepare(frame, timeMs, BusRecord::Sent));
+    m_sentRecently.append({frame, timeUs});
+    m_sentWaiting.append(prepare(frame, timeUs, BusRecord::Sent));
     scheduleBatch();
-    emit frameSent(frame, timeMs);
+    emit frameSent(frame, timeUs);
 }
 
 void BusSession::feedCapture(const char *data, qsizetype size, qint64 timeMs, int gapMs)
@@ -326,10 +327,8 @@ void BusSession::stamp(QVector<BusRecord> &batch)
 {
     for (BusRecord &record : batch) {
         if (record.kind == BusRecord::Received || record.kind == BusRecord::Sent) {
-            record.deltaMs = m_haveLastFrame
-                ? qint32(qBound(qint64(0), record.timeMs - m_lastFrameMs, qint64(0x7fffffff)))
-                : -1;
-            m_lastFrameMs = record.timeMs;
+            record.deltaUs = m_haveLastFrame ? qMax(qint64(0), record.timeUs - m_lastFrameUs) : -1;
+            m_lastFrameUs = record.timeUs;
             m_haveLastFrame = true;
         }
         count(record);
@@ -478,7 +477,7 @@ void BusSession::writeRecorded(const QVector<BusRecord> &records)
         return;
     QByteArray text;
     for (const BusRecord &record : records)
-        text += busLogLineOf(record);
+        text += busLogLineOf(record, m_preciseLogs);
     if (!text.isEmpty()
         && (m_recordFile->write(text) != text.size() || !m_recordFile->flush())) {
         failRecording(m_recordFile->errorString());

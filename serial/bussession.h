@@ -41,7 +41,7 @@ class BusRecordDecoder
 {
 public:
     explicit BusRecordDecoder(DecodeCatalogue &catalogue) : m_catalogue(catalogue) {}
-    BusRecord record(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
+    BusRecord record(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind);
 
 private:
     DecodeCatalogue &m_catalogue;
@@ -108,6 +108,9 @@ public:
     bool startRecording(const QString &path);
     void stopRecording();
     bool isRecording() const { return bool(m_recordFile); }
+    // Times recorded to the µs rather than the millisecond. Default false.
+    void setPreciseLogs(bool precise) { m_preciseLogs = precise; }
+    bool preciseLogs() const { return m_preciseLogs; }
     QString recordingPath() const { return m_recordPath; }
 
     // False: records carry their time, kind, bytes and checksum only, for a
@@ -121,7 +124,7 @@ public:
 
     // A frame decoded into a record, its texts prepared (decoded once per
     // distinct frame).
-    BusRecord prepare(const QByteArray &bytes, qint64 timeMs, BusRecord::Kind kind);
+    BusRecord prepare(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind);
 
     // A frame decoded in full with the session's catalogue, for a view that
     // shows one frame in detail.
@@ -140,26 +143,26 @@ signals:
     void recordingChanged(bool recording, const QString &reason);
     void repeatingChanged(bool repeating);
     // A frame was written to the bus.
-    void frameSent(const QByteArray &frame, qint64 timeMs);
+    void frameSent(const QByteArray &frame, qint64 timeUs);
 
 private:
     struct SentFrame
     {
         QByteArray bytes;
-        qint64 timeMs = 0;
+        qint64 timeUs = 0;
     };
 
     void takeArrivals();
     void scheduleBatch();
-    void addSplit(const QVector<SplitItem> &items, QVector<BusRecord> &batch);
-    bool takeEcho(const QByteArray &bytes, qint64 timeMs);
+    void addSplit(QVector<BusRecord> &items, QVector<BusRecord> &batch);
+    bool takeEcho(const QByteArray &bytes, qint64 timeUs);
     void addEvent(const QString &text);
     void count(const BusRecord &record);
     void stamp(QVector<BusRecord> &batch);
     void deliver(QVector<BusRecord> &batch, bool record);
     void writeRecorded(const QVector<BusRecord> &records);
     void failRecording(const QString &reason);
-    void onSent(const QByteArray &frame, qint64 timeMs);
+    void onSent(const QByteArray &frame, qint64 timeUs);
     void onLost(const QString &text);
     void onRepeat();
 
@@ -172,17 +175,18 @@ private:
     QVector<BusRecord> m_sentWaiting;  // written since the last batch
     QVector<BusRecord> m_held;         // while paused
     FrameSplitter m_captureSplitter;
-    QVector<SplitItem> m_items;        // reused
+    QVector<BusRecord> m_items;        // reused
     BusCounters m_counters;
     QString m_error;
     QByteArray m_repeatFrame;
     std::unique_ptr<QFile> m_recordFile;
     QString m_recordPath;
     QElapsedTimer m_sinceRecordCheck;
-    qint64 m_lastFrameMs = 0;
+    qint64 m_lastFrameUs = 0;
     bool m_haveLastFrame = false;
     bool m_paused = false;
     bool m_preparingTexts = true;
+    bool m_preciseLogs = false;
     int m_holdLimit = 100000;
 };
 

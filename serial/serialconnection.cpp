@@ -197,6 +197,7 @@ public:
         m_reads.clear();
         m_streamEnd = 0;
         m_lastReadUs = 0;
+        m_lastStampUs = 0;
         m_pendingWrites.clear();
         // Bounded, so that bytes left unread stay in the system.
         port.setReadBufferSize(SerialConnection::kReadBufferBytes);
@@ -227,7 +228,7 @@ public:
         m_held = 0;
         port->deleteLater();
         m_gapTimer.reset();
-        QVector<SplitItem> items;
+        QVector<BusRecord> items;
         m_splitter.finish(items);
         stampEnds(items);
         m_owner->deliver(items);
@@ -255,7 +256,7 @@ public:
         const qint64 now = m_clock.elapsed();
         const qint64 time = arrivalTime(now);
         noteRead(bytes.size(), time);
-        QVector<SplitItem> items;
+        QVector<BusRecord> items;
         m_splitter.feed(bytes.constData(), bytes.size(), time, items);
         stampEnds(items);
         m_lastFedMs = time;
@@ -289,7 +290,7 @@ private:
         const qint64 silent = now - m_lastReadMs;
         if (silent < m_splitter.gapMs())
             return;
-        QVector<SplitItem> items;
+        QVector<BusRecord> items;
         m_splitter.expire(m_lastFedMs + silent, items);
         stampEnds(items);
         if (m_splitter.heldBytes() == 0)
@@ -311,21 +312,24 @@ private:
             m_reads.pop_front();
     }
 
-    // Each item's end time: the time of the read that brought its last byte,
+    // Each item's time, that of its last byte: the time of the read that brought its last byte,
     // less the bytes that followed it in that read at the line's byte time,
     // so frames read in one go keep their real spacing.
-    void stampEnds(QVector<SplitItem> &items) const
+    // They never go back: bytes read faster than the line carries them (a
+    // pseudo-terminal, a backlog) would otherwise come before earlier ones.
+    void stampEnds(QVector<BusRecord> &items)
     {
-        for (SplitItem &item : items) {
+        for (BusRecord &item : items) {
             const quint64 end = item.offset + quint64(item.bytes.size());
             auto read = std::lower_bound(m_reads.begin(), m_reads.end(), end,
                                          [](const ReadMark &mark, quint64 at) { return mark.streamEnd < at; });
-            if (read == m_reads.end()) {
-                item.endTimeUs = m_lastReadUs;
-                continue;
+            qint64 us = m_lastReadUs;
+            if (read != m_reads.end()) {
+                const qint64 after = qint64(read->streamEnd - end);
+                us = read->timeUs - qint64(double(after) * m_byteUs + 0.5);
             }
-            const qint64 after = qint64(read->streamEnd - end);
-            item.endTimeUs = read->timeUs - qint64(double(after) * m_byteUs + 0.5);
+            item.timeUs = qMax(us, m_lastStampUs);
+            m_lastStampUs = item.timeUs;
         }
     }
 
@@ -364,7 +368,7 @@ private:
 
     void written(qint64 count)
     {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 now = wallClockUs();
         while (count > 0 && !m_pendingWrites.empty()) {
             PendingWrite &w = m_pendingWrites.front();
             const qint64 take = qMin(count, w.remaining);
@@ -420,6 +424,7 @@ private:
     std::deque<ReadMark> m_reads; // the last reads, for the items' end times
     quint64 m_streamEnd = 0;
     qint64 m_lastReadUs = 0;
+    qint64 m_lastStampUs = 0; // the last item's time
     double m_byteUs = 0;
     int m_watchMs = 10;     // how often the line is looked at
     int m_heldUpMs = 25;    // no look for this long: the thread was held up
@@ -493,9 +498,9 @@ bool SerialConnection::send(const QByteArray &frame)
     return true;
 }
 
-QVector<SplitItem> SerialConnection::takeReceived()
+QVector<BusRecord> SerialConnection::takeReceived()
 {
-    QVector<SplitItem> items;
+    QVector<BusRecord> items;
     bool resume = false;
     {
         QMutexLocker lock(&m_mutex);
@@ -532,7 +537,7 @@ bool SerialConnection::roomToRead()
     return !m_stalled;
 }
 
-void SerialConnection::deliver(QVector<SplitItem> &items)
+void SerialConnection::deliver(QVector<BusRecord> &items)
 {
     if (items.isEmpty())
         return;
@@ -543,7 +548,7 @@ void SerialConnection::deliver(QVector<SplitItem> &items)
     bool notify = false;
     {
         QMutexLocker lock(&m_mutex);
-        for (SplitItem &item : items) {
+        for (BusRecord &item : items) {
             if (m_waiting.size() >= itemLimit || m_waitingBytes + item.bytes.size() > byteLimit) {
                 ++m_dropped;
                 continue;

@@ -35,6 +35,9 @@ struct SerialSettings
     double byteTimeUs() const;
 };
 
+// The wall clock, in µs since the epoch.
+qint64 wallClockUs();
+
 class SerialConnection : public QObject
 {
     Q_OBJECT
@@ -51,7 +54,7 @@ public:
     SerialSettings settings() const { return m_settings; }
 
     // Queues the bytes for writing; the `sent` signal carries them with the
-    // time written. False when the port is not open.
+    // time written (µs since the epoch). False when the port is not open.
     bool send(const QByteArray &frame);
 
     // Everything split since the last call, oldest first (thread-safe).
@@ -61,7 +64,7 @@ public:
     // device that goes on sending loses bytes on the line). The read before
     // the stop may take the list past a limit by one read, at most
     // kReadBufferBytes bytes and the items they split into.
-    QVector<SplitItem> takeReceived();
+    QVector<BusRecord> takeReceived();
     // Items thrown away because the waiting list was full even past that
     // margin (the stop in reading keeps this from happening).
     quint64 droppedCount() const;
@@ -73,7 +76,7 @@ public:
 
 signals:
     void received();                            // items wait in takeReceived() (coalesced)
-    void sent(const QByteArray &frame, qint64 timeMs);
+    void sent(const QByteArray &frame, qint64 timeUs);
     void errorOccurred(const QString &text);    // e.g. device removed: the connection is closed
     void openChanged(bool open);
 
@@ -82,7 +85,7 @@ private:
     // From the worker thread: whether it may read the port now (if not, the
     // next takeReceived() wakes it).
     bool roomToRead();
-    void deliver(QVector<SplitItem> &items);
+    void deliver(QVector<BusRecord> &items);
     void lost(const QString &text);
 
     QThread *m_thread = nullptr;
@@ -92,7 +95,7 @@ private:
     QString m_error;
 
     mutable QMutex m_mutex; // guards the members below
-    QVector<SplitItem> m_waiting;
+    QVector<BusRecord> m_waiting;
     qint64 m_waitingBytes = 0;
     bool m_notified = false;
     bool m_stalled = false; // the worker stopped reading for want of room

@@ -186,6 +186,8 @@ class BusCliTest : public QObject
 private slots:
     void monitorReplayPrintsAsDecode_data();
     void monitorReplayPrintsAsDecode();
+    void monitorPrintsTimes_data();
+    void monitorPrintsTimes();
     void monitorShowsFramesUntilItEnds_data();
     void monitorShowsFramesUntilItEnds();
     void monitorWaitsForItsOutput();
@@ -271,6 +273,37 @@ void BusCliTest::monitorReplayPrintsAsDecode()
         got = text.toUtf8();
     }
     QCOMPARE(got, expected);
+}
+
+void BusCliTest::monitorPrintsTimes_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("time"); // the shape of each time printed
+    const QString date = QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d");
+    QTest::newRow("milliseconds") << QStringList{"--single-line"} << date + QStringLiteral("\\.\\d{3}Z");
+    QTest::newRow("precise") << QStringList{"--single-line", "--precise"} << date + QStringLiteral("\\.\\d{6}Z");
+    QTest::newRow("precise, json") << QStringList{"--json", "--precise"} << date + QStringLiteral("\\.\\d{6}Z");
+}
+
+// Times to the millisecond, or to the µs with --precise, on every line.
+void BusCliTest::monitorPrintsTimes()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, time);
+    QByteArray capture = QByteArray::fromHex("00FF12");
+    for (const QByteArray &f : defaultFrames())
+        capture += f;
+    const ToolRun monitor = run(QStringList{QStringLiteral("monitor"), QStringLiteral("--input"), QStringLiteral("-")}
+                                    + options,
+                                capture);
+    QCOMPARE(monitor.exitCode, 0);
+    const QList<QByteArray> lines = monitor.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), defaultFrames().size() + 1);
+    const QRegularExpression shape(options.contains(QStringLiteral("--json"))
+                                       ? QString(QStringLiteral("\"time\": ?\"") + time + QLatin1Char('"'))
+                                       : QString(QLatin1Char('^') + time + QLatin1Char(' ')));
+    for (const QByteArray &line : lines)
+        QVERIFY2(shape.match(QString::fromUtf8(line)).hasMatch(), line.constData());
 }
 
 void BusCliTest::monitorShowsFramesUntilItEnds_data()

@@ -35,8 +35,8 @@ BusRecord generated(QRandomGenerator &random)
 {
     BusRecord r;
     r.kind = BusRecord::Kind(random.bounded(4));
-    r.timeMs = 1700000000000 + qint64(random.bounded(100000000));
-    r.deltaMs = random.bounded(3) == 0 ? -1 : qint32(random.bounded(100000));
+    r.timeUs = Q_INT64_C(1700000000000000) + qint64(random.bounded(100000000)) * 1000 + random.bounded(1000);
+    r.deltaUs = random.bounded(3) == 0 ? -1 : qint64(random.bounded(100000000));
     r.parsed = r.kind != BusRecord::Event && random.bounded(5) != 0;
     r.checksumOk = random.bounded(2) == 0;
     r.sourceAddress = address(random);

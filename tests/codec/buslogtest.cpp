@@ -53,7 +53,7 @@ QString entryText(const BusLogEntry &entry)
     const QString kind = entry.kind == BusRecord::Noise ? QStringLiteral("noise")
         : entry.kind == BusRecord::Event                ? QStringLiteral("event")
                                                         : directionText(entry.kind);
-    const QString time = entry.hasTime ? busLogTime(entry.timeMs) : QStringLiteral("no time");
+    const QString time = entry.hasTime ? busLogTimeUs(entry.timeUs, false) : QStringLiteral("no time");
     const QString what = entry.kind == BusRecord::Event ? entry.text : frameToHexText(entry.bytes);
     return kind + QLatin1Char(' ') + time + QLatin1Char(' ') + what;
 }
@@ -81,6 +81,8 @@ private slots:
     void timeOfDayTextOnTwoThreads();
     void timesToTheMicrosecond_data();
     void timesToTheMicrosecond();
+    void recordRoundTrip_data();
+    void recordRoundTrip();
 };
 
 void BusLogTest::parseBusLogLine_data()
@@ -255,7 +257,7 @@ void BusLogTest::readBusLog()
     for (const BusLogEntry &entry : read.entries) {
         texts << entryText(entry);
         if (!entry.hasTime)
-            QCOMPARE(entry.timeMs, qint64(-1));
+            QCOMPARE(entry.timeUs, qint64(-1));
     }
     QCOMPARE(texts, entries);
     QCOMPARE(read.refused, refused);
@@ -288,7 +290,7 @@ void BusLogTest::eventRoundTrip()
     QFETCH(QByteArray, line);
     QFETCH(QString, readBack);
     const qint64 time = utcMs("2026-12-06T10:11:12.345Z");
-    QByteArray written = busLogLineOf(eventRecord(time, text));
+    QByteArray written = busLogLineOf(eventRecord(time * 1000, text));
     QCOMPARE(written, line);
     QBuffer buffer(&written);
     QVERIFY(buffer.open(QIODevice::ReadOnly));
@@ -297,7 +299,7 @@ void BusLogTest::eventRoundTrip()
     QCOMPARE(read.entries.size(), 1);
     QCOMPARE(read.entries.at(0).kind, BusRecord::Event);
     QVERIFY(read.entries.at(0).hasTime);
-    QCOMPARE(read.entries.at(0).timeMs, time);
+    QCOMPARE(read.entries.at(0).timeUs, time * 1000);
     QCOMPARE(read.entries.at(0).text, readBack);
 }
 
@@ -352,10 +354,14 @@ void BusLogTest::timeOfDayText()
     QFETCH(QStringList, times);
     QFETCH(QStringList, texts);
     useTimeZone(zone);
+    // At the start of each millisecond and at its last µs.
     QStringList shown;
+    QStringList expected;
     for (const QString &time : times)
-        shown << ::timeOfDayText(utcMs(qPrintable(time)));
-    QCOMPARE(shown, texts);
+        shown << ::timeOfDayText(utcMs(qPrintable(time)) * 1000) << ::timeOfDayText(utcMs(qPrintable(time)) * 1000 + 999);
+    for (const QString &text : texts)
+        expected << text + QStringLiteral("000") << text + QStringLiteral("999");
+    QCOMPARE(shown, expected);
 }
 
 // Two threads asking for times on either side of a change of offset.
@@ -371,7 +377,7 @@ void BusLogTest::timeOfDayTextOnTwoThreads()
         while (waiting.load() > 0)
             QThread::yieldCurrentThread();
         for (int i = 0; i < 100000; ++i) {
-            if (::timeOfDayText(timeMs + i % 2) != texts.at(i % 2))
+            if (::timeOfDayText((timeMs + i % 2) * 1000) != texts.at(i % 2) + QStringLiteral("000"))
                 ++wrong;
         }
     };
@@ -423,6 +429,65 @@ void BusLogTest::timesToTheMicrosecond()
     qint64 ms = 0;
     QVERIFY(readBusLogTime(time, &ms));
     QCOMPARE(ms, us / 1000 - (us % 1000 < 0 ? 1 : 0));
+}
+
+// Each kind of record written and read back: to the µs when precise, else
+// to the millisecond (earlier, also before 1970), the line as shown.
+void BusLogTest::recordRoundTrip_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<qint64>("timeUs");
+    QTest::addColumn<bool>("precise");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<qint64>("readUs");
+    const qint64 base = Q_INT64_C(1796596936) * 1000000; // 2026-12-06T22:42:16Z
+    const int rx = BusRecord::Received;
+    const int tx = BusRecord::Sent;
+    const int noise = BusRecord::Noise;
+    const int event = BusRecord::Event;
+    QTest::newRow("RX, µs") << rx << base + 123456 << true << QByteArray("2026-12-06T22:42:16.123456Z RX A1B2C3D4E5F60718293A4B\n")
+                            << base + 123456;
+    QTest::newRow("RX, ms") << rx << base + 123456 << false << QByteArray("2026-12-06T22:42:16.123Z RX A1B2C3D4E5F60718293A4B\n")
+                            << base + 123000;
+    QTest::newRow("TX, µs") << tx << base + 7 << true << QByteArray("2026-12-06T22:42:16.000007Z TX A1B2C3D4E5F60718293A4B\n")
+                            << base + 7;
+    QTest::newRow("noise, µs") << noise << base + 999999 << true
+                               << QByteArray("# 2026-12-06T22:42:16.999999Z noise: A1B2C3D4E5F60718293A4B\n") << base + 999999;
+    QTest::newRow("noise, ms") << noise << base + 999999 << false
+                               << QByteArray("# 2026-12-06T22:42:16.999Z noise: A1B2C3D4E5F60718293A4B\n") << base + 999000;
+    QTest::newRow("event, µs") << event << base + 500 << true
+                               << QByteArray("# 2026-12-06T22:42:16.000500Z event: Disconnected\n") << base + 500;
+    QTest::newRow("event, ms") << event << base + 500 << false
+                               << QByteArray("# 2026-12-06T22:42:16.000Z event: Disconnected\n") << base;
+    QTest::newRow("before 1970, µs") << rx << qint64(-1) << true
+                                     << QByteArray("1969-12-31T23:59:59.999999Z RX A1B2C3D4E5F60718293A4B\n") << qint64(-1);
+    QTest::newRow("before 1970, ms") << rx << qint64(-1) << false
+                                     << QByteArray("1969-12-31T23:59:59.999Z RX A1B2C3D4E5F60718293A4B\n") << qint64(-1000);
+}
+
+void BusLogTest::recordRoundTrip()
+{
+    QFETCH(int, kind);
+    QFETCH(qint64, timeUs);
+    QFETCH(bool, precise);
+    QFETCH(QByteArray, line);
+    QFETCH(qint64, readUs);
+    BusRecord record = kind == BusRecord::Event ? eventRecord(timeUs, QStringLiteral("Disconnected")) : BusRecord();
+    if (kind != BusRecord::Event) {
+        record.kind = BusRecord::Kind(kind);
+        record.timeUs = timeUs;
+        record.bytes = QByteArray::fromHex("A1B2C3D4E5F60718293A4B");
+    }
+    QByteArray written = busLogLineOf(record, precise);
+    QCOMPARE(written, line);
+    QBuffer buffer(&written);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const BusLogRead read = ::readBusLog(buffer);
+    QCOMPARE(read.refused, 0);
+    QCOMPARE(read.entries.size(), 1);
+    QCOMPARE(int(read.entries.at(0).kind), kind);
+    QVERIFY(read.entries.at(0).hasTime);
+    QCOMPARE(read.entries.at(0).timeUs, readUs);
 }
 
 QTEST_APPLESS_MAIN(BusLogTest)

@@ -279,11 +279,11 @@ private:
 // Feeds the stream in pieces of the given sizes (cycled), all at one time but
 // for a jump past the gap time before each offset in `gaps`; there `expire` is
 // called first when asked.
-QVector<SplitItem> split(const QByteArray &stream, const QVector<int> &pieces, const QVector<int> &gaps = {},
+QVector<BusRecord> split(const QByteArray &stream, const QVector<int> &pieces, const QVector<int> &gaps = {},
                          bool expireAtGaps = false, qsizetype *maxHeld = nullptr)
 {
     FrameSplitter splitter(kGapMs);
-    QVector<SplitItem> items;
+    QVector<BusRecord> items;
     qint64 now = 1000;
     int at = 0;
     int nextGap = 0;
@@ -306,10 +306,10 @@ QVector<SplitItem> split(const QByteArray &stream, const QVector<int> &pieces, c
 }
 
 // Checks that the items are the stream, in order, without a gap or overlap.
-bool rebuildsStream(const QVector<SplitItem> &items, const QByteArray &stream)
+bool rebuildsStream(const QVector<BusRecord> &items, const QByteArray &stream)
 {
     QByteArray all;
-    for (const SplitItem &item : items) {
+    for (const BusRecord &item : items) {
         if (item.offset != quint64(all.size()) || item.bytes.isEmpty())
             return false;
         all += item.bytes;
@@ -320,9 +320,9 @@ bool rebuildsStream(const QVector<SplitItem> &items, const QByteArray &stream)
 // Kinds as the tables write them.
 enum { GoodFrame, Noise, BadFrame };
 
-int kindOf(const SplitItem &item)
+int kindOf(const BusRecord &item)
 {
-    if (item.kind == SplitItem::Noise)
+    if (item.kind == BusRecord::Noise)
         return Noise;
     return item.checksumOk ? GoodFrame : BadFrame;
 }
@@ -370,13 +370,13 @@ void FrameSplitterTest::everyFrameComesBackHoweverCut()
     QFETCH(QVector<int>, pieces);
     QFETCH(bool, expireAtGaps);
     const Stream stream = StreamMaker(seed).make(3000);
-    const QVector<SplitItem> items = split(stream.bytes, pieces, stream.gaps, expireAtGaps);
+    const QVector<BusRecord> items = split(stream.bytes, pieces, stream.gaps, expireAtGaps);
 
     QVERIFY(rebuildsStream(items, stream.bytes));
     QStringList frames;
     QByteArray noise;
-    for (const SplitItem &item : items) {
-        if (item.kind == SplitItem::Frame)
+    for (const BusRecord &item : items) {
+        if (item.kind == BusRecord::Received)
             frames << describe(item.offset, item.checksumOk, item.bytes);
         else
             noise += item.bytes;
@@ -505,12 +505,12 @@ void FrameSplitterTest::candidates()
     QFETCH(QVector<int>, sizes);
     for (const QVector<int> &pieces : {QVector<int>{1 << 30}, QVector<int>{1}, QVector<int>{5, 2}}) {
         for (bool expireAtGaps : {false, true}) {
-            const QVector<SplitItem> items = split(stream, pieces, gaps, expireAtGaps);
+            const QVector<BusRecord> items = split(stream, pieces, gaps, expireAtGaps);
             QVERIFY(rebuildsStream(items, stream));
             QVector<int> gotKinds, gotSizes;
-            for (const SplitItem &item : items) {
+            for (const BusRecord &item : items) {
                 // Noise cut by the feeding is one run.
-                if (item.kind == SplitItem::Noise && !gotKinds.isEmpty() && gotKinds.last() == Noise) {
+                if (item.kind == BusRecord::Noise && !gotKinds.isEmpty() && gotKinds.last() == Noise) {
                     gotSizes.last() += item.bytes.size();
                     continue;
                 }
@@ -527,13 +527,13 @@ void FrameSplitterTest::gapTurnsPartialFrameIntoNoise()
 {
     const QByteArray frame = packFrame(0x10, true, 20, 3, 0, 0xABCDEF, 2, QByteArray(9, '\x33'));
     FrameSplitter splitter(100);
-    QVector<SplitItem> items;
+    QVector<BusRecord> items;
     splitter.feed(frame.constData(), 12, 5000, items);
     splitter.expire(5099, items);
     QVERIFY(items.isEmpty());
     splitter.expire(5100, items);
     QCOMPARE(items.size(), 1);
-    QCOMPARE(items.at(0).kind, SplitItem::Noise);
+    QCOMPARE(items.at(0).kind, BusRecord::Noise);
     QCOMPARE(items.at(0).bytes, frame.left(12));
     QCOMPARE(splitter.heldBytes(), 0);
 
@@ -543,7 +543,7 @@ void FrameSplitterTest::gapTurnsPartialFrameIntoNoise()
     splitter.feed(frame.constData(), frame.size(), 6200, items);
     QCOMPARE(items.size(), 2);
     QCOMPARE(items.at(0).bytes, frame.left(7));
-    QCOMPARE(items.at(1).kind, SplitItem::Frame);
+    QCOMPARE(items.at(1).kind, BusRecord::Received);
     QCOMPARE(items.at(1).offset, quint64(12 + 7));
 }
 
@@ -551,15 +551,15 @@ void FrameSplitterTest::itemsCarryTimeOfFirstByte()
 {
     const QByteArray frame = packFrame(0x10, false, 12, 3, 0, 0xABCDEF, 2, QByteArray(1, '\x01'));
     FrameSplitter splitter;
-    QVector<SplitItem> items;
+    QVector<BusRecord> items;
     splitter.feed("\x00\x01", 2, 100, items);
     splitter.feed(frame.constData(), 4, 110, items);
     splitter.feed(frame.constData() + 4, frame.size() - 4, 120, items);
     splitter.finish(items);
     QCOMPARE(items.size(), 2);
-    QCOMPARE(items.at(0).kind, SplitItem::Noise);
-    QCOMPARE(items.at(0).timeMs, qint64(100));
-    QCOMPARE(items.at(1).timeMs, qint64(110));
+    QCOMPARE(items.at(0).kind, BusRecord::Noise);
+    QCOMPARE(items.at(0).timeUs, qint64(100000));
+    QCOMPARE(items.at(1).timeUs, qint64(110000));
     QCOMPARE(items.at(1).offset, quint64(2));
 }
 
@@ -573,7 +573,7 @@ void FrameSplitterTest::noiseStreamsKeepMemoryBounded()
                                   QByteArray(1 << 20, '\0'), badFrames};
     for (const QByteArray &stream : streams) {
         qsizetype maxHeld = 0;
-        const QVector<SplitItem> items = split(stream, {1, 5, 300, 4096}, {}, false, &maxHeld);
+        const QVector<BusRecord> items = split(stream, {1, 5, 300, 4096}, {}, false, &maxHeld);
         QVERIFY2(maxHeld < 2 * kMaxFrameBytes, qPrintable(QString::number(maxHeld)));
         QVERIFY(rebuildsStream(items, stream));
     }

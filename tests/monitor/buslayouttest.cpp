@@ -4,6 +4,7 @@
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
+#include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/elidingdelegate.h"
 #include "busframes.h"
@@ -226,7 +227,7 @@ private slots:
             const BusRecord &read = model()->heldRecord(k);
             QCOMPARE(read.bytes, record.bytes);
             QCOMPARE(read.kind, record.kind);
-            QCOMPARE(read.timeMs, record.timeMs);
+            QCOMPARE(read.timeUs, record.timeUs / 1000 * 1000); // saved to the millisecond
             QCOMPARE(read.values, record.values);
             QCOMPARE(read.shownValues, record.shownValues);
             QCOMPARE(read.checksumOk, record.checksumOk);
@@ -442,6 +443,60 @@ private slots:
 
     }
 
+    // The Time column's mode and µs in logs are chosen on the page and come
+    // back in the next run; Save writes times as the setting says.
+    void timeSettings_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("precise");
+        QTest::addColumn<QString>("secondRow"); // its Time cell
+        QTest::addColumn<QString>("savedTime"); // the shape of the times saved
+        QTest::newRow("clock time, ms") << 0 << false << "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}500$"
+                                        << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z RX ";
+        QTest::newRow("since first, µs") << 1 << true << "^0\\.012500$"
+                                         << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ";
+        QTest::newRow("row above, µs") << 2 << true << "^12\\.500$"
+                                       << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ";
+    }
+    void timeSettings()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, precise);
+        QFETCH(QString, secondRow);
+        QFETCH(QString, savedTime);
+        auto *combo = page->findChild<QComboBox *>(QStringLiteral("comboBoxTimeMode"));
+        auto *check = page->findChild<QCheckBox *>(QStringLiteral("checkBoxPreciseLogs"));
+        QVERIFY(combo && check);
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->itemText(2), QStringLiteral("\u0394 to row above"));
+        QCOMPARE(check->text(), QStringLiteral("\u00b5s in logs"));
+        combo->setCurrentIndex(mode);
+        check->setChecked(precise);
+        cleanup();
+        init();
+        combo = page->findChild<QComboBox *>(QStringLiteral("comboBoxTimeMode"));
+        check = page->findChild<QCheckBox *>(QStringLiteral("checkBoxPreciseLogs"));
+        QCOMPARE(combo->currentIndex(), mode);
+        QCOMPARE(check->isChecked(), precise);
+
+        const qint64 start = QDateTime::currentMSecsSinceEpoch() * 1000;
+        bus->session()->load({bus->session()->prepare(statusFrame(1, 1), start, BusRecord::Received),
+                              bus->session()->prepare(statusFrame(2, 2), start + 12500, BusRecord::Received)});
+        QTRY_COMPARE(model()->rowCount(), 2);
+        const QString cellText = model()->data(model()->index(1, ColumnTime)).toString();
+        QVERIFY2(QRegularExpression(secondRow).match(cellText).hasMatch(), qPrintable(cellText));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("times.log"));
+        QVERIFY(bus->saveLog(path));
+        const QList<QByteArray> lines = readFile(path).trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        for (const QByteArray &line : lines)
+            QVERIFY2(QRegularExpression(savedTime).match(QString::fromUtf8(line)).hasMatch(), line.constData());
+        // Back to the defaults for the other tests.
+        combo->setCurrentIndex(0);
+        check->setChecked(false);
+    }
+
     // Scrolled up at the ring's limit, the rows on screen stay on screen
     // while older ones are dropped above them.
     void scrolledUpStaysPut()
@@ -605,7 +660,7 @@ private slots:
         QVERIFY(button(QStringLiteral("buttonOpen"))->isEnabled());
         QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("200000 received")));
         QCOMPARE(message(), QStringLiteral("Opened %1: 200000 frames").arg(path));
-        QCOMPARE(model()->heldRecord(0).timeMs, qint64(-14182940000));
+        QCOMPARE(model()->heldRecord(0).timeUs, qint64(-14182940000) * 1000);
 
         // Cancelled at the first batch: what came is kept and said.
         QMetaObject::Connection once;

@@ -7,6 +7,8 @@
 #include <QSortFilterProxyModel>
 #include <QtTest>
 
+#include <ctime>
+
 namespace {
 
 // A frame record as the session hands them out: texts already decoded.
@@ -14,7 +16,7 @@ BusRecord frame(int n, qint64 timeMs, const QString &message = QStringLiteral("S
                 quint32 source = 0x000001)
 {
     BusRecord r;
-    r.timeMs = timeMs;
+    r.timeUs = timeMs * 1000;
     r.parsed = true;
     r.checksumOk = true;
     r.messageId = quint8(message.size());
@@ -33,7 +35,7 @@ BusRecord noiseRecord(qint64 timeMs, const QByteArray &bytes)
 {
     BusRecord r;
     r.kind = BusRecord::Noise;
-    r.timeMs = timeMs;
+    r.timeUs = timeMs * 1000;
     r.bytes = bytes;
     prepareSearch(r);
     return r;
@@ -209,10 +211,10 @@ private slots:
     {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("deltas");
-        QTest::newRow("no filter") << "" << QStringList{"", "10", "20", "", "", "30"};
-        QTest::newRow("one message") << "mode" << QStringList{"", "30", "30"};
+        QTest::newRow("no filter") << "" << QStringList{"", "10.000", "20.000", "", "", "30.000"};
+        QTest::newRow("one message") << "mode" << QStringList{"", "30.000", "30.000"};
         QTest::newRow("the other") << "status" << QStringList{""};
-        QTest::newRow("noise and events shown between") << "-status" << QStringList{"", "30", "", "", "30"};
+        QTest::newRow("noise and events shown between") << "-status" << QStringList{"", "30.000", "", "", "30.000"};
         QTest::newRow("only noise") << "noise" << QStringList{""};
     }
     void deltaUnderFilter()
@@ -221,12 +223,12 @@ private slots:
         QFETCH(QStringList, deltas);
         QVector<BusRecord> batch{frame(0, 1000, QStringLiteral("Mode")), frame(1, 1010),
                                  frame(2, 1030, QStringLiteral("Mode")), noiseRecord(1035, "\xA5"),
-                                 eventRecord(1040, QStringLiteral("Connected to /dev/ttyUSB1")),
+                                 eventRecord(1040000, QStringLiteral("Connected to /dev/ttyUSB1")),
                                  frame(3, 1060, QStringLiteral("Mode"))};
         // As the session stamps them: to the frame before, whichever.
-        batch[1].deltaMs = 10;
-        batch[2].deltaMs = 20;
-        batch[5].deltaMs = 30;
+        batch[1].deltaUs = 10000;
+        batch[2].deltaUs = 20000;
+        batch[5].deltaUs = 30000;
         prepare(batch);
         FrameTableModel model;
         model.append(batch);
@@ -240,19 +242,81 @@ private slots:
         QCOMPARE(shown, deltas);
     }
 
+    // The Time column in each mode, under a filter too: the clock time to
+    // the µs, the seconds since the first frame of the list (not of the
+    // rows shown), or the ms since the row shown above. The mode is set
+    // before another filter, which leaves nothing behind. The tool tip
+    // always holds the clock time.
+    void timeModes_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("times");
+        const int clock = FrameTableModel::ClockTime;
+        const int first = FrameTableModel::SinceFirst;
+        const int above = FrameTableModel::DeltaAbove;
+        QTest::newRow("clock") << clock << ""
+                               << QStringList{"00:00:09.999000", "00:00:10.000250", "00:00:10.012750",
+                                              "00:00:10.013000", "00:00:10.025251"};
+        QTest::newRow("clock, filtered") << clock << "status" << QStringList{"00:00:10.000250", "00:00:10.025251"};
+        QTest::newRow("since first")
+            << first << "" << QStringList{"-0.001250", "0.000000", "0.012500", "0.012750", "0.025001"};
+        QTest::newRow("since first, filtered") << first << "status" << QStringList{"0.000000", "0.025001"};
+        QTest::newRow("since first, frame hidden")
+            << first << "-status" << QStringList{"-0.001250", "0.012500", "0.012750"};
+        QTest::newRow("row above") << above << "" << QStringList{"", "1.250", "12.500", "0.250", "12.251"};
+        QTest::newRow("row above, filtered") << above << "status" << QStringList{"", "25.001"};
+        QTest::newRow("row above, others") << above << "-status" << QStringList{"", "13.750", "0.250"};
+    }
+    void timeModes()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, filter);
+        QFETCH(QStringList, times);
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        tzset();
+        QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")),
+                                 frame(1, 0), frame(2, 0, QStringLiteral("Mode")), noiseRecord(0, "\x5A"),
+                                 frame(3, 0)};
+        const qint64 us[] = {9999000, 10000250, 10012750, 10013000, 10025251};
+        for (int i = 0; i < batch.size(); ++i)
+            batch[i].timeUs = us[i];
+        prepare(batch);
+        FrameTableModel model;
+        model.append(batch);
+        model.setFilterText(QStringLiteral("mode"));
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setTimeMode(FrameTableModel::TimeMode(mode));
+        QCOMPARE(changed.count(), mode == FrameTableModel::ClockTime ? 0 : 1);
+        model.setFilterText(filter);
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            shown << cell(model, row, ColumnTime);
+            QCOMPARE(model.data(model.index(row, ColumnTime), Qt::ToolTipRole).toString(),
+                     timeOfDayText(model.recordAt(row)->timeUs));
+        }
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        tzset();
+        QCOMPARE(shown, times);
+    }
+
     void columns()
     {
         FrameTableModel model;
         QVector<BusRecord> batch{frame(1, 5000), frame(2, 5250)};
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
-        batch[1].deltaMs = 250;
+        batch[1].deltaUs = 250001;
         batch.append(noiseRecord(5300, QByteArray::fromHex("a1b2c3")));
-        batch.append(eventRecord(5400, QStringLiteral("Disconnected")));
+        batch.append(eventRecord(5400000, QStringLiteral("Disconnected")));
         model.append(batch);
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(cell(model, 0, ColumnDelta), QString());
-        QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250"));
+        QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250.001"));
         QCOMPARE(cell(model, 0, ColumnDirection), QStringLiteral("RX"));
         QCOMPARE(cell(model, 0, ColumnRoute), QStringLiteral("000001 \u2192 000002"));
         QCOMPARE(cell(model, 1, ColumnRoute), QStringLiteral("000001 \u2192 Broadcast"));
@@ -263,10 +327,10 @@ private slots:
         QCOMPARE(cell(model, 2, ColumnMessage), QStringLiteral("Noise"));
         QCOMPARE(cell(model, 2, ColumnBytes), QStringLiteral("A1 B2 C3"));
         QCOMPARE(cell(model, 2, ColumnValues), QStringLiteral("3 bytes"));
-        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"))
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\d\\d\\d$"))
                     .match(cell(model, 0, ColumnTime)).hasMatch());
         // An event: its time and its text, nothing else.
-        QCOMPARE(cell(model, 3, ColumnTime), timeOfDayText(5400));
+        QCOMPARE(cell(model, 3, ColumnTime), timeOfDayText(5400000));
         QCOMPARE(cell(model, 3, ColumnValues), QStringLiteral("Disconnected"));
         for (int column : {ColumnDelta, ColumnDirection, ColumnDevice, ColumnMessage, ColumnRoute, ColumnBytes,
                            ColumnChecksum})
@@ -328,7 +392,7 @@ private slots:
     void toolTips()
     {
         FrameTableModel model;
-        model.append({frame(7, 2000), noiseRecord(2100, "\x01\x02"), eventRecord(2200, QStringLiteral("Disconnected"))});
+        model.append({frame(7, 2000), noiseRecord(2100, "\x01\x02"), eventRecord(2200000, QStringLiteral("Disconnected"))});
         for (int row = 0; row < model.rowCount(); ++row) {
             for (int column = 0; column < BusColumnCount; ++column) {
                 const QString tip = model.data(model.index(row, column), Qt::ToolTipRole).toString();
@@ -367,7 +431,7 @@ private slots:
         batch.append(frame(9, 1050, QStringLiteral("Mode")));
         batch.append(frame(8, 1060, QStringLiteral("Status"), 0x000005));      // other source
         batch.append(noiseRecord(1070, "\x11"));
-        batch.append(eventRecord(1080, QStringLiteral("Disconnected")));
+        batch.append(eventRecord(1080000, QStringLiteral("Disconnected")));
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         model.append(batch);
         QCOMPARE(inserted.count(), 1);
@@ -375,7 +439,7 @@ private slots:
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=4"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("5"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Rate), QStringLiteral("10.0"));
-        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("100"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("100.000"));
         QCOMPARE(cell(model, 1, LatestMessageModel::Count), QStringLiteral("1"));
         QCOMPARE(cell(model, 1, LatestMessageModel::Delta), QString());
         QCOMPARE(cell(model, 2, LatestMessageModel::Route), QStringLiteral("000005 \u2192 000002"));
@@ -388,7 +452,7 @@ private slots:
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=21"));
-        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
 
         model.setFilterText(QStringLiteral("MODE"));
         QCOMPARE(model.rowCount(), 1);
@@ -450,7 +514,7 @@ private slots:
         add("B", 2, 10, 25, 60000, 7);
         add("C", 3, 9, 200, 80000, 10);
         std::stable_sort(batch.begin(), batch.end(),
-                         [](const BusRecord &a, const BusRecord &b) { return a.timeMs < b.timeMs; });
+                         [](const BusRecord &a, const BusRecord &b) { return a.timeUs < b.timeUs; });
         LatestMessageModel model;
         model.append(batch);
         QCOMPARE(model.rowCount(), 3);

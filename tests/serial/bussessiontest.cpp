@@ -174,6 +174,47 @@ private slots:
         QVERIFY(got.batches < 10000); // handed out in batches
     }
 
+    // Frames read in one piece keep their spacing on the line: each one's
+    // time is when its last byte came, the bytes after it taken off at the
+    // line's byte time; Δ is in µs.
+    void framesInOnePieceSpacedByByteTime_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("parity");
+        QTest::addColumn<QString>("stopBits");
+        QTest::addColumn<qint64>("deltaUs"); // two frames of 12 bytes
+        QTest::newRow("9600 8N1") << 9600 << "none" << "1" << qint64(12500);
+        QTest::newRow("9600 8N2") << 9600 << "none" << "2" << qint64(13750);
+        QTest::newRow("19200 8N1") << 19200 << "none" << "1" << qint64(6250);
+        QTest::newRow("4800 8N1") << 4800 << "none" << "1" << qint64(25000);
+    }
+    void framesInOnePieceSpacedByByteTime()
+    {
+        QFETCH(int, baud);
+        QFETCH(QString, parity);
+        QFETCH(QString, stopBits);
+        QFETCH(qint64, deltaUs);
+        PtyPair pty;
+        BusSession session(kCatalogue);
+        Collector got(session);
+        SerialSettings settings = settingsFor(pty.path);
+        settings.baudRate = baud;
+        settings.parity = parity;
+        settings.stopBits = stopBits;
+        QVERIFY(session.open(settings));
+        const QByteArray a = statusFrame(1, 1);
+        const QByteArray b = statusFrame(2, 2);
+        QCOMPARE(a.size() + b.size(), 24);
+        QVERIFY(pty.write(a + b));
+        QVERIFY(got.waitFor(2));
+        session.close();
+        QCOMPARE(got.kinds(), QStringList({frameRow("RX ok", a), frameRow("RX ok", b)}));
+        QCOMPARE(got.records.at(0).deltaUs, -1);
+        QVERIFY2(qAbs(got.records.at(1).deltaUs - deltaUs) <= 1,
+                 qPrintable(QString::number(got.records.at(1).deltaUs)));
+        QCOMPARE(got.records.at(1).timeUs - got.records.at(0).timeUs, got.records.at(1).deltaUs);
+    }
+
     // Δ is to the previous frame (noise and events have none), and Clear
     // starts again.
     void deltas()
@@ -181,21 +222,21 @@ private slots:
         BusSession session(kCatalogue);
         Collector got(session, true);
         const QByteArray a = statusFrame(1, 1);
-        QVector<BusRecord> log{session.prepare(a, 1000, BusRecord::Received), BusRecord(),
-                               eventRecord(1200, QStringLiteral("Disconnected")),
-                               session.prepare(a, 1250, BusRecord::Sent)};
+        QVector<BusRecord> log{session.prepare(a, 1000000, BusRecord::Received), BusRecord(),
+                               eventRecord(1200000, QStringLiteral("Disconnected")),
+                               session.prepare(a, 1250001, BusRecord::Sent)};
         log[1].kind = BusRecord::Noise;
         log[1].bytes = QByteArray(2, 'x');
-        log[1].timeMs = 1100;
+        log[1].timeUs = 1100000;
         session.load(log);
         session.clear();
-        session.load({session.prepare(a, 5000, BusRecord::Received)});
+        session.load({session.prepare(a, 5000000, BusRecord::Received)});
         QCOMPARE(got.records.size(), 5);
-        QCOMPARE(got.records.at(0).deltaMs, -1);
-        QCOMPARE(got.records.at(1).deltaMs, -1);
-        QCOMPARE(got.records.at(2).deltaMs, -1);
-        QCOMPARE(got.records.at(3).deltaMs, 250);
-        QCOMPARE(got.records.at(4).deltaMs, -1);
+        QCOMPARE(got.records.at(0).deltaUs, -1);
+        QCOMPARE(got.records.at(1).deltaUs, -1);
+        QCOMPARE(got.records.at(2).deltaUs, -1);
+        QCOMPARE(got.records.at(3).deltaUs, 250001);
+        QCOMPARE(got.records.at(4).deltaUs, -1);
         QCOMPARE(session.counters().received, quint64(1));
     }
 
@@ -258,9 +299,9 @@ private slots:
         const QStringList expected{QStringLiteral("event Connected to ") + pty.path, frameRow("RX ok", frame),
                                    QStringLiteral("event Disconnected")};
         QCOMPARE(got.kinds(), expected);
-        QCOMPARE(got.records.at(1).deltaMs, -1); // the first frame
+        QCOMPARE(got.records.at(1).deltaUs, -1); // the first frame
         for (const BusRecord &record : got.records) {
-            QVERIFY(record.timeMs > 0);
+            QVERIFY(record.timeUs > 0);
             QVERIFY(!columnText(record, ColumnValues).isEmpty());
         }
         QCOMPARE(session.counters().received, quint64(1));
@@ -280,7 +321,7 @@ private slots:
         QCOMPARE(entries.size(), 3);
         QCOMPARE(entries.at(0).kind, BusRecord::Event);
         QCOMPARE(entries.at(0).text, QStringLiteral("Connected to ") + pty.path);
-        QCOMPARE(entries.at(0).timeMs, got.records.at(0).timeMs);
+        QCOMPARE(entries.at(0).timeUs, got.records.at(0).timeUs / 1000 * 1000); // recorded to the millisecond
         QCOMPARE(entries.at(2).text, QStringLiteral("Disconnected"));
     }
 
@@ -462,7 +503,7 @@ private slots:
         if (fault.isEmpty()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), busLogLineOf(session.prepare(frame, 1000, BusRecord::Received)));
+            QCOMPARE(file.readAll(), busLogLineOf(session.prepare(frame, 1000 * 1000, BusRecord::Received)));
         } else {
             QVERIFY2(reason.contains(QLatin1String("stopped")), qPrintable(reason));
         }
