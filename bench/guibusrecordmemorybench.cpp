@@ -3,6 +3,7 @@
 // Prints the record's size, the heap each record takes, and the resident
 // memory before and after.
 
+#include "busdevice.h"
 #include "catalogue/catalogue.h"
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
@@ -20,43 +21,13 @@
 
 namespace {
 
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
-}
+using busdevice::residentMb;
+using busdevice::sampleFrames;
 
 size_t heapBytes()
 {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
-}
-
-QVector<QByteArray> sampleFrames(int count)
-{
-    QRandomGenerator random(2026);
-    QVector<QPair<quint8, quint8>> kinds;
-    for (const ProfileDefinition &profile : loadProfiles(QStringLiteral("xml"))) {
-        for (const MessageDefinition &message : messagesOfProfile(profile, false))
-            kinds.append({message.msgId, quint8(profile.nodeType)});
-    }
-    QVector<QByteArray> frames;
-    for (int i = 0; i < count && !kinds.isEmpty(); ++i) {
-        const int size = random.bounded(kMaxDataBytes + 1);
-        QByteArray data(size, Qt::Uninitialized);
-        for (char &c : data)
-            c = char(random.bounded(256));
-        const auto &kind = kinds.at(i % kinds.size());
-        frames.append(packFrame(kind.first, false, quint8(kFrameOverheadBytes + size), kind.second, 0,
-                                random.bounded(1, 64), random.bounded(1, 64), data));
-    }
-    return frames;
 }
 
 } // namespace
