@@ -36,8 +36,25 @@ bool stampOf(const QString &path, FileStamp *stamp)
 
 // File systems stamp times from a clock that may lag by a tick or keep only
 // seconds (two on some); a file changed this recently could change again
-// under the same stamp, so its record also keeps the content's hash.
+// under the same stamp, so its record also keeps the content's hash. Once
+// the file has been still for longer, a later change shows in its stamp, and
+// the record, its hash found equal once more, goes by the stamp alone.
 constexpr qint64 kUnsettledNs = qint64(3) * 1000000000;
+
+bool settled(const FileStamp &stamp, qint64 now)
+{
+    return qMax(stamp.modifiedNs, stamp.changedNs) <= now - kUnsettledNs;
+}
+
+qint64 systemNow()
+{
+    return QDateTime::currentMSecsSinceEpoch() * 1000000;
+}
+
+std::atomic<ProfileCacheClock> clockNow{nullptr};
+std::atomic<qint64> parsedCount{0};
+std::atomic<qint64> comparedCount{0};
+std::atomic<qint64> restampedCount{0};
 
 QByteArray contentHash(const QByteArray &bytes)
 {
@@ -164,7 +181,7 @@ void readChanged(const QStringList &paths, const QVector<int> &todo, QVector<Kep
             k.profile = ok ? readProfileData(bytes, path) : ProfileDefinition();
             if (!ok)
                 fileUsable[i] = false;
-            else if (qMax(k.stamp.modifiedNs, k.stamp.changedNs) > now - kUnsettledNs)
+            else if (!settled(k.stamp, now))
                 k.hash = contentHash(bytes);
         }
     };
@@ -175,6 +192,43 @@ void readChanged(const QStringList &paths, const QVector<int> &todo, QVector<Kep
     work();
     for (std::thread &thread : threads)
         thread.join();
+    parsedCount += todo.size();
+}
+
+// The records of `previous` still true of the files, into `records`; the
+// indexes of the files to read again into `todo`. A hashed record whose file
+// has settled and still has that content loses its hash; false when none did.
+bool reuseKept(const QStringList &paths, const KeptTable &previous, qint64 now, QVector<KeptProfile> *records,
+               QVector<int> *todo)
+{
+    bool restamped = false;
+    for (int i = 0; i < paths.size(); ++i) {
+        const auto it = previous.constFind(paths.at(i));
+        FileStamp stamp;
+        if (it == previous.constEnd() || !stampOf(paths.at(i), &stamp) || stamp != it->stamp) {
+            todo->append(i);
+            continue;
+        }
+        if (it->hash.isEmpty()) {
+            (*records)[i] = it.value();
+            continue;
+        }
+        ++comparedCount;
+        bool ok = false;
+        const QByteArray bytes = readDefinitionBytes(paths.at(i), &ok);
+        if (!ok || contentHash(bytes) != it->hash) {
+            todo->append(i);
+            continue;
+        }
+        (*records)[i] = it.value();
+        if (settled(stamp, now)) {
+            // Stamped before the read: what was read is what has that stamp.
+            (*records)[i].hash.clear();
+            ++restampedCount;
+            restamped = true;
+        }
+    }
+    return restamped;
 }
 
 } // namespace
@@ -249,6 +303,20 @@ QString definitionCacheFolder()
     return cacheFolder;
 }
 
+void setProfileCacheClock(ProfileCacheClock clock)
+{
+    clockNow = clock;
+}
+
+ProfileCacheCounts profileCacheCounts()
+{
+    ProfileCacheCounts counts;
+    counts.parsed = parsedCount;
+    counts.compared = comparedCount;
+    counts.restamped = restampedCount;
+    return counts;
+}
+
 void forgetKeptProfiles()
 {
     QMutexLocker lock(&keptMutex);
@@ -276,27 +344,12 @@ QVector<ProfileDefinition> readProfileFilesKept(const QString &folder, const QSt
         previous = onDisk;
     }
 
-    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    const ProfileCacheClock clock = clockNow;
+    const qint64 now = clock ? clock() : systemNow();
     QVector<KeptProfile> records(paths.size());
     QVector<bool> usable(paths.size(), true);
     QVector<int> todo;
-    for (int i = 0; i < paths.size(); ++i) {
-        const auto it = previous.constFind(paths.at(i));
-        FileStamp stamp;
-        if (it == previous.constEnd() || !stampOf(paths.at(i), &stamp) || stamp != it->stamp) {
-            todo.append(i);
-            continue;
-        }
-        if (!it->hash.isEmpty()) {
-            bool ok = false;
-            const QByteArray bytes = readDefinitionBytes(paths.at(i), &ok);
-            if (!ok || contentHash(bytes) != it->hash) {
-                todo.append(i);
-                continue;
-            }
-        }
-        records[i] = it.value();
-    }
+    const bool restamped = reuseKept(paths, previous, now, &records, &todo);
     readChanged(paths, todo, &records, &usable, now);
 
     KeptTable table;
@@ -317,7 +370,7 @@ QVector<ProfileDefinition> readProfileFilesKept(const QString &folder, const QSt
     }
     if (!fromMemory && table != onDisk)
         writeDiskTable(cache, key, table);
-    else if (fromMemory && !todo.isEmpty())
+    else if (fromMemory && (!todo.isEmpty() || restamped))
         writeDiskTable(cache, key, table);
     return result;
 }

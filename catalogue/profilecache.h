@@ -28,6 +28,22 @@ QString definitionCacheFolder();
 // The file under the cache folder that holds the records of `folder`.
 QString profileCacheFile(const QString &folder);
 
+// The clock a load reads "now" from, in nanoseconds since the epoch: it
+// tells a file changed moments ago, kept with its content's hash, from one
+// long still. Null (the default) is the system clock; tests set one they
+// can move.
+using ProfileCacheClock = qint64 (*)();
+void setProfileCacheClock(ProfileCacheClock clock);
+
+// What the loads of this process did with the files, counted from the start.
+struct ProfileCacheCounts
+{
+    qint64 parsed = 0;    // files read and parsed
+    qint64 compared = 0;  // kept files read to compare their content's hash
+    qint64 restamped = 0; // hashed records whose file had settled, kept on the stamp alone since
+};
+ProfileCacheCounts profileCacheCounts();
+
 // Forgets the records kept in memory; the next load reads the disk cache, if
 // any, and the files.
 void forgetKeptProfiles();

@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "catalogue/filestamp.h"
 #include "catalogue/profilecache.h"
 
 #include <QCryptographicHash>
@@ -15,6 +16,35 @@
 #endif
 
 namespace {
+
+// The clock the cache reads here: the system's, moved on by clockAheadNs.
+qint64 clockAheadNs = 0;
+constexpr qint64 kSecondNs = 1000000000;
+
+qint64 movedClock()
+{
+    return QDateTime::currentMSecsSinceEpoch() * 1000000 + clockAheadNs;
+}
+
+// What the cache did with the files since `before`.
+ProfileCacheCounts countsSince(const ProfileCacheCounts &before)
+{
+    const ProfileCacheCounts now = profileCacheCounts();
+    ProfileCacheCounts d;
+    d.parsed = now.parsed - before.parsed;
+    d.compared = now.compared - before.compared;
+    d.restamped = now.restamped - before.restamped;
+    return d;
+}
+
+// A stamp as the disk cache holds it.
+QByteArray storedStamp(const FileStamp &stamp)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << stamp.device << stamp.inode << stamp.size << stamp.modifiedNs << stamp.changedNs;
+    return bytes;
+}
 
 void write(const QString &path, const QByteArray &bytes)
 {
@@ -56,6 +86,20 @@ void keepModificationTime(const QString &path, const QDateTime &before)
 #endif
 }
 
+// The bytes this process has read so far, by any means; -1 where the system
+// does not tell.
+qint64 bytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
 #ifdef Q_OS_UNIX
 // Far beyond what a load takes; only a wait for ever reaches it.
 constexpr qint64 kHangMs = 10000;
@@ -84,20 +128,6 @@ bool returnsInTime(const Load &load, const QByteArray &pipe)
     }
     worker.join();
     return !hung;
-}
-
-// The bytes this process has read so far, by any means; -1 where the system
-// does not tell.
-qint64 bytesReadSoFar()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n')) {
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    }
-    return -1;
 }
 
 int modeOf(const QString &path)
@@ -146,7 +176,17 @@ private slots:
         QThread::sleep(4);
     }
 
-    void cleanupTestCase() { setDefinitionCacheFolder(QString()); }
+    void init()
+    {
+        clockAheadNs = 0;
+        setProfileCacheClock(movedClock);
+    }
+
+    void cleanupTestCase()
+    {
+        setProfileCacheClock(nullptr);
+        setDefinitionCacheFolder(QString());
+    }
 
     void neverStale_data()
     {
@@ -244,6 +284,117 @@ private slots:
         // The cache written now serves a later start with the same result.
         forgetKeptProfiles();
         QCOMPARE(loadProfiles(dir), second);
+    }
+
+    // Files loaded moments after they were written are kept with their
+    // content's hash and read at each load to compare it; the first load after
+    // they have been still long enough keeps them on their stamps alone, so
+    // that the second page loading at start, and every later start, reads
+    // none of them.
+    void settledRecordsRestamped_data()
+    {
+        QTest::addColumn<bool>("throughDisk"); // each load as at a later start
+        QTest::newRow("same process") << false;
+        QTest::newRow("next start") << true;
+    }
+
+    void settledRecordsRestamped()
+    {
+        QFETCH(bool, throughDisk);
+        const QString dir = root.path() + (throughDisk ? "/settling-disk/xml" : "/settling/xml");
+        // Padded, so that reading one shows among whatever else the process reads.
+        const QByteArray padding = "<!-- " + QByteArray(256 * 1024, 'x') + " -->";
+        for (const char *name : {"a", "b"}) {
+            QByteArray text = profile(name, "1", 1);
+            text.insert(text.indexOf("</profiles_def>"), padding);
+            write(dir + "/" + name + ".xml", text);
+        }
+        const ProfileMap expected = parsedAfresh(dir);
+        QCOMPARE(expected.size(), 2);
+        const auto start = [&] {
+            if (throughDisk)
+                forgetKeptProfiles();
+        };
+
+        ProfileCacheCounts before = profileCacheCounts();
+        QCOMPARE(loadProfiles(dir), expected);
+        QCOMPARE(countsSince(before).parsed, qint64(2));
+        // Written just now: compared by content.
+        start();
+        before = profileCacheCounts();
+        QCOMPARE(loadProfiles(dir), expected);
+        QCOMPARE(countsSince(before).parsed, qint64(0));
+        QCOMPARE(countsSince(before).compared, qint64(2));
+        QCOMPARE(countsSince(before).restamped, qint64(0));
+
+        // Still for longer than the settling time: compared once more and kept
+        // on the stamps alone, which the second page finds already.
+        clockAheadNs = 4 * kSecondNs;
+        start();
+        before = profileCacheCounts();
+        QCOMPARE(loadProfiles(dir), expected);
+        QCOMPARE(countsSince(before).parsed, qint64(0));
+        QCOMPARE(countsSince(before).compared, qint64(2));
+        QCOMPARE(countsSince(before).restamped, qint64(2));
+        before = profileCacheCounts();
+        QCOMPARE(loadProfiles(dir), expected);
+        QCOMPARE(countsSince(before).compared, qint64(0));
+
+        // Every later start reads none of the files.
+        for (int i = 0; i < 2; ++i) {
+            forgetKeptProfiles();
+            before = profileCacheCounts();
+            const qint64 readBefore = bytesReadSoFar();
+            QCOMPARE(loadProfiles(dir), expected);
+            const qint64 read = bytesReadSoFar() - readBefore;
+            QCOMPARE(countsSince(before).parsed, qint64(0));
+            QCOMPARE(countsSince(before).compared, qint64(0));
+            if (readBefore >= 0)
+                QVERIFY2(read < padding.size(), qPrintable(QStringLiteral("%1 bytes read").arg(read)));
+        }
+    }
+
+    // A file changed again under the stamp it was kept with, as where the
+    // file system keeps only seconds: its content tells, whether or not it
+    // has settled since. The kept record is given the new stamp by hand.
+    void sameStampChangeSeen_data()
+    {
+        QTest::addColumn<qint64>("clockMovedNs");
+        QTest::newRow("moments later") << qint64(0);
+        QTest::newRow("once settled") << 4 * kSecondNs;
+    }
+
+    void sameStampChangeSeen()
+    {
+        QFETCH(qint64, clockMovedNs);
+        const QString dir = root.path() + QStringLiteral("/same-stamp/%1/xml").arg(clockMovedNs);
+        const QString a = dir + "/a.xml";
+        write(a, profile("Alpha", "1", 1));
+        QVERIFY(loadProfiles(dir).contains("Alpha_1"));
+        const FileStamp kept = fileStampOf(a);
+        write(a, profile("Alpho", "1", 1));
+        const FileStamp now = fileStampOf(a);
+        QCOMPARE(now.size, kept.size);
+
+        const QString cacheFile = profileCacheFile(QFileInfo(dir).absoluteFilePath());
+        QFile file(cacheFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        const QByteArray magic = bytes.left(8);
+        QByteArray payload;
+        QVERIFY(unsealCacheData(magic.constData(), bytes, &payload));
+        QCOMPARE(payload.count(storedStamp(kept)), 1);
+        payload.replace(storedStamp(kept), storedStamp(now));
+        write(cacheFile, sealCacheData(magic.constData(), payload));
+
+        clockAheadNs = clockMovedNs;
+        for (const char *start : {"next start", "start after"}) {
+            forgetKeptProfiles();
+            const ProfileMap loaded = loadProfiles(dir);
+            QVERIFY2(loaded.contains("Alpho_1") && !loaded.contains("Alpha_1"), start);
+            QCOMPARE(loaded, parsedAfresh(dir));
+        }
     }
 
     // Message files that the DOM reader reads (here for the document type)
