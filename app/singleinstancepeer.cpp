@@ -158,7 +158,9 @@ SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
     if (folder.isEmpty()) {
         // Handing over through a folder that someone else controls would let
         // them block every start or receive the hand-over: run on our own.
-        const QString text = QCoreApplication::applicationName() + QStringLiteral(": ") + problem
+        // Said under the executable's name, as the tool's other complaints are.
+        const QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+        const QString text = program + QStringLiteral(": ") + problem
             + QStringLiteral("; running on its own, without handing over to another start.\n");
         std::fputs(text.toLocal8Bit().constData(), stderr);
         return;
