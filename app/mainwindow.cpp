@@ -173,17 +173,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     stackedLayoutPages->addWidget(widgetBus);
     stackedLayoutPages->setCurrentIndex(0);
 
-    connect(buttonOnlineDoc, SIGNAL(clicked(bool)), this, SLOT(on_buttonOnlineDoc_clicked(bool)));
-    connect(buttonBuild, SIGNAL(clicked(bool)), this, SLOT(on_buttonBuild_clicked(bool)));
-    connect(buttonDebuild, SIGNAL(clicked(bool)), this, SLOT(on_buttonDebuild_clicked(bool)));
-    connect(buttonBus, SIGNAL(clicked(bool)), this, SLOT(on_buttonBus_clicked(bool)));
+    connect(buttonOnlineDoc, &QPushButton::clicked, this, &MainWindow::on_buttonOnlineDoc_clicked);
+    connect(buttonBuild, &QPushButton::clicked, this, &MainWindow::on_buttonBuild_clicked);
+    connect(buttonDebuild, &QPushButton::clicked, this, &MainWindow::on_buttonDebuild_clicked);
+    connect(buttonBus, &QPushButton::clicked, this, &MainWindow::on_buttonBus_clicked);
     // The pages do not know each other; the window carries frames between them.
-    connect(busLayout, SIGNAL(connectedChanged(bool)), builderLayout, SLOT(setSendAvailable(bool)));
-    connect(builderLayout, SIGNAL(sendFrameRequested(const QByteArray&)), busLayout,
-            SLOT(sendFrame(const QByteArray&)));
+    connect(busLayout, &BusLayout::connectedChanged, builderLayout, &BuilderLayout::setSendAvailable);
+    connect(builderLayout, &BuilderLayout::sendFrameRequested, busLayout, &BusLayout::sendFrame);
     connect(busLayout, &BusLayout::sendResult, builderLayout, &BuilderLayout::showSendNote);
-    connect(busLayout, SIGNAL(frameOpened(const QString&)), this,
-            SLOT(on_busLayout_frameOpened(const QString&)));
+    connect(busLayout, &BusLayout::frameOpened, this, &MainWindow::on_busLayout_frameOpened);
 }
 
 MainWindow::~MainWindow()

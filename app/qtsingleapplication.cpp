@@ -23,7 +23,7 @@ QtSingleApplication::~QtSingleApplication() = default;
 void QtSingleApplication::startPeer(const QString &id)
 {
     peer = new SingleInstancePeer(id, this);
-    connect(peer, SIGNAL(messageReceived(const QString &)), this, SIGNAL(messageReceived(const QString &)));
+    connect(peer, &SingleInstancePeer::messageReceived, this, &QtSingleApplication::messageReceived);
 }
 
 QString QtSingleApplication::id() const
@@ -44,9 +44,9 @@ bool QtSingleApplication::sendMessage(const QString &message, int timeout)
 void QtSingleApplication::setActivationWindow(QWidget *w, bool activateOnMessage)
 {
     actWin = w;
-    disconnect(peer, SIGNAL(messageReceived(const QString &)), this, SLOT(activateWindow()));
+    disconnect(peer, &SingleInstancePeer::messageReceived, this, &QtSingleApplication::activateWindow);
     if (activateOnMessage)
-        connect(peer, SIGNAL(messageReceived(const QString &)), this, SLOT(activateWindow()));
+        connect(peer, &SingleInstancePeer::messageReceived, this, &QtSingleApplication::activateWindow);
 }
 
 QWidget *QtSingleApplication::activationWindow() const

@@ -146,15 +146,6 @@ bool waitFor(int descriptor, short events, const QDeadlineTimer &deadline)
     }
 }
 
-// The notifier's signal, named as each Qt version has it.
-const char *activatedSignal()
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    return SIGNAL(activated(QSocketDescriptor, QSocketNotifier::Type));
-#else
-    return SIGNAL(activated(int));
-#endif
-}
 #endif
 
 } // namespace
@@ -167,7 +158,9 @@ SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
     if (folder.isEmpty()) {
         // Handing over through a folder that someone else controls would let
         // them block every start or receive the hand-over: run on our own.
-        const QString text = QCoreApplication::applicationName() + QStringLiteral(": ") + problem
+        // Said under the executable's name, as the tool's other complaints are.
+        const QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+        const QString text = program + QStringLiteral(": ") + problem
             + QStringLiteral("; running on its own, without handing over to another start.\n");
         std::fputs(text.toLocal8Bit().constData(), stderr);
         return;
@@ -182,7 +175,7 @@ SingleInstancePeer::SingleInstancePeer(const QString &identity, QObject *parent)
     server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (server->listen(serverName))
-        connect(server, SIGNAL(newConnection()), this, SLOT(on_server_newConnection()));
+        connect(server, &QLocalServer::newConnection, this, &SingleInstancePeer::on_server_newConnection);
 #else
     listen();
 #endif
@@ -281,7 +274,7 @@ bool SingleInstancePeer::listen()
     }
     serverDescriptor = descriptor;
     serverNotifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
-    connect(serverNotifier, activatedSignal(), this, SLOT(on_server_newConnection()));
+    connect(serverNotifier, &QSocketNotifier::activated, this, &SingleInstancePeer::on_server_newConnection);
     return true;
 }
 
@@ -443,11 +436,11 @@ void SingleInstancePeer::on_server_newConnection()
 {
 #if defined(Q_OS_WIN)
     while (QLocalSocket *socket = server->nextPendingConnection()) {
-        connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
-        connect(socket, SIGNAL(readyRead()), this, SLOT(on_connection_readyRead()));
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, &SingleInstancePeer::on_connection_readyRead);
         // Data may have arrived before the connections above existed.
         if (socket->bytesAvailable() > 0)
-            QMetaObject::invokeMethod(this, "on_connection_readyRead", Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &SingleInstancePeer::on_connection_readyRead, Qt::QueuedConnection);
     }
 #else
     for (;;) {
@@ -459,7 +452,7 @@ void SingleInstancePeer::on_server_newConnection()
         }
         makeNonBlocking(descriptor);
         auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
-        connect(notifier, activatedSignal(), this, SLOT(on_connection_readyRead()));
+        connect(notifier, &QSocketNotifier::activated, this, &SingleInstancePeer::on_connection_readyRead);
         connections.push_back({descriptor, notifier, QByteArray()});
     }
 #endif

@@ -64,7 +64,16 @@ void enableHighDpiScaling()
 
 void useUserCacheFolder()
 {
-    setDefinitionCacheFolder(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+    // The cache stays under the executable's name with no organisation
+    // (~/.cache/kwn-frame-builder), whatever names the application was given.
+    const QString organisation = QCoreApplication::organizationName();
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setOrganizationName(QString());
+    QCoreApplication::setApplicationName(QString()); // back to the executable's name
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QCoreApplication::setOrganizationName(organisation);
+    QCoreApplication::setApplicationName(name);
+    setDefinitionCacheFolder(folder);
 }
 
 int runTool(int argc, char **argv, void (*beforeShow)(QWidget *))

@@ -13,12 +13,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cerrno>
 #include <cstring>
+#if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -53,8 +56,10 @@ const char kMonitorHelp[] =
 static_assert(SerialConnection::kMaxWaitingItems == 200000 && SerialConnection::kMaxWaitingBytes == 8 * 1024 * 1024,
               "the help names the connection's limits");
 
-// Ctrl-C: a flag for loops that read, and a byte down a pipe for the event loop.
+// Ctrl-C: a flag for loops that read, and (on Unix) a byte down a pipe for
+// the event loop.
 volatile std::sig_atomic_t g_interrupted = 0;
+#if defined(Q_OS_UNIX)
 int g_signalPipe[2] = {-1, -1};
 
 extern "C" void onInterrupt(int)
@@ -80,6 +85,18 @@ void catchInterrupt()
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 }
+#else
+extern "C" void onInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+void catchInterrupt()
+{
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+}
+#endif
 
 // Prints the session's records as decode prints frames, after their time
 // and direction.
@@ -153,6 +170,7 @@ private:
     bool m_said = false;
 };
 
+#if defined(Q_OS_UNIX)
 int replayCapture(const QString &input, int gapMs, BusSession &session)
 {
     const bool standardInput = input == QLatin1String("-");
@@ -175,6 +193,29 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
         ::close(fd);
     return kExitOk;
 }
+#else
+int replayCapture(const QString &input, int gapMs, BusSession &session)
+{
+    const bool standardInput = input == QLatin1String("-");
+    QFile file(standardInput ? QString() : input);
+    // Unbuffered: a live capture on standard input is fed as it comes.
+    const bool opened = standardInput ? file.open(cli::kStandardInput, QIODevice::ReadOnly | QIODevice::Unbuffered)
+                                      : file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!opened) {
+        cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(input, file.errorString()));
+        return kExitFailure;
+    }
+    static char chunk[1 << 16];
+    while (!g_interrupted) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got <= 0)
+            break;
+        session.feedCapture(chunk, got, QDateTime::currentMSecsSinceEpoch(), gapMs);
+    }
+    session.finishCapture();
+    return kExitOk;
+}
+#endif
 
 int monitorPort(const SerialSettings &settings, BusSession &session, const DropReport &drops)
 {
@@ -189,8 +230,18 @@ int monitorPort(const SerialSettings &settings, BusSession &session, const DropR
         status = kExitFailure;
         loop.quit();
     });
+#if defined(Q_OS_UNIX)
     QSocketNotifier interrupt(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupt, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+#else
+    // No pipe to wake the loop: the flag is looked at a few times a second.
+    QTimer interrupt;
+    QObject::connect(&interrupt, &QTimer::timeout, &loop, [&loop] {
+        if (g_interrupted)
+            loop.quit();
+    });
+    interrupt.start(100);
+#endif
     if (!g_interrupted)
         loop.exec();
     session.close();

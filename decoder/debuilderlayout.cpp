@@ -2,6 +2,7 @@
 
 #include "widgets/batchlayoutfill.h"
 #include "widgets/comboboxtext.h"
+#include "widgets/pagestyle.h"
 #include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
@@ -21,9 +22,6 @@
 
 #include <algorithm>
 #include <limits>
-
-static const QString kBlack = QStringLiteral("color: black");
-static const QString kRed = QStringLiteral("color: red");
 
 // Read-only fields are disabled but keep black text so they stay legible.
 static void makeReadOnly(QWidget *widget)
@@ -46,9 +44,8 @@ DebuilderLayout::DebuilderLayout(QObject *parent)
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
     profiles = loadProfiles();
     buildPage();
-    connect(LineEditInputFrame, SIGNAL(textEdited(const QString&)), this,
-            SLOT(on_LineEditInputFrame_Edited(const QString&)));
-    connectCurrentIndexText(comboBoxProfile, this, SLOT(on_comboBoxProfile_changed(const QString&)));
+    connect(LineEditInputFrame, &QLineEdit::textEdited, this, &DebuilderLayout::on_LineEditInputFrame_Edited);
+    connectCurrentIndexText(comboBoxProfile, this, &DebuilderLayout::on_comboBoxProfile_changed);
     resetPanel();
 }
 

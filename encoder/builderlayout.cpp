@@ -2,6 +2,7 @@
 
 #include "widgets/batchlayoutfill.h"
 #include "widgets/comboboxtext.h"
+#include "widgets/pagestyle.h"
 #include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
@@ -31,9 +32,6 @@
 
 namespace {
 
-const QString kRed = QStringLiteral("color: red");
-const QString kBlack = QStringLiteral("color: black");
-
 const QLatin1String kInteger("integer");
 const QLatin1String kString("string");
 const QLatin1String kBitfield("bitfield");
@@ -44,13 +42,6 @@ const QString kFormatToolTip = QStringLiteral(
     "For exemple if you want a frame like this:\n"
     "0xBF, 0xF4, 0xFF, 0xFE, 0xFF, 0xFF, 0xFD, 0xFF, 0xFF, 0x08, 0xA9, \n\n"
     "type \"0x##, \" here (without the quotes).");
-
-template<typename T>
-T *named(T *object, const QString &name)
-{
-    object->setObjectName(name);
-    return object;
-}
 
 QString indexedName(const char *base, int index)
 {
@@ -255,24 +246,18 @@ void BuilderLayout::buildWidgets()
 
 void BuilderLayout::makeConnections()
 {
-    connect(LineEditFrameFormat, SIGNAL(textEdited(const QString&)), this,
-            SLOT(on_LineEditFrameFormat_Edited(const QString&)));
-    connect(radioButtonP2P, SIGNAL(toggled(bool)), this, SLOT(on_radioButtonP2P_Toggled(bool)));
-    connect(radioButtonGroup, SIGNAL(toggled(bool)), this, SLOT(on_radioButtonGroup_Toggled(bool)));
-    connect(radioButtonBroadcast, SIGNAL(toggled(bool)), this,
-            SLOT(on_radioButtonBroadcast_Toggled(bool)));
-    connect(LineEditMasterNodeID, SIGNAL(textEdited(const QString&)), this,
-            SLOT(on_LineEditMasterNodeID_Edited(const QString&)));
-    connect(LineEditSlaveNodeID, SIGNAL(textEdited(const QString&)), this,
-            SLOT(on_LineEditSlaveNodeID_Edited(const QString&)));
-    connectCurrentIndexText(comboBoxApplication, this, SLOT(on_comboBoxApplication_changed(const QString&)));
-    connectCurrentIndexText(comboBoxProfile, this, SLOT(on_comboBoxProfile_changed(const QString&)));
-    connect(checkBoxAcknowledge, SIGNAL(stateChanged(int)), this,
-            SLOT(on_checkBoxAcknowledge_changed(int)));
-    connect(tabWidgetMessages, SIGNAL(currentChanged(int)), this,
-            SLOT(on_tabWidgetMessages_changed(int)));
-    connect(buttonCopyFrame, SIGNAL(clicked(bool)), this, SLOT(on_buttonCopyFrame_clicked(bool)));
-    connect(buttonSendFrame, SIGNAL(clicked(bool)), this, SLOT(on_buttonSendFrame_clicked(bool)));
+    connect(LineEditFrameFormat, &QLineEdit::textEdited, this, &BuilderLayout::on_LineEditFrameFormat_Edited);
+    connect(radioButtonP2P, &QRadioButton::toggled, this, &BuilderLayout::on_radioButtonP2P_Toggled);
+    connect(radioButtonGroup, &QRadioButton::toggled, this, &BuilderLayout::on_radioButtonGroup_Toggled);
+    connect(radioButtonBroadcast, &QRadioButton::toggled, this, &BuilderLayout::on_radioButtonBroadcast_Toggled);
+    connect(LineEditMasterNodeID, &QLineEdit::textEdited, this, &BuilderLayout::on_LineEditMasterNodeID_Edited);
+    connect(LineEditSlaveNodeID, &QLineEdit::textEdited, this, &BuilderLayout::on_LineEditSlaveNodeID_Edited);
+    connectCurrentIndexText(comboBoxApplication, this, &BuilderLayout::on_comboBoxApplication_changed);
+    connectCurrentIndexText(comboBoxProfile, this, &BuilderLayout::on_comboBoxProfile_changed);
+    connect(checkBoxAcknowledge, &QCheckBox::stateChanged, this, &BuilderLayout::on_checkBoxAcknowledge_changed);
+    connect(tabWidgetMessages, &QTabWidget::currentChanged, this, &BuilderLayout::on_tabWidgetMessages_changed);
+    connect(buttonCopyFrame, &QPushButton::clicked, this, &BuilderLayout::on_buttonCopyFrame_clicked);
+    connect(buttonSendFrame, &QPushButton::clicked, this, &BuilderLayout::on_buttonSendFrame_clicked);
 }
 
 void BuilderLayout::fillProfileCombo()
@@ -359,7 +344,7 @@ void BuilderLayout::rebuildMessageTabs()
 
     for (int tab = 0; tab < listComboBoxMsg.size(); ++tab) {
         createParameterEditors(tab);
-        connectCurrentIndexText(listComboBoxMsg.at(tab), this, SLOT(on_comboBoxMsg_changed(const QString &)));
+        connectCurrentIndexText(listComboBoxMsg.at(tab), this, &BuilderLayout::on_comboBoxMsg_changed);
     }
 
     updatingTabs = false;
@@ -473,7 +458,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
             bit->setMinimumHeight(14);
             if (!parameter.display)
                 bit->hide();
-            connect(bit, SIGNAL(stateChanged(int)), this, SLOT(on_paramValueCheckBox_changed(int)));
+            connect(bit, &QCheckBox::stateChanged, this, &BuilderLayout::on_paramValueCheckBox_changed);
             column->addWidget(bit);
         }
         // Bits beyond the cap stay clear, as a fresh editor leaves them.
@@ -484,7 +469,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
                 marker->hide();
             column->addWidget(marker);
         }
-        connect(box, SIGNAL(stateChanged(int)), this, SLOT(on_paramOptionalLayout_Changed(int)));
+        connect(box, &QCheckBox::stateChanged, this, &BuilderLayout::on_paramOptionalLayout_Changed);
         area->addLayout(column);
     } else {
         QWidget *editor = nullptr;
@@ -493,7 +478,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
             for (const ValueDefinition &value : parameter.values)
                 combo->addItem(value.description);
             combo->setCurrentIndex(initialValueIndex(parameter));
-            connectCurrentIndexText(combo, this, SLOT(on_paramValueCombobox_changed(const QString &)));
+            connectCurrentIndexText(combo, this, &BuilderLayout::on_paramValueCombobox_changed);
             editor = combo;
         } else if (parameter.type == kInteger && parameter.isHexa()) {
             auto *hexa = new QLineEditHexa;
@@ -509,8 +494,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
             hexa->setText(initialEditorText(parameter));
             hexa->setValidator(new HexaValidator(parameter, hexa));
             colourByValidator(hexa); // digits only; the range is judged on edit
-            connect(hexa, SIGNAL(textEdited(const QString&)), this,
-                    SLOT(on_paramValueLineEditHexa_Edited(const QString&)));
+            connect(hexa, &QLineEdit::textEdited, this, &BuilderLayout::on_paramValueLineEditHexa_Edited);
             editor = hexa;
         } else if (parameter.type == kInteger || parameter.type == kString) {
             auto *field = new QLineEdit;
@@ -523,8 +507,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
             }
             field->setText(initialEditorText(parameter));
             colourByValidator(field);
-            connect(field, SIGNAL(textEdited(const QString&)), this,
-                    SLOT(on_paramValueLineEdit_Edited(const QString&)));
+            connect(field, &QLineEdit::textEdited, this, &BuilderLayout::on_paramValueLineEdit_Edited);
             editor = field;
         }
 
@@ -542,7 +525,7 @@ void BuilderLayout::createEditorRow(QVBoxLayout *area, const ParameterDefinition
             row->addWidget(editor);
         }
         row->addStretch(1);
-        connect(box, SIGNAL(stateChanged(int)), this, SLOT(on_paramOptionalWidget_Changed(int)));
+        connect(box, &QCheckBox::stateChanged, this, &BuilderLayout::on_paramOptionalWidget_Changed);
         area->addLayout(row);
     }
 

@@ -7,6 +7,8 @@
 #include "serial/buslogloader.h"
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
+#include "widgets/pagestyle.h"
+#include "widgets/settingsstore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,7 +23,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
@@ -30,24 +31,9 @@
 
 namespace {
 
-const QString kRed = QStringLiteral("color: red");
-const QString kBlack = QStringLiteral("color: black");
-
 // How long a passing message stays; an error a little longer.
 const int kMessageMs = 5000;
 const int kErrorMessageMs = 12000;
-
-template<typename T>
-T *named(T *object, const QString &name)
-{
-    object->setObjectName(name);
-    return object;
-}
-
-QSettings settingsStore()
-{
-    return QSettings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
-}
 
 } // namespace
 
@@ -248,7 +234,7 @@ void BusLayout::makeConnections()
 {
     connect(buttonConnect, &QPushButton::clicked, this, &BusLayout::on_buttonConnect_clicked);
     connect(buttonRefreshPorts, &QPushButton::clicked, this, &BusLayout::on_buttonRefreshPorts_clicked);
-    connect(LineEditFilter, &QLineEdit::textChanged, this, &BusLayout::on_LineEditFilter_Edited);
+    connect(LineEditFilter, &QLineEdit::textChanged, this, &BusLayout::on_LineEditFilter_textChanged);
     connect(checkBoxLatest, &QCheckBox::toggled, this, &BusLayout::on_checkBoxLatest_toggled);
     connect(buttonPause, &QPushButton::toggled, this, &BusLayout::on_buttonPause_toggled);
     connect(buttonClear, &QPushButton::clicked, this, &BusLayout::on_buttonClear_clicked);
@@ -472,7 +458,7 @@ void BusLayout::on_buttonClear_clicked(bool checked)
     showCounters();
 }
 
-void BusLayout::on_LineEditFilter_Edited(const QString &text)
+void BusLayout::on_LineEditFilter_textChanged(const QString &text)
 {
     frameModel->setFilterText(text);
     latestModel->setFilterText(text);

@@ -91,7 +91,7 @@ signals:
 private slots:
     void on_buttonConnect_clicked(bool checked);
     void on_buttonRefreshPorts_clicked(bool checked);
-    void on_LineEditFilter_Edited(const QString &text);
+    void on_LineEditFilter_textChanged(const QString &text);
     void on_checkBoxLatest_toggled(bool checked);
     void on_comboBoxTimeMode_currentIndexChanged(int index);
     void on_checkBoxPreciseLogs_toggled(bool checked);

@@ -8,11 +8,11 @@
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "serial/bussession.h"
+#include "widgets/settingsstore.h"
 
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QSettings>
 #include <QSplitter>
 #include <QTableView>
 
@@ -20,11 +20,6 @@ namespace {
 
 // In the page's settings group.
 const QString kSplitterKey = QStringLiteral("bus/detailSplitter");
-
-QSettings settingsStore()
-{
-    return QSettings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
-}
 
 } // namespace
 

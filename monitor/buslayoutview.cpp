@@ -11,6 +11,7 @@
 #include "serial/bussession.h"
 #include "widgets/elidingdelegate.h"
 #include "widgets/firstshow.h"
+#include "widgets/settingsstore.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
@@ -27,19 +28,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
-#include <QSettings>
 #include <QShortcut>
 #include <QTableView>
 
 #include <algorithm>
 
 namespace {
-
-// The page's own store, as loadSettings reads it.
-QSettings headerStore()
-{
-    return QSettings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
-}
 
 const QString kListHeaderKey = QStringLiteral("bus/listHeader");
 const QString kLatestHeaderKey = QStringLiteral("bus/latestHeader");
@@ -82,7 +76,7 @@ void BusLayout::setUpFrameView()
     header->setContextMenuPolicy(Qt::CustomContextMenu);
 
     callOnFirstShow(tableViewFrames, [this] {
-        QSettings settings = headerStore();
+        QSettings settings = settingsStore();
         listHeaderState = settings.value(kListHeaderKey).toByteArray();
         latestHeaderState = settings.value(kLatestHeaderKey).toByteArray();
         headerReady = true;
@@ -125,7 +119,7 @@ void BusLayout::buildTimeControls()
                                                    "rather than the millisecond"));
     layoutLog->insertWidget(layoutLog->indexOf(buttonRecord) + 1, checkBoxPreciseLogs);
 
-    QSettings settings = headerStore();
+    QSettings settings = settingsStore();
     const int mode = settings.value(kTimeModeKey, 0).toInt();
     comboBoxTimeMode->setCurrentIndex(mode >= 0 && mode < comboBoxTimeMode->count() ? mode : 0);
     on_comboBoxTimeMode_currentIndexChanged(comboBoxTimeMode->currentIndex());
@@ -139,13 +133,13 @@ void BusLayout::buildTimeControls()
 void BusLayout::on_comboBoxTimeMode_currentIndexChanged(int index)
 {
     frameModel->setTimeMode(FrameTableModel::TimeMode(qBound(0, index, int(FrameTableModel::TimeModeCount) - 1)));
-    headerStore().setValue(kTimeModeKey, index);
+    settingsStore().setValue(kTimeModeKey, index);
 }
 
 void BusLayout::on_checkBoxPreciseLogs_toggled(bool checked)
 {
     busSession->setPreciseLogs(checked);
-    headerStore().setValue(kPreciseLogsKey, checked);
+    settingsStore().setValue(kPreciseLogsKey, checked);
 }
 
 // --- Columns ------------------------------------------------------------------------
@@ -234,7 +228,7 @@ void BusLayout::saveHeaderStates()
     if (!headerReady)
         return;
     keepHeaderState();
-    QSettings settings = headerStore();
+    QSettings settings = settingsStore();
     if (!listHeaderState.isEmpty())
         settings.setValue(kListHeaderKey, listHeaderState);
     if (!latestHeaderState.isEmpty())

@@ -3,6 +3,7 @@
 #include "codec/busrecord.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
+#include "widgets/pagestyle.h"
 
 #include <QBrush>
 #include <QFontMetrics>
@@ -14,13 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template<typename T>
-T *named(T *object, const QString &name)
-{
-    object->setObjectName(name);
-    return object;
-}
 
 // The checksum: the last two bytes of what was read.
 constexpr int kChecksumBytes = 2;

@@ -1,18 +1,22 @@
 #ifndef KWN_WIDGETS_COMBOBOXTEXT_H
 #define KWN_WIDGETS_COMBOBOXTEXT_H
 
-// The pages follow their combo boxes by the text of the current item, through
-// Qt 5's currentIndexChanged(const QString &). Qt 6 dropped that signal, and
-// its currentTextChanged is meant to follow the text, not the index, so it
-// need not fire between two items of the same text (two named values may
-// share a description); there a small relay on the box emits the new item's
-// text on every change of index, as Qt 5 did.
+// The pages follow their combo boxes by the text of the current item, on every
+// change of index. Qt 6 has no currentIndexChanged(const QString &), and its
+// currentTextChanged follows the text, not the index, so it need not fire
+// between two items of the same text (two named values may share a
+// description); the index signal is followed here and the item's text sent on.
 
-class QComboBox;
-class QObject;
+#include <QComboBox>
+#include <QObject>
 
-// Connects `slot` (a SLOT(...) taking const QString &) of `receiver` to every
-// change of the box's current index, with the text of the new current item.
-void connectCurrentIndexText(QComboBox *box, const QObject *receiver, const char *slot);
+// Calls `slot` of `receiver` with the text of the new current item on every
+// change of the box's current index ("" when the box is emptied).
+template<typename Receiver>
+void connectCurrentIndexText(QComboBox *box, Receiver *receiver, void (Receiver::*slot)(const QString &))
+{
+    QObject::connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), receiver,
+                     [box, receiver, slot](int index) { (receiver->*slot)(box->itemText(index)); });
+}
 
 #endif

@@ -105,7 +105,7 @@ private slots:
         window.show();
         app()->setActivationWindow(&window, true);
         const QWidgetList windows = QApplication::topLevelWidgets();
-        QSignalSpy received(app(), SIGNAL(messageReceived(const QString &)));
+        QSignalSpy received(app(), &QtSingleApplication::messageReceived);
         // A stray announcing 4 GiB, far too long for a hand-over text: the owner hangs up at once.
         QLocalSocket stray;
         stray.connectToServer(SingleInstancePeer::serverNameOf(app()->id()));

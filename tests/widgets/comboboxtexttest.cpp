@@ -7,7 +7,7 @@ class ComboBoxTextTest : public QObject
 {
     Q_OBJECT
 
-public slots:
+public:
     void record(const QString &text) { received.append(text); }
 
 private slots:
@@ -28,7 +28,7 @@ private slots:
         QFETCH(QStringList, expected);
         QComboBox box;
         box.addItems({QStringLiteral("Fast"), QStringLiteral("Fast"), QStringLiteral("Slow")});
-        connectCurrentIndexText(&box, this, SLOT(record(const QString &)));
+        connectCurrentIndexText(&box, this, &ComboBoxTextTest::record);
         received.clear();
         for (int index : indexes)
             box.setCurrentIndex(index);
