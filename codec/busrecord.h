@@ -85,9 +85,6 @@ QString columnToolTip(const BusRecord &record, int column);
 // them; lower case, UTF-8. Made only when a filter word holds a line break:
 // the filter reads the record's own fields otherwise.
 QByteArray searchText(const BusRecord &record);
-// Records carry nothing for the filter: nothing to prepare. Kept for code
-// that prepared the records it made by hand.
-inline void prepareSearch(BusRecord &) {}
 
 // The quick filter: words that must all be in a record's searchText,
 // "-word" for one that must not, a "double-quoted phrase" as one word.

@@ -27,7 +27,6 @@ BusRecord frame(int n, qint64 timeMs, const QString &message = QStringLiteral("S
     r.message = message;
     r.values = QStringLiteral("Frame decoded successfully. | Drive | Count=%1").arg(n);
     r.shownValues = QStringLiteral("Count=%1").arg(n);
-    prepareSearch(r);
     return r;
 }
 
@@ -37,15 +36,7 @@ BusRecord noiseRecord(qint64 timeMs, const QByteArray &bytes)
     r.kind = BusRecord::Noise;
     r.timeUs = timeMs * 1000;
     r.bytes = bytes;
-    prepareSearch(r);
     return r;
-}
-
-// Records changed after they were made get their search text again.
-void prepare(QVector<BusRecord> &batch)
-{
-    for (BusRecord &record : batch)
-        prepareSearch(record);
 }
 
 QVector<BusRecord> frames(int first, int count, qint64 timeMs = 1000)
@@ -169,13 +160,11 @@ private slots:
         FrameTableModel model;
         QVector<BusRecord> first{frame(0, 1000), frame(1, 1010, QStringLiteral("Mode"))};
         first[0].checksumOk = false;
-        prepareSearch(first[0]);
         model.append(first);
         model.setFilterText(filter);
         QVector<BusRecord> later{frame(2, 1020), frame(3, 1030, QStringLiteral("Mode"))};
         later[0].kind = BusRecord::Sent;
         later[1].destinationAddress = 0;
-        prepare(later);
         model.append(later);
         QCOMPARE(valuesColumn(model), expected);
         QCOMPARE(model.shownCount(), expected.size());
@@ -229,7 +218,6 @@ private slots:
         batch[1].deltaUs = 10000;
         batch[2].deltaUs = 20000;
         batch[5].deltaUs = 30000;
-        prepare(batch);
         FrameTableModel model;
         model.append(batch);
         model.setFilterText(QStringLiteral("status"));
@@ -282,7 +270,6 @@ private slots:
         const qint64 us[] = {9999000, 10000250, 10012750, 10013000, 10025251};
         for (int i = 0; i < batch.size(); ++i)
             batch[i].timeUs = us[i];
-        prepare(batch);
         FrameTableModel model;
         model.append(batch);
         model.setFilterText(QStringLiteral("mode"));
@@ -469,7 +456,6 @@ private slots:
         batch[1].kind = BusRecord::Sent;
         batch[1].statusShown = true;
         batch[1].shownValues = QStringLiteral("Frame is uncomplete. | Count=2");
-        prepare(batch);
         model.append(batch);
         auto colour = [&](int row, int column) {
             const QVariant brush = model.data(model.index(row, column), Qt::ForegroundRole);
