@@ -147,21 +147,20 @@ void DebuilderLayout::on_LineEditInputFrame_Edited(const QString &strNewText)
     clearDecoded();
     if (strNewText.isEmpty())
         return;
-    try {
-        const FrameFields fields = parseInputFrame(strNewText);
-        const QString product = productForFrame(profiles, fields);
-        if (product.isEmpty()) {
-            showError(QStringLiteral("No product found for the node type set in this frame."));
-            return;
-        }
-        LineEditApplication->setText(product);
-        fillRevisions();
-        selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
-        showHeader(fields);
-        decodeMessage(fields);
-    } catch (int) {
-        // parseInputFrame has already shown why the text was refused.
+    // A refused text has its reason shown by parseInputFrame already.
+    const std::optional<FrameFields> fields = parseInputFrame(strNewText);
+    if (!fields)
+        return;
+    const QString product = productForFrame(profiles, *fields);
+    if (product.isEmpty()) {
+        showError(QStringLiteral("No product found for the node type set in this frame."));
+        return;
     }
+    LineEditApplication->setText(product);
+    fillRevisions();
+    selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
+    showHeader(*fields);
+    decodeMessage(*fields);
 }
 
 void DebuilderLayout::on_comboBoxProfile_changed(const QString &strNewText)
@@ -173,21 +172,20 @@ void DebuilderLayout::on_comboBoxProfile_changed(const QString &strNewText)
     clearDecoded();
     if (LineEditInputFrame->text().isEmpty())
         return;
-    try {
-        const FrameFields fields = parseInputFrame(LineEditInputFrame->text());
-        selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
-        showHeader(fields);
-        decodeMessage(fields);
-    } catch (int) {
-    }
+    const std::optional<FrameFields> fields = parseInputFrame(LineEditInputFrame->text());
+    if (!fields)
+        return;
+    selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
+    showHeader(*fields);
+    decodeMessage(*fields);
 }
 
-FrameFields DebuilderLayout::parseInputFrame(const QString &text)
+std::optional<FrameFields> DebuilderLayout::parseInputFrame(const QString &text)
 {
     const ParsedFrame parsed = parseFrameText(text);
     if (!parsed.ok()) {
         showError(parsed.statusText);
-        throw -1;
+        return std::nullopt;
     }
     frameLonger = parsed.frameLonger;
     if (frameLonger)

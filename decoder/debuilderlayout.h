@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
@@ -42,9 +44,9 @@ private slots:
     void on_LineEditInputFrame_Edited(const QString &strNewText);
 
 private:
-    // Checks and unpacks the text. On refusal shows the reason in red and
-    // throws the integer -1, which the slots catch.
-    FrameFields parseInputFrame(const QString &text);
+    // Checks and unpacks the text: its fields, or nothing when it is refused,
+    // with the reason shown in red.
+    std::optional<FrameFields> parseInputFrame(const QString &text);
     void decodeMessage(const FrameFields &fields);
     void showStatus(const QString &text);
     void showError(const QString &text);
