@@ -273,9 +273,8 @@ int runMonitor(const QStringList &arguments)
         return cli::usageError(QStringLiteral("give either --port or --input"), usage);
 
     QString problem;
-    SerialSettings settings = cli::serialSettings(parser, &problem);
-    if (input && problem == QLatin1String("no port given"))
-        problem.clear();
+    SerialSettings settings =
+        cli::serialSettings(parser, &problem, input ? cli::PortUse::Unused : cli::PortUse::Required);
     if (!problem.isEmpty())
         return cli::usageError(problem, usage);
 

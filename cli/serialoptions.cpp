@@ -14,7 +14,7 @@ void addSerialOptions(QCommandLineParser &parser)
     });
 }
 
-SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem)
+SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem, PortUse portUse)
 {
     SerialSettings s;
     s.port = parser.value(QStringLiteral("port"));
@@ -35,7 +35,7 @@ SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem
     if (parser.isSet(QStringLiteral("stop-bits")))
         s.stopBits = parser.value(QStringLiteral("stop-bits"));
     if (problem->isEmpty())
-        *problem = s.problem();
+        *problem = portUse == PortUse::Required ? s.problem() : s.lineProblem();
     return s;
 }
 

@@ -21,8 +21,12 @@ namespace cli {
 // --port, --baud, --data-bits, --parity, --stop-bits and --gap.
 void addSerialOptions(QCommandLineParser &parser);
 
+// Whether a command needs --port (monitor --input reads a capture instead).
+enum class PortUse { Required, Unused };
+
 // The settings the options give; empty problem when they are all allowed.
-SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem);
+SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem,
+                              PortUse portUse = PortUse::Required);
 
 } // namespace cli
 

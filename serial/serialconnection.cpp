@@ -25,6 +25,11 @@ QString SerialSettings::problem() const
 {
     if (port.trimmed().isEmpty())
         return QStringLiteral("no port given");
+    return lineProblem();
+}
+
+QString SerialSettings::lineProblem() const
+{
     if (baudRate <= 0)
         return QStringLiteral("the baud rate must be a positive number");
     if (dataBits < 5 || dataBits > 8)

@@ -29,6 +29,8 @@ struct SerialSettings
     // the first that does not, for example "parity must be none, even, odd,
     // mark or space".
     QString problem() const;
+    // The same for every field but the port: the line settings alone.
+    QString lineProblem() const;
 
     // How long one byte takes on the line, in µs: a start bit, the data
     // bits, a parity bit when there is one, and the stop bits.

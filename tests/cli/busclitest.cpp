@@ -485,6 +485,9 @@ void BusCliTest::commandErrors_data()
                                        << "data bits must be 5, 6, 7 or 8";
     QTest::newRow("monitor parity") << QStringList{"monitor", "--port", "x", "--parity", "some"} << 2
                                     << "parity must be";
+    // Reading a capture needs no port, but the gap still paces it.
+    QTest::newRow("monitor input, no gap") << QStringList{"monitor", "--input", "-", "--gap", "-5"} << 2
+                                           << "the gap must be a positive number of milliseconds";
     QTest::newRow("monitor two styles") << QStringList{"monitor", "--input", "-", "--json", "--single-line"} << 2
                                         << "exclude";
     QTest::newRow("monitor no such port") << QStringList{"monitor", "--port", "/dev/ttyKWN-none"} << 1
