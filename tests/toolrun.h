@@ -5,8 +5,14 @@
 // its id if it outlives the time limit.
 
 #include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
+#include <QTest>
+
+#include <signal.h>
 
 struct ToolRun
 {
@@ -35,6 +41,49 @@ inline ToolRun runTool(const QString &program, const QStringList &arguments, con
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+// Reads the process's output into `out` until it holds `lines` lines or
+// time runs out; returns it.
+inline QByteArray readLines(QProcess &process, QByteArray &out, int lines, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (out.count('\n') < lines && timer.elapsed() < timeoutMs) {
+        process.waitForReadyRead(50);
+        out += process.readAllStandardOutput();
+    }
+    return out;
+}
+
+// Stops the process with Ctrl-C, by its id, and returns its exit status
+// (-1 when it crashed, or had to be killed).
+inline int interrupt(QProcess &process, QByteArray &out)
+{
+    ::kill(pid_t(process.processId()), SIGINT);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    out += process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// Waits until `process` holds the file `path` open (a terminal's far end).
+inline bool waitUntilOpen(const QProcess &process, const QString &path)
+{
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(process.processId()));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+            if (QFileInfo(fds.filePath(fd)).symLinkTarget() == path)
+                return true;
+        }
+        QTest::qWait(10);
+    }
+    return false;
 }
 
 #endif

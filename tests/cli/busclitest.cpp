@@ -41,31 +41,6 @@ ToolRun run(const QStringList &arguments, const QByteArray &input = {}, int time
     return runTool(QStringLiteral(KWN_CLI_PATH), arguments, kSource, input, timeoutMs);
 }
 
-// Reads the process's output until it holds `lines` lines or time runs out.
-QByteArray readLines(QProcess &process, QByteArray &out, int lines, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (out.count('\n') < lines && timer.elapsed() < timeoutMs) {
-        process.waitForReadyRead(50);
-        out += process.readAllStandardOutput();
-    }
-    return out;
-}
-
-// Stops the process with Ctrl-C, by its id, and returns its exit status.
-int interrupt(QProcess &process, QByteArray &out)
-{
-    ::kill(pid_t(process.processId()), SIGINT);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-        return -1;
-    }
-    out += process.readAllStandardOutput();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
 // A frame of every bundled message that fits one, with its default values.
 QVector<QByteArray> defaultFrames()
 {
@@ -127,22 +102,6 @@ QStringList hexArguments(int count, QByteArray *bytes)
     for (int at = 0; at < text.size(); at += 100000)
         arguments << text.mid(at, 100000);
     return arguments;
-}
-
-// Waits until `process` holds the slave side of `pty` open.
-bool waitUntilOpen(const QProcess &process, const PtyPair &pty)
-{
-    const QDir fds(QStringLiteral("/proc/%1/fd").arg(process.processId()));
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
-            if (QFileInfo(fds.filePath(fd)).symLinkTarget() == pty.path)
-                return true;
-        }
-        QTest::qWait(10);
-    }
-    return false;
 }
 
 // Bytes the terminal holds that no reader took yet.
@@ -377,7 +336,7 @@ void BusCliTest::monitorWaitsForItsOutput()
     QProcess monitor;
     monitor.setStandardOutputFile(QFile::decodeName(fifo));
     QVERIFY(start(monitor, {"monitor", "--port", pty.path, "--single-line"}));
-    const bool opened = waitUntilOpen(monitor, pty);
+    const bool opened = waitUntilOpen(monitor, pty.path);
     QByteArray out;
     if (opened) {
         // A few frames first, so that the monitor waits on its output with
@@ -443,7 +402,7 @@ void BusCliTest::monitorHeldUpKeepsFramesWhole()
     QProcess monitor;
     QVERIFY(start(monitor, {"monitor", "--port", pty.path, "--single-line"}));
     const pid_t pid = pid_t(monitor.processId());
-    QVERIFY(waitUntilOpen(monitor, pty));
+    QVERIFY(waitUntilOpen(monitor, pty.path));
     QByteArray out;
     for (int round = 0; round < 6; ++round) {
         const QByteArray first = frames.at(2 * round);

@@ -4,13 +4,13 @@
 #include "codec/buslog.h"
 #include "codec/frame.h"
 #include "codec/framereport.h"
+#include "toolrun.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonArray>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -27,23 +27,10 @@ struct Run
 Run kwnFrame(const QStringList &arguments, const QByteArray &input = {},
              const QString &folder = QStringLiteral(KWN_SOURCE_DIR))
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
-    process.waitForStarted();
-    process.write(input);
-    process.closeWriteChannel();
-    Run run;
-    if (!process.waitForFinished(30000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const ToolRun tool = runTool(QStringLiteral(KWN_CLI_PATH), arguments, folder, input);
     // Decoded strings may hold code 0: convert the whole output, not up to a NUL.
-    const QByteArray out = process.readAllStandardOutput();
-    const QByteArray err = process.readAllStandardError();
-    run.outBytes = out;
-    run.out = QString::fromUtf8(out.constData(), out.size());
-    run.err = QString::fromUtf8(err.constData(), err.size());
-    return run;
+    return Run{tool.exitCode, QString::fromUtf8(tool.out.constData(), tool.out.size()),
+               QString::fromUtf8(tool.err.constData(), tool.err.size()), tool.out};
 }
 
 // A reply of the sample drive (node type 2): Post Node Info, firmware 2.7,
