@@ -45,6 +45,25 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
                             QString::number(KWN_VERSION_PATCH), QString()));
     setWindowIcon(lazyIcon(QStringLiteral(":/images/Tool_icon.ico")));
 
+    buildMenu();
+    layoutMain = new QHBoxLayout;
+    layoutMain->setObjectName(QStringLiteral("layoutMain"));
+    layoutMenuColumn = new QVBoxLayout;
+    layoutMenuColumn->setObjectName(QStringLiteral("layoutMenuColumn"));
+    layoutMenuColumn->addWidget(groupBoxMenu);
+    layoutMenuColumn->setContentsMargins(0, 0, 0, 0);
+    layoutMain->addLayout(layoutMenuColumn);
+    layoutMain->setContentsMargins(0, 0, 0, 0);
+    layoutMain->setSpacing(0);
+    buildIndicators();
+    layoutMain->addLayout(layoutIndicators);
+    layoutMain->addSpacing(30);
+    buildPages();
+    makeConnections();
+}
+
+void MainWindow::buildMenu()
+{
     layoutMenu = new QVBoxLayout;
     layoutMenu->setObjectName(QStringLiteral("layoutMenu"));
 
@@ -103,17 +122,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     layoutMenu->setSpacing(1);
     layoutMenu->setStretchFactor(buttonSpacer, spacerStretch);
     groupBoxMenu->setLayout(layoutMenu);
+}
 
-    layoutMain = new QHBoxLayout;
-    layoutMain->setObjectName(QStringLiteral("layoutMain"));
-    layoutMenuColumn = new QVBoxLayout;
-    layoutMenuColumn->setObjectName(QStringLiteral("layoutMenuColumn"));
-    layoutMenuColumn->addWidget(groupBoxMenu);
-    layoutMenuColumn->setContentsMargins(0, 0, 0, 0);
-    layoutMain->addLayout(layoutMenuColumn);
-    layoutMain->setContentsMargins(0, 0, 0, 0);
-    layoutMain->setSpacing(0);
-
+void MainWindow::buildIndicators()
+{
     layoutIndicators = new QVBoxLayout;
     layoutIndicators->setObjectName(QStringLiteral("layoutIndicators"));
     for (int i = 1; i <= 5; ++i) {
@@ -132,9 +144,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // evenly between its items; the stretch keeps them packed at the top, each
     // beside its row of the left column.
     layoutIndicators->addStretch(1);
-    layoutMain->addLayout(layoutIndicators);
-    layoutMain->addSpacing(30);
+}
 
+void MainWindow::buildPages()
+{
     stackedLayoutPages = new QStackedLayout;
     stackedLayoutPages->setObjectName(QStringLiteral("stackedLayoutPages"));
     layoutPages = new QVBoxLayout;
@@ -172,7 +185,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     stackedLayoutPages->addWidget(widgetDebuilder);
     stackedLayoutPages->addWidget(widgetBus);
     stackedLayoutPages->setCurrentIndex(0);
+}
 
+void MainWindow::makeConnections()
+{
     connect(buttonOnlineDoc, &QPushButton::clicked, this, &MainWindow::on_buttonOnlineDoc_clicked);
     connect(buttonBuild, &QPushButton::clicked, this, &MainWindow::on_buttonBuild_clicked);
     connect(buttonDebuild, &QPushButton::clicked, this, &MainWindow::on_buttonDebuild_clicked);

@@ -41,6 +41,13 @@ private slots:
 private:
     explicit MainWindow(QWidget *parent = nullptr);
 
+    // The left column: logo, page buttons and the documentation button.
+    void buildMenu();
+    // The strips beside it that mark the page shown.
+    void buildIndicators();
+    // The pages, in a stack that the window shows one of.
+    void buildPages();
+    void makeConnections();
     void setIndicator(int position);
     // Lights the strip beside the mode button and shows its page.
     void showMode(QPushButton *button, int strip, QWidget *page);

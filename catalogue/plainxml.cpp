@@ -232,6 +232,118 @@ bool declaration(Scanner &s)
     return true;
 }
 
+// A text run, up to the next '<': outside the root element only white
+// space. False when it is not plain.
+template <class Visitor>
+bool scanText(Scanner &s, bool inRoot, Visitor &visitor)
+{
+    bool space = true;
+    bool references = false;
+    while (s.p < s.end && *s.p != '<') {
+        if (!inRoot) {
+            if (!isSpace(*s.p))
+                return false;
+            ++s.p;
+        } else if (*s.p == '&') {
+            space = false;
+            references = true;
+            if (!s.reference())
+                return false;
+        } else if (isOrdinary(*s.p) && *s.p != ']') {
+            space = false;
+            ++s.p;
+        } else if (*s.p == '>' || *s.p == ']') {
+            return false;
+        } else {
+            space = space && isSpace(*s.p);
+            if (!s.character())
+                return false;
+        }
+    }
+    return !inRoot || visitor.text(space, references);
+}
+
+// A comment, its "<!--" passed already.
+bool scanComment(Scanner &s)
+{
+    for (;;) {
+        if (s.p == s.end || *s.p == '<' || *s.p == '&')
+            return false;
+        if (s.startsWith("--")) {
+            if (!s.startsWith("-->"))
+                return false;
+            s.p += 3;
+            return true;
+        }
+        if (!s.character())
+            return false;
+    }
+}
+
+// An attribute's value up to its closing quote (left unread).
+bool scanAttributeValue(Scanner &s, uchar quote, bool *references, bool *whiteSpace)
+{
+    while (s.p < s.end && *s.p != quote) {
+        const uchar c = *s.p;
+        if (isOrdinary(c)) {
+            ++s.p;
+            continue;
+        }
+        if (c == '<' || c == '>')
+            return false;
+        if (c == '&') {
+            *references = true;
+            if (!s.reference())
+                return false;
+            continue;
+        }
+        if (c == '\t' || c == '\n' || c == '\r')
+            *whiteSpace = true; // the parser turns it into a space
+        if (!s.character())
+            return false;
+    }
+    return s.p != s.end;
+}
+
+// The attributes of a start tag, up to its '>' or "/>" (left unread).
+template <class Visitor>
+bool scanAttributes(Scanner &s, Visitor &visitor, QVarLengthArray<PlainName, 16> &names, qint64 &nodes)
+{
+    names.clear();
+    for (;;) {
+        const uchar *before = s.p;
+        s.skipSpace();
+        if (s.p == s.end)
+            return false;
+        if (*s.p == '>' || s.startsWith("/>"))
+            return true;
+        if (s.p == before)
+            return false;
+        const PlainName attribute = s.name();
+        // Many attributes on one element are left to the parser, which
+        // finds a repeated one without comparing every pair.
+        if (attribute.size == 0 || reservedName(attribute) || names.size() >= kMaxPlainAttributes)
+            return false;
+        for (const PlainName &other : qAsConst(names)) {
+            if (other == attribute)
+                return false;
+        }
+        names.append(attribute);
+        ++nodes;
+        uchar quote = 0;
+        if (!s.equalsAndQuote(&quote))
+            return false;
+        const uchar *value = s.p;
+        bool references = false;
+        bool whiteSpace = false;
+        if (!scanAttributeValue(s, quote, &references, &whiteSpace))
+            return false;
+        if (!visitor.attribute(attribute, value, int(s.p - value), references, whiteSpace))
+            return false;
+        ++s.p;
+    }
+}
+
 // The one pass of the check. The visitor hears of every element, attribute,
 // text run and comment inside the root element as it goes, and may end the
 // pass (false: not plain) at any of them.
@@ -250,50 +362,16 @@ bool scanPlainXml(const QByteArray &xml, Visitor &visitor)
     QVarLengthArray<PlainName, 16> names; // attributes of the current element
     while (s.p < s.end) {
         if (*s.p != '<') {
-            // Text: outside the root element only white space.
             ++nodes;
-            bool space = true;
-            bool references = false;
-            while (s.p < s.end && *s.p != '<') {
-                if (open.isEmpty()) {
-                    if (!isSpace(*s.p))
-                        return false;
-                    ++s.p;
-                } else if (*s.p == '&') {
-                    space = false;
-                    references = true;
-                    if (!s.reference())
-                        return false;
-                } else if (isOrdinary(*s.p) && *s.p != ']') {
-                    space = false;
-                    ++s.p;
-                } else if (*s.p == '>' || *s.p == ']') {
-                    return false;
-                } else {
-                    space = space && isSpace(*s.p);
-                    if (!s.character())
-                        return false;
-                }
-            }
-            if (!open.isEmpty() && !visitor.text(space, references))
+            if (!scanText(s, !open.isEmpty(), visitor))
                 return false;
             continue;
         }
         if (s.startsWith("<!--")) {
             ++nodes;
             s.p += 4;
-            for (;;) {
-                if (s.p == s.end || *s.p == '<' || *s.p == '&')
-                    return false;
-                if (s.startsWith("--")) {
-                    if (!s.startsWith("-->"))
-                        return false;
-                    s.p += 3;
-                    break;
-                }
-                if (!s.character())
-                    return false;
-            }
+            if (!scanComment(s))
+                return false;
             if (!open.isEmpty())
                 visitor.comment();
             continue;
@@ -319,59 +397,9 @@ bool scanPlainXml(const QByteArray &xml, Visitor &visitor)
             return false;
         if (!visitor.startElement(name))
             return false;
-        names.clear();
         ++nodes;
-        for (;;) {
-            const uchar *before = s.p;
-            s.skipSpace();
-            if (s.p == s.end)
-                return false;
-            if (*s.p == '>' || s.startsWith("/>"))
-                break;
-            if (s.p == before)
-                return false;
-            const PlainName attribute = s.name();
-            // Many attributes on one element are left to the parser, which
-            // finds a repeated one without comparing every pair.
-            if (attribute.size == 0 || reservedName(attribute) || names.size() >= kMaxPlainAttributes)
-                return false;
-            for (const PlainName &other : qAsConst(names)) {
-                if (other == attribute)
-                    return false;
-            }
-            names.append(attribute);
-            ++nodes;
-            uchar quote = 0;
-            if (!s.equalsAndQuote(&quote))
-                return false;
-            const uchar *value = s.p;
-            bool references = false;
-            bool whiteSpace = false; // a tab or line end, which the parser turns into a space
-            while (s.p < s.end && *s.p != quote) {
-                const uchar c = *s.p;
-                if (isOrdinary(c)) {
-                    ++s.p;
-                    continue;
-                }
-                if (c == '<' || c == '>')
-                    return false;
-                if (c == '&') {
-                    references = true;
-                    if (!s.reference())
-                        return false;
-                    continue;
-                }
-                if (c == '\t' || c == '\n' || c == '\r')
-                    whiteSpace = true;
-                if (!s.character())
-                    return false;
-            }
-            if (s.p == s.end)
-                return false;
-            if (!visitor.attribute(attribute, value, int(s.p - value), references, whiteSpace))
-                return false;
-            ++s.p;
-        }
+        if (!scanAttributes(s, visitor, names, nodes))
+            return false;
         const bool empty = *s.p != '>';
         if (empty) {
             s.p += 2;

@@ -209,8 +209,64 @@ public:
         }
     }
 
+    // One profile file: its profile, the message files it names, and its messages.
+    void checkProfileFile(const QString &path)
+    {
+        QDomDocument doc;
+        if (!parse(path, &doc))
+            return;
+        const QDomNodeList profileElements = doc.elementsByTagName(QStringLiteral("profile"));
+        if (profileElements.isEmpty()) {
+            error(path, 0, QStringLiteral("no <profile> element: the file adds a device with an empty name"
+                                                  " (message files belong in a subfolder)"));
+            return;
+        }
+        if (profileElements.count() > 1)
+            warning(path, profileElements.at(1).lineNumber(),
+                            QStringLiteral("a second <profile> element is ignored"));
+        const ProfileDefinition profile = readProfileFile(path);
+        const int line = profileElements.at(0).lineNumber();
+        const QString key = profileKey(profile);
+        if (profile.product.isEmpty())
+            error(path, line, QStringLiteral("profile without a product name"));
+        if (fileOfKey.contains(key))
+            warning(path, line, QStringLiteral("device '%1' revision '%2' is also defined in %3; this later file wins")
+                                            .arg(profile.product, profile.revision, fileOfKey.value(key)));
+        fileOfKey.insert(key, path);
+        if (profile.nodeType == 0 && !profile.product.isEmpty())
+            warning(path, line, QStringLiteral("node type 0 is the controller's: every frame sent by a controller,"
+                                                       " as the Encode page builds them, decodes as this device"));
+        if (profile.nodeType > 15)
+            error(path, line, QStringLiteral("node type %1 does not fit the 4 bits of a frame; frames never name this device")
+                                          .arg(profile.nodeType));
+        const QString other = productOfNodeType.value(profile.nodeType);
+        if (!other.isEmpty() && other != profile.product)
+            warning(path, line, QStringLiteral("node type %1 is also the node type of '%2'; decoding finds only one of them")
+                                            .arg(QString::number(profile.nodeType), other));
+        productOfNodeType.insert(profile.nodeType, profile.product);
+
+        const QString attributes[] = {QStringLiteral("standard_msg"), QStringLiteral("standard_motor_msg")};
+        const QString paths[] = {profile.standardMsgPath, profile.standardMotorMsgPath};
+        const QDomElement profileElement = profileElements.at(0).toElement();
+        for (int k = 0; k < 2; ++k) {
+            // A device without motor messages simply leaves the attribute out.
+            if (profileElement.attribute(attributes[k]).isEmpty())
+                continue;
+            const QFileInfo info(paths[k]);
+            if (!info.isFile())
+                error(path, line, QStringLiteral("%1 names no file (%2): its messages are missing")
+                                              .arg(attributes[k], paths[k]));
+            else
+                checkMessageFile(paths[k]);
+        }
+        checkMessageFile(path);
+        checkProfileMessages(profile);
+    }
+
 private:
     QSet<QString> checkedMessageFiles;
+    QMap<QString, QString> fileOfKey;
+    QMap<quint32, QString> productOfNodeType;
 };
 
 } // namespace
@@ -231,60 +287,9 @@ int runCheck(const QStringList &arguments)
         checker.error(folder, 0, QStringLiteral("no such folder: the catalogue is empty"));
     } else {
         // The same files, in the same order, as the tool's own scan.
-        QMap<QString, QString> fileOfKey;
-        QMap<quint32, QString> productOfNodeType;
         const QStringList files = profileFilePaths(folder);
-        for (const QString &path : files) {
-            QDomDocument doc;
-            if (!checker.parse(path, &doc))
-                continue;
-            const QDomNodeList profileElements = doc.elementsByTagName(QStringLiteral("profile"));
-            if (profileElements.isEmpty()) {
-                checker.error(path, 0, QStringLiteral("no <profile> element: the file adds a device with an empty name"
-                                                      " (message files belong in a subfolder)"));
-                continue;
-            }
-            if (profileElements.count() > 1)
-                checker.warning(path, profileElements.at(1).lineNumber(),
-                                QStringLiteral("a second <profile> element is ignored"));
-            const ProfileDefinition profile = readProfileFile(path);
-            const int line = profileElements.at(0).lineNumber();
-            const QString key = profileKey(profile);
-            if (profile.product.isEmpty())
-                checker.error(path, line, QStringLiteral("profile without a product name"));
-            if (fileOfKey.contains(key))
-                checker.warning(path, line, QStringLiteral("device '%1' revision '%2' is also defined in %3; this later file wins")
-                                                .arg(profile.product, profile.revision, fileOfKey.value(key)));
-            fileOfKey.insert(key, path);
-            if (profile.nodeType == 0 && !profile.product.isEmpty())
-                checker.warning(path, line, QStringLiteral("node type 0 is the controller's: every frame sent by a controller,"
-                                                           " as the Encode page builds them, decodes as this device"));
-            if (profile.nodeType > 15)
-                checker.error(path, line, QStringLiteral("node type %1 does not fit the 4 bits of a frame; frames never name this device")
-                                              .arg(profile.nodeType));
-            const QString other = productOfNodeType.value(profile.nodeType);
-            if (!other.isEmpty() && other != profile.product)
-                checker.warning(path, line, QStringLiteral("node type %1 is also the node type of '%2'; decoding finds only one of them")
-                                                .arg(QString::number(profile.nodeType), other));
-            productOfNodeType.insert(profile.nodeType, profile.product);
-
-            const QString attributes[] = {QStringLiteral("standard_msg"), QStringLiteral("standard_motor_msg")};
-            const QString paths[] = {profile.standardMsgPath, profile.standardMotorMsgPath};
-            const QDomElement profileElement = profileElements.at(0).toElement();
-            for (int k = 0; k < 2; ++k) {
-                // A device without motor messages simply leaves the attribute out.
-                if (profileElement.attribute(attributes[k]).isEmpty())
-                    continue;
-                const QFileInfo info(paths[k]);
-                if (!info.isFile())
-                    checker.error(path, line, QStringLiteral("%1 names no file (%2): its messages are missing")
-                                                  .arg(attributes[k], paths[k]));
-                else
-                    checker.checkMessageFile(paths[k]);
-            }
-            checker.checkMessageFile(path);
-            checker.checkProfileMessages(profile);
-        }
+        for (const QString &path : files)
+            checker.checkProfileFile(path);
         if (files.isEmpty())
             checker.error(folder, 0, QStringLiteral("no *.xml file: the catalogue is empty"));
     }

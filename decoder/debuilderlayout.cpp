@@ -211,7 +211,34 @@ void DebuilderLayout::showHeader(const FrameFields &fields)
 {
     layoutHeader = new QHBoxLayout;
     layoutHeader->setObjectName(QStringLiteral("layoutHeader"));
+    buildAddressingBox();
+    buildNodeIdBox();
+    buildNodeTypeAndAck();
+    layoutHeader->addWidget(groupBoxAddressing);
+    layoutHeader->addWidget(groupBoxNodeID);
+    layoutHeader->addLayout(layoutNodeTypeAck);
+    layoutDecoded->addLayout(layoutHeader);
+    layoutDecoded->addSpacing(10);
 
+    switch (addressingModeOf(fields.destinationAddress)) {
+    case AddressingMode::Group:
+        radioButtonGroup->setChecked(true);
+        break;
+    case AddressingMode::Broadcast:
+        radioButtonBroadcast->setChecked(true);
+        break;
+    case AddressingMode::PointToPoint:
+        radioButtonP2P->setChecked(true);
+        break;
+    }
+    LineEditSource->setText(nodeIdText(fields.sourceAddress));
+    LineEditDestination->setText(nodeIdText(fields.destinationAddress));
+    checkBoxAcknowledge->setChecked(fields.ackRequested);
+    labelNodeType->setText(QString::number(fields.sourceNodeType));
+}
+
+void DebuilderLayout::buildAddressingBox()
+{
     groupBoxAddressing = new QGroupBox(QStringLiteral("Addressing mode"));
     groupBoxAddressing->setObjectName(QStringLiteral("groupBoxAddressing"));
     layoutAddressing = new QVBoxLayout;
@@ -231,7 +258,10 @@ void DebuilderLayout::showHeader(const FrameFields &fields)
     layoutAddressing->addWidget(radioButtonBroadcast);
     groupBoxAddressing->setLayout(layoutAddressing);
     makeReadOnly(groupBoxAddressing);
+}
 
+void DebuilderLayout::buildNodeIdBox()
+{
     groupBoxNodeID = new QGroupBox(QStringLiteral("NodeID"));
     groupBoxNodeID->setObjectName(QStringLiteral("groupBoxNodeID"));
     layoutNodeID = new QGridLayout;
@@ -264,7 +294,10 @@ void DebuilderLayout::showHeader(const FrameFields &fields)
     layoutNodeID->addWidget(labelDestination, 1, 0);
     layoutNodeID->addWidget(LineEditDestination, 1, 1);
     groupBoxNodeID->setLayout(layoutNodeID);
+}
 
+void DebuilderLayout::buildNodeTypeAndAck()
+{
     layoutNodeTypeAck = new QVBoxLayout;
     layoutNodeTypeAck->setObjectName(QStringLiteral("layoutNodeTypeAck"));
     groupBoxNodeType = new QGroupBox(QStringLiteral("NodeType"));
@@ -285,28 +318,6 @@ void DebuilderLayout::showHeader(const FrameFields &fields)
     layoutNodeTypeAck->addStretch();
     layoutNodeTypeAck->addWidget(checkBoxAcknowledge);
     layoutNodeTypeAck->addStretch();
-
-    layoutHeader->addWidget(groupBoxAddressing);
-    layoutHeader->addWidget(groupBoxNodeID);
-    layoutHeader->addLayout(layoutNodeTypeAck);
-    layoutDecoded->addLayout(layoutHeader);
-    layoutDecoded->addSpacing(10);
-
-    switch (addressingModeOf(fields.destinationAddress)) {
-    case AddressingMode::Group:
-        radioButtonGroup->setChecked(true);
-        break;
-    case AddressingMode::Broadcast:
-        radioButtonBroadcast->setChecked(true);
-        break;
-    case AddressingMode::PointToPoint:
-        radioButtonP2P->setChecked(true);
-        break;
-    }
-    LineEditSource->setText(nodeIdText(fields.sourceAddress));
-    LineEditDestination->setText(nodeIdText(fields.destinationAddress));
-    checkBoxAcknowledge->setChecked(fields.ackRequested);
-    labelNodeType->setText(QString::number(fields.sourceNodeType));
 }
 
 void DebuilderLayout::decodeMessage(const FrameFields &fields)

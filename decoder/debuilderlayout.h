@@ -48,6 +48,10 @@ private:
     // with the reason shown in red.
     std::optional<FrameFields> parseInputFrame(const QString &text);
     void decodeMessage(const FrameFields &fields);
+    // The header's read-only boxes (showHeader puts them in and fills them).
+    void buildAddressingBox();
+    void buildNodeIdBox();
+    void buildNodeTypeAndAck();
     void showStatus(const QString &text);
     void showError(const QString &text);
     void showHeader(const FrameFields &fields);
