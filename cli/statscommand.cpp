@@ -378,9 +378,12 @@ int runStats(const QStringList &arguments)
     if (parser.positionalArguments().isEmpty())
         return cli::usageError(QStringLiteral("a log is needed"), usage);
     QString problem;
-    const SerialSettings settings = cli::serialSettings(parser, &problem);
-    if (problem == QLatin1String("no port given"))
-        problem.clear();
+    SerialSettings settings = cli::serialSettings(parser, &problem);
+    if (problem == QLatin1String("no port given")) {
+        // No port to name: the other settings are checked all the same.
+        settings.port = QStringLiteral("log");
+        problem = settings.problem();
+    }
     if (!problem.isEmpty())
         return cli::usageError(problem, usage);
 
