@@ -5,10 +5,11 @@
 #include "cli/linereader.h"
 #include "codec/buslog.h"
 #include "codec/framereport.h"
+#include "insight/csvwriter.h"
 
 namespace {
 
-const char kUsage[] = "kwn-frame decode [--single-line | --json] [--xml DIR] [TEXT...]";
+const char kUsage[] = "kwn-frame decode [--single-line | --json | --csv] [--xml DIR] [TEXT...]";
 const char kHelp[] =
     "Decodes each TEXT, or with none each line of standard input as it arrives, as the\n"
     "Decode page of KWN Frame Builder would: the hexadecimal digits are taken from the\n"
@@ -23,6 +24,10 @@ const char kHelp[] =
     "Options:\n"
     "  --single-line   one line per frame\n"
     "  --json          one JSON object per line\n"
+    "  --csv           CSV, a header row and then one row per parameter:\n"
+    "                  time,direction,source,destination,device,message,parameter,value,raw\n"
+    "                  (the value as --single-line shows it, raw the number read from the\n"
+    "                  frame; a frame refused has its status as the value)\n"
     "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
 
 // Appends `text` to `out` as UTF-8. `text` is scratch space, kept between
@@ -107,6 +112,136 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
     return parsed;
 }
 
+// --csv: a log line's time and direction by their shape alone, as
+// parseBusLogLine finds them in plain ASCII; false for a line that it must
+// read as a whole (not ASCII where a time could be).
+bool splitAsciiLogLine(const char *line, qsizetype size, QByteArray *time, QByteArray *direction,
+                       qsizetype *textStart)
+{
+    static const char shape[] = "dddd-dd-ddTdd:dd:dd";
+    const qsizetype shapeSize = qsizetype(sizeof shape) - 1;
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
+    qsizetype i = 0;
+    while (i < size && isSpace(line[i]))
+        ++i;
+    *textStart = 0;
+    time->clear();
+    direction->clear();
+    if (size - i < shapeSize)
+        return true;
+    for (qsizetype k = 0; k < shapeSize; ++k) {
+        const char c = line[i + k];
+        if (uchar(c) >= 0x80)
+            return false;
+        if (shape[k] == 'd' ? !(c >= '0' && c <= '9') : c != shape[k])
+            return true;
+    }
+    qsizetype timeEnd = i;
+    while (timeEnd < size && !isSpace(line[timeEnd])) {
+        if (uchar(line[timeEnd]) >= 0x80)
+            return false;
+        ++timeEnd;
+    }
+    qsizetype dir = timeEnd;
+    while (dir < size && isSpace(line[dir]))
+        ++dir;
+    if (dir == timeEnd || dir + 2 > size || (line[dir] != 'R' && line[dir] != 'T') || line[dir + 1] != 'X'
+        || (dir + 2 < size && !isSpace(line[dir + 2])))
+        return true;
+    qsizetype start = dir + 2;
+    while (start < size && isSpace(line[start]))
+        ++start;
+    *time = QByteArray(line + i, int(timeEnd - i));
+    *direction = QByteArray(line + dir, 2);
+    *textStart = start;
+    return true;
+}
+
+// The bytes of a text of nothing but hexadecimal digits, as many as a frame
+// can hold; false for any other text.
+bool plainFrameBytes(const char *text, qsizetype size, QByteArray *bytes)
+{
+    if (size < 2 * kFrameOverheadBytes || size > 2 * kMaxFrameBytes || size % 2 != 0)
+        return false;
+    const auto digit = [](char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    bytes->resize(int(size / 2));
+    for (qsizetype i = 0; i < size; i += 2) {
+        const int high = digit(text[i]);
+        const int low = digit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        (*bytes)[int(i / 2)] = char(high << 4 | low);
+    }
+    return true;
+}
+
+// A line of standard input as CSV rows; false when it was refused as no
+// frame. A plain frame is decoded once per distinct frame; any other line
+// goes the way decode reads it.
+bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsizetype size, QByteArray &out)
+{
+    QByteArray time;
+    QByteArray direction;
+    qsizetype textStart = 0;
+    if (splitAsciiLogLine(line, size, &time, &direction, &textStart)) {
+        qsizetype first = 0;
+        while (first < size && (line[first] == ' ' || line[first] == '\t'))
+            ++first;
+        if (first < size && line[first] == '#')
+            return true;
+        QByteArray bytes;
+        if (plainFrameBytes(line + textStart, size - textStart, &bytes))
+            return csv.appendFrame(bytes, time, direction, out);
+    }
+    const BusLogLine logged = parseBusLogLine(QString::fromUtf8(line, int(size)));
+    if (logged.kind == BusLogLine::Comment)
+        return true;
+    FrameReport r = catalogue.decodeText(logged.frameText);
+    r.time = logged.time;
+    r.direction = logged.direction;
+    CsvWriter::appendReport(r, out);
+    return r.parsed;
+}
+
+int decodeCsv(const QString &folder, const QStringList &texts)
+{
+    DecodeCatalogue catalogue(folder);
+    CsvWriter csv(catalogue);
+    bool anyRefused = false;
+    QByteArray out = CsvWriter::header();
+    if (!texts.isEmpty()) {
+        for (const QString &argument : texts) {
+            const FrameReport r = catalogue.decodeText(argument);
+            anyRefused = anyRefused || !r.parsed;
+            CsvWriter::appendReport(r, out);
+        }
+        cli::flushOut(&out);
+        return anyRefused ? kExitFailure : kExitOk;
+    }
+    cli::LineReader reader(cli::kStandardInput);
+    const char *line = nullptr;
+    qsizetype size = 0;
+    while (reader.nextView(&line, &size, &out)) {
+        if (size > 0 && line[size - 1] == '\r')
+            --size;
+        if (size == 0)
+            continue;
+        anyRefused = !csvLine(csv, catalogue, line, size, out) || anyRefused;
+        if (out.size() > (1 << 16))
+            cli::flushOut(&out);
+    }
+    cli::flushOut(&out);
+    return anyRefused ? kExitFailure : kExitOk;
+}
+
 } // namespace
 
 int runDecode(const QStringList &arguments)
@@ -115,6 +250,7 @@ int runDecode(const QStringList &arguments)
     cli::addCommonOptions(parser);
     parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
+    parser.addOption({QStringLiteral("csv"), QStringLiteral("CSV, one row per parameter.")});
     parser.addPositionalArgument(QStringLiteral("text"), QStringLiteral("Frame texts."));
     int status = kExitOk;
     const QString usage = QString::fromLatin1(kUsage);
@@ -122,6 +258,11 @@ int runDecode(const QStringList &arguments)
         return status;
     if (parser.isSet(QStringLiteral("single-line")) && parser.isSet(QStringLiteral("json")))
         return cli::usageError(QStringLiteral("--single-line and --json exclude each other"), usage);
+    if (parser.isSet(QStringLiteral("csv"))) {
+        if (parser.isSet(QStringLiteral("single-line")) || parser.isSet(QStringLiteral("json")))
+            return cli::usageError(QStringLiteral("--csv excludes --single-line and --json"), usage);
+        return decodeCsv(cli::catalogueFolder(parser), parser.positionalArguments());
+    }
     const ReportStyle style = cli::reportStyle(parser);
 
     DecodeCatalogue catalogue(cli::catalogueFolder(parser));

@@ -19,6 +19,8 @@ static const char kToolHelp[] =
     "  check                   report problems in the catalogue files\n"
     "  monitor --port DEV      print the frames read from a serial port as they arrive\n"
     "  send --port DEV FRAME   write a frame to a serial port\n"
+    "  stats LOG...            frames, bus load and nodes of bus logs\n"
+    "  replay --port DEV LOG   write the frames of a bus log to a serial port, timed as logged\n"
     "\n"
     "Options:\n"
     "  --xml DIR               catalogue folder (default: xml in the current directory)\n"
@@ -81,6 +83,10 @@ int main(int argc, char *argv[])
         return runMonitor(arguments);
     if (command == QLatin1String("send"))
         return runSend(arguments);
+    if (command == QLatin1String("stats"))
+        return runStats(arguments);
+    if (command == QLatin1String("replay"))
+        return runReplay(arguments);
     return cli::usageError(QStringLiteral("unknown command '%1'").arg(command),
                            QStringLiteral("kwn-frame <command> [options]; see kwn-frame --help"));
 }

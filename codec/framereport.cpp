@@ -715,3 +715,8 @@ void appendNoise(ReportStyle style, const QByteArray &bytes, const QString &time
     if (style == ReportStyle::Blocks)
         out += QLatin1Char('\n');
 }
+
+QString parameterValueText(const DecodedRow &row)
+{
+    return row.kind == DecodedRow::Bits ? QLatin1Char('[') + checkedBits(row) + QLatin1Char(']') : row.value;
+}

@@ -151,6 +151,8 @@ QString singleLineText(const FrameReport &report, bool withInput = false);
 // bitfield's checked bits in brackets ("Faults=[Bit 0: Obstacle detected]").
 // Empty when no parameter is shown (no product, no message, no data).
 QString parametersText(const FrameReport &report);
+// One parameter's value as that line shows it after "Name=".
+QString parameterValueText(const DecodedRow &row);
 
 // A noise run as the monitor prints it: "noise: HEX" (after "TIME " when a
 // time is given), or {"noise": "HEX", "time": TIME} in JSON.

@@ -1,0 +1,151 @@
+// Throughput and memory of `kwn-frame stats` and `kwn-frame decode --csv`
+// over a timed bus log of 1,000,000 frames of the bundled sample catalogue
+// ("TIME RX|TX HEX" lines, 1 ms apart, with a noise line now and then).
+// Each run is a child process, so its CPU time and peak resident memory are
+// its own. Goals: 1,000,000 frames a second of CPU time, at most 50 MB.
+//
+//   clistatsbench [KWN-FRAME]     run, with another kwn-frame if given
+
+#include "samplelog.h"
+
+#include "codec/buslog.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+constexpr int kFrames = 1000000;
+constexpr double kGoalFramesPerSecond = 1000000;
+constexpr double kGoalPeakMb = 50;
+
+struct Usage
+{
+    int status = -1;
+    double cpuSeconds = 0;
+    double peakMb = 0;
+};
+
+// kwn-frame with `arguments`, its standard input from `input` (or none)
+// and its output thrown away.
+Usage runChild(const QByteArray &program, const QList<QByteArray> &arguments, const QByteArray &input)
+{
+    Usage usage;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.isEmpty() ? "/dev/null" : input.constData(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    QList<QByteArray> all{program};
+    all += arguments;
+    std::vector<char *> argv;
+    for (QByteArray &a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ) != 0)
+        return usage;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage used = {};
+    if (wait4(pid, &status, 0, &used) != pid)
+        return usage;
+    usage.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    usage.cpuSeconds = double(used.ru_utime.tv_sec + used.ru_stime.tv_sec)
+        + double(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
+    usage.peakMb = double(used.ru_maxrss) / 1024.0;
+    return usage;
+}
+
+// A log line's time, "2026-12-06T23:00:00.123Z", made once a second.
+QByteArray busTime(qint64 ms)
+{
+    static qint64 second = -1;
+    static QByteArray text;
+    if (ms / 1000 != second) {
+        second = ms / 1000;
+        text = busLogTime(second * 1000).toLatin1();
+    }
+    QByteArray time = text;
+    const int milli = int(ms % 1000);
+    time[20] = char('0' + milli / 100);
+    time[21] = char('0' + milli / 10 % 10);
+    time[22] = char('0' + milli % 10);
+    return time;
+}
+
+// The frames of the sample log with times 1 ms apart, alternately RX and
+// TX, and a noise line after every 1000th frame.
+bool writeTimedLog(const QString &path, const QStringList &frames, int count)
+{
+    QFile file(path);
+    if (frames.isEmpty() || !file.open(QIODevice::WriteOnly))
+        return false;
+    const qint64 startMs = 1796598000000; // 2026-12-06T23:00:00Z
+    QByteArray chunk;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray time = busTime(startMs + i);
+        chunk += time + (i % 2 ? " TX " : " RX ") + frames.at(i % frames.size()).toLatin1() + '\n';
+        if (i % 1000 == 999)
+            chunk += "# " + time + " noise: 00FF00\n";
+        if (chunk.size() > (1 << 20) || i == count - 1) {
+            if (file.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return true;
+}
+
+bool judge(const char *name, const Usage &usage)
+{
+    const double rate = usage.cpuSeconds > 0 ? kFrames / usage.cpuSeconds : 0;
+    const bool fast = usage.status == 0 && rate >= kGoalFramesPerSecond;
+    const bool small = usage.status == 0 && usage.peakMb <= kGoalPeakMb;
+    std::printf("%s: %.0f frames/s of CPU time (%.2f s), exit status %d, goal >= %.0f frames/s: %s\n", name, rate,
+                usage.cpuSeconds, usage.status, kGoalFramesPerSecond, fast ? "ok" : "MISSED");
+    std::printf("%s: peak resident %.1f MB, goal <= %.0f MB: %s\n", name, usage.peakMb, kGoalPeakMb,
+                small ? "ok" : "MISSED");
+    return fast && small;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QByteArray tool = argc > 1 ? QByteArray(argv[1]) : QByteArray(KWN_CLI_PATH);
+    const QString xml = QStringLiteral(KWN_SOURCE_DIR "/xml");
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("timed.log"));
+    if (!writeTimedLog(log, logFrames(xml), kFrames)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(log));
+        return 2;
+    }
+    const QByteArray logPath = QFile::encodeName(log);
+    const QByteArray xmlPath = QFile::encodeName(xml);
+    bool met = judge("stats, 1,000,000 frames", runChild(tool, {"stats", "--xml", xmlPath, logPath}, QByteArray()));
+    met = judge("stats --json, 1,000,000 frames", runChild(tool, {"stats", "--json", "--xml", xmlPath, logPath},
+                                                          QByteArray())) && met;
+    met = judge("decode --csv, 1,000,000 frames", runChild(tool, {"decode", "--csv", "--xml", xmlPath}, logPath))
+        && met;
+    return met ? 0 : 1;
+}
+#else
+int main()
+{
+    std::printf("clistatsbench: needs a Unix system\n");
+    return 0;
+}
+#endif

@@ -1,0 +1,62 @@
+#ifndef KWN_INSIGHT_BUSLOAD_H
+#define KWN_INSIGHT_BUSLOAD_H
+
+// How busy the bus is, from its records: frames, bad checksums and noise
+// bytes counted, and the bus load, the bits on the wire (every byte of
+// frames and noise with its start, parity and stop bits) over the bits the
+// baud rate carries in the same time. Live, over the last second; for a
+// log, over its whole time span. Sent frames count as received ones do:
+// both were on the wire. Events are passed over.
+
+#include "codec/busrecord.h"
+#include "insight/ratewindow.h"
+#include "insight/wireformat.h"
+
+#include <QVector>
+
+struct LoadFigures
+{
+    quint64 frames = 0;        // bad ones included
+    quint64 badChecksums = 0;
+    quint64 noiseBytes = 0;
+    quint64 bytes = 0;         // of frames and noise
+    qint64 firstUs = -1;       // the first and last record with a time; -1: none
+    qint64 lastUs = -1;
+    double seconds = 0;        // the span the figures are over
+    double framesPerSecond = 0;
+    double busLoad = 0;        // in percent; above 100 when the times crowd the bytes
+};
+
+class BusLoadMeter
+{
+public:
+    explicit BusLoadMeter(const WireFormat &format = WireFormat());
+
+    void setWireFormat(const WireFormat &format) { m_format = format; }
+    WireFormat wireFormat() const { return m_format; }
+
+    // A record whose time is below 0 counts, but leaves the times alone
+    // (a plain frame line of a log has none).
+    void add(const BusRecord &record);
+    void add(const QVector<BusRecord> &records);
+    void clear();
+
+    // Everything added, over the span from the first bit of the first record
+    // (its wire time before its time, which is that of its last byte) to the
+    // last record's time.
+    LoadFigures overall() const;
+    // The records whose time lies within the second up to `nowUs`, to the
+    // 10 ms; seconds is 1, firstUs and lastUs the window's ends.
+    LoadFigures lastSecond(qint64 nowUs) const;
+
+private:
+    WireFormat m_format;
+    LoadFigures m_total;
+    quint64 m_firstBytes = 0; // of the first record with a time
+    RateWindow m_recentFrames{1000000, 100};
+    RateWindow m_recentBytes{1000000, 100};
+    RateWindow m_recentBad{1000000, 100};
+    RateWindow m_recentNoise{1000000, 100};
+};
+
+#endif
