@@ -378,12 +378,7 @@ int runStats(const QStringList &arguments)
     if (parser.positionalArguments().isEmpty())
         return cli::usageError(QStringLiteral("a log is needed"), usage);
     QString problem;
-    SerialSettings settings = cli::serialSettings(parser, &problem);
-    if (problem == QLatin1String("no port given")) {
-        // No port to name: the other settings are checked all the same.
-        settings.port = QStringLiteral("log");
-        problem = settings.problem();
-    }
+    const SerialSettings settings = cli::serialSettings(parser, &problem, cli::PortUse::Unused);
     if (!problem.isEmpty())
         return cli::usageError(problem, usage);
 
