@@ -67,6 +67,8 @@ bool messageAllowsAddressing(const MessageDefinition &message, const QString &ke
 // Node IDs: exactly six hexadecimal digits, neither 000000 (group) nor
 // FFFFFF (broadcast) in any case.
 bool isValidNodeId(const QString &text);
+// What a node ID field takes as typed: up to six hexadecimal digits.
+bool isNodeIdText(const QString &text);
 quint32 nodeIdValue(const QString &text);
 
 // What a freshly built editor shows and holds.
