@@ -5,6 +5,8 @@
 // name removed) and returns the process exit status:
 // 0 success, 1 a refused input or a finding/error, 2 a usage error.
 
+#include "catalogue/definitions.h"
+
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QString>
@@ -42,6 +44,16 @@ bool parseArguments(QCommandLineParser &parser, const QStringList &arguments,
 QString catalogueFolder(const QCommandLineParser &parser);
 
 int usageError(const QString &message, const QString &usage);
+
+// The revisions of `device` in the catalogue. When it has none, says so on
+// standard error and gives the empty list.
+QStringList deviceRevisions(const ProfileMap &profiles, const QString &device);
+
+// The profile of `device` at the revision --revision names, else at its
+// first. Says on standard error what the catalogue lacks and returns false
+// when there is no such device or revision.
+bool findDeviceProfile(const ProfileMap &profiles, const QString &device, const QCommandLineParser &parser,
+                       ProfileDefinition *profile);
 
 // The options of encode (without --xml and --help), and the frame they build
 // with the NAME=VALUE `assignments`. Returns kExitOk with the frame, or the

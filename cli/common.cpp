@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "catalogue/catalogue.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -45,6 +47,30 @@ int usageError(const QString &message, const QString &usage)
 {
     writeErr(QStringLiteral("kwn-frame: %1\nUsage: %2\n").arg(message, usage));
     return kExitUsage;
+}
+
+QStringList deviceRevisions(const ProfileMap &profiles, const QString &device)
+{
+    const QStringList revisions = revisionsOf(profiles, device);
+    if (revisions.isEmpty())
+        writeErr(QStringLiteral("kwn-frame: no device '%1' in the catalogue\n").arg(device));
+    return revisions;
+}
+
+bool findDeviceProfile(const ProfileMap &profiles, const QString &device, const QCommandLineParser &parser,
+                       ProfileDefinition *profile)
+{
+    const QStringList revisions = deviceRevisions(profiles, device);
+    if (revisions.isEmpty())
+        return false;
+    const QString revision = parser.isSet(QStringLiteral("revision")) ? parser.value(QStringLiteral("revision"))
+                                                                      : revisions.first();
+    if (!revisions.contains(revision)) {
+        writeErr(QStringLiteral("kwn-frame: device '%1' has no revision '%2'\n").arg(device, revision));
+        return false;
+    }
+    *profile = findProfile(profiles, device, revision);
+    return true;
 }
 
 void writeOut(const QString &text)

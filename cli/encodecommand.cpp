@@ -3,9 +3,9 @@
 
 #include "catalogue/catalogue.h"
 #include "cli/commands.h"
+#include "codec/encoderequest.h"
 #include "codec/frame.h"
 #include "codec/outputformat.h"
-#include "codec/valueencoding.h"
 
 #include <QVector>
 
@@ -40,28 +40,123 @@ const char kHelp[] =
     "  --strict           treat warnings as errors: exit 1 and print no frame\n"
     "  --xml DIR          catalogue folder (default: xml in the current directory)\n";
 
-// What the node ID fields accept as typed: up to six hexadecimal digits.
-bool isNodeIdText(const QString &text)
+// The options that say where the frame goes, before the catalogue is read.
+int checkFrameOptions(const QCommandLineParser &parser, const QString &usage)
 {
-    if (text.size() > 6)
-        return false;
-    for (QChar c : text)
-        if (!isxdigit(c.toLatin1()) || c.unicode() > 0x7F)
-            return false;
-    return true;
+    if (!parser.isSet(QStringLiteral("device")) || !parser.isSet(QStringLiteral("message")))
+        return cli::usageError(QStringLiteral("--device and --message are needed"), usage);
+    const bool group = parser.isSet(QStringLiteral("group"));
+    const bool broadcast = parser.isSet(QStringLiteral("broadcast"));
+    const bool destination = parser.isSet(QStringLiteral("destination"));
+    if (int(group) + int(broadcast) + int(destination) > 1)
+        return cli::usageError(QStringLiteral("choose one of --destination, --group and --broadcast"), usage);
+    if (group && parser.isSet(QStringLiteral("source")))
+        return cli::usageError(QStringLiteral("in group addressing the group index takes the place of the source"), usage);
+    return kExitOk;
 }
 
-// Why the page shows the default of a fresh editor in red (see editorTextIsValid).
-QString defaultWarning(const ParameterDefinition &p, const QString &text)
+// The device's node type and the message, as the Encode page offers them:
+// slave messages left out, and only messages with a category.
+int findMessage(const QCommandLineParser &parser, EncodeRequest *request)
 {
-    QString why;
-    if (p.type == QLatin1String("string"))
-        why = QStringLiteral("is not exactly %1 ASCII characters").arg(p.size);
-    else if (p.isHexa())
-        why = QStringLiteral("has more than %1 hexadecimal digits").arg(2 * effectiveSize(p));
-    else
-        why = QStringLiteral("is not a number from %1 to %2").arg(QString::number(lowerLimit(p)), QString::number(upperLimit(p)));
-    return QStringLiteral("%1 = %2 (the default) %3").arg(p.name, text, why);
+    const ProfileMap profiles = loadProfiles(cli::catalogueFolder(parser));
+    const QString device = parser.value(QStringLiteral("device"));
+    ProfileDefinition profile;
+    if (!cli::findDeviceProfile(profiles, device, parser, &profile))
+        return kExitFailure;
+    const QString messageName = parser.value(QStringLiteral("message"));
+    const MessageDefinition message = messagesOfProfile(profile, true).value(messageName);
+    if (message.name.isEmpty() || message.category.isEmpty()) {
+        cli::writeErr(QStringLiteral("kwn-frame: device '%1' has no message '%2' on the Encode page\n")
+                          .arg(device, messageName));
+        return kExitFailure;
+    }
+    request->nodeType = quint8(profile.nodeType);
+    request->message = message;
+    return kExitOk;
+}
+
+int parameterIndex(const MessageDefinition &message, const QString &name)
+{
+    for (int i = 0; i < message.parameters.size(); ++i)
+        if (message.parameters.at(i).name == name)
+            return i;
+    return -1;
+}
+
+int applyOmissions(const QStringList &omitted, const QString &usage, EncodeRequest *request)
+{
+    const MessageDefinition &message = request->message;
+    for (const QString &name : omitted) {
+        const int i = parameterIndex(message, name);
+        if (i < 0)
+            return cli::usageError(QStringLiteral("message '%1' has no parameter '%2'").arg(message.name, name), usage);
+        if (!message.parameters.at(i).optional)
+            return cli::usageError(QStringLiteral("parameter '%1' is not optional").arg(name), usage);
+        request->parameters[i].included = false;
+    }
+    return kExitOk;
+}
+
+// Each NAME=VALUE in turn, as typed into the parameter's editor: a value the
+// editor refuses is a usage error, one it shows red a warning. Marks the
+// parameters given.
+int applyAssignments(const QStringList &assignments, const QString &usage, EncodeRequest *request,
+                     QVector<bool> *given, QStringList *warnings)
+{
+    const MessageDefinition &message = request->message;
+    for (const QString &assignment : assignments) {
+        const int eq = assignment.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return cli::usageError(QStringLiteral("'%1' is not NAME=VALUE").arg(assignment), usage);
+        const QString name = assignment.left(eq);
+        const int i = parameterIndex(message, name);
+        if (i < 0)
+            return cli::usageError(QStringLiteral("message '%1' has no parameter '%2'").arg(message.name, name), usage);
+        if (!message.parameters.at(i).display)
+            return cli::usageError(QStringLiteral("parameter '%1' is hidden and keeps its default").arg(name), usage);
+        if (!request->parameters.at(i).included)
+            return cli::usageError(QStringLiteral("parameter '%1' is omitted and also given a value").arg(name), usage);
+        const ParameterRequest value = ParameterRequest::typed(assignment.mid(eq + 1));
+        const FieldCheck check = checkParameter(message.parameters.at(i), value);
+        if (check.refused)
+            return cli::usageError(check.reason, usage);
+        if (!check.valid)
+            *warnings << check.reason;
+        request->parameters[i] = value;
+        (*given)[i] = true;
+    }
+    return kExitOk;
+}
+
+// Node IDs and addressing as the page's header would hold them.
+void applyAddressing(const QCommandLineParser &parser, EncodeRequest *request)
+{
+    if (parser.isSet(QStringLiteral("source")))
+        request->source = parser.value(QStringLiteral("source"));
+    if (parser.isSet(QStringLiteral("group"))) {
+        request->addressing = Addressing::Group;
+        request->group = parser.value(QStringLiteral("group"));
+    } else if (parser.isSet(QStringLiteral("broadcast"))) {
+        request->addressing = Addressing::Broadcast;
+    } else if (parser.isSet(QStringLiteral("destination"))) {
+        request->destination = parser.value(QStringLiteral("destination"));
+    }
+    request->ack = parser.isSet(QStringLiteral("ack"));
+}
+
+// What the page would show red, given values first in the order given, then
+// the defaults, node IDs, addressing and length.
+void collectWarnings(const EncodeResult &result, const QVector<bool> &given, QStringList *warnings)
+{
+    for (int i = 0; i < result.parameters.size(); ++i) {
+        const FieldCheck &check = result.parameters.at(i);
+        if (!given.at(i) && check.included && !check.valid)
+            *warnings << check.reason;
+    }
+    for (const FieldCheck *check : {&result.source, &result.destination, &result.addressing, &result.length})
+        if (!check->valid)
+            *warnings << check->reason;
 }
 
 } // namespace
@@ -88,197 +183,34 @@ void addEncodeOptions(QCommandLineParser &parser)
 int encodeFrame(const QCommandLineParser &parser, const QStringList &assignments, const QString &usage,
                 QByteArray *frame)
 {
-    if (!parser.isSet(QStringLiteral("device")) || !parser.isSet(QStringLiteral("message")))
-        return cli::usageError(QStringLiteral("--device and --message are needed"), usage);
-    const bool group = parser.isSet(QStringLiteral("group"));
-    const bool broadcast = parser.isSet(QStringLiteral("broadcast"));
-    const bool destination = parser.isSet(QStringLiteral("destination"));
-    if (int(group) + int(broadcast) + int(destination) > 1)
-        return cli::usageError(QStringLiteral("choose one of --destination, --group and --broadcast"), usage);
-    if (group && parser.isSet(QStringLiteral("source")))
-        return cli::usageError(QStringLiteral("in group addressing the group index takes the place of the source"), usage);
-
-    // The catalogue as the Encode page sees it: slave messages left out, and
-    // only messages with a category can be chosen.
-    const ProfileMap profiles = loadProfiles(cli::catalogueFolder(parser));
-    const QString device = parser.value(QStringLiteral("device"));
-    const QStringList revisions = revisionsOf(profiles, device);
-    if (revisions.isEmpty()) {
-        cli::writeErr(QStringLiteral("kwn-frame: no device '%1' in the catalogue\n").arg(device));
-        return kExitFailure;
-    }
-    const QString revision = parser.isSet(QStringLiteral("revision")) ? parser.value(QStringLiteral("revision"))
-                                                                      : revisions.first();
-    if (!revisions.contains(revision)) {
-        cli::writeErr(QStringLiteral("kwn-frame: device '%1' has no revision '%2'\n").arg(device, revision));
-        return kExitFailure;
-    }
-    const ProfileDefinition profile = findProfile(profiles, device, revision);
-    const MessageMap messages = messagesOfProfile(profile, true);
-    const QString messageName = parser.value(QStringLiteral("message"));
-    const MessageDefinition message = messages.value(messageName);
-    if (message.name.isEmpty() || message.category.isEmpty()) {
-        cli::writeErr(QStringLiteral("kwn-frame: device '%1' has no message '%2' on the Encode page\n")
-                          .arg(device, messageName));
-        return kExitFailure;
-    }
-
+    int status = checkFrameOptions(parser, usage);
+    EncodeRequest request;
+    if (status == kExitOk)
+        status = findMessage(parser, &request);
+    if (status != kExitOk)
+        return status;
+    for (int i = 0; i < request.message.parameters.size(); ++i)
+        request.parameters.append(ParameterRequest());
+    QVector<bool> given(request.message.parameters.size(), false);
     QStringList warnings;
-    auto findParameter = [&message](const QString &name) {
-        for (int i = 0; i < message.parameters.size(); ++i)
-            if (message.parameters.at(i).name == name)
-                return i;
-        return -1;
-    };
+    status = applyOmissions(parser.values(QStringLiteral("omit")), usage, &request);
+    if (status == kExitOk)
+        status = applyAssignments(assignments, usage, &request, &given, &warnings);
+    if (status != kExitOk)
+        return status;
+    applyAddressing(parser, &request);
 
-    QList<ParameterInput> inputs;
-    for (const ParameterDefinition &p : message.parameters)
-        inputs.append(defaultInput(p));
-
-    const QStringList omitted = parser.values(QStringLiteral("omit"));
-    for (const QString &name : omitted) {
-        const int i = findParameter(name);
-        if (i < 0)
-            return cli::usageError(QStringLiteral("message '%1' has no parameter '%2'").arg(message.name, name), usage);
-        if (!message.parameters.at(i).optional)
-            return cli::usageError(QStringLiteral("parameter '%1' is not optional").arg(name), usage);
-        inputs[i].present = false;
-    }
-
-    QVector<bool> given(message.parameters.size(), false);
-    for (const QString &assignment : assignments) {
-        const int eq = assignment.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            return cli::usageError(QStringLiteral("'%1' is not NAME=VALUE").arg(assignment), usage);
-        const QString name = assignment.left(eq);
-        const QString value = assignment.mid(eq + 1);
-        const int i = findParameter(name);
-        if (i < 0)
-            return cli::usageError(QStringLiteral("message '%1' has no parameter '%2'").arg(message.name, name), usage);
-        const ParameterDefinition &p = message.parameters.at(i);
-        if (!p.display)
-            return cli::usageError(QStringLiteral("parameter '%1' is hidden and keeps its default").arg(name), usage);
-        if (!inputs.at(i).present)
-            return cli::usageError(QStringLiteral("parameter '%1' is omitted and also given a value").arg(name), usage);
-        ParameterInput &input = inputs[i];
-        given[i] = true;
-
-        if (p.type == QLatin1String("integer") && !p.values.isEmpty()) {
-            int index = -1;
-            for (int k = 0; k < p.values.size() && index < 0; ++k)
-                if (p.values.at(k).description == value)
-                    index = k;
-            for (int k = 0; k < p.values.size() && index < 0; ++k)
-                if (p.values.at(k).description.compare(value, Qt::CaseInsensitive) == 0)
-                    index = k;
-            bool isNumber = false;
-            const int position = value.toInt(&isNumber);
-            if (index < 0 && isNumber && position >= 0 && position < p.values.size())
-                index = position;
-            if (index < 0) {
-                QStringList choices;
-                for (const ValueDefinition &v : p.values)
-                    choices << v.description;
-                return cli::usageError(QStringLiteral("'%1' is not a value of '%2'; choose one of: %3")
-                                           .arg(value, name, choices.join(QStringLiteral(", "))),
-                                       usage);
-            }
-            input.valueIndex = index;
-        } else if (p.type == QLatin1String("integer")) {
-            if (p.isHexa()) {
-                if (validateHexaText(p, value) == TextValidity::Invalid)
-                    return cli::usageError(QStringLiteral("'%1' takes up to %2 hexadecimal digits")
-                                               .arg(name, QString::number(2 * effectiveSize(p))),
-                                           usage);
-                if (!hexaInRange(p, value))
-                    warnings << QStringLiteral("%1 = %2 is outside its limits %3 to %4")
-                                    .arg(name, value, limitHexText(p, lowerLimit(p)), limitHexText(p, upperLimit(p)));
-            } else {
-                const TextValidity v = validateDecimalText(p, value);
-                if (v == TextValidity::Invalid)
-                    return cli::usageError(QStringLiteral("'%1' takes a decimal integer").arg(name), usage);
-                if (v == TextValidity::Intermediate)
-                    warnings << QStringLiteral("%1 = %2 is not a number from %3 to %4")
-                                    .arg(name, value, QString::number(lowerLimit(p)), QString::number(upperLimit(p)));
-            }
-            input.text = value;
-        } else if (p.type == QLatin1String("string")) {
-            const TextValidity v = validateStringText(p, value);
-            if (v == TextValidity::Invalid)
-                return cli::usageError(QStringLiteral("'%1' takes at most %2 ASCII characters")
-                                           .arg(name, QString::number(effectiveSize(p))),
-                                       usage);
-            if (v == TextValidity::Intermediate)
-                warnings << QStringLiteral("%1 has fewer than %2 characters").arg(name, QString::number(p.size));
-            input.text = value;
-        } else if (p.type == QLatin1String("bitfield")) {
-            QList<bool> checked;
-            for (int k = 0; k < p.values.size(); ++k)
-                checked.append(false);
-            const QStringList bits = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
-            for (const QString &bitText : bits) {
-                bool ok = false;
-                const uint bit = bitText.trimmed().toUInt(&ok);
-                int found = -1;
-                for (int k = 0; ok && k < p.values.size() && found < 0; ++k)
-                    if (p.values.at(k).unsignedValue == bit)
-                        found = k;
-                if (found < 0)
-                    return cli::usageError(QStringLiteral("'%1' has no bit '%2'").arg(name, bitText.trimmed()), usage);
-                checked[found] = true;
-            }
-            input.bitsChecked = checked;
-        } else {
-            return cli::usageError(QStringLiteral("parameter '%1' has no editor").arg(name), usage);
-        }
-    }
-
-    // Values left at their defaults go into the frame too; the page colours
-    // its fresh editors by the same rule.
-    for (int i = 0; i < message.parameters.size(); ++i) {
-        const ParameterDefinition &p = message.parameters.at(i);
-        if (!given.at(i) && inputs.at(i).present && !editorTextIsValid(p, inputs.at(i).text, false))
-            warnings << defaultWarning(p, inputs.at(i).text);
-    }
-
-    // Node IDs as the page's fields would hold them in the chosen mode.
-    QString sourceText = parser.isSet(QStringLiteral("source")) ? parser.value(QStringLiteral("source"))
-                                                                : QStringLiteral("000001");
-    QString destinationText = QStringLiteral("000002");
-    QString mode = QStringLiteral("P2P");
-    if (group) {
-        sourceText = parser.value(QStringLiteral("group"));
-        destinationText = QStringLiteral("000000");
-        mode = QStringLiteral("GROUP");
-    } else if (broadcast) {
-        destinationText = QStringLiteral("FFFFFF");
-        mode = QStringLiteral("BROADCAST");
-    } else if (destination) {
-        destinationText = parser.value(QStringLiteral("destination"));
-    }
-    if (!isNodeIdText(sourceText) || !isNodeIdText(destinationText))
-        return cli::usageError(QStringLiteral("node IDs are up to six hexadecimal digits"), usage);
-    if (!isValidNodeId(sourceText))
-        warnings << QStringLiteral("%1 %2 is not a valid node ID").arg(group ? QStringLiteral("group index") : QStringLiteral("source"), sourceText);
-    if (!group && !broadcast && !isValidNodeId(destinationText))
-        warnings << QStringLiteral("destination %1 is not a valid node ID").arg(destinationText);
-    if (!messageAllowsAddressing(message, mode))
-        warnings << QStringLiteral("message '%1' does not allow %2 addressing (it allows %3)")
-                        .arg(message.name, mode.toLower(), message.addressingMode);
-
-    const QByteArray data = encodeParameters(message, inputs);
-    if (!dataFitsFrame(data))
-        warnings << QStringLiteral("%1 data bytes do not fit a frame (at most %2): the length field is wrong")
-                        .arg(QString::number(data.size()), QString::number(kMaxDataBytes));
+    const EncodeResult result = encodeRequest(request);
+    if (result.source.refused || result.destination.refused)
+        return cli::usageError(result.source.refused ? result.source.reason : result.destination.reason, usage);
+    collectWarnings(result, given, &warnings);
 
     const bool strict = parser.isSet(QStringLiteral("strict"));
-    for (const QString &w : warnings)
+    for (const QString &w : qAsConst(warnings))
         cli::writeErr(QStringLiteral("kwn-frame: %1: %2\n").arg(strict ? QStringLiteral("error") : QStringLiteral("warning"), w));
     if (strict && !warnings.isEmpty())
         return kExitFailure;
-
-    *frame = buildFrameBytes(message, quint8(profile.nodeType), parser.isSet(QStringLiteral("ack")), sourceText,
-                             destinationText, data);
+    *frame = result.frame;
     return kExitOk;
 }
 

@@ -91,24 +91,18 @@ int runList(const QStringList &arguments)
     if (words.size() != 2)
         return cli::usageError(QStringLiteral("'list %1' takes one device name").arg(what), usage);
     const QString device = words.at(1);
-    const QStringList revisions = revisionsOf(profiles, device);
-    if (revisions.isEmpty()) {
-        cli::writeErr(QStringLiteral("kwn-frame: no device '%1' in the catalogue\n").arg(device));
-        return kExitFailure;
-    }
-
     if (what == QLatin1String("revisions")) {
+        const QStringList revisions = cli::deviceRevisions(profiles, device);
+        if (revisions.isEmpty())
+            return kExitFailure;
         cli::writeOut(revisions.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         return kExitOk;
     }
 
-    const QString revision = parser.isSet(QStringLiteral("revision")) ? parser.value(QStringLiteral("revision"))
-                                                                      : revisions.first();
-    if (!revisions.contains(revision)) {
-        cli::writeErr(QStringLiteral("kwn-frame: device '%1' has no revision '%2'\n").arg(device, revision));
+    ProfileDefinition profile;
+    if (!cli::findDeviceProfile(profiles, device, parser, &profile))
         return kExitFailure;
-    }
-    const MessageMap messages = messagesOfProfile(findProfile(profiles, device, revision), false);
+    const MessageMap messages = messagesOfProfile(profile, false);
     QString out;
     for (const MessageDefinition &m : messages) {
         out += QStringLiteral("%1\n  category %2, id 0x%3, %4, addressing %5\n")

@@ -139,6 +139,11 @@ bool isValidNodeId(const QString &text)
     return upper != QLatin1String("000000") && upper != QLatin1String("FFFFFF");
 }
 
+bool isNodeIdText(const QString &text)
+{
+    return text.size() <= 6 && std::all_of(text.begin(), text.end(), isHexDigit);
+}
+
 quint32 nodeIdValue(const QString &text)
 {
     bool ok = false;

@@ -3,8 +3,9 @@
 
 // Turning what the parameter editors hold into data bytes and a frame, and
 // the rules that decide whether an editor's text is valid (black) or not
-// (red). The Encode page and the command line both go through these
-// functions, so they build the same frame and give the same warnings.
+// (red). The Encode page and the command line both reach them through
+// encodeRequest (encoderequest.h), so they build the same frame and give the
+// same warnings.
 
 #include "catalogue/definitions.h"
 
@@ -67,6 +68,8 @@ bool messageAllowsAddressing(const MessageDefinition &message, const QString &ke
 // Node IDs: exactly six hexadecimal digits, neither 000000 (group) nor
 // FFFFFF (broadcast) in any case.
 bool isValidNodeId(const QString &text);
+// What a node ID field takes as typed: up to six hexadecimal digits.
+bool isNodeIdText(const QString &text);
 quint32 nodeIdValue(const QString &text);
 
 // What a freshly built editor shows and holds.

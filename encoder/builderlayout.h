@@ -3,10 +3,11 @@
 
 // The Encode page. Not a widget itself: it builds its widgets into one
 // vertical layout that the main window installs on a page. Every edit
-// rebuilds the frame at once through the shared encoder in codec/.
+// rebuilds the frame at once through encodeRequest in codec/, whose verdict
+// colours the fields and enables "Send".
 
 #include "catalogue/definitions.h"
-#include "codec/valueencoding.h"
+#include "codec/encoderequest.h"
 
 #include <QByteArray>
 #include <QList>
@@ -72,12 +73,30 @@ private slots:
     void on_buttonSendFrame_clicked(bool checked);
 
 private:
+    // One parameter row of a tab: the parameter and the widgets that hold its value.
+    struct ParameterRow
+    {
+        int parameter = -1;                 // index in the message's parameters
+        QCheckBoxOptional *box = nullptr;
+        QLineEdit *field = nullptr;         // decimal, hexadecimal or string
+        QComboBox *combo = nullptr;         // named values
+        QList<QCheckBox *> bits;            // the bit boxes shown of a bitfield
+        bool edited = false;                // the field's text was typed, not its default
+    };
+
     void buildWidgets();
+    void buildDeviceRow();
+    void buildHeader();
+    void buildNodeIdBox();
+    void buildOutput();
     void makeConnections();
     void fillProfileCombo();
     void selectProfile();
     void showNodeType();
     void rebuildMessageTabs();
+    void clearMessageTabs();
+    // Adds the tab of a category with its message selector; returns its index.
+    int addCategoryTab(const QString &category);
     void selectCurrentMessage();
     void changeMessage();
     void checkAddressingMode();
@@ -88,15 +107,22 @@ private:
 
     // buildFrame then formatOutputFrame: what every edit ends with.
     void rebuildOutput();
-    // "Send" is enabled only while no field of the frame is red.
+    // "Send" is enabled only while the result of the frame is valid and the format holds "##".
     void updateSendButton();
-    // Colours a node ID field by its text.
-    void colourNodeId(QLineEdit *field);
+    // Colours a node ID field by the verdict on it.
+    static void colourField(QLineEdit *field, const FieldCheck &check);
+    // Colours the parameter fields of the current tab and the radio buttons by the verdict.
+    void showResult();
     // Builds the editor row of parameter `index` into `area`.
-    void createEditorRow(QVBoxLayout *area, const ParameterDefinition &parameter, int index,
-                         QList<QCheckBoxOptional *> &optionalBoxes);
-    // What the editors of the current tab hold, one entry per parameter.
-    QList<ParameterInput> readParameterInputs() const;
+    ParameterRow createEditorRow(QVBoxLayout *area, const ParameterDefinition &parameter, int index,
+                                 QList<QCheckBoxOptional *> &optionalBoxes);
+    void createBitColumn(QVBoxLayout *area, const ParameterDefinition &parameter, int index, ParameterRow &row);
+    QWidget *createValueEditor(const ParameterDefinition &parameter, ParameterRow &row);
+    // What the page holds for the message of the current tab.
+    EncodeRequest makeEncodeRequest() const;
+    QList<ParameterRequest> parameterRequests() const;
+    // The row of the current tab whose editor is `editor`, or null.
+    ParameterRow *rowOfEditor(const QObject *editor);
 
     QVBoxLayout *layoutMain;
     QHBoxLayout *layoutDevice;
@@ -134,6 +160,8 @@ private:
     QStringList listCategories;
     QList<QHBoxLayout *> listSelectorRows;
     QList<QComboBox *> listComboBoxMsg;
+    // The parameter rows of each tab, by tab.
+    QList<QList<ParameterRow>> listTabRows;
     QPushButton *buttonCopyFrame;
     QPushButton *buttonSendFrame = nullptr;
     QLabel *labelSendNote = nullptr;
@@ -146,6 +174,8 @@ private:
     MessageMap shownMessages;
     MessageDefinition currentMessage;
     QByteArray dataBytes;
+    // The verdict on the frame last built.
+    EncodeResult encodeResult;
     bool updatingTabs = false;
     bool changingApplication = false;
     // The last format string with "##": used while the field holds one without.

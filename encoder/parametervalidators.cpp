@@ -58,3 +58,12 @@ QValidator::State StringValidator::validate(QString &input, int &) const
 {
     return toState(validateStringText(m_parameter, input));
 }
+
+NodeIdValidator::NodeIdValidator(QObject *parent) : QValidator(parent)
+{
+}
+
+QValidator::State NodeIdValidator::validate(QString &input, int &) const
+{
+    return isNodeIdText(input) ? Acceptable : Invalid;
+}

@@ -1,7 +1,7 @@
 #ifndef KWN_ENCODER_PARAMETERVALIDATORS_H
 #define KWN_ENCODER_PARAMETERVALIDATORS_H
 
-// Validators of the parameter fields. Each one asks the shared rule of
+// Validators of the parameter and node ID fields. Each one asks the shared rule of
 // codec/valueencoding.h, so the colour of a field and the warnings of the
 // command line always agree. Acceptable texts show black, Intermediate red;
 // Invalid keystrokes are refused.
@@ -42,6 +42,16 @@ public:
 
 private:
     ParameterDefinition m_parameter;
+};
+
+// Node ID fields: up to six hexadecimal digits of either case, all
+// Acceptable (whether they make a valid node ID is judged apart); anything
+// else Invalid.
+class NodeIdValidator : public QValidator
+{
+public:
+    explicit NodeIdValidator(QObject *parent = nullptr);
+    State validate(QString &input, int &pos) const override;
 };
 
 #endif

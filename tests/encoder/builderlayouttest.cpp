@@ -122,6 +122,8 @@ private slots:
     void steps();
     void editorColours_data();
     void editorColours();
+    void sendFollowsResult_data();
+    void sendFollowsResult();
 };
 
 void BuilderLayoutTest::steps_data()
@@ -281,6 +283,62 @@ void BuilderLayoutTest::editorColours()
     // Red or black, the frame carries what the field holds, at the parameter's offset.
     const int offset = QList<int>{0, 1, 2, 4, 8, 9}.at(index);
     QCOMPARE(page.frame().data.mid(offset, bytes.size() / 2).toHex(), bytes);
+}
+
+void BuilderLayoutTest::sendFollowsResult_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("checks");
+
+    const QString on = QStringLiteral("buttonSendFrame.enabled=true");
+    const QString off = QStringLiteral("buttonSendFrame.enabled=false");
+    QTest::newRow("start") << QStringList() << QStringList{on};
+    QTest::newRow("decimal out of range") << QStringList{"paramEditor_0=70000"} << QStringList{"paramEditor_0.styleSheet=" + kRed, off};
+    QTest::newRow("decimal fixed") << QStringList{"paramEditor_0=70000", "paramEditor_0=300"} << QStringList{on};
+    QTest::newRow("string short") << QStringList{"paramEditor_3=AB"} << QStringList{off};
+    QTest::newRow("hexa out of range") << QStringList{"message=B_Colours", "paramEditor_1=80"} << QStringList{off};
+    QTest::newRow("hexa fixed") << QStringList{"message=B_Colours", "paramEditor_1=80", "paramEditor_1=0A"}
+                                << QStringList{"paramEditor_1.styleSheet=" + kBlack, on};
+    // A red optional parameter switched off stays red but goes into no frame.
+    QTest::newRow("red optional") << QStringList{"message=C_Optional", "paramEditor_1=300"} << QStringList{off};
+    QTest::newRow("red optional left out") << QStringList{"message=C_Optional", "paramEditor_1=300", "paramOptional_1"}
+                                           << QStringList{"paramEditor_1.styleSheet=" + kRed, on};
+    QTest::newRow("mode not allowed") << QStringList{"radioButtonGroup"} << QStringList{off};
+    // Back in point to point the destination still holds the group's 000000.
+    QTest::newRow("mode allowed again") << QStringList{"radioButtonGroup", "radioButtonP2P"}
+                                        << QStringList{"radioButtonP2P.styleSheet=" + kBlack, "LineEditSlaveNodeID.styleSheet=" + kRed, off};
+    QTest::newRow("destination typed again") << QStringList{"radioButtonGroup", "radioButtonP2P", "LineEditSlaveNodeID=000002"} << QStringList{on};
+    QTest::newRow("group index invalid") << QStringList{"tab=Modes", "message=G_Group", "radioButtonGroup", "LineEditMasterNodeID=000000"}
+                                         << QStringList{"LineEditMasterNodeID.styleSheet=" + kRed, off};
+    QTest::newRow("group index valid") << QStringList{"tab=Modes", "message=G_Group", "radioButtonGroup", "LineEditMasterNodeID=00000A"}
+                                       << QStringList{"LineEditSlaveNodeID.text=000000", on};
+    QTest::newRow("21 data bytes") << QStringList{"tab=Limits", "message=F_Long"} << QStringList{off};
+    QTest::newRow("20 data bytes") << QStringList{"tab=Limits", "message=F_Long", "paramOptional_5"} << QStringList{on};
+    // Only the message shown counts: a red field on another tab does not.
+    QTest::newRow("red field on another tab") << QStringList{"paramEditor_0=70000", "tab=Modes", "message=H_Direct"} << QStringList{on};
+    QTest::newRow("back to the red field") << QStringList{"paramEditor_0=70000", "tab=Modes", "message=H_Direct", "tab=Config"}
+                                           << QStringList{off};
+    QTest::newRow("no message") << QStringList{"device=Gamma"} << QStringList{off};
+}
+
+// "Send" is enabled exactly while the frame's fields are valid; it follows
+// every edit that changes that.
+void BuilderLayoutTest::sendFollowsResult()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, checks);
+
+    Page page;
+    page.panel->setSendAvailable(true);
+    for (const QString &step : steps) {
+        page.act(step);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    for (const QString &check : checks) {
+        const QString key = check.section(QLatin1Char('='), 0, 0);
+        QCOMPARE(QString(key + QLatin1Char('=') + page.value(key)), check);
+    }
 }
 
 QTEST_MAIN(BuilderLayoutTest)
