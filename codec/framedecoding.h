@@ -131,8 +131,64 @@ QString withoutStringPadding(const QString &characters);
 QString visibleText(const QString &text);
 
 // The row of one parameter whose first byte is at `offset` (inside the data).
+// Built from the pieces below, which the command line's writers of plain
+// frames use as well.
 DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArray &data,
                            quint64 offset);
+
+// Whether decoding reads the parameter's bytes: an integer, a string or a
+// bitfield. A parameter of any other type takes no byte and shows only its
+// label.
+bool isDecodedType(const ParameterDefinition &parameter);
+
+// Where a parameter after this one starts: a parameter of a decoded type
+// takes its size in bytes, any other none. 64-bit, so that huge sizes from a
+// bad definition cannot wrap it.
+inline quint64 offsetAfter(const ParameterDefinition &parameter, quint64 offset)
+{
+    return isDecodedType(parameter) ? offset + parameter.size : offset;
+}
+
+// How an integer parameter shows the number read from its field.
+enum class IntegerForm : quint8 {
+    Named,         // the description of the value that names it, else invalidValueText
+    NamedSigned,   // the same, the number compared with the values' signed numbers
+    Decimal,
+    SignedDecimal,
+    LowerHex,      // unsigned in hexadecimal: lower-case digits
+    SignedHex,     // upper-case digits; a negative number as its two's
+                   // complement over the whole field (hexDigits padded with F)
+};
+IntegerForm integerFormOf(const ParameterDefinition &parameter);
+inline bool isSignedForm(IntegerForm form)
+{
+    return form == IntegerForm::NamedSigned || form == IntegerForm::SignedDecimal || form == IntegerForm::SignedHex;
+}
+
+// The number an integer or bitfield parameter holds (DecodedRow::raw):
+// readUnsigned's pattern, or for a signed integer readSigned's two's
+// complement.
+quint32 readParameterPattern(const QByteArray &data, quint64 offset, quint32 size, bool isSigned);
+
+// The value text of an integer parameter of the given form for the number
+// read: either `named`, the index in parameter.values of the value that names
+// it, or (named < 0) the ASCII text in text[0, size).
+struct IntegerText
+{
+    int named;
+    int size;
+    char text[96]; // "Invalid value (0x" and 62 digits at most
+};
+IntegerText integerValueText(const ParameterDefinition &parameter, IntegerForm form, quint32 pattern);
+
+// The text of a bitfield's named bit: "Bit N: description".
+QString bitLabel(const ValueDefinition &entry);
+
+// Whether the named bit (its number taken modulo 32) is set in the field.
+inline bool namedBitSet(quint32 field, const ValueDefinition &entry)
+{
+    return (field >> (entry.unsignedValue % 32)) & 1u;
+}
 
 // "Invalid value (0x" + the value's last 2*size upper-case hexadecimal
 // digits, zero-padded + ")".
