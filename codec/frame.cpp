@@ -52,7 +52,8 @@ void unpackFrame(const QByteArray &frame, FrameFields &fields)
     fields.destinationAddress = quint32(plain(6)) | quint32(plain(7)) << 8 | quint32(plain(8)) << 16;
 
     const int dataBytes = n - kFrameOverheadBytes;
-    fields.data.resize(dataBytes);
+    if (fields.data.size() != dataBytes) // a reused buffer mostly has the size already
+        fields.data.resize(dataBytes);
     const char *in = frame.constData() + 9;
     char *out = fields.data.data();
     int i = 0;

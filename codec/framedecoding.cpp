@@ -261,11 +261,6 @@ bool checksumMatches(const QByteArray &frameBytes)
     return quint16(sum) == received;
 }
 
-namespace {
-
-// The last `width` upper-case hexadecimal digits of a 32-bit pattern, padded
-// on the left with `pad`, written at `out`; returns their count. The width is
-// bounded so that an absurd size cannot make a huge text.
 int writeHexField(char *out, quint32 pattern, quint32 size, char pad)
 {
     static const char digits[] = "0123456789ABCDEF";
@@ -284,7 +279,6 @@ int writeHexField(char *out, quint32 pattern, quint32 size, char pad)
     return at;
 }
 
-// The hexadecimal digits of a number, no leading zero, in the given case.
 int writeHexDigits(char *out, quint32 value, const char *digits)
 {
     char own[8];
@@ -298,7 +292,6 @@ int writeHexDigits(char *out, quint32 value, const char *digits)
     return n;
 }
 
-// "Invalid value (0x" + writeHexField with zeros + ")".
 int writeInvalidValue(char *out, quint32 value, quint32 size)
 {
     static const char lead[] = "Invalid value (0x";
@@ -308,25 +301,6 @@ int writeInvalidValue(char *out, quint32 value, quint32 size)
     out[at++] = ')';
     return at;
 }
-
-// The decimal digits of a number, with its sign.
-int writeDecimal(char *out, quint32 magnitude, bool negative)
-{
-    char own[10];
-    int n = 0;
-    do {
-        own[n++] = char('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    int at = 0;
-    if (negative)
-        out[at++] = '-';
-    while (n)
-        out[at++] = own[--n];
-    return at;
-}
-
-} // namespace
 
 QString invalidValueText(quint32 value, quint32 size)
 {
@@ -454,49 +428,6 @@ IntegerForm integerFormOf(const ParameterDefinition &parameter)
     if (parameter.isHexa())
         return isSigned ? IntegerForm::SignedHex : IntegerForm::LowerHex;
     return isSigned ? IntegerForm::SignedDecimal : IntegerForm::Decimal;
-}
-
-quint32 readParameterPattern(const QByteArray &data, quint64 offset, quint32 size, bool isSigned)
-{
-    return isSigned ? quint32(readSigned(data, offset, size)) : readUnsigned(data, offset, size);
-}
-
-IntegerText integerValueText(const ParameterDefinition &parameter, IntegerForm form, quint32 pattern)
-{
-    IntegerText t;
-    t.named = -1;
-    const bool negative = isSignedForm(form) && qint32(pattern) < 0;
-    switch (form) {
-    case IntegerForm::Named:
-    case IntegerForm::NamedSigned: {
-        const QList<ValueDefinition> &values = parameter.values;
-        for (int i = 0; i < values.size(); ++i) {
-            const ValueDefinition &entry = values.at(i);
-            if (form == IntegerForm::NamedSigned ? entry.signedValue == qint32(pattern)
-                                                 : entry.unsignedValue == pattern) {
-                t.named = i;
-                t.size = 0;
-                return t;
-            }
-        }
-        t.size = writeInvalidValue(t.text, pattern, parameter.size);
-        return t;
-    }
-    case IntegerForm::Decimal:
-    case IntegerForm::SignedDecimal:
-        t.size = writeDecimal(t.text, negative ? quint32(0) - pattern : pattern, negative);
-        return t;
-    case IntegerForm::LowerHex:
-        t.size = writeHexDigits(t.text, pattern, "0123456789abcdef");
-        return t;
-    case IntegerForm::SignedHex:
-        // A negative number over the whole field, sign-extended past 32 bits.
-        t.size = negative ? writeHexField(t.text, pattern, parameter.size, 'F')
-                          : writeHexDigits(t.text, pattern, "0123456789ABCDEF");
-        return t;
-    }
-    t.size = 0;
-    return t;
 }
 
 QString bitLabel(const ValueDefinition &entry)

@@ -505,7 +505,8 @@ bool plainFrameBytes(const char *line, qsizetype size, QByteArray &bytes)
     if (size < 2 * kFrameOverheadBytes || size > 2 * kMaxFrameBytes || size % 2 != 0)
         return false;
     const int n = int(size / 2);
-    bytes.resize(n);
+    if (bytes.size() != n)
+        bytes.resize(n);
     char *out = bytes.data();
     for (int i = 0; i < n; ++i) {
         const quint8 high = kHexValue.value[quint8(line[2 * i])];
