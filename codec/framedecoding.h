@@ -158,7 +158,7 @@ enum class IntegerForm : quint8 {
     SignedDecimal,
     LowerHex,      // unsigned in hexadecimal: lower-case digits
     SignedHex,     // upper-case digits; a negative number as its two's
-                   // complement over the whole field (hexDigits padded with F)
+                   // complement over the whole field (writeHexField padded with F)
 };
 IntegerForm integerFormOf(const ParameterDefinition &parameter);
 inline bool isSignedForm(IntegerForm form)
@@ -174,17 +174,6 @@ inline quint32 readParameterPattern(const QByteArray &data, quint64 offset, quin
     return isSigned ? quint32(readSigned(data, offset, size)) : readUnsigned(data, offset, size);
 }
 
-// The value text of an integer parameter of the given form for the number
-// read: either `named`, the index in parameter.values of the value that names
-// it, or (named < 0) the ASCII text in text[0, size).
-struct IntegerText
-{
-    int named;
-    int size;
-    char text[96]; // "Invalid value (0x" and 62 digits at most
-};
-inline IntegerText integerValueText(const ParameterDefinition &parameter, IntegerForm form, quint32 pattern);
-
 // The pieces of value texts, written at `out`; each returns the count of
 // characters written. The last `width` upper-case hexadecimal digits of a
 // number, padded on the left with `pad`, the width twice the size in bytes
@@ -195,6 +184,15 @@ int writeHexDigits(char *out, quint32 value, const char *digits);
 // invalidValueText:
 int writeInvalidValue(char *out, quint32 value, quint32 size);
 
+// The value text of an integer parameter of the given form for the number
+// read: either `named`, the index in parameter.values of the value that names
+// it, or (named < 0) the ASCII text in text[0, size).
+struct IntegerText
+{
+    int named;
+    int size;
+    char text[96]; // "Invalid value (0x" and 62 digits at most
+};
 // Inline, as the command line writes a value text for most parameters of
 // every frame.
 inline IntegerText integerValueText(const ParameterDefinition &parameter, IntegerForm form, quint32 pattern)
