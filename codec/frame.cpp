@@ -28,9 +28,15 @@ QByteArray packFrame(quint8 messageId, bool ackRequested, quint8 length,
 FrameFields unpackFrame(const QByteArray &frame)
 {
     FrameFields fields;
+    unpackFrame(frame, fields);
+    return fields;
+}
+
+void unpackFrame(const QByteArray &frame, FrameFields &fields)
+{
     const int n = frame.size();
     if (n < kFrameOverheadBytes)
-        return fields;
+        return;
 
     auto plain = [&frame](int i) { return quint8(~quint8(frame.at(i))); };
 
@@ -46,7 +52,8 @@ FrameFields unpackFrame(const QByteArray &frame)
     fields.destinationAddress = quint32(plain(6)) | quint32(plain(7)) << 8 | quint32(plain(8)) << 16;
 
     const int dataBytes = n - kFrameOverheadBytes;
-    fields.data.resize(dataBytes);
+    if (fields.data.size() != dataBytes) // a reused buffer mostly has the size already
+        fields.data.resize(dataBytes);
     const char *in = frame.constData() + 9;
     char *out = fields.data.data();
     int i = 0;
@@ -58,7 +65,6 @@ FrameFields unpackFrame(const QByteArray &frame)
         out[i] = char(~in[i]);
 
     fields.checksum = quint16(quint8(frame.at(n - 2)) << 8 | quint8(frame.at(n - 1)));
-    return fields;
 }
 
 quint16 frameChecksum(const QByteArray &bytes)

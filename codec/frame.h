@@ -40,6 +40,9 @@ QByteArray packFrame(quint8 messageId, bool ackRequested, quint8 length,
 // Splits a bus frame of at least 11 bytes into its fields. Checks nothing;
 // a shorter input gives the empty record.
 FrameFields unpackFrame(const QByteArray &frame);
+// The same into `fields`, whose data buffer is reused: for a reader of many
+// frames. A frame shorter than 11 bytes leaves `fields` as it was.
+void unpackFrame(const QByteArray &frame, FrameFields &fields);
 
 // Sum of the given (already inverted) bytes, low 16 bits.
 quint16 frameChecksum(const QByteArray &bytes);

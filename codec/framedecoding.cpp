@@ -1,11 +1,13 @@
 #include "codec/framedecoding.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/devicecatalogue.h"
 #include "codec/readers.h"
 
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -259,19 +261,51 @@ bool checksumMatches(const QByteArray &frameBytes)
     return quint16(sum) == received;
 }
 
-// The last `width` upper-case hexadecimal digits of a 32-bit pattern, padded
-// on the left with `pad`. The width is bounded so that an absurd size cannot
-// make a huge text.
-static QString hexDigits(quint32 pattern, quint32 size, QChar pad)
+int writeHexField(char *out, quint32 pattern, quint32 size, char pad)
 {
+    static const char digits[] = "0123456789ABCDEF";
     const int width = int(2 * std::min(size, kMaxPaddedFieldBytes));
-    return QString::number(pattern, 16).toUpper().rightJustified(width, pad).right(width);
+    char own[8];
+    int n = 0;
+    do {
+        own[n++] = digits[pattern & 0xF];
+        pattern >>= 4;
+    } while (pattern);
+    int at = 0;
+    for (; at < width - n; ++at)
+        out[at] = pad;
+    for (int k = std::min(n, width); k > 0;)
+        out[at++] = own[--k];
+    return at;
+}
+
+int writeHexDigits(char *out, quint32 value, const char *digits)
+{
+    char own[8];
+    int n = 0;
+    do {
+        own[n++] = digits[value & 0xF];
+        value >>= 4;
+    } while (value);
+    for (int k = 0; k < n; ++k)
+        out[k] = own[n - 1 - k];
+    return n;
+}
+
+int writeInvalidValue(char *out, quint32 value, quint32 size)
+{
+    static const char lead[] = "Invalid value (0x";
+    std::memcpy(out, lead, sizeof lead - 1);
+    int at = int(sizeof lead - 1);
+    at += writeHexField(out + at, value, size, '0');
+    out[at++] = ')';
+    return at;
 }
 
 QString invalidValueText(quint32 value, quint32 size)
 {
-    return QLatin1String("Invalid value (0x") + hexDigits(value, size, QLatin1Char('0'))
-        + QLatin1Char(')');
+    char text[sizeof(IntegerText::text)];
+    return QString::fromLatin1(text, writeInvalidValue(text, value, size));
 }
 
 namespace {
@@ -381,10 +415,37 @@ static const QLatin1String kInteger("integer");
 static const QLatin1String kString("string");
 static const QLatin1String kBitfield("bitfield");
 
-static bool hasKnownType(const ParameterDefinition &parameter)
+bool isDecodedType(const ParameterDefinition &parameter)
 {
     return parameter.type == kInteger || parameter.type == kString || parameter.type == kBitfield;
 }
+
+IntegerForm integerFormOf(const ParameterDefinition &parameter)
+{
+    const bool isSigned = parameter.isSigned();
+    if (!parameter.values.isEmpty())
+        return isSigned ? IntegerForm::NamedSigned : IntegerForm::Named;
+    if (parameter.isHexa())
+        return isSigned ? IntegerForm::SignedHex : IntegerForm::LowerHex;
+    return isSigned ? IntegerForm::SignedDecimal : IntegerForm::Decimal;
+}
+
+QString bitLabel(const ValueDefinition &entry)
+{
+    return QLatin1String("Bit ") + QString::number(entry.unsignedValue) + QLatin1String(": ") + entry.description;
+}
+
+namespace {
+
+QString integerToolTip(const ParameterDefinition &parameter, IntegerForm form)
+{
+    if (form != IntegerForm::LowerHex && form != IntegerForm::SignedHex)
+        return parameter.description;
+    return parameter.description.isEmpty() ? QStringLiteral("Value in hexa")
+                                           : parameter.description + QLatin1String("\nValue in hexa");
+}
+
+} // namespace
 
 DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArray &data,
                            quint64 offset)
@@ -394,42 +455,18 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
     row.label = parameter.name + QLatin1Char(':');
 
     const quint32 size = parameter.size;
-    if (hasKnownType(parameter))
+    if (isDecodedType(parameter))
         row.size = size;
     if (parameter.type == kInteger) {
         row.kind = DecodedRow::Value;
-        const bool isSigned = parameter.isSigned();
-        const qint32 signedValue = isSigned ? readSigned(data, offset, size) : 0;
-        const quint32 unsignedValue = isSigned ? quint32(signedValue) : readUnsigned(data, offset, size);
-        row.raw = unsignedValue;
+        const IntegerForm form = integerFormOf(parameter);
+        row.rawIsSigned = isSignedForm(form);
+        row.raw = readParameterPattern(data, offset, size, row.rawIsSigned);
         row.hasRaw = true;
-        row.rawIsSigned = isSigned;
-        if (!parameter.values.isEmpty()) {
-            row.toolTip = parameter.description;
-            bool named = false;
-            for (const ValueDefinition &entry : parameter.values) {
-                if (isSigned ? entry.signedValue == signedValue : entry.unsignedValue == unsignedValue) {
-                    row.value = entry.description;
-                    named = true;
-                    break;
-                }
-            }
-            if (!named)
-                row.value = invalidValueText(unsignedValue, size);
-        } else if (parameter.isHexa()) {
-            row.toolTip = parameter.description.isEmpty()
-                ? QStringLiteral("Value in hexa")
-                : parameter.description + QLatin1String("\nValue in hexa");
-            if (!isSigned)
-                row.value = QString::number(unsignedValue, 16);
-            else if (signedValue >= 0)
-                row.value = QString::number(unsignedValue, 16).toUpper();
-            else // two's complement over the whole field, sign-extended past 32 bits
-                row.value = hexDigits(unsignedValue, size, QLatin1Char('F'));
-        } else {
-            row.toolTip = parameter.description;
-            row.value = isSigned ? QString::number(signedValue) : QString::number(unsignedValue);
-        }
+        row.toolTip = integerToolTip(parameter, form);
+        const IntegerText text = integerValueText(parameter, form, row.raw);
+        row.value = text.named >= 0 ? parameter.values.at(text.named).description
+                                    : QString::fromLatin1(text.text, text.size);
         row.unescapedValue = row.value; // digits or a catalogue text, shown as they are
     } else if (parameter.type == kString) {
         row.kind = DecodedRow::Value;
@@ -438,15 +475,13 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
         row.value = visibleText(row.unescapedValue);
     } else if (parameter.type == kBitfield) {
         row.kind = DecodedRow::Bits;
-        const quint32 bits = readUnsigned(data, offset, size);
-        row.raw = bits;
+        row.raw = readUnsigned(data, offset, size);
         row.hasRaw = true;
         for (const ValueDefinition &entry : parameter.values) {
             DecodedBit bit;
             bit.bit = entry.unsignedValue;
-            bit.label = QLatin1String("Bit ") + QString::number(entry.unsignedValue)
-                + QLatin1String(": ") + entry.description;
-            bit.checked = row.rawBitSet(entry.unsignedValue % 32);
+            bit.label = bitLabel(entry);
+            bit.checked = namedBitSet(row.raw, entry);
             row.bits.append(bit);
         }
     } else {
@@ -473,7 +508,7 @@ MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteA
     quint64 offset = 0;
     const quint64 available = quint64(data.size());
     for (const ParameterDefinition &parameter : message.parameters) {
-        const bool known = hasKnownType(parameter);
+        const bool known = isDecodedType(parameter);
         if (offset >= available) {
             // Optional parameters may be left off the end; a parameter of no
             // known type has no bytes, so the data cannot end before it.
@@ -483,15 +518,11 @@ MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteA
             decoding.statusIsError = true;
             return decoding;
         }
-        if (!known) {
-            // Written by the encoder as no byte at all: never moves the offset.
-            if (parameter.display)
-                decoding.rows.append(decodeParameter(parameter, data, offset));
-            continue;
-        }
+        // A parameter of no decoded type is written by the encoder as no
+        // byte at all: it never moves the offset.
         if (parameter.display)
             decoding.rows.append(decodeParameter(parameter, data, offset));
-        offset += parameter.size;
+        offset = offsetAfter(parameter, offset);
     }
 
     decoding.complete = true;
@@ -506,10 +537,7 @@ MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteA
 
 QString productForFrame(const ProfileMap &profiles, const FrameFields &fields)
 {
-    const QString sender = productForNodeType(profiles, fields.sourceNodeType);
-    if (!sender.isEmpty() || fields.sourceNodeType != 0)
-        return sender;
-    return productForNodeType(profiles, fields.destinationNodeType);
+    return productForNodeTypes(profiles, fields.sourceNodeType, fields.destinationNodeType);
 }
 
 MessageDefinition messageOfFrame(const ProfileDefinition &profile, quint8 messageId)

@@ -8,6 +8,7 @@
 
 #include "catalogue/definitions.h"
 #include "codec/frame.h"
+#include "codec/readers.h"
 
 #include <QByteArray>
 #include <QList>
@@ -131,8 +132,125 @@ QString withoutStringPadding(const QString &characters);
 QString visibleText(const QString &text);
 
 // The row of one parameter whose first byte is at `offset` (inside the data).
+// Built from the pieces below, which the command line's writers of plain
+// frames use as well.
 DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArray &data,
                            quint64 offset);
+
+// Whether decoding reads the parameter's bytes: an integer, a string or a
+// bitfield. A parameter of any other type takes no byte and shows only its
+// label.
+bool isDecodedType(const ParameterDefinition &parameter);
+
+// Where a parameter after this one starts: a parameter of a decoded type
+// takes its size in bytes, any other none. 64-bit, so that huge sizes from a
+// bad definition cannot wrap it.
+inline quint64 offsetAfter(const ParameterDefinition &parameter, quint64 offset)
+{
+    return isDecodedType(parameter) ? offset + parameter.size : offset;
+}
+
+// How an integer parameter shows the number read from its field.
+enum class IntegerForm : quint8 {
+    Named,         // the description of the value that names it, else invalidValueText
+    NamedSigned,   // the same, the number compared with the values' signed numbers
+    Decimal,
+    SignedDecimal,
+    LowerHex,      // unsigned in hexadecimal: lower-case digits
+    SignedHex,     // upper-case digits; a negative number as its two's
+                   // complement over the whole field (writeHexField padded with F)
+};
+IntegerForm integerFormOf(const ParameterDefinition &parameter);
+inline bool isSignedForm(IntegerForm form)
+{
+    return form == IntegerForm::NamedSigned || form == IntegerForm::SignedDecimal || form == IntegerForm::SignedHex;
+}
+
+// The number an integer or bitfield parameter holds (DecodedRow::raw):
+// readUnsigned's pattern, or for a signed integer readSigned's two's
+// complement.
+inline quint32 readParameterPattern(const QByteArray &data, quint64 offset, quint32 size, bool isSigned)
+{
+    return isSigned ? quint32(readSigned(data, offset, size)) : readUnsigned(data, offset, size);
+}
+
+// The pieces of value texts, written at `out`; each returns the count of
+// characters written. The last `width` upper-case hexadecimal digits of a
+// number, padded on the left with `pad`, the width twice the size in bytes
+// (bounded, so that an absurd size cannot make a huge text):
+int writeHexField(char *out, quint32 pattern, quint32 size, char pad);
+// The hexadecimal digits of a number, no leading zero, in the given case:
+int writeHexDigits(char *out, quint32 value, const char *digits);
+// invalidValueText:
+int writeInvalidValue(char *out, quint32 value, quint32 size);
+
+// The value text of an integer parameter of the given form for the number
+// read: either `named`, the index in parameter.values of the value that names
+// it, or (named < 0) the ASCII text in text[0, size).
+struct IntegerText
+{
+    int named;
+    int size;
+    char text[96]; // "Invalid value (0x" and 62 digits at most
+};
+// Inline, as the command line writes a value text for most parameters of
+// every frame.
+inline IntegerText integerValueText(const ParameterDefinition &parameter, IntegerForm form, quint32 pattern)
+{
+    IntegerText t;
+    t.named = -1;
+    t.size = 0;
+    const bool negative = isSignedForm(form) && qint32(pattern) < 0;
+    switch (form) {
+    case IntegerForm::Named:
+    case IntegerForm::NamedSigned: {
+        const QList<ValueDefinition> &values = parameter.values;
+        const bool bySign = form == IntegerForm::NamedSigned;
+        for (int i = 0; i < values.size(); ++i) {
+            const ValueDefinition &entry = values.at(i);
+            if (bySign ? entry.signedValue == qint32(pattern) : entry.unsignedValue == pattern) {
+                t.named = i;
+                return t;
+            }
+        }
+        t.size = writeInvalidValue(t.text, pattern, parameter.size);
+        return t;
+    }
+    case IntegerForm::Decimal:
+    case IntegerForm::SignedDecimal: {
+        char digits[10];
+        int n = 0;
+        quint32 magnitude = negative ? quint32(0) - pattern : pattern;
+        do {
+            digits[n++] = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (negative)
+            t.text[t.size++] = '-';
+        while (n)
+            t.text[t.size++] = digits[--n];
+        return t;
+    }
+    case IntegerForm::LowerHex:
+        t.size = writeHexDigits(t.text, pattern, "0123456789abcdef");
+        return t;
+    case IntegerForm::SignedHex:
+        // A negative number over the whole field, sign-extended past 32 bits.
+        t.size = negative ? writeHexField(t.text, pattern, parameter.size, 'F')
+                          : writeHexDigits(t.text, pattern, "0123456789ABCDEF");
+        return t;
+    }
+    return t;
+}
+
+// The text of a bitfield's named bit: "Bit N: description".
+QString bitLabel(const ValueDefinition &entry);
+
+// Whether the named bit (its number taken modulo 32) is set in the field.
+inline bool namedBitSet(quint32 field, const ValueDefinition &entry)
+{
+    return (field >> (entry.unsignedValue % 32)) & 1u;
+}
 
 // "Invalid value (0x" + the value's last 2*size upper-case hexadecimal
 // digits, zero-padded + ")".

@@ -6,11 +6,9 @@
 // everything the Decode page would show out, with the texts printed for it.
 
 #include "catalogue/definitions.h"
-#include "catalogue/filestamp.h"
+#include "catalogue/devicecatalogue.h"
 #include "codec/framedecoding.h"
 
-#include <QHash>
-#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -38,12 +36,8 @@ struct FrameReport
 // Output of `kwn-frame decode` and `kwn-frame monitor`.
 enum class ReportStyle { Blocks, SingleLine, Json };
 
-// The catalogue of one folder, read when first needed: profiles, the product
-// that each pair of node types names, and per product the message that each
-// identifier names (the first by name, as on the Decode page). The files are
-// checked again (identity, size, modification and change times) at most once
-// per recheck interval, and whatever changed is read again, so a long-running
-// reader sees edits and deletions.
+// Decoding against the catalogue of one folder (DeviceCatalogue: read when
+// first needed, its files checked again at most once per recheck interval).
 class DecodeCatalogue
 {
 public:
@@ -52,10 +46,10 @@ public:
     DecodeCatalogue(const DecodeCatalogue &) = delete;
     DecodeCatalogue &operator=(const DecodeCatalogue &) = delete;
 
-    QString folder() const { return m_folder; }
+    QString folder() const { return m_catalogue.folder(); }
 
     // Default 1000 ms; 0 checks before every decode.
-    void setRecheckIntervalMs(int ms) { m_recheckMs = ms; }
+    void setRecheckIntervalMs(int ms) { m_catalogue.setRecheckIntervalMs(ms); }
 
     FrameReport decodeText(const QString &text);
     // The same for text given as UTF-8 bytes, without ever holding it as a
@@ -69,48 +63,30 @@ public:
     // the time and direction of a bus log line, when given), without
     // building the report. Returns false, appending nothing, for any other
     // line, or a time or direction that is not plain printable ASCII: the
-    // caller then takes the general path.
+    // caller then takes the general path. (plainframereport.cpp)
     bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
                                 const QByteArray &time = QByteArray(), const QByteArray &direction = QByteArray());
 
     // Checks the files now, whatever the interval.
-    void recheck();
+    void recheck() { m_catalogue.recheck(); }
 
     struct PreparedMessage;
     struct PreparedDevice;
 
 private:
-    struct Device
-    {
-        QString product;
-        QStringList files; // the message files its messages come from
-        std::array<int, 256> messageIndex{};
-        QVector<MessageDefinition> messages;
-        // Its texts in UTF-8 for appendPlainFrameReport, made when first used.
-        std::shared_ptr<PreparedDevice> prepared;
-    };
-    void ensureLoaded();
     void decodeParsed(FrameReport &report);
-    void reload();
-    const Device *deviceForFrame(const FrameFields &fields);
-    const Device *deviceForPair(int sourceNodeType, int destinationNodeType);
-    const PreparedMessage &preparedMessage(const Device &device, quint8 id);
-    MessageDefinition messageOf(const Device &device, quint8 id) const;
-    void watch(const QString &path);
+    PreparedDevice &preparedDevice(const DeviceCatalogue::Device &device, int pair);
 
-    QString m_folder;
-    bool m_loaded = false;
-    int m_recheckMs = 1000;
-    qint64 m_checkedAtMs = 0; // coarseClockMs() at the last check
-    ProfileMap m_profiles;
-    std::array<bool, 256> m_productKnown{};
-    std::array<QString, 256> m_productOfPair;
-    QHash<QString, Device> m_devices;
-    std::array<const Device *, 256> m_deviceOfPair{}; // into m_devices, cleared when it changes
-    QByteArray m_data; // the data bytes of the frame at hand, reused
-    QHash<QString, FileStamp> m_stamps; // every file and folder read, as it was then
-    QSet<QString> m_profileFiles;
+    DeviceCatalogue m_catalogue;
+    // The texts of appendPlainFrameReport in UTF-8 per pair of node types,
+    // made when first used, dropped when the catalogue's generation moves.
+    std::array<std::shared_ptr<PreparedDevice>, 256> m_prepared;
+    quint64 m_preparedGeneration = 0;
+    QByteArray m_frame;   // the plain frame at hand, reused
+    FrameFields m_fields; // its fields, reused
 };
+
+// The writers of the reports (reportwriters.cpp).
 
 // Appends the report in the given style, with its line end (a block ends with
 // an empty line). A report carrying a time and direction is prefixed with them

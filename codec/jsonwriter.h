@@ -1,7 +1,7 @@
 #ifndef KWN_CODEC_JSONWRITER_H
 #define KWN_CODEC_JSONWRITER_H
 
-// The JSON writer of the reports (framereport.cpp) and of the plain-frame
+// The JSON writer of the reports (reportwriters.cpp) and of the plain-frame
 // path (plainframereport.cpp).
 
 #include <QString>

@@ -5,11 +5,16 @@
 
 #include <cstring>
 
-// The plain-frame path of the command line: the same texts as the formatters
-// of framereport.cpp, but prepared once per device and message as UTF-8 and written
-// straight into the output bytes. Anything it does not cover (other text
-// around the digits, a frame longer or shorter than announced, an unknown
-// device or message, an incomplete frame) goes the general way.
+// The plain-frame way of the command line: a line of nothing but the digits
+// of a whole frame of a known device and message. The frame is unpacked by
+// unpackFrame and each parameter read and turned into its value text by the
+// pieces decodeParameter is made of (framedecoding.h); what this way adds is
+// only how the texts are written: prepared once per device and message as
+// UTF-8 and put straight into the output bytes, the same bytes as the
+// writers of reportwriters.cpp give for the report of the line. Anything it
+// does not cover (other text around the digits, a frame longer or shorter
+// than announced, an unknown device or message, an incomplete frame) goes
+// the general way.
 
 namespace {
 
@@ -26,41 +31,26 @@ PreparedText prepared(const QString &text)
     return {text.toUtf8(), quoted.toUtf8()};
 }
 
-struct PreparedBit
-{
-    quint32 shift = 0;
-    QByteArray number;
-    PreparedText label; // "Bit N: description"
-};
-
-struct PreparedValue
-{
-    quint32 unsignedValue = 0;
-    qint32 signedValue = 0;
-    PreparedText text;
-};
-
-// How a shown parameter's value text is made.
-enum class ValueWay { Decimal, LowerHex, Named, Bits, General, None };
+// How a shown parameter is written.
+enum class Way { Integer, Bits, General, LabelOnly };
 
 struct PreparedParameter
 {
-    ParameterDefinition definition; // for the general way
+    ParameterDefinition definition;
     quint64 offset = 0;
-    DecodedRow::Kind kind = DecodedRow::Value;
-    ValueWay way = ValueWay::General;
-    bool isSigned = false;
+    Way way = Way::General;
+    IntegerForm form = IntegerForm::Decimal;
     PreparedText name;
-    QByteArray label; // "name:"
-    QVector<PreparedValue> values;
-    QVector<PreparedBit> bits;
+    QByteArray label;               // "name:"
+    QVector<PreparedText> named;    // an integer's value names, a bitfield's bit labels
+    QVector<QByteArray> bitNumbers; // a bitfield's bit numbers
 };
 
 } // namespace
 
 struct DecodeCatalogue::PreparedMessage
 {
-    bool usable = false; // a known message whose parameters this path covers
+    bool usable = false; // a known message
     PreparedText name;
     quint64 neededBytes = 0; // fewer data bytes make the frame incomplete
     QVector<PreparedParameter> shown;
@@ -74,62 +64,50 @@ struct DecodeCatalogue::PreparedDevice
 
 namespace {
 
-DecodeCatalogue::PreparedMessage prepareMessage(const MessageDefinition &message)
+PreparedParameter prepareParameter(const ParameterDefinition &p, quint64 offset)
+{
+    PreparedParameter shown;
+    shown.definition = p;
+    shown.offset = offset;
+    shown.name = prepared(p.name);
+    shown.label = (p.name + QLatin1Char(':')).toUtf8();
+    if (!isDecodedType(p)) {
+        shown.way = Way::LabelOnly;
+    } else if (p.type == QLatin1String("bitfield")) {
+        shown.way = Way::Bits;
+        for (const ValueDefinition &entry : p.values) {
+            shown.named.append(prepared(bitLabel(entry)));
+            shown.bitNumbers.append(QByteArray::number(entry.unsignedValue));
+        }
+    } else if (p.type == QLatin1String("integer")) {
+        shown.way = Way::Integer;
+        shown.form = integerFormOf(p);
+        for (const ValueDefinition &entry : p.values)
+            shown.named.append(prepared(entry.description));
+    }
+    return shown;
+}
+
+DecodeCatalogue::PreparedMessage prepareMessage(const MessageDefinition *message)
 {
     DecodeCatalogue::PreparedMessage m;
-    if (message.name.isEmpty())
+    if (!message || message->name.isEmpty())
         return m;
     m.usable = true;
-    m.name = prepared(message.name);
-    // The offsets as decodeMessageData walks them.
+    m.name = prepared(message->name);
+    // The offsets as decodeMessageData walks them; it finds the frame
+    // incomplete when a parameter that is read and not optional starts
+    // beyond the data.
     quint64 offset = 0;
-    for (const ParameterDefinition &p : message.parameters) {
-        const bool integer = p.type == QLatin1String("integer");
-        const bool known = integer || p.type == QLatin1String("string") || p.type == QLatin1String("bitfield");
-        if (known && !p.optional)
+    for (const ParameterDefinition &p : message->parameters) {
+        if (isDecodedType(p) && !p.optional)
             m.neededBytes = qMax(m.neededBytes, offset + 1);
-        if (p.display) {
-            PreparedParameter shown;
-            shown.definition = p;
-            shown.offset = offset;
-            shown.isSigned = p.isSigned();
-            shown.name = prepared(p.name);
-            shown.label = (p.name + QLatin1Char(':')).toUtf8();
-            if (!known) {
-                shown.kind = DecodedRow::LabelOnly;
-                shown.way = ValueWay::None;
-            } else if (p.type == QLatin1String("bitfield")) {
-                shown.kind = DecodedRow::Bits;
-                shown.way = ValueWay::Bits;
-                for (const ValueDefinition &entry : p.values) {
-                    PreparedBit bit;
-                    bit.shift = entry.unsignedValue % 32;
-                    bit.number = QByteArray::number(entry.unsignedValue);
-                    bit.label = prepared(QLatin1String("Bit ") + QString::number(entry.unsignedValue)
-                                         + QLatin1String(": ") + entry.description);
-                    shown.bits.append(bit);
-                }
-            } else if (integer && p.size >= 1 && p.size <= 4) {
-                if (!p.values.isEmpty()) {
-                    shown.way = ValueWay::Named;
-                    for (const ValueDefinition &entry : p.values)
-                        shown.values.append({entry.unsignedValue, entry.signedValue, prepared(entry.description)});
-                } else if (!p.isHexa()) {
-                    shown.way = ValueWay::Decimal;
-                } else if (!shown.isSigned) {
-                    shown.way = ValueWay::LowerHex;
-                }
-            }
-            m.shown.append(shown);
-        }
-        if (known)
-            offset += p.size;
+        if (p.display)
+            m.shown.append(prepareParameter(p, offset));
+        offset = offsetAfter(p, offset);
     }
     return m;
 }
-
-const char kHexUpper[] = "0123456789ABCDEF";
-const char kHexLower[] = "0123456789abcdef";
 
 // 0..15 for a hexadecimal digit, 0xFF for any other byte.
 struct HexTable
@@ -148,6 +126,8 @@ struct HexTable
     }
 };
 constexpr HexTable kHexValue;
+
+const char kHexUpper[] = "0123456789ABCDEF";
 
 // Output bytes written through a pointer; room is made for each piece.
 class Utf8Out
@@ -190,60 +170,29 @@ public:
             *at++ = digits[--n];
         m_size = at - m_out.constData();
     }
-    void addSigned(qint32 value)
+    // JSON's ,"raw":N for a number read, a signed one with its sign.
+    void addRaw(quint32 pattern, bool isSigned)
     {
-        if (value < 0) {
-            add('-');
-            addDecimal(quint32(0) - quint32(value));
-        } else {
-            addDecimal(quint32(value));
-        }
-    }
-    void addLowerHex(quint32 value)
-    {
-        char digits[8];
-        int n = 0;
-        do {
-            digits[n++] = kHexLower[value & 0xF];
-            value >>= 4;
-        } while (value);
-        room(n);
-        char *at = m_out.data() + m_size;
-        while (n)
-            *at++ = digits[--n];
-        m_size = at - m_out.constData();
-    }
-    // JSON's ,"raw":N for a number read, a signed one with its sign, and when
-    // asked ,"value":"N" after it (a decimal value is the same digits): the
-    // digits made once, the whole put together apart and copied in one piece
-    // of fixed size (the room after it is free).
-    void addRaw(quint32 pattern, bool isSigned, bool decimalValue)
-    {
-        char digits[11];
-        int n = 0;
         const bool negative = isSigned && qint32(pattern) < 0;
-        quint32 magnitude = negative ? quint32(0) - pattern : pattern;
-        do {
-            digits[n++] = char('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude);
+        add(",\"raw\":");
         if (negative)
-            digits[n++] = '-';
-        char text[7 + 11 + 10 + 11 + 1];
-        std::memcpy(text, ",\"raw\":", 7);
-        int at = 7;
-        for (int k = n; k;)
-            text[at++] = digits[--k];
-        if (decimalValue) {
-            std::memcpy(text + at, ",\"value\":\"", 10);
-            at += 10;
-            for (int k = n; k;)
-                text[at++] = digits[--k];
-            text[at++] = '"';
-        }
-        room(sizeof text);
-        std::memcpy(m_out.data() + m_size, text, sizeof text);
-        m_size += at;
+            add('-');
+        addDecimal(negative ? quint32(0) - pattern : pattern);
+    }
+    // JSON's ,"raw":N,"value":"N" for a decimal integer, whose value text is
+    // the raw number's digits: put together in place, in one piece of fixed
+    // size (the room after it is free).
+    void addRawAndValue(const char *digits, int n)
+    {
+        constexpr int kMost = 7 + 11 + 10 + 11 + 1;
+        room(kMost);
+        char *at = m_out.data() + m_size;
+        std::memcpy(at, ",\"raw\":", 7);
+        std::memcpy(at + 7, digits, size_t(n));
+        std::memcpy(at + 7 + n, ",\"value\":\"", 10);
+        std::memcpy(at + 17 + n, digits, size_t(n));
+        at[17 + 2 * n] = '"';
+        m_size += 18 + 2 * n;
     }
     void addNodeId(quint32 address) // six digits: the address has three bytes
     {
@@ -253,13 +202,15 @@ public:
             at[i] = kHexUpper[address & 0xF];
         m_size += 6;
     }
-    void addHexBytes(const quint8 *bytes, int n)
+    void addHexBytes(const QByteArray &bytes)
     {
+        const int n = bytes.size();
         room(2 * n);
         char *at = m_out.data() + m_size;
         for (int i = 0; i < n; ++i) {
-            *at++ = kHexUpper[bytes[i] >> 4];
-            *at++ = kHexUpper[bytes[i] & 0xF];
+            const quint8 b = quint8(bytes.at(i));
+            *at++ = kHexUpper[b >> 4];
+            *at++ = kHexUpper[b & 0xF];
         }
         m_size += 2 * n;
     }
@@ -276,121 +227,86 @@ private:
     qsizetype m_size;
 };
 
-Q_ALWAYS_INLINE bool isIntegerWay(ValueWay way)
-{
-    return way == ValueWay::Decimal || way == ValueWay::LowerHex || way == ValueWay::Named;
-}
-
-// The number that a parameter of an integer way holds, as decodeParameter
-// reads it: for a signed one, the two's complement of readSigned.
+// The number an integer or bitfield parameter holds, as decodeParameter reads it.
 Q_ALWAYS_INLINE quint32 readPattern(const PreparedParameter &p, const QByteArray &data)
 {
-    return p.isSigned ? quint32(readSigned(data, p.offset, p.definition.size))
-                      : readUnsigned(data, p.offset, p.definition.size);
+    return readParameterPattern(data, p.offset, p.definition.size, isSignedForm(p.form) && p.way == Way::Integer);
 }
 
-// The value text of an integer way, in the style's form (JSON: quoted).
-Q_ALWAYS_INLINE void addIntegerValue(const PreparedParameter &p, quint32 pattern, bool json, Utf8Out &out)
+// An integer's value text, as decodeParameter makes it, in the style's form
+// (JSON: quoted and escaped).
+void addIntegerValue(const PreparedParameter &p, const IntegerText &text, bool json, Utf8Out &out)
 {
-    if (p.way == ValueWay::Named) {
-        for (const PreparedValue &entry : p.values) {
-            if (p.isSigned ? entry.signedValue == qint32(pattern) : entry.unsignedValue == pattern) {
-                out.add(json ? entry.text.json : entry.text.utf8);
-                return;
-            }
-        }
-        const PreparedText invalid = prepared(invalidValueText(pattern, p.definition.size));
-        out.add(json ? invalid.json : invalid.utf8);
+    if (text.named >= 0) {
+        const PreparedText &name = p.named.at(text.named);
+        out.add(json ? name.json : name.utf8);
         return;
     }
+    // Digits or "Invalid value (0x...)": nothing to escape.
     if (json)
         out.add('"');
-    if (p.way == ValueWay::LowerHex) // never signed
-        out.addLowerHex(pattern);
-    else if (p.isSigned)
-        out.addSigned(qint32(pattern));
-    else
-        out.addDecimal(pattern);
+    out.add(text.text, text.size);
     if (json)
         out.add('"');
-}
-
-// As the general path has it: the row's shown value, or for JSON the value
-// before escaping.
-void addRowValue(const DecodedRow &row, bool json, Utf8Out &out)
-{
-    if (json) {
-        QString quoted;
-        JsonWriter(quoted).string(row.unescapedValue);
-        out.add(quoted.toUtf8());
-    } else {
-        out.add(row.value.toUtf8());
-    }
 }
 
 // The value text of a Value row in a block or a line.
 void addValue(const PreparedParameter &p, const QByteArray &data, Utf8Out &out)
 {
-    if (isIntegerWay(p.way))
-        addIntegerValue(p, readPattern(p, data), false, out);
+    if (p.way == Way::Integer)
+        addIntegerValue(p, integerValueText(p.definition, p.form, readPattern(p, data)), false, out);
     else
-        addRowValue(decodeParameter(p.definition, data, p.offset), false, out);
+        out.add(decodeParameter(p.definition, data, p.offset).value.toUtf8());
 }
 
 // The "raw" (when the row has one) and "value" members of a Value row in
-// JSON, each after its comma: the number is read once for both.
+// JSON, each after its comma.
 void addJsonRawAndValue(const PreparedParameter &p, const QByteArray &data, Utf8Out &out)
 {
-    if (isIntegerWay(p.way)) {
+    if (p.way == Way::Integer) {
         const quint32 pattern = readPattern(p, data);
-        const bool decimal = p.way == ValueWay::Decimal;
-        out.addRaw(pattern, p.isSigned, decimal);
-        if (!decimal) {
-            out.add(",\"value\":");
-            addIntegerValue(p, pattern, true, out);
+        const IntegerText text = integerValueText(p.definition, p.form, pattern);
+        if (p.form == IntegerForm::Decimal || p.form == IntegerForm::SignedDecimal) {
+            out.addRawAndValue(text.text, text.size);
+            return;
         }
+        out.addRaw(pattern, isSignedForm(p.form));
+        out.add(",\"value\":");
+        addIntegerValue(p, text, true, out);
         return;
     }
     const DecodedRow row = decodeParameter(p.definition, data, p.offset);
     if (row.hasRaw)
-        out.addRaw(row.raw, row.rawIsSigned, false);
+        out.addRaw(row.raw, row.rawIsSigned);
     out.add(",\"value\":");
-    addRowValue(row, true, out);
+    QString quoted;
+    JsonWriter(quoted).string(row.unescapedValue);
+    out.add(quoted.toUtf8());
 }
 
 const char *const kModeNames[] = {"Point to point", "Group", "Broadcast"};
-
-bool bitChecked(const PreparedBit &bit, quint32 bits)
-{
-    return (bits >> bit.shift) & 1u;
-}
-
-} // namespace
-
-namespace {
 
 // What the three styles print of a plain frame.
 struct PlainFrame
 {
     const char *line;
     qsizetype size;
-    const quint8 *bytes;
-    int n;
+    const QByteArray &bytes;
+    const FrameFields &fields;
     bool checksumOk;
-    bool ack;
-    quint32 sourceNodeType;
-    quint32 source;
-    quint32 destination;
     AddressingMode mode;
     const PreparedText &product;
     const DecodeCatalogue::PreparedMessage &message;
-    const QByteArray &data;
     const QByteArray &time;
     const QByteArray &direction;
+
+    // Whether a shown parameter is in the data: one beyond it (optional, or
+    // of no decoded type) has no row.
+    bool present(const PreparedParameter &p) const { return p.offset < quint64(fields.data.size()); }
 };
 
-// The block of appendBlock.
-void writeBlock(const PlainFrame &f, Utf8Out &o)
+// The header of appendBlock, up to the message line.
+void writeBlockHeader(const PlainFrame &f, Utf8Out &o)
 {
     if (!f.time.isEmpty() || !f.direction.isEmpty()) {
         o.add("Time:         ");
@@ -402,42 +318,65 @@ void writeBlock(const PlainFrame &f, Utf8Out &o)
     o.add("Input:        ");
     o.add(f.line, f.size);
     o.add("\nBytes:        ");
-    o.addHexBytes(f.bytes, f.n);
+    o.addHexBytes(f.bytes);
     o.addText(f.checksumOk ? " (checksum ok)\n" : " (checksum wrong)\n");
     o.add("Device:       ");
     o.add(f.product.utf8);
     o.add("\nAddressing:   ");
     o.addText(kModeNames[int(f.mode)]);
     o.add("\nSource:       ");
-    o.addNodeId(f.source);
+    o.addNodeId(f.fields.sourceAddress);
     o.add("\nDestination:  ");
-    o.addNodeId(f.destination);
-    o.addText(f.ack ? "\nAcknowledge:  yes" : "\nAcknowledge:  no");
+    o.addNodeId(f.fields.destinationAddress);
+    o.addText(f.fields.ackRequested ? "\nAcknowledge:  yes" : "\nAcknowledge:  no");
     o.add("\nNode type:    ");
-    o.addDecimal(f.sourceNodeType);
+    o.addDecimal(f.fields.sourceNodeType);
     o.add("\nMessage:      ");
     o.add(f.message.name.utf8);
     o.add('\n');
+}
+
+// The block of appendBlock.
+void writeBlock(const PlainFrame &f, Utf8Out &o)
+{
+    writeBlockHeader(f, o);
+    const QByteArray &data = f.fields.data;
     for (const PreparedParameter &p : f.message.shown) {
-        if (p.offset >= quint64(f.data.size()))
+        if (!f.present(p))
             continue;
         o.add("  ");
         o.add(p.label);
-        if (p.kind == DecodedRow::Value) {
+        if (p.way == Way::Integer || p.way == Way::General) {
             o.add(' ');
-            addValue(p, f.data, o);
+            addValue(p, data, o);
         }
         o.add('\n');
-        if (p.kind == DecodedRow::Bits) {
-            const quint32 bits = readUnsigned(f.data, p.offset, p.definition.size);
-            for (const PreparedBit &b : p.bits) {
-                o.addText(bitChecked(b, bits) ? "    [x] " : "    [ ] ");
-                o.add(b.label.utf8);
+        if (p.way == Way::Bits) {
+            const quint32 bits = readPattern(p, data);
+            for (int i = 0; i < p.named.size(); ++i) {
+                o.addText(namedBitSet(bits, p.definition.values.at(i)) ? "    [x] " : "    [ ] ");
+                o.add(p.named.at(i).utf8);
                 o.add('\n');
             }
         }
     }
     o.add("Status:       Frame decoded successfully.\n\n");
+}
+
+// A bitfield's checked bits as the line shows them: "[label; label]".
+void writeCheckedBits(const PreparedParameter &p, quint32 bits, Utf8Out &o)
+{
+    o.add('[');
+    bool first = true;
+    for (int i = 0; i < p.named.size(); ++i) {
+        if (!namedBitSet(bits, p.definition.values.at(i)))
+            continue;
+        if (!first)
+            o.add("; ");
+        first = false;
+        o.add(p.named.at(i).utf8);
+    }
+    o.add(']');
 }
 
 // The line of appendLine.
@@ -455,49 +394,64 @@ void writeLine(const PlainFrame &f, Utf8Out &o)
     o.add(" | ");
     o.addText(kModeNames[int(f.mode)]);
     o.add(" | ");
-    o.addNodeId(f.source);
+    o.addNodeId(f.fields.sourceAddress);
     o.add(" -> ");
-    o.addNodeId(f.destination);
-    o.addText(f.ack ? " | ack | node type " : " | no ack | node type ");
-    o.addDecimal(f.sourceNodeType);
+    o.addNodeId(f.fields.destinationAddress);
+    o.addText(f.fields.ackRequested ? " | ack | node type " : " | no ack | node type ");
+    o.addDecimal(f.fields.sourceNodeType);
     o.add(" | ");
     o.add(f.message.name.utf8);
     bool first = true;
     for (const PreparedParameter &p : f.message.shown) {
-        if (p.offset >= quint64(f.data.size()) || p.kind == DecodedRow::LabelOnly)
+        if (!f.present(p) || p.way == Way::LabelOnly)
             continue;
         o.addText(first ? " | " : ", ");
         first = false;
         o.add(p.name.utf8);
         o.add('=');
-        if (p.kind == DecodedRow::Bits) {
-            const quint32 bits = readUnsigned(f.data, p.offset, p.definition.size);
-            o.add('[');
-            bool firstBit = true;
-            for (const PreparedBit &b : p.bits) {
-                if (!bitChecked(b, bits))
-                    continue;
-                if (!firstBit)
-                    o.add("; ");
-                firstBit = false;
-                o.add(b.label.utf8);
-            }
-            o.add(']');
-        } else {
-            addValue(p, f.data, o);
-        }
+        if (p.way == Way::Bits)
+            writeCheckedBits(p, readPattern(p, f.fields.data), o);
+        else
+            addValue(p, f.fields.data, o);
     }
     o.add('\n');
+}
+
+// One member of "parameters" in appendJson, without its comma.
+void writeJsonParameter(const PreparedParameter &p, const QByteArray &data, Utf8Out &o)
+{
+    o.add('{');
+    quint32 bits = 0;
+    if (p.way == Way::Bits) {
+        bits = readPattern(p, data);
+        o.add("\"bits\":[");
+        for (int i = 0; i < p.named.size(); ++i) {
+            o.addText(i == 0 ? "{\"bit\":" : ",{\"bit\":");
+            o.add(p.bitNumbers.at(i));
+            o.addText(namedBitSet(bits, p.definition.values.at(i)) ? ",\"checked\":true,\"label\":"
+                                                                   : ",\"checked\":false,\"label\":");
+            o.add(p.named.at(i).json);
+            o.add('}');
+        }
+        o.add("],");
+    }
+    o.add("\"name\":");
+    o.add(p.name.json);
+    if (p.way == Way::Bits)
+        o.addRaw(bits, false);
+    else if (p.way != Way::LabelOnly)
+        addJsonRawAndValue(p, data, o);
+    o.add('}');
 }
 
 // The object of appendJson.
 void writeJson(const PlainFrame &f, Utf8Out &o)
 {
     static const char *const modes[] = {"\"P2P\"", "\"Group\"", "\"Broadcast\""};
-    o.addText(f.ack ? "{\"ack\":true,\"bytes\":\"" : "{\"ack\":false,\"bytes\":\"");
-    o.addHexBytes(f.bytes, f.n);
+    o.addText(f.fields.ackRequested ? "{\"ack\":true,\"bytes\":\"" : "{\"ack\":false,\"bytes\":\"");
+    o.addHexBytes(f.bytes);
     o.addText(f.checksumOk ? "\",\"checksumOk\":true,\"destination\":\"" : "\",\"checksumOk\":false,\"destination\":\"");
-    o.addNodeId(f.destination);
+    o.addNodeId(f.fields.destinationAddress);
     o.add("\",\"device\":");
     o.add(f.product.json);
     if (!f.direction.isEmpty()) {
@@ -512,39 +466,19 @@ void writeJson(const PlainFrame &f, Utf8Out &o)
     o.add(",\"mode\":");
     o.addText(modes[int(f.mode)]);
     o.add(",\"nodeType\":");
-    o.addDecimal(f.sourceNodeType);
+    o.addDecimal(f.fields.sourceNodeType);
     o.add(",\"parameters\":[");
     bool first = true;
     for (const PreparedParameter &p : f.message.shown) {
-        if (p.offset >= quint64(f.data.size()))
+        if (!f.present(p))
             continue;
-        o.addText(first ? "{" : ",{");
+        if (!first)
+            o.add(',');
         first = false;
-        quint32 bits = 0;
-        if (p.kind == DecodedRow::Bits) {
-            bits = readUnsigned(f.data, p.offset, p.definition.size);
-            o.add("\"bits\":[");
-            bool firstBit = true;
-            for (const PreparedBit &b : p.bits) {
-                o.addText(firstBit ? "{\"bit\":" : ",{\"bit\":");
-                firstBit = false;
-                o.add(b.number);
-                o.addText(bitChecked(b, bits) ? ",\"checked\":true,\"label\":" : ",\"checked\":false,\"label\":");
-                o.add(b.label.json);
-                o.add('}');
-            }
-            o.add("],");
-        }
-        o.add("\"name\":");
-        o.add(p.name.json);
-        if (p.kind == DecodedRow::Bits)
-            o.addRaw(bits, false, false);
-        else if (p.kind == DecodedRow::Value)
-            addJsonRawAndValue(p, f.data, o);
-        o.add('}');
+        writeJsonParameter(p, f.fields.data, o);
     }
     o.add("],\"source\":\"");
-    o.addNodeId(f.source);
+    o.addNodeId(f.fields.sourceAddress);
     o.add("\",\"status\":\"Frame decoded successfully.\"");
     if (!f.time.isEmpty()) {
         o.add(",\"time\":\"");
@@ -554,80 +488,83 @@ void writeJson(const PlainFrame &f, Utf8Out &o)
     o.add("}\n");
 }
 
-} // namespace
-
-const DecodeCatalogue::PreparedMessage &DecodeCatalogue::preparedMessage(const Device &device, quint8 id)
+// Printable ASCII without '"' or '\\': written as it is, in JSON too.
+bool isPlainAscii(const QByteArray &text)
 {
-    // The device is const to its users; its prepared texts are a cache.
-    PreparedDevice &texts = *device.prepared;
-    std::unique_ptr<PreparedMessage> &slot = texts.messages[id];
-    if (!slot)
-        slot.reset(new PreparedMessage(prepareMessage(messageOf(device, id))));
-    return *slot;
+    for (const char c : text) {
+        if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
+            return false;
+    }
+    return true;
 }
 
-bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
-                                             const QByteArray &time, const QByteArray &direction)
+// The frame bytes of a line of nothing but their digits, into `bytes`;
+// false for any other line.
+bool plainFrameBytes(const char *line, qsizetype size, QByteArray &bytes)
 {
-    // Written as they are, in JSON too.
-    for (const QByteArray *text : {&time, &direction}) {
-        for (const char c : *text) {
-            if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
-                return false;
-        }
-    }
     if (size < 2 * kFrameOverheadBytes || size > 2 * kMaxFrameBytes || size % 2 != 0)
         return false;
-    quint8 bytes[kMaxFrameBytes];
     const int n = int(size / 2);
+    if (bytes.size() != n)
+        bytes.resize(n);
+    char *out = bytes.data();
     for (int i = 0; i < n; ++i) {
         const quint8 high = kHexValue.value[quint8(line[2 * i])];
         const quint8 low = kHexValue.value[quint8(line[2 * i + 1])];
         if ((high | low) & 0xF0)
             return false;
-        bytes[i] = quint8(high << 4 | low);
+        out[i] = char(high << 4 | low);
     }
-    const auto plain = [&bytes](int i) { return quint8(~bytes[i]); };
-    const quint8 control = plain(1);
-    if ((control & 0x1F) != n)
+    return true;
+}
+
+} // namespace
+
+DecodeCatalogue::PreparedDevice &DecodeCatalogue::preparedDevice(const DeviceCatalogue::Device &device, int pair)
+{
+    if (m_preparedGeneration != m_catalogue.generation()) {
+        for (std::shared_ptr<PreparedDevice> &texts : m_prepared)
+            texts.reset();
+        m_preparedGeneration = m_catalogue.generation();
+    }
+    std::shared_ptr<PreparedDevice> &texts = m_prepared[pair];
+    if (!texts) {
+        texts = std::make_shared<PreparedDevice>();
+        texts->product = prepared(device.product);
+    }
+    return *texts;
+}
+
+bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
+                                             const QByteArray &time, const QByteArray &direction)
+{
+    if (!isPlainAscii(time) || !isPlainAscii(direction) || !plainFrameBytes(line, size, m_frame))
         return false;
-    ensureLoaded();
-    const quint8 nodeTypes = plain(2);
-    const Device *device = deviceForPair(nodeTypes >> 4, nodeTypes & 0x0F);
+    unpackFrame(m_frame, m_fields);
+    // Not longer than announced, nor shorter.
+    if (m_fields.length != m_frame.size())
+        return false;
+    m_catalogue.refresh();
+    const DeviceCatalogue::Device *device =
+        m_catalogue.deviceForNodeTypes(m_fields.sourceNodeType, m_fields.destinationNodeType);
     if (!device)
         return false;
-    if (!device->prepared) {
-        // Made here rather than with the device, which the general path uses too.
-        auto texts = std::make_shared<PreparedDevice>();
-        texts->product = prepared(device->product);
-        const_cast<Device *>(device)->prepared = texts;
-    }
-    const PreparedMessage &message = preparedMessage(*device, plain(0));
-    const int dataBytes = n - kFrameOverheadBytes;
-    if (!message.usable || quint64(dataBytes) < message.neededBytes)
+    PreparedDevice &texts = preparedDevice(*device, m_fields.sourceNodeType << 4 | m_fields.destinationNodeType);
+    std::unique_ptr<PreparedMessage> &slot = texts.messages[m_fields.messageId];
+    if (!slot)
+        slot.reset(new PreparedMessage(prepareMessage(device->message(m_fields.messageId))));
+    const PreparedMessage &message = *slot;
+    if (!message.usable || quint64(m_fields.data.size()) < message.neededBytes)
         return false;
-    m_data.resize(dataBytes);
-    for (int i = 0; i < dataBytes; ++i)
-        m_data.data()[i] = char(plain(9 + i));
-
-    quint32 sum = 0;
-    for (int i = 0; i < n - 2; ++i)
-        sum += bytes[i];
-    const quint32 destination = quint32(plain(6)) | quint32(plain(7)) << 8 | quint32(plain(8)) << 16;
 
     const PlainFrame frame{line,
                            size,
-                           bytes,
-                           n,
-                           quint16(sum) == quint16(bytes[n - 2] << 8 | bytes[n - 1]),
-                           (control & 0x80) != 0,
-                           quint32(nodeTypes >> 4),
-                           quint32(plain(3)) | quint32(plain(4)) << 8 | quint32(plain(5)) << 16,
-                           destination,
-                           addressingModeOf(destination),
-                           device->prepared->product,
+                           m_frame,
+                           m_fields,
+                           checksumMatches(m_frame),
+                           addressingModeOf(m_fields.destinationAddress),
+                           texts.product,
                            message,
-                           m_data,
                            time,
                            direction};
     Utf8Out o(out);

@@ -13,6 +13,7 @@
 #include "codec/outputformat.h"
 #include "codec/readers.h"
 #include "codec/valueencoding.h"
+#include "fuzz/randomcatalogue.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -42,84 +43,8 @@ namespace fuzzchecks {
             return failure_;                                                           \
     } while (false)
 
-// Takes values from the front of the input; once it is used up every value
-// is 0 or empty, so any input describes one complete case.
-class ByteSource
-{
-public:
-    ByteSource(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
-
-    bool empty() const { return m_pos >= m_size; }
-
-    quint8 u8() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-
-    quint32 u32()
-    {
-        quint32 v = 0;
-        for (int k = 0; k < 4; ++k)
-            v |= quint32(u8()) << (8 * k);
-        return v;
-    }
-
-    bool flag() { return u8() & 1; }
-
-    // Sizes as a definition file may write them: mostly small, sometimes
-    // absurd, sometimes anything at all.
-    quint32 size()
-    {
-        static const quint32 sizes[] = {0,  1,   2,   3,     4,          5,          8,
-                                        16, 20,  31,  32,    255,        256,        65535,
-                                        0x7FFFFFFFu, 0x80000000u, 4000000000u, 0xFFFFFFFFu};
-        const quint8 pick = u8();
-        if (pick < 0xF0)
-            return sizes[pick % (sizeof sizes / sizeof sizes[0])];
-        return u32();
-    }
-
-    qint64 limit()
-    {
-        static const qint64 limits[] = {0,          1,          -1,         127,       -128,
-                                        255,        32767,      -32768,     65535,     0x7FFFFFFF,
-                                        -0x7FFFFFFF - 1,        0xFFFFFFFFll, 0x100000000ll};
-        const quint8 pick = u8();
-        if (pick < 0xC0)
-            return limits[pick % (sizeof limits / sizeof limits[0])];
-        return qint64(qint32(u32()));
-    }
-
-    // A short text: characters editors and definition files are made of, with
-    // now and then any UTF-16 code unit (lone surrogates included).
-    QString text(int maxLength)
-    {
-        static const char alphabet[] = "0123456789abcdefABCDEFxX-+ #,;:.gzGZ\t";
-        const int length = u8() % (maxLength + 1);
-        QString out;
-        out.reserve(length);
-        for (int i = 0; i < length && !empty(); ++i) {
-            const quint8 c = u8();
-            if (c < 0xE0)
-                out.append(QLatin1Char(alphabet[c % (sizeof alphabet - 1)]));
-            else if (c < 0xF0)
-                out.append(QChar(ushort(0x80 + u8())));
-            else
-                out.append(QChar(ushort(u8() | u8() << 8)));
-        }
-        return out;
-    }
-
-    QByteArray bytes(int maxLength)
-    {
-        const int length = std::min<int>(u8() % (maxLength + 1), int(m_size - std::min(m_pos, m_size)));
-        const QByteArray out(reinterpret_cast<const char *>(m_data + m_pos), length);
-        m_pos += size_t(length);
-        return out;
-    }
-
-private:
-    const uint8_t *m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
+using randomcatalogue::ByteSource;
+using randomcatalogue::makeParameter;
 
 inline QString hexOf(const QByteArray &bytes)
 {
@@ -490,40 +415,6 @@ inline QString checkDefinitions(const uint8_t *data, size_t size)
 
 // ---------------------------------------------------------------------------
 // Encoding.
-
-inline ParameterDefinition makeParameter(ByteSource &in)
-{
-    static const char *const types[] = {"integer", "string", "bitfield", "", "Integer", "float"};
-    static const char *const signs[] = {"unsigned", "signed", "Signed", ""};
-    static const char *const formats[] = {"decimal", "hexa", "", "hex"};
-    ParameterDefinition p;
-    const quint8 shape = in.u8();
-    p.type = QLatin1String(types[shape % 6]);
-    p.sign = QLatin1String(signs[(shape >> 3) & 3]);
-    p.inputFormat = QLatin1String(formats[(shape >> 5) & 3]);
-    p.optional = shape & 0x80;
-    p.display = !(in.u8() & 0x07);
-    p.size = in.size();
-    p.name = in.text(6);
-    p.minSigned = qint32(in.limit());
-    p.maxSigned = qint32(in.limit());
-    p.defaultSigned = qint32(in.limit());
-    p.minUnsigned = quint32(in.limit());
-    p.maxUnsigned = quint32(in.limit());
-    p.defaultUnsigned = quint32(in.limit());
-    if (in.flag())
-        p.defaultText = in.text(12);
-    p.description = in.text(8);
-    const int values = in.u8() % 6;
-    for (int k = 0; k < values; ++k) {
-        ValueDefinition v;
-        v.unsignedValue = (in.u8() & 0x80) ? in.u32() : in.u8() % 40;
-        v.signedValue = qint32(in.limit());
-        v.description = in.text(6);
-        p.values.append(v);
-    }
-    return p;
-}
 
 inline ParameterInput makeInput(ByteSource &in, const ParameterDefinition &parameter)
 {
