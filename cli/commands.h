@@ -22,6 +22,8 @@ int runList(const QStringList &arguments);
 int runCheck(const QStringList &arguments);
 int runMonitor(const QStringList &arguments);
 int runSend(const QStringList &arguments);
+int runConvert(const QStringList &arguments);
+int runDissector(const QStringList &arguments);
 
 // Shared by the subcommands.
 namespace cli {

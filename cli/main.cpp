@@ -19,6 +19,8 @@ static const char kToolHelp[] =
     "  check                   report problems in the catalogue files\n"
     "  monitor --port DEV      print the frames read from a serial port as they arrive\n"
     "  send --port DEV FRAME   write a frame to a serial port\n"
+    "  convert IN OUT          turn a bus log into a pcap capture or back (by OUT's suffix)\n"
+    "  dissector [-o FILE]     write the Wireshark dissector of the catalogue, in Lua\n"
     "\n"
     "Options:\n"
     "  --xml DIR               catalogue folder (default: xml in the current directory)\n"
@@ -81,6 +83,10 @@ int main(int argc, char *argv[])
         return runMonitor(arguments);
     if (command == QLatin1String("send"))
         return runSend(arguments);
+    if (command == QLatin1String("convert"))
+        return runConvert(arguments);
+    if (command == QLatin1String("dissector"))
+        return runDissector(arguments);
     return cli::usageError(QStringLiteral("unknown command '%1'").arg(command),
                            QStringLiteral("kwn-frame <command> [options]; see kwn-frame --help"));
 }
