@@ -1,14 +1,17 @@
 // kwn-frame decode: the Decode page in a pipe. Each text is taken exactly as
 // text pasted into the page, and the results are the texts the page shows.
 
+#include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/linereader.h"
 #include "codec/buslog.h"
 #include "codec/framereport.h"
 
+#include <QFile>
+
 namespace {
 
-const char kUsage[] = "kwn-frame decode [--single-line | --json] [--xml DIR] [TEXT...]";
+const char kUsage[] = "kwn-frame decode [--single-line | --json] [--xml DIR] [--input FILE | TEXT...]";
 const char kHelp[] =
     "Decodes each TEXT, or with none each line of standard input as it arrives, as the\n"
     "Decode page of KWN Frame Builder would: the hexadecimal digits are taken from the\n"
@@ -17,12 +20,16 @@ const char kHelp[] =
     "their time and direction in the output (\"time\" and \"direction\" in JSON), the time\n"
     "as written whatever it holds (a leap second, 23:59:60, or even 02-30): its digits are\n"
     "never read as frame bytes. Log lines starting with \"#\" are passed over.\n"
+    "--input FILE reads a bus log or a pcap capture (kwn-frame convert), told apart\n"
+    "by its content: a capture's frames are decoded as the lines of the log that\n"
+    "kwn-frame convert makes of it, and its noise runs passed over as noise lines are.\n"
     "Exits with 1 when any input was refused as no frame (\"Invalid frame.\" or \"Invalid\n"
     "frame length.\"), else 0; the status of each frame says whether it was decoded.\n"
     "\n"
     "Options:\n"
     "  --single-line   one line per frame\n"
     "  --json          one JSON object per line\n"
+    "  --input FILE    read a bus log or capture rather than standard input\n"
     "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
 
 // Appends `text` to `out` as UTF-8. `text` is scratch space, kept between
@@ -107,6 +114,35 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
     return parsed;
 }
 
+// The frames of a capture, as decodeLine decodes the log lines that
+// kwn-frame convert makes of them.
+int decodeCapture(DecodeCatalogue &catalogue, ReportStyle style, const QString &path)
+{
+    const capture::RecordFileRead read = capture::readRecordFile(path);
+    bool precise = false;
+    for (const BusRecord &record : read.records)
+        precise = precise || record.timeUs % 1000 != 0;
+    QByteArray out;
+    QString text;
+    for (const BusRecord &record : read.records) {
+        if (record.kind == BusRecord::Noise)
+            continue;
+        FrameReport r = catalogue.decodeBytes(record.bytes);
+        r.input = frameToHexText(record.bytes);
+        r.time = busLogTimeUs(record.timeUs, precise);
+        r.direction = directionText(record.kind);
+        format(style, r, text, out);
+        if (out.size() > (1 << 16))
+            cli::flushOut(&out);
+    }
+    cli::flushOut(&out);
+    if (!read.ok()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(read.error));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int runDecode(const QStringList &arguments)
@@ -115,6 +151,7 @@ int runDecode(const QStringList &arguments)
     cli::addCommonOptions(parser);
     parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
+    parser.addOption({QStringLiteral("input"), QStringLiteral("Log or capture to read."), QStringLiteral("FILE")});
     parser.addPositionalArgument(QStringLiteral("text"), QStringLiteral("Frame texts."));
     int status = kExitOk;
     const QString usage = QString::fromLatin1(kUsage);
@@ -130,6 +167,19 @@ int runDecode(const QStringList &arguments)
     QString text;
 
     const QStringList texts = parser.positionalArguments();
+    QFile input;
+    if (parser.isSet(QStringLiteral("input"))) {
+        const QString path = parser.value(QStringLiteral("input"));
+        if (!texts.isEmpty())
+            return cli::usageError(QStringLiteral("give either --input or frame texts"), usage);
+        if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
+            return decodeCapture(catalogue, style, path);
+        input.setFileName(path);
+        if (!input.open(QIODevice::ReadOnly)) {
+            cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, input.errorString()));
+            return kExitFailure;
+        }
+    }
     if (!texts.isEmpty()) {
         for (const QString &argument : texts) {
             const FrameReport r = catalogue.decodeText(argument);
@@ -140,7 +190,7 @@ int runDecode(const QStringList &arguments)
         return anyRefused ? kExitFailure : kExitOk;
     }
 
-    cli::LineReader reader(cli::kStandardInput);
+    cli::LineReader reader(input.isOpen() ? input.handle() : cli::kStandardInput);
     out.reserve(1 << 17);
     const char *line = nullptr;
     qsizetype size = 0;
