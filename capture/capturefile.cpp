@@ -6,6 +6,7 @@
 
 #include <pcap/pcap.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -93,7 +94,7 @@ bool CaptureWriter::open(const QString &path)
     }
     handles->dumper = pcap_dump_open(handles->dead, QFile::encodeName(path).constData());
     if (!handles->dumper) {
-        m_error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(pcap_geterr(handles->dead)));
+        m_error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     m_handles = std::move(handles);
@@ -257,7 +258,11 @@ bool CaptureReader::next(CaptureRecord *record)
     record->kind = data[0] == DirectionSent ? BusRecord::Sent
         : data[0] == DirectionNoise         ? BusRecord::Noise
                                             : BusRecord::Received;
-    record->timeUs = qint64(header->ts.tv_sec) * 1000000 + qint64(header->ts.tv_usec);
+    // The file's seconds are unsigned; libpcap gives them as a signed 32-bit number.
+    qint64 seconds = qint64(header->ts.tv_sec);
+    if (seconds < 0)
+        seconds += qint64(1) << 32;
+    record->timeUs = seconds * 1000000 + qint64(header->ts.tv_usec);
     record->bytes = reinterpret_cast<const char *>(data) + 1;
     record->size = size;
     return true;
