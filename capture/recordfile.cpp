@@ -9,33 +9,112 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+
 namespace capture {
 
 namespace {
 
-// A line of a log as readBusLogLine reads it. The common line, "TIME DIR
-// HEX" with a time that exists, is read straight from its bytes.
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+qint64 daysFromCivil(int year, int month, int day)
+{
+    year -= month <= 2 ? 1 : 0;
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return qint64(era) * 146097 + dayOfEra - 719468;
+}
+
+int digitsAt(const char *text, int count, bool *ok)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const char c = text[i];
+        *ok = *ok && c >= '0' && c <= '9';
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// The time of the common log line, "YYYY-MM-DDThh:mm:ss.fffZ" or with six
+// digits of the second, read straight from its bytes: false for any other
+// shape and for any time that is not plainly one (a leap second, a day past
+// the month's end), which the general reader then reads.
+bool readPlainTime(const char *text, qsizetype size, qint64 *timeUs)
+{
+    if ((size != 24 && size != 27) || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':'
+        || text[16] != ':' || text[19] != '.' || text[size - 1] != 'Z')
+        return false;
+    bool ok = true;
+    const int year = digitsAt(text, 4, &ok);
+    const int month = digitsAt(text + 5, 2, &ok);
+    const int day = digitsAt(text + 8, 2, &ok);
+    const int hour = digitsAt(text + 11, 2, &ok);
+    const int minute = digitsAt(text + 14, 2, &ok);
+    const int second = digitsAt(text + 17, 2, &ok);
+    const int fraction = digitsAt(text + 20, int(size - 21), &ok);
+    static const int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (!ok || year < 1 || month < 1 || month > 12 || day < 1 || day > monthDays[month - 1] || hour > 23
+        || minute > 59 || second > 59)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (month == 2 && day == 29 && !leap)
+        return false;
+    const qint64 seconds = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    *timeUs = seconds * 1000000 + (size == 24 ? fraction * 1000 : fraction);
+    return true;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// "TIME RX|TX HEX" with a plain time, single spaces and nothing but the
+// digits of a whole frame: the entry readBusLogLine would give, read
+// without converting the line. False for any other line.
+bool readPlainFrameLine(const char *text, qsizetype size, BusLogEntry *entry)
+{
+    const char *space = static_cast<const char *>(std::memchr(text, ' ', size_t(size)));
+    if (!space)
+        return false;
+    const qsizetype timeSize = space - text;
+    const qsizetype hexStart = timeSize + 4;
+    const qsizetype digits = size - hexStart;
+    if (digits < 2 * kFrameOverheadBytes || digits > 2 * kMaxFrameBytes || digits % 2 != 0
+        || (text[timeSize + 1] != 'R' && text[timeSize + 1] != 'T') || text[timeSize + 2] != 'X'
+        || text[timeSize + 3] != ' ' || !readPlainTime(text, timeSize, &entry->timeUs))
+        return false;
+    char bytes[kMaxFrameBytes];
+    for (qsizetype i = 0; i < digits / 2; ++i) {
+        const int high = hexValue(text[hexStart + 2 * i]);
+        const int low = hexValue(text[hexStart + 2 * i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes[i] = char(high << 4 | low);
+    }
+    entry->kind = text[timeSize + 1] == 'T' ? BusRecord::Sent : BusRecord::Received;
+    entry->hasTime = true;
+    entry->bytes = QByteArray(bytes, int(digits / 2));
+    return true;
+}
+
+// A line of a log as readBusLogLine reads it, the common frame line
+// straight from its bytes.
 BusLogLineKind readLogLine(const QByteArray &line, BusLogEntry *entry)
 {
     qsizetype size = line.size();
-    const char *text = line.constData();
-    if (size > 0 && text[size - 1] == '\r')
+    if (size > 0 && line.at(int(size - 1)) == '\r')
         --size;
-    if (size > 0 && text[0] >= '0' && text[0] <= '9') {
-        BusLogLine logged;
-        qsizetype textStart = 0;
-        if (parseBusLogLine(text, size, &logged, &textStart) && logged.kind == BusLogLine::Frame
-            && logged.timeValid && textStart > 0) {
-            const ParsedFrame parsed = parseFrameText(text + textStart, size - textStart);
-            if (!parsed.ok() || parsed.bytes.size() > kMaxFrameBytes)
-                return BusLogLineKind::Refused;
-            entry->kind = logged.direction == QLatin1String("TX") ? BusRecord::Sent : BusRecord::Received;
-            entry->hasTime = true;
-            entry->timeUs = logged.timeUs;
-            entry->bytes = parsed.bytes;
-            return BusLogLineKind::Entry;
-        }
-    }
+    if (readPlainFrameLine(line.constData(), size, entry))
+        return BusLogLineKind::Entry;
     return readBusLogLine(line, entry);
 }
 

@@ -3,6 +3,7 @@
 
 #include "capture/capturefile.h"
 #include "capture/recordfile.h"
+#include "codec/buslogfile.h"
 #include "codec/frame.h"
 
 #include <QFile>
@@ -85,6 +86,8 @@ private slots:
     void recognisedByContent_data();
     void recognisedByContent();
     void sameRecordsAsTheLog();
+    void linesReadAsTheLogReaderReads_data();
+    void linesReadAsTheLogReaderReads();
     void damagedCapturesRefused_data();
     void damagedCapturesRefused();
     void everyTruncationRefused();
@@ -240,6 +243,51 @@ void CaptureFileTest::sameRecordsAsTheLog()
         QCOMPARE(fromCapture.records.at(i).bytes, fromLog.records.at(i).bytes);
     }
     QCOMPARE(fromCapture.records.at(2).timeUs % 1000000, qint64(435123));
+}
+
+void CaptureFileTest::linesReadAsTheLogReaderReads_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray frame = " RX FCF2FDFEFFFFFDFFFFB4FE0A94";
+    for (const char *time : {"2026-12-06T23:01:49.407Z", "2026-12-06T23:01:49.407123Z", "2024-02-29T00:00:00.000Z",
+                             "2023-02-29T00:00:00.000Z", "2100-02-29T12:00:00.000Z", "2000-02-29T12:00:00.000Z",
+                             "2026-12-31T23:59:60.500Z", "2026-13-01T00:00:00.000Z", "2026-04-31T00:00:00.000Z",
+                             "1969-12-31T23:59:59.999Z", "0000-01-01T00:00:00.000Z", "2026-12-06T24:00:00.000Z",
+                             "2026-12-06T23:01:49Z", "2026-12-06T23:01:49.4Z", "2026-12-06T23:01:49.407+01:00",
+                             "2026-12-06T23:01:49.40aZ", "2106-02-07T06:28:15.999999Z"})
+        QTest::newRow(time) << QByteArray(time) + frame;
+    QTest::newRow("lower case") << QByteArray("2026-12-06T23:01:49.407Z TX fcf2fdfeffffFDFFFFB4FE0A94");
+    QTest::newRow("two spaces") << QByteArray("2026-12-06T23:01:49.407Z  RX FCF2FDFEFFFFFDFFFFB4FE0A94");
+    QTest::newRow("carriage return") << QByteArray("2026-12-06T23:01:49.407Z RX FCF2FDFEFFFFFDFFFFB4FE0A94\r");
+    QTest::newRow("too short") << QByteArray("2026-12-06T23:01:49.407Z RX FCF2FDFEFFFFFDFFFFB4FE");
+    QTest::newRow("odd digit") << QByteArray("2026-12-06T23:01:49.407Z RX FCF2FDFEFFFFFDFFFFB4FE0A94F");
+    QTest::newRow("too long") << QByteArray("2026-12-06T23:01:49.407Z RX ") + QByteArray(64, 'A');
+    QTest::newRow("other word") << QByteArray("2026-12-06T23:01:49.407Z XX FCF2FDFEFFFFFDFFFFB4FE0A94");
+}
+
+// The quick reading of common log lines gives what the log reader gives.
+void CaptureFileTest::linesReadAsTheLogReaderReads()
+{
+    QFETCH(QByteArray, line);
+    const QString path = m_dir.filePath(QStringLiteral("line.log"));
+    QVERIFY(writeFile(path, line + '\n'));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const BusLogRead expected = readBusLog(file);
+    const capture::RecordFileRead read = capture::readRecordFile(path);
+    QCOMPARE(read.refusedLines, expected.refused);
+    QCOMPARE(read.records.size(), expected.entries.size());
+    for (int i = 0; i < read.records.size(); ++i) {
+        QCOMPARE(int(read.records.at(i).kind), int(expected.entries.at(i).kind));
+        QCOMPARE(read.records.at(i).bytes, expected.entries.at(i).bytes);
+        if (expected.entries.at(i).hasTime) {
+            QCOMPARE(read.records.at(i).timeUs, expected.entries.at(i).timeUs);
+        } else {
+            // A time that is none: the line takes the time of reading.
+            const qint64 nowUs = QDateTime::currentMSecsSinceEpoch() * 1000;
+            QVERIFY(qAbs(read.records.at(i).timeUs - nowUs) < qint64(60) * 1000000);
+        }
+    }
 }
 
 void CaptureFileTest::damagedCapturesRefused_data()
