@@ -109,7 +109,7 @@ void ConvertCliTest::refusedLinesCounted()
     QVERIFY(writeFile(a, "2026-12-06T23:01:49.407Z RX FCF2FDFEFFFFFDFFFFB4FE0A94\nnot a frame\nFCF2\n"));
     const ToolRun run = convert(a, m_dir.filePath(QStringLiteral("refused.pcap")));
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains("2 lines of " + a.toUtf8() + " were no frame"), run.err.constData());
+    QVERIFY2(run.err.contains(QByteArray("2 lines of " + a.toUtf8() + " were no frame")), run.err.constData());
 }
 
 void ConvertCliTest::damagedCaptureLeavesNoOutput()
@@ -122,7 +122,7 @@ void ConvertCliTest::damagedCaptureLeavesNoOutput()
     QVERIFY(writeFile(p, readFile(p).chopped(2)));
     const ToolRun run = convert(p, out);
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.startsWith("kwn-frame: " + p.toUtf8() + " is not a whole capture"), run.err.constData());
+    QVERIFY2(run.err.startsWith(QByteArray("kwn-frame: " + p.toUtf8() + " is not a whole capture")), run.err.constData());
     QVERIFY(!QFile::exists(out));
 }
 
