@@ -1,6 +1,7 @@
 // kwn-frame monitor: the bus on a serial port from a terminal or a script,
 // printed exactly as kwn-frame decode prints frames.
 
+#include "capture/capturefile.h"
 #include "cli/commands.h"
 #include "cli/linereader.h"
 #include "cli/serialoptions.h"
@@ -27,7 +28,7 @@ namespace {
 
 const char kMonitorUsage[] =
     "kwn-frame monitor (--port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
-    "       | --input FILE) [--gap MS] [--precise] [--single-line | --json] [--xml DIR]";
+    "       | --input FILE) [--gap MS] [--precise] [--pcap FILE] [--single-line | --json] [--xml DIR]";
 const char kMonitorHelp[] =
     "Prints each frame read from a serial port as it arrives, exactly as kwn-frame\n"
     "decode prints it, after its time (UTC; to the microsecond with --precise)\n"
@@ -48,6 +49,9 @@ const char kMonitorHelp[] =
     KWN_SERIAL_OPTIONS_HELP
     "  --gap MS          a partial frame with no new byte for MS ms is noise (default 100)\n"
     "  --input FILE      read a raw binary capture (- for standard input) instead of a port\n"
+    "  --pcap FILE       also write every frame and noise run to a pcap capture FILE,\n"
+    "                    for Wireshark (see kwn-frame dissector); flushed after every\n"
+    "                    batch read, complete once the monitor ends\n"
     "  --precise         times to the microsecond (2026-12-06T22:42:16.123456Z)\n"
     "  --single-line     one line per frame\n"
     "  --json            one JSON object per line\n"
@@ -170,6 +174,51 @@ private:
     bool m_said = false;
 };
 
+// The records also written to a capture, when asked: flushed after each
+// batch, so that what was read is in the file within the batch's time. A
+// write error is said once and ends the recording, not the monitor.
+class CaptureRecorder
+{
+public:
+    bool open(const QString &path)
+    {
+        if (!m_writer.open(path)) {
+            cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(m_writer.errorText()));
+            return false;
+        }
+        return true;
+    }
+
+    void write(const QVector<BusRecord> &records)
+    {
+        if (!m_writer.isOpen())
+            return;
+        bool ok = true;
+        for (const BusRecord &record : records)
+            ok = ok && m_writer.write(record);
+        if (!ok || !m_writer.flush())
+            fail();
+    }
+
+    int finish(int status)
+    {
+        if (m_writer.isOpen() && !m_writer.close())
+            fail();
+        return m_failed ? kExitFailure : status;
+    }
+
+private:
+    void fail()
+    {
+        cli::writeErr(QStringLiteral("kwn-frame: the capture stops: %1\n").arg(m_writer.errorText()));
+        m_writer.close();
+        m_failed = true;
+    }
+
+    capture::CaptureWriter m_writer;
+    bool m_failed = false;
+};
+
 #if defined(Q_OS_UNIX)
 int replayCapture(const QString &input, int gapMs, BusSession &session)
 {
@@ -256,6 +305,7 @@ int runMonitor(const QStringList &arguments)
     cli::addCommonOptions(parser);
     cli::addSerialOptions(parser);
     parser.addOption({QStringLiteral("input"), QStringLiteral("Raw capture to replay."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("pcap"), QStringLiteral("Capture to write."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("precise"), QStringLiteral("Times to the microsecond.")});
     parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
@@ -278,6 +328,10 @@ int runMonitor(const QStringList &arguments)
     if (!problem.isEmpty())
         return cli::usageError(problem, usage);
 
+    // Before the session, which may still hand over records as it goes.
+    CaptureRecorder recorder;
+    if (parser.isSet(QStringLiteral("pcap")) && !recorder.open(parser.value(QStringLiteral("pcap"))))
+        return kExitFailure;
     catchInterrupt();
     const QString folder = cli::catalogueFolder(parser);
     RecordPrinter printer(folder, cli::reportStyle(parser), parser.isSet(QStringLiteral("precise")));
@@ -287,13 +341,14 @@ int runMonitor(const QStringList &arguments)
     // Drops are counted as a batch is taken: said before it is printed,
     // since printing may wait on the output.
     QObject::connect(&session, &BusSession::recordsReady, &session,
-                     [&printer, &drops, &session](const QVector<BusRecord> &records) {
+                     [&printer, &drops, &session, &recorder](const QVector<BusRecord> &records) {
                          drops.check(session.counters().droppedUnread);
+                         recorder.write(records);
                          printer.print(records);
                      });
     QObject::connect(&session, &BusSession::countersChanged, &session,
                      [&drops, &session] { drops.check(session.counters().droppedUnread); });
     if (input)
-        return replayCapture(parser.value(QStringLiteral("input")), settings.gapMs, session);
-    return monitorPort(settings, session, drops);
+        return recorder.finish(replayCapture(parser.value(QStringLiteral("input")), settings.gapMs, session));
+    return recorder.finish(monitorPort(settings, session, drops));
 }

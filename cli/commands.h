@@ -26,6 +26,8 @@ int runMonitor(const QStringList &arguments);
 int runSend(const QStringList &arguments);
 int runStats(const QStringList &arguments);
 int runReplay(const QStringList &arguments);
+int runConvert(const QStringList &arguments);
+int runDissector(const QStringList &arguments);
 
 // Shared by the subcommands.
 namespace cli {

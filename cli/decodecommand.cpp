@@ -1,15 +1,18 @@
 // kwn-frame decode: the Decode page in a pipe. Each text is taken exactly as
 // text pasted into the page, and the results are the texts the page shows.
 
+#include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/linereader.h"
 #include "codec/buslog.h"
 #include "codec/framereport.h"
 #include "insight/csvwriter.h"
 
+#include <QFile>
+
 namespace {
 
-const char kUsage[] = "kwn-frame decode [--single-line | --json | --csv] [--xml DIR] [TEXT...]";
+const char kUsage[] = "kwn-frame decode [--single-line | --json | --csv] [--xml DIR] [--input FILE | TEXT...]";
 const char kHelp[] =
     "Decodes each TEXT, or with none each line of standard input as it arrives, as the\n"
     "Decode page of KWN Frame Builder would: the hexadecimal digits are taken from the\n"
@@ -18,6 +21,9 @@ const char kHelp[] =
     "their time and direction in the output (\"time\" and \"direction\" in JSON), the time\n"
     "as written whatever it holds (a leap second, 23:59:60, or even 02-30): its digits are\n"
     "never read as frame bytes. Log lines starting with \"#\" are passed over.\n"
+    "--input FILE reads a bus log or a pcap capture (kwn-frame convert), told apart\n"
+    "by its content: a capture's frames are decoded as the lines of the log that\n"
+    "kwn-frame convert makes of it, and its noise runs passed over as noise lines are.\n"
     "Exits with 1 when any input was refused as no frame (\"Invalid frame.\" or \"Invalid\n"
     "frame length.\"), else 0; the status of each frame says whether it was decoded.\n"
     "\n"
@@ -28,6 +34,7 @@ const char kHelp[] =
     "                  time,direction,source,destination,device,message,parameter,value,raw\n"
     "                  (the value as --single-line shows it, raw the number read from the\n"
     "                  frame; a frame refused has its status as the value)\n"
+    "  --input FILE    read a bus log or capture rather than standard input\n"
     "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
 
 // Appends `text` to `out` as UTF-8. `text` is scratch space, kept between
@@ -211,7 +218,7 @@ bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsize
     return r.parsed;
 }
 
-int decodeCsv(const QString &folder, const QStringList &texts)
+int decodeCsv(const QString &folder, const QStringList &texts, int fd)
 {
     DecodeCatalogue catalogue(folder);
     CsvWriter csv(catalogue);
@@ -226,7 +233,7 @@ int decodeCsv(const QString &folder, const QStringList &texts)
         cli::flushOut(&out);
         return anyRefused ? kExitFailure : kExitOk;
     }
-    cli::LineReader reader(cli::kStandardInput);
+    cli::LineReader reader(fd);
     const char *line = nullptr;
     qsizetype size = 0;
     while (reader.nextView(&line, &size, &out)) {
@@ -242,6 +249,40 @@ int decodeCsv(const QString &folder, const QStringList &texts)
     return anyRefused ? kExitFailure : kExitOk;
 }
 
+// The frames of a capture, as decodeLine (or csvLine) decodes the log lines
+// that kwn-frame convert makes of them.
+int decodeCapture(DecodeCatalogue &catalogue, ReportStyle style, bool csv, const QString &path)
+{
+    const capture::RecordFileRead read = capture::readRecordFile(path);
+    bool precise = false;
+    for (const BusRecord &record : read.records)
+        precise = precise || record.timeUs % 1000 != 0;
+    CsvWriter csvWriter(catalogue);
+    QByteArray out = csv ? CsvWriter::header() : QByteArray();
+    QString text;
+    for (const BusRecord &record : read.records) {
+        if (record.kind == BusRecord::Noise)
+            continue;
+        if (csv) {
+            csvWriter.appendRecord(record, precise, out);
+        } else {
+            FrameReport r = catalogue.decodeBytes(record.bytes);
+            r.input = frameToHexText(record.bytes);
+            r.time = busLogTimeUs(record.timeUs, precise);
+            r.direction = directionText(record.kind);
+            format(style, r, text, out);
+        }
+        if (out.size() > (1 << 16))
+            cli::flushOut(&out);
+    }
+    cli::flushOut(&out);
+    if (!read.ok()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(read.error));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int runDecode(const QStringList &arguments)
@@ -251,6 +292,7 @@ int runDecode(const QStringList &arguments)
     parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
     parser.addOption({QStringLiteral("csv"), QStringLiteral("CSV, one row per parameter.")});
+    parser.addOption({QStringLiteral("input"), QStringLiteral("Log or capture to read."), QStringLiteral("FILE")});
     parser.addPositionalArgument(QStringLiteral("text"), QStringLiteral("Frame texts."));
     int status = kExitOk;
     const QString usage = QString::fromLatin1(kUsage);
@@ -258,11 +300,9 @@ int runDecode(const QStringList &arguments)
         return status;
     if (parser.isSet(QStringLiteral("single-line")) && parser.isSet(QStringLiteral("json")))
         return cli::usageError(QStringLiteral("--single-line and --json exclude each other"), usage);
-    if (parser.isSet(QStringLiteral("csv"))) {
-        if (parser.isSet(QStringLiteral("single-line")) || parser.isSet(QStringLiteral("json")))
-            return cli::usageError(QStringLiteral("--csv excludes --single-line and --json"), usage);
-        return decodeCsv(cli::catalogueFolder(parser), parser.positionalArguments());
-    }
+    const bool csv = parser.isSet(QStringLiteral("csv"));
+    if (csv && (parser.isSet(QStringLiteral("single-line")) || parser.isSet(QStringLiteral("json"))))
+        return cli::usageError(QStringLiteral("--csv excludes --single-line and --json"), usage);
     const ReportStyle style = cli::reportStyle(parser);
 
     DecodeCatalogue catalogue(cli::catalogueFolder(parser));
@@ -271,6 +311,21 @@ int runDecode(const QStringList &arguments)
     QString text;
 
     const QStringList texts = parser.positionalArguments();
+    QFile input;
+    if (parser.isSet(QStringLiteral("input"))) {
+        const QString path = parser.value(QStringLiteral("input"));
+        if (!texts.isEmpty())
+            return cli::usageError(QStringLiteral("give either --input or frame texts"), usage);
+        if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
+            return decodeCapture(catalogue, style, csv, path);
+        input.setFileName(path);
+        if (!input.open(QIODevice::ReadOnly)) {
+            cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, input.errorString()));
+            return kExitFailure;
+        }
+    }
+    if (csv)
+        return decodeCsv(cli::catalogueFolder(parser), texts, input.isOpen() ? input.handle() : cli::kStandardInput);
     if (!texts.isEmpty()) {
         for (const QString &argument : texts) {
             const FrameReport r = catalogue.decodeText(argument);
@@ -281,7 +336,7 @@ int runDecode(const QStringList &arguments)
         return anyRefused ? kExitFailure : kExitOk;
     }
 
-    cli::LineReader reader(cli::kStandardInput);
+    cli::LineReader reader(input.isOpen() ? input.handle() : cli::kStandardInput);
     out.reserve(1 << 17);
     const char *line = nullptr;
     qsizetype size = 0;

@@ -21,6 +21,8 @@ static const char kToolHelp[] =
     "  send --port DEV FRAME   write a frame to a serial port\n"
     "  stats LOG...            frames, bus load and nodes of bus logs\n"
     "  replay --port DEV LOG   write the frames of a bus log to a serial port, timed as logged\n"
+    "  convert IN OUT          turn a bus log into a pcap capture or back (by OUT's suffix)\n"
+    "  dissector [-o FILE]     write the Wireshark dissector of the catalogue, in Lua\n"
     "\n"
     "Options:\n"
     "  --xml DIR               catalogue folder (default: xml in the current directory)\n"
@@ -87,6 +89,10 @@ int main(int argc, char *argv[])
         return runStats(arguments);
     if (command == QLatin1String("replay"))
         return runReplay(arguments);
+    if (command == QLatin1String("convert"))
+        return runConvert(arguments);
+    if (command == QLatin1String("dissector"))
+        return runDissector(arguments);
     return cli::usageError(QStringLiteral("unknown command '%1'").arg(command),
                            QStringLiteral("kwn-frame <command> [options]; see kwn-frame --help"));
 }

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake make g++ qtbase5-dev libqt5xml5 libqt5network5
           libqt5serialport5-dev libqt5svg5-dev
-          xvfb xauth fonts-dejavu-core dpkg-dev desktop-file-utils appstream socat)
+          xvfb xauth fonts-dejavu-core dpkg-dev desktop-file-utils appstream socat
+          libpcap-dev tshark)
 # The second build, with Qt 6 (KWN_QT_MAJOR=6 in the environment asks for it).
 if [ "${KWN_QT_MAJOR:-5}" = 6 ] || [ "${KWN_WITH_QT6:-0}" = 1 ]; then
   packages+=(qt6-base-dev qt6-svg-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev)
@@ -23,5 +24,9 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# tshark asks whether users may capture; we only read files: no.
+if printf '%s\n' "${missing[@]}" | grep -qx tshark; then
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | "${as_root[@]}" debconf-set-selections
+fi
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

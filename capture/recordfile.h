@@ -1,0 +1,83 @@
+#ifndef KWN_CAPTURE_RECORDFILE_H
+#define KWN_CAPTURE_RECORDFILE_H
+
+// Files of bus records of either kind, told apart by their content, never by
+// their name: a pcap capture (see capturefile.h) or a bus log (see
+// codec/buslogfile.h). Both give the same records for the same bus: frames
+// received and sent, bad checksums included, and noise runs; a log gives its
+// events too, which a capture cannot hold.
+
+#include "codec/busrecord.h"
+
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+namespace capture {
+
+enum class RecordFileKind { Log, Capture };
+
+// What the file's first bytes say it is; a file that cannot be read is taken
+// for a log, whose reading then says why.
+RecordFileKind recordFileKind(const QString &path);
+
+struct RecordFileRead
+{
+    RecordFileKind kind = RecordFileKind::Log;
+    QVector<BusRecord> records; // kind, time and bytes (an event's text in values)
+    int refusedLines = 0;       // log lines that were no frame, noise or event
+    QString error;              // the file could not be read whole; records holds what came before
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Every record of a log or capture, in order. A log line without a time (a
+// plain frame text) takes the time of the record before it, or the time of
+// reading when it comes first, as the Bus page's Open does.
+RecordFileRead readRecordFile(const QString &path);
+
+// One record handed over while a file is read: the bytes are valid during
+// the call; an event's text is in `text`. Return false to stop.
+struct RecordView
+{
+    BusRecord::Kind kind = BusRecord::Received;
+    qint64 timeUs = 0;
+    const char *bytes = nullptr;
+    int size = 0;
+    QString text;
+};
+using RecordVisitor = std::function<bool(const RecordView &)>;
+
+struct RecordScan
+{
+    RecordFileKind kind = RecordFileKind::Log;
+    quint64 records = 0;
+    int refusedLines = 0;
+    QString error;
+};
+
+// readRecordFile without holding the records: each goes to `visit` as it is read.
+RecordScan scanRecordFile(const QString &path, const RecordVisitor &visit);
+
+struct ConvertResult
+{
+    QString error;             // nothing usable was written when not empty
+    quint64 records = 0;       // frames and noise runs written
+    quint64 eventsLeftOut = 0; // log events, which a capture cannot hold
+    int refusedLines = 0;      // log lines that were no frame, noise or event
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Writes every frame and noise run of the file `in`, log or capture, into a
+// new capture `out`; events are left out and counted.
+ConvertResult convertToCapture(const QString &in, const QString &out);
+
+// Writes every record of the file `in` into a new log `out`, as the Bus page
+// saves: times to the millisecond, or to the µs when any record's time has
+// digits past the millisecond, so that a log made by the page or the
+// monitor comes back byte for byte from its capture.
+ConvertResult convertToLog(const QString &in, const QString &out);
+
+} // namespace capture
+
+#endif

@@ -1,0 +1,172 @@
+#include "dissector/luadissector.h"
+
+#include "catalogue/catalogue.h"
+#include "codec/framedecoding.h"
+#include "dissector/luaruntime.h"
+
+#include <QHash>
+#include <QVector>
+
+#include <array>
+
+namespace dissector {
+
+namespace {
+
+// Messages and devices are written in groups, each in a function of its
+// own: Lua bounds the constants and the code of one function.
+constexpr int kPerFunction = 100;
+
+const QLatin1String kInteger("integer");
+const QLatin1String kString("string");
+const QLatin1String kBitfield("bitfield");
+
+QByteArray luaBool(bool value)
+{
+    return value ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
+}
+
+int kindOf(const ParameterDefinition &parameter)
+{
+    if (parameter.type == kInteger)
+        return 1;
+    if (parameter.type == kString)
+        return 2;
+    if (parameter.type == kBitfield)
+        return 3;
+    return 0;
+}
+
+QByteArray parameterTable(const ParameterDefinition &p)
+{
+    QByteArray lua = "{" + QByteArray::number(kindOf(p)) + ", " + QByteArray::number(p.size) + ", "
+        + luaBool(p.isSigned()) + ", " + luaBool(p.isHexa()) + ", " + luaBool(p.optional) + ", "
+        + luaBool(p.display) + ", " + luaStringLiteral(p.name) + ", {";
+    for (const ValueDefinition &value : p.values) {
+        lua += "{" + QByteArray::number(value.unsignedValue) + ", " + QByteArray::number(value.signedValue) + ", "
+            + luaStringLiteral(value.description) + "}, ";
+    }
+    lua += "}}";
+    return lua;
+}
+
+QByteArray messageTable(const MessageDefinition &message)
+{
+    QByteArray lua = "{" + luaStringLiteral(message.name) + ", {";
+    for (const ParameterDefinition &parameter : message.parameters)
+        lua += "\n    " + parameterTable(parameter) + ",";
+    lua += "}}";
+    return lua;
+}
+
+// Statements, a group of them to each function.
+class GroupedStatements
+{
+public:
+    void add(const QByteArray &statement)
+    {
+        if (m_count % kPerFunction == 0)
+            m_lua += "do local function part()\n";
+        m_lua += statement + '\n';
+        if (++m_count % kPerFunction == 0)
+            m_lua += "end part() end\n";
+    }
+    QByteArray finish()
+    {
+        if (m_count % kPerFunction != 0)
+            m_lua += "end part() end\n";
+        return m_lua;
+    }
+
+private:
+    QByteArray m_lua;
+    int m_count = 0;
+};
+
+// The device of each pair of node types, its messages by identifier (the
+// first by name of each identifier, as DecodeCatalogue takes them), each
+// distinct message written once.
+QByteArray catalogueTables(const ProfileMap &profiles)
+{
+    GroupedStatements messages;
+    GroupedStatements devices;
+    QHash<QByteArray, int> messageIndex;
+    QHash<QString, int> deviceIndex;
+    QByteArray pairs;
+    for (int pair = 0; pair < 256; ++pair) {
+        FrameFields fields;
+        fields.sourceNodeType = quint8(pair >> 4);
+        fields.destinationNodeType = quint8(pair & 0x0F);
+        const QString product = productForFrame(profiles, fields);
+        if (product.isEmpty())
+            continue;
+        if (!deviceIndex.contains(product)) {
+            const int index = deviceIndex.size() + 1;
+            deviceIndex.insert(product, index);
+            const ProfileDefinition profile =
+                findProfile(profiles, product, revisionsOf(profiles, product).value(0));
+            std::array<bool, 256> taken{};
+            QByteArray byId;
+            for (const MessageDefinition &message : messagesOfProfile(profile, false)) {
+                if (taken[message.msgId])
+                    continue;
+                taken[message.msgId] = true;
+                const QByteArray table = messageTable(message);
+                int at = messageIndex.value(table);
+                if (at == 0) {
+                    at = messageIndex.size() + 1;
+                    messageIndex.insert(table, at);
+                    messages.add("M[" + QByteArray::number(at) + "] = " + table);
+                }
+                byId += "[" + QByteArray::number(message.msgId) + "] = M[" + QByteArray::number(at) + "], ";
+            }
+            devices.add("D[" + QByteArray::number(index) + "] = {" + luaStringLiteral(product) + ", {" + byId + "}}");
+        }
+        pairs += "PAIR[" + QByteArray::number(pair) + "] = " + QByteArray::number(deviceIndex.value(product)) + "\n";
+    }
+    return messages.finish() + devices.finish() + pairs;
+}
+
+} // namespace
+
+QByteArray luaStringLiteral(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray lua;
+    lua.reserve(utf8.size() + 2);
+    lua += '"';
+    for (const char c : utf8) {
+        const uchar u = uchar(c);
+        if (u >= 0x20 && u <= 0x7E && u != '"' && u != '\\') {
+            lua += c;
+        } else {
+            // Always three digits: a digit after the escape is never read into it.
+            const char escape[] = {'\\', char('0' + u / 100), char('0' + u / 10 % 10), char('0' + u % 10)};
+            lua.append(escape, 4);
+        }
+    }
+    lua += '"';
+    return lua;
+}
+
+QString commentText(const QString &text)
+{
+    return visibleText(text);
+}
+
+QByteArray generateDissector(const ProfileMap &profiles, const QString &folder, const QString &toolVersion)
+{
+    QByteArray lua;
+    lua += "-- KWN bus dissector for Wireshark and tshark 3.6 and later: the records of the\n"
+           "-- captures that kwn-frame writes (link type USER0, 147), decoded as kwn-frame decode does.\n"
+           "-- Generated data, made by kwn-frame " + commentText(toolVersion).toUtf8()
+        + " ('kwn-frame dissector') from the catalogue in\n"
+          "--   " + commentText(folder).toUtf8() + "\n"
+          "-- Make it again when the catalogue changes; edits here are lost.\n";
+    lua += kLuaPrologue;
+    lua += catalogueTables(profiles);
+    lua += kLuaDecoder;
+    return lua;
+}
+
+} // namespace dissector

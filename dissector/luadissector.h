@@ -1,0 +1,34 @@
+#ifndef KWN_DISSECTOR_LUADISSECTOR_H
+#define KWN_DISSECTOR_LUADISSECTOR_H
+
+// A Wireshark dissector in Lua for the records of our captures (link type
+// USER0, see capture/capturefile.h), made from a catalogue: the catalogue's
+// devices and messages as Lua tables, and the decoding rules of
+// codec/framedecoding.h written once more in Lua, so that Wireshark shows
+// each frame exactly as `kwn-frame decode` does. For Wireshark and tshark
+// 3.6 and later (Lua 5.2 to 5.4).
+
+#include "catalogue/definitions.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace dissector {
+
+// A Lua string literal, double-quoted, holding the text's UTF-8 bytes: every
+// byte but printable ASCII, and the quote and the backslash, written as a
+// three-digit decimal escape ("\010"), so that no catalogue text can end the
+// literal, break a line or start anything else. Plain ASCII all the way.
+QByteArray luaStringLiteral(const QString &text);
+
+// The text on one comment line: controls and line breaks written as
+// escapes, as codec's visibleText writes them.
+QString commentText(const QString &text);
+
+// The whole dissector for the catalogue `profiles`, read from `folder`,
+// named in its header with the version of the tool that made it.
+QByteArray generateDissector(const ProfileMap &profiles, const QString &folder, const QString &toolVersion);
+
+} // namespace dissector
+
+#endif

@@ -1,0 +1,308 @@
+// The generated dissector in tshark: every frame of a capture shows the
+// device, message, addressing, status and parameter texts that
+// `kwn-frame decode --json` gives for the same frame, for the bundled
+// catalogue, for made-up catalogues of every parameter kind with hostile
+// texts, and for bad frames and noise. tshark runs with a private home and
+// configuration folder and only ever reads files.
+
+#include "randomcatalogue.h"
+#include "toolrun.h"
+
+#include "catalogue/catalogue.h"
+#include "codec/buslog.h"
+#include "codec/framedecoding.h"
+#include "codec/valueencoding.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kTool = QStringLiteral(KWN_CLI_PATH);
+const QString kBundled = QStringLiteral(KWN_SOURCE_DIR "/xml");
+
+// One record of the test's log: a frame (RX or TX) or a noise run.
+struct Line
+{
+    bool noise = false;
+    bool sent = false;
+    QByteArray bytes;
+};
+
+QByteArray logOf(const QVector<Line> &lines)
+{
+    QByteArray log;
+    qint64 ms = 1796598109407;
+    for (const Line &line : lines) {
+        const QByteArray time = busLogTime(ms += 7).toUtf8();
+        const QByteArray hex = frameToHexText(line.bytes).toUtf8();
+        if (line.noise)
+            log += "# " + time + " noise: " + hex + "\n";
+        else
+            log += time + (line.sent ? " TX " : " RX ") + hex + "\n";
+    }
+    return log;
+}
+
+// Frames of every message of every device of a catalogue: with the
+// defaults, with random bytes of the full size, and cut short.
+QVector<Line> everyMessage(const QString &folder, randomcatalogue::Generator &g)
+{
+    QVector<Line> lines;
+    const ProfileMap profiles = loadProfiles(folder);
+    for (const QString &product : productNames(profiles)) {
+        const ProfileDefinition profile = findProfile(profiles, product, revisionsOf(profiles, product).value(0));
+        for (const MessageDefinition &message : messagesOfProfile(profile, false)) {
+            const QByteArray defaults = encodeParameters(message, {});
+            QByteArray random(defaults.size(), '\0');
+            for (char &b : random)
+                b = char(g.below(256));
+            for (const QByteArray &data : {defaults, random, defaults.left(g.below(defaults.size() + 1))}) {
+                const QByteArray cut = data.left(kMaxDataBytes);
+                Line line;
+                line.sent = g.below(2);
+                line.bytes = packFrame(message.msgId, g.below(2), quint8(kFrameOverheadBytes + cut.size()), 0,
+                                       quint8(profile.nodeType), 0x000001, g.below(2) ? 0x3A0C51 : 0xFFFFFF, cut);
+                lines.append(line);
+            }
+        }
+    }
+    return lines;
+}
+
+QVector<Line> withNoise(const QVector<QByteArray> &frames, randomcatalogue::Generator &g)
+{
+    QVector<Line> lines;
+    for (const QByteArray &frame : frames) {
+        if (g.below(6) == 0)
+            lines.append(Line{true, false, QByteArray(1 + g.below(5), char(g.below(256)))});
+        lines.append(Line{false, g.below(2) == 1, frame});
+    }
+    return lines;
+}
+
+// The single-line text of one parameter of decode's JSON, or empty for a bare label.
+QString parameterText(const QJsonObject &p)
+{
+    const QString name = p.value(QStringLiteral("name")).toString();
+    if (p.contains(QStringLiteral("bits"))) {
+        QStringList on;
+        for (const QJsonValue &bit : p.value(QStringLiteral("bits")).toArray()) {
+            if (bit.toObject().value(QStringLiteral("checked")).toBool())
+                on << bit.toObject().value(QStringLiteral("label")).toString();
+        }
+        return name + QStringLiteral("=[") + on.join(QStringLiteral("; ")) + QLatin1Char(']');
+    }
+    if (!p.contains(QStringLiteral("value")))
+        return QString();
+    const QString value = p.value(QStringLiteral("value")).toString();
+    // Strings (no "raw") are shown with their escapes, as on the single line.
+    return name + QLatin1Char('=') + (p.contains(QStringLiteral("raw")) ? value : visibleText(value));
+}
+
+QStringList strings(const QJsonObject &layers, const char *field)
+{
+    QStringList list;
+    for (const QJsonValue &v : layers.value(QLatin1String(field)).toArray())
+        list << v.toString();
+    return list;
+}
+
+} // namespace
+
+class TsharkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void matchesDecode_data();
+    void matchesDecode();
+    void displayFilterSelects();
+
+private:
+    ToolRun tshark(const QStringList &arguments);
+    QString prepare(const QString &folder, const QVector<Line> &lines, const QString &name);
+
+    QString m_tshark;
+    QTemporaryDir m_dir;
+};
+
+void TsharkTest::initTestCase()
+{
+    m_tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
+    if (m_tshark.isEmpty())
+        QSKIP("tshark is not installed (scripts/setup.sh installs it): the dissector is not tried");
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("home/.config"))));
+}
+
+ToolRun TsharkTest::tshark(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("home/.config")));
+    environment.remove(QStringLiteral("WIRESHARK_CONFIG_DIR"));
+    process.setProcessEnvironment(environment);
+    process.start(m_tshark, arguments);
+    ToolRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// The log, its capture and the dissector of the catalogue; the log's path.
+QString TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, const QString &name)
+{
+    const QString log = m_dir.filePath(name + QStringLiteral(".log"));
+    if (!randomcatalogue::writeFile(log, logOf(lines)))
+        return QString();
+    const ToolRun converted = runTool(kTool, {QStringLiteral("convert"), log, m_dir.filePath(name + QStringLiteral(".pcap"))});
+    const ToolRun made = runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), folder, QStringLiteral("-o"),
+                                         m_dir.filePath(name + QStringLiteral(".lua"))});
+    return converted.exitCode == 0 && made.exitCode == 0 ? log : QString();
+}
+
+void TsharkTest::matchesDecode_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("seed");
+    QTest::addColumn<bool>("hostile");
+    QTest::newRow("bundled catalogue") << kBundled << 1 << false;
+    for (int seed = 1; seed <= 3; ++seed)
+        QTest::newRow(qPrintable(QStringLiteral("random catalogue %1").arg(seed))) << QString() << seed << false;
+    for (int seed = 11; seed <= 13; ++seed)
+        QTest::newRow(qPrintable(QStringLiteral("hostile catalogue %1").arg(seed))) << QString() << seed << true;
+}
+
+void TsharkTest::matchesDecode()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, seed);
+    QFETCH(bool, hostile);
+    randomcatalogue::Generator g(quint32(seed), hostile);
+    QVector<Line> lines;
+    if (folder.isEmpty()) {
+        folder = m_dir.filePath(QStringLiteral("catalogue%1").arg(seed));
+        QVERIFY(randomcatalogue::writeCatalogue(g, folder));
+        lines = withNoise(randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
+    } else {
+        lines = withNoise({}, g) + everyMessage(folder, g);
+    }
+    const QString name = QStringLiteral("m%1").arg(seed);
+    const QString log = prepare(folder, lines, name);
+    QVERIFY(!log.isEmpty());
+
+    QFile logFile(log);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--json"), QStringLiteral("--xml"), folder},
+                                    QString(), logFile.readAll());
+    QCOMPARE(decoded.exitCode, 0);
+    QStringList arguments{QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(name + QStringLiteral(".lua")),
+                          QStringLiteral("-r"), m_dir.filePath(name + QStringLiteral(".pcap")), QStringLiteral("-T"),
+                          QStringLiteral("json")};
+    for (const char *field : {"kwn.direction", "kwn.device", "kwn.message", "kwn.mode", "kwn.source", "kwn.destination",
+                              "kwn.status", "kwn.parameter", "kwn.ack", "kwn.node_type", "kwn.checksum_ok", "kwn.msg_id"})
+        arguments << QStringLiteral("-e") << QLatin1String(field);
+    const ToolRun shown = tshark(arguments);
+    QVERIFY2(shown.exitCode == 0, shown.err.constData());
+    QVERIFY2(!shown.err.contains("Lua"), shown.err.constData());
+    const QJsonArray packets = QJsonDocument::fromJson(shown.out).array();
+    QCOMPARE(packets.size(), lines.size());
+
+    const QList<QByteArray> reports = decoded.out.split('\n');
+    int report = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QJsonObject layers = packets.at(i).toObject().value(QStringLiteral("_source")).toObject()
+                                       .value(QStringLiteral("layers")).toObject();
+        const QString where = QStringLiteral("record %1: %2").arg(i + 1).arg(frameToHexText(lines.at(i).bytes));
+        if (lines.at(i).noise) {
+            QCOMPARE(strings(layers, "kwn.direction"), QStringList{QStringLiteral("2")});
+            QVERIFY2(!layers.contains(QStringLiteral("kwn.status")), qPrintable(where));
+            continue;
+        }
+        const QJsonObject json = QJsonDocument::fromJson(reports.at(report++)).object();
+        QVERIFY2(!json.isEmpty(), qPrintable(where));
+        const auto same = [&](const char *field, const QStringList &expected) {
+            const QStringList actual = strings(layers, field);
+            if (actual != expected)
+                QTest::qFail(qPrintable(QStringLiteral("%1: %2 is [%3], decode gives [%4]")
+                                            .arg(where, QLatin1String(field), actual.join(QStringLiteral("|")),
+                                                 expected.join(QStringLiteral("|")))),
+                             __FILE__, __LINE__);
+            return actual == expected;
+        };
+        const auto text = [&json](const char *key) { return json.value(QLatin1String(key)).toString(); };
+        const auto optional = [&json, &text](const char *key) {
+            return json.contains(QLatin1String(key)) ? QStringList{text(key)} : QStringList();
+        };
+        QStringList parameters;
+        for (const QJsonValue &p : json.value(QStringLiteral("parameters")).toArray()) {
+            const QString one = parameterText(p.toObject());
+            if (!one.isEmpty())
+                parameters << one;
+        }
+        const bool found = json.contains(QStringLiteral("device"));
+        const QString bit = QLatin1String(json.value(QStringLiteral("checksumOk")).toBool() ? "1" : "0");
+        if (!same("kwn.direction", {QLatin1String(text("direction") == QLatin1String("TX") ? "1" : "0")})
+            || !same("kwn.status", {text("status")}) || !same("kwn.device", optional("device"))
+            || !same("kwn.message", optional("message")) || !same("kwn.parameter", parameters)
+            || !same("kwn.checksum_ok", {bit}))
+            return;
+        if (found) {
+            if (!same("kwn.mode", {text("mode").toUpper()}) || !same("kwn.source", {text("source")})
+                || !same("kwn.destination", {text("destination")})
+                || !same("kwn.ack", {QLatin1String(json.value(QStringLiteral("ack")).toBool() ? "1" : "0")})
+                || !same("kwn.node_type", {QString::number(json.value(QStringLiteral("nodeType")).toInt())}))
+                return;
+        }
+    }
+    QCOMPARE(report, reports.size() - 1);
+}
+
+// A display filter on device and parameter picks exactly the frames whose
+// decoding has that device and parameter.
+void TsharkTest::displayFilterSelects()
+{
+    randomcatalogue::Generator g(7, false);
+    const QVector<Line> lines = withNoise({}, g) + everyMessage(kBundled, g) + everyMessage(kBundled, g);
+    const QString log = prepare(kBundled, lines, QStringLiteral("filter"));
+    QVERIFY(!log.isEmpty());
+    QFile logFile(log);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--single-line"),
+                                            QStringLiteral("--xml"), kBundled},
+                                    QString(), logFile.readAll());
+    QStringList expected;
+    int frame = 0;
+    for (const QByteArray &line : decoded.out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        ++frame;
+        if (line.contains("| QX-Drive 40 |") && line.contains("Speed=Normal"))
+            expected << QString::number(frame);
+    }
+    QVERIFY(expected.size() >= 2);
+    QVERIFY(expected.size() < frame);
+    const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(QStringLiteral("filter.lua")),
+                                  QStringLiteral("-r"), m_dir.filePath(QStringLiteral("filter.pcap")), QStringLiteral("-Y"),
+                                  QStringLiteral("kwn.device == \"QX-Drive 40\" && kwn.parameter contains \"Speed=Normal\""),
+                                  QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-E"),
+                                  QStringLiteral("occurrence=a"), QStringLiteral("-e"), QStringLiteral("frame.number")});
+    QVERIFY2(shown.exitCode == 0, shown.err.constData());
+    QCOMPARE(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+}
+
+QTEST_GUILESS_MAIN(TsharkTest)
+#include "tsharktest.moc"
