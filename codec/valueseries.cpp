@@ -1,5 +1,6 @@
 #include "codec/valueseries.h"
 
+#include "codec/buslog.h"
 #include "codec/framedecoding.h"
 
 #include <algorithm>
@@ -249,4 +250,44 @@ QVector<QPointF> stepPoints(const QVector<QPointF> &points)
         steps.append(points.at(i));
     }
     return steps;
+}
+
+// --- Export -----------------------------------------------------------------------
+
+QByteArray csvField(const QString &text)
+{
+    QByteArray field = text.toUtf8();
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
+        return field;
+    field.replace('"', "\"\"");
+    return '"' + field + '"';
+}
+
+QByteArray seriesCsv(const QVector<const ValueSeries *> &series)
+{
+    struct Row
+    {
+        qint64 timeUs;
+        int series;
+        int point;
+    };
+    QVector<Row> rows;
+    QVector<QByteArray> titles;
+    for (int s = 0; s < series.size(); ++s) {
+        titles << csvField(series.at(s)->key().title());
+        for (int i = 0; i < series.at(s)->size(); ++i)
+            rows.append({series.at(s)->times().at(i), s, i});
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.timeUs < b.timeUs; });
+    QByteArray csv("time,series,value\r\n");
+    csv.reserve(csv.size() + rows.size() * 48);
+    for (const Row &row : qAsConst(rows)) {
+        csv += busLogTimeUs(row.timeUs, true).toLatin1();
+        csv += ',';
+        csv += titles.at(row.series);
+        csv += ',';
+        csv += QByteArray::number(qint64(series.at(row.series)->values().at(row.point)));
+        csv += "\r\n";
+    }
+    return csv;
 }
