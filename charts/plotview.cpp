@@ -15,6 +15,16 @@ constexpr double kZoomStep = 0.8;
 // One press of an arrow key.
 constexpr double kPanStep = 0.1;
 
+// Where the mouse is across the view.
+qreal xOf(const QMouseEvent *event)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return event->position().x();
+#else
+    return event->localPos().x();
+#endif
+}
+
 } // namespace
 
 PlotView::PlotView(QWidget *parent) : QChartView(parent)
@@ -52,7 +62,7 @@ void PlotView::mousePressEvent(QMouseEvent *event)
         return;
     }
     panning = true;
-    panFromX = event->pos().x();
+    panFromX = xOf(event);
     setCursor(Qt::ClosedHandCursor);
     event->accept();
 }
@@ -64,8 +74,8 @@ void PlotView::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     const QRectF area = chart() ? chart()->plotArea() : QRectF();
-    const qreal dx = event->pos().x() - panFromX;
-    panFromX = event->pos().x();
+    const qreal dx = xOf(event) - panFromX;
+    panFromX = xOf(event);
     // The plot follows the hand: dragging to the right shows earlier times.
     if (area.width() > 0 && dx != 0)
         emit panRequested(-dx / area.width());

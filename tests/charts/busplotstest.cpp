@@ -41,6 +41,16 @@ QByteArray sampleFrame(qint16 position, quint8 mode, quint8 flags = 1, quint32 s
     return packFrame(0x30, false, quint8(data.size() + kFrameOverheadBytes), 3, 0, source, 0x000001, data);
 }
 
+// The points a line draws (Qt 6 gives them as a list, which is its vector).
+QVector<QPointF> pointsOf(const QXYSeries *series)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return series->points();
+#else
+    return series->pointsVector();
+#endif
+}
+
 QStringList actionTexts(const QMenu *menu)
 {
     QStringList texts;
@@ -194,7 +204,7 @@ void BusPlotsTest::plotFromRowMenu()
     QCOMPARE(window->windowTitle(), QStringLiteral("Plot 1: Position"));
     QCOMPARE(window->seriesCount(), 1);
     QCOMPARE(window->originUs(), kStartUs);
-    QCOMPARE(window->line(0)->pointsVector(), expectedPoints(positions, kStartUs));
+    QCOMPARE(pointsOf(window->line(0)), expectedPoints(positions, kStartUs));
     QCOMPARE(window->line(0)->name(), QStringLiteral("Position (Ranger 000A1B, Sample)"));
     auto *values = qobject_cast<QValueAxis *>(window->valueAxis(0));
     QVERIFY(values);
@@ -239,7 +249,7 @@ void BusPlotsTest::secondParameterAdded()
     QCOMPARE(names->endValue(QStringLiteral("Off")), 0.0);
     QCOMPARE(names->endValue(QStringLiteral("On")), 1.0);
     // Modes 0, 1, 1, 0 a second apart, in steps.
-    QCOMPARE(window->line(1)->pointsVector(),
+    QCOMPARE(pointsOf(window->line(1)),
              (QVector<QPointF>{{0, 0}, {1, 0}, {1, 1}, {2, 1}, {3, 1}, {3, 0}}));
 }
 
@@ -254,7 +264,7 @@ void BusPlotsTest::livePointsAfterABatch()
     loadFrames({7, 8, 9}, kStartUs + 10000000);
     QCOMPARE(window->seriesData(0).size(), 5);
     QTRY_COMPARE(window->line(0)->count(), 5);
-    QCOMPARE(window->line(0)->pointsVector().constLast(), QPointF(12, 9));
+    QCOMPARE(pointsOf(window->line(0)).constLast(), QPointF(12, 9));
     QCOMPARE(window->timeAxis()->max(), 12.0);
 }
 
@@ -273,7 +283,7 @@ void BusPlotsTest::followLatestMovesTheAxis()
     loadFrames({7, 8}, kStartUs + 20000000);
     QTRY_COMPARE(window->timeAxis()->max(), 21.0);
     QCOMPARE(window->timeAxis()->min(), 19.0);
-    QCOMPARE(window->line(0)->pointsVector().constLast(), QPointF(21, 8));
+    QCOMPARE(pointsOf(window->line(0)).constLast(), QPointF(21, 8));
     // Moving back in time stops following.
     QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("chartViewPlot")), Qt::Key_Left);
     QVERIFY(!window->findChild<QCheckBox *>(QStringLiteral("checkBoxFollow"))->isChecked());
@@ -305,7 +315,7 @@ void BusPlotsTest::zoomAndPanDrawAgain()
     QVERIFY(window->line(0)->count() < 4000);
     // Every column's largest value stays: the peaks above 1000 show.
     double highest = 0;
-    for (const QPointF &p : window->line(0)->pointsVector())
+    for (const QPointF &p : pointsOf(window->line(0)))
         highest = qMax(highest, p.y());
     QCOMPARE(highest, 1012.0);
     // Zoom in on the first tenth: fewer points than columns, all drawn.
@@ -314,7 +324,7 @@ void BusPlotsTest::zoomAndPanDrawAgain()
     QVector<QPointF> expected;
     for (int i = 0; i <= 41; ++i)
         expected << QPointF(i * 0.001, positions.at(i));
-    QCOMPARE(window->line(0)->pointsVector(), expected);
+    QCOMPARE(pointsOf(window->line(0)), expected);
     // The wheel zooms out around the middle.
     QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("chartViewPlot")), Qt::Key_Minus);
     QVERIFY(window->viewToUs() - window->viewFromUs() > 40000);
