@@ -41,7 +41,7 @@ run() {
     # drawing on a real X server costs.
     if [[ $1 == guibuscpubench ]]; then
         xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/$1"
-    elif [[ $1 == gui* ]]; then
+    elif [[ $1 == gui* || $1 == plotbench ]]; then
         QT_QPA_PLATFORM=offscreen "$build/bench/$1"
     else
         "$build/bench/$1"

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 
@@ -21,6 +22,7 @@ class FrameDetailPane;
 class ElidingDelegate;
 class FrameTableModel;
 class LatestMessageModel;
+class PlotWindow;
 class QCheckBox;
 class QComboBox;
 class QHBoxLayout;
@@ -39,6 +41,8 @@ class QTableView;
 class QTimer;
 class QVBoxLayout;
 class QWidget;
+struct SeriesKey;
+enum class SeriesKind : quint8;
 
 class BusLayout : public QObject
 {
@@ -75,6 +79,12 @@ public:
     // copied). The header's: one checkable action per column, named after it.
     QMenu *frameMenu(const QModelIndex &index);
     QMenu *columnMenu();
+
+    // Plots of parameter values over time (buslayoutplots.cpp): each in a
+    // window of its own, given what the list holds and then every batch.
+    PlotWindow *openPlot(const SeriesKey &key, SeriesKind kind);
+    void addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind kind);
+    QVector<PlotWindow *> plotWindows() const;
 
 public slots:
     // Writes the frame to the bus (the Encode page's "Send" comes here);
@@ -172,6 +182,11 @@ private:
     // Shows the list's current row in the pane, decoded again only when it
     // is another frame.
     void showDetail();
+    // "Plot <parameter>" for each numeric parameter of the record's frame (or
+    // the one named), and "Add to plot" while a plot is open.
+    void addPlotEntries(QMenu *menu, const BusRecord &record, const QString &onlyParameter = QString());
+    // The same for a parameter of the frame the detail pane shows.
+    void addDetailPlotEntries(QMenu *menu, const QString &parameter);
 
     QVBoxLayout *layoutMain = nullptr;
     QHBoxLayout *layoutPort = nullptr;
@@ -230,6 +245,8 @@ private:
     QVector<QMetaObject::Connection> detailWatches; // to the model shown and its selection
     BusRecord detailRecord;     // the row the pane shows
     bool detailShown = false;
+    QVector<QPointer<PlotWindow>> plots; // open, in the order opened
+    int plotsOpened = 0;
 
     QShortcut *shortcutFilter = nullptr;
     QShortcut *shortcutCopy = nullptr;

@@ -50,6 +50,7 @@ void BusLayout::connectDetailPane()
     connect(frameDetailPane, &FrameDetailPane::openRequested, this,
             [this](const QByteArray &frame) { emit frameOpened(frameToHexText(frame)); });
     connect(frameDetailPane, &FrameDetailPane::putInSendRequested, this, &BusLayout::putInSendField);
+    connect(frameDetailPane, &FrameDetailPane::parameterMenuRequested, this, &BusLayout::addDetailPlotEntries);
     watchCurrentRow();
 }
 

@@ -348,6 +348,7 @@ QMenu *BusLayout::frameMenu(const QModelIndex &index)
         [this, device = record.device] { filterBy(device); });
     add("actionFilterMessage", QStringLiteral("Filter by this message"), !record.message.isEmpty(),
         [this, message = record.message] { filterBy(message); });
+    addPlotEntries(menu, record);
     return menu;
 }
 

@@ -3,15 +3,18 @@
 #include "codec/busrecord.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
+#include "codec/valueseries.h"
 #include "widgets/pagestyle.h"
 
 #include <QBrush>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <QStringList>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace {
@@ -103,6 +106,9 @@ FrameDetailPane::FrameDetailPane(QWidget *parent) : QWidget(parent)
     layoutDetail->addWidget(treeWidgetDetail, 1);
     layoutDetail->addLayout(layoutDetailButtons);
 
+    treeWidgetDetail->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(treeWidgetDetail, &QWidget::customContextMenuRequested, this,
+            &FrameDetailPane::on_treeWidgetDetail_customContextMenuRequested);
     connect(buttonOpenOnDecode, &QPushButton::clicked, this, [this] {
         if (!shownFrame.isEmpty())
             emit openRequested(shownFrame);
@@ -213,12 +219,15 @@ void FrameDetailPane::showParameters(const FrameReport &report)
     for (const DecodedRow &row : report.message.rows) {
         if (row.kind != DecodedRow::Bits) {
             QTreeWidgetItem *item = addItem(row.parameterName, row.value, rawNumberText(row), parameters);
+            if (isPlottable(row))
+                item->setData(ColumnField, Qt::UserRole, row.parameterName);
             if (!row.toolTip.isEmpty())
                 item->setToolTip(ColumnField, row.toolTip);
             continue;
         }
         const QList<quint32> unnamed = unnamedSetBits(row);
         QTreeWidgetItem *item = addItem(row.parameterName, setBitsText(row, unnamed), rawNumberText(row), parameters);
+        item->setData(ColumnField, Qt::UserRole, row.parameterName);
         if (!row.toolTip.isEmpty())
             item->setToolTip(ColumnField, row.toolTip);
         for (const DecodedBit &bit : row.bits)
@@ -250,4 +259,32 @@ void FrameDetailPane::showBytes(const FrameReport &report)
     QTreeWidgetItem *checksum = addItem(QStringLiteral("Checksum"), verdict, QStringLiteral("0x") + checksumText(received));
     if (!report.checksumOk)
         checksum->setForeground(ColumnValue, QBrush(Qt::red));
+}
+
+QTreeWidgetItem *FrameDetailPane::parameterItem(const QString &name) const
+{
+    for (QTreeWidgetItemIterator it(treeWidgetDetail); *it; ++it) {
+        if ((*it)->data(ColumnField, Qt::UserRole).toString() == name)
+            return *it;
+    }
+    return nullptr;
+}
+
+QMenu *FrameDetailPane::parameterMenu(QTreeWidgetItem *item)
+{
+    const QString parameter = item ? item->data(ColumnField, Qt::UserRole).toString() : QString();
+    if (parameter.isEmpty())
+        return nullptr;
+    auto *menu = new QMenu(treeWidgetDetail);
+    menu->setObjectName(QStringLiteral("menuParameter"));
+    emit parameterMenuRequested(menu, parameter);
+    return menu;
+}
+
+void FrameDetailPane::on_treeWidgetDetail_customContextMenuRequested(const QPoint &pos)
+{
+    QMenu *menu = parameterMenu(treeWidgetDetail->itemAt(pos));
+    if (menu && !menu->isEmpty())
+        menu->exec(treeWidgetDetail->viewport()->mapToGlobal(pos));
+    delete menu;
 }

@@ -10,10 +10,12 @@
 #include "codec/framereport.h"
 
 #include <QByteArray>
+#include <QMenu>
 #include <QString>
 #include <QWidget>
 
 class QHBoxLayout;
+class QPoint;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -45,12 +47,22 @@ public:
     // The frame shown; empty when nothing or noise is shown.
     QByteArray frame() const { return shownFrame; }
 
+    // The context menu of a row: for a parameter with a number (not a
+    // string), a new menu, child of the tree, that parameterMenuRequested
+    // has filled; null for any other row.
+    QMenu *parameterMenu(QTreeWidgetItem *item);
+    // The row of the parameter of this name; null when none is shown.
+    QTreeWidgetItem *parameterItem(const QString &name) const;
+
 signals:
     // The buttons, with the frame shown.
     void openRequested(const QByteArray &frame);
     void putInSendRequested(const QByteArray &frame);
+    // A parameter's context menu is being made: whoever plots adds its entries.
+    void parameterMenuRequested(QMenu *menu, const QString &parameter);
 
 private:
+    void on_treeWidgetDetail_customContextMenuRequested(const QPoint &pos);
     void showHeader(const FrameReport &report);
     void showParameters(const FrameReport &report);
     void showBytes(const FrameReport &report);

@@ -1,0 +1,116 @@
+// The Bus page's plots: "Plot <parameter>" in a row's menu and in the detail
+// pane opens a window with the parameter's values over time; "Add to plot"
+// puts it in one already open. A plot is given every frame the list holds,
+// then each batch of the session as it comes.
+
+#include "monitor/buslayout.h"
+
+#include "charts/plotwindow.h"
+#include "codec/valueseries.h"
+#include "monitor/frametablemodel.h"
+#include "serial/bussession.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTableView>
+
+namespace {
+
+// The series of a parameter of a decoded frame.
+SeriesKey keyOf(const FrameReport &report, const QString &parameter)
+{
+    SeriesKey key;
+    key.sourceAddress = report.frame.fields.sourceAddress;
+    key.device = report.device;
+    key.messageId = report.frame.fields.messageId;
+    key.message = report.message.messageName;
+    key.parameter = parameter;
+    return key;
+}
+
+} // namespace
+
+PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
+{
+    // A window of its own that goes with the page; the session decodes for it.
+    auto *window = new PlotWindow([session = busSession](const QByteArray &bytes) { return session->decode(bytes); },
+                                  tableViewFrames);
+    window->setObjectName(QStringLiteral("plotWindow%1").arg(++plotsOpened));
+    window->setTitlePrefix(QStringLiteral("Plot %1").arg(plotsOpened));
+    plots.append(window);
+    connect(busSession, &BusSession::recordsReady, window, &PlotWindow::addRecords);
+    addToPlot(window, key, kind);
+    window->show();
+    return window;
+}
+
+void BusLayout::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind kind)
+{
+    if (!window || window->hasSeries(key))
+        return;
+    const int index = window->addSeries(key, kind);
+    for (int i = 0; i < frameModel->heldCount(); ++i)
+        window->addRecord(frameModel->heldRecord(i), index);
+    window->refresh();
+}
+
+QVector<PlotWindow *> BusLayout::plotWindows() const
+{
+    QVector<PlotWindow *> open;
+    for (const QPointer<PlotWindow> &window : plots) {
+        if (window)
+            open << window.data();
+    }
+    return open;
+}
+
+void BusLayout::addPlotEntries(QMenu *menu, const BusRecord &record, const QString &onlyParameter)
+{
+    if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.checksumOk)
+        return;
+    const FrameReport report = busSession->decode(record.bytes);
+    if (!report.parsed || !report.checksumOk || !report.productFound || !report.message.known)
+        return;
+    QVector<QPair<SeriesKey, SeriesKind>> plottable;
+    for (const DecodedRow &row : report.message.rows) {
+        if (isPlottable(row) && (onlyParameter.isEmpty() || row.parameterName == onlyParameter))
+            plottable.append({keyOf(report, row.parameterName), seriesKindOf(row)});
+    }
+    if (plottable.isEmpty())
+        return;
+    menu->addSeparator();
+    for (const auto &entry : qAsConst(plottable)) {
+        QAction *action = menu->addAction(QStringLiteral("Plot %1").arg(entry.first.parameter));
+        action->setObjectName(QStringLiteral("actionPlot ") + entry.first.parameter);
+        connect(action, &QAction::triggered, this, [this, entry] { openPlot(entry.first, entry.second); });
+    }
+    const QVector<PlotWindow *> open = plotWindows();
+    if (open.isEmpty())
+        return;
+    QMenu *add = menu->addMenu(QStringLiteral("Add to plot"));
+    add->setObjectName(QStringLiteral("menuAddToPlot"));
+    for (const auto &entry : qAsConst(plottable)) {
+        // One parameter: the plots straight away; several: a menu of plots each.
+        QMenu *into = add;
+        if (plottable.size() > 1) {
+            into = add->addMenu(entry.first.parameter);
+            into->setObjectName(QStringLiteral("menuAddToPlot ") + entry.first.parameter);
+        }
+        for (PlotWindow *window : open) {
+            QAction *action = into->addAction(window->windowTitle());
+            action->setObjectName(QStringLiteral("actionAddTo ") + window->objectName());
+            action->setEnabled(!window->hasSeries(entry.first));
+            connect(action, &QAction::triggered, this, [this, window = QPointer<PlotWindow>(window), entry] {
+                addToPlot(window, entry.first, entry.second);
+                if (window)
+                    window->raise();
+            });
+        }
+    }
+}
+
+void BusLayout::addDetailPlotEntries(QMenu *menu, const QString &parameter)
+{
+    if (detailShown)
+        addPlotEntries(menu, detailRecord, parameter);
+}
