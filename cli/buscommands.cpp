@@ -3,6 +3,7 @@
 
 #include "capture/capturefile.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/linereader.h"
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
@@ -13,10 +14,8 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cerrno>
 #include <cstring>
 #if defined(Q_OS_UNIX)
@@ -60,47 +59,6 @@ const char kMonitorHelp[] =
 static_assert(SerialConnection::kMaxWaitingItems == 200000 && SerialConnection::kMaxWaitingBytes == 8 * 1024 * 1024,
               "the help names the connection's limits");
 
-// Ctrl-C: a flag for loops that read, and (on Unix) a byte down a pipe for
-// the event loop.
-volatile std::sig_atomic_t g_interrupted = 0;
-#if defined(Q_OS_UNIX)
-int g_signalPipe[2] = {-1, -1};
-
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = 1;
-    if (g_signalPipe[1] >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-    }
-}
-
-void catchInterrupt()
-{
-    if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) == 0) {
-        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-        ::fcntl(g_signalPipe[0], F_SETFD, FD_CLOEXEC);
-        ::fcntl(g_signalPipe[1], F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction action = {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no restart: a blocked read returns at once
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-#else
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-void catchInterrupt()
-{
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-}
-#endif
 
 // Prints the session's records as decode prints frames, after their time
 // and direction.
@@ -229,7 +187,7 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
         return kExitFailure;
     }
     static char chunk[1 << 16];
-    while (!g_interrupted) {
+    while (!cli::interrupted()) {
         const qint64 got = ::read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
             continue;
@@ -255,7 +213,7 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
         return kExitFailure;
     }
     static char chunk[1 << 16];
-    while (!g_interrupted) {
+    while (!cli::interrupted()) {
         const qint64 got = file.read(chunk, sizeof chunk);
         if (got <= 0)
             break;
@@ -279,19 +237,8 @@ int monitorPort(const SerialSettings &settings, BusSession &session, const DropR
         status = kExitFailure;
         loop.quit();
     });
-#if defined(Q_OS_UNIX)
-    QSocketNotifier interrupt(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&interrupt, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-#else
-    // No pipe to wake the loop: the flag is looked at a few times a second.
-    QTimer interrupt;
-    QObject::connect(&interrupt, &QTimer::timeout, &loop, [&loop] {
-        if (g_interrupted)
-            loop.quit();
-    });
-    interrupt.start(100);
-#endif
-    if (!g_interrupted)
+    cli::quitOnInterrupt(loop);
+    if (!cli::interrupted())
         loop.exec();
     session.close();
     return drops.finish(session.counters().droppedUnread, status);
@@ -332,7 +279,7 @@ int runMonitor(const QStringList &arguments)
     CaptureRecorder recorder;
     if (parser.isSet(QStringLiteral("pcap")) && !recorder.open(parser.value(QStringLiteral("pcap"))))
         return kExitFailure;
-    catchInterrupt();
+    cli::catchInterrupt();
     const QString folder = cli::catalogueFolder(parser);
     RecordPrinter printer(folder, cli::reportStyle(parser), parser.isSet(QStringLiteral("precise")));
     BusSession session(folder);

@@ -2,6 +2,7 @@
 // the log's spacing, through the same session and replayer as the Bus page.
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/serialoptions.h"
 #include "codec/buslogfile.h"
 #include "serial/bussession.h"
@@ -11,13 +12,6 @@
 #include <QFile>
 #include <QTimer>
 
-#include <csignal>
-
-#if defined(Q_OS_UNIX)
-#include <QSocketNotifier>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -40,44 +34,6 @@ const char kHelp[] =
 // After the last frame is handed over, how long the port may take to write it.
 constexpr int kDrainTimeoutMs = 10000;
 
-volatile std::sig_atomic_t g_interrupted = 0;
-#if defined(Q_OS_UNIX)
-int g_signalPipe[2] = {-1, -1};
-
-extern "C" void onReplayInterrupt(int)
-{
-    g_interrupted = 1;
-    if (g_signalPipe[1] >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-    }
-}
-
-void catchInterrupt()
-{
-    if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) == 0) {
-        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-        ::fcntl(g_signalPipe[0], F_SETFD, FD_CLOEXEC);
-        ::fcntl(g_signalPipe[1], F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction action = {};
-    action.sa_handler = onReplayInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-#else
-extern "C" void onReplayInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-void catchInterrupt()
-{
-    std::signal(SIGINT, onReplayInterrupt);
-    std::signal(SIGTERM, onReplayInterrupt);
-}
-#endif
 
 // The frames of the log as records (time, direction, bytes); false, said
 // on standard error, when it cannot be read.
@@ -136,19 +92,9 @@ int play(BusSession &session, Replayer &replayer)
         else
             drain.start(kDrainTimeoutMs);
     });
-#if defined(Q_OS_UNIX)
-    QSocketNotifier interrupt(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&interrupt, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-#else
-    QTimer interrupt;
-    QObject::connect(&interrupt, &QTimer::timeout, &loop, [&loop] {
-        if (g_interrupted)
-            loop.quit();
-    });
-    interrupt.start(100);
-#endif
+    cli::quitOnInterrupt(loop);
     replayer.start();
-    if (!g_interrupted && (replayer.isRunning() || !done))
+    if (!cli::interrupted() && (replayer.isRunning() || !done))
         loop.exec();
     replayer.stop();
     session.close();
@@ -197,7 +143,7 @@ int runReplay(const QStringList &arguments)
     QVector<BusRecord> records;
     if (!readLog(parser.positionalArguments().first(), &records))
         return kExitFailure;
-    catchInterrupt();
+    cli::catchInterrupt();
     BusSession session(cli::catalogueFolder(parser));
     session.setPreparingTexts(false);
     if (!session.open(settings)) {
