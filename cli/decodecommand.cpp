@@ -218,22 +218,21 @@ bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsize
     return r.parsed;
 }
 
-int decodeCsv(const QString &folder, const QStringList &texts, int fd)
+// Decodes each text given, or else each line of `fd` (a CR at its end and
+// empty lines passed over), appending to `out`: `ofText` and `ofLine` say
+// whether theirs was a frame. Returns the exit status.
+template <class OfText, class OfLine>
+int decodeAll(const QStringList &texts, int fd, QByteArray &out, OfText ofText, OfLine ofLine)
 {
-    DecodeCatalogue catalogue(folder);
-    CsvWriter csv(catalogue);
     bool anyRefused = false;
-    QByteArray out = CsvWriter::header();
     if (!texts.isEmpty()) {
-        for (const QString &argument : texts) {
-            const FrameReport r = catalogue.decodeText(argument);
-            anyRefused = anyRefused || !r.parsed;
-            CsvWriter::appendReport(r, out);
-        }
+        for (const QString &argument : texts)
+            anyRefused = !ofText(argument) || anyRefused;
         cli::flushOut(&out);
         return anyRefused ? kExitFailure : kExitOk;
     }
     cli::LineReader reader(fd);
+    out.reserve(1 << 17);
     const char *line = nullptr;
     qsizetype size = 0;
     while (reader.nextView(&line, &size, &out)) {
@@ -241,7 +240,7 @@ int decodeCsv(const QString &folder, const QStringList &texts, int fd)
             --size;
         if (size == 0)
             continue;
-        anyRefused = !csvLine(csv, catalogue, line, size, out) || anyRefused;
+        anyRefused = !ofLine(line, size) || anyRefused;
         if (out.size() > (1 << 16))
             cli::flushOut(&out);
     }
@@ -306,7 +305,6 @@ int runDecode(const QStringList &arguments)
     const ReportStyle style = cli::reportStyle(parser);
 
     DecodeCatalogue catalogue(cli::catalogueFolder(parser));
-    bool anyRefused = false;
     QByteArray out;
     QString text;
 
@@ -324,31 +322,25 @@ int runDecode(const QStringList &arguments)
             return kExitFailure;
         }
     }
-    if (csv)
-        return decodeCsv(cli::catalogueFolder(parser), texts, input.isOpen() ? input.handle() : cli::kStandardInput);
-    if (!texts.isEmpty()) {
-        for (const QString &argument : texts) {
+    const int fd = input.isOpen() ? input.handle() : cli::kStandardInput;
+    if (csv) {
+        CsvWriter csvWriter(catalogue);
+        out = CsvWriter::header();
+        return decodeAll(
+            texts, fd, out,
+            [&](const QString &argument) {
+                const FrameReport r = catalogue.decodeText(argument);
+                CsvWriter::appendReport(r, out);
+                return r.parsed;
+            },
+            [&](const char *line, qsizetype size) { return csvLine(csvWriter, catalogue, line, size, out); });
+    }
+    return decodeAll(
+        texts, fd, out,
+        [&](const QString &argument) {
             const FrameReport r = catalogue.decodeText(argument);
-            anyRefused = anyRefused || !r.parsed;
             format(style, r, text, out);
-        }
-        cli::flushOut(&out);
-        return anyRefused ? kExitFailure : kExitOk;
-    }
-
-    cli::LineReader reader(input.isOpen() ? input.handle() : cli::kStandardInput);
-    out.reserve(1 << 17);
-    const char *line = nullptr;
-    qsizetype size = 0;
-    while (reader.nextView(&line, &size, &out)) {
-        if (size > 0 && line[size - 1] == '\r')
-            --size;
-        if (size == 0)
-            continue;
-        anyRefused = !decodeLine(catalogue, style, line, size, text, out) || anyRefused;
-        if (out.size() > (1 << 16))
-            cli::flushOut(&out);
-    }
-    cli::flushOut(&out);
-    return anyRefused ? kExitFailure : kExitOk;
+            return r.parsed;
+        },
+        [&](const char *line, qsizetype size) { return decodeLine(catalogue, style, line, size, text, out); });
 }
