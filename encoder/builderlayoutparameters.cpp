@@ -295,13 +295,9 @@ void BuilderLayout::on_paramValueLineEdit_Edited(const QString &newText)
 
 void BuilderLayout::on_paramValueLineEditHexa_Edited(const QString &newText)
 {
-    Q_UNUSED(newText)
-    if (updatingTabs)
-        return;
-    // Once edited, a hexadecimal field is judged by its range, not only its digits.
-    if (ParameterRow *row = rowOfEditor(sender()))
-        row->edited = true;
-    rebuildOutput();
+    // Once edited, a hexadecimal field is judged by its range, not only its
+    // digits: marked as edited as any other field is.
+    on_paramValueLineEdit_Edited(newText);
 }
 
 void BuilderLayout::on_paramValueCombobox_changed(const QString &newText)
