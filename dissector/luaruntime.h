@@ -4,7 +4,7 @@
 // The fixed parts of the generated dissector: the fields and helpers before
 // the catalogue's tables, and the decoding and the registration after them.
 // The rules are those of codec/framedecoding.cpp, codec/readers.cpp and the
-// single line of codec/framereport.cpp; a change there is a change here.
+// single line of codec/reportwriters.cpp; a change there is a change here.
 // Numbers stay below 2^53 and no bit operator is used, so that Lua 5.2
 // (Wireshark 3.6, 4.0) and 5.3/5.4 read the same code.
 
