@@ -185,6 +185,7 @@ private:
     // Nodes and the load line (buslayoutnodes.cpp): fed what the list is
     // fed, drawn on their own timer.
     QWidget *buildNodesTab(); // the tabs: the detail pane and Nodes
+    void setNodeColumnWidths();
     void buildLoadLine();
     void connectInsight();
     void feedInsight(const QVector<BusRecord> &batch);

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -62,6 +63,7 @@ QWidget *BusLayout::buildNodesTab()
     // In order of first appearance until a header is clicked.
     tableViewNodes->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tableViewNodes->setSortingEnabled(true);
+    setNodeColumnWidths();
     tableViewNodes->setToolTip(QStringLiteral("Every node heard, grey when silent; double-click one to filter "
                                               "the list by it"));
 
@@ -86,6 +88,18 @@ QWidget *BusLayout::buildNodesTab()
     tabWidgetDetail->addTab(frameDetailPane, QStringLiteral("Frame"));
     tabWidgetDetail->addTab(tableViewNodes, QStringLiteral("Nodes"));
     return tabWidgetDetail;
+}
+
+// By sample texts in the view's font, with room for the sort indicator.
+void BusLayout::setNodeColumnWidths()
+{
+    const QFontMetrics metrics(tableViewNodes->font());
+    auto fit = [&](const char *sample) { return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 24; };
+    const int time = fit("00:00:00.000");
+    const QVector<int> widths = {fit("000000"), fit("Node type"), fit("QX-Drive 40"), time, time,
+                                 fit("Frames/s"), fit("Frames/s"), fit("100.0 %")};
+    for (int column = 0; column < widths.size(); ++column)
+        tableViewNodes->setColumnWidth(column, widths.at(column));
 }
 
 void BusLayout::buildLoadLine()

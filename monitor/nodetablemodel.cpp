@@ -71,8 +71,14 @@ QVariant NodeTableModel::data(const QModelIndex &index, int role) const
 
 QVariant NodeTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role == Qt::DisplayRole && orientation == Qt::Horizontal && section >= 0 && section < ColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return QVariant();
+    if (role == Qt::DisplayRole)
         return QString::fromUtf8(kHeaders[section]);
+    if (role == Qt::ToolTipRole && section == Rate)
+        return QStringLiteral("Its frames a second over the last 10 s");
+    if (role == Qt::ToolTipRole && section == Share)
+        return QStringLiteral("Its part of the bytes of all good frames");
     return QVariant();
 }
 
