@@ -6,6 +6,7 @@
 #include "monitor/latestmessagemodel.h"
 #include "serial/buslogloader.h"
 #include "serial/bussession.h"
+#include "serial/replayer.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -59,11 +60,14 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
     showCounters();
     makeConnections();
     connectDetailPane();
+    connectInsight();
+    connectReplay();
 }
 
 BusLayout::~BusLayout()
 {
     saveHeaderStates();
+    replayer->stop();
     busSession->stopRecording();
     busSession->close();
 }
@@ -174,14 +178,18 @@ void BusLayout::buildWidgets()
     labelCounters = named(new ElidedLabel, QStringLiteral("labelCounters"));
     buildLogAndSendRows();
     buildTimeControls();
+    buildLoadLine();
+    buildReplayRow();
 
     layoutMain->addLayout(layoutPort);
     layoutMain->addLayout(layoutSerial);
     layoutMain->addLayout(layoutLog);
     layoutMain->addLayout(layoutTools);
     layoutMain->addWidget(buildDetailPane(), 1);
+    layoutMain->addWidget(labelLoad);
     layoutMain->addWidget(labelCounters);
     layoutMain->addLayout(layoutSend);
+    layoutMain->addWidget(widgetReplay);
     layoutMain->setContentsMargins(5, 20, 20, 20);
 }
 
@@ -387,6 +395,7 @@ void BusLayout::on_buttonConnect_clicked(bool checked)
         return;
     }
     saveSettings();
+    insightOfLog = false; // live from here on
     showConnectionState(QStringLiteral("Connected to %1").arg(settings.port), false);
     buttonConnect->setText(QStringLiteral("Disconnect"));
     emit connectedChanged(true);
@@ -433,6 +442,7 @@ void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
     updatingList = true;
     frameModel->append(batch);
     latestModel->append(batch);
+    feedInsight(batch);
     updatingList = false;
     if (!listShown)
         return;
@@ -455,6 +465,7 @@ void BusLayout::on_buttonClear_clicked(bool checked)
     busSession->clear();
     frameModel->clear();
     latestModel->clear();
+    clearInsight();
     showCounters();
 }
 

@@ -8,6 +8,7 @@
 // the records the session hands out and forwards what the user asks for.
 
 #include "codec/busrecord.h"
+#include "insight/busload.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -18,13 +19,15 @@
 class BusLogLoader;
 class BusSession;
 class ElidedLabel;
-class FrameDetailPane;
 class ElidingDelegate;
+class FrameDetailPane;
 class FrameTableModel;
 class LatestMessageModel;
+class NodeTableModel;
 class PlotWindow;
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -33,16 +36,18 @@ class QModelIndex;
 class QPoint;
 class QProgressBar;
 class QPushButton;
-class QSortFilterProxyModel;
 class QShortcut;
+class QSortFilterProxyModel;
 class QSpinBox;
 class QSplitter;
 class QTableView;
+class QTabWidget;
 class QTimer;
 class QVBoxLayout;
 class QWidget;
-struct SeriesKey;
+class Replayer;
 enum class SeriesKind : quint8;
+struct SeriesKey;
 
 class BusLayout : public QObject
 {
@@ -68,6 +73,10 @@ public:
     bool isOpeningLog() const;
     bool startRecording(const QString &path);
     void stopRecording();
+    // Plays the frames of a log onto the connected port with their spacing
+    // (buslayoutreplay.cpp); "Replay…" asks for the file and calls this.
+    // False after showing the reason on the page.
+    bool startReplay(const QString &path);
 
     // Puts a frame in the send field, as spaced hex, to be looked at or
     // changed before Send.
@@ -188,6 +197,22 @@ private:
     // The same for a parameter of the frame the detail pane shows.
     void addDetailPlotEntries(QMenu *menu, const QString &parameter);
 
+    // Nodes and the load line (buslayoutnodes.cpp): fed what the list is
+    // fed, drawn on their own timer.
+    QWidget *buildNodesTab(); // the tabs: the detail pane and Nodes
+    void setNodeColumnWidths();
+    void buildLoadLine();
+    void connectInsight();
+    void feedInsight(const QVector<BusRecord> &batch);
+    void clearInsight();
+    void showInsight();
+    void followWireFormat();
+    void filterByNodeRow(const QModelIndex &index);
+    // Replay (buslayoutreplay.cpp).
+    void buildReplayRow();
+    void connectReplay();
+    void endReplay(const QString &text, bool error);
+
     QVBoxLayout *layoutMain = nullptr;
     QHBoxLayout *layoutPort = nullptr;
     QHBoxLayout *layoutSerial = nullptr;
@@ -256,6 +281,27 @@ private:
     // The header is set up as the list is first shown, in its final font.
     bool headerReady = false;
     bool headerOfLatest = false; // which view the header's state is of
+
+    QTabWidget *tabWidgetDetail = nullptr; // "Frame" (the detail pane) and "Nodes"
+    QTableView *tableViewNodes = nullptr;
+    QLabel *labelSilentAfter = nullptr;
+    QSpinBox *spinBoxSilentAfter = nullptr;
+    ElidedLabel *labelLoad = nullptr;
+    NodeTableModel *nodeModel = nullptr;
+    QSortFilterProxyModel *nodesSorted = nullptr;
+    QTimer *timerInsight = nullptr;
+    BusLoadMeter loadMeter;
+    bool insightOfLog = false; // rates and silence at the log's last time, not now
+    QPushButton *buttonReplay = nullptr;
+    QWidget *widgetReplay = nullptr; // the row shown while replaying
+    QLabel *labelReplay = nullptr;
+    QDoubleSpinBox *doubleSpinBoxReplaySpeed = nullptr;
+    QCheckBox *checkBoxReplayLoop = nullptr;
+    QProgressBar *progressBarReplay = nullptr;
+    QPushButton *buttonReplayPause = nullptr;
+    QPushButton *buttonReplayStop = nullptr;
+    Replayer *replayer = nullptr;
+    QString replayPath;
 };
 
 #endif

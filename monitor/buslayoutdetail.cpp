@@ -30,7 +30,8 @@ QWidget *BusLayout::buildDetailPane()
     frameDetailPane = new FrameDetailPane;
     frameDetailPane->setObjectName(QStringLiteral("frameDetailPane"));
     splitterFrames->addWidget(tableViewFrames);
-    splitterFrames->addWidget(frameDetailPane);
+    // Under the list, a tab beside the pane: the Nodes table.
+    splitterFrames->addWidget(buildNodesTab());
     splitterFrames->setCollapsible(0, false);
     // The list first: the pane is for a closer look at one row.
     splitterFrames->setStretchFactor(0, 3);

@@ -96,6 +96,7 @@ bool BusLayout::openLog(const QString &path)
         return false;
     }
     openingPath = path;
+    insightOfLog = true;
     openedFrames = openedNoiseRuns = 0;
     progressBarOpen->setValue(0);
     progressBarOpen->setVisible(true);

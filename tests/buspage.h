@@ -10,6 +10,7 @@
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
+#include "monitor/nodetablemodel.h"
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/elidingdelegate.h"
@@ -22,6 +23,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -39,6 +41,7 @@
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -182,6 +185,37 @@ protected:
             });
             QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         });
+    }
+
+    // The Nodes table as shown (sorted as its header says), and its load line.
+    QTableView *nodesView() const { return page->findChild<QTableView *>(QStringLiteral("tableViewNodes")); }
+    QString nodeCell(int row, int column) const
+    {
+        return nodesView()->model()->data(nodesView()->model()->index(row, column)).toString();
+    }
+    QString loadLineText() const { return label(QStringLiteral("labelLoad")); }
+    // Draws Nodes and the load line now, as their timer does a few times a second.
+    void tickInsight()
+    {
+        auto *timer = bus->findChild<QTimer *>(QStringLiteral("timerInsight"));
+        QVERIFY(timer && timer->isActive());
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+    }
+    // A log of these records, times to the µs.
+    static bool writeLog(const QString &path, const QVector<BusRecord> &records)
+    {
+        QByteArray text;
+        for (const BusRecord &record : records)
+            text += busLogLineOf(record, true);
+        return writeFile(path, text);
+    }
+    static BusRecord logged(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind = BusRecord::Received)
+    {
+        BusRecord record;
+        record.kind = kind;
+        record.timeUs = timeUs;
+        record.bytes = bytes;
+        return record;
     }
 
     QTemporaryDir settingsDir;

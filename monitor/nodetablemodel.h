@@ -1,0 +1,61 @@
+#ifndef KWN_MONITOR_NODETABLEMODEL_H
+#define KWN_MONITOR_NODETABLEMODEL_H
+
+// The Nodes view of the Bus page: one row per source node ID heard, over a
+// NodeTable fed the same batches as the list. A batch that brings new nodes
+// appends their rows at once (one insertion); everything else a row shows
+// (counts, rates, share, greying) changes with the clock too, so it is
+// announced by refresh(), one dataChanged a tick, never per frame.
+// Rows stay in order of first appearance; a sorting proxy sorts them by
+// SortRole, which gives numbers for the numeric columns.
+
+#include "codec/busrecord.h"
+#include "insight/nodetable.h"
+
+#include <QAbstractTableModel>
+
+class NodeTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Node, NodeType, Device, FirstSeen, LastSeen, Frames, Rate, Share, LastMessage, ColumnCount };
+    // The node ID, node type, times in µs, frames, frames a second and
+    // share as numbers; the device and message as text.
+    static constexpr int SortRole = Qt::UserRole;
+
+    explicit NodeTableModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Counts the good frames of a batch; rows of new nodes are inserted.
+    void append(const QVector<BusRecord> &batch);
+    void clear();
+    // The moment rates and silence are reckoned at (µs since the epoch);
+    // every row is announced changed.
+    void refresh(qint64 nowUs);
+    qint64 nowUs() const { return m_nowUs; }
+
+    // A node not heard for longer than this shows grey.
+    void setSilenceThresholdUs(qint64 us);
+    qint64 silenceThresholdUs() const { return m_table.silenceThresholdUs(); }
+
+    const NodeTable &table() const { return m_table; }
+    // The node ID of a row; -1 for a row that does not exist.
+    qint64 nodeAt(int row) const;
+
+private:
+    QString cellText(int row, int column) const;
+    QVariant sortKey(int row, int column) const;
+    QString lastMessageText(const NodeRow &row) const;
+    void announceAll();
+
+    NodeTable m_table;
+    int m_rows = 0; // rows announced; the table may hold more during append
+    qint64 m_nowUs = 0;
+};
+
+#endif

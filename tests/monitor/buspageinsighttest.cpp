@@ -1,0 +1,482 @@
+// The Bus page's Nodes tab, load line and Replay: fed live batches and
+// opened logs, Clear, the line settings, and a log replayed onto a
+// pseudo-terminal. (The node table model alone: nodetablemodeltest.)
+#include "buspage.h"
+
+#include "codec/framedecoding.h"
+#include "widgets/settingsstore.h"
+
+#include <QDateTime>
+
+namespace {
+
+const qint64 kSecond = 1000000;
+
+qint64 nowUs()
+{
+    return QDateTime::currentMSecsSinceEpoch() * 1000;
+}
+
+// 2024-03-05 10:00:00 UTC, in µs: a log's first time.
+qint64 logBaseUs()
+{
+    return QDateTime(QDate(2024, 3, 5), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch() * 1000;
+}
+
+BusRecord noise(const QByteArray &bytes, qint64 timeUs)
+{
+    BusRecord record;
+    record.kind = BusRecord::Noise;
+    record.timeUs = timeUs;
+    record.bytes = bytes;
+    return record;
+}
+
+} // namespace
+
+class BusPageInsightTest : public BusPageFixture
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { setUpCase(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // Under the list, the detail pane and Nodes are two tabs; the tab
+    // chosen and "Silent after" are there again next time.
+    void tabs()
+    {
+        auto *tabs = page->findChild<QTabWidget *>(QStringLiteral("tabWidgetDetail"));
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Frame"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Nodes"));
+        QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("frameDetailPane"));
+        QCOMPARE(tabs->widget(1), nodesView());
+        auto *splitter = page->findChild<QSplitter *>(QStringLiteral("splitterFrames"));
+        QCOMPARE(splitter->widget(1), tabs);
+        QCOMPARE(splitter->widget(0)->objectName(), QStringLiteral("tableViewFrames"));
+        QStringList headers;
+        for (int column = 0; column < nodesView()->model()->columnCount(); ++column)
+            headers << nodesView()->model()->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(headers, QStringList({"Node", "Node type", "Device", "First seen", "Last seen", "Frames",
+                                       "Frames/s", "Share", "Last message"}));
+
+        tabs->setCurrentIndex(1);
+        page->findChild<QSpinBox *>(QStringLiteral("spinBoxSilentAfter"))->setValue(25);
+        auto *other = new BusLayout;
+        QWidget otherPage;
+        otherPage.setLayout(other->getLayout());
+        QCOMPARE(otherPage.findChild<QTabWidget *>(QStringLiteral("tabWidgetDetail"))->currentIndex(), 1);
+        QCOMPARE(otherPage.findChild<QSpinBox *>(QStringLiteral("spinBoxSilentAfter"))->value(), 25);
+        tabs->setCurrentIndex(0);
+        delete other;
+        other = new BusLayout;
+        QWidget thirdPage;
+        thirdPage.setLayout(other->getLayout());
+        QCOMPARE(thirdPage.findChild<QTabWidget *>(QStringLiteral("tabWidgetDetail"))->currentIndex(), 0);
+        delete other;
+        page->findChild<QSpinBox *>(QStringLiteral("spinBoxSilentAfter"))->setValue(10);
+    }
+
+    // Live batches: one row per source node, in order of first appearance,
+    // grey once silent for longer than "Silent after"; sorting by Frames
+    // is by number.
+    void nodesOfLiveBatches()
+    {
+        const qint64 now = nowUs();
+        QVector<BusRecord> batch;
+        for (int i = 0; i < 5; ++i)
+            batch << bus->session()->prepare(statusFrame(0xA1, quint8(i)), now - 300000 + i * 1000, BusRecord::Received);
+        for (int i = 0; i < 12; ++i)
+            batch << bus->session()->prepare(statusFrame(0xB2, quint8(i)), now - 20 * kSecond + i * 1000,
+                                             BusRecord::Received);
+        batch << bus->session()->prepare(statusFrame(0xC3, 1), now - 200000, BusRecord::Received);
+        bus->session()->load(batch);
+        tickInsight();
+
+        QAbstractItemModel *nodes = nodesView()->model();
+        QCOMPARE(nodes->rowCount(), 3);
+        const QStringList ids = {QStringLiteral("0000A1"), QStringLiteral("0000B2"), QStringLiteral("0000C3")};
+        const QStringList frames = {QStringLiteral("5"), QStringLiteral("12"), QStringLiteral("1")};
+        const QStringList rates = {QStringLiteral("0.5"), QStringLiteral("0.0"), QStringLiteral("0.1")};
+        const QStringList shares = {QStringLiteral("27.8 %"), QStringLiteral("66.7 %"), QStringLiteral("5.6 %")};
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(nodeCell(row, NodeTableModel::Node), ids.at(row));
+            QCOMPARE(nodeCell(row, NodeTableModel::NodeType), QStringLiteral("3"));
+            QCOMPARE(nodeCell(row, NodeTableModel::Frames), frames.at(row));
+            QCOMPARE(nodeCell(row, NodeTableModel::Rate), rates.at(row));
+            QCOMPARE(nodeCell(row, NodeTableModel::Share), shares.at(row));
+        }
+        QCOMPARE(nodeCell(1, NodeTableModel::LastSeen), timeOfDayText(now - 20 * kSecond + 11000).left(12));
+        QCOMPARE(greyRows(), QVector<bool>({false, true, false}));
+
+        auto *silentAfter = page->findChild<QSpinBox *>(QStringLiteral("spinBoxSilentAfter"));
+        silentAfter->setValue(30);
+        QCOMPARE(greyRows(), QVector<bool>({false, false, false}));
+        QCOMPARE(settingsStore().value(QStringLiteral("bus/silentAfterS")).toInt(), 30);
+        silentAfter->setValue(10);
+        QCOMPARE(greyRows(), QVector<bool>({false, true, false}));
+
+        // A click on the Frames header sorts by number: 1 < 5 < 12.
+        page->findChild<QTabWidget *>(QStringLiteral("tabWidgetDetail"))->setCurrentWidget(nodesView());
+        QHeaderView *header = nodesView()->horizontalHeader();
+        const QPoint frameHeader(header->sectionViewportPosition(NodeTableModel::Frames)
+                                     + header->sectionSize(NodeTableModel::Frames) / 2,
+                                 header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, frameHeader);
+        QCOMPARE(header->sortIndicatorSection(), int(NodeTableModel::Frames));
+        if (header->sortIndicatorOrder() != Qt::AscendingOrder)
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, frameHeader);
+        QCOMPARE(nodeColumn(NodeTableModel::Frames), QStringList({"1", "5", "12"}));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, frameHeader);
+        QCOMPARE(nodeColumn(NodeTableModel::Frames), QStringList({"12", "5", "1"}));
+    }
+
+    // A double click on a node filters the list to its frames, with the
+    // filter text of the row menu's "Filter by this node".
+    void doubleClickFiltersByNode()
+    {
+        QVector<BusRecord> batch;
+        const qint64 now = nowUs();
+        const quint32 sources[] = {0xA1, 0xB2, 0xA1, 0xC3, 0xB2, 0xA1};
+        for (int i = 0; i < 6; ++i)
+            batch << bus->session()->prepare(statusFrame(sources[i], quint8(i)), now + i, BusRecord::Received);
+        bus->session()->load(batch);
+        tickInsight();
+        QCOMPARE(model()->rowCount(), 6);
+
+        // The menu's filter of a 0000B2 row (the list's second).
+        QMenu *menu = bus->frameMenu(model()->index(1, 0));
+        QAction *byNode = menu->findChild<QAction *>(QStringLiteral("actionFilterNode"));
+        QVERIFY(byNode);
+        byNode->trigger();
+        delete menu;
+        auto *filter = page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"));
+        const QString menuFilter = filter->text();
+        QCOMPARE(menuFilter, QStringLiteral("0000B2"));
+        filter->clear();
+        QCOMPARE(model()->rowCount(), 6);
+
+        page->findChild<QTabWidget *>(QStringLiteral("tabWidgetDetail"))->setCurrentWidget(nodesView());
+        // Sorted by node, descending, so that the view's row is not the model's.
+        nodesView()->sortByColumn(NodeTableModel::Node, Qt::DescendingOrder);
+        QCOMPARE(nodeCell(1, NodeTableModel::Node), QStringLiteral("0000B2"));
+        const QRect cell = nodesView()->visualRect(nodesView()->model()->index(1, NodeTableModel::Device));
+        QVERIFY(nodesView()->viewport()->rect().contains(cell.center()));
+        // As a mouse does it: press and release, then the second press.
+        QTest::mouseClick(nodesView()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QTest::mouseDClick(nodesView()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QCOMPARE(filter->text(), menuFilter);
+        QCOMPARE(model()->rowCount(), 2);
+        for (int row = 0; row < model()->rowCount(); ++row)
+            QCOMPARE(model()->recordAt(row)->sourceAddress, quint32(0xB2));
+    }
+
+    // The load line over the last second, in the combos' line settings:
+    // four good frames and a bad one of 12 bytes and 5 bytes of noise are
+    // 65 bytes on the wire.
+    void loadLine_data()
+    {
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<QString>("dataBits");
+        QTest::addColumn<QString>("parity");
+        QTest::addColumn<QString>("stopBits");
+        QTest::addColumn<QString>("load");
+
+        // 65 bytes × 10 bits / 9600 baud = 6.77 %
+        QTest::newRow("9600 8N1") << "9600" << "8" << "none" << "1" << "6.8";
+        // 65 × (1 + 7 + 1 + 2) / 19200 = 3.72 %
+        QTest::newRow("19200 7E2") << "19200" << "7" << "even" << "2" << "3.7";
+        // 65 × 11.5 / 2400 = 31.15 %
+        QTest::newRow("2400 8O1.5") << "2400" << "8" << "odd" << "1.5" << "31.1";
+        // 65 × 7 / 1200 = 37.92 %
+        QTest::newRow("1200 5N1") << "1200" << "5" << "none" << "1" << "37.9";
+    }
+
+    void loadLine()
+    {
+        QFETCH(QString, baud);
+        QFETCH(QString, dataBits);
+        QFETCH(QString, parity);
+        QFETCH(QString, stopBits);
+        QFETCH(QString, load);
+        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
+        tickInsight();
+        QCOMPARE(loadLineText(), QStringLiteral("0 frames/s \u00b7 load 0.0 % \u00b7 0 bad checksums \u00b7 0 noise bytes"));
+        setLineSettings(baud, dataBits, parity, stopBits);
+
+        QCOMPARE(statusFrame(1, 1).size(), 12);
+        const qint64 now = nowUs() - 200000;
+        QVector<BusRecord> batch;
+        for (int i = 0; i < 4; ++i)
+            batch << bus->session()->prepare(statusFrame(quint32(0xA0 + i), 1), now + i * 1000, BusRecord::Received);
+        batch << bus->session()->prepare(withBadChecksum(statusFrame(0xE0, 2)), now + 5000, BusRecord::Received);
+        batch << noise(QByteArray::fromHex("0102030405"), now + 6000);
+        bus->session()->load(batch);
+        tickInsight();
+        const QString expected = QStringLiteral("5 frames/s \u00b7 load %1 % \u00b7 1 bad checksums \u00b7 5 noise bytes");
+        QCOMPARE(loadLineText(), expected.arg(load));
+
+        // The line follows the combos at once.
+        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
+        QCOMPARE(loadLineText(), expected.arg(QStringLiteral("6.8")));
+        // The nodes count the good frames only.
+        QCOMPARE(nodesView()->model()->rowCount(), 4);
+    }
+
+    // Clear empties Nodes and the load line; the next frames count afresh.
+    void clearEmptiesNodesAndLoad()
+    {
+        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
+        const qint64 now = nowUs() - 100000;
+        bus->session()->load({bus->session()->prepare(statusFrame(0xA1, 1), now, BusRecord::Received),
+                              noise(QByteArray(3, 'x'), now + 10),
+                              bus->session()->prepare(statusFrame(0xB2, 1), now + 20, BusRecord::Received)});
+        tickInsight();
+        QCOMPARE(nodesView()->model()->rowCount(), 2);
+        QCOMPARE(loadLineText(), QStringLiteral("2 frames/s \u00b7 load 2.8 % \u00b7 0 bad checksums \u00b7 3 noise bytes"));
+        clearList();
+        QCOMPARE(nodesView()->model()->rowCount(), 0);
+        QCOMPARE(loadLineText(), QStringLiteral("0 frames/s \u00b7 load 0.0 % \u00b7 0 bad checksums \u00b7 0 noise bytes"));
+        tickInsight();
+        QCOMPARE(nodesView()->model()->rowCount(), 0);
+        QCOMPARE(loadLineText(), QStringLiteral("0 frames/s \u00b7 load 0.0 % \u00b7 0 bad checksums \u00b7 0 noise bytes"));
+        bus->session()->load({bus->session()->prepare(statusFrame(0xC3, 1), nowUs() - 100000, BusRecord::Received)});
+        tickInsight();
+        QCOMPARE(nodesView()->model()->rowCount(), 1);
+        QCOMPARE(nodeCell(0, NodeTableModel::Node), QStringLiteral("0000C3"));
+        QCOMPARE(nodeCell(0, NodeTableModel::Frames), QStringLiteral("1"));
+    }
+
+    // An opened log: the load over its span, and rates and silence at its
+    // last time rather than now (by now, years later, every node would be
+    // silent and at 0 frames/s).
+    void openedLog()
+    {
+        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
+        const qint64 base = logBaseUs();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bus.log"));
+        QVERIFY(writeLog(path, {logged(statusFrame(0xA1, 1), base), logged(statusFrame(0xA1, 2), base + kSecond / 2),
+                                logged(statusFrame(0xC3, 3), base + kSecond),
+                                logged(withBadChecksum(statusFrame(0xD4, 4)), base + 3 * kSecond / 2),
+                                noise(QByteArray::fromHex("00FF00FF"), base + 2 * kSecond)}));
+        QVERIFY(bus->openLog(path));
+        QTRY_VERIFY(!bus->isOpeningLog());
+        tickInsight();
+        // 4 frames over 2 s and the first frame's 12.5 ms on the wire: 1.99 frames/s;
+        // 52 bytes × 10 bits / 9600 baud = 54.17 ms of 2012.5 ms: 2.69 %.
+        QCOMPARE(loadLineText(), QStringLiteral("over the log: 2.0 frames/s \u00b7 load 2.7 % \u00b7 1 bad checksums "
+                                            "\u00b7 4 noise bytes"));
+        QCOMPARE(nodesView()->model()->rowCount(), 2);
+        QCOMPARE(nodeCell(0, NodeTableModel::Rate), QStringLiteral("0.2"));
+        QCOMPARE(nodeCell(1, NodeTableModel::Rate), QStringLiteral("0.1"));
+        QCOMPARE(greyRows(), QVector<bool>({false, false}));
+        auto *silentAfter = page->findChild<QSpinBox *>(QStringLiteral("spinBoxSilentAfter"));
+        silentAfter->setValue(1);
+        // 0000A1 last heard 1.5 s before the log's end, 0000C3 1 s.
+        QCOMPARE(greyRows(), QVector<bool>({true, false}));
+        silentAfter->setValue(10);
+
+        // At 19200 baud: 27.08 ms of 2006.25 ms.
+        setLineSettings(QStringLiteral("19200"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
+        QCOMPARE(loadLineText(), QStringLiteral("over the log: 2.0 frames/s \u00b7 load 1.3 % \u00b7 1 bad checksums "
+                                            "\u00b7 4 noise bytes"));
+        clearList();
+        QCOMPARE(loadLineText(), QStringLiteral("0 frames/s \u00b7 load 0.0 % \u00b7 0 bad checksums \u00b7 0 noise bytes"));
+        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
+    }
+
+    // "Replay…" is for a connected port; its row shows only while replaying.
+    void replayButton()
+    {
+        QVERIFY(!button(QStringLiteral("buttonReplay"))->isEnabled());
+        QVERIFY(replayRow()->isHidden());
+        auto *speed = page->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBoxReplaySpeed"));
+        QCOMPARE(speed->value(), 1.0);
+        QCOMPARE(speed->minimum(), 0.1);
+        QCOMPARE(speed->maximum(), 100.0);
+        connectTo(device->path);
+        QVERIFY(button(QStringLiteral("buttonReplay"))->isEnabled());
+        QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
+        QVERIFY(!button(QStringLiteral("buttonReplay"))->isEnabled());
+
+        // Not connected, or nothing to play: said in red.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("noise.log"));
+        QVERIFY(writeLog(path, {noise(QByteArray::fromHex("00FF"), logBaseUs())}));
+        QVERIFY(!bus->startReplay(path));
+        QVERIFY(message().startsWith(QStringLiteral("Not connected")));
+        connectTo(device->path);
+        QVERIFY(!bus->startReplay(path));
+        QCOMPARE(message(), QStringLiteral("No frames to replay in ") + path);
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
+        QVERIFY(replayRow()->isHidden());
+    }
+
+    // The frames of the log reach the far end in order, byte for byte, and
+    // show as TX rows; noise and events of the log are not played.
+    void replayThroughPort()
+    {
+        connectTo(device->path);
+        clearList();
+        const QByteArray first = statusFrame(0xA1, 1);
+        const QByteArray second = withBadChecksum(statusFrame(0xB2, 2));
+        const QByteArray third = statusFrame(0xC3, 3);
+        const qint64 base = logBaseUs();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("replay.log"));
+        QVERIFY(writeLog(path, {eventRecord(base, QStringLiteral("Connected to /dev/ttyX")), logged(first, base),
+                                logged(second, base + 100000, BusRecord::Sent),
+                                noise(QByteArray::fromHex("00FF"), base + 150000), logged(third, base + 200000)}));
+        answerFileDialog(path);
+        QTest::mouseClick(button(QStringLiteral("buttonReplay")), Qt::LeftButton);
+        QVERIFY(replayRow()->isVisibleTo(page));
+        QCOMPARE(message(), QStringLiteral("Replaying 3 frames of ") + path);
+        QCOMPARE(device->read(36), QByteArray(first + second + third));
+        QTRY_VERIFY(replayRow()->isHidden());
+        QCOMPARE(message(), QStringLiteral("Replayed 3 frames of ") + path);
+        QTRY_COMPARE(rowTexts(), QStringList({QStringLiteral("TX ok ") + frameToHexText(first),
+                                              QStringLiteral("TX bad ") + frameToHexText(second),
+                                              QStringLiteral("TX ok ") + frameToHexText(third)}));
+        QCOMPARE(device->read(1, 300), QByteArray());
+    }
+
+    // Stop ends it: no more frames come.
+    void replayStop()
+    {
+        connectTo(device->path);
+        const QString path = spacedLog(10, 300000);
+        QVERIFY(bus->startReplay(path));
+        QCOMPARE(device->read(12), statusFrame(0x10, 0));
+        QTest::mouseClick(button(QStringLiteral("buttonReplayStop")), Qt::LeftButton);
+        QVERIFY(replayRow()->isHidden());
+        QCOMPARE(message(), QStringLiteral("Replay of %1 stopped").arg(path));
+        QCOMPARE(device->read(1, 900), QByteArray());
+    }
+
+    // Pause holds the frames back, Resume plays the rest.
+    void replayPause()
+    {
+        connectTo(device->path);
+        QVERIFY(bus->startReplay(spacedLog(3, 200000)));
+        QCOMPARE(device->read(12), statusFrame(0x10, 0));
+        QPushButton *pause = button(QStringLiteral("buttonReplayPause"));
+        QCOMPARE(pause->text(), QStringLiteral("Pause"));
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(pause->text(), QStringLiteral("Resume"));
+        QCOMPARE(device->read(1, 700), QByteArray());
+        QVERIFY(replayRow()->isVisibleTo(page));
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(pause->text(), QStringLiteral("Pause"));
+        QCOMPARE(device->read(24), statusFrame(0x11, 1) + statusFrame(0x12, 2));
+        QTRY_VERIFY(replayRow()->isHidden());
+    }
+
+    // With Loop ticked the log plays again and again until stopped.
+    void replayLoop()
+    {
+        connectTo(device->path);
+        page->findChild<QCheckBox *>(QStringLiteral("checkBoxReplayLoop"))->setChecked(true);
+        QVERIFY(bus->startReplay(spacedLog(2, 10000)));
+        const QByteArray pass = statusFrame(0x10, 0) + statusFrame(0x11, 1);
+        // Three passes at least; more may have come by the time they are read.
+        const QByteArray received = device->read(pass.size() * 3);
+        QVERIFY(received.size() >= pass.size() * 3);
+        QCOMPARE(received, pass.repeated(received.size() / pass.size() + 1).left(received.size()));
+        QVERIFY(replayRow()->isVisibleTo(page));
+        QTest::mouseClick(button(QStringLiteral("buttonReplayStop")), Qt::LeftButton);
+        QVERIFY(replayRow()->isHidden());
+        page->findChild<QCheckBox *>(QStringLiteral("checkBoxReplayLoop"))->setChecked(false);
+    }
+
+    // At 100× a log whose frames are 20 s apart plays in a fraction of a
+    // second (the guard: well before 20 s).
+    void replaySpeed()
+    {
+        connectTo(device->path);
+        auto *speed = page->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBoxReplaySpeed"));
+        speed->setValue(100);
+        QVERIFY(bus->startReplay(spacedLog(2, 20 * kSecond)));
+        QCOMPARE(device->read(24, 8000), statusFrame(0x10, 0) + statusFrame(0x11, 1));
+        QTRY_VERIFY(replayRow()->isHidden());
+        speed->setValue(1);
+    }
+
+    // A disconnect or the port going away stops the replay and says so.
+    void replayStoppedByPort_data()
+    {
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("disconnect") << false;
+        QTest::newRow("port lost") << true;
+    }
+
+    void replayStoppedByPort()
+    {
+        QFETCH(bool, lost);
+        connectTo(device->path);
+        QVERIFY(bus->startReplay(spacedLog(10, 300000)));
+        QCOMPARE(device->read(12), statusFrame(0x10, 0));
+        if (lost)
+            device->closeMaster();
+        else
+            QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(replayRow()->isHidden(), 5000);
+        QVERIFY(!bus->isConnected());
+        QVERIFY2(message().startsWith(QStringLiteral("Replay stopped: ")), qPrintable(message()));
+        if (!lost)
+            QCOMPARE(message(), QStringLiteral("Replay stopped: disconnected"));
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
+        QVERIFY(!button(QStringLiteral("buttonReplay"))->isEnabled());
+        if (!lost)
+            QCOMPARE(device->read(1, 900), QByteArray());
+    }
+
+private:
+    QWidget *replayRow() const { return page->findChild<QWidget *>(QStringLiteral("widgetReplay")); }
+
+    QVector<bool> greyRows() const
+    {
+        QVector<bool> grey;
+        QAbstractItemModel *nodes = nodesView()->model();
+        for (int row = 0; row < nodes->rowCount(); ++row) {
+            const QVariant brush = nodes->data(nodes->index(row, NodeTableModel::Node), Qt::ForegroundRole);
+            grey << (brush.isValid() && brush.value<QBrush>().color() == QColor(Qt::gray));
+        }
+        return grey;
+    }
+
+    QStringList nodeColumn(int column) const
+    {
+        QStringList texts;
+        for (int row = 0; row < nodesView()->model()->rowCount(); ++row)
+            texts << nodeCell(row, column);
+        return texts;
+    }
+
+    void setLineSettings(const QString &baud, const QString &dataBits, const QString &parity, const QString &stopBits)
+    {
+        page->findChild<QComboBox *>(QStringLiteral("comboBoxBaud"))->setEditText(baud);
+        page->findChild<QComboBox *>(QStringLiteral("comboBoxDataBits"))->setCurrentText(dataBits);
+        page->findChild<QComboBox *>(QStringLiteral("comboBoxParity"))->setCurrentText(parity);
+        page->findChild<QComboBox *>(QStringLiteral("comboBoxStopBits"))->setCurrentText(stopBits);
+    }
+
+    // A log of `count` frames (sources 0x10, 0x11, …) `spacingUs` apart.
+    QString spacedLog(int count, qint64 spacingUs)
+    {
+        QVector<BusRecord> records;
+        for (int i = 0; i < count; ++i)
+            records << logged(statusFrame(quint32(0x10 + i), quint8(i)), logBaseUs() + i * spacingUs);
+        const QString path = logDir.filePath(QStringLiteral("spaced%1.log").arg(++logs));
+        return writeLog(path, records) ? path : QString();
+    }
+
+    QTemporaryDir logDir;
+    int logs = 0;
+};
+
+QTEST_MAIN(BusPageInsightTest)
+#include "buspageinsighttest.moc"

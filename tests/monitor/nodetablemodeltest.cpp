@@ -1,0 +1,235 @@
+// The Nodes view's model: its rows and texts from records with chosen
+// times, greying by silence, how rows are announced, and numeric sorting.
+#include "monitor/nodetablemodel.h"
+
+#include "codec/framedecoding.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QtTest>
+
+namespace {
+
+// 2024-01-01 00:00:00 UTC, in µs.
+const qint64 kBase = Q_INT64_C(1704067200000000);
+const qint64 kSecond = 1000000;
+
+// A good frame record of `source` at `timeUs`, `size` bytes long, its node
+// type in header byte 2 as the bus carries it (inverted).
+BusRecord frame(quint32 source, qint64 timeUs, const QString &message = QStringLiteral("Post Status"),
+                int size = 11, quint8 nodeType = 2)
+{
+    BusRecord r;
+    r.timeUs = timeUs;
+    r.parsed = true;
+    r.checksumOk = true;
+    r.messageId = quint8(0x20 + message.size());
+    r.sourceAddress = source;
+    r.destinationAddress = 0xFFFFFF;
+    r.bytes = QByteArray(size, char(0xFF));
+    r.bytes[2] = char(~(nodeType << 4));
+    r.device = QStringLiteral("QX-Drive 40");
+    r.message = message;
+    return r;
+}
+
+QString cell(const QAbstractItemModel &model, int row, int column)
+{
+    return model.data(model.index(row, column)).toString();
+}
+
+bool grey(const QAbstractItemModel &model, int row)
+{
+    const QVariant brush = model.data(model.index(row, NodeTableModel::Node), Qt::ForegroundRole);
+    return brush.isValid() && brush.value<QBrush>().color() == QColor(Qt::gray);
+}
+
+} // namespace
+
+class NodeTableModelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headers()
+    {
+        NodeTableModel model;
+        QStringList headers;
+        for (int column = 0; column < model.columnCount(); ++column)
+            headers << model.headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(headers, QStringList({"Node", "Node type", "Device", "First seen", "Last seen", "Frames",
+                                       "Frames/s", "Share", "Last message"}));
+    }
+
+    // Two nodes, one sending three small frames and another one larger; bad,
+    // noise and event records count for no node.
+    void contents()
+    {
+        NodeTableModel model;
+        QVector<BusRecord> batch;
+        batch << frame(0x3A0C51, kBase, QStringLiteral("Post Status"));
+        batch << frame(0x000001, kBase + 1 * kSecond, QStringLiteral("Move To"), 22, 0);
+        batch << frame(0x3A0C51, kBase + 2 * kSecond, QStringLiteral("Post Status"));
+        BusRecord bad = frame(0x000007, kBase + 2 * kSecond);
+        bad.checksumOk = false;
+        BusRecord noise;
+        noise.kind = BusRecord::Noise;
+        noise.timeUs = kBase + 3 * kSecond;
+        noise.bytes = QByteArray(5, 'x');
+        batch << bad << noise << eventRecord(kBase, QStringLiteral("Connected to /dev/null"));
+        BusRecord unknown = frame(0x3A0C51, kBase + 4 * kSecond, QString());
+        unknown.messageId = 0x5C;
+        batch << unknown;
+        model.append(batch);
+        model.refresh(kBase + 5 * kSecond);
+
+        QCOMPARE(model.rowCount(), 2);
+        const QStringList first = {QStringLiteral("3A0C51"), QStringLiteral("2"), QStringLiteral("QX-Drive 40"),
+                                   timeOfDayText(kBase).left(12), timeOfDayText(kBase + 4 * kSecond).left(12),
+                                   QStringLiteral("3"), QStringLiteral("0.3"), QStringLiteral("60.0 %"),
+                                   QStringLiteral("message 0x5C")};
+        const QStringList second = {QStringLiteral("000001"), QStringLiteral("0"), QStringLiteral("QX-Drive 40"),
+                                    timeOfDayText(kBase + kSecond).left(12), timeOfDayText(kBase + kSecond).left(12),
+                                    QStringLiteral("1"), QStringLiteral("0.1"), QStringLiteral("40.0 %"),
+                                    QStringLiteral("Move To")};
+        for (int column = 0; column < NodeTableModel::ColumnCount; ++column) {
+            QCOMPARE(cell(model, 0, column), first.at(column));
+            QCOMPARE(cell(model, 1, column), second.at(column));
+        }
+        QCOMPARE(model.nodeAt(0), qint64(0x3A0C51));
+        QCOMPARE(model.nodeAt(1), qint64(0x000001));
+        QCOMPARE(model.nodeAt(2), qint64(-1));
+        // Frames in the 10 s up to now only.
+        model.refresh(kBase + 12 * kSecond + kSecond / 2);
+        QCOMPARE(cell(model, 0, NodeTableModel::Rate), QStringLiteral("0.1"));
+        QCOMPARE(cell(model, 1, NodeTableModel::Rate), QStringLiteral("0.0"));
+    }
+
+    // A node last heard `silentFor` s before now is grey once that is more
+    // than the threshold.
+    void greying_data()
+    {
+        QTest::addColumn<int>("thresholdS");
+        QTest::addColumn<qint64>("nowUs");
+        QTest::addColumn<QVector<bool>>("greyed");
+
+        // Node A last heard at 0 s, B at 8 s, C at 12 s.
+        QTest::newRow("default 10 s, at 12 s") << 10 << kBase + 12 * kSecond << QVector<bool>{true, false, false};
+        QTest::newRow("default 10 s, at 10 s") << 10 << kBase + 10 * kSecond << QVector<bool>{false, false, false};
+        QTest::newRow("3 s, at 12 s") << 3 << kBase + 12 * kSecond << QVector<bool>{true, true, false};
+        QTest::newRow("3 s, at 15.5 s") << 3 << kBase + 15 * kSecond + kSecond / 2
+                                       << QVector<bool>{true, true, true};
+        QTest::newRow("60 s, at 40 s") << 60 << kBase + 40 * kSecond << QVector<bool>{false, false, false};
+    }
+
+    void greying()
+    {
+        QFETCH(int, thresholdS);
+        QFETCH(qint64, nowUs);
+        QFETCH(QVector<bool>, greyed);
+        NodeTableModel model;
+        model.append({frame(0xA, kBase), frame(0xB, kBase + 8 * kSecond), frame(0xC, kBase + 12 * kSecond)});
+        model.refresh(nowUs);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setSilenceThresholdUs(qint64(thresholdS) * kSecond);
+        // The rows are drawn again when the threshold changes.
+        QCOMPARE(changed.count(), 1);
+        for (int row = 0; row < 3; ++row)
+            QVERIFY2(grey(model, row) == greyed.at(row), qPrintable(QString::number(row)));
+    }
+
+    // New nodes come in one insertion a batch; frames of known nodes are
+    // announced by the tick alone, one dataChanged over every row.
+    void announcing()
+    {
+        NodeTableModel model;
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.append({frame(1, kBase), frame(2, kBase), frame(1, kBase + 1)});
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.at(0).at(1).toInt(), 0);
+        QCOMPARE(inserted.at(0).at(2).toInt(), 1);
+        model.append({frame(2, kBase + 2), frame(1, kBase + 3), frame(3, kBase + 4), frame(4, kBase + 5)});
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(inserted.at(1).at(1).toInt(), 2);
+        QCOMPARE(inserted.at(1).at(2).toInt(), 3);
+        model.append({frame(2, kBase + 6)});
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(cell(model, 1, NodeTableModel::Frames), QStringLiteral("3"));
+
+        model.refresh(kBase + kSecond);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(0, 0));
+        QCOMPARE(changed.at(0).at(1).toModelIndex(), model.index(3, NodeTableModel::ColumnCount - 1));
+
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        model.clear();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.table().totalFrames(), quint64(0));
+        model.append({frame(9, kBase)});
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("1"));
+    }
+
+    // Numbers sort as numbers: 2 < 9 < 10 frames, 0.2 < 0.9 < 1.0 frames/s
+    // (as text "10" and "1.0" would come first or last).
+    void sortingNumeric_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("ascending");
+
+        QTest::newRow("frames") << int(NodeTableModel::Frames)
+                                << QStringList({QStringLiteral("00000B"), QStringLiteral("00000C"),
+                                                QStringLiteral("00000A")});
+        QTest::newRow("frames/s") << int(NodeTableModel::Rate)
+                                  << QStringList({QStringLiteral("00000B"), QStringLiteral("00000C"),
+                                                  QStringLiteral("00000A")});
+        QTest::newRow("share") << int(NodeTableModel::Share)
+                               << QStringList({QStringLiteral("00000B"), QStringLiteral("00000C"),
+                                               QStringLiteral("00000A")});
+        QTest::newRow("node") << int(NodeTableModel::Node)
+                              << QStringList({QStringLiteral("00000A"), QStringLiteral("00000B"),
+                                              QStringLiteral("00000C")});
+    }
+
+    void sortingNumeric()
+    {
+        QFETCH(int, column);
+        QFETCH(QStringList, ascending);
+        NodeTableModel model;
+        QVector<BusRecord> batch;
+        const QVector<QPair<quint32, int>> counts = {{0xA, 10}, {0xB, 2}, {0xC, 9}};
+        for (const auto &count : counts) {
+            for (int i = 0; i < count.second; ++i)
+                batch << frame(count.first, kBase + i * 1000);
+        }
+        model.append(batch);
+        model.refresh(kBase + kSecond);
+        QSortFilterProxyModel sorted;
+        sorted.setSourceModel(&model);
+        sorted.setSortRole(NodeTableModel::SortRole);
+        sorted.sort(column, Qt::AscendingOrder);
+        QStringList nodes;
+        for (int row = 0; row < sorted.rowCount(); ++row)
+            nodes << cell(sorted, row, NodeTableModel::Node);
+        QCOMPARE(nodes, ascending);
+        sorted.sort(column, Qt::DescendingOrder);
+        QCOMPARE(cell(sorted, 0, NodeTableModel::Node), ascending.last());
+
+        // A node that overtakes another moves on the tick.
+        QVector<BusRecord> more;
+        for (int i = 0; i < 20; ++i)
+            more << frame(0xB, kBase + 500000 + i * 1000);
+        model.append(more);
+        model.refresh(kBase + kSecond);
+        QCOMPARE(cell(sorted, 0, NodeTableModel::Node), column == NodeTableModel::Node ? QStringLiteral("00000C")
+                                                                                         : QStringLiteral("00000B"));
+    }
+};
+
+QTEST_GUILESS_MAIN(NodeTableModelTest)
+#include "nodetablemodeltest.moc"
