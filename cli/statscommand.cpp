@@ -6,6 +6,7 @@
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
 #include "codec/buslogfile.h"
+#include "codec/busrecorddecoder.h"
 #include "codec/framereport.h"
 #include "insight/busload.h"
 #include "insight/nodetable.h"
@@ -61,7 +62,7 @@ class LogReader
 {
 public:
     LogReader(const QString &folder, NodeTable &nodes, BusLoadMeter &load)
-        : m_catalogue(folder), m_nodes(nodes), m_load(load)
+        : m_catalogue(folder), m_decoder(m_catalogue, BusRecordDecoder::Texts::Left), m_nodes(nodes), m_load(load)
     {
     }
     bool read(const QString &path);
@@ -72,13 +73,12 @@ private:
     void line(const char *text, qsizetype size);
     bool quickLine(const char *text, qsizetype size);
     bool quickTime(const char *text, qsizetype size, qint64 *us);
-    const BusRecord &decoded(const QByteArray &bytes);
     void add(BusRecord &record);
 
     DecodeCatalogue m_catalogue;
+    BusRecordDecoder m_decoder; // each distinct frame decoded once
     NodeTable &m_nodes;
     BusLoadMeter &m_load;
-    QHash<QByteArray, BusRecord> m_frames; // decoded once per distinct frame
     QByteArray m_bytes;
     QByteArray m_minute;     // "yyyy-MM-ddThh:mm" of the last time read
     qint64 m_minuteUs = 0;   // its start
@@ -107,29 +107,6 @@ bool LogReader::read(const QString &path)
         return false;
     }
     return true;
-}
-
-const BusRecord &LogReader::decoded(const QByteArray &bytes)
-{
-    auto found = m_frames.constFind(bytes);
-    if (found == m_frames.constEnd()) {
-        if (m_frames.size() >= 4096)
-            m_frames.clear();
-        const FrameReport report = m_catalogue.decodeBytes(bytes);
-        BusRecord record;
-        record.bytes = bytes;
-        record.parsed = report.parsed;
-        record.checksumOk = report.parsed && report.checksumOk;
-        if (report.parsed) {
-            record.messageId = report.frame.fields.messageId;
-            record.sourceAddress = report.frame.fields.sourceAddress;
-            record.destinationAddress = report.frame.fields.destinationAddress;
-        }
-        record.device = report.device;
-        record.message = report.productFound ? report.message.messageName : QString();
-        found = m_frames.insert(bytes, record);
-    }
-    return found.value();
 }
 
 void LogReader::add(BusRecord &record)
@@ -213,7 +190,7 @@ bool LogReader::quickLine(const char *text, qsizetype size)
     qint64 us = -1;
     if (!quickTime(text, timeSize, &us))
         return false;
-    const BusRecord &known = decoded(m_bytes);
+    const BusRecord &known = m_decoder.decoded(m_bytes);
     if (!known.parsed)
         return false; // refused the general way
     BusRecord record = known;
@@ -245,7 +222,7 @@ void LogReader::line(const char *text, qsizetype size)
     if (entry.kind == BusRecord::Noise) {
         record.bytes = entry.bytes;
     } else {
-        record = decoded(entry.bytes);
+        record = m_decoder.decoded(entry.bytes);
     }
     record.kind = entry.kind;
     record.timeUs = entry.hasTime ? entry.timeUs : -1;

@@ -20,8 +20,6 @@ namespace {
 // A sent frame is kept a while past the echo window, so that a late batch
 // still finds it.
 const qint64 kKeepSentMs = 1000;
-// Decoded texts kept per distinct frame; a bus repeats itself a lot.
-const int kDecodedCacheSize = 4096;
 // How often a recording checks that its file is still where it was made.
 const qint64 kRecordCheckMs = 1000;
 
@@ -160,37 +158,6 @@ void BusSession::flush()
 {
     m_batchTimer->stop();
     takeArrivals();
-}
-
-BusRecord BusRecordDecoder::record(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind)
-{
-    auto cached = m_decoded.constFind(bytes);
-    if (cached == m_decoded.constEnd()) {
-        const FrameReport report = m_catalogue.decodeBytes(bytes);
-        BusRecord decoded;
-        decoded.bytes = bytes;
-        decoded.parsed = report.parsed;
-        decoded.checksumOk = report.parsed && report.checksumOk;
-        if (report.parsed) {
-            const FrameFields &fields = report.frame.fields;
-            decoded.messageId = fields.messageId;
-            decoded.sourceAddress = fields.sourceAddress;
-            decoded.destinationAddress = fields.destinationAddress;
-        }
-        decoded.device = report.device;
-        decoded.message = report.productFound ? report.message.messageName : QString();
-        decoded.values = singleLineText(report);
-        const bool success = report.productFound && report.message.complete && !report.error
-            && !report.frame.frameLonger;
-        setShownValues(decoded, report.status, success, parametersText(report));
-        if (m_decoded.size() >= kDecodedCacheSize)
-            m_decoded.clear();
-        cached = m_decoded.insert(bytes, decoded);
-    }
-    BusRecord record = cached.value();
-    record.timeUs = timeUs;
-    record.kind = kind;
-    return record;
 }
 
 BusRecord BusSession::prepare(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind)

@@ -9,6 +9,7 @@
 // kBatchIntervalMs, and tells the session what the user asked for.
 
 #include "codec/busrecord.h"
+#include "codec/busrecorddecoder.h"
 #include "codec/framereport.h"
 #include "serial/serialconnection.h"
 
@@ -33,19 +34,6 @@ struct BusCounters
     quint64 droppedWhilePaused = 0;
     quint64 droppedUnread = 0; // the connection's waiting list overflowed
     quint64 events = 0;        // connected, disconnected, connection lost
-};
-
-// Decodes frames into records with the texts the views show, each
-// distinct frame once (a bus repeats itself a lot).
-class BusRecordDecoder
-{
-public:
-    explicit BusRecordDecoder(DecodeCatalogue &catalogue) : m_catalogue(catalogue) {}
-    BusRecord record(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind);
-
-private:
-    DecodeCatalogue &m_catalogue;
-    QHash<QByteArray, BusRecord> m_decoded;
 };
 
 class BusSession : public QObject
