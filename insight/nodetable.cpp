@@ -29,8 +29,11 @@ int NodeTable::add(const BusRecord &record, bool *added)
     NodeRow &row = m_rows[index];
     const quint64 bytes = quint64(record.bytes.size());
     row.nodeType = sourceNodeType(record.bytes);
-    if (row.device != record.device)
-        row.device = record.device;
+    // A frame of the controller (node type 0) is decoded as the device it
+    // talks to: that is no device of the controller's own.
+    const QString &device = row.nodeType == 0 ? QString() : record.device;
+    if (row.device != device)
+        row.device = device;
     ++row.frames;
     row.bytes += bytes;
     ++m_frames;

@@ -28,7 +28,7 @@ struct NodeRow
 
     quint32 node = 0;         // source node ID
     quint8 nodeType = 0;      // source node type of its last frame
-    QString device;           // product of its last frame ("" when unknown)
+    QString device;           // product of its last frame ("" when unknown, and for the controller)
     qint64 firstUs = -1;      // first and last frame with a time; -1: none
     qint64 lastUs = -1;
     quint64 frames = 0;

@@ -78,6 +78,9 @@ void NodeTableTest::rowsPerSource()
     QCOMPARE(motor.messages.at(0).count, quint64(2));
     QCOMPARE(motor.messages.at(1).name, QStringLiteral("Post Position"));
     QCOMPARE(motor.messages.at(1).count, quint64(1));
+    // A controller's frame names the device it talks to, not its own.
+    QCOMPARE(int(table.row(1).nodeType), 0);
+    QCOMPARE(table.row(1).device, QString());
 
     QCOMPARE(table.totalFrames(), quint64(4));
     QCOMPARE(table.totalBytes(), quint64(44 + 13));

@@ -90,7 +90,7 @@ private slots:
                                    timeOfDayText(kBase).left(12), timeOfDayText(kBase + 4 * kSecond).left(12),
                                    QStringLiteral("3"), QStringLiteral("0.3"), QStringLiteral("60.0 %"),
                                    QStringLiteral("message 0x5C")};
-        const QStringList second = {QStringLiteral("000001"), QStringLiteral("0"), QStringLiteral("QX-Drive 40"),
+        const QStringList second = {QStringLiteral("000001"), QStringLiteral("0"), QString(),
                                     timeOfDayText(kBase + kSecond).left(12), timeOfDayText(kBase + kSecond).left(12),
                                     QStringLiteral("1"), QStringLiteral("0.1"), QStringLiteral("40.0 %"),
                                     QStringLiteral("Move To")};
