@@ -292,6 +292,9 @@ void PlotWindow::fitValueAxes()
         }
         const double margin = (high - low) * 0.05;
         it.value()->setRange(low - margin, high + margin);
+        // Round ticks (0, 500, 1000) rather than fifths of the range.
+        if (auto *values = qobject_cast<QValueAxis *>(it.value()))
+            values->applyNiceNumbers();
     }
 }
 
