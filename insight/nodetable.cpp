@@ -14,6 +14,10 @@ int NodeTable::add(const BusRecord &record, bool *added)
     if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.parsed
         || !record.checksumOk)
         return -1;
+    // Group addressing (destination 000000) puts the group index where the
+    // source node ID would be: no node to count it for.
+    if (record.destinationAddress == 0)
+        return -1;
     auto found = m_index.constFind(record.sourceAddress);
     int index = 0;
     if (found == m_index.constEnd()) {

@@ -4,7 +4,8 @@
 // The nodes heard on the bus: one row per source node ID, filled from
 // records as they come (live) or as a log is read, with what each sent,
 // how much and how recently. Only frames whose header was read and whose
-// checksum holds are counted: a bad frame's source may be anyone's.
+// checksum holds are counted: a bad frame's source may be anyone's; nor
+// group frames, whose source field holds the group index.
 // Rows keep the order in which their nodes were first heard, so that a
 // view appends a row when `add` makes one.
 

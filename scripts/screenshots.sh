@@ -6,7 +6,8 @@
 # scaled by 1.5 and by 2, sharp and with no text cut: docs/encode-page-144dpi.png
 # and so on. For the Bus page a pseudo-terminal pair made with socat stands for
 # the bus, and kwn-frame send plays the devices on its other end.
-# Needs: xvfb, xdotool, x11-utils (xprop), imagemagick (import), socat, and a
+# Needs: xvfb, xdotool, x11-utils (xprop), imagemagick (import), socat (and
+# wireshark for its picture), and a
 # build in BUILD_DIR (default build; BUILD_DIR=build-qt6 takes the Qt 6 build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,6 +36,19 @@ stop() {
 }
 trap 'stop; kill "$socat_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 
+# The shown window whose title matches: toolkits make small helper windows
+# of the same name.
+bigWindow() {
+  local w
+  for _ in $(seq 100); do
+    for w in $(xdotool search --name "$1" 2>/dev/null); do
+      eval "$(xdotool getwindowgeometry --shell "$w")"
+      [ "$WIDTH" -gt 100 ] && { echo "$w"; return; }
+    done
+    sleep 0.2
+  done
+}
+
 # shoot DPI SUFFIX [bus]: both pages on a screen of DPI dots per inch, saved as
 # docs/encode-page$SUFFIX.png and docs/decode-page$SUFFIX.png; with "bus" also
 # the Bus page with a few nodes talking and one frame picked, as
@@ -55,7 +69,7 @@ shoot() {
   HOME=$work/home XDG_CONFIG_HOME=$work/home/.config "$app" &
   app_pid=$!
   local window width height
-  window=$(xdotool search --sync --name "KWN Frame Builder")
+  window=$(bigWindow "KWN Frame Builder")
   sleep 1
   eval "$(xdotool getwindowgeometry --shell "$window")"
   width=$WIDTH height=$HEIGHT
@@ -101,11 +115,91 @@ shoot() {
     xdotool mousemove --window "$window" $(at 600 186) click 1
     sleep 0.5
     import -window "$window" "docs/bus-latest$suffix.png"
+    # The Nodes tab, after a controller jogged the drive for a while.
+    xdotool mousemove --window "$window" $(at 472 119) click 1   # back to every frame
+    for i in $(seq 0 23); do
+      send --device "QX-Drive 40" --message "Jog" --source 00A001 --destination 3A0C51 \
+        "Pulses=$(awk -v i="$i" 'BEGIN { printf "%d", 1000 + 800 * sin(i / 3) }')" "Direction=$((i / 6 % 2))"
+    done
+    sleep 0.5
+    # (The tab bar lets the first click after the list's go by; a second one
+    # on the tab it shows does nothing.)
+    xdotool mousemove --window "$window" $(at 302 392)   # "Nodes"
+    for _ in 1 2; do
+      sleep 0.5
+      xdotool click 1
+    done
+    sleep 0.5
+    import -window "$window" "docs/bus-nodes$suffix.png"
+    # A plot of a Jog row's Pulses (the menu's last entry), then its Direction
+    # added to the same chart (Add to plot > Direction > the chart).
+    xdotool mousemove --window "$window" $(at 470 262) click 3
+    sleep 0.5
+    xdotool key Up Return
+    local plot
+    plot=$(bigWindow "^Plot 1: ")
+    # No window manager places it: moved to the screen's right edge, off the
+    # list it would cover.
+    eval "$(xdotool getwindowgeometry --shell "$plot")"
+    xdotool windowmove "$plot" $((15 * dpi - WIDTH)) 0
+    sleep 0.5
+    xdotool mousemove --window "$window" $(at 470 262) click 3
+    sleep 0.5
+    xdotool key Up Right
+    sleep 0.3
+    xdotool key Right
+    sleep 0.3
+    xdotool key Return
+    sleep 1
+    import -window "$plot" "docs/bus-plot$suffix.png"
   fi
+  stop
+}
+
+# A capture of the sample bus in Wireshark's own window, decoded by the
+# dissector made from the catalogue (needs the wireshark package).
+shoot_wireshark() {
+  command -v wireshark >/dev/null || { echo "wireshark is not installed: docs/wireshark.png not taken"; return; }
+  local display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 1200x800x24 -dpi 96 -nolisten tcp -noreset &
+  xvfb=$!
+  export DISPLAY=$display
+  sleep 1
+  local t=0 frame
+  : > "$work/bus.log"
+  log() { printf '2026-12-07T09:14:%06.3fZ %s %s\n' "$t" "$1" "$2" >> "$work/bus.log"; t=$(awk -v t="$t" 'BEGIN { print t + 0.137 }'); }
+  encoded() { "$cli" encode --format "##" "$@"; }
+  log TX "$(encoded --device "QX-Drive 40" --message "Get Motor Status" --destination 3A0C51)"
+  log RX F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20
+  log TX "$(encoded --device "QX-Drive 40" --message "Move To Position" --destination 3A0C51 Position=75)"
+  log TX "$(encoded --device "Lumen Relay" --message "Switch Channel" --destination 00B207)"
+  printf '# 2026-12-07T09:14:%06.3fZ noise: 00FF13\n' "$t" >> "$work/bus.log"; t=$(awk -v t="$t" 'BEGIN { print t + 0.05 }')
+  log TX "$(encoded --device "Aerivent Sensor" --message "Get Node Info" --destination 1C0040)"
+  log TX "$(encoded --device "QX-Drive 40" --message "Jog" --group 000003 Pulses=250)"
+  log RX F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20
+  "$cli" convert "$work/bus.log" "$work/bus.pcap"
+  "$cli" dissector -o "$work/kwn.lua"
+  mkdir -p "$work/wireshark-home"
+  HOME=$work/wireshark-home XDG_CONFIG_HOME=$work/wireshark-home/.config \
+    wireshark -X "lua_script:$work/kwn.lua" -r "$work/bus.pcap" >/dev/null 2>&1 &
+  app_pid=$!
+  local window
+  window=$(bigWindow "bus.pcap")
+  xdotool windowsize "$window" 1000 640
+  sleep 2
+  xdotool mousemove --window "$window" 300 130 click 1     # the drive's status reply
+  sleep 0.5
+  xdotool mousemove --window "$window" 150 378 click 1     # its KWN tree
+  xdotool key shift+Right                                  # opened whole
+  sleep 0.5
+  import -window "$window" docs/wireshark.png
   stop
 }
 
 shoot 96 "" bus
 shoot 144 -144dpi
 shoot 192 -192dpi bus
-echo "Wrote docs/encode-page.png, docs/decode-page.png, docs/bus-page.png and docs/bus-latest.png, all at 192 dpi too, and the first two at 144 dpi"
+shoot_wireshark
+echo "Wrote docs/encode-page.png, docs/decode-page.png, docs/bus-page.png, docs/bus-latest.png," \
+  "docs/bus-nodes.png and docs/bus-plot.png, all at 192 dpi too, the first two at 144 dpi," \
+  "and docs/wireshark.png"

@@ -92,7 +92,8 @@ void NodeTableTest::rowsPerSource()
     QCOMPARE(table.indexOf(0x3A0C51), -1);
 }
 
-// Noise, events and frames whose header or checksum fail name no node.
+// Noise, events and frames whose header or checksum fail name no node; nor
+// does a group frame, whose source field holds the group index.
 void NodeTableTest::onlyGoodFramesCount_data()
 {
     QTest::addColumn<BusRecord>("record");
@@ -116,6 +117,12 @@ void NodeTableTest::onlyGoodFramesCount_data()
     BusRecord untimed = good;
     untimed.timeUs = -1;
     QTest::newRow("no time") << untimed << true;
+    BusRecord group = good;
+    group.destinationAddress = 0x000000;
+    QTest::newRow("group") << group << false;
+    BusRecord broadcast = good;
+    broadcast.destinationAddress = 0xFFFFFF;
+    QTest::newRow("broadcast") << broadcast << true;
 }
 
 void NodeTableTest::onlyGoodFramesCount()
