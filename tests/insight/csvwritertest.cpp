@@ -50,7 +50,7 @@ QVector<QStringList> parseCsv(const QByteArray &csv, bool *wellFormed)
             row << field;
             field.clear();
             ++i;
-        } else if (text.midRef(i, 2) == QLatin1String("\r\n")) {
+        } else if (QStringView(text).mid(i, 2) == QLatin1String("\r\n")) {
             row << field;
             rows << row;
             row.clear();
