@@ -73,6 +73,8 @@ private slots:
     void on_buttonSendFrame_clicked(bool checked);
 
 private:
+    // The optional box whose toggle called the slot; none while tabs are rebuilt.
+    QCheckBoxOptional *toggledOptionalBox() const;
     // One parameter row of a tab: the parameter and the widgets that hold its value.
     struct ParameterRow
     {

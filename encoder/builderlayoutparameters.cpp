@@ -316,12 +316,15 @@ void BuilderLayout::on_paramValueCheckBox_changed(int state)
     rebuildOutput();
 }
 
+QCheckBoxOptional *BuilderLayout::toggledOptionalBox() const
+{
+    return updatingTabs ? nullptr : qobject_cast<QCheckBoxOptional *>(sender());
+}
+
 void BuilderLayout::on_paramOptionalWidget_Changed(int state)
 {
     Q_UNUSED(state)
-    if (updatingTabs)
-        return;
-    auto *box = qobject_cast<QCheckBoxOptional *>(sender());
+    QCheckBoxOptional *box = toggledOptionalBox();
     if (!box)
         return;
     const bool on = box->isChecked();
@@ -336,9 +339,7 @@ void BuilderLayout::on_paramOptionalWidget_Changed(int state)
 void BuilderLayout::on_paramOptionalLayout_Changed(int state)
 {
     Q_UNUSED(state)
-    if (updatingTabs)
-        return;
-    auto *box = qobject_cast<QCheckBoxOptional *>(sender());
+    QCheckBoxOptional *box = toggledOptionalBox();
     if (!box)
         return;
     const bool on = box->isChecked();

@@ -21,12 +21,16 @@ struct ToolRun
     QByteArray err;
 };
 
-// `program` in `folder` (the test's own if empty), `input` on its standard input.
+// `program` in `folder` (the test's own if empty), `input` on its standard
+// input, in `environment` (the test's own if empty).
 inline ToolRun runTool(const QString &program, const QStringList &arguments, const QString &folder = {},
-                       const QByteArray &input = {}, int timeoutMs = 30000)
+                       const QByteArray &input = {}, int timeoutMs = 30000,
+                       const QProcessEnvironment &environment = QProcessEnvironment())
 {
     QProcess process;
     process.setWorkingDirectory(folder);
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
     process.start(program, arguments);
     process.waitForStarted();
     process.write(input);

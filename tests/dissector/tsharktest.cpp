@@ -143,23 +143,11 @@ void TsharkTest::initTestCase()
 
 ToolRun TsharkTest::tshark(const QStringList &arguments)
 {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("home/.config")));
     environment.remove(QStringLiteral("WIRESHARK_CONFIG_DIR"));
-    process.setProcessEnvironment(environment);
-    process.start(m_tshark, arguments);
-    ToolRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return runTool(m_tshark, arguments, QString(), QByteArray(), 120000, environment);
 }
 
 // The log, its capture and the dissector of the catalogue; the log's path.
