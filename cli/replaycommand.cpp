@@ -1,6 +1,7 @@
 // kwn-frame replay: the frames of a bus log written onto a serial port with
 // the log's spacing, through the same session and replayer as the Bus page.
 
+#include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/serialoptions.h"
@@ -19,7 +20,8 @@ const char kUsage[] =
     "kwn-frame replay --port DEV [--baud N --data-bits N --parity P --stop-bits S] [--speed F] [--loop]\n"
     "       [--only RX|TX] LOG";
 const char kHelp[] =
-    "Writes the frames of a bus log onto a serial port, the first at once and each later\n"
+    "Writes the frames of a bus log (or of a pcap capture, told apart by its content)\n"
+    "onto a serial port, the first at once and each later\n"
     "one when its time in the log, counted from the first frame's, divided by the speed,\n"
     "has passed. Noise and event lines are passed over; a frame line without a time goes\n"
     "right after the frame before it. Frames are written as logged, bad checksums too.\n"
@@ -35,10 +37,25 @@ const char kHelp[] =
 constexpr int kDrainTimeoutMs = 10000;
 
 
-// The frames of the log as records (time, direction, bytes); false, said
-// on standard error, when it cannot be read.
+// The frames of a capture as records; false, said on standard error, when
+// it cannot be read whole.
+bool readCapture(const QString &path, QVector<BusRecord> *records)
+{
+    const capture::RecordFileRead read = capture::readRecordFile(path);
+    if (!read.ok()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(read.error));
+        return false;
+    }
+    *records = read.records;
+    return true;
+}
+
+// The frames of the log (or capture, told apart by its content) as records
+// (time, direction, bytes); false, said on standard error, when it cannot be read.
 bool readLog(const QString &path, QVector<BusRecord> *records)
 {
+    if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
+        return readCapture(path, records);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, file.errorString()));

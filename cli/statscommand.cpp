@@ -2,6 +2,7 @@
 // was over its time span. The same node table and load figures as the Bus
 // page keeps live.
 
+#include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
@@ -26,13 +27,15 @@ namespace {
 const char kUsage[] = "kwn-frame stats [--baud N --data-bits N --parity P --stop-bits S] [--json] [--xml DIR] LOG...";
 const char kHelp[] =
     "Reads bus logs whole (\"TIME RX|TX HEX\" lines, noise and event comment lines, plain\n"
-    "frame texts) and prints, over all of them together: the frames, those with a bad\n"
+    "frame texts), or pcap captures (kwn-frame convert), told apart by their content, and\n"
+    "prints, over all of them together: the frames, those with a bad\n"
     "checksum, the noise bytes, the first and last time, the seconds between them, the\n"
     "frames a second and the bus load, the bits on the wire (start, data, parity and stop\n"
     "bits of every byte of frames and noise) in percent of what the baud rate carries.\n"
     "Then one row per source node ID, by node ID: its node type, device, frames, bytes,\n"
     "frames a second over the logs' span, first and last time, and how often it sent each\n"
-    "message. Frames with a bad checksum count for the bus, not for a node. The span runs\n"
+    "message. Frames with a bad checksum count for the bus, not for a node, nor do group\n"
+    "frames (their source field holds the group index). The span runs\n"
     "from the first bit of the first frame to the last byte of the last.\n"
     "Lines that are no frame are counted on standard error. Exits with 1 when a log cannot\n"
     "be read.\n"
@@ -65,11 +68,13 @@ public:
         : m_catalogue(folder), m_decoder(m_catalogue, BusRecordDecoder::Texts::Left), m_nodes(nodes), m_load(load)
     {
     }
+    // A bus log or a pcap capture, told apart by its content.
     bool read(const QString &path);
     quint64 refused() const { return m_refused; }
     bool precise() const { return m_precise; }
 
 private:
+    bool readCapture(const QString &path);
     void line(const char *text, qsizetype size);
     bool quickLine(const char *text, qsizetype size);
     bool quickTime(const char *text, qsizetype size, qint64 *us);
@@ -86,8 +91,32 @@ private:
     bool m_precise = false;
 };
 
+bool LogReader::readCapture(const QString &path)
+{
+    const capture::RecordScan scan = capture::scanRecordFile(path, [this](const capture::RecordView &view) {
+        BusRecord record;
+        const QByteArray bytes(view.bytes, view.size);
+        if (view.kind == BusRecord::Noise)
+            record.bytes = bytes;
+        else
+            record = m_decoder.decoded(bytes);
+        record.kind = view.kind;
+        record.timeUs = view.timeUs;
+        m_precise = m_precise || view.timeUs % 1000 != 0;
+        add(record);
+        return true;
+    });
+    if (!scan.error.isEmpty()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(scan.error));
+        return false;
+    }
+    return true;
+}
+
 bool LogReader::read(const QString &path)
 {
+    if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
+        return readCapture(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, file.errorString()));

@@ -142,20 +142,29 @@ void ReplayCliTest::framesInOrder_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QVector<int>>("frames");
-    QTest::newRow("all") << QStringList() << QVector<int>{0, 1, 2, 3};
-    QTest::newRow("only RX") << QStringList{"--only", "RX"} << QVector<int>{0, 2};
-    QTest::newRow("only TX") << QStringList{"--only", "TX"} << QVector<int>{1, 3};
+    QTest::addColumn<bool>("capture"); // the log made a pcap capture first
+    QTest::newRow("all") << QStringList() << QVector<int>{0, 1, 2, 3} << false;
+    QTest::newRow("only RX") << QStringList{"--only", "RX"} << QVector<int>{0, 2} << false;
+    QTest::newRow("only TX") << QStringList{"--only", "TX"} << QVector<int>{1, 3} << false;
+    QTest::newRow("all, capture") << QStringList() << QVector<int>{0, 1, 2, 3} << true;
+    QTest::newRow("only TX, capture") << QStringList{"--only", "TX"} << QVector<int>{1, 3} << true;
 }
 
 void ReplayCliTest::framesInOrder()
 {
     QFETCH(QStringList, options);
     QFETCH(QVector<int>, frames);
+    QFETCH(bool, capture);
     PtyPair pty;
     QVERIFY(pty.ok());
     QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    QString log = dir.filePath(QStringLiteral("bus.log"));
     QVERIFY(writeFile(log, logAt({0, 20, 40, 60})));
+    if (capture) {
+        const QString converted = dir.filePath(QStringLiteral("bus.pcap"));
+        QCOMPARE(runTool(QStringLiteral(KWN_CLI_PATH), {"convert", log, converted}).exitCode, 0);
+        log = converted;
+    }
     QProcess tool;
     QVERIFY(start(tool, QStringList{"--port", pty.path, "--speed", "10"} + options + QStringList{log}));
     const Arrival arrival = readFrames(pty, sizesOf(frames), 10000);

@@ -69,6 +69,7 @@ private slots:
     void statsJson_data();
     void statsJson();
     void statsText();
+    void statsReadsCaptures();
     void statsFailures_data();
     void statsFailures();
     void decodeCsv_data();
@@ -136,6 +137,27 @@ void StatsCliTest::statsJson()
     QCOMPARE(motor.value("first").toString(), QStringLiteral("2026-12-06T23:00:00.000Z"));
     QCOMPARE(motor.value("last").toString(), QStringLiteral("2026-12-06T23:00:09.800Z"));
     QCOMPARE(motor.value("messages").toObject(), (QJsonObject{{"Post Motor Status", 50}}));
+}
+
+// A capture made of a log gives the same figures as the log, told apart
+// by content and not by name.
+void StatsCliTest::statsReadsCaptures()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    const QString capture = dir.filePath(QStringLiteral("bus.pcap"));
+    const QString unnamed = dir.filePath(QStringLiteral("bus.bin"));
+    QVERIFY(writeFile(log, generatedLog().replace("not a frame\n", "")));
+    QCOMPARE(run({"convert", log, capture}).exitCode, 0);
+    QVERIFY(QFile::copy(capture, unnamed));
+    const ToolRun fromLog = run({"stats", "--json", log});
+    QCOMPARE(fromLog.exitCode, 0);
+    QVERIFY(fromLog.out.contains("\"badChecksums\":1"));
+    for (const QString &file : {capture, unnamed}) {
+        const ToolRun fromCapture = run({"stats", "--json", file});
+        QCOMPARE(fromCapture.exitCode, 0);
+        QCOMPARE(fromCapture.out, fromLog.out);
+    }
 }
 
 // The same log in two files gives twice the counts; the table is aligned.
