@@ -17,6 +17,9 @@
 
 namespace {
 
+// A time that is not read: a row's timeMs of -1 and timeValid false.
+constexpr qint64 kNoTime = Q_INT64_C(-0x7FFFFFFFFFFF);
+
 // A button event of the sample keypad.
 const QByteArray kFrame = "8CF04FC3D4E5FEFFFFFEFFFFFF0B3E";
 
@@ -72,6 +75,7 @@ class BusLogTest : public QObject
 private slots:
     void parseBusLogLine_data();
     void parseBusLogLine();
+    void writtenLinesReadBack();
     void readBusLog_data();
     void readBusLog();
     void eventRoundTrip_data();
@@ -88,6 +92,7 @@ private slots:
 void BusLogTest::parseBusLogLine_data()
 {
     QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("time");
     QTest::addColumn<bool>("timeValid");
     QTest::addColumn<qint64>("timeMs");
@@ -95,46 +100,60 @@ void BusLogTest::parseBusLogLine_data()
     QTest::addColumn<QString>("frameText");
     QTest::addColumn<bool>("readFromBytes");
     const QString f = QString::fromLatin1(kFrame);
-    const auto row = [&](const char *name, const QString &time, bool valid, qint64 ms) {
-        QTest::newRow(name) << time + " RX " + f << time << valid << (valid ? ms : qint64(-1)) << "RX" << f << true;
+    const QString t = QStringLiteral("2026-12-06T22:42:16.123Z");
+    const auto add = [](const char *name, const QString &line, const QString &time, qint64 ms, const QString &direction,
+                        const QString &frameText, bool readFromBytes = true, int kind = int(BusLogLine::Frame)) {
+        QTest::newRow(name) << line << kind << time << (ms != kNoTime) << (ms == kNoTime ? qint64(-1) : ms) << direction
+                            << frameText << readFromBytes;
     };
-    row("possible", "2026-12-06T22:42:16.123Z", true, utcMs("2026-12-06T22:42:16.123Z"));
-    row("leap second", "2016-12-31T23:59:60.00Z", true, utcMs("2016-12-31T23:59:59.999Z"));
-    row("leap second, its last millisecond", "2016-12-31T23:59:60.999Z", true, utcMs("2016-12-31T23:59:59.999Z"));
-    row("leap second, with an offset", "2017-01-01T00:59:60.500+01:00", true, utcMs("2016-12-31T23:59:59.999Z"));
-    row("second 60 within a day", "2016-12-31T12:00:60.000Z", false, 0);
-    row("second 60 with an offset that ends no UTC day", "2016-12-31T23:59:60.000+01:00", false, 0);
-    row("second 61", "2016-12-31T23:59:61.000Z", false, 0);
-    row("year 0000", "0000-01-01T00:00:00.000Z", false, 0);
-    row("02-30", "2026-02-30T10:11:12.345Z", false, 0);
-    row("month 13", "2026-13-45T22:42:16.123Z", false, 0);
-    row("hour 25", "2026-12-06T25:00:00.000Z", false, 0);
-    row("offset +99:99", "2026-12-06T10:11:12.345+99:99", false, 0);
-    row("letters after the zone", "2026-12-06T10:11:12.345Zulu", false, 0);
-    row("before 1970", "1969-07-20T20:17:40.000Z", true, utcMs("1969-07-20T20:17:40.000Z"));
-    row("the last millisecond of 1969", "1969-12-31T23:59:59.999Z", true, -1);
-    row("year 1", "0001-01-01T00:00:00.000Z", true, utcMs("0001-01-01T00:00:00.000Z"));
-    QTest::newRow("impossible, sent, tabs") << "  2026-02-30T10:11:12.345Z\tTX \t" + f << "2026-02-30T10:11:12.345Z"
-                                            << false << qint64(-1) << "TX" << f << true;
-    QTest::newRow("impossible, no frame") << "2026-02-30T10:11:12.345Z TX" << "2026-02-30T10:11:12.345Z" << false
-                                          << qint64(-1) << "TX" << "" << true;
+    const auto timed = [&](const char *name, const QString &time, qint64 ms) { add(name, time + " RX " + f, time, ms, "RX", f); };
+    timed("possible", t, utcMs("2026-12-06T22:42:16.123Z"));
+    timed("leap second", "2016-12-31T23:59:60.00Z", utcMs("2016-12-31T23:59:59.999Z"));
+    timed("leap second, its last millisecond", "2016-12-31T23:59:60.999Z", utcMs("2016-12-31T23:59:59.999Z"));
+    timed("leap second, with an offset", "2017-01-01T00:59:60.500+01:00", utcMs("2016-12-31T23:59:59.999Z"));
+    timed("second 60 within a day", "2016-12-31T12:00:60.000Z", kNoTime);
+    timed("second 60 with an offset that ends no UTC day", "2016-12-31T23:59:60.000+01:00", kNoTime);
+    timed("second 61", "2016-12-31T23:59:61.000Z", kNoTime);
+    timed("year 0000", "0000-01-01T00:00:00.000Z", kNoTime);
+    timed("02-30", "2026-02-30T10:11:12.345Z", kNoTime);
+    timed("month 13", "2026-13-45T22:42:16.123Z", kNoTime);
+    timed("hour 25", "2026-12-06T25:00:00.000Z", kNoTime);
+    timed("offset +99:99", "2026-12-06T10:11:12.345+99:99", kNoTime);
+    timed("letters after the zone", "2026-12-06T10:11:12.345Zulu", kNoTime);
+    timed("before 1970", "1969-07-20T20:17:40.000Z", utcMs("1969-07-20T20:17:40.000Z"));
+    timed("the last millisecond of 1969", "1969-12-31T23:59:59.999Z", -1);
+    timed("year 1", "0001-01-01T00:00:00.000Z", utcMs("0001-01-01T00:00:00.000Z"));
+    timed("with offset", "2026-12-06T23:42:16.123+01:00", utcMs("2026-12-06T22:42:16.123Z"));
+    add("impossible, sent, tabs", "  2026-02-30T10:11:12.345Z\tTX \t" + f, "2026-02-30T10:11:12.345Z", kNoTime, "TX", f);
+    add("impossible, no frame", "2026-02-30T10:11:12.345Z TX", "2026-02-30T10:11:12.345Z", kNoTime, "TX", "");
     const QString nul = QStringLiteral("2026-12-06T10:11:12.") + QChar(0);
-    QTest::newRow("NUL in the time") << nul + " RX " + f << nul << false << qint64(-1) << "RX" << f << true;
+    add("NUL in the time", nul + " RX " + f, nul, kNoTime, "RX", f);
+    add("sent, tabs", t + "\tTX\t\tF0 EF", t, utcMs("2026-12-06T22:42:16.123Z"), "TX", "F0 EF");
+    add("direction alone", t + " TX", t, utcMs("2026-12-06T22:42:16.123Z"), "TX", "");
+    add("non-ASCII frame text", t + " RX \u00e9 F0", t, utcMs("2026-12-06T22:42:16.123Z"), "RX", "\u00e9 F0");
+    add("empty", "", "", kNoTime, "", "", true, int(BusLogLine::Empty));
+    add("comment", "  # port opened", "", kNoTime, "", "", true, int(BusLogLine::Comment));
     // No log line without RX or TX after the time: the line is a frame text.
-    for (const char *line : {"2016-12-31T23:59:60.000Z 8C", "2026-02-30T10:11:12.345Z RXTX 8C",
-                             "2026-02-30T10:11:12.345ZRX 8C", "2026-02-30 10:11:12.345Z RX 8C",
-                             "2026-02-3T10:11:12.345Z RX 8C"})
-        QTest::addRow("no log line: %s", line) << line << "" << false << qint64(-1) << "" << line << true;
+    for (const QString &line : QStringList
+         {QStringLiteral("2016-12-31T23:59:60.000Z 8C"), QStringLiteral("2026-02-30T10:11:12.345Z RXTX 8C"),
+          QStringLiteral("2026-02-30T10:11:12.345ZRX 8C"), QStringLiteral("2026-02-30 10:11:12.345Z RX 8C"),
+          QStringLiteral("2026-02-3T10:11:12.345Z RX 8C"), QStringLiteral("F0 EF DF"), QStringLiteral("   "), t + " F0EF",
+          t + " RXF0", t + " T", t + "RX F0", QStringLiteral("2026-12-06T22:42:1"), QStringLiteral("\u00e9 F0")})
+        add(qPrintable("no log line: " + line), line, "", kNoTime, "", line);
+    // Other than ASCII in a time's place: not a time, read from the bytes.
+    for (const QString &start : {QStringLiteral("\u00e9"), QStringLiteral("2026-\u00e9"), QStringLiteral("2026\u00e9"),
+                                 QStringLiteral("\U0001F600"), QStringLiteral("\u3000")})
+        add(qPrintable("not ASCII in a time's place: " + start), start + t + " RX F0", "", kNoTime, "", start + t + " RX F0");
     // Digits of other scripts make no time, whatever the date parser says.
-    const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0663-45T22:42:16.123Z RX F0");
-    QTest::newRow("digits of another script") << arabic << "" << false << qint64(-1) << "" << arabic << false;
-    const QString fullWidth = QStringLiteral("2026-02-30T10:11:1\uFF12.345Z RX F0");
-    QTest::newRow("full-width digit") << fullWidth << "" << false << qint64(-1) << "" << fullWidth << false;
+    for (const QString &line : {QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0663-45T22:42:16.123Z RX F0"),
+                                QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0662-\u0660\u0666T22:42:16.123Z RX F0"),
+                                QStringLiteral("2026-\u0661\u0662-06T22:42:16.123Z RX F0"),
+                                QStringLiteral("2026-02-30T10:11:1\uFF12.345Z RX F0")})
+        add(qPrintable("digits of another script: " + line), line, "", kNoTime, "", line, false);
     // Other than ASCII after the shape of a time: the bytes are left to the
     // general way, which keeps the time as written.
     const QString accent = QStringLiteral("2026-02-30T10:11:12\u00e9");
-    QTest::newRow("impossible, non-ASCII in the time") << accent + " RX F0" << accent << false << qint64(-1) << "RX"
-                                                       << "F0" << false;
+    add("impossible, non-ASCII in the time", accent + " RX F0", accent, kNoTime, "RX", "F0", false);
 }
 
 // The time of a line that has the shape of a log line is kept as written,
@@ -143,6 +162,7 @@ void BusLogTest::parseBusLogLine_data()
 void BusLogTest::parseBusLogLine()
 {
     QFETCH(QString, line);
+    QFETCH(int, kind);
     QFETCH(QString, time);
     QFETCH(bool, timeValid);
     QFETCH(qint64, timeMs);
@@ -150,7 +170,7 @@ void BusLogTest::parseBusLogLine()
     QFETCH(QString, frameText);
     QFETCH(bool, readFromBytes);
     const BusLogLine parsed = ::parseBusLogLine(line);
-    QCOMPARE(int(parsed.kind), int(BusLogLine::Frame));
+    QCOMPARE(int(parsed.kind), kind);
     QCOMPARE(parsed.time, time);
     QCOMPARE(parsed.timeValid, timeValid);
     QCOMPARE(parsed.timeMs, timeMs);
@@ -167,12 +187,23 @@ void BusLogTest::parseBusLogLine()
     QCOMPARE(::parseBusLogLine(utf8.constData(), utf8.size(), &fromBytes, &textStart), readFromBytes);
     if (!readFromBytes)
         return;
-    QCOMPARE(int(fromBytes.kind), int(parsed.kind));
+    QCOMPARE(int(fromBytes.kind), kind);
     QCOMPARE(fromBytes.time, parsed.time);
     QCOMPARE(fromBytes.timeValid, parsed.timeValid);
     QCOMPARE(fromBytes.timeMs, parsed.timeMs);
     QCOMPARE(fromBytes.direction, parsed.direction);
-    QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), parsed.frameText);
+    if (kind == BusLogLine::Frame)
+        QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), parsed.frameText);
+}
+
+// What the writers of frame and noise lines make reads back.
+void BusLogTest::writtenLinesReadBack()
+{
+    const qint64 ms = 1796596936123;
+    const BusLogLine written = ::parseBusLogLine(busLogFrameLine(ms, QStringLiteral("TX"), QByteArray::fromHex("F0EF")));
+    QCOMPARE(written.timeMs, ms);
+    QCOMPARE(written.frameText, QStringLiteral("F0EF"));
+    QCOMPARE(::parseBusLogLine(busLogNoiseLine(ms, "\x01")).kind, BusLogLine::Comment);
 }
 
 void BusLogTest::readBusLog_data()

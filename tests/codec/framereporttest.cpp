@@ -1,7 +1,6 @@
 // The decoding entry point: the catalogue it keeps, seeing edits made while
 // it runs, the bus log lines and the texts printed for a report.
 
-#include "codec/buslog.h"
 #include "codec/framereport.h"
 
 #include <QDir>
@@ -60,8 +59,6 @@ private slots:
     void reportTexts();
     void jsonIsWhatQtWrites_data();
     void jsonIsWhatQtWrites();
-    void busLogLines_data();
-    void busLogLines();
     void inputGivenApart_data();
     void inputGivenApart();
     void textGivenApart_data();
@@ -189,87 +186,6 @@ void FrameReportTest::jsonIsWhatQtWrites()
         const quint16 sum = frameChecksum(frame);
         frame.append(char(sum >> 8)).append(char(sum & 0xFF));
     }
-}
-
-void FrameReportTest::busLogLines_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("time");
-    QTest::addColumn<QString>("direction");
-    QTest::addColumn<QString>("frameText");
-    QTest::addColumn<bool>("readFromBytes");
-    const QString t = QStringLiteral("2026-12-06T22:42:16.123Z");
-    const int frame = int(BusLogLine::Frame);
-    QTest::newRow("received") << t + " RX F0EF" << frame << t << "RX" << "F0EF" << true;
-    QTest::newRow("sent, tabs") << t + "\tTX\t\tF0 EF" << frame << t << "TX" << "F0 EF" << true;
-    QTest::newRow("with offset") << "2026-12-06T23:42:16.123+01:00 RX AB" << frame
-                                 << "2026-12-06T23:42:16.123+01:00" << "RX" << "AB" << true;
-    QTest::newRow("plain frame") << "F0 EF DF" << frame << "" << "" << "F0 EF DF" << true;
-    QTest::newRow("blank") << "   " << frame << "" << "" << "   " << true;
-    QTest::newRow("empty") << "" << int(BusLogLine::Empty) << "" << "" << "" << true;
-    QTest::newRow("comment") << "  # port opened" << int(BusLogLine::Comment) << "" << "" << "" << true;
-    QTest::newRow("no direction") << t + " F0EF" << frame << "" << "" << t + " F0EF" << true;
-    QTest::newRow("direction glued") << t + " RXF0" << frame << "" << "" << t + " RXF0" << true;
-    QTest::newRow("direction alone") << t + " TX" << frame << t << "TX" << "" << true;
-    QTest::newRow("direction cut") << t + " T" << frame << "" << "" << t + " T" << true;
-    QTest::newRow("time glued") << t + "RX F0" << frame << "" << "" << t + "RX F0" << true;
-    QTest::newRow("time cut short") << "2026-12-06T22:42:1" << frame << "" << "" << "2026-12-06T22:42:1" << true;
-    QTest::newRow("non-ASCII frame text") << t + " RX \u00e9 F0" << frame << t << "RX" << "\u00e9 F0" << true;
-    QTest::newRow("non-ASCII, short") << "\u00e9 F0" << frame << "" << "" << "\u00e9 F0" << true;
-    const QString arabic = QStringLiteral("\u0662\u0660\u0662\u0666-\u0661\u0662-\u0660\u0666T22:42:16.123Z RX F0");
-    QTest::newRow("digits of another script") << arabic << frame << "" << "" << arabic << false;
-    const QString later = QStringLiteral("2026-\u0661\u0662-06T22:42:16.123Z RX F0");
-    QTest::newRow("digits of another script later") << later << frame << "" << "" << later << false;
-    for (const QString &start : {QStringLiteral("\u00e9"), QStringLiteral("2026-\u00e9"), QStringLiteral("2026\u00e9"),
-                                 QStringLiteral("\U0001F600"), QStringLiteral("\u3000")}) {
-        const QString notTime = start + t + " RX F0";
-        QTest::addRow("not ASCII in a time's place: %s", qPrintable(start)) << notTime << frame << "" << "" << notTime << true;
-    }
-    // A log line by its shape, whatever follows the seconds: Qt 5's date
-    // parser passes over it (a time), Qt 6's does not (a time kept as
-    // written); either way the bytes are left to the text path.
-    const QString accent = t.left(19) + QStringLiteral("\u00e9");
-    QTest::newRow("non-ASCII in the time") << accent + " RX F0" << frame << accent << "RX" << "F0" << false;
-}
-
-void FrameReportTest::busLogLines()
-{
-    QFETCH(QString, line);
-    QFETCH(int, kind);
-    QFETCH(QString, time);
-    QFETCH(QString, direction);
-    QFETCH(QString, frameText);
-    QFETCH(bool, readFromBytes);
-    const BusLogLine parsed = parseBusLogLine(line);
-    QCOMPARE(int(parsed.kind), kind);
-    QCOMPARE(parsed.time, time);
-    QCOMPARE(parsed.direction, direction);
-    QCOMPARE(parsed.frameText, frameText);
-    QCOMPARE(parsed.timeMs >= 0, parsed.timeValid);
-    QVERIFY(parsed.timeValid || parsed.timeMs == -1);
-    if (time.isEmpty())
-        QVERIFY(!parsed.timeValid);
-    // Read from its bytes, unless its start is other than ASCII.
-    const QByteArray utf8 = line.toUtf8();
-    BusLogLine fromBytes;
-    qsizetype textStart = -1;
-    QCOMPARE(parseBusLogLine(utf8.constData(), utf8.size(), &fromBytes, &textStart), readFromBytes);
-    if (readFromBytes) {
-        QCOMPARE(int(fromBytes.kind), kind);
-        QCOMPARE(fromBytes.time, time);
-        QCOMPARE(fromBytes.timeMs, parsed.timeMs);
-        QCOMPARE(fromBytes.direction, direction);
-        if (kind == BusLogLine::Frame)
-            QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), frameText);
-    }
-
-    // What the writer makes reads back.
-    const qint64 ms = 1796596936123;
-    const BusLogLine written = parseBusLogLine(busLogFrameLine(ms, QStringLiteral("TX"), QByteArray::fromHex("F0EF")));
-    QCOMPARE(written.timeMs, ms);
-    QCOMPARE(written.frameText, QStringLiteral("F0EF"));
-    QCOMPARE(parseBusLogLine(busLogNoiseLine(ms, "\x01")).kind, BusLogLine::Comment);
 }
 
 namespace {
