@@ -126,6 +126,16 @@ protected:
         return qobject_cast<FrameTableModel *>(view->model());
     }
     QPushButton *button(const QString &name) const { return page->findChild<QPushButton *>(name); }
+    template<typename T = QWidget> T *find(const QString &name) const { return page->findChild<T *>(name); }
+    QTableView *listView() const { return find<QTableView>(QStringLiteral("tableViewFrames")); }
+    QCheckBox *latestBox() const { return find<QCheckBox>(QStringLiteral("checkBoxLatest")); }
+    QLineEdit *field(const QString &name) const { return find<QLineEdit>(name); }
+    void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // The text of a cell of what the list shows (the list or Latest).
+    QString shownCell(int row, int column) const
+    {
+        return listView()->model()->data(listView()->model()->index(row, column)).toString();
+    }
     // The whole text of one of the page's one-line labels.
     QString label(const QString &name) const { return page->findChild<ElidedLabel *>(name)->fullText(); }
     QString message() const { return label(QStringLiteral("labelMessage")); }

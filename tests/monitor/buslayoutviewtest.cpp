@@ -11,7 +11,6 @@ private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
-
     // The Latest view sorts by any column, the numbers as numbers, through
     // a proxy shown only with it; a sorted row still opens its own frame.
     // The list itself stays in arrival order.
@@ -23,23 +22,20 @@ private slots:
         QByteArray burst;
         for (int i = 0; i < 10; ++i) {
             burst += statusFrame(0x000011, quint8(i));
-            if (i < 9)
-                burst += statusFrame(0x000012, quint8(i));
-            if (i < 2)
-                burst += statusFrame(0x000013, quint8(i));
+            burst += i < 9 ? statusFrame(0x000012, quint8(i)) : QByteArray();
+            burst += i < 2 ? statusFrame(0x000013, quint8(i)) : QByteArray();
         }
         QVERIFY(device->write(burst));
         QTRY_COMPARE(model()->rowCount(), 22);
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QTableView *view = listView();
         QVERIFY(!view->isSortingEnabled());
-        auto *latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
-        latest->setChecked(true);
+        latestBox()->setChecked(true);
         QVERIFY(view->isSortingEnabled());
         QVERIFY(qobject_cast<QSortFilterProxyModel *>(view->model()));
-        auto sources = [view] {
+        auto sources = [this] {
             QStringList texts;
-            for (int row = 0; row < view->model()->rowCount(); ++row)
-                texts << view->model()->data(view->model()->index(row, LatestMessageModel::Route)).toString().left(6);
+            for (int row = 0; row < listView()->model()->rowCount(); ++row)
+                texts << shownCell(row, LatestMessageModel::Route).left(6);
             return texts;
         };
         QCOMPARE(sources(), QStringList({"000011", "000012", "000013"})); // as they first came
@@ -57,18 +53,17 @@ private slots:
         QCOMPARE(sources(), ascending);
 
         QSignalSpy opened(bus, &BusLayout::frameOpened);
-        const int row = sources().indexOf(QStringLiteral("000013"));
-        emit view->activated(view->model()->index(row, 0));
+        emit view->activated(view->model()->index(sources().indexOf(QStringLiteral("000013")), 0));
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(statusFrame(0x000013, 1)));
 
-        latest->setChecked(false);
+        latestBox()->setChecked(false);
         QVERIFY(!view->isSortingEnabled());
         QVERIFY(model());
         QCOMPARE(model()->recordAt(1)->bytes, statusFrame(0x000011, 0));
         QCOMPARE(model()->recordAt(21)->bytes, statusFrame(0x000011, 9));
         // Back to Latest, the order chosen holds.
-        latest->setChecked(true);
+        latestBox()->setChecked(true);
         QCOMPARE(header->sortIndicatorSection(), int(LatestMessageModel::Count));
         QCOMPARE(sources(), ascending);
     }
@@ -77,10 +72,10 @@ private slots:
     // those held, as frames come and go.
     void filterCount()
     {
-        auto *count = page->findChild<QLabel *>(QStringLiteral("labelFilterCount"));
+        auto *count = find<QLabel>(QStringLiteral("labelFilterCount"));
         QVERIFY(count);
-        auto *tools = page->findChild<QHBoxLayout *>(QStringLiteral("layoutTools"));
-        auto *filter = page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"));
+        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
+        auto *tools = find<QHBoxLayout>(QStringLiteral("layoutTools"));
         QCOMPARE(tools->indexOf(count), tools->indexOf(filter) + 1);
         QVERIFY(!count->isVisible());
         connectTo(device->path);
@@ -112,10 +107,8 @@ private slots:
         QTest::addColumn<QString>("savedTime"); // the shape of the times saved
         QTest::newRow("clock time, ms") << 0 << false << "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}500$"
                                         << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z RX ";
-        QTest::newRow("since first, µs") << 1 << true << "^0\\.012500$"
-                                         << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ";
-        QTest::newRow("row above, µs") << 2 << true << "^12\\.500$"
-                                       << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ";
+        QTest::newRow("since first, µs") << 1 << true << "^0\\.012500$" << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ";
+        QTest::newRow("row above, µs") << 2 << true << "^12\\.500$" << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ";
     }
     void timeSettings()
     {
@@ -123,20 +116,18 @@ private slots:
         QFETCH(bool, precise);
         QFETCH(QString, secondRow);
         QFETCH(QString, savedTime);
-        auto *combo = page->findChild<QComboBox *>(QStringLiteral("comboBoxTimeMode"));
-        auto *check = page->findChild<QCheckBox *>(QStringLiteral("checkBoxPreciseLogs"));
-        QVERIFY(combo && check);
-        QCOMPARE(combo->count(), 3);
-        QCOMPARE(combo->itemText(2), QStringLiteral("\u0394 to row above"));
-        QCOMPARE(check->text(), QStringLiteral("\u00b5s in logs"));
-        combo->setCurrentIndex(mode);
-        check->setChecked(precise);
+        auto combo = [this] { return find<QComboBox>(QStringLiteral("comboBoxTimeMode")); };
+        auto check = [this] { return find<QCheckBox>(QStringLiteral("checkBoxPreciseLogs")); };
+        QVERIFY(combo() && check());
+        QCOMPARE(combo()->count(), 3);
+        QCOMPARE(combo()->itemText(2), QStringLiteral("\u0394 to row above"));
+        QCOMPARE(check()->text(), QStringLiteral("\u00b5s in logs"));
+        combo()->setCurrentIndex(mode);
+        check()->setChecked(precise);
         cleanup();
         init();
-        combo = page->findChild<QComboBox *>(QStringLiteral("comboBoxTimeMode"));
-        check = page->findChild<QCheckBox *>(QStringLiteral("checkBoxPreciseLogs"));
-        QCOMPARE(combo->currentIndex(), mode);
-        QCOMPARE(check->isChecked(), precise);
+        QCOMPARE(combo()->currentIndex(), mode);
+        QCOMPARE(check()->isChecked(), precise);
 
         const qint64 start = QDateTime::currentMSecsSinceEpoch() * 1000;
         bus->session()->load({bus->session()->prepare(statusFrame(1, 1), start, BusRecord::Received),
@@ -152,8 +143,8 @@ private slots:
         for (const QByteArray &line : lines)
             QVERIFY2(QRegularExpression(savedTime).match(QString::fromUtf8(line)).hasMatch(), line.constData());
         // Back to the defaults for the other tests.
-        combo->setCurrentIndex(0);
-        check->setChecked(false);
+        combo()->setCurrentIndex(0);
+        check()->setChecked(false);
     }
 
     // The pane under the list shows the current row of the list or of
@@ -162,17 +153,12 @@ private slots:
     // in the send field. The splitter comes back where it was left.
     void detailPane()
     {
-        // QX-Drive 40 (node type 2) setting its obstacle sensitivity.
-        const auto drive = [](quint32 source, quint8 level) {
-            return packFrame(0x21, false, 12, 2, 0, source, 0x000002, QByteArray(1, char(level)));
-        };
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        auto *tree = page->findChild<QTreeWidget *>(QStringLiteral("treeWidgetDetail"));
+        auto *tree = find<QTreeWidget>(QStringLiteral("treeWidgetDetail"));
         QVERIFY(tree);
-        QVERIFY(page->findChild<QSplitter *>(QStringLiteral("splitterFrames"))->isAncestorOf(tree));
+        QVERIFY(find<QSplitter>(QStringLiteral("splitterFrames"))->isAncestorOf(tree));
         connectTo(device->path);
-        const QByteArray first = drive(0x000011, 1);
-        const QByteArray bad = withBadChecksum(drive(0x000012, 2));
+        const QByteArray first = drive40Frame(1, 0x000011);
+        const QByteArray bad = withBadChecksum(drive40Frame(2, 0x000012));
         QVERIFY(device->write(first + QByteArray::fromHex("A5A5") + bad));
         QTRY_COMPARE(model()->rowCount(), 4); // after the "Connected to" row
         QCOMPARE(tree->topLevelItemCount(), 0);
@@ -182,20 +168,19 @@ private slots:
         QCOMPARE(tree->topLevelItemCount(), 0);
         clickRow(1);
         QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
-        QCOMPARE(detail(QStringLiteral("Device")), model()->data(model()->index(1, ColumnDevice)).toString());
+        QCOMPARE(detail(QStringLiteral("Device")), shownCell(1, ColumnDevice));
         QCOMPARE(detail(QStringLiteral("Message")), QStringLiteral("Set Obstacle Sensitivity"));
         QCOMPARE(detail(QStringLiteral("Direction")), QStringLiteral("RX"));
         QCOMPARE(detail(QStringLiteral("Checksum")), QStringLiteral("checksum ok"));
         QCOMPARE(detail(QStringLiteral("Sensitivity")), QStringLiteral("Medium"));
 
         QSignalSpy opened(bus, &BusLayout::frameOpened);
-        QTest::mouseClick(button(QStringLiteral("buttonOpenOnDecode")), Qt::LeftButton);
+        click(QStringLiteral("buttonOpenOnDecode"));
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(first));
-        auto *field = page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"));
-        QTest::mouseClick(button(QStringLiteral("buttonPutInSend")), Qt::LeftButton);
-        QCOMPARE(field->text(), QString::fromLatin1(first.toHex(' ').toUpper()));
-        QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+        click(QStringLiteral("buttonPutInSend"));
+        QCOMPARE(field(QStringLiteral("LineEditSendFrame"))->text(), QString::fromLatin1(first.toHex(' ').toUpper()));
+        click(QStringLiteral("buttonSend"));
         QCOMPARE(device->read(first.size()), first);
 
         clickRow(2);
@@ -203,34 +188,33 @@ private slots:
         QCOMPARE(detail(QStringLiteral("Bytes")), QStringLiteral("A5 A5"));
         QVERIFY(!button(QStringLiteral("buttonOpenOnDecode"))->isEnabled());
         QVERIFY(!button(QStringLiteral("buttonPutInSend"))->isEnabled());
-        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(listView(), Qt::Key_Down);
         QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(bad));
         QVERIFY(detail(QStringLiteral("Checksum")).startsWith(QStringLiteral("checksum wrong, expected ")));
 
         // Latest: its own rows; a row taking a new frame shows it.
-        auto *latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
-        latest->setChecked(true);
+        latestBox()->setChecked(true);
         QCOMPARE(tree->topLevelItemCount(), 0);
-        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(listView()->model()->rowCount(), 2);
         clickRow(0);
         QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
-        const QByteArray next = drive(0x000011, 2);
+        const QByteArray next = drive40Frame(2, 0x000011);
         QVERIFY(device->write(next));
         QTRY_COMPARE_WITH_TIMEOUT(detail(QStringLiteral("Bytes")), spacedWithChecksum(next), 15000); // a busy machine
         QCOMPARE(detail(QStringLiteral("Sensitivity")), QStringLiteral("High"));
-        latest->setChecked(false);
+        latestBox()->setChecked(false);
         QCOMPARE(tree->topLevelItemCount(), 0);
         clickRow(0);
         // A new filter leaves the list without a current row, and so the pane.
-        page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"))->setText(QStringLiteral("RX"));
+        field(QStringLiteral("LineEditFilter"))->setText(QStringLiteral("RX"));
         QCOMPARE(tree->topLevelItemCount(), 0);
         clickRow(0);
         QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
-        QTest::mouseClick(button(QStringLiteral("buttonClear")), Qt::LeftButton);
+        clearList();
         QCOMPARE(tree->topLevelItemCount(), 0);
 
         // Dragged, remembered, and back after the page is built again.
-        auto *splitter = page->findChild<QSplitter *>(QStringLiteral("splitterFrames"));
+        auto *splitter = find<QSplitter>(QStringLiteral("splitterFrames"));
         QWidget *handle = splitter->handle(1);
         const QList<int> before = splitter->sizes();
         const auto mouse = [handle](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
@@ -245,31 +229,23 @@ private slots:
         QCOMPARE(dragged.value(0), before.value(0) - 60);
         cleanup();
         init();
-        QCOMPARE(page->findChild<QSplitter *>(QStringLiteral("splitterFrames"))->sizes(), dragged);
+        QCOMPARE(find<QSplitter>(QStringLiteral("splitterFrames"))->sizes(), dragged);
     }
 
     // The header's menu has one checkable action per column, named after it,
     // in the order shown; Bytes and Checksum start hidden; the last column
-    // shown cannot be hidden.
+    // shown cannot be hidden. Latest has columns of its own, all but the
+    // time shown at first.
     void columnMenu()
     {
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        QHeaderView *header = view->horizontalHeader();
+        QHeaderView *header = listView()->horizontalHeader();
         QVERIFY(header->sectionsMovable());
         QCOMPARE(header->contextMenuPolicy(), Qt::CustomContextMenu);
         QMenu *menu = bus->columnMenu();
         QCOMPARE(menu->objectName(), QStringLiteral("menuColumns"));
-        QStringList names;
-        QStringList shown;
-        for (QAction *action : menu->actions()) {
-            QVERIFY(action->isCheckable());
-            names << action->text();
-            if (action->isChecked())
-                shown << action->text();
-        }
-        QCOMPARE(names, QStringList({"Time", "\u0394 ms", "Dir", "Device", "Message", "Source \u2192 Destination",
-                                     "Values", "Bytes", "Checksum"}));
-        QCOMPARE(shown, QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values"}));
+        QCOMPARE(columnTexts(menu, false), QStringList({"Time", "\u0394 ms", "Dir", "Device", "Message",
+                                                        "Source \u2192 Destination", "Values", "Bytes", "Checksum"}));
+        QCOMPARE(columnTexts(menu, true), QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values"}));
         QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
 
         QVERIFY(triggerColumn(menu, QStringLiteral("Bytes")));
@@ -282,28 +258,19 @@ private slots:
 
         // Hidden down to one column, whose action is then disabled.
         header->moveSection(header->visualIndex(ColumnMessage), 0);
-        for (int column = 0; column < BusColumnCount; ++column) {
-            if (column != ColumnMessage)
-                header->setSectionHidden(column, true);
-        }
+        for (int column = 0; column < BusColumnCount; ++column)
+            header->setSectionHidden(column, column != ColumnMessage);
         menu = bus->columnMenu();
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("Message"));
         QVERIFY(!menu->actions().first()->isEnabled());
         QVERIFY(menu->actions().at(1)->isEnabled());
 
-        // Latest has columns of its own, all but the time shown at first.
-        page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"))->setChecked(true);
+        latestBox()->setChecked(true);
         menu = bus->columnMenu();
-        names.clear();
-        shown.clear();
-        for (QAction *action : menu->actions()) {
-            names << action->text();
-            if (action->isChecked())
-                shown << action->text();
-        }
+        const QStringList names = columnTexts(menu, false);
         QCOMPARE(names, QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count",
                                      "Rate /s", "\u0394 ms"}));
-        QCOMPARE(shown, names.mid(1));
+        QCOMPARE(columnTexts(menu, true), names.mid(1));
         QCOMPARE(header->sectionResizeMode(LatestMessageModel::Values), QHeaderView::Stretch);
         forgetColumns();
     }
@@ -312,20 +279,17 @@ private slots:
     // other view is shown and come back in the next run.
     void columnsRemembered()
     {
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        auto *latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
-        QHeaderView *header = view->horizontalHeader();
+        QHeaderView *header = listView()->horizontalHeader();
         header->moveSection(header->visualIndex(ColumnMessage), 0);
         header->resizeSection(ColumnDevice, 151);
-        QMenu *menu = bus->columnMenu();
-        QVERIFY(triggerColumn(menu, QStringLiteral("Checksum")));
-        QVERIFY(triggerColumn(menu, QStringLiteral("Time")));
-        latest->setChecked(true);
+        QVERIFY(triggerColumn(bus->columnMenu(), QStringLiteral("Checksum")));
+        QVERIFY(triggerColumn(bus->columnMenu(), QStringLiteral("Time")));
+        latestBox()->setChecked(true);
         QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
         header->resizeSection(LatestMessageModel::Device, 133);
         header->setSectionHidden(LatestMessageModel::Rate, true);
         header->setSectionHidden(LatestMessageModel::Time, false);
-        latest->setChecked(false);
+        latestBox()->setChecked(false);
         checkListColumns(header);
 
         cleanup();
@@ -333,16 +297,14 @@ private slots:
         QSettings settings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
         QVERIFY(settings.contains(QStringLiteral("bus/listHeader")));
         QVERIFY(settings.contains(QStringLiteral("bus/latestHeader")));
-        view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        latest = page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"));
-        header = view->horizontalHeader();
+        header = listView()->horizontalHeader();
         checkListColumns(header);
-        latest->setChecked(true);
+        latestBox()->setChecked(true);
         QCOMPARE(header->sectionSize(LatestMessageModel::Device), 133);
         QVERIFY(header->isSectionHidden(LatestMessageModel::Rate));
         QVERIFY(!header->isSectionHidden(LatestMessageModel::Time));
         QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
-        latest->setChecked(false);
+        latestBox()->setChecked(false);
         checkListColumns(header);
         forgetColumns();
     }
@@ -351,14 +313,14 @@ private slots:
     // the other columns at their end.
     void namesElidedInTheMiddle()
     {
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QTableView *view = listView();
         auto elideOf = [view](int column) {
             auto *delegate = qobject_cast<ElidingDelegate *>(view->itemDelegateForColumn(column));
             return delegate ? delegate->elideMode() : view->textElideMode();
         };
         for (int column = 0; column < BusColumnCount; ++column)
             QCOMPARE(elideOf(column), column == ColumnDevice || column == ColumnMessage ? Qt::ElideMiddle : Qt::ElideRight);
-        page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"))->setChecked(true);
+        latestBox()->setChecked(true);
         for (int column = 0; column < LatestMessageModel::ColumnCount; ++column)
             QCOMPARE(elideOf(column), column == LatestMessageModel::Device || column == LatestMessageModel::Message
                                           ? Qt::ElideMiddle : Qt::ElideRight);
@@ -366,7 +328,8 @@ private slots:
 
     // Ctrl+C in the list copies the selected rows as log lines, in the
     // list's order whatever order they were picked in; noise rows too.
-    void copyRowsAsLogLines()
+    // Ctrl+F takes the focus to the filter field, its text selected.
+    void keys()
     {
         connectTo(device->path);
         clearList(); // the rows here are the frames alone
@@ -374,46 +337,41 @@ private slots:
                               + statusFrame(4, 4)));
         QTRY_COMPARE(model()->rowCount(), 5);
         QCOMPARE(model()->recordAt(2)->kind, BusRecord::Noise);
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QTableView *view = listView();
         page->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(page));
         QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-        auto rowCentre = [view](int row) { return view->visualRect(view->model()->index(row, ColumnMessage)).center(); };
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("before"));
+        auto pick = [view](int row, Qt::KeyboardModifiers keys) {
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, keys,
+                              view->visualRect(view->model()->index(row, ColumnMessage)).center());
+        };
         auto lines = [this](std::initializer_list<int> rows) {
             QByteArray text;
             for (int row : rows)
                 text += busLogLineOf(*model()->recordAt(row));
             return QString::fromUtf8(text);
         };
-
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(3));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(2));
+        pick(3, Qt::NoModifier);
+        pick(0, Qt::ControlModifier);
+        pick(2, Qt::ControlModifier);
         QVERIFY(view->hasFocus());
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), lines({0, 2, 3}));
-        QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), 3);
-
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowCentre(4));
+        QCOMPARE(clipboard->text(), lines({0, 2, 3}));
+        QCOMPARE(clipboard->text().count(QLatin1Char('\n')), 3);
+        pick(1, Qt::NoModifier);
+        pick(4, Qt::ShiftModifier);
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), lines({1, 2, 3, 4}));
-
+        QCOMPARE(clipboard->text(), lines({1, 2, 3, 4}));
         // Nothing selected: the clipboard keeps what it had.
         view->clearSelection();
-        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        clipboard->setText(QStringLiteral("before"));
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
-    }
+        QCOMPARE(clipboard->text(), QStringLiteral("before"));
 
-    // Ctrl+F takes the focus to the filter field, its text selected.
-    void ctrlFFocusesTheFilter()
-    {
-        page->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(page));
-        auto *filter = page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"));
-        auto *sendField = page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"));
+        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
+        QLineEdit *sendField = field(QStringLiteral("LineEditSendFrame"));
         filter->setText(QStringLiteral("RX"));
         sendField->setFocus();
         QVERIFY(sendField->hasFocus());
@@ -427,16 +385,14 @@ private slots:
     void frameMenu_data()
     {
         const QByteArray frame = drive40Frame();
-        QString spaced;
-        for (char byte : frame)
-            spaced += QStringLiteral("%1 ").arg(quint8(byte), 2, 16, QLatin1Char('0')).toUpper();
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("expected");
         QTest::newRow("copy") << "actionCopyFrame" << "Copy frame" << "clipboard" << frameToHexText(frame);
         QTest::newRow("open") << "actionOpenFrame" << "Open on Decode page" << "opened" << frameToHexText(frame);
-        QTest::newRow("send field") << "actionPutInSendField" << "Put in Send field" << "send" << spaced.trimmed();
+        QTest::newRow("send field") << "actionPutInSendField" << "Put in Send field" << "send"
+                                    << QString::fromLatin1(frame.toHex(' ').toUpper());
         QTest::newRow("node") << "actionFilterNode" << "Filter by this node" << "filter" << "0000AB";
         QTest::newRow("device") << "actionFilterDevice" << "Filter by this device" << "filter" << "\"QX-Drive 40\"";
         QTest::newRow("message") << "actionFilterMessage" << "Filter by this message" << "filter"
@@ -455,10 +411,9 @@ private slots:
         QCOMPARE(model()->recordAt(1)->device, QStringLiteral("QX-Drive 40"));
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         QSignalSpy opened(bus, &BusLayout::frameOpened);
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        QCOMPARE(view->contextMenuPolicy(), Qt::CustomContextMenu);
+        QCOMPARE(listView()->contextMenuPolicy(), Qt::CustomContextMenu);
 
-        QMenu *menu = bus->frameMenu(view->model()->index(1, ColumnValues));
+        QMenu *menu = bus->frameMenu(listView()->model()->index(1, ColumnValues));
         QCOMPARE(menu->objectName(), QStringLiteral("menuFrame"));
         auto *chosen = menu->findChild<QAction *>(action);
         QVERIFY(chosen);
@@ -466,18 +421,16 @@ private slots:
         QVERIFY(chosen->isEnabled());
         chosen->trigger();
 
-        auto *filter = page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"));
-        auto *sendField = page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"));
         QCOMPARE(QGuiApplication::clipboard()->text(), where == "clipboard" ? expected : QStringLiteral("before"));
         QCOMPARE(opened.count(), where == "opened" ? 1 : 0);
         if (where == "opened")
             QCOMPARE(opened.at(0).at(0).toString(), expected);
-        QCOMPARE(sendField->text(), where == "send" ? expected : QString());
-        QCOMPARE(filter->text(), where == "filter" ? expected : QString());
+        QCOMPARE(field(QStringLiteral("LineEditSendFrame"))->text(), where == "send" ? expected : QString());
+        QCOMPARE(field(QStringLiteral("LineEditFilter"))->text(), where == "filter" ? expected : QString());
         if (action == "actionFilterNode")
             QCOMPARE(model()->rowCount(), 1); // the other frame is from 0000AC
         if (where == "send") {
-            QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
+            click(QStringLiteral("buttonSend"));
             QCOMPARE(device->read(drive40Frame().size()), drive40Frame());
         }
     }
@@ -488,32 +441,26 @@ private slots:
     {
         connectTo(device->path);
         clearList(); // the rows here are the frames alone
-        const QByteArray unknown = statusFrame(0x0000AC, 1);
-        QVERIFY(device->write(QByteArray::fromHex("A5A6") + unknown + drive40Frame(7) + drive40Frame(8)));
+        QVERIFY(device->write(QByteArray::fromHex("A5A6") + statusFrame(0x0000AC, 1) + drive40Frame(7) + drive40Frame(8)));
         QTRY_COMPARE(model()->rowCount(), 4);
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        auto names = [](QMenu *menu) {
+        auto names = [this](int row) {
             QStringList list;
-            for (QAction *action : menu->actions()) {
+            for (QAction *action : bus->frameMenu(listView()->model()->index(row, ColumnTime))->actions()) {
                 if (!action->isSeparator())
                     list << action->objectName() + (action->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
             }
             return list;
         };
-        QMenu *menu = bus->frameMenu(view->model()->index(0, ColumnTime));
-        QCOMPARE(names(menu), QStringList{QStringLiteral("actionCopyFrame")});
-        menu->findChild<QAction *>(QStringLiteral("actionCopyFrame"))->trigger();
+        QCOMPARE(names(0), QStringList{QStringLiteral("actionCopyFrame")});
+        bus->frameMenu(listView()->model()->index(0, ColumnTime))->findChild<QAction *>(QStringLiteral("actionCopyFrame"))->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("A5A6"));
-
         QVERIFY(model()->recordAt(1)->device.isEmpty());
-        menu = bus->frameMenu(view->model()->index(1, ColumnTime));
-        QCOMPARE(names(menu), QStringList({"actionCopyFrame", "actionOpenFrame", "actionPutInSendField",
-                                           "actionFilterNode", "actionFilterDevice (disabled)",
-                                           "actionFilterMessage (disabled)"}));
+        QCOMPARE(names(1), QStringList({"actionCopyFrame", "actionOpenFrame", "actionPutInSendField", "actionFilterNode",
+                                        "actionFilterDevice (disabled)", "actionFilterMessage (disabled)"}));
 
-        page->findChild<QCheckBox *>(QStringLiteral("checkBoxLatest"))->setChecked(true);
-        QCOMPARE(view->model()->rowCount(), 2);
-        const QModelIndex last = view->model()->index(1, LatestMessageModel::Device);
+        latestBox()->setChecked(true);
+        QCOMPARE(listView()->model()->rowCount(), 2);
+        const QModelIndex last = listView()->model()->index(1, LatestMessageModel::Device);
         QCOMPARE(last.data().toString(), QStringLiteral("QX-Drive 40"));
         QSignalSpy opened(bus, &BusLayout::frameOpened);
         auto *open = bus->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
@@ -524,10 +471,25 @@ private slots:
     }
 
 private:
-    // A frame of a known product whose device and message names have spaces.
-    static QByteArray drive40Frame(quint8 sensitivity = 2)
+    // A QX-Drive 40 (node type 2) setting its obstacle sensitivity: a known
+    // product whose device and message names have spaces.
+    static QByteArray drive40Frame(quint8 sensitivity = 2, quint32 source = 0x0000AB)
     {
-        return packFrame(0x21, false, 12, 2, 0, 0x0000AB, 0x000002, QByteArray(1, char(sensitivity)));
+        return packFrame(0x21, false, 12, 2, 0, source, 0x000002, QByteArray(1, char(sensitivity)));
+    }
+
+    // The texts of the header menu's actions, all or those checked; each
+    // must be checkable.
+    static QStringList columnTexts(QMenu *menu, bool checkedOnly)
+    {
+        QStringList texts;
+        for (QAction *action : menu->actions()) {
+            if (!action->isCheckable())
+                texts << QStringLiteral("(not checkable) ") + action->text();
+            else if (!checkedOnly || action->isChecked())
+                texts << action->text();
+        }
+        return texts;
     }
 
     // Triggers the header menu's action of that name; false if there is none.

@@ -52,6 +52,13 @@ QString cell(const QAbstractItemModel &model, int row, int column)
     return model.data(model.index(row, column)).toString();
 }
 
+// A cell's text colour; invalid for the view's own.
+QColor colourOf(const QAbstractItemModel &model, int row, int column)
+{
+    const QVariant brush = model.data(model.index(row, column), Qt::ForegroundRole);
+    return brush.isValid() ? brush.value<QBrush>().color() : QColor();
+}
+
 QStringList valuesColumn(const FrameTableModel &model)
 {
     QStringList values;
@@ -176,21 +183,33 @@ private slots:
         QCOMPARE(model.shownCount(), 4);
     }
 
-    // The counts are told after every change that can move them.
-    void countsChanged()
+    // The counts are told after every change that can move them. Clear
+    // empties the ring and its dropped count without a reset, and keeps the
+    // filter for the frames after it.
+    void countsAndClear()
     {
         FrameTableModel model;
+        model.setCapacity(4);
         QSignalSpy counts(&model, &FrameTableModel::countsChanged);
         model.append(frames(0, 3));
         QCOMPARE(counts.count(), 1);
         model.setFilterText(QStringLiteral("count=1"));
         QCOMPARE(counts.count(), 2);
-        model.append(frames(3, 2)); // held changes, no row shown
+        model.append(frames(3, 2)); // held changes, no row shown; frame 0 dropped
         QCOMPARE(counts.count(), 3);
         QCOMPARE(model.shownCount(), 1);
-        QCOMPARE(model.heldCount(), 5);
-        model.clear();
+        QCOMPARE(model.heldCount(), 4);
+        QCOMPARE(model.droppedCount(), quint64(1));
+        model.setFilterText(QStringLiteral("count=7"));
         QCOMPARE(counts.count(), 4);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        model.clear();
+        QCOMPARE(counts.count(), 5);
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(model.heldCount(), 0);
+        QCOMPARE(model.droppedCount(), quint64(0));
+        model.append(frames(6, 3));
+        QCOMPARE(valuesColumn(model), QStringList{"Count=7"});
     }
 
     // Under a filter a frame's Δ is to the frame shown above it, past any
@@ -291,7 +310,9 @@ private slots:
         QCOMPARE(shown, times);
     }
 
-    void columns()
+    // Each column's text; every cell's tool tip holds its whole text, the
+    // Values cell's the whole single line.
+    void columnsAndToolTips()
     {
         FrameTableModel model;
         QVector<BusRecord> batch{frame(1, 5000), frame(2, 5250)};
@@ -322,6 +343,12 @@ private slots:
         for (int column : {ColumnDelta, ColumnDirection, ColumnDevice, ColumnMessage, ColumnRoute, ColumnBytes,
                            ColumnChecksum})
             QCOMPARE(cell(model, 3, column), QString());
+        QCOMPARE(cell(model, 0, ColumnDevice), QStringLiteral("Drive"));
+        for (int row = 0; row < model.rowCount(); ++row) { // two frames, noise, an event
+            for (int column = 0; column < BusColumnCount; ++column)
+                QCOMPARE(model.data(model.index(row, column), Qt::ToolTipRole).toString(),
+                         row < 2 && column == ColumnValues ? batch.at(row).values : cell(model, row, column));
+        }
     }
 
     // Received frames in the default colour, sent ones in dark blue, noise
@@ -370,43 +397,7 @@ private slots:
             record.parsed = false;
         FrameTableModel model;
         model.append({record});
-        const QVariant brush = model.data(model.index(0, column), Qt::ForegroundRole);
-        QCOMPARE(brush.isValid() ? brush.value<QBrush>().color() : QColor(), colour);
-    }
-
-    // Every cell's tool tip holds its whole text; the Values cell's, the
-    // whole single line.
-    void toolTips()
-    {
-        FrameTableModel model;
-        model.append({frame(7, 2000), noiseRecord(2100, "\x01\x02"), eventRecord(2200000, QStringLiteral("Disconnected"))});
-        for (int row = 0; row < model.rowCount(); ++row) {
-            for (int column = 0; column < BusColumnCount; ++column) {
-                const QString tip = model.data(model.index(row, column), Qt::ToolTipRole).toString();
-                if (row == 0 && column == ColumnValues)
-                    QCOMPARE(tip, QStringLiteral("Frame decoded successfully. | Drive | Count=7"));
-                else
-                    QCOMPARE(tip, cell(model, row, column));
-            }
-        }
-        QCOMPARE(model.data(model.index(0, ColumnDevice), Qt::ToolTipRole).toString(), QStringLiteral("Drive"));
-    }
-
-    void clearKeepsFilter()
-    {
-        FrameTableModel model;
-        model.setCapacity(4);
-        QVector<BusRecord> batch = frames(0, 6);
-        model.append(batch);
-        model.setFilterText(QStringLiteral("count=7"));
-        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-        model.clear();
-        QCOMPARE(reset.count(), 0);
-        QCOMPARE(model.heldCount(), 0);
-        QCOMPARE(model.droppedCount(), quint64(0));
-        batch = frames(6, 3);
-        model.append(batch);
-        QCOMPARE(valuesColumn(model), QStringList{"Count=7"});
+        QCOMPARE(colourOf(model, 0, column), colour);
     }
 
     void latestPerMessage()
@@ -457,13 +448,9 @@ private slots:
         batch[1].statusShown = true;
         batch[1].shownValues = QStringLiteral("Frame is uncomplete. | Count=2");
         model.append(batch);
-        auto colour = [&](int row, int column) {
-            const QVariant brush = model.data(model.index(row, column), Qt::ForegroundRole);
-            return brush.isValid() ? brush.value<QBrush>().color() : QColor();
-        };
-        QCOMPARE(colour(0, LatestMessageModel::Values), QColor());
-        QCOMPARE(colour(1, LatestMessageModel::Values), QColor(Qt::red));
-        QCOMPARE(colour(1, LatestMessageModel::Message), QColor(Qt::darkBlue));
+        QCOMPARE(colourOf(model, 0, LatestMessageModel::Values), QColor());
+        QCOMPARE(colourOf(model, 1, LatestMessageModel::Values), QColor(Qt::red));
+        QCOMPARE(colourOf(model, 1, LatestMessageModel::Message), QColor(Qt::darkBlue));
         QCOMPARE(cell(model, 1, LatestMessageModel::Values), QStringLiteral("Frame is uncomplete. | Count=2"));
         for (int column = 0; column < LatestMessageModel::ColumnCount; ++column) {
             const QString tip = model.data(model.index(0, column), Qt::ToolTipRole).toString();
