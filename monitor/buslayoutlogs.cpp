@@ -1,12 +1,15 @@
-// The Bus page's logs: Save, Open and Record, and the file dialogs they ask.
+// The Bus page's logs and captures: Save, Open and Record, and the file
+// dialogs they ask.
 
 #include "monitor/buslayout.h"
 
+#include "capture/capturefile.h"
 #include "catalogue/fileaccess.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "serial/buslogloader.h"
+#include "serial/busrecording.h"
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
 
@@ -22,10 +25,73 @@
 
 namespace {
 
-// A log name chosen without a suffix gets ".log".
-QString withLogSuffix(const QString &path)
+const QString kLogFilter = QStringLiteral("Bus logs (*.log *.txt)");
+const QString kCaptureFilter = QStringLiteral("Wireshark capture (*.pcap)");
+const QString kAllFilter = QStringLiteral("All files (*)");
+
+// Saving, a name typed without a suffix gets the suffix of the filter
+// chosen (".log" unless it is the capture's), before the dialog asks
+// whether to replace a file of that name.
+class LogFileDialog : public QFileDialog
 {
-    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".log") : path;
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        if (acceptMode() == QFileDialog::AcceptSave)
+            setDefaultSuffix(selectedNameFilter() == kCaptureFilter ? QStringLiteral("pcap") : QStringLiteral("log"));
+        QFileDialog::accept();
+    }
+};
+
+QString withSuffix(const QString &path, bool capture)
+{
+    if (!QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + (capture ? QStringLiteral(".pcap") : QStringLiteral(".log"));
+}
+
+// "51 frames and 1 noise run"
+QString savedText(quint64 frames, quint64 noiseRuns)
+{
+    QString saved = countText(frames, "frame", "frames");
+    if (noiseRuns > 0)
+        saved += QStringLiteral(" and %1").arg(countText(noiseRuns, "noise run", "noise runs"));
+    return saved;
+}
+
+// Every frame, bad frame and noise run held, through the capture writer;
+// events have no place in a capture and are counted. A write error leaves
+// what was written, as a log's does.
+bool saveCapture(const FrameTableModel &held, const QString &path, QString *message)
+{
+    QFile made;
+    QString problem;
+    if (!openForWriting(made, path, &problem)) {
+        *message = QStringLiteral("Cannot write %1: %2").arg(path, problem);
+        return false;
+    }
+    capture::CaptureWriter writer;
+    bool written = writer.open(path);
+    quint64 frames = 0;
+    quint64 noiseRuns = 0;
+    for (int i = 0; written && i < held.heldCount(); ++i) {
+        const BusRecord &record = held.heldRecord(i);
+        written = writer.write(record);
+        if (record.kind != BusRecord::Event)
+            (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
+    }
+    written = writer.close() && written;
+    if (!written) {
+        *message = QStringLiteral("Cannot write %1: %2").arg(path, captureProblem(writer.errorText(), path));
+        return false;
+    }
+    *message = QStringLiteral("Saved %1 to %2").arg(savedText(frames, noiseRuns), path);
+    if (writer.eventsLeftOut() > 0)
+        *message += QStringLiteral("; %1 left out: a capture holds no events")
+                        .arg(countText(writer.eventsLeftOut(), "event", "events"));
+    return true;
 }
 
 } // namespace
@@ -34,24 +100,34 @@ QString withLogSuffix(const QString &path)
 
 QString BusLayout::chooseLogFile(const QString &title, bool forWriting)
 {
-    QFileDialog dialog(tableViewFrames, title);
-    dialog.setNameFilters({QStringLiteral("Bus logs (*.log *.txt)"), QStringLiteral("All files (*)")});
+    LogFileDialog dialog(tableViewFrames, title);
+    if (forWriting)
+        dialog.setNameFilters({kLogFilter, kCaptureFilter, kAllFilter});
+    else
+        dialog.setNameFilters({QStringLiteral("Bus logs and captures (*.log *.txt *.pcap)"), kLogFilter, kCaptureFilter,
+                               kAllFilter});
     // Our own dialog everywhere: the same questions (replace?) on every desktop.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     if (forWriting) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("log"));
     } else {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     const QString path = dialog.selectedFiles().constFirst();
-    return forWriting ? withLogSuffix(path) : path;
+    return forWriting ? withSuffix(path, dialog.selectedNameFilter() == kCaptureFilter) : path;
 }
 
+// A name ending in ".pcap" is saved as a capture, whatever filter was chosen.
 bool BusLayout::saveLog(const QString &path)
 {
+    if (isCapturePath(path)) {
+        QString message;
+        const bool saved = saveCapture(*frameModel, path, &message);
+        showMessage(message, !saved);
+        return saved;
+    }
     QFile file;
     QString problem;
     if (!openForWriting(file, path, &problem)) {
@@ -76,10 +152,7 @@ bool BusLayout::saveLog(const QString &path)
         showMessage(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()), true);
         return false;
     }
-    QString saved = QStringLiteral("Saved %1").arg(countText(frames, "frame", "frames"));
-    if (noiseRuns > 0)
-        saved += QStringLiteral(" and %1").arg(countText(noiseRuns, "noise run", "noise runs"));
-    showMessage(saved + QStringLiteral(" to %1").arg(path), false);
+    showMessage(QStringLiteral("Saved %1 to %2").arg(savedText(frames, noiseRuns), path), false);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "serial/buslogloader.h"
 
+#include "capture/recordfile.h"
 #include "codec/buslogfile.h"
 #include "codec/framereport.h"
 #include "serial/bussession.h"
@@ -12,6 +13,18 @@ namespace {
 
 // Batches the reader may be ahead of the caller.
 const int kBatchesAhead = 3;
+// A pcap file's header and each record's, for telling how far reading is.
+const qint64 kCaptureHeaderBytes = 24;
+const qint64 kCaptureRecordHeaderBytes = 16;
+
+BusRecord noiseRecord(qint64 timeUs, const QByteArray &bytes)
+{
+    BusRecord record;
+    record.kind = BusRecord::Noise;
+    record.bytes = bytes;
+    record.timeUs = timeUs;
+    return record;
+}
 
 } // namespace
 
@@ -71,57 +84,95 @@ void BusLogLoader::batchTaken()
     m_room.release();
 }
 
-void BusLogLoader::run(const QString &path, qint64 nowMs)
+// The batch being filled and how to hand it out, for either kind of file.
+struct BusLogLoader::Reading
 {
-    QFile file(path);
-    QString error;
-    int refused = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
-    } else {
-        const qint64 total = file.size();
-        DecodeCatalogue catalogue(m_catalogueFolder);
-        BusRecordDecoder decoder(catalogue);
-        BusLogLineReader lines(file);
-        QVector<BusRecord> batch;
-        auto handOut = [&] {
-            while (!m_room.tryAcquire(1, 50)) {
-                if (m_cancelled)
-                    return;
-            }
-            if (!m_cancelled)
-                emit batchRead(batch, file.pos(), total);
-            batch.clear();
-        };
-        QByteArray line;
-        bool tooLong = false;
-        while (!m_cancelled && lines.next(&line, &tooLong)) {
-            BusLogEntry entry;
-            const BusLogLineKind kind = tooLong ? BusLogLineKind::Refused : readBusLogLine(line, &entry);
-            if (kind == BusLogLineKind::Refused)
-                ++refused;
-            if (kind != BusLogLineKind::Entry)
-                continue;
-            const qint64 timeUs = entry.hasTime ? entry.timeUs : nowMs * 1000;
-            BusRecord record;
-            if (entry.kind == BusRecord::Noise) {
-                record.kind = BusRecord::Noise;
-                record.bytes = entry.bytes;
-                record.timeUs = timeUs;
-            } else if (entry.kind == BusRecord::Event) {
-                record = eventRecord(timeUs, entry.text);
-            } else {
-                record = decoder.record(entry.bytes, timeUs, entry.kind);
-            }
-            batch.append(std::move(record));
-            if (batch.size() >= kBatchRecords)
-                handOut();
-        }
-        if (!m_cancelled && file.error() != QFileDevice::NoError)
-            error = file.errorString();
-        if (!batch.isEmpty())
+    BusLogLoader *loader = nullptr;
+    BusRecordDecoder *decoder = nullptr;
+    QVector<BusRecord> batch;
+    qint64 done = 0;
+    qint64 total = 0;
+
+    void add(BusRecord record)
+    {
+        batch.append(std::move(record));
+        if (batch.size() >= kBatchRecords)
             handOut();
     }
+    void handOut()
+    {
+        while (!loader->m_room.tryAcquire(1, 50)) {
+            if (loader->m_cancelled)
+                return;
+        }
+        if (!loader->m_cancelled)
+            emit loader->batchRead(batch, qMin(done, total), total);
+        batch.clear();
+    }
+};
+
+QString BusLogLoader::readLog(const QString &path, qint64 nowMs, Reading &reading, int *refused)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    reading.total = file.size();
+    BusLogLineReader lines(file);
+    QByteArray line;
+    bool tooLong = false;
+    while (!m_cancelled && lines.next(&line, &tooLong)) {
+        BusLogEntry entry;
+        const BusLogLineKind kind = tooLong ? BusLogLineKind::Refused : readBusLogLine(line, &entry);
+        if (kind == BusLogLineKind::Refused)
+            ++*refused;
+        if (kind != BusLogLineKind::Entry)
+            continue;
+        const qint64 timeUs = entry.hasTime ? entry.timeUs : nowMs * 1000;
+        reading.done = file.pos();
+        if (entry.kind == BusRecord::Noise)
+            reading.add(noiseRecord(timeUs, entry.bytes));
+        else if (entry.kind == BusRecord::Event)
+            reading.add(eventRecord(timeUs, entry.text));
+        else
+            reading.add(reading.decoder->record(entry.bytes, timeUs, entry.kind));
+    }
+    if (!m_cancelled && file.error() != QFileDevice::NoError)
+        return file.errorString();
+    reading.done = file.pos();
+    return QString();
+}
+
+// A capture's records as the capture reader gives them, each frame decoded
+// as a log's is: the same records as the log it would be converted to.
+QString BusLogLoader::readCapture(const QString &path, Reading &reading)
+{
+    reading.total = QFileInfo(path).size();
+    reading.done = kCaptureHeaderBytes;
+    const capture::RecordScan scan = capture::scanRecordFile(path, [&](const capture::RecordView &view) {
+        reading.done += kCaptureRecordHeaderBytes + 1 + view.size;
+        const QByteArray bytes(view.bytes, view.size);
+        if (view.kind == BusRecord::Noise)
+            reading.add(noiseRecord(view.timeUs, bytes));
+        else
+            reading.add(reading.decoder->record(bytes, view.timeUs, view.kind));
+        return !m_cancelled;
+    });
+    return m_cancelled ? QString() : scan.error;
+}
+
+void BusLogLoader::run(const QString &path, qint64 nowMs)
+{
+    DecodeCatalogue catalogue(m_catalogueFolder);
+    BusRecordDecoder decoder(catalogue);
+    Reading reading;
+    reading.loader = this;
+    reading.decoder = &decoder;
+    int refused = 0;
+    const QString error = capture::recordFileKind(path) == capture::RecordFileKind::Capture
+        ? readCapture(path, reading)
+        : readLog(path, nowMs, reading, &refused);
+    if (!reading.batch.isEmpty())
+        reading.handOut();
     const bool cancelled = m_cancelled;
     // The end is told on the caller's thread, once this thread is done.
     QMetaObject::invokeMethod(

@@ -1,11 +1,12 @@
 #ifndef KWN_SERIAL_BUSLOGLOADER_H
 #define KWN_SERIAL_BUSLOGLOADER_H
 
-// Reads a bus log on a thread of its own and hands out its records, decoded
-// and prepared as the session prepares live ones, in batches: a log of a
+// Reads a bus log or a pcap capture (told apart by their content, not their
+// name) on a thread of its own and hands out its records, decoded and
+// prepared as the session prepares live ones, in batches: a file of a
 // gigabyte neither freezes the window nor has to fit in memory at once. The
 // caller takes each batch and says so (batchTaken), so the reader never runs
-// more than a few batches ahead; cancel() stops it between two lines.
+// more than a few batches ahead; cancel() stops it between two records.
 
 #include "codec/busrecord.h"
 
@@ -29,7 +30,7 @@ public:
     ~BusLogLoader() override;
 
     // Starts reading; false, with errorText(), when the file cannot be read.
-    // Lines without a time take `nowMs`.
+    // Lines of a log without a time take `nowMs`.
     bool start(const QString &path, qint64 nowMs);
     void cancel();
     bool isRunning() const { return m_thread != nullptr; }
@@ -48,7 +49,10 @@ signals:
     void finished(int refused, bool cancelled, const QString &error);
 
 private:
+    struct Reading;
     void run(const QString &path, qint64 nowMs);
+    QString readLog(const QString &path, qint64 nowMs, Reading &reading, int *refused);
+    QString readCapture(const QString &path, Reading &reading);
 
     QString m_catalogueFolder;
     QThread *m_thread = nullptr;

@@ -1,19 +1,13 @@
 #include "serial/bussession.h"
 
-#include "catalogue/fileaccess.h"
-#include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
+#include "serial/busrecording.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -27,25 +21,6 @@ qint64 nowUs()
 {
     return wallClockUs();
 }
-
-#ifdef Q_OS_UNIX
-// Whether the path no longer names the open file (removed or replaced).
-bool fileGone(const QFile &file, const QString &path)
-{
-    struct stat opened = {};
-    struct stat named = {};
-    if (::fstat(file.handle(), &opened) != 0)
-        return true;
-    if (::stat(QFile::encodeName(path).constData(), &named) != 0)
-        return true;
-    return opened.st_dev != named.st_dev || opened.st_ino != named.st_ino;
-}
-#else
-bool fileGone(const QFile &, const QString &path)
-{
-    return !QFile::exists(path);
-}
-#endif
 
 } // namespace
 
@@ -406,13 +381,13 @@ void BusSession::onRepeat()
 bool BusSession::startRecording(const QString &path)
 {
     stopRecording();
-    auto file = std::make_unique<QFile>();
     QString problem;
-    if (!openForWriting(*file, path, &problem)) {
+    std::unique_ptr<RecordingSink> sink = RecordingSink::open(path, &problem);
+    if (!sink) {
         m_error = QStringLiteral("Cannot record to %1: %2").arg(path, problem);
         return false;
     }
-    m_recordFile = std::move(file);
+    m_recording = std::move(sink);
     m_recordPath = path;
     m_sinceRecordCheck.restart();
     emit recordingChanged(true, QString());
@@ -421,38 +396,34 @@ bool BusSession::startRecording(const QString &path)
 
 void BusSession::stopRecording()
 {
-    if (!m_recordFile)
+    if (!m_recording)
         return;
-    m_recordFile->flush();
-    m_recordFile->close();
-    m_recordFile.reset();
+    m_recording->close();
+    m_recording.reset();
     emit recordingChanged(false, QString());
 }
 
 void BusSession::failRecording(const QString &reason)
 {
-    m_recordFile->close();
-    m_recordFile.reset();
+    m_recording->close();
+    m_recording.reset();
     emit recordingChanged(false, QStringLiteral("Recording to %1 stopped: %2").arg(m_recordPath, reason));
 }
 
 // Each batch goes to the disk as it comes, so that a write error shows at
-// once and a capture is never more than a batch behind.
+// once and a recording is never more than a batch behind.
 void BusSession::writeRecorded(const QVector<BusRecord> &records)
 {
-    if (!m_recordFile)
+    if (!m_recording)
         return;
-    QByteArray text;
-    for (const BusRecord &record : records)
-        text += busLogLineOf(record, m_preciseLogs);
-    if (!text.isEmpty()
-        && (m_recordFile->write(text) != text.size() || !m_recordFile->flush())) {
-        failRecording(m_recordFile->errorString());
+    QString problem;
+    if (!m_recording->write(records, m_preciseLogs, &problem)) {
+        failRecording(problem);
         return;
     }
     if (m_sinceRecordCheck.elapsed() >= kRecordCheckMs) {
         m_sinceRecordCheck.restart();
-        if (fileGone(*m_recordFile, m_recordPath))
+        if (m_recording->gone())
             failRecording(QStringLiteral("the file was removed or replaced"));
     }
 }

@@ -20,8 +20,8 @@
 
 #include <memory>
 
-class QFile;
 class QTimer;
+class RecordingSink;
 
 struct BusCounters
 {
@@ -91,11 +91,12 @@ public:
     BusCounters counters() const;
 
     // --- Recording --------------------------------------------------------
-    // Every record from now on goes to the file, which is replaced. False:
-    // errorText() says why.
+    // Every record from now on goes to the file, which is replaced: a pcap
+    // capture when the name ends in ".pcap" (events left out), else a log.
+    // False: errorText() says why.
     bool startRecording(const QString &path);
     void stopRecording();
-    bool isRecording() const { return bool(m_recordFile); }
+    bool isRecording() const { return bool(m_recording); }
     // Times recorded to the µs rather than the millisecond. Default false.
     void setPreciseLogs(bool precise) { m_preciseLogs = precise; }
     bool preciseLogs() const { return m_preciseLogs; }
@@ -167,7 +168,7 @@ private:
     BusCounters m_counters;
     QString m_error;
     QByteArray m_repeatFrame;
-    std::unique_ptr<QFile> m_recordFile;
+    std::unique_ptr<RecordingSink> m_recording;
     QString m_recordPath;
     QElapsedTimer m_sinceRecordCheck;
     qint64 m_lastFrameUs = 0;

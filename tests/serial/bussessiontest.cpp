@@ -3,6 +3,7 @@
 // record, how it is counted, echoes, pausing, recording and repeating. The
 // Bus page's tests only check that the page shows what the session hands out.
 
+#include "capture/capturefile.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "serial/bussession.h"
@@ -465,19 +466,31 @@ private slots:
     }
 
     // Recording replaces the file, stops when asked, and stops by itself,
-    // saying why, when the file cannot be written or is removed.
+    // saying why, when the file cannot be written or is removed; a name
+    // ending in ".pcap" is recorded as a capture, under the same rules.
     void recording_data()
     {
         QTest::addColumn<QString>("fault");
-        QTest::newRow("stopped by hand") << "";
-        QTest::newRow("disk full") << "/dev/full";
-        QTest::newRow("file removed") << "remove";
+        QTest::addColumn<bool>("capture");
+        for (bool capture : {false, true}) {
+            const char *kind = capture ? "capture, " : "log, ";
+            QTest::newRow(QByteArray(kind + QByteArray("stopped by hand")).constData()) << "" << capture;
+            QTest::newRow(QByteArray(kind + QByteArray("disk full")).constData()) << "/dev/full" << capture;
+            QTest::newRow(QByteArray(kind + QByteArray("file removed")).constData()) << "remove" << capture;
+        }
     }
     void recording()
     {
         QFETCH(QString, fault);
+        QFETCH(bool, capture);
         QTemporaryDir dir;
-        const QString path = fault == QLatin1String("/dev/full") ? fault : dir.filePath(QStringLiteral("r.log"));
+        const QString name = capture ? QStringLiteral("r.pcap") : QStringLiteral("r.log");
+        QString path = fault == QLatin1String("/dev/full") ? fault : dir.filePath(name);
+        if (fault == QLatin1String("/dev/full") && capture) {
+            // A capture's name that leads to a disk that is always full.
+            path = dir.filePath(name);
+            QVERIFY(QFile::link(fault, path));
+        }
         if (fault.isEmpty()) {
             QFile old(path);
             QVERIFY(old.open(QIODevice::WriteOnly));
@@ -500,12 +513,22 @@ private slots:
         QCOMPARE(changed.at(1).at(0).toBool(), false);
         const QString reason = changed.at(1).at(1).toString();
         QCOMPARE(reason.isEmpty(), fault.isEmpty());
-        if (fault.isEmpty()) {
+        if (!fault.isEmpty()) {
+            QVERIFY2(reason.startsWith(QStringLiteral("Recording to %1 stopped: ").arg(path)), qPrintable(reason));
+            const QString expected = fault == QLatin1String("remove") ? QStringLiteral("the file was removed or replaced")
+                                                                      : QStringLiteral("No space left on device");
+            QVERIFY2(reason.endsWith(expected), qPrintable(reason));
+        } else if (capture) {
+            const capture::CaptureRead read = capture::readCapture(path);
+            QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+            QCOMPARE(read.records.size(), 1);
+            QCOMPARE(read.records.at(0).kind, BusRecord::Received);
+            QCOMPARE(read.records.at(0).timeUs, qint64(1000) * 1000);
+            QCOMPARE(read.records.at(0).bytes, frame);
+        } else {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), busLogLineOf(session.prepare(frame, 1000 * 1000, BusRecord::Received)));
-        } else {
-            QVERIFY2(reason.contains(QLatin1String("stopped")), qPrintable(reason));
         }
     }
 

@@ -1,0 +1,294 @@
+// The Bus page with pcap captures beside logs: the file dialogs' filters,
+// Save and Record as a capture, and Open of a capture, told from a log by
+// its content. (Logs alone: buslayouttest.)
+#include "buspage.h"
+
+#include "capture/capturefile.h"
+#include "capture/recordfile.h"
+
+namespace {
+
+const QString kLogFilter = QStringLiteral("Bus logs (*.log *.txt)");
+const QString kCaptureFilter = QStringLiteral("Wireshark capture (*.pcap)");
+const QString kAllFilter = QStringLiteral("All files (*)");
+
+} // namespace
+
+class BusPageCaptureTest : public BusPageFixture
+{
+    Q_OBJECT
+
+    // Chooses `filter` in the next file dialog, types `name` and confirms
+    // whatever it asks; `filters` gets the dialog's filters.
+    void answerDialog(const QString &filter, const QString &name, QStringList *filters = nullptr)
+    {
+        QTimer::singleShot(50, this, [this, filter, name, filters] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            if (filters)
+                *filters = dialog->nameFilters();
+            if (name.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->selectNameFilter(filter);
+            if (dialog->selectedNameFilter() != filter) {
+                dialog->reject();
+                QFAIL(qPrintable(QStringLiteral("no filter ") + filter));
+            }
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
+            QTimer::singleShot(50, this, [] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                    box->button(QMessageBox::Yes)->click();
+            });
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        });
+    }
+
+    QVector<BusRecord> heldRecords() const
+    {
+        QVector<BusRecord> records;
+        for (int i = 0; i < model()->heldCount(); ++i)
+            records.append(model()->heldRecord(i));
+        return records;
+    }
+
+    // Frames (one with a bad checksum), a noise run and one sent frame
+    // after the port's event.
+    QVector<BusRecord> fillFromDevice()
+    {
+        connectTo(device->path);
+        QVector<QByteArray> frames = bundledFrames(50, 3);
+        frames[10] = withBadChecksum(frames.at(10));
+        [&] {
+            QVERIFY(device->write(concat(frames.mid(0, 25)) + QByteArray::fromHex("1234")));
+            QTest::qWait(250);
+            QVERIFY(device->write(concat(frames.mid(25))));
+            QTRY_COMPARE(model()->heldCount(), 52);
+            bus->sendFrame(statusFrame(0x77, 7));
+            QTRY_COMPARE(model()->heldCount(), 53);
+        }();
+        return heldRecords();
+    }
+
+    static void compareRecords(const QVector<BusRecord> &got, const QVector<BusRecord> &expected)
+    {
+        QCOMPARE(got.size(), expected.size());
+        for (int k = 0; k < expected.size(); ++k) {
+            QCOMPARE(got.at(k).kind, expected.at(k).kind);
+            QCOMPARE(got.at(k).timeUs, expected.at(k).timeUs);
+            QCOMPARE(got.at(k).bytes, expected.at(k).bytes);
+        }
+    }
+
+    static QVector<BusRecord> withoutEvents(const QVector<BusRecord> &records)
+    {
+        QVector<BusRecord> kept;
+        for (const BusRecord &record : records) {
+            if (record.kind != BusRecord::Event)
+                kept.append(record);
+        }
+        return kept;
+    }
+
+private slots:
+    void initTestCase() { setUpCase(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // Save and Record offer a capture beside a log; Open takes both.
+    void dialogFilters_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("filters");
+        const QStringList writing{kLogFilter, kCaptureFilter, kAllFilter};
+        QTest::newRow("Save") << "buttonSave" << writing;
+        QTest::newRow("Record") << "buttonRecord" << writing;
+        QTest::newRow("Open") << "buttonOpen"
+                              << QStringList{QStringLiteral("Bus logs and captures (*.log *.txt *.pcap)"), kLogFilter,
+                                             kCaptureFilter, kAllFilter};
+    }
+    void dialogFilters()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, filters);
+        QStringList shown;
+        answerDialog(QString(), QString(), &shown);
+        QTest::mouseClick(this->button(button), Qt::LeftButton);
+        QCOMPARE(shown, filters);
+    }
+
+    // A bare name takes the suffix of the filter chosen; a name ending in
+    // .pcap is a capture whatever the filter, and one ending in .log a log.
+    void saveChoosesKind_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<bool>("capture");
+        QTest::newRow("capture filter, bare name") << kCaptureFilter << "bus" << "bus.pcap" << true;
+        QTest::newRow("log filter, bare name") << kLogFilter << "bus" << "bus.log" << false;
+        QTest::newRow("all files, bare name") << kAllFilter << "bus" << "bus.log" << false;
+        QTest::newRow("log filter, .pcap name") << kLogFilter << "bus.pcap" << "bus.pcap" << true;
+        QTest::newRow("capture filter, .log name") << kCaptureFilter << "bus.log" << "bus.log" << false;
+    }
+    void saveChoosesKind()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QFETCH(bool, capture);
+        connectTo(device->path);
+        QVERIFY(device->write(statusFrame(1, 1)));
+        QTRY_COMPARE(model()->heldCount(), 2);
+        QTemporaryDir dir;
+        answerDialog(filter, dir.filePath(typed));
+        QTest::mouseClick(button(QStringLiteral("buttonSave")), Qt::LeftButton);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
+        const QString path = dir.filePath(written);
+        QCOMPARE(capture::recordFileKind(path) == capture::RecordFileKind::Capture, capture);
+        QVERIFY2(message().startsWith(QStringLiteral("Saved 1 frame to ") + path), qPrintable(message()));
+    }
+
+    // Every frame, bad frame and noise run held comes back from the capture
+    // with its time to the µs; the event is left out and said so.
+    void saveCaptureThenOpen()
+    {
+        const QVector<BusRecord> before = fillFromDevice();
+        const QString counters = label(QStringLiteral("labelCounters"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bus.pcap"));
+        QVERIFY(bus->saveLog(path));
+        QCOMPARE(message(), QStringLiteral("Saved 51 frames and 1 noise run to %1; 1 event left out: "
+                                           "a capture holds no events")
+                                .arg(path));
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: black"));
+
+        QVERIFY(bus->openLog(path));
+        QTRY_VERIFY(!bus->isOpeningLog());
+        QCOMPARE(message(), QStringLiteral("Opened %1: 51 frames, 1 noise run").arg(path));
+        const QVector<BusRecord> expected = withoutEvents(before);
+        compareRecords(heldRecords(), expected);
+        for (int k = 0; k < expected.size(); ++k) {
+            QCOMPARE(model()->heldRecord(k).values, expected.at(k).values);
+            QCOMPARE(model()->heldRecord(k).checksumOk, expected.at(k).checksumOk);
+        }
+        QCOMPARE(label(QStringLiteral("labelCounters")), counters);
+        QVERIFY2(counters.contains(QStringLiteral("1 bad checksum,")), qPrintable(counters));
+    }
+
+    // A write error is said as a log's is.
+    void saveCaptureWriteError()
+    {
+        fillFromDevice();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("full.pcap"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+        QVERIFY(!bus->saveLog(path));
+        QCOMPARE(message(), QStringLiteral("Cannot write %1: No space left on device").arg(path));
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
+    }
+
+    // Recorded while frames arrive, flushed without waiting for the end:
+    // the capture holds what the list shows, but for the events.
+    void recordCapture()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("record.pcap"));
+        QVERIFY(bus->startRecording(path));
+        QCOMPARE(message(), QStringLiteral("Recording to ") + path);
+        connectTo(device->path);
+        QVector<QByteArray> frames = bundledFrames(60, 8);
+        frames[5] = withBadChecksum(frames.at(5));
+        QVERIFY(device->write(concat(frames.mid(0, 30))));
+        QTest::qWait(200);
+        QVERIFY(device->write(QByteArray::fromHex("ff00") + concat(frames.mid(30))));
+        QTRY_COMPARE(model()->heldCount(), 62);
+        QTRY_COMPARE_WITH_TIMEOUT(int(capture::readRecordFile(path).records.size()), 61, 3000);
+        QTest::mouseClick(button(QStringLiteral("buttonRecord")), Qt::LeftButton);
+        QCOMPARE(message(), QStringLiteral("Recording to %1 stopped").arg(path));
+        const capture::RecordFileRead read = capture::readRecordFile(path);
+        QCOMPARE(read.kind, capture::RecordFileKind::Capture);
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        compareRecords(read.records, withoutEvents(heldRecords()));
+        QCOMPARE(read.records.at(5).bytes, frames.at(5));
+        QCOMPARE(read.records.at(30).kind, BusRecord::Noise);
+    }
+
+    // A capture that cannot be written stops recording, in red, with the reason.
+    void recordCaptureWriteError()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("full.pcap"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+        connectTo(device->path);
+        QVERIFY(bus->startRecording(path));
+        QVERIFY(device->write(statusFrame(1, 1)));
+        QTRY_VERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
+        QCOMPARE(message(), QStringLiteral("Recording to %1 stopped: No space left on device").arg(path));
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
+        QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
+    }
+
+    // A capture made by the writer opens by its content, whatever its name;
+    // a damaged one keeps what came before the damage and says the reader's
+    // error in red.
+    void openCapture_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("whole") << "made.pcap" << "" << 5;
+        QTest::newRow("named as a log") << "made.log" << "" << 5;
+        QTest::newRow("cut short in the last record") << "made.pcap" << "cut" << 4;
+        QTest::newRow("a direction byte of 7 in the third record") << "made.pcap" << "direction" << 2;
+    }
+    void openCapture()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, damage);
+        QFETCH(int, kept);
+        const qint64 start = qint64(1767225600) * 1000000 + 123457; // 2026-01-01, with µs
+        const QVector<BusRecord> made{logged(statusFrame(1, 1), start), logged(statusFrame(2, 2), start + 10, BusRecord::Sent),
+                                      logged(QByteArray::fromHex("a5a5a5"), start + 2000, BusRecord::Noise),
+                                      logged(withBadChecksum(statusFrame(3, 3)), start + 3001),
+                                      logged(statusFrame(4, 4), start + 5000)};
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        capture::CaptureWriter writer;
+        QVERIFY(writer.open(path));
+        for (const BusRecord &record : made)
+            QVERIFY(writer.write(record));
+        QVERIFY(writer.write(eventRecord(start + 6000, QStringLiteral("Disconnected"))));
+        QVERIFY(writer.close());
+        QByteArray bytes = readFile(path);
+        if (damage == QLatin1String("cut"))
+            bytes.chop(3);
+        else if (damage == QLatin1String("direction"))
+            bytes[24 + 2 * 16 + 1 + statusFrame(1, 1).size() + 1 + statusFrame(2, 2).size() + 16] = 7;
+        QVERIFY(writeFile(path, bytes));
+        const QString readerError = capture::readCapture(path).error;
+        QCOMPARE(readerError.isEmpty(), damage.isEmpty());
+
+        QVERIFY(bus->openLog(path));
+        QTRY_VERIFY(!bus->isOpeningLog());
+        compareRecords(heldRecords(), made.mid(0, kept));
+        const int noise = kept > 2 ? 1 : 0;
+        QString opened = QStringLiteral("Opened %1: %2").arg(path, countText(quint64(kept - noise), "frame", "frames"));
+        if (noise > 0)
+            opened += QStringLiteral(", 1 noise run");
+        if (!damage.isEmpty())
+            opened += QStringLiteral("; reading stopped: ") + readerError;
+        QCOMPARE(message(), opened);
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(),
+                 damage.isEmpty() ? QStringLiteral("color: black") : QStringLiteral("color: red"));
+        if (kept > 3)
+            QCOMPARE(model()->data(model()->index(3, ColumnChecksum)).toString(), QStringLiteral("bad"));
+        const QString counters = label(QStringLiteral("labelCounters"));
+        QVERIFY2(counters.startsWith(QStringLiteral("%1 received, %2 sent").arg(kept - noise - 1).arg(1)),
+                 qPrintable(counters));
+    }
+};
+
+QTEST_MAIN(BusPageCaptureTest)
+#include "buspagecapturetest.moc"
