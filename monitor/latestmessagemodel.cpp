@@ -141,6 +141,18 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
             continue;
         }
         Entry &entry = entries[found.value()];
+        const int row = rowOfEntry.value(found.value(), -1);
+        if (row >= 0) {
+            firstChanged = firstChanged < 0 ? row : qMin(firstChanged, row);
+            lastChanged = qMax(lastChanged, row);
+        }
+        entry.lastSeen = batchNumber;
+        // A frame older than the one shown (a sent frame whose write was
+        // told of after a later arrival) is counted; the row stays the latest.
+        if (record.timeUs < entry.last.timeUs) {
+            ++entry.count;
+            continue;
+        }
         // Smoothed over about the last ten frames, so the rate follows changes.
         const qint64 sinceLast = qMax(qint64(0), record.timeUs - entry.last.timeUs);
         const double interval = double(sinceLast);
@@ -148,12 +160,6 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
         entry.intervalUs = entry.count < 2 ? interval : 0.9 * entry.intervalUs + 0.1 * interval;
         ++entry.count;
         entry.last = record;
-        entry.lastSeen = batchNumber;
-        const int row = rowOfEntry.value(found.value(), -1);
-        if (row >= 0) {
-            firstChanged = firstChanged < 0 ? row : qMin(firstChanged, row);
-            lastChanged = qMax(lastChanged, row);
-        }
     }
     if (firstChanged >= 0)
         emit dataChanged(index(firstChanged, 0), index(lastChanged, ColumnCount - 1));

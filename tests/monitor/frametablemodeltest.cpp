@@ -431,6 +431,12 @@ private slots:
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=21"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
+        // A frame older than the one shown (a sent frame told of late) is
+        // counted, but the row keeps the latest.
+        model.append({frame(5, 1650)});
+        QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("8"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=21"));
+        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
 
         model.setFilterText(QStringLiteral("MODE"));
         QCOMPARE(model.rowCount(), 1);
