@@ -65,9 +65,6 @@ void BusLayout::watchCurrentRow()
                              &BusLayout::showDetail);
     // A reset (Clear, a new filter) leaves no current row, without a word.
     detailWatches << connect(model, &QAbstractItemModel::modelReset, this, &BusLayout::showDetail);
-    // Latest, sorted, moves a row that took a new frame without a word of
-    // its data: the current row follows it, and so must the pane.
-    detailWatches << connect(model, &QAbstractItemModel::layoutChanged, this, &BusLayout::showDetail);
     // A Latest row takes each new frame of its message in place.
     detailWatches << connect(model, &QAbstractItemModel::dataChanged, this,
                              [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
