@@ -145,6 +145,7 @@ RecordScan scanLog(const QString &path, const RecordVisitor &visit)
             lastTimeUs = QDateTime::currentMSecsSinceEpoch() * 1000;
         view.kind = entry.kind;
         view.timeUs = entry.hasTime ? entry.timeUs : lastTimeUs;
+        view.hasTime = entry.hasTime;
         view.bytes = entry.bytes.constData();
         view.size = entry.bytes.size();
         view.text = entry.text;

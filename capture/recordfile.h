@@ -42,6 +42,7 @@ struct RecordView
 {
     BusRecord::Kind kind = BusRecord::Received;
     qint64 timeUs = 0;
+    bool hasTime = true; // false: a log line without one, given the time above
     const char *bytes = nullptr;
     int size = 0;
     QString text;

@@ -6,21 +6,17 @@
 #include "cli/commands.h"
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
-#include "codec/buslogfile.h"
 #include "codec/busrecorddecoder.h"
 #include "codec/framereport.h"
 #include "insight/busload.h"
 #include "insight/nodetable.h"
 
-#include <QFile>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -58,9 +54,8 @@ WireFormat wireFormatOf(const SerialSettings &settings)
     return format;
 }
 
-// Reads logs into the table and the meter: the usual frame line at a
-// line's cost of a few hash look-ups, everything else as the Open of the
-// Bus page reads it.
+// Reads logs and captures into the table and the meter, each distinct
+// frame decoded once.
 class LogReader
 {
 public:
@@ -74,38 +69,23 @@ public:
     bool precise() const { return m_precise; }
 
 private:
-    bool readCapture(const QString &path);
-    void line(const char *text, qsizetype size);
-    bool quickLine(const char *text, qsizetype size);
-    bool quickTime(const char *text, qsizetype size, qint64 *us);
-    void add(BusRecord &record);
+    void add(const capture::RecordView &view);
 
     DecodeCatalogue m_catalogue;
     BusRecordDecoder m_decoder; // each distinct frame decoded once
     NodeTable &m_nodes;
     BusLoadMeter &m_load;
-    QByteArray m_bytes;
-    QByteArray m_minute;     // "yyyy-MM-ddThh:mm" of the last time read
-    qint64 m_minuteUs = 0;   // its start
     quint64 m_refused = 0;
     bool m_precise = false;
 };
 
-bool LogReader::readCapture(const QString &path)
+bool LogReader::read(const QString &path)
 {
     const capture::RecordScan scan = capture::scanRecordFile(path, [this](const capture::RecordView &view) {
-        BusRecord record;
-        const QByteArray bytes(view.bytes, view.size);
-        if (view.kind == BusRecord::Noise)
-            record.bytes = bytes;
-        else
-            record = m_decoder.decoded(bytes);
-        record.kind = view.kind;
-        record.timeUs = view.timeUs;
-        m_precise = m_precise || view.timeUs % 1000 != 0;
-        add(record);
+        add(view);
         return true;
     });
+    m_refused += quint64(scan.refusedLines);
     if (!scan.error.isEmpty()) {
         cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(scan.error));
         return false;
@@ -113,152 +93,22 @@ bool LogReader::readCapture(const QString &path)
     return true;
 }
 
-bool LogReader::read(const QString &path)
+void LogReader::add(const capture::RecordView &view)
 {
-    if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
-        return readCapture(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, file.errorString()));
-        return false;
-    }
-    BusLogLineReader lines(file);
-    QByteArray text;
-    bool tooLong = false;
-    while (lines.next(&text, &tooLong)) {
-        if (tooLong)
-            ++m_refused;
-        else
-            line(text.constData(), text.size());
-    }
-    if (file.error() != QFileDevice::NoError) {
-        cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, file.errorString()));
-        return false;
-    }
-    return true;
-}
-
-void LogReader::add(BusRecord &record)
-{
+    if (view.kind == BusRecord::Event)
+        return;
+    const QByteArray bytes(view.bytes, view.size);
+    BusRecord record = view.kind == BusRecord::Noise ? BusRecord() : m_decoder.decoded(bytes);
+    if (view.kind == BusRecord::Noise)
+        record.bytes = bytes;
+    record.kind = view.kind;
+    // A plain frame line has no time of its own: it counts, but not for the span.
+    record.timeUs = view.hasTime ? view.timeUs : -1;
+    // Times of another precision than milliseconds are kept in the output.
+    if (view.hasTime && view.timeUs % 1000 != 0)
+        m_precise = true;
     m_load.add(record);
     m_nodes.add(record);
-}
-
-// "…Thh:mm:ss.fffZ" read at the cost of a few digits when its minute is
-// that of the line before, which the slow way read.
-bool LogReader::quickTime(const char *text, qsizetype size, qint64 *us)
-{
-    if (size < 20 || text[size - 1] != 'Z' || text[16] != ':')
-        return false;
-    const int second = (text[17] - '0') * 10 + (text[18] - '0');
-    if (second > 59)
-        return false; // a leap second is read the slow way
-    qint64 fraction = 0;
-    if (size > 20) {
-        if (text[19] != '.' || size == 21)
-            return false;
-        qint64 scale = 100000;
-        for (qsizetype i = 20; i < size - 1; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return false;
-            fraction += scale * (text[i] - '0');
-            scale /= 10;
-        }
-    }
-    if (fraction % 1000 != 0)
-        m_precise = true;
-    const qint64 withinMinute = second * qint64(1000000) + fraction;
-    if (m_minute.size() == 16 && std::equal(text, text + 16, m_minute.constData())) {
-        *us = m_minuteUs + withinMinute;
-        return true;
-    }
-    if (!readBusLogTimeUs(QString::fromLatin1(text, int(size)), us))
-        return false;
-    m_minute = QByteArray(text, 16);
-    m_minuteUs = *us - withinMinute;
-    return true;
-}
-
-// "TIME RX|TX HEX" of plain ASCII, its time ending in Z and its frame
-// whole; false for any other line.
-bool LogReader::quickLine(const char *text, qsizetype size)
-{
-    const char *space = static_cast<const char *>(std::memchr(text, ' ', size_t(size)));
-    if (!space || space - text < 19 || text[0] < '0' || text[0] > '9')
-        return false;
-    const qsizetype timeSize = space - text;
-    const char *rest = space + 1;
-    const qsizetype restSize = size - timeSize - 1;
-    if (restSize < 3 + 2 * kFrameOverheadBytes || (rest[0] != 'R' && rest[0] != 'T') || rest[1] != 'X'
-        || rest[2] != ' ')
-        return false;
-    const char *hex = rest + 3;
-    const qsizetype hexSize = restSize - 3;
-    if (hexSize % 2 != 0 || hexSize > 2 * kMaxFrameBytes)
-        return false;
-    for (qsizetype i = 0; i < 19; ++i) {
-        const char shape = "dddd-dd-ddTdd:dd:dd"[i];
-        if (shape == 'd' ? text[i] < '0' || text[i] > '9' : text[i] != shape)
-            return false;
-    }
-    m_bytes.resize(int(hexSize / 2));
-    for (qsizetype i = 0; i < hexSize; i += 2) {
-        int pair = 0;
-        for (int k = 0; k < 2; ++k) {
-            const char c = hex[i + k];
-            const int digit = c >= '0' && c <= '9' ? c - '0'
-                : c >= 'A' && c <= 'F'             ? c - 'A' + 10
-                : c >= 'a' && c <= 'f'             ? c - 'a' + 10
-                                                   : -1;
-            if (digit < 0)
-                return false;
-            pair = pair << 4 | digit;
-        }
-        m_bytes[int(i / 2)] = char(pair);
-    }
-    qint64 us = -1;
-    if (!quickTime(text, timeSize, &us))
-        return false;
-    const BusRecord &known = m_decoder.decoded(m_bytes);
-    if (!known.parsed)
-        return false; // refused the general way
-    BusRecord record = known;
-    record.kind = rest[0] == 'T' ? BusRecord::Sent : BusRecord::Received;
-    record.timeUs = us;
-    add(record);
-    return true;
-}
-
-void LogReader::line(const char *text, qsizetype size)
-{
-    if (size > 0 && text[size - 1] == '\r')
-        --size;
-    if (quickLine(text, size))
-        return;
-    BusLogEntry entry;
-    switch (readBusLogLine(QByteArray(text, int(size)), &entry)) {
-    case BusLogLineKind::Skipped:
-        return;
-    case BusLogLineKind::Refused:
-        ++m_refused;
-        return;
-    case BusLogLineKind::Entry:
-        break;
-    }
-    if (entry.kind == BusRecord::Event)
-        return;
-    BusRecord record;
-    if (entry.kind == BusRecord::Noise) {
-        record.bytes = entry.bytes;
-    } else {
-        record = m_decoder.decoded(entry.bytes);
-    }
-    record.kind = entry.kind;
-    record.timeUs = entry.hasTime ? entry.timeUs : -1;
-    // Times of another precision than milliseconds are kept in the output.
-    if (entry.hasTime && entry.timeUs % 1000 != 0)
-        m_precise = true;
-    add(record);
 }
 
 QString timeText(qint64 us, bool precise)
