@@ -4,6 +4,7 @@
 #include "codec/framedecoding.h"
 
 #include <QDateTime>
+#include <QStringList>
 #include <QTime>
 
 #include <algorithm>
@@ -257,13 +258,18 @@ QString countText(quint64 count, const char *singular, const char *plural)
 
 void setShownValues(BusRecord &record, const QString &status, bool success, const QString &parameters)
 {
-    record.statusShown = !success;
-    if (success || status.isEmpty())
-        record.shownValues = parameters;
-    else if (parameters.isEmpty())
-        record.shownValues = status;
-    else
-        record.shownValues = status + QStringLiteral(" | ") + parameters;
+    // A frame whose checksum fails may be a frame the bus mangled: it says
+    // so first, whatever its decoding says.
+    const bool badChecksum = record.parsed && !record.checksumOk;
+    QStringList parts;
+    if (badChecksum)
+        parts << QStringLiteral("bad checksum");
+    if (!success && !status.isEmpty())
+        parts << status;
+    if (!parameters.isEmpty() || parts.isEmpty())
+        parts << parameters;
+    record.statusShown = !success || badChecksum;
+    record.shownValues = parts.join(QStringLiteral(" | "));
 }
 
 BusRecord eventRecord(qint64 timeUs, const QString &text)

@@ -40,7 +40,9 @@ struct BusRecord
 };
 
 // A frame's Values column from its decoding: sets record.shownValues and
-// record.statusShown. `parameters` as parametersText gives them.
+// record.statusShown. `parameters` as parametersText gives them; the status
+// goes first when the decoding was not a success, and "bad checksum" before
+// all when record.parsed holds and record.checksumOk does not.
 void setShownValues(BusRecord &record, const QString &status, bool success, const QString &parameters);
 // An event row at `timeUs`: "Connected to /dev/ttyUSB0", "Disconnected".
 BusRecord eventRecord(qint64 timeUs, const QString &text);

@@ -389,6 +389,8 @@ void writeLine(const PlainFrame &f, Utf8Out &o)
         }
     }
     o.add(f.line, f.size);
+    if (!f.checksumOk)
+        o.add(" (checksum wrong)");
     o.add(" | Frame decoded successfully. | ");
     o.add(f.product.utf8);
     o.add(" | ");

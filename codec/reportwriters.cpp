@@ -102,6 +102,14 @@ void appendParameters(const FrameReport &r, QLatin1String lead, QString &out)
 }
 
 // The single line after the input text and its bar.
+// A line names a bad checksum after the frame's text, as a block does
+// after its bytes.
+void appendChecksumWarning(const FrameReport &r, QString &out)
+{
+    if (r.parsed && !r.checksumOk)
+        out += QLatin1String(" (checksum wrong)");
+}
+
 void appendLineBody(const FrameReport &r, QString &out)
 {
     out += (r.error ? QLatin1String("error: ") : QLatin1String("")) + r.status;
@@ -128,7 +136,9 @@ void appendLine(const FrameReport &r, QString &out, Splice *splice = nullptr)
     appendTimePrefix(r.time, r.direction, out);
     if (splice)
         splice->inputAt = out.size();
-    out += r.input.trimmed() + kBar;
+    out += r.input.trimmed();
+    appendChecksumWarning(r, out);
+    out += kBar;
     appendLineBody(r, out);
     out += QLatin1Char('\n');
 }
@@ -479,8 +489,11 @@ void appendReportUtf8(ReportStyle style, const FrameReport &report, const char *
 QString singleLineText(const FrameReport &report, bool withInput)
 {
     QString line;
-    if (withInput)
-        line += report.input.trimmed() + kBar;
+    if (withInput) {
+        line += report.input.trimmed();
+        appendChecksumWarning(report, line);
+        line += kBar;
+    }
     appendLineBody(report, line);
     return line;
 }

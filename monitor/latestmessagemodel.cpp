@@ -125,7 +125,10 @@ void LatestMessageModel::append(const QVector<BusRecord> &batch)
     int lastChanged = -1;
     QVector<int> added;
     for (const BusRecord &record : batch) {
-        if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.parsed)
+        // As Nodes counts: a frame whose checksum fails may carry anyone's
+        // source and message, so it counts for no row (the list shows it).
+        if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.parsed
+            || !record.checksumOk)
             continue;
         const quint64 key = keyOf(record);
         auto found = entryOfKey.constFind(key);

@@ -8,7 +8,8 @@
 // new ones (one insertion). The quick filter is judged when a row first
 // appears and whenever the filter changes. At most `capacity` rows are kept:
 // past it, the rows seen longest ago go (a tenth at a time, counted), so a
-// bus of ever new sources cannot take all memory.
+// bus of ever new sources cannot take all memory. Only frames whose checksum
+// holds are counted, as for the Nodes tab.
 // Rows stay in order of first appearance; a sorting proxy sorts them by
 // SortRole, which gives numbers for the time, count, rate and Δ.
 

@@ -410,6 +410,12 @@ private slots:
         batch.append(frame(8, 1060, QStringLiteral("Status"), 0x000005));      // other source
         batch.append(noiseRecord(1070, "\x11"));
         batch.append(eventRecord(1080000, QStringLiteral("Disconnected")));
+        // A bad checksum counts for no row, as in Nodes.
+        BusRecord bad = frame(7, 1090, QStringLiteral("Mangled"));
+        bad.checksumOk = false;
+        batch.append(bad);
+        batch.insert(2, bad);
+        batch[2].message = QStringLiteral("Status");
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         model.append(batch);
         QCOMPARE(inserted.count(), 1);
