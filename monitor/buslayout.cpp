@@ -177,6 +177,7 @@ void BusLayout::buildWidgets()
 
     labelCounters = named(new ElidedLabel, QStringLiteral("labelCounters"));
     buildLogAndSendRows();
+    buildRecordingIndicator();
     buildTimeControls();
     buildLoadLine();
     buildReplayRow();

@@ -19,6 +19,7 @@
 class BusLogLoader;
 class BusSession;
 class ElidedLabel;
+class ColumnFitter;
 class ElidingDelegate;
 class FrameDetailPane;
 class FrameTableModel;
@@ -157,7 +158,10 @@ private:
     // shown or hidden, when the page goes and when the program quits.
     void keepHeaderState();
     void showHeaderState();
+    void buildColumnFitters();
     void setDefaultHeader();
+    void buildRecordingIndicator();
+    void showRecording();
     void saveHeaderStates();
     // The record behind a row of whichever model the list shows.
     const BusRecord *recordOfIndex(const QModelIndex &index) const;
@@ -278,6 +282,10 @@ private:
     ElidingDelegate *delegateElideMiddle = nullptr;
     QByteArray listHeaderState;
     QByteArray latestHeaderState;
+    QLabel *labelRecording = nullptr;
+    QTimer *timerRecording = nullptr;
+    ColumnFitter *listFitter = nullptr;
+    ColumnFitter *latestFitter = nullptr;
     // The header is set up as the list is first shown, in its final font.
     bool headerReady = false;
     bool headerOfLatest = false; // which view the header's state is of

@@ -12,12 +12,16 @@
 #include "serial/busrecording.h"
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
+#include "widgets/pagestyle.h"
+#include "widgets/settingsstore.h"
 
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -113,9 +117,13 @@ QString BusLayout::chooseLogFile(const QString &title, bool forWriting)
     } else {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
+    const QString folder = lastFolder(QStringLiteral("busFiles"));
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     const QString path = dialog.selectedFiles().constFirst();
+    rememberFolderOf(QStringLiteral("busFiles"), path);
     return forWriting ? withSuffix(path, dialog.selectedNameFilter() == kCaptureFilter) : path;
 }
 
@@ -238,9 +246,40 @@ void BusLayout::stopRecording()
     busSession->stopRecording();
 }
 
+// While recording, a steady red line beside the buttons says where to and
+// how many frames are written: a passing message would be forgotten.
+void BusLayout::buildRecordingIndicator()
+{
+    labelRecording = named(new QLabel, QStringLiteral("labelRecording"));
+    labelRecording->setStyleSheet(QStringLiteral("color: red"));
+    labelRecording->setVisible(false);
+    layoutLog->insertWidget(layoutLog->indexOf(buttonSave), labelRecording);
+    timerRecording = named(new QTimer(this), QStringLiteral("timerRecording"));
+    timerRecording->setInterval(500);
+    connect(timerRecording, &QTimer::timeout, this, &BusLayout::showRecording);
+}
+
+void BusLayout::showRecording()
+{
+    const bool recording = busSession->isRecording();
+    labelRecording->setVisible(recording);
+    if (!recording) {
+        timerRecording->stop();
+        return;
+    }
+    if (!timerRecording->isActive())
+        timerRecording->start();
+    const QString path = busSession->recordingPath();
+    labelRecording->setText(QStringLiteral("\u25cf Recording %1: %2")
+                                .arg(QFileInfo(path).fileName(),
+                                     countText(busSession->recordedFrames(), "frame", "frames")));
+    labelRecording->setToolTip(QStringLiteral("Recording to %1").arg(path));
+}
+
 void BusLayout::on_busSession_recordingChanged(bool recording, const QString &reason)
 {
     setRecordButton(recording);
+    showRecording();
     if (recording)
         showMessage(QStringLiteral("Recording to %1").arg(busSession->recordingPath()), false);
     else if (!reason.isEmpty())

@@ -159,7 +159,7 @@ void BusLayout::showInsight()
         labelLoad->setFullText(QStringLiteral("over the log: ")
                                + loadText(figures, QString::number(figures.framesPerSecond, 'f', 1)));
     } else {
-        const LoadFigures figures = loadMeter.lastSecond(nowUs);
+        const LoadFigures figures = loadMeter.live(nowUs);
         labelLoad->setFullText(loadText(figures, QString::number(figures.frames)));
     }
 }

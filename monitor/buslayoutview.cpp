@@ -6,6 +6,7 @@
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
+#include "monitor/columnfitter.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "serial/bussession.h"
@@ -39,6 +40,24 @@ const QString kListHeaderKey = QStringLiteral("bus/listHeader");
 const QString kLatestHeaderKey = QStringLiteral("bus/latestHeader");
 const QString kTimeModeKey = QStringLiteral("bus/timeMode");
 const QString kPreciseLogsKey = QStringLiteral("bus/preciseLogs");
+const QString kListUserSizedKey = QStringLiteral("bus/listUserSized");
+const QString kLatestUserSizedKey = QStringLiteral("bus/latestUserSized");
+
+QSet<int> columnSet(const QVariant &value)
+{
+    QSet<int> columns;
+    for (const QVariant &column : value.toList())
+        columns.insert(column.toInt());
+    return columns;
+}
+
+QVariantList columnList(const QSet<int> &columns)
+{
+    QVariantList list;
+    for (int column : columns)
+        list.append(column);
+    return list;
+}
 
 // A word of the filter: a text with spaces goes in double quotes, so that it
 // is matched as one phrase.
@@ -75,10 +94,13 @@ void BusLayout::setUpFrameView()
     header->setTextElideMode(Qt::ElideRight);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
 
+    buildColumnFitters();
     callOnFirstShow(tableViewFrames, [this] {
         QSettings settings = settingsStore();
         listHeaderState = settings.value(kListHeaderKey).toByteArray();
         latestHeaderState = settings.value(kLatestHeaderKey).toByteArray();
+        listFitter->setUserSized(columnSet(settings.value(kListUserSizedKey)));
+        latestFitter->setUserSized(columnSet(settings.value(kLatestUserSizedKey)));
         headerReady = true;
         showHeaderState();
     });
@@ -170,6 +192,27 @@ void BusLayout::setColumnWidths()
         tableViewFrames->setColumnWidth(column, widths.at(column));
 }
 
+// Names as wide as the longest held, up to a limit; numbers and times always
+// whole. Values, stretched, takes the rest.
+void BusLayout::buildColumnFitters()
+{
+    const int nameLimit = QFontMetrics(tableViewFrames->font()).averageCharWidth() * 26;
+    using Fit = ColumnFitter::Column;
+    listFitter = new ColumnFitter(tableViewFrames, frameModel,
+                                  {Fit{ColumnTime, 0}, Fit{ColumnDelta, 0, true}, Fit{ColumnDevice, nameLimit},
+                                   Fit{ColumnMessage, nameLimit}, Fit{ColumnRoute, 0}, Fit{ColumnChecksum, 0}},
+                                  this);
+    listFitter->setObjectName(QStringLiteral("listFitter"));
+    latestFitter = new ColumnFitter(
+        tableViewFrames, latestModel,
+        {Fit{LatestMessageModel::Time, 0}, Fit{LatestMessageModel::Device, nameLimit},
+         Fit{LatestMessageModel::Message, nameLimit}, Fit{LatestMessageModel::Route, 0},
+         Fit{LatestMessageModel::Count, 0, true}, Fit{LatestMessageModel::Rate, 0, true},
+         Fit{LatestMessageModel::Delta, 0, true}},
+        this);
+    latestFitter->setObjectName(QStringLiteral("latestFitter"));
+}
+
 void BusLayout::setDefaultHeader()
 {
     QHeaderView *header = tableViewFrames->horizontalHeader();
@@ -221,6 +264,7 @@ void BusLayout::showHeaderState()
     for (int column = 0; column < std::max(int(BusColumnCount), int(LatestMessageModel::ColumnCount)); ++column)
         tableViewFrames->setItemDelegateForColumn(
             column, column == device || column == message ? delegateElideMiddle : nullptr);
+    (headerOfLatest ? latestFitter : listFitter)->apply();
 }
 
 void BusLayout::saveHeaderStates()
@@ -233,6 +277,8 @@ void BusLayout::saveHeaderStates()
         settings.setValue(kListHeaderKey, listHeaderState);
     if (!latestHeaderState.isEmpty())
         settings.setValue(kLatestHeaderKey, latestHeaderState);
+    settings.setValue(kListUserSizedKey, columnList(listFitter->userSized()));
+    settings.setValue(kLatestUserSizedKey, columnList(latestFitter->userSized()));
 }
 
 QMenu *BusLayout::columnMenu()

@@ -13,11 +13,39 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStringList>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace {
+
+// Rows as high as their value needs when it wraps at the value column's
+// width: the tree's own measure takes every text on one line.
+class WrappingDelegate : public QStyledItemDelegate
+{
+public:
+    WrappingDelegate(QTreeWidget *tree, int column) : QStyledItemDelegate(tree), m_tree(tree), m_column(column) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const int width = m_tree->columnWidth(m_column) - kTextMargins;
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (width > 0 && !text.isEmpty()) {
+            const QRect needed = option.fontMetrics.boundingRect(QRect(0, 0, width, 1 << 20),
+                                                                 Qt::TextWordWrap | Qt::AlignLeft, text);
+            size.setHeight(qMax(size.height(), needed.height() + kTextMargins / 2));
+        }
+        return size;
+    }
+
+private:
+    // The style's margins around a cell's text, on both sides together.
+    static constexpr int kTextMargins = 8;
+    QTreeWidget *m_tree;
+    int m_column;
+};
 
 // The checksum: the last two bytes of what was read.
 constexpr int kChecksumBytes = 2;
@@ -85,15 +113,27 @@ FrameDetailPane::FrameDetailPane(QWidget *parent) : QWidget(parent)
     treeWidgetDetail->setColumnCount(3);
     treeWidgetDetail->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Value"), QStringLiteral("Raw")});
     treeWidgetDetail->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    treeWidgetDetail->setUniformRowHeights(true);
-    treeWidgetDetail->setWordWrap(false);
-    treeWidgetDetail->header()->setStretchLastSection(true);
+    // Long values (the bytes, a checksum's verdict) wrap at their spaces
+    // rather than being cut: a row is as high as its text needs.
+    treeWidgetDetail->setUniformRowHeights(false);
+    treeWidgetDetail->setWordWrap(true);
+    treeWidgetDetail->setTextElideMode(Qt::ElideNone);
+    treeWidgetDetail->setItemDelegateForColumn(ColumnValue, new WrappingDelegate(treeWidgetDetail, ColumnValue));
+    // The values take the width the pane has; the raw numbers keep theirs.
+    treeWidgetDetail->header()->setStretchLastSection(false);
+    treeWidgetDetail->header()->setSectionResizeMode(ColumnValue, QHeaderView::Stretch);
     // Fixed widths, so that the columns keep still from frame to frame;
     // long texts are whole in their tool tips.
     const QFontMetrics metrics(treeWidgetDetail->font());
     treeWidgetDetail->setColumnWidth(ColumnField, metrics.horizontalAdvance(QStringLiteral("Source \u2192 destination"))
                                                       + 2 * treeWidgetDetail->indentation() + 14);
-    treeWidgetDetail->setColumnWidth(ColumnValue, metrics.horizontalAdvance(QStringLiteral("Frame decoded successfully.")) + 14);
+    treeWidgetDetail->setColumnWidth(ColumnRaw, metrics.horizontalAdvance(QStringLiteral("0xFFFFFFFF (-2147483648)")) + 14);
+    // Rows wrap to the value column's width: they are laid out again when it changes.
+    connect(treeWidgetDetail->header(), &QHeaderView::sectionResized, treeWidgetDetail,
+            [this](int logical) {
+                if (logical == ColumnValue)
+                    treeWidgetDetail->doItemsLayout();
+            });
 
     layoutDetailButtons = named(new QHBoxLayout, QStringLiteral("layoutDetailButtons"));
     buttonOpenOnDecode = named(new QPushButton(QStringLiteral("Open on Decode page")), QStringLiteral("buttonOpenOnDecode"));
@@ -206,8 +246,11 @@ void FrameDetailPane::showHeader(const FrameReport &report)
         addItem(QStringLiteral("Acknowledge request"), yesNo(fields.ackRequested));
         addItem(QStringLiteral("Node type"), QString::number(fields.sourceNodeType));
     }
-    QTreeWidgetItem *status = addItem(QStringLiteral("Status"), report.status);
-    if (report.error)
+    // As the Values cell says it: a bad checksum first, whatever the decoding.
+    const bool badChecksum = report.parsed && !report.checksumOk;
+    QTreeWidgetItem *status = addItem(QStringLiteral("Status"),
+                                      badChecksum ? QStringLiteral("bad checksum | ") + report.status : report.status);
+    if (report.error || badChecksum)
         status->setForeground(ColumnValue, QBrush(Qt::red));
 }
 

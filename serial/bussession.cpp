@@ -389,6 +389,7 @@ bool BusSession::startRecording(const QString &path)
     }
     m_recording = std::move(sink);
     m_recordPath = path;
+    m_recordedFrames = 0;
     m_sinceRecordCheck.restart();
     emit recordingChanged(true, QString());
     return true;
@@ -420,6 +421,10 @@ void BusSession::writeRecorded(const QVector<BusRecord> &records)
     if (!m_recording->write(records, m_preciseLogs, &problem)) {
         failRecording(problem);
         return;
+    }
+    for (const BusRecord &record : records) {
+        if (record.kind == BusRecord::Received || record.kind == BusRecord::Sent)
+            ++m_recordedFrames;
     }
     if (m_sinceRecordCheck.elapsed() >= kRecordCheckMs) {
         m_sinceRecordCheck.restart();

@@ -101,6 +101,9 @@ public:
     void setPreciseLogs(bool precise) { m_preciseLogs = precise; }
     bool preciseLogs() const { return m_preciseLogs; }
     QString recordingPath() const { return m_recordPath; }
+    // Frames (received, sent, bad ones too) written by the recording under way
+    // or the last one.
+    quint64 recordedFrames() const { return m_recordedFrames; }
 
     // False: records carry their time, kind, bytes and checksum only, for a
     // caller that prints frames its own way (the command line), and no
@@ -171,6 +174,7 @@ private:
     std::unique_ptr<RecordingSink> m_recording;
     QString m_recordPath;
     QElapsedTimer m_sinceRecordCheck;
+    quint64 m_recordedFrames = 0;
     qint64 m_lastFrameUs = 0;
     bool m_haveLastFrame = false;
     bool m_paused = false;

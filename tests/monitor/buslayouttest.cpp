@@ -319,7 +319,13 @@ private slots:
         const QByteArray frame = statusFrame(1, 1);
         QVERIFY(device->write(frame));
         QTRY_COMPARE(model()->rowCount(), 2); // after the port's event, not recorded
+        // Said steadily while it lasts, with the frames written.
+        auto *recording = page->findChild<QLabel *>(QStringLiteral("labelRecording"));
+        QVERIFY(recording->isVisible());
+        QTRY_COMPARE(recording->text(), QStringLiteral("\u25cf Recording capture.log: 1 frame"));
+        QCOMPARE(recording->toolTip(), QStringLiteral("Recording to %1.log").arg(path));
         QTest::mouseClick(button(QStringLiteral("buttonRecord")), Qt::LeftButton);
+        QVERIFY(!recording->isVisible());
         QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QCOMPARE(button(QStringLiteral("buttonRecord"))->text(), QStringLiteral("Record"));
         QCOMPARE(message(), QStringLiteral("Recording to %1.log stopped").arg(path));

@@ -2,6 +2,8 @@
 // view's sorting, the filter's count, time modes, columns, menus and keys.
 #include "buspage.h"
 
+#include "monitor/columnfitter.h"
+
 class BusLayoutViewTest : public BusPageFixture
 {
     Q_OBJECT
@@ -195,10 +197,11 @@ private slots:
         QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(bad));
         QVERIFY(detail(QStringLiteral("Checksum")).startsWith(QStringLiteral("checksum wrong, expected ")));
 
-        // Latest: its own rows; a row taking a new frame shows it.
+        // Latest: its own rows, none for the bad frame; a row taking a new
+        // frame shows it.
         latestBox()->setChecked(true);
         QCOMPARE(tree->topLevelItemCount(), 0);
-        QCOMPARE(listView()->model()->rowCount(), 2);
+        QCOMPARE(listView()->model()->rowCount(), 1);
         clickRow(0);
         QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
         const QByteArray next = drive40Frame(2, 0x000011);
@@ -327,6 +330,45 @@ private slots:
         for (int column = 0; column < LatestMessageModel::ColumnCount; ++column)
             QCOMPARE(elideOf(column), column == LatestMessageModel::Device || column == LatestMessageModel::Message
                                           ? Qt::ElideMiddle : Qt::ElideRight);
+    }
+
+    // Device and message columns grow to the names they hold and numbers
+    // are never cut, in either view; a column the user sized keeps its width.
+    void columnsFitTheirTexts()
+    {
+        QTableView *view = listView();
+        QHeaderView *header = view->horizontalHeader();
+        const QFontMetrics metrics(view->font());
+        const auto fits = [&](int column, const QString &text) {
+            return view->columnWidth(column) >= metrics.horizontalAdvance(text) + 6;
+        };
+        BusSession *session = bus->session();
+        const qint64 t = 1765000000000000;
+        // A Δ of 1,200 ms between two frames of a long message name.
+        session->load({session->prepare(drive40Frame(1), t, BusRecord::Received),
+                       session->prepare(drive40Frame(2), t + 1200000, BusRecord::Received)});
+        QCOMPARE(model()->rowCount(), 2);
+        QVERIFY(fits(ColumnMessage, QStringLiteral("Set Obstacle Sensitivity")));
+        QVERIFY(fits(ColumnDevice, QStringLiteral("QX-Drive 40")));
+        header->setSectionHidden(ColumnDelta, false);
+        QVERIFY(fits(ColumnDelta, QStringLiteral("1200.000")));
+        // Latest: its counts and rates whole, the sort arrow beside "Count"
+        // once sorted by it.
+        latestBox()->setChecked(true);
+        QVERIFY(fits(LatestMessageModel::Message, QStringLiteral("Set Obstacle Sensitivity")));
+        header->setSortIndicator(LatestMessageModel::Count, Qt::AscendingOrder);
+        QVERIFY(view->columnWidth(LatestMessageModel::Count) >= header->sectionSizeHint(LatestMessageModel::Count));
+        latestBox()->setChecked(false);
+
+        // Sized by the user: left as it is.
+        auto *fitter = bus->findChild<ColumnFitter *>(QStringLiteral("listFitter"));
+        QVERIFY(fitter);
+        fitter->setUserSized({ColumnRoute});
+        const int narrow = header->minimumSectionSize() + 4;
+        view->setColumnWidth(ColumnRoute, narrow);
+        session->load({session->prepare(drive40Frame(3, 0xABCDEF), t + 2000000, BusRecord::Received)});
+        QCOMPARE(view->columnWidth(ColumnRoute), narrow);
+        forgetColumns();
     }
 
     // Ctrl+C in the list copies the selected rows as log lines, in the
@@ -525,6 +567,8 @@ private:
         QSettings settings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
         settings.remove(QStringLiteral("bus/listHeader"));
         settings.remove(QStringLiteral("bus/latestHeader"));
+        settings.remove(QStringLiteral("bus/listUserSized"));
+        settings.remove(QStringLiteral("bus/latestUserSized"));
         settings.sync();
         init();
     }

@@ -20,13 +20,17 @@ class BusPageCaptureTest : public BusPageFixture
 
     // Chooses `filter` in the next file dialog, types `name` and confirms
     // whatever it asks; `filters` gets the dialog's filters.
-    void answerDialog(const QString &filter, const QString &name, QStringList *filters = nullptr)
+    // `folder` gets the folder it opened in.
+    void answerDialog(const QString &filter, const QString &name, QStringList *filters = nullptr,
+                      QString *folder = nullptr)
     {
-        QTimer::singleShot(50, this, [this, filter, name, filters] {
+        QTimer::singleShot(50, this, [this, filter, name, filters, folder] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             if (filters)
                 *filters = dialog->nameFilters();
+            if (folder)
+                *folder = dialog->directory().absolutePath();
             if (name.isEmpty()) {
                 dialog->reject();
                 return;
@@ -148,6 +152,11 @@ private slots:
         const QString path = dir.filePath(written);
         QCOMPARE(capture::recordFileKind(path) == capture::RecordFileKind::Capture, capture);
         QVERIFY2(message().startsWith(QStringLiteral("Saved 1 frame to ") + path), qPrintable(message()));
+        // The next dialog for a bus file opens where this one was saved.
+        QString opened;
+        answerDialog(QString(), QString(), nullptr, &opened);
+        QTest::mouseClick(button(QStringLiteral("buttonOpen")), Qt::LeftButton);
+        QCOMPARE(opened, QDir(dir.path()).absolutePath());
     }
 
     // Every frame, bad frame and noise run held comes back from the capture

@@ -80,6 +80,7 @@ private slots:
     void header();
     void checksum_data();
     void checksum();
+    void longValuesWrap();
     void notAFrame();
     void noise();
     void buttons();
@@ -412,9 +413,35 @@ void FrameDetailPaneTest::checksum()
     QCOMPARE(value(QStringLiteral("Bytes")),
              spaced(frame.left(body)) + QStringLiteral(" [") + spaced(frame.mid(body)) + QLatin1Char(']'));
     QCOMPARE(value(QStringLiteral("Checksum")), verdict);
-    QCOMPARE(isRed(QStringLiteral("Checksum")), verdict != QLatin1String("checksum ok"));
+    const bool bad = verdict != QLatin1String("checksum ok");
+    QCOMPARE(isRed(QStringLiteral("Checksum")), bad);
+    // The status says it first, in red, as the Values cell does.
+    QCOMPARE(value(QStringLiteral("Status")),
+             QLatin1String(bad ? "bad checksum | " : "") + QStringLiteral("Frame decoded successfully."));
+    QCOMPARE(isRed(QStringLiteral("Status")), bad);
     // Decoded all the same.
     QCOMPARE(parameter(QStringLiteral("P"))->text(FrameDetailPane::ColumnValue), QString::number(quint8(frame.at(9)) ^ 0xFF));
+}
+
+// In a narrow pane the bytes and the checksum's verdict wrap onto more
+// lines rather than being cut.
+void FrameDetailPaneTest::longValuesWrap()
+{
+    OneMessageCatalogue files("<parameter name=\"P\" type=\"integer\" size=\"1\"/>");
+    pane->resize(480, 600);
+    pane->show();
+    QVERIFY(QTest::qWaitForWindowExposed(pane.get()));
+    QByteArray frame = sampleFrame(QByteArray(20, '\x05'));
+    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 1);
+    pane->showReport(files.decode(frame));
+    const int line = tree()->fontMetrics().height();
+    for (const char *name : {"Bytes", "Checksum"}) {
+        const QRect shown = tree()->visualItemRect(field(QLatin1String(name)));
+        QVERIFY2(shown.height() >= 2 * line, qPrintable(QStringLiteral("%1: %2 high, value column %3 wide").arg(QLatin1String(name)).arg(shown.height()).arg(tree()->columnWidth(1))));
+    }
+    // Wider, the verdict takes one line again.
+    pane->resize(1400, 600);
+    QTRY_VERIFY(tree()->visualItemRect(field(QStringLiteral("Checksum"))).height() < 2 * line);
 }
 
 // Bytes that are no frame: the reason in red, the bytes without a checksum.
