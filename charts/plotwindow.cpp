@@ -2,6 +2,9 @@
 
 #include "charts/plotview.h"
 #include "codec/busrecord.h"
+#include "codec/framedecoding.h"
+#include "codec/plotshape.h"
+#include "widgets/settingsstore.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -13,10 +16,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtCharts/QCategoryAxis>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 KWN_CHARTS_USE
@@ -63,9 +69,12 @@ PlotWindow::PlotWindow(ValueExtractor::Decoder decoder, QWidget *parent)
     buttonSaveCsv = named(new QPushButton(QStringLiteral("Save CSV\u2026")), "buttonSaveCsv");
     buttonSaveCsv->setToolTip(QStringLiteral("Write every point as time,series,value"));
     labelPlotStatus = named(new QLabel, "labelPlotStatus");
+    labelPlotValue = named(new QLabel, "labelPlotValue");
+    labelPlotValue->setToolTip(QStringLiteral("The point under the mouse"));
     layoutPlotControls->addWidget(checkBoxFollow);
     layoutPlotControls->addWidget(buttonResetZoom);
-    layoutPlotControls->addWidget(labelPlotStatus, 1);
+    layoutPlotControls->addWidget(labelPlotStatus);
+    layoutPlotControls->addWidget(labelPlotValue, 1);
     layoutPlotControls->addWidget(buttonSavePng);
     layoutPlotControls->addWidget(buttonSaveCsv);
     layoutPlot->addWidget(chartViewPlot, 1);
@@ -152,20 +161,93 @@ int PlotWindow::addSeries(const SeriesKey &key, SeriesKind kind)
     const int index = extractor.addSeries(key);
     extractor.series(index).setKind(kind);
     Plotted entry;
-    entry.line = new QLineSeries;
-    entry.line->setObjectName(QStringLiteral("lineSeries%1").arg(index + 1));
-    entry.line->setName(key.title());
-    chartPlot->addSeries(entry.line);
-    entry.line->attachAxis(axisTime);
     entry.axis = axisFor(extractor.series(index));
-    entry.line->attachAxis(entry.axis);
-    if (kind == SeriesKind::Named)
-        entry.axis->setLinePenColor(entry.line->color());
     plotted.append(entry);
+    QLineSeries *line = newLine(index);
+    // The legend names the parameter and its node: the device and message
+    // are the window's title and each line's tool tip.
+    line->setName(QStringLiteral("%1 (%2)").arg(key.parameter, nodeIdText(key.sourceAddress)));
+    plotted[index].line = line;
+    if (kind == SeriesKind::Named)
+        entry.axis->setLinePenColor(line->color());
     settingRange = false;
     updateTitle();
     scheduleRefresh();
     return index;
+}
+
+QLineSeries *PlotWindow::newLine(int index)
+{
+    auto *line = new QLineSeries;
+    const Plotted &entry = plotted.at(index);
+    if (entry.line) {
+        line->setObjectName(QStringLiteral("lineSeries%1_%2").arg(index + 1).arg(entry.more.size() + 2));
+        line->setPen(entry.line->pen());
+    } else {
+        line->setObjectName(QStringLiteral("lineSeries%1").arg(index + 1));
+    }
+    chartPlot->addSeries(line);
+    line->attachAxis(axisTime);
+    line->attachAxis(entry.axis);
+    if (entry.line) {
+        for (QLegendMarker *marker : chartPlot->legend()->markers(line))
+            marker->setVisible(false);
+    }
+    connect(line, &QLineSeries::hovered, this, [this, index](const QPointF &point, bool over) {
+        labelPlotValue->setText(over ? valueTextAt(index, point.x()) : QString());
+    });
+    return line;
+}
+
+QVector<QLineSeries *> PlotWindow::lines(int index) const
+{
+    return QVector<QLineSeries *>{plotted.at(index).line} + plotted.at(index).more;
+}
+
+// One line per stretch between silences; lines left over from an earlier
+// drawing are emptied, not removed, so that they can be used again.
+void PlotWindow::drawLines(int index, const QVector<QPointF> &points)
+{
+    const ValueSeries &series = extractor.series(index);
+    const double gap = series.isSorted() ? gapSeconds(series.times()) : 0;
+    const QVector<QVector<QPointF>> parts = splitAtGaps(points, gap);
+    Plotted &entry = plotted[index];
+    while (entry.more.size() < parts.size() - 1)
+        entry.more.append(newLine(index));
+    for (int part = 0; part <= entry.more.size(); ++part) {
+        QVector<QPointF> drawn = part < parts.size() ? parts.at(part) : QVector<QPointF>();
+        if (series.kind() == SeriesKind::Named)
+            drawn = stepPoints(drawn);
+        (part == 0 ? entry.line : entry.more.at(part - 1))->replace(drawn);
+    }
+}
+
+QString PlotWindow::valueTextAt(int index, double seconds) const
+{
+    const ValueSeries &series = extractor.series(index);
+    if (series.isEmpty())
+        return QString();
+    const qint64 timeUs = origin + qint64(std::llround(seconds * 1e6));
+    int nearest = 0;
+    if (series.isSorted()) {
+        const QVector<qint64> &times = series.times();
+        const int after = int(std::lower_bound(times.begin(), times.end(), timeUs) - times.begin());
+        nearest = after >= times.size() ? times.size() - 1 : after;
+        if (after > 0 && (after >= times.size() || timeUs - times.at(after - 1) <= times.at(after) - timeUs))
+            nearest = after - 1;
+    } else {
+        for (int i = 1; i < series.size(); ++i) {
+            if (qAbs(series.times().at(i) - timeUs) < qAbs(series.times().at(nearest) - timeUs))
+                nearest = i;
+        }
+    }
+    const double value = series.values().at(nearest);
+    QString shown = QString::number(value, 'g', 12);
+    const QString name = series.names().value(qint64(value));
+    if (series.kind() == SeriesKind::Named && !name.isEmpty())
+        shown = QStringLiteral("%1 (%2)").arg(name, shown);
+    return QStringLiteral("%1 = %2 at %3 s")
+        .arg(series.key().parameter, shown, QString::number(double(series.times().at(nearest) - origin) / 1e6, 'f', 3));
 }
 
 void PlotWindow::addRecord(const BusRecord &record, int only)
@@ -240,10 +322,8 @@ void PlotWindow::refresh()
     int drawn = 0;
     for (int i = 0; i < plotted.size(); ++i) {
         const ValueSeries &series = extractor.series(i);
-        QVector<QPointF> points = decimate(series.times(), series.values(), viewFrom, viewTo, columns, origin,
-                                           series.isSorted());
-        if (series.kind() == SeriesKind::Named)
-            points = stepPoints(points);
+        const QVector<QPointF> points = decimate(series.times(), series.values(), viewFrom, viewTo, columns, origin,
+                                                 series.isSorted());
         drawn += points.size();
         Plotted &entry = plotted[i];
         entry.low = std::numeric_limits<double>::max();
@@ -252,10 +332,11 @@ void PlotWindow::refresh()
             entry.low = qMin(entry.low, p.y());
             entry.high = qMax(entry.high, p.y());
         }
-        entry.line->replace(points);
+        drawLines(i, points);
     }
     fitValueAxes();
     axisTime->setRange(double(viewFrom - origin) / 1e6, double(viewTo - origin) / 1e6);
+    setTimeTicks();
     settingRange = false;
     axisTime->setTitleText(any ? QStringLiteral("Seconds since %1").arg(timeOfDayText(origin))
                                : QStringLiteral("Seconds"));
@@ -263,6 +344,19 @@ void PlotWindow::refresh()
     for (int i = 0; i < extractor.seriesCount(); ++i)
         points += extractor.series(i).size();
     labelPlotStatus->setText(QStringLiteral("%1, %2 drawn").arg(countText(quint64(points), "point", "points")).arg(drawn));
+}
+
+// Ticks on round seconds (0.5, 1, 1.5 …) wherever the view begins, with
+// the digits the step needs.
+void PlotWindow::setTimeTicks()
+{
+    const double step = roundTickStep(axisTime->max() - axisTime->min());
+    if (step <= 0)
+        return;
+    axisTime->setTickType(QValueAxis::TicksDynamic);
+    axisTime->setTickAnchor(0);
+    axisTime->setTickInterval(step);
+    axisTime->setLabelFormat(QStringLiteral("%.") + QString::number(tickDecimals(step)) + QLatin1Char('f'));
 }
 
 void PlotWindow::fitValueAxes()
@@ -406,9 +500,14 @@ QString PlotWindow::chooseFile(const QString &title, const QString &filter, cons
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(suffix);
+    const QString folder = lastFolder(QStringLiteral("plotExports"));
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().constFirst();
+    const QString path = dialog.selectedFiles().constFirst();
+    rememberFolderOf(QStringLiteral("plotExports"), path);
+    return path;
 }
 
 void PlotWindow::on_buttonSavePng_clicked(bool checked)

@@ -71,6 +71,13 @@ public:
     KWN_CHARTS_QUALIFIED(QLineSeries) *line(int index) const { return plotted.at(index).line; }
     KWN_CHARTS_QUALIFIED(QAbstractAxis) *valueAxis(int index) const { return plotted.at(index).axis; }
 
+    // The lines of a series: one per stretch without a silence, so that a
+    // gap in the bus shows as a gap. line(index) is the first.
+    QVector<KWN_CHARTS_QUALIFIED(QLineSeries) *> lines(int index) const;
+    // What the status line says of the series' point nearest `seconds` (on
+    // the time axis): "Position = 75 at 12.300 s"; empty for a series with none.
+    QString valueTextAt(int index, double seconds) const;
+
     bool saveCsv(const QString &path, QString *problem = nullptr) const;
     bool savePng(const QString &path) const;
 
@@ -89,6 +96,8 @@ private:
     struct Plotted
     {
         KWN_CHARTS_QUALIFIED(QLineSeries) *line = nullptr;
+        // The stretches after the first, drawn alike and left out of the legend.
+        QVector<KWN_CHARTS_QUALIFIED(QLineSeries) *> more;
         KWN_CHARTS_QUALIFIED(QAbstractAxis) *axis = nullptr;
         // The values drawn last, for the value axis.
         double low = 0;
@@ -105,6 +114,9 @@ private:
     void fitValueAxes();
     void showNames(KWN_CHARTS_QUALIFIED(QAbstractAxis) *axis, const ValueSeries &series, double low, double high);
     void updateTitle();
+    void drawLines(int index, const QVector<QPointF> &points);
+    KWN_CHARTS_QUALIFIED(QLineSeries) *newLine(int index);
+    void setTimeTicks();
     QString chooseFile(const QString &title, const QString &filter, const QString &suffix);
 
     QVBoxLayout *layoutPlot = nullptr;
@@ -117,6 +129,7 @@ private:
     QPushButton *buttonSavePng = nullptr;
     QPushButton *buttonSaveCsv = nullptr;
     QLabel *labelPlotStatus = nullptr;
+    QLabel *labelPlotValue = nullptr;
     QTimer *timerRefresh = nullptr;
 
     ValueExtractor extractor;

@@ -79,3 +79,8 @@ LoadFigures BusLoadMeter::lastSecond(qint64 nowUs) const
     figures.busLoad = 100.0 * m_format.wireTimeUs(figures.bytes) / 1e6;
     return figures;
 }
+
+LoadFigures BusLoadMeter::live(qint64 nowUs) const
+{
+    return lastSecond(qMin(nowUs, qMax(m_total.lastUs, nowUs - kLiveLagUs)));
+}

@@ -48,6 +48,12 @@ public:
     // The records whose time lies within the second up to `nowUs`, to the
     // 10 ms; seconds is 1, firstUs and lastUs the window's ends.
     LoadFigures lastSecond(qint64 nowUs) const;
+    // Live figures at `nowUs`: the last second up to the newest record, or
+    // up to kLiveLagUs before now when nothing came since. Records reach the
+    // meter a batch after they were on the wire, so a second up to now
+    // would miss the newest of them and read low on a steady bus.
+    static constexpr qint64 kLiveLagUs = 300000;
+    LoadFigures live(qint64 nowUs) const;
 
 private:
     WireFormat m_format;

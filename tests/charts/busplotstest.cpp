@@ -12,6 +12,7 @@
 
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
@@ -92,6 +93,7 @@ private slots:
     void livePointsAfterABatch();
     void followLatestMovesTheAxis();
     void zoomAndPanDrawAgain();
+    void silenceHoverAndTicks();
     void detailPaneMenu();
     void csvExport();
 
@@ -205,7 +207,7 @@ void BusPlotsTest::plotFromRowMenu()
     QCOMPARE(window->seriesCount(), 1);
     QCOMPARE(window->originUs(), kStartUs);
     QCOMPARE(pointsOf(window->line(0)), expectedPoints(positions, kStartUs));
-    QCOMPARE(window->line(0)->name(), QStringLiteral("Position (Ranger 000A1B, Sample)"));
+    QCOMPARE(window->line(0)->name(), QStringLiteral("Position (000A1B)"));
     auto *values = qobject_cast<QValueAxis *>(window->valueAxis(0));
     QVERIFY(values);
     // The values from -20 to 45 with a little room, on round ticks.
@@ -255,6 +257,39 @@ void BusPlotsTest::secondParameterAdded()
              (QVector<QPointF>{{0, 0}, {1, 0}, {1, 1}, {2, 1}, {3, 1}, {3, 0}}));
 }
 
+// A silence of 150 s is a gap between two lines, the second kept out of the
+// legend; the status names the point nearest the mouse; the time axis ticks
+// on round seconds.
+void BusPlotsTest::silenceHoverAndTicks()
+{
+    clearList();
+    loadFrames({10, 20, 30});
+    loadFrames({40, 50, 60}, kStartUs + 152000000);
+    PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
+    QVERIFY(window);
+    const QVector<QLineSeries *> lines = window->lines(0);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(pointsOf(lines.at(0)), (QVector<QPointF>{{0, 10}, {1, 20}, {2, 30}}));
+    QCOMPARE(pointsOf(lines.at(1)), (QVector<QPointF>{{152, 40}, {153, 50}, {154, 60}}));
+    QCOMPARE(lines.at(1)->pen().color(), lines.at(0)->pen().color());
+    int legendEntries = 0;
+    for (const QLegendMarker *marker : window->chart()->legend()->markers())
+        legendEntries += marker->isVisible() ? 1 : 0;
+    QCOMPARE(legendEntries, 1);
+
+    QCOMPARE(window->valueTextAt(0, 1.2), QStringLiteral("Position = 20 at 1.000 s"));
+    QCOMPARE(window->valueTextAt(0, 100), QStringLiteral("Position = 40 at 152.000 s"));
+    emit lines.at(1)->hovered(QPointF(153.4, 52), true);
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("labelPlotValue"))->text(),
+             QStringLiteral("Position = 50 at 153.000 s"));
+
+    // 154 s in about five ticks: every 50 s, whole seconds.
+    QCOMPARE(window->timeAxis()->tickType(), QValueAxis::TicksDynamic);
+    QCOMPARE(window->timeAxis()->tickInterval(), 50.0);
+    QCOMPARE(window->timeAxis()->tickAnchor(), 0.0);
+    QCOMPARE(window->timeAxis()->labelFormat(), QStringLiteral("%.0f"));
+}
+
 // Batches that come while the plot is open are drawn on its timer.
 void BusPlotsTest::livePointsAfterABatch()
 {
@@ -285,7 +320,8 @@ void BusPlotsTest::followLatestMovesTheAxis()
     loadFrames({7, 8}, kStartUs + 20000000);
     QTRY_COMPARE(window->timeAxis()->max(), 21.0);
     QCOMPARE(window->timeAxis()->min(), 19.0);
-    QCOMPARE(pointsOf(window->line(0)).constLast(), QPointF(21, 8));
+    // After 15 s of silence, on a line of its own.
+    QCOMPARE(pointsOf(window->lines(0).constLast()).constLast(), QPointF(21, 8));
     // Moving back in time stops following.
     QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("chartViewPlot")), Qt::Key_Left);
     QVERIFY(!window->findChild<QCheckBox *>(QStringLiteral("checkBoxFollow"))->isChecked());

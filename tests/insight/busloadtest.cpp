@@ -141,11 +141,20 @@ void BusLoadTest::lastSecond_data()
     QTest::addColumn<qint64>("nowMs");
     QTest::addColumn<quint64>("frames");
     QTest::addColumn<double>("load");
+    QTest::addColumn<bool>("live");
 
     // 9600 8N1: 96 frames of 100 bits fill a second.
-    QTest::newRow("96 a second: full") << 96 << qint64(5990) << quint64(96) << 100.0;
-    QTest::newRow("48 a second: half") << 48 << qint64(5990) << quint64(48) << 50.0;
-    QTest::newRow("stopped a second ago") << 48 << qint64(7000) << quint64(0) << 0.0;
+    QTest::newRow("96 a second: full") << 96 << qint64(5990) << quint64(96) << 100.0 << false;
+    QTest::newRow("48 a second: half") << 48 << qint64(5990) << quint64(48) << 50.0 << false;
+    QTest::newRow("stopped a second ago") << 48 << qint64(7000) << quint64(0) << 0.0 << false;
+    // Live, the second ends at the newest frame (5.989583 s) while it is
+    // less than 300 ms old: the frames still on their way are not missed.
+    QTest::newRow("live, 60 ms on") << 96 << qint64(6050) << quint64(96) << 100.0 << true;
+    QTest::newRow("live, 210 ms on") << 96 << qint64(6200) << quint64(96) << 100.0 << true;
+    // Later it ends 300 ms before now: the second up to 6.8 s, to the
+    // 10 ms (5.81 s on), holds 9 frames of 48 a second (5.812500 s to 5.979167 s).
+    QTest::newRow("live, a second on") << 48 << qint64(7100) << quint64(9) << 9.375 << true;
+    QTest::newRow("live, stopped") << 48 << qint64(7500) << quint64(0) << 0.0 << true;
 }
 
 void BusLoadTest::lastSecond()
@@ -156,7 +165,8 @@ void BusLoadTest::lastSecond()
     // Six seconds of traffic, 0 to 5.99 s.
     for (int i = 0; i < 6 * perSecond; ++i)
         meter.add(frameAt(qint64(i) * kSecond / perSecond, 10));
-    const LoadFigures figures = meter.lastSecond(nowMs * 1000);
+    QFETCH(bool, live);
+    const LoadFigures figures = live ? meter.live(nowMs * 1000) : meter.lastSecond(nowMs * 1000);
     QTEST(figures.frames, "frames");
     QFETCH(double, load);
     QVERIFY2(qAbs(figures.busLoad - load) < 1e-9, qPrintable(QString::number(figures.busLoad, 'f', 6)));
