@@ -66,17 +66,6 @@ bool readPlainTime(const char *text, qsizetype size, qint64 *timeUs)
     return true;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // "TIME RX|TX HEX" with a plain time, single spaces and nothing but the
 // digits of a whole frame: the entry readBusLogLine would give, read
 // without converting the line. False for any other line.
@@ -93,13 +82,8 @@ bool readPlainFrameLine(const char *text, qsizetype size, BusLogEntry *entry)
         || text[timeSize + 3] != ' ' || !readPlainTime(text, timeSize, &entry->timeUs))
         return false;
     char bytes[kMaxFrameBytes];
-    for (qsizetype i = 0; i < digits / 2; ++i) {
-        const int high = hexValue(text[hexStart + 2 * i]);
-        const int low = hexValue(text[hexStart + 2 * i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        bytes[i] = char(high << 4 | low);
-    }
+    if (!hexPairsToBytes(text + hexStart, digits / 2, bytes))
+        return false;
     entry->kind = text[timeSize + 1] == 'T' ? BusRecord::Sent : BusRecord::Received;
     entry->hasTime = true;
     entry->bytes = QByteArray(bytes, int(digits / 2));

@@ -79,6 +79,9 @@ public:
         return lookUp(pair);
     }
 
+    // The profiles as last read (none before the first refresh).
+    const ProfileMap &profiles() const { return m_profiles; }
+
     // Changes whenever a device given out may have gone or been read again,
     // so that what a caller keeps of one is known to be stale.
     quint64 generation() const { return m_generation; }

@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "catalogue/hexdigits.h"
 #include "catalogue/plaintree.h"
 
 #include <QVarLengthArray>
@@ -171,13 +172,7 @@ struct Scanner
         int digits = 0;
         for (; p < end && *p != ';'; ++p, ++digits) {
             const uchar c = *p;
-            int d = -1;
-            if (c >= '0' && c <= '9')
-                d = c - '0';
-            else if (hex && c >= 'a' && c <= 'f')
-                d = c - 'a' + 10;
-            else if (hex && c >= 'A' && c <= 'F')
-                d = c - 'A' + 10;
+            const int d = hex ? hexDigitValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
             if (d < 0 || digits >= 6)
                 return false;
             value = value * (hex ? 16 : 10) + uint(d);

@@ -164,32 +164,6 @@ bool splitAsciiLogLine(const char *line, qsizetype size, QByteArray *time, QByte
     return true;
 }
 
-// The bytes of a text of nothing but hexadecimal digits, as many as a frame
-// can hold; false for any other text.
-bool plainFrameBytes(const char *text, qsizetype size, QByteArray *bytes)
-{
-    if (size < 2 * kFrameOverheadBytes || size > 2 * kMaxFrameBytes || size % 2 != 0)
-        return false;
-    const auto digit = [](char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
-    bytes->resize(int(size / 2));
-    for (qsizetype i = 0; i < size; i += 2) {
-        const int high = digit(text[i]);
-        const int low = digit(text[i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        (*bytes)[int(i / 2)] = char(high << 4 | low);
-    }
-    return true;
-}
-
 // A line of standard input as CSV rows; false when it was refused as no
 // frame. A plain frame is decoded once per distinct frame; any other line
 // goes the way decode reads it.
@@ -205,7 +179,7 @@ bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsize
         if (first < size && line[first] == '#')
             return true;
         QByteArray bytes;
-        if (plainFrameBytes(line + textStart, size - textStart, &bytes))
+        if (plainFrameBytes(line + textStart, size - textStart, bytes))
             return csv.appendFrame(bytes, time, direction, out);
     }
     const BusLogLine logged = parseBusLogLine(QString::fromUtf8(line, int(size)));

@@ -1,5 +1,6 @@
 #include "codec/busrecord.h"
 
+#include "catalogue/hexdigits.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
 
@@ -125,7 +126,7 @@ bool containsLowered(const QString &text, const QByteArray &word)
 // A node id as nodeIdText writes it, in lower case; returns the end.
 char *nodeIdLowered(quint32 address, char *out)
 {
-    static const char digits[] = "0123456789abcdef";
+    const char *digits = kHexDigitsLower;
     int count = 6;
     while (count < 8 && (address >> (4 * count)) != 0)
         ++count;
@@ -159,7 +160,7 @@ bool routeHolds(quint32 source, quint32 destination, const QByteArray &word)
 // unspaced, hold the word.
 bool containsHex(const QByteArray &bytes, const QByteArray &word, bool spaced)
 {
-    static const char digits[] = "0123456789abcdef";
+    const char *digits = kHexDigitsLower;
     const int step = spaced ? 3 : 2;
     char local[256];
     std::unique_ptr<char[]> large;
@@ -230,7 +231,7 @@ QString directionText(BusRecord::Kind kind)
 
 QString spacedHexText(const QByteArray &bytes)
 {
-    static const char digits[] = "0123456789ABCDEF";
+    const char *digits = kHexDigitsUpper;
     if (bytes.isEmpty())
         return QString();
     QString text(3 * bytes.size() - 1, QLatin1Char(' '));
@@ -408,7 +409,7 @@ BusFilter::Word BusFilter::word(const QString &text)
         }
         return true;
     };
-    const char *const hex = "0123456789abcdef";
+    const char *const hex = kHexDigitsLower;
     if (word.text.contains('\n'))
         return Word{word.text, PlaceAcross};
     word.places = PlaceNamed;

@@ -1,6 +1,7 @@
 #include "codec/encoderequest.h"
 
 #include "codec/frame.h"
+#include "codec/framedecoding.h"
 
 namespace {
 
@@ -262,12 +263,12 @@ EncodeResult encodeRequest(const EncodeRequest &request)
         break;
     case Addressing::Group:
         source = request.group;
-        destination = QStringLiteral("000000");
+        destination = nodeIdText(kGroupAddress);
         result.source = checkNodeId(source, QStringLiteral("group index"));
         result.destination = fixedField(destination);
         break;
     case Addressing::Broadcast:
-        destination = QStringLiteral("FFFFFF");
+        destination = nodeIdText(kBroadcastAddress);
         result.source = checkNodeId(source, QStringLiteral("source"));
         result.destination = fixedField(destination);
         break;

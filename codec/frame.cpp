@@ -1,5 +1,7 @@
 #include "codec/frame.h"
 
+#include "catalogue/hexdigits.h"
+
 QByteArray packFrame(quint8 messageId, bool ackRequested, quint8 length,
                      quint8 sourceNodeType, quint8 destinationNodeType,
                      quint32 sourceAddress, quint32 destinationAddress,
@@ -64,15 +66,23 @@ void unpackFrame(const QByteArray &frame, FrameFields &fields)
     for (; i < dataBytes; ++i)
         out[i] = char(~in[i]);
 
-    fields.checksum = quint16(quint8(frame.at(n - 2)) << 8 | quint8(frame.at(n - 1)));
+    fields.checksum = checksumAt(reinterpret_cast<const uchar *>(frame.constData()) + n - 2);
 }
 
-quint16 frameChecksum(const QByteArray &bytes)
+quint16 frameChecksum(const char *bytes, qsizetype size)
 {
+    // Summed in place, a block at a time so that it is vectorised: the bytes
+    // may be a long line's worth.
+    const uchar *in = reinterpret_cast<const uchar *>(bytes);
     quint32 sum = 0;
-    for (char byte : bytes)
-        sum += quint8(byte);
-    return quint16(sum & 0xFFFF);
+    qsizetype i = 0;
+    for (constexpr int kBlock = 4096; size - i >= kBlock; i += kBlock) {
+        for (int k = 0; k < kBlock; ++k)
+            sum += in[i + k];
+    }
+    for (; i < size; ++i)
+        sum += in[i];
+    return quint16(sum);
 }
 
 static QString byteCount(int n)
@@ -98,8 +108,8 @@ QString frameProblem(const QByteArray &bytes)
     const int announced = quint8(~quint8(bytes.at(1))) & 0x1F;
     if (announced != n)
         return QStringLiteral("the length byte says %1 but there are %2").arg(byteCount(announced)).arg(n);
-    const quint16 expected = frameChecksum(bytes.left(n - 2));
-    const quint16 given = quint16(quint8(bytes.at(n - 2)) << 8 | quint8(bytes.at(n - 1)));
+    const quint16 expected = frameChecksum(bytes.constData(), n - 2);
+    const quint16 given = checksumAt(reinterpret_cast<const uchar *>(bytes.constData()) + n - 2);
     if (given != expected)
         return QStringLiteral("the checksum is wrong: the frame ends in %1, expected %2")
             .arg(checksumText(given), checksumText(expected));
@@ -115,7 +125,7 @@ QString frameToHexText(const QByteArray &bytes)
 
 void appendHexText(const QByteArray &bytes, QString &out)
 {
-    static const char digits[] = "0123456789ABCDEF";
+    const char *digits = kHexDigitsUpper;
     const int at = out.size();
     out.resize(at + bytes.size() * 2);
     QChar *o = out.data() + at;
@@ -126,16 +136,14 @@ void appendHexText(const QByteArray &bytes, QString &out)
     }
 }
 
-static int hexDigitValue(QChar c)
+bool plainFrameBytes(const char *text, qsizetype size, QByteArray &bytes)
 {
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
+    if (size < 2 * kFrameOverheadBytes || size > 2 * kMaxFrameBytes || size % 2 != 0)
+        return false;
+    const int n = int(size / 2);
+    if (bytes.size() != n)
+        bytes.resize(n);
+    return hexPairsToBytes(text, n, bytes.data());
 }
 
 QByteArray hexTextToBytes(const QString &text)
@@ -143,8 +151,8 @@ QByteArray hexTextToBytes(const QString &text)
     const int count = text.size() / 2;
     QByteArray bytes(count, Qt::Uninitialized);
     for (int i = 0; i < count; ++i) {
-        const int high = hexDigitValue(text.at(2 * i));
-        const int low = hexDigitValue(text.at(2 * i + 1));
+        const int high = hexDigitValue(text.at(2 * i).unicode());
+        const int low = hexDigitValue(text.at(2 * i + 1).unicode());
         bytes[i] = (high < 0 || low < 0) ? char(0) : char(high << 4 | low);
     }
     return bytes;

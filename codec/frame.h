@@ -14,6 +14,13 @@ constexpr int kFrameOverheadBytes = 11;
 constexpr int kMaxFrameBytes = 31;
 constexpr int kMaxDataBytes = kMaxFrameBytes - kFrameOverheadBytes;
 
+// Node addresses are three bytes. Two destinations are no node: 000000
+// addresses a group (whose index the source address then carries), FFFFFF
+// every node.
+constexpr quint32 kMaxNodeAddress = 0xFFFFFF;
+constexpr quint32 kGroupAddress = 0x000000;
+constexpr quint32 kBroadcastAddress = 0xFFFFFF;
+
 // An unpacked frame. Header fields are held as the sender meant them (inverted
 // back); the checksum as received.
 struct FrameFields
@@ -44,8 +51,26 @@ FrameFields unpackFrame(const QByteArray &frame);
 // frames. A frame shorter than 11 bytes leaves `fields` as it was.
 void unpackFrame(const QByteArray &frame, FrameFields &fields);
 
-// Sum of the given (already inverted) bytes, low 16 bits.
-quint16 frameChecksum(const QByteArray &bytes);
+// The checksum of a frame: the sum of its bytes before the checksum (as they
+// travel, inverted), low 16 bits, sent high byte first. The one sum that
+// every reader and writer of frames uses.
+quint16 frameChecksum(const char *bytes, qsizetype size);
+inline quint16 frameChecksum(const QByteArray &bytes)
+{
+    return frameChecksum(bytes.constData(), bytes.size());
+}
+// The checksum a frame carries in its last two bytes, at `at`.
+inline quint16 checksumAt(const uchar *at)
+{
+    return quint16(at[0] << 8 | at[1]);
+}
+// Whether the running sum of a frame's bytes before its checksum (any width:
+// only its low 16 bits count) matches the checksum at `at`. For readers that
+// keep running sums instead of summing each frame again.
+inline bool checksumHolds(quint32 sum, const uchar *at)
+{
+    return quint16(sum) == checksumAt(at);
+}
 
 // Empty when `bytes` are one whole frame: 11 to 31 bytes, as many as the
 // length byte says, the checksum right, and not all zero (31 zero bytes pass
@@ -53,6 +78,11 @@ quint16 frameChecksum(const QByteArray &bytes);
 // frame). Otherwise the first reason in plain words, lower case, without a
 // full stop, to follow "Not sent: ". The control bits are not checked.
 QString frameProblem(const QByteArray &bytes);
+
+// The bytes of a text of nothing but the hexadecimal digits of a whole frame
+// (22 to 62 digits, either case), into `bytes`, whose buffer is reused;
+// false for any other text. The quick way of readers of many plain lines.
+bool plainFrameBytes(const char *text, qsizetype size, QByteArray &bytes);
 
 // Two upper-case hexadecimal digits per byte, no separators.
 QString frameToHexText(const QByteArray &bytes);

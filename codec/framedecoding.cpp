@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/devicecatalogue.h"
+#include "catalogue/hexdigits.h"
 #include "codec/readers.h"
 
 #include <QtEndian>
@@ -23,17 +24,13 @@ void forEachHexDigit(const QString &text, Digit digit)
     const QChar *in = text.constData();
     for (int i = 0; i < n; ++i) {
         const ushort u = in[i].unicode();
-        if (u == '0') {
-            if (i + 1 < n && (in[i + 1].unicode() | 0x20) == 'x') {
-                ++i; // the 'x' is no digit either
-                continue;
-            }
-            digit(ushort('0'));
-        } else if (u >= '1' && u <= '9') {
-            digit(u);
-        } else if ((u | 0x20) >= 'a' && (u | 0x20) <= 'f') {
-            digit(ushort(u | 0x20));
+        if (u >= 0x80 || !isHexDigitByte(uchar(u)))
+            continue;
+        if (u == '0' && i + 1 < n && (in[i + 1].unicode() | 0x20) == 'x') {
+            ++i; // the 'x' is no digit either
+            continue;
         }
+        digit(ushort(u | 0x20)); // a digit stays, a letter goes lower case
     }
 }
 
@@ -53,17 +50,6 @@ struct DigitPacker
     }
 };
 
-bool isHexDigit(uchar c)
-{
-    return (uchar(c - '0') < 10) | (uchar((c | 0x20) - 'a') < 6);
-}
-
-// The value of a byte that is a hexadecimal digit, either case.
-uint digitValue(uchar c)
-{
-    return (c & 0x0Fu) + 9u * (c >> 6);
-}
-
 // Eight digits, the first in the lowest byte, as four bytes, the first in
 // the lowest, in one go.
 quint32 packEightDigits(quint64 digits)
@@ -71,7 +57,7 @@ quint32 packEightDigits(quint64 digits)
     constexpr quint64 kLow = 0x0F0F0F0F0F0F0F0FULL;
     constexpr quint64 kOnes = 0x0101010101010101ULL;
     constexpr quint64 kEven = 0x00FF00FF00FF00FFULL;
-    // Each byte's value as digitValue makes it: bit 6 is set for a letter.
+    // Each byte's value as knownHexDigitValue makes it: bit 6 is set for a letter.
     const quint64 values = (digits & kLow) + 9 * ((digits >> 6) & kOnes);
     quint64 pairs = (values & kEven) << 4 | ((values >> 8) & kEven);
     pairs = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFULL;
@@ -92,7 +78,7 @@ void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
             uchar other = 0;
             uchar digit = 0;
             for (int k = 0; k < kRun; ++k) {
-                const uchar is = uchar(isHexDigit(in[i + k]));
+                const uchar is = uchar(isHexDigitByte(in[i + k]));
                 other |= uchar(!is);
                 digit |= is;
             }
@@ -108,10 +94,11 @@ void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
                     for (int k = 0; k < kRun / 8; ++k)
                         qToLittleEndian(packEightDigits(qFromLittleEndian<quint64>(run + 8 * k)), out + 4 * k);
                 } else {
-                    out[0] = char(p.high << 4 | int(digitValue(run[0])));
+                    out[0] = char(p.high << 4 | int(knownHexDigitValue(run[0])));
                     for (int k = 0; k < kRun / 2 - 1; ++k)
-                        out[1 + k] = char(digitValue(run[2 * k + 1]) << 4 | digitValue(run[2 * k + 2]));
-                    p.high = int(digitValue(run[kRun - 1]));
+                        out[1 + k] =
+                            char(knownHexDigitValue(run[2 * k + 1]) << 4 | knownHexDigitValue(run[2 * k + 2]));
+                    p.high = int(knownHexDigitValue(run[kRun - 1]));
                 }
                 p.out += kRun / 2;
                 p.digits += kRun;
@@ -127,8 +114,8 @@ void packDigits(const uchar *in, qsizetype n, DigitPacker &p)
         for (const qsizetype stop = qMin(n, i + kRun); i < stop; ++i) {
             const uchar u = in[i];
             const uchar next = i + 1 < n ? in[i + 1] : 0;
-            values[count] = uchar(digitValue(u));
-            count += int(isHexDigit(u)) & int(u != '0' || (next | 0x20) != 'x');
+            values[count] = uchar(knownHexDigitValue(u));
+            count += int(isHexDigitByte(u)) & int(u != '0' || (next | 0x20) != 'x');
         }
         for (int k = 0; k < count; ++k)
             p.add(values[k]);
@@ -169,7 +156,7 @@ ParsedFrame parseFrameText(const QString &text)
 {
     QByteArray bytes(text.size() / 2, Qt::Uninitialized);
     DigitPacker packer{bytes.data()};
-    forEachHexDigit(text, [&packer](ushort u) { packer.add(u <= '9' ? u - '0' : u - 'a' + 10); });
+    forEachHexDigit(text, [&packer](ushort u) { packer.add(int(knownHexDigitValue(uchar(u)))); });
     return parseDigits(bytes, packer);
 }
 
@@ -210,9 +197,9 @@ ParsedFrame parseFrameBytes(const QByteArray &bytes)
 
 AddressingMode addressingModeOf(quint32 destinationAddress)
 {
-    if (destinationAddress == 0)
+    if (destinationAddress == kGroupAddress)
         return AddressingMode::Group;
-    if (destinationAddress == 0xFFFFFF)
+    if (destinationAddress == kBroadcastAddress)
         return AddressingMode::Broadcast;
     return AddressingMode::PointToPoint;
 }
@@ -233,8 +220,8 @@ QString addressingModeName(quint32 destinationAddress)
 QString nodeIdText(quint32 address)
 {
     // Built digit by digit: the command line writes two per frame.
-    static const char digits[] = "0123456789ABCDEF";
-    if (address > 0xFFFFFF)
+    const char *digits = kHexDigitsUpper;
+    if (address > kMaxNodeAddress)
         return QString::number(address, 16).toUpper();
     QString text(6, Qt::Uninitialized);
     for (int i = 5; i >= 0; --i, address >>= 4)
@@ -247,23 +234,13 @@ bool checksumMatches(const QByteArray &frameBytes)
     const int n = frameBytes.size();
     if (n < 2)
         return false;
-    const quint16 received = quint16(quint8(frameBytes.at(n - 2)) << 8 | quint8(frameBytes.at(n - 1)));
-    // Summed in place: the frame may be a long line's worth.
-    const uchar *bytes = reinterpret_cast<const uchar *>(frameBytes.constData());
-    quint32 sum = 0;
-    int i = 0;
-    for (constexpr int kBlock = 4096; n - 2 - i >= kBlock; i += kBlock) {
-        for (int k = 0; k < kBlock; ++k) // a block at a time, so that it is vectorised
-            sum += bytes[i + k];
-    }
-    for (; i < n - 2; ++i)
-        sum += bytes[i];
-    return quint16(sum) == received;
+    return frameChecksum(frameBytes.constData(), n - 2)
+        == checksumAt(reinterpret_cast<const uchar *>(frameBytes.constData()) + n - 2);
 }
 
 int writeHexField(char *out, quint32 pattern, quint32 size, char pad)
 {
-    static const char digits[] = "0123456789ABCDEF";
+    const char *digits = kHexDigitsUpper;
     const int width = int(2 * std::min(size, kMaxPaddedFieldBytes));
     char own[8];
     int n = 0;
@@ -354,7 +331,7 @@ inline uint codePointAt(const QChar *chars, int n, int i, int &units)
 
 void appendEscape(uint code, QString &out)
 {
-    static const char digits[] = "0123456789ABCDEF";
+    const char *digits = kHexDigitsUpper;
     if (code == '\\') {
         out += QLatin1String("\\\\");
         return;
@@ -465,6 +442,8 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
         row.hasRaw = true;
         row.toolTip = integerToolTip(parameter, form);
         const IntegerText text = integerValueText(parameter, form, row.raw);
+        row.namedForm = form == IntegerForm::Named || form == IntegerForm::NamedSigned;
+        row.valueNamed = text.named >= 0;
         row.value = text.named >= 0 ? parameter.values.at(text.named).description
                                     : QString::fromLatin1(text.text, text.size);
         row.unescapedValue = row.value; // digits or a catalogue text, shown as they are
@@ -540,13 +519,3 @@ QString productForFrame(const ProfileMap &profiles, const FrameFields &fields)
     return productForNodeTypes(profiles, fields.sourceNodeType, fields.destinationNodeType);
 }
 
-MessageDefinition messageOfFrame(const ProfileDefinition &profile, quint8 messageId)
-{
-    return messageById(messagesOfProfile(profile, false), messageId);
-}
-
-MessageDecoding decodeFrameMessage(const ProfileDefinition &profile, const ParsedFrame &frame)
-{
-    return decodeMessageData(messageOfFrame(profile, frame.fields.messageId), frame.fields.data,
-                             frame.frameLonger, frame.statusText);
-}

@@ -7,6 +7,7 @@
 // and the command line prints the same results.
 
 #include "catalogue/definitions.h"
+#include "catalogue/hexdigits.h"
 #include "codec/frame.h"
 #include "codec/readers.h"
 
@@ -92,6 +93,10 @@ struct DecodedRow
     // The field's size in bytes, as the catalogue gives it, for writing raw
     // as the field's bytes (FB rather than FFFFFFFB); 0 for a row of no known type.
     quint32 size = 0;
+    // An integer whose values the catalogue names (value is a name, or
+    // invalidValueText when none names raw), and whether one names raw.
+    bool namedForm = false;
+    bool valueNamed = false;
     // The number that raw stands for, as a user reads it: a signed integer's
     // value (FB in a signed field gives -5), else raw as it is.
     qint64 rawNumber() const { return rawIsSigned ? qint64(qint32(raw)) : qint64(raw); }
@@ -232,12 +237,12 @@ inline IntegerText integerValueText(const ParameterDefinition &parameter, Intege
         return t;
     }
     case IntegerForm::LowerHex:
-        t.size = writeHexDigits(t.text, pattern, "0123456789abcdef");
+        t.size = writeHexDigits(t.text, pattern, kHexDigitsLower);
         return t;
     case IntegerForm::SignedHex:
         // A negative number over the whole field, sign-extended past 32 bits.
         t.size = negative ? writeHexField(t.text, pattern, parameter.size, 'F')
-                          : writeHexDigits(t.text, pattern, "0123456789ABCDEF");
+                          : writeHexDigits(t.text, pattern, kHexDigitsUpper);
         return t;
     }
     return t;
@@ -269,12 +274,5 @@ MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteA
 // is decoded with the receiver's product, so that a frame built here reads
 // back. Empty when neither names a product.
 QString productForFrame(const ProfileMap &profiles, const FrameFields &fields);
-
-// The message that a frame's identifier names among all messages of the
-// profile (slave messages included). Reads the profile's message files.
-MessageDefinition messageOfFrame(const ProfileDefinition &profile, quint8 messageId);
-
-// messageOfFrame and decodeMessageData for an accepted frame.
-MessageDecoding decodeFrameMessage(const ProfileDefinition &profile, const ParsedFrame &frame);
 
 #endif

@@ -70,6 +70,9 @@ public:
     // Checks the files now, whatever the interval.
     void recheck() { m_catalogue.recheck(); }
 
+    // The profiles the last decode went by (none before the first).
+    const ProfileMap &profiles() const { return m_catalogue.profiles(); }
+
     struct PreparedMessage;
     struct PreparedDevice;
 

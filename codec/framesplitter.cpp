@@ -12,10 +12,10 @@ inline int announcedLength(const uchar *p)
     return quint8(~p[1]) & 0x1F;
 }
 
-// Running sums of the bytes scanned, so that the checksum of any candidate
-// costs the same whatever its length: sum(from, to) = P(to) - P(from), with
-// the last 64 prefix sums kept (every lookup stays within two frames of the
-// furthest one).
+// Running sums of the bytes scanned (frameChecksum's sum, kept as it goes),
+// so that the checksum of any candidate costs the same whatever its length:
+// sum(from, to) = P(to) - P(from), with the last 64 prefix sums kept (every
+// lookup stays within two frames of the furthest one).
 class PrefixSums
 {
 public:
@@ -45,7 +45,7 @@ public:
     bool checksumHolds(qsizetype from, int length)
     {
         const qsizetype end = from + length - 2;
-        return quint16(sum(from, end)) == quint16(m_bytes[end] << 8 | m_bytes[end + 1]);
+        return ::checksumHolds(sum(from, end), m_bytes + end);
     }
 
 private:

@@ -4,6 +4,8 @@
 // The JSON writer of the reports (reportwriters.cpp) and of the plain-frame
 // path (plainframereport.cpp).
 
+#include "catalogue/hexdigits.h"
+
 #include <QString>
 
 // JSON written directly, as QJsonDocument's compact form writes the same
@@ -67,7 +69,7 @@ public:
     {
         comma();
         m_out += QLatin1Char('"');
-        static const char hex[] = "0123456789abcdef";
+        const char *hex = kHexDigitsLower;
         const int n = text.size();
         const QChar *chars = text.constData();
         for (int i = 0; i < n; ++i) {

@@ -1,5 +1,6 @@
 #include "codec/framereport.h"
 
+#include "catalogue/hexdigits.h"
 #include "codec/jsonwriter.h"
 #include "codec/readers.h"
 
@@ -109,26 +110,6 @@ DecodeCatalogue::PreparedMessage prepareMessage(const MessageDefinition *message
     return m;
 }
 
-// 0..15 for a hexadecimal digit, 0xFF for any other byte.
-struct HexTable
-{
-    quint8 value[256];
-    constexpr HexTable() : value()
-    {
-        for (int i = 0; i < 256; ++i)
-            value[i] = 0xFF;
-        for (int i = 0; i < 10; ++i)
-            value['0' + i] = quint8(i);
-        for (int i = 0; i < 6; ++i) {
-            value['a' + i] = quint8(10 + i);
-            value['A' + i] = quint8(10 + i);
-        }
-    }
-};
-constexpr HexTable kHexValue;
-
-const char kHexUpper[] = "0123456789ABCDEF";
-
 // Output bytes written through a pointer; room is made for each piece.
 class Utf8Out
 {
@@ -199,7 +180,7 @@ public:
         room(6);
         char *at = m_out.data() + m_size;
         for (int i = 5; i >= 0; --i, address >>= 4)
-            at[i] = kHexUpper[address & 0xF];
+            at[i] = kHexDigitsUpper[address & 0xF];
         m_size += 6;
     }
     void addHexBytes(const QByteArray &bytes)
@@ -209,8 +190,8 @@ public:
         char *at = m_out.data() + m_size;
         for (int i = 0; i < n; ++i) {
             const quint8 b = quint8(bytes.at(i));
-            *at++ = kHexUpper[b >> 4];
-            *at++ = kHexUpper[b & 0xF];
+            *at++ = kHexDigitsUpper[b >> 4];
+            *at++ = kHexDigitsUpper[b & 0xF];
         }
         m_size += 2 * n;
     }
@@ -496,26 +477,6 @@ bool isPlainAscii(const QByteArray &text)
     for (const char c : text) {
         if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
             return false;
-    }
-    return true;
-}
-
-// The frame bytes of a line of nothing but their digits, into `bytes`;
-// false for any other line.
-bool plainFrameBytes(const char *line, qsizetype size, QByteArray &bytes)
-{
-    if (size < 2 * kFrameOverheadBytes || size > 2 * kMaxFrameBytes || size % 2 != 0)
-        return false;
-    const int n = int(size / 2);
-    if (bytes.size() != n)
-        bytes.resize(n);
-    char *out = bytes.data();
-    for (int i = 0; i < n; ++i) {
-        const quint8 high = kHexValue.value[quint8(line[2 * i])];
-        const quint8 low = kHexValue.value[quint8(line[2 * i + 1])];
-        if ((high | low) & 0xF0)
-            return false;
-        out[i] = char(high << 4 | low);
     }
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include "codec/framereport.h"
 
+#include "catalogue/hexdigits.h"
 #include "codec/jsonwriter.h"
 
 #include <cstring>
@@ -248,8 +249,8 @@ struct HexPairs
     constexpr HexPairs() : text()
     {
         for (int i = 0; i < 256; ++i) {
-            text[i][0] = "0123456789ABCDEF"[i >> 4];
-            text[i][1] = "0123456789ABCDEF"[i & 0x0F];
+            text[i][0] = kHexDigitsUpper[i >> 4];
+            text[i][1] = kHexDigitsUpper[i & 0x0F];
         }
     }
 };
@@ -326,7 +327,7 @@ struct JsonEscapes
                 text[c][1] = named[1];
                 size[c] = 2;
             } else if (c < 0x20) {
-                const char u[] = {'\\', 'u', '0', '0', "0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 0xF]};
+                const char u[] = {'\\', 'u', '0', '0', kHexDigitsLower[c >> 4], kHexDigitsLower[c & 0xF]};
                 for (int k = 0; k < 6; ++k)
                     text[c][k] = u[k];
                 size[c] = 6;

@@ -1,5 +1,6 @@
 #include "codec/valueencoding.h"
 
+#include "catalogue/hexdigits.h"
 #include "codec/frame.h"
 
 #include <algorithm>
@@ -42,8 +43,7 @@ bool isAscii(const QString &text)
 
 bool isHexDigit(QChar c)
 {
-    const ushort u = c.unicode();
-    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
+    return hexDigitValue(c.unicode()) >= 0;
 }
 
 } // namespace
@@ -135,8 +135,8 @@ bool isValidNodeId(const QString &text)
 {
     if (text.size() != 6 || !std::all_of(text.begin(), text.end(), isHexDigit))
         return false;
-    const QString upper = text.toUpper();
-    return upper != QLatin1String("000000") && upper != QLatin1String("FFFFFF");
+    const quint32 id = text.toUInt(nullptr, 16);
+    return id != kGroupAddress && id != kBroadcastAddress;
 }
 
 bool isNodeIdText(const QString &text)

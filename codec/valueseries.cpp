@@ -6,24 +6,6 @@
 #include <algorithm>
 #include <array>
 
-namespace {
-
-// Whether the row's shown text is its number, in decimal or in hexadecimal
-// (as many digits as the field holds).
-bool showsItsNumber(const DecodedRow &row)
-{
-    if (row.value == QString::number(row.rawNumber()))
-        return true;
-    bool ok = false;
-    const quint64 read = row.value.toULongLong(&ok, 16);
-    if (!ok)
-        return false;
-    const quint32 mask = row.size == 0 || row.size >= 4 ? 0xFFFFFFFFu : (1u << (8 * row.size)) - 1u;
-    return (quint32(read) & mask) == (row.raw & mask);
-}
-
-} // namespace
-
 QString SeriesKey::title() const
 {
     return QStringLiteral("%1 (%2 %3, %4)").arg(parameter, device, nodeIdText(sourceAddress), message);
@@ -38,7 +20,7 @@ SeriesKind seriesKindOf(const DecodedRow &row)
 {
     if (row.kind == DecodedRow::Bits)
         return SeriesKind::Bitfield;
-    return showsItsNumber(row) ? SeriesKind::Number : SeriesKind::Named;
+    return row.namedForm ? SeriesKind::Named : SeriesKind::Number;
 }
 
 // --- ValueSeries ----------------------------------------------------------------
@@ -114,7 +96,7 @@ const ValueExtractor::Decoded &ValueExtractor::decoded(const QByteArray &bytes)
             parameter.number = row.rawNumber();
             parameter.kind = seriesKindOf(row);
             // A number that the catalogue does not name has no name to show.
-            if (parameter.kind == SeriesKind::Named && row.value != invalidValueText(row.raw, row.size))
+            if (row.valueNamed)
                 parameter.shown = row.value;
             entry.parameters.append(parameter);
         }

@@ -41,8 +41,8 @@ struct SeriesKey
 enum class SeriesKind : quint8 { Number, Bitfield, Named };
 
 // How a decoded parameter row is plotted: not at all (a string, a row of no
-// known type), or as one of the kinds. A row whose shown text is not its
-// own number (in decimal or hexadecimal) shows a name.
+// known type), or as one of the kinds: an integer whose values the catalogue
+// names is a named-value series (DecodedRow::namedForm), whatever its names read.
 bool isPlottable(const DecodedRow &row);
 SeriesKind seriesKindOf(const DecodedRow &row);
 

@@ -1,16 +1,16 @@
 #include "decoder/debuilderlayout.h"
 
 #include "widgets/batchlayoutfill.h"
-#include "widgets/comboboxtext.h"
 #include "widgets/pagestyle.h"
 #include "widgets/fittedwidth.h"
 
 #include "catalogue/catalogue.h"
 #include "catalogue/shownlimits.h"
-#include "codec/framedecoding.h"
+#include "codec/framereport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -39,14 +39,14 @@ static QLabel *leftOutLabel(const QString &text, const QString &name)
 }
 
 DebuilderLayout::DebuilderLayout(QObject *parent)
-    : QObject(parent), layoutMain(new QVBoxLayout)
+    : QObject(parent), layoutMain(new QVBoxLayout),
+      catalogue(new DecodeCatalogue(QDir::currentPath() + QLatin1String("/xml")))
 {
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
-    profiles = loadProfiles();
+    // Read at the first decode; then every file is checked before each one.
+    catalogue->setRecheckIntervalMs(0);
     buildPage();
     connect(LineEditInputFrame, &QLineEdit::textEdited, this, &DebuilderLayout::on_LineEditInputFrame_Edited);
-    connectCurrentIndexText(comboBoxProfile, this, &DebuilderLayout::on_comboBoxProfile_changed);
-    resetPanel();
 }
 
 DebuilderLayout::~DebuilderLayout() = default;
@@ -118,21 +118,13 @@ void DebuilderLayout::buildPage()
     layoutMain->addWidget(LineEditStatus);
 }
 
-void DebuilderLayout::resetPanel()
-{
-    updatingProfiles = false;
-    selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
-    fillRevisions();
-}
-
+// The device's revisions, the one decoding first (the combo box is not shown).
 void DebuilderLayout::fillRevisions()
 {
-    updatingProfiles = true;
     comboBoxProfile->clear();
-    comboBoxProfile->addItems(revisionsOf(profiles, LineEditApplication->text()));
+    comboBoxProfile->addItems(revisionsOf(catalogue->profiles(), LineEditApplication->text()));
     if (comboBoxProfile->count() > 0)
         comboBoxProfile->setCurrentIndex(0);
-    updatingProfiles = false;
 }
 
 void DebuilderLayout::decodeFrameText(const QString &text)
@@ -147,50 +139,21 @@ void DebuilderLayout::on_LineEditInputFrame_Edited(const QString &strNewText)
     clearDecoded();
     if (strNewText.isEmpty())
         return;
-    // A refused text has its reason shown by parseInputFrame already.
-    const std::optional<FrameFields> fields = parseInputFrame(strNewText);
-    if (!fields)
-        return;
-    const QString product = productForFrame(profiles, *fields);
-    if (product.isEmpty()) {
-        showError(QStringLiteral("No product found for the node type set in this frame."));
+    const FrameReport report = catalogue->decodeText(strNewText);
+    // A refused text, or a frame of no known product, shows only its reason;
+    // the device of the last decoded frame stays.
+    if (!report.productFound) {
+        showError(report.status);
         return;
     }
-    LineEditApplication->setText(product);
+    LineEditApplication->setText(report.device);
     fillRevisions();
-    selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
-    showHeader(*fields);
-    decodeMessage(*fields);
-}
-
-void DebuilderLayout::on_comboBoxProfile_changed(const QString &strNewText)
-{
-    Q_UNUSED(strNewText);
-    if (updatingProfiles)
-        return;
-    const BatchLayoutFill fill(layoutMain);
-    clearDecoded();
-    if (LineEditInputFrame->text().isEmpty())
-        return;
-    const std::optional<FrameFields> fields = parseInputFrame(LineEditInputFrame->text());
-    if (!fields)
-        return;
-    selectedProfile = findProfile(profiles, LineEditApplication->text(), comboBoxProfile->currentText());
-    showHeader(*fields);
-    decodeMessage(*fields);
-}
-
-std::optional<FrameFields> DebuilderLayout::parseInputFrame(const QString &text)
-{
-    const ParsedFrame parsed = parseFrameText(text);
-    if (!parsed.ok()) {
-        showError(parsed.statusText);
-        return std::nullopt;
-    }
-    frameLonger = parsed.frameLonger;
-    if (frameLonger)
-        showStatus(parsed.statusText);
-    return parsed.fields;
+    showHeader(report.frame.fields);
+    showMessage(report.message);
+    if (report.error)
+        showError(report.status);
+    else
+        showStatus(report.status);
 }
 
 void DebuilderLayout::showStatus(const QString &text)
@@ -320,7 +283,7 @@ void DebuilderLayout::buildNodeTypeAndAck()
     layoutNodeTypeAck->addStretch();
 }
 
-void DebuilderLayout::decodeMessage(const FrameFields &fields)
+void DebuilderLayout::showMessage(const MessageDecoding &decoding)
 {
     layoutMessageSection = new QVBoxLayout;
     layoutMessageSection->setObjectName(QStringLiteral("layoutMessageSection"));
@@ -340,16 +303,14 @@ void DebuilderLayout::decodeMessage(const FrameFields &fields)
     layoutMessageSection->addLayout(layoutParameters);
     layoutDecoded->addLayout(layoutMessageSection);
 
-    // While the frame is longer than announced the status line already says
-    // so, and a complete decoding leaves that text in place.
-    const MessageDecoding decoding =
-        decodeMessageData(messageOfFrame(selectedProfile, fields.messageId), fields.data,
-                          frameLonger, LineEditStatus->text());
-
     LineEditMessage->setText(decoding.messageName);
     LineEditMessage->setToolTip(decoding.messageToolTip);
     LineEditMessage->setCursorPosition(0);
+    showParameters(decoding);
+}
 
+void DebuilderLayout::showParameters(const MessageDecoding &decoding)
+{
     // The rows shown are exact; what lies beyond the caps is counted instead.
     const int shownRows = std::min(int(decoding.rows.size()), kMaxShownParameters);
     for (int r = 0; r < shownRows; ++r) {
@@ -394,11 +355,6 @@ void DebuilderLayout::decodeMessage(const FrameFields &fields)
     if (shownRows < decoding.rows.size())
         layoutParameters->addWidget(leftOutLabel(parametersLeftOutText(int(decoding.rows.size()) - shownRows),
                                                  QStringLiteral("labelParametersLeftOut")));
-
-    if (decoding.statusIsError)
-        showError(decoding.statusText);
-    else
-        showStatus(decoding.statusText);
 }
 
 void DebuilderLayout::clearDecoded()

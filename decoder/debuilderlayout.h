@@ -3,17 +3,19 @@
 
 // The Decode page. Not a widget: it builds its widgets into one vertical
 // layout that the main window installs on a page. Every edit of the input
-// field is decoded at once by the core functions of codec/framedecoding.h;
-// this class only shows their results.
+// field is decoded at once through DecodeCatalogue (codec/framereport.h), the
+// path of `kwn-frame decode` and the Bus page; this class only shows its
+// report.
 
-#include "catalogue/definitions.h"
 #include "codec/frame.h"
 
 #include <QObject>
 #include <QString>
 
-#include <optional>
+#include <memory>
 
+class DecodeCatalogue;
+struct MessageDecoding;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
@@ -40,14 +42,11 @@ public slots:
     void decodeFrameText(const QString &text);
 
 private slots:
-    void on_comboBoxProfile_changed(const QString &strNewText);
     void on_LineEditInputFrame_Edited(const QString &strNewText);
 
 private:
-    // Checks and unpacks the text: its fields, or nothing when it is refused,
-    // with the reason shown in red.
-    std::optional<FrameFields> parseInputFrame(const QString &text);
-    void decodeMessage(const FrameFields &fields);
+    void showMessage(const MessageDecoding &decoding);
+    void showParameters(const MessageDecoding &decoding);
     // The header's read-only boxes (showHeader puts them in and fills them).
     void buildAddressingBox();
     void buildNodeIdBox();
@@ -56,7 +55,6 @@ private:
     void showError(const QString &text);
     void showHeader(const FrameFields &fields);
     void fillRevisions();
-    void resetPanel();
     void clearDecoded();
     void emptyLayout(QLayout *layout);
     void buildPage();
@@ -94,10 +92,10 @@ private:
     QLabel *labelMessage = nullptr;
     QLineEdit *LineEditMessage = nullptr;
     QLineEdit *LineEditStatus = nullptr;
-    bool updatingProfiles = false;
-    bool frameLonger = false;
-    ProfileMap profiles;
-    ProfileDefinition selectedProfile;
+    // The catalogue of the folder "xml" in the working folder at start,
+    // checked again before every decode, so that an edit of its files shows
+    // at the next one.
+    std::unique_ptr<DecodeCatalogue> catalogue;
 };
 
 #endif

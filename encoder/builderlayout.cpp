@@ -7,6 +7,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/shownlimits.h"
 #include "codec/frame.h"
+#include "codec/framedecoding.h"
 #include "codec/outputformat.h"
 #include "encoder/parametervalidators.h"
 
@@ -472,7 +473,7 @@ void BuilderLayout::on_radioButtonGroup_Toggled(bool isChecked)
         return;
     labelMasterNodeID->setText(QStringLiteral("GroupID"));
     labelSlaveNodeID->setText(QString());
-    LineEditSlaveNodeID->setText(QStringLiteral("000000"));
+    LineEditSlaveNodeID->setText(nodeIdText(kGroupAddress));
     LineEditSlaveNodeID->setEnabled(false);
     LineEditSlaveNodeID->setStyleSheet(kBlack);
     rebuildOutput();
@@ -485,7 +486,7 @@ void BuilderLayout::on_radioButtonBroadcast_Toggled(bool isChecked)
         return;
     labelMasterNodeID->setText(QStringLiteral("Source"));
     labelSlaveNodeID->setText(QString());
-    LineEditSlaveNodeID->setText(QStringLiteral("FFFFFF"));
+    LineEditSlaveNodeID->setText(nodeIdText(kBroadcastAddress));
     LineEditSlaveNodeID->setEnabled(false);
     LineEditSlaveNodeID->setStyleSheet(kBlack);
     rebuildOutput();

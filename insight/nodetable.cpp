@@ -1,5 +1,7 @@
 #include "insight/nodetable.h"
 
+#include "codec/frame.h"
+
 #include <algorithm>
 
 quint8 NodeTable::sourceNodeType(const QByteArray &frame)
@@ -16,7 +18,7 @@ int NodeTable::add(const BusRecord &record, bool *added)
         return -1;
     // Group addressing (destination 000000) puts the group index where the
     // source node ID would be: no node to count it for.
-    if (record.destinationAddress == 0)
+    if (record.destinationAddress == kGroupAddress)
         return -1;
     auto found = m_index.constFind(record.sourceAddress);
     int index = 0;

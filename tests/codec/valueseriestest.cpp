@@ -118,6 +118,10 @@ void ValueSeriesTest::numbers_data()
     QTest::newRow("signed named") << QByteArray("<parameter name=\"P\" type=\"integer\" size=\"1\" sign=\"signed\">"
                                                 "<value value=\"-1\" description=\"Minus one\"/></parameter>")
                                   << hex("ff") << -1.0 << int(SeriesKind::Named);
+    // Named by the catalogue, though the name reads as the number: still names.
+    QTest::newRow("named by its own number") << QByteArray("<parameter name=\"P\" type=\"integer\" size=\"1\">"
+                                                           "<value value=\"16\" description=\"10\"/></parameter>")
+                                             << hex("10") << 16.0 << int(SeriesKind::Named);
     QTest::newRow("after a string") << QByteArray("<parameter name=\"S\" type=\"string\" size=\"2\"/>"
                                                   "<parameter name=\"P\" type=\"integer\" size=\"1\"/>")
                                     << QByteArray("42\x09") << 9.0 << number;
