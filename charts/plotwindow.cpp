@@ -2,6 +2,7 @@
 
 #include "charts/plotview.h"
 #include "codec/busrecord.h"
+#include "insight/csvwriter.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -386,7 +387,7 @@ bool PlotWindow::saveCsv(const QString &path, QString *problem) const
     for (int i = 0; i < extractor.seriesCount(); ++i)
         all << &extractor.series(i);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(seriesCsv(all)) < 0 || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(CsvWriter::seriesCsv(all)) < 0 || !file.flush()) {
         if (problem)
             *problem = file.errorString();
         return false;
