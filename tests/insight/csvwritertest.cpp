@@ -9,6 +9,7 @@
 #include "codec/valueseries.h"
 #include "codec/valueencoding.h"
 #include "insight/csvwriter.h"
+#include "toolrun.h"
 
 #include <QtTest>
 
@@ -95,6 +96,33 @@ QByteArray catalogueFrame(const QString &product, const QString &message, const 
     return QByteArray();
 }
 
+// A report whose catalogue names and device texts would all start formulas,
+// with a signed number among them.
+FrameReport formulaReport()
+{
+    FrameReport report;
+    report.parsed = true;
+    report.productFound = true;
+    report.checksumOk = true;
+    report.frame.fields.sourceAddress = 0x000E12;
+    report.frame.fields.destinationAddress = 0x1E0005;
+    report.device = QStringLiteral("@Drive");
+    report.message.messageName = QStringLiteral("+Move");
+    report.status = QStringLiteral("-status");
+    report.time = QStringLiteral("=NOW()");
+    report.direction = QStringLiteral("\tRX");
+    DecodedRow text;
+    text.parameterName = QStringLiteral("=Name");
+    text.value = QStringLiteral("=HYPERLINK(\"http://x\")");
+    DecodedRow number;
+    number.parameterName = QStringLiteral("Offset");
+    number.value = QStringLiteral("-45");
+    number.raw = quint32(-45);
+    number.hasRaw = number.rawIsSigned = true;
+    report.message.rows << text << number;
+    return report;
+}
+
 } // namespace
 
 class CsvWriterTest : public QObject
@@ -114,6 +142,7 @@ private slots:
     void recordsAndNoise();
     void deviceTextsNeverFormulas();
     void plotTitles();
+    void spreadsheetImport();
 };
 
 void CsvWriterTest::header()
@@ -371,26 +400,7 @@ void CsvWriterTest::recordsAndNoise()
 // report holds them; a signed number stays a number.
 void CsvWriterTest::deviceTextsNeverFormulas()
 {
-    FrameReport report;
-    report.parsed = true;
-    report.productFound = true;
-    report.checksumOk = true;
-    report.frame.fields.sourceAddress = 0x000E12;
-    report.frame.fields.destinationAddress = 0x1E0005;
-    report.device = QStringLiteral("@Drive");
-    report.message.messageName = QStringLiteral("+Move");
-    report.status = QStringLiteral("-status");
-    report.time = QStringLiteral("=NOW()");
-    report.direction = QStringLiteral("\tRX");
-    DecodedRow text;
-    text.parameterName = QStringLiteral("=Name");
-    text.value = QStringLiteral("=HYPERLINK(\"http://x\")");
-    DecodedRow number;
-    number.parameterName = QStringLiteral("Offset");
-    number.value = QStringLiteral("-45");
-    number.raw = quint32(-45);
-    number.hasRaw = number.rawIsSigned = true;
-    report.message.rows << text << number;
+    const FrameReport report = formulaReport();
     QByteArray out;
     CsvWriter::appendReport(report, out);
     QCOMPARE(out, QByteArray("'=NOW(),'\tRX,0x000E12,0x1E0005,'@Drive,'+Move,'=Name,\"'=HYPERLINK(\"\"http://x\"\")\",,"
@@ -416,6 +426,119 @@ void CsvWriterTest::plotTitles()
              QByteArray("time,series,value\r\n"
                         "2026-12-06T22:42:16.123456Z,\"Mode (Ranger 000A1B, Sample)\",1\r\n"
                         "2026-12-06T22:42:16.123457Z,\"'=Position (Ranger 000A1B, Sample)\",-4\r\n"));
+}
+
+// The cells of the first sheet of a flat OpenDocument spreadsheet, row by
+// row: "=" and the formula for a formula, "#" and the text for a number,
+// else the text.
+QVector<QStringList> sheetCells(const QByteArray &fods)
+{
+    QVector<QStringList> rows;
+    QXmlStreamReader xml(fods);
+    QString cell;
+    int repeat = 1;
+    bool inParagraph = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const QString name = xml.name().toString();
+        if (xml.isStartElement() && name == QLatin1String("table-row")) {
+            rows.append(QStringList());
+        } else if (xml.isStartElement() && name == QLatin1String("table-cell")) {
+            // By local name: "table:formula", "office:value-type".
+            QHash<QString, QString> a;
+            for (const QXmlStreamAttribute &attribute : xml.attributes())
+                a.insert(attribute.name().toString(), attribute.value().toString());
+            repeat = qMax(1, a.value(QStringLiteral("number-columns-repeated")).toInt());
+            cell.clear();
+            if (a.contains(QStringLiteral("formula")))
+                cell = QLatin1Char('=') + a.value(QStringLiteral("formula"));
+            else if (a.value(QStringLiteral("value-type")) == QLatin1String("float"))
+                cell = QLatin1Char('#');
+        } else if (name == QLatin1String("p")) {
+            if (xml.isStartElement() && inParagraph == false && !cell.isEmpty() && cell != QLatin1String("#"))
+                cell += QLatin1Char('\n');
+            inParagraph = xml.isStartElement();
+        } else if (xml.isStartElement() && name == QLatin1String("s")) {
+            int spaces = 1;
+            for (const QXmlStreamAttribute &attribute : xml.attributes())
+                spaces = attribute.name() == QLatin1String("c") ? attribute.value().toInt() : spaces;
+            cell += QString(spaces, QLatin1Char(' '));
+        } else if (xml.isStartElement() && name == QLatin1String("tab")) {
+            cell += QLatin1Char('\t');
+        } else if (xml.isCharacters() && inParagraph) {
+            cell += xml.text().toString();
+        } else if (xml.isEndElement() && name == QLatin1String("table-cell")) {
+            for (int i = 0; i < repeat && rows.last().size() < 64; ++i)
+                rows.last() << cell;
+        } else if (xml.isEndElement() && name == QLatin1String("table")) {
+            break;
+        }
+    }
+    return rows;
+}
+
+// LibreOffice Calc's default import of the decode rows and of a plot's
+// export computes no cell, and reads as numbers only the cells written as
+// numbers: every other shows the text written, IDs and hexadecimal values
+// included.
+void CsvWriterTest::spreadsheetImport()
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        QSKIP("soffice is not installed (libreoffice-calc-nogui): the import is not checked");
+    DecodeCatalogue catalogue(xmlFolder());
+    QByteArray rows = CsvWriter::header();
+    const QVector<QByteArray> frames{
+        catalogueFrame(QStringLiteral("Aerivent Sensor"), QStringLiteral("Post Sensor Health"),
+                       {QString(), QStringLiteral("12"), QStringLiteral("12E4")}, 0x1E0005, 0x000E12),
+        catalogueFrame(QStringLiteral("Aerivent Sensor"), QStringLiteral("Post Weather Data"),
+                       {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("-45")},
+                       0x000E12, 0x1E0005, 9),
+        catalogueFrame(QStringLiteral("Lumen Relay"), QStringLiteral("Set Node Label"), {QStringLiteral("=ROW()*1000")},
+                       0x000001, 0x000002),
+        catalogueFrame(QStringLiteral("Lumen Relay"), QStringLiteral("Set Node Label"), {QStringLiteral("0042")},
+                       0x000001, 0x000002)};
+    for (const QByteArray &frame : frames)
+        CsvWriter(catalogue).appendFrame(frame, "2026-12-06T22:42:16.123Z", "RX", rows);
+    CsvWriter::appendReport(formulaReport(), rows);
+    SeriesKey key;
+    key.parameter = QStringLiteral("=Position");
+    ValueSeries series(key);
+    series.append(1796596936123456, -4);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QVector<QByteArray> written{rows, CsvWriter::seriesCsv({&series})};
+    QStringList arguments{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                          QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("fods"),
+                          QStringLiteral("--outdir"), dir.path()};
+    for (int i = 0; i < written.size(); ++i) {
+        QFile file(dir.filePath(QStringLiteral("rows%1.csv").arg(i)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(written.at(i)) == written.at(i).size());
+        arguments << file.fileName();
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), dir.path());
+    const ToolRun run = runTool(soffice, arguments, dir.path(), {}, 180000, environment);
+    QCOMPARE(run.exitCode, 0);
+
+    for (int i = 0; i < written.size(); ++i) {
+        QFile file(dir.filePath(QStringLiteral("rows%1.fods").arg(i)));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(QString::fromLocal8Bit(run.err)));
+        const QVector<QStringList> cells = sheetCells(file.readAll());
+        bool wellFormed = false;
+        const QVector<QStringList> fields = parseCsv(written.at(i), &wellFormed);
+        QVERIFY(wellFormed);
+        QVERIFY(cells.size() >= fields.size());
+        for (int r = 0; r < fields.size(); ++r) {
+            for (int c = 0; c < fields.at(r).size(); ++c) {
+                const QString &field = fields.at(r).at(c);
+                static const QRegularExpression integer(QStringLiteral("^-?[0-9]+$"));
+                const QString expected = integer.match(field).hasMatch() ? QStringLiteral("#") + field : field;
+                QCOMPARE(cells.at(r).value(c), expected);
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(CsvWriterTest)
