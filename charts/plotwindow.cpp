@@ -387,7 +387,8 @@ bool PlotWindow::saveCsv(const QString &path, QString *problem) const
     for (int i = 0; i < extractor.seriesCount(); ++i)
         all << &extractor.series(i);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(CsvWriter::seriesCsv(all)) < 0 || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(CsvWriter::seriesCsv(all)) < 0
+        || !file.flush()) {
         if (problem)
             *problem = file.errorString();
         return false;

@@ -57,7 +57,8 @@ void appendValue(const DecodedRow &row, QByteArray &out)
 
 QByteArray CsvWriter::header()
 {
-    return QByteArrayLiteral("time,direction,source,destination,device,message,parameter,value,raw,status,checksum_ok\r\n");
+    return QByteArrayLiteral(
+        "time,direction,source,destination,device,message,parameter,value,raw,status,checksum_ok\r\n");
 }
 
 bool CsvWriter::readsAsNumber(const char *text, qsizetype size)

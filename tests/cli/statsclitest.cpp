@@ -228,7 +228,8 @@ void StatsCliTest::decodeCsv_data()
                                << 0;
     QByteArray wrong = move;
     wrong.replace("true", "false");
-    QTest::newRow("a wrong checksum") << QStringList() << QByteArray("2026-12-06T23:00:00.000Z TX FCF2FDFEFFFFFDFFFFB4FE0A95\n")
+    QTest::newRow("a wrong checksum") << QStringList()
+                                      << QByteArray("2026-12-06T23:00:00.000Z TX FCF2FDFEFFFFFDFFFFB4FE0A95\n")
                                       << "2026-12-06T23:00:00.000Z,TX" + wrong.left(wrong.indexOf('\n') + 1)
                                              + "2026-12-06T23:00:00.000Z,TX" + wrong.mid(wrong.indexOf('\n') + 1)
                                       << 0;
@@ -262,7 +263,8 @@ void StatsCliTest::decodeCsv()
     QFETCH(int, exitCode);
     const ToolRun r = run(QStringList{"decode", "--csv"} + arguments, input);
     QCOMPARE(r.exitCode, exitCode);
-    QCOMPARE(r.out, "time,direction,source,destination,device,message,parameter,value,raw,status,checksum_ok\r\n" + csv);
+    QCOMPARE(r.out, "time,direction,source,destination,device,message,parameter,value,raw,status,checksum_ok\r\n"
+                        + csv);
 }
 
 QTEST_GUILESS_MAIN(StatsCliTest)

@@ -322,8 +322,10 @@ void CsvWriterTest::knownRows_data()
                + ",,0x000001,0x000002,QX-Drive 40,Move To Position,Speed,Normal,1" + ok;
     QTest::newRow("wrong checksum")
         << QStringLiteral("FC F2 FD FE FF FF FD FF FF B4 FE 0A 95") << true
-        << QByteArray(",,0x000001,0x000002,QX-Drive 40,Move To Position,Position,75,75,Frame decoded successfully.,false\r\n"
-                      ",,0x000001,0x000002,QX-Drive 40,Move To Position,Speed,Normal,1,Frame decoded successfully.,false\r\n");
+        << QByteArray(",,0x000001,0x000002,QX-Drive 40,Move To Position,Position,75,75,"
+                      "Frame decoded successfully.,false\r\n"
+                      ",,0x000001,0x000002,QX-Drive 40,Move To Position,Speed,Normal,1,"
+                      "Frame decoded successfully.,false\r\n");
     // Its rows up to the end of its data, and a negative number that stays one.
     const QByteArray weather = ",,0x1E0005,0x000E12,Aerivent Sensor,Post Weather Data,";
     const QByteArray uncomplete = ",Frame is uncomplete.,true\r\n";
