@@ -4,6 +4,7 @@
 #include "codec/busrecord.h"
 #include "codec/framedecoding.h"
 #include "codec/plotshape.h"
+#include "insight/csvwriter.h"
 #include "widgets/settingsstore.h"
 
 #include <QCheckBox>
@@ -480,7 +481,8 @@ bool PlotWindow::saveCsv(const QString &path, QString *problem) const
     for (int i = 0; i < extractor.seriesCount(); ++i)
         all << &extractor.series(i);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(seriesCsv(all)) < 0 || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(CsvWriter::seriesCsv(all)) < 0
+        || !file.flush()) {
         if (problem)
             *problem = file.errorString();
         return false;

@@ -31,9 +31,14 @@ const char kHelp[] =
     "  --single-line   one line per frame\n"
     "  --json          one JSON object per line\n"
     "  --csv           CSV, a header row and then one row per parameter:\n"
-    "                  time,direction,source,destination,device,message,parameter,value,raw\n"
+    "                  time,direction,source,destination,device,message,parameter,value,raw,\n"
+    "                  status,checksum_ok\n"
     "                  (the value as --single-line shows it, raw the number read from the\n"
-    "                  frame; a frame refused has its status as the value)\n"
+    "                  frame; status the frame's status line and checksum_ok true or false\n"
+    "                  on every row of the frame; a frame refused has its status as the\n"
+    "                  value too. Node IDs are written 0x1E0005; a text that would start a\n"
+    "                  formula (= + - @ tab CR) or read as a number (0042, 12e4) gets a\n"
+    "                  leading ')\n"
     "  --input FILE    read a bus log or capture rather than standard input\n"
     "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
 

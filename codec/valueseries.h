@@ -142,14 +142,6 @@ private:
 QVector<QPointF> decimate(const QVector<qint64> &times, const QVector<double> &values, qint64 fromUs, qint64 toUs,
                           int columns, qint64 originUs, bool sorted = true);
 
-// The points of the series as CSV (RFC 4180: fields with a comma, quote or
-// line break in double quotes, quotes doubled; CRLF line ends): a header
-// "time,series,value", then one line per point, all series merged in time
-// order (a tie in series order), the time as logs write it to the µs, the
-// series by its title, the value as the number read.
-QByteArray seriesCsv(const QVector<const ValueSeries *> &series);
-QByteArray csvField(const QString &text);
-
 // A line of steps through the points: each value holds until the next point.
 QVector<QPointF> stepPoints(const QVector<QPointF> &points);
 

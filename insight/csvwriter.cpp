@@ -2,16 +2,94 @@
 
 #include "codec/buslog.h"
 #include "codec/framedecoding.h"
+#include "codec/valueseries.h"
+
+#include <algorithm>
 
 namespace {
 
 const char kLineEnd[] = "\r\n";
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether a text cell needs a leading ': it would start a formula, it starts
+// with the mark itself, or a spreadsheet would take it for a number.
+bool needsMark(const char *utf8, qsizetype size)
+{
+    if (size == 0)
+        return false;
+    switch (utf8[0]) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+    case '\'':
+        return true;
+    default:
+        return CsvWriter::readsAsNumber(utf8, size);
+    }
+}
+
+// A node ID as no spreadsheet reads a number: 0x1E0005.
+void appendNodeId(quint32 address, QByteArray &out)
+{
+    out += "0x";
+    out += nodeIdText(address).toLatin1();
+}
+
+// A parameter's value: a number when it is raw's decimal text, else a text.
+void appendValue(const DecodedRow &row, QByteArray &out)
+{
+    const QString text = parameterValueText(row);
+    const QByteArray number = row.hasRaw ? QByteArray::number(row.rawNumber()) : QByteArray();
+    if (row.hasRaw && text == QLatin1String(number))
+        out += number;
+    else
+        CsvWriter::appendField(text, out);
+}
+
 } // namespace
 
 QByteArray CsvWriter::header()
 {
-    return QByteArrayLiteral("time,direction,source,destination,device,message,parameter,value,raw\r\n");
+    return QByteArrayLiteral(
+        "time,direction,source,destination,device,message,parameter,value,raw,status,checksum_ok\r\n");
+}
+
+bool CsvWriter::readsAsNumber(const char *text, qsizetype size)
+{
+    qsizetype i = 0;
+    while (i < size && text[i] == ' ')
+        ++i;
+    while (size > i && text[size - 1] == ' ')
+        --size;
+    if (i < size && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    int digits = 0;
+    for (; i < size && (isDigit(text[i]) || (text[i] == ',' && digits > 0)); ++i)
+        digits += isDigit(text[i]) ? 1 : 0;
+    if (i < size && text[i] == '.') {
+        for (++i; i < size && isDigit(text[i]); ++i)
+            ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < size && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < size && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        const qsizetype exponent = i;
+        while (i < size && isDigit(text[i]))
+            ++i;
+        if (i == exponent)
+            return false;
+    }
+    return i == size;
 }
 
 void CsvWriter::appendField(const char *utf8, qsizetype size, QByteArray &out)
@@ -21,11 +99,14 @@ void CsvWriter::appendField(const char *utf8, qsizetype size, QByteArray &out)
         const char c = utf8[i];
         quoted = c == ',' || c == '"' || c == '\r' || c == '\n';
     }
+    if (quoted)
+        out += '"';
+    if (needsMark(utf8, size))
+        out += '\'';
     if (!quoted) {
         out.append(utf8, int(size));
         return;
     }
-    out += '"';
     for (qsizetype i = 0; i < size; ++i) {
         if (utf8[i] == '"')
             out += '"';
@@ -44,8 +125,10 @@ QVector<QByteArray> CsvWriter::rowTails(const FrameReport &report)
 {
     QByteArray start;
     if (report.parsed) {
-        const FrameFields &f = report.frame.fields;
-        start += nodeIdText(f.sourceAddress).toLatin1() + ',' + nodeIdText(f.destinationAddress).toLatin1() + ',';
+        appendNodeId(report.frame.fields.sourceAddress, start);
+        start += ',';
+        appendNodeId(report.frame.fields.destinationAddress, start);
+        start += ',';
     } else {
         start += ",,";
     }
@@ -54,6 +137,10 @@ QVector<QByteArray> CsvWriter::rowTails(const FrameReport &report)
     if (report.productFound)
         appendField(report.message.messageName, start);
     start += ',';
+    QByteArray end(",");
+    appendField(report.status, end);
+    end += report.parsed && report.checksumOk ? ",true" : ",false";
+    end += kLineEnd;
 
     QVector<QByteArray> rows;
     if (report.productFound) {
@@ -63,20 +150,18 @@ QVector<QByteArray> CsvWriter::rowTails(const FrameReport &report)
             QByteArray line = start;
             appendField(row.parameterName, line);
             line += ',';
-            appendField(parameterValueText(row), line);
+            appendValue(row, line);
             line += ',';
             if (row.hasRaw)
                 line += QByteArray::number(row.rawNumber());
-            line += kLineEnd;
-            rows.append(line);
+            rows.append(line + end);
         }
     }
     if (rows.isEmpty()) {
         QByteArray line = start + ',';
         if (report.error || !report.parsed)
             appendField(report.status, line);
-        line += QByteArray(",") + kLineEnd;
-        rows.append(line);
+        rows.append(line + ',' + end);
     }
     return rows;
 }
@@ -118,4 +203,35 @@ void CsvWriter::appendRecord(const BusRecord &record, bool precise, QByteArray &
         return;
     appendFrame(record.bytes, busLogTimeUs(record.timeUs, precise).toLatin1(),
                 directionText(record.kind).toLatin1(), out);
+}
+
+QByteArray CsvWriter::seriesCsv(const QVector<const ValueSeries *> &series)
+{
+    struct Row
+    {
+        qint64 timeUs;
+        int series;
+        int point;
+    };
+    QVector<Row> rows;
+    QVector<QByteArray> titles;
+    for (int s = 0; s < series.size(); ++s) {
+        QByteArray title;
+        appendField(series.at(s)->key().title(), title);
+        titles << title;
+        for (int i = 0; i < series.at(s)->size(); ++i)
+            rows.append({series.at(s)->times().at(i), s, i});
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.timeUs < b.timeUs; });
+    QByteArray csv("time,series,value\r\n");
+    csv.reserve(csv.size() + rows.size() * 48);
+    for (const Row &row : qAsConst(rows)) {
+        csv += busLogTimeUs(row.timeUs, true).toLatin1();
+        csv += ',';
+        csv += titles.at(row.series);
+        csv += ',';
+        csv += QByteArray::number(qint64(series.at(row.series)->values().at(row.point)));
+        csv += kLineEnd;
+    }
+    return csv;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake make g++ qtbase5-dev libqt5xml5 libqt5network5
           libqt5serialport5-dev libqt5svg5-dev libqt5charts5-dev
           xvfb xauth fonts-dejavu-core dpkg-dev desktop-file-utils appstream socat
-          libpcap-dev tshark)
+          libpcap-dev tshark libreoffice-calc-nogui)
 # The second build, with Qt 6 (KWN_QT_MAJOR=6 in the environment asks for it).
 if [ "${KWN_QT_MAJOR:-5}" = 6 ] || [ "${KWN_WITH_QT6:-0}" = 1 ]; then
   packages+=(qt6-base-dev qt6-svg-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-base-dev-tools libgl-dev)

@@ -218,12 +218,21 @@ void StatsCliTest::decodeCsv_data()
     QTest::addColumn<QByteArray>("csv"); // after the header
     QTest::addColumn<int>("exitCode");
 
-    const QByteArray move = ",000001,000002,QX-Drive 40,Move To Position,Position,75,75\r\n"
-                            ",000001,000002,QX-Drive 40,Move To Position,Speed,Normal,1\r\n";
+    const QByteArray move = ",0x000001,0x000002,QX-Drive 40,Move To Position,Position,75,75,"
+                            "Frame decoded successfully.,true\r\n"
+                            ",0x000001,0x000002,QX-Drive 40,Move To Position,Speed,Normal,1,"
+                            "Frame decoded successfully.,true\r\n";
     QTest::newRow("log lines") << QStringList() << "2026-12-06T23:00:00.000Z TX " + kMove + "\n"
                                << "2026-12-06T23:00:00.000Z,TX" + move.left(move.indexOf('\n') + 1)
                                       + "2026-12-06T23:00:00.000Z,TX" + move.mid(move.indexOf('\n') + 1)
                                << 0;
+    QByteArray wrong = move;
+    wrong.replace("true", "false");
+    QTest::newRow("a wrong checksum") << QStringList()
+                                      << QByteArray("2026-12-06T23:00:00.000Z TX FCF2FDFEFFFFFDFFFFB4FE0A95\n")
+                                      << "2026-12-06T23:00:00.000Z,TX" + wrong.left(wrong.indexOf('\n') + 1)
+                                             + "2026-12-06T23:00:00.000Z,TX" + wrong.mid(wrong.indexOf('\n') + 1)
+                                      << 0;
     QTest::newRow("plain, spaced, lower case, CR LF")
         << QStringList() << QByteArray("fc f2 fd fe ff ff fd ff ff b4 fe 0a 94\r\n")
         << "," + move.left(move.indexOf('\n') + 1) + "," + move.mid(move.indexOf('\n') + 1) << 0;
@@ -232,8 +241,9 @@ void StatsCliTest::decodeCsv_data()
         << QByteArray("# 2026-12-06T23:00:00.000Z noise: 00FF\n  # 2026-12-06T23:00:00.100Z event: Disconnected\n\n")
         << QByteArray() << 0;
     QTest::newRow("a refused line") << QStringList() << QByteArray("2026-12-06T23:00:00.000Z RX 12 34 zz\nhello\n")
-                                    << QByteArray("2026-12-06T23:00:00.000Z,RX,,,,,,Invalid frame length.,\r\n"
-                                                  ",,,,,,,Invalid frame.,\r\n")
+                                    << QByteArray("2026-12-06T23:00:00.000Z,RX,,,,,,Invalid frame length.,,"
+                                                  "Invalid frame length.,false\r\n"
+                                                  ",,,,,,,Invalid frame.,,Invalid frame.,false\r\n")
                                     << 1;
     QTest::newRow("a time to quote") << QStringList() << "2026-12-06T23:00:00,5Z RX " + kMove + "\n"
                                      << "\"2026-12-06T23:00:00,5Z\",RX" + move.left(move.indexOf('\n') + 1)
@@ -241,7 +251,7 @@ void StatsCliTest::decodeCsv_data()
                                      << 0;
     QTest::newRow("arguments") << QStringList{QString::fromLatin1(kMove), QStringLiteral("xyz")} << QByteArray()
                                << "," + move.left(move.indexOf('\n') + 1) + "," + move.mid(move.indexOf('\n') + 1)
-                                      + ",,,,,,,Invalid frame.,\r\n"
+                                      + ",,,,,,,Invalid frame.,,Invalid frame.,false\r\n"
                                << 1;
 }
 
@@ -253,7 +263,8 @@ void StatsCliTest::decodeCsv()
     QFETCH(int, exitCode);
     const ToolRun r = run(QStringList{"decode", "--csv"} + arguments, input);
     QCOMPARE(r.exitCode, exitCode);
-    QCOMPARE(r.out, "time,direction,source,destination,device,message,parameter,value,raw\r\n" + csv);
+    QCOMPARE(r.out, "time,direction,source,destination,device,message,parameter,value,raw,status,checksum_ok\r\n"
+                        + csv);
 }
 
 QTEST_GUILESS_MAIN(StatsCliTest)

@@ -86,8 +86,6 @@ private slots:
     void decimation();
     void decimationKeepsEachColumnsExtremes();
     void steps();
-    void csvFields_data();
-    void csvFields();
 };
 
 void ValueSeriesTest::numbers_data()
@@ -353,28 +351,6 @@ void ValueSeriesTest::steps()
     const QVector<QPointF> points{{0, 1}, {1, 2}, {2, 2}, {3, 0}};
     QCOMPARE(stepPoints(points), (QVector<QPointF>{{0, 1}, {1, 1}, {1, 2}, {2, 2}, {3, 2}, {3, 0}}));
     QCOMPARE(stepPoints({}), QVector<QPointF>{});
-}
-
-void ValueSeriesTest::csvFields_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("field");
-    QTest::newRow("plain") << "Position" << QByteArray("Position");
-    QTest::newRow("empty") << "" << QByteArray("");
-    QTest::newRow("comma") << "Position (Ranger 000A1B, Sample)" << QByteArray("\"Position (Ranger 000A1B, Sample)\"");
-    QTest::newRow("quotes doubled") << "Mode \"B\"" << QByteArray("\"Mode \"\"B\"\"\"");
-    QTest::newRow("line break") << "a\nb" << QByteArray("\"a\nb\"");
-    QTest::newRow("carriage return") << "a\rb" << QByteArray("\"a\rb\"");
-    QTest::newRow("UTF-8") << QString::fromUtf8("Temp \u00b0C") << QByteArray("Temp \xc2\xb0" "C");
-}
-
-// RFC 4180: a field with a comma, a quote or a line break goes in quotes,
-// its quotes doubled.
-void ValueSeriesTest::csvFields()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, field);
-    QCOMPARE(csvField(text), field);
 }
 
 QTEST_GUILESS_MAIN(ValueSeriesTest)
