@@ -3,12 +3,16 @@
 // ("TIME RX|TX HEX" lines, 1 ms apart, with a noise line now and then).
 // Each run is a child process, so its CPU time and peak resident memory are
 // its own. Goals: 1,000,000 frames a second of CPU time, at most 50 MB.
+// Then `stats` over 1,000,000 frames each from a node of its own: with the
+// table's default bound (the nodes past it counted, not kept) at most 50 MB,
+// and with a bound of 1,000,000 at most 250 bytes a node held.
 //
 //   clistatsbench [KWN-FRAME]     run, with another kwn-frame if given
 
 #include "samplelog.h"
 
 #include "codec/buslog.h"
+#include "codec/frame.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -30,6 +34,7 @@ namespace {
 constexpr int kFrames = 1000000;
 constexpr double kGoalFramesPerSecond = 1000000;
 constexpr double kGoalPeakMb = 50;
+constexpr double kGoalBytesPerNode = 250;
 
 struct Usage
 {
@@ -108,6 +113,46 @@ bool writeTimedLog(const QString &path, const QStringList &frames, int count)
     return true;
 }
 
+// `count` frames 1 ms apart, each from a node of its own (000001 on).
+bool writeNodesLog(const QString &path, int count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const qint64 startMs = 1796598000000; // 2026-12-06T23:00:00Z
+    QByteArray chunk;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray frame = packFrame(0x10, false, quint8(kFrameOverheadBytes + 2), 2, 0, quint32(i + 1),
+                                           0x000001, QByteArray("\x01\x02", 2));
+        chunk += busTime(startMs + i) + " RX " + frameToHexText(frame).toLatin1() + '\n';
+        if (chunk.size() > (1 << 20) || i == count - 1) {
+            if (file.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return true;
+}
+
+// Memory alone over a log of distinct nodes (each frame is decoded anew, so
+// its CPU time is shown for information): the peak against `goalMb`, or
+// with `few` (as many frames of a few nodes) what a node held takes.
+bool judgeNodes(const char *name, const Usage &usage, double goalMb, const Usage *few = nullptr)
+{
+    std::printf("%s: %.2f s of CPU time, exit status %d, for information\n", name, usage.cpuSeconds, usage.status);
+    if (few) {
+        const double perNode = (usage.peakMb - few->peakMb) * 1024 * 1024 / kFrames;
+        const bool lean = usage.status == 0 && perNode <= kGoalBytesPerNode;
+        std::printf("%s: peak resident %.1f MB, %.0f bytes a node held, goal <= %.0f bytes: %s\n", name,
+                    usage.peakMb, perNode, kGoalBytesPerNode, lean ? "ok" : "MISSED");
+        return lean;
+    }
+    const bool small = usage.status == 0 && usage.peakMb <= goalMb;
+    std::printf("%s: peak resident %.1f MB, goal <= %.0f MB: %s\n", name, usage.peakMb, goalMb,
+                small ? "ok" : "MISSED");
+    return small;
+}
+
 bool judge(const char *name, const Usage &usage)
 {
     const double rate = usage.cpuSeconds > 0 ? kFrames / usage.cpuSeconds : 0;
@@ -140,6 +185,20 @@ int main(int argc, char *argv[])
                                                           QByteArray())) && met;
     met = judge("decode --csv, 1,000,000 frames", runChild(tool, {"decode", "--csv", "--xml", xmlPath}, logPath))
         && met;
+
+    const QString nodesLog = dir.filePath(QStringLiteral("nodes.log"));
+    if (!writeNodesLog(nodesLog, kFrames)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(nodesLog));
+        return 2;
+    }
+    const QByteArray nodesPath = QFile::encodeName(nodesLog);
+    met = judgeNodes("stats, 1,000,000 nodes", runChild(tool, {"stats", "--xml", xmlPath, nodesPath}, QByteArray()),
+                     kGoalPeakMb)
+        && met;
+    const Usage few = runChild(tool, {"stats", "--json", "--xml", xmlPath, logPath}, QByteArray());
+    const Usage all = runChild(tool, {"stats", "--json", "--max-nodes", "1000000", "--xml", xmlPath, nodesPath},
+                               QByteArray());
+    met = judgeNodes("stats --json --max-nodes 1000000, 1,000,000 nodes", all, 0, &few) && met;
     return met ? 0 : 1;
 }
 #else

@@ -20,7 +20,8 @@
 
 namespace {
 
-const char kUsage[] = "kwn-frame stats [--baud N --data-bits N --parity P --stop-bits S] [--json] [--xml DIR] LOG...";
+const char kUsage[] =
+    "kwn-frame stats [--baud N --data-bits N --parity P --stop-bits S] [--max-nodes N] [--json] [--xml DIR] LOG...";
 const char kHelp[] =
     "Reads bus logs whole (\"TIME RX|TX HEX\" lines, noise and event comment lines, plain\n"
     "frame texts), or pcap captures (kwn-frame convert), told apart by their content, and\n"
@@ -31,8 +32,12 @@ const char kHelp[] =
     "Then one row per source node ID, by node ID: its node type, device, frames, bytes,\n"
     "frames a second over the logs' span, first and last time, and how often it sent each\n"
     "message. Frames with a bad checksum count for the bus, not for a node, nor do group\n"
-    "frames (their source field holds the group index). The span runs\n"
-    "from the first bit of the first frame to the last byte of the last.\n"
+    "frames (their source field holds the group index). The span runs from the first\n"
+    "bit of the earliest frame to the last byte of the latest, whatever order the logs and\n"
+    "their lines come in; a log whose clock steps back by more than a second is said\n"
+    "(\"Clock steps back\": how often, by up to how much). The table keeps the first N\n"
+    "nodes heard (--max-nodes); the nodes heard after are counted as left out, with their\n"
+    "frames (\"Nodes left out\"), and their frames count for the bus.\n"
     "Lines that are no frame are counted on standard error. Exits with 1 when a log cannot\n"
     "be read.\n"
     "\n"
@@ -41,8 +46,13 @@ const char kHelp[] =
     "  --data-bits N     5, 6, 7 or 8 (default 8)\n"
     "  --parity P        none, even, odd, mark or space (default none)\n"
     "  --stop-bits S     1, 1.5 or 2 (default 1)\n"
-    "  --json            one JSON object\n"
+    "  --max-nodes N     nodes the table keeps, 1 to 16777216 (default 100000)\n"
+    "  --json            one JSON object; clockStepsBack and largestStepBackSeconds,\n"
+    "                    nodesLeftOut, framesLeftOut and maxNodes appear when there are any\n"
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
+
+// Node IDs have 24 bits.
+constexpr int kNodeIds = 1 << 24;
 
 WireFormat wireFormatOf(const SerialSettings &settings)
 {
@@ -81,6 +91,7 @@ private:
 
 bool LogReader::read(const QString &path)
 {
+    m_load.startLog();
     const capture::RecordScan scan = capture::scanRecordFile(path, [this](const capture::RecordView &view) {
         add(view);
         return true;
@@ -131,7 +142,49 @@ double nodeRate(const NodeRow &row, const LoadFigures &figures)
     return figures.seconds > 0 ? double(row.frames) / figures.seconds : 0;
 }
 
-QByteArray jsonOf(const NodeTable &nodes, const LoadFigures &figures, bool precise)
+// Writes what is gathered once it is large, and at the end: the output of
+// many nodes is never held whole.
+class OutputBuffer
+{
+public:
+    ~OutputBuffer() { flush(); }
+    void append(const QByteArray &bytes)
+    {
+        m_bytes += bytes;
+        if (m_bytes.size() > kChunk)
+            flush();
+    }
+    void flush()
+    {
+        std::fwrite(m_bytes.constData(), 1, size_t(m_bytes.size()), stdout);
+        m_bytes.clear();
+    }
+
+private:
+    static constexpr int kChunk = 1 << 16;
+    QByteArray m_bytes;
+};
+
+QJsonObject nodeJson(const NodeRow &row, const LoadFigures &figures, bool precise)
+{
+    QJsonObject node;
+    node.insert(QStringLiteral("node"), nodeIdText(row.node));
+    node.insert(QStringLiteral("nodeType"), int(row.nodeType));
+    node.insert(QStringLiteral("device"), row.device);
+    node.insert(QStringLiteral("frames"), double(row.frames));
+    node.insert(QStringLiteral("bytes"), double(row.bytes));
+    node.insert(QStringLiteral("framesPerSecond"), rounded(nodeRate(row, figures), 1e3));
+    node.insert(QStringLiteral("first"), timeValue(row.firstUs, precise));
+    node.insert(QStringLiteral("last"), timeValue(row.lastUs, precise));
+    QJsonObject messages;
+    for (int m = 0; m < row.messages.size(); ++m)
+        messages.insert(NodeTable::messageKey(row, m), double(row.messages.at(m).count));
+    node.insert(QStringLiteral("messages"), messages);
+    return node;
+}
+
+// One compact JSON object, its node rows made and written one by one.
+void writeJson(const NodeTable &nodes, const LoadFigures &figures, bool precise)
 {
     QJsonObject all;
     all.insert(QStringLiteral("frames"), double(figures.frames));
@@ -142,52 +195,81 @@ QByteArray jsonOf(const NodeTable &nodes, const LoadFigures &figures, bool preci
     all.insert(QStringLiteral("seconds"), rounded(figures.seconds, 1e6));
     all.insert(QStringLiteral("framesPerSecond"), rounded(figures.framesPerSecond, 1e3));
     all.insert(QStringLiteral("busLoad"), rounded(figures.busLoad, 1e3));
-    QJsonArray rows;
-    for (int index : nodes.byNode()) {
-        const NodeRow &row = nodes.row(index);
-        QJsonObject node;
-        node.insert(QStringLiteral("node"), nodeIdText(row.node));
-        node.insert(QStringLiteral("nodeType"), int(row.nodeType));
-        node.insert(QStringLiteral("device"), row.device);
-        node.insert(QStringLiteral("frames"), double(row.frames));
-        node.insert(QStringLiteral("bytes"), double(row.bytes));
-        node.insert(QStringLiteral("framesPerSecond"), rounded(nodeRate(row, figures), 1e3));
-        node.insert(QStringLiteral("first"), timeValue(row.firstUs, precise));
-        node.insert(QStringLiteral("last"), timeValue(row.lastUs, precise));
-        QJsonObject messages;
-        for (int m = 0; m < row.messages.size(); ++m)
-            messages.insert(NodeTable::messageKey(row, m), double(row.messages.at(m).count));
-        node.insert(QStringLiteral("messages"), messages);
-        rows.append(node);
+    if (figures.clockStepsBack > 0) {
+        all.insert(QStringLiteral("clockStepsBack"), double(figures.clockStepsBack));
+        all.insert(QStringLiteral("largestStepBackSeconds"), rounded(double(figures.largestStepBackUs) / 1e6, 1e6));
     }
-    all.insert(QStringLiteral("nodes"), rows);
-    return QJsonDocument(all).toJson(QJsonDocument::Compact) + '\n';
+    if (nodes.nodesLeftOut() > 0) {
+        all.insert(QStringLiteral("nodesLeftOut"), double(nodes.nodesLeftOut()));
+        all.insert(QStringLiteral("framesLeftOut"), double(nodes.framesLeftOut()));
+        all.insert(QStringLiteral("maxNodes"), nodes.maxNodes());
+    }
+    // The other values are numbers and times: the empty array is found once.
+    all.insert(QStringLiteral("nodes"), QJsonArray());
+    const QByteArray frame = QJsonDocument(all).toJson(QJsonDocument::Compact);
+    const QByteArray emptyNodes = "\"nodes\":[]";
+    const int at = frame.indexOf(emptyNodes) + emptyNodes.size() - 1;
+    OutputBuffer out;
+    out.append(frame.left(at));
+    bool first = true;
+    for (int index : nodes.byNode()) {
+        if (!first)
+            out.append(",");
+        first = false;
+        out.append(QJsonDocument(nodeJson(nodes.row(index), figures, precise)).toJson(QJsonDocument::Compact));
+    }
+    out.append(frame.mid(at) + '\n');
+}
+
+// A row padded to the columns' widths, the last cell left as it is.
+QString alignedLine(const QStringList &row, const QVector<int> &widths)
+{
+    QString line;
+    for (int c = 0; c < row.size(); ++c)
+        line += c + 1 < row.size() ? row.at(c).leftJustified(widths.at(c) + 2) : row.at(c);
+    return line.trimmed() + QLatin1Char('\n');
+}
+
+void widen(QVector<int> &widths, const QStringList &row)
+{
+    for (int c = 0; c < row.size(); ++c) {
+        if (widths.size() <= c)
+            widths.append(0);
+        widths[c] = qMax(widths[c], row.at(c).size());
+    }
 }
 
 // Columns padded to their widest cell, the last left as it is.
 QString alignedTable(const QVector<QStringList> &rows)
 {
     QVector<int> widths;
-    for (const QStringList &row : rows) {
-        for (int c = 0; c < row.size(); ++c) {
-            if (widths.size() <= c)
-                widths.append(0);
-            widths[c] = qMax(widths[c], row.at(c).size());
-        }
-    }
+    for (const QStringList &row : rows)
+        widen(widths, row);
     QString text;
-    for (const QStringList &row : rows) {
-        QString line;
-        for (int c = 0; c < row.size(); ++c)
-            line += c + 1 < row.size() ? row.at(c).leftJustified(widths.at(c) + 2) : row.at(c);
-        text += line.trimmed() + QLatin1Char('\n');
-    }
+    for (const QStringList &row : rows)
+        text += alignedLine(row, widths);
     return text;
 }
 
-QString textOf(const NodeTable &nodes, const LoadFigures &figures, bool precise)
+QStringList nodeCells(const NodeRow &row, const LoadFigures &figures, bool precise)
 {
-    const QVector<QStringList> totals{
+    QStringList messages;
+    for (int m = 0; m < row.messages.size(); ++m)
+        messages << NodeTable::messageKey(row, m) + QStringLiteral(": ") + QString::number(row.messages.at(m).count);
+    return {nodeIdText(row.node),
+            QString::number(row.nodeType),
+            row.device.isEmpty() ? QStringLiteral("-") : row.device,
+            QString::number(row.frames),
+            QString::number(row.bytes),
+            QString::number(nodeRate(row, figures), 'f', 3),
+            row.firstUs < 0 ? QStringLiteral("-") : timeText(row.firstUs, precise),
+            row.lastUs < 0 ? QStringLiteral("-") : timeText(row.lastUs, precise),
+            messages.join(QStringLiteral(", "))};
+}
+
+QString totalsText(const NodeTable &nodes, const LoadFigures &figures, bool precise)
+{
+    QVector<QStringList> totals{
         {QStringLiteral("Frames"), QString::number(figures.frames)},
         {QStringLiteral("Bad checksums"), QString::number(figures.badChecksums)},
         {QStringLiteral("Noise bytes"), QString::number(figures.noiseBytes)},
@@ -197,23 +279,38 @@ QString textOf(const NodeTable &nodes, const LoadFigures &figures, bool precise)
         {QStringLiteral("Frames/s"), QString::number(figures.framesPerSecond, 'f', 3)},
         {QStringLiteral("Bus load"), QString::number(figures.busLoad, 'f', 3) + QStringLiteral(" %")},
     };
-    QVector<QStringList> table{{QStringLiteral("Node"), QStringLiteral("Type"), QStringLiteral("Device"),
-                                QStringLiteral("Frames"), QStringLiteral("Bytes"), QStringLiteral("Frames/s"),
-                                QStringLiteral("First"), QStringLiteral("Last"), QStringLiteral("Messages")}};
-    for (int index : nodes.byNode()) {
-        const NodeRow &row = nodes.row(index);
-        QStringList messages;
-        for (int m = 0; m < row.messages.size(); ++m)
-            messages << NodeTable::messageKey(row, m) + QStringLiteral(": ")
-                            + QString::number(row.messages.at(m).count);
-        table.append({nodeIdText(row.node), QString::number(row.nodeType),
-                      row.device.isEmpty() ? QStringLiteral("-") : row.device, QString::number(row.frames),
-                      QString::number(row.bytes), QString::number(nodeRate(row, figures), 'f', 3),
-                      row.firstUs < 0 ? QStringLiteral("-") : timeText(row.firstUs, precise),
-                      row.lastUs < 0 ? QStringLiteral("-") : timeText(row.lastUs, precise),
-                      messages.join(QStringLiteral(", "))});
+    if (figures.clockStepsBack > 0) {
+        totals.append({QStringLiteral("Clock steps back"),
+                       QStringLiteral("%1 time(s), by up to %2 s")
+                           .arg(figures.clockStepsBack)
+                           .arg(double(figures.largestStepBackUs) / 1e6, 0, 'f', 6)});
     }
-    return alignedTable(totals) + QLatin1Char('\n') + alignedTable(table);
+    if (nodes.nodesLeftOut() > 0) {
+        totals.append({QStringLiteral("Nodes left out"),
+                       QStringLiteral("%1, with %2 frame(s); the table keeps %3 (--max-nodes)")
+                           .arg(nodes.nodesLeftOut())
+                           .arg(nodes.framesLeftOut())
+                           .arg(nodes.maxNodes())});
+    }
+    return alignedTable(totals);
+}
+
+// The totals, then the node table, its rows made twice (for the widths,
+// then to write them) rather than held.
+void writeText(const NodeTable &nodes, const LoadFigures &figures, bool precise)
+{
+    const QStringList heading{QStringLiteral("Node"),     QStringLiteral("Type"),   QStringLiteral("Device"),
+                              QStringLiteral("Frames"),   QStringLiteral("Bytes"),  QStringLiteral("Frames/s"),
+                              QStringLiteral("First"),    QStringLiteral("Last"),   QStringLiteral("Messages")};
+    const QVector<int> order = nodes.byNode();
+    QVector<int> widths;
+    widen(widths, heading);
+    for (int index : order)
+        widen(widths, nodeCells(nodes.row(index), figures, precise));
+    OutputBuffer out;
+    out.append((totalsText(nodes, figures, precise) + QLatin1Char('\n') + alignedLine(heading, widths)).toUtf8());
+    for (int index : order)
+        out.append(alignedLine(nodeCells(nodes.row(index), figures, precise), widths).toUtf8());
 }
 
 } // namespace
@@ -224,6 +321,7 @@ int runStats(const QStringList &arguments)
     cli::addCommonOptions(parser);
     cli::addSerialOptions(parser);
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object.")});
+    parser.addOption({QStringLiteral("max-nodes"), QStringLiteral("Nodes the table keeps."), QStringLiteral("N")});
     parser.addPositionalArgument(QStringLiteral("log"), QStringLiteral("Bus logs."));
     int status = kExitOk;
     const QString usage = QString::fromLatin1(kUsage);
@@ -239,6 +337,13 @@ int runStats(const QStringList &arguments)
         return cli::usageError(problem, usage);
 
     NodeTable nodes;
+    if (parser.isSet(QStringLiteral("max-nodes"))) {
+        bool ok = false;
+        const int count = parser.value(QStringLiteral("max-nodes")).toInt(&ok);
+        if (!ok || count < 1 || count > kNodeIds)
+            return cli::usageError(QStringLiteral("--max-nodes takes a number from 1 to %1").arg(kNodeIds), usage);
+        nodes.setMaxNodes(count);
+    }
     BusLoadMeter load(wireFormatOf(settings));
     LogReader reader(cli::catalogueFolder(parser), nodes, load);
     for (const QString &path : parser.positionalArguments()) {
@@ -246,12 +351,10 @@ int runStats(const QStringList &arguments)
             return kExitFailure;
     }
     const LoadFigures figures = load.overall();
-    if (parser.isSet(QStringLiteral("json"))) {
-        const QByteArray json = jsonOf(nodes, figures, reader.precise());
-        std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
-    } else {
-        cli::writeOut(textOf(nodes, figures, reader.precise()));
-    }
+    if (parser.isSet(QStringLiteral("json")))
+        writeJson(nodes, figures, reader.precise());
+    else
+        writeText(nodes, figures, reader.precise());
     if (reader.refused() > 0)
         cli::writeErr(QStringLiteral("kwn-frame: %1 line(s) were no frame\n").arg(reader.refused()));
     return kExitOk;

@@ -6,7 +6,8 @@
 
 QString busLogTime(qint64 msSinceEpoch)
 {
-    return QDateTime::fromMSecsSinceEpoch(msSinceEpoch).toUTC().toString(Qt::ISODateWithMs);
+    // Made in UTC: through local time every call would look up the time zone.
+    return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
 QString busLogTimeUs(qint64 usSinceEpoch, bool precise)

@@ -20,11 +20,16 @@ void BusLoadMeter::add(const BusRecord &record)
     const qint64 time = record.timeUs;
     if (time < 0)
         return;
-    if (m_total.firstUs < 0) {
+    if (m_total.firstUs < 0 || time < m_total.firstUs) {
         m_total.firstUs = time;
         m_firstBytes = bytes;
     }
     m_total.lastUs = qMax(m_total.lastUs, time);
+    if (m_previousUs - time > kClockStepBackUs) {
+        ++m_total.clockStepsBack;
+        m_total.largestStepBackUs = qMax(m_total.largestStepBackUs, m_previousUs - time);
+    }
+    m_previousUs = time;
     m_recentBytes.add(time, bytes);
     if (noise) {
         m_recentNoise.add(time, bytes);
@@ -45,6 +50,7 @@ void BusLoadMeter::clear()
 {
     m_total = LoadFigures();
     m_firstBytes = 0;
+    m_previousUs = -1;
     m_recentFrames.clear();
     m_recentBytes.clear();
     m_recentBad.clear();

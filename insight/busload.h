@@ -20,8 +20,10 @@ struct LoadFigures
     quint64 badChecksums = 0;
     quint64 noiseBytes = 0;
     quint64 bytes = 0;         // of frames and noise
-    qint64 firstUs = -1;       // the first and last record with a time; -1: none
+    qint64 firstUs = -1;       // the earliest and latest time of a record; -1: none
     qint64 lastUs = -1;
+    quint64 clockStepsBack = 0; // records timed well before the record before them
+    qint64 largestStepBackUs = 0;
     double seconds = 0;        // the span the figures are over
     double framesPerSecond = 0;
     double busLoad = 0;        // in percent; above 100 when the times crowd the bytes
@@ -30,6 +32,10 @@ struct LoadFigures
 class BusLoadMeter
 {
 public:
+    // A record timed more than this before the one before it is a step back
+    // of the clock; less is a sent frame told of after a later arrival.
+    static constexpr qint64 kClockStepBackUs = 1000000;
+
     explicit BusLoadMeter(const WireFormat &format = WireFormat());
 
     void setWireFormat(const WireFormat &format) { m_format = format; }
@@ -40,10 +46,13 @@ public:
     void add(const BusRecord &record);
     void add(const QVector<BusRecord> &records);
     void clear();
+    // The records that follow come from another log: its first is no step
+    // back of the clock, whatever the last log's times.
+    void startLog() { m_previousUs = -1; }
 
-    // Everything added, over the span from the first bit of the first record
-    // (its wire time before its time, which is that of its last byte) to the
-    // last record's time.
+    // Everything added, over the span from the first bit of the earliest
+    // record (its wire time before its time, which is that of its last byte)
+    // to the latest record's time, whatever order they came in.
     LoadFigures overall() const;
     // The records whose time lies within the second up to `nowUs`, to the
     // 10 ms; seconds is 1, firstUs and lastUs the window's ends.
@@ -58,7 +67,8 @@ public:
 private:
     WireFormat m_format;
     LoadFigures m_total;
-    quint64 m_firstBytes = 0; // of the first record with a time
+    quint64 m_firstBytes = 0; // of the earliest record
+    qint64 m_previousUs = -1; // the time of the last record with one since startLog()
     RateWindow m_recentFrames{1000000, 100};
     RateWindow m_recentBytes{1000000, 100};
     RateWindow m_recentBad{1000000, 100};

@@ -9,6 +9,40 @@ quint8 NodeTable::sourceNodeType(const QByteArray &frame)
     return frame.size() > 2 ? quint8(quint8(~quint8(frame.at(2))) >> 4) : 0;
 }
 
+// The row of a node, made if the table has room; -1 when it has none.
+int NodeTable::rowOf(quint32 node, bool *added)
+{
+    const auto found = m_index.constFind(node);
+    if (found != m_index.constEnd())
+        return found.value();
+    if (m_rows.size() >= m_maxNodes)
+        return -1;
+    const int index = m_rows.size();
+    m_index.insert(node, index);
+    m_rows.append(NodeRow());
+    m_rows.last().node = node;
+    if (m_keepsRates)
+        m_recent.emplace_back(kRateWindowUs, 100);
+    if (added)
+        *added = true;
+    return index;
+}
+
+// Counts a frame of a node the table has no room for, and the node the
+// first time it is heard.
+void NodeTable::leaveOut(quint32 node)
+{
+    constexpr quint32 kNodeIds = 1u << 24;
+    if (m_leftOut.empty())
+        m_leftOut.resize(kNodeIds);
+    const quint32 bit = node % kNodeIds;
+    ++m_framesLeftOut;
+    if (!m_leftOut[bit]) {
+        m_leftOut[bit] = true;
+        ++m_nodesLeftOut;
+    }
+}
+
 int NodeTable::add(const BusRecord &record, bool *added)
 {
     if (added)
@@ -20,20 +54,15 @@ int NodeTable::add(const BusRecord &record, bool *added)
     // source node ID would be: no node to count it for.
     if (record.destinationAddress == kGroupAddress)
         return -1;
-    auto found = m_index.constFind(record.sourceAddress);
-    int index = 0;
-    if (found == m_index.constEnd()) {
-        index = m_rows.size();
-        m_index.insert(record.sourceAddress, index);
-        m_rows.append(NodeRow());
-        m_rows.last().node = record.sourceAddress;
-        if (added)
-            *added = true;
-    } else {
-        index = found.value();
+    const quint64 bytes = quint64(record.bytes.size());
+    ++m_frames;
+    m_bytes += bytes;
+    const int index = rowOf(record.sourceAddress, added);
+    if (index < 0) {
+        leaveOut(record.sourceAddress);
+        return -1;
     }
     NodeRow &row = m_rows[index];
-    const quint64 bytes = quint64(record.bytes.size());
     row.nodeType = sourceNodeType(record.bytes);
     // A frame of the controller (node type 0) is decoded as the device it
     // talks to: that is no device of the controller's own.
@@ -42,13 +71,14 @@ int NodeTable::add(const BusRecord &record, bool *added)
         row.device = device;
     ++row.frames;
     row.bytes += bytes;
-    ++m_frames;
-    m_bytes += bytes;
     if (record.timeUs >= 0) {
-        if (row.firstUs < 0)
+        // Logs given out of order, or a clock set back: the earliest time
+        // is the first, whatever came first.
+        if (row.firstUs < 0 || record.timeUs < row.firstUs)
             row.firstUs = record.timeUs;
         row.lastUs = qMax(row.lastUs, record.timeUs);
-        row.recent.add(record.timeUs);
+        if (m_keepsRates)
+            m_recent[size_t(index)].add(record.timeUs);
     }
     row.lastMessageId = record.messageId;
     if (row.lastMessage != record.message)
@@ -77,9 +107,13 @@ void NodeTable::add(const QVector<BusRecord> &records)
 void NodeTable::clear()
 {
     m_rows.clear();
+    m_recent.clear();
     m_index.clear();
+    m_leftOut = std::vector<bool>();
     m_frames = 0;
     m_bytes = 0;
+    m_nodesLeftOut = 0;
+    m_framesLeftOut = 0;
 }
 
 QVector<int> NodeTable::byNode() const
@@ -93,8 +127,10 @@ QVector<int> NodeTable::byNode() const
 
 double NodeTable::framesPerSecond(int index, qint64 nowUs) const
 {
-    const NodeRow &row = m_rows.at(index);
-    return double(row.recent.sum(nowUs)) * 1e6 / double(row.recent.windowUs());
+    if (!m_keepsRates)
+        return 0;
+    const RateWindow &recent = m_recent.at(size_t(index));
+    return double(recent.sum(nowUs)) * 1e6 / double(recent.windowUs());
 }
 
 double NodeTable::share(int index) const

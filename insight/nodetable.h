@@ -8,6 +8,10 @@
 // group frames, whose source field holds the group index.
 // Rows keep the order in which their nodes were first heard, so that a
 // view appends a row when `add` makes one.
+// A node takes about 250 bytes (its row, its index entry and a message or
+// two); its live rate, a window of 100 slots (1.6 KB), is kept beside the
+// rows only for a view that shows it. The table holds at most maxNodes() rows: the nodes heard
+// after it is full are counted as left out, with their frames.
 
 #include "codec/busrecord.h"
 #include "insight/ratewindow.h"
@@ -15,6 +19,8 @@
 #include <QHash>
 #include <QString>
 #include <QVector>
+
+#include <vector>
 
 struct NodeMessageCount
 {
@@ -25,29 +31,32 @@ struct NodeMessageCount
 
 struct NodeRow
 {
-    static constexpr qint64 kRateWindowUs = 10 * 1000000;
-
     quint32 node = 0;         // source node ID
     quint8 nodeType = 0;      // source node type of its last frame
     QString device;           // product of its last frame ("" when unknown, and for the controller)
-    qint64 firstUs = -1;      // first and last frame with a time; -1: none
+    qint64 firstUs = -1;      // earliest and latest time of its frames; -1: none
     qint64 lastUs = -1;
     quint64 frames = 0;
     quint64 bytes = 0;
     quint8 lastMessageId = 0;
     QString lastMessage;
     QVector<NodeMessageCount> messages; // by message ID
-    RateWindow recent{kRateWindowUs, 100}; // its frames of the last 10 s
 };
 
 class NodeTable
 {
 public:
     static constexpr qint64 kDefaultSilenceUs = 10 * 1000000;
+    static constexpr qint64 kRateWindowUs = 10 * 1000000;
+    static constexpr int kDefaultMaxNodes = 100000;
+    // Whether each node's frames of the last 10 s are kept for its live rate.
+    enum class Rates { None, Kept };
+
+    explicit NodeTable(Rates rates = Rates::None) : m_keepsRates(rates == Rates::Kept) {}
 
     // Counts a frame; returns the row it went to, or -1 for a record that
-    // is no good frame (noise, an event, a bad checksum). `added` says
-    // whether that row is new.
+    // is no good frame (noise, an event, a bad checksum) or whose node is
+    // left out. `added` says whether that row is new.
     int add(const BusRecord &record, bool *added = nullptr);
     void add(const QVector<BusRecord> &records);
     void clear();
@@ -58,10 +67,20 @@ public:
     // Row indices in order of node ID.
     QVector<int> byNode() const;
 
+    // Good frames and their bytes, those of the nodes left out included.
     quint64 totalFrames() const { return m_frames; }
     quint64 totalBytes() const { return m_bytes; }
 
-    // Its frames a second over the 10 s up to `nowUs`, to the 100 ms.
+    // Rows at most; at least 1. Default kDefaultMaxNodes. Rows already
+    // made stay.
+    void setMaxNodes(int count) { m_maxNodes = qMax(1, count); }
+    int maxNodes() const { return m_maxNodes; }
+    // The distinct nodes heard once the table was full, and their frames.
+    quint64 nodesLeftOut() const { return m_nodesLeftOut; }
+    quint64 framesLeftOut() const { return m_framesLeftOut; }
+
+    // Its frames a second over the 10 s up to `nowUs`, to the 100 ms; 0
+    // for a table that keeps no rates.
     double framesPerSecond(int index, qint64 nowUs) const;
     // Its part of the bytes of all frames counted, 0 to 1.
     double share(int index) const;
@@ -80,10 +99,21 @@ public:
     static quint8 sourceNodeType(const QByteArray &frame);
 
 private:
+    int rowOf(quint32 node, bool *added);
+    void leaveOut(quint32 node);
+
+    bool m_keepsRates;
     QVector<NodeRow> m_rows;
+    std::vector<RateWindow> m_recent; // a row's frames of the last 10 s, when rates are kept
     QHash<quint32, int> m_index;
+    // One bit a 24-bit node ID, made when the first node is left out: which
+    // were, so that each counts once.
+    std::vector<bool> m_leftOut;
     quint64 m_frames = 0;
     quint64 m_bytes = 0;
+    quint64 m_nodesLeftOut = 0;
+    quint64 m_framesLeftOut = 0;
+    int m_maxNodes = kDefaultMaxNodes;
     qint64 m_silenceUs = kDefaultSilenceUs;
 };
 

@@ -53,7 +53,7 @@ private:
     QString lastMessageText(const NodeRow &row) const;
     void announceAll();
 
-    NodeTable m_table;
+    NodeTable m_table{NodeTable::Rates::Kept}; // the Frames/s column shows live rates
     int m_rows = 0; // rows announced; the table may hold more during append
     qint64 m_nowUs = 0;
 };

@@ -2,6 +2,8 @@
 
 #include "toolrun.h"
 
+#include "codec/frame.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,6 +55,16 @@ QByteArray generatedLog()
     return log;
 }
 
+QByteArray motorAt(const QByteArray &time)
+{
+    return time + " RX " + kMotorStatus + '\n';
+}
+
+QByteArray moveAt(const QByteArray &time)
+{
+    return time + " TX " + kMove + '\n';
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -70,6 +82,9 @@ private slots:
     void statsJson();
     void statsText();
     void statsReadsCaptures();
+    void statsTimes_data();
+    void statsTimes();
+    void statsLeftOut();
     void statsFailures_data();
     void statsFailures();
     void decodeCsv_data();
@@ -191,6 +206,97 @@ void StatsCliTest::statsText()
     QCOMPARE(QJsonDocument::fromJson(twice.out).object().value("frames").toInt(), 202);
 }
 
+// The span runs from the earliest time to the latest, whatever order the
+// logs and their lines come in; a clock that steps back within a log is said.
+// A 16-byte frame takes 16.666667 ms at 9600 8N1, a 13-byte one 13.541667 ms.
+void StatsCliTest::statsTimes_data()
+{
+    QTest::addColumn<QList<QByteArray>>("logs");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<double>("framesPerSecond");
+    QTest::addColumn<double>("busLoad");
+    QTest::addColumn<int>("stepsBack");
+    QTest::addColumn<double>("largestStepBack");
+    QTest::addColumn<QString>("stepsLine"); // of the text output; "" for none
+
+    // A day and 300 s; 64 bytes are nothing in it. The second log starting
+    // before the first ended is no step of a clock.
+    QTest::newRow("day 2 before day 1")
+        << QList<QByteArray>{motorAt("2026-12-07T23:00:00.000Z") + motorAt("2026-12-07T23:05:00.000Z"),
+                             motorAt(timeText(0)) + motorAt(timeText(300000))}
+        << "2026-12-06T23:00:00.000Z" << "2026-12-07T23:05:00.000Z" << 86700.016667 << 0.0 << 0.0 << 0 << 0.0
+        << QString();
+    // From the first bit of the move at 0 (13 bytes) to 10.1 s: 10.113542 s;
+    // 58 bytes take 60.416667 ms of it, 0.597 %; 4 frames, 0.396 a second.
+    QTest::newRow("clock set back 10.1 s")
+        << QList<QByteArray>{motorAt(timeText(10000)) + motorAt(timeText(10100)) + moveAt(timeText(0))
+                             + moveAt(timeText(100))}
+        << "2026-12-06T23:00:00.000Z" << "2026-12-06T23:00:10.100Z" << 10.113542 << 0.396 << 0.597 << 1 << 10.1
+        << "Clock steps back 1 time(s), by up to 10.100000 s";
+    // A frame told of 100 ms late: 1.016667 s, 66.666667 ms of frames.
+    QTest::newRow("told of late")
+        << QList<QByteArray>{motorAt(timeText(0)) + motorAt(timeText(500)) + motorAt(timeText(400))
+                             + motorAt(timeText(1000))}
+        << "2026-12-06T23:00:00.000Z" << "2026-12-06T23:00:01.000Z" << 1.016667 << 3.934 << 6.557 << 0 << 0.0
+        << QString();
+}
+
+void StatsCliTest::statsTimes()
+{
+    QFETCH(QList<QByteArray>, logs);
+    QFETCH(QString, stepsLine);
+    QTemporaryDir dir;
+    QStringList paths;
+    for (const QByteArray &log : logs) {
+        paths << dir.filePath(QStringLiteral("day%1.log").arg(paths.size()));
+        QVERIFY(writeFile(paths.last(), log));
+    }
+    const ToolRun r = run(QStringList{"stats", "--json"} + paths);
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject all = QJsonDocument::fromJson(r.out).object();
+    QTEST(all.value("first").toString(), "first");
+    QTEST(all.value("last").toString(), "last");
+    QTEST(all.value("seconds").toDouble(), "seconds");
+    QTEST(all.value("framesPerSecond").toDouble(), "framesPerSecond");
+    QTEST(all.value("busLoad").toDouble(), "busLoad");
+    QTEST(all.value("clockStepsBack").toInt(), "stepsBack");
+    QTEST(all.value("largestStepBackSeconds").toDouble(), "largestStepBack");
+    QCOMPARE(all.value("nodes").toArray().first().toObject().value("first").toString(), all.value("first").toString());
+
+    const QStringList lines = QString::fromUtf8(run(QStringList{"stats"} + paths).out).split(QLatin1Char('\n'));
+    const QStringList said = lines.filter(QStringLiteral("Clock steps back"));
+    QCOMPARE(said.isEmpty() ? QString() : said.first().simplified(), stepsLine);
+}
+
+// Past --max-nodes a node has no row: counted as left out, its frames too.
+void StatsCliTest::statsLeftOut()
+{
+    const QByteArray other = frameToHexText(packFrame(0x10, false, kFrameOverheadBytes + 2, 2, 0, 0x0A0B0C, 0x000001,
+                                                      QByteArray("\x01\x02", 2)))
+                                 .toLatin1();
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    QVERIFY(writeFile(log, motorAt(timeText(0)) + moveAt(timeText(100)) + moveAt(timeText(200)) + timeText(300)
+                               + " RX " + other + '\n' + motorAt(timeText(400))));
+    const QJsonObject all = QJsonDocument::fromJson(run({"stats", "--json", "--max-nodes", "1", log}).out).object();
+    QCOMPARE(all.value("frames").toInt(), 5);
+    QCOMPARE(all.value("nodesLeftOut").toInt(), 2);
+    QCOMPARE(all.value("framesLeftOut").toInt(), 3);
+    QCOMPARE(all.value("maxNodes").toInt(), 1);
+    const QJsonArray nodes = all.value("nodes").toArray();
+    QCOMPARE(nodes.size(), 1);
+    QCOMPARE(nodes.at(0).toObject().value("node").toString(), QStringLiteral("3A0C51"));
+    QCOMPARE(nodes.at(0).toObject().value("frames").toInt(), 2);
+
+    const QStringList lines = QString::fromUtf8(run({"stats", "--max-nodes", "1", log}).out).split(QLatin1Char('\n'));
+    QVERIFY(lines.contains(QStringLiteral("Nodes left out  2, with 3 frame(s); the table keeps 1 (--max-nodes)")));
+    const QJsonObject unbound = QJsonDocument::fromJson(run({"stats", "--json", log}).out).object();
+    QCOMPARE(unbound.value("nodes").toArray().size(), 3);
+    QVERIFY(!unbound.contains("nodesLeftOut"));
+}
+
 void StatsCliTest::statsFailures_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -199,6 +305,8 @@ void StatsCliTest::statsFailures_data()
     QTest::newRow("missing log") << QStringList{"stats", "/nonexistent/bus.log"} << 1;
     QTest::newRow("bad parity") << QStringList{"stats", "--parity", "maybe", "x.log"} << 2;
     QTest::newRow("a port") << QStringList{"stats", "--port", "ttyUSB0", "x.log"} << 2;
+    QTest::newRow("no room") << QStringList{"stats", "--max-nodes", "0", "x.log"} << 2;
+    QTest::newRow("more nodes than IDs") << QStringList{"stats", "--max-nodes", "16777217", "x.log"} << 2;
 }
 
 void StatsCliTest::statsFailures()

@@ -85,6 +85,8 @@ void BusLoadTest::overall_data()
     QTest::addColumn<double>("seconds");
     QTest::addColumn<double>("framesPerSecond");
     QTest::addColumn<double>("load");
+    QTest::addColumn<int>("stepsBack");
+    QTest::addColumn<int>("largestStepBackMs");
 
     // Ten 10-byte frames at 9600 8N1, 100 ms apart: 1000 bits over
     // 0.9 s + the first frame's 100 bits (10.4167 ms) = 0.9104167 s,
@@ -94,24 +96,35 @@ void BusLoadTest::overall_data()
         spaced << frameAt(i * 100000, 10);
     QTest::newRow("10 frames, 100 ms apart") << spaced << format(9600, 8, false, 1) << quint64(10) << quint64(0)
                                              << quint64(0) << 0.9 + 100.0 / 9600 << 10 / (0.9 + 100.0 / 9600)
-                                             << 100.0 * (1000.0 / 9600) / (0.9 + 100.0 / 9600);
+                                             << 100.0 * (1000.0 / 9600) / (0.9 + 100.0 / 9600) << 0 << 0;
     // Back to back at 10000 baud 8N1: 10 ms each, the line full.
     QVector<BusRecord> full;
     for (int i = 0; i < 5; ++i)
         full << frameAt(10000 + i * 10000, 10);
     QTest::newRow("back to back") << full << format(10000, 8, false, 1) << quint64(5) << quint64(0) << quint64(0)
-                                  << 0.05 << 100.0 << 100.0;
+                                  << 0.05 << 100.0 << 100.0 << 0 << 0;
     // The same with 8E2: 12 bits a byte, so 120 bits do not fit in 10 ms.
     QTest::newRow("back to back, 8E2") << full << format(10000, 8, true, 2) << quint64(5) << quint64(0)
-                                       << quint64(0) << 0.052 << 5 / 0.052 << 100.0 * 0.06 / 0.052;
+                                       << quint64(0) << 0.052 << 5 / 0.052 << 100.0 * 0.06 / 0.052 << 0 << 0;
     // Noise counts on the wire, not as frames; a bad frame is a frame.
     QVector<BusRecord> mixed{frameAt(0, 20), noiseAt(500000, 30), frameAt(1000000, 20, false),
                              eventRecord(1500000, QStringLiteral("Disconnected"))};
     QTest::newRow("noise and a bad frame") << mixed << format(1000, 8, false, 1) << quint64(2) << quint64(1)
-                                           << quint64(30) << 1.2 << 2 / 1.2 << 100.0 * 0.7 / 1.2;
+                                           << quint64(30) << 1.2 << 2 / 1.2 << 100.0 * 0.7 / 1.2 << 0 << 0;
     QVector<BusRecord> untimed{frameAt(-1, 10), frameAt(-1, 10)};
     QTest::newRow("no times") << untimed << format(9600, 8, false, 1) << quint64(2) << quint64(0) << quint64(0)
-                              << 0.0 << 0.0 << 0.0;
+                              << 0.0 << 0.0 << 0.0 << 0 << 0;
+    // At 1000 baud 8N1 a byte takes 10 ms. The clock set back 2 s: the span
+    // runs from the earliest frame (1 s, its 20 bytes 0.2 s before) to the
+    // latest (3 s), 2.2 s; 50 bytes take 0.5 s of it.
+    QVector<BusRecord> setBack{frameAt(2000000, 10), frameAt(3000000, 10), frameAt(1000000, 20),
+                               frameAt(1500000, 10)};
+    QTest::newRow("clock set back") << setBack << format(1000, 8, false, 1) << quint64(4) << quint64(0)
+                                    << quint64(0) << 2.2 << 4 / 2.2 << 100.0 * 0.5 / 2.2 << 1 << 2000;
+    // A frame told of 100 ms late is no step of the clock: 0.1 s + 2 s.
+    QVector<BusRecord> late{frameAt(0, 10), frameAt(1000000, 10), frameAt(900000, 10), frameAt(2000000, 10)};
+    QTest::newRow("told of late") << late << format(1000, 8, false, 1) << quint64(4) << quint64(0) << quint64(0)
+                                  << 2.1 << 4 / 2.1 << 100.0 * 0.4 / 2.1 << 0 << 0;
 }
 
 void BusLoadTest::overall()
@@ -130,6 +143,8 @@ void BusLoadTest::overall()
     QVERIFY2(qAbs(figures.seconds - seconds) < 1e-9, qPrintable(QString::number(figures.seconds, 'f', 9)));
     QVERIFY2(qAbs(figures.framesPerSecond - framesPerSecond) < 1e-6, qPrintable(QString::number(figures.framesPerSecond)));
     QVERIFY2(qAbs(figures.busLoad - load) < 1e-6, qPrintable(QString::number(figures.busLoad, 'f', 6)));
+    QTEST(int(figures.clockStepsBack), "stepsBack");
+    QTEST(int(figures.largestStepBackUs / 1000), "largestStepBackMs");
     meter.clear();
     QCOMPARE(meter.overall().frames, quint64(0));
     QCOMPARE(meter.overall().firstUs, qint64(-1));

@@ -38,6 +38,10 @@ private slots:
     void rowsPerSource();
     void onlyGoodFramesCount_data();
     void onlyGoodFramesCount();
+    void span_data();
+    void span();
+    void bound_data();
+    void bound();
     void recentRate_data();
     void recentRate();
     void silence_data();
@@ -137,23 +141,92 @@ void NodeTableTest::onlyGoodFramesCount()
         QCOMPARE(table.row(0).firstUs, record.timeUs);
 }
 
+// A row's first and last are its earliest and latest times, whatever order
+// its frames come in (logs out of order, a clock set back).
+void NodeTableTest::span_data()
+{
+    QTest::addColumn<QVector<qint64>>("times"); // ms; -1: no time
+    QTest::addColumn<qint64>("firstMs");
+    QTest::addColumn<qint64>("lastMs");
+    QTest::newRow("in order") << QVector<qint64>{3000, 4000, 5000} << qint64(3000) << qint64(5000);
+    QTest::newRow("second log earlier") << QVector<qint64>{90000, 95000, 2000, 7000} << qint64(2000) << qint64(95000);
+    QTest::newRow("clock set back") << QVector<qint64>{5000, 6000, 1000, 2000} << qint64(1000) << qint64(6000);
+    QTest::newRow("untimed first") << QVector<qint64>{-1, 8000, 4000} << qint64(4000) << qint64(8000);
+}
+
+void NodeTableTest::span()
+{
+    QFETCH(QVector<qint64>, times);
+    QFETCH(qint64, firstMs);
+    QFETCH(qint64, lastMs);
+    NodeTable table;
+    for (qint64 ms : times)
+        table.add(frameFrom(0x000042, 1, 0x30, ms < 0 ? -1 : ms * 1000));
+    QCOMPARE(table.row(0).firstUs, firstMs * 1000);
+    QCOMPARE(table.row(0).lastUs, lastMs * 1000);
+}
+
+// Past its bound the table makes no row: each node heard after is counted
+// once, each of its frames too, and all frames count in the totals.
+void NodeTableTest::bound_data()
+{
+    QTest::addColumn<int>("maxNodes");
+    QTest::addColumn<QVector<quint32>>("sources");
+    QTest::addColumn<QVector<quint32>>("rows");
+    QTest::addColumn<int>("nodesLeftOut");
+    QTest::addColumn<int>("framesLeftOut");
+    QTest::newRow("room for all") << 3 << QVector<quint32>{1, 2, 1, 3} << QVector<quint32>{1, 2, 3} << 0 << 0;
+    QTest::newRow("full after two") << 2 << QVector<quint32>{1, 2, 3, 3, 4, 1} << QVector<quint32>{1, 2} << 2 << 3;
+    QTest::newRow("one row") << 1 << QVector<quint32>{0xFFFFFF, 6, 0xFFFFFF, 6, 7} << QVector<quint32>{0xFFFFFF} << 2
+                             << 3;
+    QTest::newRow("below 1 is 1") << 0 << QVector<quint32>{5, 6} << QVector<quint32>{5} << 1 << 1;
+}
+
+void NodeTableTest::bound()
+{
+    QFETCH(int, maxNodes);
+    QFETCH(QVector<quint32>, sources);
+    QFETCH(QVector<quint32>, rows);
+    QFETCH(int, nodesLeftOut);
+    QFETCH(int, framesLeftOut);
+    NodeTable table;
+    QCOMPARE(table.maxNodes(), 100000);
+    table.setMaxNodes(maxNodes);
+    for (quint32 source : sources) {
+        const int row = table.add(frameFrom(source, 1, 0x30, kSecond));
+        QCOMPARE(row, table.indexOf(source));
+    }
+    QVector<quint32> kept;
+    for (int i = 0; i < table.size(); ++i)
+        kept << table.row(i).node;
+    QCOMPARE(kept, rows);
+    QCOMPARE(table.nodesLeftOut(), quint64(nodesLeftOut));
+    QCOMPARE(table.framesLeftOut(), quint64(framesLeftOut));
+    QCOMPARE(table.totalFrames(), quint64(sources.size()));
+    table.clear();
+    QCOMPARE(table.nodesLeftOut(), quint64(0));
+    QCOMPARE(table.framesLeftOut(), quint64(0));
+}
+
 void NodeTableTest::recentRate_data()
 {
     QTest::addColumn<QVector<qint64>>("times"); // ms
     QTest::addColumn<qint64>("nowMs");
     QTest::addColumn<double>("rate");
+    QTest::addColumn<bool>("kept"); // whether the table keeps rates
 
     QVector<qint64> everySecond;
     for (int s = 0; s < 20; ++s)
         everySecond << s * 1000;
-    QTest::newRow("one a second, window full") << everySecond << qint64(19500) << 1.0;
-    QTest::newRow("half the window") << everySecond << qint64(24500) << 0.5;
-    QTest::newRow("all past") << everySecond << qint64(40000) << 0.0;
+    QTest::newRow("one a second, window full") << everySecond << qint64(19500) << 1.0 << true;
+    QTest::newRow("half the window") << everySecond << qint64(24500) << 0.5 << true;
+    QTest::newRow("all past") << everySecond << qint64(40000) << 0.0 << true;
+    QTest::newRow("rates not kept") << everySecond << qint64(19500) << 0.0 << false;
     QVector<qint64> burst;
     for (int i = 0; i < 50; ++i)
         burst << 3000 + i * 10;
-    QTest::newRow("burst of 50") << burst << qint64(4000) << 5.0;
-    QTest::newRow("frames after now left out") << burst << qint64(3095) << 1.0;
+    QTest::newRow("burst of 50") << burst << qint64(4000) << 5.0 << true;
+    QTest::newRow("frames after now left out") << burst << qint64(3095) << 1.0 << true;
 }
 
 void NodeTableTest::recentRate()
@@ -161,7 +234,8 @@ void NodeTableTest::recentRate()
     QFETCH(QVector<qint64>, times);
     QFETCH(qint64, nowMs);
     QFETCH(double, rate);
-    NodeTable table;
+    QFETCH(bool, kept);
+    NodeTable table(kept ? NodeTable::Rates::Kept : NodeTable::Rates::None);
     for (qint64 ms : times)
         table.add(frameFrom(0x000042, 1, 0x30, ms * 1000));
     QCOMPARE(table.framesPerSecond(0, nowMs * 1000), rate);
