@@ -351,8 +351,9 @@ void ReplayCliTest::refused()
 }
 
 // A pass of a loop takes at least its frames' time on the line: at 1200
-// baud, 8N1, the 13 bytes of a one-frame log take 108.3 ms, so a second
-// holds 10 passes (15 allowed) where a millisecond's pass gave hundreds.
+// baud, 8N1, the 13 bytes of a one-frame log take 108.3 ms, some 10 passes
+// a second (30 allowed for a slow reader) where a millisecond's pass gave
+// hundreds.
 void ReplayCliTest::loopPace()
 {
     PtyPair pty;
@@ -363,11 +364,12 @@ void ReplayCliTest::loopPace()
     QProcess tool;
     QVERIFY(start(tool, {"--port", pty.path, "--baud", "1200", "--loop", log}));
     const QByteArray frame = QByteArray::fromHex(kFrames[1]);
-    QCOMPARE(pty.read(frame.size(), 10000), frame);
-    const QByteArray second = pty.read(100 * frame.size(), 1000);
+    QByteArray came = pty.read(frame.size(), 10000);
+    QVERIFY(came.startsWith(frame));
+    came += pty.read(1000 * frame.size(), 1000);
     QCOMPARE(interrupt(tool), 0);
-    QVERIFY2(second.size() >= 2 * frame.size() && second.size() <= 15 * frame.size(),
-             qPrintable(QString::number(second.size())));
+    QVERIFY2(came.size() >= 3 * frame.size() && came.size() <= 30 * frame.size(),
+             qPrintable(QString::number(came.size())));
 }
 
 // Times centuries apart: the later frame waits (a day), it does not go at once.
