@@ -36,7 +36,7 @@ void Replayer::setRecords(const QVector<BusRecord> &records, Only only)
             if (lastUs >= 0 && record.timeUs > lastUs) {
                 const qint64 gapUs = record.timeUs - lastUs;
                 m_gapsShortened += gapUs > kMaxGapUs ? 1 : 0;
-                offset += qMin(gapUs, kMaxGapUs);
+                offset = qMin(offset + qMin(gapUs, kMaxGapUs), kMaxGapUs * 1000000);
             }
             lastUs = lastUs < 0 ? record.timeUs : qMax(lastUs, record.timeUs);
         }

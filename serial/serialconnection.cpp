@@ -407,7 +407,9 @@ private:
             if (left > 0 && now - m_drainSinceMs < kDrainStallMs)
                 return;
             if (left > 0)
-                error = QStringLiteral("Timed out writing to %1: %2 bytes not written.").arg(m_name).arg(left);
+                error = QStringLiteral("Timed out writing to %1: the port took nothing for %2 s.")
+                            .arg(m_name)
+                            .arg(kDrainStallMs / 1000);
         }
         m_drainTimer->stop();
         QMetaObject::invokeMethod(
