@@ -1,17 +1,14 @@
 // kwn-frame replay: the frames of a bus log written onto a serial port with
 // the log's spacing, through the same session and replayer as the Bus page.
 
-#include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/serialoptions.h"
-#include "codec/buslogfile.h"
 #include "serial/bussession.h"
 #include "serial/replayer.h"
+#include "serial/replayfile.h"
 
 #include <QEventLoop>
-#include <QFile>
-#include <QTimer>
 
 
 namespace {
@@ -23,95 +20,54 @@ const char kHelp[] =
     "Writes the frames of a bus log (or of a pcap capture, told apart by its content)\n"
     "onto a serial port, the first at once and each later\n"
     "one when its time in the log, counted from the first frame's, divided by the speed,\n"
-    "has passed. Noise and event lines are passed over; a frame line without a time goes\n"
-    "right after the frame before it. Frames are written as logged, bad checksums too.\n"
+    "has passed; a pause of more than a day is played as a day. Noise and event lines are\n"
+    "passed over; a frame line without a time goes right after the frame before it. Frames\n"
+    "are written as logged, bad checksums too. It ends once the last has left the port; a\n"
+    "pass of --loop takes at least the time its frames take on the line.\n"
+    "Nothing is written unless the whole file reads: a capture with a damaged record, a log\n"
+    "with a line that is no frame, noise, event, comment or empty line, a file that is not\n"
+    "text, or one without a frame, is refused.\n"
     "Ctrl-C stops it with exit status 0; a port that cannot be opened or goes away, or a\n"
-    "log that cannot be read, gives 1.\n"
+    "file that is refused, gives 1.\n"
     "\n"
     "Options:\n" KWN_SERIAL_OPTIONS_HELP
     "  --speed F         the log's pace times F, from 0.1 to 100 (default 1)\n"
     "  --loop            start again from the first frame after the last, until Ctrl-C\n"
     "  --only RX|TX      only the frames logged as received, or as sent\n";
 
-// After the last frame is handed over, how long the port may take to write it.
-constexpr int kDrainTimeoutMs = 10000;
-
-
-// The frames of a capture as records; false, said on standard error, when
-// it cannot be read whole.
-bool readCapture(const QString &path, QVector<BusRecord> *records)
+// The frames of the file, or false, said on standard error, when it is not
+// replayed (see serial/replayfile.h).
+bool readFrames(const QString &path, QVector<BusRecord> *frames)
 {
-    const capture::RecordFileRead read = capture::readRecordFile(path);
-    if (!read.ok()) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(read.error));
+    ReplayFile file = readReplayFile(path);
+    if (!file.ok()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(file.error));
         return false;
     }
-    *records = read.records;
+    *frames = std::move(file.frames);
     return true;
 }
 
-// The frames of the log (or capture, told apart by its content) as records
-// (time, direction, bytes); false, said on standard error, when it cannot be read.
-bool readLog(const QString &path, QVector<BusRecord> *records)
-{
-    if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
-        return readCapture(path, records);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, file.errorString()));
-        return false;
-    }
-    const BusLogRead read = readBusLog(file);
-    for (const BusLogEntry &entry : read.entries) {
-        BusRecord record;
-        record.kind = entry.kind;
-        record.timeUs = entry.hasTime ? entry.timeUs : -1;
-        record.bytes = entry.bytes;
-        records->append(record);
-    }
-    if (read.refused > 0)
-        cli::writeErr(QStringLiteral("kwn-frame: %1 line(s) of %2 were no frame\n").arg(read.refused).arg(path));
-    return true;
-}
-
+// Until the last frame has left the port, a failure or Ctrl-C.
 int play(BusSession &session, Replayer &replayer)
 {
     QEventLoop loop;
     int status = kExitOk;
-    bool done = false;
-    int written = 0;
-    QObject::connect(&session, &BusSession::frameSent, &loop, [&] {
-        ++written;
-        if (done && written >= replayer.frameCount())
-            loop.quit();
-    });
-    QObject::connect(&session, &BusSession::connectionLost, &loop, [&](const QString &text) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(text));
-        status = kExitFailure;
+    bool ended = false;
+    const auto end = [&](int endStatus, const QString &text) {
+        if (!text.isEmpty())
+            cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(text));
+        status = endStatus;
+        ended = true;
         loop.quit();
-    });
-    QObject::connect(&replayer, &Replayer::failed, &loop, [&](const QString &text) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(text));
-        status = kExitFailure;
-        loop.quit();
-    });
-    QTimer drain;
-    drain.setSingleShot(true);
-    QObject::connect(&drain, &QTimer::timeout, &loop, [&] {
-        cli::writeErr(QStringLiteral("kwn-frame: timed out writing to %1\n").arg(session.settings().port));
-        status = kExitFailure;
-        loop.quit();
-    });
-    QObject::connect(&replayer, &Replayer::finished, &loop, [&] {
-        done = true;
-        if (written >= replayer.frameCount())
-            loop.quit();
-        else
-            drain.start(kDrainTimeoutMs);
-    });
+    };
+    QObject::connect(&session, &BusSession::connectionLost, &loop,
+                     [&](const QString &text) { end(kExitFailure, text); });
+    QObject::connect(&replayer, &Replayer::failed, &loop, [&](const QString &text) { end(kExitFailure, text); });
+    QObject::connect(&replayer, &Replayer::finished, &loop, [&] { end(kExitOk, QString()); });
     cli::quitOnInterrupt(loop);
     replayer.start();
-    if (!cli::interrupted() && (replayer.isRunning() || !done))
+    if (!ended && !cli::interrupted())
         loop.exec();
     replayer.stop();
     session.close();
@@ -158,7 +114,7 @@ int runReplay(const QStringList &arguments)
     }
 
     QVector<BusRecord> records;
-    if (!readLog(parser.positionalArguments().first(), &records))
+    if (!readFrames(parser.positionalArguments().first(), &records))
         return kExitFailure;
     cli::catchInterrupt();
     BusSession session(cli::catalogueFolder(parser));
@@ -171,6 +127,9 @@ int runReplay(const QStringList &arguments)
     replayer.setRecords(records, only);
     replayer.setSpeed(speed);
     replayer.setLoop(parser.isSet(QStringLiteral("loop")));
+    if (replayer.gapsShortened() > 0)
+        cli::writeErr(QStringLiteral("kwn-frame: %1 pause(s) of more than a day between frames played as a day\n")
+                          .arg(replayer.gapsShortened()));
     if (replayer.frameCount() == 0) {
         session.close();
         return kExitOk;

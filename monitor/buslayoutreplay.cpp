@@ -1,19 +1,19 @@
-// The Bus page's Replay: the frames of a log written onto the connected
-// port with their logged spacing, faster or slower, once or in a loop. The
+// The Bus page's Replay: the frames of a log or capture written onto the
+// connected port with their logged spacing, faster or slower, once or in a
+// loop, read as `kwn-frame replay` reads them. The
 // session shows them as TX as it does every frame it writes; a row under the
 // send row, shown while replaying, holds the speed, loop, progress, Pause
 // and Stop.
 
 #include "monitor/buslayout.h"
 
-#include "codec/buslogfile.h"
 #include "serial/bussession.h"
 #include "serial/replayer.h"
+#include "serial/replayfile.h"
 #include "widgets/pagestyle.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -97,24 +97,15 @@ bool BusLayout::startReplay(const QString &path)
         showMessage(QStringLiteral("Not connected: connect to a port to replay"), true);
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showMessage(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()), true);
+    // Nothing is written unless the whole file reads (see serial/replayfile.h).
+    const ReplayFile file = readReplayFile(path);
+    if (!file.ok()) {
+        QString text = file.error;
+        text[0] = text.at(0).toUpper();
+        showMessage(text, true);
         return false;
     }
-    QVector<BusRecord> records;
-    for (const BusLogEntry &entry : readBusLog(file).entries) {
-        BusRecord record;
-        record.kind = entry.kind;
-        record.timeUs = entry.hasTime ? entry.timeUs : -1;
-        record.bytes = entry.bytes;
-        records.append(record);
-    }
-    replayer->setRecords(records);
-    if (replayer->frameCount() == 0) {
-        showMessage(QStringLiteral("No frames to replay in %1").arg(path), true);
-        return false;
-    }
+    replayer->setRecords(file.frames);
     replayPath = path;
     replayer->setSpeed(doubleSpinBoxReplaySpeed->value());
     replayer->setLoop(checkBoxReplayLoop->isChecked());
@@ -124,7 +115,10 @@ bool BusLayout::startReplay(const QString &path)
     labelReplay->setText(QStringLiteral("Replaying %1").arg(QFileInfo(path).fileName()));
     labelReplay->setToolTip(path);
     widgetReplay->setVisible(true);
-    showMessage(QStringLiteral("Replaying %1 frames of %2").arg(replayer->frameCount()).arg(path), false);
+    QString text = QStringLiteral("Replaying %1 frames of %2").arg(replayer->frameCount()).arg(path);
+    if (replayer->gapsShortened() > 0)
+        text += QStringLiteral(" (%1 pauses of more than a day played as a day)").arg(replayer->gapsShortened());
+    showMessage(text, false);
     replayer->start();
     return true;
 }

@@ -39,6 +39,7 @@ BusSession::BusSession(const QString &catalogueFolder, QObject *parent)
 
     connect(m_connection, &SerialConnection::received, this, &BusSession::scheduleBatch);
     connect(m_connection, &SerialConnection::sent, this, &BusSession::onSent);
+    connect(m_connection, &SerialConnection::drained, this, &BusSession::drained);
     connect(m_connection, &SerialConnection::errorOccurred, this, &BusSession::onLost);
     connect(m_batchTimer, &QTimer::timeout, this, &BusSession::takeArrivals);
     connect(m_repeatTimer, &QTimer::timeout, this, &BusSession::onRepeat);
@@ -342,6 +343,11 @@ QString BusSession::send(const QByteArray &frame, SendCheck check)
     if (!m_connection->send(frame))
         return m_connection->errorText();
     return QString();
+}
+
+void BusSession::drain()
+{
+    m_connection->drain();
 }
 
 QString BusSession::startRepeat(const QByteArray &frame, int intervalMs)

@@ -73,6 +73,9 @@ public:
     enum class SendCheck { WholeFrame, AsGiven };
     // Empty when the frame is queued; else why it was not sent.
     QString send(const QByteArray &frame, SendCheck check = SendCheck::WholeFrame);
+    // `drained` follows once every frame sent so far has left the port,
+    // after the frameSent of each; with why not, when it could not.
+    void drain();
     // Sends now and every `intervalMs`; empty, or why it did not start.
     QString startRepeat(const QByteArray &frame, int intervalMs);
     void stopRepeat();
@@ -136,6 +139,8 @@ signals:
     void repeatingChanged(bool repeating);
     // A frame was written to the bus.
     void frameSent(const QByteArray &frame, qint64 timeUs);
+    // All written, as asked by drain(); `error` empty when it was.
+    void drained(const QString &error);
 
 private:
     struct SentFrame

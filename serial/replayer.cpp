@@ -13,13 +13,16 @@ Replayer::Replayer(BusSession *session, QObject *parent) : QObject(parent), m_se
     m_timer->setSingleShot(true);
     m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &Replayer::tick);
+    connect(m_session, &BusSession::drained, this, &Replayer::onDrained);
 }
 
 void Replayer::setRecords(const QVector<BusRecord> &records, Only only)
 {
     stop();
     m_frames.clear();
-    qint64 firstUs = -1;
+    m_gapsShortened = 0;
+    m_passBytes = 0;
+    qint64 lastUs = -1;
     qint64 offset = 0;
     for (const BusRecord &record : records) {
         if (record.kind != BusRecord::Received && record.kind != BusRecord::Sent)
@@ -27,12 +30,18 @@ void Replayer::setRecords(const QVector<BusRecord> &records, Only only)
         if ((only == Only::Received && record.kind != BusRecord::Received)
             || (only == Only::Sent && record.kind != BusRecord::Sent))
             continue;
+        // Each frame is placed after the frame before, by the time between
+        // them: a log's times may span more than the clock can count.
         if (record.timeUs >= 0) {
-            if (firstUs < 0)
-                firstUs = record.timeUs;
-            offset = qMax(offset, record.timeUs - firstUs);
+            if (lastUs >= 0 && record.timeUs > lastUs) {
+                const qint64 gapUs = record.timeUs - lastUs;
+                m_gapsShortened += gapUs > kMaxGapUs ? 1 : 0;
+                offset = qMin(offset + qMin(gapUs, kMaxGapUs), kMaxGapUs * 1000000);
+            }
+            lastUs = lastUs < 0 ? record.timeUs : qMax(lastUs, record.timeUs);
         }
         m_frames.append(Frame{offset, record.bytes});
+        m_passBytes += record.bytes.size();
     }
 }
 
@@ -57,9 +66,21 @@ void Replayer::reanchor(qint64 nowNs)
     m_anchorNs = nowNs;
 }
 
+// Bounded far below where the clock's count would overflow: a day's pause
+// at the slowest speed in a long log still comes out in order.
 qint64 Replayer::dueNs(int index) const
 {
-    return m_anchorNs + qint64(std::ceil(double(m_frames.at(index).offsetUs - m_anchorOffsetUs) * 1000.0 / m_speed));
+    const double afterNs = std::ceil(double(m_frames.at(index).offsetUs - m_anchorOffsetUs) * 1000.0 / m_speed);
+    return m_anchorNs + qint64(qBound(-4e18, afterNs, 4e18));
+}
+
+qint64 Replayer::passUs() const
+{
+    if (m_frames.isEmpty())
+        return 0;
+    const double spanUs = double(m_frames.last().offsetUs - m_frames.first().offsetUs) / m_speed;
+    const double wireUs = double(m_passBytes) * m_session->settings().byteTimeUs();
+    return qint64(std::ceil(qMin(qMax(spanUs, wireUs), 4e15)));
 }
 
 bool Replayer::start()
@@ -101,11 +122,23 @@ void Replayer::stop()
     m_timer->stop();
     m_running = false;
     m_paused = false;
+    m_draining = false;
+}
+
+void Replayer::onDrained(const QString &error)
+{
+    if (!m_running || !m_draining)
+        return;
+    stop();
+    if (error.isEmpty())
+        emit finished();
+    else
+        emit failed(error);
 }
 
 void Replayer::tick()
 {
-    if (!m_running || m_paused)
+    if (!m_running || m_paused || m_draining)
         return;
     const qint64 now = m_clock.nsecsElapsed();
     const int total = m_frames.size();
@@ -121,16 +154,16 @@ void Replayer::tick()
         if (m_position == total) {
             ++m_passes;
             if (!m_loop) {
-                stop();
-                emit finished();
+                // Finished once it has left the port: never within start().
+                m_draining = true;
+                m_session->drain();
                 return;
             }
-            // The next pass starts where this one ended, on the clock of
-            // the frame just written rather than on now.
-            // A pass takes a millisecond at least, so that a log whose
-            // frames all share one time does not flood the port.
-            const double spanNs = double(m_frames.last().offsetUs - m_frames.first().offsetUs) * 1000.0 / m_speed;
-            m_anchorNs = dueNs(total - 1) + qMax<qint64>(0, 1000000 - qint64(spanNs));
+            // The next pass starts a pass after this one did, on the clock
+            // of the frames just written rather than on now: no sooner than
+            // the line has carried them, so that a log whose frames all
+            // share one time does not flood the port.
+            m_anchorNs = dueNs(0) + passUs() * 1000;
             m_anchorOffsetUs = m_frames.first().offsetUs;
             m_position = 0;
             break;

@@ -1,6 +1,7 @@
 #include "serial/serialconnection.h"
 
 #include "codec/frame.h"
+#include "insight/wireformat.h"
 #include "serial/portcheck.h"
 
 #include <QDateTime>
@@ -47,9 +48,12 @@ QString SerialSettings::lineProblem() const
 
 double SerialSettings::byteTimeUs() const
 {
-    const double stop = stopBits == QLatin1String("2") ? 2 : stopBits == QLatin1String("1.5") ? 1.5 : 1;
-    const double bits = 1 + dataBits + (parity == QLatin1String("none") ? 0 : 1) + stop;
-    return baudRate > 0 ? bits * 1e6 / baudRate : 0;
+    WireFormat format;
+    format.baudRate = baudRate;
+    format.dataBits = dataBits;
+    format.parity = parity != QLatin1String("none");
+    format.stopBits = stopBits == QLatin1String("2") ? 2 : stopBits == QLatin1String("1.5") ? 1.5 : 1;
+    return format.wireTimeUs(1);
 }
 
 namespace {
@@ -233,6 +237,7 @@ public:
         m_held = 0;
         port->deleteLater();
         m_gapTimer.reset();
+        m_drainTimer.reset();
         QVector<BusRecord> items;
         m_splitter.finish(items);
         stampEnds(items);
@@ -245,6 +250,21 @@ public:
             return;
         m_pendingWrites.push_back({frame, frame.size()});
         m_port->write(frame);
+    }
+
+    // Reports `drained` once every frame written so far has left the port:
+    // each `sent` told, and the system's output queue empty. After the
+    // `sent` of every frame, as it is told on the same queue after them.
+    void drain()
+    {
+        if (!m_drainTimer) {
+            m_drainTimer.reset(new QTimer);
+            m_drainTimer->setInterval(kDrainPollMs);
+            connect(m_drainTimer.get(), &QTimer::timeout, this, &SerialWorker::checkDrain);
+        }
+        m_drainLeft = -1;
+        m_drainTimer->start();
+        checkDrain();
     }
 
     // Reads what the port holds, unless the waiting list is full: then the
@@ -356,6 +376,46 @@ private:
         return qBound(m_lastFedMs, wall, m_lastFedMs + m_splitter.gapMs() - 1);
     }
 
+    // Bytes not yet on the line: in the port's buffer and the system's.
+    qint64 bytesUnsent() const
+    {
+        qint64 unsent = m_port->bytesToWrite();
+#ifdef Q_OS_UNIX
+        int queued = 0;
+        if (::ioctl(int(m_port->handle()), TIOCOUTQ, &queued) == 0)
+            unsent += queued;
+#endif
+        return unsent;
+    }
+
+    // Whether the frames written have left; a port that takes nothing more
+    // for kDrainStallMs is given up on.
+    void checkDrain()
+    {
+        if (!m_drainTimer || !m_drainTimer->isActive())
+            return;
+        QString error = QStringLiteral("The port is closed.");
+        if (m_port) {
+            error.clear();
+            const qint64 left = bytesUnsent() + (m_pendingWrites.empty() ? 0 : 1);
+            const qint64 now = m_clock.elapsed();
+            if (left > 0 && (m_drainLeft < 0 || left < m_drainLeft)) {
+                m_drainLeft = left;
+                m_drainSinceMs = now;
+                return;
+            }
+            if (left > 0 && now - m_drainSinceMs < kDrainStallMs)
+                return;
+            if (left > 0)
+                error = QStringLiteral("Timed out writing to %1: the port took nothing for %2 s.")
+                            .arg(m_name)
+                            .arg(kDrainStallMs / 1000);
+        }
+        m_drainTimer->stop();
+        QMetaObject::invokeMethod(
+            m_owner, [owner = m_owner, error] { emit owner->drained(error); }, Qt::QueuedConnection);
+    }
+
     // Bytes the system holds but this thread has not read yet are not
     // silence on the line: when the thread was held up, the timer can come
     // round before the port's own notice, and would cut the frame in two.
@@ -374,6 +434,8 @@ private:
     void written(qint64 count)
     {
         const qint64 now = wallClockUs();
+        if (m_drainTimer && m_drainTimer->isActive())
+            QMetaObject::invokeMethod(this, &SerialWorker::checkDrain, Qt::QueuedConnection);
         while (count > 0 && !m_pendingWrites.empty()) {
             PendingWrite &w = m_pendingWrites.front();
             const qint64 take = qMin(count, w.remaining);
@@ -421,6 +483,11 @@ private:
     SerialConnection *m_owner;
     std::unique_ptr<QSerialPort> m_port;
     std::unique_ptr<QTimer> m_gapTimer; // runs while part of a frame is held
+    std::unique_ptr<QTimer> m_drainTimer; // runs while a drain is asked for
+    static constexpr int kDrainPollMs = 5;
+    static constexpr qint64 kDrainStallMs = 10000;
+    qint64 m_drainLeft = -1;   // the fewest bytes seen left since the drain was asked for
+    qint64 m_drainSinceMs = 0; // when that was seen
     FrameSplitter m_splitter;
     // Looking at the line: on m_clock, but m_lastFedMs (the time last given
     // to the splitter) in ms since the epoch.
@@ -501,6 +568,16 @@ bool SerialConnection::send(const QByteArray &frame)
         return false;
     QMetaObject::invokeMethod(m_worker, [this, frame] { m_worker->write(frame); }, Qt::QueuedConnection);
     return true;
+}
+
+void SerialConnection::drain()
+{
+    if (!m_open) {
+        QMetaObject::invokeMethod(
+            this, [this] { emit drained(QStringLiteral("The port is closed.")); }, Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(m_worker, [this] { m_worker->drain(); }, Qt::QueuedConnection);
 }
 
 QVector<BusRecord> SerialConnection::takeReceived()

@@ -58,6 +58,10 @@ public:
     // Queues the bytes for writing; the `sent` signal carries them with the
     // time written (µs since the epoch). False when the port is not open.
     bool send(const QByteArray &frame);
+    // Asks for `drained` once every frame sent so far has left the port
+    // (each one's `sent` told first), or with an error when the port took
+    // nothing for ten seconds or is closed.
+    void drain();
 
     // Everything split since the last call, oldest first (thread-safe).
     // Once kMaxWaitingItems items or kMaxWaitingBytes bytes wait here, the
@@ -79,6 +83,7 @@ public:
 signals:
     void received();                            // items wait in takeReceived() (coalesced)
     void sent(const QByteArray &frame, qint64 timeUs);
+    void drained(const QString &error);         // empty: all written
     void errorOccurred(const QString &text);    // e.g. device removed: the connection is closed
     void openChanged(bool open);
 

@@ -136,6 +136,12 @@ private slots:
     void interruptEnds();
     void failures_data();
     void failures();
+    void allDueAtOnce_data();
+    void allDueAtOnce();
+    void refused_data();
+    void refused();
+    void loopPace();
+    void farTimes();
 };
 
 void ReplayCliTest::framesInOrder_data()
@@ -271,6 +277,116 @@ void ReplayCliTest::failures()
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY(r.err.startsWith("kwn-frame: "));
     QCOMPARE(pty.read(1, 100), QByteArray());
+}
+
+// Frames all due at the start are all written before it ends, every run.
+void ReplayCliTest::allDueAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QVector<int>>("frames");
+    const QByteArray t = "2026-12-06T23:00:00.000Z ";
+    QTest::newRow("one frame") << t + "RX " + kFrames[0] + '\n' << QVector<int>{0};
+    QTest::newRow("one time") << t + "RX " + kFrames[0] + '\n' + t + "TX " + kFrames[1] + '\n' + t + "RX "
+            + kFrames[2] + '\n'
+                              << QVector<int>{0, 1, 2};
+    QTest::newRow("untimed") << QByteArray(kFrames[1]) + "\n" + kFrames[3] + "\n" << QVector<int>{1, 3};
+}
+
+void ReplayCliTest::allDueAtOnce()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QVector<int>, frames);
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bus.log"));
+    QVERIFY(writeFile(path, log));
+    for (int run = 0; run < 20; ++run) {
+        const ToolRun r = runTool(QStringLiteral(KWN_CLI_PATH), {"replay", "--port", pty.path, path}, kSource);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(pty.read(bytesOf(frames).size() + 1, 300), bytesOf(frames));
+    }
+}
+
+// A file that does not read whole as a log or a capture: nothing is written.
+void ReplayCliTest::refused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("error");
+    QByteArray binary(80, '\0');
+    for (int i = 0; i < binary.size(); ++i) // no line end; 50 hex digits, a frame's worth
+        binary[i] = "\x01\xfe""AbCd9\x80\x7f"[i % 8];
+    const QByteArray frame = QByteArray("2026-12-06T23:00:00.000Z RX ") + kFrames[0] + '\n';
+    QTest::newRow("binary") << binary << QByteArray("line 1 of");
+    QTest::newRow("hex in binary") << QByteArray("F0EFDF\x01""AEF3C5FEFFFFFDFAFD0DFF0C20\n") << QByteArray("line 1 of");
+    QTest::newRow("prose") << frame + "Please bead a faded cafe face by the decade, dad\n" << QByteArray("line 2 of");
+    QTest::newRow("frame and words") << frame + "2026-12-06T23:00:01.000Z TX F0EFDF then AEF3C5FEFFFFFDFAFD0DFF0C20\n"
+                                     << QByteArray("line 2 of");
+    QTest::newRow("odd digits") << frame + "F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C2\n" << QByteArray("line 2 of");
+    QTest::newRow("noise only") << QByteArray("# 2026-12-06T23:00:00.000Z noise: 00FF\n") << QByteArray("no frames");
+    QTest::newRow("damaged capture") << QByteArray("CAPTURE") << QByteArray("not a whole capture");
+}
+
+void ReplayCliTest::refused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, error);
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("bus.log"));
+    if (content == "CAPTURE") { // a capture cut inside its last record
+        QVERIFY(writeFile(path, logAt({0, 10, 20, 30})));
+        const QString capture = dir.filePath(QStringLiteral("bus.pcap"));
+        QCOMPARE(runTool(QStringLiteral(KWN_CLI_PATH), {"convert", path, capture}).exitCode, 0);
+        QVERIFY(QFile::resize(capture, QFileInfo(capture).size() - 3));
+        path = capture;
+    } else {
+        QVERIFY(writeFile(path, content));
+    }
+    const ToolRun r = runTool(QStringLiteral(KWN_CLI_PATH), {"replay", "--port", pty.path, path}, kSource);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(error), r.err.constData());
+    QCOMPARE(pty.read(1, 200), QByteArray());
+}
+
+// A pass of a loop takes at least its frames' time on the line: at 1200
+// baud, 8N1, the 13 bytes of a one-frame log take 108.3 ms, some 10 passes
+// a second (30 allowed for a slow reader) where a millisecond's pass gave
+// hundreds.
+void ReplayCliTest::loopPace()
+{
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    QVERIFY(writeFile(log, QByteArray("2026-12-06T23:00:00.000Z TX ") + kFrames[1] + '\n'));
+    QProcess tool;
+    QVERIFY(start(tool, {"--port", pty.path, "--baud", "1200", "--loop", log}));
+    const QByteArray frame = QByteArray::fromHex(kFrames[1]);
+    QByteArray came = pty.read(frame.size(), 10000);
+    QVERIFY(came.startsWith(frame));
+    came += pty.read(1000 * frame.size(), 1000);
+    QCOMPARE(interrupt(tool), 0);
+    QVERIFY2(came.size() >= 3 * frame.size() && came.size() <= 30 * frame.size(),
+             qPrintable(QString::number(came.size())));
+}
+
+// Times centuries apart: the later frame waits (a day), it does not go at once.
+void ReplayCliTest::farTimes()
+{
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    QVERIFY(writeFile(log, QByteArray("2026-12-06T23:00:00.000Z RX ") + kFrames[0] + "\n2400-01-01T00:00:00.000Z TX "
+                               + kFrames[1] + '\n'));
+    QProcess tool;
+    QVERIFY(start(tool, {"--port", pty.path, "--speed", "0.1", log}));
+    QCOMPARE(pty.read(100, 1000), bytesOf({0}));
+    QCOMPARE(interrupt(tool), 0);
+    QCOMPARE(tool.readAllStandardError(), QByteArray("kwn-frame: 1 pause(s) of more than a day between frames "
+                                                     "played as a day\n"));
 }
 
 QTEST_GUILESS_MAIN(ReplayCliTest)

@@ -2,6 +2,7 @@
 // opened logs, Clear, the line settings, and a log replayed onto a
 // pseudo-terminal. (The node table model alone: nodetablemodeltest.)
 #include "buspage.h"
+#include "toolrun.h"
 
 #include "codec/framedecoding.h"
 #include "widgets/settingsstore.h"
@@ -403,6 +404,47 @@ private slots:
         QCOMPARE(device->read(24, 8000), statusFrame(0x10, 0) + statusFrame(0x11, 1));
         QTRY_VERIFY(replayRow()->isHidden());
         speed->setValue(1);
+    }
+
+    // A capture, saved by the page or made by convert, plays its frames and
+    // nothing else; a file that is no log or capture is refused unplayed.
+    void replayCapture_data()
+    {
+        QTest::addColumn<QString>("made");
+        QTest::newRow("saved by the page") << QStringLiteral("page");
+        QTest::newRow("made by convert") << QStringLiteral("convert");
+        QTest::newRow("binary, no log") << QStringLiteral("binary");
+    }
+
+    void replayCapture()
+    {
+        QFETCH(QString, made);
+        const QByteArray first = statusFrame(0xA1, 1);
+        const QByteArray second = withBadChecksum(statusFrame(0xB2, 2));
+        const QString log = logDir.filePath(QStringLiteral("capture%1.log").arg(++logs));
+        QVERIFY(writeLog(log, {logged(first, logBaseUs()), noise(QByteArray::fromHex("00FF"), logBaseUs() + 50000),
+                               logged(second, logBaseUs() + 100000, BusRecord::Sent)}));
+        QString path = logDir.filePath(QStringLiteral("capture%1.pcap").arg(logs));
+        if (made == QLatin1String("page")) {
+            QVERIFY(bus->openLog(log));
+            QTRY_COMPARE(model()->rowCount(), 3);
+            QVERIFY(bus->saveLog(path));
+        } else if (made == QLatin1String("convert")) {
+            QCOMPARE(runTool(QStringLiteral(KWN_CLI_PATH), {"convert", log, path}).exitCode, 0);
+        } else { // no line end, and a frame's worth of hex digits among the bytes
+            QVERIFY(writeFile(path, QByteArray("\x01\xfe""AbCd9\x80\x7f\x02").repeated(10)));
+        }
+        connectTo(device->path);
+        if (made == QLatin1String("binary")) {
+            QVERIFY(!bus->startReplay(path));
+            QCOMPARE(message(), QStringLiteral("Line 1 of %1 is no log line: it is neither a frame, noise, an event "
+                                               "nor a comment, and the file is not replayed").arg(path));
+        } else {
+            QVERIFY(bus->startReplay(path));
+            QCOMPARE(device->read(24), first + second);
+            QTRY_VERIFY(replayRow()->isHidden());
+        }
+        QCOMPARE(device->read(1, 300), QByteArray());
     }
 
     // A disconnect or the port going away stops the replay and says so.
