@@ -15,6 +15,7 @@
 #include <QString>
 #include <QVector>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -94,7 +95,10 @@ public:
     CaptureReader(const CaptureReader &) = delete;
     CaptureReader &operator=(const CaptureReader &) = delete;
 
+    // Opens the file at `path`, or standard input for "-".
     bool open(const QString &path);
+    // Reads `stream`, which it closes; `path` names it in messages.
+    bool open(FILE *stream, const QString &path);
     // The next record; false at the end or on an error (errorText() not empty).
     bool next(CaptureRecord *record);
     QString errorText() const { return m_error; }

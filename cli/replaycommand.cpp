@@ -37,40 +37,25 @@ const char kHelp[] =
 constexpr int kDrainTimeoutMs = 10000;
 
 
-// The frames of a capture as records; false, said on standard error, when
-// it cannot be read whole.
-bool readCapture(const QString &path, QVector<BusRecord> *records)
-{
-    const capture::RecordFileRead read = capture::readRecordFile(path);
-    if (!read.ok()) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(read.error));
-        return false;
-    }
-    *records = read.records;
-    return true;
-}
-
 // The frames of the log (or capture, told apart by its content) as records
-// (time, direction, bytes); false, said on standard error, when it cannot be read.
+// (time, direction, bytes), the file read once, so a pipe works too; false,
+// said on standard error, when it cannot be read whole.
 bool readLog(const QString &path, QVector<BusRecord> *records)
 {
-    if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
-        return readCapture(path, records);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, file.errorString()));
+    const capture::RecordScan scan = capture::scanRecordFile(path, [records](const capture::RecordView &view) {
+        BusRecord record;
+        record.kind = view.kind;
+        record.timeUs = view.hasTime ? view.timeUs : -1;
+        record.bytes = QByteArray(view.bytes, view.size);
+        records->append(record);
+        return true;
+    });
+    if (!scan.error.isEmpty()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(scan.error));
         return false;
     }
-    const BusLogRead read = readBusLog(file);
-    for (const BusLogEntry &entry : read.entries) {
-        BusRecord record;
-        record.kind = entry.kind;
-        record.timeUs = entry.hasTime ? entry.timeUs : -1;
-        record.bytes = entry.bytes;
-        records->append(record);
-    }
-    if (read.refused > 0)
-        cli::writeErr(QStringLiteral("kwn-frame: %1 line(s) of %2 were no frame\n").arg(read.refused).arg(path));
+    if (scan.refusedLines > 0)
+        cli::writeErr(QStringLiteral("kwn-frame: %1 line(s) of %2 were no frame\n").arg(scan.refusedLines).arg(path));
     return true;
 }
 
