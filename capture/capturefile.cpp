@@ -217,7 +217,7 @@ bool CaptureReader::open(FILE *stream, const QString &path)
     }
     char problem[PCAP_ERRBUF_SIZE] = {};
     auto handles = std::make_unique<Handles>();
-    handles->pcap = pcap_fopen_offline_with_tstamp_precision(stream, PCAP_TSTAMP_PRECISION_MICRO, problem);
+    handles->pcap = pcap_fopen_offline_with_tstamp_precision(stream, PCAP_TSTAMP_PRECISION_NANO, problem);
     if (!handles->pcap) {
         std::fclose(stream);
         m_error = QStringLiteral("%1 is not a capture that can be read: %2").arg(m_path, QString::fromLocal8Bit(problem));
@@ -257,6 +257,8 @@ bool CaptureReader::next(CaptureRecord *record)
         problem = QStringLiteral("it is cut short to %1 of its %2 bytes").arg(header->caplen).arg(header->len);
     else if (header->caplen == 0)
         problem = QStringLiteral("it is empty, without even its direction byte");
+    else if (header->ts.tv_usec < 0 || header->ts.tv_usec >= 1000000000)
+        problem = QStringLiteral("the fraction of a second of its time is one second or more");
     else if (data[0] > DirectionNoise)
         problem = QStringLiteral("its direction byte is %1, not 0 (received), 1 (sent) or 2 (noise)").arg(data[0]);
     else if (data[0] == DirectionNoise && size == 0)
@@ -278,7 +280,9 @@ bool CaptureReader::next(CaptureRecord *record)
     qint64 seconds = qint64(header->ts.tv_sec);
     if (seconds < 0)
         seconds += qint64(1) << 32;
-    record->timeUs = seconds * 1000000 + qint64(header->ts.tv_usec);
+    // Asked in ns, libpcap hands over the file's fraction whole whatever its
+    // unit; in µs it would read a damaged fraction of ns as 0.
+    record->timeUs = seconds * 1000000 + qint64(header->ts.tv_usec) / 1000;
     record->bytes = reinterpret_cast<const char *>(data) + 1;
     record->size = size;
     return true;

@@ -85,7 +85,8 @@ struct CaptureRecord
 // Reads a capture record by record. Refuses, with a text naming the file and
 // the record, a file that is not a whole capture of our link type: another
 // link type, a record cut short by a snapshot length, a direction byte that
-// is not 0, 1 or 2, a frame record not of 11 to 31 bytes, a file that ends
+// is not 0, 1 or 2, a frame record not of 11 to 31 bytes, a fraction of a
+// second of a million µs or more, a file that ends
 // inside a record or whose record lengths cannot be.
 class CaptureReader
 {
