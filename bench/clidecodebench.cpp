@@ -13,6 +13,8 @@
 // every style, and time that grows with the line's length no faster than
 // linearly (at most 12 times that of the 20 MB line). The same goal for a
 // line of 200 MB of quotes and one of tabs, read from the file.
+// Then --input of a pcap capture (kwn-frame convert of the log) of 100,000
+// and of 1,000,000 frames: memory that does not grow with its length either.
 //
 //   clidecodebench [KWN-FRAME]           run, with another kwn-frame if given
 //   clidecodebench --write-log FILE N    only write a log of N frames
@@ -346,6 +348,48 @@ bool runEscapedLines(const QString &program, const QString &xml, const QString &
     return ok;
 }
 
+// kwn-frame decode --single-line --input CAPTURE on captures of 100,000 and
+// 1,000,000 frames, made by kwn-frame convert: peak memory beside the goal
+// of no growth with the length. False when it was missed.
+bool runCaptureInput(const QString &program, const QString &xml, const QStringList &frames, const QString &folder)
+{
+    const int counts[] = {100000, 1000000};
+    double peakMb[2] = {};
+    for (int c = 0; c < 2; ++c) {
+        const QString log = QStringLiteral("%1/capture.log").arg(folder);
+        const QString capture = QStringLiteral("%1/capture.pcap").arg(folder);
+        const RunFigures made = writeLog(log, frames, counts[c])
+            ? runProgram(program, {QStringLiteral("convert"), log, capture}, QStringLiteral("/dev/null"),
+                         QStringLiteral("/dev/null"))
+            : RunFigures();
+        const RunFigures r = made.ran && made.exitCode == 0
+            ? bestOf(1, program,
+                     {QStringLiteral("decode"), QStringLiteral("--xml"), xml, QStringLiteral("--single-line"),
+                      QStringLiteral("--input"), capture},
+                     QStringLiteral("/dev/null"))
+            : RunFigures();
+        if (!r.ran || r.exitCode != 0) {
+            std::printf("kwn-frame decode --input of a capture of %d frames: %s %d\n", counts[c],
+                        r.ran ? "exit status" : "did not run, status", r.exitCode);
+            return false;
+        }
+        peakMb[c] = r.peakRssMb;
+        char name[96];
+        std::snprintf(name, sizeof name, "kwn-frame decode --input CAPTURE, %d frames", counts[c]);
+        std::printf("%-52s wall %7.3f s  cpu %7.3f s  peak RSS %6.1f MB\n", name, r.wallSeconds, r.cpuSeconds,
+                    r.peakRssMb);
+        QFile::remove(log);
+        QFile::remove(capture);
+    }
+    const double growth = peakMb[1] - peakMb[0];
+    const bool met = growth <= kGoalRssGrowthMb;
+    std::printf("%-52s %+6.1f MB (%.1f -> %.1f MB)  goal <= %g MB growth: %s\n",
+                "kwn-frame decode --input CAPTURE, peak RSS 100000 -> 1000000", growth, peakMb[0], peakMb[1],
+                kGoalRssGrowthMb, met ? "ok" : "MISSED");
+    std::fflush(stdout);
+    return met;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -489,6 +533,7 @@ int main(int argc, char **argv)
     }
     ok &= runLongLines(program, xml, dir.path());
     ok &= runEscapedLines(program, xml, dir.path());
+    ok &= runCaptureInput(program, xml, frames, dir.path());
     return ok ? 0 : 1;
 }
 

@@ -1,5 +1,6 @@
 #include "capture/capturefile.h"
 
+#include "capture/inputfile.h"
 #include "codec/frame.h"
 
 #include <QFile>
@@ -47,8 +48,8 @@ bool looksLikeCapture(const QByteArray &head)
 
 bool fileLooksLikeCapture(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && looksLikeCapture(file.read(4));
+    InputFile file;
+    return file.open(path) && file.isCapture();
 }
 
 bool timeFitsCapture(qint64 timeUs)
@@ -195,22 +196,37 @@ CaptureReader::~CaptureReader() = default;
 
 bool CaptureReader::open(const QString &path)
 {
+    InputFile file;
+    if (!file.open(path)) {
+        m_handles.reset();
+        m_error = file.errorText();
+        return false;
+    }
+    return open(file.takeStream(), path);
+}
+
+bool CaptureReader::open(FILE *stream, const QString &path)
+{
     m_handles.reset();
-    m_path = path;
+    m_path = inputName(path);
     m_error.clear();
     m_index = 0;
+    if (!stream) {
+        m_error = QStringLiteral("cannot read %1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
     char problem[PCAP_ERRBUF_SIZE] = {};
     auto handles = std::make_unique<Handles>();
-    handles->pcap = pcap_open_offline_with_tstamp_precision(QFile::encodeName(path).constData(),
-                                                            PCAP_TSTAMP_PRECISION_MICRO, problem);
+    handles->pcap = pcap_fopen_offline_with_tstamp_precision(stream, PCAP_TSTAMP_PRECISION_NANO, problem);
     if (!handles->pcap) {
-        m_error = QStringLiteral("%1 is not a capture that can be read: %2").arg(path, QString::fromLocal8Bit(problem));
+        std::fclose(stream);
+        m_error = QStringLiteral("%1 is not a capture that can be read: %2").arg(m_path, QString::fromLocal8Bit(problem));
         return false;
     }
     const int linkType = pcap_datalink(handles->pcap);
     if (linkType != DLT_USER0) {
         m_error = QStringLiteral("%1 is a capture of link type %2, not of KWN bus records (USER0, %3)")
-                      .arg(path)
+                      .arg(m_path)
                       .arg(linkType)
                       .arg(kLinkTypeUser0);
         return false;
@@ -241,6 +257,8 @@ bool CaptureReader::next(CaptureRecord *record)
         problem = QStringLiteral("it is cut short to %1 of its %2 bytes").arg(header->caplen).arg(header->len);
     else if (header->caplen == 0)
         problem = QStringLiteral("it is empty, without even its direction byte");
+    else if (header->ts.tv_usec < 0 || header->ts.tv_usec >= 1000000000)
+        problem = QStringLiteral("the fraction of a second of its time is one second or more");
     else if (data[0] > DirectionNoise)
         problem = QStringLiteral("its direction byte is %1, not 0 (received), 1 (sent) or 2 (noise)").arg(data[0]);
     else if (data[0] == DirectionNoise && size == 0)
@@ -262,7 +280,9 @@ bool CaptureReader::next(CaptureRecord *record)
     qint64 seconds = qint64(header->ts.tv_sec);
     if (seconds < 0)
         seconds += qint64(1) << 32;
-    record->timeUs = seconds * 1000000 + qint64(header->ts.tv_usec);
+    // Asked in ns, libpcap hands over the file's fraction whole whatever its
+    // unit; in µs it would read a damaged fraction of ns as 0.
+    record->timeUs = seconds * 1000000 + qint64(header->ts.tv_usec) / 1000;
     record->bytes = reinterpret_cast<const char *>(data) + 1;
     record->size = size;
     return true;

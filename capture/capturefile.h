@@ -15,6 +15,7 @@
 #include <QString>
 #include <QVector>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -84,7 +85,8 @@ struct CaptureRecord
 // Reads a capture record by record. Refuses, with a text naming the file and
 // the record, a file that is not a whole capture of our link type: another
 // link type, a record cut short by a snapshot length, a direction byte that
-// is not 0, 1 or 2, a frame record not of 11 to 31 bytes, a file that ends
+// is not 0, 1 or 2, a frame record not of 11 to 31 bytes, a fraction of a
+// second of a million µs or more, a file that ends
 // inside a record or whose record lengths cannot be.
 class CaptureReader
 {
@@ -94,7 +96,10 @@ public:
     CaptureReader(const CaptureReader &) = delete;
     CaptureReader &operator=(const CaptureReader &) = delete;
 
+    // Opens the file at `path`, or standard input for "-".
     bool open(const QString &path);
+    // Reads `stream`, which it closes; `path` names it in messages.
+    bool open(FILE *stream, const QString &path);
     // The next record; false at the end or on an error (errorText() not empty).
     bool next(CaptureRecord *record);
     QString errorText() const { return m_error; }

@@ -1,6 +1,7 @@
 #include "capture/recordfile.h"
 
 #include "capture/capturefile.h"
+#include "capture/inputfile.h"
 #include "codec/buslog.h"
 #include "codec/buslogfile.h"
 #include "codec/framedecoding.h"
@@ -8,8 +9,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace capture {
 
@@ -102,15 +106,10 @@ BusLogLineKind readLogLine(const QByteArray &line, BusLogEntry *entry)
     return readBusLogLine(line, entry);
 }
 
-RecordScan scanLog(const QString &path, const RecordVisitor &visit)
+RecordScan scanLog(InputDevice &file, const QString &path, const RecordVisitor &visit)
 {
     RecordScan scan;
     scan.kind = RecordFileKind::Log;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        scan.error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return scan;
-    }
     BusLogLineReader lines(file);
     QByteArray line;
     bool tooLong = false;
@@ -137,17 +136,17 @@ RecordScan scanLog(const QString &path, const RecordVisitor &visit)
         if (!visit(view))
             break;
     }
-    if (file.error() != QFileDevice::NoError)
-        scan.error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    if (file.failed())
+        scan.error = QStringLiteral("cannot read %1: %2").arg(inputName(path), file.errorString());
     return scan;
 }
 
-RecordScan scanCapture(const QString &path, const RecordVisitor &visit)
+RecordScan scanCapture(FILE *stream, const QString &path, const RecordVisitor &visit)
 {
     RecordScan scan;
     scan.kind = RecordFileKind::Capture;
     CaptureReader reader;
-    if (!reader.open(path)) {
+    if (!reader.open(stream, path)) {
         scan.error = reader.errorText();
         return scan;
     }
@@ -169,6 +168,8 @@ RecordScan scanCapture(const QString &path, const RecordVisitor &visit)
 // The same file under both names would be emptied before it is read.
 QString sameFileProblem(const QString &in, const QString &out)
 {
+    if (in == QLatin1String("-"))
+        return QString();
     const QFileInfo a(in);
     const QFileInfo b(out);
     if (a.exists() && b.exists() && a.canonicalFilePath() == b.canonicalFilePath())
@@ -183,9 +184,79 @@ RecordFileKind recordFileKind(const QString &path)
     return fileLooksLikeCapture(path) ? RecordFileKind::Capture : RecordFileKind::Log;
 }
 
+// scanRecordFile of `path`, named `name` in messages.
+RecordScan scanNamed(const QString &path, const QString &name, const RecordVisitor &visit)
+{
+    InputFile file;
+    if (!file.open(path)) {
+        RecordScan scan;
+        scan.error = file.errorText();
+        return scan;
+    }
+    if (file.isCapture())
+        return scanCapture(file.takeStream(), name, visit);
+    const std::unique_ptr<InputDevice> device = file.takeDevice();
+    return scanLog(*device, name, visit);
+}
+
 RecordScan scanRecordFile(const QString &path, const RecordVisitor &visit)
 {
-    return recordFileKind(path) == RecordFileKind::Capture ? scanCapture(path, visit) : scanLog(path, visit);
+    return scanNamed(path, path, visit);
+}
+
+bool RereadableFile::open(InputFile &file, const QString &path)
+{
+    m_copy.reset();
+    m_path = path;
+    m_name = path;
+    m_error.clear();
+    struct stat status;
+    if (path != QLatin1String("-") && ::fstat(file.handle(), &status) == 0 && S_ISREG(status.st_mode))
+        return true;
+    m_copy = std::make_unique<QTemporaryFile>();
+    if (!m_copy->open()) {
+        m_error = QStringLiteral("cannot keep a copy of %1: %2").arg(inputName(path), m_copy->errorString());
+        return false;
+    }
+    m_path = m_copy->fileName();
+    const std::unique_ptr<InputDevice> device = file.takeDevice();
+    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = device->read(chunk.data(), chunk.size());
+        if (got < 0) {
+            m_error = QStringLiteral("cannot read %1: %2").arg(inputName(path), device->errorString());
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (m_copy->write(chunk.constData(), got) != got) {
+            m_error = QStringLiteral("cannot keep a copy of %1: %2").arg(inputName(path), m_copy->errorString());
+            return false;
+        }
+    }
+    if (!m_copy->flush()) {
+        m_error = QStringLiteral("cannot keep a copy of %1: %2").arg(inputName(path), m_copy->errorString());
+        return false;
+    }
+    return true;
+}
+
+RereadableFile::RereadableFile() = default;
+RereadableFile::~RereadableFile() = default;
+
+RecordScan RereadableFile::scan(const RecordVisitor &visit) const
+{
+    return scanNamed(m_path, m_name, visit);
+}
+
+bool RereadableFile::timesFinerThanMs() const
+{
+    bool finer = false;
+    scan([&finer](const RecordView &view) {
+        finer = view.timeUs % 1000 != 0;
+        return !finer;
+    });
+    return finer;
 }
 
 RecordFileRead readRecordFile(const QString &path)
@@ -241,16 +312,15 @@ ConvertResult convertToLog(const QString &in, const QString &out)
     result.error = sameFileProblem(in, out);
     if (!result.ok())
         return result;
-    // First the precision: the µs are written when any time has them.
-    bool precise = false;
-    RecordScan scan = scanRecordFile(in, [&precise](const RecordView &view) {
-        precise = view.timeUs % 1000 != 0;
-        return !precise;
-    });
-    if (!scan.error.isEmpty()) {
-        result.error = scan.error;
+    // First the precision: the µs are written when any time has them. A
+    // pipe is kept in a temporary file to be read twice.
+    InputFile input;
+    RereadableFile again;
+    if (!input.open(in) || !again.open(input, in)) {
+        result.error = input.errorText().isEmpty() ? again.errorText() : input.errorText();
         return result;
     }
+    const bool precise = again.timesFinerThanMs();
     QFile file(out);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         result.error = QStringLiteral("cannot write %1: %2").arg(out, file.errorString());
@@ -260,7 +330,7 @@ ConvertResult convertToLog(const QString &in, const QString &out)
     chunk.reserve(1 << 17);
     bool written = true;
     BusRecord record;
-    scan = scanRecordFile(in, [&](const RecordView &view) {
+    const RecordScan scan = again.scan([&](const RecordView &view) {
         record.kind = view.kind;
         record.timeUs = view.timeUs;
         record.bytes = QByteArray::fromRawData(view.bytes, view.size);

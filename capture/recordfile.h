@@ -13,6 +13,9 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
+
+class QTemporaryFile;
 
 namespace capture {
 
@@ -30,6 +33,10 @@ struct RecordFileRead
     QString error;              // the file could not be read whole; records holds what came before
     bool ok() const { return error.isEmpty(); }
 };
+
+// `path` may be "-" for standard input, and may be a pipe or a FIFO: each
+// file is opened once and read once, and a FIFO without a writer reads as
+// empty rather than waiting for one.
 
 // Every record of a log or capture, in order. A log line without a time (a
 // plain frame text) takes the time of the record before it, or the time of
@@ -59,6 +66,36 @@ struct RecordScan
 
 // readRecordFile without holding the records: each goes to `visit` as it is read.
 RecordScan scanRecordFile(const QString &path, const RecordVisitor &visit);
+
+class InputFile;
+
+// A file to be read more than once: the file itself when it is a regular
+// file, else (a pipe, a FIFO, standard input) a temporary copy of all that
+// `file` has left to give, removed with this object.
+class RereadableFile
+{
+public:
+    RereadableFile();
+    ~RereadableFile();
+    // Takes what is left of `file`, opened from `path`, when it must be
+    // copied; false with errorText() when it cannot be.
+    bool open(InputFile &file, const QString &path);
+    QString errorText() const { return m_error; }
+
+    // scanRecordFile of the file, again and again; messages name the file
+    // as it was opened.
+    RecordScan scan(const RecordVisitor &visit) const;
+    // Whether the time of any record has digits past the millisecond (a
+    // log written from it then gives times to the µs), read up to the
+    // first such record.
+    bool timesFinerThanMs() const;
+
+private:
+    std::unique_ptr<QTemporaryFile> m_copy;
+    QString m_path; // the file itself or its copy
+    QString m_name;
+    QString m_error;
+};
 
 struct ConvertResult
 {

@@ -1,14 +1,13 @@
 // kwn-frame decode: the Decode page in a pipe. Each text is taken exactly as
 // text pasted into the page, and the results are the texts the page shows.
 
+#include "capture/inputfile.h"
 #include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/linereader.h"
 #include "codec/buslog.h"
 #include "codec/framereport.h"
 #include "insight/csvwriter.h"
-
-#include <QFile>
 
 namespace {
 
@@ -197,11 +196,12 @@ bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsize
     return r.parsed;
 }
 
-// Decodes each text given, or else each line of `fd` (a CR at its end and
-// empty lines passed over), appending to `out`: `ofText` and `ofLine` say
-// whether theirs was a frame. Returns the exit status.
+// Decodes each text given, or else each line of `head` and then of `fd` (a
+// CR at its end and empty lines passed over), appending to `out`: `ofText`
+// and `ofLine` say whether theirs was a frame. Returns the exit status.
 template <class OfText, class OfLine>
-int decodeAll(const QStringList &texts, int fd, QByteArray &out, OfText ofText, OfLine ofLine)
+int decodeAll(const QStringList &texts, int fd, const QByteArray &head, QByteArray &out, OfText ofText,
+              OfLine ofLine)
 {
     bool anyRefused = false;
     if (!texts.isEmpty()) {
@@ -210,7 +210,7 @@ int decodeAll(const QStringList &texts, int fd, QByteArray &out, OfText ofText, 
         cli::flushOut(&out);
         return anyRefused ? kExitFailure : kExitOk;
     }
-    cli::LineReader reader(fd);
+    cli::LineReader reader(fd, head);
     out.reserve(1 << 17);
     const char *line = nullptr;
     qsizetype size = 0;
@@ -228,19 +228,27 @@ int decodeAll(const QStringList &texts, int fd, QByteArray &out, OfText ofText, 
 }
 
 // The frames of a capture, as decodeLine (or csvLine) decodes the log lines
-// that kwn-frame convert makes of them.
-int decodeCapture(DecodeCatalogue &catalogue, ReportStyle style, bool csv, const QString &path)
+// that kwn-frame convert makes of them, record by record: read once for the
+// precision of the times, then again for the frames.
+int decodeCapture(DecodeCatalogue &catalogue, ReportStyle style, bool csv, capture::InputFile &input,
+                  const QString &path)
 {
-    const capture::RecordFileRead read = capture::readRecordFile(path);
-    bool precise = false;
-    for (const BusRecord &record : read.records)
-        precise = precise || record.timeUs % 1000 != 0;
+    capture::RereadableFile file;
+    if (!file.open(input, path)) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(file.errorText()));
+        return kExitFailure;
+    }
+    const bool precise = file.timesFinerThanMs();
     CsvWriter csvWriter(catalogue);
     QByteArray out = csv ? CsvWriter::header() : QByteArray();
     QString text;
-    for (const BusRecord &record : read.records) {
-        if (record.kind == BusRecord::Noise)
-            continue;
+    BusRecord record;
+    const capture::RecordScan scan = file.scan([&](const capture::RecordView &view) {
+        if (view.kind == BusRecord::Noise)
+            return true;
+        record.kind = view.kind;
+        record.timeUs = view.timeUs;
+        record.bytes = QByteArray(view.bytes, view.size);
         if (csv) {
             csvWriter.appendRecord(record, precise, out);
         } else {
@@ -252,10 +260,11 @@ int decodeCapture(DecodeCatalogue &catalogue, ReportStyle style, bool csv, const
         }
         if (out.size() > (1 << 16))
             cli::flushOut(&out);
-    }
+        return true;
+    });
     cli::flushOut(&out);
-    if (!read.ok()) {
-        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(read.error));
+    if (!scan.error.isEmpty()) {
+        cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(scan.error));
         return kExitFailure;
     }
     return kExitOk;
@@ -288,25 +297,27 @@ int runDecode(const QStringList &arguments)
     QString text;
 
     const QStringList texts = parser.positionalArguments();
-    QFile input;
+    // The file is opened once and read on from the bytes that told a log
+    // from a capture, so that a pipe or FIFO loses none.
+    capture::InputFile input;
     if (parser.isSet(QStringLiteral("input"))) {
         const QString path = parser.value(QStringLiteral("input"));
         if (!texts.isEmpty())
             return cli::usageError(QStringLiteral("give either --input or frame texts"), usage);
-        if (capture::recordFileKind(path) == capture::RecordFileKind::Capture)
-            return decodeCapture(catalogue, style, csv, path);
-        input.setFileName(path);
-        if (!input.open(QIODevice::ReadOnly)) {
-            cli::writeErr(QStringLiteral("kwn-frame: cannot read %1: %2\n").arg(path, input.errorString()));
+        if (!input.open(path)) {
+            cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(input.errorText()));
             return kExitFailure;
         }
+        if (input.isCapture())
+            return decodeCapture(catalogue, style, csv, input, path);
     }
-    const int fd = input.isOpen() ? input.handle() : cli::kStandardInput;
+    const int fd = input.handle() >= 0 ? input.handle() : cli::kStandardInput;
+    const QByteArray head = input.head();
     if (csv) {
         CsvWriter csvWriter(catalogue);
         out = CsvWriter::header();
         return decodeAll(
-            texts, fd, out,
+            texts, fd, head, out,
             [&](const QString &argument) {
                 const FrameReport r = catalogue.decodeText(argument);
                 CsvWriter::appendReport(r, out);
@@ -315,7 +326,7 @@ int runDecode(const QStringList &arguments)
             [&](const char *line, qsizetype size) { return csvLine(csvWriter, catalogue, line, size, out); });
     }
     return decodeAll(
-        texts, fd, out,
+        texts, fd, head, out,
         [&](const QString &argument) {
             const FrameReport r = catalogue.decodeText(argument);
             format(style, r, text, out);

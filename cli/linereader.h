@@ -34,6 +34,8 @@ class LineReader
 {
 public:
     explicit LineReader(int fd) : m_fd(fd) {}
+    // Reads `head`, bytes already read from `fd`, before the rest of `fd`.
+    LineReader(int fd, const QByteArray &head) : m_fd(fd), m_buffer(head) {}
 
     // The next line without its "\n"; false at the end of input.
     bool next(QByteArray *line, QByteArray *pendingOut);

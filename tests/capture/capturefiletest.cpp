@@ -316,6 +316,15 @@ void CaptureFileTest::damagedCapturesRefused_data()
         << 0;
     QTest::newRow("absurd record length") << pcapHeader() + pcapRecord(QByteArray(8, 'x'), 1, 0, 0x7FFFFFFF, 0x7FFFFFFF)
                                           << "not a whole capture: record 1" << 0;
+    const QByteArray payload = QByteArray(1, '\0') + frame(1);
+    QTest::newRow("a whole second of microseconds") << pcapHeader() + good + pcapRecord(payload, 1, 1000000)
+                                                    << "record 2: the fraction of a second of its time" << 1;
+    QTest::newRow("microseconds past 2^31") << pcapHeader() + pcapRecord(payload, 1, 0xFFFFFFFF)
+                                            << "record 1: the fraction of a second of its time" << 0;
+    QTest::newRow("a whole second of nanoseconds") << pcapHeader(147, 0xA1B23C4D) + pcapRecord(payload, 1, 1000000000)
+                                                   << "record 1: the fraction of a second of its time" << 0;
+    QTest::newRow("nanoseconds below 0") << pcapHeader(147, 0xA1B23C4D) + pcapRecord(payload, 1, 0xFFFFFFFF)
+                                         << "record 1: the fraction of a second of its time" << 0;
 }
 
 void CaptureFileTest::damagedCapturesRefused()

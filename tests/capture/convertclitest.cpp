@@ -1,11 +1,17 @@
 // kwn-frame convert, decode --input and monitor --pcap: logs and captures
-// turned into each other without losing a record.
+// turned into each other without losing a record, read from files, pipes
+// and FIFOs alike.
 
 #include "toolrun.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +45,9 @@ private slots:
     void decodeInputReadsCaptures_data();
     void decodeInputReadsCaptures();
     void monitorWritesCapture();
+    void readsPipesAndFifos_data();
+    void readsPipesAndFifos();
+    void fifoWithoutWriterReadsEmpty();
 
 private:
     ToolRun convert(const QString &in, const QString &out)
@@ -193,6 +202,127 @@ void ConvertCliTest::monitorWritesCapture()
                                             QStringLiteral("--pcap"), m_dir.filePath(QStringLiteral("no/such/x.pcap"))});
     QCOMPARE(refused.exitCode, 1);
     QVERIFY(refused.err.contains("cannot write"));
+}
+
+// Logs of 3 frames and of 2000 (twice the 64 KB a pipe holds), with times
+// to the µs, and the captures made of them.
+void ConvertCliTest::readsPipesAndFifos_data()
+{
+    QTest::addColumn<QStringList>("command"); // IN: the file read; OUT: a file written
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("via"); // "-", "/dev/stdin" or "fifo"
+    const QByteArray frame = " RX F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20\n";
+    QByteArray small;
+    QByteArray large;
+    for (int i = 0; i < 2000; ++i)
+        (i < 3 ? small : large) += QStringLiteral("2026-12-06T23:01:%1.%2Z").arg(10 + i / 100).arg(i % 100 * 1000 + 7,
+                                                                                                   6, 10, QChar('0'))
+                                       .toLatin1()
+            + frame;
+    large.prepend(small);
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("small.log")), small));
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("large.log")), large));
+    for (const char *name : {"small", "large"}) {
+        const QString log = m_dir.filePath(QLatin1String(name) + ".log");
+        QCOMPARE(convert(log, m_dir.filePath(QLatin1String(name) + ".pcap")).exitCode, 0);
+    }
+    const QString xml = QStringLiteral(KWN_SOURCE_DIR "/xml");
+    const QStringList decode{QStringLiteral("decode"), QStringLiteral("--xml"), xml, QStringLiteral("--input"),
+                             QStringLiteral("IN")};
+    const QStringList stats{QStringLiteral("stats"), QStringLiteral("--xml"), xml, QStringLiteral("IN")};
+    const QStringList toLog{QStringLiteral("convert"), QStringLiteral("IN"), QStringLiteral("OUT.log")};
+    const QStringList toCapture{QStringLiteral("convert"), QStringLiteral("IN"), QStringLiteral("OUT.pcap")};
+    const QStringList replay{QStringLiteral("replay"), QStringLiteral("--port"), QStringLiteral("/no/such/port"),
+                             QStringLiteral("IN")};
+    for (const char *file : {"small.log", "large.log", "small.pcap", "large.pcap"}) {
+        for (const char *via : {"-", "/dev/stdin", "fifo"}) {
+            const QString f = QLatin1String(file);
+            QTest::addRow("decode %s %s", file, via) << decode << f << via;
+            QTest::addRow("stats %s %s", file, via) << stats << f << via;
+            QTest::addRow("convert %s %s", file, via) << (f.endsWith(".log") ? toCapture : toLog) << f << via;
+        }
+    }
+    QTest::newRow("decode --csv small.pcap -") << decode + QStringList{QStringLiteral("--csv")}
+                                               << QStringLiteral("small.pcap") << QStringLiteral("-");
+    QTest::newRow("decode --json large.pcap fifo") << decode + QStringList{QStringLiteral("--json")}
+                                                   << QStringLiteral("large.pcap") << QStringLiteral("fifo");
+    QTest::newRow("convert large.log to log -") << toLog << QStringLiteral("large.log") << QStringLiteral("-");
+    QTest::newRow("replay small.log -") << replay << QStringLiteral("small.log") << QStringLiteral("-");
+}
+
+// What a command makes of a file read through a pipe or FIFO is what it
+// makes of the file itself: every record, output and file written alike.
+void ConvertCliTest::readsPipesAndFifos()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QString, file);
+    QFETCH(QString, via);
+    const QString path = m_dir.filePath(file);
+    const auto arguments = [&](const QString &in, const QString &out) {
+        QStringList list = command;
+        list.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in);
+        list.replaceInStrings(QRegularExpression(QStringLiteral("^OUT")), out);
+        return list;
+    };
+    const QString direct = m_dir.filePath(QStringLiteral("direct"));
+    const QString piped = m_dir.filePath(QStringLiteral("piped"));
+    const ToolRun expected = runTool(kTool, arguments(path, direct), m_dir.path());
+    ToolRun run;
+    if (via != QLatin1String("fifo")) {
+        run = runTool(kTool, arguments(via, piped), m_dir.path(), readFile(path));
+    } else {
+        // The test holds the FIFO open until kwn-frame has it, so that the
+        // writer is there when it opens it, then lets a writer process go.
+        // Until its exec, the child holds the test's own descriptors.
+        const QString fifo = m_dir.filePath(QStringLiteral("records.fifo"));
+        QFile::remove(fifo);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const int hold = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(hold >= 0);
+        QProcess tool;
+        tool.start(kTool, arguments(fifo, piped));
+        const QString exe = QStringLiteral("/proc/%1/exe").arg(tool.processId());
+        QTRY_COMPARE(QFileInfo(exe).canonicalFilePath(), QFileInfo(kTool).canonicalFilePath());
+        const bool opened = waitUntilOpen(tool, fifo);
+        QProcess writer;
+        writer.setStandardOutputFile(fifo);
+        writer.start(QStringLiteral("cat"), {path});
+        writer.waitForStarted();
+        ::close(hold);
+        QVERIFY(opened);
+        QVERIFY(writer.waitForFinished(30000));
+        QVERIFY(tool.waitForFinished(30000));
+        run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+        run.out = tool.readAllStandardOutput();
+        run.err = tool.readAllStandardError();
+    }
+    QCOMPARE(run.exitCode, expected.exitCode);
+    QCOMPARE(run.out, expected.out);
+    QCOMPARE(run.err.replace(via == QLatin1String("-") ? "standard input" : via.toUtf8(), path.toUtf8())
+                 .replace(m_dir.filePath(QStringLiteral("records.fifo")).toUtf8(), path.toUtf8()),
+             expected.err);
+    if (command.last().startsWith(QLatin1String("OUT")))
+        QCOMPARE(readFile(piped + command.last().mid(3)), readFile(direct + command.last().mid(3)));
+    if (command.first() != QLatin1String("replay"))
+        QVERIFY2(!run.out.isEmpty() || command.first() == QLatin1String("convert"), run.err.constData());
+}
+
+// A FIFO nobody writes into reads as empty at once, rather than waiting
+// for a writer for ever.
+void ConvertCliTest::fifoWithoutWriterReadsEmpty()
+{
+    const QString fifo = m_dir.filePath(QStringLiteral("nobody.fifo"));
+    QFile::remove(fifo);
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--input"), fifo}, m_dir.path(),
+                                    QByteArray(), 10000);
+    QCOMPARE(decoded.exitCode, 0);
+    QCOMPARE(decoded.out, QByteArray());
+    const ToolRun converted =
+        runTool(kTool, {QStringLiteral("convert"), fifo, m_dir.filePath(QStringLiteral("nobody.log"))}, m_dir.path(),
+                QByteArray(), 10000);
+    QCOMPARE(converted.exitCode, 0);
+    QCOMPARE(readFile(m_dir.filePath(QStringLiteral("nobody.log"))), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(ConvertCliTest)
