@@ -1,6 +1,5 @@
 // kwn-frame dissector: the Wireshark dissector of the catalogue in use.
 
-#include "catalogue/catalogue.h"
 #include "cli/commands.h"
 #include "dissector/luadissector.h"
 
@@ -50,8 +49,8 @@ int runDissector(const QStringList &arguments)
         return kExitFailure;
     }
     const QString absolute = QDir(folder).absolutePath();
-    const QByteArray lua = dissector::generateDissector(loadProfiles(folder), absolute,
-                                                        QCoreApplication::applicationVersion());
+    DecodeCatalogue catalogue(absolute);
+    const QByteArray lua = dissector::generateDissector(catalogue, QCoreApplication::applicationVersion());
     if (!parser.isSet(QStringLiteral("o"))) {
         std::fwrite(lua.constData(), 1, size_t(lua.size()), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
