@@ -261,8 +261,9 @@ QString invalidValueText(quint32 value, quint32 size);
 bool isKnownMessage(const MessageDefinition &message);
 
 // Decodes the data bytes of a frame as the given message (one that is not
-// isKnownMessage means none was found). When the frame held more bytes than announced, a complete
-// decoding keeps `longerStatus` as its status instead of reporting success.
+// isKnownMessage means none was found). When the frame held more bytes than
+// announced, a complete decoding keeps `longerStatus` as its status instead
+// of reporting success.
 MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteArray &data,
                                   bool frameLonger, const QString &longerStatus);
 

@@ -159,6 +159,8 @@ QByteArray generateDissector(DecodeCatalogue &catalogue, const QString &toolVers
           "--   " + commentText(catalogue.folder()).toUtf8() + "\n"
           "-- Make it again when the catalogue changes; edits here are lost.\n";
     lua += kLuaPrologue;
+    lua += "local MIN_FRAME, MAX_FRAME = " + QByteArray::number(kFrameOverheadBytes) + ", "
+        + QByteArray::number(kMaxFrameBytes) + "\n";
     lua += catalogueTables(catalogue);
     lua += kLuaDecoder;
     return lua;

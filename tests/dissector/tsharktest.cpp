@@ -6,6 +6,7 @@
 // products sharing a node type, ...), and for bad frames and noise. tshark
 // runs with a private home and configuration folder and only ever reads files.
 
+#include "pcapfiles.h"
 #include "randomcatalogue.h"
 #include "toolrun.h"
 
@@ -174,6 +175,8 @@ private slots:
     void matchesDecode_data();
     void matchesDecode();
     void displayFilterSelects();
+    void damagedRecordAsDecodeSays_data();
+    void damagedRecordAsDecodeSays();
 
 private:
     ToolRun tshark(const QStringList &arguments);
@@ -343,6 +346,42 @@ void TsharkTest::displayFilterSelects()
                                   QStringLiteral("occurrence=a"), QStringLiteral("-e"), QStringLiteral("frame.number")});
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QCOMPARE(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+}
+
+// A record that decode refuses, after a sound one, is shown damaged with the
+// reason decode gives, and not decoded.
+void TsharkTest::damagedRecordAsDecodeSays_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    const QByteArray frame = packFrame(0x50, false, 11, 0, 8, 1, 0x3A0C51, QByteArray());
+    QTest::newRow("frame too short") << pcapRecord(QByteArray::fromHex("0001020304"));
+    QTest::newRow("frame too long") << pcapRecord('\1' + frame + frame + frame);
+    QTest::newRow("direction 3") << pcapRecord('\3' + frame);
+    QTest::newRow("noise of no bytes") << pcapRecord(QByteArray(1, '\2'));
+    QTest::newRow("empty record") << pcapRecord(QByteArray());
+    QTest::newRow("cut short") << pcapRecord('\0' + frame, 1796598110, 0, -1, 40);
+}
+
+void TsharkTest::damagedRecordAsDecodeSays()
+{
+    QFETCH(QByteArray, record);
+    const QString capture = m_dir.filePath(QStringLiteral("damaged.pcap"));
+    const QString lua = m_dir.filePath(QStringLiteral("damaged.lua"));
+    const QByteArray sound = '\0' + packFrame(0x50, false, 11, 0, 8, 1, 0x3A0C51, QByteArray());
+    QVERIFY(randomcatalogue::writeFile(capture, pcapHeader() + pcapRecord(sound) + record));
+    QCOMPARE(runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), kBundled, QStringLiteral("-o"), lua})
+                 .exitCode,
+             0);
+    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--xml"), kBundled,
+                                            QStringLiteral("--input"), capture});
+    const QList<QByteArray> said = decoded.err.trimmed().split('\n').last().split(':');
+    QVERIFY2(decoded.exitCode != 0 && said.size() >= 2 && said.at(said.size() - 2).endsWith("record 2"),
+             decoded.err.constData());
+    const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + lua, QStringLiteral("-r"), capture, QStringLiteral("-T"), QStringLiteral("fields"),
+                                  QStringLiteral("-e"), QStringLiteral("kwn.damaged"), QStringLiteral("-e"),
+                                  QStringLiteral("kwn.status")});
+    QVERIFY2(shown.exitCode == 0, shown.err.constData());
+    QCOMPARE(shown.out, "\tFrame decoded successfully.\n" + said.last().trimmed() + "\t\n");
 }
 
 QTEST_GUILESS_MAIN(TsharkTest)
