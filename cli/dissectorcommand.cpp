@@ -1,6 +1,5 @@
 // kwn-frame dissector: the Wireshark dissector of the catalogue in use.
 
-#include "catalogue/catalogue.h"
 #include "cli/commands.h"
 #include "dissector/luadissector.h"
 
@@ -19,7 +18,9 @@ const char kHelp[] =
     "them: device, message, addressing, status and every parameter, with the fields\n"
     "kwn.direction, kwn.length, kwn.mode, kwn.ack, kwn.node_type, kwn.source,\n"
     "kwn.destination, kwn.msg_id, kwn.device, kwn.message, kwn.status, kwn.checksum_ok\n"
-    "and kwn.parameter (\"Name=value\", one per shown parameter) for display filters.\n"
+    "and kwn.parameter (\"Name=value\", one per shown parameter) for display filters;\n"
+    "a record that 'kwn-frame decode' refuses is not decoded but shown with its reason\n"
+    "in kwn.damaged.\n"
     "For Wireshark and tshark 3.6 and later: put it in the personal Lua plugins folder\n"
     "(~/.local/lib/wireshark/plugins on Linux, %APPDATA%\\Wireshark\\plugins on Windows)\n"
     "or give it to one run: tshark -X lua_script:kwn.lua -r capture.pcap\n"
@@ -50,8 +51,8 @@ int runDissector(const QStringList &arguments)
         return kExitFailure;
     }
     const QString absolute = QDir(folder).absolutePath();
-    const QByteArray lua = dissector::generateDissector(loadProfiles(folder), absolute,
-                                                        QCoreApplication::applicationVersion());
+    DecodeCatalogue catalogue(absolute);
+    const QByteArray lua = dissector::generateDissector(catalogue, QCoreApplication::applicationVersion());
     if (!parser.isSet(QStringLiteral("o"))) {
         std::fwrite(lua.constData(), 1, size_t(lua.size()), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;

@@ -469,11 +469,16 @@ DecodedRow decodeParameter(const ParameterDefinition &parameter, const QByteArra
     return row;
 }
 
+bool isKnownMessage(const MessageDefinition &message)
+{
+    return !message.name.isEmpty();
+}
+
 MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteArray &data,
                                   bool frameLonger, const QString &longerStatus)
 {
     MessageDecoding decoding;
-    if (message.name.isEmpty()) {
+    if (!isKnownMessage(message)) {
         decoding.messageName = QStringLiteral("Unknown message");
         decoding.statusText = QStringLiteral("Frame not decoded because message is unknown.");
         decoding.statusIsError = true;

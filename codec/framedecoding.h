@@ -261,9 +261,14 @@ inline bool namedBitSet(quint32 field, const ValueDefinition &entry)
 // digits, zero-padded + ")".
 QString invalidValueText(quint32 value, quint32 size);
 
-// Decodes the data bytes of a frame as the given message (an empty name means
-// none was found). When the frame held more bytes than announced, a complete
-// decoding keeps `longerStatus` as its status instead of reporting success.
+// Whether a message decodes the frames of its identifier: one without a name
+// stands for none, and such a frame's message is unknown.
+bool isKnownMessage(const MessageDefinition &message);
+
+// Decodes the data bytes of a frame as the given message (one that is not
+// isKnownMessage means none was found). When the frame held more bytes than
+// announced, a complete decoding keeps `longerStatus` as its status instead
+// of reporting success.
 MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteArray &data,
                                   bool frameLonger, const QString &longerStatus);
 

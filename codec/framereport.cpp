@@ -47,7 +47,7 @@ void DecodeCatalogue::decodeParsed(FrameReport &r)
     r.checksumOk = checksumMatches(r.frame.bytes);
     m_catalogue.refresh();
     const FrameFields &f = r.frame.fields;
-    const DeviceCatalogue::Device *device = m_catalogue.deviceForNodeTypes(f.sourceNodeType, f.destinationNodeType);
+    const DeviceCatalogue::Device *device = deviceOf(f.sourceNodeType, f.destinationNodeType);
     if (!device) {
         r.status = QStringLiteral("No product found for the node type set in this frame.");
         r.error = true;
@@ -56,7 +56,7 @@ void DecodeCatalogue::decodeParsed(FrameReport &r)
     r.productFound = true;
     r.device = device->product;
     static const MessageDefinition unknown;
-    const MessageDefinition *message = device->message(f.messageId);
+    const MessageDefinition *message = messageOf(*device, f.messageId);
     r.message = decodeMessageData(message ? *message : unknown, f.data, r.frame.frameLonger, r.frame.statusText);
     r.status = r.message.statusText;
     r.error = r.message.statusIsError;

@@ -67,11 +67,26 @@ public:
     bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
                                 const QByteArray &time = QByteArray(), const QByteArray &direction = QByteArray());
 
-    // Checks the files now, whatever the interval.
+    // Checks the files now, whatever the interval (reads them when first called).
     void recheck() { m_catalogue.recheck(); }
 
     // The profiles the last decode went by (none before the first).
     const ProfileMap &profiles() const { return m_catalogue.profiles(); }
+
+    // The choices of every decoding here, which the dissector's tables are
+    // made of too: the device that decodes frames of these node types
+    // (nullptr when no product applies), valid until the next call or check;
+    // and its message that decodes frames of an identifier (nullptr when the
+    // message is unknown).
+    const DeviceCatalogue::Device *deviceOf(quint8 sourceNodeType, quint8 destinationNodeType)
+    {
+        return m_catalogue.deviceForNodeTypes(sourceNodeType, destinationNodeType);
+    }
+    static const MessageDefinition *messageOf(const DeviceCatalogue::Device &device, quint8 messageId)
+    {
+        const MessageDefinition *message = device.message(messageId);
+        return message && isKnownMessage(*message) ? message : nullptr;
+    }
 
     struct PreparedMessage;
     struct PreparedDevice;

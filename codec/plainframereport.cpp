@@ -92,7 +92,7 @@ PreparedParameter prepareParameter(const ParameterDefinition &p, quint64 offset)
 DecodeCatalogue::PreparedMessage prepareMessage(const MessageDefinition *message)
 {
     DecodeCatalogue::PreparedMessage m;
-    if (!message || message->name.isEmpty())
+    if (!message)
         return m;
     m.usable = true;
     m.name = prepared(message->name);
@@ -508,14 +508,13 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
     if (m_fields.length != m_frame.size())
         return false;
     m_catalogue.refresh();
-    const DeviceCatalogue::Device *device =
-        m_catalogue.deviceForNodeTypes(m_fields.sourceNodeType, m_fields.destinationNodeType);
+    const DeviceCatalogue::Device *device = deviceOf(m_fields.sourceNodeType, m_fields.destinationNodeType);
     if (!device)
         return false;
     PreparedDevice &texts = preparedDevice(*device, m_fields.sourceNodeType << 4 | m_fields.destinationNodeType);
     std::unique_ptr<PreparedMessage> &slot = texts.messages[m_fields.messageId];
     if (!slot)
-        slot.reset(new PreparedMessage(prepareMessage(device->message(m_fields.messageId))));
+        slot.reset(new PreparedMessage(prepareMessage(messageOf(*device, m_fields.messageId))));
     const PreparedMessage &message = *slot;
     if (!message.usable || quint64(m_fields.data.size()) < message.neededBytes)
         return false;

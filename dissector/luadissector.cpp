@@ -1,13 +1,9 @@
 #include "dissector/luadissector.h"
 
-#include "catalogue/catalogue.h"
 #include "codec/framedecoding.h"
 #include "dissector/luaruntime.h"
 
 #include <QHash>
-#include <QVector>
-
-#include <array>
 
 namespace dissector {
 
@@ -83,46 +79,45 @@ private:
     int m_count = 0;
 };
 
-// The device of each pair of node types, its messages by identifier (the
-// first by name of each identifier, as DecodeCatalogue takes them), each
-// distinct message written once.
-QByteArray catalogueTables(const ProfileMap &profiles)
+// The device of each pair of node types and its message of each identifier,
+// as the decoder chooses them (DecodeCatalogue), each distinct message
+// written once. An identifier without a message is left out: the frame's
+// message is unknown.
+QByteArray catalogueTables(DecodeCatalogue &catalogue)
 {
     GroupedStatements messages;
     GroupedStatements devices;
     QHash<QByteArray, int> messageIndex;
     QHash<QString, int> deviceIndex;
     QByteArray pairs;
+    catalogue.recheck();
     for (int pair = 0; pair < 256; ++pair) {
-        FrameFields fields;
-        fields.sourceNodeType = quint8(pair >> 4);
-        fields.destinationNodeType = quint8(pair & 0x0F);
-        const QString product = productForFrame(profiles, fields);
-        if (product.isEmpty())
+        // Valid until the next call: what is needed of it is written now.
+        const DeviceCatalogue::Device *device = catalogue.deviceOf(quint8(pair >> 4), quint8(pair & 0x0F));
+        if (!device)
             continue;
-        if (!deviceIndex.contains(product)) {
+        if (!deviceIndex.contains(device->product)) {
             const int index = deviceIndex.size() + 1;
-            deviceIndex.insert(product, index);
-            const ProfileDefinition profile =
-                findProfile(profiles, product, revisionsOf(profiles, product).value(0));
-            std::array<bool, 256> taken{};
+            deviceIndex.insert(device->product, index);
             QByteArray byId;
-            for (const MessageDefinition &message : messagesOfProfile(profile, false)) {
-                if (taken[message.msgId])
+            for (int id = 0; id < 256; ++id) {
+                const MessageDefinition *message = DecodeCatalogue::messageOf(*device, quint8(id));
+                if (!message)
                     continue;
-                taken[message.msgId] = true;
-                const QByteArray table = messageTable(message);
+                const QByteArray table = messageTable(*message);
                 int at = messageIndex.value(table);
                 if (at == 0) {
                     at = messageIndex.size() + 1;
                     messageIndex.insert(table, at);
                     messages.add("M[" + QByteArray::number(at) + "] = " + table);
                 }
-                byId += "[" + QByteArray::number(message.msgId) + "] = M[" + QByteArray::number(at) + "], ";
+                byId += "[" + QByteArray::number(id) + "] = M[" + QByteArray::number(at) + "], ";
             }
-            devices.add("D[" + QByteArray::number(index) + "] = {" + luaStringLiteral(product) + ", {" + byId + "}}");
+            devices.add("D[" + QByteArray::number(index) + "] = {" + luaStringLiteral(device->product) + ", {" + byId
+                        + "}}");
         }
-        pairs += "PAIR[" + QByteArray::number(pair) + "] = " + QByteArray::number(deviceIndex.value(product)) + "\n";
+        pairs += "PAIR[" + QByteArray::number(pair) + "] = " + QByteArray::number(deviceIndex.value(device->product))
+            + "\n";
     }
     return messages.finish() + devices.finish() + pairs;
 }
@@ -154,17 +149,19 @@ QString commentText(const QString &text)
     return visibleText(text);
 }
 
-QByteArray generateDissector(const ProfileMap &profiles, const QString &folder, const QString &toolVersion)
+QByteArray generateDissector(DecodeCatalogue &catalogue, const QString &toolVersion)
 {
     QByteArray lua;
     lua += "-- KWN bus dissector for Wireshark and tshark 3.6 and later: the records of the\n"
            "-- captures that kwn-frame writes (link type USER0, 147), decoded as kwn-frame decode does.\n"
            "-- Generated data, made by kwn-frame " + commentText(toolVersion).toUtf8()
         + " ('kwn-frame dissector') from the catalogue in\n"
-          "--   " + commentText(folder).toUtf8() + "\n"
+          "--   " + commentText(catalogue.folder()).toUtf8() + "\n"
           "-- Make it again when the catalogue changes; edits here are lost.\n";
     lua += kLuaPrologue;
-    lua += catalogueTables(profiles);
+    lua += "local MIN_FRAME, MAX_FRAME = " + QByteArray::number(kFrameOverheadBytes) + ", "
+        + QByteArray::number(kMaxFrameBytes) + "\n";
+    lua += catalogueTables(catalogue);
     lua += kLuaDecoder;
     return lua;
 }

@@ -2,13 +2,14 @@
 #define KWN_DISSECTOR_LUADISSECTOR_H
 
 // A Wireshark dissector in Lua for the records of our captures (link type
-// USER0, see capture/capturefile.h), made from a catalogue: the catalogue's
-// devices and messages as Lua tables, and the decoding rules of
+// USER0, see capture/capturefile.h), made from a catalogue: the device that
+// DecodeCatalogue chooses for each pair of node types and its message for
+// each identifier, as Lua tables, and the decoding rules of
 // codec/framedecoding.h written once more in Lua, so that Wireshark shows
 // each frame exactly as `kwn-frame decode` does. For Wireshark and tshark
 // 3.6 and later (Lua 5.2 to 5.4).
 
-#include "catalogue/definitions.h"
+#include "codec/framereport.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,9 +26,10 @@ QByteArray luaStringLiteral(const QString &text);
 // escapes, as codec's visibleText writes them.
 QString commentText(const QString &text);
 
-// The whole dissector for the catalogue `profiles`, read from `folder`,
-// named in its header with the version of the tool that made it.
-QByteArray generateDissector(const ProfileMap &profiles, const QString &folder, const QString &toolVersion);
+// The whole dissector for the catalogue of `catalogue`, its devices and
+// messages those that it decodes frames with, named in its header with the
+// catalogue's folder and the version of the tool that made it.
+QByteArray generateDissector(DecodeCatalogue &catalogue, const QString &toolVersion);
 
 } // namespace dissector
 

@@ -3,8 +3,9 @@
 
 // The fixed parts of the generated dissector: the fields and helpers before
 // the catalogue's tables, and the decoding and the registration after them.
-// The rules are those of codec/framedecoding.cpp, codec/readers.cpp and the
-// single line of codec/reportwriters.cpp; a change there is a change here.
+// The rules are those of codec/framedecoding.cpp, codec/readers.cpp, the
+// single line of codec/reportwriters.cpp and the record checks of
+// capture/capturefile.cpp; a change there is a change here.
 // Numbers stay below 2^53 and no bit operator is used, so that Lua 5.2
 // (Wireshark 3.6, 4.0) and 5.3/5.4 read the same code.
 
@@ -29,15 +30,17 @@ local pf = {
     checksum_ok = ProtoField.bool("kwn.checksum_ok", "Checksum ok"),
     parameter = ProtoField.string("kwn.parameter", "Parameter"),
     noise = ProtoField.bytes("kwn.noise", "Noise"),
+    damaged = ProtoField.string("kwn.damaged", "Damaged record"),
 }
 kwn.fields = { pf.direction, pf.length, pf.mode, pf.ack, pf.node_type, pf.source, pf.destination, pf.msg_id,
-               pf.device, pf.message, pf.status, pf.checksum, pf.checksum_ok, pf.parameter, pf.noise }
+               pf.device, pf.message, pf.status, pf.checksum, pf.checksum_ok, pf.parameter, pf.noise, pf.damaged }
 
 -- The catalogue: M[i] a message { name, parameters }, each parameter
 -- { kind (1 integer, 2 string, 3 bitfield, 0 other), size, signed, hexa,
 -- optional, shown, name, { { unsigned, signed, description }, ... } };
 -- D[i] a device { name, messages by identifier }; PAIR[source node type * 16
--- + destination node type] the device that decodes such a frame.
+-- + destination node type] the device that decodes such a frame. The bounds
+-- of a frame's size, MIN_FRAME and MAX_FRAME, come first.
 local M, D, PAIR = {}, {}, {}
 )LUA";
 
@@ -206,7 +209,7 @@ local function node_id(address) return string.format("%06X", address) end
 local function decode_frame(wire)
     local n = wire.n
     local r = {}
-    if n < 11 then r.status = "Invalid frame length."; r.error = true; return r end
+    if n < MIN_FRAME then r.status = "Invalid frame length."; r.error = true; return r end
     r.parsed = true
     local function plain(i) return 255 - wire[i] end
     r.msg_id = plain(0)
@@ -301,22 +304,45 @@ local function add_frame(tvb, pinfo, root, wire)
     root:append_text(", " .. (r.device and (r.device .. ", " .. r.message.name) or r.status))
 end
 
+-- Why kwn-frame refuses a record of a capture, in the words of its capture
+-- reader (capture/capturefile.cpp); nil for a sound record.
+local function record_problem(tvb)
+    local size, whole = tvb:len(), tvb:reported_len()
+    if size < whole then return string.format("it is cut short to %d of its %d bytes", size, whole) end
+    if size == 0 then return "it is empty, without even its direction byte" end
+    local direction = tvb(0, 1):uint()
+    if direction > 2 then
+        return string.format("its direction byte is %d, not 0 (received), 1 (sent) or 2 (noise)", direction)
+    end
+    local n = size - 1
+    if direction == 2 and n == 0 then return "it is a noise run of no bytes" end
+    if direction ~= 2 and (n < MIN_FRAME or n > MAX_FRAME) then
+        return string.format("a frame is %d to %d bytes; this is %d %s", MIN_FRAME, MAX_FRAME, n,
+                             n == 1 and "byte" or "bytes")
+    end
+    return nil
+end
+
 function kwn.dissector(tvb, pinfo, tree)
     local size = tvb:len()
-    if size < 1 then return 0 end
     pinfo.cols.protocol = "KWN"
+    local problem = record_problem(tvb)
+    if problem then
+        -- kwn-frame reads no further: neither is it decoded here.
+        local root = size > 0 and tree:add(kwn, tvb()) or tree:add(kwn)
+        root:add(pf.damaged, problem)
+        pinfo.cols.info = "Damaged record: " .. problem
+        root:append_text(", damaged record")
+        return size
+    end
     local direction = tvb(0, 1):uint()
     local root = tree:add(kwn, tvb())
     root:add(pf.direction, tvb(0, 1))
     local n = size - 1
     if direction == 2 then
-        if n > 0 then root:add(pf.noise, tvb(1, n)) end
+        root:add(pf.noise, tvb(1, n))
         pinfo.cols.info = "Noise, " .. n .. (n == 1 and " byte" or " bytes")
         root:append_text(", noise")
-        return size
-    end
-    if direction > 2 then
-        pinfo.cols.info = "Record of unknown direction " .. direction
         return size
     end
     local wire = { n = n }

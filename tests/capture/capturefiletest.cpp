@@ -5,6 +5,7 @@
 #include "capture/recordfile.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
+#include "pcapfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -39,29 +40,6 @@ QByteArray badChecksum(QByteArray bytes)
 {
     bytes[bytes.size() - 1] = char(bytes.at(bytes.size() - 1) ^ 0x5A);
     return bytes;
-}
-
-// A pcap file made by hand, little-endian, independent of libpcap.
-QByteArray pcapHeader(quint32 linkType = 147, quint32 magic = 0xA1B2C3D4)
-{
-    QByteArray h(24, '\0');
-    qToLittleEndian<quint32>(magic, h.data());
-    qToLittleEndian<quint16>(2, h.data() + 4);
-    qToLittleEndian<quint16>(4, h.data() + 6);
-    qToLittleEndian<quint32>(65535, h.data() + 16);
-    qToLittleEndian<quint32>(linkType, h.data() + 20);
-    return h;
-}
-
-QByteArray pcapRecord(const QByteArray &payload, quint32 seconds = 1796598109, quint32 us = 407000,
-                      qint64 caplen = -1, qint64 len = -1)
-{
-    QByteArray r(16, '\0');
-    qToLittleEndian<quint32>(seconds, r.data());
-    qToLittleEndian<quint32>(us, r.data() + 4);
-    qToLittleEndian<quint32>(quint32(caplen < 0 ? payload.size() : caplen), r.data() + 8);
-    qToLittleEndian<quint32>(quint32(len < 0 ? payload.size() : len), r.data() + 12);
-    return r + payload;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -74,8 +74,8 @@ void LuaDissectorTest::literal()
 
 void LuaDissectorTest::headerStaysComment()
 {
-    const QByteArray lua = dissector::generateDissector(ProfileMap(), QStringLiteral("/tmp/x\nos.exit(1)\r]]\u2028y"),
-                                                        QStringLiteral("2.0.0\nboom"));
+    DecodeCatalogue catalogue(QStringLiteral("/tmp/x\nos.exit(1)\r]]\u2028y"));
+    const QByteArray lua = dissector::generateDissector(catalogue, QStringLiteral("2.0.0\nboom"));
     const QList<QByteArray> lines = lua.split('\n');
     int at = 0;
     while (at < lines.size() && !lines.at(at).isEmpty())

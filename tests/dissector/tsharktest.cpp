@@ -2,9 +2,11 @@
 // device, message, addressing, status and parameter texts that
 // `kwn-frame decode --json` gives for the same frame, for the bundled
 // catalogue, for made-up catalogues of every parameter kind with hostile
-// texts, and for bad frames and noise. tshark runs with a private home and
-// configuration folder and only ever reads files.
+// texts, for a catalogue of odd choices (nameless and shadowed messages,
+// products sharing a node type, ...), and for bad frames and noise. tshark
+// runs with a private home and configuration folder and only ever reads files.
 
+#include "pcapfiles.h"
 #include "randomcatalogue.h"
 #include "toolrun.h"
 
@@ -75,6 +77,55 @@ QVector<Line> everyMessage(const QString &folder, randomcatalogue::Generator &g)
     return lines;
 }
 
+// A catalogue of odd choices: a message without a name (unknown to decode)
+// alone and hiding a named one of its identifier, two messages sharing an
+// identifier (the first by name wins), a name overridden by a later file,
+// empty and repeated parameter names, odd sizes, an identifier past a byte,
+// two products of one node type, two revisions and a product without a name.
+bool writeOddCatalogue(randomcatalogue::Generator &g, const QString &folder)
+{
+    const auto profile = [&folder](const char *file, const QByteArray &head, const QByteArray &messages) {
+        return randomcatalogue::writeFile(folder + QLatin1Char('/') + QLatin1String(file),
+                                          "<profiles_def>\n<profile " + head + " standard_msg=\"/standard/standard_msg.xml\"/>\n"
+                                              + messages + "</profiles_def>\n");
+    };
+    const QByteArray echo = "<message name=\"Echo\" msg_id=\"0x38\"><parameter name=\"Rev";
+    g.nodeTypes = {3, 5, 7};
+    g.messageIds = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x38};
+    return QDir().mkpath(folder + QStringLiteral("/standard"))
+        && randomcatalogue::writeFile(folder + QStringLiteral("/standard/standard_msg.xml"), R"(<message_def>
+<message name="" msg_id="0x30"><parameter name="Lost" type="integer" size="1"/></message>
+<message name="Zulu" msg_id="0x32"><parameter name="Z" type="integer" size="1"/></message>
+<message name="Bravo" msg_id="0x32" node_mode="slave"><parameter name="B" type="string" size="2"/></message>
+<message name="Charlie" msg_id="0x35"><parameter name="C" type="integer" size="2"/></message>
+<message name="Wide id" msg_id="0x134"><parameter name="W" type="integer" size="1"/></message>
+<message name="Odd sizes" msg_id="0x33">
+  <parameter name="" type="integer" size="0"/>
+  <parameter name="Same" type="integer" size="7" sign="signed"/>
+  <parameter name="Same" type="bitfield" size="5">
+    <value value="0" description="low"/><value value="33" description="wraps"/><value value="4294967295" description="top"/>
+  </parameter>
+  <parameter name="" type="blob" size="3"/>
+  <parameter name="Neg" type="integer" size="3" sign="signed" input_format="hexa"/>
+  <parameter name="Huge" type="integer" size="4294967295" sign="signed" input_format="hexa" optional="yes"/>
+  <parameter name="Far" type="string" size="4294967295" optional="yes"/>
+</message>
+</message_def>
+)")
+        && profile("solo.xml", "product=\"Solo\" revision=\"1\" node_type=\"7\"",
+                   R"(<message msg_id="0x31"><parameter name="Lost" type="integer" size="1"/></message>
+<message name="Alpha" msg_id="0x31"><parameter name="A" type="integer" size="1"/></message>
+<message name="Charlie" msg_id="0x36"><parameter name="C" type="integer" size="1"/></message>
+)")
+        && profile("twina.xml", "product=\"Twin A\" revision=\"1\" node_type=\"3\"",
+                   echo + "A\" type=\"integer\" size=\"1\"/></message>")
+        && profile("twinb9.xml", "product=\"Twin B\" revision=\"9\" node_type=\"3\"",
+                   echo + "9\" type=\"integer\" size=\"1\"/></message>")
+        && profile("twinb10.xml", "product=\"Twin B\" revision=\"10\" node_type=\"3\"",
+                   echo + "10\" type=\"string\" size=\"1\"/></message>")
+        && profile("blank.xml", "product=\"\" revision=\"1\" node_type=\"5\"", QByteArray());
+}
+
 QVector<Line> withNoise(const QVector<QByteArray> &frames, randomcatalogue::Generator &g)
 {
     QVector<Line> lines;
@@ -124,6 +175,8 @@ private slots:
     void matchesDecode_data();
     void matchesDecode();
     void displayFilterSelects();
+    void damagedRecordAsDecodeSays_data();
+    void damagedRecordAsDecodeSays();
 
 private:
     ToolRun tshark(const QStringList &arguments);
@@ -162,6 +215,7 @@ QString TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, c
     return converted.exitCode == 0 && made.exitCode == 0 ? log : QString();
 }
 
+// The folder of a catalogue, or none for a made-up one, or "odd" for writeOddCatalogue's.
 void TsharkTest::matchesDecode_data()
 {
     QTest::addColumn<QString>("folder");
@@ -172,6 +226,7 @@ void TsharkTest::matchesDecode_data()
         QTest::newRow(qPrintable(QStringLiteral("random catalogue %1").arg(seed))) << QString() << seed << false;
     for (int seed = 11; seed <= 13; ++seed)
         QTest::newRow(qPrintable(QStringLiteral("hostile catalogue %1").arg(seed))) << QString() << seed << true;
+    QTest::newRow("odd catalogue") << QStringLiteral("odd") << 21 << false;
 }
 
 void TsharkTest::matchesDecode()
@@ -181,9 +236,10 @@ void TsharkTest::matchesDecode()
     QFETCH(bool, hostile);
     randomcatalogue::Generator g(quint32(seed), hostile);
     QVector<Line> lines;
-    if (folder.isEmpty()) {
+    if (folder.isEmpty() || folder == QLatin1String("odd")) {
+        const bool odd = !folder.isEmpty();
         folder = m_dir.filePath(QStringLiteral("catalogue%1").arg(seed));
-        QVERIFY(randomcatalogue::writeCatalogue(g, folder));
+        QVERIFY(odd ? writeOddCatalogue(g, folder) : randomcatalogue::writeCatalogue(g, folder));
         lines = withNoise(randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
     } else {
         lines = withNoise({}, g) + everyMessage(folder, g);
@@ -290,6 +346,42 @@ void TsharkTest::displayFilterSelects()
                                   QStringLiteral("occurrence=a"), QStringLiteral("-e"), QStringLiteral("frame.number")});
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QCOMPARE(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+}
+
+// A record that decode refuses, after a sound one, is shown damaged with the
+// reason decode gives, and not decoded.
+void TsharkTest::damagedRecordAsDecodeSays_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    const QByteArray frame = packFrame(0x50, false, 11, 0, 8, 1, 0x3A0C51, QByteArray());
+    QTest::newRow("frame too short") << pcapRecord(QByteArray::fromHex("0001020304"));
+    QTest::newRow("frame too long") << pcapRecord('\1' + frame + frame + frame);
+    QTest::newRow("direction 3") << pcapRecord('\3' + frame);
+    QTest::newRow("noise of no bytes") << pcapRecord(QByteArray(1, '\2'));
+    QTest::newRow("empty record") << pcapRecord(QByteArray());
+    QTest::newRow("cut short") << pcapRecord('\0' + frame, 1796598110, 0, -1, 40);
+}
+
+void TsharkTest::damagedRecordAsDecodeSays()
+{
+    QFETCH(QByteArray, record);
+    const QString capture = m_dir.filePath(QStringLiteral("damaged.pcap"));
+    const QString lua = m_dir.filePath(QStringLiteral("damaged.lua"));
+    const QByteArray sound = '\0' + packFrame(0x50, false, 11, 0, 8, 1, 0x3A0C51, QByteArray());
+    QVERIFY(randomcatalogue::writeFile(capture, pcapHeader() + pcapRecord(sound) + record));
+    QCOMPARE(runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), kBundled, QStringLiteral("-o"), lua})
+                 .exitCode,
+             0);
+    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--xml"), kBundled,
+                                            QStringLiteral("--input"), capture});
+    const QList<QByteArray> said = decoded.err.trimmed().split('\n').last().split(':');
+    QVERIFY2(decoded.exitCode != 0 && said.size() >= 2 && said.at(said.size() - 2).endsWith("record 2"),
+             decoded.err.constData());
+    const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + lua, QStringLiteral("-r"), capture, QStringLiteral("-T"), QStringLiteral("fields"),
+                                  QStringLiteral("-e"), QStringLiteral("kwn.damaged"), QStringLiteral("-e"),
+                                  QStringLiteral("kwn.status")});
+    QVERIFY2(shown.exitCode == 0, shown.err.constData());
+    QCOMPARE(shown.out, "\tFrame decoded successfully.\n" + said.last().trimmed() + "\t\n");
 }
 
 QTEST_GUILESS_MAIN(TsharkTest)
