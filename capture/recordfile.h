@@ -89,6 +89,8 @@ public:
     // log written from it then gives times to the µs), read up to the
     // first such record.
     bool timesFinerThanMs() const;
+    // Where it can be read again by name: the file itself, or its copy.
+    QString readablePath() const { return m_path; }
 
 private:
     std::unique_ptr<QTemporaryFile> m_copy;

@@ -1,18 +1,14 @@
 #include "serial/replayfile.h"
 
+#include "capture/inputfile.h"
 #include "capture/recordfile.h"
+#include "catalogue/hexdigits.h"
 #include "codec/buslog.h"
 #include "codec/buslogfile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 #include <QTextCodec>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,9 +33,7 @@ bool isTextLine(const QByteArray &line)
 bool isHexText(const QString &text)
 {
     for (const QChar c : text) {
-        const char l = c.toLatin1();
-        const bool digit = (l >= '0' && l <= '9') || (l >= 'a' && l <= 'f') || (l >= 'A' && l <= 'F');
-        if (!digit && l != ' ' && l != '\t')
+        if (hexDigitValue(c.unicode()) < 0 && c != QLatin1Char(' ') && c != QLatin1Char('\t'))
             return false;
     }
     return true;
@@ -85,56 +79,33 @@ QString checkLog(const QString &path, const QString &shownPath, int *frames)
     return QString();
 }
 
-// A pipe, standard input ("-") or a device, read once into `copy`: what is
-// checked is then what is read. A FIFO opens without waiting for a writer.
-QString copyStream(const QString &path, QTemporaryFile &copy)
-{
-    const int fd = path == QLatin1String("-") ? ::dup(STDIN_FILENO)
-                                               : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0)
-        return QStringLiteral("cannot read %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    QFile in;
-    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return QStringLiteral("cannot read %1: %2").arg(path, in.errorString());
-    }
-    if (!copy.open())
-        return QStringLiteral("cannot read %1: no room for a copy: %2").arg(path, copy.errorString());
-    QByteArray block;
-    while (!(block = in.read(1 << 16)).isEmpty()) {
-        if (copy.write(block) != block.size())
-            return QStringLiteral("cannot read %1: no room for a copy: %2").arg(path, copy.errorString());
-    }
-    if (in.error() != QFileDevice::NoError)
-        return QStringLiteral("cannot read %1: %2").arg(path, in.errorString());
-    copy.close();
-    return QString();
-}
-
 } // namespace
 
 ReplayFile readReplayFile(const QString &path)
 {
     ReplayFile result;
-    QString readPath = path;
-    QTemporaryFile copy;
-    const QFileInfo info(path);
-    if (path == QLatin1String("-") || (info.exists() && !info.isFile())) {
-        result.error = copyStream(path, copy);
-        if (!result.ok())
-            return result;
-        readPath = copy.fileName();
+    // Opened once (a pipe, standard input or a FIFO is kept in a copy), so
+    // that what is checked is what is read.
+    capture::InputFile input;
+    capture::RereadableFile file;
+    if (!input.open(path)) {
+        result.error = input.errorText();
+        return result;
     }
-    const bool capture = capture::recordFileKind(readPath) == capture::RecordFileKind::Capture;
+    const bool capture = input.isCapture();
+    if (!file.open(input, path)) {
+        result.error = file.errorText();
+        return result;
+    }
+    const QString readPath = file.readablePath();
     int logFrames = 0;
     if (!capture) {
-        result.error = checkLog(readPath, path, &logFrames);
+        result.error = checkLog(readPath, capture::inputName(path), &logFrames);
         if (!result.ok())
             return result;
     }
     QVector<BusRecord> frames;
-    const capture::RecordScan scan = capture::scanRecordFile(readPath, [&frames](const capture::RecordView &view) {
+    const capture::RecordScan scan = file.scan([&frames](const capture::RecordView &view) {
         if (view.kind != BusRecord::Received && view.kind != BusRecord::Sent)
             return true;
         BusRecord record;
@@ -145,12 +116,12 @@ ReplayFile readReplayFile(const QString &path)
         return true;
     });
     if (!scan.error.isEmpty())
-        result.error = readPath == path ? scan.error : QString(scan.error).replace(readPath, path);
+        result.error = scan.error;
     else if ((scan.kind == capture::RecordFileKind::Capture) != capture
              || (!capture && (scan.refusedLines > 0 || frames.size() != logFrames)))
-        result.error = QStringLiteral("%1 changed while it was read: it is not replayed").arg(path);
+        result.error = QStringLiteral("%1 changed while it was read: it is not replayed").arg(capture::inputName(path));
     else if (frames.isEmpty())
-        result.error = QStringLiteral("no frames to replay in %1").arg(path);
+        result.error = QStringLiteral("no frames to replay in %1").arg(capture::inputName(path));
     if (result.ok())
         result.frames = std::move(frames);
     return result;
