@@ -68,7 +68,7 @@ PlotWindow::PlotWindow(ValueExtractor::Decoder decoder, QWidget *parent)
     buttonResetZoom->setToolTip(QStringLiteral("Show every point"));
     buttonSavePng = named(new QPushButton(QStringLiteral("Save PNG\u2026")), "buttonSavePng");
     buttonSaveCsv = named(new QPushButton(QStringLiteral("Save CSV\u2026")), "buttonSaveCsv");
-    buttonSaveCsv->setToolTip(QStringLiteral("Write every point as time,series,value"));
+    buttonSaveCsv->setToolTip(QStringLiteral("Write every point as time,series,value,name"));
     labelPlotStatus = named(new QLabel, "labelPlotStatus");
     labelPlotValue = named(new QLabel, "labelPlotValue");
     labelPlotValue->setToolTip(QStringLiteral("The point under the mouse"));
@@ -141,8 +141,6 @@ QAbstractAxis *PlotWindow::axisFor(const ValueSeries &series)
     } else {
         auto *numbers = new QValueAxis;
         numbers->setLabelFormat(QStringLiteral("%g"));
-        numbers->setTitleText(series.kind() == SeriesKind::Bitfield ? QStringLiteral("Bits (field as a number)")
-                                                                    : QStringLiteral("Value"));
         axis = numbers;
     }
     axis->setObjectName(QStringLiteral("axisValue%1").arg(axisOfGroup.size() + 1));
@@ -336,6 +334,7 @@ void PlotWindow::refresh()
         drawLines(i, points);
     }
     fitValueAxes();
+    titleValueAxes();
     axisTime->setRange(double(viewFrom - origin) / 1e6, double(viewTo - origin) / 1e6);
     setTimeTicks();
     settingRange = false;
@@ -358,6 +357,31 @@ void PlotWindow::setTimeTicks()
     axisTime->setTickAnchor(0);
     axisTime->setTickInterval(step);
     axisTime->setLabelFormat(QStringLiteral("%.") + QString::number(tickDecimals(step)) + QLatin1Char('f'));
+}
+
+// Each number's axis names what it shows: the parameters drawn on it, with
+// the unit their descriptions give ("Position (degrees), Speed"); a named
+// value's axis is its parameter's already.
+void PlotWindow::titleValueAxes()
+{
+    for (auto it = axisOfGroup.constBegin(); it != axisOfGroup.constEnd(); ++it) {
+        QStringList titles;
+        bool named = false;
+        for (int i = 0; i < plotted.size(); ++i) {
+            if (plotted.at(i).axis != it.value())
+                continue;
+            const ValueSeries &series = extractor.series(i);
+            named = named || series.kind() == SeriesKind::Named;
+            const QString unit = series.kind() == SeriesKind::Bitfield ? QStringLiteral("field as a number")
+                                                                       : unitOfDescription(series.description());
+            const QString title = unit.isEmpty() ? series.key().parameter
+                                                 : QStringLiteral("%1 (%2)").arg(series.key().parameter, unit);
+            if (!titles.contains(title))
+                titles << title;
+        }
+        if (!named)
+            it.value()->setTitleText(titles.join(QStringLiteral(", ")));
+    }
 }
 
 void PlotWindow::fitValueAxes()

@@ -112,6 +112,7 @@ private:
     bool dataSpan(qint64 *first, qint64 *last) const;
     void placeView(qint64 first, qint64 last);
     void fitValueAxes();
+    void titleValueAxes();
     void showNames(KWN_CHARTS_QUALIFIED(QAbstractAxis) *axis, const ValueSeries &series, double low, double high);
     void updateTitle();
     void drawLines(int index, const QVector<QPointF> &points);

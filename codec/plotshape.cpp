@@ -62,8 +62,7 @@ QString unitOfDescription(const QString &description)
         return QString();
     const int start = in + 4;
     int end = start;
-    while (end < description.size() && description.at(end) != QLatin1Char(',')
-           && description.at(end) != QLatin1Char('.') && description.at(end) != QLatin1Char(';'))
+    while (end < description.size() && !QStringLiteral(",.;\n").contains(description.at(end)))
         ++end;
     const QString unit = description.mid(start, end - start).trimmed();
     return unit.size() > 40 ? QString() : unit;

@@ -27,7 +27,7 @@ double roundTickStep(double span, int ticks = 5);
 int tickDecimals(double step);
 
 // The unit a description gives, from the words after its first " in " up to
-// a comma, full stop or semicolon: "Temperature in tenths of a degree
+// a comma, full stop, semicolon or line end: "Temperature in tenths of a degree
 // Celsius." gives "tenths of a degree Celsius". Empty when there is none, or
 // when those words run past 40 characters (a sentence, not a unit).
 QString unitOfDescription(const QString &description);

@@ -95,6 +95,7 @@ const ValueExtractor::Decoded &ValueExtractor::decoded(const QByteArray &bytes)
             parameter.name = row.parameterName;
             parameter.number = row.rawNumber();
             parameter.kind = seriesKindOf(row);
+            parameter.description = row.toolTip;
             // A number that the catalogue does not name has no name to show.
             if (row.valueNamed)
                 parameter.shown = row.value;
@@ -134,8 +135,10 @@ int ValueExtractor::feed(const BusRecord &record, int only)
         for (const Parameter &parameter : frame.parameters) {
             if (parameter.name != key.parameter)
                 continue;
-            if (series.isEmpty())
+            if (series.isEmpty()) {
                 series.setKind(parameter.kind);
+                series.setDescription(parameter.description);
+            }
             if (!parameter.shown.isEmpty())
                 series.addName(parameter.number, parameter.shown);
             series.append(record.timeUs, double(parameter.number));

@@ -56,6 +56,9 @@ public:
     SeriesKind kind() const { return m_kind; }
     // Set by the first point (all later ones are of the same parameter).
     void setKind(SeriesKind kind) { m_kind = kind; }
+    // The catalogue's description of the parameter, as its first point had it.
+    const QString &description() const { return m_description; }
+    void setDescription(const QString &description) { m_description = description; }
 
     int size() const { return m_times.size(); }
     bool isEmpty() const { return m_times.isEmpty(); }
@@ -76,6 +79,7 @@ private:
     QVector<qint64> m_times;
     QVector<double> m_values;
     QMap<qint64, QString> m_names;
+    QString m_description;
     bool m_sorted = true;
 };
 
@@ -114,6 +118,7 @@ private:
         qint64 number = 0;
         SeriesKind kind = SeriesKind::Number;
         QString shown; // a name, for Named
+        QString description;
     };
     struct Decoded
     {

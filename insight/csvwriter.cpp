@@ -223,14 +223,20 @@ QByteArray CsvWriter::seriesCsv(const QVector<const ValueSeries *> &series)
             rows.append({series.at(s)->times().at(i), s, i});
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.timeUs < b.timeUs; });
-    QByteArray csv("time,series,value\r\n");
+    QByteArray csv("time,series,value,name\r\n");
     csv.reserve(csv.size() + rows.size() * 48);
     for (const Row &row : qAsConst(rows)) {
         csv += busLogTimeUs(row.timeUs, true).toLatin1();
         csv += ',';
         csv += titles.at(row.series);
         csv += ',';
-        csv += QByteArray::number(qint64(series.at(row.series)->values().at(row.point)));
+        const ValueSeries &shown = *series.at(row.series);
+        const qint64 number = qint64(shown.values().at(row.point));
+        csv += QByteArray::number(number);
+        csv += ',';
+        // A named value's name beside its number.
+        if (shown.kind() == SeriesKind::Named)
+            appendField(shown.names().value(number), csv);
         csv += kLineEnd;
     }
     return csv;

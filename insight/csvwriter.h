@@ -62,10 +62,10 @@ public:
     // when `precise`); nothing for noise and events.
     void appendRecord(const BusRecord &record, bool precise, QByteArray &out);
 
-    // The points of plotted series: a header "time,series,value", then one
-    // row per point, all series merged in time order (a tie in series
+    // The points of plotted series: a header "time,series,value,name", then
+    // one row per point, all series merged in time order (a tie in series
     // order), the time as logs write it to the µs, the series by its title,
-    // the value as the number read.
+    // the value as the number read, and for a named value its name.
     static QByteArray seriesCsv(const QVector<const ValueSeries *> &series);
 
 private:

@@ -27,7 +27,7 @@ const qint64 kStartUs = 1765000000000000; // some day in 2025, in µs
 // mode of two names, a bitfield and a string.
 const QByteArray kMessages =
     "<message name=\"Sample\" category=\"C\" msg_id=\"0x30\">"
-    "<parameter name=\"Position\" type=\"integer\" size=\"2\" sign=\"signed\"/>"
+    "<parameter name=\"Position\" type=\"integer\" size=\"2\" sign=\"signed\" description=\"Position in steps.\"/>"
     "<parameter name=\"Mode\" type=\"integer\" size=\"1\"><value value=\"0\" description=\"Off\"/>"
     "<value value=\"1\" description=\"On\"/></parameter>"
     "<parameter name=\"Flags\" type=\"bitfield\" size=\"1\"><value value=\"0\" description=\"Ready\"/></parameter>"
@@ -210,6 +210,8 @@ void BusPlotsTest::plotFromRowMenu()
     QCOMPARE(window->line(0)->name(), QStringLiteral("Position (000A1B)"));
     auto *values = qobject_cast<QValueAxis *>(window->valueAxis(0));
     QVERIFY(values);
+    // Named after the parameter, with the unit of its description.
+    QCOMPARE(values->titleText(), QStringLiteral("Position (steps)"));
     // The values from -20 to 45 with a little room, on round ticks.
     QVERIFY2(values->min() <= -20 && values->min() >= -40, qPrintable(QString::number(values->min())));
     QVERIFY2(values->max() >= 45 && values->max() <= 60, qPrintable(QString::number(values->max())));
@@ -222,6 +224,7 @@ void BusPlotsTest::plotFromRowMenu()
     QVERIFY(second && second != window);
     QCOMPARE(second->windowTitle(), QStringLiteral("Plot 2: Flags"));
     QCOMPARE(second->seriesData(0).kind(), SeriesKind::Bitfield);
+    QCOMPARE(second->valueAxis(0)->titleText(), QStringLiteral("Flags (field as a number)"));
 }
 
 // "Add to plot": a named-value parameter joins on an axis of its own, with
@@ -395,7 +398,8 @@ void BusPlotsTest::detailPaneMenu()
     QCOMPARE(window->seriesData(1).key().parameter, QStringLiteral("Flags"));
 }
 
-// time,series,value, every point in time order, names quoted where they hold a comma.
+// time,series,value,name, every point in time order, series names quoted where
+// they hold a comma, a named value's name beside its number.
 void BusPlotsTest::csvExport()
 {
     clearList();
@@ -408,11 +412,11 @@ void BusPlotsTest::csvExport()
     QVERIFY(window->saveCsv(path));
     const QByteArray t0 = busLogTimeUs(kStartUs, true).toLatin1();
     const QByteArray t1 = busLogTimeUs(kStartUs + 1000000, true).toLatin1();
-    QCOMPARE(readFile(path), "time,series,value\r\n"
-                             + t0 + ",\"Position (Ranger 000A1B, Sample)\",3\r\n"
-                             + t0 + ",\"Mode (Ranger 000A1B, Sample)\",1\r\n"
-                             + t1 + ",\"Position (Ranger 000A1B, Sample)\",-4\r\n"
-                             + t1 + ",\"Mode (Ranger 000A1B, Sample)\",0\r\n");
+    QCOMPARE(readFile(path), "time,series,value,name\r\n"
+                             + t0 + ",\"Position (Ranger 000A1B, Sample)\",3,\r\n"
+                             + t0 + ",\"Mode (Ranger 000A1B, Sample)\",1,On\r\n"
+                             + t1 + ",\"Position (Ranger 000A1B, Sample)\",-4,\r\n"
+                             + t1 + ",\"Mode (Ranger 000A1B, Sample)\",0,Off\r\n");
     QVERIFY(!window->saveCsv(settingsDir.filePath(QStringLiteral("no/such/folder/plot.csv"))));
     const QString png = settingsDir.filePath(QStringLiteral("plot.png"));
     QVERIFY(window->savePng(png));

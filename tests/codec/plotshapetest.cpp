@@ -73,6 +73,7 @@ private slots:
         QTest::newRow("a sentence") << "Set in the factory when the drive was made and never changed again by anyone."
                                     << "";
         QTest::newRow("no end") << "Voltage in V" << "V";
+        QTest::newRow("a hex value's tool tip") << "Offset in steps\nValue in hexa" << "steps";
     }
     void units()
     {

@@ -425,9 +425,9 @@ void CsvWriterTest::plotTitles()
     formula.append(t0 + 1, -4);
     plain.append(t0, 1);
     QCOMPARE(CsvWriter::seriesCsv({&formula, &plain}),
-             QByteArray("time,series,value\r\n"
-                        "2026-12-06T22:42:16.123456Z,\"Mode (Ranger 000A1B, Sample)\",1\r\n"
-                        "2026-12-06T22:42:16.123457Z,\"'=Position (Ranger 000A1B, Sample)\",-4\r\n"));
+             QByteArray("time,series,value,name\r\n"
+                        "2026-12-06T22:42:16.123456Z,\"Mode (Ranger 000A1B, Sample)\",1,\r\n"
+                        "2026-12-06T22:42:16.123457Z,\"'=Position (Ranger 000A1B, Sample)\",-4,\r\n"));
 }
 
 // The cells of the first sheet of a flat OpenDocument spreadsheet, row by
