@@ -100,6 +100,8 @@ shoot() {
     send --device "QX-Drive 40" --message "Move To Position" --destination 3A0C51
     send --device "Lumen Relay" --message "Switch Channel" --destination 00B207
     printf '\x00\xff\x13' > "$work/dev"; sleep 0.3
+    # A status reply the line mangled: its checksum fails, and the list says so.
+    printf '\xf0\xef\xdf\xae\xf3\xc5\xfe\xff\xff\xfd\xfa\xfd\x0d\xff\x0c\x21' > "$work/dev"; sleep 0.15
     send --device "Lumen Relay" --message "Get Channel State" --broadcast
     send --device "Aerivent Sensor" --message "Get Node Info" --destination 1C0040
     send --device "QX-Drive 40" --message "Jog" --group 000003

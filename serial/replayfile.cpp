@@ -7,7 +7,6 @@
 #include "codec/buslogfile.h"
 
 #include <QFile>
-#include <QTextCodec>
 
 
 namespace {
@@ -24,9 +23,8 @@ bool isTextLine(const QByteArray &line)
     }
     if (ascii)
         return true;
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForMib(106)->toUnicode(line.constData(), line.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
+    // Bytes that are no UTF-8 come back as U+FFFD, which differs from them.
+    return QString::fromUtf8(line).toUtf8() == line;
 }
 
 // A frame's text as written on a log line: hex digits, spaces and tabs.
