@@ -15,6 +15,8 @@ constexpr int kCellMargins = 12;
 // A text this many characters shorter than the longest held cannot be wider
 // (digits are of one width; names are measured when nearly as long).
 constexpr int kShorterSlack = 3;
+// Rows measured at most for one change.
+constexpr int kMostRowsMeasured = 256;
 
 } // namespace
 
@@ -51,9 +53,12 @@ void ColumnFitter::measureRows(int first, int last)
     if (first < 0 || last < first)
         return;
     const QFontMetrics metrics(m_view->font());
+    // A change over many rows (Latest updating a busy bus) is sampled: the
+    // texts that grow keep growing and are met again soon.
+    const int step = qMax(1, (last - first + 1) / kMostRowsMeasured);
     bool grown = false;
     for (Measure &measure : m_columns) {
-        for (int row = first; row <= last; ++row) {
+        for (int row = first; row <= last; row += step) {
             const QString text = m_model->index(row, measure.fit.column).data().toString();
             if (text.size() + kShorterSlack < measure.longestChars)
                 continue;

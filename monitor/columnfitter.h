@@ -4,10 +4,12 @@
 // Keeps some columns of a table view as wide as the texts they have held:
 // names up to a maximum (past it they elide, whole in their tool tips) and
 // numbers whole however long they grow, and those that ask for it never
-// narrower than their title, with room for the sort arrow where it shows. Only the rows a model adds or changes are
-// measured, and only texts about as long as the longest seen, so a busy bus
-// costs a few string lengths a row. A column the user resizes is left as
-// the user made it from then on; `userSized` says which, for the settings.
+// narrower than their title, with room for the sort arrow where it shows.
+// Only the rows a model adds or changes are measured (a few hundred at most
+// for one change), and only texts about as long as the longest seen, so a
+// busy bus costs a few string lengths a row. A column the user resizes is
+// left as the user made it from then on; `userSized` says which, for the
+// settings.
 //
 // One fitter per model shown in the view: it sizes the view only while its
 // model (or a proxy of it) is the view's.
