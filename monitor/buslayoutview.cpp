@@ -196,19 +196,26 @@ void BusLayout::setColumnWidths()
 // whole. Values, stretched, takes the rest.
 void BusLayout::buildColumnFitters()
 {
+    // The names take at most a sixth or so of the list each, so that in the
+    // window's first size the values keep some room; a maximised window
+    // shows them whole.
+    constexpr double kDeviceShare = 0.14;
+    constexpr double kMessageShare = 0.17;
     const int nameLimit = QFontMetrics(tableViewFrames->font()).averageCharWidth() * 26;
     using Fit = ColumnFitter::Column;
     listFitter = new ColumnFitter(tableViewFrames, frameModel,
-                                  {Fit{ColumnTime, 0}, Fit{ColumnDelta, 0, true}, Fit{ColumnDevice, nameLimit},
-                                   Fit{ColumnMessage, nameLimit}, Fit{ColumnRoute, 0}, Fit{ColumnChecksum, 0}},
+                                  {Fit{ColumnTime, 0}, Fit{ColumnDelta, 0, 0, true},
+                                   Fit{ColumnDevice, nameLimit, kDeviceShare},
+                                   Fit{ColumnMessage, nameLimit, kMessageShare}, Fit{ColumnRoute, 0},
+                                   Fit{ColumnChecksum, 0}},
                                   this);
     listFitter->setObjectName(QStringLiteral("listFitter"));
     latestFitter = new ColumnFitter(
         tableViewFrames, latestModel,
-        {Fit{LatestMessageModel::Time, 0}, Fit{LatestMessageModel::Device, nameLimit},
-         Fit{LatestMessageModel::Message, nameLimit}, Fit{LatestMessageModel::Route, 0},
-         Fit{LatestMessageModel::Count, 0, true}, Fit{LatestMessageModel::Rate, 0, true},
-         Fit{LatestMessageModel::Delta, 0, true}},
+        {Fit{LatestMessageModel::Time, 0}, Fit{LatestMessageModel::Device, nameLimit, kDeviceShare},
+         Fit{LatestMessageModel::Message, nameLimit, kMessageShare}, Fit{LatestMessageModel::Route, 0},
+         Fit{LatestMessageModel::Count, 0, 0, true}, Fit{LatestMessageModel::Rate, 0, 0, true},
+         Fit{LatestMessageModel::Delta, 0, 0, true}},
         this);
     latestFitter->setObjectName(QStringLiteral("latestFitter"));
 }

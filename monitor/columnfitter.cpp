@@ -1,6 +1,7 @@
 #include "monitor/columnfitter.h"
 
 #include <QAbstractProxyModel>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -36,6 +37,8 @@ ColumnFitter::ColumnFitter(QTableView *view, QAbstractItemModel *model, const QV
             });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { measureRows(0, m_model->rowCount() - 1); });
     connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, &ColumnFitter::sectionResized);
+    // A wider view gives the names more room.
+    view->viewport()->installEventFilter(this);
     // The arrow comes to the column sorted by.
     connect(view->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &ColumnFitter::apply);
 }
@@ -83,6 +86,8 @@ int ColumnFitter::neededWidth(int column) const
         int width = qMax(measure.widest, title);
         if (measure.fit.maxWidth > 0)
             width = qMin(width, qMax(measure.fit.maxWidth, title));
+        if (measure.fit.maxShare > 0)
+            width = qMin(width, qMax(int(measure.fit.maxShare * m_view->viewport()->width()), title));
         return width;
     }
     return 0;
@@ -122,6 +127,13 @@ void ColumnFitter::apply()
             m_view->setColumnWidth(column, needed);
     }
     m_applying = false;
+}
+
+bool ColumnFitter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        apply();
+    return QObject::eventFilter(watched, event);
 }
 
 void ColumnFitter::forgetTexts()

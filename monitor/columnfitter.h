@@ -31,6 +31,9 @@ public:
     {
         int column = 0;
         int maxWidth = 0; // 0: none
+        // At most this part of the view's width (0: any), so that a small
+        // window keeps room for the values; more as the window grows.
+        double maxShare = 0;
         // Never narrower than its title with the sort arrow (a number's
         // column, whose title says what the digits are).
         bool wholeTitle = false;
@@ -49,6 +52,9 @@ public:
 
     // The width a column needs for what it has held.
     int neededWidth(int column) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Measure
