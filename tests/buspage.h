@@ -207,7 +207,7 @@ protected:
     // Draws Nodes and the load line now, as their timer does a few times a second.
     void tickInsight()
     {
-        auto *timer = bus->findChild<QTimer *>(QStringLiteral("timerInsight"));
+        auto *timer = page->findChild<QTimer *>(QStringLiteral("timerInsight"));
         QVERIFY(timer && timer->isActive());
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
     }

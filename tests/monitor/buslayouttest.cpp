@@ -369,7 +369,7 @@ private slots:
         QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
         QVERIFY(!message().isEmpty());
         QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
-        auto *timer = bus->findChild<QTimer *>(QStringLiteral("timerMessage"));
+        auto *timer = page->findChild<QTimer *>(QStringLiteral("timerMessage"));
         QVERIFY(timer && timer->isActive());
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
         QCOMPARE(message(), QString());

@@ -365,7 +365,7 @@ private slots:
         latestBox()->setChecked(false);
 
         // Sized by the user: left as it is.
-        auto *fitter = bus->findChild<ColumnFitter *>(QStringLiteral("listFitter"));
+        auto *fitter = page->findChild<ColumnFitter *>(QStringLiteral("listFitter"));
         QVERIFY(fitter);
         fitter->setUserSized({ColumnRoute});
         const int narrow = header->minimumSectionSize() + 4;

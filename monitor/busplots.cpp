@@ -1,9 +1,4 @@
-// The Bus page's plots: "Plot <parameter>" in a row's menu and in the detail
-// pane opens a window with the parameter's values over time; "Add to plot"
-// puts it in one already open. A plot is given every frame the list holds,
-// then each batch of the session as it comes.
-
-#include "monitor/buslayout.h"
+#include "monitor/busplots.h"
 
 #include "charts/plotwindow.h"
 #include "codec/valueseries.h"
@@ -12,7 +7,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QTableView>
 
 namespace {
 
@@ -30,11 +24,16 @@ SeriesKey keyOf(const FrameReport &report, const QString &parameter)
 
 } // namespace
 
-PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
+BusPlots::BusPlots(BusSession *session, const FrameTableModel *frames, QWidget *parentOfWindows, QObject *parent)
+    : QObject(parent), busSession(session), frameModel(frames), windowParent(parentOfWindows)
+{
+}
+
+PlotWindow *BusPlots::openPlot(const SeriesKey &key, SeriesKind kind)
 {
     // A window of its own that goes with the page; the session decodes for it.
     auto *window = new PlotWindow([session = busSession](const QByteArray &bytes) { return session->decode(bytes); },
-                                  tableViewFrames);
+                                  windowParent);
     window->setObjectName(QStringLiteral("plotWindow%1").arg(++plotsOpened));
     window->setTitlePrefix(QStringLiteral("Plot %1").arg(plotsOpened));
     plots.append(window);
@@ -44,7 +43,7 @@ PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
     return window;
 }
 
-void BusLayout::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind kind)
+void BusPlots::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind kind)
 {
     if (!window || window->hasSeries(key))
         return;
@@ -54,7 +53,7 @@ void BusLayout::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind k
     window->refresh();
 }
 
-QVector<PlotWindow *> BusLayout::plotWindows() const
+QVector<PlotWindow *> BusPlots::plotWindows() const
 {
     QVector<PlotWindow *> open;
     for (const QPointer<PlotWindow> &window : plots) {
@@ -64,7 +63,7 @@ QVector<PlotWindow *> BusLayout::plotWindows() const
     return open;
 }
 
-void BusLayout::addPlotEntries(QMenu *menu, const BusRecord &record, const QString &onlyParameter)
+void BusPlots::addPlotEntries(QMenu *menu, const BusRecord &record, const QString &onlyParameter)
 {
     if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.checksumOk)
         return;
@@ -107,10 +106,4 @@ void BusLayout::addPlotEntries(QMenu *menu, const BusRecord &record, const QStri
             });
         }
     }
-}
-
-void BusLayout::addDetailPlotEntries(QMenu *menu, const QString &parameter)
-{
-    if (detailShown)
-        addPlotEntries(menu, detailRecord, parameter);
 }

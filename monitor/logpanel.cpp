@@ -1,60 +1,30 @@
-// The Bus page's logs and captures: Save, Open and Record, and the file
-// dialogs they ask.
-
-#include "monitor/buslayout.h"
+#include "monitor/logpanel.h"
 
 #include "capture/capturefile.h"
 #include "catalogue/fileaccess.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
+#include "monitor/busfiledialog.h"
 #include "monitor/frametablemodel.h"
 #include "serial/buslogloader.h"
 #include "serial/busrecording.h"
 #include "serial/bussession.h"
-#include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
 
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QTableView>
 
 namespace {
 
-const QString kLogFilter = QStringLiteral("Bus logs (*.log *.txt)");
-const QString kCaptureFilter = QStringLiteral("Wireshark capture (*.pcap)");
-const QString kAllFilter = QStringLiteral("All files (*)");
-
-// Saving, a name typed without a suffix gets the suffix of the filter
-// chosen (".log" unless it is the capture's), before the dialog asks
-// whether to replace a file of that name.
-class LogFileDialog : public QFileDialog
-{
-public:
-    using QFileDialog::QFileDialog;
-
-    void accept() override
-    {
-        if (acceptMode() == QFileDialog::AcceptSave)
-            setDefaultSuffix(selectedNameFilter() == kCaptureFilter ? QStringLiteral("pcap") : QStringLiteral("log"));
-        QFileDialog::accept();
-    }
-};
-
-QString withSuffix(const QString &path, bool capture)
-{
-    if (!QFileInfo(path).suffix().isEmpty())
-        return path;
-    return path + (capture ? QStringLiteral(".pcap") : QStringLiteral(".log"));
-}
+const QString kPreciseLogsKey = QStringLiteral("bus/preciseLogs");
 
 // "51 frames and 1 noise run"
 QString savedText(quint64 frames, quint64 noiseRuns)
@@ -100,35 +70,73 @@ bool saveCapture(const FrameTableModel &held, const QString &path, QString *mess
 
 } // namespace
 
-// --- Logs -------------------------------------------------------------------------
+// --- Logs ---
 
-QString BusLayout::chooseLogFile(const QString &title, bool forWriting)
+LogPanel::LogPanel(BusSession *session, const FrameTableModel *frames, QWidget *parent)
+    : QWidget(parent), busSession(session), frameModel(frames)
 {
-    LogFileDialog dialog(tableViewFrames, title);
-    if (forWriting)
-        dialog.setNameFilters({kLogFilter, kCaptureFilter, kAllFilter});
-    else
-        dialog.setNameFilters({QStringLiteral("Bus logs and captures (*.log *.txt *.pcap)"), kLogFilter, kCaptureFilter,
-                               kAllFilter});
-    // Our own dialog everywhere: the same questions (replace?) on every desktop.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (forWriting) {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-    } else {
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    const QString folder = lastFolder(QStringLiteral("busFiles"));
-    if (!folder.isEmpty())
-        dialog.setDirectory(folder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    const QString path = dialog.selectedFiles().constFirst();
-    rememberFolderOf(QStringLiteral("busFiles"), path);
-    return forWriting ? withSuffix(path, dialog.selectedNameFilter() == kCaptureFilter) : path;
+    logLoader = named(new BusLogLoader(QStringLiteral("xml"), this), QStringLiteral("logLoader"));
+    buildWidgets();
+    connect(buttonSave, &QPushButton::clicked, this, &LogPanel::on_buttonSave_clicked);
+    connect(buttonOpen, &QPushButton::clicked, this, &LogPanel::on_buttonOpen_clicked);
+    connect(buttonRecord, &QPushButton::clicked, this, &LogPanel::on_buttonRecord_clicked);
+    connect(buttonCancelOpen, &QPushButton::clicked, this, &LogPanel::on_buttonCancelOpen_clicked);
+    connect(logLoader, &BusLogLoader::batchRead, this, &LogPanel::on_logLoader_batchRead);
+    connect(logLoader, &BusLogLoader::finished, this, &LogPanel::on_logLoader_finished);
+    connect(busSession, &BusSession::recordingChanged, this, &LogPanel::on_busSession_recordingChanged);
+    checkBoxPreciseLogs->setChecked(settingsStore().value(kPreciseLogsKey, false).toBool());
+    busSession->setPreciseLogs(checkBoxPreciseLogs->isChecked());
+    connect(checkBoxPreciseLogs, &QCheckBox::toggled, this, &LogPanel::on_checkBoxPreciseLogs_toggled);
+}
+
+void LogPanel::buildWidgets()
+{
+    buttonSave = named(new QPushButton(QStringLiteral("Save")), QStringLiteral("buttonSave"));
+    buttonSave->setToolTip(QStringLiteral("Write every frame of the list to a log file"));
+    buttonOpen = named(new QPushButton(QStringLiteral("Open")), QStringLiteral("buttonOpen"));
+    buttonOpen->setToolTip(QStringLiteral("Read a log file or frame lines into the list"));
+    buttonRecord = named(new QPushButton(QStringLiteral("Record")), QStringLiteral("buttonRecord"));
+    buttonRecord->setCheckable(true);
+    buttonRecord->setToolTip(QStringLiteral("Write every frame to a log file as it arrives; press again to stop"));
+    progressBarOpen = named(new QProgressBar, QStringLiteral("progressBarOpen"));
+    progressBarOpen->setRange(0, 1000);
+    progressBarOpen->setTextVisible(false);
+    progressBarOpen->setMaximumWidth(120);
+    progressBarOpen->setVisible(false);
+    buttonCancelOpen = named(new QPushButton(QStringLiteral("Cancel")), QStringLiteral("buttonCancelOpen"));
+    buttonCancelOpen->setToolTip(QStringLiteral("Stop reading the log; what was read stays in the list"));
+    buttonCancelOpen->setVisible(false);
+    // While recording, a steady red label beside the buttons says where to
+    // and how many frames are written: a passing message would be forgotten.
+    labelRecording = named(new QLabel, QStringLiteral("labelRecording"));
+    labelRecording->setStyleSheet(QStringLiteral("color: red"));
+    labelRecording->setVisible(false);
+    timerRecording = named(new QTimer(this), QStringLiteral("timerRecording"));
+    timerRecording->setInterval(500);
+    connect(timerRecording, &QTimer::timeout, this, &LogPanel::showRecording);
+    checkBoxPreciseLogs = named(new QCheckBox(QStringLiteral("\u00b5s in logs")), QStringLiteral("checkBoxPreciseLogs"));
+    checkBoxPreciseLogs->setToolTip(QStringLiteral("Save, Record and Copy write times to the microsecond "
+                                                   "rather than the millisecond"));
+
+    auto *layoutLogButtons = named(new QHBoxLayout(this), QStringLiteral("layoutLogButtons"));
+    layoutLogButtons->setContentsMargins(0, 0, 0, 0);
+    layoutLogButtons->addWidget(progressBarOpen);
+    layoutLogButtons->addWidget(buttonCancelOpen);
+    layoutLogButtons->addWidget(labelRecording);
+    layoutLogButtons->addWidget(buttonSave);
+    layoutLogButtons->addWidget(buttonOpen);
+    layoutLogButtons->addWidget(buttonRecord);
+    layoutLogButtons->addWidget(checkBoxPreciseLogs);
+}
+
+void LogPanel::on_checkBoxPreciseLogs_toggled(bool checked)
+{
+    busSession->setPreciseLogs(checked);
+    settingsStore().setValue(kPreciseLogsKey, checked);
 }
 
 // A name ending in ".pcap" is saved as a capture, whatever filter was chosen.
-bool BusLayout::saveLog(const QString &path)
+bool LogPanel::saveLog(const QString &path)
 {
     if (isCapturePath(path)) {
         QString message;
@@ -164,36 +172,35 @@ bool BusLayout::saveLog(const QString &path)
     return true;
 }
 
-bool BusLayout::openLog(const QString &path)
+bool LogPanel::openLog(const QString &path)
 {
     if (logLoader->isRunning()) {
         showMessage(QStringLiteral("A log is being opened: cancel it first"), true);
         return false;
     }
-    on_buttonClear_clicked(false);
+    emit clearRequested();
     // Lines without a time count as read now.
     if (!logLoader->start(path, QDateTime::currentMSecsSinceEpoch())) {
         showMessage(QStringLiteral("Cannot read %1: %2").arg(path, logLoader->errorText()), true);
         return false;
     }
     openingPath = path;
-    insightOfLog = true;
+    emit logOpening();
     openedFrames = openedNoiseRuns = 0;
     progressBarOpen->setValue(0);
     progressBarOpen->setVisible(true);
     buttonCancelOpen->setVisible(true);
     buttonOpen->setEnabled(false);
-    showMessage(QStringLiteral("Opening %1").arg(path), false);
-    timerMessage->stop();
+    emit message(QStringLiteral("Opening %1").arg(path), false, true);
     return true;
 }
 
-bool BusLayout::isOpeningLog() const
+bool LogPanel::isOpeningLog() const
 {
     return logLoader->isRunning();
 }
 
-void BusLayout::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64 done, qint64 total)
+void LogPanel::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64 done, qint64 total)
 {
     if (logLoader->isCancelled()) {
         logLoader->batchTaken();
@@ -208,7 +215,7 @@ void BusLayout::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64
     logLoader->batchTaken();
 }
 
-void BusLayout::on_logLoader_finished(int refused, bool cancelled, const QString &error)
+void LogPanel::on_logLoader_finished(int refused, bool cancelled, const QString &error)
 {
     progressBarOpen->setVisible(false);
     buttonCancelOpen->setVisible(false);
@@ -225,13 +232,18 @@ void BusLayout::on_logLoader_finished(int refused, bool cancelled, const QString
     showMessage(opened, refused > 0 || !error.isEmpty());
 }
 
-void BusLayout::on_buttonCancelOpen_clicked(bool checked)
+void LogPanel::on_buttonCancelOpen_clicked(bool checked)
 {
     Q_UNUSED(checked)
+    cancelOpening();
+}
+
+void LogPanel::cancelOpening()
+{
     logLoader->cancel();
 }
 
-bool BusLayout::startRecording(const QString &path)
+bool LogPanel::startRecording(const QString &path)
 {
     if (!busSession->startRecording(path)) {
         showMessage(busSession->errorText(), true);
@@ -241,25 +253,12 @@ bool BusLayout::startRecording(const QString &path)
     return true;
 }
 
-void BusLayout::stopRecording()
+void LogPanel::stopRecording()
 {
     busSession->stopRecording();
 }
 
-// While recording, a steady red line beside the buttons says where to and
-// how many frames are written: a passing message would be forgotten.
-void BusLayout::buildRecordingIndicator()
-{
-    labelRecording = named(new QLabel, QStringLiteral("labelRecording"));
-    labelRecording->setStyleSheet(QStringLiteral("color: red"));
-    labelRecording->setVisible(false);
-    layoutLog->insertWidget(layoutLog->indexOf(buttonSave), labelRecording);
-    timerRecording = named(new QTimer(this), QStringLiteral("timerRecording"));
-    timerRecording->setInterval(500);
-    connect(timerRecording, &QTimer::timeout, this, &BusLayout::showRecording);
-}
-
-void BusLayout::showRecording()
+void LogPanel::showRecording()
 {
     const bool recording = busSession->isRecording();
     labelRecording->setVisible(recording);
@@ -276,7 +275,7 @@ void BusLayout::showRecording()
     labelRecording->setToolTip(QStringLiteral("Recording to %1").arg(path));
 }
 
-void BusLayout::on_busSession_recordingChanged(bool recording, const QString &reason)
+void LogPanel::on_busSession_recordingChanged(bool recording, const QString &reason)
 {
     setRecordButton(recording);
     showRecording();
@@ -288,29 +287,29 @@ void BusLayout::on_busSession_recordingChanged(bool recording, const QString &re
         showMessage(QStringLiteral("Recording to %1 stopped").arg(busSession->recordingPath()), false);
 }
 
-void BusLayout::setRecordButton(bool recording)
+void LogPanel::setRecordButton(bool recording)
 {
     buttonRecord->setChecked(recording);
     buttonRecord->setText(recording ? QStringLiteral("Stop recording") : QStringLiteral("Record"));
 }
 
-void BusLayout::on_buttonSave_clicked(bool checked)
+void LogPanel::on_buttonSave_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    const QString path = chooseLogFile(QStringLiteral("Save log"), true);
+    const QString path = chooseBusFile(this, QStringLiteral("Save log"), true);
     if (!path.isEmpty())
         saveLog(path);
 }
 
-void BusLayout::on_buttonOpen_clicked(bool checked)
+void LogPanel::on_buttonOpen_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    const QString path = chooseLogFile(QStringLiteral("Open log"), false);
+    const QString path = chooseBusFile(this, QStringLiteral("Open log"), false);
     if (!path.isEmpty())
         openLog(path);
 }
 
-void BusLayout::on_buttonRecord_clicked(bool checked)
+void LogPanel::on_buttonRecord_clicked(bool checked)
 {
     Q_UNUSED(checked)
     if (busSession->isRecording()) {
@@ -318,7 +317,7 @@ void BusLayout::on_buttonRecord_clicked(bool checked)
         return;
     }
     setRecordButton(false);
-    const QString path = chooseLogFile(QStringLiteral("Record to"), true);
+    const QString path = chooseBusFile(this, QStringLiteral("Record to"), true);
     if (!path.isEmpty())
         startRecording(path);
 }

@@ -1,12 +1,6 @@
-// The Bus page's Replay: the frames of a log or capture written onto the
-// connected port with their logged spacing, faster or slower, once or in a
-// loop, read as `kwn-frame replay` reads them. The
-// session shows them as TX as it does every frame it writes; a row under the
-// send row, shown while replaying, holds the speed, loop, progress, Pause
-// and Stop.
+#include "monitor/replaypanel.h"
 
-#include "monitor/buslayout.h"
-
+#include "monitor/busfiledialog.h"
 #include "serial/bussession.h"
 #include "serial/replayer.h"
 #include "serial/replayfile.h"
@@ -20,15 +14,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-void BusLayout::buildReplayRow()
+ReplayPanel::ReplayPanel(BusSession *session, QWidget *parent) : QWidget(parent), busSession(session)
 {
-    buttonReplay = named(new QPushButton(QStringLiteral("Replay\u2026")), QStringLiteral("buttonReplay"));
-    buttonReplay->setToolTip(QStringLiteral("Write the frames of a log onto the port with their original spacing"));
-    buttonReplay->setEnabled(false);
-    layoutSend->addWidget(buttonReplay);
+    setObjectName(QStringLiteral("widgetReplay"));
+    buildRow();
+    connectReplayer();
+}
 
-    widgetReplay = named(new QWidget, QStringLiteral("widgetReplay"));
-    auto *layoutReplay = named(new QHBoxLayout(widgetReplay), QStringLiteral("layoutReplay"));
+void ReplayPanel::buildRow()
+{
+    auto *layoutReplay = named(new QHBoxLayout(this), QStringLiteral("layoutReplay"));
     layoutReplay->setContentsMargins(0, 0, 0, 0);
     labelReplay = named(new QLabel(QStringLiteral("Replaying")), QStringLiteral("labelReplay"));
     doubleSpinBoxReplaySpeed = named(new QDoubleSpinBox, QStringLiteral("doubleSpinBoxReplaySpeed"));
@@ -50,18 +45,19 @@ void BusLayout::buildReplayRow()
     layoutReplay->addWidget(progressBarReplay, 1);
     layoutReplay->addWidget(buttonReplayPause);
     layoutReplay->addWidget(buttonReplayStop);
-    widgetReplay->setVisible(false);
+    setVisible(false);
 }
 
-void BusLayout::connectReplay()
+void ReplayPanel::chooseAndStart()
+{
+    const QString path = chooseBusFile(this, QStringLiteral("Replay log"), false);
+    if (!path.isEmpty())
+        startReplay(path);
+}
+
+void ReplayPanel::connectReplayer()
 {
     replayer = named(new Replayer(busSession, this), QStringLiteral("replayer"));
-    connect(buttonReplay, &QPushButton::clicked, this, [this] {
-        const QString path = chooseLogFile(QStringLiteral("Replay log"), false);
-        if (!path.isEmpty())
-            startReplay(path);
-    });
-    connect(this, &BusLayout::connectedChanged, buttonReplay, &QWidget::setEnabled);
     connect(doubleSpinBoxReplaySpeed, QOverload<double>::of(&QDoubleSpinBox::valueChanged), replayer,
             &Replayer::setSpeed);
     connect(checkBoxReplayLoop, &QCheckBox::toggled, replayer, &Replayer::setLoop);
@@ -91,10 +87,10 @@ void BusLayout::connectReplay()
     });
 }
 
-bool BusLayout::startReplay(const QString &path)
+bool ReplayPanel::startReplay(const QString &path)
 {
     if (!busSession->isOpen()) {
-        showMessage(QStringLiteral("Not connected: connect to a port to replay"), true);
+        emit message(QStringLiteral("Not connected: connect to a port to replay"), true);
         return false;
     }
     // Nothing is written unless the whole file reads (see serial/replayfile.h).
@@ -102,7 +98,7 @@ bool BusLayout::startReplay(const QString &path)
     if (!file.ok()) {
         QString text = file.error;
         text[0] = text.at(0).toUpper();
-        showMessage(text, true);
+        emit message(text, true);
         return false;
     }
     replayer->setRecords(file.frames);
@@ -114,18 +110,23 @@ bool BusLayout::startReplay(const QString &path)
     buttonReplayPause->setText(QStringLiteral("Pause"));
     labelReplay->setText(QStringLiteral("Replaying %1").arg(QFileInfo(path).fileName()));
     labelReplay->setToolTip(path);
-    widgetReplay->setVisible(true);
+    setVisible(true);
     QString text = QStringLiteral("Replaying %1 frames of %2").arg(replayer->frameCount()).arg(path);
     if (replayer->gapsShortened() > 0)
         text += QStringLiteral(" (%1 pauses of more than a day played as a day)").arg(replayer->gapsShortened());
-    showMessage(text, false);
+    emit message(text, false);
     replayer->start();
     return true;
 }
 
-void BusLayout::endReplay(const QString &text, bool error)
+void ReplayPanel::endReplay(const QString &text, bool error)
 {
     replayer->stop();
-    widgetReplay->setVisible(false);
-    showMessage(text, error);
+    setVisible(false);
+    emit message(text, error);
+}
+
+void ReplayPanel::stop()
+{
+    replayer->stop();
 }

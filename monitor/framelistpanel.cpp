@@ -1,0 +1,421 @@
+#include "monitor/framelistpanel.h"
+
+#include "codec/buslogfile.h"
+#include "codec/frame.h"
+#include "codec/framedecoding.h"
+#include "monitor/framelistheader.h"
+#include "monitor/frametablemodel.h"
+#include "monitor/latestmessagemodel.h"
+#include "serial/bussession.h"
+#include "widgets/pagestyle.h"
+#include "widgets/settingsstore.h"
+
+#include <QAbstractProxyModel>
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
+#include <QShortcut>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QString kTimeModeKey = QStringLiteral("bus/timeMode");
+const QString kSplitterKey = QStringLiteral("bus/detailSplitter");
+
+// A word of the filter: a text with spaces goes in double quotes, so that it
+// is matched as one phrase.
+QString filterWord(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.isSpace())
+            return QLatin1Char('"') + text + QLatin1Char('"');
+    }
+    return text;
+}
+
+void copyToClipboard(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
+} // namespace
+
+FrameListPanel::FrameListPanel(BusSession *session, FrameTableModel *frames, LatestMessageModel *latest,
+                               QWidget *parent)
+    : QWidget(parent), busSession(session), frameModel(frames), latestModel(latest)
+{
+    latestSorted = named(new QSortFilterProxyModel(this), QStringLiteral("latestSorted"));
+    latestSorted->setSourceModel(latestModel);
+    latestSorted->setSortRole(LatestMessageModel::SortRole);
+    latestSorted->setSortCaseSensitivity(Qt::CaseInsensitive);
+    buildToolsRow();
+    buildListView();
+    buildTimeControls();
+    splitterFrames = named(new QSplitter(Qt::Vertical), QStringLiteral("splitterFrames"));
+    splitterFrames->addWidget(tableViewFrames);
+    splitterFrames->setCollapsible(0, false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(layoutTools);
+    layout->addWidget(splitterFrames, 1);
+    makeConnections();
+    watchCurrentRow();
+}
+
+void FrameListPanel::buildToolsRow()
+{
+    layoutTools = named(new QHBoxLayout, QStringLiteral("layoutTools"));
+    LineEditFilter = named(new QLineEdit, QStringLiteral("LineEditFilter"));
+    LineEditFilter->setPlaceholderText(QStringLiteral("Filter"));
+    LineEditFilter->setClearButtonEnabled(true);
+    LineEditFilter->setToolTip(QStringLiteral("Show the frames with all these words in their columns; "
+                                              "-word leaves out, \"a phrase\" is one word"));
+    labelFilterCount = named(new QLabel, QStringLiteral("labelFilterCount"));
+    labelFilterCount->setToolTip(QStringLiteral("Rows shown of the rows held"));
+    labelFilterCount->setVisible(false);
+    checkBoxLatest = named(new QCheckBox(QStringLiteral("Latest")), QStringLiteral("checkBoxLatest"));
+    checkBoxLatest->setToolTip(QStringLiteral("Latest per message: one row per source and message, with its count and rate"));
+    buttonPause = named(new QPushButton(QStringLiteral("Pause")), QStringLiteral("buttonPause"));
+    buttonPause->setCheckable(true);
+    buttonPause->setToolTip(QStringLiteral("Freeze the list; frames are still received and counted"));
+    buttonClear = named(new QPushButton(QStringLiteral("Clear")), QStringLiteral("buttonClear"));
+    layoutTools->addWidget(LineEditFilter, 1);
+    layoutTools->addWidget(labelFilterCount);
+    layoutTools->addWidget(checkBoxLatest);
+    layoutTools->addWidget(buttonPause);
+    layoutTools->addWidget(buttonClear);
+}
+
+void FrameListPanel::buildListView()
+{
+    tableViewFrames = named(new QTableView, QStringLiteral("tableViewFrames"));
+    tableViewFrames->setModel(frameModel);
+    tableViewFrames->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tableViewFrames->setWordWrap(false);
+    tableViewFrames->verticalHeader()->hide();
+    // Fixed row heights and column widths: the view never measures rows.
+    tableViewFrames->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tableViewFrames->verticalHeader()->setDefaultSectionSize(20);
+    // Whole rows, several at a time (Shift, Ctrl), for Ctrl+C.
+    tableViewFrames->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tableViewFrames->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tableViewFrames->setContextMenuPolicy(Qt::CustomContextMenu);
+    listHeader = new FrameListHeader(tableViewFrames, frameModel, latestModel, this);
+    listHeader->setObjectName(QStringLiteral("listHeader"));
+
+    // Ctrl+F wherever the focus is while the page is shown (a shortcut of a
+    // hidden widget does not fire); Ctrl+C in the list copies whole rows,
+    // not the one cell the view would.
+    shortcutFilter = new QShortcut(QKeySequence::Find, LineEditFilter);
+    shortcutFilter->setObjectName(QStringLiteral("shortcutFilter"));
+    shortcutFilter->setContext(Qt::WindowShortcut);
+    shortcutCopy = new QShortcut(QKeySequence::Copy, tableViewFrames);
+    shortcutCopy->setObjectName(QStringLiteral("shortcutCopy"));
+    shortcutCopy->setContext(Qt::WidgetShortcut);
+}
+
+void FrameListPanel::setLowerWidget(QWidget *widget)
+{
+    splitterFrames->addWidget(widget);
+    // The list first: the widget under it is for a closer look at one row.
+    splitterFrames->setStretchFactor(0, 3);
+    splitterFrames->setStretchFactor(1, 1);
+    splitterFrames->setSizes({360, 120});
+    splitterFrames->restoreState(settingsStore().value(kSplitterKey).toByteArray());
+}
+
+void FrameListPanel::makeConnections()
+{
+    connect(LineEditFilter, &QLineEdit::textChanged, this, &FrameListPanel::on_LineEditFilter_textChanged);
+    connect(checkBoxLatest, &QCheckBox::toggled, this, &FrameListPanel::on_checkBoxLatest_toggled);
+    connect(buttonPause, &QPushButton::toggled, this, &FrameListPanel::on_buttonPause_toggled);
+    connect(buttonClear, &QPushButton::clicked, this, &FrameListPanel::on_buttonClear_clicked);
+    connect(frameModel, &FrameTableModel::countsChanged, this, &FrameListPanel::showFilterCount);
+    // Enter gives activated; a double click gives both, and showing the
+    // same frame twice is harmless.
+    connect(tableViewFrames, &QTableView::activated, this, &FrameListPanel::on_tableViewFrames_activated);
+    connect(tableViewFrames, &QTableView::doubleClicked, this, &FrameListPanel::on_tableViewFrames_activated);
+    connect(tableViewFrames, &QWidget::customContextMenuRequested, this,
+            &FrameListPanel::on_tableViewFrames_customContextMenuRequested);
+    connect(shortcutFilter, &QShortcut::activated, this, &FrameListPanel::on_shortcutFilter_activated);
+    connect(shortcutCopy, &QShortcut::activated, this, &FrameListPanel::on_shortcutCopy_activated);
+    connect(splitterFrames, &QSplitter::splitterMoved, this,
+            [this] { settingsStore().setValue(kSplitterKey, splitterFrames->saveState()); });
+    // Rows the ring drops off the top while the list is scrolled up.
+    connect(frameModel, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
+        if (first == 0)
+            rowsDroppedFromTop += last + 1;
+    });
+    // The list follows new rows while it sits at the bottom, also when the
+    // view's room changes under it (a scroll bar coming, the window resized).
+    QScrollBar *bar = tableViewFrames->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!updatingList)
+            listFollowing = value >= bar->maximum();
+    });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (listFollowing && !updatingList && !checkBoxLatest->isChecked())
+            bar->setValue(maximum);
+    });
+}
+
+// --- Times ------------------------------------------------------------------------
+
+void FrameListPanel::buildTimeControls()
+{
+    comboBoxTimeMode = new QComboBox;
+    comboBoxTimeMode->setObjectName(QStringLiteral("comboBoxTimeMode"));
+    // In the order of FrameTableModel::TimeMode.
+    comboBoxTimeMode->addItems({QStringLiteral("Clock time"), QStringLiteral("Since first"),
+                                QStringLiteral("\u0394 to row above")});
+    comboBoxTimeMode->setToolTip(QStringLiteral("What the Time column shows: the time of day, the seconds since "
+                                                "the first frame, or the ms since the row above"));
+    layoutTools->insertWidget(layoutTools->indexOf(checkBoxLatest) + 1, comboBoxTimeMode);
+
+    QSettings settings = settingsStore();
+    const int mode = settings.value(kTimeModeKey, 0).toInt();
+    comboBoxTimeMode->setCurrentIndex(mode >= 0 && mode < comboBoxTimeMode->count() ? mode : 0);
+    on_comboBoxTimeMode_currentIndexChanged(comboBoxTimeMode->currentIndex());
+    connect(comboBoxTimeMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &FrameListPanel::on_comboBoxTimeMode_currentIndexChanged);
+}
+
+void FrameListPanel::on_comboBoxTimeMode_currentIndexChanged(int index)
+{
+    frameModel->setTimeMode(FrameTableModel::TimeMode(qBound(0, index, int(FrameTableModel::TimeModeCount) - 1)));
+    settingsStore().setValue(kTimeModeKey, index);
+}
+
+// --- The list -----------------------------------------------------------------------
+
+void FrameListPanel::beginAppend()
+{
+    QScrollBar *bar = tableViewFrames->verticalScrollBar();
+    atBottomBeforeAppend = listFollowing || bar->value() >= bar->maximum();
+    valueBeforeAppend = bar->value();
+    rowsDroppedFromTop = 0;
+    updatingList = true;
+}
+
+void FrameListPanel::endAppend()
+{
+    updatingList = false;
+    if (checkBoxLatest->isChecked())
+        return;
+    if (atBottomBeforeAppend)
+        tableViewFrames->scrollToBottom();
+    else if (rowsDroppedFromTop > 0)
+        // The rows on screen stay there until they themselves are dropped.
+        tableViewFrames->verticalScrollBar()->setValue(qMax(0, valueBeforeAppend - rowsDroppedFromTop));
+}
+
+void FrameListPanel::on_buttonPause_toggled(bool checked)
+{
+    busSession->setPaused(checked);
+}
+
+void FrameListPanel::on_buttonClear_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    emit clearRequested();
+}
+
+void FrameListPanel::on_LineEditFilter_textChanged(const QString &text)
+{
+    frameModel->setFilterText(text);
+    latestModel->setFilterText(text);
+    if (!checkBoxLatest->isChecked())
+        tableViewFrames->scrollToBottom();
+}
+
+void FrameListPanel::on_checkBoxLatest_toggled(bool checked)
+{
+    listHeader->keepHeaderState();
+    showLatest(checked);
+    listHeader->showHeaderState();
+    if (!checked)
+        tableViewFrames->scrollToBottom();
+    watchCurrentRow();
+}
+
+void FrameListPanel::on_tableViewFrames_activated(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const BusRecord *record = recordOfIndex(index);
+    if (record && (record->kind == BusRecord::Received || record->kind == BusRecord::Sent))
+        emit frameOpened(frameToHexText(record->bytes));
+}
+
+void FrameListPanel::showFilterCount()
+{
+    labelFilterCount->setVisible(frameModel->isFiltering());
+    if (frameModel->isFiltering())
+        labelFilterCount->setText(QStringLiteral("%1 of %2").arg(frameModel->shownCount()).arg(frameModel->heldCount()));
+}
+
+void FrameListPanel::showLatest(bool latest)
+{
+    // Sorting off first: the list is never sorted, only the Latest view.
+    if (!latest)
+        tableViewFrames->setSortingEnabled(false);
+    tableViewFrames->setModel(latest ? static_cast<QAbstractItemModel *>(latestSorted) : frameModel);
+    if (latest) {
+        // The order last chosen, or none (order of first appearance).
+        tableViewFrames->horizontalHeader()->setSortIndicator(latestSorted->sortColumn(), latestSorted->sortOrder());
+        tableViewFrames->setSortingEnabled(true);
+    }
+}
+
+QMenu *FrameListPanel::columnMenu()
+{
+    return listHeader->columnMenu();
+}
+
+void FrameListPanel::saveHeaderStates()
+{
+    listHeader->saveHeaderStates();
+}
+
+// --- The current row ----------------------------------------------------------------
+
+void FrameListPanel::watchCurrentRow()
+{
+    for (const QMetaObject::Connection &watch : qAsConst(currentWatches))
+        disconnect(watch);
+    currentWatches.clear();
+    QAbstractItemModel *model = tableViewFrames->model();
+    currentWatches << connect(tableViewFrames->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                              &FrameListPanel::showCurrentRow);
+    // A reset (Clear, a new filter) leaves no current row, without a word.
+    currentWatches << connect(model, &QAbstractItemModel::modelReset, this, &FrameListPanel::showCurrentRow);
+    // A Latest row takes each new frame of its message in place.
+    currentWatches << connect(model, &QAbstractItemModel::dataChanged, this,
+                              [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                                  const int row = tableViewFrames->currentIndex().row();
+                                  if (row >= topLeft.row() && row <= bottomRight.row())
+                                      showCurrentRow();
+                              });
+    showCurrentRow();
+}
+
+void FrameListPanel::showCurrentRow()
+{
+    const QModelIndex current = tableViewFrames->currentIndex();
+    emit currentRecordChanged(current.isValid() ? recordOfIndex(current) : nullptr);
+}
+
+// --- Rows -------------------------------------------------------------------------
+
+const BusRecord *FrameListPanel::recordOfIndex(const QModelIndex &index) const
+{
+    // Through any proxy (a sorted view) to the model that holds the records.
+    QModelIndex source = index;
+    while (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(source.model()))
+        source = proxy->mapToSource(source);
+    if (!source.isValid())
+        return nullptr;
+    if (source.model() == frameModel)
+        return frameModel->recordAt(source.row());
+    if (source.model() == latestModel)
+        return latestModel->recordAt(source.row());
+    return nullptr;
+}
+
+QString FrameListPanel::selectedRowsText() const
+{
+    // From the ranges, not one index per cell: Ctrl+A on a full list is
+    // 100,000 rows of nine cells.
+    QSet<int> rowSet;
+    for (const QItemSelectionRange &range : tableViewFrames->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rowSet.insert(row);
+    }
+    QVector<int> rows(rowSet.begin(), rowSet.end());
+    std::sort(rows.begin(), rows.end());
+    QByteArray text;
+    for (int row : rows) {
+        if (const BusRecord *record = recordOfIndex(tableViewFrames->model()->index(row, 0)))
+            text += busLogLineOf(*record, busSession->preciseLogs());
+    }
+    return QString::fromUtf8(text);
+}
+
+void FrameListPanel::on_shortcutCopy_activated()
+{
+    const QString text = selectedRowsText();
+    if (!text.isEmpty())
+        copyToClipboard(text);
+}
+
+void FrameListPanel::on_shortcutFilter_activated()
+{
+    LineEditFilter->setFocus(Qt::ShortcutFocusReason);
+    LineEditFilter->selectAll();
+}
+
+void FrameListPanel::filterBy(const QString &text)
+{
+    LineEditFilter->setText(filterWord(text));
+}
+
+QMenu *FrameListPanel::frameMenu(const QModelIndex &index)
+{
+    auto *menu = new QMenu(tableViewFrames);
+    menu->setObjectName(QStringLiteral("menuFrame"));
+    const BusRecord *found = recordOfIndex(index);
+    if (!found)
+        return menu;
+    // A copy: the list goes on filling, and dropping, while the menu is open.
+    const BusRecord record = *found;
+    auto add = [&](const char *name, const QString &text, bool enabled, auto slot) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    add("actionCopyFrame", QStringLiteral("Copy frame"), true,
+        [bytes = record.bytes] { copyToClipboard(frameToHexText(bytes)); });
+    if (record.kind == BusRecord::Noise)
+        return menu;
+    add("actionOpenFrame", QStringLiteral("Open on Decode page"), true,
+        [this, bytes = record.bytes] { emit frameOpened(frameToHexText(bytes)); });
+    add("actionPutInSendField", QStringLiteral("Put in Send field"), true,
+        [this, bytes = record.bytes] { emit putInSendRequested(bytes); });
+    menu->addSeparator();
+    add("actionFilterNode", QStringLiteral("Filter by this node"), record.parsed,
+        [this, node = nodeIdText(record.sourceAddress)] { filterBy(node); });
+    add("actionFilterDevice", QStringLiteral("Filter by this device"), !record.device.isEmpty(),
+        [this, device = record.device] { filterBy(device); });
+    add("actionFilterMessage", QStringLiteral("Filter by this message"), !record.message.isEmpty(),
+        [this, message = record.message] { filterBy(message); });
+    emit recordMenuRequested(menu, record);
+    return menu;
+}
+
+void FrameListPanel::on_tableViewFrames_customContextMenuRequested(const QPoint &pos)
+{
+    const QModelIndex index = tableViewFrames->indexAt(pos);
+    if (!index.isValid())
+        return;
+    QMenu *menu = frameMenu(index);
+    menu->exec(tableViewFrames->viewport()->mapToGlobal(pos));
+    delete menu;
+}

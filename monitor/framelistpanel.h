@@ -1,0 +1,118 @@
+#ifndef KWN_MONITOR_FRAMELISTPANEL_H
+#define KWN_MONITOR_FRAMELISTPANEL_H
+
+// The Bus page's frame list: the filter, Latest, the Time column's mode,
+// Pause and Clear over the list, and the list itself in a splitter over
+// whatever the page puts under it. The list follows new rows while it sits
+// at the bottom; its rows can be copied, opened, put in the send field or
+// filtered by; its current row is told to whoever shows it in full.
+
+#include "codec/busrecord.h"
+
+#include <QByteArray>
+#include <QMetaObject>
+#include <QVector>
+#include <QWidget>
+
+class BusSession;
+class FrameListHeader;
+class FrameTableModel;
+class LatestMessageModel;
+class QCheckBox;
+class QComboBox;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QModelIndex;
+class QPoint;
+class QPushButton;
+class QShortcut;
+class QSortFilterProxyModel;
+class QSplitter;
+class QTableView;
+
+class FrameListPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    FrameListPanel(BusSession *session, FrameTableModel *frames, LatestMessageModel *latest,
+                   QWidget *parent = nullptr);
+
+    // Under the list, in the splitter whose place is remembered.
+    void setLowerWidget(QWidget *widget);
+    // Around the models' append of a batch: the list keeps its place, or
+    // follows the new rows.
+    void beginAppend();
+    void endAppend();
+    void filterBy(const QString &text);
+    // A row's menu (of the model the list shows): copy, open, put in the
+    // send field, filter by its node, device or message (a noise row can
+    // only be copied); a new child of the list, which the caller may delete.
+    QMenu *frameMenu(const QModelIndex &index);
+    QMenu *columnMenu();
+    void saveHeaderStates();
+
+signals:
+    void clearRequested();
+    void frameOpened(const QString &hexText);
+    void putInSendRequested(const QByteArray &frame);
+    // A row's menu is being made: whoever plots adds its entries.
+    void recordMenuRequested(QMenu *menu, const BusRecord &record);
+    // The list's current row, or null: valid only during the call.
+    void currentRecordChanged(const BusRecord *record);
+
+private slots:
+    void on_LineEditFilter_textChanged(const QString &text);
+    void on_checkBoxLatest_toggled(bool checked);
+    void on_comboBoxTimeMode_currentIndexChanged(int index);
+    void on_buttonPause_toggled(bool checked);
+    void on_buttonClear_clicked(bool checked);
+    void on_tableViewFrames_activated(const QModelIndex &index);
+    void on_tableViewFrames_customContextMenuRequested(const QPoint &pos);
+    void on_shortcutFilter_activated();
+    void on_shortcutCopy_activated();
+
+private:
+    void buildToolsRow();
+    void buildListView();
+    void buildTimeControls();
+    void makeConnections();
+    // "N of M" beside the filter, while there is one.
+    void showFilterCount();
+    // The Latest view goes through a sorting proxy; the list stays in arrival order.
+    void showLatest(bool latest);
+    // The record behind a row of whichever model the list shows.
+    const BusRecord *recordOfIndex(const QModelIndex &index) const;
+    QString selectedRowsText() const;
+    // Follows the current row of the model the list shows (a new one after
+    // each switch between the list and Latest).
+    void watchCurrentRow();
+    void showCurrentRow();
+
+    BusSession *busSession = nullptr;
+    FrameTableModel *frameModel = nullptr;
+    LatestMessageModel *latestModel = nullptr;
+    QSortFilterProxyModel *latestSorted = nullptr;
+    QHBoxLayout *layoutTools = nullptr;
+    QLineEdit *LineEditFilter = nullptr;
+    QLabel *labelFilterCount = nullptr;
+    QCheckBox *checkBoxLatest = nullptr;
+    QComboBox *comboBoxTimeMode = nullptr;
+    QPushButton *buttonPause = nullptr;
+    QPushButton *buttonClear = nullptr;
+    QSplitter *splitterFrames = nullptr; // the list over the lower widget
+    QTableView *tableViewFrames = nullptr;
+    QShortcut *shortcutFilter = nullptr;
+    QShortcut *shortcutCopy = nullptr;
+    FrameListHeader *listHeader = nullptr;
+    QVector<QMetaObject::Connection> currentWatches; // to the model shown and its selection
+    int rowsDroppedFromTop = 0; // during one append
+    int valueBeforeAppend = 0;
+    bool atBottomBeforeAppend = false;
+    bool listFollowing = true; // the list sits at the bottom and follows new rows
+    bool updatingList = false; // rows go in: the scroll bar moves by itself
+};
+
+#endif
