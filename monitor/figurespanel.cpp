@@ -1,13 +1,11 @@
 #include "monitor/figurespanel.h"
 
-#include "codec/framedecoding.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "monitor/nodetablemodel.h"
 #include "serial/bussession.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
-#include "widgets/settingsstore.h"
 
 #include <QDateTime>
 #include <QTimer>
