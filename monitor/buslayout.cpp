@@ -46,6 +46,8 @@ BusLayout::~BusLayout()
         listPanel->saveHeaderStates();
     if (replayPanel)
         replayPanel->stop();
+    // What the port still delivers as it closes goes nowhere: the page goes.
+    disconnect(busSession, nullptr, this, nullptr);
     busSession->stopRecording();
     busSession->close();
     delete portPanel;
@@ -145,7 +147,7 @@ void BusLayout::setCapacity(int frames)
 
 void BusLayout::on_application_aboutToQuit()
 {
-    if (busSession->isOpen())
+    if (busSession->isOpen() && portPanel)
         portPanel->disconnectPort();
     busSession->stopRecording();
 }
