@@ -7,6 +7,7 @@
 #include "serial/buslogloader.h"
 #include "serial/bussession.h"
 #include "serial/replayer.h"
+#include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -41,11 +42,12 @@ const int kErrorMessageMs = 12000;
 BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLayout)
 {
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
-    frameModel = named(new FrameTableModel(this), QStringLiteral("frameModel"));
-    latestModel = named(new LatestMessageModel(this), QStringLiteral("latestModel"));
+    traceStore = named(new TraceStore(this), QStringLiteral("traceStore"));
+    frameModel = named(new FrameTableModel(traceStore, this), QStringLiteral("frameModel"));
+    latestModel = named(new LatestMessageModel(traceStore, this), QStringLiteral("latestModel"));
     buildLatestSorting();
     busSession = named(new BusSession(QStringLiteral("xml"), this), QStringLiteral("busSession"));
-    busSession->setHoldLimit(frameModel->capacity());
+    busSession->setHoldLimit(traceStore->capacity());
     // Ten batches a second: each one redraws the list, and an eye reads no faster.
     busSession->setBatchIntervalMs(100);
     logLoader = named(new BusLogLoader(QStringLiteral("xml"), this), QStringLiteral("logLoader"));
@@ -336,9 +338,8 @@ bool BusLayout::isConnected() const
 
 void BusLayout::setCapacity(int frames)
 {
-    frameModel->setCapacity(frames);
-    latestModel->setCapacity(frames);
-    busSession->setHoldLimit(frameModel->capacity());
+    traceStore->setCapacity(frames);
+    busSession->setHoldLimit(traceStore->capacity());
     showCounters();
 }
 
@@ -441,9 +442,7 @@ void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
     const int before = bar->value();
     rowsDroppedFromTop = 0;
     updatingList = true;
-    frameModel->append(batch);
-    latestModel->append(batch);
-    feedInsight(batch);
+    traceStore->append(batch);
     updatingList = false;
     if (!listShown)
         return;
@@ -464,8 +463,7 @@ void BusLayout::on_buttonClear_clicked(bool checked)
     Q_UNUSED(checked)
     logLoader->cancel();
     busSession->clear();
-    frameModel->clear();
-    latestModel->clear();
+    traceStore->clear();
     clearInsight();
     showCounters();
 }

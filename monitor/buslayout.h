@@ -8,7 +8,6 @@
 // the records the session hands out and forwards what the user asks for.
 
 #include "codec/busrecord.h"
-#include "insight/busload.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -47,6 +46,7 @@ class QTimer;
 class QVBoxLayout;
 class QWidget;
 class Replayer;
+class TraceStore;
 enum class SeriesKind : quint8;
 struct SeriesKey;
 
@@ -207,7 +207,6 @@ private:
     void setNodeColumnWidths();
     void buildLoadLine();
     void connectInsight();
-    void feedInsight(const QVector<BusRecord> &batch);
     void clearInsight();
     void showInsight();
     void followWireFormat();
@@ -258,6 +257,7 @@ private:
     QSplitter *splitterFrames = nullptr; // the list over the detail pane
     FrameDetailPane *frameDetailPane = nullptr;
 
+    TraceStore *traceStore = nullptr; // every record the list, Latest, Nodes and the load line show
     FrameTableModel *frameModel = nullptr;
     LatestMessageModel *latestModel = nullptr;
     QSortFilterProxyModel *latestSorted = nullptr;
@@ -298,7 +298,6 @@ private:
     NodeTableModel *nodeModel = nullptr;
     QSortFilterProxyModel *nodesSorted = nullptr;
     QTimer *timerInsight = nullptr;
-    BusLoadMeter loadMeter;
     bool insightOfLog = false; // rates and silence at the log's last time, not now
     QPushButton *buttonReplay = nullptr;
     QWidget *widgetReplay = nullptr; // the row shown while replaying

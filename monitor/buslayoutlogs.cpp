@@ -7,10 +7,10 @@
 #include "catalogue/fileaccess.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
-#include "monitor/frametablemodel.h"
 #include "serial/buslogloader.h"
 #include "serial/busrecording.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -68,7 +68,7 @@ QString savedText(quint64 frames, quint64 noiseRuns)
 // Every frame, bad frame and noise run held, through the capture writer;
 // events have no place in a capture and are counted. A write error leaves
 // what was written, as a log's does.
-bool saveCapture(const FrameTableModel &held, const QString &path, QString *message)
+bool saveCapture(const TraceStore &held, const QString &path, QString *message)
 {
     QFile made;
     QString problem;
@@ -132,7 +132,7 @@ bool BusLayout::saveLog(const QString &path)
 {
     if (isCapturePath(path)) {
         QString message;
-        const bool saved = saveCapture(*frameModel, path, &message);
+        const bool saved = saveCapture(*traceStore, path, &message);
         showMessage(message, !saved);
         return saved;
     }
@@ -145,8 +145,8 @@ bool BusLayout::saveLog(const QString &path)
     QByteArray text;
     quint64 frames = 0;
     quint64 noiseRuns = 0;
-    for (int i = 0; i < frameModel->heldCount(); ++i) {
-        const BusRecord &record = frameModel->heldRecord(i);
+    for (int i = 0; i < traceStore->heldCount(); ++i) {
+        const BusRecord &record = traceStore->heldRecord(i);
         if (record.kind != BusRecord::Event)
             (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
         text += busLogLineOf(record, checkBoxPreciseLogs->isChecked());

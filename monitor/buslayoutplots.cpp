@@ -7,8 +7,8 @@
 
 #include "charts/plotwindow.h"
 #include "codec/valueseries.h"
-#include "monitor/frametablemodel.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 
 #include <QAction>
 #include <QMenu>
@@ -49,8 +49,8 @@ void BusLayout::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind k
     if (!window || window->hasSeries(key))
         return;
     const int index = window->addSeries(key, kind);
-    for (int i = 0; i < frameModel->heldCount(); ++i)
-        window->addRecord(frameModel->heldRecord(i), index);
+    for (int i = 0; i < traceStore->heldCount(); ++i)
+        window->addRecord(traceStore->heldRecord(i), index);
     window->refresh();
 }
 
