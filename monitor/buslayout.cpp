@@ -360,7 +360,7 @@ void BusLayout::showMessage(const QString &text, bool error)
 
 void BusLayout::showCounters()
 {
-    const BusCounters counters = busSession->counters();
+    const BusCounters counters = shownSession()->counters();
     QString text = QStringLiteral("%1 received, %2 sent, %3, %4 of noise")
                        .arg(counters.received)
                        .arg(counters.sent)
@@ -397,6 +397,7 @@ void BusLayout::on_buttonConnect_clicked(bool checked)
         return;
     }
     saveSettings();
+    showLiveBus();
     insightOfLog = false; // live from here on
     showConnectionState(QStringLiteral("Connected to %1").arg(settings.port), false);
     buttonConnect->setText(QStringLiteral("Disconnect"));
@@ -436,13 +437,22 @@ void BusLayout::on_application_aboutToQuit()
 
 void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
 {
+    appendToList(traceStore, batch);
+}
+
+void BusLayout::appendToList(TraceStore *store, const QVector<BusRecord> &batch)
+{
+    if (store != shownStore()) {
+        store->append(batch);
+        return;
+    }
     QScrollBar *bar = tableViewFrames->verticalScrollBar();
     const bool listShown = !checkBoxLatest->isChecked();
     const bool atBottom = listFollowing || bar->value() >= bar->maximum();
     const int before = bar->value();
     rowsDroppedFromTop = 0;
     updatingList = true;
-    traceStore->append(batch);
+    store->append(batch);
     updatingList = false;
     if (!listShown)
         return;
@@ -461,7 +471,7 @@ void BusLayout::on_buttonPause_toggled(bool checked)
 void BusLayout::on_buttonClear_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    logLoader->cancel();
+    showLiveBus();
     busSession->clear();
     traceStore->clear();
     clearInsight();

@@ -74,6 +74,10 @@ public:
     bool isOpeningLog() const;
     bool startRecording(const QString &path);
     void stopRecording();
+    // While an opened log is shown, the list, Latest, Nodes and the load
+    // line show its records alone, apart from the live bus, which goes on
+    // into its own store; Clear and Connect come back to the live bus.
+    bool isShowingOpenedLog() const { return fileStore != nullptr; }
     // Plays the frames of a log onto the connected port with their spacing
     // (buslayoutreplay.cpp); "Replay…" asks for the file and calls this.
     // False after showing the reason on the page.
@@ -185,6 +189,18 @@ private:
     // The Latest view goes through a sorting proxy; the list stays in arrival order.
     void buildLatestSorting();
     void showLatest(bool latest);
+    // The records of a batch into a store; the list follows them when the
+    // store is the one shown.
+    void appendToList(TraceStore *store, const QVector<BusRecord> &batch);
+
+    // The opened log apart from the live bus (buslayoutopened.cpp).
+    TraceStore *shownStore() const;
+    BusSession *shownSession() const;
+    // A new store and session for a log being opened, shown in place of the
+    // live bus (or of the log opened before).
+    void showOpenedLog();
+    // Back to the live bus; the opened log's records are let go.
+    void showLiveBus();
 
     // The detail pane under the list (buslayoutdetail.cpp).
     QWidget *buildDetailPane(); // the splitter
@@ -262,6 +278,10 @@ private:
     LatestMessageModel *latestModel = nullptr;
     QSortFilterProxyModel *latestSorted = nullptr;
     BusSession *busSession = nullptr;
+    // Of the opened log while it is shown: it counts and times its records
+    // as the live session does the bus's.
+    BusSession *fileSession = nullptr;
+    TraceStore *fileStore = nullptr;
     QTimer *timerMessage = nullptr;
     BusLogLoader *logLoader = nullptr;
     QString openingPath;

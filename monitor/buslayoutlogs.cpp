@@ -132,7 +132,7 @@ bool BusLayout::saveLog(const QString &path)
 {
     if (isCapturePath(path)) {
         QString message;
-        const bool saved = saveCapture(*traceStore, path, &message);
+        const bool saved = saveCapture(*shownStore(), path, &message);
         showMessage(message, !saved);
         return saved;
     }
@@ -145,8 +145,9 @@ bool BusLayout::saveLog(const QString &path)
     QByteArray text;
     quint64 frames = 0;
     quint64 noiseRuns = 0;
-    for (int i = 0; i < traceStore->heldCount(); ++i) {
-        const BusRecord &record = traceStore->heldRecord(i);
+    const TraceStore *held = shownStore();
+    for (int i = 0; i < held->heldCount(); ++i) {
+        const BusRecord &record = held->heldRecord(i);
         if (record.kind != BusRecord::Event)
             (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
         text += busLogLineOf(record, checkBoxPreciseLogs->isChecked());
@@ -170,7 +171,7 @@ bool BusLayout::openLog(const QString &path)
         showMessage(QStringLiteral("A log is being opened: cancel it first"), true);
         return false;
     }
-    on_buttonClear_clicked(false);
+    showOpenedLog();
     // Lines without a time count as read now.
     if (!logLoader->start(path, QDateTime::currentMSecsSinceEpoch())) {
         showMessage(QStringLiteral("Cannot read %1: %2").arg(path, logLoader->errorText()), true);
@@ -203,7 +204,8 @@ void BusLayout::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64
         if (record.kind != BusRecord::Event)
             (record.kind == BusRecord::Noise ? openedNoiseRuns : openedFrames) += 1;
     }
-    busSession->load(records);
+    if (fileSession)
+        fileSession->load(records);
     progressBarOpen->setValue(total > 0 ? int(done * 1000 / total) : 1000);
     logLoader->batchTaken();
 }
@@ -222,6 +224,10 @@ void BusLayout::on_logLoader_finished(int refused, bool cancelled, const QString
         opened += QStringLiteral("; ") + countText(quint64(refused), "line was not a frame", "lines were not frames");
     if (!error.isEmpty())
         opened += QStringLiteral("; reading stopped: %1").arg(error);
+    if (fileStore && fileStore->droppedCount() > 0)
+        opened += QStringLiteral("; the first %1 left out: the list holds %2")
+                      .arg(countText(fileStore->droppedCount(), "record", "records"))
+                      .arg(fileStore->capacity());
     showMessage(opened, refused > 0 || !error.isEmpty());
 }
 

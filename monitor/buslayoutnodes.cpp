@@ -146,7 +146,7 @@ void BusLayout::clearInsight()
 
 void BusLayout::showInsight()
 {
-    const BusLoadMeter &loadMeter = traceStore->load();
+    const BusLoadMeter &loadMeter = shownStore()->load();
     const qint64 nowUs = insightOfLog ? loadMeter.overall().lastUs : QDateTime::currentMSecsSinceEpoch() * 1000;
     nodeModel->refresh(nowUs);
     if (insightOfLog) {
@@ -167,6 +167,8 @@ void BusLayout::followWireFormat()
     format.parity = comboBoxParity->currentText() != QLatin1String("none");
     format.stopBits = comboBoxStopBits->currentText().toDouble();
     traceStore->setWireFormat(format);
+    if (fileStore)
+        fileStore->setWireFormat(format);
     showInsight();
 }
 

@@ -27,11 +27,37 @@ bool isFrame(const BusRecord &record)
 
 FrameTableModel::FrameTableModel(TraceStore *store, QObject *parent) : QAbstractTableModel(parent), m_store(store)
 {
-    for (quint64 seq = store->firstSeq(); seq < store->endSeq(); ++seq)
-        rows.push_back(seq);
+    follow(store);
+    showHeld();
+}
+
+void FrameTableModel::follow(TraceStore *store)
+{
     connect(store, &TraceStore::appended, this,
             [this](quint64 firstSeq, int count, int) { onAppended(firstSeq, count); });
     connect(store, &TraceStore::cleared, this, &FrameTableModel::onCleared);
+}
+
+void FrameTableModel::setStore(TraceStore *store)
+{
+    if (store == m_store)
+        return;
+    beginResetModel();
+    disconnect(m_store, nullptr, this, nullptr);
+    m_store = store;
+    follow(store);
+    showHeld();
+    endResetModel();
+    emit countsChanged();
+}
+
+void FrameTableModel::showHeld()
+{
+    rows.clear();
+    for (quint64 seq = m_store->firstSeq(); seq < m_store->endSeq(); ++seq) {
+        if (passes(*m_store->record(seq)))
+            rows.push_back(seq);
+    }
 }
 
 int FrameTableModel::rowCount(const QModelIndex &parent) const
@@ -139,11 +165,7 @@ void FrameTableModel::setFilterText(const QString &text)
     beginResetModel();
     filter = text;
     rowFilter = BusFilter(text);
-    rows.clear();
-    for (quint64 seq = m_store->firstSeq(); seq < m_store->endSeq(); ++seq) {
-        if (passes(*m_store->record(seq)))
-            rows.push_back(seq);
-    }
+    showHeld();
     endResetModel();
     emit countsChanged();
 }

@@ -40,6 +40,8 @@ public:
     // Shows the store's records from those it holds now on.
     explicit FrameTableModel(TraceStore *store, QObject *parent = nullptr);
     TraceStore *store() const { return m_store; }
+    // Shows another store's records, the filter and time mode kept (a reset).
+    void setStore(TraceStore *store);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -79,6 +81,8 @@ signals:
     void countsChanged();
 
 private:
+    void follow(TraceStore *store);
+    void showHeld();
     void onAppended(quint64 firstSeq, int count);
     void onCleared();
     bool passes(const BusRecord &record) const;

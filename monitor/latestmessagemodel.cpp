@@ -19,9 +19,26 @@ LatestMessageModel::LatestMessageModel(TraceStore *store, QObject *parent)
     : QAbstractTableModel(parent), m_store(store)
 {
     rebuildRows();
+    follow(store);
+}
+
+void LatestMessageModel::follow(TraceStore *store)
+{
     connect(store, &TraceStore::latestChanged, this, &LatestMessageModel::onChanged);
     connect(store, &TraceStore::latestRenumbered, this, &LatestMessageModel::onRenumbered);
     connect(store, &TraceStore::cleared, this, &LatestMessageModel::onRenumbered);
+}
+
+void LatestMessageModel::setStore(TraceStore *store)
+{
+    if (store == m_store)
+        return;
+    beginResetModel();
+    disconnect(m_store, nullptr, this, nullptr);
+    m_store = store;
+    follow(store);
+    rebuildRows();
+    endResetModel();
 }
 
 const LatestIndex &LatestMessageModel::latest() const

@@ -31,6 +31,8 @@ public:
     static constexpr int SortRole = Qt::UserRole;
 
     explicit LatestMessageModel(TraceStore *store, QObject *parent = nullptr);
+    // Shows another store's entries, the filter kept (a reset).
+    void setStore(TraceStore *store);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -55,6 +57,7 @@ private:
     QVariant foreground(const Entry &entry, int column) const;
     void onChanged(const QVector<int> &updated, int firstNew);
     void onRenumbered();
+    void follow(TraceStore *store);
     void rebuildRows();
     const LatestIndex &latest() const;
 

@@ -31,8 +31,26 @@ QString seenToolTip(qint64 us)
 NodeTableModel::NodeTableModel(TraceStore *store, QObject *parent)
     : QAbstractTableModel(parent), m_store(store), m_rows(store->nodes().size())
 {
+    follow(store);
+}
+
+void NodeTableModel::follow(TraceStore *store)
+{
     connect(store, &TraceStore::nodesAdded, this, &NodeTableModel::onNodesAdded);
     connect(store, &TraceStore::cleared, this, &NodeTableModel::onCleared);
+}
+
+void NodeTableModel::setStore(TraceStore *store)
+{
+    if (store == m_store)
+        return;
+    beginResetModel();
+    disconnect(m_store, nullptr, this, nullptr);
+    store->setSilenceThresholdUs(silenceThresholdUs());
+    m_store = store;
+    follow(store);
+    m_rows = table().size();
+    endResetModel();
 }
 
 // The Frames/s column shows live rates: the store keeps them.

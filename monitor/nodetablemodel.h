@@ -27,6 +27,8 @@ public:
     static constexpr int SortRole = Qt::UserRole;
 
     explicit NodeTableModel(TraceStore *store, QObject *parent = nullptr);
+    // Shows another store's nodes, with this one's silence threshold (a reset).
+    void setStore(TraceStore *store);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -54,6 +56,7 @@ private:
     void announceAll();
     void onNodesAdded(int first, int count);
     void onCleared();
+    void follow(TraceStore *store);
 
     TraceStore *m_store;
     int m_rows = 0; // rows announced
