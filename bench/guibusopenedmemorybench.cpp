@@ -2,7 +2,11 @@
 // (4096 distinct frames of the bundled messages unless told otherwise) read
 // by the log reader and taken in as the page takes them, through a session
 // of their own into a store with room for TraceStore::kOpenedFileCapacity
-// records. Goal: within 1 GB of resident memory.
+// records. Goal: within 1 GB of resident memory. The records of one frame
+// share their texts as long as the reader's decoder keeps the frame
+// (BusRecordDecoder::kCacheFrames); a log whose frames are all distinct
+// (`guibusopenedmemorybench 2000000`) gives each record texts of its own,
+// several hundred bytes, and shows how far past the goal that goes.
 //
 //   guibusopenedmemorybench [distinct frames] [lines]
 
