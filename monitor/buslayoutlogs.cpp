@@ -7,10 +7,10 @@
 #include "catalogue/fileaccess.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
-#include "monitor/frametablemodel.h"
 #include "serial/buslogloader.h"
 #include "serial/busrecording.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -68,7 +68,7 @@ QString savedText(quint64 frames, quint64 noiseRuns)
 // Every frame, bad frame and noise run held, through the capture writer;
 // events have no place in a capture and are counted. A write error leaves
 // what was written, as a log's does.
-bool saveCapture(const FrameTableModel &held, const QString &path, QString *message)
+bool saveCapture(const TraceStore &held, const QString &path, QString *message)
 {
     QFile made;
     QString problem;
@@ -132,7 +132,7 @@ bool BusLayout::saveLog(const QString &path)
 {
     if (isCapturePath(path)) {
         QString message;
-        const bool saved = saveCapture(*frameModel, path, &message);
+        const bool saved = saveCapture(*shownStore(), path, &message);
         showMessage(message, !saved);
         return saved;
     }
@@ -145,8 +145,9 @@ bool BusLayout::saveLog(const QString &path)
     QByteArray text;
     quint64 frames = 0;
     quint64 noiseRuns = 0;
-    for (int i = 0; i < frameModel->heldCount(); ++i) {
-        const BusRecord &record = frameModel->heldRecord(i);
+    const TraceStore *held = shownStore();
+    for (int i = 0; i < held->heldCount(); ++i) {
+        const BusRecord &record = held->heldRecord(i);
         if (record.kind != BusRecord::Event)
             (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
         text += busLogLineOf(record, checkBoxPreciseLogs->isChecked());
@@ -170,7 +171,7 @@ bool BusLayout::openLog(const QString &path)
         showMessage(QStringLiteral("A log is being opened: cancel it first"), true);
         return false;
     }
-    on_buttonClear_clicked(false);
+    showOpenedLog();
     // Lines without a time count as read now.
     if (!logLoader->start(path, QDateTime::currentMSecsSinceEpoch())) {
         showMessage(QStringLiteral("Cannot read %1: %2").arg(path, logLoader->errorText()), true);
@@ -203,7 +204,8 @@ void BusLayout::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64
         if (record.kind != BusRecord::Event)
             (record.kind == BusRecord::Noise ? openedNoiseRuns : openedFrames) += 1;
     }
-    busSession->load(records);
+    if (fileSession)
+        fileSession->load(records);
     progressBarOpen->setValue(total > 0 ? int(done * 1000 / total) : 1000);
     logLoader->batchTaken();
 }
@@ -222,6 +224,10 @@ void BusLayout::on_logLoader_finished(int refused, bool cancelled, const QString
         opened += QStringLiteral("; ") + countText(quint64(refused), "line was not a frame", "lines were not frames");
     if (!error.isEmpty())
         opened += QStringLiteral("; reading stopped: %1").arg(error);
+    if (fileStore && fileStore->droppedCount() > 0)
+        opened += QStringLiteral("; the first %1 left out: the list holds %2")
+                      .arg(countText(fileStore->droppedCount(), "record", "records"))
+                      .arg(fileStore->capacity());
     showMessage(opened, refused > 0 || !error.isEmpty());
 }
 

@@ -7,8 +7,8 @@
 
 #include "charts/plotwindow.h"
 #include "codec/valueseries.h"
-#include "monitor/frametablemodel.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 
 #include <QAction>
 #include <QMenu>
@@ -38,7 +38,7 @@ PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
     window->setObjectName(QStringLiteral("plotWindow%1").arg(++plotsOpened));
     window->setTitlePrefix(QStringLiteral("Plot %1").arg(plotsOpened));
     plots.append(window);
-    connect(busSession, &BusSession::recordsReady, window, &PlotWindow::addRecords);
+    connect(shownSession(), &BusSession::recordsReady, window, &PlotWindow::addRecords);
     addToPlot(window, key, kind);
     window->show();
     return window;
@@ -49,8 +49,9 @@ void BusLayout::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind k
     if (!window || window->hasSeries(key))
         return;
     const int index = window->addSeries(key, kind);
-    for (int i = 0; i < frameModel->heldCount(); ++i)
-        window->addRecord(frameModel->heldRecord(i), index);
+    const TraceStore *held = shownStore();
+    for (int i = 0; i < held->heldCount(); ++i)
+        window->addRecord(held->heldRecord(i), index);
     window->refresh();
 }
 
