@@ -47,9 +47,11 @@ public:
         }
         return true;
     }
-    bool close() override
+    bool close(QString *problem) override
     {
         const bool flushed = m_file->flush();
+        if (!flushed && problem)
+            *problem = m_file->errorString();
         m_file->close();
         return flushed;
     }
@@ -92,9 +94,11 @@ public:
         }
         return true;
     }
-    bool close() override
+    bool close(QString *problem) override
     {
         const bool closed = m_writer.close();
+        if (!closed && problem)
+            *problem = captureProblem(m_writer.errorText(), m_path);
         m_made->close();
         return closed;
     }
@@ -123,6 +127,28 @@ QString captureProblem(const QString &error, const QString &path)
     return error;
 }
 
+void RecordCounts::add(const BusRecord &record)
+{
+    switch (record.kind) {
+    case BusRecord::Received:
+    case BusRecord::Sent:
+        ++frames;
+        break;
+    case BusRecord::Noise:
+        ++noiseRuns;
+        break;
+    case BusRecord::Event:
+        ++events;
+        break;
+    }
+}
+
+void RecordCounts::add(const QVector<BusRecord> &records)
+{
+    for (const BusRecord &record : records)
+        add(record);
+}
+
 std::unique_ptr<RecordingSink> RecordingSink::open(const QString &path, QString *problem)
 {
     auto file = std::make_unique<QFile>();
@@ -134,4 +160,49 @@ std::unique_ptr<RecordingSink> RecordingSink::open(const QString &path, QString 
     if (!sink->open(problem))
         return nullptr;
     return sink;
+}
+
+namespace {
+
+// "51 frames and 1 noise run"
+QString savedText(const RecordCounts &counts)
+{
+    QString saved = countText(counts.frames, "frame", "frames");
+    if (counts.noiseRuns > 0)
+        saved += QStringLiteral(" and %1").arg(countText(counts.noiseRuns, "noise run", "noise runs"));
+    return saved;
+}
+
+} // namespace
+
+SavedRecords saveRecords(const QString &path, const RecordRange &records, bool preciseTimes)
+{
+    // Handed to the sink a batch at a time, as a recording's are.
+    const int kBatchRecords = 4096;
+    SavedRecords saved;
+    saved.capture = isCapturePath(path);
+    QString problem;
+    std::unique_ptr<RecordingSink> sink = RecordingSink::open(path, &problem);
+    QVector<BusRecord> batch;
+    for (int i = 0; sink && problem.isEmpty() && i < records.count; i += kBatchRecords) {
+        batch.resize(0);
+        for (int k = i; k < qMin(records.count, i + kBatchRecords); ++k)
+            batch.append(records.at(k));
+        if (sink->write(batch, preciseTimes, &problem))
+            saved.counts.add(batch);
+    }
+    if (sink && problem.isEmpty())
+        sink->close(&problem);
+    else if (sink)
+        sink->close();
+    saved.ok = problem.isEmpty();
+    if (!saved.ok) {
+        saved.message = QStringLiteral("Cannot write %1: %2").arg(path, problem);
+        return saved;
+    }
+    saved.message = QStringLiteral("Saved %1 to %2").arg(savedText(saved.counts), path);
+    if (saved.capture && saved.counts.events > 0)
+        saved.message += QStringLiteral("; %1 left out: a capture holds no events")
+                             .arg(countText(saved.counts.events, "event", "events"));
+    return saved;
 }

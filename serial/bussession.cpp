@@ -428,10 +428,9 @@ void BusSession::writeRecorded(const QVector<BusRecord> &records)
         failRecording(problem);
         return;
     }
-    for (const BusRecord &record : records) {
-        if (record.kind == BusRecord::Received || record.kind == BusRecord::Sent)
-            ++m_recordedFrames;
-    }
+    RecordCounts written;
+    written.add(records);
+    m_recordedFrames += written.frames;
     if (m_sinceRecordCheck.elapsed() >= kRecordCheckMs) {
         m_sinceRecordCheck.restart();
         if (m_recording->gone())
