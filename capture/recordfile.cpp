@@ -19,6 +19,10 @@ namespace capture {
 
 namespace {
 
+// A pcap file's header and each record's.
+constexpr qint64 kCaptureHeaderBytes = 24;
+constexpr qint64 kCaptureRecordHeaderBytes = 16;
+
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 qint64 daysFromCivil(int year, int month, int day)
 {
@@ -132,6 +136,7 @@ RecordScan scanLog(InputDevice &file, const QString &path, const RecordVisitor &
         view.bytes = entry.bytes.constData();
         view.size = entry.bytes.size();
         view.text = entry.text;
+        view.bytesRead = file.bytesRead();
         ++scan.records;
         if (!visit(view))
             break;
@@ -152,11 +157,13 @@ RecordScan scanCapture(FILE *stream, const QString &path, const RecordVisitor &v
     }
     CaptureRecord record;
     RecordView view;
+    view.bytesRead = kCaptureHeaderBytes;
     while (reader.next(&record)) {
         view.kind = record.kind;
         view.timeUs = record.timeUs;
         view.bytes = record.bytes;
         view.size = record.size;
+        view.bytesRead += kCaptureRecordHeaderBytes + 1 + record.size;
         ++scan.records;
         if (!visit(view))
             return scan;
