@@ -38,6 +38,7 @@ class QPoint;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
+struct SerialSettings;
 class QSortFilterProxyModel;
 class QSpinBox;
 class QSplitter;
@@ -170,6 +171,8 @@ private:
     void loadSettings();
     void saveSettings() const;
     void disconnectPort();
+    // The line settings as the combo boxes show them.
+    SerialSettings serialSettings() const;
     // The connection state: always in sight, never replaced by a message.
     void showConnectionState(const QString &text, bool error);
     // A passing message beside it, which clears itself.

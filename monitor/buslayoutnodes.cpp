@@ -8,6 +8,7 @@
 #include "codec/framedecoding.h"
 #include "monitor/framedetailpane.h"
 #include "monitor/nodetablemodel.h"
+#include "serial/serialconnection.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -166,12 +167,7 @@ void BusLayout::showInsight()
 
 void BusLayout::followWireFormat()
 {
-    WireFormat format;
-    format.baudRate = comboBoxBaud->currentText().toInt();
-    format.dataBits = comboBoxDataBits->currentText().toInt();
-    format.parity = comboBoxParity->currentText() != QLatin1String("none");
-    format.stopBits = comboBoxStopBits->currentText().toDouble();
-    loadMeter.setWireFormat(format);
+    loadMeter.setWireFormat(wireFormatOf(serialSettings()));
     showInsight();
 }
 
