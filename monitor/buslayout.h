@@ -38,7 +38,6 @@ class QPoint;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
-struct SerialSettings;
 class QSortFilterProxyModel;
 class QSpinBox;
 class QSplitter;
@@ -50,6 +49,7 @@ class QWidget;
 class Replayer;
 enum class SeriesKind : quint8;
 struct SeriesKey;
+struct SerialSettings;
 
 class BusLayout : public QObject
 {
