@@ -386,12 +386,7 @@ void BusLayout::on_buttonConnect_clicked(bool checked)
         showConnectionState(QStringLiteral("Not connected"), false);
         return;
     }
-    SerialSettings settings;
-    settings.port = comboBoxPort->currentText().trimmed();
-    settings.baudRate = comboBoxBaud->currentText().toInt();
-    settings.dataBits = comboBoxDataBits->currentText().toInt();
-    settings.parity = comboBoxParity->currentText();
-    settings.stopBits = comboBoxStopBits->currentText();
+    const SerialSettings settings = serialSettings();
     if (!busSession->open(settings)) {
         showConnectionState(busSession->errorText(), true);
         return;
@@ -402,6 +397,17 @@ void BusLayout::on_buttonConnect_clicked(bool checked)
     showConnectionState(QStringLiteral("Connected to %1").arg(settings.port), false);
     buttonConnect->setText(QStringLiteral("Disconnect"));
     emit connectedChanged(true);
+}
+
+SerialSettings BusLayout::serialSettings() const
+{
+    SerialSettings settings;
+    settings.port = comboBoxPort->currentText().trimmed();
+    settings.baudRate = comboBoxBaud->currentText().toInt();
+    settings.dataBits = comboBoxDataBits->currentText().toInt();
+    settings.parity = comboBoxParity->currentText();
+    settings.stopBits = comboBoxStopBits->currentText();
+    return settings;
 }
 
 void BusLayout::disconnectPort()

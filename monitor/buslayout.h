@@ -49,6 +49,7 @@ class Replayer;
 class TraceStore;
 enum class SeriesKind : quint8;
 struct SeriesKey;
+struct SerialSettings;
 
 class BusLayout : public QObject
 {
@@ -174,6 +175,8 @@ private:
     void loadSettings();
     void saveSettings() const;
     void disconnectPort();
+    // The line settings as the combo boxes show them.
+    SerialSettings serialSettings() const;
     // The connection state: always in sight, never replaced by a message.
     void showConnectionState(const QString &text, bool error);
     // A passing message beside it, which clears itself.

@@ -9,6 +9,7 @@
 #include "monitor/framedetailpane.h"
 #include "monitor/nodetablemodel.h"
 #include "trace/tracestore.h"
+#include "serial/serialconnection.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -161,11 +162,7 @@ void BusLayout::showInsight()
 
 void BusLayout::followWireFormat()
 {
-    WireFormat format;
-    format.baudRate = comboBoxBaud->currentText().toInt();
-    format.dataBits = comboBoxDataBits->currentText().toInt();
-    format.parity = comboBoxParity->currentText() != QLatin1String("none");
-    format.stopBits = comboBoxStopBits->currentText().toDouble();
+    const WireFormat format = wireFormatOf(serialSettings());
     traceStore->setWireFormat(format);
     if (fileStore)
         fileStore->setWireFormat(format);

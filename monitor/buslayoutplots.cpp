@@ -14,22 +14,6 @@
 #include <QMenu>
 #include <QTableView>
 
-namespace {
-
-// The series of a parameter of a decoded frame.
-SeriesKey keyOf(const FrameReport &report, const QString &parameter)
-{
-    SeriesKey key;
-    key.sourceAddress = report.frame.fields.sourceAddress;
-    key.device = report.device;
-    key.messageId = report.frame.fields.messageId;
-    key.message = report.message.messageName;
-    key.parameter = parameter;
-    return key;
-}
-
-} // namespace
-
 PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
 {
     // A window of its own that goes with the page; the session decodes for it.
@@ -69,13 +53,10 @@ void BusLayout::addPlotEntries(QMenu *menu, const BusRecord &record, const QStri
 {
     if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.checksumOk)
         return;
-    const FrameReport report = busSession->decode(record.bytes);
-    if (!report.parsed || !report.checksumOk || !report.productFound || !report.message.known)
-        return;
     QVector<QPair<SeriesKey, SeriesKind>> plottable;
-    for (const DecodedRow &row : report.message.rows) {
-        if (isPlottable(row) && (onlyParameter.isEmpty() || row.parameterName == onlyParameter))
-            plottable.append({keyOf(report, row.parameterName), seriesKindOf(row)});
+    for (const PlottableParameter &parameter : plottableParameters(busSession->decode(record.bytes))) {
+        if (onlyParameter.isEmpty() || parameter.key.parameter == onlyParameter)
+            plottable.append({parameter.key, parameter.kind});
     }
     if (plottable.isEmpty())
         return;
