@@ -12,8 +12,10 @@
 #include "monitor/portpanel.h"
 #include "monitor/replaypanel.h"
 #include "monitor/sendpanel.h"
+#include "monitor/showntrace.h"
 #include "monitor/statusline.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 #include "widgets/pagestyle.h"
 
 #include <QCoreApplication>
@@ -24,13 +26,15 @@
 BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLayout)
 {
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
-    frameModel = named(new FrameTableModel(this), QStringLiteral("frameModel"));
-    latestModel = named(new LatestMessageModel(this), QStringLiteral("latestModel"));
-    nodeModel = named(new NodeTableModel(this), QStringLiteral("nodeModel"));
+    traceStore = named(new TraceStore(this), QStringLiteral("traceStore"));
+    frameModel = named(new FrameTableModel(traceStore, this), QStringLiteral("frameModel"));
+    latestModel = named(new LatestMessageModel(traceStore, this), QStringLiteral("latestModel"));
+    nodeModel = named(new NodeTableModel(traceStore, this), QStringLiteral("nodeModel"));
     busSession = named(new BusSession(QStringLiteral("xml"), this), QStringLiteral("busSession"));
-    busSession->setHoldLimit(frameModel->capacity());
+    busSession->setHoldLimit(traceStore->capacity());
     // Ten batches a second: each one redraws the list, and an eye reads no faster.
     busSession->setBatchIntervalMs(100);
+    shownTrace = named(new ShownTrace(busSession, traceStore, this), QStringLiteral("shownTrace"));
 
     buildPanels();
     composePanels();
@@ -63,14 +67,14 @@ void BusLayout::buildPanels()
 {
     portPanel = named(new PortPanel(busSession), QStringLiteral("portPanel"));
     statusLine = named(new StatusLine, QStringLiteral("statusLine"));
-    logPanel = named(new LogPanel(busSession, frameModel), QStringLiteral("logPanel"));
+    logPanel = named(new LogPanel(shownTrace), QStringLiteral("logPanel"));
     listPanel = named(new FrameListPanel(busSession, frameModel, latestModel), QStringLiteral("listPanel"));
     detailPanel = new DetailPanel(busSession, nodeModel); // named tabWidgetDetail
-    figuresPanel = named(new FiguresPanel(busSession, frameModel, latestModel, nodeModel),
+    figuresPanel = named(new FiguresPanel(shownTrace, frameModel, latestModel, nodeModel),
                          QStringLiteral("figuresPanel"));
     sendPanel = named(new SendPanel(busSession), QStringLiteral("sendPanel"));
     replayPanel = new ReplayPanel(busSession); // named widgetReplay
-    busPlots = named(new BusPlots(busSession, frameModel, listPanel, this), QStringLiteral("busPlots"));
+    busPlots = named(new BusPlots(shownTrace, listPanel, this), QStringLiteral("busPlots"));
 }
 
 void BusLayout::composePanels()
@@ -93,14 +97,18 @@ void BusLayout::composePanels()
 void BusLayout::connectPanels()
 {
     connect(busSession, &BusSession::recordsReady, this, &BusLayout::on_busSession_recordsReady);
+    connect(shownTrace, &ShownTrace::fileRecordsReady, this,
+            [this](const QVector<BusRecord> &batch) { appendToList(shownTrace->fileStore(), batch); });
+    connect(shownTrace, &ShownTrace::shownChanged, this, &BusLayout::followShownTrace);
     connect(portPanel, &PortPanel::stateChanged, statusLine, &StatusLine::showConnectionState);
     connect(portPanel, &PortPanel::connectedChanged, this, [this](bool connected) {
-        if (connected)
+        if (connected) {
+            showLiveBus();
             figuresPanel->showOfLog(false); // live from here on
+        }
         emit connectedChanged(connected);
     });
     connect(portPanel, &PortPanel::lineSettingsChanged, figuresPanel, &FiguresPanel::followWireFormat);
-    connect(logPanel, &LogPanel::clearRequested, this, &BusLayout::clear);
     connect(logPanel, &LogPanel::logOpening, this, [this] { figuresPanel->showOfLog(true); });
     connect(listPanel, &FrameListPanel::clearRequested, this, &BusLayout::clear);
     connect(listPanel, &FrameListPanel::frameOpened, this, &BusLayout::frameOpened);
@@ -139,9 +147,8 @@ bool BusLayout::isConnected() const
 
 void BusLayout::setCapacity(int frames)
 {
-    frameModel->setCapacity(frames);
-    latestModel->setCapacity(frames);
-    busSession->setHoldLimit(frameModel->capacity());
+    traceStore->setCapacity(frames);
+    busSession->setHoldLimit(traceStore->capacity());
     figuresPanel->showCounters();
 }
 
@@ -154,21 +161,53 @@ void BusLayout::on_application_aboutToQuit()
 
 void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
 {
+    appendToList(traceStore, batch);
+}
+
+void BusLayout::appendToList(TraceStore *store, const QVector<BusRecord> &batch)
+{
+    if (store != shownTrace->store()) {
+        store->append(batch);
+        return;
+    }
     listPanel->beginAppend();
-    frameModel->append(batch);
-    latestModel->append(batch);
-    figuresPanel->feedInsight(batch);
+    store->append(batch);
     listPanel->endAppend();
 }
 
 void BusLayout::clear()
 {
-    logPanel->cancelOpening();
+    showLiveBus();
     busSession->clear();
-    frameModel->clear();
-    latestModel->clear();
+    traceStore->clear();
     figuresPanel->clearInsight();
     figuresPanel->showCounters();
+}
+
+// --- The live bus or an opened log -----------------------------------------------------
+
+void BusLayout::showLiveBus()
+{
+    logPanel->cancelOpening();
+    shownTrace->showLiveBus();
+}
+
+void BusLayout::followShownTrace()
+{
+    TraceStore *store = shownTrace->store();
+    frameModel->setStore(store);
+    latestModel->setStore(store);
+    nodeModel->setStore(store);
+    if (!shownTrace->isShowingOpenedLog()) {
+        figuresPanel->showOfLog(false);
+        figuresPanel->showInsight();
+    }
+    figuresPanel->showCounters();
+}
+
+bool BusLayout::isShowingOpenedLog() const
+{
+    return shownTrace->isShowingOpenedLog();
 }
 
 // --- What the panels do, asked from outside ------------------------------------------

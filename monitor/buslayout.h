@@ -33,7 +33,9 @@ class QModelIndex;
 class QVBoxLayout;
 class ReplayPanel;
 class SendPanel;
+class ShownTrace;
 class StatusLine;
+class TraceStore;
 enum class SeriesKind : quint8;
 struct SeriesKey;
 
@@ -62,6 +64,10 @@ public:
     bool isOpeningLog() const;
     bool startRecording(const QString &path);
     void stopRecording();
+    // While an opened log is shown, the list, Latest, Nodes and the load
+    // line show its records alone, apart from the live bus, which goes on
+    // into its own store; Clear and Connect come back to the live bus.
+    bool isShowingOpenedLog() const;
     // Plays the frames of a log onto the connected port with their spacing;
     // "Replay…" asks for the file and calls this. False after showing the
     // reason on the page.
@@ -106,12 +112,21 @@ private:
     void composePanels();
     void connectPanels();
     void connectMessages();
-    // Empties the list, Latest, Nodes and the counters (Clear, a log opened).
+    // Empties the live bus's list, Latest, Nodes and counters, and shows it.
     void clear();
+    // The records of a batch into a store; the list follows them when the
+    // store is the one shown.
+    void appendToList(TraceStore *store, const QVector<BusRecord> &batch);
+    // Back to the live bus; the opened log's records are let go.
+    void showLiveBus();
+    // The models, the figures and the plots follow the store shown.
+    void followShownTrace();
 
     QVBoxLayout *layoutMain = nullptr;
     QHBoxLayout *layoutLog = nullptr; // status line and the log buttons
     BusSession *busSession = nullptr;
+    TraceStore *traceStore = nullptr; // every record the list, Latest, Nodes and the load line show
+    ShownTrace *shownTrace = nullptr; // the live bus or an opened log
     FrameTableModel *frameModel = nullptr;
     LatestMessageModel *latestModel = nullptr;
     NodeTableModel *nodeModel = nullptr;

@@ -13,10 +13,10 @@
 #include <QVector>
 
 class BusSession;
-class FrameTableModel;
 class PlotWindow;
 class QMenu;
 class QWidget;
+class ShownTrace;
 enum class SeriesKind : quint8;
 struct SeriesKey;
 
@@ -25,8 +25,9 @@ class BusPlots : public QObject
     Q_OBJECT
 
 public:
-    // The windows go with `parentOfWindows`.
-    BusPlots(BusSession *session, const FrameTableModel *frames, QWidget *parentOfWindows, QObject *parent = nullptr);
+    // Of what `shown` shows, decoded by the live session; the windows go
+    // with `parentOfWindows`.
+    BusPlots(ShownTrace *shown, QWidget *parentOfWindows, QObject *parent = nullptr);
 
     PlotWindow *openPlot(const SeriesKey &key, SeriesKind kind);
     void addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind kind);
@@ -38,8 +39,8 @@ public slots:
     void addPlotEntries(QMenu *menu, const BusRecord &record, const QString &onlyParameter = QString());
 
 private:
-    BusSession *busSession = nullptr;
-    const FrameTableModel *frameModel = nullptr;
+    ShownTrace *shownTrace = nullptr;
+    BusSession *busSession = nullptr; // the live one
     QWidget *windowParent = nullptr;
     QVector<QPointer<PlotWindow>> plots; // open, in the order opened
     int plotsOpened = 0;

@@ -3,7 +3,9 @@
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "monitor/nodetablemodel.h"
+#include "monitor/showntrace.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 
@@ -26,9 +28,9 @@ QString loadText(const LoadFigures &figures, const QString &frameRate)
 
 } // namespace
 
-FiguresPanel::FiguresPanel(BusSession *session, const FrameTableModel *frames, const LatestMessageModel *latest,
+FiguresPanel::FiguresPanel(ShownTrace *shown, const FrameTableModel *frames, const LatestMessageModel *latest,
                            NodeTableModel *nodes, QWidget *parent)
-    : QWidget(parent), busSession(session), frameModel(frames), latestModel(latest), nodeModel(nodes)
+    : QWidget(parent), shownTrace(shown), frameModel(frames), latestModel(latest), nodeModel(nodes)
 {
     labelLoad = named(new ElidedLabel, QStringLiteral("labelLoad"));
     labelLoad->setToolTip(QStringLiteral("Live: the last second; for an opened log: the whole log. The load is "
@@ -41,26 +43,19 @@ FiguresPanel::FiguresPanel(BusSession *session, const FrameTableModel *frames, c
     layout->addWidget(labelLoad);
     layout->addWidget(labelCounters);
     connect(timerInsight, &QTimer::timeout, this, &FiguresPanel::showInsight);
-    connect(busSession, &BusSession::countersChanged, this, &FiguresPanel::showCounters);
+    connect(shownTrace, &ShownTrace::countersChanged, this, &FiguresPanel::showCounters);
     timerInsight->start();
-}
-
-void FiguresPanel::feedInsight(const QVector<BusRecord> &batch)
-{
-    nodeModel->append(batch);
-    loadMeter.add(batch);
 }
 
 void FiguresPanel::clearInsight()
 {
-    nodeModel->clear();
-    loadMeter.clear();
     insightOfLog = false;
     showInsight();
 }
 
 void FiguresPanel::showInsight()
 {
+    const BusLoadMeter &loadMeter = shownTrace->store()->load();
     const qint64 nowUs = insightOfLog ? loadMeter.overall().lastUs : QDateTime::currentMSecsSinceEpoch() * 1000;
     nodeModel->refresh(nowUs);
     if (insightOfLog) {
@@ -75,12 +70,7 @@ void FiguresPanel::showInsight()
 
 void FiguresPanel::followWireFormat(const SerialSettings &settings)
 {
-    WireFormat format;
-    format.baudRate = settings.baudRate;
-    format.dataBits = settings.dataBits;
-    format.parity = settings.parity != QLatin1String("none");
-    format.stopBits = settings.stopBits.toDouble();
-    loadMeter.setWireFormat(format);
+    shownTrace->setWireFormat(wireFormatOf(settings));
     showInsight();
 }
 
@@ -91,7 +81,7 @@ void FiguresPanel::showOfLog(bool ofLog)
 
 void FiguresPanel::showCounters()
 {
-    const BusCounters counters = busSession->counters();
+    const BusCounters counters = shownTrace->session()->counters();
     QString text = QStringLiteral("%1 received, %2 sent, %3, %4 of noise")
                        .arg(counters.received)
                        .arg(counters.sent)
@@ -102,7 +92,8 @@ void FiguresPanel::showCounters()
         text += QStringLiteral(", %1 older dropped").arg(dropped);
     if (latestModel->droppedCount() > 0)
         text += QStringLiteral(", %1 dropped from Latest").arg(latestModel->droppedCount());
-    if (busSession->isPaused())
-        text += QStringLiteral(" (paused, %1 waiting)").arg(busSession->heldCount());
+    const BusSession *live = shownTrace->liveSession();
+    if (live->isPaused())
+        text += QStringLiteral(" (paused, %1 waiting)").arg(live->heldCount());
     labelCounters->setFullText(text);
 }

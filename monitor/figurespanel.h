@@ -8,29 +8,27 @@
 // reckoned up to now; for an opened log, up to its last time, and the load
 // over the whole log.
 
-#include "codec/busrecord.h"
-#include "insight/busload.h"
 #include "serial/serialconnection.h"
 
-#include <QVector>
 #include <QWidget>
 
-class BusSession;
 class ElidedLabel;
 class FrameTableModel;
 class LatestMessageModel;
 class NodeTableModel;
 class QTimer;
+class ShownTrace;
 
 class FiguresPanel : public QWidget
 {
     Q_OBJECT
 
 public:
-    FiguresPanel(BusSession *session, const FrameTableModel *frames, const LatestMessageModel *latest,
+    // Of what `shown` shows.
+    FiguresPanel(ShownTrace *shown, const FrameTableModel *frames, const LatestMessageModel *latest,
                  NodeTableModel *nodes, QWidget *parent = nullptr);
 
-    void feedInsight(const QVector<BusRecord> &batch);
+    // After the store emptied its node table and load meter.
     void clearInsight();
     // The figures are of a log being opened from now on, until cleared or
     // a port is connected.
@@ -40,18 +38,16 @@ public:
 
 public slots:
     void showCounters();
-
-private:
     void showInsight();
 
-    BusSession *busSession = nullptr;
+private:
+    ShownTrace *shownTrace = nullptr;
     const FrameTableModel *frameModel = nullptr;
     const LatestMessageModel *latestModel = nullptr;
     NodeTableModel *nodeModel = nullptr;
     ElidedLabel *labelLoad = nullptr;
     ElidedLabel *labelCounters = nullptr;
     QTimer *timerInsight = nullptr;
-    BusLoadMeter loadMeter;
     bool insightOfLog = false; // rates and silence at the log's last time, not now
 };
 

@@ -14,19 +14,20 @@
 
 class BusLogLoader;
 class BusSession;
-class FrameTableModel;
 class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class ShownTrace;
 
 class LogPanel : public QWidget
 {
     Q_OBJECT
 
 public:
-    LogPanel(BusSession *session, const FrameTableModel *frames, QWidget *parent = nullptr);
+    // Saves and opens what `shown` shows, records the live bus.
+    explicit LogPanel(ShownTrace *shown, QWidget *parent = nullptr);
 
     // Each returns false after saying why.
     bool saveLog(const QString &path);
@@ -38,8 +39,6 @@ public:
 
 signals:
     void message(const QString &text, bool error, bool lasting = false);
-    // The list is to be emptied for a log being opened.
-    void clearRequested();
     // A log's records are coming: figures are of the log, not of now.
     void logOpening();
 
@@ -59,8 +58,8 @@ private:
     void showRecording();
     void setRecordButton(bool recording);
 
-    BusSession *busSession = nullptr;
-    const FrameTableModel *frameModel = nullptr;
+    ShownTrace *shownTrace = nullptr;
+    BusSession *busSession = nullptr; // the live one
     BusLogLoader *logLoader = nullptr;
     QProgressBar *progressBarOpen = nullptr;
     QPushButton *buttonCancelOpen = nullptr;
