@@ -84,6 +84,12 @@ QString BusLayout::chooseLogFile(const QString &title, bool forWriting)
 // A name ending in ".pcap" is saved as a capture, whatever filter was chosen.
 bool BusLayout::saveLog(const QString &path)
 {
+    const TraceStore *held = shownStore();
+    const SavedRecords saved = saveRecords(
+        path, {held->heldCount(), [held](int i) -> const BusRecord & { return held->heldRecord(i); }},
+        checkBoxPreciseLogs->isChecked());
+    showMessage(saved.message, !saved.ok);
+    return saved.ok;
 }
 
 bool BusLayout::openLog(const QString &path)
