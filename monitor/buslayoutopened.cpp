@@ -31,6 +31,8 @@ void BusLayout::showOpenedLog()
     fileStore = named(new TraceStore(this), QStringLiteral("fileStore"));
     fileStore->setCapacity(TraceStore::kOpenedFileCapacity);
     fileStore->setWireFormat(traceStore->load().wireFormat());
+    fileStore->setSingleLineMaker(
+        [session = fileSession](const QByteArray &bytes) { return singleLineText(session->decode(bytes)); });
     connect(fileSession, &BusSession::recordsReady, this,
             [this](const QVector<BusRecord> &batch) { appendToList(fileStore, batch); });
     connect(fileSession, &BusSession::countersChanged, this, &BusLayout::showCounters);
