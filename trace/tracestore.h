@@ -33,7 +33,7 @@ public:
     static constexpr int kDefaultCapacity = 100000;
     // The ring of an opened file: 2,000,000 records fit in 1 GB, the
     // records of one frame sharing their texts as the log reader makes them
-    // (bench/guibusopenedmemorybench.cpp).
+    // (bench/guibusopenedmemorybench.cpp), distinct frames too.
     static constexpr int kOpenedFileCapacity = 2000000;
 
     explicit TraceStore(QObject *parent = nullptr);
