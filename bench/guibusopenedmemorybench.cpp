@@ -5,8 +5,9 @@
 // records. Goal: within 1 GB of resident memory. The records of one frame
 // share their texts as long as the reader's decoder keeps the frame
 // (BusRecordDecoder::kCacheFrames); a log whose frames are all distinct
-// (`guibusopenedmemorybench 2000000`) gives each record texts of its own,
-// several hundred bytes, and shows how far past the goal that goes.
+// (`guibusopenedmemorybench 2000000`) gives each record the Values text of
+// its own (the whole single line is made again when a tool tip asks), about
+// 250 bytes a record, and must meet the goal too.
 //
 //   guibusopenedmemorybench [distinct frames] [lines]
 

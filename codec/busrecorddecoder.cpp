@@ -18,8 +18,9 @@ const BusRecord &BusRecordDecoder::decoded(const QByteArray &bytes)
     }
     decoded.device = report.device;
     decoded.message = report.productFound ? report.message.messageName : QString();
-    if (m_texts == Texts::Made) {
-        decoded.values = singleLineText(report);
+    if (m_texts != Texts::Left) {
+        if (m_texts == Texts::Made)
+            decoded.values = singleLineText(report);
         const bool success = report.productFound && report.message.complete && !report.error
             && !report.frame.frameLonger;
         setShownValues(decoded, report.status, success, parametersText(report));

@@ -3,7 +3,9 @@
 
 // Decodes frames into records, each distinct frame once (a bus repeats
 // itself a lot): the header fields, device and message always, and the
-// texts the views show unless asked not to.
+// texts the views show unless asked not to. `Shown` keeps the Values
+// column's text but not the whole single line, which a view that holds
+// millions of records makes again from the bytes when it is asked for.
 
 #include "codec/busrecord.h"
 #include "codec/framereport.h"
@@ -16,7 +18,7 @@ class BusRecordDecoder
 public:
     // Distinct frames kept; beyond it the cache starts anew.
     static constexpr int kCacheFrames = 4096;
-    enum class Texts { Made, Left };
+    enum class Texts { Made, Shown, Left };
 
     explicit BusRecordDecoder(DecodeCatalogue &catalogue, Texts texts = Texts::Made)
         : m_catalogue(catalogue), m_texts(texts)

@@ -83,6 +83,8 @@ QVariant FrameTableModel::data(const QModelIndex &index, int role) const
             return deltaText(shownDeltaUs(index.row()));
         if (column == ColumnTime && role == Qt::DisplayRole)
             return timeText(index.row());
+        if (role == Qt::ToolTipRole && column == ColumnValues)
+            return m_store->singleLine(*record);
         return role == Qt::DisplayRole ? columnText(*record, column) : columnToolTip(*record, column);
     case Qt::ForegroundRole:
         return foreground(*record, column);

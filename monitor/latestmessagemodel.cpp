@@ -76,7 +76,7 @@ QVariant LatestMessageModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return entryText(entry, column);
     case Qt::ToolTipRole:
-        return column == Values ? columnToolTip(entry.last, ColumnValues) : entryText(entry, column);
+        return column == Values ? m_store->singleLine(entry.last) : entryText(entry, column);
     case SortRole:
         return sortKey(entry, column);
     case Qt::ForegroundRole:

@@ -1,5 +1,6 @@
 #include "monitor/showntrace.h"
 
+#include "codec/framereport.h"
 #include "serial/bussession.h"
 #include "trace/tracestore.h"
 #include "widgets/pagestyle.h"
@@ -28,6 +29,8 @@ void ShownTrace::showOpenedLog()
     m_fileStore = named(new TraceStore(this), QStringLiteral("fileStore"));
     m_fileStore->setCapacity(TraceStore::kOpenedFileCapacity);
     m_fileStore->setWireFormat(m_liveStore->load().wireFormat());
+    m_fileStore->setSingleLineMaker(
+        [session = m_fileSession](const QByteArray &bytes) { return singleLineText(session->decode(bytes)); });
     connect(m_fileSession, &BusSession::recordsReady, this, &ShownTrace::fileRecordsReady);
     connect(m_fileSession, &BusSession::countersChanged, this, &ShownTrace::countersChanged);
     emit shownChanged();

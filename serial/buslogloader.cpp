@@ -139,7 +139,9 @@ QString BusLogLoader::read(const QString &path, qint64 nowMs, Reading &reading, 
 void BusLogLoader::run(const QString &path, qint64 nowMs)
 {
     DecodeCatalogue catalogue(m_catalogueFolder);
-    BusRecordDecoder decoder(catalogue);
+    // An opened file may hold millions of frames: each keeps what its row
+    // shows, and its whole single line is made again when it is asked for.
+    BusRecordDecoder decoder(catalogue, BusRecordDecoder::Texts::Shown);
     Reading reading;
     reading.loader = this;
     reading.decoder = &decoder;

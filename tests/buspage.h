@@ -12,6 +12,7 @@
 #include "monitor/latestmessagemodel.h"
 #include "monitor/nodetablemodel.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/elidingdelegate.h"
 #include "busframes.h"

@@ -108,3 +108,11 @@ const BusRecord *TraceStore::record(quint64 seq) const
         return nullptr;
     return &heldRecord(int(seq - m_firstSeq));
 }
+
+QString TraceStore::singleLine(const BusRecord &record) const
+{
+    const bool frame = record.kind == BusRecord::Received || record.kind == BusRecord::Sent;
+    if (record.values.isEmpty() && frame && m_singleLine)
+        return m_singleLine(record.bytes);
+    return columnToolTip(record, ColumnValues);
+}

@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QVector>
 
+#include <functional>
 #include <vector>
 
 class TraceStore : public QObject
@@ -32,7 +33,7 @@ public:
     static constexpr int kDefaultCapacity = 100000;
     // The ring of an opened file: 2,000,000 records fit in 1 GB, the
     // records of one frame sharing their texts as the log reader makes them
-    // (bench/guibusopenedmemorybench.cpp).
+    // (bench/guibusopenedmemorybench.cpp), distinct frames too.
     static constexpr int kOpenedFileCapacity = 2000000;
 
     explicit TraceStore(QObject *parent = nullptr);
@@ -73,6 +74,13 @@ public:
     const BusLoadMeter &load() const { return m_load; }
     void setWireFormat(const WireFormat &format) { m_load.setWireFormat(format); }
 
+    // The whole single line of a record, for the Values cell's tool tip: its
+    // own, or, for a frame read without it (an opened file), made from its
+    // bytes by the maker given; the Values column's text when there is none.
+    using SingleLineMaker = std::function<QString(const QByteArray &bytes)>;
+    void setSingleLineMaker(SingleLineMaker maker) { m_singleLine = std::move(maker); }
+    QString singleLine(const BusRecord &record) const;
+
 signals:
     // The records numbered firstSeq..firstSeq+count-1 came; `dropped` older
     // ones left the ring with them (those below firstSeq()).
@@ -102,6 +110,7 @@ private:
     LatestIndex m_latest;
     NodeTable m_nodes{NodeTable::Rates::Kept};
     BusLoadMeter m_load;
+    SingleLineMaker m_singleLine;
 };
 
 #endif

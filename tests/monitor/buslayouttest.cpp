@@ -153,7 +153,8 @@ private slots:
             QCOMPARE(read.bytes, record.bytes);
             QCOMPARE(read.kind, record.kind);
             QCOMPARE(read.timeUs, record.timeUs / 1000 * 1000); // saved to the millisecond
-            QCOMPARE(read.values, record.values);
+            // An opened file keeps what the row shows; its single line is made again.
+            QCOMPARE(model()->store()->singleLine(read), model()->store()->singleLine(record));
             QCOMPARE(read.shownValues, record.shownValues);
             QCOMPARE(read.checksumOk, record.checksumOk);
         }
