@@ -69,6 +69,11 @@ public:
 
     // Checks the files now, whatever the interval (reads them when first called).
     void recheck() { m_catalogue.recheck(); }
+    // Reads the files when first called, checks them when the interval has
+    // passed: what every decode does first, for a caller of deviceOf.
+    void refresh() { m_catalogue.refresh(); }
+    // Moves whenever what deviceOf gave may have gone (DeviceCatalogue::generation).
+    quint64 generation() const { return m_catalogue.generation(); }
 
     // The profiles the last decode went by (none before the first).
     const ProfileMap &profiles() const { return m_catalogue.profiles(); }
