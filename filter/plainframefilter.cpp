@@ -34,14 +34,14 @@ namespace {
 class PlainFilterFrame : public FilterFrame
 {
 public:
-    PlainFilterFrame(const PlainFrameFilter::Prepared &prepared, const FrameFields &fields, bool checksumOk,
+    PlainFilterFrame(const PlainFrameFilter::Prepared &prepared, const FrameFields &fields, const QByteArray &bytes,
                      const QString &direction)
-        : m_prepared(prepared), m_fields(fields), m_checksumOk(checksumOk), m_direction(direction)
+        : m_prepared(prepared), m_fields(fields), m_bytes(bytes), m_direction(direction)
     {
     }
 
     bool parsed() const override { return true; }
-    bool checksumOk() const override { return m_checksumOk; }
+    bool checksumOk() const override { return checksumMatches(m_bytes); }
     bool productFound() const override { return true; }
     const FrameFields &fields() const override { return m_fields; }
     const QString &device() const override { return m_prepared.product; }
@@ -83,7 +83,7 @@ private:
 
     const PlainFrameFilter::Prepared &m_prepared;
     const FrameFields &m_fields;
-    bool m_checksumOk;
+    const QByteArray &m_bytes;
     const QString &m_direction;
 };
 
@@ -99,15 +99,16 @@ PlainFrameFilter::~PlainFrameFilter() = default;
 const PlainFrameFilter::Prepared &PlainFrameFilter::prepared(const DeviceCatalogue::Device &device,
                                                              const FrameFields &fields)
 {
-    if (m_generation != m_catalogue.generation()) {
+    if (m_generation != m_catalogue.generation() || m_prepared.empty()) {
         m_prepared.clear();
+        m_prepared.resize(1 << 16);
         m_generation = m_catalogue.generation();
     }
     const int key = (fields.sourceNodeType & 0x0F) << 12 | (fields.destinationNodeType & 0x0F) << 8 | fields.messageId;
-    std::shared_ptr<Prepared> &slot = m_prepared[key];
+    std::unique_ptr<Prepared> &slot = m_prepared[size_t(key)];
     if (slot)
         return *slot;
-    slot = std::make_shared<Prepared>();
+    slot = std::make_unique<Prepared>();
     Prepared &p = *slot;
     p.message = DecodeCatalogue::messageOf(device, fields.messageId);
     if (!p.message)
@@ -157,7 +158,7 @@ PlainFrameFilter::Verdict PlainFrameFilter::judge(const QByteArray &bytes, const
     const Prepared &p = prepared(*device, m_fields);
     if (!p.usable || quint64(m_fields.data.size()) < p.neededBytes)
         return Undecided;
-    const PlainFilterFrame frame(p, m_fields, checksumMatches(bytes), direction);
+    const PlainFilterFrame frame(p, m_fields, bytes, direction);
     return m_expression.matches(frame) ? Matches : Fails;
 }
 

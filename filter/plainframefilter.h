@@ -12,9 +12,8 @@
 
 #include "filter/filterexpression.h"
 
-#include <QHash>
-
 #include <memory>
+#include <vector>
 
 class PlainFrameFilter
 {
@@ -44,7 +43,8 @@ private:
 
     DecodeCatalogue &m_catalogue;
     const FilterExpression &m_expression;
-    QHash<int, std::shared_ptr<Prepared>> m_prepared; // by node types and message
+    // By node types and message identifier, made when first met.
+    std::vector<std::unique_ptr<Prepared>> m_prepared;
     quint64 m_generation = 0;
     QByteArray m_bytes;   // the frame of judgeText, reused
     FrameFields m_fields; // the frame at hand, reused
