@@ -280,7 +280,7 @@ RecordFileRead readRecordFile(const QString &path)
     return read;
 }
 
-ConvertResult convertToCapture(const QString &in, const QString &out)
+ConvertResult convertToCapture(const QString &in, const QString &out, const RecordChoice &choice)
 {
     ConvertResult result;
     result.error = sameFileProblem(in, out);
@@ -291,7 +291,9 @@ ConvertResult convertToCapture(const QString &in, const QString &out)
         result.error = writer.errorText();
         return result;
     }
-    const RecordScan scan = scanRecordFile(in, [&writer](const RecordView &view) {
+    const RecordScan scan = scanRecordFile(in, [&writer, &choice](const RecordView &view) {
+        if (choice && !choice(view))
+            return true;
         return writer.write(view.kind, view.timeUs, view.bytes, view.size);
     });
     const bool closed = writer.close();
@@ -306,7 +308,7 @@ ConvertResult convertToCapture(const QString &in, const QString &out)
     return result;
 }
 
-ConvertResult convertToLog(const QString &in, const QString &out)
+ConvertResult convertToLog(const QString &in, const QString &out, const RecordChoice &choice)
 {
     ConvertResult result;
     result.error = sameFileProblem(in, out);
@@ -331,6 +333,8 @@ ConvertResult convertToLog(const QString &in, const QString &out)
     bool written = true;
     BusRecord record;
     const RecordScan scan = again.scan([&](const RecordView &view) {
+        if (choice && !choice(view))
+            return true;
         record.kind = view.kind;
         record.timeUs = view.timeUs;
         record.bytes = QByteArray::fromRawData(view.bytes, view.size);
