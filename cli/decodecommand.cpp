@@ -88,7 +88,10 @@ bool decodeLine(DecodeCatalogue &catalogue, cli::FrameChoice &choice, ReportStyl
     const PlainFrameFilter::Verdict verdict = choice.judgeText(line, size, QString());
     if (verdict == PlainFrameFilter::Fails)
         return true;
-    if (verdict == PlainFrameFilter::Matches && catalogue.appendPlainFrameReport(style, line, size, out))
+    if (verdict == PlainFrameFilter::Matches
+        && (choice.isFiltering()
+                ? catalogue.appendPlainFrameReport(style, line, size, choice.frameBytes(), choice.frameFields(), out)
+                : catalogue.appendPlainFrameReport(style, line, size, out)))
         return true;
     BusLogLine logged;
     qsizetype textStart = 0;
@@ -101,9 +104,14 @@ bool decodeLine(DecodeCatalogue &catalogue, cli::FrameChoice &choice, ReportStyl
             const PlainFrameFilter::Verdict logVerdict = choice.judgeText(frameText, frameSize, logged.direction);
             if (logVerdict == PlainFrameFilter::Fails)
                 return true;
-            if (logVerdict == PlainFrameFilter::Matches
-                && catalogue.appendPlainFrameReport(style, frameText, frameSize, out, logged.time.toLatin1(),
-                                                    logged.direction.toLatin1()))
+            const bool written = logVerdict == PlainFrameFilter::Matches
+                && (choice.isFiltering()
+                        ? catalogue.appendPlainFrameReport(style, frameText, frameSize, choice.frameBytes(),
+                                                           choice.frameFields(), out, logged.time.toLatin1(),
+                                                           logged.direction.toLatin1())
+                        : catalogue.appendPlainFrameReport(style, frameText, frameSize, out,
+                                                           logged.time.toLatin1(), logged.direction.toLatin1()));
+            if (written)
                 return true;
         }
         // A long line is echoed from its bytes whatever its characters, as

@@ -42,6 +42,9 @@ public:
     // The same for a line of nothing but a frame's digits: Undecided for
     // any other line.
     PlainFrameFilter::Verdict judgeText(const char *text, qsizetype size, const QString &direction);
+    // The frame judgeText read, when it was not Undecided.
+    const QByteArray &frameBytes() const { return m_quick->frameBytes(); }
+    const FrameFields &frameFields() const { return m_quick->frameFields(); }
     // The same for a report already made.
     bool keeps(const FrameReport &report) const;
 

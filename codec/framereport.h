@@ -66,6 +66,12 @@ public:
     // caller then takes the general path. (plainframereport.cpp)
     bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
                                 const QByteArray &time = QByteArray(), const QByteArray &direction = QByteArray());
+    // The same for a line whose frame the caller has read already: `frame`
+    // as plainFrameBytes gave it for the line, `fields` as unpackFrame gave
+    // them for the frame. For a reader that looked at the frame first.
+    bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, const QByteArray &frame,
+                                const FrameFields &fields, QByteArray &out, const QByteArray &time = QByteArray(),
+                                const QByteArray &direction = QByteArray());
 
     // Checks the files now, whatever the interval (reads them when first called).
     void recheck() { m_catalogue.recheck(); }
@@ -98,6 +104,9 @@ public:
 
 private:
     void decodeParsed(FrameReport &report);
+    bool appendUnpackedFrame(ReportStyle style, const char *line, qsizetype size, const QByteArray &bytes,
+                             const FrameFields &fields, QByteArray &out, const QByteArray &time,
+                             const QByteArray &direction);
     PreparedDevice &preparedDevice(const DeviceCatalogue::Device &device, int pair);
 
     DeviceCatalogue m_catalogue;

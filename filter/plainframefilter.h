@@ -33,6 +33,10 @@ public:
     // (plainFrameBytes); Undecided for any other text.
     Verdict judgeText(const char *text, qsizetype size, const QString &direction);
 
+    // The frame of the last judgeText that read one: its bytes and fields.
+    const QByteArray &frameBytes() const { return m_bytes; }
+    const FrameFields &frameFields() const { return m_fields; }
+
     // The general way: whether the report matches.
     bool matches(const FrameReport &report) const;
 
