@@ -91,7 +91,7 @@ bool testParameter(const FilterExpression::Program &program, const FilterNode &n
                 text = frame.parameterText(node.parameter, name);
                 textRead = true;
             }
-            holds = compareTexts(text, node, v, Qt::CaseSensitive);
+            holds = !text.isNull() && compareTexts(text, node, v, Qt::CaseSensitive);
         }
         if (node.op != FilterOp::In || holds)
             return holds;

@@ -59,6 +59,8 @@ public:
     const QStringList &parameterNames() const;
 
     struct Program;
+    // The compiled tree (filterprogram.h), for translators; none when empty.
+    const Program *program() const { return m_program.get(); }
 
 private:
     std::unique_ptr<Program> m_program;

@@ -30,5 +30,8 @@ QString filterParameterText(const DecodedRow &row)
 {
     if (row.kind == DecodedRow::LabelOnly)
         return QString();
-    return row.kind == DecodedRow::Bits ? parameterValueText(row) : row.unescapedValue;
+    if (row.kind == DecodedRow::Bits)
+        return parameterValueText(row);
+    // Never null: a null text is a row without one.
+    return row.unescapedValue.isNull() ? QStringLiteral("") : row.unescapedValue;
 }

@@ -40,7 +40,7 @@ public:
 };
 
 // The text of a parameter's row as FilterFrame::parameterText gives it
-// (none for a row of no known type).
+// (null for a row of no known type, which fails every test of its text).
 QString filterParameterText(const DecodedRow &row);
 
 // The facts of a decoded report.
