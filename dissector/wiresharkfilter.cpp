@@ -79,6 +79,7 @@ private:
     QString probed(int index, const QString &field, const QVector<QPair<QString, Probe>> &cases);
     QString compared(const QString &field, const FilterNode &n, const std::function<QString(const FilterValue &)> &rhs);
     QString parameterTest(const FilterNode &n);
+    QString probedTest(int index, const FilterNode &n);
 
     QString refuse(const QString &why)
     {
@@ -221,6 +222,13 @@ QString Translator::test(int index, const FilterNode &n)
     default:
         break;
     }
+    return probedTest(index, n);
+}
+
+// Mode, direction and the flags: the values for which the test holds.
+QString Translator::probedTest(int index, const FilterNode &n)
+{
+    const auto decoded = [](const QString &test) { return QStringLiteral("(kwn.device && %1)").arg(test); };
     QVector<QPair<QString, Probe>> cases;
     if (n.field == FilterField::Mode) {
         const quint32 destinations[] = {1, 0, 0xFFFFFF};

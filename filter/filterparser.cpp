@@ -260,6 +260,8 @@ private:
     // A value of the test, checked against its field and operator.
     bool value(FilterNode &node, const FilterToken &op, const FilterToken &v);
     bool checkOperator(const FilterNode &node, const FilterToken &op, bool number);
+    bool fieldValue(const FilterNode &node, const FilterToken &op, const FilterToken &v, const QString &name,
+                    FilterValue &value);
 
     const QVector<FilterToken> &m_tokens;
     const QSet<QString> &m_names;
@@ -267,6 +269,12 @@ private:
     FilterError *m_error;
     int m_at = 0;
 };
+
+bool isHexDigit(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+        || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
 
 bool isOrdering(FilterOp op)
 {
@@ -293,23 +301,11 @@ bool Parser::checkOperator(const FilterNode &node, const FilterToken &op, bool n
     return true;
 }
 
-bool Parser::value(FilterNode &node, const FilterToken &op, const FilterToken &v)
+// A value as its field reads it: an address's digits or a mode's name as a
+// number; a value of the wrong kind refused.
+bool Parser::fieldValue(const FilterNode &node, const FilterToken &op, const FilterToken &v, const QString &name,
+                        FilterValue &value)
 {
-    const bool isBool = isKeyword(v, "true") || isKeyword(v, "false");
-    if (v.kind != FilterToken::Number && v.kind != FilterToken::String && !isBool)
-        return fail(QStringLiteral("expected a value after \"%1\"").arg(op.text), v.column);
-    const QString name = fieldText(node, m_program->parameters);
-    FilterValue value;
-    value.isNumber = v.kind != FilterToken::String;
-    value.number = isBool ? qint64(isKeyword(v, "true")) : v.number;
-    value.text = v.text;
-    const bool flagField = node.field == FilterField::Ack || node.field == FilterField::ChecksumOk;
-    if (flagField != isBool)
-        return fail(flagField ? QStringLiteral("%1 is true or false").arg(name)
-                              : QStringLiteral("%1 is not compared with true or false").arg(name),
-                    v.column);
-    if (flagField && node.op != FilterOp::Equal && node.op != FilterOp::NotEqual)
-        return fail(QStringLiteral("%1 takes \"==\" or \"!=\"").arg(name), op.column);
     switch (node.field) {
     case FilterField::Device:
     case FilterField::Message:
@@ -323,9 +319,11 @@ bool Parser::value(FilterNode &node, const FilterToken &op, const FilterToken &v
     case FilterField::Source:
     case FilterField::Destination:
         if (!value.isNumber && node.op != FilterOp::Contains && node.op != FilterOp::Matches) {
-            bool ok = false;
-            value.number = v.text.toLongLong(&ok, 16);
-            if (!ok || v.text.size() != 6 || v.text.startsWith(QLatin1Char('-')) || v.text.startsWith(QLatin1Char('+')))
+            bool ok = v.text.size() == 6;
+            for (const QChar c : v.text)
+                ok = ok && isHexDigit(c);
+            value.number = v.text.toLongLong(nullptr, 16);
+            if (!ok)
                 return fail(QStringLiteral("%1 is six hexadecimal digits").arg(name), v.column);
             value.isNumber = true;
         }
@@ -350,6 +348,28 @@ bool Parser::value(FilterNode &node, const FilterToken &op, const FilterToken &v
     default:
         break;
     }
+    return true;
+}
+
+bool Parser::value(FilterNode &node, const FilterToken &op, const FilterToken &v)
+{
+    const bool isBool = isKeyword(v, "true") || isKeyword(v, "false");
+    if (v.kind != FilterToken::Number && v.kind != FilterToken::String && !isBool)
+        return fail(QStringLiteral("expected a value after \"%1\"").arg(op.text), v.column);
+    const QString name = fieldText(node, m_program->parameters);
+    FilterValue value;
+    value.isNumber = v.kind != FilterToken::String;
+    value.number = isBool ? qint64(isKeyword(v, "true")) : v.number;
+    value.text = v.text;
+    const bool flagField = node.field == FilterField::Ack || node.field == FilterField::ChecksumOk;
+    if (flagField != isBool)
+        return fail(flagField ? QStringLiteral("%1 is true or false").arg(name)
+                              : QStringLiteral("%1 is not compared with true or false").arg(name),
+                    v.column);
+    if (flagField && node.op != FilterOp::Equal && node.op != FilterOp::NotEqual)
+        return fail(QStringLiteral("%1 takes \"==\" or \"!=\"").arg(name), op.column);
+    if (!fieldValue(node, op, v, name, value))
+        return false;
     const bool textField = node.field == FilterField::Device || node.field == FilterField::Message
         || node.field == FilterField::Status || node.field == FilterField::Direction
         || node.field == FilterField::Mode;

@@ -47,7 +47,7 @@ bool readNumber(const QString &text, int &i, FilterToken &token, FilterError *er
         ++end;
     const QString written = text.mid(start, end - start);
     bool ok = end > digitsAt;
-    const quint64 magnitude = text.midRef(digitsAt, end - digitsAt).toULongLong(&ok, base);
+    const quint64 magnitude = text.mid(digitsAt, end - digitsAt).toULongLong(&ok, base);
     if (!ok || end == digitsAt)
         return fail(error, QStringLiteral("bad number \"%1\"").arg(written), start);
     const quint64 limit = negative ? quint64(1) << 63 : (quint64(1) << 63) - 1;
@@ -119,7 +119,7 @@ bool readSymbol(const QString &text, int &i, FilterToken &token)
 {
     for (const Symbol &symbol : kSymbols) {
         const QLatin1String s(symbol.text);
-        if (text.midRef(i, s.size()) == s) {
+        if (QStringView(text).mid(i, s.size()) == s) {
             token.kind = symbol.kind;
             token.text = s;
             i += s.size();

@@ -116,6 +116,7 @@ void FilterExpressionTest::parse_data()
     refused("message contains 5", "message is a text: expected a string at column 18");
     refused("node_type == \"2\"", "node_type is a number at column 14");
     refused("source == \"3A0C5\"", "source is six hexadecimal digits at column 11");
+    refused("source == \"0x1234\"", "source is six hexadecimal digits at column 11");
     refused("mode == \"Ring\"", "mode is \"P2P\", \"Group\" or \"Broadcast\" at column 9");
     refused("[Position] == \"5", "string not closed by \" at column 15");
     refused("device == \"a\\n\"", "unknown escape \"\\n\" in a string at column 13");
