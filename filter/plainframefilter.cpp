@@ -41,7 +41,12 @@ public:
     }
 
     bool parsed() const override { return true; }
-    bool checksumOk() const override { return checksumMatches(m_bytes); }
+    bool checksumOk() const override
+    {
+        if (m_checksumOk < 0)
+            m_checksumOk = checksumMatches(m_bytes);
+        return m_checksumOk;
+    }
     bool productFound() const override { return true; }
     const FrameFields &fields() const override { return m_fields; }
     const QString &device() const override { return m_prepared.product; }
@@ -84,6 +89,7 @@ private:
     const PlainFrameFilter::Prepared &m_prepared;
     const FrameFields &m_fields;
     const QByteArray &m_bytes;
+    mutable int m_checksumOk = -1; // summed when first asked
     const QString &m_direction;
 };
 
