@@ -168,8 +168,6 @@ void MainWindow::buildPages()
     // The decoder first, then the encoder; each reads the catalogue as it is built.
     debuilderLayout = new DebuilderLayout;
     builderLayout = new BuilderLayout;
-    busLayout = new BusLayout;
-    busLayout->setObjectName(QStringLiteral("busLayout"));
 
     widgetBuilder = new QWidget(ui->centralWidget);
     widgetBuilder->setObjectName(QStringLiteral("widgetBuilder"));
@@ -177,9 +175,9 @@ void MainWindow::buildPages()
     widgetDebuilder = new QWidget(ui->centralWidget);
     widgetDebuilder->setObjectName(QStringLiteral("widgetDebuilder"));
     widgetDebuilder->setLayout(debuilderLayout->getLayout());
+    // The Bus page's widgets, its models and its session come with busPage().
     widgetBus = new QWidget(ui->centralWidget);
     widgetBus->setObjectName(QStringLiteral("widgetBus"));
-    widgetBus->setLayout(busLayout->getLayout());
 
     stackedLayoutPages->addWidget(widgetBuilder);
     stackedLayoutPages->addWidget(widgetDebuilder);
@@ -193,11 +191,22 @@ void MainWindow::makeConnections()
     connect(buttonBuild, &QPushButton::clicked, this, &MainWindow::on_buttonBuild_clicked);
     connect(buttonDebuild, &QPushButton::clicked, this, &MainWindow::on_buttonDebuild_clicked);
     connect(buttonBus, &QPushButton::clicked, this, &MainWindow::on_buttonBus_clicked);
-    // The pages do not know each other; the window carries frames between them.
+    // The pages do not know each other; the window carries frames between them
+    // (the Bus page's side as the page is built).
+    connect(builderLayout, &BuilderLayout::sendFrameRequested, this, &MainWindow::on_builderLayout_sendFrameRequested);
+}
+
+BusLayout *MainWindow::busPage()
+{
+    if (busLayout)
+        return busLayout;
+    busLayout = new BusLayout;
+    busLayout->setObjectName(QStringLiteral("busLayout"));
+    widgetBus->setLayout(busLayout->getLayout());
     connect(busLayout, &BusLayout::connectedChanged, builderLayout, &BuilderLayout::setSendAvailable);
-    connect(builderLayout, &BuilderLayout::sendFrameRequested, busLayout, &BusLayout::sendFrame);
     connect(busLayout, &BusLayout::sendResult, builderLayout, &BuilderLayout::showSendNote);
     connect(busLayout, &BusLayout::frameOpened, this, &MainWindow::on_busLayout_frameOpened);
+    return busLayout;
 }
 
 MainWindow::~MainWindow()
@@ -231,6 +240,7 @@ void MainWindow::on_buttonDebuild_clicked(bool checked)
 void MainWindow::on_buttonBus_clicked(bool checked)
 {
     Q_UNUSED(checked)
+    busPage();
     showMode(buttonBus, 4, widgetBus);
 }
 
@@ -238,6 +248,13 @@ void MainWindow::on_busLayout_frameOpened(const QString &hexText)
 {
     debuilderLayout->decodeFrameText(hexText);
     on_buttonDebuild_clicked(false);
+}
+
+void MainWindow::on_builderLayout_sendFrameRequested(const QByteArray &frame)
+{
+    // Sending is offered only while the Bus page has a port open; a request
+    // before the page was ever built gets the page's own answer all the same.
+    busPage()->sendFrame(frame);
 }
 
 void MainWindow::showMode(QPushButton *button, int strip, QWidget *page)

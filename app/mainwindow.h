@@ -1,6 +1,7 @@
 #ifndef KWN_APP_MAINWINDOW_H
 #define KWN_APP_MAINWINDOW_H
 
+#include <QByteArray>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -22,7 +23,9 @@ class MainWindow;
 // The one top-level window: a fixed left column (logo, Encode, Decode, Bus,
 // filler, Online Documentation), a column of marker strips beside it, and the
 // encoder, decoder or bus page on the right. The pages live as long as the
-// window, so switching keeps what the user entered on any of them.
+// window, so switching keeps what the user entered on any of them. The Bus
+// page is built when it is first shown, so that a start pays only for the
+// page in sight.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -31,12 +34,18 @@ public:
     static MainWindow *instance();
     ~MainWindow() override;
 
+    // The Bus page's panel: built, with its widgets in the page, on the first
+    // call, whether the page is shown or not. Anything that looks for the
+    // page's widgets before the page was first shown asks for it here first.
+    BusLayout *busPage();
+
 private slots:
     void on_buttonOnlineDoc_clicked(bool checked);
     void on_buttonBuild_clicked(bool checked);
     void on_buttonDebuild_clicked(bool checked);
     void on_buttonBus_clicked(bool checked);
     void on_busLayout_frameOpened(const QString &hexText);
+    void on_builderLayout_sendFrameRequested(const QByteArray &frame);
 
 private:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -70,10 +79,10 @@ private:
     QPushButton *buttonBus;
     BuilderLayout *builderLayout;
     DebuilderLayout *debuilderLayout;
-    BusLayout *busLayout;
+    BusLayout *busLayout = nullptr; // until the Bus page is first wanted
     QWidget *widgetBuilder;
     QWidget *widgetDebuilder;
-    QWidget *widgetBus;
+    QWidget *widgetBus; // empty until then
     QStackedLayout *stackedLayoutPages;
     QVBoxLayout *layoutIndicators;
     QList<QPushButton *> listIndicators;

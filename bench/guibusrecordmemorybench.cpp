@@ -1,5 +1,6 @@
 // Where the Bus page's memory goes: the records of 100,000 random frames
-// (4096 distinct) made as the session makes them, held in the frame list.
+// (4096 distinct) made as the session makes them, held in the trace store
+// and shown by the frame list.
 // Prints the record's size, the heap each record takes, and the resident
 // memory before and after.
 
@@ -8,6 +9,7 @@
 #include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,7 +42,8 @@ int main(int argc, char **argv)
     const QVector<QByteArray> frames = sampleFrames(distinct);
     DecodeCatalogue catalogue(QStringLiteral("xml"));
     BusRecordDecoder decoder(catalogue);
-    FrameTableModel model;
+    TraceStore store;
+    FrameTableModel model(&store);
     std::printf("sizeof(BusRecord) %zu bytes\n", sizeof(BusRecord));
     const double emptyMb = residentMb();
     const size_t emptyHeap = heapBytes();
@@ -63,7 +66,7 @@ int main(int argc, char **argv)
             shownBytes += size_t(record.values.size() + record.shownValues.size()) * 2;
             batch.append(record);
         }
-        model.append(batch);
+        store.append(batch);
     }
     const qint64 ms = timer.elapsed();
     const size_t heap = heapBytes() - emptyHeap;

@@ -1,9 +1,16 @@
 // Start-up of the tool, from starting the process to its window painted and
-// the event loop idle, offscreen, beside the floor measured in the same run:
-// a bare Qt program with a 740 x 600 main window holding a tab widget. On
-// the sample catalogue, and on the large generated one at 1x, 4x and 16x,
-// each on a first start (empty cache folder) and on a start whose files have
-// not changed since the previous one. The cache folder is a temporary one.
+// the event loop idle, beside the floor: a bare Qt program with a 740 x 600
+// main window holding a tab widget. Each start of the tool follows a start of
+// the floor, so that both meet the same load on a shared machine, and each
+// figure is given as a multiple of the floor of its own runs. On the sample
+// catalogue, and on the large generated one at 1x, 4x and 16x, each on a
+// first start (empty cache folder) and on a start whose files have not
+// changed since the previous one. The cache folder is a temporary one.
+//
+// Offscreen by default; with --display both programs open their windows on
+// the display of the environment (run it under xvfb-run -a for an X server).
+// KWN_STARTUP_TOOL names another build of bench/startuptool to time instead,
+// to set two builds side by side.
 
 #include "benchutil.h"
 #include "gencatalogue.h"
@@ -21,6 +28,9 @@
 namespace {
 
 QString cacheHome;
+QString floorProgram;
+QString floorFolder;
+bool onDisplay = false;
 
 // Milliseconds from starting `program` in `workingDir` to its "idle" line;
 // negative when it never said so.
@@ -28,7 +38,8 @@ double startOnce(const QString &program, const QString &workingDir)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!onDisplay)
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDir);
@@ -55,48 +66,68 @@ void clearCache()
     QDir(cacheHome).removeRecursively();
 }
 
-BenchFigures starts(int runs, const QString &program, const QString &workingDir, bool firstStart)
+BenchFigures figures(QVector<double> times)
 {
-    QVector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        if (firstStart)
-            clearCache();
-        times.append(startOnce(program, workingDir));
-    }
     std::sort(times.begin(), times.end());
     BenchFigures f;
-    f.runs = runs;
+    f.runs = times.size();
     f.medianMs = times.at(times.size() / 2);
     f.maxMs = times.last();
     return f;
 }
 
-void line(const char *name, const BenchFigures &f, double floorMs)
+// The tool's starts and the floor's, taken in turn, and the median of the
+// ratios of each start of the tool to the floor's start just before it,
+// which follows the machine's load more closely than the ratio of medians.
+struct Starts
 {
-    std::printf("%-44s median %8.1f ms  max %8.1f ms  (%d runs)  floor %6.1f ms  = %5.1fx floor\n", name,
-                f.medianMs, f.maxMs, f.runs, floorMs, f.medianMs / floorMs);
+    BenchFigures tool;
+    BenchFigures floor;
+    double pairRatio = 0;
+};
+
+Starts starts(int runs, const QString &program, const QString &workingDir, bool firstStart)
+{
+    QVector<double> tool;
+    QVector<double> floor;
+    QVector<double> ratios;
+    for (int i = 0; i < runs; ++i) {
+        floor.append(startOnce(floorProgram, floorFolder));
+        if (firstStart)
+            clearCache();
+        tool.append(startOnce(program, workingDir));
+        ratios.append(tool.last() / floor.last());
+    }
+    return {figures(tool), figures(floor), figures(ratios).medianMs};
+}
+
+void line(const char *name, const Starts &s)
+{
+    std::printf("%-44s median %8.1f ms  max %8.1f ms  (%d runs)  floor %6.1f ms  = %5.2fx floor, %5.2fx by pairs\n",
+                name, s.tool.medianMs, s.tool.maxMs, s.tool.runs, s.floor.medianMs, s.tool.medianMs / s.floor.medianMs,
+                s.pairRatio);
     std::fflush(stdout);
 }
 
-bool goal(const char *name, const BenchFigures &f, double floorMs, double times)
+bool goal(const char *name, const Starts &s, double times)
 {
-    line(name, f, floorMs);
-    return report("  goal in ms", f, floorMs * times);
+    line(name, s);
+    return report("  goal in ms", s.tool, s.floor.medianMs * times);
 }
 
 // The 1x catalogue started moments after it was written, when its files
 // are kept with their content's hash, then started again once they have long
 // been still: those starts are to read no more than on a catalogue that was
 // still at its first start.
-bool settledAfterFirstStart(const QString &toolProgram, const QString &root, double floorMs)
+bool settledAfterFirstStart(const QString &toolProgram, const QString &root)
 {
     if (!gencatalogue::writeLargeCatalogue(root + QStringLiteral("/xml"))) {
         std::printf("could not write the 1x catalogue\n");
         return false;
     }
-    line("start-up, large 1x, first start just after writing", starts(1, toolProgram, root, true), floorMs);
+    line("start-up, large 1x, first start just after writing", starts(1, toolProgram, root, true));
     QThread::sleep(4);
-    const bool ok = goal("start-up, large 1x, unchanged since then", starts(11, toolProgram, root, false), floorMs, 3.0);
+    const bool ok = goal("start-up, large 1x, unchanged since then", starts(11, toolProgram, root, false), 3.0);
     QDir(root).removeRecursively();
     return ok;
 }
@@ -106,26 +137,29 @@ bool settledAfterFirstStart(const QString &toolProgram, const QString &root, dou
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    onDisplay = app.arguments().contains(QStringLiteral("--display"));
+    if (onDisplay && qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::printf("--display needs a display: run under xvfb-run -a\n");
+        return 2;
+    }
     QTemporaryDir dir;
     if (!dir.isValid())
         return 2;
     cacheHome = dir.path() + QStringLiteral("/cache");
-    const QString floorProgram = QStringLiteral(KWN_STARTUP_FLOOR_PATH);
-    const QString toolProgram = QStringLiteral(KWN_STARTUP_TOOL_PATH);
+    floorProgram = QStringLiteral(KWN_STARTUP_FLOOR_PATH);
+    floorFolder = dir.path();
+    const QString toolProgram = qEnvironmentVariable("KWN_STARTUP_TOOL", QStringLiteral(KWN_STARTUP_TOOL_PATH));
     bool ok = true;
+    std::printf("%s\n", onDisplay ? qPrintable(QStringLiteral("on the display ") + qEnvironmentVariable("DISPLAY"))
+                                  : "offscreen");
 
     // The programs and the libraries into the page cache first.
-    starts(3, floorProgram, dir.path(), false);
-    starts(3, toolProgram, QStringLiteral(KWN_SOURCE_DIR), false);
-
-    const BenchFigures floor = starts(21, floorProgram, dir.path(), false);
-    line("floor: bare Qt window", floor, floor.medianMs);
-
     const QString sample = QStringLiteral(KWN_SOURCE_DIR);
-    line("start-up, sample catalogue, first start", starts(11, toolProgram, sample, true), floor.medianMs);
+    starts(3, toolProgram, sample, false);
+
+    line("start-up, sample catalogue, first start", starts(11, toolProgram, sample, true));
     starts(1, toolProgram, sample, false);
-    ok &= goal("start-up, sample catalogue, unchanged files", starts(21, toolProgram, sample, false), floor.medianMs,
-               1.5);
+    ok &= goal("start-up, sample catalogue, unchanged files", starts(21, toolProgram, sample, false), 1.5);
 
     // Before records were kept between loads and profile files had their quick
     // check, a first start of the 1x catalogue took 43x to 45x the floor on
@@ -149,17 +183,17 @@ int main(int argc, char **argv)
             + "x (" + QByteArray::number(gencatalogue::kLargeProfiles * s.scale) + " x 300), first start";
         const QByteArray warm = QByteArray("start-up, large ") + QByteArray::number(s.scale)
             + "x, unchanged files";
-        const BenchFigures firstStart = starts(s.firstRuns, toolProgram, root, true);
-        const BenchFigures unchanged = starts(s.warmRuns, toolProgram, root, false);
+        const Starts firstStart = starts(s.firstRuns, toolProgram, root, true);
+        const Starts unchanged = starts(s.warmRuns, toolProgram, root, false);
         if (s.scale == 1) {
-            ok &= goal(first.constData(), firstStart, floor.medianMs, 43.0 / 2);
-            ok &= goal(warm.constData(), unchanged, floor.medianMs, 3.0);
+            ok &= goal(first.constData(), firstStart, 43.0 / 2);
+            ok &= goal(warm.constData(), unchanged, 3.0);
         } else {
-            line(first.constData(), firstStart, floor.medianMs);
-            line(warm.constData(), unchanged, floor.medianMs);
+            line(first.constData(), firstStart);
+            line(warm.constData(), unchanged);
         }
         QDir(root).removeRecursively();
     }
-    ok &= settledAfterFirstStart(toolProgram, dir.path() + QStringLiteral("/fresh"), floor.medianMs);
+    ok &= settledAfterFirstStart(toolProgram, dir.path() + QStringLiteral("/fresh"));
     return ok ? 0 : 1;
 }

@@ -7,7 +7,8 @@
 #   bash bench/run.sh                 build and run all benches
 #   bash bench/run.sh decode          only benches whose name contains "decode"
 #   bash bench/run.sh startup         start-up of the tool beside a bare Qt window
-#                                     (the floor), sample and large catalogues
+#                                     (the floor), sample and large catalogues,
+#                                     offscreen and on an X server (xvfb-run)
 #
 # KWN_BENCH_BUILD_DIR overrides the build directory, KWN_BENCH_JOBS the
 # number of build jobs (default 2).
@@ -41,6 +42,14 @@ run() {
     # drawing on a real X server costs.
     if [[ $1 == guibuscpubench ]]; then
         xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/$1"
+    elif [[ $1 == guistartupbench ]]; then
+        # Offscreen, then on an X server, where drawing costs what it costs a user.
+        local offscreen display
+        "$build/bench/$1"
+        offscreen=$?
+        xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/$1" --display
+        display=$?
+        return $((offscreen > display ? offscreen : display))
     elif [[ $1 == gui* || $1 == plotbench ]]; then
         QT_QPA_PLATFORM=offscreen "$build/bench/$1"
     else

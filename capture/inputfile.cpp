@@ -78,6 +78,8 @@ qint64 InputDevice::readData(char *data, qint64 maxSize)
     if (got < 0) {
         m_failed = true;
         setErrorString(systemError(m_source->lastError));
+    } else {
+        m_read += got;
     }
     return got;
 }

@@ -32,6 +32,8 @@ public:
     bool isSequential() const override { return true; }
     // Whether a read failed (errorString() says why), rather than ended.
     bool failed() const { return m_failed; }
+    // Bytes handed out so far.
+    qint64 bytesRead() const { return m_read; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -40,6 +42,7 @@ protected:
 private:
     std::unique_ptr<InputSource> m_source;
     bool m_failed = false;
+    qint64 m_read = 0;
 };
 
 class InputFile

@@ -2,6 +2,7 @@
 
 #include "capture/capturefile.h"
 #include "capture/inputfile.h"
+#include "capture/recordwriter.h"
 #include "codec/buslog.h"
 #include "codec/buslogfile.h"
 #include "codec/framedecoding.h"
@@ -18,6 +19,10 @@
 namespace capture {
 
 namespace {
+
+// A pcap file's header and each record's.
+constexpr qint64 kCaptureHeaderBytes = 24;
+constexpr qint64 kCaptureRecordHeaderBytes = 16;
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 qint64 daysFromCivil(int year, int month, int day)
@@ -132,6 +137,7 @@ RecordScan scanLog(InputDevice &file, const QString &path, const RecordVisitor &
         view.bytes = entry.bytes.constData();
         view.size = entry.bytes.size();
         view.text = entry.text;
+        view.bytesRead = file.bytesRead();
         ++scan.records;
         if (!visit(view))
             break;
@@ -152,11 +158,13 @@ RecordScan scanCapture(FILE *stream, const QString &path, const RecordVisitor &v
     }
     CaptureRecord record;
     RecordView view;
+    view.bytesRead = kCaptureHeaderBytes;
     while (reader.next(&record)) {
         view.kind = record.kind;
         view.timeUs = record.timeUs;
         view.bytes = record.bytes;
         view.size = record.size;
+        view.bytesRead += kCaptureRecordHeaderBytes + 1 + record.size;
         ++scan.records;
         if (!visit(view))
             return scan;
@@ -175,6 +183,34 @@ QString sameFileProblem(const QString &in, const QString &out)
     if (a.exists() && b.exists() && a.canonicalFilePath() == b.canonicalFilePath())
         return QStringLiteral("%1 is both the input and the output").arg(in);
     return QString();
+}
+
+// The record a view shows, its bytes not copied: valid while the view is.
+void setRecord(BusRecord &record, const RecordView &view)
+{
+    record.kind = view.kind;
+    record.timeUs = view.timeUs;
+    record.bytes = QByteArray::fromRawData(view.bytes, view.size);
+    record.values = view.text;
+}
+
+// The end of a conversion: the writer closed, a capture's events counted as
+// left out, and the file written removed when the input could not be read
+// whole or the output not written.
+ConvertResult finishConvert(const RecordScan &scan, RecordWriter &writer, const QString &out, bool capture)
+{
+    const bool closed = writer.close();
+    ConvertResult result;
+    result.records = writer.counts().frames + writer.counts().noiseRuns;
+    if (capture)
+        result.eventsLeftOut = writer.counts().events;
+    result.refusedLines = scan.refusedLines;
+    result.error = !scan.error.isEmpty() ? scan.error : writer.errorText();
+    if (result.error.isEmpty() && !closed)
+        result.error = QStringLiteral("cannot write %1").arg(out);
+    if (!result.ok())
+        QFile::remove(out);
+    return result;
 }
 
 } // namespace
@@ -286,26 +322,18 @@ ConvertResult convertToCapture(const QString &in, const QString &out, const Reco
     result.error = sameFileProblem(in, out);
     if (!result.ok())
         return result;
-    CaptureWriter writer;
-    if (!writer.open(out)) {
-        result.error = writer.errorText();
+    const std::unique_ptr<RecordWriter> writer =
+        RecordWriter::open(out, RecordWriter::Kind::Capture, RecordWriter::Opening::AsNamed, &result.error);
+    if (!writer)
         return result;
-    }
-    const RecordScan scan = scanRecordFile(in, [&writer, &choice](const RecordView &view) {
+    BusRecord record;
+    const RecordScan scan = scanRecordFile(in, [&](const RecordView &view) {
         if (choice && !choice(view))
             return true;
-        return writer.write(view.kind, view.timeUs, view.bytes, view.size);
+        setRecord(record, view);
+        return writer->write(record, true);
     });
-    const bool closed = writer.close();
-    result.records = writer.recordsWritten();
-    result.eventsLeftOut = writer.eventsLeftOut();
-    result.refusedLines = scan.refusedLines;
-    result.error = !scan.error.isEmpty() ? scan.error : writer.errorText();
-    if (result.error.isEmpty() && !closed)
-        result.error = QStringLiteral("cannot write %1").arg(out);
-    if (!result.ok())
-        QFile::remove(out);
-    return result;
+    return finishConvert(scan, *writer, out, true);
 }
 
 ConvertResult convertToLog(const QString &in, const QString &out, const RecordChoice &choice)
@@ -323,39 +351,18 @@ ConvertResult convertToLog(const QString &in, const QString &out, const RecordCh
         return result;
     }
     const bool precise = again.timesFinerThanMs();
-    QFile file(out);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        result.error = QStringLiteral("cannot write %1: %2").arg(out, file.errorString());
+    const std::unique_ptr<RecordWriter> writer =
+        RecordWriter::open(out, RecordWriter::Kind::Log, RecordWriter::Opening::AsNamed, &result.error);
+    if (!writer)
         return result;
-    }
-    QByteArray chunk;
-    chunk.reserve(1 << 17);
-    bool written = true;
     BusRecord record;
     const RecordScan scan = again.scan([&](const RecordView &view) {
         if (choice && !choice(view))
             return true;
-        record.kind = view.kind;
-        record.timeUs = view.timeUs;
-        record.bytes = QByteArray::fromRawData(view.bytes, view.size);
-        record.values = view.text;
-        chunk += busLogLineOf(record, precise);
-        ++result.records;
-        if (chunk.size() >= (1 << 16)) {
-            written = file.write(chunk) == chunk.size();
-            chunk.resize(0);
-        }
-        return written;
+        setRecord(record, view);
+        return writer->write(record, precise);
     });
-    written = written && file.write(chunk) == chunk.size() && file.flush();
-    result.refusedLines = scan.refusedLines;
-    result.error = scan.error;
-    if (result.ok() && !written)
-        result.error = QStringLiteral("cannot write %1: %2").arg(out, file.errorString());
-    file.close();
-    if (!result.ok())
-        QFile::remove(out);
-    return result;
+    return finishConvert(scan, *writer, out, false);
 }
 
 } // namespace capture

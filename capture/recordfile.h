@@ -53,6 +53,10 @@ struct RecordView
     const char *bytes = nullptr;
     int size = 0;
     QString text;
+    // Bytes of the file read so far, for telling how far reading is: a
+    // capture's up to the end of this record, a log's up to the end of
+    // the block it came in.
+    qint64 bytesRead = 0;
 };
 using RecordVisitor = std::function<bool(const RecordView &)>;
 

@@ -1,7 +1,7 @@
 // kwn-frame monitor: the bus on a serial port from a terminal or a script,
 // printed exactly as kwn-frame decode prints frames.
 
-#include "capture/capturefile.h"
+#include "capture/recordwriter.h"
 #include "cli/commands.h"
 #include "cli/filteroption.h"
 #include "cli/interrupt.h"
@@ -177,8 +177,11 @@ class CaptureRecorder
 public:
     bool open(const QString &path)
     {
-        if (!m_writer.open(path)) {
-            cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(m_writer.errorText()));
+        using capture::RecordWriter;
+        QString error;
+        m_writer = RecordWriter::open(path, RecordWriter::Kind::Capture, RecordWriter::Opening::AsNamed, &error);
+        if (!m_writer) {
+            cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(error));
             return false;
         }
         return true;
@@ -186,18 +189,13 @@ public:
 
     void write(const QVector<BusRecord> &records)
     {
-        if (!m_writer.isOpen())
-            return;
-        bool ok = true;
-        for (const BusRecord &record : records)
-            ok = ok && m_writer.write(record);
-        if (!ok || !m_writer.flush())
+        if (m_writer && !m_writer->write(records, true))
             fail();
     }
 
     int finish(int status)
     {
-        if (m_writer.isOpen() && !m_writer.close())
+        if (m_writer && !m_writer->close())
             fail();
         return m_failed ? kExitFailure : status;
     }
@@ -205,12 +203,13 @@ public:
 private:
     void fail()
     {
-        cli::writeErr(QStringLiteral("kwn-frame: the capture stops: %1\n").arg(m_writer.errorText()));
-        m_writer.close();
+        cli::writeErr(QStringLiteral("kwn-frame: the capture stops: %1\n").arg(m_writer->errorText()));
+        m_writer->close();
+        m_writer.reset();
         m_failed = true;
     }
 
-    capture::CaptureWriter m_writer;
+    std::unique_ptr<capture::RecordWriter> m_writer;
     bool m_failed = false;
 };
 

@@ -60,16 +60,6 @@ const char kHelp[] =
 // Node IDs have 24 bits.
 constexpr int kNodeIds = 1 << 24;
 
-WireFormat wireFormatOf(const SerialSettings &settings)
-{
-    WireFormat format;
-    format.baudRate = settings.baudRate;
-    format.dataBits = settings.dataBits;
-    format.parity = settings.parity != QLatin1String("none");
-    format.stopBits = settings.stopBits.toDouble();
-    return format;
-}
-
 // Reads logs and captures into the table and the meter, each distinct
 // frame decoded once.
 class LogReader

@@ -252,6 +252,28 @@ QString routeText(quint32 source, quint32 destination)
     return nodeIdText(source) + QStringLiteral(" \u2192 ") + to;
 }
 
+void RecordCounts::add(const BusRecord &record)
+{
+    switch (record.kind) {
+    case BusRecord::Received:
+    case BusRecord::Sent:
+        ++frames;
+        break;
+    case BusRecord::Noise:
+        ++noiseRuns;
+        break;
+    case BusRecord::Event:
+        ++events;
+        break;
+    }
+}
+
+void RecordCounts::add(const QVector<BusRecord> &records)
+{
+    for (const BusRecord &record : records)
+        add(record);
+}
+
 QString countText(quint64 count, const char *singular, const char *plural)
 {
     return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? singular : plural);

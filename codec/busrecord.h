@@ -47,6 +47,18 @@ void setShownValues(BusRecord &record, const QString &status, bool success, cons
 // An event row at `timeUs`: "Connected to /dev/ttyUSB0", "Disconnected".
 BusRecord eventRecord(qint64 timeUs, const QString &text);
 
+// Frames, noise runs and events among records, counted one way for every
+// writer and reader that says how many it wrote or read.
+struct RecordCounts
+{
+    quint64 frames = 0; // received and sent, bad checksums included
+    quint64 noiseRuns = 0;
+    quint64 events = 0;
+
+    void add(const BusRecord &record);
+    void add(const QVector<BusRecord> &records);
+};
+
 // Batches of records go between threads (a log read in the background).
 Q_DECLARE_METATYPE(BusRecord)
 

@@ -23,6 +23,34 @@ SeriesKind seriesKindOf(const DecodedRow &row)
     return row.namedForm ? SeriesKind::Named : SeriesKind::Number;
 }
 
+bool givesPoints(const FrameReport &report)
+{
+    return report.parsed && report.checksumOk && report.productFound && report.message.known;
+}
+
+SeriesKey seriesKeyOf(const FrameReport &report, const QString &parameter)
+{
+    SeriesKey key;
+    key.sourceAddress = report.frame.fields.sourceAddress;
+    key.device = report.device;
+    key.messageId = report.frame.fields.messageId;
+    key.message = report.message.messageName;
+    key.parameter = parameter;
+    return key;
+}
+
+QVector<PlottableParameter> plottableParameters(const FrameReport &report)
+{
+    QVector<PlottableParameter> plottable;
+    if (!givesPoints(report))
+        return plottable;
+    for (const DecodedRow &row : report.message.rows) {
+        if (isPlottable(row))
+            plottable.append({seriesKeyOf(report, row.parameterName), seriesKindOf(row)});
+    }
+    return plottable;
+}
+
 // --- ValueSeries ----------------------------------------------------------------
 
 void ValueSeries::append(qint64 timeUs, double value)
@@ -82,7 +110,7 @@ const ValueExtractor::Decoded &ValueExtractor::decoded(const QByteArray &bytes)
     const FrameReport report = m_decoder(bytes);
     ++m_decodedCount;
     Decoded entry;
-    entry.usable = report.parsed && report.checksumOk && report.productFound && report.message.known;
+    entry.usable = givesPoints(report);
     entry.sourceAddress = report.frame.fields.sourceAddress;
     entry.messageId = report.frame.fields.messageId;
     if (entry.usable) {

@@ -46,6 +46,22 @@ enum class SeriesKind : quint8 { Number, Bitfield, Named };
 bool isPlottable(const DecodedRow &row);
 SeriesKind seriesKindOf(const DecodedRow &row);
 
+// Whether a decoded frame gives points at all: it decodes in full, with a
+// good checksum, a known product and a known message.
+bool givesPoints(const FrameReport &report);
+// The series of the parameter of this name in the frame's node, device and message.
+SeriesKey seriesKeyOf(const FrameReport &report, const QString &parameter);
+
+// A series a frame can give points to.
+struct PlottableParameter
+{
+    SeriesKey key;
+    SeriesKind kind = SeriesKind::Number;
+};
+// Every parameter of the frame that can be plotted, in the order of its
+// rows; none when the frame gives no points.
+QVector<PlottableParameter> plottableParameters(const FrameReport &report);
+
 class ValueSeries
 {
 public:

@@ -306,10 +306,11 @@ void BuilderLayout::rebuildMessageTabs()
     for (QComboBox *selector : qAsConst(listComboBoxMsg))
         selector->setToolTip(shownMessages.value(selector->currentText()).description);
 
-    for (int tab = 0; tab < listComboBoxMsg.size(); ++tab) {
-        createParameterEditors(tab);
-        connectCurrentIndexText(listComboBoxMsg.at(tab), this, &BuilderLayout::on_comboBoxMsg_changed);
-    }
+    // The tab in sight gets its rows now, any other as it is first shown:
+    // a device of many categories opens at the cost of one.
+    createParameterEditors(tabWidgetMessages->currentIndex());
+    for (QComboBox *selector : qAsConst(listComboBoxMsg))
+        connectCurrentIndexText(selector, this, &BuilderLayout::on_comboBoxMsg_changed);
 
     updatingTabs = false;
 
@@ -334,6 +335,7 @@ void BuilderLayout::clearMessageTabs()
     listSelectorRows.clear();
     listComboBoxMsg.clear();
     listTabRows.clear();
+    listTabBuilt.clear();
 }
 
 int BuilderLayout::addCategoryTab(const QString &category)
@@ -345,6 +347,7 @@ int BuilderLayout::addCategoryTab(const QString &category)
     listTabPages.append(page);
     listTabLayouts.append(area);
     listTabRows.append(QList<ParameterRow>());
+    listTabBuilt.append(false);
     tabWidgetMessages->addTab(page, category);
     auto *selector = named(new QComboBox, indexedName("comboBoxMsg", tab));
     auto *row = named(new QHBoxLayout, indexedName("layoutSelectorRow", tab));
@@ -547,6 +550,9 @@ void BuilderLayout::on_tabWidgetMessages_changed(int state)
     Q_UNUSED(state)
     if (updatingTabs)
         return;
+    const int tab = tabWidgetMessages->currentIndex();
+    if (tab >= 0 && tab < listTabBuilt.size() && !listTabBuilt.at(tab))
+        createParameterEditors(tab);
     selectCurrentMessage();
     rebuildOutput();
 }

@@ -164,6 +164,9 @@ private:
     QList<QComboBox *> listComboBoxMsg;
     // The parameter rows of each tab, by tab.
     QList<QList<ParameterRow>> listTabRows;
+    // Whether each tab has its rows: the tab in sight gets them as the device
+    // is chosen, any other as it is first shown.
+    QList<bool> listTabBuilt;
     QPushButton *buttonCopyFrame;
     QPushButton *buttonSendFrame = nullptr;
     QLabel *labelSendNote = nullptr;

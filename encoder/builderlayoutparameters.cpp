@@ -78,6 +78,7 @@ void BuilderLayout::createParameterEditors(int tabIndex)
 {
     if (tabIndex < 0 || tabIndex >= listTabLayouts.size())
         return;
+    listTabBuilt[tabIndex] = true;
     QVBoxLayout *area = listTabLayouts.at(tabIndex);
     const MessageDefinition message = shownMessages.value(listComboBoxMsg.at(tabIndex)->currentText());
 

@@ -7,6 +7,7 @@
 #include "serial/buslogloader.h"
 #include "serial/bussession.h"
 #include "serial/replayer.h"
+#include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -41,11 +42,12 @@ const int kErrorMessageMs = 12000;
 BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLayout)
 {
     layoutMain->setObjectName(QStringLiteral("layoutMain"));
-    frameModel = named(new FrameTableModel(this), QStringLiteral("frameModel"));
-    latestModel = named(new LatestMessageModel(this), QStringLiteral("latestModel"));
+    traceStore = named(new TraceStore(this), QStringLiteral("traceStore"));
+    frameModel = named(new FrameTableModel(traceStore, this), QStringLiteral("frameModel"));
+    latestModel = named(new LatestMessageModel(traceStore, this), QStringLiteral("latestModel"));
     buildLatestSorting();
     busSession = named(new BusSession(QStringLiteral("xml"), this), QStringLiteral("busSession"));
-    busSession->setHoldLimit(frameModel->capacity());
+    busSession->setHoldLimit(traceStore->capacity());
     // Ten batches a second: each one redraws the list, and an eye reads no faster.
     busSession->setBatchIntervalMs(100);
     logLoader = named(new BusLogLoader(QStringLiteral("xml"), this), QStringLiteral("logLoader"));
@@ -336,9 +338,8 @@ bool BusLayout::isConnected() const
 
 void BusLayout::setCapacity(int frames)
 {
-    frameModel->setCapacity(frames);
-    latestModel->setCapacity(frames);
-    busSession->setHoldLimit(frameModel->capacity());
+    traceStore->setCapacity(frames);
+    busSession->setHoldLimit(traceStore->capacity());
     showCounters();
 }
 
@@ -359,7 +360,7 @@ void BusLayout::showMessage(const QString &text, bool error)
 
 void BusLayout::showCounters()
 {
-    const BusCounters counters = busSession->counters();
+    const BusCounters counters = shownSession()->counters();
     QString text = QStringLiteral("%1 received, %2 sent, %3, %4 of noise")
                        .arg(counters.received)
                        .arg(counters.sent)
@@ -385,21 +386,28 @@ void BusLayout::on_buttonConnect_clicked(bool checked)
         showConnectionState(QStringLiteral("Not connected"), false);
         return;
     }
+    const SerialSettings settings = serialSettings();
+    if (!busSession->open(settings)) {
+        showConnectionState(busSession->errorText(), true);
+        return;
+    }
+    saveSettings();
+    showLiveBus();
+    insightOfLog = false; // live from here on
+    showConnectionState(QStringLiteral("Connected to %1").arg(settings.port), false);
+    buttonConnect->setText(QStringLiteral("Disconnect"));
+    emit connectedChanged(true);
+}
+
+SerialSettings BusLayout::serialSettings() const
+{
     SerialSettings settings;
     settings.port = comboBoxPort->currentText().trimmed();
     settings.baudRate = comboBoxBaud->currentText().toInt();
     settings.dataBits = comboBoxDataBits->currentText().toInt();
     settings.parity = comboBoxParity->currentText();
     settings.stopBits = comboBoxStopBits->currentText();
-    if (!busSession->open(settings)) {
-        showConnectionState(busSession->errorText(), true);
-        return;
-    }
-    saveSettings();
-    insightOfLog = false; // live from here on
-    showConnectionState(QStringLiteral("Connected to %1").arg(settings.port), false);
-    buttonConnect->setText(QStringLiteral("Disconnect"));
-    emit connectedChanged(true);
+    return settings;
 }
 
 void BusLayout::disconnectPort()
@@ -435,15 +443,22 @@ void BusLayout::on_application_aboutToQuit()
 
 void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
 {
+    appendToList(traceStore, batch);
+}
+
+void BusLayout::appendToList(TraceStore *store, const QVector<BusRecord> &batch)
+{
+    if (store != shownStore()) {
+        store->append(batch);
+        return;
+    }
     QScrollBar *bar = tableViewFrames->verticalScrollBar();
     const bool listShown = !checkBoxLatest->isChecked();
     const bool atBottom = listFollowing || bar->value() >= bar->maximum();
     const int before = bar->value();
     rowsDroppedFromTop = 0;
     updatingList = true;
-    frameModel->append(batch);
-    latestModel->append(batch);
-    feedInsight(batch);
+    store->append(batch);
     updatingList = false;
     if (!listShown)
         return;
@@ -462,10 +477,9 @@ void BusLayout::on_buttonPause_toggled(bool checked)
 void BusLayout::on_buttonClear_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    logLoader->cancel();
+    showLiveBus();
     busSession->clear();
-    frameModel->clear();
-    latestModel->clear();
+    traceStore->clear();
     clearInsight();
     showCounters();
 }

@@ -8,7 +8,6 @@
 // the records the session hands out and forwards what the user asks for.
 
 #include "codec/busrecord.h"
-#include "insight/busload.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -47,8 +46,10 @@ class QTimer;
 class QVBoxLayout;
 class QWidget;
 class Replayer;
+class TraceStore;
 enum class SeriesKind : quint8;
 struct SeriesKey;
+struct SerialSettings;
 
 class BusLayout : public QObject
 {
@@ -74,6 +75,10 @@ public:
     bool isOpeningLog() const;
     bool startRecording(const QString &path);
     void stopRecording();
+    // While an opened log is shown, the list, Latest, Nodes and the load
+    // line show its records alone, apart from the live bus, which goes on
+    // into its own store; Clear and Connect come back to the live bus.
+    bool isShowingOpenedLog() const { return fileStore != nullptr; }
     // Plays the frames of a log onto the connected port with their spacing
     // (buslayoutreplay.cpp); "Replay…" asks for the file and calls this.
     // False after showing the reason on the page.
@@ -170,6 +175,8 @@ private:
     void loadSettings();
     void saveSettings() const;
     void disconnectPort();
+    // The line settings as the combo boxes show them.
+    SerialSettings serialSettings() const;
     // The connection state: always in sight, never replaced by a message.
     void showConnectionState(const QString &text, bool error);
     // A passing message beside it, which clears itself.
@@ -185,6 +192,18 @@ private:
     // The Latest view goes through a sorting proxy; the list stays in arrival order.
     void buildLatestSorting();
     void showLatest(bool latest);
+    // The records of a batch into a store; the list follows them when the
+    // store is the one shown.
+    void appendToList(TraceStore *store, const QVector<BusRecord> &batch);
+
+    // The opened log apart from the live bus (buslayoutopened.cpp).
+    TraceStore *shownStore() const;
+    BusSession *shownSession() const;
+    // A new store and session for a log being opened, shown in place of the
+    // live bus (or of the log opened before).
+    void showOpenedLog();
+    // Back to the live bus; the opened log's records are let go.
+    void showLiveBus();
 
     // The detail pane under the list (buslayoutdetail.cpp).
     QWidget *buildDetailPane(); // the splitter
@@ -207,7 +226,6 @@ private:
     void setNodeColumnWidths();
     void buildLoadLine();
     void connectInsight();
-    void feedInsight(const QVector<BusRecord> &batch);
     void clearInsight();
     void showInsight();
     void followWireFormat();
@@ -258,10 +276,15 @@ private:
     QSplitter *splitterFrames = nullptr; // the list over the detail pane
     FrameDetailPane *frameDetailPane = nullptr;
 
+    TraceStore *traceStore = nullptr; // every record the list, Latest, Nodes and the load line show
     FrameTableModel *frameModel = nullptr;
     LatestMessageModel *latestModel = nullptr;
     QSortFilterProxyModel *latestSorted = nullptr;
     BusSession *busSession = nullptr;
+    // Of the opened log while it is shown: it counts and times its records
+    // as the live session does the bus's.
+    BusSession *fileSession = nullptr;
+    TraceStore *fileStore = nullptr;
     QTimer *timerMessage = nullptr;
     BusLogLoader *logLoader = nullptr;
     QString openingPath;
@@ -298,7 +321,6 @@ private:
     NodeTableModel *nodeModel = nullptr;
     QSortFilterProxyModel *nodesSorted = nullptr;
     QTimer *timerInsight = nullptr;
-    BusLoadMeter loadMeter;
     bool insightOfLog = false; // rates and silence at the log's last time, not now
     QPushButton *buttonReplay = nullptr;
     QWidget *widgetReplay = nullptr; // the row shown while replaying

@@ -3,21 +3,17 @@
 
 #include "monitor/buslayout.h"
 
-#include "capture/capturefile.h"
-#include "catalogue/fileaccess.h"
-#include "codec/buslogfile.h"
 #include "codec/frame.h"
-#include "monitor/frametablemodel.h"
 #include "serial/buslogloader.h"
 #include "serial/busrecording.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
 
 #include <QCheckBox>
 #include <QDateTime>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -56,48 +52,6 @@ QString withSuffix(const QString &path, bool capture)
     return path + (capture ? QStringLiteral(".pcap") : QStringLiteral(".log"));
 }
 
-// "51 frames and 1 noise run"
-QString savedText(quint64 frames, quint64 noiseRuns)
-{
-    QString saved = countText(frames, "frame", "frames");
-    if (noiseRuns > 0)
-        saved += QStringLiteral(" and %1").arg(countText(noiseRuns, "noise run", "noise runs"));
-    return saved;
-}
-
-// Every frame, bad frame and noise run held, through the capture writer;
-// events have no place in a capture and are counted. A write error leaves
-// what was written, as a log's does.
-bool saveCapture(const FrameTableModel &held, const QString &path, QString *message)
-{
-    QFile made;
-    QString problem;
-    if (!openForWriting(made, path, &problem)) {
-        *message = QStringLiteral("Cannot write %1: %2").arg(path, problem);
-        return false;
-    }
-    capture::CaptureWriter writer;
-    bool written = writer.open(path);
-    quint64 frames = 0;
-    quint64 noiseRuns = 0;
-    for (int i = 0; written && i < held.heldCount(); ++i) {
-        const BusRecord &record = held.heldRecord(i);
-        written = writer.write(record);
-        if (record.kind != BusRecord::Event)
-            (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
-    }
-    written = writer.close() && written;
-    if (!written) {
-        *message = QStringLiteral("Cannot write %1: %2").arg(path, captureProblem(writer.errorText(), path));
-        return false;
-    }
-    *message = QStringLiteral("Saved %1 to %2").arg(savedText(frames, noiseRuns), path);
-    if (writer.eventsLeftOut() > 0)
-        *message += QStringLiteral("; %1 left out: a capture holds no events")
-                        .arg(countText(writer.eventsLeftOut(), "event", "events"));
-    return true;
-}
-
 } // namespace
 
 // --- Logs -------------------------------------------------------------------------
@@ -130,38 +84,6 @@ QString BusLayout::chooseLogFile(const QString &title, bool forWriting)
 // A name ending in ".pcap" is saved as a capture, whatever filter was chosen.
 bool BusLayout::saveLog(const QString &path)
 {
-    if (isCapturePath(path)) {
-        QString message;
-        const bool saved = saveCapture(*frameModel, path, &message);
-        showMessage(message, !saved);
-        return saved;
-    }
-    QFile file;
-    QString problem;
-    if (!openForWriting(file, path, &problem)) {
-        showMessage(QStringLiteral("Cannot write %1: %2").arg(path, problem), true);
-        return false;
-    }
-    QByteArray text;
-    quint64 frames = 0;
-    quint64 noiseRuns = 0;
-    for (int i = 0; i < frameModel->heldCount(); ++i) {
-        const BusRecord &record = frameModel->heldRecord(i);
-        if (record.kind != BusRecord::Event)
-            (record.kind == BusRecord::Noise ? noiseRuns : frames) += 1;
-        text += busLogLineOf(record, checkBoxPreciseLogs->isChecked());
-        if (text.size() > (1 << 20)) {
-            file.write(text);
-            text.clear();
-        }
-    }
-    file.write(text);
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        showMessage(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()), true);
-        return false;
-    }
-    showMessage(QStringLiteral("Saved %1 to %2").arg(savedText(frames, noiseRuns), path), false);
-    return true;
 }
 
 bool BusLayout::openLog(const QString &path)
@@ -170,7 +92,7 @@ bool BusLayout::openLog(const QString &path)
         showMessage(QStringLiteral("A log is being opened: cancel it first"), true);
         return false;
     }
-    on_buttonClear_clicked(false);
+    showOpenedLog();
     // Lines without a time count as read now.
     if (!logLoader->start(path, QDateTime::currentMSecsSinceEpoch())) {
         showMessage(QStringLiteral("Cannot read %1: %2").arg(path, logLoader->errorText()), true);
@@ -199,11 +121,12 @@ void BusLayout::on_logLoader_batchRead(const QVector<BusRecord> &records, qint64
         logLoader->batchTaken();
         return;
     }
-    for (const BusRecord &record : records) {
-        if (record.kind != BusRecord::Event)
-            (record.kind == BusRecord::Noise ? openedNoiseRuns : openedFrames) += 1;
-    }
-    busSession->load(records);
+    RecordCounts opened;
+    opened.add(records);
+    openedFrames += opened.frames;
+    openedNoiseRuns += opened.noiseRuns;
+    if (fileSession)
+        fileSession->load(records);
     progressBarOpen->setValue(total > 0 ? int(done * 1000 / total) : 1000);
     logLoader->batchTaken();
 }
@@ -222,6 +145,10 @@ void BusLayout::on_logLoader_finished(int refused, bool cancelled, const QString
         opened += QStringLiteral("; ") + countText(quint64(refused), "line was not a frame", "lines were not frames");
     if (!error.isEmpty())
         opened += QStringLiteral("; reading stopped: %1").arg(error);
+    if (fileStore && fileStore->droppedCount() > 0)
+        opened += QStringLiteral("; the first %1 left out: the list holds %2")
+                      .arg(countText(fileStore->droppedCount(), "record", "records"))
+                      .arg(fileStore->capacity());
     showMessage(opened, refused > 0 || !error.isEmpty());
 }
 

@@ -8,6 +8,8 @@
 #include "codec/framedecoding.h"
 #include "monitor/framedetailpane.h"
 #include "monitor/nodetablemodel.h"
+#include "trace/tracestore.h"
+#include "serial/serialconnection.h"
 #include "widgets/elidedlabel.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -43,7 +45,7 @@ QString loadText(const LoadFigures &figures, const QString &frameRate)
 
 QWidget *BusLayout::buildNodesTab()
 {
-    nodeModel = named(new NodeTableModel(this), QStringLiteral("nodeModel"));
+    nodeModel = named(new NodeTableModel(traceStore, this), QStringLiteral("nodeModel"));
     nodesSorted = named(new QSortFilterProxyModel(this), QStringLiteral("nodesSorted"));
     nodesSorted->setSourceModel(nodeModel);
     nodesSorted->setSortRole(NodeTableModel::SortRole);
@@ -136,22 +138,16 @@ void BusLayout::connectInsight()
     timerInsight->start();
 }
 
-void BusLayout::feedInsight(const QVector<BusRecord> &batch)
-{
-    nodeModel->append(batch);
-    loadMeter.add(batch);
-}
-
+// The store has emptied the node table and the load meter.
 void BusLayout::clearInsight()
 {
-    nodeModel->clear();
-    loadMeter.clear();
     insightOfLog = false;
     showInsight();
 }
 
 void BusLayout::showInsight()
 {
+    const BusLoadMeter &loadMeter = shownStore()->load();
     const qint64 nowUs = insightOfLog ? loadMeter.overall().lastUs : QDateTime::currentMSecsSinceEpoch() * 1000;
     nodeModel->refresh(nowUs);
     if (insightOfLog) {
@@ -166,12 +162,10 @@ void BusLayout::showInsight()
 
 void BusLayout::followWireFormat()
 {
-    WireFormat format;
-    format.baudRate = comboBoxBaud->currentText().toInt();
-    format.dataBits = comboBoxDataBits->currentText().toInt();
-    format.parity = comboBoxParity->currentText() != QLatin1String("none");
-    format.stopBits = comboBoxStopBits->currentText().toDouble();
-    loadMeter.setWireFormat(format);
+    const WireFormat format = wireFormatOf(serialSettings());
+    traceStore->setWireFormat(format);
+    if (fileStore)
+        fileStore->setWireFormat(format);
     showInsight();
 }
 

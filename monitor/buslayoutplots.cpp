@@ -7,28 +7,12 @@
 
 #include "charts/plotwindow.h"
 #include "codec/valueseries.h"
-#include "monitor/frametablemodel.h"
 #include "serial/bussession.h"
+#include "trace/tracestore.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QTableView>
-
-namespace {
-
-// The series of a parameter of a decoded frame.
-SeriesKey keyOf(const FrameReport &report, const QString &parameter)
-{
-    SeriesKey key;
-    key.sourceAddress = report.frame.fields.sourceAddress;
-    key.device = report.device;
-    key.messageId = report.frame.fields.messageId;
-    key.message = report.message.messageName;
-    key.parameter = parameter;
-    return key;
-}
-
-} // namespace
 
 PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
 {
@@ -38,7 +22,7 @@ PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
     window->setObjectName(QStringLiteral("plotWindow%1").arg(++plotsOpened));
     window->setTitlePrefix(QStringLiteral("Plot %1").arg(plotsOpened));
     plots.append(window);
-    connect(busSession, &BusSession::recordsReady, window, &PlotWindow::addRecords);
+    connect(shownSession(), &BusSession::recordsReady, window, &PlotWindow::addRecords);
     addToPlot(window, key, kind);
     window->show();
     return window;
@@ -49,8 +33,9 @@ void BusLayout::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind k
     if (!window || window->hasSeries(key))
         return;
     const int index = window->addSeries(key, kind);
-    for (int i = 0; i < frameModel->heldCount(); ++i)
-        window->addRecord(frameModel->heldRecord(i), index);
+    const TraceStore *held = shownStore();
+    for (int i = 0; i < held->heldCount(); ++i)
+        window->addRecord(held->heldRecord(i), index);
     window->refresh();
 }
 
@@ -68,13 +53,10 @@ void BusLayout::addPlotEntries(QMenu *menu, const BusRecord &record, const QStri
 {
     if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.checksumOk)
         return;
-    const FrameReport report = busSession->decode(record.bytes);
-    if (!report.parsed || !report.checksumOk || !report.productFound || !report.message.known)
-        return;
     QVector<QPair<SeriesKey, SeriesKind>> plottable;
-    for (const DecodedRow &row : report.message.rows) {
-        if (isPlottable(row) && (onlyParameter.isEmpty() || row.parameterName == onlyParameter))
-            plottable.append({keyOf(report, row.parameterName), seriesKindOf(row)});
+    for (const PlottableParameter &parameter : plottableParameters(busSession->decode(record.bytes))) {
+        if (onlyParameter.isEmpty() || parameter.key.parameter == onlyParameter)
+            plottable.append({parameter.key, parameter.kind});
     }
     if (plottable.isEmpty())
         return;

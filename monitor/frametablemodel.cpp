@@ -1,7 +1,12 @@
 #include "monitor/frametablemodel.h"
 
+#include "trace/tracestore.h"
+
 #include <QBrush>
 #include <QColor>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -20,7 +25,40 @@ bool isFrame(const BusRecord &record)
 
 } // namespace
 
-FrameTableModel::FrameTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+FrameTableModel::FrameTableModel(TraceStore *store, QObject *parent) : QAbstractTableModel(parent), m_store(store)
+{
+    follow(store);
+    showHeld();
+}
+
+void FrameTableModel::follow(TraceStore *store)
+{
+    connect(store, &TraceStore::appended, this,
+            [this](quint64 firstSeq, int count, int) { onAppended(firstSeq, count); });
+    connect(store, &TraceStore::cleared, this, &FrameTableModel::onCleared);
+}
+
+void FrameTableModel::setStore(TraceStore *store)
+{
+    if (store == m_store)
+        return;
+    beginResetModel();
+    disconnect(m_store, nullptr, this, nullptr);
+    m_store = store;
+    follow(store);
+    showHeld();
+    endResetModel();
+    emit countsChanged();
+}
+
+void FrameTableModel::showHeld()
+{
+    rows.clear();
+    for (quint64 seq = m_store->firstSeq(); seq < m_store->endSeq(); ++seq) {
+        if (passes(*m_store->record(seq)))
+            rows.push_back(seq);
+    }
+}
 
 int FrameTableModel::rowCount(const QModelIndex &parent) const
 {
@@ -85,65 +123,19 @@ QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, i
     return QVariant();
 }
 
-void FrameTableModel::setCapacity(int capacity)
+// Rows of records the ring dropped go off the top; the new ones that pass
+// the filter go below.
+void FrameTableModel::onAppended(quint64 firstSeq, int count)
 {
-    clear();
-    ringCapacity = qMax(1, capacity);
-    ring.clear();
-    ring.shrink_to_fit();
-}
-
-void FrameTableModel::append(const QVector<BusRecord> &batch)
-{
-    if (batch.isEmpty())
-        return;
-    const size_t cap = size_t(ringCapacity);
-    size_t skip = 0;
-    // A batch larger than the ring keeps only its newest records.
-    if (size_t(batch.size()) > cap) {
-        skip = size_t(batch.size()) - cap;
-        dropped += skip;
+    const size_t gone = size_t(std::lower_bound(rows.begin(), rows.end(), m_store->firstSeq()) - rows.begin());
+    if (gone > 0) {
+        beginRemoveRows(QModelIndex(), 0, int(gone) - 1);
+        rows.erase(rows.begin(), rows.begin() + std::ptrdiff_t(gone));
+        endRemoveRows();
     }
-    const size_t incoming = size_t(batch.size()) - skip;
-
-    // Eviction: the oldest records go; the rows showing them are the top ones.
-    if (held + incoming > cap) {
-        const size_t k = held + incoming - cap;
-        const quint64 newFirst = firstSeq + k;
-        size_t m = 0;
-        while (m < rows.size() && rows[m] < newFirst)
-            ++m;
-        if (m > 0) {
-            beginRemoveRows(QModelIndex(), 0, int(m) - 1);
-            rows.erase(rows.begin(), rows.begin() + std::ptrdiff_t(m));
-            endRemoveRows();
-        }
-        start = (start + k) % cap;
-        held -= k;
-        firstSeq = newFirst;
-        dropped += k;
-    }
-
-    // Room for the whole ring at once: growing by doubling would leave it
-    // with a third more than it ever fills.
-    if (ring.capacity() < cap)
-        ring.reserve(cap);
     std::vector<quint64> shown;
-    for (size_t i = skip; i < size_t(batch.size()); ++i) {
-        const BusRecord &record = batch.at(int(i));
-        const quint64 seq = firstSeq + held;
-        const size_t slot = (start + held) % cap;
-        const bool show = passes(record);
-        if (slot < ring.size())
-            ring[slot] = record;
-        else
-            ring.push_back(record);
-        ++held;
-        if (!haveFirstFrame && isFrame(record)) {
-            firstFrameUs = record.timeUs;
-            haveFirstFrame = true;
-        }
-        if (show)
+    for (quint64 seq = firstSeq; seq < firstSeq + quint64(count); ++seq) {
+        if (passes(*m_store->record(seq)))
             shown.push_back(seq);
     }
     if (!shown.empty()) {
@@ -155,19 +147,13 @@ void FrameTableModel::append(const QVector<BusRecord> &batch)
     emit countsChanged();
 }
 
-void FrameTableModel::clear()
+void FrameTableModel::onCleared()
 {
     if (!rows.empty()) {
         beginRemoveRows(QModelIndex(), 0, int(rows.size()) - 1);
         rows.clear();
         endRemoveRows();
     }
-    firstSeq += held;
-    start = 0;
-    held = 0;
-    ring.clear();
-    dropped = 0;
-    haveFirstFrame = false;
     emit countsChanged();
 }
 
@@ -179,31 +165,31 @@ void FrameTableModel::setFilterText(const QString &text)
     beginResetModel();
     filter = text;
     rowFilter = BusFilter(text);
-    rows.clear();
-    for (size_t i = 0; i < held; ++i) {
-        const quint64 seq = firstSeq + i;
-        if (passes(recordOfSeq(seq)))
-            rows.push_back(seq);
-    }
+    showHeld();
     endResetModel();
     emit countsChanged();
 }
 
+int FrameTableModel::heldCount() const
+{
+    return m_store->heldCount();
+}
+
+quint64 FrameTableModel::droppedCount() const
+{
+    return m_store->droppedCount();
+}
+
 const BusRecord &FrameTableModel::heldRecord(int i) const
 {
-    return recordOfSeq(firstSeq + quint64(i));
+    return m_store->heldRecord(i);
 }
 
 const BusRecord *FrameTableModel::recordAt(int row) const
 {
     if (row < 0 || size_t(row) >= rows.size())
         return nullptr;
-    return &recordOfSeq(rows[size_t(row)]);
-}
-
-const BusRecord &FrameTableModel::recordOfSeq(quint64 seq) const
-{
-    return ring[(start + size_t(seq - firstSeq)) % size_t(ringCapacity)];
+    return m_store->record(rows[size_t(row)]);
 }
 
 bool FrameTableModel::passes(const BusRecord &record) const
@@ -223,9 +209,9 @@ qint64 FrameTableModel::shownDeltaUs(int row) const
         return record->deltaUs;
     const int last = qMax(0, row - kDeltaLookBackRows);
     for (int above = row - 1; above >= last; --above) {
-        const BusRecord &previous = recordOfSeq(rows[size_t(above)]);
-        if (isFrame(previous))
-            return qMax(qint64(0), record->timeUs - previous.timeUs);
+        const BusRecord *previous = recordAt(above);
+        if (previous && isFrame(*previous))
+            return qMax(qint64(0), record->timeUs - previous->timeUs);
     }
     return -1;
 }
@@ -249,7 +235,7 @@ QString FrameTableModel::timeText(int row) const
         return QString();
     switch (mode) {
     case SinceFirst:
-        return haveFirstFrame ? secondsText(record->timeUs - firstFrameUs) : QString();
+        return m_store->hasFirstFrame() ? secondsText(record->timeUs - m_store->firstFrameUs()) : QString();
     case DeltaAbove: {
         const BusRecord *above = recordAt(row - 1);
         if (!above)

@@ -1,12 +1,11 @@
 #ifndef KWN_MONITOR_FRAMETABLEMODEL_H
 #define KWN_MONITOR_FRAMETABLEMODEL_H
 
-// The frame list of the Bus page: a ring of at most `capacity` records, the
-// oldest dropped (and counted) when it is full. Every record has a sequence
-// number that never changes; the rows shown are the sequence numbers that
-// pass the quick filter, so an eviction only takes rows off the top.
-// Each batch is one row insertion and at most one removal, never a reset, so
-// that the view keeps its selection and scroll position.
+// The frame list of the Bus page, over a TraceStore: the rows shown are the
+// sequence numbers of the store's records that pass the quick filter, and
+// nothing else is kept here; a record the ring drops only takes rows off
+// the top. Each batch is one row insertion and at most one removal, never a
+// reset, so that the view keeps its selection and scroll position.
 // Rows: received frames as they are, sent ones in dark blue, noise in red,
 // events (the port opened, closed, lost) in grey; a bad checksum and a
 // decoding that did not succeed in red in their cells. Every cell's tool tip
@@ -18,16 +17,17 @@
 #include "codec/busrecord.h"
 
 #include <QAbstractTableModel>
-#include <QVector>
 
 #include <deque>
-#include <vector>
+
+class TraceStore;
 
 class FrameTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
+    // The store's ring, unless set otherwise.
     static constexpr int kDefaultCapacity = 100000;
 
     enum TimeMode {
@@ -37,21 +37,17 @@ public:
         TimeModeCount
     };
 
-    explicit FrameTableModel(QObject *parent = nullptr);
+    // Shows the store's records from those it holds now on.
+    explicit FrameTableModel(TraceStore *store, QObject *parent = nullptr);
+    TraceStore *store() const { return m_store; }
+    // Shows another store's records, the filter and time mode kept (a reset).
+    void setStore(TraceStore *store);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
-
-    // Empties the list and sets how many records it holds at most.
-    void setCapacity(int capacity);
-    int capacity() const { return ringCapacity; }
-
-    // Appends the records, in order, as the session prepared them.
-    void append(const QVector<BusRecord> &batch);
-    void clear();
 
     // Keeps the rows that match the filter (BusFilter: every word somewhere
     // in the row, none of the "-words"), case-insensitively; later records
@@ -61,12 +57,12 @@ public:
     QString filterText() const { return filter; }
     bool isFiltering() const { return !rowFilter.isEmpty(); }
 
-    // Rows shown, records held (whatever the filter), and records dropped
-    // from the ring.
+    // Rows shown; the store's records held whatever the filter, and those
+    // dropped from its ring.
     int shownCount() const { return int(rows.size()); }
-    int heldCount() const { return int(held); }
-    quint64 droppedCount() const { return dropped; }
-    // The held record number i, oldest first (0 <= i < heldCount()).
+    int heldCount() const;
+    quint64 droppedCount() const;
+    // The store's held record number i, oldest first (0 <= i < heldCount()).
     const BusRecord &heldRecord(int i) const;
     // The record shown in a row; nullptr for a row that does not exist.
     const BusRecord *recordAt(int row) const;
@@ -85,24 +81,18 @@ signals:
     void countsChanged();
 
 private:
-    const BusRecord &recordOfSeq(quint64 seq) const;
+    void follow(TraceStore *store);
+    void showHeld();
+    void onAppended(quint64 firstSeq, int count);
+    void onCleared();
     bool passes(const BusRecord &record) const;
     QVariant foreground(const BusRecord &record, int column) const;
 
-    std::vector<BusRecord> ring;
-    int ringCapacity = kDefaultCapacity;
-    size_t start = 0;        // ring index of the oldest record
-    size_t held = 0;
-    quint64 firstSeq = 0;    // sequence number of the oldest record
-    quint64 dropped = 0;
+    TraceStore *m_store;
     std::deque<quint64> rows; // sequence numbers shown, ascending
     QString filter;
     BusFilter rowFilter;
     TimeMode mode = ClockTime;
-    // The first frame's time, kept when it is dropped from the ring so
-    // that the times shown do not move; none after clear.
-    qint64 firstFrameUs = 0;
-    bool haveFirstFrame = false;
 };
 
 #endif

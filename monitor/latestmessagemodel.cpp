@@ -1,25 +1,60 @@
 #include "monitor/latestmessagemodel.h"
 
+#include "trace/tracestore.h"
+
 #include <QBrush>
 #include <QColor>
 
 #include <algorithm>
 #include <limits>
-#include <vector>
 
 namespace {
 
 const char *const kHeaders[LatestMessageModel::ColumnCount] = {
     "Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count", "Rate /s", "\u0394 ms"};
 
-quint64 keyOf(const BusRecord &record)
-{
-    return (quint64(record.sourceAddress) << 8) | record.messageId;
-}
-
 } // namespace
 
-LatestMessageModel::LatestMessageModel(QObject *parent) : QAbstractTableModel(parent) {}
+LatestMessageModel::LatestMessageModel(TraceStore *store, QObject *parent)
+    : QAbstractTableModel(parent), m_store(store)
+{
+    rebuildRows();
+    follow(store);
+}
+
+void LatestMessageModel::follow(TraceStore *store)
+{
+    connect(store, &TraceStore::latestChanged, this, &LatestMessageModel::onChanged);
+    connect(store, &TraceStore::latestRenumbered, this, &LatestMessageModel::onRenumbered);
+    connect(store, &TraceStore::cleared, this, &LatestMessageModel::onRenumbered);
+}
+
+void LatestMessageModel::setStore(TraceStore *store)
+{
+    if (store == m_store)
+        return;
+    beginResetModel();
+    disconnect(m_store, nullptr, this, nullptr);
+    m_store = store;
+    follow(store);
+    rebuildRows();
+    endResetModel();
+}
+
+const LatestIndex &LatestMessageModel::latest() const
+{
+    return m_store->latest();
+}
+
+quint64 LatestMessageModel::droppedCount() const
+{
+    return latest().droppedCount();
+}
+
+int LatestMessageModel::entryCount() const
+{
+    return latest().size();
+}
 
 int LatestMessageModel::rowCount(const QModelIndex &parent) const
 {
@@ -33,9 +68,9 @@ int LatestMessageModel::columnCount(const QModelIndex &parent) const
 
 QVariant LatestMessageModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows.size())
+    if (!index.isValid() || index.row() >= rows.size() || rows.at(index.row()) >= latest().size())
         return QVariant();
-    const Entry &entry = entries.at(rows.at(index.row()));
+    const Entry &entry = latest().entry(rows.at(index.row()));
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
@@ -118,132 +153,49 @@ QString LatestMessageModel::entryText(const Entry &entry, int column) const
     }
 }
 
-void LatestMessageModel::append(const QVector<BusRecord> &batch)
+// Rows stay in the order of their entries, so a row is found by halving.
+void LatestMessageModel::onChanged(const QVector<int> &updated, int firstNew)
 {
-    ++batchNumber;
     int firstChanged = -1;
     int lastChanged = -1;
-    QVector<int> added;
-    for (const BusRecord &record : batch) {
-        // As Nodes counts: a frame whose checksum fails may carry anyone's
-        // source and message, so it counts for no row (the list shows it).
-        if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.parsed
-            || !record.checksumOk)
+    for (int entry : updated) {
+        const auto found = std::lower_bound(rows.cbegin(), rows.cend(), entry);
+        if (found == rows.cend() || *found != entry)
             continue;
-        const quint64 key = keyOf(record);
-        auto found = entryOfKey.constFind(key);
-        if (found == entryOfKey.constEnd()) {
-            Entry entry;
-            entry.last = record;
-            entry.count = 1;
-            entry.lastSeen = batchNumber;
-            entryOfKey.insert(key, entries.size());
-            entries.append(entry);
-            if (filter.matches(record))
-                added.append(entries.size() - 1);
-            continue;
-        }
-        Entry &entry = entries[found.value()];
-        const int row = rowOfEntry.value(found.value(), -1);
-        if (row >= 0) {
-            firstChanged = firstChanged < 0 ? row : qMin(firstChanged, row);
-            lastChanged = qMax(lastChanged, row);
-        }
-        entry.lastSeen = batchNumber;
-        // A frame older than the one shown (a sent frame whose write was
-        // told of after a later arrival) is counted; the row stays the latest.
-        if (record.timeUs < entry.last.timeUs) {
-            ++entry.count;
-            continue;
-        }
-        // Smoothed over about the last ten frames, so the rate follows changes.
-        const qint64 sinceLast = qMax(qint64(0), record.timeUs - entry.last.timeUs);
-        const double interval = double(sinceLast);
-        entry.deltaUs = sinceLast;
-        entry.intervalUs = entry.count < 2 ? interval : 0.9 * entry.intervalUs + 0.1 * interval;
-        ++entry.count;
-        entry.last = record;
+        const int row = int(found - rows.cbegin());
+        firstChanged = firstChanged < 0 ? row : qMin(firstChanged, row);
+        lastChanged = qMax(lastChanged, row);
     }
     if (firstChanged >= 0)
         emit dataChanged(index(firstChanged, 0), index(lastChanged, ColumnCount - 1));
+    QVector<int> added;
+    for (int entry = firstNew; entry < latest().size(); ++entry) {
+        if (filter.matches(latest().entry(entry).last))
+            added.append(entry);
+    }
     if (!added.isEmpty()) {
         beginInsertRows(QModelIndex(), rows.size(), rows.size() + added.size() - 1);
-        for (int entry : qAsConst(added)) {
-            rowOfEntry.insert(entry, rows.size());
-            rows.append(entry);
-        }
+        rows += added;
         endInsertRows();
     }
-    if (entries.size() > maxEntries)
-        dropOldest();
 }
 
-// A tenth below the limit at once, so that a stream of new sources costs one
-// reset now and then rather than one per batch.
-void LatestMessageModel::dropOldest()
+void LatestMessageModel::onRenumbered()
 {
-    const int keep = maxEntries - maxEntries / 10;
-    std::vector<quint64> seen;
-    seen.reserve(size_t(entries.size()));
-    for (const Entry &entry : qAsConst(entries))
-        seen.push_back(entry.lastSeen);
-    const size_t cut = size_t(entries.size() - keep);
-    std::nth_element(seen.begin(), seen.begin() + std::ptrdiff_t(cut), seen.end());
-    const quint64 threshold = seen[cut];
-    // Everything seen before the threshold's batch goes, then as many of
-    // that batch's rows as are still over, oldest rows first.
-    int sameBatchToDrop = int(cut) - int(std::count_if(entries.cbegin(), entries.cend(), [&](const Entry &entry) {
-                                           return entry.lastSeen < threshold;
-                                       }));
     beginResetModel();
-    QVector<Entry> kept;
-    kept.reserve(keep);
-    for (const Entry &entry : qAsConst(entries)) {
-        bool goes = entry.lastSeen < threshold;
-        if (!goes && entry.lastSeen == threshold && sameBatchToDrop > 0) {
-            --sameBatchToDrop;
-            goes = true;
-        }
-        if (goes)
-            ++dropped;
-        else
-            kept.append(entry);
-    }
-    entries.swap(kept);
     rebuildRows();
     endResetModel();
 }
 
 void LatestMessageModel::rebuildRows()
 {
-    entryOfKey.clear();
-    rows.clear();
-    rowOfEntry.clear();
-    for (int i = 0; i < entries.size(); ++i) {
-        entryOfKey.insert(keyOf(entries.at(i).last), i);
-        if (filter.matches(entries.at(i).last)) {
-            rowOfEntry.insert(i, rows.size());
-            rows.append(i);
-        }
+    QVector<int> shown;
+    for (int i = 0; i < latest().size(); ++i) {
+        if (filter.matches(latest().entry(i).last))
+            shown.append(i);
     }
-}
-
-void LatestMessageModel::clear()
-{
-    beginResetModel();
-    // Swapped with empty ones, so that the memory goes back too.
-    QVector<Entry>().swap(entries);
-    QHash<quint64, int>().swap(entryOfKey);
-    QVector<int>().swap(rows);
-    QHash<int, int>().swap(rowOfEntry);
-    dropped = 0;
-    endResetModel();
-}
-
-void LatestMessageModel::setCapacity(int capacity)
-{
-    clear();
-    maxEntries = qMax(1, capacity);
+    // Swapped, so that an emptied view gives its memory back too.
+    rows.swap(shown);
 }
 
 void LatestMessageModel::setFilterText(const QString &text)
@@ -256,7 +208,7 @@ void LatestMessageModel::setFilterText(const QString &text)
 
 const BusRecord *LatestMessageModel::recordAt(int row) const
 {
-    if (row < 0 || row >= rows.size())
+    if (row < 0 || row >= rows.size() || rows.at(row) >= latest().size())
         return nullptr;
-    return &entries.at(rows.at(row)).last;
+    return &latest().entry(rows.at(row)).last;
 }

@@ -1,6 +1,7 @@
 #include "monitor/nodetablemodel.h"
 
 #include "codec/framedecoding.h"
+#include "trace/tracestore.h"
 
 #include <QBrush>
 #include <QColor>
@@ -27,7 +28,36 @@ QString seenToolTip(qint64 us)
 
 } // namespace
 
-NodeTableModel::NodeTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+NodeTableModel::NodeTableModel(TraceStore *store, QObject *parent)
+    : QAbstractTableModel(parent), m_store(store), m_rows(store->nodes().size())
+{
+    follow(store);
+}
+
+void NodeTableModel::follow(TraceStore *store)
+{
+    connect(store, &TraceStore::nodesAdded, this, &NodeTableModel::onNodesAdded);
+    connect(store, &TraceStore::cleared, this, &NodeTableModel::onCleared);
+}
+
+void NodeTableModel::setStore(TraceStore *store)
+{
+    if (store == m_store)
+        return;
+    beginResetModel();
+    disconnect(m_store, nullptr, this, nullptr);
+    store->setSilenceThresholdUs(silenceThresholdUs());
+    m_store = store;
+    follow(store);
+    m_rows = table().size();
+    endResetModel();
+}
+
+// The Frames/s column shows live rates: the store keeps them.
+const NodeTable &NodeTableModel::table() const
+{
+    return m_store->nodes();
+}
 
 int NodeTableModel::rowCount(const QModelIndex &parent) const
 {
@@ -41,7 +71,7 @@ int NodeTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant NodeTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows)
+    if (!index.isValid() || index.row() >= m_rows || index.row() >= table().size())
         return QVariant();
     const int row = index.row();
     const int column = index.column();
@@ -50,14 +80,14 @@ QVariant NodeTableModel::data(const QModelIndex &index, int role) const
         return cellText(row, column);
     case Qt::ToolTipRole:
         if (column == FirstSeen)
-            return seenToolTip(m_table.row(row).firstUs);
+            return seenToolTip(table().row(row).firstUs);
         if (column == LastSeen)
-            return seenToolTip(m_table.row(row).lastUs);
+            return seenToolTip(table().row(row).lastUs);
         return cellText(row, column);
     case SortRole:
         return sortKey(row, column);
     case Qt::ForegroundRole:
-        if (m_table.isSilent(row, m_nowUs))
+        if (table().isSilent(row, m_nowUs))
             return QBrush(QColor(Qt::gray));
         return QVariant();
     case Qt::TextAlignmentRole:
@@ -93,7 +123,7 @@ QString NodeTableModel::lastMessageText(const NodeRow &row) const
 
 QString NodeTableModel::cellText(int row, int column) const
 {
-    const NodeRow &node = m_table.row(row);
+    const NodeRow &node = table().row(row);
     switch (column) {
     case Node:
         return nodeIdText(node.node);
@@ -108,9 +138,9 @@ QString NodeTableModel::cellText(int row, int column) const
     case Frames:
         return QString::number(node.frames);
     case Rate:
-        return QString::number(m_table.framesPerSecond(row, m_nowUs), 'f', 1);
+        return QString::number(table().framesPerSecond(row, m_nowUs), 'f', 1);
     case Share:
-        return QString::number(100.0 * m_table.share(row), 'f', 1) + QStringLiteral(" %");
+        return QString::number(100.0 * table().share(row), 'f', 1) + QStringLiteral(" %");
     case LastMessage:
         return lastMessageText(node);
     default:
@@ -120,7 +150,7 @@ QString NodeTableModel::cellText(int row, int column) const
 
 QVariant NodeTableModel::sortKey(int row, int column) const
 {
-    const NodeRow &node = m_table.row(row);
+    const NodeRow &node = table().row(row);
     switch (column) {
     case Node:
         return node.node;
@@ -133,28 +163,24 @@ QVariant NodeTableModel::sortKey(int row, int column) const
     case Frames:
         return node.frames;
     case Rate:
-        return m_table.framesPerSecond(row, m_nowUs);
+        return table().framesPerSecond(row, m_nowUs);
     case Share:
-        return m_table.share(row);
+        return table().share(row);
     default:
         return cellText(row, column);
     }
 }
 
-void NodeTableModel::append(const QVector<BusRecord> &batch)
+void NodeTableModel::onNodesAdded(int first, int count)
 {
-    m_table.add(batch);
-    if (m_table.size() > m_rows) {
-        beginInsertRows(QModelIndex(), m_rows, m_table.size() - 1);
-        m_rows = m_table.size();
-        endInsertRows();
-    }
+    beginInsertRows(QModelIndex(), first, first + count - 1);
+    m_rows = first + count;
+    endInsertRows();
 }
 
-void NodeTableModel::clear()
+void NodeTableModel::onCleared()
 {
     beginResetModel();
-    m_table.clear();
     m_rows = 0;
     endResetModel();
 }
@@ -167,7 +193,7 @@ void NodeTableModel::refresh(qint64 nowUs)
 
 void NodeTableModel::setSilenceThresholdUs(qint64 us)
 {
-    m_table.setSilenceThresholdUs(us);
+    m_store->setSilenceThresholdUs(us);
     announceAll();
 }
 
@@ -179,5 +205,5 @@ void NodeTableModel::announceAll()
 
 qint64 NodeTableModel::nodeAt(int row) const
 {
-    return row >= 0 && row < m_rows ? qint64(m_table.row(row).node) : -1;
+    return row >= 0 && row < m_rows && row < table().size() ? qint64(table().row(row).node) : -1;
 }

@@ -1,9 +1,9 @@
 #ifndef KWN_MONITOR_NODETABLEMODEL_H
 #define KWN_MONITOR_NODETABLEMODEL_H
 
-// The Nodes view of the Bus page: one row per source node ID heard, over a
-// NodeTable fed the same batches as the list. A batch that brings new nodes
-// appends their rows at once (one insertion); everything else a row shows
+// The Nodes view of the Bus page: one row per source node ID heard, over the
+// node table of a TraceStore. A batch that brings new nodes appends their
+// rows at once (one insertion); everything else a row shows
 // (counts, rates, share, greying) changes with the clock too, so it is
 // announced by refresh(), one dataChanged a tick, never per frame.
 // Rows stay in order of first appearance; a sorting proxy sorts them by
@@ -13,6 +13,8 @@
 #include "insight/nodetable.h"
 
 #include <QAbstractTableModel>
+
+class TraceStore;
 
 class NodeTableModel : public QAbstractTableModel
 {
@@ -24,26 +26,26 @@ public:
     // share as numbers; the device and message as text.
     static constexpr int SortRole = Qt::UserRole;
 
-    explicit NodeTableModel(QObject *parent = nullptr);
+    explicit NodeTableModel(TraceStore *store, QObject *parent = nullptr);
+    // Shows another store's nodes, with this one's silence threshold (a reset).
+    void setStore(TraceStore *store);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Counts the good frames of a batch; rows of new nodes are inserted.
-    void append(const QVector<BusRecord> &batch);
-    void clear();
     // The moment rates and silence are reckoned at (µs since the epoch);
     // every row is announced changed.
     void refresh(qint64 nowUs);
     qint64 nowUs() const { return m_nowUs; }
 
-    // A node not heard for longer than this shows grey.
+    // A node not heard for longer than this shows grey (the store's
+    // threshold); every row is announced changed.
     void setSilenceThresholdUs(qint64 us);
-    qint64 silenceThresholdUs() const { return m_table.silenceThresholdUs(); }
+    qint64 silenceThresholdUs() const { return table().silenceThresholdUs(); }
 
-    const NodeTable &table() const { return m_table; }
+    const NodeTable &table() const;
     // The node ID of a row; -1 for a row that does not exist.
     qint64 nodeAt(int row) const;
 
@@ -52,9 +54,12 @@ private:
     QVariant sortKey(int row, int column) const;
     QString lastMessageText(const NodeRow &row) const;
     void announceAll();
+    void onNodesAdded(int first, int count);
+    void onCleared();
+    void follow(TraceStore *store);
 
-    NodeTable m_table{NodeTable::Rates::Kept}; // the Frames/s column shows live rates
-    int m_rows = 0; // rows announced; the table may hold more during append
+    TraceStore *m_store;
+    int m_rows = 0; // rows announced
     qint64 m_nowUs = 0;
 };
 

@@ -1,11 +1,9 @@
 #include "serial/buslogloader.h"
 
 #include "capture/recordfile.h"
-#include "codec/buslogfile.h"
 #include "codec/framereport.h"
 #include "serial/bussession.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -13,9 +11,6 @@ namespace {
 
 // Batches the reader may be ahead of the caller.
 const int kBatchesAhead = 3;
-// A pcap file's header and each record's, for telling how far reading is.
-const qint64 kCaptureHeaderBytes = 24;
-const qint64 kCaptureRecordHeaderBytes = 16;
 
 BusRecord noiseRecord(qint64 timeUs, const QByteArray &bytes)
 {
@@ -111,53 +106,34 @@ struct BusLogLoader::Reading
     }
 };
 
-QString BusLogLoader::readLog(const QString &path, qint64 nowMs, Reading &reading, int *refused)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
-    reading.total = file.size();
-    BusLogLineReader lines(file);
-    QByteArray line;
-    bool tooLong = false;
-    while (!m_cancelled && lines.next(&line, &tooLong)) {
-        BusLogEntry entry;
-        const BusLogLineKind kind = tooLong ? BusLogLineKind::Refused : readBusLogLine(line, &entry);
-        if (kind == BusLogLineKind::Refused)
-            ++*refused;
-        if (kind != BusLogLineKind::Entry)
-            continue;
-        const qint64 timeUs = entry.hasTime ? entry.timeUs : nowMs * 1000;
-        reading.done = file.pos();
-        if (entry.kind == BusRecord::Noise)
-            reading.add(noiseRecord(timeUs, entry.bytes));
-        else if (entry.kind == BusRecord::Event)
-            reading.add(eventRecord(timeUs, entry.text));
-        else
-            reading.add(reading.decoder->record(entry.bytes, timeUs, entry.kind));
-    }
-    if (!m_cancelled && file.error() != QFileDevice::NoError)
-        return file.errorString();
-    reading.done = file.pos();
-    return QString();
-}
-
-// A capture's records as the capture reader gives them, each frame decoded
-// as a log's is: the same records as the log it would be converted to.
-QString BusLogLoader::readCapture(const QString &path, Reading &reading)
+// Either kind of file through the capture library's one record reader, each
+// frame decoded as the session decodes a live one: a capture gives the same
+// records as the log it would be converted to. Lines of a log without a time
+// take `nowMs`; refused lines are counted and passed over.
+QString BusLogLoader::read(const QString &path, qint64 nowMs, Reading &reading, int *refused)
 {
     reading.total = QFileInfo(path).size();
-    reading.done = kCaptureHeaderBytes;
     const capture::RecordScan scan = capture::scanRecordFile(path, [&](const capture::RecordView &view) {
-        reading.done += kCaptureRecordHeaderBytes + 1 + view.size;
+        const qint64 timeUs = view.hasTime ? view.timeUs : nowMs * 1000;
+        reading.done = view.bytesRead;
         const QByteArray bytes(view.bytes, view.size);
         if (view.kind == BusRecord::Noise)
-            reading.add(noiseRecord(view.timeUs, bytes));
+            reading.add(noiseRecord(timeUs, bytes));
+        else if (view.kind == BusRecord::Event)
+            reading.add(eventRecord(timeUs, view.text));
         else
-            reading.add(reading.decoder->record(bytes, view.timeUs, view.kind));
+            reading.add(reading.decoder->record(bytes, timeUs, view.kind));
         return !m_cancelled;
     });
-    return m_cancelled ? QString() : scan.error;
+    *refused = scan.refusedLines;
+    if (m_cancelled)
+        return QString();
+    reading.done = reading.total;
+    // A log's read error says the reason alone, the message naming the file.
+    const QString readPrefix = QStringLiteral("cannot read %1: ").arg(path);
+    if (scan.kind == capture::RecordFileKind::Log && scan.error.startsWith(readPrefix))
+        return scan.error.mid(readPrefix.size());
+    return scan.error;
 }
 
 void BusLogLoader::run(const QString &path, qint64 nowMs)
@@ -168,9 +144,7 @@ void BusLogLoader::run(const QString &path, qint64 nowMs)
     reading.loader = this;
     reading.decoder = &decoder;
     int refused = 0;
-    const QString error = capture::recordFileKind(path) == capture::RecordFileKind::Capture
-        ? readCapture(path, reading)
-        : readLog(path, nowMs, reading, &refused);
+    const QString error = read(path, nowMs, reading, &refused);
     if (!reading.batch.isEmpty())
         reading.handOut();
     const bool cancelled = m_cancelled;

@@ -51,8 +51,7 @@ signals:
 private:
     struct Reading;
     void run(const QString &path, qint64 nowMs);
-    QString readLog(const QString &path, qint64 nowMs, Reading &reading, int *refused);
-    QString readCapture(const QString &path, Reading &reading);
+    QString read(const QString &path, qint64 nowMs, Reading &reading, int *refused);
 
     QString m_catalogueFolder;
     QThread *m_thread = nullptr;

@@ -1,137 +1,45 @@
 #include "serial/busrecording.h"
 
-#include "capture/capturefile.h"
-#include "catalogue/fileaccess.h"
-#include "codec/buslogfile.h"
-
-#include <QFile>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
+#include "capture/recordwriter.h"
 
 namespace {
 
-#ifdef Q_OS_UNIX
-// Whether the path no longer names the open file (removed or replaced).
-bool fileGone(const QFile &file, const QString &path)
+// "51 frames and 1 noise run"
+QString savedText(const RecordCounts &counts)
 {
-    struct stat opened = {};
-    struct stat named = {};
-    if (::fstat(file.handle(), &opened) != 0)
-        return true;
-    if (::stat(QFile::encodeName(path).constData(), &named) != 0)
-        return true;
-    return opened.st_dev != named.st_dev || opened.st_ino != named.st_ino;
+    QString saved = countText(counts.frames, "frame", "frames");
+    if (counts.noiseRuns > 0)
+        saved += QStringLiteral(" and %1").arg(countText(counts.noiseRuns, "noise run", "noise runs"));
+    return saved;
 }
-#else
-bool fileGone(const QFile &, const QString &path)
-{
-    return !QFile::exists(path);
-}
-#endif
-
-class LogSink : public RecordingSink
-{
-public:
-    LogSink(std::unique_ptr<QFile> file, const QString &path) : m_file(std::move(file)), m_path(path) {}
-
-    bool write(const QVector<BusRecord> &records, bool preciseTimes, QString *problem) override
-    {
-        QByteArray text;
-        for (const BusRecord &record : records)
-            text += busLogLineOf(record, preciseTimes);
-        if (!text.isEmpty() && (m_file->write(text) != text.size() || !m_file->flush())) {
-            *problem = m_file->errorString();
-            return false;
-        }
-        return true;
-    }
-    bool close() override
-    {
-        const bool flushed = m_file->flush();
-        m_file->close();
-        return flushed;
-    }
-    bool gone() const override { return fileGone(*m_file, m_path); }
-
-private:
-    std::unique_ptr<QFile> m_file;
-    QString m_path;
-};
-
-// The capture writer writes the file by its name; the file opened first, as
-// a log is, keeps the checks on links and tells whether the name still
-// names what is written.
-class CaptureSink : public RecordingSink
-{
-public:
-    CaptureSink(std::unique_ptr<QFile> made, const QString &path) : m_made(std::move(made)), m_path(path) {}
-
-    bool open(QString *problem)
-    {
-        // The header waits for the first records, so that a file that takes
-        // nothing stops the recording as a log's does, at the first write.
-        if (m_writer.open(m_path))
-            return true;
-        *problem = captureProblem(m_writer.errorText(), m_path);
-        return false;
-    }
-    bool write(const QVector<BusRecord> &records, bool preciseTimes, QString *problem) override
-    {
-        Q_UNUSED(preciseTimes)
-        for (const BusRecord &record : records) {
-            if (!m_writer.write(record)) {
-                *problem = captureProblem(m_writer.errorText(), m_path);
-                return false;
-            }
-        }
-        if (!records.isEmpty() && !m_writer.flush()) {
-            *problem = captureProblem(m_writer.errorText(), m_path);
-            return false;
-        }
-        return true;
-    }
-    bool close() override
-    {
-        const bool closed = m_writer.close();
-        m_made->close();
-        return closed;
-    }
-    bool gone() const override { return fileGone(*m_made, m_path); }
-
-private:
-    std::unique_ptr<QFile> m_made;
-    QString m_path;
-    capture::CaptureWriter m_writer;
-};
 
 } // namespace
 
-bool isCapturePath(const QString &path)
+SavedRecords saveRecords(const QString &path, const RecordRange &records, bool preciseTimes)
 {
-    return path.endsWith(QLatin1String(".pcap"), Qt::CaseInsensitive);
-}
-
-QString captureProblem(const QString &error, const QString &path)
-{
-    const QString prefixes[] = {QStringLiteral("cannot write %1: ").arg(path), QStringLiteral("%1: ").arg(path)};
-    for (const QString &prefix : prefixes) {
-        if (error.startsWith(prefix))
-            return error.mid(prefix.size());
+    using capture::RecordWriter;
+    SavedRecords saved;
+    saved.capture = capture::isCapturePath(path);
+    QString error;
+    std::unique_ptr<RecordWriter> writer = RecordWriter::open(
+        path, saved.capture ? RecordWriter::Kind::Capture : RecordWriter::Kind::Log, RecordWriter::Opening::Chosen,
+        &error);
+    if (writer) {
+        bool written = true;
+        for (int i = 0; written && i < records.count; ++i)
+            written = writer->write(records.at(i), preciseTimes);
+        written = writer->close() && written;
+        saved.counts = writer->counts();
+        error = written ? QString() : writer->errorText();
     }
-    return error;
-}
-
-std::unique_ptr<RecordingSink> RecordingSink::open(const QString &path, QString *problem)
-{
-    auto file = std::make_unique<QFile>();
-    if (!openForWriting(*file, path, problem))
-        return nullptr;
-    if (!isCapturePath(path))
-        return std::make_unique<LogSink>(std::move(file), path);
-    auto sink = std::make_unique<CaptureSink>(std::move(file), path);
-    if (!sink->open(problem))
-        return nullptr;
-    return sink;
+    saved.ok = error.isEmpty();
+    if (!saved.ok) {
+        saved.message = QStringLiteral("Cannot write %1: %2").arg(path, capture::writeProblem(error, path));
+        return saved;
+    }
+    saved.message = QStringLiteral("Saved %1 to %2").arg(savedText(saved.counts), path);
+    if (saved.capture && saved.counts.events > 0)
+        saved.message += QStringLiteral("; %1 left out: a capture holds no events")
+                             .arg(countText(saved.counts.events, "event", "events"));
+    return saved;
 }

@@ -2,7 +2,7 @@
 
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
-#include "serial/busrecording.h"
+#include "capture/recordwriter.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -387,13 +387,16 @@ void BusSession::onRepeat()
 bool BusSession::startRecording(const QString &path)
 {
     stopRecording();
-    QString problem;
-    std::unique_ptr<RecordingSink> sink = RecordingSink::open(path, &problem);
-    if (!sink) {
-        m_error = QStringLiteral("Cannot record to %1: %2").arg(path, problem);
+    using capture::RecordWriter;
+    QString error;
+    std::unique_ptr<RecordWriter> writer = RecordWriter::open(
+        path, capture::isCapturePath(path) ? RecordWriter::Kind::Capture : RecordWriter::Kind::Log,
+        RecordWriter::Opening::Chosen, &error);
+    if (!writer) {
+        m_error = QStringLiteral("Cannot record to %1: %2").arg(path, capture::writeProblem(error, path));
         return false;
     }
-    m_recording = std::move(sink);
+    m_recording = std::move(writer);
     m_recordPath = path;
     m_recordedFrames = 0;
     m_sinceRecordCheck.restart();
@@ -423,15 +426,11 @@ void BusSession::writeRecorded(const QVector<BusRecord> &records)
 {
     if (!m_recording)
         return;
-    QString problem;
-    if (!m_recording->write(records, m_preciseLogs, &problem)) {
-        failRecording(problem);
+    if (!m_recording->write(records, m_preciseLogs)) {
+        failRecording(capture::writeProblem(m_recording->errorText(), m_recordPath));
         return;
     }
-    for (const BusRecord &record : records) {
-        if (record.kind == BusRecord::Received || record.kind == BusRecord::Sent)
-            ++m_recordedFrames;
-    }
+    m_recordedFrames = m_recording->counts().frames;
     if (m_sinceRecordCheck.elapsed() >= kRecordCheckMs) {
         m_sinceRecordCheck.restart();
         if (m_recording->gone())

@@ -21,7 +21,9 @@
 #include <memory>
 
 class QTimer;
-class RecordingSink;
+namespace capture {
+class RecordWriter;
+}
 
 struct BusCounters
 {
@@ -176,7 +178,7 @@ private:
     BusCounters m_counters;
     QString m_error;
     QByteArray m_repeatFrame;
-    std::unique_ptr<RecordingSink> m_recording;
+    std::unique_ptr<capture::RecordWriter> m_recording;
     QString m_recordPath;
     QElapsedTimer m_sinceRecordCheck;
     quint64 m_recordedFrames = 0;

@@ -48,12 +48,17 @@ QString SerialSettings::lineProblem() const
 
 double SerialSettings::byteTimeUs() const
 {
+    return wireFormatOf(*this).wireTimeUs(1);
+}
+
+WireFormat wireFormatOf(const SerialSettings &settings)
+{
     WireFormat format;
-    format.baudRate = baudRate;
-    format.dataBits = dataBits;
-    format.parity = parity != QLatin1String("none");
-    format.stopBits = stopBits == QLatin1String("2") ? 2 : stopBits == QLatin1String("1.5") ? 1.5 : 1;
-    return format.wireTimeUs(1);
+    format.baudRate = settings.baudRate;
+    format.dataBits = settings.dataBits;
+    format.parity = settings.parity != QLatin1String("none");
+    format.stopBits = settings.stopBits == QLatin1String("2") ? 2 : settings.stopBits == QLatin1String("1.5") ? 1.5 : 1;
+    return format;
 }
 
 namespace {

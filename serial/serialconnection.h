@@ -6,6 +6,7 @@
 // the bytes read cut into frames and noise runs by a FrameSplitter.
 
 #include "codec/framesplitter.h"
+#include "insight/wireformat.h"
 
 #include <QMutex>
 #include <QObject>
@@ -36,6 +37,10 @@ struct SerialSettings
     // bits, a parity bit when there is one, and the stop bits.
     double byteTimeUs() const;
 };
+
+// How a byte of these settings travels on the line, what the bus load is
+// reckoned in.
+WireFormat wireFormatOf(const SerialSettings &settings);
 
 // The wall clock, in µs since the epoch.
 qint64 wallClockUs();

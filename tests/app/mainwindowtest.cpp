@@ -93,6 +93,17 @@ private slots:
             QCOMPARE(openedUrls.first().path(), QStringLiteral("/projects/downloads"));
     }
 
+    // The Bus page is built as it is first shown; a frame the Encode page
+    // asks to send before that still gets the page's answer.
+    void sendBeforeBusPageShown()
+    {
+        auto *send = qobject_cast<QPushButton *>(child(QStringLiteral("buttonSendFrame")));
+        QVERIFY(send->isHidden()); // no port is open
+        send->click();
+        QCOMPARE(child(QStringLiteral("labelSendNote"))->property("text").toString(),
+                 QStringLiteral("Not connected: connect to a port to send"));
+    }
+
     // Bus is the third mode: its button sits below Decode, beside strip 4.
     void busMode_data()
     {

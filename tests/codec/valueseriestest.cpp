@@ -175,7 +175,7 @@ void ValueSeriesTest::matching_data()
 }
 
 // A series takes the frames of its source, device and message that decode,
-// and only those.
+// and only those; a frame offers to plot the parameters whose series take it.
 void ValueSeriesTest::matching()
 {
     QFETCH(BusRecord, record);
@@ -186,6 +186,13 @@ void ValueSeriesTest::matching()
     const int index = extractor.addSeries(keyOf(parameter));
     QCOMPARE(extractor.feed(QVector<BusRecord>{record}), points);
     QCOMPARE(extractor.series(index).size(), points);
+    // A frame's plottable parameters are those whose series take it.
+    if (record.kind == BusRecord::Received || record.kind == BusRecord::Sent) {
+        bool offered = false;
+        for (const PlottableParameter &plottable : plottableParameters(files.catalogue->decodeBytes(record.bytes)))
+            offered = offered || plottable.key == keyOf(parameter);
+        QCOMPARE(offered, points > 0);
+    }
 }
 
 // A named-value series knows the names it met for its axis; a number the

@@ -33,7 +33,9 @@ private slots:
         window->resize(740, 600);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        // The Bus page fits beside the left column in 740 x 600: 515 x 600.
+        // The Bus page fits beside the left column in 740 x 600: 515 x 600
+        // (built here, before it was ever shown, as outside checks may ask).
+        QVERIFY(window->busPage());
         const QSize page = window->findChild<QWidget *>(QStringLiteral("widgetBus"))->minimumSizeHint();
         QVERIFY2(page.width() <= 515 && page.height() <= 600, qPrintable(QStringLiteral("%1 x %2").arg(page.width()).arg(page.height())));
         QVERIFY(device.ok());

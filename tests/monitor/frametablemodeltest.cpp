@@ -1,5 +1,7 @@
+#include "heapusage.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
+#include "trace/tracestore.h"
 
 #include <QBrush>
 #include <QColor>
@@ -75,7 +77,8 @@ class FrameTableModelTest : public QObject
 
 private slots:
     // Batches into a small ring: each one is a single insertion and at most a
-    // single removal off the top, never a reset; what is left is the newest.
+    // single removal off the top, never a reset; the rows left show the
+    // newest. (What the ring drops and counts is the store's.)
     void ring_data()
     {
         QTest::addColumn<int>("capacity");
@@ -83,14 +86,13 @@ private slots:
         QTest::addColumn<QString>("filter");
         QTest::addColumn<int>("firstKept");
         QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("dropped");
         QTest::addColumn<int>("removals");
-        QTest::newRow("fits") << 10 << QList<int>{3, 4} << "" << 0 << 7 << 0 << 0;
-        QTest::newRow("exactly full") << 10 << QList<int>{5, 5} << "" << 0 << 10 << 0 << 0;
-        QTest::newRow("evicts per batch") << 10 << QList<int>{6, 6, 6} << "" << 8 << 10 << 8 << 2;
-        QTest::newRow("batch larger than ring") << 10 << QList<int>{4, 25} << "" << 19 << 10 << 19 << 1;
+        QTest::newRow("fits") << 10 << QList<int>{3, 4} << "" << 0 << 7 << 0;
+        QTest::newRow("exactly full") << 10 << QList<int>{5, 5} << "" << 0 << 10 << 0;
+        QTest::newRow("evicts per batch") << 10 << QList<int>{6, 6, 6} << "" << 8 << 10 << 2;
+        QTest::newRow("batch larger than ring") << 10 << QList<int>{4, 25} << "" << 19 << 10 << 1;
         // Only rows that pass the filter are removed: Count=10 here.
-        QTest::newRow("filtered") << 10 << QList<int>{12, 9} << "count=1" << 11 << 9 << 11 << 1;
+        QTest::newRow("filtered") << 10 << QList<int>{12, 9} << "count=1" << 11 << 9 << 1;
     }
     void ring()
     {
@@ -99,11 +101,11 @@ private slots:
         QFETCH(QString, filter);
         QFETCH(int, firstKept);
         QFETCH(int, rows);
-        QFETCH(int, dropped);
         QFETCH(int, removals);
 
-        FrameTableModel model;
-        model.setCapacity(capacity);
+        TraceStore store;
+        store.setCapacity(capacity);
+        FrameTableModel model(&store);
         model.setFilterText(filter);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
@@ -113,17 +115,14 @@ private slots:
         for (int size : batches) {
             QVector<BusRecord> batch = frames(next, size);
             next += size;
-            model.append(batch);
+            store.append(batch);
             ++insertions;
         }
         QCOMPARE(removed.count(), removals);
         QCOMPARE(reset.count(), 0);
         QVERIFY(inserted.count() <= insertions);
         QCOMPARE(model.rowCount(), rows);
-        QCOMPARE(int(model.droppedCount()), dropped);
-        QCOMPARE(model.heldCount(), qMin(capacity, next));
-        QCOMPARE(model.heldRecord(0).shownValues, QStringLiteral("Count=%1").arg(firstKept));
-        QCOMPARE(model.heldRecord(model.heldCount() - 1).shownValues, QStringLiteral("Count=%1").arg(next - 1));
+        QCOMPARE(cell(model, 0, ColumnValues), QStringLiteral("Count=%1").arg(firstKept));
         for (int row = 0; row < model.rowCount(); ++row)
             QVERIFY(cell(model, row, ColumnValues).contains(filter, Qt::CaseInsensitive));
     }
@@ -164,15 +163,16 @@ private slots:
     {
         QFETCH(QString, filter);
         QFETCH(QStringList, expected);
-        FrameTableModel model;
+        TraceStore store;
+        FrameTableModel model(&store);
         QVector<BusRecord> first{frame(0, 1000), frame(1, 1010, QStringLiteral("Mode"))};
         first[0].checksumOk = false;
-        model.append(first);
+        store.append(first);
         model.setFilterText(filter);
         QVector<BusRecord> later{frame(2, 1020), frame(3, 1030, QStringLiteral("Mode"))};
         later[0].kind = BusRecord::Sent;
         later[1].destinationAddress = 0;
-        model.append(later);
+        store.append(later);
         QCOMPARE(valuesColumn(model), expected);
         QCOMPARE(model.shownCount(), expected.size());
         QCOMPARE(model.heldCount(), 4);
@@ -183,33 +183,41 @@ private slots:
         QCOMPARE(model.shownCount(), 4);
     }
 
-    // The counts are told after every change that can move them. Clear
-    // empties the ring and its dropped count without a reset, and keeps the
-    // filter for the frames after it.
+    // The counts are told after every change that can move them. The
+    // store's clear takes the rows away without a reset, and the filter
+    // stays for the frames after it. A model made over a store that holds
+    // records shows them.
     void countsAndClear()
     {
-        FrameTableModel model;
-        model.setCapacity(4);
+        TraceStore store;
+        store.setCapacity(4);
+        store.append(frames(0, 2));
+        FrameTableModel model(&store);
+        QCOMPARE(valuesColumn(model), (QStringList{"Count=0", "Count=1"}));
         QSignalSpy counts(&model, &FrameTableModel::countsChanged);
-        model.append(frames(0, 3));
+        store.append(frames(2, 1));
         QCOMPARE(counts.count(), 1);
         model.setFilterText(QStringLiteral("count=1"));
         QCOMPARE(counts.count(), 2);
-        model.append(frames(3, 2)); // held changes, no row shown; frame 0 dropped
+        store.append(frames(3, 2)); // held changes, no row shown; frame 0 dropped
         QCOMPARE(counts.count(), 3);
         QCOMPARE(model.shownCount(), 1);
         QCOMPARE(model.heldCount(), 4);
-        QCOMPARE(model.droppedCount(), quint64(1));
         model.setFilterText(QStringLiteral("count=7"));
         QCOMPARE(counts.count(), 4);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-        model.clear();
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        store.clear();
         QCOMPARE(counts.count(), 5);
         QCOMPARE(reset.count(), 0);
+        QCOMPARE(removed.count(), 0); // no row was shown
         QCOMPARE(model.heldCount(), 0);
-        QCOMPARE(model.droppedCount(), quint64(0));
-        model.append(frames(6, 3));
+        store.append(frames(6, 3));
         QCOMPARE(valuesColumn(model), QStringList{"Count=7"});
+        model.setFilterText(QString());
+        store.clear();
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(model.rowCount(), 0);
     }
 
     // Under a filter a frame's Δ is to the frame shown above it, past any
@@ -237,8 +245,9 @@ private slots:
         batch[1].deltaUs = 10000;
         batch[2].deltaUs = 20000;
         batch[5].deltaUs = 30000;
-        FrameTableModel model;
-        model.append(batch);
+        TraceStore store;
+        FrameTableModel model(&store);
+        store.append(batch);
         model.setFilterText(QStringLiteral("status"));
         model.setFilterText(filter);
         QStringList shown;
@@ -289,8 +298,9 @@ private slots:
         const qint64 us[] = {9999000, 10000250, 10012750, 10013000, 10025251};
         for (int i = 0; i < batch.size(); ++i)
             batch[i].timeUs = us[i];
-        FrameTableModel model;
-        model.append(batch);
+        TraceStore store;
+        FrameTableModel model(&store);
+        store.append(batch);
         model.setFilterText(QStringLiteral("mode"));
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setTimeMode(FrameTableModel::TimeMode(mode));
@@ -314,14 +324,15 @@ private slots:
     // Values cell's the whole single line.
     void columnsAndToolTips()
     {
-        FrameTableModel model;
+        TraceStore store;
+        FrameTableModel model(&store);
         QVector<BusRecord> batch{frame(1, 5000), frame(2, 5250)};
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
         batch[1].deltaUs = 250001;
         batch.append(noiseRecord(5300, QByteArray::fromHex("a1b2c3")));
         batch.append(eventRecord(5400000, QStringLiteral("Disconnected")));
-        model.append(batch);
+        store.append(batch);
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(cell(model, 0, ColumnDelta), QString());
         QCOMPARE(cell(model, 1, ColumnDelta), QStringLiteral("250.001"));
@@ -395,14 +406,16 @@ private slots:
         record.statusShown = statusShown;
         if (kind == BusRecord::Noise || kind == BusRecord::Event)
             record.parsed = false;
-        FrameTableModel model;
-        model.append({record});
+        TraceStore store;
+        FrameTableModel model(&store);
+        store.append({record});
         QCOMPARE(colourOf(model, 0, column), colour);
     }
 
     void latestPerMessage()
     {
-        LatestMessageModel model;
+        TraceStore store;
+        LatestMessageModel model(&store);
         QVector<BusRecord> batch;
         for (int i = 0; i < 5; ++i)
             batch.append(frame(i, 1000 + 100 * i));                            // 10 per second
@@ -417,7 +430,7 @@ private slots:
         batch.insert(2, bad);
         batch[2].message = QStringLiteral("Status");
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        model.append(batch);
+        store.append(batch);
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=4"));
@@ -431,7 +444,7 @@ private slots:
         // An update is one dataChanged, no new rows.
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QVector<BusRecord> more{frame(20, 1600), frame(21, 1725)};
-        model.append(more);
+        store.append(more);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
@@ -439,7 +452,7 @@ private slots:
         QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
         // A frame older than the one shown (a sent frame told of late) is
         // counted, but the row keeps the latest.
-        model.append({frame(5, 1650)});
+        store.append({frame(5, 1650)});
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("8"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Values), QStringLiteral("Count=21"));
         QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
@@ -454,12 +467,13 @@ private slots:
     // tip, sent frames in dark blue.
     void latestCells()
     {
-        LatestMessageModel model;
+        TraceStore store;
+        LatestMessageModel model(&store);
         QVector<BusRecord> batch{frame(1, 1000), frame(2, 1010, QStringLiteral("Mode"))};
         batch[1].kind = BusRecord::Sent;
         batch[1].statusShown = true;
         batch[1].shownValues = QStringLiteral("Frame is uncomplete. | Count=2");
-        model.append(batch);
+        store.append(batch);
         QCOMPARE(colourOf(model, 0, LatestMessageModel::Values), QColor());
         QCOMPARE(colourOf(model, 1, LatestMessageModel::Values), QColor(Qt::red));
         QCOMPARE(colourOf(model, 1, LatestMessageModel::Message), QColor(Qt::darkBlue));
@@ -500,8 +514,9 @@ private slots:
         add("C", 3, 9, 200, 80000, 10);
         std::stable_sort(batch.begin(), batch.end(),
                          [](const BusRecord &a, const BusRecord &b) { return a.timeUs < b.timeUs; });
-        LatestMessageModel model;
-        model.append(batch);
+        TraceStore store;
+        LatestMessageModel model(&store);
+        store.append(batch);
         QCOMPARE(model.rowCount(), 3);
         const QVariant key = model.data(model.index(0, column), LatestMessageModel::SortRole);
         QCOMPARE(key.userType() == QMetaType::QString, column == LatestMessageModel::Message
@@ -516,38 +531,66 @@ private slots:
         QCOMPARE(order, messages);
     }
 
-    // Past its capacity the latest view drops the rows seen longest ago, a
-    // tenth below the limit at once, and counts them; Clear empties it.
-    void latestBounded()
+    // When the store drops the latest entries seen longest ago, the rows
+    // are made anew from those left, the filter kept: each row shows its
+    // own entry.
+    void latestAfterDrop()
     {
-        LatestMessageModel model;
-        model.setCapacity(10);
-        // Source 1 is seen in every batch; sources 100.. once each.
-        quint32 next = 100;
-        for (int round = 0; round < 6; ++round) {
-            QVector<BusRecord> batch{frame(round, 1000 + round, QStringLiteral("Status"), 1)};
-            for (int k = 0; k < 3; ++k)
-                batch.append(frame(round, 1000 + round, QStringLiteral("Status"), next++));
-            model.append(batch);
-            QVERIFY(model.entryCount() <= 10);
+        TraceStore store;
+        store.setCapacity(10);
+        LatestMessageModel model(&store);
+        model.setFilterText(QStringLiteral("-mode"));
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        for (quint32 source = 1; source <= 12; ++source)
+            store.append({frame(int(source), 1000, QStringLiteral("Status"), source),
+                          frame(int(source), 1000, QStringLiteral("Mode"), source)});
+        QVERIFY(reset.count() > 0);
+        QCOMPARE(model.entryCount(), store.latest().size());
+        QCOMPARE(model.droppedCount(), store.latest().droppedCount());
+        QVERIFY(model.droppedCount() > 0);
+        // Sources 9 to 12 are the last four batches: their Status entries
+        // are kept whatever went before.
+        QStringList values;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            QCOMPARE(cell(model, row, LatestMessageModel::Message), QStringLiteral("Status"));
+            values << cell(model, row, LatestMessageModel::Values);
         }
-        // 19 distinct rows came; the limit was passed twice.
-        QCOMPARE(model.droppedCount() + quint64(model.entryCount()), quint64(19));
-        QVERIFY(model.droppedCount() >= 9);
-        QCOMPARE(model.rowCount(), model.entryCount());
-        QStringList routes;
-        for (int row = 0; row < model.rowCount(); ++row)
-            routes << cell(model, row, LatestMessageModel::Route);
-        QVERIFY(routes.contains(QStringLiteral("000001 \u2192 000002"))); // seen in every batch
-        const QString newest = QStringLiteral("%1").arg(next - 1, 6, 16, QLatin1Char('0')).toUpper();
-        QVERIFY(routes.contains(newest + QStringLiteral(" \u2192 000002")));
-        QVERIFY(!routes.contains(QStringLiteral("000064 \u2192 000002"))); // source 100, the first gone
-        for (int row = 0; row < model.rowCount(); ++row)
-            QCOMPARE(model.recordAt(row)->sourceAddress == 1 ? 6 : 1,
-                     cell(model, row, LatestMessageModel::Count).toInt());
-        model.clear();
-        QCOMPARE(model.entryCount(), 0);
-        QCOMPARE(model.droppedCount(), quint64(0));
+        QCOMPARE(values.mid(values.size() - 4), (QStringList{"Count=9", "Count=10", "Count=11", "Count=12"}));
+    }
+
+    // The list keeps a sequence number per row shown and nothing more: the
+    // records are the store's, their texts shared between the records of
+    // one frame as the session's decoder makes them.
+    void memoryPerRow()
+    {
+        if (!heapusage::measurable())
+            QSKIP("the heap in use cannot be read here");
+        const int count = 200000;
+        QVector<QVector<BusRecord>> batches;
+        for (int done = 0; done < count; done += 400) {
+            QVector<BusRecord> batch;
+            for (int i = done; i < done + 400; ++i)
+                batch.append(frame(i % 64, 1000 + i));
+            batches.append(batch);
+        }
+        // The heap taken by the records fed, or -1 when not every one is shown.
+        auto feed = [&](bool withModel) -> qint64 {
+            TraceStore store;
+            store.setCapacity(count);
+            std::unique_ptr<FrameTableModel> model(withModel ? new FrameTableModel(&store) : nullptr);
+            const qint64 before = heapusage::bytesInUse();
+            for (const QVector<BusRecord> &batch : qAsConst(batches))
+                store.append(batch);
+            const qint64 taken = heapusage::bytesInUse() - before;
+            return store.heldCount() == count && (!model || model->rowCount() == count) ? taken : -1;
+        };
+        const qint64 storeOnly = feed(false);
+        const qint64 withModel = feed(true);
+        QVERIFY(storeOnly > 0 && withModel > 0);
+        const double perRow = double(withModel - storeOnly) / count;
+        qInfo("store %.1f bytes a record, the list %.1f bytes more a row", double(storeOnly) / count, perRow);
+        QVERIFY2(perRow <= 12, qPrintable(QString::number(perRow)));
+        QVERIFY(double(withModel - storeOnly) / double(storeOnly) < 0.15);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "monitor/nodetablemodel.h"
 
 #include "codec/framedecoding.h"
+#include "trace/tracestore.h"
 
 #include <QBrush>
 #include <QColor>
@@ -55,7 +56,8 @@ class NodeTableModelTest : public QObject
 private slots:
     void headers()
     {
-        NodeTableModel model;
+        TraceStore store;
+        NodeTableModel model(&store);
         QStringList headers;
         for (int column = 0; column < model.columnCount(); ++column)
             headers << model.headerData(column, Qt::Horizontal).toString();
@@ -67,7 +69,8 @@ private slots:
     // noise and event records count for no node.
     void contents()
     {
-        NodeTableModel model;
+        TraceStore store;
+        NodeTableModel model(&store);
         QVector<BusRecord> batch;
         batch << frame(0x3A0C51, kBase, QStringLiteral("Post Status"));
         batch << frame(0x000001, kBase + 1 * kSecond, QStringLiteral("Move To"), 22, 0);
@@ -82,7 +85,7 @@ private slots:
         BusRecord unknown = frame(0x3A0C51, kBase + 4 * kSecond, QString());
         unknown.messageId = 0x5C;
         batch << unknown;
-        model.append(batch);
+        store.append(batch);
         model.refresh(kBase + 5 * kSecond);
 
         QCOMPARE(model.rowCount(), 2);
@@ -129,8 +132,9 @@ private slots:
         QFETCH(int, thresholdS);
         QFETCH(qint64, nowUs);
         QFETCH(QVector<bool>, greyed);
-        NodeTableModel model;
-        model.append({frame(0xA, kBase), frame(0xB, kBase + 8 * kSecond), frame(0xC, kBase + 12 * kSecond)});
+        TraceStore store;
+        NodeTableModel model(&store);
+        store.append({frame(0xA, kBase), frame(0xB, kBase + 8 * kSecond), frame(0xC, kBase + 12 * kSecond)});
         model.refresh(nowUs);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setSilenceThresholdUs(qint64(thresholdS) * kSecond);
@@ -144,18 +148,19 @@ private slots:
     // announced by the tick alone, one dataChanged over every row.
     void announcing()
     {
-        NodeTableModel model;
+        TraceStore store;
+        NodeTableModel model(&store);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        model.append({frame(1, kBase), frame(2, kBase), frame(1, kBase + 1)});
+        store.append({frame(1, kBase), frame(2, kBase), frame(1, kBase + 1)});
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(inserted.at(0).at(1).toInt(), 0);
         QCOMPARE(inserted.at(0).at(2).toInt(), 1);
-        model.append({frame(2, kBase + 2), frame(1, kBase + 3), frame(3, kBase + 4), frame(4, kBase + 5)});
+        store.append({frame(2, kBase + 2), frame(1, kBase + 3), frame(3, kBase + 4), frame(4, kBase + 5)});
         QCOMPARE(inserted.count(), 2);
         QCOMPARE(inserted.at(1).at(1).toInt(), 2);
         QCOMPARE(inserted.at(1).at(2).toInt(), 3);
-        model.append({frame(2, kBase + 6)});
+        store.append({frame(2, kBase + 6)});
         QCOMPARE(inserted.count(), 2);
         QCOMPARE(changed.count(), 0);
         QCOMPARE(cell(model, 1, NodeTableModel::Frames), QStringLiteral("3"));
@@ -166,11 +171,11 @@ private slots:
         QCOMPARE(changed.at(0).at(1).toModelIndex(), model.index(3, NodeTableModel::ColumnCount - 1));
 
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-        model.clear();
+        store.clear();
         QCOMPARE(reset.count(), 1);
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.table().totalFrames(), quint64(0));
-        model.append({frame(9, kBase)});
+        store.append({frame(9, kBase)});
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("1"));
     }
@@ -200,14 +205,15 @@ private slots:
     {
         QFETCH(int, column);
         QFETCH(QStringList, ascending);
-        NodeTableModel model;
+        TraceStore store;
+        NodeTableModel model(&store);
         QVector<BusRecord> batch;
         const QVector<QPair<quint32, int>> counts = {{0xA, 10}, {0xB, 2}, {0xC, 9}};
         for (const auto &count : counts) {
             for (int i = 0; i < count.second; ++i)
                 batch << frame(count.first, kBase + i * 1000);
         }
-        model.append(batch);
+        store.append(batch);
         model.refresh(kBase + kSecond);
         QSortFilterProxyModel sorted;
         sorted.setSourceModel(&model);
@@ -224,7 +230,7 @@ private slots:
         QVector<BusRecord> more;
         for (int i = 0; i < 20; ++i)
             more << frame(0xB, kBase + 500000 + i * 1000);
-        model.append(more);
+        store.append(more);
         model.refresh(kBase + kSecond);
         QCOMPARE(cell(sorted, 0, NodeTableModel::Node), column == NodeTableModel::Node ? QStringLiteral("00000C")
                                                                                          : QStringLiteral("00000B"));

@@ -1,0 +1,230 @@
+// The trace store's own rules: sequence numbers and drops across batches,
+// clears and capacity changes; the bound of the latest entries; what clear
+// empties; and what a record costs in it.
+#include "heapusage.h"
+#include "trace/tracestore.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+// A good frame of `source`, its texts as the session's decoder makes them.
+BusRecord frame(int n, qint64 timeUs, quint32 source = 0x000001, quint8 messageId = 0x20)
+{
+    BusRecord r;
+    r.timeUs = timeUs;
+    r.parsed = true;
+    r.checksumOk = true;
+    r.messageId = messageId;
+    r.sourceAddress = source;
+    r.destinationAddress = 0x000002;
+    r.bytes = QByteArray(11, char(n & 0xFF));
+    r.device = QStringLiteral("Drive");
+    r.message = QStringLiteral("Status");
+    r.values = QStringLiteral("Frame decoded successfully. | Drive | Count=%1").arg(n);
+    r.shownValues = QStringLiteral("Count=%1").arg(n);
+    return r;
+}
+
+QVector<BusRecord> frames(int first, int count)
+{
+    QVector<BusRecord> batch;
+    for (int i = first; i < first + count; ++i)
+        batch.append(frame(i, 1000000 + i));
+    return batch;
+}
+
+// The arguments of each appended signal: first sequence number, count, dropped.
+QList<QList<qint64>> appendedArgs(const QSignalSpy &spy)
+{
+    QList<QList<qint64>> all;
+    for (const QList<QVariant> &args : spy)
+        all.append({args.at(0).toLongLong(), args.at(1).toLongLong(), args.at(2).toLongLong()});
+    return all;
+}
+
+} // namespace
+
+class TraceStoreTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A record keeps its number while held; the ring drops the oldest and
+    // counts them, a batch larger than the ring too; clear zeroes the count
+    // but numbers go on, so a number a view kept never names a newer record.
+    void sequenceNumbers()
+    {
+        TraceStore store;
+        store.setCapacity(5);
+        QSignalSpy appended(&store, &TraceStore::appended);
+        QSignalSpy cleared(&store, &TraceStore::cleared);
+        store.append(frames(0, 3));
+        store.append(frames(3, 4));
+        QCOMPARE(store.firstSeq(), quint64(2));
+        QCOMPARE(store.droppedCount(), quint64(2));
+        QVERIFY(!store.record(1));
+        QCOMPARE(store.record(2)->shownValues, QStringLiteral("Count=2"));
+        QCOMPARE(store.record(6)->shownValues, QStringLiteral("Count=6"));
+        QVERIFY(!store.record(7));
+        store.append(frames(7, 12)); // the first seven never held
+        QCOMPARE(store.heldCount(), 5);
+        QCOMPARE(store.droppedCount(), quint64(2 + 7 + 5));
+        QCOMPARE(store.heldRecord(0).shownValues, QStringLiteral("Count=14"));
+        QCOMPARE(store.record(store.firstSeq())->shownValues, QStringLiteral("Count=14"));
+        store.append({});
+        store.clear();
+        QCOMPARE(cleared.count(), 1);
+        QCOMPARE(store.heldCount(), 0);
+        QCOMPARE(store.droppedCount(), quint64(0));
+        QVERIFY(!store.record(11));
+        store.append(frames(20, 1));
+        QCOMPARE(store.record(12)->shownValues, QStringLiteral("Count=20"));
+        QCOMPARE(appendedArgs(appended),
+                 (QList<QList<qint64>>{{0, 3, 0}, {3, 4, 2}, {7, 5, 5}, {12, 1, 0}}));
+
+        // A new capacity empties the store and bounds the latest entries too.
+        store.setCapacity(3);
+        QCOMPARE(cleared.count(), 2);
+        QCOMPARE(store.heldCount(), 0);
+        QCOMPARE(store.latest().size(), 0);
+        QCOMPARE(store.latest().capacity(), 3);
+        store.append(frames(30, 4));
+        QCOMPARE(store.heldRecord(0).shownValues, QStringLiteral("Count=31"));
+        QCOMPARE(store.droppedCount(), quint64(1));
+    }
+
+    // Times since the first frame are since the first frame after the last
+    // clear, noise and events before it left aside, and stay so when that
+    // frame is dropped.
+    void firstFrame()
+    {
+        TraceStore store;
+        store.setCapacity(3);
+        QVERIFY(!store.hasFirstFrame());
+        BusRecord noise;
+        noise.kind = BusRecord::Noise;
+        noise.timeUs = 5;
+        store.append({eventRecord(3, QStringLiteral("Connected to /dev/ttyUSB1")), noise});
+        QVERIFY(!store.hasFirstFrame());
+        store.append({frame(1, 700), frame(2, 800), frame(3, 900)});
+        store.append({frame(4, 1000)});
+        QCOMPARE(store.heldRecord(0).timeUs, qint64(800));
+        QVERIFY(store.hasFirstFrame());
+        QCOMPARE(store.firstFrameUs(), qint64(700));
+        store.clear();
+        QVERIFY(!store.hasFirstFrame());
+        store.append({frame(5, 950)});
+        QCOMPARE(store.firstFrameUs(), qint64(950));
+    }
+
+    // Past its capacity the latest index drops the entries seen longest ago,
+    // a tenth below the limit at once, and counts them; the store says the
+    // entries are numbered anew instead of what the batch changed.
+    void latestBounded()
+    {
+        TraceStore store;
+        store.setCapacity(10);
+        QSignalSpy changed(&store, &TraceStore::latestChanged);
+        QSignalSpy renumbered(&store, &TraceStore::latestRenumbered);
+        // Source 1 is seen in every batch; sources 100.. once each.
+        quint32 next = 100;
+        for (int round = 0; round < 6; ++round) {
+            QVector<BusRecord> batch{frame(round, 1000 + round, 1)};
+            for (int k = 0; k < 3; ++k)
+                batch.append(frame(round, 1000 + round, next++));
+            store.append(batch);
+            QVERIFY(store.latest().size() <= 10);
+        }
+        const LatestIndex &latest = store.latest();
+        // 19 distinct entries came; the limit was passed in the last three
+        // batches, each time down to 9.
+        QCOMPARE(renumbered.count(), 3);
+        QCOMPARE(changed.count(), 3);
+        QCOMPARE(latest.size(), 9);
+        QCOMPARE(latest.droppedCount(), quint64(10));
+        QList<quint32> sources;
+        for (int i = 0; i < latest.size(); ++i) {
+            sources << latest.entry(i).last.sourceAddress;
+            QCOMPARE(latest.entry(i).count, quint64(sources.last() == 1 ? 6 : 1));
+        }
+        QVERIFY(sources.contains(1));        // seen in every batch
+        QVERIFY(sources.contains(next - 1)); // the newest
+        QVERIFY(!sources.contains(100));     // the first gone
+        // An entry is found again after renumbering: source 1 grows, no new entry.
+        const int size = latest.size();
+        store.append({frame(7, 2000, 1)});
+        QCOMPARE(latest.size(), size);
+        QCOMPARE(changed.count(), 4);
+        const QVector<int> updated = changed.last().at(0).value<QVector<int>>();
+        QCOMPARE(updated.size(), 1);
+        QCOMPARE(latest.entry(updated.first()).count, quint64(7));
+        QCOMPARE(changed.last().at(1).toInt(), size);
+        store.clear();
+        QCOMPARE(latest.size(), 0);
+        QCOMPARE(latest.droppedCount(), quint64(0));
+    }
+
+    // Clear empties everything made of the records, not only the ring; new
+    // node rows are told per batch.
+    void clearEmptiesAll()
+    {
+        TraceStore store;
+        QSignalSpy nodesAdded(&store, &TraceStore::nodesAdded);
+        store.append({frame(1, 1000, 0xA), frame(2, 2000, 0xB), frame(3, 3000, 0xA)});
+        store.append({frame(4, 4000, 0xC)});
+        QCOMPARE(nodesAdded.count(), 2);
+        QCOMPARE(nodesAdded.at(1).at(0).toInt(), 2);
+        QCOMPARE(nodesAdded.at(1).at(1).toInt(), 1);
+        QCOMPARE(store.nodes().size(), 3);
+        QCOMPARE(store.load().overall().frames, quint64(4));
+        QCOMPARE(store.latest().size(), 3);
+        store.clear();
+        QCOMPARE(store.heldCount(), 0);
+        QCOMPARE(store.nodes().size(), 0);
+        QCOMPARE(store.nodes().totalFrames(), quint64(0));
+        QCOMPARE(store.load().overall().frames, quint64(0));
+        QCOMPARE(store.latest().size(), 0);
+        store.append({frame(5, 5000, 0xA)});
+        QCOMPARE(nodesAdded.count(), 3);
+        QCOMPARE(nodesAdded.at(2).at(0).toInt(), 0);
+    }
+
+    // The store takes what its records take: a record's size each, its texts
+    // and bytes shared with the other records of its frame, as the session's
+    // decoder hands them out. 200,000 records of 64 frames.
+    void memoryPerRecord()
+    {
+        if (!heapusage::measurable())
+            QSKIP("the heap in use cannot be read here");
+        const int count = 200000;
+        QVector<BusRecord> decoded;
+        for (int i = 0; i < 64; ++i)
+            decoded.append(frame(i, 0, quint32(i % 8), quint8(i)));
+        QVector<QVector<BusRecord>> batches;
+        for (int done = 0; done < count; done += 400) {
+            QVector<BusRecord> batch;
+            batch.reserve(400);
+            for (int i = done; i < done + 400; ++i) {
+                BusRecord record = decoded.at(i % decoded.size());
+                record.timeUs = 1000000 + i;
+                batch.append(record);
+            }
+            batches.append(batch);
+        }
+        TraceStore store;
+        store.setCapacity(count);
+        const qint64 before = heapusage::bytesInUse();
+        for (const QVector<BusRecord> &batch : qAsConst(batches))
+            store.append(batch);
+        const double perRecord = double(heapusage::bytesInUse() - before) / count;
+        qInfo("%.1f bytes a record, a record is %d", perRecord, int(sizeof(BusRecord)));
+        QCOMPARE(store.heldCount(), count);
+        QVERIFY2(perRecord >= sizeof(BusRecord) && perRecord <= 1.05 * sizeof(BusRecord),
+                 qPrintable(QString::number(perRecord)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TraceStoreTest)
+#include "tracestoretest.moc"
