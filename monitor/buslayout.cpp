@@ -133,6 +133,7 @@ void BusLayout::connectMessages()
     auto passing = [this](const QString &text, bool error) { statusLine->showMessage(text, error); };
     connect(sendPanel, &SendPanel::message, statusLine, passing);
     connect(replayPanel, &ReplayPanel::message, statusLine, passing);
+    connect(listPanel, &FrameListPanel::message, statusLine, passing);
 }
 
 QVBoxLayout *BusLayout::getLayout()

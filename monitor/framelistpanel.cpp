@@ -1,6 +1,7 @@
 #include "monitor/framelistpanel.h"
 
 #include "codec/frame.h"
+#include "filter/recordfilter.h"
 #include "monitor/framelistheader.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
@@ -19,6 +20,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -27,6 +29,9 @@ namespace {
 
 const QString kTimeModeKey = QStringLiteral("bus/timeMode");
 const QString kSplitterKey = QStringLiteral("bus/detailSplitter");
+const QString kWordsToolTip = QStringLiteral("Show the frames with all these words in their columns; -word leaves "
+                                             "out, \"a phrase\" is one word; or an expression, as "
+                                             "[Position] > 80 and not checksum_ok");
 
 } // namespace
 
@@ -41,6 +46,8 @@ FrameListPanel::FrameListPanel(BusSession *session, FrameTableModel *frames, Lat
     buildToolsRow();
     buildListView();
     buildTimeControls();
+    buildTrigger();
+    rowFilter = busSession->rowFilter(QString());
     splitterFrames = named(new QSplitter(Qt::Vertical), QStringLiteral("splitterFrames"));
     splitterFrames->addWidget(tableViewFrames);
     splitterFrames->setCollapsible(0, false);
@@ -59,8 +66,7 @@ void FrameListPanel::buildToolsRow()
     LineEditFilter = named(new QLineEdit, QStringLiteral("LineEditFilter"));
     LineEditFilter->setPlaceholderText(QStringLiteral("Filter"));
     LineEditFilter->setClearButtonEnabled(true);
-    LineEditFilter->setToolTip(QStringLiteral("Show the frames with all these words in their columns; "
-                                              "-word leaves out, \"a phrase\" is one word"));
+    LineEditFilter->setToolTip(kWordsToolTip);
     labelFilterCount = named(new QLabel, QStringLiteral("labelFilterCount"));
     labelFilterCount->setToolTip(QStringLiteral("Rows shown of the rows held"));
     labelFilterCount->setVisible(false);
@@ -211,12 +217,87 @@ void FrameListPanel::on_buttonClear_clicked(bool checked)
     emit clearRequested();
 }
 
+// Compiling is quick; the rows go through the new filter at once. A refused
+// expression leaves the rows as the last filter chose them.
 void FrameListPanel::on_LineEditFilter_textChanged(const QString &text)
 {
-    frameModel->setFilterText(text);
-    latestModel->setFilterText(text);
+    const std::shared_ptr<RecordFilter> filter = busSession->rowFilter(text);
+    showFilterKind(*filter);
+    if (filter->kind() == RecordFilter::Refused)
+        return;
+    rowFilter = filter;
+    frameModel->setRowFilter(filter);
+    latestModel->setRowFilter(filter);
+    armTrigger();
     if (!checkBoxLatest->isChecked())
         tableViewFrames->scrollToBottom();
+}
+
+void FrameListPanel::showFilterKind(const RecordFilter &filter)
+{
+    switch (filter.kind()) {
+    case RecordFilter::Words:
+        LineEditFilter->setStyleSheet(QString());
+        LineEditFilter->setToolTip(kWordsToolTip);
+        break;
+    case RecordFilter::Expression:
+        LineEditFilter->setStyleSheet(QStringLiteral("#LineEditFilter { border: 2px solid #2e8b3e; }"));
+        LineEditFilter->setToolTip(QStringLiteral("Filter expression: the frames it selects"));
+        break;
+    case RecordFilter::Refused: {
+        const QString text = QStringLiteral("Filter: ") + filter.error().text();
+        LineEditFilter->setStyleSheet(QStringLiteral("#LineEditFilter { border: 2px solid #d0302a; }"));
+        LineEditFilter->setToolTip(text);
+        emit message(text, true);
+        break;
+    }
+    }
+}
+
+// --- The trigger ----------------------------------------------------------------------
+
+void FrameListPanel::buildTrigger()
+{
+    checkBoxPauseOnMatch = named(new QCheckBox(QStringLiteral("Pause when it matches")),
+                                 QStringLiteral("checkBoxPauseOnMatch"));
+    checkBoxPauseOnMatch->setToolTip(QStringLiteral("Pause the list once a frame arriving on the bus matches the "
+                                                    "filter, after it and the frames set beside; frames are still "
+                                                    "counted"));
+    spinBoxPauseAfter = named(new QSpinBox, QStringLiteral("spinBoxPauseAfter"));
+    spinBoxPauseAfter->setRange(0, 1000000);
+    spinBoxPauseAfter->setPrefix(QStringLiteral("and "));
+    spinBoxPauseAfter->setSuffix(QStringLiteral(" more"));
+    spinBoxPauseAfter->setToolTip(QStringLiteral("Frames shown after the matching one before the list pauses"));
+    const int at = layoutTools->indexOf(buttonPause) + 1;
+    layoutTools->insertWidget(at, checkBoxPauseOnMatch);
+    layoutTools->insertWidget(at + 1, spinBoxPauseAfter);
+    connect(checkBoxPauseOnMatch, &QCheckBox::toggled, this, &FrameListPanel::on_checkBoxPauseOnMatch_toggled);
+    connect(spinBoxPauseAfter, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &FrameListPanel::on_spinBoxPauseAfter_valueChanged);
+    // Paused by the trigger, or going on: the button says so.
+    connect(busSession, &BusSession::pausedChanged, buttonPause, &QPushButton::setChecked);
+}
+
+void FrameListPanel::on_checkBoxPauseOnMatch_toggled(bool checked)
+{
+    Q_UNUSED(checked)
+    armTrigger();
+}
+
+void FrameListPanel::on_spinBoxPauseAfter_valueChanged(int frames)
+{
+    Q_UNUSED(frames)
+    armTrigger();
+}
+
+void FrameListPanel::armTrigger()
+{
+    if (!checkBoxPauseOnMatch->isChecked()) {
+        busSession->setPauseTrigger({}, 0);
+        return;
+    }
+    busSession->setPauseTrigger([filter = rowFilter](const BusRecord &record) { return filter->matches(record); },
+                                spinBoxPauseAfter->value());
 }
 
 void FrameListPanel::on_checkBoxLatest_toggled(bool checked)

@@ -1,8 +1,9 @@
 #ifndef KWN_MONITOR_FRAMELISTPANEL_H
 #define KWN_MONITOR_FRAMELISTPANEL_H
 
-// The Bus page's frame list: the filter, Latest, the Time column's mode,
-// Pause and Clear over the list, and the list itself in a splitter over
+// The Bus page's frame list: the filter (words or an expression), Latest,
+// the Time column's mode, Pause, the trigger that pauses when the filter
+// matches, and Clear over the list, and the list itself in a splitter over
 // whatever the page puts under it. The list follows new rows while it sits
 // at the bottom; its rows can be copied, opened, put in the send field or
 // filtered by; its current row is told to whoever shows it in full.
@@ -13,6 +14,8 @@
 #include <QMetaObject>
 #include <QVector>
 #include <QWidget>
+
+#include <memory>
 
 class BusSession;
 class FrameListHeader;
@@ -29,8 +32,10 @@ class QPoint;
 class QPushButton;
 class QShortcut;
 class QSortFilterProxyModel;
+class QSpinBox;
 class QSplitter;
 class QTableView;
+class RecordFilter;
 
 class FrameListPanel : public QWidget
 {
@@ -62,12 +67,16 @@ signals:
     void recordMenuRequested(QMenu *menu, const BusRecord &record);
     // The list's current row, or null: valid only during the call.
     void currentRecordChanged(const BusRecord *record);
+    // A passing message for the status line: a filter expression refused.
+    void message(const QString &text, bool error);
 
 private slots:
     void on_LineEditFilter_textChanged(const QString &text);
     void on_checkBoxLatest_toggled(bool checked);
     void on_comboBoxTimeMode_currentIndexChanged(int index);
     void on_buttonPause_toggled(bool checked);
+    void on_checkBoxPauseOnMatch_toggled(bool checked);
+    void on_spinBoxPauseAfter_valueChanged(int frames);
     void on_buttonClear_clicked(bool checked);
     void on_tableViewFrames_activated(const QModelIndex &index);
     void on_tableViewFrames_customContextMenuRequested(const QPoint &pos);
@@ -78,6 +87,11 @@ private:
     void buildToolsRow();
     void buildListView();
     void buildTimeControls();
+    void buildTrigger();
+    // The field's edge and tool tip say how its text is read.
+    void showFilterKind(const RecordFilter &filter);
+    // The session's trigger follows the check box, the count and the filter.
+    void armTrigger();
     void makeConnections();
     // "N of M" beside the filter, while there is one.
     void showFilterCount();
@@ -101,12 +115,15 @@ private:
     QCheckBox *checkBoxLatest = nullptr;
     QComboBox *comboBoxTimeMode = nullptr;
     QPushButton *buttonPause = nullptr;
+    QCheckBox *checkBoxPauseOnMatch = nullptr;
+    QSpinBox *spinBoxPauseAfter = nullptr;
     QPushButton *buttonClear = nullptr;
     QSplitter *splitterFrames = nullptr; // the list over the lower widget
     QTableView *tableViewFrames = nullptr;
     QShortcut *shortcutFilter = nullptr;
     QShortcut *shortcutCopy = nullptr;
     FrameListHeader *listHeader = nullptr;
+    std::shared_ptr<const RecordFilter> rowFilter; // the one the list shows
     QVector<QMetaObject::Connection> currentWatches; // to the model shown and its selection
     int rowsDroppedFromTop = 0; // during one append
     int valueBeforeAppend = 0;

@@ -25,7 +25,8 @@ bool isFrame(const BusRecord &record)
 
 } // namespace
 
-FrameTableModel::FrameTableModel(TraceStore *store, QObject *parent) : QAbstractTableModel(parent), m_store(store)
+FrameTableModel::FrameTableModel(TraceStore *store, QObject *parent)
+    : QAbstractTableModel(parent), m_store(store), rowFilter(std::make_shared<RecordFilter>())
 {
     follow(store);
     showHeld();
@@ -159,17 +160,25 @@ void FrameTableModel::onCleared()
     emit countsChanged();
 }
 
-void FrameTableModel::setFilterText(const QString &text)
+void FrameTableModel::setRowFilter(std::shared_ptr<const RecordFilter> filter)
 {
-    if (text == filter)
-        return;
     // The set of rows changes as a whole: this is the one place for a reset.
     beginResetModel();
-    filter = text;
-    rowFilter = BusFilter(text);
+    rowFilter = std::move(filter);
     showHeld();
     endResetModel();
     emit countsChanged();
+}
+
+void FrameTableModel::setFilterText(const QString &text)
+{
+    if (text != filterText() || rowFilter->kind() != RecordFilter::Words)
+        setRowFilter(std::make_shared<RecordFilter>(text));
+}
+
+QString FrameTableModel::filterText() const
+{
+    return rowFilter->text();
 }
 
 int FrameTableModel::heldCount() const
@@ -196,7 +205,7 @@ const BusRecord *FrameTableModel::recordAt(int row) const
 
 bool FrameTableModel::passes(const BusRecord &record) const
 {
-    return rowFilter.matches(record);
+    return rowFilter->matches(record);
 }
 
 // Without a filter every frame is shown, and the session's Δ to the previous
@@ -207,7 +216,7 @@ qint64 FrameTableModel::shownDeltaUs(int row) const
     const BusRecord *record = recordAt(row);
     if (!record || !isFrame(*record))
         return -1;
-    if (rowFilter.isEmpty())
+    if (rowFilter->isEmpty())
         return record->deltaUs;
     const int last = qMax(0, row - kDeltaLookBackRows);
     for (int above = row - 1; above >= last; --above) {

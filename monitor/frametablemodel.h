@@ -15,10 +15,12 @@
 // holds the clock time. The Δ column is in ms to the µs.
 
 #include "codec/busrecord.h"
+#include "filter/recordfilter.h"
 
 #include <QAbstractTableModel>
 
 #include <deque>
+#include <memory>
 
 class TraceStore;
 
@@ -49,13 +51,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Keeps the rows that match the filter (BusFilter: every word somewhere
-    // in the row, none of the "-words"), case-insensitively; later records
-    // are filtered as they arrive. Under a filter a frame's Δ is to the frame
-    // shown above it.
+    // Keeps the rows that the filter selects: words (BusFilter: every word
+    // somewhere in the row, none of the "-words", case ignored) or an
+    // expression (filter/recordfilter.h); later records are filtered as they
+    // arrive. Under a filter a frame's Δ is to the frame shown above it.
+    void setRowFilter(std::shared_ptr<const RecordFilter> filter);
+    // The filter of these words.
     void setFilterText(const QString &text);
-    QString filterText() const { return filter; }
-    bool isFiltering() const { return !rowFilter.isEmpty(); }
+    QString filterText() const;
+    bool isFiltering() const { return !rowFilter->isEmpty(); }
 
     // Rows shown; the store's records held whatever the filter, and those
     // dropped from its ring.
@@ -90,8 +94,7 @@ private:
 
     TraceStore *m_store;
     std::deque<quint64> rows; // sequence numbers shown, ascending
-    QString filter;
-    BusFilter rowFilter;
+    std::shared_ptr<const RecordFilter> rowFilter;
     TimeMode mode = ClockTime;
 };
 

@@ -16,7 +16,7 @@ const char *const kHeaders[LatestMessageModel::ColumnCount] = {
 } // namespace
 
 LatestMessageModel::LatestMessageModel(TraceStore *store, QObject *parent)
-    : QAbstractTableModel(parent), m_store(store)
+    : QAbstractTableModel(parent), m_store(store), filter(std::make_shared<RecordFilter>())
 {
     rebuildRows();
     follow(store);
@@ -170,7 +170,7 @@ void LatestMessageModel::onChanged(const QVector<int> &updated, int firstNew)
         emit dataChanged(index(firstChanged, 0), index(lastChanged, ColumnCount - 1));
     QVector<int> added;
     for (int entry = firstNew; entry < latest().size(); ++entry) {
-        if (filter.matches(latest().entry(entry).last))
+        if (filter->matches(latest().entry(entry).last))
             added.append(entry);
     }
     if (!added.isEmpty()) {
@@ -191,19 +191,24 @@ void LatestMessageModel::rebuildRows()
 {
     QVector<int> shown;
     for (int i = 0; i < latest().size(); ++i) {
-        if (filter.matches(latest().entry(i).last))
+        if (filter->matches(latest().entry(i).last))
             shown.append(i);
     }
     // Swapped, so that an emptied view gives its memory back too.
     rows.swap(shown);
 }
 
-void LatestMessageModel::setFilterText(const QString &text)
+void LatestMessageModel::setRowFilter(std::shared_ptr<const RecordFilter> rowFilter)
 {
     beginResetModel();
-    filter = BusFilter(text);
+    filter = std::move(rowFilter);
     rebuildRows();
     endResetModel();
+}
+
+void LatestMessageModel::setFilterText(const QString &text)
+{
+    setRowFilter(std::make_shared<RecordFilter>(text));
 }
 
 const BusRecord *LatestMessageModel::recordAt(int row) const

@@ -13,10 +13,13 @@
 // SortRole, which gives numbers for the time, count, rate and Δ.
 
 #include "codec/busrecord.h"
+#include "filter/recordfilter.h"
 #include "trace/latestindex.h"
 
 #include <QAbstractTableModel>
 #include <QVector>
+
+#include <memory>
 
 class TraceStore;
 
@@ -40,6 +43,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // The rows whose entry's frame, when the row first appeared or the
+    // filter changed, the filter selected (words or an expression).
+    void setRowFilter(std::shared_ptr<const RecordFilter> filter);
     void setFilterText(const QString &text);
     // Entries dropped by the store because there were too many, and those it
     // holds (whatever the filter).
@@ -63,7 +69,7 @@ private:
 
     TraceStore *m_store;
     QVector<int> rows; // entries shown, ascending
-    BusFilter filter;
+    std::shared_ptr<const RecordFilter> filter;
 };
 
 #endif

@@ -1,8 +1,9 @@
 #include "serial/bussession.h"
 
+#include "capture/recordwriter.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
-#include "capture/recordwriter.h"
+#include "filter/recordfilter.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -278,13 +279,50 @@ void BusSession::stamp(QVector<BusRecord> &batch)
     }
 }
 
-void BusSession::deliver(QVector<BusRecord> &batch, bool record)
+// The frames of a live batch up to the one after which the trigger pauses,
+// as a count of records; -1 when it does not in this batch.
+int BusSession::triggerEnd(const QVector<BusRecord> &batch)
+{
+    for (int i = 0; i < batch.size(); ++i) {
+        const BusRecord &r = batch.at(i);
+        if (r.kind != BusRecord::Received && r.kind != BusRecord::Sent)
+            continue;
+        if (m_framesToPause < 0) {
+            if (!m_pauseTrigger(r))
+                continue;
+            m_framesToPause = m_framesAfterMatch;
+        } else {
+            --m_framesToPause;
+        }
+        if (m_framesToPause == 0)
+            return i + 1;
+    }
+    return -1;
+}
+
+// Delivers the records up to the last frame the trigger awaits and pauses;
+// the rest stay in the batch, to be held.
+void BusSession::pauseOnTrigger(QVector<BusRecord> &batch)
+{
+    const int end = triggerEnd(batch);
+    if (end < 0)
+        return;
+    m_framesToPause = -1;
+    emit recordsReady(batch.mid(0, end));
+    batch.remove(0, end);
+    m_paused = true;
+    emit pausedChanged(true);
+}
+
+void BusSession::deliver(QVector<BusRecord> &batch, bool live)
 {
     if (batch.isEmpty())
         return;
     stamp(batch);
-    if (record)
+    if (live)
         writeRecorded(batch);
+    if (live && !m_paused && m_pauseTrigger)
+        pauseOnTrigger(batch);
     if (m_paused) {
         m_held += batch;
         const int excess = m_held.size() - m_holdLimit;
@@ -305,12 +343,26 @@ void BusSession::setPaused(bool paused)
     if (paused == m_paused)
         return;
     m_paused = paused;
+    m_framesToPause = -1;
     if (!paused && !m_held.isEmpty()) {
         QVector<BusRecord> held;
         held.swap(m_held);
         emit recordsReady(held);
     }
+    emit pausedChanged(paused);
     emit countersChanged();
+}
+
+void BusSession::setPauseTrigger(RecordTest matches, int framesAfter)
+{
+    m_pauseTrigger = std::move(matches);
+    m_framesAfterMatch = qMax(0, framesAfter);
+    m_framesToPause = -1;
+}
+
+std::shared_ptr<RecordFilter> BusSession::rowFilter(const QString &text)
+{
+    return std::make_shared<RecordFilter>(text, m_catalogue);
 }
 
 void BusSession::clear()

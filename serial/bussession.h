@@ -18,9 +18,11 @@
 #include <QObject>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class QTimer;
+class RecordFilter;
 namespace capture {
 class RecordWriter;
 }
@@ -91,6 +93,12 @@ public:
     bool isPaused() const { return m_paused; }
     int heldCount() const { return m_held.size(); }
     void setHoldLimit(int records) { m_holdLimit = qMax(1, records); }
+    // A trigger: once a live frame (received or sent) passes `matches`,
+    // the session pauses after that frame and `framesAfter` more, as
+    // setPaused(true) does, and says so with pausedChanged. Armed again
+    // when the pause ends; an empty function takes it away.
+    using RecordTest = std::function<bool(const BusRecord &record)>;
+    void setPauseTrigger(RecordTest matches, int framesAfter);
     // Forgets the counters, what is held and the Δ reference.
     void clear();
     BusCounters counters() const;
@@ -123,6 +131,10 @@ public:
     // distinct frame).
     BusRecord prepare(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind);
 
+    // The filter of a view's rows, `text` read as words or as an expression
+    // over the session's catalogue (filter/recordfilter.h).
+    std::shared_ptr<RecordFilter> rowFilter(const QString &text);
+
     // A frame decoded in full with the session's catalogue, for a view that
     // shows one frame in detail.
     FrameReport decode(const QByteArray &bytes);
@@ -133,6 +145,8 @@ public:
 signals:
     void recordsReady(const QVector<BusRecord> &batch);
     void countersChanged();
+    // The session paused or went on, asked or by the trigger.
+    void pausedChanged(bool paused);
     void openChanged(bool open);
     // The port went away (device removed); the session is closed.
     void connectionLost(const QString &text);
@@ -158,7 +172,9 @@ private:
     void addEvent(const QString &text);
     void count(const BusRecord &record);
     void stamp(QVector<BusRecord> &batch);
-    void deliver(QVector<BusRecord> &batch, bool record);
+    void deliver(QVector<BusRecord> &batch, bool live);
+    int triggerEnd(const QVector<BusRecord> &batch);
+    void pauseOnTrigger(QVector<BusRecord> &batch);
     void writeRecorded(const QVector<BusRecord> &records);
     void failRecording(const QString &reason);
     void onSent(const QByteArray &frame, qint64 timeUs);
@@ -188,6 +204,9 @@ private:
     bool m_preparingTexts = true;
     bool m_preciseLogs = false;
     int m_holdLimit = 100000;
+    RecordTest m_pauseTrigger;
+    int m_framesAfterMatch = 0;
+    int m_framesToPause = -1; // frames still to come after a match; -1: no match yet
 };
 
 #endif
