@@ -98,6 +98,10 @@ bool RecordFilter::frameMatches(const BusRecord &record) const
     const PlainFrameFilter::Verdict verdict = m_quick->judge(record.bytes, direction);
     if (verdict != PlainFrameFilter::Undecided)
         return verdict == PlainFrameFilter::Matches;
+    if (m_decodedGeneration != m_catalogue->generation()) {
+        m_decoded.clear();
+        m_decodedGeneration = m_catalogue->generation();
+    }
     const QByteArray key = record.bytes + char(record.kind);
     const auto known = m_decoded.constFind(key);
     if (known != m_decoded.cend())

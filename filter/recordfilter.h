@@ -68,8 +68,10 @@ private:
     FilterError m_error;
     DecodeCatalogue *m_catalogue = nullptr;
     std::unique_ptr<PlainFrameFilter> m_quick;
-    // Verdicts of the general way, per direction and frame.
+    // Verdicts of the general way, per direction and frame, for one
+    // generation of the catalogue.
     mutable QHash<QByteArray, bool> m_decoded;
+    mutable quint64 m_decodedGeneration = 0;
 };
 
 #endif

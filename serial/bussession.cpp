@@ -371,6 +371,7 @@ void BusSession::clear()
     m_held.clear();
     m_counters = BusCounters();
     m_haveLastFrame = false;
+    m_framesToPause = -1; // a match before the clear is forgotten
     emit countersChanged();
 }
 

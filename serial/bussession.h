@@ -99,7 +99,8 @@ public:
     // when the pause ends; an empty function takes it away.
     using RecordTest = std::function<bool(const BusRecord &record)>;
     void setPauseTrigger(RecordTest matches, int framesAfter);
-    // Forgets the counters, what is held and the Δ reference.
+    // Forgets the counters, what is held, the Δ reference and a match the
+    // trigger met.
     void clear();
     BusCounters counters() const;
 
