@@ -55,6 +55,7 @@ FrameListPanel::FrameListPanel(BusSession *session, FrameTableModel *frames, Lat
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(layoutTools);
+    layout->addLayout(layoutTrigger);
     layout->addWidget(splitterFrames, 1);
     makeConnections();
     watchCurrentRow();
@@ -268,9 +269,12 @@ void FrameListPanel::buildTrigger()
     spinBoxPauseAfter->setPrefix(QStringLiteral("and "));
     spinBoxPauseAfter->setSuffix(QStringLiteral(" more"));
     spinBoxPauseAfter->setToolTip(QStringLiteral("Frames shown after the matching one before the list pauses"));
-    const int at = layoutTools->indexOf(buttonPause) + 1;
-    layoutTools->insertWidget(at, checkBoxPauseOnMatch);
-    layoutTools->insertWidget(at + 1, spinBoxPauseAfter);
+    // A row of its own under the tools: the tools row has no room to spare
+    // in the window's first size.
+    layoutTrigger = named(new QHBoxLayout, QStringLiteral("layoutTrigger"));
+    layoutTrigger->addWidget(checkBoxPauseOnMatch);
+    layoutTrigger->addWidget(spinBoxPauseAfter);
+    layoutTrigger->addStretch(1);
     connect(checkBoxPauseOnMatch, &QCheckBox::toggled, this, &FrameListPanel::on_checkBoxPauseOnMatch_toggled);
     connect(spinBoxPauseAfter, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &FrameListPanel::on_spinBoxPauseAfter_valueChanged);

@@ -115,6 +115,7 @@ private:
     QCheckBox *checkBoxLatest = nullptr;
     QComboBox *comboBoxTimeMode = nullptr;
     QPushButton *buttonPause = nullptr;
+    QHBoxLayout *layoutTrigger = nullptr;
     QCheckBox *checkBoxPauseOnMatch = nullptr;
     QSpinBox *spinBoxPauseAfter = nullptr;
     QPushButton *buttonClear = nullptr;

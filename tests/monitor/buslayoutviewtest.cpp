@@ -229,10 +229,10 @@ private slots:
         };
         const QPoint from = handle->rect().center();
         mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-        mouse(QEvent::MouseMove, from - QPoint(0, 60), Qt::NoButton, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, from - QPoint(0, 60), Qt::LeftButton, Qt::NoButton);
+        mouse(QEvent::MouseMove, from - QPoint(0, 30), Qt::NoButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, from - QPoint(0, 30), Qt::LeftButton, Qt::NoButton);
         const QList<int> dragged = splitter->sizes();
-        QCOMPARE(dragged.value(0), before.value(0) - 60);
+        QCOMPARE(dragged.value(0), before.value(0) - 30);
         cleanup();
         init();
         QCOMPARE(find<QSplitter>(QStringLiteral("splitterFrames"))->sizes(), dragged);
