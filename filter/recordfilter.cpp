@@ -31,6 +31,24 @@ bool isOneOf(const QString &word, std::initializer_list<const char *> words)
     return false;
 }
 
+// The text without what is between double quotes (a phrase of words, or a
+// string of an expression, with \" and \\ in it).
+QString outsideQuotes(const QString &text)
+{
+    QString outside;
+    bool quoted = false;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted && c == QLatin1Char('\\'))
+            ++i;
+        else if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (!quoted)
+            outside += c;
+    }
+    return outside;
+}
+
 } // namespace
 
 bool looksLikeFilterExpression(const QString &text)
@@ -38,8 +56,9 @@ bool looksLikeFilterExpression(const QString &text)
     const QString trimmed = text.trimmed();
     if (trimmed.startsWith(QLatin1Char('!')))
         return true;
+    const QString outside = outsideQuotes(trimmed);
     for (const char *mark : {"==", "!=", "<", ">", "&", "|", "(", ")", "[", "]", "{", "}"}) {
-        if (trimmed.contains(QLatin1String(mark)))
+        if (outside.contains(QLatin1String(mark)))
             return true;
     }
     static const QRegularExpression space(QStringLiteral("\\s+"));

@@ -28,7 +28,8 @@
 class PlainFrameFilter;
 
 // Whether `text` is meant as an expression rather than words: it holds one
-// of == != < > & | ( ) [ ] { } or starts with !; or its first word is a
+// of == != < > & | ( ) [ ] { } outside double quotes (a quoted phrase of
+// words may hold anything) or starts with !; or its first word is a
 // field name followed by an operator word (contains, matches, in, and, or);
 // or its first word is "not" followed by a field name. A single "=" does not
 // count: "Position=75" is words, as the Values column writes them. Names

@@ -6,6 +6,7 @@
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
+#include "filter/recordfilter.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "serial/bussession.h"
@@ -24,15 +25,16 @@
 
 namespace {
 
-// A word of the filter: a text with spaces goes in double quotes, so that it
-// is matched as one phrase.
+// A word of the filter: a text with spaces, or one that would be read as an
+// expression ("R&D"), goes in double quotes, so that it is matched as one
+// phrase.
 QString filterWord(const QString &text)
 {
     for (const QChar c : text) {
         if (c.isSpace())
             return QLatin1Char('"') + text + QLatin1Char('"');
     }
-    return text;
+    return looksLikeFilterExpression(text) ? QLatin1Char('"') + text + QLatin1Char('"') : text;
 }
 
 void copyToClipboard(const QString &text)

@@ -28,6 +28,7 @@ private slots:
         // Values column, "not" before anything but a field.
         QTest::newRow("words") << "Move down -noise" << words << 0;
         QTest::newRow("phrase") << "\"Drive unit\" 3A0C51" << words << 0;
+        QTest::newRow("marks in a phrase") << "\"Motor (left) & [2]\" -noise" << words << 0;
         QTest::newRow("field alone") << "Status" << words << 0;
         QTest::newRow("single equals") << "Position=75" << words << 0;
         QTest::newRow("not a field") << "not found" << words << 0;
@@ -39,6 +40,7 @@ private slots:
         QTest::newRow("not field") << "NOT checksum_ok" << expression << 0;
         QTest::newRow("field contains") << "message contains \"Move\"" << expression << 0;
         QTest::newRow("field and") << "checksum_ok and ack" << expression << 0;
+        QTest::newRow("marks in a string") << "message == \"(a\\\"\"" << expression << 0;
         QTest::newRow("set") << "mode in {\"P2P\", \"Group\"}" << expression << 0;
         // Looks like one, does not compile.
         QTest::newRow("no value") << "[Position] >" << refused << 13;
