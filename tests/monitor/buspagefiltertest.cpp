@@ -35,8 +35,8 @@ private slots:
     void pageSelectsWhatDecodeSelects_data()
     {
         QTest::addColumn<QString>("expression");
-        // Read from the bytes; through the decoded status line; a refused
-        // frame's missing fields.
+        // Parameters read from the bytes; the header, bad checksums and
+        // frames without the fields; the decoded status line.
         QTest::newRow("parameter") << QStringLiteral("[Position] > 40 or [Supply voltage] <= 100");
         QTest::newRow("header") << QStringLiteral("not checksum_ok || direction == \"TX\" && source & 1");
         QTest::newRow("status") << QStringLiteral("status contains \"length\" or message matches \"^set\"");
