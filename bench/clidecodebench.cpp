@@ -15,6 +15,10 @@
 // line of 200 MB of quotes and one of tabs, read from the file.
 // Then --input of a pcap capture (kwn-frame convert of the log) of 100,000
 // and of 1,000,000 frames: memory that does not grow with its length either.
+// Then --filter on the log of 1,000,000 frames, in each style: a filter that
+// selects every frame or a part of them no slower, by CPU time, than no
+// filter (up to 10% for the one that selects all, whose every frame is both
+// judged and written).
 //
 //   clidecodebench [KWN-FRAME]           run, with another kwn-frame if given
 //   clidecodebench --write-log FILE N    only write a log of N frames
@@ -23,6 +27,7 @@
 #include "samplelog.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -390,6 +395,48 @@ bool runCaptureInput(const QString &program, const QString &xml, const QStringLi
     return met;
 }
 
+// kwn-frame decode --filter on 1,000,000 frames beside decode without one,
+// in each style. False when a goal was missed.
+bool runFiltered(const QString &program, const QString &xml, const QStringList &frames, const QString &folder)
+{
+    const QString log = QDir(folder).filePath(QStringLiteral("filtered.log"));
+    if (!writeLog(log, frames, 1000000)) {
+        std::printf("could not write a log of 1000000 frames\n");
+        return false;
+    }
+    const char *const styleNames[] = {"default output", "--single-line", "--json"};
+    const QStringList styleOptions[] = {{}, {QStringLiteral("--single-line")}, {QStringLiteral("--json")}};
+    struct Filter
+    {
+        const char *name;
+        const char *expression;
+        double goal; // the most CPU time beside no filter
+    };
+    const Filter filters[] = {{"all", "checksum_ok or not checksum_ok", 1.1},
+                              {"some", "[Duration] > 50 or message contains \"Post\"", 1.0}};
+    bool ok = true;
+    for (int s = 0; s < 3; ++s) {
+        const QStringList decode = QStringList{QStringLiteral("decode"), QStringLiteral("--xml"), xml} + styleOptions[s];
+        const RunFigures plain = bestOf(3, program, decode, log);
+        for (const Filter &filter : filters) {
+            const RunFigures r = bestOf(
+                3, program, decode + QStringList{QStringLiteral("--filter"), QString::fromLatin1(filter.expression)}, log);
+            if (!plain.ran || !r.ran || plain.exitCode != 0 || r.exitCode != 0) {
+                std::printf("kwn-frame decode --filter %s did not run cleanly\n", filter.expression);
+                return false;
+            }
+            const double ratio = plain.cpuSeconds > 0 ? r.cpuSeconds / plain.cpuSeconds : 0;
+            const bool met = ratio <= filter.goal;
+            ok &= met;
+            char name[96];
+            std::snprintf(name, sizeof name, "kwn-frame decode, %s, --filter (%s)", styleNames[s], filter.name);
+            std::printf("%-52s cpu %7.3f s, %.2fx that of no filter (%.3f s)  goal <= %.2fx: %s\n", name, r.cpuSeconds,
+                        ratio, plain.cpuSeconds, filter.goal, met ? "ok" : "MISSED");
+        }
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -534,6 +581,7 @@ int main(int argc, char **argv)
     ok &= runLongLines(program, xml, dir.path());
     ok &= runEscapedLines(program, xml, dir.path());
     ok &= runCaptureInput(program, xml, frames, dir.path());
+    ok &= runFiltered(program, xml, frames, dir.path());
     return ok ? 0 : 1;
 }
 

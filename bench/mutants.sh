@@ -27,7 +27,9 @@ survivors=$root/bench/mutants.survivors
 
 mkdir -p "$scratch"
 # The tree as it is now, sources only.
-rsync -a --delete --exclude '/build*' --exclude '.git' "$root/" "$scratch/src/"
+# Times kept, so that a second run rebuilds only what changed.
+rm -rf "$scratch/src" && mkdir -p "$scratch/src"
+tar -C "$root" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$scratch/src" -xf - || exit 2
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$scratch/src" -B "$scratch/build" -DKWN_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null || exit 2

@@ -316,7 +316,7 @@ RecordFileRead readRecordFile(const QString &path)
     return read;
 }
 
-ConvertResult convertToCapture(const QString &in, const QString &out)
+ConvertResult convertToCapture(const QString &in, const QString &out, const RecordChoice &choice)
 {
     ConvertResult result;
     result.error = sameFileProblem(in, out);
@@ -328,13 +328,15 @@ ConvertResult convertToCapture(const QString &in, const QString &out)
         return result;
     BusRecord record;
     const RecordScan scan = scanRecordFile(in, [&](const RecordView &view) {
+        if (choice && !choice(view))
+            return true;
         setRecord(record, view);
         return writer->write(record, true);
     });
     return finishConvert(scan, *writer, out, true);
 }
 
-ConvertResult convertToLog(const QString &in, const QString &out)
+ConvertResult convertToLog(const QString &in, const QString &out, const RecordChoice &choice)
 {
     ConvertResult result;
     result.error = sameFileProblem(in, out);
@@ -355,6 +357,8 @@ ConvertResult convertToLog(const QString &in, const QString &out)
         return result;
     BusRecord record;
     const RecordScan scan = again.scan([&](const RecordView &view) {
+        if (choice && !choice(view))
+            return true;
         setRecord(record, view);
         return writer->write(record, precise);
     });

@@ -112,15 +112,18 @@ struct ConvertResult
     bool ok() const { return error.isEmpty(); }
 };
 
+// Which records a conversion writes: those for which it holds (all when empty).
+using RecordChoice = std::function<bool(const RecordView &)>;
+
 // Writes every frame and noise run of the file `in`, log or capture, into a
 // new capture `out`; events are left out and counted.
-ConvertResult convertToCapture(const QString &in, const QString &out);
+ConvertResult convertToCapture(const QString &in, const QString &out, const RecordChoice &choice = {});
 
 // Writes every record of the file `in` into a new log `out`, as the Bus page
 // saves: times to the millisecond, or to the µs when any record's time has
 // digits past the millisecond, so that a log made by the page or the
 // monitor comes back byte for byte from its capture.
-ConvertResult convertToLog(const QString &in, const QString &out);
+ConvertResult convertToLog(const QString &in, const QString &out, const RecordChoice &choice = {});
 
 } // namespace capture
 

@@ -3,6 +3,7 @@
 
 #include "capture/recordwriter.h"
 #include "cli/commands.h"
+#include "cli/filteroption.h"
 #include "cli/interrupt.h"
 #include "cli/linereader.h"
 #include "cli/serialoptions.h"
@@ -27,7 +28,8 @@ namespace {
 
 const char kMonitorUsage[] =
     "kwn-frame monitor (--port DEV [--baud N] [--data-bits 5..8] [--parity P] [--stop-bits S]\n"
-    "       | --input FILE) [--gap MS] [--precise] [--pcap FILE] [--single-line | --json] [--xml DIR]";
+    "       | --input FILE) [--gap MS] [--precise] [--pcap FILE] [--single-line | --json]\n"
+    "       [--filter EXPR [--stop-after-match [N]]] [--xml DIR]";
 const char kMonitorHelp[] =
     "Prints each frame read from a serial port as it arrives, exactly as kwn-frame\n"
     "decode prints it, after its time (UTC; to the microsecond with --precise)\n"
@@ -54,6 +56,13 @@ const char kMonitorHelp[] =
     "  --precise         times to the microsecond (2026-12-06T22:42:16.123456Z)\n"
     "  --single-line     one line per frame\n"
     "  --json            one JSON object per line\n"
+    KWN_FILTER_OPTION_HELP
+    "                    Only those frames are printed, no noise; --pcap still\n"
+    "                    writes every frame and noise run\n"
+    "  --stop-after-match [N]\n"
+    "                    with --filter: end, with status 0, after the first frame\n"
+    "                    EXPR selects and N more frames (default 0), printing those\n"
+    "                    of them that it selects\n"
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
 
 static_assert(SerialConnection::kMaxWaitingItems == 200000 && SerialConnection::kMaxWaitingBytes == 8 * 1024 * 1024,
@@ -70,21 +79,36 @@ public:
     {
     }
 
+    // --filter and --stop-after-match; false when the expression is refused.
+    bool setUpFilter(const QCommandLineParser &parser, int framesAfterMatch)
+    {
+        m_framesAfterMatch = framesAfterMatch;
+        return m_choice.setUp(parser, m_catalogue);
+    }
+    // The frames asked for by --stop-after-match are printed.
+    bool done() const { return m_done; }
+
     void print(const QVector<BusRecord> &records)
     {
         for (const BusRecord &record : records) {
+            if (m_done)
+                break;
             if (record.timeUs != m_timeUs || m_time.isEmpty()) {
                 m_timeUs = record.timeUs;
                 m_time = busLogTimeUs(record.timeUs, m_precise);
             }
             m_text.resize(0);
             if (record.kind == BusRecord::Noise) {
-                appendNoise(m_style, record.bytes, m_time, m_text);
+                if (!m_choice.isFiltering())
+                    appendNoise(m_style, record.bytes, m_time, m_text);
             } else {
                 FrameReport r = m_catalogue.decodeBytes(record.bytes);
                 r.time = m_time;
                 r.direction = directionText(record.kind);
-                appendReport(m_style, r, m_text);
+                const bool kept = m_choice.keeps(r);
+                if (kept)
+                    appendReport(m_style, r, m_text);
+                countForStop(kept);
             }
             m_out += m_text.toUtf8();
         }
@@ -94,7 +118,20 @@ public:
     void flush() { cli::flushOut(&m_out); }
 
 private:
+    // --stop-after-match: done with the first frame kept and N more.
+    void countForStop(bool kept)
+    {
+        if (m_framesLeft > 0)
+            m_done = --m_framesLeft == 0;
+        else if (kept && m_framesAfterMatch >= 0)
+            m_done = (m_framesLeft = m_framesAfterMatch) == 0;
+    }
+
     DecodeCatalogue m_catalogue;
+    cli::FrameChoice m_choice;
+    int m_framesAfterMatch = -1; // --stop-after-match N; -1: not given
+    int m_framesLeft = 0;        // frames still to read after the first match
+    bool m_done = false;
     ReportStyle m_style;
     bool m_precise = false;
     qint64 m_timeUs = 0;
@@ -177,7 +214,7 @@ private:
 };
 
 #if defined(Q_OS_UNIX)
-int replayCapture(const QString &input, int gapMs, BusSession &session)
+int replayCapture(const QString &input, int gapMs, BusSession &session, const RecordPrinter &printer)
 {
     const bool standardInput = input == QLatin1String("-");
     const int fd = standardInput ? cli::kStandardInput : ::open(QFile::encodeName(input).constData(), O_RDONLY);
@@ -186,7 +223,7 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
         return kExitFailure;
     }
     static char chunk[1 << 16];
-    while (!cli::interrupted()) {
+    while (!cli::interrupted() && !printer.done()) {
         const qint64 got = ::read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
             continue;
@@ -200,7 +237,7 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
     return kExitOk;
 }
 #else
-int replayCapture(const QString &input, int gapMs, BusSession &session)
+int replayCapture(const QString &input, int gapMs, BusSession &session, const RecordPrinter &printer)
 {
     const bool standardInput = input == QLatin1String("-");
     QFile file(standardInput ? QString() : input);
@@ -212,7 +249,7 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
         return kExitFailure;
     }
     static char chunk[1 << 16];
-    while (!cli::interrupted()) {
+    while (!cli::interrupted() && !printer.done()) {
         const qint64 got = file.read(chunk, sizeof chunk);
         if (got <= 0)
             break;
@@ -223,7 +260,8 @@ int replayCapture(const QString &input, int gapMs, BusSession &session)
 }
 #endif
 
-int monitorPort(const SerialSettings &settings, BusSession &session, const DropReport &drops)
+int monitorPort(const SerialSettings &settings, BusSession &session, const DropReport &drops,
+                const RecordPrinter &printer)
 {
     if (!session.open(settings)) {
         cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(session.errorText()));
@@ -236,11 +274,45 @@ int monitorPort(const SerialSettings &settings, BusSession &session, const DropR
         status = kExitFailure;
         loop.quit();
     });
+    QObject::connect(&session, &BusSession::recordsReady, &loop, [&loop, &printer] {
+        if (printer.done())
+            loop.quit();
+    });
     cli::quitOnInterrupt(loop);
     if (!cli::interrupted())
         loop.exec();
     session.close();
     return drops.finish(session.counters().droppedUnread, status);
+}
+
+// The arguments with the count that may follow --stop-after-match taken
+// out (--stop-after-match N or --stop-after-match=N), into `count`: -1 when
+// the option is not given, 0 when given alone, -2 for a count that is no
+// number of frames.
+QStringList withoutStopCount(const QStringList &arguments, int *count)
+{
+    QStringList rest;
+    *count = -1;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        const int equals = a.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? a : a.left(equals);
+        if (name != QLatin1String("--stop-after-match") && name != QLatin1String("-stop-after-match")) {
+            rest << a;
+            continue;
+        }
+        rest << name;
+        bool ok = true;
+        if (equals >= 0)
+            *count = a.mid(equals + 1).toInt(&ok);
+        else if (i + 1 < arguments.size() && !arguments.at(i + 1).isEmpty() && arguments.at(i + 1).at(0).isDigit())
+            *count = arguments.at(++i).toInt(&ok);
+        else
+            *count = 0;
+        if (!ok || *count < 0)
+            *count = -2;
+    }
+    return rest;
 }
 
 } // namespace
@@ -255,10 +327,18 @@ int runMonitor(const QStringList &arguments)
     parser.addOption({QStringLiteral("precise"), QStringLiteral("Times to the microsecond.")});
     parser.addOption({QStringLiteral("single-line"), QStringLiteral("One line per frame.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
+    cli::addFilterOption(parser);
+    parser.addOption({QStringLiteral("stop-after-match"), QStringLiteral("End after the first match and N more frames.")});
     int status = kExitOk;
     const QString usage = QString::fromLatin1(kMonitorUsage);
-    if (!cli::parseArguments(parser, arguments, usage, QString::fromLatin1(kMonitorHelp), &status))
+    int framesAfterMatch = -1;
+    const QStringList options = withoutStopCount(arguments, &framesAfterMatch);
+    if (!cli::parseArguments(parser, options, usage, QString::fromLatin1(kMonitorHelp), &status))
         return status;
+    if (framesAfterMatch < -1)
+        return cli::usageError(QStringLiteral("--stop-after-match takes a number of frames, 0 or more"), usage);
+    if (parser.isSet(QStringLiteral("stop-after-match")) && !parser.isSet(QStringLiteral("filter")))
+        return cli::usageError(QStringLiteral("--stop-after-match needs --filter"), usage);
     if (!parser.positionalArguments().isEmpty())
         return cli::usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()),
                                usage);
@@ -281,6 +361,8 @@ int runMonitor(const QStringList &arguments)
     cli::catchInterrupt();
     const QString folder = cli::catalogueFolder(parser);
     RecordPrinter printer(folder, cli::reportStyle(parser), parser.isSet(QStringLiteral("precise")));
+    if (!printer.setUpFilter(parser, framesAfterMatch))
+        return kExitUsage;
     BusSession session(folder);
     session.setPreparingTexts(false); // the printer decodes for its style
     DropReport drops;
@@ -295,6 +377,6 @@ int runMonitor(const QStringList &arguments)
     QObject::connect(&session, &BusSession::countersChanged, &session,
                      [&drops, &session] { drops.check(session.counters().droppedUnread); });
     if (input)
-        return recorder.finish(replayCapture(parser.value(QStringLiteral("input")), settings.gapMs, session));
-    return recorder.finish(monitorPort(settings, session, drops));
+        return recorder.finish(replayCapture(parser.value(QStringLiteral("input")), settings.gapMs, session, printer));
+    return recorder.finish(monitorPort(settings, session, drops, printer));
 }

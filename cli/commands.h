@@ -28,6 +28,7 @@ int runStats(const QStringList &arguments);
 int runReplay(const QStringList &arguments);
 int runConvert(const QStringList &arguments);
 int runDissector(const QStringList &arguments);
+int runFilter(const QStringList &arguments);
 
 // Shared by the subcommands.
 namespace cli {

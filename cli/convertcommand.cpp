@@ -2,10 +2,11 @@
 
 #include "capture/recordfile.h"
 #include "cli/commands.h"
+#include "cli/filteroption.h"
 
 namespace {
 
-const char kUsage[] = "kwn-frame convert IN OUT";
+const char kUsage[] = "kwn-frame convert [--filter EXPR] [--xml DIR] IN OUT";
 const char kHelp[] =
     "Writes the frames and noise runs of IN into OUT: a bus log (OUT ending in .log)\n"
     "or a pcap capture for Wireshark and tshark (OUT ending in .pcap). IN is either,\n"
@@ -21,7 +22,12 @@ const char kHelp[] =
     "are left out, and standard error says how many.\n"
     "Exits with 1 when IN cannot be read whole (a capture cut short, a record that\n"
     "cannot be) or OUT cannot be written, leaving no OUT behind, and when lines of\n"
-    "a log were no frame (they are counted on standard error); else 0.\n";
+    "a log were no frame (they are counted on standard error); else 0.\n"
+    "\n"
+    "Options:\n"
+    KWN_FILTER_OPTION_HELP
+    "                    Only those frames are written: no noise run, no event\n"
+    "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
 
 } // namespace
 
@@ -29,6 +35,7 @@ int runConvert(const QStringList &arguments)
 {
     QCommandLineParser parser;
     cli::addCommonOptions(parser);
+    cli::addFilterOption(parser);
     parser.addPositionalArgument(QStringLiteral("in"), QStringLiteral("Log or capture to read."));
     parser.addPositionalArgument(QStringLiteral("out"), QStringLiteral("Log (.log) or capture (.pcap) to write."));
     int status = kExitOk;
@@ -44,8 +51,19 @@ int runConvert(const QStringList &arguments)
     if (!toCapture && !out.endsWith(QLatin1String(".log"), Qt::CaseInsensitive))
         return cli::usageError(QStringLiteral("%1 ends neither in .pcap nor in .log").arg(out), usage);
 
-    const capture::ConvertResult result = toCapture ? capture::convertToCapture(in, out)
-                                                    : capture::convertToLog(in, out);
+    DecodeCatalogue catalogue(cli::catalogueFolder(parser));
+    cli::FrameChoice frames;
+    if (!frames.setUp(parser, catalogue))
+        return kExitUsage;
+    capture::RecordChoice choice;
+    if (frames.isFiltering()) {
+        choice = [&frames](const capture::RecordView &view) {
+            const bool frame = view.kind == BusRecord::Received || view.kind == BusRecord::Sent;
+            return frame && frames.keeps(QByteArray(view.bytes, view.size), directionText(view.kind));
+        };
+    }
+    const capture::ConvertResult result = toCapture ? capture::convertToCapture(in, out, choice)
+                                                    : capture::convertToLog(in, out, choice);
     if (!result.ok()) {
         cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(result.error));
         return kExitFailure;

@@ -4,6 +4,7 @@
 #include "capture/inputfile.h"
 #include "capture/recordfile.h"
 #include "cli/commands.h"
+#include "cli/filteroption.h"
 #include "cli/linereader.h"
 #include "codec/buslog.h"
 #include "codec/framereport.h"
@@ -11,7 +12,8 @@
 
 namespace {
 
-const char kUsage[] = "kwn-frame decode [--single-line | --json | --csv] [--xml DIR] [--input FILE | TEXT...]";
+const char kUsage[] =
+    "kwn-frame decode [--single-line | --json | --csv] [--filter EXPR] [--xml DIR] [--input FILE | TEXT...]";
 const char kHelp[] =
     "Decodes each TEXT, or with none each line of standard input as it arrives, as the\n"
     "Decode page of KWN Frame Builder would: the hexadecimal digits are taken from the\n"
@@ -39,6 +41,12 @@ const char kHelp[] =
     "                  formula (= + - @ tab CR) or read as a number (0042, 12e4) gets a\n"
     "                  leading ')\n"
     "  --input FILE    read a bus log or capture rather than standard input\n"
+    "  --filter EXPR   only the frames EXPR selects, as '[Position] > 80 and not\n"
+    "                  checksum_ok'; fields: device, message, status, source,\n"
+    "                  destination, mode, direction, ack, checksum_ok, node_type,\n"
+    "                  [Parameter name]. Comparisons == != < <= > >= contains matches\n"
+    "                  & in {...}; and, or, not, parentheses. An EXPR that does not\n"
+    "                  compile ends the command with 2, nothing printed\n"
     "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
 
 // Appends `text` to `out` as UTF-8. `text` is scratch space, kept between
@@ -73,10 +81,17 @@ constexpr qsizetype kLongLine = 1 << 12;
 // length, and any long line of valid UTF-8, and the report's large pieces go
 // out without a copy. The texts are the same as by the general way, which
 // takes the rest.
-bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line, qsizetype size, QString &text,
-                QByteArray &out)
+bool decodeLine(DecodeCatalogue &catalogue, cli::FrameChoice &choice, ReportStyle style, const char *line,
+                qsizetype size, QString &text, QByteArray &out)
 {
-    if (catalogue.appendPlainFrameReport(style, line, size, out))
+    // A frame the filter leaves out is a frame all the same.
+    const PlainFrameFilter::Verdict verdict = choice.judgeText(line, size, QString());
+    if (verdict == PlainFrameFilter::Fails)
+        return true;
+    if (verdict == PlainFrameFilter::Matches
+        && (choice.isFiltering()
+                ? catalogue.appendPlainFrameReport(style, line, size, choice.frameBytes(), choice.frameFields(), out)
+                : catalogue.appendPlainFrameReport(style, line, size, out)))
         return true;
     BusLogLine logged;
     qsizetype textStart = 0;
@@ -85,10 +100,20 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
             return true;
         const char *frameText = line + textStart;
         const qsizetype frameSize = size - textStart;
-        if (!logged.time.isEmpty() && frameSize <= 2 * kMaxFrameBytes
-            && catalogue.appendPlainFrameReport(style, frameText, frameSize, out, logged.time.toLatin1(),
-                                                logged.direction.toLatin1()))
-            return true;
+        if (!logged.time.isEmpty() && frameSize <= 2 * kMaxFrameBytes) {
+            const PlainFrameFilter::Verdict logVerdict = choice.judgeText(frameText, frameSize, logged.direction);
+            if (logVerdict == PlainFrameFilter::Fails)
+                return true;
+            const bool written = logVerdict == PlainFrameFilter::Matches
+                && (choice.isFiltering()
+                        ? catalogue.appendPlainFrameReport(style, frameText, frameSize, choice.frameBytes(),
+                                                           choice.frameFields(), out, logged.time.toLatin1(),
+                                                           logged.direction.toLatin1())
+                        : catalogue.appendPlainFrameReport(style, frameText, frameSize, out,
+                                                           logged.time.toLatin1(), logged.direction.toLatin1()));
+            if (written)
+                return true;
+        }
         // A long line is echoed from its bytes whatever its characters, as
         // long as they are read as they are.
         if (frameSize >= kLongLine ? isEchoedUtf8Text(frameText, frameSize)
@@ -96,6 +121,8 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
             FrameReport r = catalogue.decodeText(frameText, frameSize);
             r.time = logged.time;
             r.direction = logged.direction;
+            if (!choice.keeps(r))
+                return r.parsed;
             if (frameSize >= kLongLine) {
                 writeReportUtf8(style, r, frameText, frameSize,
                                 [&out](const char *bytes, qsizetype n) { cli::writeOut(&out, bytes, n); });
@@ -113,6 +140,8 @@ bool decodeLine(DecodeCatalogue &catalogue, ReportStyle style, const char *line,
     FrameReport r = catalogue.decodeText(logged.frameText);
     r.time = logged.time;
     r.direction = logged.direction;
+    if (!choice.keeps(r))
+        return r.parsed;
     text.resize(0);
     appendReport(style, r, text);
     const bool parsed = r.parsed;
@@ -171,7 +200,8 @@ bool splitAsciiLogLine(const char *line, qsizetype size, QByteArray *time, QByte
 // A line of standard input as CSV rows; false when it was refused as no
 // frame. A plain frame is decoded once per distinct frame; any other line
 // goes the way decode reads it.
-bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsizetype size, QByteArray &out)
+bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, cli::FrameChoice &choice, const char *line, qsizetype size,
+             QByteArray &out)
 {
     QByteArray time;
     QByteArray direction;
@@ -183,8 +213,11 @@ bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsize
         if (first < size && line[first] == '#')
             return true;
         QByteArray bytes;
-        if (plainFrameBytes(line + textStart, size - textStart, bytes))
+        if (plainFrameBytes(line + textStart, size - textStart, bytes)) {
+            if (choice.isFiltering() && !choice.keeps(bytes, QString::fromLatin1(direction)))
+                return true;
             return csv.appendFrame(bytes, time, direction, out);
+        }
     }
     const BusLogLine logged = parseBusLogLine(QString::fromUtf8(line, int(size)));
     if (logged.kind == BusLogLine::Comment)
@@ -192,7 +225,8 @@ bool csvLine(CsvWriter &csv, DecodeCatalogue &catalogue, const char *line, qsize
     FrameReport r = catalogue.decodeText(logged.frameText);
     r.time = logged.time;
     r.direction = logged.direction;
-    CsvWriter::appendReport(r, out);
+    if (choice.keeps(r))
+        CsvWriter::appendReport(r, out);
     return r.parsed;
 }
 
@@ -230,8 +264,8 @@ int decodeAll(const QStringList &texts, int fd, const QByteArray &head, QByteArr
 // The frames of a capture, as decodeLine (or csvLine) decodes the log lines
 // that kwn-frame convert makes of them, record by record: read once for the
 // precision of the times, then again for the frames.
-int decodeCapture(DecodeCatalogue &catalogue, ReportStyle style, bool csv, capture::InputFile &input,
-                  const QString &path)
+int decodeCapture(DecodeCatalogue &catalogue, cli::FrameChoice &choice, ReportStyle style, bool csv,
+                  capture::InputFile &input, const QString &path)
 {
     capture::RereadableFile file;
     if (!file.open(input, path)) {
@@ -249,6 +283,8 @@ int decodeCapture(DecodeCatalogue &catalogue, ReportStyle style, bool csv, captu
         record.kind = view.kind;
         record.timeUs = view.timeUs;
         record.bytes = QByteArray(view.bytes, view.size);
+        if (!choice.keeps(record.bytes, directionText(record.kind)))
+            return true;
         if (csv) {
             csvWriter.appendRecord(record, precise, out);
         } else {
@@ -280,6 +316,7 @@ int runDecode(const QStringList &arguments)
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
     parser.addOption({QStringLiteral("csv"), QStringLiteral("CSV, one row per parameter.")});
     parser.addOption({QStringLiteral("input"), QStringLiteral("Log or capture to read."), QStringLiteral("FILE")});
+    cli::addFilterOption(parser);
     parser.addPositionalArgument(QStringLiteral("text"), QStringLiteral("Frame texts."));
     int status = kExitOk;
     const QString usage = QString::fromLatin1(kUsage);
@@ -293,6 +330,9 @@ int runDecode(const QStringList &arguments)
     const ReportStyle style = cli::reportStyle(parser);
 
     DecodeCatalogue catalogue(cli::catalogueFolder(parser));
+    cli::FrameChoice choice;
+    if (!choice.setUp(parser, catalogue))
+        return kExitUsage;
     QByteArray out;
     QString text;
 
@@ -309,7 +349,7 @@ int runDecode(const QStringList &arguments)
             return kExitFailure;
         }
         if (input.isCapture())
-            return decodeCapture(catalogue, style, csv, input, path);
+            return decodeCapture(catalogue, choice, style, csv, input, path);
     }
     const int fd = input.handle() >= 0 ? input.handle() : cli::kStandardInput;
     const QByteArray head = input.head();
@@ -320,17 +360,21 @@ int runDecode(const QStringList &arguments)
             texts, fd, head, out,
             [&](const QString &argument) {
                 const FrameReport r = catalogue.decodeText(argument);
-                CsvWriter::appendReport(r, out);
+                if (choice.keeps(r))
+                    CsvWriter::appendReport(r, out);
                 return r.parsed;
             },
-            [&](const char *line, qsizetype size) { return csvLine(csvWriter, catalogue, line, size, out); });
+            [&](const char *line, qsizetype size) { return csvLine(csvWriter, catalogue, choice, line, size, out); });
     }
     return decodeAll(
         texts, fd, head, out,
         [&](const QString &argument) {
             const FrameReport r = catalogue.decodeText(argument);
-            format(style, r, text, out);
+            if (choice.keeps(r))
+                format(style, r, text, out);
             return r.parsed;
         },
-        [&](const char *line, qsizetype size) { return decodeLine(catalogue, style, line, size, text, out); });
+        [&](const char *line, qsizetype size) {
+            return decodeLine(catalogue, choice, style, line, size, text, out);
+        });
 }

@@ -23,6 +23,7 @@ static const char kToolHelp[] =
     "  replay --port DEV LOG   write the frames of a bus log to a serial port, timed as logged\n"
     "  convert IN OUT          turn a bus log into a pcap capture or back (by OUT's suffix)\n"
     "  dissector [-o FILE]     write the Wireshark dissector of the catalogue, in Lua\n"
+    "  filter --wireshark EXPR print the Wireshark display filter of a filter expression\n"
     "\n"
     "Options:\n"
     "  --xml DIR               catalogue folder (default: xml in the current directory)\n"
@@ -93,6 +94,8 @@ int main(int argc, char *argv[])
         return runConvert(arguments);
     if (command == QLatin1String("dissector"))
         return runDissector(arguments);
+    if (command == QLatin1String("filter"))
+        return runFilter(arguments);
     return cli::usageError(QStringLiteral("unknown command '%1'").arg(command),
                            QStringLiteral("kwn-frame <command> [options]; see kwn-frame --help"));
 }

@@ -4,6 +4,7 @@
 
 #include "capture/recordfile.h"
 #include "cli/commands.h"
+#include "cli/filteroption.h"
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
 #include "codec/busrecorddecoder.h"
@@ -21,7 +22,8 @@
 namespace {
 
 const char kUsage[] =
-    "kwn-frame stats [--baud N --data-bits N --parity P --stop-bits S] [--max-nodes N] [--json] [--xml DIR] LOG...";
+    "kwn-frame stats [--baud N --data-bits N --parity P --stop-bits S] [--max-nodes N] [--json] [--filter EXPR]\n"
+    "       [--xml DIR] LOG...";
 const char kHelp[] =
     "Reads bus logs whole (\"TIME RX|TX HEX\" lines, noise and event comment lines, plain\n"
     "frame texts), or pcap captures (kwn-frame convert), told apart by their content, and\n"
@@ -49,6 +51,10 @@ const char kHelp[] =
     "  --max-nodes N     nodes the table keeps, 1 to 16777216 (default 100000)\n"
     "  --json            one JSON object; clockStepsBack and largestStepBackSeconds,\n"
     "                    nodesLeftOut, framesLeftOut and maxNodes appear when there are any\n"
+    KWN_FILTER_OPTION_HELP
+    "                    The frames, bad checksums, frames a second and the node table\n"
+    "                    are then of the frames EXPR selects; the time span, the noise\n"
+    "                    and the bus load stay those of the whole bus\n"
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
 
 // Node IDs have 24 bits.
@@ -65,6 +71,10 @@ public:
     }
     // A bus log or a pcap capture, told apart by its content.
     bool read(const QString &path);
+    // --filter; false when its expression is refused.
+    bool setUpFilter(const QCommandLineParser &parser) { return m_choice.setUp(parser, m_catalogue); }
+    // The figures of the whole bus, but for the counts of the frames kept.
+    LoadFigures figures() const;
     quint64 refused() const { return m_refused; }
     bool precise() const { return m_precise; }
 
@@ -73,6 +83,8 @@ private:
 
     DecodeCatalogue m_catalogue;
     BusRecordDecoder m_decoder; // each distinct frame decoded once
+    cli::FrameChoice m_choice;
+    BusLoadMeter m_kept; // counts the frames --filter selects
     NodeTable &m_nodes;
     BusLoadMeter &m_load;
     quint64 m_refused = 0;
@@ -109,7 +121,24 @@ void LogReader::add(const capture::RecordView &view)
     if (view.hasTime && view.timeUs % 1000 != 0)
         m_precise = true;
     m_load.add(record);
+    if (m_choice.isFiltering()) {
+        if (view.kind == BusRecord::Noise || !m_choice.keeps(bytes, directionText(view.kind)))
+            return;
+        m_kept.add(record);
+    }
     m_nodes.add(record);
+}
+
+LoadFigures LogReader::figures() const
+{
+    LoadFigures figures = m_load.overall();
+    if (m_choice.isFiltering()) {
+        const LoadFigures kept = m_kept.overall();
+        figures.frames = kept.frames;
+        figures.badChecksums = kept.badChecksums;
+        figures.framesPerSecond = figures.seconds > 0 ? double(kept.frames) / figures.seconds : 0;
+    }
+    return figures;
 }
 
 QString timeText(qint64 us, bool precise)
@@ -312,6 +341,7 @@ int runStats(const QStringList &arguments)
     cli::addSerialOptions(parser);
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object.")});
     parser.addOption({QStringLiteral("max-nodes"), QStringLiteral("Nodes the table keeps."), QStringLiteral("N")});
+    cli::addFilterOption(parser);
     parser.addPositionalArgument(QStringLiteral("log"), QStringLiteral("Bus logs."));
     int status = kExitOk;
     const QString usage = QString::fromLatin1(kUsage);
@@ -336,11 +366,13 @@ int runStats(const QStringList &arguments)
     }
     BusLoadMeter load(wireFormatOf(settings));
     LogReader reader(cli::catalogueFolder(parser), nodes, load);
+    if (!reader.setUpFilter(parser))
+        return kExitUsage;
     for (const QString &path : parser.positionalArguments()) {
         if (!reader.read(path))
             return kExitFailure;
     }
-    const LoadFigures figures = load.overall();
+    const LoadFigures figures = reader.figures();
     if (parser.isSet(QStringLiteral("json")))
         writeJson(nodes, figures, reader.precise());
     else

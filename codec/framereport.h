@@ -66,9 +66,20 @@ public:
     // caller then takes the general path. (plainframereport.cpp)
     bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
                                 const QByteArray &time = QByteArray(), const QByteArray &direction = QByteArray());
+    // The same for a line whose frame the caller has read already: `frame`
+    // as plainFrameBytes gave it for the line, `fields` as unpackFrame gave
+    // them for the frame. For a reader that looked at the frame first.
+    bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, const QByteArray &frame,
+                                const FrameFields &fields, QByteArray &out, const QByteArray &time = QByteArray(),
+                                const QByteArray &direction = QByteArray());
 
     // Checks the files now, whatever the interval (reads them when first called).
     void recheck() { m_catalogue.recheck(); }
+    // Reads the files when first called, checks them when the interval has
+    // passed: what every decode does first, for a caller of deviceOf.
+    void refresh() { m_catalogue.refresh(); }
+    // Moves whenever what deviceOf gave may have gone (DeviceCatalogue::generation).
+    quint64 generation() const { return m_catalogue.generation(); }
 
     // The profiles the last decode went by (none before the first).
     const ProfileMap &profiles() const { return m_catalogue.profiles(); }
@@ -93,6 +104,9 @@ public:
 
 private:
     void decodeParsed(FrameReport &report);
+    bool appendUnpackedFrame(ReportStyle style, const char *line, qsizetype size, const QByteArray &bytes,
+                             const FrameFields &fields, QByteArray &out, const QByteArray &time,
+                             const QByteArray &direction);
     PreparedDevice &preparedDevice(const DeviceCatalogue::Device &device, int pair);
 
     DeviceCatalogue m_catalogue;

@@ -504,27 +504,42 @@ bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line
     if (!isPlainAscii(time) || !isPlainAscii(direction) || !plainFrameBytes(line, size, m_frame))
         return false;
     unpackFrame(m_frame, m_fields);
+    return appendUnpackedFrame(style, line, size, m_frame, m_fields, out, time, direction);
+}
+
+bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size,
+                                             const QByteArray &frame, const FrameFields &fields, QByteArray &out,
+                                             const QByteArray &time, const QByteArray &direction)
+{
+    return isPlainAscii(time) && isPlainAscii(direction)
+        && appendUnpackedFrame(style, line, size, frame, fields, out, time, direction);
+}
+
+bool DecodeCatalogue::appendUnpackedFrame(ReportStyle style, const char *line, qsizetype size,
+                                          const QByteArray &bytes, const FrameFields &fields, QByteArray &out,
+                                          const QByteArray &time, const QByteArray &direction)
+{
     // Not longer than announced, nor shorter.
-    if (m_fields.length != m_frame.size())
+    if (fields.length != bytes.size())
         return false;
     m_catalogue.refresh();
-    const DeviceCatalogue::Device *device = deviceOf(m_fields.sourceNodeType, m_fields.destinationNodeType);
+    const DeviceCatalogue::Device *device = deviceOf(fields.sourceNodeType, fields.destinationNodeType);
     if (!device)
         return false;
-    PreparedDevice &texts = preparedDevice(*device, m_fields.sourceNodeType << 4 | m_fields.destinationNodeType);
-    std::unique_ptr<PreparedMessage> &slot = texts.messages[m_fields.messageId];
+    PreparedDevice &texts = preparedDevice(*device, fields.sourceNodeType << 4 | fields.destinationNodeType);
+    std::unique_ptr<PreparedMessage> &slot = texts.messages[fields.messageId];
     if (!slot)
-        slot.reset(new PreparedMessage(prepareMessage(messageOf(*device, m_fields.messageId))));
+        slot.reset(new PreparedMessage(prepareMessage(messageOf(*device, fields.messageId))));
     const PreparedMessage &message = *slot;
-    if (!message.usable || quint64(m_fields.data.size()) < message.neededBytes)
+    if (!message.usable || quint64(fields.data.size()) < message.neededBytes)
         return false;
 
     const PlainFrame frame{line,
                            size,
-                           m_frame,
-                           m_fields,
-                           checksumMatches(m_frame),
-                           addressingModeOf(m_fields.destinationAddress),
+                           bytes,
+                           fields,
+                           checksumMatches(bytes),
+                           addressingModeOf(fields.destinationAddress),
                            texts.product,
                            message,
                            time,

@@ -4,6 +4,7 @@
 #include "dissector/luaruntime.h"
 
 #include <QHash>
+#include <QMap>
 
 namespace dissector {
 
@@ -79,11 +80,65 @@ private:
     int m_count = 0;
 };
 
+// What the parameters of one field kwn.p.<name> hold.
+struct FieldKinds
+{
+    QString name; // the first parameter name seen
+    bool strings = false;
+    bool unsignedNumbers = false;
+    bool signedNumbers = false;
+    QStringList names; // every parameter name of the field
+};
+
+void addParameters(const MessageDefinition &message, QMap<QString, FieldKinds> &fields)
+{
+    for (const ParameterDefinition &p : message.parameters) {
+        const int kind = kindOf(p);
+        if (kind == 0)
+            continue; // no number, no text: no field
+        FieldKinds &field = fields[wiresharkFieldName(p.name)];
+        if (field.names.isEmpty())
+            field.name = p.name;
+        if (!field.names.contains(p.name))
+            field.names << p.name;
+        field.strings |= kind == 2;
+        field.signedNumbers |= kind == 1 && isSignedForm(integerFormOf(p));
+        field.unsignedNumbers |= (kind == 1 && !isSignedForm(integerFormOf(p))) || kind == 3;
+    }
+}
+
+// One field per parameter name: a string's text, or a number (signed where
+// a parameter of the name is); text where strings and numbers share it.
+QByteArray parameterFields(const QMap<QString, FieldKinds> &fields)
+{
+    GroupedStatements statements;
+    int index = 0;
+    for (auto f = fields.constBegin(); f != fields.constEnd(); ++f) {
+        const FieldKinds &kinds = f.value();
+        const QByteArray at = QByteArray::number(++index);
+        QByteArray type = "uint32";
+        if (kinds.strings)
+            type = "string";
+        else if (kinds.signedNumbers)
+            type = kinds.unsignedNumbers ? "int64" : "int32";
+        QByteArray field = "PF[" + at + "] = ProtoField." + type + "(" + luaStringLiteral(f.key()) + ", "
+            + luaStringLiteral(kinds.name.isEmpty() ? f.key() : kinds.name) + (kinds.strings ? QByteArray() : QByteArray(", base.DEC")) + ")";
+        if (kinds.strings)
+            field += "; PS[" + at + "] = true";
+        else if (type == "int64")
+            field += "; P64[" + at + "] = true";
+        statements.add(field);
+        for (const QString &name : kinds.names)
+            statements.add("PN[" + luaStringLiteral(name) + "] = " + at);
+    }
+    return statements.finish();
+}
+
 // The device of each pair of node types and its message of each identifier,
 // as the decoder chooses them (DecodeCatalogue), each distinct message
 // written once. An identifier without a message is left out: the frame's
 // message is unknown.
-QByteArray catalogueTables(DecodeCatalogue &catalogue)
+QByteArray catalogueTables(DecodeCatalogue &catalogue, QMap<QString, FieldKinds> &fields)
 {
     GroupedStatements messages;
     GroupedStatements devices;
@@ -110,6 +165,7 @@ QByteArray catalogueTables(DecodeCatalogue &catalogue)
                     at = messageIndex.size() + 1;
                     messageIndex.insert(table, at);
                     messages.add("M[" + QByteArray::number(at) + "] = " + table);
+                    addParameters(*message, fields);
                 }
                 byId += "[" + QByteArray::number(id) + "] = M[" + QByteArray::number(at) + "], ";
             }
@@ -144,6 +200,32 @@ QByteArray luaStringLiteral(const QString &text)
     return lua;
 }
 
+QString wiresharkFieldName(const QString &parameterName)
+{
+    const QString lower = parameterName.toLower();
+    QString id;
+    bool run = false;
+    for (const QChar c : lower) {
+        const bool kept = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+        if (kept)
+            id += c;
+        else if (!run)
+            id += QLatin1Char('_');
+        run = !kept;
+    }
+    return QStringLiteral("kwn.p.") + (id.isEmpty() ? QStringLiteral("_") : id);
+}
+
+QHash<QString, bool> wiresharkParameterFields(DecodeCatalogue &catalogue)
+{
+    QMap<QString, FieldKinds> fields;
+    catalogueTables(catalogue, fields);
+    QHash<QString, bool> text;
+    for (auto f = fields.constBegin(); f != fields.constEnd(); ++f)
+        text.insert(f.key(), f.value().strings);
+    return text;
+}
+
 QString commentText(const QString &text)
 {
     return visibleText(text);
@@ -161,7 +243,9 @@ QByteArray generateDissector(DecodeCatalogue &catalogue, const QString &toolVers
     lua += kLuaPrologue;
     lua += "local MIN_FRAME, MAX_FRAME = " + QByteArray::number(kFrameOverheadBytes) + ", "
         + QByteArray::number(kMaxFrameBytes) + "\n";
-    lua += catalogueTables(catalogue);
+    QMap<QString, FieldKinds> fields;
+    lua += catalogueTables(catalogue, fields);
+    lua += parameterFields(fields);
     lua += kLuaDecoder;
     return lua;
 }

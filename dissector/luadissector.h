@@ -12,6 +12,7 @@
 #include "codec/framereport.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 namespace dissector {
@@ -21,6 +22,17 @@ namespace dissector {
 // three-digit decimal escape ("\010"), so that no catalogue text can end the
 // literal, break a line or start anything else. Plain ASCII all the way.
 QByteArray luaStringLiteral(const QString &text);
+
+// The Wireshark field of the parameters of a name: "kwn.p." and the name in
+// lower case, every run of characters other than a-z and 0-9 made one "_"
+// ("Supply voltage": kwn.p.supply_voltage). It holds the number that
+// `decode --json` gives as "raw" (signed where the parameter is), or a
+// string's characters; where parameters of one field are strings and
+// numbers, the numbers' decimal digits as text.
+QString wiresharkFieldName(const QString &parameterName);
+// The fields kwn.p.<name> of the dissector of `catalogue`, each with whether
+// it holds text.
+QHash<QString, bool> wiresharkParameterFields(DecodeCatalogue &catalogue);
 
 // The text on one comment line: controls and line breaks written as
 // escapes, as codec's visibleText writes them.

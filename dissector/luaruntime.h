@@ -32,8 +32,8 @@ local pf = {
     noise = ProtoField.bytes("kwn.noise", "Noise"),
     damaged = ProtoField.string("kwn.damaged", "Damaged record"),
 }
-kwn.fields = { pf.direction, pf.length, pf.mode, pf.ack, pf.node_type, pf.source, pf.destination, pf.msg_id,
-               pf.device, pf.message, pf.status, pf.checksum, pf.checksum_ok, pf.parameter, pf.noise, pf.damaged }
+local FIELDS = { pf.direction, pf.length, pf.mode, pf.ack, pf.node_type, pf.source, pf.destination, pf.msg_id,
+                 pf.device, pf.message, pf.status, pf.checksum, pf.checksum_ok, pf.parameter, pf.noise, pf.damaged }
 
 -- The catalogue: M[i] a message { name, parameters }, each parameter
 -- { kind (1 integer, 2 string, 3 bitfield, 0 other), size, signed, hexa,
@@ -41,10 +41,17 @@ kwn.fields = { pf.direction, pf.length, pf.mode, pf.ack, pf.node_type, pf.source
 -- D[i] a device { name, messages by identifier }; PAIR[source node type * 16
 -- + destination node type] the device that decodes such a frame. The bounds
 -- of a frame's size, MIN_FRAME and MAX_FRAME, come first.
-local M, D, PAIR = {}, {}, {}
+-- PF[i] the field kwn.p.<name> of parameters by name, PN[name] its i, and
+-- PS[i] true when it holds text (a string's characters, or a number's
+-- decimal digits where strings and numbers share the field), P64[i] true
+-- when it is a 64-bit number (signed and unsigned numbers share it).
+local M, D, PAIR, PF, PN, PS, P64 = {}, {}, {}, {}, {}, {}, {}
 )LUA";
 
 inline const char kLuaDecoder[] = R"LUA(
+for _, field in ipairs(PF) do FIELDS[#FIELDS + 1] = field end
+kwn.fields = FIELDS
+
 local TWO32 = 4294967296
 local POW2 = {}
 do
@@ -125,6 +132,20 @@ local function read_string(data, offset, size)
     return table.concat(parts)
 end
 
+-- A string's own characters, as kwn-frame decode --json gives them.
+local function string_chars(data, offset, size)
+    local present = 0
+    if offset < data.n then present = math.min(size, data.n - offset) end
+    local length = present
+    while length > 0 and data[offset + length - 1] == 0 do length = length - 1 end
+    local parts = {}
+    for k = 0, length - 1 do
+        local c = data[offset + k]
+        parts[#parts + 1] = c < 128 and string.char(c) or string.char(192 + floor(c / 64), 128 + c % 64)
+    end
+    return table.concat(parts)
+end
+
 local function integer_text(p, data, offset)
     local size = p[2]
     local value, pattern
@@ -150,11 +171,13 @@ local function decode_parameter(p, data, offset)
     local row = { name = p[7], offset = offset, size = p[2] }
     if p[1] == 1 then
         row.kind = "value"; row.value = integer_text(p, data, offset)
+        if p[3] then row.raw = read_signed(data, offset, p[2]) else row.raw = read_unsigned(data, offset, p[2]) end
     elseif p[1] == 2 then
-        row.kind = "value"; row.value = read_string(data, offset, p[2])
+        row.kind = "value"; row.value = read_string(data, offset, p[2]); row.chars = string_chars(data, offset, p[2])
     elseif p[1] == 3 then
         row.kind = "bits"; row.bits = {}
         local field = read_unsigned(data, offset, p[2])
+        row.raw = field
         for _, entry in ipairs(p[8]) do
             row.bits[#row.bits + 1] = { label = "Bit " .. string.format("%d", entry[1]) .. ": " .. entry[3],
                                         checked = bit_set(field, entry[1] % 32) }
@@ -189,6 +212,16 @@ local function decode_message(message, data, longer_status)
     decoding.status = longer_status or SUCCESS
     decoding.error = false
     return decoding
+end
+
+-- The row's kwn.p.<name>: its number ("raw" of decode --json) or a string's characters.
+local function add_parameter_field(item, range, row)
+    local i = PN[row.name]
+    if not i or (row.raw == nil and row.chars == nil) then return end
+    local value = row.chars or row.raw
+    if PS[i] and row.raw ~= nil then value = string.format("%d", row.raw) end
+    if P64[i] and row.raw ~= nil then value = Int64.new(row.raw) end
+    if range then item:add(PF[i], range, value) else item:add(PF[i], value) end
 end
 
 -- "Name=value" as the single line of kwn-frame decode writes it; nil for a bare label.
@@ -286,6 +319,7 @@ local function add_frame(tvb, pinfo, root, wire)
                     for _, bit in ipairs(row.bits or {}) do
                         item:add((bit.checked and "[x] " or "[ ] ") .. bit.label)
                     end
+                    add_parameter_field(item, range, row)
                 else
                     list:add(row.name .. ":")
                 end

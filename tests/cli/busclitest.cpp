@@ -11,6 +11,7 @@
 #include "toolrun.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -147,6 +148,8 @@ private slots:
     void monitorReplayPrintsAsDecode();
     void monitorPrintsTimes_data();
     void monitorPrintsTimes();
+    void monitorFilters_data();
+    void monitorFilters();
     void monitorShowsFramesUntilItEnds_data();
     void monitorShowsFramesUntilItEnds();
     void monitorWaitsForItsOutput();
@@ -263,6 +266,49 @@ void BusCliTest::monitorPrintsTimes()
                                        : QString(QLatin1Char('^') + time + QLatin1Char(' ')));
     for (const QByteArray &line : lines)
         QVERIFY2(shape.match(QString::fromUtf8(line)).hasMatch(), line.constData());
+}
+
+void BusCliTest::monitorFilters_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("printed"); // the positions of the frames printed
+    QTest::addColumn<int>("exitCode");
+    // Move To Position to 85, 20, 85, 20, 85, then noise.
+    const QString over = QStringLiteral("[Position] > 50");
+    QTest::newRow("filter") << QStringList{"--filter", over} << QStringList{"85", "85", "85"} << 0;
+    QTest::newRow("filter, no noise") << QStringList{"--filter", "not ack"}
+                                      << QStringList{"85", "20", "85", "20", "85"} << 0;
+    QTest::newRow("stop at the first") << QStringList{"--filter", over, "--stop-after-match"} << QStringList{"85"} << 0;
+    QTest::newRow("stop after 2 more") << QStringList{"--filter", "[Position] < 50", "--stop-after-match", "2"}
+                                       << QStringList{"20", "20"} << 0;
+    QTest::newRow("stop after 1 more") << QStringList{"--stop-after-match=1", "--filter", over}
+                                       << QStringList{"85"} << 0;
+    QTest::newRow("stop without filter") << QStringList{"--stop-after-match"} << QStringList() << 2;
+    QTest::newRow("filter refused") << QStringList{"--filter", "[Position] >"} << QStringList() << 2;
+}
+
+// Only the frames the filter selects; --stop-after-match ends the monitor.
+void BusCliTest::monitorFilters()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, printed);
+    QFETCH(int, exitCode);
+    const QByteArray to85 = QByteArray::fromHex("FCF2FDAEF3C5FAFFE1AAFE09D3");
+    const QByteArray to20 = QByteArray::fromHex("FCF2FDAEF3C5FAFFE1EBFE0A14");
+    const QByteArray capture = to85 + to20 + to85 + to20 + to85 + QByteArray::fromHex("0001");
+    const ToolRun monitor =
+        run(QStringList{QStringLiteral("monitor"), QStringLiteral("--input"), QStringLiteral("-"), QStringLiteral("--json")}
+                + options,
+            capture);
+    QCOMPARE(monitor.exitCode, exitCode);
+    QStringList positions;
+    for (const QByteArray &line : monitor.out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonArray parameters = QJsonDocument::fromJson(line).object().value("parameters").toArray();
+        positions << parameters.at(0).toObject().value("value").toString();
+    }
+    QCOMPARE(positions, printed);
 }
 
 void BusCliTest::monitorShowsFramesUntilItEnds_data()

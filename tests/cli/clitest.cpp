@@ -65,6 +65,8 @@ private slots:
     void runs();
     void decodeMatchesExpectedFiles_data();
     void decodeMatchesExpectedFiles();
+    void filterSelectsAlikeOnEveryPath_data();
+    void filterSelectsAlikeOnEveryPath();
     void linesReadAsTheirText_data();
     void linesReadAsTheirText();
     void plainFramesReadAsArguments_data();
@@ -166,6 +168,23 @@ void CliTest::runs_data()
         << messages << 0 << "Post Node Info\n  category Identification, id 0x60, slave" << int(Contains) << "";
     QTest::newRow("list messages of nothing") << QStringList{"list", "messages", "Nothing"} << 1 << "" << int(Contains)
                                               << "";
+    // --filter: a refused expression prints nothing and says where it fails.
+    QTest::newRow("decode, filter refused")
+        << QStringList{"decode", "--filter", "[Positon] > 5", "FCF2FDAEF3C5FAFFE1AAFE09D3"} << 2 << "" << int(Whole)
+        << "kwn-frame: filter: no message has a parameter \"Positon\" (did you mean \"Position\"?) at column 1\n";
+    QTest::newRow("decode, filter without value")
+        << QStringList{"decode", "--json", "--filter", "device ==", "FCF2FDAEF3C5FAFFE1AAFE09D3"} << 2 << ""
+        << int(Whole) << "kwn-frame: filter: expected a value after \"==\" at column 10\n";
+    // Move To Position to 85 and to 20: only the first is over 50.
+    QTest::newRow("decode, filter")
+        << QStringList{"decode", "--single-line", "--filter", "[Position] > 50", "FCF2FDAEF3C5FAFFE1AAFE09D3",
+                       "FCF2FDAEF3C5FAFFE1EBFE0A14"}
+        << 0
+        << "FCF2FDAEF3C5FAFFE1AAFE09D3 | Frame decoded successfully. | QX-Drive 40 | Point to point | "
+           "3A0C51 -> 1E0005 | no ack | node type 0 | Move To Position | Position=85, Speed=Normal\n"
+        << int(Whole) << "";
+    QTest::newRow("decode --help names --filter") << QStringList{"decode", "--help"} << 0 << "--filter EXPR"
+                                                  << int(Contains) << "";
     QTest::newRow("check the sample catalogue") << QStringList{"check"} << 0 << "0 error(s), 0 warning(s)\n" << int(Whole)
                                                 << "";
 }
@@ -218,6 +237,37 @@ void CliTest::decodeMatchesExpectedFiles()
         QVERIFY2(outLines.at(i) == wantLines.at(i), qPrintable(QString("line %1: %2").arg(i + 1).arg(QString::fromUtf8(outLines.at(i)))));
     QCOMPARE(out.size(), want.size());
     QVERIFY(out == want);
+}
+
+void CliTest::filterSelectsAlikeOnEveryPath_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("expression");
+    for (const char *style : {"", "--single-line", "--json", "--csv"}) {
+        const QStringList options = *style ? QStringList{QLatin1String(style)} : QStringList();
+        for (const char *expression : {"[Winding] < 0 or [Button] & 2 or [Duration] == 5", "direction == \"TX\" or not checksum_ok",
+                                       "device matches \"relay\" and ack", "message contains \"Post\""})
+            QTest::addRow("%s %s", style, expression) << options << QString::fromLatin1(expression);
+    }
+}
+
+// Plain frames are judged straight from their bytes, any other line from its
+// report: an expression that reads the status line takes the report for every
+// frame, and must select the same frames, in every style.
+void CliTest::filterSelectsAlikeOnEveryPath()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, expression);
+    QFile log(QStringLiteral(KWN_TEST_DATA "/cli/decode/frames.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray lines = log.readAll();
+    const Run all = kwnFrame(QStringList{"decode"} + options, lines);
+    const Run quick = kwnFrame(QStringList{"decode", "--filter", expression} + options, lines);
+    const Run general =
+        kwnFrame(QStringList{"decode", "--filter", QStringLiteral("(%1) and status").arg(expression)} + options, lines);
+    QCOMPARE(quick.exitCode, all.exitCode);
+    QVERIFY(!quick.out.isEmpty() && quick.out.size() < all.out.size());
+    QCOMPARE(quick.out, general.out);
 }
 
 namespace {

@@ -85,6 +85,7 @@ private slots:
     void statsTimes_data();
     void statsTimes();
     void statsLeftOut();
+    void filtered();
     void statsFailures_data();
     void statsFailures();
     void decodeCsv_data();
@@ -295,6 +296,42 @@ void StatsCliTest::statsLeftOut()
     const QJsonObject unbound = QJsonDocument::fromJson(run({"stats", "--json", log}).out).object();
     QCOMPARE(unbound.value("nodes").toArray().size(), 3);
     QVERIFY(!unbound.contains("nodesLeftOut"));
+}
+
+// --filter: stats counts the frames selected, the load stays the whole
+// bus's; convert writes those frames alone.
+void StatsCliTest::filtered()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    QVERIFY(writeFile(log, generatedLog()));
+    const ToolRun r = run(QStringList{"stats", "--json", "--filter", "direction == \"RX\"", log});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject all = QJsonDocument::fromJson(r.out).object();
+    const double seconds = 9.9 + 16 * 10 / 9600.0;
+    QCOMPARE(all.value("frames").toInt(), 51);
+    QCOMPARE(all.value("badChecksums").toInt(), 1);
+    QCOMPARE(all.value("noiseBytes").toInt(), 4);
+    QVERIFY(qAbs(all.value("framesPerSecond").toDouble() - 51 / seconds) < 0.001);
+    QVERIFY(qAbs(all.value("busLoad").toDouble() - 100.0 * (1470 * 10 / 9600.0) / seconds) < 0.001);
+    const QJsonArray nodes = all.value("nodes").toArray();
+    QCOMPARE(nodes.size(), 1);
+    QCOMPARE(nodes.at(0).toObject().value("node").toString(), QStringLiteral("3A0C51"));
+    QCOMPARE(nodes.at(0).toObject().value("frames").toInt(), 50);
+
+    const ToolRun refused = run(QStringList{"stats", "--filter", "[Position] >", log});
+    QCOMPARE(refused.exitCode, 2);
+    QCOMPARE(refused.out, QByteArray());
+    QCOMPARE(refused.err, QByteArray("kwn-frame: filter: expected a value after \">\" at column 13\n"));
+
+    const QString out = dir.filePath(QStringLiteral("moves.log"));
+    const ToolRun converted = run(QStringList{"convert", "--filter", "[Position] == 75 and direction == \"TX\"", log, out});
+    QCOMPARE(converted.exitCode, 1); // the line that is no frame
+    QFile written(out);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = written.readAll().trimmed().split('\n');
+    QCOMPARE(lines.size(), 50);
+    QCOMPARE(lines.at(1), timeText(300) + " TX " + kMove);
 }
 
 void StatsCliTest::statsFailures_data()

@@ -175,6 +175,8 @@ private slots:
     void matchesDecode_data();
     void matchesDecode();
     void displayFilterSelects();
+    void filterSelectsAsDecode_data();
+    void filterSelectsAsDecode();
     void damagedRecordAsDecodeSays_data();
     void damagedRecordAsDecodeSays();
 
@@ -346,6 +348,99 @@ void TsharkTest::displayFilterSelects()
                                   QStringLiteral("occurrence=a"), QStringLiteral("-e"), QStringLiteral("frame.number")});
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QCOMPARE(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+}
+
+// Expressions over the parameters of a catalogue: numbers, a string, and
+// the fields of the header.
+QStringList expressionsFor(const QString &folder)
+{
+    QStringList numbers;
+    QStringList texts;
+    const ProfileMap profiles = loadProfiles(folder);
+    for (const ProfileDefinition &profile : profiles) {
+        for (const MessageDefinition &message : messagesOfProfile(profile, false)) {
+            for (const ParameterDefinition &p : message.parameters) {
+                if (p.name.isEmpty() || p.name.contains(QLatin1Char(']')) || p.name != p.name.trimmed())
+                    continue;
+                QStringList &list = p.type == QLatin1String("string") ? texts : numbers;
+                if (!list.contains(p.name))
+                    list << p.name;
+            }
+        }
+    }
+    QStringList expressions{QStringLiteral("ack or mode == \"Group\""),
+                            QStringLiteral("not checksum_ok or direction == \"TX\""),
+                            QStringLiteral("message matches \"^[a-m]\" and node_type != 2"),
+                            QStringLiteral("source contains \"0c5\" or destination >= \"3A0C51\"")};
+    for (int i = 0; i < qMin(4, int(numbers.size())); ++i) {
+        const QString n = numbers.at(i * numbers.size() / 4);
+        expressions << QStringLiteral("[%1] > 20 or [%1] & 1").arg(n) << QStringLiteral("[%1] != 3 and not [%1] < -2").arg(n);
+    }
+    if (!texts.isEmpty())
+        expressions << QStringLiteral("[%1] contains \"a\" or not [%1] == \"\"").arg(texts.first());
+    return expressions;
+}
+
+void TsharkTest::filterSelectsAsDecode_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("seed");
+    QTest::newRow("bundled catalogue") << kBundled << 3;
+    for (int seed = 4; seed <= 5; ++seed)
+        QTest::newRow(qPrintable(QStringLiteral("random catalogue %1").arg(seed))) << QString() << seed;
+}
+
+// kwn-frame filter --wireshark gives the display filter that selects in tshark
+// what --filter selects in decode, parameters through kwn.p.<name>.
+void TsharkTest::filterSelectsAsDecode()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, seed);
+    randomcatalogue::Generator g(quint32(seed), false);
+    QVector<Line> lines;
+    if (folder.isEmpty()) {
+        folder = m_dir.filePath(QStringLiteral("fcatalogue%1").arg(seed));
+        QVERIFY(randomcatalogue::writeCatalogue(g, folder));
+        lines = withNoise(randomcatalogue::frames(g, 150), g);
+    }
+    lines += everyMessage(folder, g) + everyMessage(folder, g);
+    const QString name = QStringLiteral("f%1").arg(seed);
+    const QString log = prepare(folder, lines, name);
+    QVERIFY(!log.isEmpty());
+    QFile logFile(log);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    const QByteArray logText = logFile.readAll();
+    // Each record's time, by frame number.
+    QHash<QString, int> frameAt;
+    qint64 ms = 1796598109407;
+    for (int i = 0; i < lines.size(); ++i)
+        frameAt.insert(busLogTime(ms += 7), i + 1);
+    int translated = 0;
+    for (const QString &expression : expressionsFor(folder)) {
+        const ToolRun filter = runTool(kTool, {QStringLiteral("filter"), QStringLiteral("--wireshark"),
+                                               QStringLiteral("--xml"), folder, expression});
+        if (filter.exitCode == 1)
+            continue; // a test the fields cannot tell, said on standard error
+        QVERIFY2(filter.exitCode == 0, filter.err.constData());
+        ++translated;
+        const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--json"), QStringLiteral("--xml"),
+                                                folder, QStringLiteral("--filter"), expression},
+                                        QString(), logText);
+        QStringList expected;
+        for (const QByteArray &line : decoded.out.split('\n'))
+            if (!line.isEmpty())
+                expected << QString::number(frameAt.value(QJsonDocument::fromJson(line).object().value("time").toString()));
+        const QString display = QString::fromUtf8(filter.out).trimmed();
+        const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(name + QStringLiteral(".lua")),
+                                      QStringLiteral("-r"), m_dir.filePath(name + QStringLiteral(".pcap")), QStringLiteral("-Y"),
+                                      display, QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-e"),
+                                      QStringLiteral("frame.number")});
+        QVERIFY2(shown.exitCode == 0, qPrintable(display + QLatin1Char(' ') + QString::fromUtf8(shown.err)));
+        QVERIFY2(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts) == expected,
+                 qPrintable(QStringLiteral("%1 -> %2: tshark %3, decode %4")
+                                .arg(expression, display, QString::fromUtf8(shown.out).simplified(), expected.join(' '))));
+    }
+    QVERIFY(translated >= 6);
 }
 
 // A record that decode refuses, after a sound one, is shown damaged with the

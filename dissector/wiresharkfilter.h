@@ -1,0 +1,23 @@
+#ifndef KWN_DISSECTOR_WIRESHARKFILTER_H
+#define KWN_DISSECTOR_WIRESHARKFILTER_H
+
+// A filter expression said as a Wireshark display filter over the fields of
+// the generated dissector (luadissector.h), so that tshark -Y selects in a
+// capture the frames that `kwn-frame decode --filter` selects in it.
+
+#include "filter/filterexpression.h"
+
+#include <QHash>
+#include <QString>
+
+namespace dissector {
+
+// The display filter; empty, with `problem` saying why, for a test that the
+// dissector's fields cannot tell (a regular expression over the shown text
+// of a number, "&" on an address). `fields` are the dissector's fields
+// kwn.p.<name>, each with whether it holds text (wiresharkParameterFields).
+QString wiresharkFilter(const FilterExpression &expression, const QHash<QString, bool> &fields, QString *problem);
+
+} // namespace dissector
+
+#endif
