@@ -108,11 +108,11 @@ void FrameListHeader::setColumnWidths()
 // whole. Values, stretched, takes the rest.
 void FrameListHeader::buildColumnFitters()
 {
-    // The names take at most a sixth or so of the list each, so that in the
-    // window's first size the values keep some room; a maximised window
-    // shows them whole.
-    constexpr double kDeviceShare = 0.14;
-    constexpr double kMessageShare = 0.17;
+    // The names take at most a sixth and a fifth of the list, so that in the
+    // window's first size short names show whole and the values keep some
+    // room; a maximised window shows them whole.
+    constexpr double kDeviceShare = 0.17;
+    constexpr double kMessageShare = 0.2;
     const int nameLimit = QFontMetrics(tableViewFrames->font()).averageCharWidth() * 26;
     using Fit = ColumnFitter::Column;
     listFitter = new ColumnFitter(tableViewFrames, frameModel,

@@ -112,13 +112,13 @@ shoot() {
     sleep 0.5
     import -window "$window" "docs/bus-page$suffix.png"
     # The Latest view: one row per source and message.
-    xdotool mousemove --window "$window" $(at 472 119) click 1
+    xdotool mousemove --window "$window" $(at 347 119) click 1
     sleep 0.5
     xdotool mousemove --window "$window" $(at 600 186) click 1
     sleep 0.5
     import -window "$window" "docs/bus-latest$suffix.png"
     # The Nodes tab, after a controller jogged the drive for a while.
-    xdotool mousemove --window "$window" $(at 472 119) click 1   # back to every frame
+    xdotool mousemove --window "$window" $(at 347 119) click 1   # back to every frame
     for i in $(seq 0 23); do
       send --device "QX-Drive 40" --message "Jog" --source 00A001 --destination 3A0C51 \
         "Pulses=$(awk -v i="$i" 'BEGIN { printf "%d", 1000 + 800 * sin(i / 3) }')" "Direction=$((i / 6 % 2))"
