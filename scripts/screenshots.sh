@@ -114,7 +114,7 @@ shoot() {
     # The Latest view: one row per source and message.
     xdotool mousemove --window "$window" $(at 347 119) click 1
     sleep 0.5
-    xdotool mousemove --window "$window" $(at 600 186) click 1
+    xdotool mousemove --window "$window" $(at 600 218) click 1
     sleep 0.5
     import -window "$window" "docs/bus-latest$suffix.png"
     # The Nodes tab, after a controller jogged the drive for a while.
