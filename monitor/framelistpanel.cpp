@@ -142,17 +142,17 @@ void FrameListPanel::makeConnections()
     // Rows the ring drops off the top while the list is scrolled up.
     connect(frameModel, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
         if (first == 0)
-            rowsDroppedFromTop += last + 1;
+            following.rowsDroppedFromTop += last + 1;
     });
     // The list follows new rows while it sits at the bottom, also when the
     // view's room changes under it (a scroll bar coming, the window resized).
     QScrollBar *bar = tableViewFrames->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
-        if (!updatingList)
-            listFollowing = value >= bar->maximum();
+        if (!following.updatingList)
+            following.listFollowing = value >= bar->maximum();
     });
     connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
-        if (listFollowing && !updatingList && !checkBoxLatest->isChecked())
+        if (following.listFollowing && !following.updatingList && !checkBoxLatest->isChecked())
             bar->setValue(maximum);
     });
 }
@@ -189,22 +189,22 @@ void FrameListPanel::on_comboBoxTimeMode_currentIndexChanged(int index)
 void FrameListPanel::beginAppend()
 {
     QScrollBar *bar = tableViewFrames->verticalScrollBar();
-    atBottomBeforeAppend = listFollowing || bar->value() >= bar->maximum();
-    valueBeforeAppend = bar->value();
-    rowsDroppedFromTop = 0;
-    updatingList = true;
+    following.atBottomBeforeAppend = following.listFollowing || bar->value() >= bar->maximum();
+    following.valueBeforeAppend = bar->value();
+    following.rowsDroppedFromTop = 0;
+    following.updatingList = true;
 }
 
 void FrameListPanel::endAppend()
 {
-    updatingList = false;
+    following.updatingList = false;
     if (checkBoxLatest->isChecked())
         return;
-    if (atBottomBeforeAppend)
+    if (following.atBottomBeforeAppend)
         tableViewFrames->scrollToBottom();
-    else if (rowsDroppedFromTop > 0)
+    else if (following.rowsDroppedFromTop > 0)
         // The rows on screen stay there until they themselves are dropped.
-        tableViewFrames->verticalScrollBar()->setValue(qMax(0, valueBeforeAppend - rowsDroppedFromTop));
+        tableViewFrames->verticalScrollBar()->setValue(qMax(0, following.valueBeforeAppend - following.rowsDroppedFromTop));
 }
 
 void FrameListPanel::on_buttonPause_toggled(bool checked)

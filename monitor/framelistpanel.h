@@ -126,11 +126,16 @@ private:
     FrameListHeader *listHeader = nullptr;
     std::shared_ptr<const RecordFilter> rowFilter; // the one the list shows
     QVector<QMetaObject::Connection> currentWatches; // to the model shown and its selection
-    int rowsDroppedFromTop = 0; // during one append
-    int valueBeforeAppend = 0;
-    bool atBottomBeforeAppend = false;
-    bool listFollowing = true; // the list sits at the bottom and follows new rows
-    bool updatingList = false; // rows go in: the scroll bar moves by itself
+    // Where the list's scroll bar stands as rows come and go.
+    struct Following
+    {
+        int rowsDroppedFromTop = 0; // during one append
+        int valueBeforeAppend = 0;
+        bool atBottomBeforeAppend = false;
+        bool listFollowing = true; // the list sits at the bottom and follows new rows
+        bool updatingList = false; // rows go in: the scroll bar moves by itself
+    };
+    Following following;
 };
 
 #endif

@@ -287,14 +287,14 @@ int BusSession::triggerEnd(const QVector<BusRecord> &batch)
         const BusRecord &r = batch.at(i);
         if (r.kind != BusRecord::Received && r.kind != BusRecord::Sent)
             continue;
-        if (m_framesToPause < 0) {
-            if (!m_pauseTrigger(r))
+        if (m_trigger.toPause < 0) {
+            if (!m_trigger.matches(r))
                 continue;
-            m_framesToPause = m_framesAfterMatch;
+            m_trigger.toPause = m_trigger.framesAfter;
         } else {
-            --m_framesToPause;
+            --m_trigger.toPause;
         }
-        if (m_framesToPause == 0)
+        if (m_trigger.toPause == 0)
             return i + 1;
     }
     return -1;
@@ -307,7 +307,7 @@ void BusSession::pauseOnTrigger(QVector<BusRecord> &batch)
     const int end = triggerEnd(batch);
     if (end < 0)
         return;
-    m_framesToPause = -1;
+    m_trigger.toPause = -1;
     emit recordsReady(batch.mid(0, end));
     batch.remove(0, end);
     m_paused = true;
@@ -321,7 +321,7 @@ void BusSession::deliver(QVector<BusRecord> &batch, bool live)
     stamp(batch);
     if (live)
         writeRecorded(batch);
-    if (live && !m_paused && m_pauseTrigger)
+    if (live && !m_paused && m_trigger.matches)
         pauseOnTrigger(batch);
     if (m_paused) {
         m_held += batch;
@@ -343,7 +343,7 @@ void BusSession::setPaused(bool paused)
     if (paused == m_paused)
         return;
     m_paused = paused;
-    m_framesToPause = -1;
+    m_trigger.toPause = -1;
     if (!paused && !m_held.isEmpty()) {
         QVector<BusRecord> held;
         held.swap(m_held);
@@ -355,9 +355,9 @@ void BusSession::setPaused(bool paused)
 
 void BusSession::setPauseTrigger(RecordTest matches, int framesAfter)
 {
-    m_pauseTrigger = std::move(matches);
-    m_framesAfterMatch = qMax(0, framesAfter);
-    m_framesToPause = -1;
+    m_trigger.matches = std::move(matches);
+    m_trigger.framesAfter = qMax(0, framesAfter);
+    m_trigger.toPause = -1;
 }
 
 std::shared_ptr<RecordFilter> BusSession::rowFilter(const QString &text)
@@ -371,7 +371,7 @@ void BusSession::clear()
     m_held.clear();
     m_counters = BusCounters();
     m_haveLastFrame = false;
-    m_framesToPause = -1; // a match before the clear is forgotten
+    m_trigger.toPause = -1; // a match before the clear is forgotten
     emit countersChanged();
 }
 
@@ -449,44 +449,44 @@ bool BusSession::startRecording(const QString &path)
         m_error = QStringLiteral("Cannot record to %1: %2").arg(path, capture::writeProblem(error, path));
         return false;
     }
-    m_recording = std::move(writer);
-    m_recordPath = path;
-    m_recordedFrames = 0;
-    m_sinceRecordCheck.restart();
+    m_record.writer = std::move(writer);
+    m_record.path = path;
+    m_record.frames = 0;
+    m_record.sinceCheck.restart();
     emit recordingChanged(true, QString());
     return true;
 }
 
 void BusSession::stopRecording()
 {
-    if (!m_recording)
+    if (!m_record.writer)
         return;
-    m_recording->close();
-    m_recording.reset();
+    m_record.writer->close();
+    m_record.writer.reset();
     emit recordingChanged(false, QString());
 }
 
 void BusSession::failRecording(const QString &reason)
 {
-    m_recording->close();
-    m_recording.reset();
-    emit recordingChanged(false, QStringLiteral("Recording to %1 stopped: %2").arg(m_recordPath, reason));
+    m_record.writer->close();
+    m_record.writer.reset();
+    emit recordingChanged(false, QStringLiteral("Recording to %1 stopped: %2").arg(m_record.path, reason));
 }
 
 // Each batch goes to the disk as it comes, so that a write error shows at
 // once and a recording is never more than a batch behind.
 void BusSession::writeRecorded(const QVector<BusRecord> &records)
 {
-    if (!m_recording)
+    if (!m_record.writer)
         return;
-    if (!m_recording->write(records, m_preciseLogs)) {
-        failRecording(capture::writeProblem(m_recording->errorText(), m_recordPath));
+    if (!m_record.writer->write(records, m_preciseLogs)) {
+        failRecording(capture::writeProblem(m_record.writer->errorText(), m_record.path));
         return;
     }
-    m_recordedFrames = m_recording->counts().frames;
-    if (m_sinceRecordCheck.elapsed() >= kRecordCheckMs) {
-        m_sinceRecordCheck.restart();
-        if (m_recording->gone())
+    m_record.frames = m_record.writer->counts().frames;
+    if (m_record.sinceCheck.elapsed() >= kRecordCheckMs) {
+        m_record.sinceCheck.restart();
+        if (m_record.writer->gone())
             failRecording(QStringLiteral("the file was removed or replaced"));
     }
 }

@@ -110,14 +110,14 @@ public:
     // False: errorText() says why.
     bool startRecording(const QString &path);
     void stopRecording();
-    bool isRecording() const { return bool(m_recording); }
+    bool isRecording() const { return bool(m_record.writer); }
     // Times recorded to the µs rather than the millisecond. Default false.
     void setPreciseLogs(bool precise) { m_preciseLogs = precise; }
     bool preciseLogs() const { return m_preciseLogs; }
-    QString recordingPath() const { return m_recordPath; }
+    QString recordingPath() const { return m_record.path; }
     // Frames (received, sent, bad ones too) written by the recording under way
     // or the last one.
-    quint64 recordedFrames() const { return m_recordedFrames; }
+    quint64 recordedFrames() const { return m_record.frames; }
 
     // False: records carry their time, kind, bytes and checksum only, for a
     // caller that prints frames its own way (the command line), and no
@@ -195,19 +195,27 @@ private:
     BusCounters m_counters;
     QString m_error;
     QByteArray m_repeatFrame;
-    std::unique_ptr<capture::RecordWriter> m_recording;
-    QString m_recordPath;
-    QElapsedTimer m_sinceRecordCheck;
-    quint64 m_recordedFrames = 0;
+    struct Recording
+    {
+        std::unique_ptr<capture::RecordWriter> writer;
+        QString path;
+        QElapsedTimer sinceCheck; // since the file was last looked for
+        quint64 frames = 0;
+    };
+    Recording m_record;
     qint64 m_lastFrameUs = 0;
     bool m_haveLastFrame = false;
     bool m_paused = false;
     bool m_preparingTexts = true;
     bool m_preciseLogs = false;
     int m_holdLimit = 100000;
-    RecordTest m_pauseTrigger;
-    int m_framesAfterMatch = 0;
-    int m_framesToPause = -1; // frames still to come after a match; -1: no match yet
+    struct PauseTrigger
+    {
+        RecordTest matches;
+        int framesAfter = 0;
+        int toPause = -1; // frames still to come after a match; -1: no match yet
+    };
+    PauseTrigger m_trigger;
 };
 
 #endif
