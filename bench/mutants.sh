@@ -59,7 +59,14 @@ EOF
     unbuilt=$((unbuilt + 1))
     continue
   fi
-  if ! cmake --build "$scratch/build" -j"$jobs" >"$scratch/mutant.log" 2>&1; then
+  # Only the test programs the fault names are built (with what they
+  # depend on); an empty list builds everything.
+  targets=()
+  if [ -n "$tests" ]; then
+    IFS='|' read -ra names <<<"$tests"
+    for name in "${names[@]}"; do targets+=(--target "${name##*/}"); done
+  fi
+  if ! cmake --build "$scratch/build" -j"$jobs" "${targets[@]}" >"$scratch/mutant.log" 2>&1; then
     result="did not build"
     unbuilt=$((unbuilt + 1))
   elif (cd "$scratch/build" && ctest -j"$jobs" --timeout 300 --stop-on-failure ${tests:+-R "$tests"} >"$scratch/ctest.log" 2>&1); then
