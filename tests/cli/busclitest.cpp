@@ -148,14 +148,10 @@ private slots:
     void monitorReplayPrintsAsDecode();
     void monitorPrintsTimes_data();
     void monitorPrintsTimes();
-    void monitorFilters_data();
-    void monitorFilters();
     void monitorShowsFramesUntilItEnds_data();
     void monitorShowsFramesUntilItEnds();
     void monitorWaitsForItsOutput();
     void monitorHeldUpKeepsFramesWhole();
-    void commandErrors_data();
-    void commandErrors();
     void sendWritesTheFrame_data();
     void sendWritesTheFrame();
     void sendWritesOnlyWholeFrames_data();
@@ -266,49 +262,6 @@ void BusCliTest::monitorPrintsTimes()
                                        : QString(QLatin1Char('^') + time + QLatin1Char(' ')));
     for (const QByteArray &line : lines)
         QVERIFY2(shape.match(QString::fromUtf8(line)).hasMatch(), line.constData());
-}
-
-void BusCliTest::monitorFilters_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QStringList>("printed"); // the positions of the frames printed
-    QTest::addColumn<int>("exitCode");
-    // Move To Position to 85, 20, 85, 20, 85, then noise.
-    const QString over = QStringLiteral("[Position] > 50");
-    QTest::newRow("filter") << QStringList{"--filter", over} << QStringList{"85", "85", "85"} << 0;
-    QTest::newRow("filter, no noise") << QStringList{"--filter", "not ack"}
-                                      << QStringList{"85", "20", "85", "20", "85"} << 0;
-    QTest::newRow("stop at the first") << QStringList{"--filter", over, "--stop-after-match"} << QStringList{"85"} << 0;
-    QTest::newRow("stop after 2 more") << QStringList{"--filter", "[Position] < 50", "--stop-after-match", "2"}
-                                       << QStringList{"20", "20"} << 0;
-    QTest::newRow("stop after 1 more") << QStringList{"--stop-after-match=1", "--filter", over}
-                                       << QStringList{"85"} << 0;
-    QTest::newRow("stop without filter") << QStringList{"--stop-after-match"} << QStringList() << 2;
-    QTest::newRow("filter refused") << QStringList{"--filter", "[Position] >"} << QStringList() << 2;
-}
-
-// Only the frames the filter selects; --stop-after-match ends the monitor.
-void BusCliTest::monitorFilters()
-{
-    QFETCH(QStringList, options);
-    QFETCH(QStringList, printed);
-    QFETCH(int, exitCode);
-    const QByteArray to85 = QByteArray::fromHex("FCF2FDAEF3C5FAFFE1AAFE09D3");
-    const QByteArray to20 = QByteArray::fromHex("FCF2FDAEF3C5FAFFE1EBFE0A14");
-    const QByteArray capture = to85 + to20 + to85 + to20 + to85 + QByteArray::fromHex("0001");
-    const ToolRun monitor =
-        run(QStringList{QStringLiteral("monitor"), QStringLiteral("--input"), QStringLiteral("-"), QStringLiteral("--json")}
-                + options,
-            capture);
-    QCOMPARE(monitor.exitCode, exitCode);
-    QStringList positions;
-    for (const QByteArray &line : monitor.out.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QJsonArray parameters = QJsonDocument::fromJson(line).object().value("parameters").toArray();
-        positions << parameters.at(0).toObject().value("value").toString();
-    }
-    QCOMPARE(positions, printed);
 }
 
 void BusCliTest::monitorShowsFramesUntilItEnds_data()
@@ -476,48 +429,6 @@ void BusCliTest::monitorHeldUpKeepsFramesWhole()
     readLines(monitor, out, frames.size(), 5000);
     QCOMPARE(interrupt(monitor, out), 0);
     QCOMPARE(printedFrames(out), texts);
-}
-
-void BusCliTest::commandErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("monitor without port") << QStringList{"monitor"} << 2 << "either --port or --input";
-    QTest::newRow("monitor port and input") << QStringList{"monitor", "--port", "x", "--input", "-"} << 2
-                                            << "either --port or --input";
-    QTest::newRow("monitor data bits") << QStringList{"monitor", "--port", "x", "--data-bits", "9"} << 2
-                                       << "data bits must be 5, 6, 7 or 8";
-    QTest::newRow("monitor parity") << QStringList{"monitor", "--port", "x", "--parity", "some"} << 2
-                                    << "parity must be";
-    // Reading a capture needs no port, but the gap still paces it.
-    QTest::newRow("monitor input, no gap") << QStringList{"monitor", "--input", "-", "--gap", "-5"} << 2
-                                           << "the gap must be a positive number of milliseconds";
-    QTest::newRow("monitor two styles") << QStringList{"monitor", "--input", "-", "--json", "--single-line"} << 2
-                                        << "exclude";
-    QTest::newRow("monitor no such port") << QStringList{"monitor", "--port", "/dev/ttyKWN-none"} << 1
-                                          << "No such port: /dev/ttyKWN-none.";
-    QTest::newRow("monitor no such file") << QStringList{"monitor", "--input", "/nonexistent/capture"} << 1
-                                          << "cannot read /nonexistent/capture";
-    QTest::newRow("send no such port") << QStringList{"send", "--port", "/dev/ttyKWN-none", kMotorStatus} << 1
-                                       << "No such port: /dev/ttyKWN-none.";
-    // The frame is checked before the port is opened.
-    QTest::newRow("send no frame") << QStringList{"send", "--port", "/dev/ttyKWN-none", "12 34"} << 1
-                                   << "not sent: a frame is 11 to 31 bytes; this is 2 bytes";
-    QTest::newRow("send nothing") << QStringList{"send", "--port", "/dev/ttyKWN-none"} << 2 << "give a frame text";
-    QTest::newRow("send stop bits") << QStringList{"send", "--port", "x", "--stop-bits", "3", "00"} << 2
-                                    << "stop bits must be 1, 1.5 or 2";
-}
-
-void BusCliTest::commandErrors()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    const ToolRun r = run(arguments);
-    QCOMPARE(r.exitCode, exitCode);
-    QVERIFY2(r.err.startsWith("kwn-frame: ") && r.err.split('\n').at(0).contains(message.toUtf8()),
-             r.err.constData());
 }
 
 void BusCliTest::sendWritesTheFrame_data()

@@ -61,183 +61,17 @@ class CliTest : public QObject
     Q_OBJECT
 
 private slots:
-    void runs_data();
-    void runs();
-    void decodeMatchesExpectedFiles_data();
-    void decodeMatchesExpectedFiles();
     void filterSelectsAlikeOnEveryPath_data();
     void filterSelectsAlikeOnEveryPath();
     void linesReadAsTheirText_data();
     void linesReadAsTheirText();
     void plainFramesReadAsArguments_data();
     void plainFramesReadAsArguments();
-    void checkFaultyCatalogue_data();
-    void checkFaultyCatalogue();
 
     // Hostile catalogues, written by the tests themselves.
     void checkReportsWhatItCannotReadAgain_data();
     void checkReportsWhatItCannotReadAgain();
-    void namesWithPercentSigns_data();
-    void namesWithPercentSigns();
-    void strictJudgesDefaults_data();
-    void strictJudgesDefaults();
 };
-
-// How a run's standard output is judged.
-enum OutMatch { Contains, Whole, StartsWith };
-
-void CliTest::runs_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<int>("outMatch");
-    QTest::addColumn<QString>("err"); // a part of standard error
-    const QStringList drive{"encode", "--device", "QX-Drive 40", "--message"};
-    const QStringList jog = drive + QStringList{"Jog"};
-    const auto usage = [](const char *name, const QStringList &arguments, const char *complaint) {
-        QTest::newRow(name) << arguments << 2 << "" << int(Whole) << complaint;
-    };
-    usage("no command", {}, "a command is needed");
-    usage("unknown command", {"explode"}, "unknown command");
-    usage("unknown option", {"decode", "--bogus"}, "bogus");
-    usage("two output styles", {"decode", "--json", "--single-line", "00"}, "exclude");
-    usage("encode without message", {"encode", "--device", "QX-Drive 40"}, "--message");
-    usage("two addressing modes", drive + QStringList{"Stop", "--group", "000003", "--broadcast"}, "choose one");
-    usage("format without ##", drive + QStringList{"Stop", "--format", "0x#"}, "##");
-    usage("unknown parameter", jog + QStringList{"Speed=3"}, "no parameter");
-    usage("unknown named value", jog + QStringList{"Direction=Sideways"}, "Up, Down");
-    usage("letters in a decimal field", jog + QStringList{"Pulses=1e2"}, "decimal");
-    usage("node ID too long", drive + QStringList{"Stop", "--source", "1234567"}, "six");
-    usage("omit a required parameter", jog + QStringList{"--omit", "Pulses"}, "not optional");
-    usage("list nothing", {"list"}, "what to list");
-    usage("check with an argument", {"check", "extra"}, "no argument");
-
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "kwn-frame 2.0.0\n" << int(Whole) << "";
-    QTest::newRow("version after a command") << QStringList{"decode", "--version"} << 0 << "kwn-frame 2.0.0\n"
-                                             << int(Whole) << "";
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "Commands:" << int(Contains) << "";
-    for (const char *command : {"decode", "encode", "list", "check"})
-        QTest::addRow("%s --help", command) << QStringList{command, "--help"} << 0
-                                            << QStringLiteral("Usage: kwn-frame ") + command << int(StartsWith) << "";
-
-    // A frame that is read but names no device is reported in red, yet it was
-    // not refused: the exit status stays 0.
-    QTest::newRow("decode, no device") << QStringList{"decode", "--single-line", "BF F4 FF FE FF FF FD FF FF 08 A9"} << 0
-                                       << "error: No product found for the node type set in this frame." << int(Contains)
-                                       << "";
-
-    // Jog: Direction (named, 1 byte) and Pulses (2 bytes); node type 2; id 0x04.
-    const auto frame = [](bool ack, quint32 src, quint32 dst, const char *data, const char *format) -> QString {
-        const QString hex = frameToHexText(packFrame(0x04, ack, 14, 0, 2, src, dst, QByteArray::fromHex(data)));
-        const QString f = QString::fromLatin1(format);
-        QString out;
-        for (int i = 0; i < hex.size(); i += 2)
-            out += f.section("##", 0, 0) + hex.mid(i, 2) + f.section("##", 1, 1);
-        return out + '\n';
-    };
-    const auto encoded = [](const char *name, const QStringList &arguments, const QString &out) {
-        QTest::newRow(name) << arguments << 0 << out << int(Whole) << "";
-    };
-    encoded("encode, defaults", jog, frame(false, 1, 2, "000A00", "## "));
-    encoded("encode, named value by name and number", jog + QStringList{"Direction=Down", "Pulses=500"},
-            frame(false, 1, 2, "01F401", "## "));
-    encoded("encode, named value by position", jog + QStringList{"Direction=1"}, frame(false, 1, 2, "010A00", "## "));
-    encoded("encode, group, ack and format", jog + QStringList{"--group", "00000A", "--ack", "--format", "0x##, "},
-            frame(true, 0x0A, 0x000000, "000A00", "0x##, "));
-    encoded("encode, broadcast keeps the source", jog + QStringList{"--broadcast", "--source", "ABCDEF", "--format", "##"},
-            frame(false, 0xABCDEF, 0xFFFFFF, "000A00", "##"));
-    // Out of range: warned, and the frame printed all the same; --strict refuses it.
-    QTest::newRow("encode, out of range") << jog + QStringList{"Pulses=5000"} << 0 << "\n" << int(Contains)
-                                          << "warning: Pulses = 5000";
-    QTest::newRow("encode, out of range, strict") << jog + QStringList{"Pulses=5000", "--strict"} << 1 << "" << int(Whole)
-                                                  << "error: Pulses = 5000";
-    QTest::newRow("encode, bad destination") << jog + QStringList{"--destination", "ffffff"} << 0 << "\n" << int(Contains)
-                                             << "destination ffffff is not a valid node ID";
-    QTest::newRow("encode, mode not allowed") << jog + QStringList{"--broadcast"} << 0 << "\n" << int(Contains)
-                                              << "does not allow broadcast";
-
-    QTest::newRow("list devices") << QStringList{"list", "devices"} << 0 << "QX-Drive 40\tnode type 2\trevisions 10, 2"
-                                  << int(Contains) << "";
-    QTest::newRow("list revisions") << QStringList{"list", "revisions", "QX-Drive 40"} << 0 << "10\n2\n" << int(Whole) << "";
-    const QStringList messages{"list", "messages", "QX-Drive 40"};
-    QTest::newRow("list messages: Jog") << messages << 0 << "Jog\n  category Control, id 0x04, master, addressing P2P\n"
-                                        << int(Contains) << "";
-    QTest::newRow("list messages: named value") << messages << 0 << "      1 = Down\n" << int(Contains) << "";
-    QTest::newRow("list messages: Post Node Info")
-        << messages << 0 << "Post Node Info\n  category Identification, id 0x60, slave" << int(Contains) << "";
-    QTest::newRow("list messages of nothing") << QStringList{"list", "messages", "Nothing"} << 1 << "" << int(Contains)
-                                              << "";
-    // --filter: a refused expression prints nothing and says where it fails.
-    QTest::newRow("decode, filter refused")
-        << QStringList{"decode", "--filter", "[Positon] > 5", "FCF2FDAEF3C5FAFFE1AAFE09D3"} << 2 << "" << int(Whole)
-        << "kwn-frame: filter: no message has a parameter \"Positon\" (did you mean \"Position\"?) at column 1\n";
-    QTest::newRow("decode, filter without value")
-        << QStringList{"decode", "--json", "--filter", "device ==", "FCF2FDAEF3C5FAFFE1AAFE09D3"} << 2 << ""
-        << int(Whole) << "kwn-frame: filter: expected a value after \"==\" at column 10\n";
-    // Move To Position to 85 and to 20: only the first is over 50.
-    QTest::newRow("decode, filter")
-        << QStringList{"decode", "--single-line", "--filter", "[Position] > 50", "FCF2FDAEF3C5FAFFE1AAFE09D3",
-                       "FCF2FDAEF3C5FAFFE1EBFE0A14"}
-        << 0
-        << "FCF2FDAEF3C5FAFFE1AAFE09D3 | Frame decoded successfully. | QX-Drive 40 | Point to point | "
-           "3A0C51 -> 1E0005 | no ack | node type 0 | Move To Position | Position=85, Speed=Normal\n"
-        << int(Whole) << "";
-    QTest::newRow("decode --help names --filter") << QStringList{"decode", "--help"} << 0 << "--filter EXPR"
-                                                  << int(Contains) << "";
-    QTest::newRow("check the sample catalogue") << QStringList{"check"} << 0 << "0 error(s), 0 warning(s)\n" << int(Whole)
-                                                << "";
-}
-
-void CliTest::runs()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, out);
-    QFETCH(int, outMatch);
-    QFETCH(QString, err);
-    const Run run = kwnFrame(arguments);
-    QCOMPARE(run.exitCode, exitCode);
-    if (outMatch == Whole)
-        QCOMPARE(run.out, out);
-    else
-        QVERIFY2(outMatch == Contains ? run.out.contains(out) : run.out.startsWith(out), qPrintable(run.out));
-    QVERIFY2(run.err.contains(err), qPrintable(run.err));
-}
-
-void CliTest::decodeMatchesExpectedFiles_data()
-{
-    // The expected files hold what kwn-frame wrote for frames.log before its
-    // plain frames got a path of their own: every frame of the bench log, odd
-    // variants of two of them (wrong checksum, longer, shorter, spaced, "0x",
-    // bus log lines, CRLF, control characters, non-ASCII), unknown devices and
-    // messages, and junk.
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("blocks") << QStringList() << "expected-blocks.txt";
-    QTest::newRow("single line") << QStringList{"--single-line"} << "expected-single-line.txt";
-    QTest::newRow("json") << QStringList{"--json"} << "expected-json.txt";
-}
-
-void CliTest::decodeMatchesExpectedFiles()
-{
-    QFETCH(QStringList, options);
-    QFETCH(QString, expected);
-    QFile log(QStringLiteral(KWN_TEST_DATA "/cli/decode/frames.log"));
-    QFile wanted(QStringLiteral(KWN_TEST_DATA "/cli/decode/") + expected);
-    QVERIFY(log.open(QIODevice::ReadOnly) && wanted.open(QIODevice::ReadOnly));
-    const Run run = kwnFrame(QStringList{"decode"} + options, log.readAll());
-    QCOMPARE(run.exitCode, 1); // some lines are no frame
-    const QByteArray out = run.out.toUtf8();
-    const QByteArray want = wanted.readAll();
-    // The first differing line says more than the whole output.
-    const QList<QByteArray> outLines = out.split('\n');
-    const QList<QByteArray> wantLines = want.split('\n');
-    for (int i = 0; i < qMin(outLines.size(), wantLines.size()); ++i)
-        QVERIFY2(outLines.at(i) == wantLines.at(i), qPrintable(QString("line %1: %2").arg(i + 1).arg(QString::fromUtf8(outLines.at(i)))));
-    QCOMPARE(out.size(), want.size());
-    QVERIFY(out == want);
-}
 
 void CliTest::filterSelectsAlikeOnEveryPath_data()
 {
@@ -464,35 +298,6 @@ void CliTest::plainFramesReadAsArguments()
     }
 }
 
-void CliTest::checkFaultyCatalogue_data()
-{
-    QTest::addColumn<QString>("finding");
-    QTest::newRow("not well-formed") << "broken.xml:4: error: not well-formed XML";
-    QTest::newRow("too deep") << "too_deep.xml: error: beyond what a definition file needs";
-    QTest::newRow("no profile") << "stray_messages.xml: error: no <profile> element";
-    QTest::newRow("missing standard file") << "good_1.xml:4: error: standard_motor_msg names no file";
-    QTest::newRow("profile defined twice") << "good_1_again.xml:3: warning: device 'Good' revision '1' is also defined in xml/good_1.xml; this later file wins";
-    QTest::newRow("node type of the controller") << "zero_type.xml:3: warning: node type 0 is the controller's";
-    QTest::newRow("node type too wide") << "wide_type.xml:3: error: node type 31 does not fit";
-    QTest::newRow("message defined twice") << "warning: message 'Dup' is defined twice";
-    QTest::newRow("shared identifier") << "warning: messages 'Shared A' and 'Shared B' share id 0x20";
-    QTest::newRow("unknown type") << "error: message 'Odd Type', parameter 'ratio': unknown type 'float'";
-    QTest::newRow("wide integer") << "error: message 'Wide Int', parameter 'big': an integer of 6 bytes";
-    QTest::newRow("min above max") << "error: message 'Min Above Max', parameter 'level': min is above max";
-    QTest::newRow("default outside") << "warning: message 'Default Outside', parameter 'level': default is outside";
-    QTest::newRow("no category") << "warning: message 'No Category' has no category";
-    QTest::newRow("too long") << "error: message 'Too Long' needs 24 data bytes";
-    QTest::newRow("bad identifier") << "error: message 'Bad Id': msg_id 'zz' is not a hexadecimal number";
-}
-
-void CliTest::checkFaultyCatalogue()
-{
-    QFETCH(QString, finding);
-    const Run run = kwnFrame({"check", "--xml", "xml"}, {}, QStringLiteral(KWN_TEST_DATA "/cli/faulty"));
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.out.contains(finding), qPrintable(run.out));
-}
-
 void CliTest::checkReportsWhatItCannotReadAgain_data()
 {
     QTest::addColumn<QByteArray>("doctype");
@@ -537,89 +342,6 @@ void CliTest::checkReportsWhatItCannotReadAgain()
     // Whatever the reader made of the message, no parameter of no type is left unreported.
     if (run.exitCode == 0)
         QVERIFY2(!catalogue.run({"list", "messages", "E"}).out.contains(QLatin1String("(no type)")), "a parameter of no type");
-}
-
-void CliTest::namesWithPercentSigns_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("stream");
-    QTest::addColumn<QString>("text");
-    const QStringList encode{"encode", "--device", "Dimmer %2 Pro", "--message", "Set %1 level"};
-    QTest::newRow("list devices") << QStringList{"list", "devices"} << "out" << "Dimmer %2 Pro\tnode type 3\trevisions 1\n";
-    QTest::newRow("list messages")
-        << QStringList{"list", "messages", "Dimmer %2 Pro"} << "out"
-        << "Set %1 level\n  category Light, id 0x11, master, addressing any\n"
-           "    %1 level: integer, 1 byte, unsigned, decimal, min 0, max 100, default 0\n"
-           "    %3 fade: integer, 6 bytes, unsigned, decimal, min 0, max 4294967295, default 0\n";
-    QTest::newRow("check, message defined twice")
-        << QStringList{"check"} << "out" << "warning: message 'Set %1 level' is defined twice (also line 4); this later one wins";
-    QTest::newRow("check, parameter size")
-        << QStringList{"check"} << "out" << "error: message 'Set %1 level', parameter '%3 fade': an integer of 6 bytes";
-    QTest::newRow("encode, value out of range")
-        << encode + QStringList{"%1 level=300"} << "err" << "warning: %1 level = 300 is not a number from 0 to 100";
-}
-
-void CliTest::namesWithPercentSigns()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, stream);
-    QFETCH(QString, text);
-    const Catalogue catalogue("<message name=\"Set %1 level\" category=\"Light\" msg_id=\"0x10\"/>\n"
-                              "<message name=\"Set %1 level\" category=\"Light\" msg_id=\"0x11\">"
-                              "<p name=\"%1 level\" type=\"integer\" size=\"1\" max=\"100\"/>"
-                              "<p name=\"%3 fade\" type=\"integer\" size=\"6\"/></message>",
-                              "Dimmer %2 Pro");
-    const Run run = catalogue.run(arguments);
-    const QString &output = stream == QLatin1String("out") ? run.out : run.err;
-    QVERIFY2(output.contains(text), qPrintable(output));
-}
-
-void CliTest::strictJudgesDefaults_data()
-{
-    QTest::addColumn<QByteArray>("parameter");
-    QTest::addColumn<QStringList>("values");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("min above max, default above both")
-        << QByteArray("<p name=\"Level\" type=\"integer\" size=\"1\" min=\"200\" max=\"10\" default=\"300\"/>") << QStringList()
-        << "Level = 300 (the default) is not a number from 200 to 10";
-    QTest::newRow("signed default below the size")
-        << QByteArray("<p name=\"Offset\" type=\"integer\" size=\"1\" sign=\"signed\" default=\"-129\"/>") << QStringList()
-        << "Offset = -129 (the default) is not a number from -128 to 127";
-    QTest::newRow("hidden, still in the frame")
-        << QByteArray("<p name=\"Gain\" type=\"integer\" size=\"1\" max=\"9\" default=\"12\" display=\"no\"/>") << QStringList()
-        << "Gain = 12 (the default) is not a number from 0 to 9";
-    QTest::newRow("short string")
-        << QByteArray("<p name=\"Tag\" type=\"string\" size=\"4\" default=\"AB\"/>") << QStringList()
-        << "Tag = AB (the default) is not exactly 4 ASCII characters";
-    QTest::newRow("hexadecimal default too wide")
-        << QByteArray("<p name=\"Mask\" type=\"integer\" size=\"1\" input_format=\"hexa\" max=\"0x1FF\" default=\"0x1FF\"/>")
-        << QStringList() << "Mask = 1FF (the default) has more than 2 hexadecimal digits";
-    // The page judges a fresh hexadecimal field by its digits only.
-    QTest::newRow("hexadecimal default out of range, black on the page")
-        << QByteArray("<p name=\"Mask\" type=\"integer\" size=\"1\" input_format=\"hexa\" max=\"10\" default=\"0x20\"/>")
-        << QStringList() << "";
-    QTest::newRow("replaced by a valid value")
-        << QByteArray("<p name=\"Gain\" type=\"integer\" size=\"1\" max=\"9\" default=\"12\"/>") << QStringList{"Gain=9"} << "";
-    QTest::newRow("left out")
-        << QByteArray("<p name=\"Gain\" type=\"integer\" size=\"1\" max=\"9\" default=\"12\" optional=\"yes\"/>")
-        << QStringList{"--omit", "Gain"} << "";
-}
-
-void CliTest::strictJudgesDefaults()
-{
-    QFETCH(QByteArray, parameter);
-    QFETCH(QStringList, values);
-    QFETCH(QString, error);
-    const Catalogue catalogue("<message name=\"MinMax\" category=\"C\" msg_id=\"0x10\">" + parameter + "</message>", "Vals");
-    const Run run = catalogue.run(QStringList{"encode", "--device", "Vals", "--message", "MinMax", "--strict"} + values);
-    if (error.isEmpty()) {
-        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
-        QCOMPARE(run.exitCode, 0);
-        return;
-    }
-    QCOMPARE(run.err, "kwn-frame: error: " + error + '\n');
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY(run.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(CliTest)

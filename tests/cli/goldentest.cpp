@@ -1,0 +1,229 @@
+// kwn-frame's outputs against golden transcripts: each tests/data/golden/*.cases
+// file lists command lines, and its .golden file holds what each printed,
+// its exit status and the files it wrote. KWN_UPDATE_GOLDEN=1 writes the
+// transcripts anew (read the diff before committing it).
+//
+// A .cases file, a line each:
+//   # a comment
+//   stdin: PATH        the next run reads this file (under tests/data)
+//   input: TEXT        the next run reads TEXT and a line end (\n, \r, \t, \xHH, \\)
+//   xml: PATH          the next run's catalogue folder (under tests/data)
+//   file: NAME         the next run's written file NAME goes into the transcript
+//   times: masked      the next run's times of the clock show as <time>
+//   $ ARGUMENTS        a run, its arguments split as a shell would ('', "", \)
+// Every run starts in a fresh folder holding `xml` (the bundled catalogue
+// unless told otherwise) and `data` (tests/data), so paths stay relative.
+
+#include "toolrun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kData = QStringLiteral(KWN_TEST_DATA);
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Shell-like splitting: quotes group, a backslash outside single quotes
+// takes the next character as it is.
+QStringList splitArguments(const QString &line)
+{
+    QStringList arguments;
+    QString current;
+    bool inWord = false;
+    QChar quote;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quote.isNull() && c.isSpace()) {
+            if (inWord)
+                arguments << current;
+            current.clear();
+            inWord = false;
+        } else if (c == QLatin1Char('\\') && quote != QLatin1Char('\'') && i + 1 < line.size()) {
+            current += line.at(++i);
+            inWord = true;
+        } else if ((c == QLatin1Char('"') || c == QLatin1Char('\'')) && (quote.isNull() || quote == c)) {
+            quote = quote.isNull() ? c : QChar();
+            inWord = true;
+        } else {
+            current += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        arguments << current;
+    return arguments;
+}
+
+QByteArray unescape(const QByteArray &text)
+{
+    QByteArray bytes;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) != '\\' || i + 1 == text.size()) {
+            bytes += text.at(i);
+            continue;
+        }
+        const char c = text.at(++i);
+        if (c == 'n')
+            bytes += '\n';
+        else if (c == 't')
+            bytes += '\t';
+        else if (c == 'r')
+            bytes += '\r';
+        else if (c == 'x' && i + 2 < text.size()) {
+            bytes += char(text.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        } else
+            bytes += c;
+    }
+    return bytes;
+}
+
+bool readsAsText(const QByteArray &bytes)
+{
+    if (bytes.contains('\0') || bytes.contains('\r'))
+        return false;
+    // Bytes that are not UTF-8 come back changed.
+    return QString::fromUtf8(bytes.constData(), bytes.size()).toUtf8() == bytes;
+}
+
+// Bytes as text, with a backslash, control characters but the line end and
+// the tab, and whatever is not UTF-8 written as \\ and \xHH.
+QByteArray escaped(const QByteArray &bytes)
+{
+    QByteArray text;
+    for (int i = 0; i < bytes.size();) {
+        const uchar c = uchar(bytes.at(i));
+        const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        const QByteArray sequence = bytes.mid(i, n);
+        if (c == '\\') {
+            text += "\\\\";
+        } else if (n == 1 && ((c >= 0x20 && c != 0x7F) || c == '\n' || c == '\t')) {
+            text += char(c);
+        } else if (n > 1 && sequence.size() == n && QString::fromUtf8(sequence).toUtf8() == sequence) {
+            text += sequence;
+            i += n;
+            continue;
+        } else {
+            text += "\\x" + QByteArray::number(c, 16).rightJustified(2, '0').toUpper();
+        }
+        ++i;
+    }
+    return text;
+}
+
+QByteArray section(const QByteArray &name, const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return {};
+    const bool text = readsAsText(bytes);
+    const QByteArray body = text ? bytes : escaped(bytes);
+    return "--- " + name + (text ? "\n" : " (escaped)\n") + body
+        + (bytes.endsWith('\n') ? "" : "\n--- (no line end)\n");
+}
+
+struct Next
+{
+    QByteArray input;
+    QString xml = QStringLiteral(KWN_SOURCE_DIR "/xml");
+    QStringList files;
+    bool maskTimes = false;
+};
+
+QByteArray runOnce(const QString &line, const Next &next)
+{
+    QTemporaryDir dir;
+    QFile::link(next.xml, dir.filePath(QStringLiteral("xml")));
+    QFile::link(kData, dir.filePath(QStringLiteral("data")));
+    const ToolRun run = runTool(QStringLiteral(KWN_CLI_PATH), splitArguments(line), dir.path(), next.input);
+    QByteArray transcript = "$ " + line.toUtf8() + "\nexit " + QByteArray::number(run.exitCode) + '\n';
+    // The run's own folder shows as <dir>.
+    QByteArray out = QByteArray(run.out).replace(dir.path().toUtf8(), "<dir>");
+    const QByteArray err = QByteArray(run.err).replace(dir.path().toUtf8(), "<dir>");
+    if (next.maskTimes) {
+        static const QRegularExpression time(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d+)?Z"));
+        out = QString::fromUtf8(out).replace(time, QStringLiteral("<time>")).toUtf8();
+    }
+    transcript += section("out", out) + section("err", err);
+    for (const QString &name : next.files)
+        transcript += section("file " + name.toUtf8(), readAll(dir.filePath(name)));
+    return transcript + '\n';
+}
+
+QByteArray transcriptOf(const QString &casesPath)
+{
+    QByteArray transcript;
+    Next next;
+    for (const QByteArray &raw : readAll(casesPath).split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        if (line.startsWith(QLatin1String("$ "))) {
+            transcript += runOnce(line.mid(2), next);
+            next = Next();
+        } else if (line.startsWith(QLatin1String("stdin: ")))
+            next.input = readAll(kData + '/' + line.mid(7));
+        else if (line.startsWith(QLatin1String("input: ")))
+            next.input = unescape(raw.mid(7)) + '\n';
+        else if (line.startsWith(QLatin1String("xml: ")))
+            next.xml = kData + '/' + line.mid(5);
+        else if (line == QLatin1String("times: masked"))
+            next.maskTimes = true;
+        else if (line.startsWith(QLatin1String("file: ")))
+            next.files << line.mid(6);
+        else if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            qWarning("%s: a line that is no case: %s", qPrintable(casesPath), raw.constData());
+    }
+    return transcript;
+}
+
+} // namespace
+
+class GoldenTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void transcripts_data();
+    void transcripts();
+};
+
+void GoldenTest::transcripts_data()
+{
+    QTest::addColumn<QString>("cases");
+    const QDir folder(kData + QStringLiteral("/golden"));
+    for (const QString &name : folder.entryList({QStringLiteral("*.cases")}, QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(name)) << folder.filePath(name);
+}
+
+void GoldenTest::transcripts()
+{
+    QFETCH(QString, cases);
+    const QString goldenPath = cases.left(cases.size() - 5) + QStringLiteral("golden");
+    const QByteArray actual = transcriptOf(cases);
+    if (qEnvironmentVariableIsSet("KWN_UPDATE_GOLDEN")) {
+        QFile golden(goldenPath);
+        QVERIFY(golden.open(QIODevice::WriteOnly) && golden.write(actual) == actual.size());
+        return;
+    }
+    const QList<QByteArray> got = actual.split('\n');
+    const QList<QByteArray> want = readAll(goldenPath).split('\n');
+    QByteArray command;
+    for (int i = 0; i < qMin(got.size(), want.size()); ++i) {
+        if (got.at(i).startsWith("$ "))
+            command = got.at(i);
+        QVERIFY2(got.at(i) == want.at(i), qPrintable(QStringLiteral("%1, line %2: got \"%3\", want \"%4\"")
+                                                         .arg(QString::fromUtf8(command)).arg(i + 1)
+                                                         .arg(QString::fromUtf8(got.at(i)), QString::fromUtf8(want.at(i)))));
+    }
+    QCOMPARE(got.size(), want.size());
+}
+
+QTEST_GUILESS_MAIN(GoldenTest)
+#include "goldentest.moc"
