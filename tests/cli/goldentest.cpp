@@ -10,10 +10,13 @@
 //   xml: PATH          the next run's catalogue folder (under tests/data)
 //   file: NAME         the next run's written file NAME goes into the transcript
 //   times: masked      the next run's times of the clock show as <time>
+//   pty: on            the next run's PTY argument is a pseudo-terminal's far
+//                      end; what it wrote there goes into the transcript
 //   $ ARGUMENTS        a run, its arguments split as a shell would ('', "", \)
 // Every run starts in a fresh folder holding `xml` (the bundled catalogue
 // unless told otherwise) and `data` (tests/data), so paths stay relative.
 
+#include "ptypair.h"
 #include "toolrun.h"
 
 #include <QDir>
@@ -130,29 +133,72 @@ QByteArray section(const QByteArray &name, const QByteArray &bytes)
         + (bytes.endsWith('\n') ? "" : "\n--- (no line end)\n");
 }
 
+QByteArray hexLines(const QByteArray &bytes)
+{
+    QByteArray hex;
+    for (int i = 0; i < bytes.size(); i += 32)
+        hex += bytes.mid(i, 32).toHex(' ') + '\n';
+    return hex;
+}
+
 struct Next
 {
     QByteArray input;
     QString xml = QStringLiteral(KWN_SOURCE_DIR "/xml");
     QStringList files;
     bool maskTimes = false;
+    bool pty = false;
 };
+
+// The run, reading the terminal's near end while it runs (a write larger
+// than the terminal holds is not held up) and until it has been quiet a
+// while after.
+ToolRun runOnTerminal(const PtyPair &pty, QStringList arguments, const QString &folder, QByteArray *written)
+{
+    arguments.replaceInStrings(QStringLiteral("PTY"), pty.path);
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
+    ToolRun run;
+    QElapsedTimer timer;
+    timer.start();
+    while (process.waitForStarted() && !process.waitForFinished(20) && timer.elapsed() < 30000)
+        *written += pty.read(65536, 1);
+    if (process.state() != QProcess::NotRunning) { // hung: stopped by its id
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    for (QByteArray more = pty.read(1, 300); !more.isEmpty(); more = pty.read(65536, 300))
+        *written += more;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
 
 QByteArray runOnce(const QString &line, const Next &next)
 {
     QTemporaryDir dir;
     QFile::link(next.xml, dir.filePath(QStringLiteral("xml")));
     QFile::link(kData, dir.filePath(QStringLiteral("data")));
-    const ToolRun run = runTool(QStringLiteral(KWN_CLI_PATH), splitArguments(line), dir.path(), next.input);
+    PtyPair pty;
+    QByteArray written;
+    const ToolRun run = next.pty ? runOnTerminal(pty, splitArguments(line), dir.path(), &written)
+                                 : runTool(QStringLiteral(KWN_CLI_PATH), splitArguments(line), dir.path(), next.input);
     QByteArray transcript = "$ " + line.toUtf8() + "\nexit " + QByteArray::number(run.exitCode) + '\n';
     // The run's own folder shows as <dir>.
     QByteArray out = QByteArray(run.out).replace(dir.path().toUtf8(), "<dir>");
-    const QByteArray err = QByteArray(run.err).replace(dir.path().toUtf8(), "<dir>");
+    QByteArray err = QByteArray(run.err).replace(dir.path().toUtf8(), "<dir>");
+    if (next.pty)
+        err.replace(pty.path.toUtf8(), "PTY");
     if (next.maskTimes) {
         static const QRegularExpression time(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d+)?Z"));
         out = QString::fromUtf8(out).replace(time, QStringLiteral("<time>")).toUtf8();
     }
     transcript += section("out", out) + section("err", err);
+    if (next.pty)
+        transcript += written.isEmpty() ? QByteArray("--- nothing written\n") : "--- written\n" + hexLines(written);
     for (const QString &name : next.files)
         transcript += section("file " + name.toUtf8(), readAll(dir.filePath(name)));
     return transcript + '\n';
@@ -173,6 +219,8 @@ QByteArray transcriptOf(const QString &casesPath)
             next.input = unescape(raw.mid(7)) + '\n';
         else if (line.startsWith(QLatin1String("xml: ")))
             next.xml = kData + '/' + line.mid(5);
+        else if (line == QLatin1String("pty: on"))
+            next.pty = true;
         else if (line == QLatin1String("times: masked"))
             next.maskTimes = true;
         else if (line.startsWith(QLatin1String("file: ")))

@@ -134,12 +134,8 @@ private slots:
     void spacing();
     void loop();
     void interruptEnds();
-    void failures_data();
-    void failures();
     void allDueAtOnce_data();
     void allDueAtOnce();
-    void refused_data();
-    void refused();
     void loopPace();
     void farTimes();
 };
@@ -249,36 +245,6 @@ void ReplayCliTest::interruptEnds()
     QCOMPARE(pty.read(1, 200), QByteArray());
 }
 
-void ReplayCliTest::failures_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::newRow("missing port") << QStringList{"--port", "/nonexistent/kwn-bus", "LOG"} << 1;
-    QTest::newRow("missing log") << QStringList{"--port", "PTY", "/nonexistent/bus.log"} << 1;
-    QTest::newRow("no port") << QStringList{"LOG"} << 2;
-    QTest::newRow("speed too low") << QStringList{"--port", "PTY", "--speed", "0.05", "LOG"} << 2;
-    QTest::newRow("speed too high") << QStringList{"--port", "PTY", "--speed", "101", "LOG"} << 2;
-    QTest::newRow("speed not a number") << QStringList{"--port", "PTY", "--speed", "fast", "LOG"} << 2;
-    QTest::newRow("only what") << QStringList{"--port", "PTY", "--only", "RXTX", "LOG"} << 2;
-}
-
-void ReplayCliTest::failures()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    PtyPair pty;
-    QVERIFY(pty.ok());
-    QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("bus.log"));
-    QVERIFY(writeFile(log, logAt({0, 10, 20, 30})));
-    arguments.replaceInStrings(QStringLiteral("LOG"), log);
-    arguments.replaceInStrings(QStringLiteral("PTY"), pty.path);
-    const ToolRun r = runTool(QStringLiteral(KWN_CLI_PATH), QStringList{"replay"} + arguments, kSource);
-    QCOMPARE(r.exitCode, exitCode);
-    QVERIFY(r.err.startsWith("kwn-frame: "));
-    QCOMPARE(pty.read(1, 100), QByteArray());
-}
-
 // Frames all due at the start are all written before it ends, every run.
 void ReplayCliTest::allDueAtOnce_data()
 {
@@ -306,48 +272,6 @@ void ReplayCliTest::allDueAtOnce()
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(pty.read(bytesOf(frames).size() + 1, 300), bytesOf(frames));
     }
-}
-
-// A file that does not read whole as a log or a capture: nothing is written.
-void ReplayCliTest::refused_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QByteArray>("error");
-    QByteArray binary(80, '\0');
-    for (int i = 0; i < binary.size(); ++i) // no line end; 50 hex digits, a frame's worth
-        binary[i] = "\x01\xfe""AbCd9\x80\x7f"[i % 8];
-    const QByteArray frame = QByteArray("2026-12-06T23:00:00.000Z RX ") + kFrames[0] + '\n';
-    QTest::newRow("binary") << binary << QByteArray("line 1 of");
-    QTest::newRow("hex in binary") << QByteArray("F0EFDF\x01""AEF3C5FEFFFFFDFAFD0DFF0C20\n") << QByteArray("line 1 of");
-    QTest::newRow("prose") << frame + "Please bead a faded cafe face by the decade, dad\n" << QByteArray("line 2 of");
-    QTest::newRow("frame and words") << frame + "2026-12-06T23:00:01.000Z TX F0EFDF then AEF3C5FEFFFFFDFAFD0DFF0C20\n"
-                                     << QByteArray("line 2 of");
-    QTest::newRow("odd digits") << frame + "F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C2\n" << QByteArray("line 2 of");
-    QTest::newRow("noise only") << QByteArray("# 2026-12-06T23:00:00.000Z noise: 00FF\n") << QByteArray("no frames");
-    QTest::newRow("damaged capture") << QByteArray("CAPTURE") << QByteArray("not a whole capture");
-}
-
-void ReplayCliTest::refused()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QByteArray, error);
-    PtyPair pty;
-    QVERIFY(pty.ok());
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("bus.log"));
-    if (content == "CAPTURE") { // a capture cut inside its last record
-        QVERIFY(writeFile(path, logAt({0, 10, 20, 30})));
-        const QString capture = dir.filePath(QStringLiteral("bus.pcap"));
-        QCOMPARE(runTool(QStringLiteral(KWN_CLI_PATH), {"convert", path, capture}).exitCode, 0);
-        QVERIFY(QFile::resize(capture, QFileInfo(capture).size() - 3));
-        path = capture;
-    } else {
-        QVERIFY(writeFile(path, content));
-    }
-    const ToolRun r = runTool(QStringLiteral(KWN_CLI_PATH), {"replay", "--port", pty.path, path}, kSource);
-    QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.contains(error), r.err.constData());
-    QCOMPARE(pty.read(1, 200), QByteArray());
 }
 
 // A pass of a loop takes at least its frames' time on the line: at 1200
