@@ -116,6 +116,7 @@ void BusLayout::connectPanels()
     connect(listPanel, &FrameListPanel::recordMenuRequested, busPlots,
             [this](QMenu *menu, const BusRecord &record) { busPlots->addPlotEntries(menu, record); });
     connect(listPanel, &FrameListPanel::currentRecordChanged, detailPanel, &DetailPanel::showRecord);
+    connect(listPanel, &FrameListPanel::rowFilterChanged, nodeModel, &NodeTableModel::setRowFilter);
     connect(detailPanel, &DetailPanel::frameOpened, this, &BusLayout::frameOpened);
     connect(detailPanel, &DetailPanel::putInSendRequested, sendPanel, &SendPanel::putInSendField);
     connect(detailPanel, &DetailPanel::parameterMenuRequested, busPlots, &BusPlots::addPlotEntries);
