@@ -5,7 +5,6 @@
 // general one through FilterFrame, and readers whose own class the compiler
 // sees, so that a frame's facts are read without a call through a table.
 
-#include "catalogue/catalogue.h"
 #include "filter/filterprogram.h"
 
 namespace filterevaluation {

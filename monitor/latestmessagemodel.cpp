@@ -164,7 +164,7 @@ void LatestMessageModel::onChanged(const QVector<int> &updated, int firstNew)
         if (filter->matches(latest().entry(entry).last))
             added.append(entry);
     }
-    insertRows(added);
+    showEntries(added);
 }
 
 void LatestMessageModel::announceUpdated(const QVector<int> &updated)
@@ -209,10 +209,10 @@ void LatestMessageModel::judgeUpdated(const QVector<int> &updated)
         end = start;
     }
     std::sort(coming.begin(), coming.end());
-    insertRows(coming);
+    showEntries(coming);
 }
 
-void LatestMessageModel::insertRows(const QVector<int> &entries)
+void LatestMessageModel::showEntries(const QVector<int> &entries)
 {
     for (int i = 0; i < entries.size();) {
         const int at = int(std::lower_bound(rows.cbegin(), rows.cend(), entries.at(i)) - rows.cbegin());

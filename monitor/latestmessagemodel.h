@@ -68,8 +68,9 @@ private:
     // last frames pass it or not.
     void judgeUpdated(const QVector<int> &updated);
     void announceUpdated(const QVector<int> &updated);
-    // Row insertions, each run of rows next to each other at once.
-    void insertRows(const QVector<int> &entries);
+    // The rows of the entries (ascending) shown, each run of them side by
+    // side in one insertion.
+    void showEntries(const QVector<int> &entries);
     void onRenumbered();
     void follow(TraceStore *store);
     void rebuildRows();
