@@ -56,16 +56,16 @@ void NodeTableModel::setStore(TraceStore *store)
     endResetModel();
 }
 
-void NodeTableModel::setRowFilter(std::shared_ptr<const RecordFilter> filter)
+void NodeTableModel::setRowFilter(std::shared_ptr<const RecordFilter> filter, const std::deque<quint64> *chosen)
 {
     beginResetModel();
     m_filter = filter && !filter->isEmpty() ? std::move(filter) : nullptr;
-    countHeld();
+    countHeld(chosen);
     m_rows = table().size();
     endResetModel();
 }
 
-void NodeTableModel::countHeld()
+void NodeTableModel::countHeld(const std::deque<quint64> *chosen)
 {
     if (!m_filter) {
         m_filtered.reset();
@@ -74,6 +74,13 @@ void NodeTableModel::countHeld()
     // The Frames/s column shows live rates: the table keeps them.
     m_filtered = std::make_unique<NodeTable>(NodeTable::Rates::Kept);
     m_filtered->setSilenceThresholdUs(m_store->nodes().silenceThresholdUs());
+    if (chosen) {
+        for (const quint64 seq : *chosen) {
+            if (const BusRecord *record = m_store->record(seq))
+                m_filtered->add(*record);
+        }
+        return;
+    }
     for (int i = 0; i < m_store->heldCount(); ++i) {
         const BusRecord &record = m_store->heldRecord(i);
         if (m_filter->matches(record))

@@ -18,6 +18,7 @@
 
 #include <QAbstractTableModel>
 
+#include <deque>
 #include <memory>
 
 class TraceStore;
@@ -52,7 +53,10 @@ public:
     qint64 silenceThresholdUs() const { return table().silenceThresholdUs(); }
 
     // The nodes of the frames the filter selects (none or an empty one: all).
-    void setRowFilter(std::shared_ptr<const RecordFilter> filter);
+    // `chosen`, when given, are the sequence numbers of the records held that
+    // it selects, ascending, as the list has them: counted without judging
+    // every record again.
+    void setRowFilter(std::shared_ptr<const RecordFilter> filter, const std::deque<quint64> *chosen = nullptr);
 
     // The store's node table, or under a filter the model's own.
     const NodeTable &table() const;
@@ -69,7 +73,7 @@ private:
     void onCleared();
     void follow(TraceStore *store);
     // The filtered table made anew from the records held; none without a filter.
-    void countHeld();
+    void countHeld(const std::deque<quint64> *chosen = nullptr);
 
     TraceStore *m_store;
     std::shared_ptr<const RecordFilter> m_filter;
