@@ -16,11 +16,12 @@
 // Then --input of a pcap capture (kwn-frame convert of the log) of 100,000
 // and of 1,000,000 frames: memory that does not grow with its length either.
 // Then --filter on the log of 1,000,000 frames, in each style: a filter that
-// selects every frame or a part of them no slower, by CPU time, than no
-// filter (up to 10% for the one that selects all, whose every frame is both
-// judged and written).
+// selects every frame (by the header, and by parameter values) or a part of
+// them no slower, by CPU time, than no filter, the two run in turn, the least
+// of five runs each; two hundredths above is taken as the noise of the measure.
 //
 //   clidecodebench [KWN-FRAME]           run, with another kwn-frame if given
+//   clidecodebench --filter [KWN-FRAME]  only the runs of --filter
 //   clidecodebench --write-log FILE N    only write a log of N frames
 //   clidecodebench --floor XML < LOG     only the minimal loop
 
@@ -396,7 +397,9 @@ bool runCaptureInput(const QString &program, const QString &xml, const QStringLi
 }
 
 // kwn-frame decode --filter on 1,000,000 frames beside decode without one,
-// in each style. False when a goal was missed.
+// in each style, the two run in turn so that both see the same machine: the
+// least CPU time of each over the rounds, and their ratio. False when a goal
+// was missed.
 bool runFiltered(const QString &program, const QString &xml, const QStringList &frames, const QString &folder)
 {
     const QString log = QDir(folder).filePath(QStringLiteral("filtered.log"));
@@ -412,26 +415,41 @@ bool runFiltered(const QString &program, const QString &xml, const QStringList &
         const char *expression;
         double goal; // the most CPU time beside no filter
     };
-    const Filter filters[] = {{"all", "checksum_ok or not checksum_ok", 1.1},
+    // Both "all" expressions select every frame of the log: each frame is
+    // judged and written, and must cost no more than written alone.
+    const Filter filters[] = {{"all", "checksum_ok or not checksum_ok", 1.0},
+                              {"all, by values", "[Duration] >= 0 or not [Duration] == 7 or mode != \"P2P\"", 1.0},
                               {"some", "[Duration] > 50 or message contains \"Post\"", 1.0}};
+    const int rounds = 5;
     bool ok = true;
     for (int s = 0; s < 3; ++s) {
         const QStringList decode = QStringList{QStringLiteral("decode"), QStringLiteral("--xml"), xml} + styleOptions[s];
-        const RunFigures plain = bestOf(3, program, decode, log);
         for (const Filter &filter : filters) {
-            const RunFigures r = bestOf(
-                3, program, decode + QStringList{QStringLiteral("--filter"), QString::fromLatin1(filter.expression)}, log);
-            if (!plain.ran || !r.ran || plain.exitCode != 0 || r.exitCode != 0) {
-                std::printf("kwn-frame decode --filter %s did not run cleanly\n", filter.expression);
-                return false;
+            const QStringList filtered = decode + QStringList{QStringLiteral("--filter"), QString::fromLatin1(filter.expression)};
+            double plainCpu = 0;
+            double filteredCpu = 0;
+            for (int round = 0; round < rounds; ++round) {
+                // Each goes first in turn.
+                for (int k = 0; k < 2; ++k) {
+                    const bool isFiltered = (round + k) % 2 == 1;
+                    const RunFigures r = runProgram(program, isFiltered ? filtered : decode, log, QStringLiteral("/dev/null"));
+                    if (!r.ran || r.exitCode != 0) {
+                        std::printf("kwn-frame decode --filter %s did not run cleanly\n", filter.expression);
+                        return false;
+                    }
+                    double &least = isFiltered ? filteredCpu : plainCpu;
+                    least = least == 0 ? r.cpuSeconds : qMin(least, r.cpuSeconds);
+                }
             }
-            const double ratio = plain.cpuSeconds > 0 ? r.cpuSeconds / plain.cpuSeconds : 0;
-            const bool met = ratio <= filter.goal;
+            const double ratio = plainCpu > 0 ? filteredCpu / plainCpu : 0;
+            // Two hundredths: what the same run differs from itself by here.
+            const bool met = ratio <= filter.goal + 0.02;
             ok &= met;
             char name[96];
             std::snprintf(name, sizeof name, "kwn-frame decode, %s, --filter (%s)", styleNames[s], filter.name);
-            std::printf("%-52s cpu %7.3f s, %.2fx that of no filter (%.3f s)  goal <= %.2fx: %s\n", name, r.cpuSeconds,
-                        ratio, plain.cpuSeconds, filter.goal, met ? "ok" : "MISSED");
+            std::printf("%-52s cpu %7.3f s, %.3fx that of no filter (%.3f s)  goal <= %.2fx (+0.02 noise): %s\n", name,
+                        filteredCpu, ratio, plainCpu, filter.goal, met ? "ok" : "MISSED");
+            std::fflush(stdout);
         }
     }
     return ok;
@@ -454,6 +472,12 @@ int main(int argc, char **argv)
     }
     if (argc == 3 && std::strcmp(argv[1], "--floor") == 0)
         return floorLoop(QString::fromLocal8Bit(argv[2]));
+    // --filter [KWN-FRAME]: only the runs of --filter beside none.
+    const bool filterOnly = argc > 1 && std::strcmp(argv[1], "--filter") == 0;
+    if (filterOnly) {
+        --argc;
+        ++argv;
+    }
 #ifdef KWN_CLI_PATH
     QString program = QStringLiteral(KWN_CLI_PATH);
 #else
@@ -474,6 +498,8 @@ int main(int argc, char **argv)
     }
     std::printf("log: %d distinct frames of the sample catalogue, e.g. %s\n", int(frames.size()),
                 qPrintable(frames.first()));
+    if (filterOnly)
+        return runFiltered(program, xml, frames, dir.path()) ? 0 : 1;
 
     // Every frame of the log must decode cleanly, or the figures measure the
     // error path.

@@ -85,13 +85,7 @@ bool decodeLine(DecodeCatalogue &catalogue, cli::FrameChoice &choice, ReportStyl
                 qsizetype size, QString &text, QByteArray &out)
 {
     // A frame the filter leaves out is a frame all the same.
-    const PlainFrameFilter::Verdict verdict = choice.judgeText(line, size, QString());
-    if (verdict == PlainFrameFilter::Fails)
-        return true;
-    if (verdict == PlainFrameFilter::Matches
-        && (choice.isFiltering()
-                ? catalogue.appendPlainFrameReport(style, line, size, choice.frameBytes(), choice.frameFields(), out)
-                : catalogue.appendPlainFrameReport(style, line, size, out)))
+    if (choice.appendPlainFrameReport(style, line, size, out) != PlainReport::NotPlain)
         return true;
     BusLogLine logged;
     qsizetype textStart = 0;
@@ -100,20 +94,11 @@ bool decodeLine(DecodeCatalogue &catalogue, cli::FrameChoice &choice, ReportStyl
             return true;
         const char *frameText = line + textStart;
         const qsizetype frameSize = size - textStart;
-        if (!logged.time.isEmpty() && frameSize <= 2 * kMaxFrameBytes) {
-            const PlainFrameFilter::Verdict logVerdict = choice.judgeText(frameText, frameSize, logged.direction);
-            if (logVerdict == PlainFrameFilter::Fails)
-                return true;
-            const bool written = logVerdict == PlainFrameFilter::Matches
-                && (choice.isFiltering()
-                        ? catalogue.appendPlainFrameReport(style, frameText, frameSize, choice.frameBytes(),
-                                                           choice.frameFields(), out, logged.time.toLatin1(),
-                                                           logged.direction.toLatin1())
-                        : catalogue.appendPlainFrameReport(style, frameText, frameSize, out,
-                                                           logged.time.toLatin1(), logged.direction.toLatin1()));
-            if (written)
-                return true;
-        }
+        if (!logged.time.isEmpty() && frameSize <= 2 * kMaxFrameBytes
+            && choice.appendPlainFrameReport(style, frameText, frameSize, out, logged.time.toLatin1(),
+                                             logged.direction)
+                != PlainReport::NotPlain)
+            return true;
         // A long line is echoed from its bytes whatever its characters, as
         // long as they are read as they are.
         if (frameSize >= kLongLine ? isEchoedUtf8Text(frameText, frameSize)

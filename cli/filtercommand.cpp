@@ -14,9 +14,12 @@ const char kHelp[] =
     "filter bar. A parameter is the field kwn.p.<name>, the name in lower case with\n"
     "every run of characters other than a-z and 0-9 made one \"_\" ([Supply voltage]:\n"
     "kwn.p.supply_voltage), holding the number decode --json gives as \"raw\" or a\n"
-    "string's characters; a number's shown text is read from kwn.parameter.\n"
-    "Exits with 2 when EXPR does not compile, with 1 when Wireshark's fields cannot\n"
-    "tell it (a regular expression over a number's shown text, \"&\" on an address).\n"
+    "string's characters; a number's shown text is read from kwn.parameter, and\n"
+    "\"[Name]\" alone from kwn.parameter_name, which names every parameter shown.\n"
+    "Exits with 2, printing nothing, when EXPR does not compile or when no display\n"
+    "filter says it: a parameter whose name is a string in some messages and a\n"
+    "number in others (its field holds both as text) compared with a number, or\n"
+    "tested by contains or matches, or with a character that the dissector escapes.\n"
     "\n"
     "Options:\n"
     "  --wireshark     print the Wireshark display filter\n"
@@ -50,8 +53,8 @@ int runFilter(const QStringList &arguments)
     QString problem;
     const QString filter = dissector::wiresharkFilter(expression, dissector::wiresharkParameterFields(catalogue), &problem);
     if (filter.isEmpty()) {
-        cli::writeErr(QStringLiteral("kwn-frame: no Wireshark filter says it: %1\n").arg(problem));
-        return kExitFailure;
+        cli::writeErr(QStringLiteral("kwn-frame: filter: no Wireshark display filter says it: %1\n").arg(problem));
+        return kExitUsage;
     }
     cli::writeOut(filter + QLatin1Char('\n'));
     return kExitOk;

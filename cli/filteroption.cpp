@@ -12,6 +12,7 @@ void addFilterOption(QCommandLineParser &parser)
 
 bool FrameChoice::setUp(const QCommandLineParser &parser, DecodeCatalogue &catalogue)
 {
+    m_catalogue = &catalogue;
     if (!parser.isSet(QStringLiteral("filter")))
         return true;
     FilterError error;
@@ -22,7 +23,6 @@ bool FrameChoice::setUp(const QCommandLineParser &parser, DecodeCatalogue &catal
         writeErr(QStringLiteral("kwn-frame: filter: %1\n").arg(error.text()));
         return false;
     }
-    m_catalogue = &catalogue;
     m_quick = std::make_unique<PlainFrameFilter>(catalogue, m_expression);
     return true;
 }
@@ -39,9 +39,15 @@ bool FrameChoice::keeps(const QByteArray &bytes, const QString &direction)
     return m_quick->matches(report);
 }
 
-PlainFrameFilter::Verdict FrameChoice::judgeText(const char *text, qsizetype size, const QString &direction)
+PlainReport FrameChoice::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
+                                                const QByteArray &time, const QString &direction)
 {
-    return m_quick ? m_quick->judgeText(text, size, direction) : PlainFrameFilter::Matches;
+    const QByteArray directionText = direction.isEmpty() ? QByteArray() : direction.toLatin1();
+    if (!m_quick) {
+        return m_catalogue->appendPlainFrameReport(style, line, size, out, time, directionText) ? PlainReport::Written
+                                                                                                : PlainReport::NotPlain;
+    }
+    return m_catalogue->appendPlainFrameReport(style, line, size, m_quick->gate(direction), out, time, directionText);
 }
 
 bool FrameChoice::keeps(const FrameReport &report) const

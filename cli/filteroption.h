@@ -39,12 +39,11 @@ public:
     bool isFiltering() const { return m_quick != nullptr; }
     // Whether the frame (as on the bus) is kept; direction "RX", "TX" or "".
     bool keeps(const QByteArray &bytes, const QString &direction);
-    // The same for a line of nothing but a frame's digits: Undecided for
-    // any other line.
-    PlainFrameFilter::Verdict judgeText(const char *text, qsizetype size, const QString &direction);
-    // The frame judgeText read, when it was not Undecided.
-    const QByteArray &frameBytes() const { return m_quick->frameBytes(); }
-    const FrameFields &frameFields() const { return m_quick->frameFields(); }
+    // For a line of nothing but a frame's digits, of a known device and
+    // message: its report appended when the frame is kept
+    // (DecodeCatalogue::appendPlainFrameReport), the frame read once.
+    PlainReport appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
+                                       const QByteArray &time = QByteArray(), const QString &direction = QString());
     // The same for a report already made.
     bool keeps(const FrameReport &report) const;
 

@@ -514,9 +514,15 @@ MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteA
         decoding.statusText = longerStatus;
         decoding.statusIsError = false;
     } else {
-        decoding.statusText = QStringLiteral("Frame decoded successfully.");
+        decoding.statusText = decodedStatusText();
     }
     return decoding;
+}
+
+const QString &decodedStatusText()
+{
+    static const QString text = QStringLiteral("Frame decoded successfully.");
+    return text;
 }
 
 QString productForFrame(const ProfileMap &profiles, const FrameFields &fields)

@@ -265,6 +265,9 @@ QString invalidValueText(quint32 value, quint32 size);
 // stands for none, and such a frame's message is unknown.
 bool isKnownMessage(const MessageDefinition &message);
 
+// The status line of a frame decoded whole: "Frame decoded successfully."
+const QString &decodedStatusText();
+
 // Decodes the data bytes of a frame as the given message (one that is not
 // isKnownMessage means none was found). When the frame held more bytes than
 // announced, a complete decoding keeps `longerStatus` as its status instead

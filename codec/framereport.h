@@ -36,6 +36,34 @@ struct FrameReport
 // Output of `kwn-frame decode` and `kwn-frame monitor`.
 enum class ReportStyle { Blocks, SingleLine, Json };
 
+// What the quick way of plain frames (DecodeCatalogue::appendPlainFrameReport)
+// has read of a frame before it writes its report: all that a filter asks
+// of such a frame but its parameters, which it reads from `fields.data`.
+// Its status line is decodedStatusText().
+struct PlainFrameFacts
+{
+    const QByteArray &bytes;   // as on the bus
+    const FrameFields &fields;
+    const QString &product;
+    const MessageDefinition &message;
+    bool checksumOk;
+};
+
+// Whether the quick way writes a frame it has read: the decision of a
+// caller that writes only some frames, made on what was read for the report.
+class PlainFrameGate
+{
+public:
+    virtual bool admits(const PlainFrameFacts &facts) = 0;
+
+protected:
+    ~PlainFrameGate() = default;
+};
+
+// What the quick way did with a line: wrote its report, left it out at the
+// gate's word, or did not take it (the caller takes the general way).
+enum class PlainReport { NotPlain, Written, LeftOut };
+
 // Decoding against the catalogue of one folder (DeviceCatalogue: read when
 // first needed, its files checked again at most once per recheck interval).
 class DecodeCatalogue
@@ -66,12 +94,11 @@ public:
     // caller then takes the general path. (plainframereport.cpp)
     bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
                                 const QByteArray &time = QByteArray(), const QByteArray &direction = QByteArray());
-    // The same for a line whose frame the caller has read already: `frame`
-    // as plainFrameBytes gave it for the line, `fields` as unpackFrame gave
-    // them for the frame. For a reader that looked at the frame first.
-    bool appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, const QByteArray &frame,
-                                const FrameFields &fields, QByteArray &out, const QByteArray &time = QByteArray(),
-                                const QByteArray &direction = QByteArray());
+    // The same, the report written only when `gate` admits the frame: the
+    // frame read once, for the gate and the report alike.
+    PlainReport appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, PlainFrameGate &gate,
+                                       QByteArray &out, const QByteArray &time = QByteArray(),
+                                       const QByteArray &direction = QByteArray());
 
     // Checks the files now, whatever the interval (reads them when first called).
     void recheck() { m_catalogue.recheck(); }
@@ -104,9 +131,8 @@ public:
 
 private:
     void decodeParsed(FrameReport &report);
-    bool appendUnpackedFrame(ReportStyle style, const char *line, qsizetype size, const QByteArray &bytes,
-                             const FrameFields &fields, QByteArray &out, const QByteArray &time,
-                             const QByteArray &direction);
+    PlainReport appendPlainFrame(ReportStyle style, const char *line, qsizetype size, PlainFrameGate *gate,
+                                 QByteArray &out, const QByteArray &time, const QByteArray &direction);
     PreparedDevice &preparedDevice(const DeviceCatalogue::Device &device, int pair);
 
     DeviceCatalogue m_catalogue;

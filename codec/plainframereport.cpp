@@ -51,7 +51,7 @@ struct PreparedParameter
 
 struct DecodeCatalogue::PreparedMessage
 {
-    bool usable = false; // a known message
+    const MessageDefinition *definition = nullptr; // a known message; none: not usable
     PreparedText name;
     quint64 neededBytes = 0; // fewer data bytes make the frame incomplete
     QVector<PreparedParameter> shown;
@@ -94,7 +94,7 @@ DecodeCatalogue::PreparedMessage prepareMessage(const MessageDefinition *message
     DecodeCatalogue::PreparedMessage m;
     if (!message)
         return m;
-    m.usable = true;
+    m.definition = message;
     m.name = prepared(message->name);
     // The offsets as decodeMessageData walks them; it finds the frame
     // incomplete when a parameter that is read and not optional starts
@@ -501,44 +501,48 @@ DecodeCatalogue::PreparedDevice &DecodeCatalogue::preparedDevice(const DeviceCat
 bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size, QByteArray &out,
                                              const QByteArray &time, const QByteArray &direction)
 {
+    return appendPlainFrame(style, line, size, nullptr, out, time, direction) == PlainReport::Written;
+}
+
+PlainReport DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size,
+                                                    PlainFrameGate &gate, QByteArray &out, const QByteArray &time,
+                                                    const QByteArray &direction)
+{
+    return appendPlainFrame(style, line, size, &gate, out, time, direction);
+}
+
+PlainReport DecodeCatalogue::appendPlainFrame(ReportStyle style, const char *line, qsizetype size,
+                                              PlainFrameGate *gate, QByteArray &out, const QByteArray &time,
+                                              const QByteArray &direction)
+{
     if (!isPlainAscii(time) || !isPlainAscii(direction) || !plainFrameBytes(line, size, m_frame))
-        return false;
-    unpackFrame(m_frame, m_fields);
-    return appendUnpackedFrame(style, line, size, m_frame, m_fields, out, time, direction);
-}
-
-bool DecodeCatalogue::appendPlainFrameReport(ReportStyle style, const char *line, qsizetype size,
-                                             const QByteArray &frame, const FrameFields &fields, QByteArray &out,
-                                             const QByteArray &time, const QByteArray &direction)
-{
-    return isPlainAscii(time) && isPlainAscii(direction)
-        && appendUnpackedFrame(style, line, size, frame, fields, out, time, direction);
-}
-
-bool DecodeCatalogue::appendUnpackedFrame(ReportStyle style, const char *line, qsizetype size,
-                                          const QByteArray &bytes, const FrameFields &fields, QByteArray &out,
-                                          const QByteArray &time, const QByteArray &direction)
-{
+        return PlainReport::NotPlain;
+    const QByteArray &bytes = m_frame;
+    FrameFields &fields = m_fields;
+    unpackFrame(bytes, fields);
     // Not longer than announced, nor shorter.
     if (fields.length != bytes.size())
-        return false;
+        return PlainReport::NotPlain;
     m_catalogue.refresh();
     const DeviceCatalogue::Device *device = deviceOf(fields.sourceNodeType, fields.destinationNodeType);
     if (!device)
-        return false;
+        return PlainReport::NotPlain;
     PreparedDevice &texts = preparedDevice(*device, fields.sourceNodeType << 4 | fields.destinationNodeType);
     std::unique_ptr<PreparedMessage> &slot = texts.messages[fields.messageId];
     if (!slot)
         slot.reset(new PreparedMessage(prepareMessage(messageOf(*device, fields.messageId))));
     const PreparedMessage &message = *slot;
-    if (!message.usable || quint64(fields.data.size()) < message.neededBytes)
-        return false;
+    if (!message.definition || quint64(fields.data.size()) < message.neededBytes)
+        return PlainReport::NotPlain;
+    const bool checksumOk = checksumMatches(bytes);
+    if (gate && !gate->admits(PlainFrameFacts{bytes, fields, device->product, *message.definition, checksumOk}))
+        return PlainReport::LeftOut;
 
     const PlainFrame frame{line,
                            size,
                            bytes,
                            fields,
-                           checksumMatches(bytes),
+                           checksumOk,
                            addressingModeOf(fields.destinationAddress),
                            texts.product,
                            message,
@@ -556,5 +560,5 @@ bool DecodeCatalogue::appendUnpackedFrame(ReportStyle style, const char *line, q
         writeJson(frame, o);
         break;
     }
-    return true;
+    return PlainReport::Written;
 }

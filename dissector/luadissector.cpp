@@ -216,14 +216,23 @@ QString wiresharkFieldName(const QString &parameterName)
     return QStringLiteral("kwn.p.") + (id.isEmpty() ? QStringLiteral("_") : id);
 }
 
-QHash<QString, bool> wiresharkParameterFields(DecodeCatalogue &catalogue)
+QHash<QString, WiresharkField> wiresharkParameterFields(DecodeCatalogue &catalogue)
 {
     QMap<QString, FieldKinds> fields;
     catalogueTables(catalogue, fields);
-    QHash<QString, bool> text;
-    for (auto f = fields.constBegin(); f != fields.constEnd(); ++f)
-        text.insert(f.key(), f.value().strings);
-    return text;
+    QHash<QString, WiresharkField> kinds;
+    for (auto f = fields.constBegin(); f != fields.constEnd(); ++f) {
+        const FieldKinds &k = f.value();
+        const bool numbers = k.signedNumbers || k.unsignedNumbers;
+        WiresharkField field;
+        field.names = k.names;
+        if (k.strings)
+            field.type = numbers ? WiresharkField::Mixed : WiresharkField::Strings;
+        else if (k.signedNumbers)
+            field.type = k.unsignedNumbers ? WiresharkField::Wide : WiresharkField::Signed;
+        kinds.insert(f.key(), field);
+    }
+    return kinds;
 }
 
 QString commentText(const QString &text)

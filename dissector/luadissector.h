@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 namespace dissector {
 
@@ -30,9 +31,22 @@ QByteArray luaStringLiteral(const QString &text);
 // string's characters; where parameters of one field are strings and
 // numbers, the numbers' decimal digits as text.
 QString wiresharkFieldName(const QString &parameterName);
-// The fields kwn.p.<name> of the dissector of `catalogue`, each with whether
-// it holds text.
-QHash<QString, bool> wiresharkParameterFields(DecodeCatalogue &catalogue);
+// A field kwn.p.<name> of the dissector: what it holds, and the parameter
+// names whose field it is.
+struct WiresharkField
+{
+    enum Type {
+        Unsigned, // 32-bit unsigned: unsigned integers and bitfields
+        Signed,   // 32-bit signed: signed integers
+        Wide,     // 64-bit signed: both of the above
+        Strings,  // text: a string's characters
+        Mixed     // text: strings and numbers, as decimal digits
+    };
+    Type type = Unsigned;
+    QStringList names;
+};
+// The fields kwn.p.<name> of the dissector of `catalogue`, by field name.
+QHash<QString, WiresharkField> wiresharkParameterFields(DecodeCatalogue &catalogue);
 
 // The text on one comment line: controls and line breaks written as
 // escapes, as codec's visibleText writes them.

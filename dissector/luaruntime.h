@@ -29,11 +29,13 @@ local pf = {
     checksum = ProtoField.uint16("kwn.checksum", "Checksum", base.HEX),
     checksum_ok = ProtoField.bool("kwn.checksum_ok", "Checksum ok"),
     parameter = ProtoField.string("kwn.parameter", "Parameter"),
+    parameter_name = ProtoField.string("kwn.parameter_name", "Parameter name"),
     noise = ProtoField.bytes("kwn.noise", "Noise"),
     damaged = ProtoField.string("kwn.damaged", "Damaged record"),
 }
 local FIELDS = { pf.direction, pf.length, pf.mode, pf.ack, pf.node_type, pf.source, pf.destination, pf.msg_id,
-                 pf.device, pf.message, pf.status, pf.checksum, pf.checksum_ok, pf.parameter, pf.noise, pf.damaged }
+                 pf.device, pf.message, pf.status, pf.checksum, pf.checksum_ok, pf.parameter, pf.parameter_name,
+                 pf.noise, pf.damaged }
 
 -- The catalogue: M[i] a message { name, parameters }, each parameter
 -- { kind (1 integer, 2 string, 3 bitfield, 0 other), size, signed, hexa,
@@ -323,6 +325,9 @@ local function add_frame(tvb, pinfo, root, wire)
                 else
                     list:add(row.name .. ":")
                 end
+                -- Every row shown, a bare label too, by its name: for filters.
+                local named = list:add(pf.parameter_name, row.name)
+                named:set_hidden(true)
             end
         end
         root:add(pf.checksum, tvb(n - 1, 2))

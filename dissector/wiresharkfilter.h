@@ -5,6 +5,7 @@
 // the generated dissector (luadissector.h), so that tshark -Y selects in a
 // capture the frames that `kwn-frame decode --filter` selects in it.
 
+#include "dissector/luadissector.h"
 #include "filter/filterexpression.h"
 
 #include <QHash>
@@ -13,10 +14,11 @@
 namespace dissector {
 
 // The display filter; empty, with `problem` saying why, for a test that the
-// dissector's fields cannot tell (a regular expression over the shown text
-// of a number, "&" on an address). `fields` are the dissector's fields
-// kwn.p.<name>, each with whether it holds text (wiresharkParameterFields).
-QString wiresharkFilter(const FilterExpression &expression, const QHash<QString, bool> &fields, QString *problem);
+// dissector's fields cannot tell: a number compared with a parameter whose
+// field kwn.p.<name> holds strings and numbers alike, as text.
+// `fields` are the dissector's fields kwn.p.<name> (wiresharkParameterFields).
+QString wiresharkFilter(const FilterExpression &expression, const QHash<QString, WiresharkField> &fields,
+                        QString *problem);
 
 } // namespace dissector
 

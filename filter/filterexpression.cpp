@@ -3,167 +3,41 @@
 #include "filter/filterexpression.h"
 
 #include "catalogue/catalogue.h"
-#include "filter/filterprogram.h"
+#include "filter/filterevaluation.h"
 #include "filter/filtertokens.h"
+
+bool evaluateFilter(const FilterExpression::Program &program, int index, const FilterFrame &frame)
+{
+    return filterevaluation::evaluate(program, index, frame);
+}
 
 namespace {
 
-bool compareNumbers(qint64 x, FilterOp op, qint64 v)
-{
-    switch (op) {
-    case FilterOp::Equal:
-    case FilterOp::In:
-        return x == v;
-    case FilterOp::NotEqual:
-        return x != v;
-    case FilterOp::Less:
-        return x < v;
-    case FilterOp::LessEqual:
-        return x <= v;
-    case FilterOp::Greater:
-        return x > v;
-    case FilterOp::GreaterEqual:
-        return x >= v;
-    case FilterOp::BitAnd:
-        return (quint64(x) & quint64(v)) != 0;
-    default:
-        return false;
-    }
-}
-
-bool compareTexts(const QString &x, const FilterNode &node, const FilterValue &v, Qt::CaseSensitivity cs)
-{
-    switch (node.op) {
-    case FilterOp::Equal:
-    case FilterOp::In:
-        return x.compare(v.text, cs) == 0;
-    case FilterOp::NotEqual:
-        return x.compare(v.text, cs) != 0;
-    case FilterOp::Contains:
-        return x.contains(v.text, cs);
-    case FilterOp::Matches:
-        return node.regex.match(x).hasMatch();
-    default:
-        return false;
-    }
-}
-
-// A test over a number that may also be asked for as text (an address, a
-// mode): a value that is a number compares numbers, else the text.
-template <class Text>
-bool testNumber(const FilterNode &node, qint64 x, Text text, Qt::CaseSensitivity cs)
-{
-    for (const FilterValue &v : node.values) {
-        const bool holds = v.isNumber ? compareNumbers(x, node.op, v.number) : compareTexts(text(), node, v, cs);
-        if (node.op != FilterOp::In || holds)
-            return holds;
-    }
-    return false;
-}
-
-bool testText(const FilterNode &node, const QString &x, Qt::CaseSensitivity cs)
-{
-    for (const FilterValue &v : node.values) {
-        const bool holds = compareTexts(x, node, v, cs);
-        if (node.op != FilterOp::In || holds)
-            return holds;
-    }
-    return false;
-}
-
-bool testParameter(const FilterExpression::Program &program, const FilterNode &node, const FilterFrame &frame)
-{
-    const QString &name = program.parameters.at(node.parameter);
-    bool hasRaw = false;
-    qint64 raw = 0;
-    if (!frame.parameter(node.parameter, name, &hasRaw, &raw))
-        return false;
-    if (node.op == FilterOp::Holds)
-        return true;
-    QString text;
-    bool textRead = false;
-    for (const FilterValue &v : node.values) {
-        bool holds = false;
-        if (v.isNumber) {
-            holds = hasRaw && compareNumbers(raw, node.op, v.number);
-        } else {
-            if (!textRead) {
-                text = frame.parameterText(node.parameter, name);
-                textRead = true;
-            }
-            holds = !text.isNull() && compareTexts(text, node, v, Qt::CaseSensitive);
-        }
-        if (node.op != FilterOp::In || holds)
-            return holds;
-    }
-    return false;
-}
-
-bool testField(const FilterExpression::Program &program, const FilterNode &node, const FilterFrame &frame)
-{
-    static const QString modes[] = {QStringLiteral("P2P"), QStringLiteral("Group"), QStringLiteral("Broadcast")};
-    const bool holds = node.op == FilterOp::Holds;
-    switch (node.field) {
-    case FilterField::Status:
-        return holds || testText(node, frame.status(), Qt::CaseSensitive);
-    case FilterField::ChecksumOk:
-        if (!frame.parsed())
-            return false;
-        return holds ? frame.checksumOk() : compareNumbers(frame.checksumOk(), node.op, node.values.at(0).number);
-    case FilterField::Direction:
-        if (frame.direction().isEmpty())
-            return false;
-        return holds || testText(node, frame.direction(), Qt::CaseInsensitive);
-    case FilterField::Parameter:
-        return testParameter(program, node, frame);
-    default:
-        break;
-    }
-    // The rest are known when a product decodes the frame.
-    if (!frame.productFound())
-        return false;
-    const FrameFields &f = frame.fields();
-    switch (node.field) {
-    case FilterField::Device:
-        return holds || testText(node, frame.device(), Qt::CaseSensitive);
-    case FilterField::Message:
-        return holds || testText(node, frame.message(), Qt::CaseSensitive);
-    case FilterField::Source:
-        return holds
-            || testNumber(node, f.sourceAddress, [&f] { return nodeIdText(f.sourceAddress); }, Qt::CaseInsensitive);
-    case FilterField::Destination:
-        return holds
-            || testNumber(node, f.destinationAddress, [&f] { return nodeIdText(f.destinationAddress); },
-                          Qt::CaseInsensitive);
-    case FilterField::Mode: {
-        const int mode = int(addressingModeOf(f.destinationAddress));
-        return holds || testNumber(node, mode, [mode] { return modes[mode]; }, Qt::CaseInsensitive);
-    }
-    case FilterField::Ack:
-        return holds ? f.ackRequested : compareNumbers(f.ackRequested, node.op, node.values.at(0).number);
-    case FilterField::NodeType:
-        return holds || testNumber(node, f.sourceNodeType, [] { return QString(); }, Qt::CaseSensitive);
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
-bool evaluateFilter(const FilterExpression::Program &program, int index, const FilterFrame &frame)
+// The first step of the node's tests, going on to `ifTrue` or `ifFalse`
+// as the node holds or not.
+int plan(FilterExpression::Program &program, int index, int ifTrue, int ifFalse)
 {
     const FilterNode &node = program.nodes.at(index);
     switch (node.kind) {
     case FilterNode::And:
-        return evaluateFilter(program, node.left, frame) && evaluateFilter(program, node.right, frame);
+        return plan(program, node.left, plan(program, node.right, ifTrue, ifFalse), ifFalse);
     case FilterNode::Or:
-        return evaluateFilter(program, node.left, frame) || evaluateFilter(program, node.right, frame);
+        return plan(program, node.left, ifTrue, plan(program, node.right, ifTrue, ifFalse));
     case FilterNode::Not:
-        return !evaluateFilter(program, node.left, frame);
+        return plan(program, node.left, ifFalse, ifTrue);
     case FilterNode::Test:
-        return testField(program, node, frame);
+        break;
     }
-    return false;
+    program.steps.append(FilterStep{index, ifTrue, ifFalse});
+    return program.steps.size() - 1;
+}
+
+} // namespace
+
+void planFilterSteps(FilterExpression::Program *program)
+{
+    program->steps.clear();
+    program->firstStep = plan(*program, program->root, FilterStep::kMatches, FilterStep::kFails);
 }
 
 QString FilterError::text() const
@@ -188,18 +62,14 @@ FilterExpression FilterExpression::compile(const QString &text, const QSet<QStri
             *error = refused;
         return expression;
     }
+    planFilterSteps(program.get());
     expression.m_program = std::move(program);
     return expression;
 }
 
 bool FilterExpression::matches(const FilterFrame &frame) const
 {
-    return !m_program || evaluateFilter(*m_program, m_program->root, frame);
-}
-
-bool FilterExpression::readsStatus() const
-{
-    return m_program && m_program->readsStatus;
+    return !m_program || filterevaluation::run(*m_program, frame);
 }
 
 const QStringList &FilterExpression::parameterNames() const

@@ -51,9 +51,6 @@ public:
 
     bool isEmpty() const { return !m_program; }
     bool matches(const FilterFrame &frame) const;
-    // Whether the expression reads the status line (which the quick
-    // readers of plain frames do not have).
-    bool readsStatus() const;
     // The parameter names the expression reads, each once, in the order
     // FilterFrame::parameter is asked for them (its `index`).
     const QStringList &parameterNames() const;

@@ -195,7 +195,6 @@ private:
             names << QLatin1String(f.name);
             if (t.text.compare(QLatin1String(f.name), Qt::CaseInsensitive) == 0) {
                 node.field = f.field;
-                m_program->readsStatus = m_program->readsStatus || f.field == FilterField::Status;
                 return true;
             }
         }

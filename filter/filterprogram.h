@@ -48,17 +48,34 @@ struct FilterNode
     QRegularExpression regex;    // Matches
 };
 
+// The tree as the tests run one after the other: each test's step says
+// which step comes next as it holds or not, so that "and", "or" and "not"
+// cost nothing when a frame is judged and a test whose answer no longer
+// matters is not run.
+struct FilterStep
+{
+    static constexpr int kMatches = -1;
+    static constexpr int kFails = -2;
+    int test = -1;   // a node of kind Test
+    int ifTrue = kMatches;  // the next step, or kMatches or kFails
+    int ifFalse = kFails;
+};
+
 struct FilterExpression::Program
 {
     QVector<FilterNode> nodes;
     int root = -1;
     QStringList parameters;
-    bool readsStatus = false;
+    QVector<FilterStep> steps;
+    int firstStep = FilterStep::kMatches;
 };
 
 // The tree's root as compiled from `tokens`; false with `error` filled.
 bool parseFilter(const QVector<struct FilterToken> &tokens, const QSet<QString> &parameterNames,
                  FilterExpression::Program *program, FilterError *error);
+
+// The steps of the tree under `root`, as FilterStep says.
+void planFilterSteps(FilterExpression::Program *program);
 
 // Whether the node holds for the frame.
 bool evaluateFilter(const FilterExpression::Program &program, int node, const FilterFrame &frame);

@@ -1,5 +1,6 @@
 #include "filter/plainframefilter.h"
 
+#include "filter/filterevaluation.h"
 #include "filter/filterframe.h"
 
 #include <QVector>
@@ -19,9 +20,6 @@ struct Place
 
 struct PlainFrameFilter::Prepared
 {
-    bool usable = false;     // a known message
-    QString product;
-    const MessageDefinition *message = nullptr;
     quint64 neededBytes = 0; // fewer data bytes make the frame incomplete
     // Per name of the expression, the shown parameters of that name in
     // order: the first that the data reaches is the frame's.
@@ -30,49 +28,46 @@ struct PlainFrameFilter::Prepared
 
 namespace {
 
-// The facts of a complete frame of a known message, read from its bytes.
-class PlainFilterFrame : public FilterFrame
+// The facts of a complete frame of a known message, as the quick report
+// writer read them; its parameters read from the data when asked. What
+// FilterFrame asks, for filterevaluation's functions alone.
+class PlainFilterFrame
 {
 public:
-    PlainFilterFrame(const PlainFrameFilter::Prepared &prepared, const FrameFields &fields, const QByteArray &bytes,
-                     const QString &direction)
-        : m_prepared(prepared), m_fields(fields), m_bytes(bytes), m_direction(direction)
+    PlainFilterFrame(const PlainFrameFacts &facts, const QString &direction, PlainFrameFilter &filter)
+        : m_facts(facts), m_direction(direction), m_filter(filter)
     {
     }
 
-    bool parsed() const override { return true; }
-    bool checksumOk() const override
-    {
-        if (m_checksumOk < 0)
-            m_checksumOk = checksumMatches(m_bytes);
-        return m_checksumOk;
-    }
-    bool productFound() const override { return true; }
-    const FrameFields &fields() const override { return m_fields; }
-    const QString &device() const override { return m_prepared.product; }
-    const QString &message() const override { return m_prepared.message->name; }
-    QString status() const override { return QString(); } // never asked: see judge
-    const QString &direction() const override { return m_direction; }
+    bool parsed() const { return true; }
+    bool checksumOk() const { return m_facts.checksumOk; }
+    bool productFound() const { return true; }
+    const FrameFields &fields() const { return m_facts.fields; }
+    const QString &device() const { return m_facts.product; }
+    const QString &message() const { return m_facts.message.name; }
+    QString status() const { return decodedStatusText(); }
+    const QString &direction() const { return m_direction; }
 
-    bool parameter(int index, const QString &, bool *hasRaw, qint64 *raw) const override
+    bool parameter(int index, const QString &, bool *hasRaw, qint64 *raw) const
     {
         const Place *p = place(index);
         if (!p)
             return false;
         *hasRaw = p->type != Place::Other;
+        const QByteArray &data = m_facts.fields.data;
         if (p->type == Place::Integer) {
-            const quint32 pattern = readParameterPattern(m_fields.data, p->offset, p->definition->size, p->isSigned);
+            const quint32 pattern = readParameterPattern(data, p->offset, p->definition->size, p->isSigned);
             *raw = p->isSigned ? qint64(qint32(pattern)) : qint64(pattern);
         } else if (p->type == Place::Bits) {
-            *raw = readUnsigned(m_fields.data, p->offset, p->definition->size);
+            *raw = readUnsigned(data, p->offset, p->definition->size);
         }
         return true;
     }
 
-    QString parameterText(int index, const QString &) const override
+    QString parameterText(int index, const QString &) const
     {
         const Place *p = place(index);
-        return p ? filterParameterText(decodeParameter(*p->definition, m_fields.data, p->offset)) : QString();
+        return p ? filterParameterText(decodeParameter(*p->definition, m_facts.fields.data, p->offset)) : QString();
     }
 
 private:
@@ -80,17 +75,18 @@ private:
     // reach has none (an incomplete frame never comes here).
     const Place *place(int index) const
     {
-        for (const Place &p : m_prepared.places.at(index))
-            if (p.offset < quint64(m_fields.data.size()))
+        if (!m_prepared)
+            m_prepared = &m_filter.prepared(m_facts.fields, m_facts.message);
+        for (const Place &p : m_prepared->places.at(index))
+            if (p.offset < quint64(m_facts.fields.data.size()))
                 return &p;
         return nullptr;
     }
 
-    const PlainFrameFilter::Prepared &m_prepared;
-    const FrameFields &m_fields;
-    const QByteArray &m_bytes;
-    mutable int m_checksumOk = -1; // summed when first asked
+    const PlainFrameFacts &m_facts;
     const QString &m_direction;
+    PlainFrameFilter &m_filter;
+    mutable const PlainFrameFilter::Prepared *m_prepared = nullptr; // looked up when first asked
 };
 
 } // namespace
@@ -102,30 +98,23 @@ PlainFrameFilter::PlainFrameFilter(DecodeCatalogue &catalogue, const FilterExpre
 
 PlainFrameFilter::~PlainFrameFilter() = default;
 
-const PlainFrameFilter::Prepared &PlainFrameFilter::prepared(const DeviceCatalogue::Device &device,
-                                                             const FrameFields &fields)
+const PlainFrameFilter::Prepared &PlainFrameFilter::prepare(size_t key, const MessageDefinition &message)
 {
     if (m_generation != m_catalogue.generation() || m_prepared.empty()) {
         m_prepared.clear();
         m_prepared.resize(1 << 16);
         m_generation = m_catalogue.generation();
     }
-    const int key = (fields.sourceNodeType & 0x0F) << 12 | (fields.destinationNodeType & 0x0F) << 8 | fields.messageId;
-    std::unique_ptr<Prepared> &slot = m_prepared[size_t(key)];
+    std::unique_ptr<Prepared> &slot = m_prepared[key];
     if (slot)
         return *slot;
     slot = std::make_unique<Prepared>();
     Prepared &p = *slot;
-    p.message = DecodeCatalogue::messageOf(device, fields.messageId);
-    if (!p.message)
-        return p;
-    p.usable = true;
-    p.product = device.product;
     const QStringList &names = m_expression.parameterNames();
     p.places.resize(names.size());
     // The offsets as decodeMessageData walks them.
     quint64 offset = 0;
-    for (const ParameterDefinition &parameter : p.message->parameters) {
+    for (const ParameterDefinition &parameter : message.parameters) {
         if (isDecodedType(parameter) && !parameter.optional)
             p.neededBytes = qMax(p.neededBytes, offset + 1);
         const int index = names.indexOf(parameter.name);
@@ -150,7 +139,7 @@ PlainFrameFilter::Verdict PlainFrameFilter::judge(const QByteArray &bytes, const
 {
     if (m_expression.isEmpty())
         return Matches;
-    if (m_expression.readsStatus() || bytes.size() < kFrameOverheadBytes)
+    if (bytes.size() < kFrameOverheadBytes)
         return Undecided;
     unpackFrame(bytes, m_fields);
     // Not longer than announced, nor shorter.
@@ -159,22 +148,18 @@ PlainFrameFilter::Verdict PlainFrameFilter::judge(const QByteArray &bytes, const
     m_catalogue.refresh();
     const DeviceCatalogue::Device *device =
         m_catalogue.deviceOf(m_fields.sourceNodeType, m_fields.destinationNodeType);
-    if (!device)
+    const MessageDefinition *message = device ? DecodeCatalogue::messageOf(*device, m_fields.messageId) : nullptr;
+    if (!message || quint64(m_fields.data.size()) < prepared(m_fields, *message).neededBytes)
         return Undecided;
-    const Prepared &p = prepared(*device, m_fields);
-    if (!p.usable || quint64(m_fields.data.size()) < p.neededBytes)
-        return Undecided;
-    const PlainFilterFrame frame(p, m_fields, bytes, direction);
-    return m_expression.matches(frame) ? Matches : Fails;
+    const PlainFrameFacts facts{bytes, m_fields, device->product, *message, checksumMatches(bytes)};
+    return matches(facts, direction) ? Matches : Fails;
 }
 
-PlainFrameFilter::Verdict PlainFrameFilter::judgeText(const char *text, qsizetype size, const QString &direction)
+bool PlainFrameFilter::matches(const PlainFrameFacts &facts, const QString &direction)
 {
-    if (m_expression.isEmpty())
-        return Matches;
-    if (!plainFrameBytes(text, size, m_bytes))
-        return Undecided;
-    return judge(m_bytes, direction);
+    const FilterExpression::Program *program = m_expression.program();
+    // Evaluated over this very class: its facts are read inline.
+    return !program || filterevaluation::run(*program, PlainFilterFrame(facts, direction, *this));
 }
 
 bool PlainFrameFilter::matches(const FrameReport &report) const

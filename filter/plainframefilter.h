@@ -5,17 +5,19 @@
 // a known device and message (the frames that make up nearly all of a log)
 // the expression is evaluated over the header and over the parameters it
 // names, read from the data bytes at offsets found once per device and
-// message, without decoding the frame into a report. Any other frame, or an
-// expression that reads the status line, is left to the general way: decode
-// the report and evaluate over it (ReportFilterFrame). Both give the same
-// answer.
+// message, without decoding the frame into a report. Any other frame is left
+// to the general way: decode the report and evaluate over it
+// (ReportFilterFrame). Both give the same answer.
+// It is also the gate of DecodeCatalogue's quick report writer, judging the
+// frame on what the writer read of it, so that a frame read for its report
+// is not read again for the filter.
 
 #include "filter/filterexpression.h"
 
 #include <memory>
 #include <vector>
 
-class PlainFrameFilter
+class PlainFrameFilter : private PlainFrameGate
 {
 public:
     enum Verdict { Undecided, Matches, Fails };
@@ -29,29 +31,42 @@ public:
     // The verdict for the frame `bytes` (as on the bus), received or sent
     // as `direction` says ("RX", "TX", or empty when not known).
     Verdict judge(const QByteArray &bytes, const QString &direction);
-    // The same for a text of nothing but the hexadecimal digits of a frame
-    // (plainFrameBytes); Undecided for any other text.
-    Verdict judgeText(const char *text, qsizetype size, const QString &direction);
-
-    // The frame of the last judgeText that read one: its bytes and fields.
-    const QByteArray &frameBytes() const { return m_bytes; }
-    const FrameFields &frameFields() const { return m_fields; }
+    // The same for the facts the quick report writer read of a frame.
+    bool matches(const PlainFrameFacts &facts, const QString &direction);
+    // The gate for DecodeCatalogue::appendPlainFrameReport, for frames of
+    // `direction`, which must outlive its use.
+    PlainFrameGate &gate(const QString &direction)
+    {
+        m_direction = &direction;
+        return *this;
+    }
 
     // The general way: whether the report matches.
     bool matches(const FrameReport &report) const;
 
+    // Where the expression's parameters are in a message's data, found
+    // once per message.
     struct Prepared;
+    const Prepared &prepared(const FrameFields &fields, const MessageDefinition &message)
+    {
+        const size_t key = size_t(fields.sourceNodeType & 0x0F) << 12 | size_t(fields.destinationNodeType & 0x0F) << 8
+            | fields.messageId;
+        if (m_generation == m_catalogue.generation() && !m_prepared.empty() && m_prepared[key])
+            return *m_prepared[key];
+        return prepare(key, message);
+    }
 
 private:
-    const Prepared &prepared(const DeviceCatalogue::Device &device, const FrameFields &fields);
+    const Prepared &prepare(size_t key, const MessageDefinition &message);
+    bool admits(const PlainFrameFacts &facts) override { return matches(facts, *m_direction); }
 
     DecodeCatalogue &m_catalogue;
     const FilterExpression &m_expression;
     // By node types and message identifier, made when first met.
     std::vector<std::unique_ptr<Prepared>> m_prepared;
     quint64 m_generation = 0;
-    QByteArray m_bytes;   // the frame of judgeText, reused
-    FrameFields m_fields; // the frame at hand, reused
+    FrameFields m_fields; // the frame of judge, reused
+    const QString *m_direction = nullptr;
 };
 
 #endif

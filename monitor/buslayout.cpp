@@ -116,6 +116,11 @@ void BusLayout::connectPanels()
     connect(listPanel, &FrameListPanel::recordMenuRequested, busPlots,
             [this](QMenu *menu, const BusRecord &record) { busPlots->addPlotEntries(menu, record); });
     connect(listPanel, &FrameListPanel::currentRecordChanged, detailPanel, &DetailPanel::showRecord);
+    // The list has chosen the records by then: Nodes counts them.
+    connect(listPanel, &FrameListPanel::rowFilterChanged, nodeModel,
+            [this](const std::shared_ptr<const RecordFilter> &filter) {
+                nodeModel->setRowFilter(filter, &frameModel->shownSequence());
+            });
     connect(detailPanel, &DetailPanel::frameOpened, this, &BusLayout::frameOpened);
     connect(detailPanel, &DetailPanel::putInSendRequested, sendPanel, &SendPanel::putInSendField);
     connect(detailPanel, &DetailPanel::parameterMenuRequested, busPlots, &BusPlots::addPlotEntries);

@@ -229,6 +229,7 @@ void FrameListPanel::on_LineEditFilter_textChanged(const QString &text)
     rowFilter = filter;
     frameModel->setRowFilter(filter);
     latestModel->setRowFilter(filter);
+    emit rowFilterChanged(filter);
     armTrigger();
     if (!checkBoxLatest->isChecked())
         tableViewFrames->scrollToBottom();

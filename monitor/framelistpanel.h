@@ -69,6 +69,8 @@ signals:
     void currentRecordChanged(const BusRecord *record);
     // A passing message for the status line: a filter expression refused.
     void message(const QString &text, bool error);
+    // The list shows the rows of another filter: whatever else follows it.
+    void rowFilterChanged(const std::shared_ptr<const RecordFilter> &filter);
 
 private slots:
     void on_LineEditFilter_textChanged(const QString &text);

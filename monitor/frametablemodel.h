@@ -68,6 +68,8 @@ public:
     quint64 droppedCount() const;
     // The store's held record number i, oldest first (0 <= i < heldCount()).
     const BusRecord &heldRecord(int i) const;
+    // The sequence numbers of the records shown, ascending.
+    const std::deque<quint64> &shownSequence() const { return rows; }
     // The record shown in a row; nullptr for a row that does not exist.
     const BusRecord *recordAt(int row) const;
     // The Δ a row shows, in µs; -1 for none.

@@ -156,6 +156,19 @@ QString LatestMessageModel::entryText(const Entry &entry, int column) const
 // Rows stay in the order of their entries, so a row is found by halving.
 void LatestMessageModel::onChanged(const QVector<int> &updated, int firstNew)
 {
+    if (!filter->isEmpty())
+        judgeUpdated(updated);
+    announceUpdated(updated);
+    QVector<int> added;
+    for (int entry = firstNew; entry < latest().size(); ++entry) {
+        if (filter->matches(latest().entry(entry).last))
+            added.append(entry);
+    }
+    showEntries(added);
+}
+
+void LatestMessageModel::announceUpdated(const QVector<int> &updated)
+{
     int firstChanged = -1;
     int lastChanged = -1;
     for (int entry : updated) {
@@ -168,15 +181,50 @@ void LatestMessageModel::onChanged(const QVector<int> &updated, int firstNew)
     }
     if (firstChanged >= 0)
         emit dataChanged(index(firstChanged, 0), index(lastChanged, ColumnCount - 1));
-    QVector<int> added;
-    for (int entry = firstNew; entry < latest().size(); ++entry) {
-        if (filter->matches(latest().entry(entry).last))
-            added.append(entry);
+}
+
+void LatestMessageModel::judgeUpdated(const QVector<int> &updated)
+{
+    QVector<int> leaving; // rows
+    QVector<int> coming;  // entries
+    for (int entry : updated) {
+        const auto found = std::lower_bound(rows.cbegin(), rows.cend(), entry);
+        const bool shown = found != rows.cend() && *found == entry;
+        if (shown == filter->matches(latest().entry(entry).last))
+            continue;
+        if (shown)
+            leaving.append(int(found - rows.cbegin()));
+        else
+            coming.append(entry);
     }
-    if (!added.isEmpty()) {
-        beginInsertRows(QModelIndex(), rows.size(), rows.size() + added.size() - 1);
-        rows += added;
+    // From the bottom up, so that the rows above keep their numbers.
+    std::sort(leaving.begin(), leaving.end());
+    for (int end = leaving.size(); end > 0;) {
+        int start = end - 1;
+        while (start > 0 && leaving.at(start - 1) == leaving.at(start) - 1)
+            --start;
+        beginRemoveRows(QModelIndex(), leaving.at(start), leaving.at(end - 1));
+        rows.erase(rows.begin() + leaving.at(start), rows.begin() + leaving.at(end - 1) + 1);
+        endRemoveRows();
+        end = start;
+    }
+    std::sort(coming.begin(), coming.end());
+    showEntries(coming);
+}
+
+void LatestMessageModel::showEntries(const QVector<int> &entries)
+{
+    for (int i = 0; i < entries.size();) {
+        const int at = int(std::lower_bound(rows.cbegin(), rows.cend(), entries.at(i)) - rows.cbegin());
+        // The entries that go in together: none of the rows falls between them.
+        int end = i + 1;
+        while (end < entries.size() && (at == rows.size() || entries.at(end) < rows.at(at)))
+            ++end;
+        beginInsertRows(QModelIndex(), at, at + end - i - 1);
+        rows.insert(at, end - i, 0);
+        std::copy(entries.cbegin() + i, entries.cbegin() + end, rows.begin() + at);
         endInsertRows();
+        i = end;
     }
 }
 

@@ -7,8 +7,10 @@
 // the last two. It keeps only which entries it shows. A batch updates rows
 // in place (one dataChanged) and appends the new ones (one insertion); when
 // the store drops the entries seen longest ago, the rows are made anew (a
-// reset, now and then). The quick filter is judged when a row first appears
-// and whenever the filter changes.
+// reset, now and then). Under a filter a row is shown while its entry's last
+// frame passes it, judged again whenever a batch brings the entry a frame:
+// a row comes and goes in place (an insertion or removal of its own), as its
+// latest frame says.
 // Rows stay in order of first appearance; a sorting proxy sorts them by
 // SortRole, which gives numbers for the time, count, rate and Δ.
 
@@ -43,8 +45,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // The rows whose entry's frame, when the row first appeared or the
-    // filter changed, the filter selected (words or an expression).
+    // The rows whose entry's last frame the filter selects (words or an
+    // expression).
     void setRowFilter(std::shared_ptr<const RecordFilter> filter);
     void setFilterText(const QString &text);
     // Entries dropped by the store because there were too many, and those it
@@ -62,6 +64,13 @@ private:
     QVariant sortKey(const Entry &entry, int column) const;
     QVariant foreground(const Entry &entry, int column) const;
     void onChanged(const QVector<int> &updated, int firstNew);
+    // Under a filter: the updated entries' rows shown or taken away as their
+    // last frames pass it or not.
+    void judgeUpdated(const QVector<int> &updated);
+    void announceUpdated(const QVector<int> &updated);
+    // The rows of the entries (ascending) shown, each run of them side by
+    // side in one insertion.
+    void showEntries(const QVector<int> &entries);
     void onRenumbered();
     void follow(TraceStore *store);
     void rebuildRows();

@@ -37,6 +37,8 @@ NodeTableModel::NodeTableModel(TraceStore *store, QObject *parent)
 void NodeTableModel::follow(TraceStore *store)
 {
     connect(store, &TraceStore::nodesAdded, this, &NodeTableModel::onNodesAdded);
+    connect(store, &TraceStore::appended, this,
+            [this](quint64 firstSeq, int count, int) { onAppended(firstSeq, count); });
     connect(store, &TraceStore::cleared, this, &NodeTableModel::onCleared);
 }
 
@@ -49,14 +51,47 @@ void NodeTableModel::setStore(TraceStore *store)
     store->setSilenceThresholdUs(silenceThresholdUs());
     m_store = store;
     follow(store);
+    countHeld();
     m_rows = table().size();
     endResetModel();
+}
+
+void NodeTableModel::setRowFilter(std::shared_ptr<const RecordFilter> filter, const std::deque<quint64> *chosen)
+{
+    beginResetModel();
+    m_filter = filter && !filter->isEmpty() ? std::move(filter) : nullptr;
+    countHeld(chosen);
+    m_rows = table().size();
+    endResetModel();
+}
+
+void NodeTableModel::countHeld(const std::deque<quint64> *chosen)
+{
+    if (!m_filter) {
+        m_filtered.reset();
+        return;
+    }
+    // The Frames/s column shows live rates: the table keeps them.
+    m_filtered = std::make_unique<NodeTable>(NodeTable::Rates::Kept);
+    m_filtered->setSilenceThresholdUs(m_store->nodes().silenceThresholdUs());
+    if (chosen) {
+        for (const quint64 seq : *chosen) {
+            if (const BusRecord *record = m_store->record(seq))
+                m_filtered->add(*record);
+        }
+        return;
+    }
+    for (int i = 0; i < m_store->heldCount(); ++i) {
+        const BusRecord &record = m_store->heldRecord(i);
+        if (m_filter->matches(record))
+            m_filtered->add(record);
+    }
 }
 
 // The Frames/s column shows live rates: the store keeps them.
 const NodeTable &NodeTableModel::table() const
 {
-    return m_store->nodes();
+    return m_filtered ? *m_filtered : m_store->nodes();
 }
 
 int NodeTableModel::rowCount(const QModelIndex &parent) const
@@ -173,14 +208,35 @@ QVariant NodeTableModel::sortKey(int row, int column) const
 
 void NodeTableModel::onNodesAdded(int first, int count)
 {
+    if (m_filtered)
+        return;
     beginInsertRows(QModelIndex(), first, first + count - 1);
     m_rows = first + count;
     endInsertRows();
 }
 
+// Under a filter, the new records it selects; a record the ring has let go
+// already is not counted.
+void NodeTableModel::onAppended(quint64 firstSeq, int count)
+{
+    if (!m_filtered)
+        return;
+    for (quint64 seq = firstSeq; seq < firstSeq + quint64(count); ++seq) {
+        const BusRecord *record = m_store->record(seq);
+        if (record && m_filter->matches(*record))
+            m_filtered->add(*record);
+    }
+    if (m_filtered->size() > m_rows) {
+        beginInsertRows(QModelIndex(), m_rows, m_filtered->size() - 1);
+        m_rows = m_filtered->size();
+        endInsertRows();
+    }
+}
+
 void NodeTableModel::onCleared()
 {
     beginResetModel();
+    countHeld();
     m_rows = 0;
     endResetModel();
 }
@@ -194,6 +250,8 @@ void NodeTableModel::refresh(qint64 nowUs)
 void NodeTableModel::setSilenceThresholdUs(qint64 us)
 {
     m_store->setSilenceThresholdUs(us);
+    if (m_filtered)
+        m_filtered->setSilenceThresholdUs(us);
     announceAll();
 }
 

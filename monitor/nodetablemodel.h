@@ -8,11 +8,18 @@
 // announced by refresh(), one dataChanged a tick, never per frame.
 // Rows stay in order of first appearance; a sorting proxy sorts them by
 // SortRole, which gives numbers for the numeric columns.
+// Under a filter, as the list: only the nodes of frames it selects, their
+// counts those of those frames, from the records the store holds and those
+// that come after (a node table of its own); without one, the store's.
 
 #include "codec/busrecord.h"
+#include "filter/recordfilter.h"
 #include "insight/nodetable.h"
 
 #include <QAbstractTableModel>
+
+#include <deque>
+#include <memory>
 
 class TraceStore;
 
@@ -45,6 +52,13 @@ public:
     void setSilenceThresholdUs(qint64 us);
     qint64 silenceThresholdUs() const { return table().silenceThresholdUs(); }
 
+    // The nodes of the frames the filter selects (none or an empty one: all).
+    // `chosen`, when given, are the sequence numbers of the records held that
+    // it selects, ascending, as the list has them: counted without judging
+    // every record again.
+    void setRowFilter(std::shared_ptr<const RecordFilter> filter, const std::deque<quint64> *chosen = nullptr);
+
+    // The store's node table, or under a filter the model's own.
     const NodeTable &table() const;
     // The node ID of a row; -1 for a row that does not exist.
     qint64 nodeAt(int row) const;
@@ -55,10 +69,15 @@ private:
     QString lastMessageText(const NodeRow &row) const;
     void announceAll();
     void onNodesAdded(int first, int count);
+    void onAppended(quint64 firstSeq, int count);
     void onCleared();
     void follow(TraceStore *store);
+    // The filtered table made anew from the records held; none without a filter.
+    void countHeld(const std::deque<quint64> *chosen = nullptr);
 
     TraceStore *m_store;
+    std::shared_ptr<const RecordFilter> m_filter;
+    std::unique_ptr<NodeTable> m_filtered;
     int m_rows = 0; // rows announced
     qint64 m_nowUs = 0;
 };

@@ -85,9 +85,11 @@ void CliTest::filterSelectsAlikeOnEveryPath_data()
     }
 }
 
-// Plain frames are judged straight from their bytes, any other line from its
-// report: an expression that reads the status line takes the report for every
-// frame, and must select the same frames, in every style.
+// Plain frames are judged on what the quick writer read of them, any other
+// line on its report (the two compared frame by frame in
+// filterexpressiontest): an expression selects the same frames as it does
+// with "and status", true of every frame, whose status line the quick writer
+// gives for a plain frame and the report for any other, in every style.
 void CliTest::filterSelectsAlikeOnEveryPath()
 {
     QFETCH(QStringList, options);

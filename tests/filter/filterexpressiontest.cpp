@@ -259,7 +259,8 @@ void FilterExpressionTest::select()
 
 // On frames of every bundled message with random contents, `a or b` selects
 // the union, `a and b` the intersection and `not a` the complement of what
-// `a` and `b` select, by either reader.
+// `a` and `b` select, by either reader, and the quick report writer writes
+// just the frames that the report says are selected.
 void FilterExpressionTest::logicIsSetAlgebra()
 {
     const QVector<QByteArray> frames = bundledFrames(600, 31);
@@ -268,19 +269,31 @@ void FilterExpressionTest::logicIsSetAlgebra()
         QStringLiteral("[Faults] & 3"),         QStringLiteral("ack"),
         QStringLiteral("node_type in {2, 5}"),   QStringLiteral("[Tilt] < 0 or [Direction] == \"Up\""),
         QStringLiteral("[Duration] != 7"),      QStringLiteral("message matches \"^post\""),
+        QStringLiteral("status == \"Frame decoded successfully.\""),
     };
     DecodeCatalogue catalogue(kXml);
     int differences = 0;
+    int written = 0;
+    const QString direction = QStringLiteral("TX");
     const auto select = [&](const QString &text) {
         FilterError error;
         const FilterExpression filter = FilterExpression::compile(text, m_names, &error);
         PlainFrameFilter quick(catalogue, filter);
         QVector<bool> chosen;
         for (const QByteArray &frame : frames) {
-            const bool byReport = filter.matches(ReportFilterFrame(catalogue.decodeBytes(frame)));
-            const PlainFrameFilter::Verdict verdict = quick.judge(frame, QString());
+            FrameReport report = catalogue.decodeBytes(frame);
+            report.direction = direction;
+            const bool byReport = filter.matches(ReportFilterFrame(report));
+            const PlainFrameFilter::Verdict verdict = quick.judge(frame, direction);
             if (verdict != PlainFrameFilter::Undecided && (verdict == PlainFrameFilter::Matches) != byReport)
                 ++differences;
+            const QByteArray line = frameToHexText(frame).toLatin1();
+            QByteArray out;
+            const PlainReport gated = catalogue.appendPlainFrameReport(ReportStyle::SingleLine, line.constData(),
+                                                                       line.size(), quick.gate(direction), out);
+            if (gated != PlainReport::NotPlain && (gated == PlainReport::Written) != byReport)
+                ++differences;
+            written += gated == PlainReport::Written;
             chosen.append(byReport);
         }
         return chosen;
@@ -305,6 +318,7 @@ void FilterExpressionTest::logicIsSetAlgebra()
         }
     }
     QCOMPARE(differences, 0);
+    QVERIFY(written > 0);
 }
 
 QTEST_GUILESS_MAIN(FilterExpressionTest)

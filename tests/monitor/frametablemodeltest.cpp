@@ -1,4 +1,5 @@
 #include "heapusage.h"
+#include "codec/frame.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "trace/tracestore.h"
@@ -556,6 +557,40 @@ private slots:
             values << cell(model, row, LatestMessageModel::Values);
         }
         QCOMPARE(values.mid(values.size() - 4), (QStringList{"Count=9", "Count=10", "Count=11", "Count=12"}));
+    }
+
+    // Under a value expression a Latest row stands for its entry's last
+    // frame: it comes when that frame passes and goes when a later one does
+    // not, in place, the other rows kept.
+    void latestFollowsFilter()
+    {
+        DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+        TraceStore store;
+        LatestMessageModel model(&store);
+        model.setRowFilter(std::make_shared<RecordFilter>(QStringLiteral("[Position] > 50"), catalogue));
+        // A drive's position report: Position is its third data byte.
+        const auto position = [](quint32 source, int value, qint64 ms) {
+            BusRecord r = frame(value, ms, QStringLiteral("Post Position"), source);
+            r.messageId = 0x0D;
+            r.bytes = packFrame(0x0D, false, 20, 2, 0, source, 0x3A0C51,
+                                QByteArray::fromHex("3412") + char(value) + QByteArray::fromHex("FB9CFFFFFF00"));
+            return r;
+        };
+        const auto shown = [&model] {
+            QList<quint32> sources;
+            for (int row = 0; row < model.rowCount(); ++row)
+                sources << model.recordAt(row)->sourceAddress;
+            return sources;
+        };
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        store.append({position(1, 40, 1000), position(2, 60, 1001), position(3, 70, 1002)});
+        QCOMPARE(shown(), (QList<quint32>{2, 3}));
+        store.append({position(1, 70, 1010), position(2, 30, 1011), position(3, 20, 1012)});
+        QCOMPARE(shown(), (QList<quint32>{1}));
+        store.append({position(3, 90, 1020), position(2, 55, 1021), position(1, 10, 1022)});
+        QCOMPARE(shown(), (QList<quint32>{2, 3}));
+        QCOMPARE(cell(model, 1, LatestMessageModel::Count), QStringLiteral("3"));
+        QCOMPARE(reset.count(), 0);
     }
 
     // The list keeps a sequence number per row shown and nothing more: the

@@ -1,5 +1,6 @@
 // The Nodes view's model: its rows and texts from records with chosen
 // times, greying by silence, how rows are announced, and numeric sorting.
+#include "monitor/frametablemodel.h"
 #include "monitor/nodetablemodel.h"
 
 #include "codec/framedecoding.h"
@@ -112,6 +113,41 @@ private slots:
 
     // A node last heard `silentFor` s before now is grey once that is more
     // than the threshold.
+    // Under a filter, as the list: the nodes of the frames it selects,
+    // counting those frames, those that come after it too; clearing it shows
+    // every node again. The records held are judged here, or taken as the
+    // list chose them.
+    void followsFilter_data()
+    {
+        QTest::addColumn<bool>("asTheList");
+        QTest::newRow("judged") << false;
+        QTest::newRow("as the list chose") << true;
+    }
+    void followsFilter()
+    {
+        QFETCH(bool, asTheList);
+        TraceStore store;
+        NodeTableModel model(&store);
+        FrameTableModel list(&store);
+        store.append({frame(0x00000A, kBase), frame(0x00000B, kBase + 1, QStringLiteral("Move To")),
+                      frame(0x00000A, kBase + 2, QStringLiteral("Move To"))});
+        const auto filter = std::make_shared<RecordFilter>(QStringLiteral("move"));
+        list.setRowFilter(filter);
+        model.setRowFilter(filter, asTheList ? &list.shownSequence() : nullptr);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        store.append({frame(0x00000C, kBase + 3), frame(0x00000C, kBase + 4, QStringLiteral("Move To")),
+                      frame(0x00000B, kBase + 5, QStringLiteral("Move To"))});
+        QCOMPARE(inserted.count(), 1);
+        QStringList rows;
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows << cell(model, row, NodeTableModel::Node) + QLatin1Char(' ') + cell(model, row, NodeTableModel::Frames);
+        QCOMPARE(rows, (QStringList{"00000B 2", "00000A 1", "00000C 1"}));
+        model.setRowFilter(std::make_shared<RecordFilter>());
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("2"));
+        QCOMPARE(cell(model, 2, NodeTableModel::Frames), QStringLiteral("2"));
+    }
+
     void greying_data()
     {
         QTest::addColumn<int>("thresholdS");
