@@ -6,8 +6,14 @@
 // of the test's, and the lookups and actions the tests share.
 
 #include "monitor/buslayout.h"
+#include "bustools/logtool.h"
+#include "bustools/replaytool.h"
+#include "bustools/sendtool.h"
+#include "bustools/showntrace.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
+#include "monitor/busplots.h"
+#include "monitor/framelistpanel.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "monitor/nodetablemodel.h"
@@ -128,6 +134,7 @@ protected:
     }
     QPushButton *button(const QString &name) const { return page->findChild<QPushButton *>(name); }
     template<typename T = QWidget> T *find(const QString &name) const { return page->findChild<T *>(name); }
+    FrameListPanel *listPanel() const { return find<FrameListPanel>(QStringLiteral("listPanel")); }
     QTableView *listView() const { return find<QTableView>(QStringLiteral("tableViewFrames")); }
     QCheckBox *latestBox() const { return find<QCheckBox>(QStringLiteral("checkBoxLatest")); }
     QLineEdit *field(const QString &name) const { return find<QLineEdit>(name); }
@@ -150,7 +157,7 @@ protected:
         setPort(path);
         QSignalSpy connected(bus, &BusLayout::connectedChanged);
         QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
-        QVERIFY2(bus->isConnected(), qPrintable(label(QStringLiteral("labelStatus"))));
+        QVERIFY2(bus->session()->isOpen(), qPrintable(label(QStringLiteral("labelStatus"))));
         QCOMPARE(connected.count(), 1);
         QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Disconnect"));
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: black"));

@@ -43,7 +43,7 @@ private slots:
     {
         setPort(QStringLiteral("/dev/kwn-no-such-port"));
         QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
-        QVERIFY(!bus->isConnected());
+        QVERIFY(!bus->session()->isOpen());
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: red"));
         QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Connect"));
     }
@@ -123,7 +123,7 @@ private slots:
         QVERIFY(device->write(concat(frames.mid(25))));
         QTRY_COMPARE(model()->heldCount(), 52); // the port's event first
         const QByteArray sent = statusFrame(0x77, 7);
-        bus->sendFrame(sent);
+        bus->sending()->sendFrame(sent);
         QTRY_COMPARE(model()->heldCount(), 53);
         QVector<BusRecord> before;
         for (int i = 0; i < model()->heldCount(); ++i)
@@ -134,15 +134,15 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.log"));
         const QString counters = label(QStringLiteral("labelCounters"));
-        QVERIFY(bus->saveLog(path));
+        QVERIFY(bus->logs()->save(path));
         QCOMPARE(message(), QStringLiteral("Saved 51 frames and 1 noise run to ") + path);
         const QList<QByteArray> lines = readFile(path).split('\n');
         QCOMPARE(lines.size(), 54); // with the empty piece after the last line end
         QVERIFY(lines.at(0).contains(" event: Connected to "));
         QVERIFY(lines.at(26).contains(" noise: "));
 
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         QCOMPARE(model()->heldCount(), 53);
         QCOMPARE(label(QStringLiteral("labelCounters")), counters);
         QVERIFY2(counters.contains(QStringLiteral("1 bad checksum,")), qPrintable(counters));
@@ -168,8 +168,8 @@ private slots:
         QVERIFY(writeFile(plain, formatted(frames.at(0)).toUtf8() + "\n\n" + frameToHexText(frames.at(1)).toUtf8()
                                      + "\nnot a frame\n" + frameToHexText(withBadChecksum(frames.at(2))).toUtf8() + "\n"));
         page->findChild<QLineEdit *>(QStringLiteral("LineEditFilter"))->clear();
-        QVERIFY(bus->openLog(plain));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(plain));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         QCOMPARE(model()->heldCount(), 3);
         QCOMPARE(model()->heldRecord(1).bytes, frames.at(1));
         QCOMPARE(model()->data(model()->index(2, ColumnChecksum)).toString(), QStringLiteral("bad"));
@@ -181,7 +181,7 @@ private slots:
         // The opened log is shown apart from the live bus, whose frames go on
         // into its own list; connecting again shows the live bus, those
         // frames with it, and lets the log go.
-        QVERIFY(bus->isShowingOpenedLog());
+        QVERIFY(bus->shown()->isShowingOpenedLog());
         QVERIFY(device->write(concat(frames.mid(0, 5))));
         QTest::qWait(300);
         QCOMPARE(model()->heldCount(), 3);
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("3 received, 0 sent")));
         QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton); // Disconnect
         connectTo(device->path);
-        QVERIFY(!bus->isShowingOpenedLog());
+        QVERIFY(!bus->shown()->isShowingOpenedLog());
         QCOMPARE(model()->heldCount(), 53 + 5 + 2); // and the port's two events
         QCOMPARE(model()->heldRecord(53).bytes, frames.at(0));
         QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("55 received, 1 sent")));
@@ -197,10 +197,10 @@ private slots:
 
     void recordingOutlivesTheRing()
     {
-        bus->setCapacity(100);
+        bus->shown()->setCapacity(100);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("record.log"));
-        QVERIFY(bus->startRecording(path));
+        QVERIFY(bus->logs()->startRecording(path));
         QVERIFY(button(QStringLiteral("buttonRecord"))->isChecked());
         connectTo(device->path);
         const QVector<QByteArray> frames = bundledFrames(300, 5);
@@ -299,7 +299,7 @@ private slots:
     // while older ones are dropped above them.
     void scrolledUpStaysPut()
     {
-        bus->setCapacity(100);
+        bus->shown()->setCapacity(100);
         connectTo(device->path);
         const QVector<QByteArray> frames = bundledFrames(140, 4);
         QVERIFY(device->write(concat(frames.mid(0, 100))));
@@ -356,7 +356,7 @@ private slots:
     void recordWriteError()
     {
         connectTo(device->path);
-        QVERIFY(bus->startRecording(QStringLiteral("/dev/full")));
+        QVERIFY(bus->logs()->startRecording(QStringLiteral("/dev/full")));
         QVERIFY(device->write(statusFrame(1, 1)));
         QTRY_VERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QVERIFY2(message().startsWith(QStringLiteral("Recording to /dev/full stopped: ")), qPrintable(message()));
@@ -381,7 +381,7 @@ private slots:
         QCOMPARE(list->height(), listHeight);
 
         connectTo(device->path);
-        bus->sendFrame(QByteArray::fromHex("00"));
+        bus->sending()->sendFrame(QByteArray::fromHex("00"));
         page->findChild<QLineEdit *>(QStringLiteral("LineEditSendFrame"))->setText(QStringLiteral("12"));
         QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
         QVERIFY(!message().isEmpty());
@@ -444,7 +444,7 @@ private slots:
     // with what was read kept. Times before 1970 stay as they were.
     void largeLogOpensInBatches()
     {
-        bus->setCapacity(1000);
+        bus->shown()->setCapacity(1000);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("large.log"));
         const QByteArray line = "1969-07-20T20:17:40.000Z RX " + frameToHexText(statusFrame(5, 5)).toLatin1() + '\n';
@@ -454,12 +454,12 @@ private slots:
             text += line;
         QVERIFY(writeFile(path, text));
         auto *progress = page->findChild<QProgressBar *>(QStringLiteral("progressBarOpen"));
-        QVERIFY(bus->openLog(path));
+        QVERIFY(bus->logs()->open(path));
         QVERIFY(progress->isVisible());
         QVERIFY(button(QStringLiteral("buttonCancelOpen"))->isVisible());
         QVERIFY(!button(QStringLiteral("buttonOpen"))->isEnabled());
         QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("0 received")));
-        QTRY_VERIFY_WITH_TIMEOUT(!bus->isOpeningLog(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!bus->logs()->isOpening(), 60000);
         QVERIFY(!progress->isVisible());
         QVERIFY(button(QStringLiteral("buttonOpen"))->isEnabled());
         QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("200000 received")));
@@ -472,8 +472,8 @@ private slots:
             disconnect(once);
             QTest::mouseClick(button(QStringLiteral("buttonCancelOpen")), Qt::LeftButton);
         });
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("4096 received")));
         QVERIFY2(message().startsWith(QStringLiteral("Stopped opening ")), qPrintable(message()));
         QVERIFY(model()->heldCount() > 0);

@@ -69,7 +69,7 @@ class BusPageCaptureTest : public BusPageFixture
             QTest::qWait(250);
             QVERIFY(device->write(concat(frames.mid(25))));
             QTRY_COMPARE(model()->heldCount(), 52);
-            bus->sendFrame(statusFrame(0x77, 7));
+            bus->sending()->sendFrame(statusFrame(0x77, 7));
             QTRY_COMPARE(model()->heldCount(), 53);
         }();
         return heldRecords();
@@ -167,14 +167,14 @@ private slots:
         const QString counters = label(QStringLiteral("labelCounters"));
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.pcap"));
-        QVERIFY(bus->saveLog(path));
+        QVERIFY(bus->logs()->save(path));
         QCOMPARE(message(), QStringLiteral("Saved 51 frames and 1 noise run to %1; 1 event left out: "
                                            "a capture holds no events")
                                 .arg(path));
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: black"));
 
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         QCOMPARE(message(), QStringLiteral("Opened %1: 51 frames, 1 noise run").arg(path));
         const QVector<BusRecord> expected = withoutEvents(before);
         compareRecords(heldRecords(), expected);
@@ -193,7 +193,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("full.pcap"));
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
-        QVERIFY(!bus->saveLog(path));
+        QVERIFY(!bus->logs()->save(path));
         QCOMPARE(message(), QStringLiteral("Cannot write %1: No space left on device").arg(path));
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
     }
@@ -204,7 +204,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("record.pcap"));
-        QVERIFY(bus->startRecording(path));
+        QVERIFY(bus->logs()->startRecording(path));
         QCOMPARE(message(), QStringLiteral("Recording to ") + path);
         connectTo(device->path);
         QVector<QByteArray> frames = bundledFrames(60, 8);
@@ -231,7 +231,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("full.pcap"));
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
         connectTo(device->path);
-        QVERIFY(bus->startRecording(path));
+        QVERIFY(bus->logs()->startRecording(path));
         QVERIFY(device->write(statusFrame(1, 1)));
         QTRY_VERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QCOMPARE(message(), QStringLiteral("Recording to %1 stopped: No space left on device").arg(path));
@@ -279,8 +279,8 @@ private slots:
         const QString readerError = capture::readCapture(path).error;
         QCOMPARE(readerError.isEmpty(), damage.isEmpty());
 
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         compareRecords(heldRecords(), made.mid(0, kept));
         const int noise = kept > 2 ? 1 : 0;
         QString opened = QStringLiteral("Opened %1: %2").arg(path, countText(quint64(kept - noise), "frame", "frames"));

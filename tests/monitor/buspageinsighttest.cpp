@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(model()->rowCount(), 6);
 
         // The menu's filter of a 0000B2 row (the list's second).
-        QMenu *menu = bus->frameMenu(model()->index(1, 0));
+        QMenu *menu = listPanel()->frameMenu(model()->index(1, 0));
         QAction *byNode = menu->findChild<QAction *>(QStringLiteral("actionFilterNode"));
         QVERIFY(byNode);
         byNode->trigger();
@@ -264,8 +264,8 @@ private slots:
                                 logged(statusFrame(0xC3, 3), base + kSecond),
                                 logged(withBadChecksum(statusFrame(0xD4, 4)), base + 3 * kSecond / 2),
                                 noise(QByteArray::fromHex("00FF00FF"), base + 2 * kSecond)}));
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         tickInsight();
         // 4 frames over 2 s and the first frame's 12.5 ms on the wire: 1.99 frames/s;
         // 52 bytes × 10 bits / 9600 baud = 54.17 ms of 2012.5 ms: 2.69 %.
@@ -308,10 +308,10 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("noise.log"));
         QVERIFY(writeLog(path, {noise(QByteArray::fromHex("00FF"), logBaseUs())}));
-        QVERIFY(!bus->startReplay(path));
+        QVERIFY(!bus->replay()->start(path));
         QVERIFY(message().startsWith(QStringLiteral("Not connected")));
         connectTo(device->path);
-        QVERIFY(!bus->startReplay(path));
+        QVERIFY(!bus->replay()->start(path));
         QCOMPARE(message(), QStringLiteral("No frames to replay in ") + path);
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
         QVERIFY(replayRow()->isHidden());
@@ -350,7 +350,7 @@ private slots:
     {
         connectTo(device->path);
         const QString path = spacedLog(10, 300000);
-        QVERIFY(bus->startReplay(path));
+        QVERIFY(bus->replay()->start(path));
         QCOMPARE(device->read(12), statusFrame(0x10, 0));
         QTest::mouseClick(button(QStringLiteral("buttonReplayStop")), Qt::LeftButton);
         QVERIFY(replayRow()->isHidden());
@@ -362,7 +362,7 @@ private slots:
     void replayPause()
     {
         connectTo(device->path);
-        QVERIFY(bus->startReplay(spacedLog(3, 200000)));
+        QVERIFY(bus->replay()->start(spacedLog(3, 200000)));
         QCOMPARE(device->read(12), statusFrame(0x10, 0));
         QPushButton *pause = button(QStringLiteral("buttonReplayPause"));
         QCOMPARE(pause->text(), QStringLiteral("Pause"));
@@ -381,7 +381,7 @@ private slots:
     {
         connectTo(device->path);
         page->findChild<QCheckBox *>(QStringLiteral("checkBoxReplayLoop"))->setChecked(true);
-        QVERIFY(bus->startReplay(spacedLog(2, 10000)));
+        QVERIFY(bus->replay()->start(spacedLog(2, 10000)));
         const QByteArray pass = statusFrame(0x10, 0) + statusFrame(0x11, 1);
         // Three passes at least; more may have come by the time they are read.
         const QByteArray received = device->read(pass.size() * 3);
@@ -400,7 +400,7 @@ private slots:
         connectTo(device->path);
         auto *speed = page->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBoxReplaySpeed"));
         speed->setValue(100);
-        QVERIFY(bus->startReplay(spacedLog(2, 20 * kSecond)));
+        QVERIFY(bus->replay()->start(spacedLog(2, 20 * kSecond)));
         QCOMPARE(device->read(24, 8000), statusFrame(0x10, 0) + statusFrame(0x11, 1));
         QTRY_VERIFY(replayRow()->isHidden());
         speed->setValue(1);
@@ -426,9 +426,9 @@ private slots:
                                logged(second, logBaseUs() + 100000, BusRecord::Sent)}));
         QString path = logDir.filePath(QStringLiteral("capture%1.pcap").arg(logs));
         if (made == QLatin1String("page")) {
-            QVERIFY(bus->openLog(log));
+            QVERIFY(bus->logs()->open(log));
             QTRY_COMPARE(model()->rowCount(), 3);
-            QVERIFY(bus->saveLog(path));
+            QVERIFY(bus->logs()->save(path));
         } else if (made == QLatin1String("convert")) {
             QCOMPARE(runTool(QStringLiteral(KWN_CLI_PATH), {"convert", log, path}).exitCode, 0);
         } else { // no line end, and a frame's worth of hex digits among the bytes
@@ -436,11 +436,11 @@ private slots:
         }
         connectTo(device->path);
         if (made == QLatin1String("binary")) {
-            QVERIFY(!bus->startReplay(path));
+            QVERIFY(!bus->replay()->start(path));
             QCOMPARE(message(), QStringLiteral("Line 1 of %1 is no log line: it is neither a frame, noise, an event "
                                                "nor a comment, and the file is not replayed").arg(path));
         } else {
-            QVERIFY(bus->startReplay(path));
+            QVERIFY(bus->replay()->start(path));
             QCOMPARE(device->read(24), first + second);
             QTRY_VERIFY(replayRow()->isHidden());
         }
@@ -459,14 +459,14 @@ private slots:
     {
         QFETCH(bool, lost);
         connectTo(device->path);
-        QVERIFY(bus->startReplay(spacedLog(10, 300000)));
+        QVERIFY(bus->replay()->start(spacedLog(10, 300000)));
         QCOMPARE(device->read(12), statusFrame(0x10, 0));
         if (lost)
             device->closeMaster();
         else
             QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(replayRow()->isHidden(), 5000);
-        QVERIFY(!bus->isConnected());
+        QVERIFY(!bus->session()->isOpen());
         QVERIFY2(message().startsWith(QStringLiteral("Replay stopped: ")), qPrintable(message()));
         if (!lost)
             QCOMPARE(message(), QStringLiteral("Replay stopped: disconnected"));
