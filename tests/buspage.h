@@ -56,19 +56,6 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-
-inline QByteArray statusFrame(quint32 source, quint8 value)
-{
-    return packFrame(0x21, false, 12, 3, 0, source, 0x000002, QByteArray(1, char(value)));
-}
-
-inline QByteArray withBadChecksum(QByteArray frame)
-{
-    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-    return frame;
-}
-
-
 class BusPageFixture : public QObject
 {
 protected:
