@@ -10,7 +10,6 @@
 #include "bustools/replaytool.h"
 #include "bustools/sendtool.h"
 #include "bustools/showntrace.h"
-#include "codec/buslogfile.h"
 #include "codec/frame.h"
 #include "monitor/busplots.h"
 #include "monitor/framelistpanel.h"
@@ -22,6 +21,7 @@
 #include "widgets/elidedlabel.h"
 #include "widgets/elidingdelegate.h"
 #include "busframes.h"
+#include "buslogs.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
 #include "toolrun.h"
@@ -206,23 +206,6 @@ protected:
         QVERIFY(timer && timer->isActive());
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
     }
-    // A log of these records, times to the µs.
-    static bool writeLog(const QString &path, const QVector<BusRecord> &records)
-    {
-        QByteArray text;
-        for (const BusRecord &record : records)
-            text += busLogLineOf(record, true);
-        return writeFile(path, text);
-    }
-    static BusRecord logged(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind = BusRecord::Received)
-    {
-        BusRecord record;
-        record.kind = kind;
-        record.timeUs = timeUs;
-        record.bytes = bytes;
-        return record;
-    }
-
     QTemporaryDir settingsDir;
     BusLayout *bus = nullptr;
     QWidget *page = nullptr;
