@@ -1,6 +1,7 @@
 // The Bus page with a device on a pseudo-terminal: connecting, sending,
 // logs, recording, pausing, following and status texts. (The session's own
-// rules: bussessiontest; the list's columns, menus, keys and detail pane:
+// rules: bussessiontest; those of sending, logs and what is shown:
+// tests/bustools; the list's columns, menus, keys and detail pane:
 // buslayoutviewtest.)
 #include "buspage.h"
 
@@ -424,20 +425,15 @@ private slots:
         QCOMPARE(printed.filter(QStringLiteral("noise")).size(), 2);
     }
 
-    // A large log is read on a thread of its own: Open comes back at once,
-    // the list fills batch by batch with a progress bar, and Cancel stops it
-    // with what was read kept. Times before 1970 stay as they were.
+    // A log is read on a thread of its own: Open comes back at once, with a
+    // progress bar and Cancel, and the list fills batch by batch; Cancel
+    // stops it. (What the closing message says: logtooltest.)
     void largeLogOpensInBatches()
     {
         bus->shown()->setCapacity(1000);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("large.log"));
-        const QByteArray line = "1969-07-20T20:17:40.000Z RX " + frameToHexText(statusFrame(5, 5)).toLatin1() + '\n';
-        QByteArray text;
-        text.reserve(line.size() * 200000);
-        for (int i = 0; i < 200000; ++i)
-            text += line;
-        QVERIFY(writeFile(path, text));
+        QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
         auto *progress = page->findChild<QProgressBar *>(QStringLiteral("progressBarOpen"));
         QVERIFY(bus->logs()->open(path));
         QVERIFY(progress->isVisible());
@@ -447,11 +443,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!bus->logs()->isOpening(), 60000);
         QVERIFY(!progress->isVisible());
         QVERIFY(button(QStringLiteral("buttonOpen"))->isEnabled());
-        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("200000 received")));
-        QCOMPARE(message(), QStringLiteral("Opened %1: 200000 frames").arg(path));
-        QCOMPARE(model()->heldRecord(0).timeUs, qint64(-14182940000) * 1000);
+        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("20000 received")));
+        QCOMPARE(model()->heldCount(), 20000);
+        QCOMPARE(message(), QStringLiteral("Opened %1: 20000 frames").arg(path));
 
-        // Cancelled at the first batch: what came is kept and said.
         QMetaObject::Connection once;
         once = connect(model(), &QAbstractItemModel::rowsInserted, this, [&] {
             disconnect(once);
@@ -459,9 +454,7 @@ private slots:
         });
         QVERIFY(bus->logs()->open(path));
         QTRY_VERIFY(!bus->logs()->isOpening());
-        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("4096 received")));
         QVERIFY2(message().startsWith(QStringLiteral("Stopped opening ")), qPrintable(message()));
-        QVERIFY(model()->heldCount() > 0);
     }
 };
 

@@ -1,0 +1,127 @@
+// The Bus page's logs: what an opened file's closing message says, Cancel
+// and what stops an opening, and what recording says. (Saving: the
+// session's writer, busrecordingtest; the log buttons: buslayouttest.)
+#include "bustools/logtool.h"
+#include "bustools/showntrace.h"
+#include "serial/bussession.h"
+#include "trace/tracestore.h"
+#include "busframes.h"
+#include "buslogs.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class LogToolTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        live.reset(new BusSession(QStringLiteral(KWN_SOURCE_DIR "/xml")));
+        store.reset(new TraceStore);
+        shown.reset(new ShownTrace(live.get(), store.get()));
+        tool.reset(new LogTool(shown.get()));
+    }
+    void cleanup()
+    {
+        tool.reset();
+        shown.reset();
+        store.reset();
+        live.reset();
+    }
+
+    void opened_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "MISSING": no such file
+        QTest::addColumn<QString>("said");       // PATH: the file's; "!": an error
+        const QByteArray frame = statusFrame(5, 5);
+        const qint64 moonUs = qint64(-14182940000) * 1000; // before 1970
+        QTest::newRow("frames and noise") << busLogLineOf(logged(frame, moonUs), true)
+                                                 + busLogLineOf(noise(QByteArray::fromHex("00FF"), moonUs + 1), true)
+                                                 + busLogLineOf(logged(frame, moonUs + 2, BusRecord::Sent), true)
+                                          << "Opened PATH: 2 frames, 1 noise run";
+        QTest::newRow("a line no frame") << frameToHexText(frame).toLatin1() + "\nnot a frame\n"
+                                         << "!Opened PATH: 1 frame; 1 line was not a frame";
+        QTest::newRow("no such file") << QByteArray("MISSING") << "!Cannot read PATH: ";
+    }
+    void opened()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, said);
+        const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(content == "MISSING" || writeFile(path, content));
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QSignalSpy opening(tool.get(), &LogTool::openingChanged);
+        QCOMPARE(tool->open(path), content != "MISSING");
+        QTRY_VERIFY(!tool->isOpening());
+        QCOMPARE(opening.count(), content == "MISSING" ? 0 : 2);
+        const bool error = said.startsWith(QLatin1Char('!'));
+        QVERIFY2(messages.last().at(0).toString().startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)),
+                 qPrintable(messages.last().at(0).toString()));
+        QCOMPARE(messages.last().at(1).toBool(), error);
+        QVERIFY(shown->isShowingOpenedLog());
+        // Times before 1970 stay as they were.
+        if (content.contains("noise"))
+            QCOMPARE(shown->fileStore()->heldRecord(0).timeUs, qint64(-14182940000) * 1000);
+    }
+
+    // Cancelled, or the live bus shown again, an opening stops where it is
+    // and says so; while it runs, another is refused.
+    void stopped_data()
+    {
+        QTest::addColumn<bool>("cancelled"); // else the live bus shown
+        QTest::newRow("Cancel") << true;
+        QTest::newRow("the live bus") << false;
+    }
+    void stopped()
+    {
+        QFETCH(bool, cancelled);
+        const QString path = dir.filePath(QStringLiteral("long.log"));
+        QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QVERIFY(tool->open(path));
+        QVERIFY(!tool->open(path));
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("A log is being opened: cancel it first"));
+        QMetaObject::Connection once;
+        once = connect(tool.get(), &LogTool::openProgress, this, [&] {
+            disconnect(once);
+            if (cancelled)
+                tool->cancelOpening();
+            else
+                shown->showLiveBus();
+        });
+        QTRY_VERIFY(!tool->isOpening());
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Stopped opening %1: 4096 frames").arg(path));
+        if (cancelled)
+            QCOMPARE(shown->fileStore()->heldCount(), 4096);
+    }
+
+    void recording()
+    {
+        const QString path = dir.filePath(QStringLiteral("record.log"));
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QSignalSpy recording(tool.get(), &LogTool::recordingChanged);
+        QVERIFY(tool->startRecording(path));
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to ") + path);
+        QCOMPARE(tool->recordingText(), QStringLiteral("\u25cf Recording record.log: 0 frames"));
+        tool->stopRecording();
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to %1 stopped").arg(path));
+        QVERIFY(!tool->startRecording(dir.filePath(QStringLiteral("no/such/folder.log"))));
+        QVERIFY(messages.last().at(1).toBool());
+        QCOMPARE(recording.count(), 3);
+        QCOMPARE(recording.at(0).at(0).toBool(), true);
+        QCOMPARE(recording.at(2).at(0).toBool(), false);
+    }
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<BusSession> live;
+    std::unique_ptr<TraceStore> store;
+    std::unique_ptr<ShownTrace> shown;
+    std::unique_ptr<LogTool> tool;
+};
+
+QTEST_GUILESS_MAIN(LogToolTest)
+#include "logtooltest.moc"
