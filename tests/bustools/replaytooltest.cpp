@@ -2,10 +2,9 @@
 // refused unplayed, how a replay ends and what each end says, and Pause.
 // (How the frames are timed: replayclitest; the Replay row: buspageinsighttest.)
 #include "bustools/replaytool.h"
-#include "serial/bussession.h"
 #include "busframes.h"
 #include "buslogs.h"
-#include "ptypair.h"
+#include "ptysession.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -18,18 +17,14 @@ class ReplayToolTest : public QObject
 private slots:
     void init()
     {
-        device.reset(new PtyPair);
-        session.reset(new BusSession(QStringLiteral(KWN_SOURCE_DIR "/xml")));
-        tool.reset(new ReplayTool(session.get()));
-        SerialSettings settings;
-        settings.port = device->path;
-        QVERIFY(device->ok() && session->open(settings));
+        bus.reset(new PtySession);
+        tool.reset(new ReplayTool(&bus->session));
+        QVERIFY(bus->open());
     }
     void cleanup()
     {
         tool.reset();
-        session.reset();
-        device.reset();
+        bus.reset();
     }
 
     void refused_data()
@@ -50,7 +45,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("refused.log"));
         QVERIFY(writeFile(path, content));
         if (content.isEmpty())
-            session->close();
+            bus->session.close();
         QSignalSpy messages(tool.get(), &ReplayTool::message);
         QSignalSpy started(tool.get(), &ReplayTool::started);
         QVERIFY(!tool->start(path));
@@ -58,7 +53,7 @@ private slots:
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.at(0).at(0).toString(), QString(said).replace(QStringLiteral("PATH"), path));
         QVERIFY(messages.at(0).at(1).toBool());
-        QCOMPARE(device->read(1, 300), QByteArray());
+        QCOMPARE(bus->device.read(1, 300), QByteArray());
     }
 
     // However it ends, it says so once, and no frame follows.
@@ -80,35 +75,35 @@ private slots:
         QSignalSpy ended(tool.get(), &ReplayTool::ended);
         QVERIFY(tool->start(path));
         QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Replaying 3 frames of ") + path);
-        QCOMPARE(device->read(12), statusFrame(0x10, 0));
+        QCOMPARE(bus->device.read(12), statusFrame(0x10, 0));
         if (how == QLatin1String("stop"))
             tool->stop();
         else if (how == QLatin1String("close"))
-            session->close();
+            bus->session.close();
         else if (how == QLatin1String("lost"))
-            device->closeMaster();
+            bus->device.closeMaster();
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 5000);
         const bool error = said.startsWith(QLatin1Char('!'));
         QVERIFY(messages.last().at(0).toString().startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)));
         QCOMPARE(messages.last().at(1).toBool(), error);
         QCOMPARE(messages.count(), 2);
         if (how == QLatin1String("played"))
-            QCOMPARE(device->read(24), statusFrame(0x11, 1) + statusFrame(0x12, 2));
+            QCOMPARE(bus->device.read(24), statusFrame(0x11, 1) + statusFrame(0x12, 2));
         if (how != QLatin1String("lost"))
-            QCOMPARE(device->read(1, 700), QByteArray());
+            QCOMPARE(bus->device.read(1, 700), QByteArray());
     }
 
     // Paused, the frames are held back; resumed, the rest come.
     void pause()
     {
         QVERIFY(tool->start(spacedLog(3, 200000)));
-        QCOMPARE(device->read(12), statusFrame(0x10, 0));
+        QCOMPARE(bus->device.read(12), statusFrame(0x10, 0));
         tool->togglePause();
         QVERIFY(tool->isPaused());
-        QCOMPARE(device->read(1, 700), QByteArray());
+        QCOMPARE(bus->device.read(1, 700), QByteArray());
         tool->togglePause();
         QVERIFY(!tool->isPaused());
-        QCOMPARE(device->read(24), statusFrame(0x11, 1) + statusFrame(0x12, 2));
+        QCOMPARE(bus->device.read(24), statusFrame(0x11, 1) + statusFrame(0x12, 2));
     }
 
 private:
@@ -125,8 +120,7 @@ private:
     static constexpr qint64 kBaseUs = 1709632800000000; // 2024-03-05 10:00 UTC
     QTemporaryDir dir;
     int logs = 0;
-    std::unique_ptr<PtyPair> device;
-    std::unique_ptr<BusSession> session;
+    std::unique_ptr<PtySession> bus;
     std::unique_ptr<ReplayTool> tool;
 };
 

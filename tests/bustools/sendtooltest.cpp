@@ -2,9 +2,8 @@
 // once, "every" ticked with and without a frame in the field, and what
 // stops a repeat. (The row's widgets: buslayouttest.)
 #include "bustools/sendtool.h"
-#include "serial/bussession.h"
 #include "busframes.h"
-#include "ptypair.h"
+#include "ptysession.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -16,17 +15,10 @@ class SendToolTest : public QObject
 private slots:
     void init()
     {
-        device.reset(new PtyPair);
-        session.reset(new BusSession(QStringLiteral(KWN_SOURCE_DIR "/xml")));
-        SerialSettings settings;
-        settings.port = device->path;
-        QVERIFY(device->ok() && session->open(settings));
+        bus.reset(new PtySession);
+        QVERIFY(bus->open());
     }
-    void cleanup()
-    {
-        session.reset();
-        device.reset();
-    }
+    void cleanup() { bus.reset(); }
 
     // Steps, in order: "tick" (with the frame in the field), "tick-empty",
     // "send", "send-bad" (text that is no frame), "close" (the port).
@@ -54,7 +46,7 @@ private slots:
         QFETCH(int, written);
         QFETCH(QString, said);
         const QByteArray frame = statusFrame(0xAB, 1);
-        SendTool tool(session.get());
+        SendTool tool(&bus->session);
         tool.setIntervalMs(20);
         QSignalSpy messages(&tool, &SendTool::message);
         QSignalSpy unticked(&tool, &SendTool::repeatChanged);
@@ -68,20 +60,20 @@ private slots:
             else if (step == QLatin1String("send-bad"))
                 tool.send(QStringLiteral("12 34"));
             else if (step == QLatin1String("close"))
-                session->close();
+                bus->session.close();
         }
-        QCOMPARE(session->isRepeating(), repeating);
+        QCOMPARE(bus->session.isRepeating(), repeating);
         QCOMPARE(tool.repeat(), ticked);
         // Unticked by the tool exactly when it was ticked and is no more.
         QCOMPARE(unticked.count(), steps.startsWith(QLatin1String("tick")) && !ticked ? 1 : 0);
         if (repeating) {
-            QCOMPARE(device->read(3 * frame.size()), frame + frame + frame);
+            QCOMPARE(bus->device.read(3 * frame.size()), frame + frame + frame);
         } else {
             if (written >= 0)
-                QCOMPARE(device->read(written * frame.size(), 500), frame.repeated(written));
+                QCOMPARE(bus->device.read(written * frame.size(), 500), frame.repeated(written));
             else
-                device->read(1 << 16, 50); // what was under way
-            QCOMPARE(device->read(1, 100), QByteArray());
+                bus->device.read(1 << 16, 50); // what was under way
+            QCOMPARE(bus->device.read(1, 100), QByteArray());
         }
         const QString last = messages.isEmpty() ? QString() : messages.last().at(0).toString();
         const bool error = !messages.isEmpty() && messages.last().at(1).toBool();
@@ -94,13 +86,13 @@ private slots:
     // A frame sent once, as the Encode page sends it: what became of it.
     void sendFrameSaysHowItWent()
     {
-        SendTool tool(session.get());
+        SendTool tool(&bus->session);
         QSignalSpy results(&tool, &SendTool::sendResult);
         const QByteArray frame = statusFrame(0xAC, 2);
         tool.sendFrame(frame);
-        QCOMPARE(device->read(frame.size()), frame);
+        QCOMPARE(bus->device.read(frame.size()), frame);
         tool.sendFrame(frame.left(5));
-        session->close();
+        bus->session.close();
         tool.sendFrame(frame);
         QCOMPARE(results.count(), 3);
         QCOMPARE(results.at(0).at(0).toString(), QStringLiteral("Sent ") + frameToHexText(frame));
@@ -111,8 +103,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<PtyPair> device;
-    std::unique_ptr<BusSession> session;
+    std::unique_ptr<PtySession> bus;
 };
 
 QTEST_GUILESS_MAIN(SendToolTest)

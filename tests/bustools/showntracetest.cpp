@@ -4,7 +4,7 @@
 #include "serial/bussession.h"
 #include "trace/tracestore.h"
 #include "busframes.h"
-#include "ptypair.h"
+#include "ptysession.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -83,12 +83,11 @@ private slots:
 
     void portOpenedShowsLiveBus()
     {
-        PtyPair device;
-        SerialSettings settings;
-        settings.port = device.path;
-        shown->showOpenedLog();
-        QVERIFY(device.ok() && live->open(settings));
-        QVERIFY(!shown->isShowingOpenedLog());
+        PtySession bus;
+        ShownTrace shownOfPort(&bus.session, store.get());
+        shownOfPort.showOpenedLog();
+        QVERIFY(bus.open());
+        QVERIFY(!shownOfPort.isShowingOpenedLog());
     }
 
 private:

@@ -165,21 +165,13 @@ private slots:
         // The connection state is not replaced by the message.
         QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
 
-        // The opened log is shown apart from the live bus, whose frames go on
-        // into its own list; connecting again shows the live bus, those
-        // frames with it, and lets the log go.
-        QVERIFY(bus->shown()->isShowingOpenedLog());
-        QVERIFY(device->write(concat(frames.mid(0, 5))));
-        QTest::qWait(300);
-        QCOMPARE(model()->heldCount(), 3);
-        QCOMPARE(model()->rowCount(), 3);
+        // The list and the counters are the opened log's until a port is
+        // connected again. (What is shown when: showntracetest.)
         QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("3 received, 0 sent")));
         QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton); // Disconnect
         connectTo(device->path);
-        QVERIFY(!bus->shown()->isShowingOpenedLog());
-        QCOMPARE(model()->heldCount(), 53 + 5 + 2); // and the port's two events
-        QCOMPARE(model()->heldRecord(53).bytes, frames.at(0));
-        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("55 received, 1 sent")));
+        QCOMPARE(model()->heldCount(), 53 + 2); // and the port's two events
+        QVERIFY(label(QStringLiteral("labelCounters")).startsWith(QStringLiteral("50 received, 1 sent")));
     }
 
     void recordingOutlivesTheRing()
