@@ -1,8 +1,10 @@
-// The Bus page's logs: what an opened file's closing message says, Cancel
-// and what stops an opening, and what recording says. (Saving: the
+// The Bus page's logs: what an opened file's closing message says, captures
+// opened whole or damaged, Cancel and what stops an opening, and what
+// recording says. (Saving: the
 // session's writer, busrecordingtest; the log buttons: buslayouttest.)
 #include "bustools/logtool.h"
 #include "bustools/showntrace.h"
+#include "capture/capturefile.h"
 #include "serial/bussession.h"
 #include "trace/tracestore.h"
 #include "busframes.h"
@@ -65,6 +67,66 @@ private slots:
         // Times before 1970 stay as they were.
         if (content.contains("noise"))
             QCOMPARE(shown->fileStore()->heldRecord(0).timeUs, qint64(-14182940000) * 1000);
+    }
+
+    // A capture opens by its content, whatever its name; a damaged one keeps
+    // what came before the damage and says the reader's error.
+    void openCapture_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("whole") << "made.pcap" << "" << 5;
+        QTest::newRow("named as a log") << "made.log" << "" << 5;
+        QTest::newRow("cut short in the last record") << "made.pcap" << "cut" << 4;
+        QTest::newRow("a direction byte of 7 in the third record") << "made.pcap" << "direction" << 2;
+    }
+    void openCapture()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, damage);
+        QFETCH(int, kept);
+        const qint64 start = qint64(1767225600) * 1000000 + 123457; // 2026-01-01, with µs
+        const QVector<BusRecord> made{logged(statusFrame(1, 1), start), logged(statusFrame(2, 2), start + 10, BusRecord::Sent),
+                                      noise(QByteArray::fromHex("a5a5a5"), start + 2000),
+                                      logged(withBadChecksum(statusFrame(3, 3)), start + 3001),
+                                      logged(statusFrame(4, 4), start + 5000)};
+        const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + name);
+        capture::CaptureWriter writer;
+        QVERIFY(writer.open(path));
+        for (const BusRecord &record : made)
+            QVERIFY(writer.write(record));
+        QVERIFY(writer.write(eventRecord(start + 6000, QStringLiteral("Disconnected"))));
+        QVERIFY(writer.close());
+        QByteArray bytes = readFile(path);
+        if (damage == QLatin1String("cut"))
+            bytes.chop(3);
+        else if (damage == QLatin1String("direction"))
+            bytes[24 + 2 * 16 + 1 + statusFrame(1, 1).size() + 1 + statusFrame(2, 2).size() + 16] = 7;
+        QVERIFY(writeFile(path, bytes));
+        const QString readerError = capture::readCapture(path).error;
+        QCOMPARE(readerError.isEmpty(), damage.isEmpty());
+
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QVERIFY(tool->open(path));
+        QTRY_VERIFY(!tool->isOpening());
+        const TraceStore *opened = shown->fileStore();
+        QCOMPARE(opened->heldCount(), kept);
+        for (int k = 0; k < kept; ++k) {
+            QCOMPARE(opened->heldRecord(k).kind, made.at(k).kind);
+            QCOMPARE(opened->heldRecord(k).timeUs, made.at(k).timeUs);
+            QCOMPARE(opened->heldRecord(k).bytes, made.at(k).bytes);
+        }
+        const int noiseRuns = kept > 2 ? 1 : 0;
+        QString said = QStringLiteral("Opened %1: %2").arg(path, countText(quint64(kept - noiseRuns), "frame", "frames"));
+        if (noiseRuns > 0)
+            said += QStringLiteral(", 1 noise run");
+        if (!damage.isEmpty())
+            said += QStringLiteral("; reading stopped: ") + readerError;
+        QCOMPARE(messages.last().at(0).toString(), said);
+        QCOMPARE(messages.last().at(1).toBool(), !damage.isEmpty());
+        QCOMPARE(shown->session()->counters().received, quint64(kept - noiseRuns - 1));
+        QCOMPARE(shown->session()->counters().sent, quint64(1));
     }
 
     // Cancelled, or the live bus shown again, an opening stops where it is
