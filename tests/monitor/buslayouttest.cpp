@@ -51,9 +51,9 @@ private slots:
         QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Connect"));
     }
 
-    // Sent frames arrive byte for byte and show as TX; the adapter's echo
-    // within 200 ms is not shown again, a later equal frame is.
-    void sendAndEcho()
+    // Send writes the frame typed, byte for byte, and it shows as TX.
+    // (Its echo shown once: bussessiontest.)
+    void sendFromTheField()
     {
         connectTo(device->path);
         const QByteArray frame = statusFrame(0x0000AA, 9);
@@ -61,14 +61,8 @@ private slots:
         QTest::keyClicks(field, formatted(frame));
         QTest::mouseClick(button(QStringLiteral("buttonSend")), Qt::LeftButton);
         QCOMPARE(device->read(frame.size()), frame);
-        QVERIFY(device->write(frame)); // the echo
-        QTRY_COMPARE(model()->rowCount(), 2);
-        QTest::qWait(250);
-        QCOMPARE(rowTexts(), QStringList({QStringLiteral("event Connected to ") + device->path,
-                                          QStringLiteral("TX ok ") + frameToHexText(frame)}));
-        QVERIFY(device->write(frame)); // the same frame again, now from a device
-        QTRY_COMPARE(model()->rowCount(), 3);
-        QCOMPARE(model()->data(model()->index(2, ColumnDirection)).toString(), QStringLiteral("RX"));
+        QTRY_COMPARE(rowTexts(), QStringList({QStringLiteral("event Connected to ") + device->path,
+                                              QStringLiteral("TX ok ") + frameToHexText(frame)}));
 
         // Text that is no frame is refused on the status line.
         field->setText(QStringLiteral("12 34"));
