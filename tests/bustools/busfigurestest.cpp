@@ -19,7 +19,8 @@ private slots:
         QTest::newRow("one of each") << QVector<quint64>{7, 2, 1, 1, 0, 0} << QVector<quint64>{0, 0} << -1
                                      << "7 received, 2 sent, 1 bad checksum, 1 byte of noise";
         QTest::newRow("dropped, three ways") << QVector<quint64>{9, 0, 0, 0, 3, 4} << QVector<quint64>{2, 0} << -1
-                                             << "9 received, 0 sent, 0 bad checksums, 0 bytes of noise, 9 older dropped";
+                                             << "9 received, 0 sent, 0 bad checksums, 0 bytes of noise, "
+                                                "9 older dropped";
         QTest::newRow("dropped from Latest") << QVector<quint64>{9, 0, 0, 0, 0, 0} << QVector<quint64>{0, 5} << -1
                                              << "9 received, 0 sent, 0 bad checksums, 0 bytes of noise, "
                                                 "5 dropped from Latest";

@@ -60,8 +60,8 @@ private slots:
         QTRY_VERIFY(!tool->isOpening());
         QCOMPARE(opening.count(), content == "MISSING" ? 0 : 2);
         const bool error = said.startsWith(QLatin1Char('!'));
-        QVERIFY2(messages.last().at(0).toString().startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)),
-                 qPrintable(messages.last().at(0).toString()));
+        const QString last = messages.last().at(0).toString();
+        QVERIFY2(last.startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)), qPrintable(last));
         QCOMPARE(messages.last().at(1).toBool(), error);
         QVERIFY(shown->isShowingOpenedLog());
         // Times before 1970 stay as they were.
@@ -87,7 +87,8 @@ private slots:
         QFETCH(QString, damage);
         QFETCH(int, kept);
         const qint64 start = qint64(1767225600) * 1000000 + 123457; // 2026-01-01, with µs
-        const QVector<BusRecord> made{logged(statusFrame(1, 1), start), logged(statusFrame(2, 2), start + 10, BusRecord::Sent),
+        const QVector<BusRecord> made{logged(statusFrame(1, 1), start),
+                                      logged(statusFrame(2, 2), start + 10, BusRecord::Sent),
                                       noise(QByteArray::fromHex("a5a5a5"), start + 2000),
                                       logged(withBadChecksum(statusFrame(3, 3)), start + 3001),
                                       logged(statusFrame(4, 4), start + 5000)};
@@ -118,7 +119,8 @@ private slots:
             QCOMPARE(opened->heldRecord(k).bytes, made.at(k).bytes);
         }
         const int noiseRuns = kept > 2 ? 1 : 0;
-        QString said = QStringLiteral("Opened %1: %2").arg(path, countText(quint64(kept - noiseRuns), "frame", "frames"));
+        QString said = QStringLiteral("Opened %1: ").arg(path);
+        said += countText(quint64(kept - noiseRuns), "frame", "frames");
         if (noiseRuns > 0)
             said += QStringLiteral(", 1 noise run");
         if (!damage.isEmpty())

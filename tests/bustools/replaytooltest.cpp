@@ -84,7 +84,8 @@ private slots:
             bus->device.closeMaster();
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 5000);
         const bool error = said.startsWith(QLatin1Char('!'));
-        QVERIFY(messages.last().at(0).toString().startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)));
+        const QString last = messages.last().at(0).toString();
+        QVERIFY2(last.startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)), qPrintable(last));
         QCOMPARE(messages.last().at(1).toBool(), error);
         QCOMPARE(messages.count(), 2);
         if (how == QLatin1String("played"))

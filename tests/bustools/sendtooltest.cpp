@@ -80,7 +80,8 @@ private slots:
         QCOMPARE(error, said.startsWith(QLatin1Char('!')));
         QVERIFY2(said.isEmpty() ? last.isEmpty() : last.startsWith(said.mid(error ? 1 : 0)), qPrintable(last));
         if (said == QLatin1String("Sending "))
-            QCOMPARE(messages.first().at(0).toString(), QStringLiteral("Sending %1 every 20 ms").arg(frameToHexText(frame)));
+            QCOMPARE(messages.first().at(0).toString(),
+                     QStringLiteral("Sending %1 every 20 ms").arg(frameToHexText(frame)));
     }
 
     // A frame sent once, as the Encode page sends it: what became of it.
