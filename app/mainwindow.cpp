@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/ui_mainwindow.h"
+#include "bustools/sendtool.h"
 #include "decoder/debuilderlayout.h"
 #include "encoder/builderlayout.h"
 #include "monitor/buslayout.h"
@@ -254,7 +255,7 @@ void MainWindow::on_builderLayout_sendFrameRequested(const QByteArray &frame)
 {
     // Sending is offered only while the Bus page has a port open; a request
     // before the page was ever built gets the page's own answer all the same.
-    busPage()->sendFrame(frame);
+    busPage()->sending()->sendFrame(frame);
 }
 
 void MainWindow::showMode(QPushButton *button, int strip, QWidget *page)

@@ -12,6 +12,7 @@
 #include "codec/frame.h"
 #include "monitor/buslayout.h"
 #include "monitor/frametablemodel.h"
+#include "serial/bussession.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -102,7 +103,7 @@ int main(int argc, char **argv)
     page.show();
     page.findChild<QComboBox *>(QStringLiteral("comboBoxPort"))->setEditText(QString::fromLocal8Bit(name));
     page.findChild<QPushButton *>(QStringLiteral("buttonConnect"))->click();
-    if (!bus->isConnected()) {
+    if (!bus->session()->isOpen()) {
         std::fprintf(stderr, "could not connect to %s\n", name);
         return 1;
     }

@@ -1,6 +1,9 @@
 #include "monitor/buslayout.h"
 
-#include "codec/frame.h"
+#include "bustools/logtool.h"
+#include "bustools/replaytool.h"
+#include "bustools/sendtool.h"
+#include "bustools/showntrace.h"
 #include "monitor/busplots.h"
 #include "monitor/detailpanel.h"
 #include "monitor/figurespanel.h"
@@ -12,13 +15,11 @@
 #include "monitor/portpanel.h"
 #include "monitor/replaypanel.h"
 #include "monitor/sendpanel.h"
-#include "monitor/showntrace.h"
 #include "monitor/statusline.h"
 #include "serial/bussession.h"
 #include "trace/tracestore.h"
 #include "widgets/pagestyle.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QVBoxLayout>
@@ -31,27 +32,30 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
     latestModel = named(new LatestMessageModel(traceStore, this), QStringLiteral("latestModel"));
     nodeModel = named(new NodeTableModel(traceStore, this), QStringLiteral("nodeModel"));
     busSession = named(new BusSession(QStringLiteral("xml"), this), QStringLiteral("busSession"));
-    busSession->setHoldLimit(traceStore->capacity());
     // Ten batches a second: each one redraws the list, and an eye reads no faster.
     busSession->setBatchIntervalMs(100);
     shownTrace = named(new ShownTrace(busSession, traceStore, this), QStringLiteral("shownTrace"));
+    // The models first: the panels draw from them as the store shown changes.
+    connect(shownTrace, &ShownTrace::shownChanged, this, [this] {
+        frameModel->setStore(shownTrace->store());
+        latestModel->setStore(shownTrace->store());
+        nodeModel->setStore(shownTrace->store());
+    });
+    sendTool = new SendTool(busSession, this);
+    logTool = new LogTool(shownTrace, this);
+    replayTool = new ReplayTool(busSession, this);
 
     buildPanels();
     composePanels();
     connectPanels();
     connectMessages();
     figuresPanel->followWireFormat(portPanel->serialSettings());
-    figuresPanel->showCounters();
 }
 
 BusLayout::~BusLayout()
 {
-    if (listPanel)
-        listPanel->saveHeaderStates();
-    if (replayPanel)
-        replayPanel->stop();
     // What the port still delivers as it closes goes nowhere: the page goes.
-    disconnect(busSession, nullptr, this, nullptr);
+    busSession->blockSignals(true);
     busSession->stopRecording();
     busSession->close();
     delete portPanel;
@@ -67,13 +71,12 @@ void BusLayout::buildPanels()
 {
     portPanel = named(new PortPanel(busSession), QStringLiteral("portPanel"));
     statusLine = named(new StatusLine, QStringLiteral("statusLine"));
-    logPanel = named(new LogPanel(shownTrace), QStringLiteral("logPanel"));
-    listPanel = named(new FrameListPanel(busSession, frameModel, latestModel), QStringLiteral("listPanel"));
+    logPanel = named(new LogPanel(logTool), QStringLiteral("logPanel"));
+    listPanel = named(new FrameListPanel(shownTrace, frameModel, latestModel), QStringLiteral("listPanel"));
     detailPanel = new DetailPanel(busSession, nodeModel); // named tabWidgetDetail
-    figuresPanel = named(new FiguresPanel(shownTrace, frameModel, latestModel, nodeModel),
-                         QStringLiteral("figuresPanel"));
-    sendPanel = named(new SendPanel(busSession), QStringLiteral("sendPanel"));
-    replayPanel = new ReplayPanel(busSession); // named widgetReplay
+    figuresPanel = named(new FiguresPanel(shownTrace, nodeModel), QStringLiteral("figuresPanel"));
+    sendPanel = named(new SendPanel(sendTool), QStringLiteral("sendPanel"));
+    replayPanel = new ReplayPanel(replayTool); // named widgetReplay
     busPlots = named(new BusPlots(shownTrace, listPanel, this), QStringLiteral("busPlots"));
 }
 
@@ -96,21 +99,9 @@ void BusLayout::composePanels()
 
 void BusLayout::connectPanels()
 {
-    connect(busSession, &BusSession::recordsReady, this, &BusLayout::on_busSession_recordsReady);
-    connect(shownTrace, &ShownTrace::fileRecordsReady, this,
-            [this](const QVector<BusRecord> &batch) { appendToList(shownTrace->fileStore(), batch); });
-    connect(shownTrace, &ShownTrace::shownChanged, this, &BusLayout::followShownTrace);
     connect(portPanel, &PortPanel::stateChanged, statusLine, &StatusLine::showConnectionState);
-    connect(portPanel, &PortPanel::connectedChanged, this, [this](bool connected) {
-        if (connected) {
-            showLiveBus();
-            figuresPanel->showOfLog(false); // live from here on
-        }
-        emit connectedChanged(connected);
-    });
+    connect(portPanel, &PortPanel::connectedChanged, this, &BusLayout::connectedChanged);
     connect(portPanel, &PortPanel::lineSettingsChanged, figuresPanel, &FiguresPanel::followWireFormat);
-    connect(logPanel, &LogPanel::logOpening, this, [this] { figuresPanel->showOfLog(true); });
-    connect(listPanel, &FrameListPanel::clearRequested, this, &BusLayout::clear);
     connect(listPanel, &FrameListPanel::frameOpened, this, &BusLayout::frameOpened);
     connect(listPanel, &FrameListPanel::putInSendRequested, sendPanel, &SendPanel::putInSendField);
     connect(listPanel, &FrameListPanel::recordMenuRequested, busPlots,
@@ -125,166 +116,16 @@ void BusLayout::connectPanels()
     connect(detailPanel, &DetailPanel::putInSendRequested, sendPanel, &SendPanel::putInSendField);
     connect(detailPanel, &DetailPanel::parameterMenuRequested, busPlots, &BusPlots::addPlotEntries);
     connect(detailPanel, &DetailPanel::filterRequested, listPanel, &FrameListPanel::filterBy);
-    connect(sendPanel, &SendPanel::sendRequested, this, &BusLayout::sendFrame);
     connect(sendPanel, &SendPanel::replayRequested, replayPanel, &ReplayPanel::chooseAndStart);
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
-            &BusLayout::on_application_aboutToQuit);
+    connect(sendTool, &SendTool::sendResult, this, &BusLayout::sendResult);
 }
 
-// Every panel's passing messages go to the status line.
+// Every passing message goes to the status line.
 void BusLayout::connectMessages()
 {
-    connect(logPanel, &LogPanel::message, statusLine, &StatusLine::showMessage);
+    connect(logTool, &LogTool::message, statusLine, &StatusLine::showMessage);
     auto passing = [this](const QString &text, bool error) { statusLine->showMessage(text, error); };
-    connect(sendPanel, &SendPanel::message, statusLine, passing);
-    connect(replayPanel, &ReplayPanel::message, statusLine, passing);
+    connect(sendTool, &SendTool::message, statusLine, passing);
+    connect(replayTool, &ReplayTool::message, statusLine, passing);
     connect(listPanel, &FrameListPanel::message, statusLine, passing);
-}
-
-QVBoxLayout *BusLayout::getLayout()
-{
-    return layoutMain;
-}
-
-bool BusLayout::isConnected() const
-{
-    return busSession->isOpen();
-}
-
-void BusLayout::setCapacity(int frames)
-{
-    traceStore->setCapacity(frames);
-    busSession->setHoldLimit(traceStore->capacity());
-    figuresPanel->showCounters();
-}
-
-void BusLayout::on_application_aboutToQuit()
-{
-    if (busSession->isOpen() && portPanel)
-        portPanel->disconnectPort();
-    busSession->stopRecording();
-}
-
-void BusLayout::on_busSession_recordsReady(const QVector<BusRecord> &batch)
-{
-    appendToList(traceStore, batch);
-}
-
-void BusLayout::appendToList(TraceStore *store, const QVector<BusRecord> &batch)
-{
-    if (store != shownTrace->store()) {
-        store->append(batch);
-        return;
-    }
-    listPanel->beginAppend();
-    store->append(batch);
-    listPanel->endAppend();
-}
-
-void BusLayout::clear()
-{
-    showLiveBus();
-    busSession->clear();
-    traceStore->clear();
-    figuresPanel->clearInsight();
-    figuresPanel->showCounters();
-}
-
-// --- The live bus or an opened log -----------------------------------------------------
-
-void BusLayout::showLiveBus()
-{
-    logPanel->cancelOpening();
-    shownTrace->showLiveBus();
-}
-
-void BusLayout::followShownTrace()
-{
-    TraceStore *store = shownTrace->store();
-    frameModel->setStore(store);
-    latestModel->setStore(store);
-    nodeModel->setStore(store);
-    if (!shownTrace->isShowingOpenedLog()) {
-        figuresPanel->showOfLog(false);
-        figuresPanel->showInsight();
-    }
-    figuresPanel->showCounters();
-}
-
-bool BusLayout::isShowingOpenedLog() const
-{
-    return shownTrace->isShowingOpenedLog();
-}
-
-// --- What the panels do, asked from outside ------------------------------------------
-
-bool BusLayout::saveLog(const QString &path)
-{
-    return logPanel->saveLog(path);
-}
-
-bool BusLayout::openLog(const QString &path)
-{
-    return logPanel->openLog(path);
-}
-
-bool BusLayout::isOpeningLog() const
-{
-    return logPanel->isOpeningLog();
-}
-
-bool BusLayout::startRecording(const QString &path)
-{
-    return logPanel->startRecording(path);
-}
-
-void BusLayout::stopRecording()
-{
-    logPanel->stopRecording();
-}
-
-bool BusLayout::startReplay(const QString &path)
-{
-    return replayPanel->startReplay(path);
-}
-
-void BusLayout::putInSendField(const QByteArray &frame)
-{
-    sendPanel->putInSendField(frame);
-}
-
-QMenu *BusLayout::frameMenu(const QModelIndex &index)
-{
-    return listPanel->frameMenu(index);
-}
-
-QMenu *BusLayout::columnMenu()
-{
-    return listPanel->columnMenu();
-}
-
-PlotWindow *BusLayout::openPlot(const SeriesKey &key, SeriesKind kind)
-{
-    return busPlots->openPlot(key, kind);
-}
-
-void BusLayout::addToPlot(PlotWindow *window, const SeriesKey &key, SeriesKind kind)
-{
-    busPlots->addToPlot(window, key, kind);
-}
-
-QVector<PlotWindow *> BusLayout::plotWindows() const
-{
-    return busPlots->plotWindows();
-}
-
-void BusLayout::sendFrame(const QByteArray &frame)
-{
-    const QString problem = busSession->send(frame);
-    if (!problem.isEmpty()) {
-        statusLine->showMessage(problem, true);
-        emit sendResult(problem, true);
-        return;
-    }
-    emit sendResult(QStringLiteral("Sent %1").arg(frameToHexText(frame)), false);
 }

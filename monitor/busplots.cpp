@@ -2,7 +2,7 @@
 
 #include "charts/plotwindow.h"
 #include "codec/valueseries.h"
-#include "monitor/showntrace.h"
+#include "bustools/showntrace.h"
 #include "serial/bussession.h"
 #include "trace/tracestore.h"
 

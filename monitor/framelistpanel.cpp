@@ -1,5 +1,6 @@
 #include "monitor/framelistpanel.h"
 
+#include "bustools/showntrace.h"
 #include "codec/frame.h"
 #include "filter/recordfilter.h"
 #include "monitor/framelistheader.h"
@@ -35,9 +36,9 @@ const QString kWordsToolTip = QStringLiteral("Show the frames with all these wor
 
 } // namespace
 
-FrameListPanel::FrameListPanel(BusSession *session, FrameTableModel *frames, LatestMessageModel *latest,
+FrameListPanel::FrameListPanel(ShownTrace *shown, FrameTableModel *frames, LatestMessageModel *latest,
                                QWidget *parent)
-    : QWidget(parent), busSession(session), frameModel(frames), latestModel(latest)
+    : QWidget(parent), shownTrace(shown), busSession(shown->liveSession()), frameModel(frames), latestModel(latest)
 {
     latestSorted = named(new QSortFilterProxyModel(this), QStringLiteral("latestSorted"));
     latestSorted->setSourceModel(latestModel);
@@ -127,7 +128,9 @@ void FrameListPanel::makeConnections()
     connect(LineEditFilter, &QLineEdit::textChanged, this, &FrameListPanel::on_LineEditFilter_textChanged);
     connect(checkBoxLatest, &QCheckBox::toggled, this, &FrameListPanel::on_checkBoxLatest_toggled);
     connect(buttonPause, &QPushButton::toggled, this, &FrameListPanel::on_buttonPause_toggled);
-    connect(buttonClear, &QPushButton::clicked, this, &FrameListPanel::on_buttonClear_clicked);
+    connect(buttonClear, &QPushButton::clicked, shownTrace, &ShownTrace::clear);
+    connect(shownTrace, &ShownTrace::appending, this, &FrameListPanel::beginAppend);
+    connect(shownTrace, &ShownTrace::appended, this, &FrameListPanel::endAppend);
     connect(frameModel, &FrameTableModel::countsChanged, this, &FrameListPanel::showFilterCount);
     // Enter gives activated; a double click gives both, and showing the
     // same frame twice is harmless.
@@ -210,12 +213,6 @@ void FrameListPanel::endAppend()
 void FrameListPanel::on_buttonPause_toggled(bool checked)
 {
     busSession->setPaused(checked);
-}
-
-void FrameListPanel::on_buttonClear_clicked(bool checked)
-{
-    Q_UNUSED(checked)
-    emit clearRequested();
 }
 
 // Compiling is quick; the rows go through the new filter at once. A refused
@@ -349,7 +346,7 @@ QMenu *FrameListPanel::columnMenu()
     return listHeader->columnMenu();
 }
 
-void FrameListPanel::saveHeaderStates()
+FrameListPanel::~FrameListPanel()
 {
     listHeader->saveHeaderStates();
 }

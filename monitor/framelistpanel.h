@@ -36,31 +36,29 @@ class QSpinBox;
 class QSplitter;
 class QTableView;
 class RecordFilter;
+class ShownTrace;
 
 class FrameListPanel : public QWidget
 {
     Q_OBJECT
 
 public:
-    FrameListPanel(BusSession *session, FrameTableModel *frames, LatestMessageModel *latest,
+    // Of what `shown` shows; pausing, filters and the trigger are the live session's.
+    FrameListPanel(ShownTrace *shown, FrameTableModel *frames, LatestMessageModel *latest,
                    QWidget *parent = nullptr);
+    // The header's states are kept for next time.
+    ~FrameListPanel() override;
 
     // Under the list, in the splitter whose place is remembered.
     void setLowerWidget(QWidget *widget);
-    // Around the models' append of a batch: the list keeps its place, or
-    // follows the new rows.
-    void beginAppend();
-    void endAppend();
     void filterBy(const QString &text);
     // A row's menu (of the model the list shows): copy, open, put in the
     // send field, filter by its node, device or message (a noise row can
     // only be copied); a new child of the list, which the caller may delete.
     QMenu *frameMenu(const QModelIndex &index);
     QMenu *columnMenu();
-    void saveHeaderStates();
 
 signals:
-    void clearRequested();
     void frameOpened(const QString &hexText);
     void putInSendRequested(const QByteArray &frame);
     // A row's menu is being made: whoever plots adds its entries.
@@ -79,7 +77,6 @@ private slots:
     void on_buttonPause_toggled(bool checked);
     void on_checkBoxPauseOnMatch_toggled(bool checked);
     void on_spinBoxPauseAfter_valueChanged(int frames);
-    void on_buttonClear_clicked(bool checked);
     void on_tableViewFrames_activated(const QModelIndex &index);
     void on_tableViewFrames_customContextMenuRequested(const QPoint &pos);
     void on_shortcutFilter_activated();
@@ -106,8 +103,13 @@ private:
     // each switch between the list and Latest).
     void watchCurrentRow();
     void showCurrentRow();
+    // Around the models' append of a batch: the list keeps its place, or
+    // follows the new rows.
+    void beginAppend();
+    void endAppend();
 
-    BusSession *busSession = nullptr;
+    ShownTrace *shownTrace = nullptr;
+    BusSession *busSession = nullptr; // the live one
     FrameTableModel *frameModel = nullptr;
     LatestMessageModel *latestModel = nullptr;
     QSortFilterProxyModel *latestSorted = nullptr;

@@ -5,6 +5,7 @@
 #include "widgets/settingsstore.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -32,6 +33,11 @@ PortPanel::PortPanel(BusSession *session, QWidget *parent) : QWidget(parent), bu
     for (QComboBox *box : {comboBoxBaud, comboBoxDataBits, comboBoxParity, comboBoxStopBits})
         connect(box, &QComboBox::currentTextChanged, this, lineChanged);
     connect(comboBoxBaud, &QComboBox::editTextChanged, this, lineChanged);
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+        if (busSession->isOpen())
+            disconnectPort();
+        busSession->stopRecording();
+    });
 }
 
 void PortPanel::buildPortRow()

@@ -3,7 +3,8 @@
 
 // The Bus page's port panel: which serial port and line settings, Connect
 // and Disconnect. It opens and closes the session and says how that went;
-// the last port and settings used are there again next time.
+// the last port and settings used are there again next time. Quitting
+// closes the port as Disconnect does, and ends a recording.
 
 #include "serial/serialconnection.h"
 
@@ -24,7 +25,6 @@ public:
 
     // The port and line settings as chosen.
     SerialSettings serialSettings() const;
-    void disconnectPort();
 
 signals:
     void connectedChanged(bool connected);
@@ -42,6 +42,7 @@ private slots:
     void on_busSession_connectionLost(const QString &text);
 
 private:
+    void disconnectPort();
     void buildPortRow();
     void buildLineRow();
     void fillPorts();

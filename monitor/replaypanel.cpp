@@ -1,9 +1,8 @@
 #include "monitor/replaypanel.h"
 
+#include "bustools/replaytool.h"
 #include "monitor/busfiledialog.h"
-#include "serial/bussession.h"
 #include "serial/replayer.h"
-#include "serial/replayfile.h"
 #include "widgets/pagestyle.h"
 
 #include <QCheckBox>
@@ -14,11 +13,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-ReplayPanel::ReplayPanel(BusSession *session, QWidget *parent) : QWidget(parent), busSession(session)
+ReplayPanel::ReplayPanel(ReplayTool *tool, QWidget *parent) : QWidget(parent), replayTool(tool)
 {
     setObjectName(QStringLiteral("widgetReplay"));
     buildRow();
-    connectReplayer();
+    connectTool();
 }
 
 void ReplayPanel::buildRow()
@@ -52,81 +51,32 @@ void ReplayPanel::chooseAndStart()
 {
     const QString path = chooseBusFile(this, QStringLiteral("Replay log"), false);
     if (!path.isEmpty())
-        startReplay(path);
+        replayTool->start(path);
 }
 
-void ReplayPanel::connectReplayer()
+void ReplayPanel::connectTool()
 {
-    replayer = named(new Replayer(busSession, this), QStringLiteral("replayer"));
-    connect(doubleSpinBoxReplaySpeed, QOverload<double>::of(&QDoubleSpinBox::valueChanged), replayer,
-            &Replayer::setSpeed);
-    connect(checkBoxReplayLoop, &QCheckBox::toggled, replayer, &Replayer::setLoop);
+    replayTool->setSpeed(doubleSpinBoxReplaySpeed->value());
+    replayTool->setLoop(checkBoxReplayLoop->isChecked());
+    connect(doubleSpinBoxReplaySpeed, QOverload<double>::of(&QDoubleSpinBox::valueChanged), replayTool,
+            &ReplayTool::setSpeed);
+    connect(checkBoxReplayLoop, &QCheckBox::toggled, replayTool, &ReplayTool::setLoop);
     connect(buttonReplayPause, &QPushButton::clicked, this, [this] {
-        if (replayer->isPaused())
-            replayer->resume();
-        else
-            replayer->pause();
-        buttonReplayPause->setText(replayer->isPaused() ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+        replayTool->togglePause();
+        buttonReplayPause->setText(replayTool->isPaused() ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     });
-    connect(buttonReplayStop, &QPushButton::clicked, this,
-            [this] { endReplay(QStringLiteral("Replay of %1 stopped").arg(replayPath), false); });
-    connect(replayer, &Replayer::progress, progressBarReplay, &QProgressBar::setValue);
-    connect(replayer, &Replayer::finished, this, [this] {
-        endReplay(QStringLiteral("Replayed %1 frames of %2").arg(replayer->frameCount()).arg(replayPath), false);
-    });
-    connect(replayer, &Replayer::failed, this,
-            [this](const QString &text) { endReplay(QStringLiteral("Replay stopped: %1").arg(text), true); });
-    // The port lost says why first; a disconnect comes after it, or alone.
-    connect(busSession, &BusSession::connectionLost, this, [this](const QString &text) {
-        if (replayer->isRunning())
-            endReplay(QStringLiteral("Replay stopped: %1").arg(text), true);
-    });
-    connect(busSession, &BusSession::openChanged, this, [this](bool open) {
-        if (!open && replayer->isRunning())
-            endReplay(QStringLiteral("Replay stopped: disconnected"), true);
-    });
+    connect(buttonReplayStop, &QPushButton::clicked, replayTool, &ReplayTool::stop);
+    connect(replayTool, &ReplayTool::progress, progressBarReplay, &QProgressBar::setValue);
+    connect(replayTool, &ReplayTool::started, this, &ReplayPanel::showStarted);
+    connect(replayTool, &ReplayTool::ended, this, &QWidget::hide);
 }
 
-bool ReplayPanel::startReplay(const QString &path)
+void ReplayPanel::showStarted()
 {
-    if (!busSession->isOpen()) {
-        emit message(QStringLiteral("Not connected: connect to a port to replay"), true);
-        return false;
-    }
-    // Nothing is written unless the whole file reads (see serial/replayfile.h).
-    const ReplayFile file = readReplayFile(path);
-    if (!file.ok()) {
-        QString text = file.error;
-        text[0] = text.at(0).toUpper();
-        emit message(text, true);
-        return false;
-    }
-    replayer->setRecords(file.frames);
-    replayPath = path;
-    replayer->setSpeed(doubleSpinBoxReplaySpeed->value());
-    replayer->setLoop(checkBoxReplayLoop->isChecked());
-    progressBarReplay->setRange(0, replayer->frameCount());
+    progressBarReplay->setRange(0, replayTool->frameCount());
     progressBarReplay->setValue(0);
     buttonReplayPause->setText(QStringLiteral("Pause"));
-    labelReplay->setText(QStringLiteral("Replaying %1").arg(QFileInfo(path).fileName()));
-    labelReplay->setToolTip(path);
+    labelReplay->setText(QStringLiteral("Replaying %1").arg(QFileInfo(replayTool->path()).fileName()));
+    labelReplay->setToolTip(replayTool->path());
     setVisible(true);
-    QString text = QStringLiteral("Replaying %1 frames of %2").arg(replayer->frameCount()).arg(path);
-    if (replayer->gapsShortened() > 0)
-        text += QStringLiteral(" (%1 pauses of more than a day played as a day)").arg(replayer->gapsShortened());
-    emit message(text, false);
-    replayer->start();
-    return true;
-}
-
-void ReplayPanel::endReplay(const QString &text, bool error)
-{
-    replayer->stop();
-    setVisible(false);
-    emit message(text, error);
-}
-
-void ReplayPanel::stop()
-{
-    replayer->stop();
 }

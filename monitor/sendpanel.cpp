@@ -1,6 +1,7 @@
 #include "monitor/sendpanel.h"
 
-#include "codec/frame.h"
+#include "bustools/sendtool.h"
+#include "codec/busrecord.h"
 #include "serial/bussession.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -17,7 +18,24 @@ const QString kRepeatMsKey = QStringLiteral("bus/repeatMs");
 
 } // namespace
 
-SendPanel::SendPanel(BusSession *session, QWidget *parent) : QWidget(parent), busSession(session)
+SendPanel::SendPanel(SendTool *tool, QWidget *parent) : QWidget(parent), sendTool(tool)
+{
+    buildRow();
+    sendTool->setIntervalMs(spinBoxRepeatMs->value());
+    connect(buttonSend, &QPushButton::clicked, this, [this] { sendTool->send(LineEditSendFrame->text()); });
+    connect(LineEditSendFrame, &QLineEdit::returnPressed, buttonSend, &QPushButton::click);
+    connect(checkBoxRepeat, &QCheckBox::toggled, this,
+            [this](bool checked) { sendTool->setRepeat(checked, LineEditSendFrame->text()); });
+    connect(spinBoxRepeatMs, QOverload<int>::of(&QSpinBox::valueChanged), sendTool, &SendTool::setIntervalMs);
+    connect(buttonReplay, &QPushButton::clicked, this, &SendPanel::replayRequested);
+    connect(sendTool, &SendTool::textChecked, this,
+            [this](bool frame) { LineEditSendFrame->setStyleSheet(frame ? kBlack : kRed); });
+    connect(sendTool, &SendTool::repeatChanged, checkBoxRepeat, &QCheckBox::setChecked);
+    connect(sendTool->session(), &BusSession::repeatingChanged, this, &SendPanel::showRepeating);
+    connect(sendTool->session(), &BusSession::openChanged, buttonReplay, &QPushButton::setEnabled);
+}
+
+void SendPanel::buildRow()
 {
     auto *layoutSend = named(new QHBoxLayout(this), QStringLiteral("layoutSend"));
     layoutSend->setContentsMargins(0, 0, 0, 0);
@@ -39,18 +57,6 @@ SendPanel::SendPanel(BusSession *session, QWidget *parent) : QWidget(parent), bu
     layoutSend->addWidget(checkBoxRepeat);
     layoutSend->addWidget(spinBoxRepeatMs);
     layoutSend->addWidget(buttonReplay);
-
-    connect(buttonSend, &QPushButton::clicked, this, &SendPanel::on_buttonSend_clicked);
-    connect(LineEditSendFrame, &QLineEdit::returnPressed, buttonSend, &QPushButton::click);
-    connect(checkBoxRepeat, &QCheckBox::toggled, this, &SendPanel::on_checkBoxRepeat_toggled);
-    connect(buttonReplay, &QPushButton::clicked, this, &SendPanel::replayRequested);
-    connect(busSession, &BusSession::repeatingChanged, this, &SendPanel::on_busSession_repeatingChanged);
-    // Closed or lost, the port stops the repeating; the box follows.
-    connect(busSession, &BusSession::openChanged, this, [this](bool open) {
-        if (!open)
-            checkBoxRepeat->setChecked(false);
-        buttonReplay->setEnabled(open);
-    });
 }
 
 void SendPanel::putInSendField(const QByteArray &frame)
@@ -59,66 +65,12 @@ void SendPanel::putInSendField(const QByteArray &frame)
     LineEditSendFrame->setFocus();
 }
 
-QByteArray SendPanel::frameToSend()
-{
-    const ParsedFrame parsed = parseFrameText(LineEditSendFrame->text());
-    if (!parsed.ok()) {
-        LineEditSendFrame->setStyleSheet(kRed);
-        showMessage(parsed.statusText, true);
-        return QByteArray();
-    }
-    LineEditSendFrame->setStyleSheet(kBlack);
-    return parsed.bytes;
-}
-
-void SendPanel::on_buttonSend_clicked(bool checked)
-{
-    Q_UNUSED(checked)
-    // While repeating, the button stops it.
-    if (busSession->isRepeating()) {
-        checkBoxRepeat->setChecked(false);
-        return;
-    }
-    const QByteArray frame = frameToSend();
-    if (frame.isEmpty())
-        return;
-    if (!checkBoxRepeat->isChecked()) {
-        emit sendRequested(frame);
-        return;
-    }
-    const QString problem = busSession->startRepeat(frame, spinBoxRepeatMs->value());
-    if (!problem.isEmpty())
-        showMessage(problem, true);
-    settingsStore().setValue(kRepeatMsKey, spinBoxRepeatMs->value());
-}
-
-void SendPanel::on_checkBoxRepeat_toggled(bool checked)
-{
-    if (!checked) {
-        busSession->stopRepeat();
-        return;
-    }
-    // Ticked with a frame in the field: it starts at once.
-    if (!busSession->isOpen() || LineEditSendFrame->text().trimmed().isEmpty())
-        return;
-    const QByteArray frame = frameToSend();
-    if (frame.isEmpty())
-        return;
-    const QString problem = busSession->startRepeat(frame, spinBoxRepeatMs->value());
-    if (!problem.isEmpty())
-        showMessage(problem, true);
-}
-
-void SendPanel::on_busSession_repeatingChanged(bool repeating)
+void SendPanel::showRepeating(bool repeating)
 {
     buttonSend->setText(repeating ? QStringLiteral("Stop") : QStringLiteral("Send"));
     buttonSend->setToolTip(repeating ? QStringLiteral("Stop the repeated sending")
                                      : QStringLiteral("Send the frame of the field"));
+    // The interval used last is there again next time.
     if (repeating)
-        showMessage(QStringLiteral("Sending %1 every %2 ms")
-                        .arg(frameToHexText(busSession->repeatedFrame()))
-                        .arg(spinBoxRepeatMs->value()),
-                    false);
-    else if (checkBoxRepeat->isChecked())
-        checkBoxRepeat->setChecked(false);
+        settingsStore().setValue(kRepeatMsKey, spinBoxRepeatMs->value());
 }

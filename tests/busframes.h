@@ -82,6 +82,18 @@ inline QVector<QByteArray> bundledFrames(int count, quint32 seed)
     return frames;
 }
 
+// A status frame (message 0x21 of node type 3) from `source` with one data byte.
+inline QByteArray statusFrame(quint32 source, quint8 value)
+{
+    return packFrame(0x21, false, 12, 3, 0, source, 0x000002, QByteArray(1, char(value)));
+}
+
+inline QByteArray withBadChecksum(QByteArray frame)
+{
+    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
+    return frame;
+}
+
 inline QByteArray concat(const QVector<QByteArray> &parts)
 {
     QByteArray all;

@@ -6,8 +6,13 @@
 // of the test's, and the lookups and actions the tests share.
 
 #include "monitor/buslayout.h"
-#include "codec/buslogfile.h"
+#include "bustools/logtool.h"
+#include "bustools/replaytool.h"
+#include "bustools/sendtool.h"
+#include "bustools/showntrace.h"
 #include "codec/frame.h"
+#include "monitor/busplots.h"
+#include "monitor/framelistpanel.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "monitor/nodetablemodel.h"
@@ -16,6 +21,7 @@
 #include "widgets/elidedlabel.h"
 #include "widgets/elidingdelegate.h"
 #include "busframes.h"
+#include "buslogs.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
 #include "toolrun.h"
@@ -49,19 +55,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
-
-
-inline QByteArray statusFrame(quint32 source, quint8 value)
-{
-    return packFrame(0x21, false, 12, 3, 0, source, 0x000002, QByteArray(1, char(value)));
-}
-
-inline QByteArray withBadChecksum(QByteArray frame)
-{
-    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-    return frame;
-}
-
 
 class BusPageFixture : public QObject
 {
@@ -128,6 +121,7 @@ protected:
     }
     QPushButton *button(const QString &name) const { return page->findChild<QPushButton *>(name); }
     template<typename T = QWidget> T *find(const QString &name) const { return page->findChild<T *>(name); }
+    FrameListPanel *listPanel() const { return find<FrameListPanel>(QStringLiteral("listPanel")); }
     QTableView *listView() const { return find<QTableView>(QStringLiteral("tableViewFrames")); }
     QCheckBox *latestBox() const { return find<QCheckBox>(QStringLiteral("checkBoxLatest")); }
     QLineEdit *field(const QString &name) const { return find<QLineEdit>(name); }
@@ -150,7 +144,7 @@ protected:
         setPort(path);
         QSignalSpy connected(bus, &BusLayout::connectedChanged);
         QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
-        QVERIFY2(bus->isConnected(), qPrintable(label(QStringLiteral("labelStatus"))));
+        QVERIFY2(bus->session()->isOpen(), qPrintable(label(QStringLiteral("labelStatus"))));
         QCOMPARE(connected.count(), 1);
         QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Disconnect"));
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: black"));
@@ -212,23 +206,6 @@ protected:
         QVERIFY(timer && timer->isActive());
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
     }
-    // A log of these records, times to the µs.
-    static bool writeLog(const QString &path, const QVector<BusRecord> &records)
-    {
-        QByteArray text;
-        for (const BusRecord &record : records)
-            text += busLogLineOf(record, true);
-        return writeFile(path, text);
-    }
-    static BusRecord logged(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind = BusRecord::Received)
-    {
-        BusRecord record;
-        record.kind = kind;
-        record.timeUs = timeUs;
-        record.bytes = bytes;
-        return record;
-    }
-
     QTemporaryDir settingsDir;
     BusLayout *bus = nullptr;
     QWidget *page = nullptr;

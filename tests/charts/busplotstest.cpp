@@ -148,13 +148,13 @@ QVector<QPointF> BusPlotsTest::expectedPoints(const QVector<qint16> &positions, 
 
 PlotWindow *BusPlotsTest::plotFromMenu(int row, const QString &parameter)
 {
-    const int before = bus->plotWindows().size();
-    std::unique_ptr<QMenu> menu(bus->frameMenu(model()->index(row, 0)));
+    const int before = bus->plots()->plotWindows().size();
+    std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(row, 0)));
     QAction *action = actionOf(menu.get(), QStringLiteral("Plot ") + parameter);
     if (!action)
         return nullptr;
     action->trigger();
-    const QVector<PlotWindow *> windows = bus->plotWindows();
+    const QVector<PlotWindow *> windows = bus->plots()->plotWindows();
     return windows.size() == before + 1 ? windows.constLast() : nullptr;
 }
 
@@ -188,7 +188,7 @@ void BusPlotsTest::rowMenu()
         record.bytes = frame;
     bus->session()->load({record});
     QCOMPARE(model()->rowCount(), 1);
-    std::unique_ptr<QMenu> menu(bus->frameMenu(model()->index(0, 0)));
+    std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(0, 0)));
     QCOMPARE(plotTexts(menu.get()), entries);
     // What was there stays.
     QVERIFY(menu->findChild<QAction *>(QStringLiteral("actionCopyFrame")));
@@ -235,7 +235,7 @@ void BusPlotsTest::secondParameterAdded()
     loadFrames({2, 3, 3, 4});
     PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
     QVERIFY(window);
-    std::unique_ptr<QMenu> menu(bus->frameMenu(model()->index(0, 0)));
+    std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(0, 0)));
     auto *add = menu->findChild<QMenu *>(QStringLiteral("menuAddToPlot"));
     QVERIFY(add);
     auto *mode = add->findChild<QMenu *>(QStringLiteral("menuAddToPlot Mode"));
@@ -245,7 +245,7 @@ void BusPlotsTest::secondParameterAdded()
     auto *position = add->findChild<QMenu *>(QStringLiteral("menuAddToPlot Position"));
     QVERIFY(position && !position->actions().constFirst()->isEnabled());
     mode->actions().constFirst()->trigger();
-    QCOMPARE(bus->plotWindows().size(), 1);
+    QCOMPARE(bus->plots()->plotWindows().size(), 1);
     QCOMPARE(window->seriesCount(), 2);
     QCOMPARE(window->windowTitle(), QStringLiteral("Plot 1: Position, Mode"));
     QCOMPARE(window->seriesData(1).kind(), SeriesKind::Named);
@@ -385,8 +385,8 @@ void BusPlotsTest::detailPaneMenu()
     QVERIFY(menu);
     QCOMPARE(plotTexts(menu.get()), QStringList{QStringLiteral("Plot Mode")});
     actionOf(menu.get(), QStringLiteral("Plot Mode"))->trigger();
-    QCOMPARE(bus->plotWindows().size(), 1);
-    PlotWindow *window = bus->plotWindows().constFirst();
+    QCOMPARE(bus->plots()->plotWindows().size(), 1);
+    PlotWindow *window = bus->plots()->plotWindows().constFirst();
     QCOMPARE(window->seriesData(0).values(), (QVector<double>{0, 1}));
     // Then "Add to plot" for another parameter.
     menu.reset(pane->parameterMenu(pane->parameterItem(QStringLiteral("Flags"))));
@@ -406,7 +406,7 @@ void BusPlotsTest::csvExport()
     loadFrames({3, -4});
     PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
     QVERIFY(window);
-    std::unique_ptr<QMenu> menu(bus->frameMenu(model()->index(0, 0)));
+    std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(0, 0)));
     menu->findChild<QMenu *>(QStringLiteral("menuAddToPlot Mode"))->actions().constFirst()->trigger();
     const QString path = settingsDir.filePath(QStringLiteral("plot.csv"));
     QVERIFY(window->saveCsv(path));

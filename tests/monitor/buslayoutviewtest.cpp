@@ -139,7 +139,7 @@ private slots:
         QVERIFY2(QRegularExpression(secondRow).match(cellText).hasMatch(), qPrintable(cellText));
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("times.log"));
-        QVERIFY(bus->saveLog(path));
+        QVERIFY(bus->logs()->save(path));
         const QList<QByteArray> lines = readFile(path).trimmed().split('\n');
         QCOMPARE(lines.size(), 2);
         for (const QByteArray &line : lines)
@@ -247,7 +247,7 @@ private slots:
         QHeaderView *header = listView()->horizontalHeader();
         QVERIFY(header->sectionsMovable());
         QCOMPARE(header->contextMenuPolicy(), Qt::CustomContextMenu);
-        QMenu *menu = bus->columnMenu();
+        QMenu *menu = listPanel()->columnMenu();
         QCOMPARE(menu->objectName(), QStringLiteral("menuColumns"));
         QCOMPARE(columnTexts(menu, false), QStringList({"Time", "\u0394 ms", "Dir", "Device", "Message",
                                                         "Source \u2192 Destination", "Values", "Bytes", "Checksum"}));
@@ -266,13 +266,13 @@ private slots:
         header->moveSection(header->visualIndex(ColumnMessage), 0);
         for (int column = 0; column < BusColumnCount; ++column)
             header->setSectionHidden(column, column != ColumnMessage);
-        menu = bus->columnMenu();
+        menu = listPanel()->columnMenu();
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("Message"));
         QVERIFY(!menu->actions().first()->isEnabled());
         QVERIFY(menu->actions().at(1)->isEnabled());
 
         latestBox()->setChecked(true);
-        menu = bus->columnMenu();
+        menu = listPanel()->columnMenu();
         const QStringList names = columnTexts(menu, false);
         QCOMPARE(names, QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count",
                                      "Rate /s", "\u0394 ms"}));
@@ -288,8 +288,8 @@ private slots:
         QHeaderView *header = listView()->horizontalHeader();
         header->moveSection(header->visualIndex(ColumnMessage), 0);
         header->resizeSection(ColumnDevice, 151);
-        QVERIFY(triggerColumn(bus->columnMenu(), QStringLiteral("Checksum")));
-        QVERIFY(triggerColumn(bus->columnMenu(), QStringLiteral("Time")));
+        QVERIFY(triggerColumn(listPanel()->columnMenu(), QStringLiteral("Checksum")));
+        QVERIFY(triggerColumn(listPanel()->columnMenu(), QStringLiteral("Time")));
         latestBox()->setChecked(true);
         QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
         header->resizeSection(LatestMessageModel::Device, 133);
@@ -462,7 +462,7 @@ private slots:
         QSignalSpy opened(bus, &BusLayout::frameOpened);
         QCOMPARE(listView()->contextMenuPolicy(), Qt::CustomContextMenu);
 
-        QMenu *menu = bus->frameMenu(listView()->model()->index(1, ColumnValues));
+        QMenu *menu = listPanel()->frameMenu(listView()->model()->index(1, ColumnValues));
         QCOMPARE(menu->objectName(), QStringLiteral("menuFrame"));
         auto *chosen = menu->findChild<QAction *>(action);
         QVERIFY(chosen);
@@ -494,14 +494,14 @@ private slots:
         QTRY_COMPARE(model()->rowCount(), 4);
         auto names = [this](int row) {
             QStringList list;
-            for (QAction *action : bus->frameMenu(listView()->model()->index(row, ColumnTime))->actions()) {
+            for (QAction *action : listPanel()->frameMenu(listView()->model()->index(row, ColumnTime))->actions()) {
                 if (!action->isSeparator())
                     list << action->objectName() + (action->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
             }
             return list;
         };
         QCOMPARE(names(0), QStringList{QStringLiteral("actionCopyFrame")});
-        bus->frameMenu(listView()->model()->index(0, ColumnTime))->findChild<QAction *>(QStringLiteral("actionCopyFrame"))->trigger();
+        listPanel()->frameMenu(listView()->model()->index(0, ColumnTime))->findChild<QAction *>(QStringLiteral("actionCopyFrame"))->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("A5A6"));
         QVERIFY(model()->recordAt(1)->device.isEmpty());
         QCOMPARE(names(1), QStringList({"actionCopyFrame", "actionOpenFrame", "actionPutInSendField", "actionFilterNode",
@@ -512,7 +512,7 @@ private slots:
         const QModelIndex last = listView()->model()->index(1, LatestMessageModel::Device);
         QCOMPARE(last.data().toString(), QStringLiteral("QX-Drive 40"));
         QSignalSpy opened(bus, &BusLayout::frameOpened);
-        auto *open = bus->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
+        auto *open = listPanel()->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
         QVERIFY(open);
         open->trigger();
         QCOMPARE(opened.count(), 1);

@@ -1,9 +1,9 @@
 // The Bus page with pcap captures beside logs: the file dialogs' filters,
-// Save and Record as a capture, and Open of a capture, told from a log by
-// its content. (Logs alone: buslayouttest.)
+// Save and Record as a capture, and Open of what it saved. (Logs alone:
+// buslayouttest; captures opened, whole or damaged: logtooltest; write
+// errors: busrecordingtest and bussessiontest.)
 #include "buspage.h"
 
-#include "capture/capturefile.h"
 #include "capture/recordfile.h"
 
 namespace {
@@ -69,7 +69,7 @@ class BusPageCaptureTest : public BusPageFixture
             QTest::qWait(250);
             QVERIFY(device->write(concat(frames.mid(25))));
             QTRY_COMPARE(model()->heldCount(), 52);
-            bus->sendFrame(statusFrame(0x77, 7));
+            bus->sending()->sendFrame(statusFrame(0x77, 7));
             QTRY_COMPARE(model()->heldCount(), 53);
         }();
         return heldRecords();
@@ -167,14 +167,14 @@ private slots:
         const QString counters = label(QStringLiteral("labelCounters"));
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.pcap"));
-        QVERIFY(bus->saveLog(path));
+        QVERIFY(bus->logs()->save(path));
         QCOMPARE(message(), QStringLiteral("Saved 51 frames and 1 noise run to %1; 1 event left out: "
                                            "a capture holds no events")
                                 .arg(path));
         QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: black"));
 
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         QCOMPARE(message(), QStringLiteral("Opened %1: 51 frames, 1 noise run").arg(path));
         const QVector<BusRecord> expected = withoutEvents(before);
         compareRecords(heldRecords(), expected);
@@ -186,25 +186,13 @@ private slots:
         QVERIFY2(counters.contains(QStringLiteral("1 bad checksum,")), qPrintable(counters));
     }
 
-    // A write error is said as a log's is.
-    void saveCaptureWriteError()
-    {
-        fillFromDevice();
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("full.pcap"));
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
-        QVERIFY(!bus->saveLog(path));
-        QCOMPARE(message(), QStringLiteral("Cannot write %1: No space left on device").arg(path));
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
-    }
-
     // Recorded while frames arrive, flushed without waiting for the end:
     // the capture holds what the list shows, but for the events.
     void recordCapture()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("record.pcap"));
-        QVERIFY(bus->startRecording(path));
+        QVERIFY(bus->logs()->startRecording(path));
         QCOMPARE(message(), QStringLiteral("Recording to ") + path);
         connectTo(device->path);
         QVector<QByteArray> frames = bundledFrames(60, 8);
@@ -224,79 +212,6 @@ private slots:
         QCOMPARE(read.records.at(30).kind, BusRecord::Noise);
     }
 
-    // A capture that cannot be written stops recording, in red, with the reason.
-    void recordCaptureWriteError()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("full.pcap"));
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
-        connectTo(device->path);
-        QVERIFY(bus->startRecording(path));
-        QVERIFY(device->write(statusFrame(1, 1)));
-        QTRY_VERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
-        QCOMPARE(message(), QStringLiteral("Recording to %1 stopped: No space left on device").arg(path));
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
-        QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
-    }
-
-    // A capture made by the writer opens by its content, whatever its name;
-    // a damaged one keeps what came before the damage and says the reader's
-    // error in red.
-    void openCapture_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<int>("kept");
-        QTest::newRow("whole") << "made.pcap" << "" << 5;
-        QTest::newRow("named as a log") << "made.log" << "" << 5;
-        QTest::newRow("cut short in the last record") << "made.pcap" << "cut" << 4;
-        QTest::newRow("a direction byte of 7 in the third record") << "made.pcap" << "direction" << 2;
-    }
-    void openCapture()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, damage);
-        QFETCH(int, kept);
-        const qint64 start = qint64(1767225600) * 1000000 + 123457; // 2026-01-01, with µs
-        const QVector<BusRecord> made{logged(statusFrame(1, 1), start), logged(statusFrame(2, 2), start + 10, BusRecord::Sent),
-                                      logged(QByteArray::fromHex("a5a5a5"), start + 2000, BusRecord::Noise),
-                                      logged(withBadChecksum(statusFrame(3, 3)), start + 3001),
-                                      logged(statusFrame(4, 4), start + 5000)};
-        QTemporaryDir dir;
-        const QString path = dir.filePath(name);
-        capture::CaptureWriter writer;
-        QVERIFY(writer.open(path));
-        for (const BusRecord &record : made)
-            QVERIFY(writer.write(record));
-        QVERIFY(writer.write(eventRecord(start + 6000, QStringLiteral("Disconnected"))));
-        QVERIFY(writer.close());
-        QByteArray bytes = readFile(path);
-        if (damage == QLatin1String("cut"))
-            bytes.chop(3);
-        else if (damage == QLatin1String("direction"))
-            bytes[24 + 2 * 16 + 1 + statusFrame(1, 1).size() + 1 + statusFrame(2, 2).size() + 16] = 7;
-        QVERIFY(writeFile(path, bytes));
-        const QString readerError = capture::readCapture(path).error;
-        QCOMPARE(readerError.isEmpty(), damage.isEmpty());
-
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
-        compareRecords(heldRecords(), made.mid(0, kept));
-        const int noise = kept > 2 ? 1 : 0;
-        QString opened = QStringLiteral("Opened %1: %2").arg(path, countText(quint64(kept - noise), "frame", "frames"));
-        if (noise > 0)
-            opened += QStringLiteral(", 1 noise run");
-        if (!damage.isEmpty())
-            opened += QStringLiteral("; reading stopped: ") + readerError;
-        QCOMPARE(message(), opened);
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(),
-                 damage.isEmpty() ? QStringLiteral("color: black") : QStringLiteral("color: red"));
-        if (kept > 3)
-            QCOMPARE(model()->data(model()->index(3, ColumnChecksum)).toString(), QStringLiteral("bad"));
-        const QString counters = label(QStringLiteral("labelCounters"));
-        QVERIFY2(counters.startsWith(QStringLiteral("%1 received, %2 sent").arg(kept - noise - 1).arg(1)),
-                 qPrintable(counters));
-    }
 };
 
 QTEST_MAIN(BusPageCaptureTest)

@@ -46,8 +46,8 @@ private slots:
         QFETCH(QString, expression);
         const QString path = mixedLog();
         QVERIFY(!path.isEmpty());
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         const int held = model()->heldCount();
         field(QStringLiteral("LineEditFilter"))->setText(expression);
         QVERIFY(field(QStringLiteral("LineEditFilter"))->styleSheet().contains(QStringLiteral("border")));
@@ -87,8 +87,8 @@ private slots:
     // as the last filter chose them; words stay words.
     void refusedExpressionLeavesTheRows()
     {
-        QVERIFY(bus->openLog(mixedLog()));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(mixedLog()));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
         filter->setText(QStringLiteral("[Position] > 40"));
         const int shown = model()->rowCount();

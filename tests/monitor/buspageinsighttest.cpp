@@ -1,8 +1,8 @@
 // The Bus page's Nodes tab, load line and Replay: fed live batches and
 // opened logs, Clear, the line settings, and a log replayed onto a
-// pseudo-terminal. (The node table model alone: nodetablemodeltest.)
+// pseudo-terminal. (The node table model alone: nodetablemodeltest;
+// Replay's rules: replaytooltest.)
 #include "buspage.h"
-#include "toolrun.h"
 
 #include "codec/framedecoding.h"
 #include "widgets/settingsstore.h"
@@ -22,15 +22,6 @@ qint64 nowUs()
 qint64 logBaseUs()
 {
     return QDateTime(QDate(2024, 3, 5), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch() * 1000;
-}
-
-BusRecord noise(const QByteArray &bytes, qint64 timeUs)
-{
-    BusRecord record;
-    record.kind = BusRecord::Noise;
-    record.timeUs = timeUs;
-    record.bytes = bytes;
-    return record;
 }
 
 } // namespace
@@ -149,7 +140,7 @@ private slots:
         QCOMPARE(model()->rowCount(), 6);
 
         // The menu's filter of a 0000B2 row (the list's second).
-        QMenu *menu = bus->frameMenu(model()->index(1, 0));
+        QMenu *menu = listPanel()->frameMenu(model()->index(1, 0));
         QAction *byNode = menu->findChild<QAction *>(QStringLiteral("actionFilterNode"));
         QVERIFY(byNode);
         byNode->trigger();
@@ -264,8 +255,8 @@ private slots:
                                 logged(statusFrame(0xC3, 3), base + kSecond),
                                 logged(withBadChecksum(statusFrame(0xD4, 4)), base + 3 * kSecond / 2),
                                 noise(QByteArray::fromHex("00FF00FF"), base + 2 * kSecond)}));
-        QVERIFY(bus->openLog(path));
-        QTRY_VERIFY(!bus->isOpeningLog());
+        QVERIFY(bus->logs()->open(path));
+        QTRY_VERIFY(!bus->logs()->isOpening());
         tickInsight();
         // 4 frames over 2 s and the first frame's 12.5 ms on the wire: 1.99 frames/s;
         // 52 bytes × 10 bits / 9600 baud = 54.17 ms of 2012.5 ms: 2.69 %.
@@ -303,18 +294,6 @@ private slots:
         QVERIFY(button(QStringLiteral("buttonReplay"))->isEnabled());
         QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
         QVERIFY(!button(QStringLiteral("buttonReplay"))->isEnabled());
-
-        // Not connected, or nothing to play: said in red.
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("noise.log"));
-        QVERIFY(writeLog(path, {noise(QByteArray::fromHex("00FF"), logBaseUs())}));
-        QVERIFY(!bus->startReplay(path));
-        QVERIFY(message().startsWith(QStringLiteral("Not connected")));
-        connectTo(device->path);
-        QVERIFY(!bus->startReplay(path));
-        QCOMPARE(message(), QStringLiteral("No frames to replay in ") + path);
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
-        QVERIFY(replayRow()->isHidden());
     }
 
     // The frames of the log reach the far end in order, byte for byte, and
@@ -335,6 +314,7 @@ private slots:
         answerFileDialog(path);
         QTest::mouseClick(button(QStringLiteral("buttonReplay")), Qt::LeftButton);
         QVERIFY(replayRow()->isVisibleTo(page));
+        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelReplay"))->text(), QStringLiteral("Replaying replay.log"));
         QCOMPARE(message(), QStringLiteral("Replaying 3 frames of ") + path);
         QCOMPARE(device->read(36), QByteArray(first + second + third));
         QTRY_VERIFY(replayRow()->isHidden());
@@ -345,30 +325,16 @@ private slots:
         QCOMPARE(device->read(1, 300), QByteArray());
     }
 
-    // Stop ends it: no more frames come.
-    void replayStop()
-    {
-        connectTo(device->path);
-        const QString path = spacedLog(10, 300000);
-        QVERIFY(bus->startReplay(path));
-        QCOMPARE(device->read(12), statusFrame(0x10, 0));
-        QTest::mouseClick(button(QStringLiteral("buttonReplayStop")), Qt::LeftButton);
-        QVERIFY(replayRow()->isHidden());
-        QCOMPARE(message(), QStringLiteral("Replay of %1 stopped").arg(path));
-        QCOMPARE(device->read(1, 900), QByteArray());
-    }
-
-    // Pause holds the frames back, Resume plays the rest.
+    // Pause and Resume (what they hold back: replaytooltest).
     void replayPause()
     {
         connectTo(device->path);
-        QVERIFY(bus->startReplay(spacedLog(3, 200000)));
+        QVERIFY(bus->replay()->start(spacedLog(3, 200000)));
         QCOMPARE(device->read(12), statusFrame(0x10, 0));
         QPushButton *pause = button(QStringLiteral("buttonReplayPause"));
         QCOMPARE(pause->text(), QStringLiteral("Pause"));
         QTest::mouseClick(pause, Qt::LeftButton);
         QCOMPARE(pause->text(), QStringLiteral("Resume"));
-        QCOMPARE(device->read(1, 700), QByteArray());
         QVERIFY(replayRow()->isVisibleTo(page));
         QTest::mouseClick(pause, Qt::LeftButton);
         QCOMPARE(pause->text(), QStringLiteral("Pause"));
@@ -376,12 +342,12 @@ private slots:
         QTRY_VERIFY(replayRow()->isHidden());
     }
 
-    // With Loop ticked the log plays again and again until stopped.
+    // With Loop ticked the log plays again and again until Stop.
     void replayLoop()
     {
         connectTo(device->path);
         page->findChild<QCheckBox *>(QStringLiteral("checkBoxReplayLoop"))->setChecked(true);
-        QVERIFY(bus->startReplay(spacedLog(2, 10000)));
+        QVERIFY(bus->replay()->start(spacedLog(2, 10000)));
         const QByteArray pass = statusFrame(0x10, 0) + statusFrame(0x11, 1);
         // Three passes at least; more may have come by the time they are read.
         const QByteArray received = device->read(pass.size() * 3);
@@ -390,6 +356,9 @@ private slots:
         QVERIFY(replayRow()->isVisibleTo(page));
         QTest::mouseClick(button(QStringLiteral("buttonReplayStop")), Qt::LeftButton);
         QVERIFY(replayRow()->isHidden());
+        QVERIFY(message().startsWith(QStringLiteral("Replay of ")));
+        device->read(1 << 16, 50); // what was under way
+        QCOMPARE(device->read(1, 100), QByteArray());
         page->findChild<QCheckBox *>(QStringLiteral("checkBoxReplayLoop"))->setChecked(false);
     }
 
@@ -400,80 +369,10 @@ private slots:
         connectTo(device->path);
         auto *speed = page->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBoxReplaySpeed"));
         speed->setValue(100);
-        QVERIFY(bus->startReplay(spacedLog(2, 20 * kSecond)));
+        QVERIFY(bus->replay()->start(spacedLog(2, 20 * kSecond)));
         QCOMPARE(device->read(24, 8000), statusFrame(0x10, 0) + statusFrame(0x11, 1));
         QTRY_VERIFY(replayRow()->isHidden());
         speed->setValue(1);
-    }
-
-    // A capture, saved by the page or made by convert, plays its frames and
-    // nothing else; a file that is no log or capture is refused unplayed.
-    void replayCapture_data()
-    {
-        QTest::addColumn<QString>("made");
-        QTest::newRow("saved by the page") << QStringLiteral("page");
-        QTest::newRow("made by convert") << QStringLiteral("convert");
-        QTest::newRow("binary, no log") << QStringLiteral("binary");
-    }
-
-    void replayCapture()
-    {
-        QFETCH(QString, made);
-        const QByteArray first = statusFrame(0xA1, 1);
-        const QByteArray second = withBadChecksum(statusFrame(0xB2, 2));
-        const QString log = logDir.filePath(QStringLiteral("capture%1.log").arg(++logs));
-        QVERIFY(writeLog(log, {logged(first, logBaseUs()), noise(QByteArray::fromHex("00FF"), logBaseUs() + 50000),
-                               logged(second, logBaseUs() + 100000, BusRecord::Sent)}));
-        QString path = logDir.filePath(QStringLiteral("capture%1.pcap").arg(logs));
-        if (made == QLatin1String("page")) {
-            QVERIFY(bus->openLog(log));
-            QTRY_COMPARE(model()->rowCount(), 3);
-            QVERIFY(bus->saveLog(path));
-        } else if (made == QLatin1String("convert")) {
-            QCOMPARE(runTool(QStringLiteral(KWN_CLI_PATH), {"convert", log, path}).exitCode, 0);
-        } else { // no line end, and a frame's worth of hex digits among the bytes
-            QVERIFY(writeFile(path, QByteArray("\x01\xfe""AbCd9\x80\x7f\x02").repeated(10)));
-        }
-        connectTo(device->path);
-        if (made == QLatin1String("binary")) {
-            QVERIFY(!bus->startReplay(path));
-            QCOMPARE(message(), QStringLiteral("Line 1 of %1 is no log line: it is neither a frame, noise, an event "
-                                               "nor a comment, and the file is not replayed").arg(path));
-        } else {
-            QVERIFY(bus->startReplay(path));
-            QCOMPARE(device->read(24), first + second);
-            QTRY_VERIFY(replayRow()->isHidden());
-        }
-        QCOMPARE(device->read(1, 300), QByteArray());
-    }
-
-    // A disconnect or the port going away stops the replay and says so.
-    void replayStoppedByPort_data()
-    {
-        QTest::addColumn<bool>("lost");
-        QTest::newRow("disconnect") << false;
-        QTest::newRow("port lost") << true;
-    }
-
-    void replayStoppedByPort()
-    {
-        QFETCH(bool, lost);
-        connectTo(device->path);
-        QVERIFY(bus->startReplay(spacedLog(10, 300000)));
-        QCOMPARE(device->read(12), statusFrame(0x10, 0));
-        if (lost)
-            device->closeMaster();
-        else
-            QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(replayRow()->isHidden(), 5000);
-        QVERIFY(!bus->isConnected());
-        QVERIFY2(message().startsWith(QStringLiteral("Replay stopped: ")), qPrintable(message()));
-        if (!lost)
-            QCOMPARE(message(), QStringLiteral("Replay stopped: disconnected"));
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
-        QVERIFY(!button(QStringLiteral("buttonReplay"))->isEnabled());
-        if (!lost)
-            QCOMPARE(device->read(1, 900), QByteArray());
     }
 
 private:

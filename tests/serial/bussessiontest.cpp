@@ -19,17 +19,6 @@ namespace {
 
 const QString kCatalogue = QStringLiteral(KWN_SOURCE_DIR "/xml");
 
-QByteArray statusFrame(quint32 source, quint8 value)
-{
-    return packFrame(0x21, false, 12, 3, 0, source, 0x000002, QByteArray(1, char(value)));
-}
-
-QByteArray withBadChecksum(QByteArray frame)
-{
-    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-    return frame;
-}
-
 SerialSettings settingsFor(const QString &port)
 {
     SerialSettings settings;

@@ -1,12 +1,13 @@
-#ifndef KWN_MONITOR_SHOWNTRACE_H
-#define KWN_MONITOR_SHOWNTRACE_H
+#ifndef KWN_BUSTOOLS_SHOWNTRACE_H
+#define KWN_BUSTOOLS_SHOWNTRACE_H
 
 // What the Bus page shows: the live bus (the page's session and its store)
 // or, while one is open, a log apart from it, with a store of its own (room
 // for TraceStore::kOpenedFileCapacity records) and a session of its own,
-// which counts and times its records as the live one does the bus's. The
-// live bus goes on into its own store meanwhile. The panels ask this which
-// store and session to show; it knows no widget.
+// which counts and times its records as the live one does the bus's. Each
+// session's batches go into its own store here, so the live bus goes on
+// into its store while a log is shown; connecting a port shows the live bus
+// again. The panels ask this which store and session to show.
 
 #include "codec/busrecord.h"
 
@@ -39,18 +40,30 @@ public:
     void showOpenedLog();
     // Back to the live bus; the opened log's records are let go.
     void showLiveBus();
+    // Empties the live bus's store and counters, and shows it.
+    void clear();
+    // The live store's ring size (TraceStore::kDefaultCapacity unless set),
+    // which is also as much as the live session holds back while paused.
+    // Empties the store.
+    void setCapacity(int records);
     // Of the live store and the opened log's.
     void setWireFormat(const WireFormat &format);
 
 signals:
     // The store and session shown are others now.
     void shownChanged();
-    // A batch of the opened log's session, for its store.
-    void fileRecordsReady(const QVector<BusRecord> &batch);
+    // Around a batch going into the store shown: a view of it keeps its
+    // place or follows the new records.
+    void appending();
+    void appended();
     // The counters of the session shown (or the live one's) changed.
     void countersChanged();
+    // clear() emptied the live bus.
+    void cleared();
 
 private:
+    void append(TraceStore *store, const QVector<BusRecord> &batch);
+
     BusSession *m_liveSession = nullptr;
     TraceStore *m_liveStore = nullptr;
     BusSession *m_fileSession = nullptr;

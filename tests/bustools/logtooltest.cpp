@@ -1,0 +1,191 @@
+// The Bus page's logs: what an opened file's closing message says, captures
+// opened whole or damaged, Cancel and what stops an opening, and what
+// recording says. (Saving: the
+// session's writer, busrecordingtest; the log buttons: buslayouttest.)
+#include "bustools/logtool.h"
+#include "bustools/showntrace.h"
+#include "capture/capturefile.h"
+#include "serial/bussession.h"
+#include "trace/tracestore.h"
+#include "busframes.h"
+#include "buslogs.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class LogToolTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        live.reset(new BusSession(QStringLiteral(KWN_SOURCE_DIR "/xml")));
+        store.reset(new TraceStore);
+        shown.reset(new ShownTrace(live.get(), store.get()));
+        tool.reset(new LogTool(shown.get()));
+    }
+    void cleanup()
+    {
+        tool.reset();
+        shown.reset();
+        store.reset();
+        live.reset();
+    }
+
+    void opened_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "MISSING": no such file
+        QTest::addColumn<QString>("said");       // PATH: the file's; "!": an error
+        const QByteArray frame = statusFrame(5, 5);
+        const qint64 moonUs = qint64(-14182940000) * 1000; // before 1970
+        QTest::newRow("frames and noise") << busLogLineOf(logged(frame, moonUs), true)
+                                                 + busLogLineOf(noise(QByteArray::fromHex("00FF"), moonUs + 1), true)
+                                                 + busLogLineOf(logged(frame, moonUs + 2, BusRecord::Sent), true)
+                                          << "Opened PATH: 2 frames, 1 noise run";
+        QTest::newRow("a line no frame") << frameToHexText(frame).toLatin1() + "\nnot a frame\n"
+                                         << "!Opened PATH: 1 frame; 1 line was not a frame";
+        QTest::newRow("no such file") << QByteArray("MISSING") << "!Cannot read PATH: ";
+    }
+    void opened()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, said);
+        const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(content == "MISSING" || writeFile(path, content));
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QSignalSpy opening(tool.get(), &LogTool::openingChanged);
+        QCOMPARE(tool->open(path), content != "MISSING");
+        QTRY_VERIFY(!tool->isOpening());
+        QCOMPARE(opening.count(), content == "MISSING" ? 0 : 2);
+        const bool error = said.startsWith(QLatin1Char('!'));
+        const QString last = messages.last().at(0).toString();
+        QVERIFY2(last.startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)), qPrintable(last));
+        QCOMPARE(messages.last().at(1).toBool(), error);
+        QVERIFY(shown->isShowingOpenedLog());
+        // Times before 1970 stay as they were.
+        if (content.contains("noise"))
+            QCOMPARE(shown->fileStore()->heldRecord(0).timeUs, qint64(-14182940000) * 1000);
+    }
+
+    // A capture opens by its content, whatever its name; a damaged one keeps
+    // what came before the damage and says the reader's error.
+    void openCapture_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("whole") << "made.pcap" << "" << 5;
+        QTest::newRow("named as a log") << "made.log" << "" << 5;
+        QTest::newRow("cut short in the last record") << "made.pcap" << "cut" << 4;
+        QTest::newRow("a direction byte of 7 in the third record") << "made.pcap" << "direction" << 2;
+    }
+    void openCapture()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, damage);
+        QFETCH(int, kept);
+        const qint64 start = qint64(1767225600) * 1000000 + 123457; // 2026-01-01, with µs
+        const QVector<BusRecord> made{logged(statusFrame(1, 1), start),
+                                      logged(statusFrame(2, 2), start + 10, BusRecord::Sent),
+                                      noise(QByteArray::fromHex("a5a5a5"), start + 2000),
+                                      logged(withBadChecksum(statusFrame(3, 3)), start + 3001),
+                                      logged(statusFrame(4, 4), start + 5000)};
+        const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + name);
+        capture::CaptureWriter writer;
+        QVERIFY(writer.open(path));
+        for (const BusRecord &record : made)
+            QVERIFY(writer.write(record));
+        QVERIFY(writer.write(eventRecord(start + 6000, QStringLiteral("Disconnected"))));
+        QVERIFY(writer.close());
+        QByteArray bytes = readFile(path);
+        if (damage == QLatin1String("cut"))
+            bytes.chop(3);
+        else if (damage == QLatin1String("direction"))
+            bytes[24 + 2 * 16 + 1 + statusFrame(1, 1).size() + 1 + statusFrame(2, 2).size() + 16] = 7;
+        QVERIFY(writeFile(path, bytes));
+        const QString readerError = capture::readCapture(path).error;
+        QCOMPARE(readerError.isEmpty(), damage.isEmpty());
+
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QVERIFY(tool->open(path));
+        QTRY_VERIFY(!tool->isOpening());
+        const TraceStore *opened = shown->fileStore();
+        QCOMPARE(opened->heldCount(), kept);
+        for (int k = 0; k < kept; ++k) {
+            QCOMPARE(opened->heldRecord(k).kind, made.at(k).kind);
+            QCOMPARE(opened->heldRecord(k).timeUs, made.at(k).timeUs);
+            QCOMPARE(opened->heldRecord(k).bytes, made.at(k).bytes);
+        }
+        const int noiseRuns = kept > 2 ? 1 : 0;
+        QString said = QStringLiteral("Opened %1: ").arg(path);
+        said += countText(quint64(kept - noiseRuns), "frame", "frames");
+        if (noiseRuns > 0)
+            said += QStringLiteral(", 1 noise run");
+        if (!damage.isEmpty())
+            said += QStringLiteral("; reading stopped: ") + readerError;
+        QCOMPARE(messages.last().at(0).toString(), said);
+        QCOMPARE(messages.last().at(1).toBool(), !damage.isEmpty());
+        QCOMPARE(shown->session()->counters().received, quint64(kept - noiseRuns - 1));
+        QCOMPARE(shown->session()->counters().sent, quint64(1));
+    }
+
+    // Cancelled, or the live bus shown again, an opening stops where it is
+    // and says so; while it runs, another is refused.
+    void stopped_data()
+    {
+        QTest::addColumn<bool>("cancelled"); // else the live bus shown
+        QTest::newRow("Cancel") << true;
+        QTest::newRow("the live bus") << false;
+    }
+    void stopped()
+    {
+        QFETCH(bool, cancelled);
+        const QString path = dir.filePath(QStringLiteral("long.log"));
+        QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QVERIFY(tool->open(path));
+        QVERIFY(!tool->open(path));
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("A log is being opened: cancel it first"));
+        QMetaObject::Connection once;
+        once = connect(tool.get(), &LogTool::openProgress, this, [&] {
+            disconnect(once);
+            if (cancelled)
+                tool->cancelOpening();
+            else
+                shown->showLiveBus();
+        });
+        QTRY_VERIFY(!tool->isOpening());
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Stopped opening %1: 4096 frames").arg(path));
+        if (cancelled)
+            QCOMPARE(shown->fileStore()->heldCount(), 4096);
+    }
+
+    void recording()
+    {
+        const QString path = dir.filePath(QStringLiteral("record.log"));
+        QSignalSpy messages(tool.get(), &LogTool::message);
+        QSignalSpy recording(tool.get(), &LogTool::recordingChanged);
+        QVERIFY(tool->startRecording(path));
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to ") + path);
+        QCOMPARE(tool->recordingText(), QStringLiteral("\u25cf Recording record.log: 0 frames"));
+        tool->stopRecording();
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to %1 stopped").arg(path));
+        QVERIFY(!tool->startRecording(dir.filePath(QStringLiteral("no/such/folder.log"))));
+        QVERIFY(messages.last().at(1).toBool());
+        QCOMPARE(recording.count(), 3);
+        QCOMPARE(recording.at(0).at(0).toBool(), true);
+        QCOMPARE(recording.at(2).at(0).toBool(), false);
+    }
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<BusSession> live;
+    std::unique_ptr<TraceStore> store;
+    std::unique_ptr<ShownTrace> shown;
+    std::unique_ptr<LogTool> tool;
+};
+
+QTEST_GUILESS_MAIN(LogToolTest)
+#include "logtooltest.moc"
