@@ -57,7 +57,7 @@ bool LiveCapture::start(const Request &request)
         return false;
     }
     const SerialSettings &s = request.settings;
-    log(QStringLiteral("Capturing on %1 at %2 baud, %3 data bits, parity %4, %5 stop bits")
+    log(QStringLiteral("Capturing on %1: %2 baud, data bits %3, parity %4, stop bits %5")
             .arg(s.port)
             .arg(s.baudRate)
             .arg(s.dataBits)

@@ -68,6 +68,11 @@ private slots:
         QStringList plain = {"bin/kwn-frame-builder", "share/man/man1/kwn-frame-builder.1.gz", "share/doc/kwn-frame-builder/catalogue.md"};
 #ifdef KWN_CLI_PATH
         plain << "bin/kwn-frame" << "share/man/man1/kwn-frame.1.gz";
+        // The capture program and the dissector where Wireshark looks.
+        plain << KWN_INSTALL_LIBDIR "/wireshark/plugins/kwn.lua";
+#endif
+#ifdef KWN_EXTCAP_PATH
+        plain << KWN_INSTALL_LIBDIR "/wireshark/extcap/kwn-extcap" << "share/man/man1/kwn-extcap.1.gz";
 #endif
         for (const QString &path : plain)
             QTest::newRow(qPrintable(path)) << path << 0 << QStringList();
@@ -84,7 +89,7 @@ private slots:
         QFETCH(QStringList, validator);
         QFile file(installed(path));
         QVERIFY2(file.open(QIODevice::ReadOnly) && file.size() > 0, qPrintable(path));
-        QCOMPARE(QFileInfo(file).isExecutable(), path.startsWith(QLatin1String("bin/")));
+        QCOMPARE(QFileInfo(file).isExecutable(), path.startsWith(QLatin1String("bin/")) || path.endsWith(QLatin1String("/kwn-extcap")));
         QVERIFY(file.permissions() & QFileDevice::ReadOther); // everyone may read what is installed
         if (iconSize) {
             const QByteArray head = file.read(24);
