@@ -41,20 +41,23 @@ const char kHelp[] =
     "  --install       write it where Wireshark looks, and link kwn-extcap there\n"
     "  --xml DIR       catalogue folder (default: xml in the current directory)\n";
 
-// kwn-extcap beside this program; empty, after saying so, when it needs no
-// link or is missing (then `missing` is set).
+// kwn-extcap beside this program (a build), or where an install put it,
+// to be linked; empty, after saying so, when it needs no link (installed
+// with the prefix /usr, into Wireshark's own folder) or is missing (then
+// `missing` is set).
 QString extcapProgram(bool *missing)
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/kwn-extcap");
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QString beside = bin + QStringLiteral("/kwn-extcap");
     if (QFileInfo(beside).isExecutable())
         return beside;
-#ifdef KWN_EXTCAP_INSTALL_DIR
-    const QString installed = QStringLiteral(KWN_EXTCAP_INSTALL_DIR "/kwn-extcap");
+    const QString installed = QFileInfo(bin + QStringLiteral("/" KWN_EXTCAP_FROM_BIN "/kwn-extcap")).absoluteFilePath();
+    if (QFileInfo(installed).isExecutable() && !KWN_EXTCAP_IN_WIRESHARKS_FOLDER)
+        return installed;
     if (QFileInfo(installed).isExecutable()) {
         cli::writeOut(QStringLiteral("%1 is in Wireshark's own extcap folder: no link needed\n").arg(installed));
         return QString();
     }
-#endif
     cli::writeErr(QStringLiteral("kwn-frame: no kwn-extcap beside kwn-frame: Wireshark cannot capture the bus live\n"));
     *missing = true;
     return QString();

@@ -131,6 +131,17 @@ private slots:
         QVERIFY2(run(installed(QStringLiteral("bin/kwn-frame")), {"list", "devices"}, folder, &output) == 0, qPrintable(output));
         for (const QString &product : productNames(loadProfiles(QStringLiteral(KWN_SOURCE_DIR "/xml"))))
             QVERIFY2(output.contains(product), qPrintable(product + QStringLiteral(" missing from:\n") + output));
+
+#ifdef KWN_EXTCAP_PATH
+        // The installed kwn-frame links the installed capture program for a user.
+        const QString home = prefix.path() + QStringLiteral("/home");
+        qputenv("HOME", QFile::encodeName(home));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+        QVERIFY2(run(installed(QStringLiteral("bin/kwn-frame")), {"dissector", "--install"}, folder, &output) == 0, qPrintable(output));
+        const QString linked = QFileInfo(home + QStringLiteral("/.config/wireshark/extcap/kwn-extcap")).canonicalFilePath();
+        QVERIFY2(!linked.isEmpty(), qPrintable(output));
+        QCOMPARE(linked, QFileInfo(installed(QStringLiteral(KWN_INSTALL_LIBDIR "/wireshark/extcap/kwn-extcap"))).canonicalFilePath());
+#endif
     }
 };
 
