@@ -20,6 +20,9 @@ LiveCapture::LiveCapture(QObject *parent) : QObject(parent), m_session(QString()
     m_session.setPreparingTexts(false); // Wireshark's dissector decodes
     connect(&m_session, &BusSession::recordsReady, this, &LiveCapture::write);
     connect(&m_session, &BusSession::connectionLost, this, &LiveCapture::fail);
+    // Said once the port took it, as the capture then shows it.
+    connect(&m_session, &BusSession::frameSent, this,
+            [this](const QByteArray &frame) { log(QStringLiteral("Sent %1").arg(frameToHexText(frame))); });
 }
 
 LiveCapture::~LiveCapture()
@@ -137,10 +140,8 @@ void LiveCapture::sendFrame()
         problem = QStringLiteral("Not sent: ") + problem;
     else
         problem = m_session.send(bytes);
-    if (problem.isEmpty()) {
-        log(QStringLiteral("Sent %1").arg(frameToHexText(bytes)));
+    if (problem.isEmpty())
         return;
-    }
     log(problem);
     if (m_control)
         m_control->send({ControlLog, ControlCommand::StatusMessage, problem.toUtf8()});
