@@ -29,7 +29,6 @@ const char kHelp[] =
     "or give it to one run: tshark -X lua_script:kwn.lua -r capture.pcap\n"
     "Make it again when the catalogue changes.\n"
     "\n"
-    "\n"
     "--install puts it in the personal Lua plugins folder and links kwn-extcap, the\n"
     "capture program built and installed beside kwn-frame, into the personal extcap\n"
     "folders (~/.config/wireshark/extcap, which Wireshark 4.0 reads, and\n"

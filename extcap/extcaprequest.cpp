@@ -217,8 +217,8 @@ QString helpText()
 {
     return QStringLiteral(
         "Usage: kwn-extcap --extcap-interfaces | --extcap-interface kwn (--extcap-dlts | --extcap-config\n"
-        "       | --capture --fifo FILE --port DEV [--baud N] [--data-bits 5..8] [--parity P]\n"
-        "       [--stop-bits S] [--gap MS] [--extcap-control-in PIPE --extcap-control-out PIPE])\n"
+        "       | --capture --fifo FILE (--port DEV | --port-path PATH) [--baud N] [--data-bits 5..8]\n"
+        "       [--parity P] [--stop-bits S] [--gap MS] [--extcap-control-in PIPE --extcap-control-out PIPE])\n"
         "\n"
         "The capture program of KWN Frame Builder for Wireshark: Wireshark runs it from its\n"
         "extcap folder to show the interface kwn, the KWN bus on a serial port, and to\n"
