@@ -343,7 +343,7 @@ void ExtcapTest::stopsCleanly()
     else if (how == QLatin1String("port"))
         pty.closeMaster();
     else
-        ::kill(pid_t(extcap.processId()), how == QLatin1String("SIGTERM") ? SIGTERM : SIGINT);
+        signalProcess(extcap, how == QLatin1String("SIGTERM") ? SIGTERM : SIGINT);
     QVERIFY(extcap.waitForFinished(10000));
     QCOMPARE(extcap.exitStatus(), QProcess::NormalExit);
     QCOMPARE(extcap.exitCode(), exitCode);
@@ -364,7 +364,7 @@ void ExtcapTest::portRefused_data()
 }
 
 // A port it cannot have ends the capture with the reason on standard error
-// and status 1, and tshark shows the reason.
+// and status 1, and tshark shows the reason (the port typed as Other port).
 void ExtcapTest::portRefused()
 {
     QFETCH(bool, inUse);
@@ -386,7 +386,7 @@ void ExtcapTest::portRefused()
         return;
     const ToolRun shown = runTool(m_tshark,
                                   {QStringLiteral("-i"), QStringLiteral("kwn"), QStringLiteral("-o"),
-                                   QStringLiteral("extcap.kwn.port:") + settings.port, QStringLiteral("-a"),
+                                   QStringLiteral("extcap.kwn.portpath:") + settings.port, QStringLiteral("-a"),
                                    QStringLiteral("duration:20"), QStringLiteral("-w"),
                                    m_dir.filePath(QStringLiteral("refused.pcapng"))},
                                   QString(), QByteArray(), 60000, privateHome());
@@ -455,7 +455,7 @@ void ExtcapTest::toolbarSendsFrame()
     said.sort();
     QCOMPARE(said, expected);
 
-    ::kill(pid_t(extcap.processId()), SIGTERM);
+    signalProcess(extcap, SIGTERM);
     QVERIFY(extcap.waitForFinished(10000));
     QCOMPARE(extcap.exitCode(), 0);
     QCOMPARE(recordsOf(capture), QStringList{QStringLiteral("TX ") + frameToHexText(kMotorStatus)});
