@@ -48,17 +48,12 @@ int bytesToSend(const QCommandLineParser &parser, const QString &usage, QByteArr
     if (parser.positionalArguments().isEmpty())
         return cli::usageError(QStringLiteral("give a frame text, or --device and --message"), usage);
     const QString text = parser.positionalArguments().join(QLatin1Char(' '));
-    const ParsedFrame parsed = parseFrameText(text);
-    if (parsed.outcome == ParsedFrame::InvalidText) {
-        // No bytes at all, not even for --raw.
-        const int digits = cleanFrameText(text).size();
-        cli::writeErr(QStringLiteral("kwn-frame: not sent: %1\n")
-                          .arg(digits == 0 ? QStringLiteral("the text holds no hexadecimal digits")
-                                           : QStringLiteral("the text holds an odd number of hexadecimal digits (%1)")
-                                                 .arg(digits)));
+    // No bytes at all, not even for --raw.
+    const QString problem = frameTextBytes(text, bytes);
+    if (!problem.isEmpty()) {
+        cli::writeErr(QStringLiteral("kwn-frame: not sent: %1\n").arg(problem));
         return kExitFailure;
     }
-    *bytes = parsed.bytes;
     return kExitOk;
 }
 

@@ -21,6 +21,24 @@ if(TARGET kwn-frame)
   install(TARGETS kwn-frame RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
+# Live capture in Wireshark: the capture program in Wireshark's extcap folder
+# and the dissector of the sample catalogue, made at build time, in its global
+# Lua plugins folder. Debian's Wireshark looks in /usr/lib/<arch>/wireshark,
+# which is <libdir>/wireshark when the prefix is /usr (scripts/package.sh).
+set(KWN_WIRESHARK_LIBDIR ${CMAKE_INSTALL_LIBDIR}/wireshark)
+if(TARGET kwn-extcap)
+  install(TARGETS kwn-extcap RUNTIME DESTINATION ${KWN_WIRESHARK_LIBDIR}/extcap)
+endif()
+if(TARGET kwn-frame)
+  file(GLOB_RECURSE kwn_catalogue_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/xml/*.xml)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kwn.lua
+    COMMAND kwn-frame dissector --xml ${CMAKE_CURRENT_SOURCE_DIR}/xml -o ${CMAKE_CURRENT_BINARY_DIR}/kwn.lua
+    DEPENDS kwn-frame ${kwn_catalogue_files}
+    COMMENT "Making the Wireshark dissector of the sample catalogue")
+  add_custom_target(kwn-dissector ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kwn.lua)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kwn.lua DESTINATION ${KWN_WIRESHARK_LIBDIR}/plugins)
+endif()
+
 # Sample catalogue: profile files directly in xml/, message files in subfolders.
 # Only the definition files, so an editor's backup or a stray note stays behind.
 install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/xml/
@@ -64,6 +82,9 @@ if(UNIX AND NOT APPLE)
   set(kwn_manpages ${KWN_PACKAGING_DIR}/kwn-frame-builder.1)
   if(TARGET kwn-frame)
     list(APPEND kwn_manpages ${KWN_PACKAGING_DIR}/kwn-frame.1)
+  endif()
+  if(TARGET kwn-extcap)
+    list(APPEND kwn_manpages ${KWN_PACKAGING_DIR}/kwn-extcap.1)
   endif()
 
   install(CODE "
@@ -129,5 +150,10 @@ parameter value.
 .
 The catalogue of devices and messages is read from XML files; a sample
 catalogue is installed in /usr/share/kwn-frame-builder/xml, where the menu
-entry starts the tool.")
+entry starts the tool.
+.
+Wireshark captures the bus live through the interface kwn, KWN bus (serial),
+and shows its frames decoded by the dissector of the sample catalogue.")
+# Wireshark is only needed for the live capture and the dissector.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wireshark | tshark")
 include(CPack)

@@ -530,3 +530,17 @@ QString productForFrame(const ProfileMap &profiles, const FrameFields &fields)
     return productForNodeTypes(profiles, fields.sourceNodeType, fields.destinationNodeType);
 }
 
+
+QString frameTextBytes(const QString &text, QByteArray *bytes)
+{
+    const ParsedFrame parsed = parseFrameText(text);
+    if (parsed.outcome != ParsedFrame::InvalidText) {
+        *bytes = parsed.bytes;
+        return QString();
+    }
+    bytes->clear();
+    const int digits = cleanFrameText(text).size();
+    if (digits == 0)
+        return QStringLiteral("the text holds no hexadecimal digits");
+    return QStringLiteral("the text holds an odd number of hexadecimal digits (%1)").arg(digits);
+}

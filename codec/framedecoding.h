@@ -45,6 +45,13 @@ ParsedFrame parseFrameText(const char *utf8, qsizetype size);
 // invalid frame, as an empty text is.
 ParsedFrame parseFrameBytes(const QByteArray &bytes);
 
+// The bytes of frame text given to be sent (kwn-frame send, the toolbar of
+// the Wireshark capture), into `bytes`: empty when the text holds an even
+// number of hexadecimal digits, else why it gives no bytes at all, in words
+// to follow "not sent: ". Whether the bytes are one whole frame is
+// frameProblem's to say.
+QString frameTextBytes(const QString &text, QByteArray *bytes);
+
 // Destination 000000 means group addressing, FFFFFF broadcast, anything else
 // one receiver.
 enum class AddressingMode { PointToPoint, Group, Broadcast };

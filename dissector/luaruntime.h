@@ -12,6 +12,20 @@
 namespace dissector {
 
 inline const char kLuaPrologue[] = R"LUA(
+-- Installed for everyone (the package's, made from the sample catalogue), this
+-- file gives way to one of its name in the user's own plugins folder (made by
+-- kwn-frame dissector --install from the user's catalogue): two would clash.
+do
+    local folder, name = debug.getinfo(1, "S").source:match("^@(.*)[/\\]([^/\\]+)$")
+    if name and folder == Dir.global_plugins_path() then
+        local own = io.open(Dir.personal_plugins_path() .. package.config:sub(1, 1) .. name, "r")
+        if own then
+            own:close()
+            return
+        end
+    end
+end
+
 local kwn = Proto("kwn", "KWN bus")
 
 local pf = {

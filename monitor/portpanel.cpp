@@ -68,7 +68,7 @@ void PortPanel::buildLineRow()
     comboBoxBaud = named(new QComboBox, QStringLiteral("comboBoxBaud"));
     comboBoxBaud->setEditable(true);
     comboBoxBaud->setInsertPolicy(QComboBox::NoInsert);
-    for (int baud : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
+    for (int baud : SerialSettings::commonBaudRates())
         comboBoxBaud->addItem(QString::number(baud));
     comboBoxBaud->setValidator(new QIntValidator(1, 100000000, comboBoxBaud));
     comboBoxBaud->setToolTip(QStringLiteral("Baud rate"));
@@ -76,15 +76,15 @@ void PortPanel::buildLineRow()
     layoutSerial->setSpacing(4);
     labelDataBits = named(new QLabel(QStringLiteral("Bits:")), QStringLiteral("labelDataBits"));
     comboBoxDataBits = named(new QComboBox, QStringLiteral("comboBoxDataBits"));
-    comboBoxDataBits->addItems({QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")});
+    for (int bits : SerialSettings::dataBitsChoices())
+        comboBoxDataBits->addItem(QString::number(bits));
     comboBoxDataBits->setToolTip(QStringLiteral("Data bits"));
     labelParity = named(new QLabel(QStringLiteral("Parity:")), QStringLiteral("labelParity"));
     comboBoxParity = named(new QComboBox, QStringLiteral("comboBoxParity"));
-    comboBoxParity->addItems({QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd"),
-                              QStringLiteral("mark"), QStringLiteral("space")});
+    comboBoxParity->addItems(SerialSettings::parityChoices());
     labelStopBits = named(new QLabel(QStringLiteral("Stop:")), QStringLiteral("labelStopBits"));
     comboBoxStopBits = named(new QComboBox, QStringLiteral("comboBoxStopBits"));
-    comboBoxStopBits->addItems({QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")});
+    comboBoxStopBits->addItems(SerialSettings::stopBitsChoices());
     comboBoxStopBits->setToolTip(QStringLiteral("Stop bits"));
     layoutSerial->addWidget(labelBaud);
     layoutSerial->addWidget(comboBoxBaud);

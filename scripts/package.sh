@@ -16,7 +16,9 @@ cd "$root"
 cxxflags="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)"
 ldflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+# The prefix the package installs to, so that the library folder is Debian's
+# (lib/<arch>), where Wireshark looks for kwn-extcap and the dissector.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
     -DKWN_QT_MAJOR=5 -DKWN_BUILD_TESTS=OFF -DKWN_BUILD_BENCH=OFF "$@" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"

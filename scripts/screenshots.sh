@@ -7,7 +7,7 @@
 # and so on. For the Bus page a pseudo-terminal pair made with socat stands for
 # the bus, and kwn-frame send plays the devices on its other end.
 # Needs: xvfb, xdotool, x11-utils (xprop), imagemagick (import), socat (and
-# wireshark for its picture), and a
+# wireshark for its pictures, installed here when missing), and a
 # build in BUILD_DIR (default build; BUILD_DIR=build-qt6 takes the Qt 6 build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -158,10 +158,20 @@ shoot() {
   stop
 }
 
+# Wireshark's window, installed here when it is missing and this is root
+# (the tests need tshark alone).
+need_wireshark() {
+  command -v wireshark >/dev/null && return
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends wireshark >/dev/null || true
+  fi
+  command -v wireshark >/dev/null || { echo "wireshark is not installed: $1 not taken"; return 1; }
+}
+
 # A capture of the sample bus in Wireshark's own window, decoded by the
 # dissector made from the catalogue (needs the wireshark package).
 shoot_wireshark() {
-  command -v wireshark >/dev/null || { echo "wireshark is not installed: docs/wireshark.png not taken"; return; }
+  need_wireshark docs/wireshark.png || return 0
   local display=:$((90 + RANDOM % 100))
   Xvfb "$display" -screen 0 1200x800x24 -dpi 96 -nolisten tcp -noreset &
   xvfb=$!
@@ -198,10 +208,73 @@ shoot_wireshark() {
   stop
 }
 
+# Wireshark capturing live from the bus through kwn-extcap, linked with the
+# dissector into a home of its own by kwn-frame dissector --install, its
+# toolbar opened and a frame sent from it (TX); the devices play on the far
+# end of the pseudo-terminal pair.
+shoot_wireshark_live() {
+  need_wireshark docs/wireshark-live.png || return 0
+  local display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 1200x800x24 -dpi 96 -nolisten tcp -noreset &
+  xvfb=$!
+  export DISPLAY=$display
+  sleep 1
+  local home=$work/wireshark-live-home
+  mkdir -p "$home/.config"
+  HOME=$home XDG_CONFIG_HOME=$home/.config "$cli" dissector --install >/dev/null
+  HOME=$home XDG_CONFIG_HOME=$home/.config \
+    wireshark -i kwn -o "extcap.kwn.portpath:$work/app" -k >/dev/null 2>&1 &
+  app_pid=$!
+  local window
+  window=$(bigWindow "kwn")
+  xdotool windowsize "$window" 1000 640
+  sleep 3
+  send() { "$cli" send --port "$work/dev" "$@" >/dev/null; sleep 0.3; }
+  send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
+  printf '\x00\xff\x13' > "$work/dev"; sleep 0.3                 # line noise
+  send --device "Lumen Relay" --message "Switch Channel" --destination 00B207
+  send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
+  # View > Interface Toolbars > KWN Frame Builder
+  xdotool mousemove --window "$window" 96 9 click 1
+  sleep 0.7
+  xdotool key Down Down Down Down
+  sleep 0.3
+  xdotool key Right
+  sleep 0.5
+  xdotool key Return
+  sleep 1
+  xdotool mousemove --window "$window" 480 103 click 1            # Frame
+  xdotool type --delay 5 "$("$cli" encode --format "##" --device "QX-Drive 40" --message "Get Motor Status" --destination 3A0C51)"
+  xdotool key Return
+  sleep 0.5
+  xdotool mousemove --window "$window" 860 103 click 1            # Send
+  sleep 1.5
+  xdotool mousemove --window "$window" 300 206 click 1            # the frame sent
+  sleep 0.5
+  xdotool mousemove --window "$window" 150 394 click 1            # its KWN tree
+  xdotool key shift+Right                                         # opened whole
+  sleep 0.5
+  import -window "$window" docs/wireshark-live.png
+  stop
+}
+
+# bash scripts/screenshots.sh NAME... takes only those (shoot, wireshark,
+# wireshark_live); all of them by default.
+if [ $# -gt 0 ]; then
+  for name in "$@"; do
+    case $name in
+      shoot) shoot 96 "" bus ;;
+      wireshark|wireshark_live) "shoot_$name" ;;
+      *) echo "no picture $name" >&2; exit 2 ;;
+    esac
+  done
+  exit 0
+fi
 shoot 96 "" bus
 shoot 144 -144dpi
 shoot 192 -192dpi bus
 shoot_wireshark
+shoot_wireshark_live
 echo "Wrote docs/encode-page.png, docs/decode-page.png, docs/bus-page.png, docs/bus-latest.png," \
   "docs/bus-nodes.png and docs/bus-plot.png, all at 192 dpi too, the first two at 144 dpi," \
-  "and docs/wireshark.png"
+  "docs/wireshark.png and docs/wireshark-live.png"

@@ -33,6 +33,14 @@ struct SerialSettings
     // The same for every field but the port: the line settings alone.
     QString lineProblem() const;
 
+    // The values the line settings may take, offered as choices by the Bus
+    // page and by the capture options in Wireshark; problem() holds to them.
+    static QList<int> dataBitsChoices();    // 5 to 8
+    static QStringList parityChoices();     // none, even, odd, mark, space
+    static QStringList stopBitsChoices();   // 1, 1.5, 2
+    // Any positive rate is taken; these are the usual ones.
+    static QList<int> commonBaudRates();
+
     // How long one byte takes on the line, in µs: a start bit, the data
     // bits, a parity bit when there is one, and the stop bits.
     double byteTimeUs() const;

@@ -60,11 +60,19 @@ inline QByteArray readLines(QProcess &process, QByteArray &out, int lines, int t
     return out;
 }
 
+// Sends `signal` to the process by its id while it runs: one that ended has
+// the id 0, which would name this process's whole group.
+inline void signalProcess(const QProcess &process, int signal)
+{
+    if (process.state() == QProcess::Running && process.processId() > 0)
+        ::kill(pid_t(process.processId()), signal);
+}
+
 // Stops the process with Ctrl-C, by its id, and returns its exit status
 // (-1 when it crashed, or had to be killed).
 inline int interrupt(QProcess &process, QByteArray &out)
 {
-    ::kill(pid_t(process.processId()), SIGINT);
+    signalProcess(process, SIGINT);
     if (!process.waitForFinished(10000)) {
         process.kill();
         process.waitForFinished();

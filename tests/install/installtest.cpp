@@ -68,6 +68,11 @@ private slots:
         QStringList plain = {"bin/kwn-frame-builder", "share/man/man1/kwn-frame-builder.1.gz", "share/doc/kwn-frame-builder/catalogue.md"};
 #ifdef KWN_CLI_PATH
         plain << "bin/kwn-frame" << "share/man/man1/kwn-frame.1.gz";
+        // The capture program and the dissector where Wireshark looks.
+        plain << KWN_INSTALL_LIBDIR "/wireshark/plugins/kwn.lua";
+#endif
+#ifdef KWN_EXTCAP_PATH
+        plain << KWN_INSTALL_LIBDIR "/wireshark/extcap/kwn-extcap" << "share/man/man1/kwn-extcap.1.gz";
 #endif
         for (const QString &path : plain)
             QTest::newRow(qPrintable(path)) << path << 0 << QStringList();
@@ -84,7 +89,7 @@ private slots:
         QFETCH(QStringList, validator);
         QFile file(installed(path));
         QVERIFY2(file.open(QIODevice::ReadOnly) && file.size() > 0, qPrintable(path));
-        QCOMPARE(QFileInfo(file).isExecutable(), path.startsWith(QLatin1String("bin/")));
+        QCOMPARE(QFileInfo(file).isExecutable(), path.startsWith(QLatin1String("bin/")) || path.endsWith(QLatin1String("/kwn-extcap")));
         QVERIFY(file.permissions() & QFileDevice::ReadOther); // everyone may read what is installed
         if (iconSize) {
             const QByteArray head = file.read(24);
@@ -126,6 +131,17 @@ private slots:
         QVERIFY2(run(installed(QStringLiteral("bin/kwn-frame")), {"list", "devices"}, folder, &output) == 0, qPrintable(output));
         for (const QString &product : productNames(loadProfiles(QStringLiteral(KWN_SOURCE_DIR "/xml"))))
             QVERIFY2(output.contains(product), qPrintable(product + QStringLiteral(" missing from:\n") + output));
+
+#ifdef KWN_EXTCAP_PATH
+        // The installed kwn-frame links the installed capture program for a user.
+        const QString home = prefix.path() + QStringLiteral("/home");
+        qputenv("HOME", QFile::encodeName(home));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+        QVERIFY2(run(installed(QStringLiteral("bin/kwn-frame")), {"dissector", "--install"}, folder, &output) == 0, qPrintable(output));
+        const QString linked = QFileInfo(home + QStringLiteral("/.config/wireshark/extcap/kwn-extcap")).canonicalFilePath();
+        QVERIFY2(!linked.isEmpty(), qPrintable(output));
+        QCOMPARE(linked, QFileInfo(installed(QStringLiteral(KWN_INSTALL_LIBDIR "/wireshark/extcap/kwn-extcap"))).canonicalFilePath());
+#endif
     }
 };
 

@@ -1,0 +1,467 @@
+// kwn-extcap as Wireshark runs it: linked into a private home by
+// `kwn-frame dissector --install`, listed and captured from by the real
+// tshark on a pseudo-terminal made here, stopped the ways Wireshark stops
+// it, refusing ports it cannot have, and sending the toolbar's frame through
+// control pipes made here (tshark shows no toolbar). Every process started
+// is stopped by its id, every wait bounded.
+
+#include "busframes.h"
+#include "ptypair.h"
+#include "toolrun.h"
+
+#include "capture/capturefile.h"
+#include "codec/framedecoding.h"
+#include "extcap/controlpacket.h"
+#include "serial/serialconnection.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/stat.h>
+
+using extcap::ControlCommand;
+using extcap::ControlPacket;
+using extcap::controlPacketBytes;
+
+namespace {
+
+const QString kExtcap = QStringLiteral(KWN_EXTCAP_PATH);
+const QString kTool = QStringLiteral(KWN_CLI_PATH);
+const QString kBundled = QStringLiteral(KWN_SOURCE_DIR "/xml");
+const QByteArray kMotorStatus = QByteArray::fromHex("F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20");
+
+// Waits until a process other than this one holds `path` open: the port,
+// opened by kwn-extcap, which tshark started.
+bool heldElsewhere(const QString &path)
+{
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 15000) {
+        for (const QString &pid : QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs)) {
+            const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+            for (const QString &fd : fds.entryList(QDir::Files | QDir::System))
+                if (pid != self && QFileInfo(fds.filePath(fd)).symLinkTarget() == path)
+                    return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+// What a non-blocking descriptor gives until `got` holds `size` bytes, or
+// until its end when `size` is negative; bounded in time.
+QByteArray &readFrom(int fd, QByteArray &got, qsizetype size, int timeoutMs = 10000)
+{
+    char buffer[4096];
+    QElapsedTimer timer;
+    timer.start();
+    while ((size < 0 || got.size() < size) && timer.elapsed() < timeoutMs) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            got.append(buffer, int(n));
+        else if (n == 0 && size < 0)
+            break;
+        else
+            QTest::qWait(10);
+    }
+    return got;
+}
+
+// The records of a capture as text, "RX HEX", "TX HEX" or "noise HEX", then
+// the reader's complaint if it has one.
+QStringList recordsOf(const QString &path)
+{
+    const capture::CaptureRead read = capture::readCapture(path);
+    QStringList texts;
+    for (const BusRecord &r : read.records)
+        texts << QLatin1String(r.kind == BusRecord::Noise ? "noise " : r.kind == BusRecord::Sent ? "TX " : "RX ")
+                + frameToHexText(r.bytes);
+    if (!read.error.isEmpty())
+        texts << read.error;
+    return texts;
+}
+
+QStringList recordsOf(const QByteArray &bytes, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {QStringLiteral("cannot write ") + path};
+    file.close();
+    return recordsOf(path);
+}
+
+// A capture record's size in the file: its header, the direction byte, the bytes.
+qsizetype recordSize(const QByteArray &bytes)
+{
+    return 16 + 1 + bytes.size();
+}
+
+QString packetText(const ControlPacket &p)
+{
+    return QStringLiteral("%1/%2 %3").arg(p.control).arg(int(p.command)).arg(QString::fromUtf8(p.payload));
+}
+
+} // namespace
+
+class ExtcapTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void controlPackets();
+    void wiresharkListsInterface();
+    void liveCaptureInTshark();
+    void stopsCleanly_data();
+    void stopsCleanly();
+    void portRefused_data();
+    void portRefused();
+    void toolbarSendsFrame();
+
+private:
+    QProcessEnvironment privateHome() const;
+    bool needTshark();
+    void startCapture(QProcess &process, const QString &port, const QString &fifo, const QStringList &more = {});
+
+    QTemporaryDir m_dir;
+    QString m_tshark;
+};
+
+void ExtcapTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
+    // The program and the dissector where the private home's Wireshark looks.
+    QProcess install;
+    install.setProcessEnvironment(privateHome());
+    install.start(kTool, {QStringLiteral("dissector"), QStringLiteral("--install"), QStringLiteral("--xml"), kBundled});
+    QVERIFY(install.waitForFinished(30000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+    const QString lua = home + QStringLiteral("/.local/lib/wireshark/plugins/kwn.lua");
+    QStringList expected{QStringLiteral("Wrote ") + lua};
+    for (const char *folder : {"/.config/wireshark/extcap/kwn-extcap", "/.local/lib/wireshark/extcap/kwn-extcap"}) {
+        const QString link = home + QLatin1String(folder);
+        QCOMPARE(QFileInfo(link).canonicalFilePath(), QFileInfo(kExtcap).canonicalFilePath());
+        expected << QStringLiteral("Linked %1 to %2").arg(link, QFileInfo(kExtcap).absoluteFilePath());
+    }
+    QCOMPARE(QString::fromUtf8(install.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    QVERIFY(QFileInfo(lua).size() > 0);
+}
+
+QProcessEnvironment ExtcapTest::privateHome() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("home/.config")));
+    environment.remove(QStringLiteral("WIRESHARK_CONFIG_DIR"));
+    return environment;
+}
+
+bool ExtcapTest::needTshark()
+{
+    if (m_tshark.isEmpty())
+        QTest::qSkip("tshark is not installed (scripts/setup.sh installs it): Wireshark's side is not tried",
+                     __FILE__, __LINE__);
+    return !m_tshark.isEmpty();
+}
+
+// kwn-extcap capturing from `port` into `fifo`, as Wireshark starts it.
+void ExtcapTest::startCapture(QProcess &process, const QString &port, const QString &fifo, const QStringList &more)
+{
+    process.start(kExtcap, QStringList{QStringLiteral("--capture"), QStringLiteral("--extcap-interface"),
+                                       QStringLiteral("kwn"), QStringLiteral("--fifo"), fifo,
+                                       QStringLiteral("--port"), port}
+                               + more);
+    QVERIFY(process.waitForStarted());
+}
+
+// The packets of the toolbar's pipes, made and read whatever the cuts.
+void ExtcapTest::controlPackets()
+{
+    const ControlPacket sent{2, ControlCommand::Add, "Sent\n"};
+    const ControlPacket button{1, ControlCommand::Set, {}};
+    const ControlPacket large{0, ControlCommand::Set, QByteArray(70000, 'x')};
+    QCOMPARE(controlPacketBytes(sent), QByteArray::fromHex("540000070202") + "Sent\n");
+    QCOMPARE(controlPacketBytes(button), QByteArray::fromHex("540000020101"));
+    const QByteArray cut = controlPacketBytes(large);
+    QCOMPARE(cut.left(6), QByteArray::fromHex("540100010001")); // 65535 bytes of payload and two
+    QCOMPARE(cut.size(), 6 + 65535);
+
+    const QByteArray stream = controlPacketBytes(sent) + controlPacketBytes(button) + cut + QByteArray("X\0\0\2\1\1", 6);
+    extcap::ControlPacketReader reader;
+    QStringList read;
+    ControlPacket packet;
+    for (char byte : stream) {
+        reader.append(&byte, 1);
+        while (reader.next(&packet))
+            read << packetText(packet);
+    }
+    QCOMPARE(read, (QStringList{packetText(sent), packetText(button), packetText({0, ControlCommand::Set, cut.mid(6)})}));
+    QCOMPARE(reader.errorText(), QStringLiteral("a control packet starts with 0x58, not 'T'"));
+
+    extcap::ControlPacketReader tooShort;
+    tooShort.append("T\0\0\1\1", 5);
+    QVERIFY(!tooShort.next(&packet));
+    QCOMPARE(tooShort.errorText(), QStringLiteral("a control packet of length 1"));
+}
+
+// tshark lists the interface and takes its options, with the tool's line
+// defaults (9600 8N1) picked.
+void ExtcapTest::wiresharkListsInterface()
+{
+    if (!needTshark())
+        return;
+    const ToolRun listed = runTool(m_tshark, {QStringLiteral("-D")}, QString(), QByteArray(), 60000, privateHome());
+    QVERIFY2(listed.out.contains(". kwn (KWN bus (serial))\n"), listed.out.constData());
+    const ToolRun prefs = runTool(m_tshark, {QStringLiteral("-G"), QStringLiteral("defaultprefs")}, QString(),
+                                  QByteArray(), 60000, privateHome());
+    for (const char *pref : {"#extcap.kwn.port: \n", "#extcap.kwn.portpath: \n", "#extcap.kwn.baud: 9600\n",
+                             "#extcap.kwn.parity: \n", "#extcap.kwn.gap: 100\n"})
+        QVERIFY2(prefs.out.contains(pref), pref);
+
+    // The selectors' defaults: the values marked so, by the option's call.
+    const ToolRun config = runTool(kExtcap, {QStringLiteral("--extcap-interface"), QStringLiteral("kwn"),
+                                             QStringLiteral("--extcap-config")});
+    QCOMPARE(config.exitCode, 0);
+    QHash<QString, QString> calls;
+    QMap<QString, QString> defaults;
+    const QRegularExpression arg(QStringLiteral(R"(^arg \{number=(\d+)\}\{call=([^}]+)\}(?:.*\{default=([^}]*)\})?)"));
+    const QRegularExpression value(QStringLiteral(R"(^value \{arg=(\d+)\}\{value=([^}]*)\}.*\{default=true\})"));
+    for (const QString &line : QString::fromUtf8(config.out).split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch a = arg.match(line);
+        const QRegularExpressionMatch v = value.match(line);
+        if (a.hasMatch())
+            calls.insert(a.captured(1), a.captured(2));
+        if (a.hasMatch() && !a.captured(3).isEmpty())
+            defaults.insert(a.captured(2), a.captured(3));
+        if (v.hasMatch() && calls.value(v.captured(1)) != QLatin1String("--port"))
+            defaults.insert(calls.value(v.captured(1)), v.captured(2));
+    }
+    QCOMPARE(defaults, (QMap<QString, QString>{{"--baud", "9600"}, {"--data-bits", "8"}, {"--parity", "none"},
+                                               {"--stop-bits", "1"}, {"--gap", "100"}}));
+}
+
+// A live capture in tshark holds every frame written to the far end, in
+// order, with the noise between them, decoded by the dissector; Ctrl-C on
+// tshark leaves the file whole.
+void ExtcapTest::liveCaptureInTshark()
+{
+    if (!needTshark())
+        return;
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    const QString out = m_dir.filePath(QStringLiteral("live.pcap"));
+    QProcess tshark;
+    tshark.setProcessEnvironment(privateHome());
+    tshark.start(m_tshark, {QStringLiteral("-i"), QStringLiteral("kwn"), QStringLiteral("-o"),
+                            QStringLiteral("extcap.kwn.port:") + pty.path, QStringLiteral("-w"), out,
+                            QStringLiteral("-F"), QStringLiteral("pcap"), QStringLiteral("-P"), QStringLiteral("-l"),
+                            QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-e"),
+                            QStringLiteral("kwn.direction"), QStringLiteral("-e"), QStringLiteral("kwn.message")});
+    QVERIFY(tshark.waitForStarted());
+    QVERIFY2(heldElsewhere(pty.path), tshark.readAllStandardError().constData());
+
+    QVector<QByteArray> frames = bundledFrames(3, 7);
+    frames.prepend(kMotorStatus);
+    const QByteArray noise = QByteArray::fromHex("0102");
+    QStringList expected;
+    QStringList texts;
+    for (const QByteArray &frame : frames) {
+        if (!expected.isEmpty()) {
+            QVERIFY(pty.write(noise));
+            expected << QStringLiteral("noise 0102");
+            QTest::qWait(250); // past the gap: noise of its own
+        }
+        QVERIFY(pty.write(frame));
+        expected << QStringLiteral("RX ") + frameToHexText(frame);
+        texts << frameToHexText(frame);
+        QTest::qWait(250);
+    }
+    QByteArray shown;
+    readLines(tshark, shown, expected.size());
+    QCOMPARE(interrupt(tshark, shown), 0);
+    QCOMPARE(recordsOf(out), expected);
+
+    // Shown decoded as decode decodes the frames.
+    const ToolRun decoded = runTool(kTool, QStringList{QStringLiteral("decode"), QStringLiteral("--json"),
+                                                       QStringLiteral("--xml"), kBundled} + texts);
+    QStringList lines;
+    for (const QByteArray &json : decoded.out.trimmed().split('\n')) {
+        if (!lines.isEmpty())
+            lines << QStringLiteral("2\t");
+        lines << QStringLiteral("0\t") + QJsonDocument::fromJson(json).object().value(QStringLiteral("message")).toString();
+    }
+    QCOMPARE(lines.first(), QStringLiteral("0\tPost Motor Status"));
+    QCOMPARE(QString::fromUtf8(shown).split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
+}
+
+void ExtcapTest::stopsCleanly_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("SIGTERM") << "SIGTERM" << 0 << QByteArray();
+    QTest::newRow("SIGINT") << "SIGINT" << 0 << QByteArray();
+    QTest::newRow("Wireshark closes the FIFO") << "reader" << 0 << QByteArray();
+    QTest::newRow("port goes away") << "port" << 1 << QByteArray("kwn-extcap: ");
+}
+
+// However the capture ends, what it wrote, flushed as it came, is a whole
+// capture; only a port that went away is a failure, said in words.
+void ExtcapTest::stopsCleanly()
+{
+    QFETCH(QString, how);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    PtyPair pty;
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo-") + how);
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QProcess extcap;
+    startCapture(extcap, pty.path, fifo);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    QVERIFY(waitUntilOpen(extcap, pty.path));
+    const QByteArray noise = QByteArray::fromHex("0AFF");
+    QVERIFY(pty.write(kMotorStatus));
+    QTest::qWait(200);
+    QVERIFY(pty.write(noise));
+    QByteArray got;
+    readFrom(reader, got, 24 + recordSize(kMotorStatus) + recordSize(noise));
+    const QStringList expected{QStringLiteral("RX ") + frameToHexText(kMotorStatus), QStringLiteral("noise 0AFF")};
+    QCOMPARE(recordsOf(got, fifo + QStringLiteral(".pcap")), expected); // before it ends
+
+    if (how == QLatin1String("reader"))
+        ::close(reader);
+    else if (how == QLatin1String("port"))
+        pty.closeMaster();
+    else
+        signalProcess(extcap, how == QLatin1String("SIGTERM") ? SIGTERM : SIGINT);
+    QVERIFY(extcap.waitForFinished(10000));
+    QCOMPARE(extcap.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(extcap.exitCode(), exitCode);
+    const QByteArray said = extcap.readAllStandardError();
+    QVERIFY2(err.isEmpty() ? said.isEmpty() : said.startsWith(err) && said.endsWith("\n"), said.constData());
+    if (how != QLatin1String("reader")) {
+        QCOMPARE(recordsOf(readFrom(reader, got, -1), fifo + QStringLiteral(".pcap")), expected);
+        ::close(reader);
+    }
+}
+
+void ExtcapTest::portRefused_data()
+{
+    QTest::addColumn<bool>("inUse");
+    QTest::addColumn<QString>("words"); // %1: the port, %2: the process that holds it (this one)
+    QTest::newRow("missing port") << false << QStringLiteral("No such port: %1.");
+    QTest::newRow("port in use") << true << QStringLiteral("Port %1 is locked by process %2.");
+}
+
+// A port it cannot have ends the capture with the reason on standard error
+// and status 1, and tshark shows the reason (the port typed as Other port).
+void ExtcapTest::portRefused()
+{
+    QFETCH(bool, inUse);
+    QFETCH(QString, words);
+    PtyPair pty;
+    SerialConnection holder;
+    SerialSettings settings;
+    settings.port = inUse ? pty.path : m_dir.filePath(QStringLiteral("no-such-port"));
+    if (inUse)
+        QVERIFY2(holder.open(settings), qPrintable(holder.errorText()));
+    const QByteArray said = QStringLiteral("kwn-extcap: %1\n").arg(inUse ? words.arg(settings.port).arg(QCoreApplication::applicationPid()) : words.arg(settings.port)).toUtf8();
+    QProcess extcap;
+    startCapture(extcap, settings.port, m_dir.filePath(QStringLiteral("refused.pcap")));
+    QVERIFY(extcap.waitForFinished(10000));
+    QCOMPARE(extcap.exitCode(), 1);
+    QCOMPARE(extcap.readAllStandardError(), said);
+
+    if (!needTshark())
+        return;
+    const ToolRun shown = runTool(m_tshark,
+                                  {QStringLiteral("-i"), QStringLiteral("kwn"), QStringLiteral("-o"),
+                                   QStringLiteral("extcap.kwn.portpath:") + settings.port, QStringLiteral("-a"),
+                                   QStringLiteral("duration:20"), QStringLiteral("-w"),
+                                   m_dir.filePath(QStringLiteral("refused.pcapng"))},
+                                  QString(), QByteArray(), 60000, privateHome());
+    QVERIFY2(shown.err.contains(said), shown.err.constData());
+}
+
+// The toolbar's frame goes onto the port with the checks of kwn-frame send,
+// into the capture as TX; a frame refused says why in the toolbar's log and
+// status bar, in send's words, and nothing reaches the port.
+void ExtcapTest::toolbarSendsFrame()
+{
+    PtyPair pty;
+    const QString in = m_dir.filePath(QStringLiteral("control-in"));
+    const QString out = m_dir.filePath(QStringLiteral("control-out"));
+    QCOMPARE(::mkfifo(QFile::encodeName(in).constData(), 0600), 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
+    const QString capture = m_dir.filePath(QStringLiteral("toolbar.pcap"));
+    QProcess extcap;
+    startCapture(extcap, pty.path, capture,
+                 {QStringLiteral("--extcap-control-in"), in, QStringLiteral("--extcap-control-out"), out});
+    // Wireshark's side: the pipe it writes once the program reads it, the one it reads at once.
+    int toExtcap = -1;
+    QElapsedTimer timer;
+    timer.start();
+    while (toExtcap < 0 && timer.elapsed() < 10000 && (toExtcap = ::open(QFile::encodeName(in).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0)
+        QTest::qWait(10);
+    const int fromExtcap = ::open(QFile::encodeName(out).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(toExtcap >= 0 && fromExtcap >= 0);
+    QVERIFY(waitUntilOpen(extcap, pty.path));
+
+    const QByteArray badSum = QByteArray(kMotorStatus).replace(15, 1, "\x21");
+    const QString sendSays = QString::fromUtf8(
+        runTool(kTool, {QStringLiteral("send"), QStringLiteral("--port"), pty.path, frameToHexText(badSum)}).err);
+    QVERIFY2(sendSays.startsWith(QLatin1String("kwn-frame: not sent: ")), qPrintable(sendSays));
+    const QString refusal = QStringLiteral("Not sent: ") + sendSays.mid(21).trimmed();
+    QByteArray packets;
+    for (const QByteArray &text : {QByteArray("f0 ef df ae f3 c5 fe ff ff fd fa fd 0d ff 0c 20"), QByteArray("zz"),
+                                   frameToHexText(badSum).toUtf8()})
+        packets += controlPacketBytes({0, ControlCommand::Set, text}) + controlPacketBytes({1, ControlCommand::Set, {}});
+    QCOMPARE(::write(toExtcap, packets.constData(), size_t(packets.size())), ssize_t(packets.size()));
+
+    QCOMPARE(pty.read(kMotorStatus.size() + 1, 2000), kMotorStatus); // the one frame, once
+    QStringList expected{
+        QStringLiteral("2/2 Sent F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20\n"),
+        QStringLiteral("2/2 Not sent: the text holds no hexadecimal digits\n"),
+        QStringLiteral("2/6 Not sent: the text holds no hexadecimal digits"),
+        QStringLiteral("2/2 %1\n").arg(refusal),
+        QStringLiteral("2/6 %1").arg(refusal),
+    };
+    expected.sort();
+    extcap::ControlPacketReader reader;
+    QStringList said;
+    ControlPacket packet;
+    QByteArray got;
+    timer.restart();
+    while (said.size() < expected.size() + 1 && timer.elapsed() < 10000) {
+        readFrom(fromExtcap, got, 1, 100);
+        reader.append(got.constData(), got.size());
+        got.clear();
+        while (reader.next(&packet))
+            said << packetText(packet);
+    }
+    QVERIFY2(!said.isEmpty() && said.takeFirst().startsWith(QStringLiteral("2/2 Capturing on ") + pty.path),
+             qPrintable(said.join(QLatin1Char('|'))));
+    // "Sent" follows the write to the port, maybe after the refusals.
+    said.sort();
+    QCOMPARE(said, expected);
+
+    signalProcess(extcap, SIGTERM);
+    QVERIFY(extcap.waitForFinished(10000));
+    QCOMPARE(extcap.exitCode(), 0);
+    QCOMPARE(recordsOf(capture), QStringList{QStringLiteral("TX ") + frameToHexText(kMotorStatus)});
+    ::close(toExtcap);
+    ::close(fromExtcap);
+}
+
+QTEST_GUILESS_MAIN(ExtcapTest)
+#include "extcaptest.moc"
