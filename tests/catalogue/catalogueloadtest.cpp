@@ -1,23 +1,18 @@
+// Loading a catalogue folder: which files count, the queries of the pages,
+// merging a profile's messages, hostile files (tests/data/catalogue/hostile/)
+// and a file swapped for a pipe while it is read.
+
 #include "catalogue/catalogue.h"
+#include "cataloguefiles.h"
 
 #include <QtTest>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <thread>
-#endif
-
-static void write(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile out(path);
-    QVERIFY2(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size(), qPrintable(path));
-}
-
 
 static QByteArray profile(const QByteArray &product, const QByteArray &revision, int nodeType,
                           const QByteArray &messages = QByteArray())
@@ -36,23 +31,24 @@ private slots:
     {
         QTemporaryDir root;
         const QString dir = root.path() + "/xml";
+        QVector<QPair<QString, QByteArray>> files{
+            {"/A.XML", profile("Upper", "1", 1, "<message name=\"Own\"/>")},
+            {"/b.xml", profile("A_B", "C", 2)}, // shares the key A_B_C with
+            {"/c.xml", profile("A", "B_C", 3)}, // this one, read later
+            {"/d.xml", "<message_def><message name=\"M\"/></message_def>"},
+            {"/e.xml", "<profiles_def><profile product=\"Broken\""}, // read after d.xml
+            {"/../elsewhere/target.txt", profile("Linked", "1", 8)}};
         for (const char *name : {"c.xml.bak", "exml", ".hidden.xml", "sub.xml/inner.xml"})
-            write(dir + '/' + name, profile("Skipped", name, 9));
-        write(dir + "/A.XML", profile("Upper", "1", 1, "<message name=\"Own\"/>"));
-        write(dir + "/b.xml", profile("A_B", "C", 2)); // shares the key A_B_C with
-        write(dir + "/c.xml", profile("A", "B_C", 3)); // this one, read later
-        write(dir + "/d.xml", "<message_def><message name=\"M\"/></message_def>");
-        write(dir + "/e.xml", "<profiles_def><profile product=\"Broken\""); // read after d.xml
-        write(root.path() + "/elsewhere/target.txt", profile("Linked", "1", 8));
+            files.append({QStringLiteral("/") + name, profile("Skipped", name, 9)});
+        for (const auto &file : files)
+            QVERIFY(writeFile(dir + file.first, file.second));
         QVERIFY(QFile::link(root.path() + "/elsewhere/target.txt", dir + "/link.xml"));
         QVERIFY(QFile::link(root.path() + "/elsewhere", dir + "/folderlink.xml"));
         QVERIFY(QFile::link(root.path() + "/nothing-here", dir + "/broken.xml"));
-#ifdef Q_OS_UNIX
         // Reading a pipe or a device would never end; a folder named like a file names nothing.
         QVERIFY(QDir().mkpath(dir + "/std/motor.xml") && QFile::link("/dev/zero", dir + "/zero.xml"));
         QCOMPARE(::mkfifo(QFile::encodeName(dir + "/pipe.xml").constData(), 0600), 0);
         QCOMPARE(::mkfifo(QFile::encodeName(dir + "/std/std.xml").constData(), 0600), 0);
-#endif
         const ProfileMap map = loadProfiles(dir);
         QCOMPARE(map.keys(), QStringList({"A_B_C", "Linked_1", "Upper_1", "_"}));
         QCOMPARE(productNames(map), QStringList({"", "A", "Linked", "Upper"}));
@@ -61,7 +57,6 @@ private slots:
         QCOMPARE(map.value("Linked_1").filePath, dir + "/link.xml");
         QCOMPARE(map.value("Linked_1").standardMsgPath, dir + "/std/std.xml");
         QCOMPARE(messagesOfProfile(map.value("Upper_1"), false).keys(), QStringList{"Own"});
-
         QVERIFY(loadProfiles(root.path() + "/none").isEmpty() && messagesOfProfile(ProfileDefinition(), false).isEmpty());
     }
 
@@ -94,7 +89,8 @@ private slots:
         QCOMPARE(messageById(messages, 0x31), MessageDefinition());
     }
 
-    // Own messages replace motor ones, motor ones standard ones; left out (Encode page), slave ones replace nothing.
+    // Own messages replace motor ones, motor ones standard ones; left out (the
+    // Encode page), slave ones replace nothing.
     void merge_data()
     {
         QTest::addColumn<bool>("motorFile");
@@ -110,13 +106,13 @@ private slots:
         QFETCH(bool, leaveOutSlaves);
         QFETCH(QStringList, merged);
         QTemporaryDir dir;
-        write(dir.filePath("std/std.xml"), "<m><message name=\"Shared\" msg_id=\"1\"/><message name=\"Std\" msg_id=\"2\"/>"
-                                           "<message name=\"Report\" msg_id=\"3\" node_mode=\"slave\"/></m>");
-        if (motorFile)
-            write(dir.filePath("std/motor.xml"), "<m><message name=\"Shared\" msg_id=\"4\"/><message name=\"Own\" msg_id=\"5\"/></m>");
-        write(dir.filePath("p.xml"), profile("P", "1", 1, "<message name=\"Own\" msg_id=\"6\"/><message name=\"Std\" "
-                                                          "msg_id=\"7\" node_mode=\"Slave\"/><message name=\"Slave\" "
-                                                          "msg_id=\"8\" node_mode=\"SLAVE\"/>"));
+        QVERIFY(writeFile(dir.filePath("std/std.xml"), "<m><message name=\"Shared\" msg_id=\"1\"/><message name=\"Std\" "
+                                                       "msg_id=\"2\"/><message name=\"Report\" msg_id=\"3\" node_mode=\"slave\"/></m>"));
+        QVERIFY(!motorFile || writeFile(dir.filePath("std/motor.xml"), "<m><message name=\"Shared\" msg_id=\"4\"/>"
+                                                                       "<message name=\"Own\" msg_id=\"5\"/></m>"));
+        QVERIFY(writeFile(dir.filePath("p.xml"), profile("P", "1", 1, "<message name=\"Own\" msg_id=\"6\"/><message name=\"Std\" "
+                                                                      "msg_id=\"7\" node_mode=\"Slave\"/><message name=\"Slave\" "
+                                                                      "msg_id=\"8\" node_mode=\"SLAVE\"/>")));
         QStringList read;
         for (const MessageDefinition &m : messagesOfProfile(findProfile(loadProfiles(dir.path()), "P", "1"), leaveOutSlaves))
             read << m.name + '=' + QString::number(m.msgId);
@@ -130,21 +126,17 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         for (const QPair<const char *, QStringList> &f : QList<QPair<const char *, QStringList>>{
                  {"empty", {}}, {"truncated", {}}, {"binary", {}}, {"not-xml", {}}, {"billion-laughs", {}},
-                 {"quadratic-blowup", {}}, {"not-numbers", {"Words"}}, {"huge-size", {"Huge"}}, {"external-entity", {"Leak"}}}) {
-            QFile in(QStringLiteral(KWN_TEST_DATA "/catalogue/hostile/%1.xml").arg(f.first));
-            QVERIFY(in.open(QIODevice::ReadOnly));
-            QTest::newRow(f.first) << in.readAll() << f.second;
-        }
+                 {"quadratic-blowup", {}}, {"not-numbers", {"Words"}}, {"huge-size", {"Huge"}}, {"external-entity", {"Leak"}}})
+            QTest::newRow(f.first) << readFile(QStringLiteral(KWN_TEST_DATA "/catalogue/hostile/%1.xml").arg(f.first)) << f.second;
         const QByteArray head = "<?xml version=\"1.0\"?><message_def><message name=\"First\"/>";
-        const QByteArray padding = QByteArray("padding ").repeated(10 << 17); // 10 MB
-        QTest::newRow("10 MB comment") << head + "<!--" + padding + "--><message name=\"Last\"/></message_def>"
+        QTest::newRow("10 MB comment") << head + "<!--" + QByteArray("padding ").repeated(10 << 17) + "--><message name=\"Last\"/></message_def>"
                                        << QStringList{"First", "Last"};
         QTest::newRow("10 MB entity flood")
             << "<!DOCTYPE message_def [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>" + head
                    + "<message name=\"Flood\" description=\"" + QByteArray("&e;").repeated((10 << 20) / 3) + "\"/></message_def>"
             << QStringList();
-        QTest::newRow("over the file limit")
-            << head + "<!--" + QByteArray(kMaxDefinitionFileBytes, ' ') + "--></message_def>" << QStringList();
+        QTest::newRow("over the file limit") << head + "<!--" + QByteArray(kMaxDefinitionFileBytes, ' ') + "--></message_def>"
+                                             << QStringList();
         QTest::newRow("100,000 levels, never closed") << "<m>" + QByteArray("<a>").repeated(100000) << QStringList();
         QTest::newRow("a million attributes")
             << "<message_def><message name=\"Wide\"><p" + QByteArray(" a=\"\"").repeated(1 << 20) + "/></message></message_def>"
@@ -160,7 +152,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, messages);
         QTemporaryDir dir;
-        write(dir.filePath("p.xml"), bytes);
+        QVERIFY(writeFile(dir.filePath("p.xml"), bytes));
         QCOMPARE(readMessageData(bytes).keys(), messages);
         // In a folder it becomes the "_" profile, with its messages when it is well-formed.
         const ProfileMap map = loadProfiles(dir.path());
@@ -168,19 +160,16 @@ private slots:
         QCOMPARE(messagesOfProfile(map.first(), false).keys(), messages);
     }
 
-#ifdef Q_OS_UNIX
     // A pipe and a file take turns at the name of a definition file while it
     // is read over and over: no read may wait for a writer of the pipe.
     void pipeSwappedInWhileReading()
     {
         QTemporaryDir root;
-        const QString path = root.filePath("a.xml");
-        const QByteArray name = QFile::encodeName(path), pipe = QFile::encodeName(root.filePath("pipe")),
+        const QByteArray name = QFile::encodeName(root.filePath("a.xml")), pipe = QFile::encodeName(root.filePath("pipe")),
                          regular = QFile::encodeName(root.filePath("regular")), spare = QFile::encodeName(root.filePath("spare"));
-        write(root.filePath("regular"), profile("P", "1", 1));
+        QVERIFY(writeFile(root.filePath("regular"), profile("P", "1", 1)));
         QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
         QCOMPARE(::link(regular.constData(), name.constData()), 0);
-
         std::atomic<bool> stop{false}, done{false};
         std::atomic<int> files{0};
         std::thread swapper([&] {
@@ -192,11 +181,8 @@ private slots:
         std::thread reader([&] {
             QElapsedTimer time;
             time.start();
-            while (time.elapsed() < 1000) {
-                bool ok = false;
-                readDefinitionBytes(path, &ok);
-                files += ok ? 1 : 0;
-            }
+            for (bool ok = false; time.elapsed() < 1000; files += ok ? 1 : 0)
+                readDefinitionBytes(root.filePath("a.xml"), &ok);
             done = true;
         });
         QElapsedTimer wait;
@@ -207,17 +193,14 @@ private slots:
         stop = true;
         swapper.join();
         // Free a reader stuck in open(): a writer comes and goes.
-        while (!done) {
-            const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
+        for (int fd; !done; QThread::msleep(10)) {
+            if ((fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK)) >= 0)
                 ::close(fd);
-            QThread::msleep(10);
         }
         reader.join();
         QVERIFY2(!blocked, "a read waited for a writer of the pipe");
         QVERIFY(files > 0);
     }
-#endif
 
     // The sample catalogue: one product per node type, message identifiers unique within a profile.
     void bundledSample()
