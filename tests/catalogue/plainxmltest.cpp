@@ -77,31 +77,10 @@ private slots:
     void messageReaders_data()
     {
         addDataRows(QStringLiteral("catalogue/messagereaders.txt"));
-        QString many = QStringLiteral("<message_def><message name=\"M\"");
-        for (int i = 0; i < 70; ++i)
-            many += QStringLiteral(" a%1=\"x\"").arg(i);
-        QTest::newRow("many attributes") << QStringList{many + "/></message_def>", "0", "1"};
         const QString deep = "<message_def><message name=\"M\">" + QStringLiteral("<p>").repeated(kMaxDefinitionDepth - 2)
             + QStringLiteral("</p>").repeated(kMaxDefinitionDepth - 2);
         QTest::newRow("deepest allowed") << QStringList{deep + "</message></message_def>", "1", "1"};
         QTest::newRow("too deep") << QStringList{"<d>" + deep + "<p/></message></message_def></d>", "0", "0"};
-        // A large file of varied shapes.
-        QString xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<message_def>\n";
-        for (int i = 0; i < 300; ++i) {
-            xml += QStringLiteral("<message name=\"Message %1\" category=\"C%2\" msg_id=\"0x%3\"%4 description=\"N %1 &amp; more\">\n")
-                       .arg(i).arg(i % 7).arg(i % 300, 0, 16).arg(i % 6 == 5 ? " node_mode=\"slave\"" : "");
-            for (int k = 0; k < i % 5; ++k) {
-                xml += QStringLiteral("<parameter name=\"P%1\" type=\"%2\" size=\"%3\"%4%5>")
-                           .arg(k).arg(QStringList{"integer", "bitfield", "string"}.at(k % 3)).arg(k + i % 3)
-                           .arg(k % 2 ? " sign=\"signed\" min=\"0x80\"" : " max=\"200\"")
-                           .arg(i % 4 == 0 ? " default=\"7\" input_format=\"hexa\"" : "");
-                for (int v = 0; v < k; ++v)
-                    xml += QStringLiteral("<value value=\"%1\" description=\"V\u00e9%1\"/>\n").arg(v);
-                xml += "</parameter>\n";
-            }
-            xml += i % 10 == 0 ? "<!-- a note --></message>\n" : "</message>\n";
-        }
-        QTest::newRow("large generated file") << QStringList{xml.replace('\n', "\\n") + "</message_def>", "1", "300"};
     }
     void messageReaders()
     {

@@ -7,17 +7,13 @@
 #include "catalogue/filestamp.h"
 #include "catalogue/profilecache.h"
 #include "cataloguefiles.h"
+#include "support/boundedrun.h"
 
 #include <QCryptographicHash>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utime.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -51,18 +47,6 @@ ProfileMap parsedAfresh(const QString &folder)
         map.insert(profileKey(p), p);
     }
     return map;
-}
-
-// The bytes this process has read so far, by any means; -1 where the system
-// does not tell.
-qint64 bytesReadSoFar()
-{
-    const QList<QByteArray> lines = readFile(QStringLiteral("/proc/self/io")).split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    }
-    return -1;
 }
 
 // "parsed/compared/restamped" of a load of `folder`, which must give what
@@ -114,30 +98,6 @@ void spoil(const QString &cacheFile, const QString &how, const QString &marker, 
 QString messageCacheFile(const QString &cache, const QByteArray &messages)
 {
     return cache + "/messages/" + QCryptographicHash::hash(messages, QCryptographicHash::Sha1).toHex() + ".cache";
-}
-
-// Runs `load` on a thread of its own; false when it has not returned within
-// 10 s, far beyond what a load takes. A thread stuck opening the pipe `pipe`
-// is then set free by a writer that comes and goes, so that the test can end.
-template <class Load>
-bool returnsInTime(const Load &load, const QByteArray &pipe)
-{
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        load();
-        done = true;
-    });
-    QElapsedTimer wait;
-    wait.start();
-    while (!done && wait.elapsed() < 10000)
-        QThread::msleep(10);
-    const bool hung = !done;
-    for (int fd; !done; QThread::msleep(10)) {
-        if ((fd = pipe.isEmpty() ? -1 : ::open(pipe.constData(), O_WRONLY | O_NONBLOCK)) >= 0)
-            ::close(fd);
-    }
-    worker.join();
-    return !hung;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The frame splitter: its rules on made-up streams
-// (tests/data/codec/splitter.txt); on long random streams the same items
-// however the stream is cut, every frame after clean filler found, and
+// The frame splitter: its rules on made-up streams (tests/data/codec/
+// splitter.txt, of splitter-pieces.txt); on long random streams the same
+// items however the stream is cut, every frame after clean filler found, and
 // little held whatever comes; the times and gaps of a live line.
 
 #include "codec/frame.h"
@@ -119,22 +119,9 @@ private slots:
     void rules()
     {
         QFETCH(QStringList, row);
-        const QByteArray good = packFrame(0x41, false, 13, 2, 0, 0x123456, 1, "\x05\x06");
-        QMap<QString, QByteArray> pieces{
-            {"good", good}, {"badSum", good}, {"badData", good}, {"shortLength", good}, {"ff", QByteArray(5, '\xFF')},
-            {"zero", QByteArray(1, '\0')},
-            // Its first byte, read as a length byte, announces 14: with a 0x00
-            // in front, the 14 bytes hold as well.
-            {"oneMore", packFrame(0x4E, false, 13, 2, 0, 0x123456, 1, "\x05\x06")},
-            // Message 0xFF goes out as 0x00; node types 0 and 12 make its third
-            // byte announce 12, so its last 12 bytes hold as well.
-            {"zeroLed", packFrame(0xFF, false, 13, 0, 12, 0x123456, 1, "\x05\x06")},
-            // Announce 15 and 16 bytes: to where the input or a second frame
-            // ends; their own two, a 13-byte bad frame and the 0x00 after it.
-            {"announces15", "\xAA\xF0"}, {"announces16", "\xAA\xEF"}};
-        pieces["badSum"][12] = char(good.at(12) ^ 1);
-        pieces["badData"][9] = char(good.at(9) ^ 0x40);
-        pieces["shortLength"][1] = char(~quint8(10)); // below the header and checksum
+        QMap<QString, QByteArray> pieces;
+        for (const QStringList &piece : readDataRows(QStringLiteral("codec/splitter-pieces.txt")))
+            pieces.insert(piece[0], hexBytes(piece[1]));
         QByteArray stream;
         for (const QString &piece : row[0].split(' ')) {
             const QByteArray bytes = pieces.value(piece.section(QRegularExpression("[:*]"), 0, 0));

@@ -39,14 +39,11 @@ const quint32 kSource = 0x000A1B;
 BusRecord recordOf(const QByteArray &bytes, qint64 timeUs, BusRecord::Kind kind = BusRecord::Received)
 {
     BusRecord record;
-    record.bytes = bytes;
-    record.timeUs = timeUs;
-    record.kind = kind;
+    record.bytes = bytes, record.timeUs = timeUs, record.kind = kind;
     if (kind == BusRecord::Received || kind == BusRecord::Sent) {
-        record.parsed = bytes.size() >= kFrameOverheadBytes;
-        record.checksumOk = checksumMatches(bytes);
-        record.messageId = unpackFrame(bytes).messageId;
-        record.sourceAddress = unpackFrame(bytes).sourceAddress;
+        const FrameFields fields = unpackFrame(bytes);
+        record.parsed = bytes.size() >= kFrameOverheadBytes, record.checksumOk = checksumMatches(bytes);
+        record.messageId = fields.messageId, record.sourceAddress = fields.sourceAddress;
     }
     return record;
 }
@@ -58,13 +55,7 @@ BusRecord sampleRecord(const QByteArray &data, qint64 timeUs, quint8 messageId =
 
 SeriesKey keyOf(const QString &parameter)
 {
-    SeriesKey key;
-    key.sourceAddress = kSource;
-    key.device = QStringLiteral("Ranger");
-    key.messageId = 0x30;
-    key.message = QStringLiteral("Sample");
-    key.parameter = parameter;
-    return key;
+    return SeriesKey{kSource, QStringLiteral("Ranger"), 0x30, QStringLiteral("Sample"), parameter};
 }
 
 const QByteArray kNamed = "<parameter name=\"N\" type=\"integer\" size=\"1\"><value value=\"1\" description=\"On\"/>"

@@ -8,8 +8,10 @@
 // parted by '|' and trimmed of spaces. Lines starting with '#' and blank
 // lines are skipped. In a field \| \\ \n \r \t \0 \s (a space) stand for
 // themselves, \xHH for the byte HH (U+00HH where the field is read as
-// text), \u{H...} for the code point H..., lone surrogates included, and
-// \{N} repeats the character before it to N of them (0\{62}: 62 zeros).
+// text), \u{H...} for the code point H..., lone surrogates included;
+// \{N} repeats the character before it to N of them (0\{62}: 62 zeros) and
+// \{N:text} stands for N times the text (which holds no brace or bar).
+// A field read as bytes that starts with @ names a file under tests/data/.
 
 #include <QFile>
 #include <QString>
@@ -65,8 +67,14 @@ void forEachUnescaped(const QString &field, Put put)
         const QChar c = field.at(i);
         if (c == QLatin1Char('\\') && field.mid(i + 1, 1) == QLatin1String("{")) {
             const int end = field.indexOf(QLatin1Char('}'), i);
-            for (int n = field.mid(i + 2, end - i - 2).toInt(); n > 1; --n)
-                put(last, lastByte);
+            const QString count = field.mid(i + 2, end - i - 2).section(QLatin1Char(':'), 0, 0);
+            const QString text = field.mid(i + 2, end - i - 2).section(QLatin1Char(':'), 1, -1);
+            for (int n = count.toInt(); n > (text.isEmpty() ? 1 : 0); --n) {
+                if (text.isEmpty())
+                    put(last, lastByte);
+                else
+                    forEachUnescaped(text, put);
+            }
             i = end;
         } else if (c.isHighSurrogate() && i + 1 < field.size() && field.at(i + 1).isLowSurrogate()) {
             keep(QChar::surrogateToUcs4(c, field.at(i + 1)), false);
@@ -100,12 +108,16 @@ inline QString unescaped(const QString &field)
     return out;
 }
 
-// Characters as UTF-8, \xHH as the byte.
+// Characters as UTF-8, \xHH as the byte; @name the bytes of that file.
 inline QByteArray unescapedBytes(const QString &field)
 {
+    if (field.startsWith(QLatin1Char('@'))) {
+        QFile file(QStringLiteral(KWN_TEST_DATA "/") + field.mid(1));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
     QByteArray out;
     forEachUnescaped(field, [&out](uint code, bool byte) {
-        if (byte)
+        if (byte || code < 0x80)
             out += char(code);
         else
             out += QString::fromUcs4(&code, 1).toUtf8();
