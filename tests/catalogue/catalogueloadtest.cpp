@@ -84,34 +84,19 @@ private slots:
         QCOMPARE(messageById(messages, 0x31), MessageDefinition());
     }
 
-    // Own messages replace motor ones, motor ones standard ones; left out (the
-    // Encode page), slave ones replace nothing.
-    void merge_data()
-    {
-        QTest::addColumn<bool>("motorFile");
-        QTest::addColumn<bool>("leaveOutSlaves");
-        QTest::addColumn<QStringList>("merged");
-        QTest::newRow("all files") << true << false << QStringList({"Own=6", "Report=3", "Shared=4", "Slave=8", "Std=7"});
-        QTest::newRow("no motor file") << false << false << QStringList({"Own=6", "Report=3", "Shared=1", "Slave=8", "Std=7"});
-        QTest::newRow("slaves left out") << true << true << QStringList({"Own=6", "Shared=4", "Std=2"});
-    }
+    // The messages of a profile of tests/data/catalogue/merge/: its own
+    // replace motor ones, motor ones standard ones; left out (the Encode
+    // page), slave ones replace nothing.
     void merge()
     {
-        QFETCH(bool, motorFile);
-        QFETCH(bool, leaveOutSlaves);
-        QFETCH(QStringList, merged);
-        QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath("std/std.xml"), "<m><message name=\"Shared\" msg_id=\"1\"/><message name=\"Std\" "
-                                                       "msg_id=\"2\"/><message name=\"Report\" msg_id=\"3\" node_mode=\"slave\"/></m>"));
-        QVERIFY(!motorFile || writeFile(dir.filePath("std/motor.xml"), "<m><message name=\"Shared\" msg_id=\"4\"/>"
-                                                                       "<message name=\"Own\" msg_id=\"5\"/></m>"));
-        QVERIFY(writeFile(dir.filePath("p.xml"), profile("P", "1", 1, "<message name=\"Own\" msg_id=\"6\"/><message name=\"Std\" "
-                                                                      "msg_id=\"7\" node_mode=\"Slave\"/><message name=\"Slave\" "
-                                                                      "msg_id=\"8\" node_mode=\"SLAVE\"/>")));
+        const ProfileMap map = loadProfiles(QStringLiteral(KWN_TEST_DATA "/catalogue/merge"));
         QStringList read;
-        for (const MessageDefinition &m : messagesOfProfile(findProfile(loadProfiles(dir.path()), "P", "1"), leaveOutSlaves))
-            read << m.name + '=' + QString::number(m.msgId);
-        QCOMPARE(read, merged);
+        for (const QPair<QString, bool> &profile : QList<QPair<QString, bool>>{{"P", false}, {"No motor file", false}, {"P", true}}) {
+            for (const MessageDefinition &m : messagesOfProfile(findProfile(map, profile.first, "1"), profile.second))
+                read << m.name + '=' + QString::number(m.msgId);
+            read << QStringLiteral("|");
+        }
+        QCOMPARE(read.join(' '), "Own=6 Report=3 Shared=4 Slave=8 Std=7 | Own=6 Report=3 Shared=1 Slave=8 Std=7 | Own=6 Shared=4 Std=2 |");
     }
 
     // Hostile files give what they can use, else nothing, without a crash, a hang or a memory blow-up.

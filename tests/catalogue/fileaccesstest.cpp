@@ -6,9 +6,9 @@
 #include "catalogue/fileaccess.h"
 #include "catalogue/filestamp.h"
 #include "cataloguefiles.h"
+#include "support/datarows.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,34 +18,19 @@ class FileAccessTest : public QObject
     Q_OBJECT
 
 private slots:
-    void stamps_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("exists");
-        QTest::addColumn<bool>("regular");
-        QTest::addColumn<qint64>("size");
-        QTest::newRow("file") << "f.xml" << true << true << qint64(5);
-        QTest::newRow("link to a file") << "link.xml" << true << true << qint64(5);
-        QTest::newRow("folder") << "sub" << true << false << qint64(-1);
-        QTest::newRow("nothing") << "none.xml" << false << false << qint64(0);
-        QTest::newRow("dangling link") << "dangling.xml" << false << false << qint64(0);
-        QTest::newRow("empty path") << "" << false << false << qint64(0);
-    }
+    void stamps_data() { addDataRows(QStringLiteral("catalogue/filestamps.txt")); }
     void stamps()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, exists);
-        QFETCH(bool, regular);
-        QFETCH(qint64, size);
+        QFETCH(QStringList, row);
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath("f.xml"), "12345") && QDir(dir.path()).mkdir("sub"));
         QVERIFY(QFile::link(dir.filePath("f.xml"), dir.filePath("link.xml")));
         QVERIFY(QFile::link(dir.filePath("gone.xml"), dir.filePath("dangling.xml")));
-        const FileStamp stamp = fileStampOf(name.isEmpty() ? QString() : dir.filePath(name));
-        QCOMPARE(stamp.exists, exists);
-        QCOMPARE(stamp.regular, regular);
-        QVERIFY(size < 0 || stamp.size == size);
-        QVERIFY(exists ? stamp.modifiedNs > 0 && stamp.changedNs > 0 && stamp.inode != 0 : stamp == FileStamp());
+        const FileStamp stamp = fileStampOf(row[0].isEmpty() ? QString() : dir.filePath(row[0]));
+        QCOMPARE(stamp.exists, row[1] == "1");
+        QCOMPARE(stamp.regular, row[2] == "1");
+        QVERIFY(row[3] == "-" || stamp.size == row[3].toLongLong());
+        QVERIFY(stamp.exists ? stamp.modifiedNs > 0 && stamp.changedNs > 0 && stamp.inode != 0 : stamp == FileStamp());
     }
 
     // A change of the file's identity or times changes the stamp. (An edit
@@ -71,25 +56,11 @@ private slots:
         }
     }
 
-    void openForWriting_data()
-    {
-        QTest::addColumn<QString>("kind");   // what is at the name before the open
-        QTest::addColumn<bool>("opens");
-        QTest::addColumn<QString>("reason"); // part of the refusal
-        QTest::addColumn<bool>("throughLink"); // the other file is written
-        QTest::newRow("new file") << "none" << true << "" << false;
-        QTest::newRow("existing file replaced") << "file" << true << "" << false;
-        QTest::newRow("link to nothing") << "dangling" << false << "does not exist" << false;
-        QTest::newRow("link to an existing file, chosen") << "link" << true << "" << true;
-        QTest::newRow("pipe with no reader") << "fifo" << false << "" << false;
-        QTest::newRow("folder") << "folder" << false << "" << false;
-    }
+    void openForWriting_data() { addDataRows(QStringLiteral("catalogue/openforwriting.txt")); }
     void openForWriting()
     {
-        QFETCH(QString, kind);
-        QFETCH(bool, opens);
-        QFETCH(QString, reason);
-        QFETCH(bool, throughLink);
+        QFETCH(QStringList, row);
+        const QString kind = row[0];
         QTemporaryDir dir;
         const QString path = dir.filePath("bus.log"), other = dir.filePath("other");
         QVERIFY(writeFile(other, "theirs"));
@@ -105,12 +76,12 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir("bus.log"));
         QFile file;
         QString error;
-        QCOMPARE(::openForWriting(file, path, &error), opens);
-        QVERIFY2(error.contains(reason), qPrintable(error));
-        QVERIFY(!opens || (file.isOpen() && file.write("mine") == 4));
+        QCOMPARE(::openForWriting(file, path, &error), row[1] == "1");
+        QVERIFY2(error.contains(row[2]), qPrintable(error));
+        QVERIFY(row[1] == "0" || (file.isOpen() && file.write("mine") == 4));
         file.close();
         QVERIFY(!QFile::exists(dir.filePath("missing")));
-        QCOMPARE(readFile(other), throughLink ? QByteArray("mine") : QByteArray("theirs"));
+        QCOMPARE(readFile(other), row[3] == "1" ? QByteArray("mine") : QByteArray("theirs"));
     }
 
     // A new file gets the mode the user's umask leaves.

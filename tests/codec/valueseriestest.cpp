@@ -95,51 +95,26 @@ private slots:
                                                           : SeriesKind::Number);
     }
 
-    // A series takes the frames of its source, device and message that
-    // decode, and only those; a frame offers to plot the parameters whose
-    // series take it.
-    void matching_data()
-    {
-        QTest::addColumn<BusRecord>("record");
-        QTest::addColumn<QString>("parameter");
-        QTest::addColumn<int>("points");
-        const QByteArray data = QByteArray::fromHex("0501"), good = deviceFrame(0x30, data, kSource);
-        QByteArray bad = good;
-        bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 0x11);
-        BusRecord badUnparsed = recordOf(bad, 10), bare = recordOf(good, 10);
-        badUnparsed.parsed = bare.parsed = false;
-        bare.sourceAddress = bare.messageId = 0;
-        QTest::newRow("its frame") << recordOf(good, 10) << "P" << 1;
-        QTest::newRow("its frame, sent") << recordOf(good, 10, BusRecord::Sent) << "P" << 1;
-        QTest::newRow("its second parameter") << recordOf(good, 10) << "N" << 1;
-        QTest::newRow("no such parameter") << recordOf(good, 10) << "Q" << 0;
-        QTest::newRow("other source") << recordOf(deviceFrame(0x30, data, kSource + 1), 10) << "P" << 0;
-        QTest::newRow("other message, same parameter name") << sampleRecord(data, 10, 0x31) << "P" << 0;
-        QTest::newRow("other device") << recordOf(deviceFrame(0x30, data, kSource, 4), 10) << "P" << 0;
-        QTest::newRow("bad checksum") << recordOf(bad, 10) << "P" << 0;
-        QTest::newRow("bad checksum, header not read") << badUnparsed << "P" << 0;
-        QTest::newRow("its frame, header not read") << bare << "P" << 1;
-        QTest::newRow("cut short: parameter missing") << sampleRecord(data.left(1), 10) << "N" << 0;
-        QTest::newRow("noise") << recordOf(good, 10, BusRecord::Noise) << "P" << 0;
-        QTest::newRow("event") << recordOf(good, 10, BusRecord::Event) << "P" << 0;
-        QTest::newRow("too short to be a frame") << recordOf(good.left(8), 10) << "P" << 0;
-    }
+    // A frame offers to plot the parameters whose series take it.
+    void matching_data() { addDataRows(QStringLiteral("codec/seriesmatching.txt")); }
     void matching()
     {
-        QFETCH(BusRecord, record);
-        QFETCH(QString, parameter);
-        QFETCH(int, points);
+        QFETCH(QStringList, row);
+        const BusRecord::Kind kind = QVector<BusRecord::Kind>{BusRecord::Received, BusRecord::Sent, BusRecord::Noise,
+                                                              BusRecord::Event}
+                                         .value(QStringList{"RX", "TX", "noise", "event"}.indexOf(row[1]));
+        BusRecord record = recordOf(hexBytes(row[0]), 10, kind);
+        if (row[2] == "0")
+            record.parsed = false, record.sourceAddress = 0, record.messageId = 0;
         SampleCatalogue files("<parameter name=\"P\" type=\"integer\" size=\"1\"/>" + kNamed);
         ValueExtractor extractor(*files.catalogue);
-        const int index = extractor.addSeries(keyOf(parameter));
-        QCOMPARE(extractor.feed(QVector<BusRecord>{record}), points);
-        QCOMPARE(extractor.series(index).size(), points);
-        if (record.kind == BusRecord::Received || record.kind == BusRecord::Sent) {
-            bool offered = false;
-            for (const PlottableParameter &plottable : plottableParameters(files.catalogue->decodeBytes(record.bytes)))
-                offered = offered || plottable.key == keyOf(parameter);
-            QCOMPARE(offered, points > 0);
-        }
+        const int index = extractor.addSeries(keyOf(row[3]));
+        QCOMPARE(extractor.feed(QVector<BusRecord>{record}), row[4].toInt());
+        QCOMPARE(extractor.series(index).size(), row[4].toInt());
+        bool offered = false;
+        for (const PlottableParameter &plottable : plottableParameters(files.catalogue->decodeBytes(record.bytes)))
+            offered = offered || plottable.key == keyOf(row[3]);
+        QVERIFY(kind == BusRecord::Noise || kind == BusRecord::Event || offered == (row[4] == "1"));
     }
 
     // A named-value series knows the names it met for its axis; a number the
