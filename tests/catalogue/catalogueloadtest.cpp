@@ -91,12 +91,14 @@ private slots:
     {
         const ProfileMap map = loadProfiles(QStringLiteral(KWN_TEST_DATA "/catalogue/merge"));
         QStringList read;
-        for (const QPair<QString, bool> &profile : QList<QPair<QString, bool>>{{"P", false}, {"No motor file", false}, {"P", true}}) {
+        const QList<QPair<QString, bool>> profiles{{"P", false}, {"No motor file", false}, {"P", true}};
+        for (const QPair<QString, bool> &profile : profiles) {
             for (const MessageDefinition &m : messagesOfProfile(findProfile(map, profile.first, "1"), profile.second))
                 read << m.name + '=' + QString::number(m.msgId);
             read << QStringLiteral("|");
         }
-        QCOMPARE(read.join(' '), "Own=6 Report=3 Shared=4 Slave=8 Std=7 | Own=6 Report=3 Shared=1 Slave=8 Std=7 | Own=6 Shared=4 Std=2 |");
+        QCOMPARE(read.join(' '), "Own=6 Report=3 Shared=4 Slave=8 Std=7 | Own=6 Report=3 Shared=1 Slave=8 Std=7 | "
+                                 "Own=6 Shared=4 Std=2 |");
     }
 
     // Hostile files give what they can use, else nothing, without a crash, a hang or a memory blow-up.
@@ -104,7 +106,7 @@ private slots:
     {
         addDataRows(QStringLiteral("catalogue/hostile.txt"));
         QTest::newRow("over the file limit")
-            << QStringList{"<message_def><message name=\"First\"/><!--" + QString(kMaxDefinitionFileBytes, ' ') + "--></message_def>", ""};
+            << QStringList{"<message_def><!--" + QString(kMaxDefinitionFileBytes, ' ') + "--></message_def>", ""};
         // The root counts as one level; the message is the deepest element.
         for (int depth : {kMaxDefinitionDepth, kMaxDefinitionDepth + 1})
             QTest::addRow("%d levels", depth) << QStringList{"<message_def>" + QStringLiteral("<g>").repeated(depth - 2)

@@ -46,7 +46,7 @@ private slots:
             QVERIFY(fileStampOf(path) == before);
             QFile file(path);
             if (change == "replaced by another file")
-                QVERIFY(writeFile(path + ".new", "alpha") && ::rename(QFile::encodeName(path + ".new").constData(), QFile::encodeName(path).constData()) == 0);
+                QVERIFY(writeFile(path + ".new", "alpha") && QFile::remove(path) && QFile::rename(path + ".new", path));
             else if (change == "touched")
                 QVERIFY(file.open(QIODevice::ReadWrite)
                         && file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));

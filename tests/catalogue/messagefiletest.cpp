@@ -33,7 +33,7 @@ private slots:
     void parameter()
     {
         QFETCH(QStringList, row);
-        const MessageMap map = readMessageData("<message_def><message name=\"M\"><p " + row[0].toUtf8() + "/></message></message_def>");
+        const MessageMap map = readMessageData("<m><message name=\"M\"><p " + row[0].toUtf8() + "/></message></m>");
         QCOMPARE(changes(map.value("M").parameters.value(0)), row[1]);
     }
 

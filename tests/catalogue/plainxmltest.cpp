@@ -42,14 +42,8 @@ void checkAgreement(const QByteArray &xml)
         QVERIFY2(quick == readMessageDataThroughDom(xml), xml.constData());
 }
 
-const QByteArray kPlain = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                          "<!-- Motor drive, revision 2 -->\n"
-                          "<profiles_def>\n"
-                          "  <profile product=\"Drive \xC2\xB5 2\" revision='2' node_type=\"0x5\" standard_msg=\"/std.xml\"/>\n"
-                          "  <message name=\"Speed &amp; torque\" msg_id=\"0x10\" description=\"&#60;fast&#x3E;\">\n"
-                          "    <parameter name=\"Level\" size=\"2\"><value value=\"1\" description=\"On\"/></parameter>\n"
-                          "  </message>\n"
-                          "</profiles_def>\n";
+// A plain profile file, in the shape of the bundled ones.
+const QByteArray kPlain = readFile(QStringLiteral(KWN_TEST_DATA "/catalogue/plain-profile.xml"));
 
 } // namespace
 
@@ -61,8 +55,9 @@ private slots:
     void documents_data()
     {
         addDataRows(QStringLiteral("catalogue/plaindocuments.txt"));
-        const QString deep = QStringLiteral("<a>").repeated(kMaxDefinitionDepth) + QStringLiteral("</a>").repeated(kMaxDefinitionDepth);
-        QTest::newRow("plain profile file") << QStringList{QString::fromUtf8(kPlain).replace('\n', "\\n"), "1"};
+        const QString deep = QStringLiteral("<a>").repeated(kMaxDefinitionDepth)
+            + QStringLiteral("</a>").repeated(kMaxDefinitionDepth);
+        QTest::newRow("plain profile file") << QStringList{"@catalogue/plain-profile.xml", "1"};
         QTest::newRow("deepest allowed") << QStringList{deep, "1"};
         QTest::newRow("one level too deep") << QStringList{"<b>" + deep + "</b>", "0"};
     }
@@ -100,6 +95,7 @@ private slots:
     void mutationsAgree()
     {
         const QByteArray inserts = "<>&\"'/-!?= ]#;x\t\n\x01\xC3\xBF";
+        QVERIFY(kPlain.contains("profile product="));
         for (int i = 0; i <= kPlain.size(); ++i) {
             if (i < kPlain.size())
                 checkAgreement(QByteArray(kPlain).remove(i, 1));
@@ -118,7 +114,8 @@ private slots:
         QVERIFY(!paths.isEmpty());
         for (const QString &path : paths)
             QVERIFY2(isPlain(readFile(path)), qPrintable(path));
-        QDirIterator it(QStringLiteral(KWN_SOURCE_DIR "/xml"), {QStringLiteral("*.xml")}, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(QStringLiteral(KWN_SOURCE_DIR "/xml"), {QStringLiteral("*.xml")}, QDir::Files,
+                        QDirIterator::Subdirectories);
         int files = 0;
         for (; it.hasNext(); ++files) {
             const QByteArray xml = readFile(it.next());

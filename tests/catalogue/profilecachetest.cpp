@@ -17,6 +17,12 @@
 
 namespace {
 
+// What happens to the files of a catalogue, or to its cache file, between two loads.
+const QStringList kFileChanges{"edited same size", "edited same size, recent", "edited longer", "renamed", "replaced",
+                               "deleted", "added"};
+const QStringList kCacheChanges{"cache damaged", "cache cut short", "cache of another folder", "cache empty",
+                                "cache not ours"};
+
 // The clock the cache reads here: the system's, moved on by clockAheadNs.
 qint64 clockAheadNs = 0;
 constexpr qint64 kSecondNs = 1000000000;
@@ -125,11 +131,9 @@ private slots:
         // Every row's catalogue is written first and left still for longer than
         // the time within which a file is also compared by content, so that the
         // rows check what the identity, size and times alone tell.
-        for (const char *row : {"edited same size", "edited same size, recent", "edited longer", "renamed", "replaced",
-                                "deleted", "added", "cache damaged", "cache cut short", "cache of another folder",
-                                "cache empty", "cache not ours"}) {
+        for (const QString &row : kFileChanges + kCacheChanges) {
             for (bool disk : {false, true}) {
-                const QString dir = folderOf(QString::fromLatin1(row), disk);
+                const QString dir = folderOf(row, disk);
                 QVERIFY(writeFile(dir + "/a.xml", profile("Alpha")) && writeFile(dir + "/b.xml", profile("Beta", "2")));
                 QVERIFY(writeFile(dir + "/c.xml", "<profiles_def><profile product=\"Broken\""));
             }
@@ -145,12 +149,11 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("throughDisk"); // as at a later start
         for (bool disk : {false, true}) {
-            for (const char *change : {"edited same size", "edited same size, recent", "edited longer", "renamed",
-                                       "replaced", "deleted", "added"})
-                QTest::addRow("%s, %s", change, disk ? "next start" : "same process") << QString(change) << disk;
+            for (const QString &change : kFileChanges)
+                QTest::addRow("%s, %s", qPrintable(change), disk ? "next start" : "same process") << change << disk;
         }
-        for (const char *change : {"cache damaged", "cache cut short", "cache of another folder", "cache empty", "cache not ours"})
-            QTest::newRow(change) << QString::fromLatin1(change) << true;
+        for (const QString &change : kCacheChanges)
+            QTest::newRow(qPrintable(change)) << change << true;
     }
     void neverStale()
     {
@@ -207,7 +210,8 @@ private slots:
             // Padded, so that reading one shows among whatever else the process reads.
             const QByteArray padding = "<!-- " + QByteArray(256 * 1024, 'x') + " -->";
             for (const char *name : {"a", "b"})
-                QVERIFY(writeFile(dir + "/" + name + ".xml", QByteArray(profile(name)).replace("</profiles_def>", padding + "</profiles_def>")));
+                QVERIFY(writeFile(dir + "/" + name + ".xml",
+                                  QByteArray(profile(name)).replace("</profiles_def>", padding + "</profiles_def>")));
             const auto start = [&] {
                 if (throughDisk)
                     forgetKeptProfiles();
@@ -351,7 +355,8 @@ private slots:
         setDefinitionCacheFolder(rowCache);
         QVERIFY(writeFile(dir + "/a.xml", profile("Alpha")) && writeFile(dir + "/std.xml", kMessages));
         const bool profiles = which == "profiles";
-        const QString cacheFile = profiles ? profileCacheFile(QFileInfo(dir).absoluteFilePath()) : messageCacheFile(rowCache, kMessages);
+        const QString cacheFile =
+            profiles ? profileCacheFile(QFileInfo(dir).absoluteFilePath()) : messageCacheFile(rowCache, kMessages);
         const qint64 bound = profiles ? kMaxProfileCacheBytes : kMaxMessageCacheFileBytes;
         const QByteArray encoded = QFile::encodeName(cacheFile);
         QVERIFY(QDir().mkpath(QFileInfo(cacheFile).path()));

@@ -3,8 +3,9 @@
 
 #include "codec/busrecord.h"
 
+#include "support/datarows.h"
+
 #include <QRandomGenerator>
-#include <QtTest>
 
 namespace {
 
@@ -74,24 +75,14 @@ class BusFilterTest : public QObject
     Q_OBJECT
 
 private slots:
-    void sameAsWholeText_data()
-    {
-        QTest::addColumn<quint32>("seed");
-        QTest::addColumn<QStringList>("extra");
-        QTest::newRow("words from the records") << 1u << QStringList{"rx"};
-        QTest::newRow("numbers and hex") << 2u << QStringList{"0", "01", "1:", "3.", "00 0", "ff", "F F", "1000000",
-                                                              "ffffffff", "abcdef", "12", ":0", "rx", "tx", "ok"};
-        QTest::newRow("routes and modes") << 3u << QStringList{"\u2192", "\u2192 group", "1 \u2192", "broadcast", "GROUP",
-                                                               "roup", "cast", "0 \u2192 f", "bad"};
-        QTest::newRow("across columns") << 4u << QStringList{"\nrx\n", "ok\n", "\n\n", "x\nd", "\n0", "bytes\n"};
-        QTest::newRow("other scripts") << 5u << QStringList{"\u00e9", "\u00c9", "i\u0307", "\u03c3\u03b1", "\u00df",
-                                                            "stra\u00dfe", "\u00b0c", "noise", "BYTE"};
-    }
+    void sameAsWholeText_data() { addDataRows(QStringLiteral("codec/busfilter-words.txt")); }
     void sameAsWholeText()
     {
-        QFETCH(quint32, seed);
-        QFETCH(QStringList, extra);
-        QRandomGenerator random(seed);
+        QFETCH(QStringList, row);
+        QStringList extra;
+        for (const QString &word : row[1].split(QLatin1String("; ")))
+            extra << unescaped(word);
+        QRandomGenerator random(row[0].toUInt());
         QVector<BusRecord> records;
         QVector<QByteArray> texts;
         for (int i = 0; i < 300; ++i) {

@@ -109,7 +109,9 @@ private slots:
     void lines()
     {
         QFETCH(QStringList, row);
-        const BusLogLine::Kind kind = row[1] == "frame" ? BusLogLine::Frame : row[1] == "comment" ? BusLogLine::Comment : BusLogLine::Empty;
+        const BusLogLine::Kind kind = row[1] == "frame" ? BusLogLine::Frame
+            : row[1] == "comment"                       ? BusLogLine::Comment
+                                                        : BusLogLine::Empty;
         checkLine(withFrame(row[0]), kind, unescaped(row[2]), row[3], row[4], withFrame(row[5]), row[6] == "1");
     }
 

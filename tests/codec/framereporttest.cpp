@@ -189,7 +189,8 @@ private slots:
         QString every;
         for (ushort u = 0; u < 0x300; ++u)
             every += QChar(u);
-        for (const QString &input : QStringList{every + kMotorStatus, QString(QChar(0xD800)) + QChar(0xDC00) + QChar(0xD83D) + kMotorStatus}) {
+        const QString surrogates = QString(QChar(0xD800)) + QChar(0xDC00) + QChar(0xD83D);
+        for (const QString &input : QStringList{every + kMotorStatus, surrogates + kMotorStatus}) {
             QString text;
             appendReport(ReportStyle::Json, catalogue.decodeText(input), text);
             checkJson(text.toUtf8());
@@ -203,7 +204,8 @@ private slots:
     {
         DecodeCatalogue catalogue(QStringLiteral(KWN_SOURCE_DIR "/xml"));
         const QByteArray frame = kMotorStatus.toLatin1();
-        for (const QByteArray &input : QList<QByteArray>{frame + QByteArray(3000, 'A'), "\t" + QByteArray(70000, 'A') + "\"" + frame,
+        for (const QByteArray &input : QList<QByteArray>{frame + QByteArray(3000, 'A'),
+                                                       "\t" + QByteArray(70000, 'A') + "\"" + frame,
                                                        QByteArray("\x01\"").repeated(40000) + frame}) {
             for (const ReportStyle style : kStyles) {
                 QByteArray all;
@@ -244,14 +246,15 @@ private slots:
         QFETCH(QStringList, row);
         QTemporaryDir dir;
         const QString xml = dir.filePath("xml"), motor = xml + "/standard/standard_motor_msg.xml";
-        for (const QString &file : QStringList{"/qx-drive-40_2.xml", "/standard/standard_motor_msg.xml", "/standard/standard_msg.xml"})
-            QVERIFY(writeFile(xml + file, readFile(KWN_SOURCE_DIR "/xml" + file)));
+        for (const char *file : {"/qx-drive-40_2.xml", "/standard/standard_motor_msg.xml", "/standard/standard_msg.xml"})
+            QVERIFY(writeFile(xml + file, readFile(QStringLiteral(KWN_SOURCE_DIR "/xml") + file)));
         DecodeCatalogue catalogue(xml);
         catalogue.setRecheckIntervalMs(row[1].toInt());
         // The line of the general way, and that of the plain-frame way where it takes it.
         const auto lines = [&catalogue] {
             QByteArray plain;
-            catalogue.appendPlainFrameReport(ReportStyle::SingleLine, kMotorStatus.toLatin1().constData(), kMotorStatus.size(), plain);
+            const QByteArray line = kMotorStatus.toLatin1();
+            catalogue.appendPlainFrameReport(ReportStyle::SingleLine, line.constData(), line.size(), plain);
             return QStringList{singleLineText(catalogue.decodeText(kMotorStatus)), QString::fromUtf8(plain)};
         };
         QVERIFY(lines().filter("Supply voltage=242").size() == 2);

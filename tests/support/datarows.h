@@ -143,7 +143,8 @@ inline void compareGolden(const QString &name, const QByteArray &actual)
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
     const QList<QByteArray> expected = file.readAll().split('\n'), lines = actual.split('\n');
     for (int i = 0; i < qMin(expected.size(), lines.size()); ++i)
-        QVERIFY2(lines.at(i) == expected.at(i), qPrintable(QStringLiteral("%1:%2: %3").arg(name).arg(i + 1).arg(QString::fromUtf8(lines.at(i)))));
+        QVERIFY2(lines.at(i) == expected.at(i),
+                 qPrintable(QStringLiteral("%1:%2: %3").arg(name).arg(i + 1).arg(QString::fromUtf8(lines.at(i)))));
     QCOMPARE(lines.size(), expected.size());
 }
 
