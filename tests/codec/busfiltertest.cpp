@@ -1,5 +1,6 @@
 // The filter reads a record's own fields; it must find exactly what it finds
 // in the record's whole search text, the column texts joined by line breaks.
+// What the Values column shows of a decoding, which the filter reads too.
 
 #include "codec/busrecord.h"
 
@@ -103,6 +104,22 @@ private slots:
         }
         // Both outcomes were tried, many times.
         QVERIFY(matched > compared / 50 && matched < compared - compared / 50);
+    }
+
+    // A frame whose checksum fails says so first, whatever its decoding says.
+    void shownValues()
+    {
+        QStringList shown;
+        BusRecord r;
+        for (const bool checksumOk : {true, false}) {
+            r.parsed = true, r.checksumOk = checksumOk;
+            setShownValues(r, QStringLiteral("Frame decoded successfully."), true, QStringLiteral("P=1"));
+            shown << r.shownValues + (r.statusShown ? " (red)" : "");
+            setShownValues(r, QStringLiteral("Frame is uncomplete."), false, QString());
+            shown << r.shownValues + (r.statusShown ? " (red)" : "");
+        }
+        QCOMPARE(shown, QStringList({"P=1", "Frame is uncomplete. (red)", "bad checksum | P=1 (red)",
+                                     "bad checksum | Frame is uncomplete. (red)"}));
     }
 };
 
