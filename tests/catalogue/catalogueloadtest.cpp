@@ -1,23 +1,13 @@
+// Loading a catalogue folder: which files count, the queries of the pages,
+// merging a profile's messages, hostile files (tests/data/catalogue/hostile/)
+// and a file swapped for a pipe while it is read.
+
 #include "catalogue/catalogue.h"
+#include "cataloguefiles.h"
+#include "support/boundedrun.h"
+#include "support/datarows.h"
 
-#include <QtTest>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <thread>
-#endif
-
-static void write(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile out(path);
-    QVERIFY2(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size(), qPrintable(path));
-}
-
 
 static QByteArray profile(const QByteArray &product, const QByteArray &revision, int nodeType,
                           const QByteArray &messages = QByteArray())
@@ -36,23 +26,24 @@ private slots:
     {
         QTemporaryDir root;
         const QString dir = root.path() + "/xml";
+        QVector<QPair<QString, QByteArray>> files{
+            {"/A.XML", profile("Upper", "1", 1, "<message name=\"Own\"/>")},
+            {"/b.xml", profile("A_B", "C", 2)}, // shares the key A_B_C with
+            {"/c.xml", profile("A", "B_C", 3)}, // this one, read later
+            {"/d.xml", "<message_def><message name=\"M\"/></message_def>"},
+            {"/e.xml", "<profiles_def><profile product=\"Broken\""}, // read after d.xml
+            {"/../elsewhere/target.txt", profile("Linked", "1", 8)}};
         for (const char *name : {"c.xml.bak", "exml", ".hidden.xml", "sub.xml/inner.xml"})
-            write(dir + '/' + name, profile("Skipped", name, 9));
-        write(dir + "/A.XML", profile("Upper", "1", 1, "<message name=\"Own\"/>"));
-        write(dir + "/b.xml", profile("A_B", "C", 2)); // shares the key A_B_C with
-        write(dir + "/c.xml", profile("A", "B_C", 3)); // this one, read later
-        write(dir + "/d.xml", "<message_def><message name=\"M\"/></message_def>");
-        write(dir + "/e.xml", "<profiles_def><profile product=\"Broken\""); // read after d.xml
-        write(root.path() + "/elsewhere/target.txt", profile("Linked", "1", 8));
+            files.append({QStringLiteral("/") + name, profile("Skipped", name, 9)});
+        for (const auto &file : files)
+            QVERIFY(writeFile(dir + file.first, file.second));
         QVERIFY(QFile::link(root.path() + "/elsewhere/target.txt", dir + "/link.xml"));
         QVERIFY(QFile::link(root.path() + "/elsewhere", dir + "/folderlink.xml"));
         QVERIFY(QFile::link(root.path() + "/nothing-here", dir + "/broken.xml"));
-#ifdef Q_OS_UNIX
         // Reading a pipe or a device would never end; a folder named like a file names nothing.
         QVERIFY(QDir().mkpath(dir + "/std/motor.xml") && QFile::link("/dev/zero", dir + "/zero.xml"));
         QCOMPARE(::mkfifo(QFile::encodeName(dir + "/pipe.xml").constData(), 0600), 0);
         QCOMPARE(::mkfifo(QFile::encodeName(dir + "/std/std.xml").constData(), 0600), 0);
-#endif
         const ProfileMap map = loadProfiles(dir);
         QCOMPARE(map.keys(), QStringList({"A_B_C", "Linked_1", "Upper_1", "_"}));
         QCOMPARE(productNames(map), QStringList({"", "A", "Linked", "Upper"}));
@@ -61,7 +52,6 @@ private slots:
         QCOMPARE(map.value("Linked_1").filePath, dir + "/link.xml");
         QCOMPARE(map.value("Linked_1").standardMsgPath, dir + "/std/std.xml");
         QCOMPARE(messagesOfProfile(map.value("Upper_1"), false).keys(), QStringList{"Own"});
-
         QVERIFY(loadProfiles(root.path() + "/none").isEmpty() && messagesOfProfile(ProfileDefinition(), false).isEmpty());
     }
 
@@ -94,73 +84,43 @@ private slots:
         QCOMPARE(messageById(messages, 0x31), MessageDefinition());
     }
 
-    // Own messages replace motor ones, motor ones standard ones; left out (Encode page), slave ones replace nothing.
-    void merge_data()
-    {
-        QTest::addColumn<bool>("motorFile");
-        QTest::addColumn<bool>("leaveOutSlaves");
-        QTest::addColumn<QStringList>("merged");
-        QTest::newRow("all files") << true << false << QStringList({"Own=6", "Report=3", "Shared=4", "Slave=8", "Std=7"});
-        QTest::newRow("no motor file") << false << false << QStringList({"Own=6", "Report=3", "Shared=1", "Slave=8", "Std=7"});
-        QTest::newRow("slaves left out") << true << true << QStringList({"Own=6", "Shared=4", "Std=2"});
-    }
+    // The messages of a profile of tests/data/catalogue/merge/: its own
+    // replace motor ones, motor ones standard ones; left out (the Encode
+    // page), slave ones replace nothing.
     void merge()
     {
-        QFETCH(bool, motorFile);
-        QFETCH(bool, leaveOutSlaves);
-        QFETCH(QStringList, merged);
-        QTemporaryDir dir;
-        write(dir.filePath("std/std.xml"), "<m><message name=\"Shared\" msg_id=\"1\"/><message name=\"Std\" msg_id=\"2\"/>"
-                                           "<message name=\"Report\" msg_id=\"3\" node_mode=\"slave\"/></m>");
-        if (motorFile)
-            write(dir.filePath("std/motor.xml"), "<m><message name=\"Shared\" msg_id=\"4\"/><message name=\"Own\" msg_id=\"5\"/></m>");
-        write(dir.filePath("p.xml"), profile("P", "1", 1, "<message name=\"Own\" msg_id=\"6\"/><message name=\"Std\" "
-                                                          "msg_id=\"7\" node_mode=\"Slave\"/><message name=\"Slave\" "
-                                                          "msg_id=\"8\" node_mode=\"SLAVE\"/>"));
+        const ProfileMap map = loadProfiles(QStringLiteral(KWN_TEST_DATA "/catalogue/merge"));
         QStringList read;
-        for (const MessageDefinition &m : messagesOfProfile(findProfile(loadProfiles(dir.path()), "P", "1"), leaveOutSlaves))
-            read << m.name + '=' + QString::number(m.msgId);
-        QCOMPARE(read, merged);
+        const QList<QPair<QString, bool>> profiles{{"P", false}, {"No motor file", false}, {"P", true}};
+        for (const QPair<QString, bool> &profile : profiles) {
+            for (const MessageDefinition &m : messagesOfProfile(findProfile(map, profile.first, "1"), profile.second))
+                read << m.name + '=' + QString::number(m.msgId);
+            read << QStringLiteral("|");
+        }
+        QCOMPARE(read.join(' '), "Own=6 Report=3 Shared=4 Slave=8 Std=7 | Own=6 Report=3 Shared=1 Slave=8 Std=7 | "
+                                 "Own=6 Shared=4 Std=2 |");
     }
 
     // Hostile files give what they can use, else nothing, without a crash, a hang or a memory blow-up.
     void hostile_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("messages");
-        for (const QPair<const char *, QStringList> &f : QList<QPair<const char *, QStringList>>{
-                 {"empty", {}}, {"truncated", {}}, {"binary", {}}, {"not-xml", {}}, {"billion-laughs", {}},
-                 {"quadratic-blowup", {}}, {"not-numbers", {"Words"}}, {"huge-size", {"Huge"}}, {"external-entity", {"Leak"}}}) {
-            QFile in(QStringLiteral(KWN_TEST_DATA "/catalogue/hostile/%1.xml").arg(f.first));
-            QVERIFY(in.open(QIODevice::ReadOnly));
-            QTest::newRow(f.first) << in.readAll() << f.second;
-        }
-        const QByteArray head = "<?xml version=\"1.0\"?><message_def><message name=\"First\"/>";
-        const QByteArray padding = QByteArray("padding ").repeated(10 << 17); // 10 MB
-        QTest::newRow("10 MB comment") << head + "<!--" + padding + "--><message name=\"Last\"/></message_def>"
-                                       << QStringList{"First", "Last"};
-        QTest::newRow("10 MB entity flood")
-            << "<!DOCTYPE message_def [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>" + head
-                   + "<message name=\"Flood\" description=\"" + QByteArray("&e;").repeated((10 << 20) / 3) + "\"/></message_def>"
-            << QStringList();
+        addDataRows(QStringLiteral("catalogue/hostile.txt"));
         QTest::newRow("over the file limit")
-            << head + "<!--" + QByteArray(kMaxDefinitionFileBytes, ' ') + "--></message_def>" << QStringList();
-        QTest::newRow("100,000 levels, never closed") << "<m>" + QByteArray("<a>").repeated(100000) << QStringList();
-        QTest::newRow("a million attributes")
-            << "<message_def><message name=\"Wide\"><p" + QByteArray(" a=\"\"").repeated(1 << 20) + "/></message></message_def>"
-            << QStringList();
+            << QStringList{"<message_def><!--" + QString(kMaxDefinitionFileBytes, ' ') + "--></message_def>", ""};
         // The root counts as one level; the message is the deepest element.
         for (int depth : {kMaxDefinitionDepth, kMaxDefinitionDepth + 1})
-            QTest::addRow("%d levels", depth) << "<message_def>" + QByteArray("<g>").repeated(depth - 2) + "<message name=\"M\"/>"
-                                                     + QByteArray("</g>").repeated(depth - 2) + "</message_def>"
-                                              << (depth <= kMaxDefinitionDepth ? QStringList{"M"} : QStringList());
+            QTest::addRow("%d levels", depth) << QStringList{"<message_def>" + QStringLiteral("<g>").repeated(depth - 2)
+                                                                 + "<message name=\"M\"/>" + QStringLiteral("</g>").repeated(depth - 2)
+                                                                 + "</message_def>",
+                                                             depth <= kMaxDefinitionDepth ? "M" : ""};
     }
     void hostile()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, messages);
+        QFETCH(QStringList, row);
+        const QByteArray bytes = unescapedBytes(row[0]);
+        const QStringList messages = row[1].split(QLatin1String("; "), Qt::SkipEmptyParts);
         QTemporaryDir dir;
-        write(dir.filePath("p.xml"), bytes);
+        QVERIFY(writeFile(dir.filePath("p.xml"), bytes));
         QCOMPARE(readMessageData(bytes).keys(), messages);
         // In a folder it becomes the "_" profile, with its messages when it is well-formed.
         const ProfileMap map = loadProfiles(dir.path());
@@ -168,56 +128,35 @@ private slots:
         QCOMPARE(messagesOfProfile(map.first(), false).keys(), messages);
     }
 
-#ifdef Q_OS_UNIX
     // A pipe and a file take turns at the name of a definition file while it
     // is read over and over: no read may wait for a writer of the pipe.
     void pipeSwappedInWhileReading()
     {
         QTemporaryDir root;
-        const QString path = root.filePath("a.xml");
-        const QByteArray name = QFile::encodeName(path), pipe = QFile::encodeName(root.filePath("pipe")),
+        const QByteArray name = QFile::encodeName(root.filePath("a.xml")), pipe = QFile::encodeName(root.filePath("pipe")),
                          regular = QFile::encodeName(root.filePath("regular")), spare = QFile::encodeName(root.filePath("spare"));
-        write(root.filePath("regular"), profile("P", "1", 1));
+        QVERIFY(writeFile(root.filePath("regular"), profile("P", "1", 1)));
         QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
         QCOMPARE(::link(regular.constData(), name.constData()), 0);
-
-        std::atomic<bool> stop{false}, done{false};
-        std::atomic<int> files{0};
+        std::atomic<bool> stop{false};
         std::thread swapper([&] {
             for (bool usePipe = true; !stop; usePipe = !usePipe) {
                 if (::link(usePipe ? pipe.constData() : regular.constData(), spare.constData()) == 0)
                     ::rename(spare.constData(), name.constData());
             }
         });
-        std::thread reader([&] {
+        int files = 0;
+        const bool returned = returnsInTime([&] {
             QElapsedTimer time;
             time.start();
-            while (time.elapsed() < 1000) {
-                bool ok = false;
-                readDefinitionBytes(path, &ok);
-                files += ok ? 1 : 0;
-            }
-            done = true;
-        });
-        QElapsedTimer wait;
-        wait.start();
-        while (!done && wait.elapsed() < 15000)
-            QThread::msleep(10);
-        const bool blocked = !done;
+            for (bool ok = false; time.elapsed() < 1000; files += ok ? 1 : 0)
+                readDefinitionBytes(root.filePath("a.xml"), &ok);
+        }, pipe);
         stop = true;
         swapper.join();
-        // Free a reader stuck in open(): a writer comes and goes.
-        while (!done) {
-            const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-            QThread::msleep(10);
-        }
-        reader.join();
-        QVERIFY2(!blocked, "a read waited for a writer of the pipe");
+        QVERIFY2(returned, "a read waited for a writer of the pipe");
         QVERIFY(files > 0);
     }
-#endif
 
     // The sample catalogue: one product per node type, message identifiers unique within a profile.
     void bundledSample()
