@@ -170,7 +170,7 @@ QJsonObject replySectionJson(const ReplyStatistics &statistics, qint64 timeoutUs
 
 QString replySectionText(const ReplyStatistics &statistics, qint64 timeoutUs)
 {
-    const ReplyGroup &overall = statistics.overall();
+    const ReplyGroup overall = statistics.overall();
     const auto ms = [](qint64 us) { return us < 0 ? QStringLiteral("-") : msText(us) + QStringLiteral(" ms"); };
     QVector<QStringList> totals{
         {QStringLiteral("Reply timeout"), QString::number(double(timeoutUs) / 1000) + QStringLiteral(" ms")},

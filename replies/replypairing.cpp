@@ -2,42 +2,21 @@
 
 #include "codec/frame.h"
 
-FrameRole frameRole(const BusRecord &record)
-{
-    if ((record.kind != BusRecord::Received && record.kind != BusRecord::Sent) || !record.parsed
-        || !record.checksumOk || !record.messageKnown)
-        return FrameRole::None;
-    return record.slaveMessage ? FrameRole::Reply : FrameRole::Request;
-}
-
 ReplyPairing::ReplyPairing(qint64 timeoutUs)
 {
     setTimeoutUs(timeoutUs);
 }
 
+void ReplyPairing::setSettledHandler(const SettledHandler &handler)
+{
+    m_settled = handler;
+    m_details.resize(handler ? m_ring.size() : 0);
+}
+
 void ReplyPairing::setTimeoutUs(qint64 us)
 {
     m_timeoutUs = qBound<qint64>(1, us, kMaxTimeoutUs);
-}
-
-PairingStep ReplyPairing::add(const BusRecord &record, quint64 sequence, bool chosen)
-{
-    if (record.kind == BusRecord::Event || record.timeUs < 0)
-        return PairingStep();
-    passTime(record.timeUs);
-    PairingStep step;
-    switch (frameRole(record)) {
-    case FrameRole::Request:
-        step = openRequest(record, sequence, chosen);
-        break;
-    case FrameRole::Reply:
-        step = pairReply(record, sequence);
-        break;
-    case FrameRole::None:
-        break;
-    }
-    drain();
-    return step;
+    frontChanged();
 }
 
 void ReplyPairing::advanceTo(qint64 nowUs)
@@ -50,179 +29,242 @@ void ReplyPairing::advanceTo(qint64 nowUs)
 
 void ReplyPairing::finish()
 {
-    while (!m_held.empty())
+    while (m_count > 0)
         leaveFront(false);
     m_started = false;
 }
 
 void ReplyPairing::clear()
 {
-    m_held.clear();
+    m_ring.clear();
+    m_sequences.clear();
+    m_details.clear();
+    m_mask = 0;
+    m_frontSlot = 0;
+    m_count = 0;
+    frontChanged();
     m_toNode.clear();
-    m_toAll.clear();
+    m_foundChains.fill(FoundChain());
     m_hasGroup = false;
     m_started = false;
     m_statistics.clear();
 }
 
-void ReplyPairing::passTime(qint64 timeUs)
+void ReplyPairing::restartTime(qint64 timeUs)
 {
-    if (m_started && timeUs < m_nowUs - m_timeoutUs) {
+    if (m_started) {
         // The clock was set back: what is held can no longer be answered,
         // and would keep the requests of the new time from leaving.
         finish();
     }
-    if (!m_started || timeUs > m_nowUs)
-        m_nowUs = timeUs;
+    m_nowUs = timeUs;
     m_started = true;
-    drain();
 }
 
-// The requests at the front that have settled leave, in order.
-void ReplyPairing::drain()
+// An open request leaves its chain: the head, mostly.
+Q_ALWAYS_INLINE void ReplyPairing::unchain(Held &held, quint64 id)
 {
-    while (!m_held.empty()) {
-        const Held &front = m_held.front();
-        if (front.open && m_nowUs - front.request.timeUs <= m_timeoutUs)
-            break;
-        leaveFront(false);
+    Chain *found = chainOf(held.key(), false);
+    if (!found)
+        return;
+    Chain &chain = *found;
+    quint64 before = kNone;
+    if (chain.head == id) {
+        chain.head = nextOf(held, id);
+    } else {
+        before = chain.head;
+        while (before != kNone && nextOf(*heldAt(before), before) != id)
+            before = nextOf(*heldAt(before), before);
+        if (before == kNone)
+            return;
+        setNext(*heldAt(before), before, nextOf(held, id));
     }
+    if (chain.tail == id)
+        chain.tail = before;
+    held.nextDelta = 0;
+}
+
+// An open request leaves the lists of those that may take replies.
+Q_ALWAYS_INLINE void ReplyPairing::unlink(Held &held, quint64 id)
+{
+    held.open = false;
+    if (held.destination != kGroupAddress)
+        unchain(held, id);
+    else if (m_hasGroup && m_toGroup == id)
+        m_hasGroup = false;
 }
 
 // The front request leaves: settled as it stands, or, when it leaves a
 // full hold still open without a reply, dropped.
 void ReplyPairing::leaveFront(bool full)
 {
-    Held &front = m_held.front();
+    Held &front = m_ring[m_frontSlot];
     const bool open = front.open;
     if (open)
         unlink(front, m_frontId);
-    if (full && open && !front.request.answered()) {
+    if (full && open && front.firstDelayUs < 0) {
         m_statistics.addDropped();
-    } else {
-        if (front.request.chosen)
-            m_statistics.add(front.request);
         if (m_settled)
-            m_settled(front.request);
-    }
-    m_held.pop_front();
-    ++m_frontId;
-}
-
-// An open request leaves the lists of those that may take replies.
-void ReplyPairing::unlink(Held &held, quint64 id)
-{
-    held.open = false;
-    const quint32 destination = held.request.destination;
-    if (destination == kBroadcastAddress) {
-        const auto it = m_toAll.find(held.request.source);
-        if (it != m_toAll.end() && it.value() == id)
-            m_toAll.erase(it);
-    } else if (destination == kGroupAddress) {
-        if (m_hasGroup && m_toGroup == id)
-            m_hasGroup = false;
+            m_details[m_frontSlot] = Details();
     } else {
-        const auto it = m_toNode.find(held.key);
-        if (it == m_toNode.end())
-            return;
-        std::deque<quint64> &ids = it.value();
-        for (auto i = ids.begin(); i != ids.end(); ++i) {
-            if (*i == id) {
-                ids.erase(i);
-                break;
-            }
-        }
-        if (ids.empty())
-            m_toNode.erase(it);
+        if (front.chosen)
+            m_statistics.addRequest(front.group, front.firstDelayUs);
+        if (m_settled)
+            settleFront(front);
     }
+    m_frontSlot = (m_frontSlot + 1) & m_mask;
+    --m_count;
+    ++m_frontId;
+    frontChanged();
 }
 
-ReplyPairing::Held *ReplyPairing::heldAt(quint64 id)
+void ReplyPairing::settleFront(Held &held)
 {
-    return id >= m_frontId && id - m_frontId < m_held.size() ? &m_held[size_t(id - m_frontId)] : nullptr;
+    Details &details = m_details[m_frontSlot];
+    PairedRequest request;
+    request.sequence = m_sequences[m_frontSlot];
+    request.timeUs = held.timeUs;
+    request.source = held.source;
+    request.destination = held.destination;
+    request.device = std::move(details.device);
+    request.message = std::move(details.message);
+    request.messageId = details.messageId;
+    request.chosen = held.chosen;
+    request.replies = std::move(details.replies);
+    details = Details();
+    m_settled(request);
 }
 
-// Whether a reply at `timeUs` comes within the request's timeout, the limit included.
-bool ReplyPairing::within(const Held &held, qint64 timeUs) const
+void ReplyPairing::growRing()
 {
-    return held.open && timeUs >= held.request.timeUs && timeUs - held.request.timeUs <= m_timeoutUs;
+    const size_t size = qMax<size_t>(16, m_ring.size() * 2);
+    std::vector<Held> ring(size);
+    std::vector<quint64> sequences(size);
+    std::vector<Details> details(m_settled ? size : 0);
+    for (int i = 0; i < m_count; ++i) {
+        const size_t from = (m_frontSlot + size_t(i)) & m_mask;
+        ring[size_t(i)] = m_ring[from];
+        sequences[size_t(i)] = m_sequences[from];
+        if (m_settled)
+            details[size_t(i)] = std::move(m_details[from]);
+    }
+    m_ring.swap(ring);
+    m_sequences.swap(sequences);
+    m_details.swap(details);
+    m_mask = size - 1;
+    m_frontSlot = 0;
 }
 
-PairingStep ReplyPairing::openRequest(const BusRecord &record, quint64 sequence, bool chosen)
+void ReplyPairing::openRequest(const BusRecord &record, quint64 sequence, bool chosen)
 {
-    if (int(m_held.size()) >= m_maxHeld)
+    if (m_count >= m_maxHeld)
         leaveFront(true);
-    Held held;
-    PairedRequest &request = held.request;
-    request.sequence = sequence;
-    request.timeUs = record.timeUs;
-    request.source = record.sourceAddress;
-    request.destination = record.destinationAddress;
-    request.device = record.device;
-    request.message = record.message;
-    request.messageId = record.messageId;
-    request.chosen = chosen;
-    held.key = quint64(record.sourceAddress) << 24 | record.destinationAddress;
-    const quint64 id = m_frontId + m_held.size();
-    if (record.destinationAddress == kBroadcastAddress) {
-        m_toAll.insert(record.sourceAddress, id);
-    } else if (record.destinationAddress == kGroupAddress) {
+    const quint64 id = m_frontId + quint64(m_count);
+    Held &held = pushHeld();
+    held.timeUs = record.timeUs;
+    m_sequences[slotOf(id)] = sequence;
+    held.source = record.sourceAddress;
+    held.destination = record.destinationAddress;
+    held.chosen = chosen;
+    if (m_settled) {
+        Details &details = m_details[slotOf(id)];
+        details.device = record.device;
+        details.message = record.message;
+        details.messageId = record.messageId;
+    }
+    if (chosen)
+        held.group = m_statistics.groupFor(record.destinationAddress, record.messageId, record.device, record.message);
+    if (record.destinationAddress == kGroupAddress) {
         m_toGroup = id;
         m_hasGroup = true;
     } else {
-        m_toNode[held.key].push_back(id);
+        if (m_toNode.size() > 2 * size_t(m_maxHeld))
+            sweepChains();
+        Chain &chain = *chainOf(quint64(record.sourceAddress) << 24 | record.destinationAddress, true);
+        if (chain.tail == kNone)
+            chain.head = id;
+        else
+            setNext(*heldAt(chain.tail), chain.tail, id);
+        chain.tail = id;
     }
-    m_held.push_back(std::move(held));
-    PairingStep step;
-    step.kind = PairingStep::Opened;
-    return step;
+    if (m_count == 1)
+        frontChanged();
 }
 
-// The id of the request a reply goes to, or one past the newest held.
+// Empty chains go once there are many, so that a flood of requests to ever
+// other nodes leaves nothing behind.
+void ReplyPairing::sweepChains()
+{
+    for (auto it = m_toNode.begin(); it != m_toNode.end();)
+        it = it->second.head == kNone ? m_toNode.erase(it) : std::next(it);
+    m_foundChains.fill(FoundChain());
+}
+
+ReplyPairing::Chain *ReplyPairing::findChain(FoundChain &found, quint64 key, bool make)
+{
+    Chain *chain = nullptr;
+    if (make) {
+        chain = &m_toNode[key];
+    } else {
+        const auto it = m_toNode.find(key);
+        if (it == m_toNode.end())
+            return nullptr;
+        chain = &it->second;
+    }
+    found = {key, chain};
+    return chain;
+}
+
+// The id of the request a reply goes to, or kNone.
 quint64 ReplyPairing::answeringRequest(const BusRecord &record)
 {
-    const quint64 none = m_frontId + m_held.size();
     const quint32 asker = record.destinationAddress;
     // A slave message to all or to a group is news for everyone, asked by no one.
     if (asker == kBroadcastAddress || asker == kGroupAddress)
-        return none;
-    const auto toNode = m_toNode.find(quint64(asker) << 24 | record.sourceAddress);
-    if (toNode != m_toNode.end()) {
-        for (const quint64 id : toNode.value()) {
+        return kNone;
+    if (const Chain *chain = chainOf(quint64(asker) << 24 | record.sourceAddress, false)) {
+        for (quint64 id = chain->head; id != kNone; id = nextOf(*heldAt(id), id)) {
             if (within(*heldAt(id), record.timeUs))
                 return id;
         }
     }
-    const auto toAll = m_toAll.constFind(asker);
-    if (toAll != m_toAll.constEnd() && within(*heldAt(toAll.value()), record.timeUs))
-        return toAll.value();
+    // The newest request to all: the tail of their chain.
+    const Chain *toAll = chainOf(quint64(asker) << 24 | kBroadcastAddress, false);
+    if (toAll && toAll->tail != kNone && within(*heldAt(toAll->tail), record.timeUs))
+        return toAll->tail;
     if (m_hasGroup && within(*heldAt(m_toGroup), record.timeUs))
         return m_toGroup;
-    return none;
+    return kNone;
 }
 
-PairingStep ReplyPairing::pairReply(const BusRecord &record, quint64 sequence)
+void ReplyPairing::pairReply(const BusRecord &record, quint64 sequence, PairingStep &step)
 {
-    PairingStep step;
     const quint64 id = answeringRequest(record);
-    Held *held = heldAt(id);
+    Held *held = id == kNone ? nullptr : heldAt(id);
     if (!held) {
         m_statistics.addUnsolicited();
         step.kind = PairingStep::Unsolicited;
-        return step;
+        return;
     }
-    PairedReply reply;
-    reply.sequence = sequence;
-    reply.timeUs = record.timeUs;
-    reply.source = record.sourceAddress;
-    reply.message = record.message;
-    reply.delayUs = record.timeUs - held->request.timeUs;
-    held->request.replies.append(reply);
-    const bool toNode = held->request.destination != kBroadcastAddress && held->request.destination != kGroupAddress;
-    if (toNode)
+    const qint64 delayUs = record.timeUs - held->timeUs;
+    if (held->firstDelayUs < 0)
+        held->firstDelayUs = qint32(delayUs);
+    if (m_settled) {
+        PairedReply reply;
+        reply.sequence = sequence;
+        reply.timeUs = record.timeUs;
+        reply.source = record.sourceAddress;
+        reply.message = record.message;
+        reply.delayUs = delayUs;
+        m_details[slotOf(id)].replies.append(reply);
+    }
+    const bool toNode = held->destination != kBroadcastAddress && held->destination != kGroupAddress;
+    if (toNode) {
         unlink(*held, id); // answered: it takes no other reply
+        if (id == m_frontId)
+            frontChanged();
+    }
     step.kind = toNode ? PairingStep::Answered : PairingStep::Joined;
-    step.request = held->request.sequence;
-    step.delayUs = reply.delayUs;
-    return step;
+    step.request = m_sequences[slotOf(id)];
+    step.delayUs = delayUs;
 }

@@ -1,12 +1,21 @@
 #include "replies/replystatistics.h"
 
-#include "replies/replypairing.h"
-
 #include <algorithm>
 
 qint64 DelaySummary::stepOf(qint64 us)
 {
-    qint64 unit = 1;
+    // Divisions by constants: this runs for every request.
+    if (us < 1000)
+        return us;
+    if (us < 10000)
+        return us / 10 * 10;
+    if (us < 100000)
+        return us / 100 * 100;
+    if (us < 1000000)
+        return us / 1000 * 1000;
+    if (us < 10000000)
+        return us / 10000 * 10000;
+    qint64 unit = 100000;
     while (us / unit >= 1000)
         unit *= 10;
     return us / unit * unit;
@@ -15,14 +24,40 @@ qint64 DelaySummary::stepOf(qint64 us)
 void DelaySummary::add(qint64 us)
 {
     const qint64 step = stepOf(us);
-    const auto at = std::lower_bound(m_steps.begin(), m_steps.end(), step,
-                                     [](const std::pair<qint64, quint64> &s, qint64 value) { return s.first < value; });
-    if (at != m_steps.end() && at->first == step)
-        ++at->second;
-    else
-        m_steps.insert(at, {step, 1});
     ++m_count;
     m_maxUs = qMax(m_maxUs, us);
+    // Delays come back to the same steps: the last one is tried first.
+    if (m_last < m_steps.size() && m_steps.at(m_last).first == step) {
+        ++m_steps[m_last].second;
+        return;
+    }
+    const auto at = std::lower_bound(m_steps.begin(), m_steps.end(), step,
+                                     [](const std::pair<qint64, quint64> &s, qint64 value) { return s.first < value; });
+    if (at == m_steps.end() || at->first != step)
+        m_last = int(m_steps.insert(at, {step, 0}) - m_steps.begin());
+    else
+        m_last = int(at - m_steps.begin());
+    ++m_steps[m_last].second;
+}
+
+void DelaySummary::merge(const DelaySummary &other)
+{
+    QVector<std::pair<qint64, quint64>> steps;
+    steps.reserve(m_steps.size() + other.m_steps.size());
+    auto a = m_steps.cbegin();
+    auto b = other.m_steps.cbegin();
+    while (a != m_steps.cend() || b != other.m_steps.cend()) {
+        if (b == other.m_steps.cend() || (a != m_steps.cend() && a->first < b->first))
+            steps.append(*a++);
+        else if (a == m_steps.cend() || b->first < a->first)
+            steps.append(*b++);
+        else
+            steps.append({a->first, a->second + b->second}), ++a, ++b;
+    }
+    m_steps = steps;
+    m_last = 0;
+    m_count += other.m_count;
+    m_maxUs = qMax(m_maxUs, other.m_maxUs);
 }
 
 qint64 DelaySummary::percentileUs(int percent) const
@@ -44,42 +79,52 @@ void ReplyStatistics::clear()
     *this = ReplyStatistics();
 }
 
-int ReplyStatistics::groupOf(const PairedRequest &request)
+int ReplyStatistics::findGroup(quint32 destination, quint8 messageId, const QString &device, const QString &message)
 {
-    QVector<int> &candidates = m_index[request.destination << 8 | request.messageId];
+    const quint32 key = destination << 8 | messageId;
+    Found *pair = &m_found[foundSlot(key, device)];
+    QVector<int> &candidates = m_index[key];
+    int group = -1;
     for (const int index : candidates) {
-        if (m_groups.at(index).device == request.device)
-            return index;
+        if (m_groups.at(index).device == device)
+            group = index;
     }
-    if (m_groups.size() >= m_maxGroups) {
-        if (candidates.isEmpty())
-            m_index.remove(request.destination << 8 | request.messageId);
-        return -1;
+    if (group < 0 && m_groups.size() < m_maxGroups) {
+        group = m_groups.size();
+        ReplyGroup row;
+        row.destination = destination;
+        row.device = device;
+        row.message = message;
+        row.messageId = messageId;
+        m_groups.append(row);
+        candidates.append(group);
     }
-    ReplyGroup group;
-    group.destination = request.destination;
-    group.device = request.device;
-    group.message = request.message;
-    group.messageId = request.messageId;
-    candidates.append(m_groups.size());
-    m_groups.append(group);
-    return m_groups.size() - 1;
+    if (candidates.isEmpty())
+        m_index.remove(key);
+    // The row's own text keeps its data alive: the address names that device alone.
+    if (group >= 0) {
+        pair[1] = pair[0];
+        pair[0] = {key, group, m_groups.at(group).device.constData()};
+    }
+    return group;
 }
 
-void ReplyStatistics::add(const PairedRequest &request)
+void ReplyStatistics::addLeftOut(qint64 firstDelayUs)
 {
-    const int index = groupOf(request);
-    if (index < 0)
-        ++m_requestsLeftOut;
-    for (ReplyGroup *group : {&m_overall, index < 0 ? nullptr : &m_groups[index]}) {
-        if (!group)
-            continue;
-        ++group->requests;
-        if (request.answered()) {
-            ++group->answered;
-            group->delays.add(request.replies.first().delayUs);
-        }
-    }
+    ++m_requestsLeftOut;
+    if (firstDelayUs >= 0)
+        m_leftOutDelays.add(firstDelayUs);
+}
+
+ReplyGroup ReplyStatistics::overall() const
+{
+    ReplyGroup all;
+    all.requests = m_requests;
+    all.answered = m_answered;
+    all.delays = m_leftOutDelays;
+    for (const ReplyGroup &row : m_groups)
+        all.delays.merge(row.delays);
+    return all;
 }
 
 QVector<int> ReplyStatistics::byNode() const
