@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <cstdio>
 
@@ -29,6 +30,7 @@ int runReplay(const QStringList &arguments);
 int runConvert(const QStringList &arguments);
 int runDissector(const QStringList &arguments);
 int runFilter(const QStringList &arguments);
+int runReplies(const QStringList &arguments);
 
 // Shared by the subcommands.
 namespace cli {
@@ -64,6 +66,13 @@ bool findDeviceProfile(const ProfileMap &profiles, const QString &device, const 
 void addEncodeOptions(QCommandLineParser &parser);
 int encodeFrame(const QCommandLineParser &parser, const QStringList &assignments, const QString &usage,
                 QByteArray *frame);
+
+// Text tables: a row padded to the columns' widths, two spaces apart, the
+// last cell left as it is, with its line end; widths made to fit a row;
+// and rows padded to their widest cells.
+QString alignedLine(const QStringList &row, const QVector<int> &widths);
+void widen(QVector<int> &widths, const QStringList &row);
+QString alignedTable(const QVector<QStringList> &rows);
 
 void writeOut(const QString &text);
 void writeErr(const QString &text);

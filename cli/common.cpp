@@ -73,6 +73,39 @@ bool findDeviceProfile(const ProfileMap &profiles, const QString &device, const 
     return true;
 }
 
+QString alignedLine(const QStringList &row, const QVector<int> &widths)
+{
+    QString line;
+    for (int c = 0; c < row.size(); ++c)
+        line += c + 1 < row.size() ? row.at(c).leftJustified(widths.at(c) + 2) : row.at(c);
+    // Empty cells at the start keep their place; none is left at the end.
+    int end = line.size();
+    while (end > 0 && line.at(end - 1).isSpace())
+        --end;
+    line.truncate(end);
+    return line + QLatin1Char('\n');
+}
+
+void widen(QVector<int> &widths, const QStringList &row)
+{
+    for (int c = 0; c < row.size(); ++c) {
+        if (widths.size() <= c)
+            widths.append(0);
+        widths[c] = qMax(widths[c], row.at(c).size());
+    }
+}
+
+QString alignedTable(const QVector<QStringList> &rows)
+{
+    QVector<int> widths;
+    for (const QStringList &row : rows)
+        widen(widths, row);
+    QString text;
+    for (const QStringList &row : rows)
+        text += alignedLine(row, widths);
+    return text;
+}
+
 void writeOut(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();

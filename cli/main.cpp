@@ -19,7 +19,8 @@ static const char kToolHelp[] =
     "  check                   report problems in the catalogue files\n"
     "  monitor --port DEV      print the frames read from a serial port as they arrive\n"
     "  send --port DEV FRAME   write a frame to a serial port\n"
-    "  stats LOG...            frames, bus load and nodes of bus logs\n"
+    "  stats LOG...            frames, bus load, nodes and replies of bus logs\n"
+    "  replies LOG...          every request of bus logs with its replies, and how late\n"
     "  replay --port DEV LOG   write the frames of a bus log to a serial port, timed as logged\n"
     "  convert IN OUT          turn a bus log into a pcap capture or back (by OUT's suffix)\n"
     "  dissector [-o FILE | --install]\n"
@@ -90,6 +91,8 @@ int main(int argc, char *argv[])
         return runSend(arguments);
     if (command == QLatin1String("stats"))
         return runStats(arguments);
+    if (command == QLatin1String("replies"))
+        return runReplies(arguments);
     if (command == QLatin1String("replay"))
         return runReplay(arguments);
     if (command == QLatin1String("convert"))

@@ -5,12 +5,14 @@
 #include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/filteroption.h"
+#include "cli/replyoutput.h"
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
 #include "codec/busrecorddecoder.h"
 #include "codec/framereport.h"
 #include "insight/busload.h"
 #include "insight/nodetable.h"
+#include "replies/replypairing.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,8 +24,8 @@
 namespace {
 
 const char kUsage[] =
-    "kwn-frame stats [--baud N --data-bits N --parity P --stop-bits S] [--max-nodes N] [--json] [--filter EXPR]\n"
-    "       [--xml DIR] LOG...";
+    "kwn-frame stats [--baud N --data-bits N --parity P --stop-bits S] [--max-nodes N] [--reply-timeout MS]\n"
+    "       [--json] [--filter EXPR] [--xml DIR] LOG...";
 const char kHelp[] =
     "Reads bus logs whole (\"TIME RX|TX HEX\" lines, noise and event comment lines, plain\n"
     "frame texts), or pcap captures (kwn-frame convert), told apart by their content, and\n"
@@ -40,6 +42,11 @@ const char kHelp[] =
     "(\"Clock steps back\": how often, by up to how much). The table keeps the first N\n"
     "nodes heard (--max-nodes); the nodes heard after are counted as left out, with their\n"
     "frames (\"Nodes left out\"), and their frames count for the bus.\n"
+    "Then the requests and their replies, paired as kwn-frame replies pairs them (each log\n"
+    "on its own): the requests, those answered and unanswered, the replies that answered\n"
+    "nothing (unsolicited), and the delay of a request's first reply (median and 95th\n"
+    "percentile by nearest rank, to three significant digits, and the maximum), overall\n"
+    "and per node asked and request message, for up to 4096 pairs of them.\n"
     "Lines that are no frame are counted on standard error. Exits with 1 when a log cannot\n"
     "be read.\n"
     "\n"
@@ -49,12 +56,18 @@ const char kHelp[] =
     "  --parity P        none, even, odd, mark or space (default none)\n"
     "  --stop-bits S     1, 1.5 or 2 (default 1)\n"
     "  --max-nodes N     nodes the table keeps, 1 to 16777216 (default 100000)\n"
+    "  --reply-timeout MS  how long a node has to answer, 1 to 60000 ms (default 1000);\n"
+    "                    0 leaves the requests and replies out\n"
     "  --json            one JSON object; clockStepsBack and largestStepBackSeconds,\n"
-    "                    nodesLeftOut, framesLeftOut and maxNodes appear when there are any\n"
+    "                    nodesLeftOut, framesLeftOut and maxNodes appear when there are any;\n"
+    "                    \"replies\" holds requests, answered, unanswered, unsolicited,\n"
+    "                    medianMs, p95Ms, maxMs, timeoutMs and byMessage, a row per node\n"
+    "                    and message; dropped and byMessageLeftOut when there are any\n"
     KWN_FILTER_OPTION_HELP
     "                    The frames, bad checksums, frames a second and the node table\n"
     "                    are then of the frames EXPR selects; the time span, the noise\n"
-    "                    and the bus load stay those of the whole bus\n"
+    "                    and the bus load stay those of the whole bus; the requests\n"
+    "                    counted are those EXPR selects, paired with every frame\n"
     "  --xml DIR         catalogue folder (default: xml in the current directory)\n";
 
 // Node IDs have 24 bits.
@@ -77,6 +90,10 @@ public:
     LoadFigures figures() const;
     quint64 refused() const { return m_refused; }
     bool precise() const { return m_precise; }
+    // Pairs requests and replies with this timeout.
+    void pairReplies(qint64 timeoutUs) { m_pairing = std::make_unique<ReplyPairing>(timeoutUs); }
+    // The pairing, or none when it was not asked for.
+    const ReplyPairing *pairing() const { return m_pairing.get(); }
 
 private:
     void add(const capture::RecordView &view);
@@ -87,6 +104,8 @@ private:
     BusLoadMeter m_kept; // counts the frames --filter selects
     NodeTable &m_nodes;
     BusLoadMeter &m_load;
+    std::unique_ptr<ReplyPairing> m_pairing;
+    quint64 m_sequence = 0;
     quint64 m_refused = 0;
     bool m_precise = false;
 };
@@ -99,6 +118,8 @@ bool LogReader::read(const QString &path)
         return true;
     });
     m_refused += quint64(scan.refusedLines);
+    if (m_pairing)
+        m_pairing->finish(); // each log paired on its own
     if (!scan.error.isEmpty()) {
         cli::writeErr(QStringLiteral("kwn-frame: %1\n").arg(scan.error));
         return false;
@@ -121,12 +142,17 @@ void LogReader::add(const capture::RecordView &view)
     if (view.hasTime && view.timeUs % 1000 != 0)
         m_precise = true;
     m_load.add(record);
+    bool kept = true;
     if (m_choice.isFiltering()) {
-        if (view.kind == BusRecord::Noise || !m_choice.keeps(bytes, directionText(view.kind)))
-            return;
-        m_kept.add(record);
+        kept = view.kind != BusRecord::Noise && m_choice.keeps(bytes, directionText(view.kind));
+        if (kept)
+            m_kept.add(record);
     }
-    m_nodes.add(record);
+    // Requests are paired with every frame; those kept are counted.
+    if (m_pairing)
+        m_pairing->add(record, ++m_sequence, kept);
+    if (kept)
+        m_nodes.add(record);
 }
 
 LoadFigures LogReader::figures() const
@@ -203,7 +229,7 @@ QJsonObject nodeJson(const NodeRow &row, const LoadFigures &figures, bool precis
 }
 
 // One compact JSON object, its node rows made and written one by one.
-void writeJson(const NodeTable &nodes, const LoadFigures &figures, bool precise)
+void writeJson(const NodeTable &nodes, const LoadFigures &figures, bool precise, const ReplyPairing *pairing)
 {
     QJsonObject all;
     all.insert(QStringLiteral("frames"), double(figures.frames));
@@ -223,7 +249,10 @@ void writeJson(const NodeTable &nodes, const LoadFigures &figures, bool precise)
         all.insert(QStringLiteral("framesLeftOut"), double(nodes.framesLeftOut()));
         all.insert(QStringLiteral("maxNodes"), nodes.maxNodes());
     }
-    // The other values are numbers and times: the empty array is found once.
+    if (pairing)
+        all.insert(QStringLiteral("replies"), cli::replySectionJson(pairing->statistics(), pairing->timeoutUs()));
+    // The other values are numbers, times and the replies' section, which
+    // holds no nodes: the empty array is found once.
     all.insert(QStringLiteral("nodes"), QJsonArray());
     const QByteArray frame = QJsonDocument(all).toJson(QJsonDocument::Compact);
     const QByteArray emptyNodes = "\"nodes\":[]";
@@ -238,36 +267,6 @@ void writeJson(const NodeTable &nodes, const LoadFigures &figures, bool precise)
         out.append(QJsonDocument(nodeJson(nodes.row(index), figures, precise)).toJson(QJsonDocument::Compact));
     }
     out.append(frame.mid(at) + '\n');
-}
-
-// A row padded to the columns' widths, the last cell left as it is.
-QString alignedLine(const QStringList &row, const QVector<int> &widths)
-{
-    QString line;
-    for (int c = 0; c < row.size(); ++c)
-        line += c + 1 < row.size() ? row.at(c).leftJustified(widths.at(c) + 2) : row.at(c);
-    return line.trimmed() + QLatin1Char('\n');
-}
-
-void widen(QVector<int> &widths, const QStringList &row)
-{
-    for (int c = 0; c < row.size(); ++c) {
-        if (widths.size() <= c)
-            widths.append(0);
-        widths[c] = qMax(widths[c], row.at(c).size());
-    }
-}
-
-// Columns padded to their widest cell, the last left as it is.
-QString alignedTable(const QVector<QStringList> &rows)
-{
-    QVector<int> widths;
-    for (const QStringList &row : rows)
-        widen(widths, row);
-    QString text;
-    for (const QStringList &row : rows)
-        text += alignedLine(row, widths);
-    return text;
 }
 
 QStringList nodeCells(const NodeRow &row, const LoadFigures &figures, bool precise)
@@ -311,25 +310,27 @@ QString totalsText(const NodeTable &nodes, const LoadFigures &figures, bool prec
                            .arg(nodes.framesLeftOut())
                            .arg(nodes.maxNodes())});
     }
-    return alignedTable(totals);
+    return cli::alignedTable(totals);
 }
 
 // The totals, then the node table, its rows made twice (for the widths,
 // then to write them) rather than held.
-void writeText(const NodeTable &nodes, const LoadFigures &figures, bool precise)
+void writeText(const NodeTable &nodes, const LoadFigures &figures, bool precise, const ReplyPairing *pairing)
 {
     const QStringList heading{QStringLiteral("Node"),     QStringLiteral("Type"),   QStringLiteral("Device"),
                               QStringLiteral("Frames"),   QStringLiteral("Bytes"),  QStringLiteral("Frames/s"),
                               QStringLiteral("First"),    QStringLiteral("Last"),   QStringLiteral("Messages")};
     const QVector<int> order = nodes.byNode();
     QVector<int> widths;
-    widen(widths, heading);
+    cli::widen(widths, heading);
     for (int index : order)
-        widen(widths, nodeCells(nodes.row(index), figures, precise));
+        cli::widen(widths, nodeCells(nodes.row(index), figures, precise));
     OutputBuffer out;
-    out.append((totalsText(nodes, figures, precise) + QLatin1Char('\n') + alignedLine(heading, widths)).toUtf8());
+    out.append((totalsText(nodes, figures, precise) + QLatin1Char('\n') + cli::alignedLine(heading, widths)).toUtf8());
     for (int index : order)
-        out.append(alignedLine(nodeCells(nodes.row(index), figures, precise), widths).toUtf8());
+        out.append(cli::alignedLine(nodeCells(nodes.row(index), figures, precise), widths).toUtf8());
+    if (pairing)
+        out.append('\n' + cli::replySectionText(pairing->statistics(), pairing->timeoutUs()).toUtf8());
 }
 
 } // namespace
@@ -341,6 +342,8 @@ int runStats(const QStringList &arguments)
     cli::addSerialOptions(parser);
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object.")});
     parser.addOption({QStringLiteral("max-nodes"), QStringLiteral("Nodes the table keeps."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("reply-timeout"), QStringLiteral("How long a node has to answer."),
+                      QStringLiteral("MS")});
     cli::addFilterOption(parser);
     parser.addPositionalArgument(QStringLiteral("log"), QStringLiteral("Bus logs."));
     int status = kExitOk;
@@ -364,19 +367,28 @@ int runStats(const QStringList &arguments)
             return cli::usageError(QStringLiteral("--max-nodes takes a number from 1 to %1").arg(kNodeIds), usage);
         nodes.setMaxNodes(count);
     }
+    qint64 timeoutMs = ReplyPairing::kDefaultTimeoutUs / 1000;
+    if (parser.isSet(QStringLiteral("reply-timeout"))) {
+        bool ok = false;
+        timeoutMs = parser.value(QStringLiteral("reply-timeout")).toLongLong(&ok);
+        if (!ok || timeoutMs < 0 || timeoutMs > ReplyPairing::kMaxTimeoutUs / 1000)
+            return cli::usageError(QStringLiteral("--reply-timeout takes a number of ms from 0 to 60000"), usage);
+    }
     BusLoadMeter load(wireFormatOf(settings));
     LogReader reader(cli::catalogueFolder(parser), nodes, load);
     if (!reader.setUpFilter(parser))
         return kExitUsage;
+    if (timeoutMs > 0)
+        reader.pairReplies(timeoutMs * 1000);
     for (const QString &path : parser.positionalArguments()) {
         if (!reader.read(path))
             return kExitFailure;
     }
     const LoadFigures figures = reader.figures();
     if (parser.isSet(QStringLiteral("json")))
-        writeJson(nodes, figures, reader.precise());
+        writeJson(nodes, figures, reader.precise(), reader.pairing());
     else
-        writeText(nodes, figures, reader.precise());
+        writeText(nodes, figures, reader.precise(), reader.pairing());
     if (reader.refused() > 0)
         cli::writeErr(QStringLiteral("kwn-frame: %1 line(s) were no frame\n").arg(reader.refused()));
     return kExitOk;

@@ -27,6 +27,10 @@ struct BusRecord
     bool parsed = false;   // the header could be read (a frame of 11..31 bytes)
     bool checksumOk = false;
     quint8 messageId = 0;
+    // The catalogue knows its message, and it is a slave message (a node's
+    // reply): what the pairing of requests and replies reads.
+    bool messageKnown = false;
+    bool slaveMessage = false;
     quint32 sourceAddress = 0;
     quint32 destinationAddress = 0;
     QByteArray bytes;      // as on the bus

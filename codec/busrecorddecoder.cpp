@@ -18,6 +18,8 @@ const BusRecord &BusRecordDecoder::decoded(const QByteArray &bytes)
     }
     decoded.device = report.device;
     decoded.message = report.productFound ? report.message.messageName : QString();
+    decoded.messageKnown = report.productFound && report.message.known;
+    decoded.slaveMessage = decoded.messageKnown && report.message.slave;
     if (m_texts != Texts::Left) {
         if (m_texts == Texts::Made)
             decoded.values = singleLineText(report);

@@ -485,6 +485,7 @@ MessageDecoding decodeMessageData(const MessageDefinition &message, const QByteA
         return decoding;
     }
     decoding.known = true;
+    decoding.slave = message.nodeMode == NodeMode::Slave;
     decoding.messageName = message.name;
     decoding.messageToolTip = message.description;
 

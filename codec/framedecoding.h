@@ -114,6 +114,7 @@ struct DecodedRow
 struct MessageDecoding
 {
     bool known = false;     // a message with the frame's identifier exists
+    bool slave = false;     // it is a slave message: a node's reply to a request
     QString messageName;    // its name, or "Unknown message"
     QString messageToolTip; // its description
     QList<DecodedRow> rows; // one per shown parameter, in parameter order

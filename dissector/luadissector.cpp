@@ -1,6 +1,7 @@
 #include "dissector/luadissector.h"
 
 #include "codec/framedecoding.h"
+#include "dissector/luapairing.h"
 #include "dissector/luaruntime.h"
 
 #include <QHash>
@@ -52,7 +53,7 @@ QByteArray messageTable(const MessageDefinition &message)
     QByteArray lua = "{" + luaStringLiteral(message.name) + ", {";
     for (const ParameterDefinition &parameter : message.parameters)
         lua += "\n    " + parameterTable(parameter) + ",";
-    lua += "}}";
+    lua += "}, " + luaBool(message.nodeMode == NodeMode::Slave) + "}";
     return lua;
 }
 
@@ -255,6 +256,7 @@ QByteArray generateDissector(DecodeCatalogue &catalogue, const QString &toolVers
     QMap<QString, FieldKinds> fields;
     lua += catalogueTables(catalogue, fields);
     lua += parameterFields(fields);
+    lua += kLuaPairing;
     lua += kLuaDecoder;
     return lua;
 }

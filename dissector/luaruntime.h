@@ -51,9 +51,10 @@ local FIELDS = { pf.direction, pf.length, pf.mode, pf.ack, pf.node_type, pf.sour
                  pf.device, pf.message, pf.status, pf.checksum, pf.checksum_ok, pf.parameter, pf.parameter_name,
                  pf.noise, pf.damaged }
 
--- The catalogue: M[i] a message { name, parameters }, each parameter
+-- The catalogue: M[i] a message { name, parameters, slave }, each parameter
 -- { kind (1 integer, 2 string, 3 bitfield, 0 other), size, signed, hexa,
--- optional, shown, name, { { unsigned, signed, description }, ... } };
+-- optional, shown, name, { { unsigned, signed, description }, ... } } and
+-- slave true for a slave message (a node's reply);
 -- D[i] a device { name, messages by identifier }; PAIR[source node type * 16
 -- + destination node type] the device that decodes such a frame. The bounds
 -- of a frame's size, MIN_FRAME and MAX_FRAME, come first.
@@ -285,7 +286,10 @@ local function decode_frame(wire)
         return r
     end
     r.device = device[1]
-    r.message = decode_message(device[2][r.msg_id], data, longer_status)
+    local message = device[2][r.msg_id]
+    r.message = decode_message(message, data, longer_status)
+    -- What the frame is to the pairing of requests and replies.
+    if message and r.checksum_ok then r.role = message[3] and "reply" or "request" end
     r.status = r.message.status
     r.error = r.message.error
     return r
@@ -355,6 +359,7 @@ local function add_frame(tvb, pinfo, root, wire)
     if r.parsed and not r.checksum_ok then info = info .. " [checksum wrong]" end
     pinfo.cols.info = info
     root:append_text(", " .. (r.device and (r.device .. ", " .. r.message.name) or r.status))
+    return r
 end
 
 -- Why kwn-frame refuses a record of a capture, in the words of its capture
@@ -396,6 +401,7 @@ function kwn.dissector(tvb, pinfo, tree)
         root:add(pf.noise, tvb(1, n))
         pinfo.cols.info = "Noise, " .. n .. (n == 1 and " byte" or " bytes")
         root:append_text(", noise")
+        pair_frame(pinfo, root, nil)
         return size
     end
     local wire = { n = n }
@@ -403,7 +409,7 @@ function kwn.dissector(tvb, pinfo, tree)
         local bytes = tvb(1, n):bytes()
         for i = 0, n - 1 do wire[i] = bytes:get_index(i) end
     end
-    add_frame(tvb, pinfo, root, wire)
+    pair_frame(pinfo, root, add_frame(tvb, pinfo, root, wire))
     return size
 end
 

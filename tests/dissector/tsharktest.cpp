@@ -5,6 +5,8 @@
 // texts, for a catalogue of odd choices (nameless and shadowed messages,
 // products sharing a node type, ...), and for bad frames and noise. tshark
 // runs with a private home and configuration folder and only ever reads files.
+// Its links of requests and replies in two passes are those that
+// `kwn-frame replies --json` pairs.
 
 #include "pcapfiles.h"
 #include "randomcatalogue.h"
@@ -179,6 +181,8 @@ private slots:
     void filterSelectsAsDecode();
     void damagedRecordAsDecodeSays_data();
     void damagedRecordAsDecodeSays();
+    void repliesLinkedAsPaired_data();
+    void repliesLinkedAsPaired();
 
 private:
     ToolRun tshark(const QStringList &arguments);
@@ -492,6 +496,121 @@ void TsharkTest::damagedRecordAsDecodeSays()
                                   QStringLiteral("kwn.status")});
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QCOMPARE(shown.out, "\tFrame decoded successfully.\n" + said.last().trimmed() + "\t\n");
+}
+
+// A capture of a bus of the bundled catalogue: two controllers asking two
+// nodes of each device, to all and to groups, the nodes answering (often
+// the request just before, now and then to all, with a bad checksum or as
+// an unknown message), with noise, times µs apart, gaps about the timeout
+// and at its very limit, and now and then the clock set back.
+QByteArray pairingCapture(randomcatalogue::Generator &g, int timeoutMs, QHash<QString, int> &frameAt)
+{
+    struct Kind { quint8 nodeType; quint8 id; bool slave; QByteArray data; };
+    QVector<Kind> kinds;
+    const ProfileMap profiles = loadProfiles(kBundled);
+    for (const QString &product : productNames(profiles)) {
+        const ProfileDefinition profile = findProfile(profiles, product, revisionsOf(profiles, product).value(0));
+        for (const MessageDefinition &m : messagesOfProfile(profile, false))
+            kinds.append({quint8(profile.nodeType), m.msgId, m.nodeMode == NodeMode::Slave, encodeParameters(m, {})});
+    }
+    QByteArray capture = pcapHeader();
+    qint64 us = 1796598109000000;
+    QSet<qint64> used;
+    quint32 asker = 1;
+    int askedType = -1;
+    for (int frame = 1; frame <= 400; ++frame) {
+        do
+            us += g.below(20) == 0 ? -3000 * timeoutMs : g.below(6) == 0 ? 1000 * timeoutMs + 1 - g.below(3) : g.below(30000) + 1;
+        while (used.contains(us));
+        used.insert(us);
+        frameAt.insert(busLogTimeUs(us, true), frame);
+        QByteArray record(1, '\2');
+        if (g.below(12) == 0) {
+            record += QByteArray(1 + g.below(3), '\x55');
+        } else {
+            // Often a reply to the last request: a slave message of its device to its sender.
+            Kind k = kinds.at(g.below(kinds.size()));
+            while (askedType >= 0 && g.below(3) > 0 && !(k.slave && k.nodeType == askedType))
+                k = kinds.at(g.below(kinds.size()));
+            const quint32 controller = k.slave && askedType >= 0 ? asker : 1 + g.below(2);
+            const quint32 node = 0x100000 * k.nodeType + g.below(2);
+            const int route = g.below(12);
+            const quint32 far = route == 0 ? 0xFFFFFF : route == 1 ? 0 : k.slave ? controller : node;
+            const quint8 id = g.below(25) == 0 ? 0x7F : k.id;
+            record[0] = char(k.slave ? 0 : 1);
+            record += packFrame(id, false, quint8(kFrameOverheadBytes + k.data.size()), k.slave ? k.nodeType : 0,
+                                k.slave ? 0 : k.nodeType, k.slave ? node : route == 1 ? 5 : controller, far, k.data);
+            if (g.below(25) == 0)
+                record[record.size() - 1] = char(record.at(record.size() - 1) ^ 1);
+            asker = controller;
+            askedType = k.slave ? -1 : k.nodeType;
+        }
+        capture += pcapRecord(record, quint32(us / 1000000), quint32(us % 1000000));
+    }
+    return capture;
+}
+
+void TsharkTest::repliesLinkedAsPaired_data()
+{
+    QTest::addColumn<int>("seed");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::newRow("default timeout") << 31 << 1000;
+    QTest::newRow("50 ms") << 32 << 50;
+    QTest::newRow("300 ms") << 33 << 300;
+}
+
+// Each request's replies, each reply's request and delay, and the requests
+// left unanswered, as kwn-frame replies --json pairs them and as tshark -2
+// links them.
+void TsharkTest::repliesLinkedAsPaired()
+{
+    QFETCH(int, seed);
+    QFETCH(int, timeoutMs);
+    randomcatalogue::Generator g(quint32(seed), false);
+    QHash<QString, int> frameAt;
+    const QString capture = m_dir.filePath(QStringLiteral("pairs%1.pcap").arg(seed));
+    const QString lua = m_dir.filePath(QStringLiteral("pairs.lua"));
+    QVERIFY(randomcatalogue::writeFile(capture, pairingCapture(g, timeoutMs, frameAt)));
+    QCOMPARE(runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), kBundled, QStringLiteral("-o"), lua}).exitCode, 0);
+    const ToolRun paired = runTool(kTool, {QStringLiteral("replies"), QStringLiteral("--json"), QStringLiteral("--xml"), kBundled,
+                                           QStringLiteral("--timeout"), QString::number(timeoutMs), capture});
+    QVERIFY2(paired.exitCode == 0, paired.err.constData());
+    QStringList expected;
+    for (const QByteArray &line : paired.out.split('\n')) {
+        const QJsonObject request = QJsonDocument::fromJson(line).object();
+        if (request.isEmpty())
+            continue;
+        const int at = frameAt.value(request.value(QStringLiteral("time")).toString());
+        QStringList replies;
+        for (const QJsonValue &r : request.value(QStringLiteral("replies")).toArray()) {
+            const QJsonObject reply = r.toObject();
+            const int replyAt = frameAt.value(reply.value(QStringLiteral("time")).toString());
+            replies << QString::number(replyAt);
+            expected << QStringLiteral("%1 answers %2 after %3").arg(replyAt).arg(at).arg(reply.value(QStringLiteral("afterMs")).toDouble() / 1000, 0, 'f', 6);
+        }
+        expected << QStringLiteral("%1 %2").arg(at).arg(replies.isEmpty() ? QStringLiteral("unanswered") : replies.join(QLatin1Char(',')));
+    }
+    const ToolRun shown = tshark({QStringLiteral("-2"), QStringLiteral("-X"), QStringLiteral("lua_script:") + lua, QStringLiteral("-o"),
+                                  QStringLiteral("kwn.reply_timeout:%1").arg(timeoutMs), QStringLiteral("-r"), capture, QStringLiteral("-T"),
+                                  QStringLiteral("fields"), QStringLiteral("-e"), QStringLiteral("frame.number"), QStringLiteral("-e"),
+                                  QStringLiteral("kwn.reply_in"), QStringLiteral("-e"), QStringLiteral("kwn.request_in"), QStringLiteral("-e"),
+                                  QStringLiteral("kwn.reply_time"), QStringLiteral("-e"), QStringLiteral("_ws.expert.message")});
+    QVERIFY2(shown.exitCode == 0 && !shown.err.contains("Lua"), shown.err.constData());
+    QStringList linked;
+    for (const QByteArray &line : shown.out.split('\n')) {
+        const QList<QByteArray> f = line.split('\t');
+        if (f.size() < 5)
+            continue;
+        if (!f.at(2).isEmpty())
+            linked << QStringLiteral("%1 answers %2 after %3").arg(QString::fromUtf8(f.at(0)), QString::fromUtf8(f.at(2)))
+                          .arg(f.at(3).toDouble(), 0, 'f', 6);
+        if (!f.at(1).isEmpty() || f.at(4).contains("without a reply"))
+            linked << QString::fromUtf8(f.at(0) + ' ' + (f.at(1).isEmpty() ? QByteArray("unanswered") : f.at(1)));
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(linked.begin(), linked.end());
+    QVERIFY(expected.filter(QStringLiteral("unanswered")).size() >= 5 && expected.filter(QStringLiteral(",")).size() >= 2);
+    QCOMPARE(linked, expected);
 }
 
 QTEST_GUILESS_MAIN(TsharkTest)
