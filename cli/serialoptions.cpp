@@ -1,5 +1,7 @@
 #include "cli/serialoptions.h"
 
+#include "serial/lineoptions.h"
+
 namespace cli {
 
 void addSerialOptions(QCommandLineParser &parser)
@@ -16,24 +18,8 @@ void addSerialOptions(QCommandLineParser &parser)
 
 SerialSettings serialSettings(const QCommandLineParser &parser, QString *problem, PortUse portUse)
 {
-    SerialSettings s;
+    SerialSettings s = lineOptions(parser, problem);
     s.port = parser.value(QStringLiteral("port"));
-    auto number = [&](const char *name, int *target) {
-        const QString option = QLatin1String(name);
-        if (!parser.isSet(option))
-            return;
-        bool ok = false;
-        *target = parser.value(option).toInt(&ok);
-        if (!ok && problem->isEmpty())
-            *problem = QStringLiteral("--%1 takes a number").arg(option);
-    };
-    number("baud", &s.baudRate);
-    number("data-bits", &s.dataBits);
-    number("gap", &s.gapMs);
-    if (parser.isSet(QStringLiteral("parity")))
-        s.parity = parser.value(QStringLiteral("parity"));
-    if (parser.isSet(QStringLiteral("stop-bits")))
-        s.stopBits = parser.value(QStringLiteral("stop-bits"));
     if (problem->isEmpty())
         *problem = portUse == PortUse::Required ? s.problem() : s.lineProblem();
     return s;

@@ -1,5 +1,7 @@
 #include "extcap/extcaprequest.h"
 
+#include "serial/lineoptions.h"
+
 #include <QCommandLineParser>
 
 namespace extcap {
@@ -75,25 +77,9 @@ void addOptions(QCommandLineParser &parser)
 // The port and line options of a capture; empty problem when they are all allowed.
 SerialSettings settingsOf(const QCommandLineParser &parser, QString *problem)
 {
-    SerialSettings s;
+    SerialSettings s = lineOptions(parser, problem);
     const QString typed = parser.value(QStringLiteral("port-path")).trimmed();
     s.port = typed.isEmpty() ? parser.value(QLatin1String(kPortCall)).trimmed() : typed;
-    const auto number = [&](const char *name, int *target) {
-        const QString option = QLatin1String(name);
-        if (!parser.isSet(option))
-            return;
-        bool ok = false;
-        *target = parser.value(option).toInt(&ok);
-        if (!ok && problem->isEmpty())
-            *problem = QStringLiteral("--%1 takes a number").arg(option);
-    };
-    number("baud", &s.baudRate);
-    number("data-bits", &s.dataBits);
-    number("gap", &s.gapMs);
-    if (parser.isSet(QStringLiteral("parity")))
-        s.parity = parser.value(QStringLiteral("parity"));
-    if (parser.isSet(QStringLiteral("stop-bits")))
-        s.stopBits = parser.value(QStringLiteral("stop-bits"));
     if (problem->isEmpty() && s.port.isEmpty())
         *problem = QStringLiteral("no port chosen: pick one under Port, or type its path under Other port");
     if (problem->isEmpty())
