@@ -211,7 +211,7 @@ private slots:
             const QByteArray padding = "<!-- " + QByteArray(256 * 1024, 'x') + " -->";
             for (const char *name : {"a", "b"})
                 QVERIFY(writeFile(dir + "/" + name + ".xml",
-                                  QByteArray(profile(name)).replace("</profiles_def>", padding + "</profiles_def>")));
+                                  QByteArray(profile(name)).replace("</profiles_def>", QByteArray(padding + "</profiles_def>"))));
             const auto start = [&] {
                 if (throughDisk)
                     forgetKeptProfiles();
