@@ -315,7 +315,7 @@ void BusCliTest::monitorWaitsForItsOutput()
             QThread::msleep(1);
         }
     }
-    ::kill(pid_t(monitor.processId()), SIGINT);
+    signalProcess(monitor, SIGINT);
     const bool ended = monitor.waitForFinished(10000);
     if (!ended) {
         monitor.kill();

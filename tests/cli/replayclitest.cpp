@@ -101,7 +101,7 @@ int finish(QProcess &process, int timeoutMs = 20000)
 
 int interrupt(QProcess &process)
 {
-    ::kill(pid_t(process.processId()), SIGINT);
+    signalProcess(process, SIGINT);
     return finish(process, 10000);
 }
 
