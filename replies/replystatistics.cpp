@@ -33,10 +33,10 @@ void DelaySummary::add(qint64 us)
     }
     const auto at = std::lower_bound(m_steps.begin(), m_steps.end(), step,
                                      [](const std::pair<qint64, quint64> &s, qint64 value) { return s.first < value; });
+    // The place first: an insertion may move the steps elsewhere.
+    m_last = int(at - m_steps.begin());
     if (at == m_steps.end() || at->first != step)
-        m_last = int(m_steps.insert(at, {step, 0}) - m_steps.begin());
-    else
-        m_last = int(at - m_steps.begin());
+        m_steps.insert(m_last, {step, 0});
     ++m_steps[m_last].second;
 }
 
