@@ -17,6 +17,7 @@
 // unless told otherwise) and `data` (tests/data), so paths stay relative.
 
 #include "ptypair.h"
+#include "support/tablerows.h"
 #include "toolrun.h"
 
 #include <QDir>
@@ -64,30 +65,6 @@ QStringList splitArguments(const QString &line)
     if (inWord)
         arguments << current;
     return arguments;
-}
-
-QByteArray unescape(const QByteArray &text)
-{
-    QByteArray bytes;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i) != '\\' || i + 1 == text.size()) {
-            bytes += text.at(i);
-            continue;
-        }
-        const char c = text.at(++i);
-        if (c == 'n')
-            bytes += '\n';
-        else if (c == 't')
-            bytes += '\t';
-        else if (c == 'r')
-            bytes += '\r';
-        else if (c == 'x' && i + 2 < text.size()) {
-            bytes += char(text.mid(i + 1, 2).toInt(nullptr, 16));
-            i += 2;
-        } else
-            bytes += c;
-    }
-    return bytes;
 }
 
 bool readsAsText(const QByteArray &bytes)
@@ -216,7 +193,7 @@ QByteArray transcriptOf(const QString &casesPath)
         } else if (line.startsWith(QLatin1String("stdin: ")))
             next.input = readAll(kData + '/' + line.mid(7));
         else if (line.startsWith(QLatin1String("input: ")))
-            next.input = unescape(raw.mid(7)) + '\n';
+            next.input = tablerows::unescape(raw.mid(7)) + '\n';
         else if (line.startsWith(QLatin1String("xml: ")))
             next.xml = kData + '/' + line.mid(5);
         else if (line == QLatin1String("pty: on"))

@@ -12,6 +12,23 @@
 
 namespace tablerows {
 
+// \n, \r, \t, \xHH and \\ as what they say; a backslash before any other
+// character keeps that character.
+inline QByteArray unescape(const QByteArray &raw)
+{
+    QByteArray bytes;
+    for (int i = 0; i < raw.size(); ++i) {
+        const char c = raw.at(i) == '\\' && i + 1 < raw.size() ? raw.at(++i) : '\0';
+        if (c == 'x') {
+            bytes += char(raw.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        } else {
+            bytes += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c ? c : raw.at(i);
+        }
+    }
+    return bytes;
+}
+
 // The rows of tests/data/`name`, each a Qt Test row of one column, "cells".
 inline void addRows(const char *name)
 {
@@ -29,19 +46,8 @@ inline void addRows(const char *name)
                 cells.last() += line.mid(i, line.at(i) == '\\' ? 2 : 1);
             i += line.at(i) == '\\' ? 1 : 0;
         }
-        for (QByteArray &cell : cells) {
-            const QByteArray raw = cell.trimmed();
-            cell.clear();
-            for (int i = 0; i < raw.size(); ++i) {
-                const char c = raw.at(i) == '\\' && i + 1 < raw.size() ? raw.at(++i) : '\0';
-                if (c == 'x') {
-                    cell += char(raw.mid(i + 1, 2).toInt(nullptr, 16));
-                    i += 2;
-                } else {
-                    cell += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c ? c : raw.at(i);
-                }
-            }
-        }
+        for (QByteArray &cell : cells)
+            cell = unescape(cell.trimmed());
         QTest::newRow(cells.takeFirst().constData()) << cells;
     }
 }
