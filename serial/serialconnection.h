@@ -6,7 +6,7 @@
 // the bytes read cut into frames and noise runs by a FrameSplitter.
 
 #include "codec/framesplitter.h"
-#include "insight/wireformat.h"
+#include "serial/serialsettings.h"
 
 #include <QMutex>
 #include <QObject>
@@ -16,39 +16,6 @@
 
 class QThread;
 class SerialWorker;
-
-struct SerialSettings
-{
-    QString port;              // name ("ttyUSB0") or full path ("/dev/pts/5")
-    qint32 baudRate = 9600;
-    int dataBits = 8;          // 5..8
-    QString parity = QStringLiteral("none");  // none|even|odd|mark|space
-    QString stopBits = QStringLiteral("1");   // 1|1.5|2
-    int gapMs = 100;
-
-    // Empty when every field holds an allowed value, else what is wrong with
-    // the first that does not, for example "parity must be none, even, odd,
-    // mark or space".
-    QString problem() const;
-    // The same for every field but the port: the line settings alone.
-    QString lineProblem() const;
-
-    // The values the line settings may take, offered as choices by the Bus
-    // page and by the capture options in Wireshark; problem() holds to them.
-    static QList<int> dataBitsChoices();    // 5 to 8
-    static QStringList parityChoices();     // none, even, odd, mark, space
-    static QStringList stopBitsChoices();   // 1, 1.5, 2
-    // Any positive rate is taken; these are the usual ones.
-    static QList<int> commonBaudRates();
-
-    // How long one byte takes on the line, in µs: a start bit, the data
-    // bits, a parity bit when there is one, and the stop bits.
-    double byteTimeUs() const;
-};
-
-// How a byte of these settings travels on the line, what the bus load is
-// reckoned in.
-WireFormat wireFormatOf(const SerialSettings &settings);
 
 // The wall clock, in µs since the epoch.
 qint64 wallClockUs();
