@@ -162,12 +162,26 @@ protected:
         return texts;
     }
 
-    // Types `path` into the next file dialog and confirms whatever it asks.
-    void answerFileDialog(const QString &path)
+    // Types `path` into the next file dialog, in its name filter `filter`
+    // if one is given, and confirms whatever it asks; with no path, closes
+    // it. `filters` and `folder` get the dialog's filters and its folder.
+    void answerFileDialog(const QString &path, const QString &filter = QString(), QStringList *filters = nullptr,
+                          QString *folder = nullptr)
     {
-        QTimer::singleShot(50, this, [this, path] {
+        QTimer::singleShot(50, this, [this, path, filter, filters, folder] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
+            if (filters)
+                *filters = dialog->nameFilters();
+            if (folder)
+                *folder = dialog->directory().absolutePath();
+            if (!filter.isEmpty())
+                dialog->selectNameFilter(filter);
+            if (path.isEmpty() || (!filter.isEmpty() && dialog->selectedNameFilter() != filter)) {
+                dialog->reject();
+                QVERIFY2(path.isEmpty(), qPrintable(QStringLiteral("no filter ") + filter));
+                return;
+            }
             dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
             // "Replace?" comes as a message box of its own.
             QTimer::singleShot(50, this, [] {

@@ -18,37 +18,6 @@ class BusPageCaptureTest : public BusPageFixture
 {
     Q_OBJECT
 
-    // Chooses `filter` in the next file dialog, types `name` and confirms
-    // whatever it asks; `filters` gets the dialog's filters.
-    // `folder` gets the folder it opened in.
-    void answerDialog(const QString &filter, const QString &name, QStringList *filters = nullptr,
-                      QString *folder = nullptr)
-    {
-        QTimer::singleShot(50, this, [this, filter, name, filters, folder] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            if (filters)
-                *filters = dialog->nameFilters();
-            if (folder)
-                *folder = dialog->directory().absolutePath();
-            if (name.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            dialog->selectNameFilter(filter);
-            if (dialog->selectedNameFilter() != filter) {
-                dialog->reject();
-                QFAIL(qPrintable(QStringLiteral("no filter ") + filter));
-            }
-            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
-            QTimer::singleShot(50, this, [] {
-                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                    box->button(QMessageBox::Yes)->click();
-            });
-            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-        });
-    }
-
     QVector<BusRecord> heldRecords() const
     {
         QVector<BusRecord> records;
@@ -107,7 +76,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QStringList, filters);
         QStringList shown;
-        answerDialog(QString(), QString(), &shown);
+        answerFileDialog(QString(), QString(), &shown);
         QTest::mouseClick(this->button(button), Qt::LeftButton);
         QCOMPARE(shown, filters);
     }
@@ -136,7 +105,7 @@ private slots:
         QVERIFY(device->write(statusFrame(1, 1)));
         QTRY_COMPARE(model()->heldCount(), 2);
         QTemporaryDir dir;
-        answerDialog(filter, dir.filePath(typed));
+        answerFileDialog(dir.filePath(typed), filter);
         QTest::mouseClick(button(QStringLiteral("buttonSave")), Qt::LeftButton);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
         const QString path = dir.filePath(written);
@@ -144,7 +113,7 @@ private slots:
         QVERIFY2(message().startsWith(QStringLiteral("Saved 1 frame to ") + path), qPrintable(message()));
         // The next dialog for a bus file opens where this one was saved.
         QString opened;
-        answerDialog(QString(), QString(), nullptr, &opened);
+        answerFileDialog(QString(), QString(), nullptr, &opened);
         QTest::mouseClick(button(QStringLiteral("buttonOpen")), Qt::LeftButton);
         QCOMPARE(opened, QDir(dir.path()).absolutePath());
     }

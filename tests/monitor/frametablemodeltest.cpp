@@ -77,6 +77,13 @@ class FrameTableModelTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Times of day as at Greenwich, whatever the machine's zone.
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+    }
+
     // Batches into a small ring: each one is a single insertion and at most a
     // single removal off the top, never a reset; the rows left show the
     // newest. (What the ring drops and counts is the store's.)
@@ -231,9 +238,6 @@ private slots:
         QFETCH(int, mode);
         QFETCH(QString, filter);
         QFETCH(QStringList, times);
-        const QByteArray zone = qgetenv("TZ");
-        qputenv("TZ", "UTC");
-        tzset();
         QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")),
                                  frame(1, 0), frame(2, 0, QStringLiteral("Mode")), noiseRecord(0, "\x5A"),
                                  frame(3, 0)};
@@ -254,11 +258,6 @@ private slots:
             QCOMPARE(model.data(model.index(row, ColumnTime), Qt::ToolTipRole).toString(),
                      timeOfDayText(model.recordAt(row)->timeUs));
         }
-        if (zone.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", zone);
-        tzset();
         QCOMPARE(shown, times);
     }
 
