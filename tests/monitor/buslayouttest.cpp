@@ -119,11 +119,9 @@ private slots:
         click(QStringLiteral("buttonConnect")); // Disconnect
         QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QCOMPARE(model()->heldCount(), 100);
-        const QList<QByteArray> lines = readFile(path).trimmed().split('\n');
-        QCOMPARE(lines.size(), 303);
-        QVERIFY(lines.at(151).startsWith("# ") && lines.at(151).contains(" noise: "));
-        QVERIFY(lines.at(301).endsWith(QByteArray(QByteArray(" RX ") + frameToHexText(frames.at(299)).toLatin1())));
-        QVERIFY(lines.at(302).endsWith(" event: Disconnected"));
+        // Every line, to the event of the end (what a line holds: busrecordingtest).
+        QCOMPARE(readFile(path).count('\n'), 303);
+        QVERIFY(readFile(path).endsWith(" event: Disconnected\n"));
         QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("203 older dropped")));
     }
 

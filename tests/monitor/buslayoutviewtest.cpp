@@ -449,7 +449,8 @@ private slots:
     }
 
     // A noise row can only be copied; a frame of an unknown product cannot
-    // be filtered by its device or message; a Latest row gives its last frame.
+    // be filtered by its device or message, nor bytes that are no frame by
+    // their node; a Latest row gives its last frame.
     void frameMenuOfOtherRows()
     {
         connectTo(device->path);
@@ -481,6 +482,10 @@ private slots:
         open->trigger();
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(drive40Frame(8)));
+        // Bytes that are no frame have no node to filter by.
+        latestBox()->setChecked(false);
+        bus->session()->load({bus->session()->prepare(QByteArray::fromHex("0102030405"), 0, BusRecord::Received)});
+        QCOMPARE(names(4).value(3), QStringLiteral("actionFilterNode (disabled)"));
     }
 
 private:

@@ -157,7 +157,8 @@ private slots:
     }
 
     // Recorded while frames arrive, flushed without waiting for the end:
-    // the capture holds what the list shows, but for the events.
+    // the capture holds what the list shows, but for the events (what it
+    // keeps of each: capturefiletest).
     void recordCapture()
     {
         QTemporaryDir dir;
@@ -165,8 +166,7 @@ private slots:
         QVERIFY(bus->logs()->startRecording(path));
         QCOMPARE(message(), QStringLiteral("Recording to ") + path);
         connectTo(device->path);
-        QVector<QByteArray> frames = bundledFrames(60, 8);
-        frames[5] = withBadChecksum(frames.at(5));
+        const QVector<QByteArray> frames = bundledFrames(60, 8);
         QVERIFY(device->write(concat(frames.mid(0, 30))));
         QTest::qWait(200);
         QVERIFY(device->write(QByteArray::fromHex("ff00") + concat(frames.mid(30))));
@@ -179,10 +179,8 @@ private slots:
         QVERIFY2(read.ok(), qPrintable(read.error));
         const QVector<BusRecord> held = withoutEvents(heldRecords());
         QCOMPARE(read.records.size(), held.size());
-        for (int k = 0; k < held.size(); ++k)
-            QCOMPARE(read.records.at(k).timeUs, held.at(k).timeUs);
-        QCOMPARE(read.records.at(5).bytes, frames.at(5));
         QCOMPARE(read.records.at(30).kind, BusRecord::Noise);
+        QCOMPARE(read.records.last().timeUs, held.last().timeUs);
     }
 
 };

@@ -114,38 +114,24 @@ private slots:
             QCOMPARE(model()->recordAt(row)->sourceAddress, quint32(0xB2));
     }
 
-    // The load line over the last second, in the combos' line settings:
-    // four good frames and a bad one of 12 bytes and 5 bytes of noise are
-    // 65 bytes on the wire.
+    // The load line over the last second, in the combos' line settings (the
+    // load's rules: busloadtest): four good frames and a bad one of 12 bytes
+    // and 5 bytes of noise are 65 bytes on the wire. It follows the combos
+    // at once. Clear empties Nodes and the line; the next frames count afresh.
     void loadLine_data()
     {
-        QTest::addColumn<QString>("baud");
-        QTest::addColumn<QString>("dataBits");
-        QTest::addColumn<QString>("parity");
-        QTest::addColumn<QString>("stopBits");
+        QTest::addColumn<QStringList>("settings"); // baud, data bits, parity, stop bits
         QTest::addColumn<QString>("load");
-
-        // 65 bytes × 10 bits / 9600 baud = 6.77 %
-        QTest::newRow("9600 8N1") << "9600" << "8" << "none" << "1" << "6.8";
         // 65 × (1 + 7 + 1 + 2) / 19200 = 3.72 %
-        QTest::newRow("19200 7E2") << "19200" << "7" << "even" << "2" << "3.7";
+        QTest::newRow("19200 7E2") << QStringList{"19200", "7", "even", "2"} << "3.7";
         // 65 × 11.5 / 2400 = 31.15 %
-        QTest::newRow("2400 8O1.5") << "2400" << "8" << "odd" << "1.5" << "31.1";
+        QTest::newRow("2400 8O1.5") << QStringList{"2400", "8", "odd", "1.5"} << "31.1";
     }
-
     void loadLine()
     {
-        QFETCH(QString, baud);
-        QFETCH(QString, dataBits);
-        QFETCH(QString, parity);
-        QFETCH(QString, stopBits);
+        QFETCH(QStringList, settings);
         QFETCH(QString, load);
-        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
-        tickInsight();
-        QCOMPARE(loadLineText(), QStringLiteral("0 frames/s \u00b7 load 0.0 % \u00b7 0 bad checksums \u00b7 0 noise bytes"));
-        setLineSettings(baud, dataBits, parity, stopBits);
-
-        QCOMPARE(statusFrame(1, 1).size(), 12);
+        setLineSettings(settings.at(0), settings.at(1), settings.at(2), settings.at(3));
         const qint64 now = nowUs() - 200000;
         QVector<BusRecord> batch;
         for (int i = 0; i < 4; ++i)
@@ -156,33 +142,18 @@ private slots:
         tickInsight();
         const QString expected = QStringLiteral("5 frames/s \u00b7 load %1 % \u00b7 1 bad checksums \u00b7 5 noise bytes");
         QCOMPARE(loadLineText(), expected.arg(load));
-
-        // The line follows the combos at once.
+        // 65 bytes × 10 bits / 9600 baud = 6.77 %
         setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
         QCOMPARE(loadLineText(), expected.arg(QStringLiteral("6.8")));
-        // The nodes count the good frames only.
-        QCOMPARE(nodesView()->model()->rowCount(), 4);
-    }
+        QCOMPARE(nodesView()->model()->rowCount(), 4); // the good frames' nodes
 
-    // Clear empties Nodes and the load line; the next frames count afresh.
-    void clearEmptiesNodesAndLoad()
-    {
-        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
-        const qint64 now = nowUs() - 100000;
-        bus->session()->load({bus->session()->prepare(statusFrame(0xA1, 1), now, BusRecord::Received),
-                              noise(QByteArray(3, 'x'), now + 10),
-                              bus->session()->prepare(statusFrame(0xB2, 1), now + 20, BusRecord::Received)});
-        tickInsight();
-        QCOMPARE(nodesView()->model()->rowCount(), 2);
-        QCOMPARE(loadLineText(), QStringLiteral("2 frames/s \u00b7 load 2.8 % \u00b7 0 bad checksums \u00b7 3 noise bytes"));
         clearList();
         QCOMPARE(nodesView()->model()->rowCount(), 0);
         tickInsight();
         QCOMPARE(loadLineText(), QStringLiteral("0 frames/s \u00b7 load 0.0 % \u00b7 0 bad checksums \u00b7 0 noise bytes"));
         bus->session()->load({bus->session()->prepare(statusFrame(0xC3, 1), nowUs() - 100000, BusRecord::Received)});
         tickInsight();
-        QCOMPARE(nodesView()->model()->rowCount(), 1);
-        QCOMPARE(nodeCell(0, NodeTableModel::Node), QStringLiteral("0000C3"));
+        QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList{"0000C3"});
         QCOMPARE(nodeCell(0, NodeTableModel::Frames), QStringLiteral("1"));
     }
 
@@ -291,20 +262,18 @@ private slots:
     void replayLoop()
     {
         connectTo(device->path);
-        page->findChild<QCheckBox *>(QStringLiteral("checkBoxReplayLoop"))->setChecked(true);
+        find<QCheckBox>(QStringLiteral("checkBoxReplayLoop"))->setChecked(true);
         QVERIFY(bus->replay()->start(spacedLog(2, 10000)));
         const QByteArray pass = statusFrame(0x10, 0) + statusFrame(0x11, 1);
         // Three passes at least; more may have come by the time they are read.
         const QByteArray received = device->read(pass.size() * 3);
         QVERIFY(received.size() >= pass.size() * 3);
         QCOMPARE(received, pass.repeated(received.size() / pass.size() + 1).left(received.size()));
-        QVERIFY(replayRow()->isVisibleTo(page));
-        QTest::mouseClick(button(QStringLiteral("buttonReplayStop")), Qt::LeftButton);
+        click(QStringLiteral("buttonReplayStop"));
         QVERIFY(replayRow()->isHidden());
-        QVERIFY(message().startsWith(QStringLiteral("Replay of ")));
         device->read(1 << 16, 50); // what was under way
         QCOMPARE(device->read(1, 100), QByteArray());
-        page->findChild<QCheckBox *>(QStringLiteral("checkBoxReplayLoop"))->setChecked(false);
+        find<QCheckBox>(QStringLiteral("checkBoxReplayLoop"))->setChecked(false);
     }
 
 private:
