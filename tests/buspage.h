@@ -11,7 +11,6 @@
 #include "bustools/sendtool.h"
 #include "bustools/showntrace.h"
 #include "codec/frame.h"
-#include "monitor/busplots.h"
 #include "monitor/framelistpanel.h"
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
@@ -24,7 +23,6 @@
 #include "buslogs.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
-#include "toolrun.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,8 +32,6 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -53,7 +49,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <QtTest>
 
 class BusPageFixture : public QObject
@@ -85,13 +80,26 @@ protected:
         delete page;
         device.reset();
     }
+    template<typename T = QWidget> T *find(const QString &name) const { return page->findChild<T *>(name); }
+    QPushButton *button(const QString &name) const { return find<QPushButton>(name); }
+    void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QLineEdit *field(const QString &name) const { return find<QLineEdit>(name); }
+    QTableView *listView() const { return find<QTableView>(QStringLiteral("tableViewFrames")); }
+    FrameListPanel *listPanel() const { return find<FrameListPanel>(QStringLiteral("listPanel")); }
+    QCheckBox *latestBox() const { return find<QCheckBox>(QStringLiteral("checkBoxLatest")); }
+    // The list's model; none while the view shows Latest.
+    FrameTableModel *model() const { return qobject_cast<FrameTableModel *>(listView()->model()); }
     // Empties the list (of the "Connected to" row, say).
-    void clearList() { QTest::mouseClick(button(QStringLiteral("buttonClear")), Qt::LeftButton); }
-
+    void clearList() { click(QStringLiteral("buttonClear")); }
+    // The text of a cell of what the list shows (the list or Latest).
+    QString shownCell(int row, int column) const
+    {
+        return listView()->model()->data(listView()->model()->index(row, column)).toString();
+    }
     // Clicks a row of the list and leaves it current.
     void clickRow(int row)
     {
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
+        QTableView *view = listView();
         int column = 0; // the first one shown
         while (view->isColumnHidden(column))
             ++column;
@@ -103,8 +111,8 @@ protected:
     // The value of a row of the detail pane.
     QString detail(const QString &field) const
     {
-        auto *tree = page->findChild<QTreeWidget *>(QStringLiteral("treeWidgetDetail"));
-        const QList<QTreeWidgetItem *> items = tree->findItems(field, Qt::MatchExactly | Qt::MatchRecursive);
+        const QList<QTreeWidgetItem *> items = find<QTreeWidget>(QStringLiteral("treeWidgetDetail"))
+                                                   ->findItems(field, Qt::MatchExactly | Qt::MatchRecursive);
         return items.isEmpty() ? QStringLiteral("(no row)") : items.constFirst()->text(1);
     }
     // "F0 EF … [12 34]"
@@ -113,43 +121,31 @@ protected:
         return QString::fromLatin1(frame.left(frame.size() - 2).toHex(' ').toUpper() + " ["
                                    + frame.right(2).toHex(' ').toUpper() + ']');
     }
-
-    FrameTableModel *model() const
+    // "0x0f, 0x1e, …", as a frame may be typed.
+    static QString formatted(const QByteArray &frame)
     {
-        auto *view = page->findChild<QTableView *>(QStringLiteral("tableViewFrames"));
-        return qobject_cast<FrameTableModel *>(view->model());
-    }
-    QPushButton *button(const QString &name) const { return page->findChild<QPushButton *>(name); }
-    template<typename T = QWidget> T *find(const QString &name) const { return page->findChild<T *>(name); }
-    FrameListPanel *listPanel() const { return find<FrameListPanel>(QStringLiteral("listPanel")); }
-    QTableView *listView() const { return find<QTableView>(QStringLiteral("tableViewFrames")); }
-    QCheckBox *latestBox() const { return find<QCheckBox>(QStringLiteral("checkBoxLatest")); }
-    QLineEdit *field(const QString &name) const { return find<QLineEdit>(name); }
-    void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
-    // The text of a cell of what the list shows (the list or Latest).
-    QString shownCell(int row, int column) const
-    {
-        return listView()->model()->data(listView()->model()->index(row, column)).toString();
+        QString text;
+        for (char byte : frame)
+            text += QStringLiteral("0x%1, ").arg(quint8(byte), 2, 16, QLatin1Char('0'));
+        return text;
     }
     // The whole text of one of the page's one-line labels.
-    QString label(const QString &name) const { return page->findChild<ElidedLabel *>(name)->fullText(); }
+    QString label(const QString &name) const { return find<ElidedLabel>(name)->fullText(); }
     QString message() const { return label(QStringLiteral("labelMessage")); }
 
-    void setPort(const QString &path)
-    {
-        page->findChild<QComboBox *>(QStringLiteral("comboBoxPort"))->setEditText(path);
-    }
+    void setPort(const QString &path) { find<QComboBox>(QStringLiteral("comboBoxPort"))->setEditText(path); }
     void connectTo(const QString &path)
     {
         setPort(path);
         QSignalSpy connected(bus, &BusLayout::connectedChanged);
-        QTest::mouseClick(button(QStringLiteral("buttonConnect")), Qt::LeftButton);
+        click(QStringLiteral("buttonConnect"));
         QVERIFY2(bus->session()->isOpen(), qPrintable(label(QStringLiteral("labelStatus"))));
         QCOMPARE(connected.count(), 1);
         QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Disconnect"));
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: black"));
+        QCOMPARE(find<QLabel>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: black"));
     }
 
+    // "RX ok 0F1E…", "TX bad …", "noise A5", "event Connected to …" per row.
     QStringList rowTexts() const
     {
         QStringList texts;
@@ -166,23 +162,27 @@ protected:
         return texts;
     }
 
-    static QString formatted(const QByteArray &frame)
+    // Types `path` into the next file dialog, in its name filter `filter`
+    // if one is given, and confirms whatever it asks; with no path, closes
+    // it. `filters` and `folder` get the dialog's filters and its folder.
+    void answerFileDialog(const QString &path, const QString &filter = QString(), QStringList *filters = nullptr,
+                          QString *folder = nullptr)
     {
-        QString text;
-        for (char byte : frame)
-            text += QStringLiteral("0x%1, ").arg(quint8(byte), 2, 16, QLatin1Char('0'));
-        return text;
-    }
-
-    // Types `path` into the next file dialog and confirms whatever it asks.
-    void answerFileDialog(const QString &path)
-    {
-        QTimer::singleShot(50, this, [this, path] {
+        QTimer::singleShot(50, this, [this, path, filter, filters, folder] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            QVERIFY(name);
-            name->setText(path);
+            if (filters)
+                *filters = dialog->nameFilters();
+            if (folder)
+                *folder = dialog->directory().absolutePath();
+            if (!filter.isEmpty())
+                dialog->selectNameFilter(filter);
+            if (path.isEmpty() || (!filter.isEmpty() && dialog->selectedNameFilter() != filter)) {
+                dialog->reject();
+                QVERIFY2(path.isEmpty(), qPrintable(QStringLiteral("no filter ") + filter));
+                return;
+            }
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
             // "Replace?" comes as a message box of its own.
             QTimer::singleShot(50, this, [] {
                 if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
@@ -193,7 +193,7 @@ protected:
     }
 
     // The Nodes table as shown (sorted as its header says), and its load line.
-    QTableView *nodesView() const { return page->findChild<QTableView *>(QStringLiteral("tableViewNodes")); }
+    QTableView *nodesView() const { return find<QTableView>(QStringLiteral("tableViewNodes")); }
     QString nodeCell(int row, int column) const
     {
         return nodesView()->model()->data(nodesView()->model()->index(row, column)).toString();
@@ -202,7 +202,7 @@ protected:
     // Draws Nodes and the load line now, as their timer does a few times a second.
     void tickInsight()
     {
-        auto *timer = page->findChild<QTimer *>(QStringLiteral("timerInsight"));
+        auto *timer = find<QTimer>(QStringLiteral("timerInsight"));
         QVERIFY(timer && timer->isActive());
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
     }

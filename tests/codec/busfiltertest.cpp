@@ -1,6 +1,7 @@
-// The filter reads a record's own fields; it must find exactly what it finds
-// in the record's whole search text, the column texts joined by line breaks.
-// What the Values column shows of a decoding, which the filter reads too.
+// The rules of the filter's words, from a table. The filter reads a
+// record's own fields; it must find exactly what it finds in the record's
+// whole search text, the column texts joined by line breaks. What the Values
+// column shows of a decoding, which the filter reads too.
 
 #include "codec/busrecord.h"
 
@@ -104,6 +105,26 @@ private slots:
         }
         // Both outcomes were tried, many times.
         QVERIFY(matched > compared / 50 && matched < compared - compared / 50);
+    }
+
+    void rules_data() { addDataRows(QStringLiteral("codec/busfilter-rules.txt")); }
+    void rules()
+    {
+        QFETCH(QStringList, row);
+        QStringList matched;
+        for (int n = 0; n < 4; ++n) {
+            BusRecord r;
+            r.kind = n == 2 ? BusRecord::Sent : BusRecord::Received;
+            r.parsed = true, r.checksumOk = n != 0;
+            r.sourceAddress = 1, r.destinationAddress = n == 3 ? 0 : 2;
+            r.bytes = QByteArray(11, char(n));
+            r.device = QStringLiteral("Drive");
+            r.message = n % 2 ? QStringLiteral("Mode") : QStringLiteral("Status");
+            r.shownValues = QStringLiteral("Count=%1").arg(n);
+            if (BusFilter(unescaped(row[0])).matches(r))
+                matched << QString::number(n);
+        }
+        QCOMPARE(matched.join(QLatin1Char(' ')), row[1]);
     }
 
     // A frame whose checksum fails says so first, whatever its decoding says.

@@ -64,31 +64,6 @@ private slots:
         QCOMPARE(list()->model()->data(list()->model()->index(1, ColumnBytes)).toString(), spacedHexText(frame));
     }
 
-    // Any red field of the frame disables "Send"; black again enables it.
-    void sendFollowsColours_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("bad");
-        QTest::addColumn<QString>("good");
-        QTest::newRow("source") << "LineEditMasterNodeID" << "000000" << "000001";
-        QTest::newRow("destination") << "LineEditSlaveNodeID" << "12" << "000002";
-        QTest::newRow("format") << "LineEditFrameFormat" << "#" << "## ";
-    }
-    void sendFollowsColours()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, bad);
-        QFETCH(QString, good);
-        QLineEdit *edit = field(name);
-        QPushButton *send = button(QStringLiteral("buttonSendFrame"));
-        retype(edit, bad);
-        QCOMPARE(edit->styleSheet(), QStringLiteral("color: red"));
-        QVERIFY(!send->isEnabled());
-        retype(edit, good);
-        QCOMPARE(edit->styleSheet(), QStringLiteral("color: black"));
-        QVERIFY(send->isEnabled());
-    }
-
     // Enter or a double click on a listed frame shows it on the Decode page.
     void openOnDecodePage_data()
     {
@@ -186,13 +161,6 @@ private:
         window->findChild<QComboBox *>(QStringLiteral("comboBoxPort"))->setEditText(device.path);
         click(QStringLiteral("buttonConnect"));
         QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Disconnect"));
-    }
-
-    static void retype(QLineEdit *edit, const QString &text)
-    {
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
     }
 
     QTemporaryDir settingsDir;
