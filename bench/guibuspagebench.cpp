@@ -37,6 +37,8 @@
 #include <cstdio>
 #include <thread>
 
+#include <ctime>
+
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -48,6 +50,13 @@ using busdevice::residentMb;
 using busdevice::sampleFrames;
 
 const int kFramesPerSecond = 10000;
+
+qint64 threadCpuNs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 // Until the rows shown are those of the filter's text (the list may filter
 // them in slices from the event loop).
@@ -173,14 +182,22 @@ int main(int argc, char **argv)
     pulse.start();
     qint64 lastTick = 0;
     qint64 longestBlockNs = 0;
+    // The same in CPU time of this thread: the work done between two turns
+    // of the loop, apart from the time the shared machine gives to others.
+    qint64 lastTickCpuNs = 0;
+    qint64 longestWorkNs = 0;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(1);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 now = pulse.nsecsElapsed();
-        if (lastTick > 0)
+        const qint64 cpu = threadCpuNs();
+        if (lastTick > 0) {
             longestBlockNs = qMax(longestBlockNs, now - lastTick - 1000000);
+            longestWorkNs = qMax(longestWorkNs, cpu - lastTickCpuNs);
+        }
         lastTick = now;
+        lastTickCpuNs = cpu;
     });
     ticker.start();
 
@@ -194,10 +211,13 @@ int main(int argc, char **argv)
     }
     // Typing while the frames come: blocks counted apart.
     const qint64 longestBeforeTypingNs = longestBlockNs;
+    const qint64 longestWorkBeforeTypingNs = longestWorkNs;
     longestBlockNs = 0;
+    longestWorkNs = 0;
     const int heldWhileTyping = model->heldCount();
     const QString typedCount = typeWords(page, model);
     const qint64 longestTypingNs = longestBlockNs;
+    const qint64 longestTypingWorkNs = longestWorkNs;
     longestBlockNs = longestBeforeTypingNs;
     stop = true;
     device.join();
@@ -216,17 +236,19 @@ int main(int argc, char **argv)
                 (unsigned long long)written.load(), model->heldCount(),
                 (unsigned long long)model->droppedCount(), (unsigned long long)lost,
                 lost == 0 ? "ok" : "MISSED");
-    std::printf("  longest event-loop block %.1f ms, goal <= 50 ms: %s\n", longestBlockNs / 1e6,
-                longestBlockNs <= 50000000 ? "ok" : "MISSED");
+    std::printf("  longest event-loop block %.1f ms, goal <= 50 ms: %s; the most CPU time of this thread between "
+                "two turns of the loop %.1f ms\n",
+                longestBlockNs / 1e6, longestBlockNs <= 50000000 ? "ok" : "MISSED", longestWorkBeforeTypingNs / 1e6);
     if (fullMb > 0)
         std::printf("  resident memory with the ring full %.0f MB, at the end %.0f MB, goal <= 150 MB: %s\n",
                     fullMb, endMb, qMax(fullMb, endMb) <= 150 ? "ok" : "MISSED");
     else
         std::printf("  resident memory at the end %.0f MB (the ring did not fill in %d s)\n", endMb, seconds);
     std::printf("  typing words in the filter field over %d rows, frames coming: longest event-loop block %.1f ms, "
-                "goal <= 20 ms: %s (last count shown \"%s\")\n",
+                "goal <= 20 ms: %s (last count shown \"%s\"); the most CPU time of this thread between two "
+                "turns of the loop %.1f ms\n",
                 heldWhileTyping, longestTypingNs / 1e6, longestTypingNs <= 20000000 ? "ok" : "MISSED",
-                qPrintable(typedCount));
+                qPrintable(typedCount), longestTypingWorkNs / 1e6);
     timeTypedFilter(page, model);
     delete bus;
     ::close(master);
