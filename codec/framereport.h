@@ -54,10 +54,30 @@ struct PlainFrameFacts
 class PlainFrameGate
 {
 public:
+    // What a gate says of every frame of one device and message (one pair
+    // of node types and one message identifier): it admits them all, none,
+    // or must be asked frame by frame. Asked once per gate and message, with
+    // the first frame's facts, and kept beside the message's texts, so that
+    // a gate that decides by the message alone costs nothing per frame.
+    enum class Rule : quint8 { AskEach, AdmitAll, AdmitNone };
+    virtual Rule ruleFor(const PlainFrameFacts &facts)
+    {
+        Q_UNUSED(facts)
+        return Rule::AskEach;
+    }
     virtual bool admits(const PlainFrameFacts &facts) = 0;
+    // Never 0, and no two gates alike, so that a rule kept is never taken
+    // for that of a gate made later at the same address.
+    quint64 gateId() const { return m_gateId; }
 
 protected:
+    PlainFrameGate();
+    PlainFrameGate(const PlainFrameGate &) = delete;
+    PlainFrameGate &operator=(const PlainFrameGate &) = delete;
     ~PlainFrameGate() = default;
+
+private:
+    const quint64 m_gateId;
 };
 
 // What the quick way did with a line: wrote its report, left it out at the

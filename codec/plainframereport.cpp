@@ -4,6 +4,7 @@
 #include "codec/jsonwriter.h"
 #include "codec/readers.h"
 
+#include <atomic>
 #include <cstring>
 
 // The plain-frame way of the command line: a line of nothing but the digits
@@ -55,6 +56,9 @@ struct DecodeCatalogue::PreparedMessage
     PreparedText name;
     quint64 neededBytes = 0; // fewer data bytes make the frame incomplete
     QVector<PreparedParameter> shown;
+    // The rule of the gate last used on this message, and which gate's.
+    quint64 ruleGate = 0;
+    PlainFrameGate::Rule rule = PlainFrameGate::Rule::AskEach;
 };
 
 struct DecodeCatalogue::PreparedDevice
@@ -483,6 +487,14 @@ bool isPlainAscii(const QByteArray &text)
 
 } // namespace
 
+PlainFrameGate::PlainFrameGate()
+    : m_gateId([] {
+          static std::atomic<quint64> made{0};
+          return ++made;
+      }())
+{
+}
+
 DecodeCatalogue::PreparedDevice &DecodeCatalogue::preparedDevice(const DeviceCatalogue::Device &device, int pair)
 {
     if (m_preparedGeneration != m_catalogue.generation()) {
@@ -531,12 +543,21 @@ PlainReport DecodeCatalogue::appendPlainFrame(ReportStyle style, const char *lin
     std::unique_ptr<PreparedMessage> &slot = texts.messages[fields.messageId];
     if (!slot)
         slot.reset(new PreparedMessage(prepareMessage(messageOf(*device, fields.messageId))));
-    const PreparedMessage &message = *slot;
+    PreparedMessage &message = *slot;
     if (!message.definition || quint64(fields.data.size()) < message.neededBytes)
         return PlainReport::NotPlain;
     const bool checksumOk = checksumMatches(bytes);
-    if (gate && !gate->admits(PlainFrameFacts{bytes, fields, device->product, *message.definition, checksumOk}))
-        return PlainReport::LeftOut;
+    // The facts made only for a gate that asks for them.
+    if (gate && (message.ruleGate != gate->gateId() || message.rule != PlainFrameGate::Rule::AdmitAll)) {
+        const PlainFrameFacts facts{bytes, fields, device->product, *message.definition, checksumOk};
+        if (message.ruleGate != gate->gateId()) {
+            message.rule = gate->ruleFor(facts);
+            message.ruleGate = gate->gateId();
+        }
+        if (message.rule == PlainFrameGate::Rule::AdmitNone
+            || (message.rule == PlainFrameGate::Rule::AskEach && !gate->admits(facts)))
+            return PlainReport::LeftOut;
+    }
 
     const PlainFrame frame{line,
                            size,

@@ -5,6 +5,8 @@
 
 #include <QVector>
 
+#include <limits>
+
 namespace {
 
 // Where a parameter that the expression names is in a message's data.
@@ -24,6 +26,8 @@ struct PlainFrameFilter::Prepared
     // Per name of the expression, the shown parameters of that name in
     // order: the first that the data reaches is the frame's.
     QVector<QVector<Place>> places;
+    // The answer for every frame of the message, when it is one.
+    PlainFrameGate::Rule rule = PlainFrameGate::Rule::AskEach;
 };
 
 namespace {
@@ -76,7 +80,7 @@ private:
     const Place *place(int index) const
     {
         if (!m_prepared)
-            m_prepared = &m_filter.prepared(m_facts.fields, m_facts.message);
+            m_prepared = &m_filter.prepared(m_facts);
         for (const Place &p : m_prepared->places.at(index))
             if (p.offset < quint64(m_facts.fields.data.size()))
                 return &p;
@@ -89,6 +93,173 @@ private:
     mutable const PlainFrameFilter::Prepared *m_prepared = nullptr; // looked up when first asked
 };
 
+// --- Answers that a message fixes --------------------------------------------------
+
+// A test's answer for every frame of one message, when the message fixes it.
+enum class Known : quint8 { False, True, Unknown };
+
+Known known(bool holds)
+{
+    return holds ? Known::True : Known::False;
+}
+
+// The numbers a parameter's raw can be, as PlainFilterFrame reads it: its
+// size's whole range (readUnsigned, readSigned), a signed field read
+// unsigned when the data stops inside it.
+struct Range
+{
+    qint64 low = 0;
+    qint64 high = 0;
+};
+
+Range rangeOf(const Place &place)
+{
+    const quint32 size = place.definition->size;
+    if (size == 0)
+        return {};
+    if (size >= 4) {
+        return place.isSigned && place.type == Place::Integer
+            ? Range{std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()}
+            : Range{0, qint64(std::numeric_limits<quint32>::max())};
+    }
+    const qint64 top = (qint64(1) << (8 * size)) - 1;
+    return place.isSigned && place.type == Place::Integer ? Range{-(qint64(1) << (8 * size - 1)), top}
+                                                          : Range{0, top};
+}
+
+Known compareRange(Range r, FilterOp op, qint64 v)
+{
+    if (r.low == r.high)
+        return known(filterevaluation::compareNumbers(r.low, op, v));
+    switch (op) {
+    case FilterOp::Equal:
+    case FilterOp::In:
+        return v < r.low || v > r.high ? Known::False : Known::Unknown;
+    case FilterOp::NotEqual:
+        return v < r.low || v > r.high ? Known::True : Known::Unknown;
+    case FilterOp::Less:
+        return r.high < v ? Known::True : r.low >= v ? Known::False : Known::Unknown;
+    case FilterOp::LessEqual:
+        return r.high <= v ? Known::True : r.low > v ? Known::False : Known::Unknown;
+    case FilterOp::Greater:
+        return r.low > v ? Known::True : r.high <= v ? Known::False : Known::Unknown;
+    case FilterOp::GreaterEqual:
+        return r.low >= v ? Known::True : r.high < v ? Known::False : Known::Unknown;
+    case FilterOp::BitAnd:
+        return v == 0 ? Known::False : Known::Unknown;
+    default:
+        return Known::False;
+    }
+}
+
+// As testParameter reads the frame: the first place whose offset the data
+// reaches. A place before the bytes every whole frame has is always the one.
+Known parameterTest(const FilterNode &node, const PlainFrameFilter::Prepared &prepared)
+{
+    const QVector<Place> &places = prepared.places.at(node.parameter);
+    if (places.isEmpty())
+        return Known::False;
+    const Place &place = places.first();
+    if (place.offset >= prepared.neededBytes)
+        return Known::Unknown;
+    if (node.op == FilterOp::Holds)
+        return Known::True;
+    bool unknown = false;
+    for (const FilterValue &v : node.values) {
+        Known k = Known::Unknown;
+        if (v.isNumber)
+            k = place.type == Place::Other ? Known::False : compareRange(rangeOf(place), node.op, v.number);
+        if (node.op != FilterOp::In || k == Known::True)
+            return k;
+        unknown |= k == Known::Unknown;
+    }
+    return unknown ? Known::Unknown : Known::False;
+}
+
+// Two tests that ask the same of a frame: one answer on any one path.
+bool sameTest(const FilterNode &a, const FilterNode &b)
+{
+    if (a.field != b.field || a.parameter != b.parameter || a.op != b.op || a.values.size() != b.values.size()
+        || a.regex.pattern() != b.regex.pattern() || a.regex.patternOptions() != b.regex.patternOptions())
+        return false;
+    for (int i = 0; i < a.values.size(); ++i) {
+        const FilterValue &x = a.values.at(i);
+        const FilterValue &y = b.values.at(i);
+        if (x.isNumber != y.isNumber || x.number != y.number || x.text != y.text)
+            return false;
+    }
+    return true;
+}
+
+// Every way through the steps, the tests the message fixes answered as it
+// fixes them and each other test both ways (the same answer for the same
+// test on one way): the rule is to admit all when every way ends matching,
+// none when every way ends failing. Small expressions only: past a bound
+// of ways, each frame is asked.
+class RuleSearch
+{
+public:
+    RuleSearch(const FilterExpression::Program &program, QVector<Known> fixed)
+        : m_program(program), m_fixed(std::move(fixed)), m_variable(m_fixed.size(), -1)
+    {
+        for (int i = 0; i < m_fixed.size(); ++i) {
+            if (m_fixed.at(i) != Known::Unknown)
+                continue;
+            for (int j = 0; j < i && m_variable[i] < 0; ++j) {
+                if (m_variable.at(j) >= 0 && sameTest(program.nodes.at(i), program.nodes.at(j)))
+                    m_variable[i] = m_variable.at(j);
+            }
+            if (m_variable[i] < 0) {
+                m_variable[i] = m_values.size();
+                m_values.append(-1);
+            }
+        }
+    }
+
+    PlainFrameGate::Rule rule()
+    {
+        walk(m_program.firstStep);
+        if (m_budget < 0 || m_matches == m_fails)
+            return PlainFrameGate::Rule::AskEach;
+        return m_matches ? PlainFrameGate::Rule::AdmitAll : PlainFrameGate::Rule::AdmitNone;
+    }
+
+private:
+    // False once the answer is known to vary, or the bound is passed.
+    bool walk(int at)
+    {
+        if (--m_budget < 0)
+            return false;
+        if (at < 0) {
+            (at == FilterStep::kMatches ? m_matches : m_fails) = true;
+            return !(m_matches && m_fails);
+        }
+        const FilterStep &step = m_program.steps.at(at);
+        const Known k = m_fixed.at(step.test);
+        if (k != Known::Unknown)
+            return walk(k == Known::True ? step.ifTrue : step.ifFalse);
+        const int variable = m_variable.at(step.test);
+        if (m_values.at(variable) >= 0)
+            return walk(m_values.at(variable) ? step.ifTrue : step.ifFalse);
+        m_values[variable] = 1;
+        bool going = walk(step.ifTrue);
+        if (going) {
+            m_values[variable] = 0;
+            going = walk(step.ifFalse);
+        }
+        m_values[variable] = -1;
+        return going;
+    }
+
+    const FilterExpression::Program &m_program;
+    QVector<Known> m_fixed;    // per node
+    QVector<int> m_variable;   // per node, for those not fixed
+    QVector<qint8> m_values;   // per variable: -1 not yet chosen on this way, 0 or 1
+    int m_budget = 4096;
+    bool m_matches = false;
+    bool m_fails = false;
+};
+
 } // namespace
 
 PlainFrameFilter::PlainFrameFilter(DecodeCatalogue &catalogue, const FilterExpression &expression)
@@ -98,8 +269,9 @@ PlainFrameFilter::PlainFrameFilter(DecodeCatalogue &catalogue, const FilterExpre
 
 PlainFrameFilter::~PlainFrameFilter() = default;
 
-const PlainFrameFilter::Prepared &PlainFrameFilter::prepare(size_t key, const MessageDefinition &message)
+const PlainFrameFilter::Prepared &PlainFrameFilter::prepare(size_t key, const PlainFrameFacts &facts)
 {
+    const MessageDefinition &message = facts.message;
     if (m_generation != m_catalogue.generation() || m_prepared.empty()) {
         m_prepared.clear();
         m_prepared.resize(1 << 16);
@@ -132,7 +304,44 @@ const PlainFrameFilter::Prepared &PlainFrameFilter::prepare(size_t key, const Me
         }
         offset = offsetAfter(parameter, offset);
     }
+    p.rule = ruleOf(p, facts);
     return p;
+}
+
+// The tests of the device, the message, the status and the node type are
+// answered on the first frame, as they are the same on every frame of it.
+PlainFrameGate::Rule PlainFrameFilter::ruleOf(const Prepared &prepared, const PlainFrameFacts &facts)
+{
+    const FilterExpression::Program *program = m_expression.program();
+    if (!program)
+        return Rule::AdmitAll;
+    static const QString noDirection;
+    const PlainFilterFrame frame(facts, noDirection, *this);
+    QVector<Known> fixed(program->nodes.size(), Known::Unknown);
+    for (int i = 0; i < fixed.size(); ++i) {
+        const FilterNode &node = program->nodes.at(i);
+        if (node.kind != FilterNode::Test)
+            continue;
+        switch (node.field) {
+        case FilterField::Device:
+        case FilterField::Message:
+        case FilterField::Status:
+        case FilterField::NodeType:
+            fixed[i] = known(filterevaluation::testField(*program, node, frame));
+            break;
+        case FilterField::Parameter:
+            fixed[i] = parameterTest(node, prepared);
+            break;
+        default:
+            break;
+        }
+    }
+    return RuleSearch(*program, std::move(fixed)).rule();
+}
+
+PlainFrameGate::Rule PlainFrameFilter::ruleFor(const PlainFrameFacts &facts)
+{
+    return prepared(facts).rule;
 }
 
 PlainFrameFilter::Verdict PlainFrameFilter::judge(const QByteArray &bytes, const QString &direction)
@@ -149,9 +358,14 @@ PlainFrameFilter::Verdict PlainFrameFilter::judge(const QByteArray &bytes, const
     const DeviceCatalogue::Device *device =
         m_catalogue.deviceOf(m_fields.sourceNodeType, m_fields.destinationNodeType);
     const MessageDefinition *message = device ? DecodeCatalogue::messageOf(*device, m_fields.messageId) : nullptr;
-    if (!message || quint64(m_fields.data.size()) < prepared(m_fields, *message).neededBytes)
+    if (!message)
         return Undecided;
     const PlainFrameFacts facts{bytes, m_fields, device->product, *message, checksumMatches(bytes)};
+    const Prepared &p = prepared(facts);
+    if (quint64(m_fields.data.size()) < p.neededBytes)
+        return Undecided;
+    if (p.rule != Rule::AskEach)
+        return p.rule == Rule::AdmitAll ? Matches : Fails;
     return matches(facts, direction) ? Matches : Fails;
 }
 

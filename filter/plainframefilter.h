@@ -11,6 +11,12 @@
 // It is also the gate of DecodeCatalogue's quick report writer, judging the
 // frame on what the writer read of it, so that a frame read for its report
 // is not read again for the filter.
+// Where the expression's answer is the same for every whole frame of a
+// device and message (it asks only what the message fixes: its device and
+// name, the node type, whether a parameter is there, a number beside the
+// whole range of a parameter's size), that answer is found once, when the
+// message is first met, and no frame of it is evaluated:
+// "checksum_ok or not checksum_ok" admits every frame for nothing.
 
 #include "filter/filterexpression.h"
 
@@ -47,17 +53,20 @@ public:
     // Where the expression's parameters are in a message's data, found
     // once per message.
     struct Prepared;
-    const Prepared &prepared(const FrameFields &fields, const MessageDefinition &message)
+    const Prepared &prepared(const PlainFrameFacts &facts)
     {
+        const FrameFields &fields = facts.fields;
         const size_t key = size_t(fields.sourceNodeType & 0x0F) << 12 | size_t(fields.destinationNodeType & 0x0F) << 8
             | fields.messageId;
         if (m_generation == m_catalogue.generation() && !m_prepared.empty() && m_prepared[key])
             return *m_prepared[key];
-        return prepare(key, message);
+        return prepare(key, facts);
     }
 
 private:
-    const Prepared &prepare(size_t key, const MessageDefinition &message);
+    const Prepared &prepare(size_t key, const PlainFrameFacts &facts);
+    Rule ruleOf(const Prepared &prepared, const PlainFrameFacts &facts);
+    Rule ruleFor(const PlainFrameFacts &facts) override;
     bool admits(const PlainFrameFacts &facts) override { return matches(facts, *m_direction); }
 
     DecodeCatalogue &m_catalogue;

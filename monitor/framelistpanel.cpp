@@ -132,6 +132,7 @@ void FrameListPanel::makeConnections()
     connect(shownTrace, &ShownTrace::appending, this, &FrameListPanel::beginAppend);
     connect(shownTrace, &ShownTrace::appended, this, &FrameListPanel::endAppend);
     connect(frameModel, &FrameTableModel::countsChanged, this, &FrameListPanel::showFilterCount);
+    connect(frameModel, &FrameTableModel::rowFilterApplied, this, &FrameListPanel::followRowFilter);
     // Enter gives activated; a double click gives both, and showing the
     // same frame twice is harmless.
     connect(tableViewFrames, &QTableView::activated, this, &FrameListPanel::on_tableViewFrames_activated);
@@ -215,16 +216,23 @@ void FrameListPanel::on_buttonPause_toggled(bool checked)
     busSession->setPaused(checked);
 }
 
-// Compiling is quick; the rows go through the new filter at once. A refused
-// expression leaves the rows as the last filter chose them.
+// Compiling is quick; the list takes the new filter through its rows, at
+// once for a short list, in slices for a long one (followRowFilter comes
+// when it is done). A refused expression leaves the rows as the last filter
+// chose them.
 void FrameListPanel::on_LineEditFilter_textChanged(const QString &text)
 {
     const std::shared_ptr<RecordFilter> filter = busSession->rowFilter(text);
     showFilterKind(*filter);
     if (filter->kind() == RecordFilter::Refused)
         return;
-    rowFilter = filter;
     frameModel->setRowFilter(filter);
+}
+
+// The list shows the rows of `filter` now: Latest, Nodes and the trigger follow.
+void FrameListPanel::followRowFilter(const std::shared_ptr<const RecordFilter> &filter)
+{
+    rowFilter = filter;
     latestModel->setRowFilter(filter);
     emit rowFilterChanged(filter);
     armTrigger();

@@ -87,6 +87,7 @@ private:
     void buildListView();
     void buildTimeControls();
     void buildTrigger();
+    void followRowFilter(const std::shared_ptr<const RecordFilter> &filter);
     // The field's edge and tool tip say how its text is read.
     void showFilterKind(const RecordFilter &filter);
     // The session's trigger follows the check box, the count and the filter.

@@ -4,6 +4,8 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
@@ -18,6 +20,11 @@ const char *const kHeaders[BusColumnCount] = {
 // for the frame above it.
 const int kDeltaLookBackRows = 256;
 
+// The clock of a slice of filtering is read every so many records.
+const quint64 kSliceCheck = 256;
+// Records the first slice goes through whatever the clock says.
+const quint64 kFirstSliceRecords = 4096;
+
 bool isFrame(const BusRecord &record)
 {
     return record.kind == BusRecord::Received || record.kind == BusRecord::Sent;
@@ -28,6 +35,10 @@ bool isFrame(const BusRecord &record)
 FrameTableModel::FrameTableModel(TraceStore *store, QObject *parent)
     : QAbstractTableModel(parent), m_store(store), rowFilter(std::make_shared<RecordFilter>())
 {
+    sliceTimer = new QTimer(this);
+    sliceTimer->setSingleShot(true);
+    sliceTimer->setInterval(0);
+    connect(sliceTimer, &QTimer::timeout, this, [this] { filterSlice(0); });
     follow(store);
     showHeld();
 }
@@ -43,6 +54,15 @@ void FrameTableModel::setStore(TraceStore *store)
 {
     if (store == m_store)
         return;
+    // A filter still going through the old store's records takes the new
+    // one's whole.
+    std::shared_ptr<const RecordFilter> applied;
+    if (pending) {
+        applied = pending->filter;
+        rowFilter = applied;
+        pending.reset();
+        sliceTimer->stop();
+    }
     beginResetModel();
     disconnect(m_store, nullptr, this, nullptr);
     m_store = store;
@@ -50,6 +70,8 @@ void FrameTableModel::setStore(TraceStore *store)
     showHeld();
     endResetModel();
     emit countsChanged();
+    if (applied)
+        emit rowFilterApplied(applied);
 }
 
 void FrameTableModel::showHeld()
@@ -162,12 +184,50 @@ void FrameTableModel::onCleared()
 
 void FrameTableModel::setRowFilter(std::shared_ptr<const RecordFilter> filter)
 {
+    pending = std::make_unique<PendingFilter>();
+    pending->filter = std::move(filter);
+    pending->nextSeq = m_store->firstSeq();
+    sliceTimer->stop();
+    // A short list, the common case, is done with at once, whatever the
+    // clock says on a busy machine.
+    filterSlice(kFirstSliceRecords);
+}
+
+// Records that came meanwhile are shown by the old filter and go through
+// the new one too; those the ring dropped are passed over.
+void FrameTableModel::filterSlice(quint64 atLeast)
+{
+    QElapsedTimer clock;
+    clock.start();
+    PendingFilter &p = *pending;
+    p.nextSeq = qMax(p.nextSeq, m_store->firstSeq());
+    const quint64 first = p.nextSeq;
+    while (p.nextSeq < m_store->endSeq()) {
+        const quint64 end = qMin(m_store->endSeq(), p.nextSeq + kSliceCheck);
+        for (; p.nextSeq < end; ++p.nextSeq) {
+            if (p.filter->matches(*m_store->record(p.nextSeq)))
+                p.rows.push_back(p.nextSeq);
+        }
+        if (p.nextSeq < m_store->endSeq() && p.nextSeq - first >= atLeast && clock.nsecsElapsed() >= sliceNs) {
+            sliceTimer->start();
+            return;
+        }
+    }
+    applyPending();
+}
+
+void FrameTableModel::applyPending()
+{
+    const std::unique_ptr<PendingFilter> done = std::move(pending);
+    const auto gone = std::lower_bound(done->rows.begin(), done->rows.end(), m_store->firstSeq());
+    done->rows.erase(done->rows.begin(), gone);
     // The set of rows changes as a whole: this is the one place for a reset.
     beginResetModel();
-    rowFilter = std::move(filter);
-    showHeld();
+    rowFilter = done->filter;
+    rows.swap(done->rows);
     endResetModel();
     emit countsChanged();
+    emit rowFilterApplied(rowFilter);
 }
 
 void FrameTableModel::setFilterText(const QString &text)

@@ -22,6 +22,7 @@
 #include <deque>
 #include <memory>
 
+class QTimer;
 class TraceStore;
 
 class FrameTableModel : public QAbstractTableModel
@@ -55,11 +56,22 @@ public:
     // somewhere in the row, none of the "-words", case ignored) or an
     // expression (filter/recordfilter.h); later records are filtered as they
     // arrive. Under a filter a frame's Δ is to the frame shown above it.
+    // The held records go through the filter in slices of a few ms each,
+    // the first one now (a short list whole), the rest from the event loop,
+    // so that a window is
+    // never blocked by a long list; the rows of the last filter stay shown
+    // until the new one has been through them all, and then change at once
+    // (rowFilterApplied). A newer filter replaces one still going through.
     void setRowFilter(std::shared_ptr<const RecordFilter> filter);
     // The filter of these words.
     void setFilterText(const QString &text);
     QString filterText() const;
     bool isFiltering() const { return !rowFilter->isEmpty(); }
+    // A filter set is still going through the records.
+    bool isFilterPending() const { return pending != nullptr; }
+    // How long a slice of filtering may take (default 5 ms; it ends at the
+    // first look at the clock past it).
+    void setFilterSliceNs(qint64 ns) { sliceNs = ns; }
 
     // Rows shown; the store's records held whatever the filter, and those
     // dropped from its ring.
@@ -85,8 +97,21 @@ signals:
     // Rows shown or records held changed: after each append, clear, filter
     // and capacity change.
     void countsChanged();
+    // The rows shown are those of this filter now (after the reset).
+    void rowFilterApplied(const std::shared_ptr<const RecordFilter> &filter);
 
 private:
+    // A filter going through the held records, from `nextSeq` on.
+    struct PendingFilter
+    {
+        std::shared_ptr<const RecordFilter> filter;
+        quint64 nextSeq = 0;
+        std::deque<quint64> rows;
+    };
+    // One slice of the pending filter's work, of `atLeast` records or more;
+    // at the end the rows change.
+    void filterSlice(quint64 atLeast);
+    void applyPending();
     void follow(TraceStore *store);
     void showHeld();
     void onAppended(quint64 firstSeq, int count);
@@ -97,6 +122,9 @@ private:
     TraceStore *m_store;
     std::deque<quint64> rows; // sequence numbers shown, ascending
     std::shared_ptr<const RecordFilter> rowFilter;
+    std::unique_ptr<PendingFilter> pending;
+    QTimer *sliceTimer = nullptr; // the next slice, from the event loop
+    qint64 sliceNs = 5000000;
     TimeMode mode = ClockTime;
 };
 

@@ -246,6 +246,7 @@ private:
         return held.open && timeUs >= held.timeUs && timeUs - held.timeUs <= m_timeoutUs;
     }
     void openRequest(const BusRecord &record, quint64 sequence, bool chosen);
+    void keepDetails(const BusRecord &record, quint64 id);
     void pairReply(const BusRecord &record, quint64 sequence, PairingStep &step);
     quint64 answeringRequest(const BusRecord &record);
 

@@ -82,7 +82,6 @@ void ReplyStatistics::clear()
 int ReplyStatistics::findGroup(quint32 destination, quint8 messageId, const QString &device, const QString &message)
 {
     const quint32 key = destination << 8 | messageId;
-    Found *pair = &m_found[foundSlot(key, device)];
     QVector<int> &candidates = m_index[key];
     int group = -1;
     for (const int index : candidates) {
@@ -101,12 +100,34 @@ int ReplyStatistics::findGroup(quint32 destination, quint8 messageId, const QStr
     }
     if (candidates.isEmpty())
         m_index.remove(key);
-    // The row's own text keeps its data alive: the address names that device alone.
-    if (group >= 0) {
-        pair[1] = pair[0];
-        pair[0] = {key, group, m_groups.at(group).device.constData()};
-    }
+    // The row's own text keeps its data alive: the address names that device
+    // alone. A frame whose text is another copy of it finds the row here.
+    if (group >= 0 && m_groups.at(group).device.constData() == device.constData())
+        remember(key, group, device.constData());
     return group;
+}
+
+void ReplyStatistics::remember(quint32 key, int group, const QChar *device)
+{
+    // Room for many more rows than a table holds; past that (texts of a
+    // catalogue read again and again), the table starts anew.
+    if (2 * (m_foundCount + 1) > int(m_found.size())) {
+        std::vector<Found> old;
+        if (m_found.size() < (size_t(16) << 10))
+            old.swap(m_found);
+        m_found.assign(qMax<size_t>(256, 2 * old.size()), Found());
+        m_foundMask = m_found.size() - 1;
+        m_foundCount = 0;
+        for (const Found &f : old) {
+            if (f.device)
+                remember(f.key, f.group, f.device);
+        }
+    }
+    size_t slot = foundSlot(key, device);
+    while (m_found[slot].device)
+        slot = (slot + 1) & m_foundMask;
+    m_found[slot] = {key, group, device};
+    ++m_foundCount;
 }
 
 void ReplyStatistics::addLeftOut(qint64 firstDelayUs)

@@ -11,8 +11,8 @@
 #include <QString>
 #include <QVector>
 
-#include <array>
 #include <utility>
+#include <vector>
 
 // Delays counted, for their median, 95th percentile and maximum. Each is
 // kept to three significant digits (exact to the µs below 1 ms, to 10 µs
@@ -64,13 +64,14 @@ public:
     int groupFor(quint32 destination, quint8 messageId, const QString &device, const QString &message)
     {
         const quint32 key = destination << 8 | messageId;
-        const Found *pair = &m_found[foundSlot(key, device)];
-        // Both ways compared without a branch: which of them holds a key
-        // is as random as the frames.
-        const bool first = (pair[0].device == device.constData()) & (pair[0].key == key);
-        const bool second = (pair[1].device == device.constData()) & (pair[1].key == key);
-        const int group = first ? pair[0].group : second ? pair[1].group : -2;
-        return group != -2 ? group : findGroup(destination, messageId, device, message);
+        const QChar *text = device.constData();
+        for (size_t slot = foundSlot(key, text);; slot = (slot + 1) & m_foundMask) {
+            const Found &found = m_found[slot];
+            if (found.key == key && found.device == text)
+                return found.group;
+            if (!found.device)
+                return findGroup(destination, messageId, device, message);
+        }
     }
     // A request whose time for replies has passed, of row `group` (-1:
     // none), with the delay of its first reply (-1: unanswered).
@@ -113,27 +114,31 @@ public:
     quint64 requestsLeftOut() const { return m_requestsLeftOut; }
 
 private:
-    // The last row found for a node and message ID (key) and a device, by
-    // the data of the row's device text, which the frames of the device
-    // share; two ways a slot.
+    // The rows found for a node and message ID (key) and a device, by the
+    // data of the row's device text, which the frames of the device share:
+    // an open table (linear probing, at most half full, never evicting while
+    // there is room), so that every row in use is found at once.
     struct Found
     {
         quint32 key = 0;
         int group = -1;
-        const QChar *device = nullptr;
+        const QChar *device = nullptr; // none: the slot is free
     };
 
-    static size_t foundSlot(quint32 key, const QString &device)
+    size_t foundSlot(quint32 key, const QChar *device) const
     {
-        return size_t((quint64(key) << 32 ^ quint64(quintptr(device.constData()))) * 0x9E3779B97F4A7C15ull >> 57) * 2;
+        return size_t((quint64(key) << 32 ^ quint64(quintptr(device))) * 0x9E3779B97F4A7C15ull >> 40) & m_foundMask;
     }
     int findGroup(quint32 destination, quint8 messageId, const QString &device, const QString &message);
+    void remember(quint32 key, int group, const QChar *device);
     void addLeftOut(qint64 firstDelayUs);
 
     quint64 m_requests = 0;
     quint64 m_answered = 0;
     DelaySummary m_leftOutDelays; // of the requests past the table's rows
-    std::array<Found, 256> m_found{}; // small enough to stay in the nearest cache
+    std::vector<Found> m_found = std::vector<Found>(256);
+    size_t m_foundMask = 255;
+    int m_foundCount = 0;
     QVector<ReplyGroup> m_groups;
     // Node and message ID (node << 8 | ID): the groups of that pair, one a device.
     QHash<quint32, QVector<int>> m_index;

@@ -70,6 +70,8 @@ private slots:
     void select_data();
     void select();
     void logicIsSetAlgebra();
+    void messageRules_data();
+    void messageRules();
 
 private:
     QSet<QString> m_names;
@@ -319,6 +321,65 @@ void FilterExpressionTest::logicIsSetAlgebra()
     }
     QCOMPARE(differences, 0);
     QVERIFY(written > 0);
+}
+
+void FilterExpressionTest::messageRules_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<bool>("admitsAll"); // for some message
+    QTest::addColumn<bool>("admitsNone");
+    const auto row = [](const char *expression, bool all, bool none) {
+        QTest::newRow(expression) << QString::fromUtf8(expression) << all << none;
+    };
+    row("checksum_ok or not checksum_ok", true, false);
+    row("not checksum_ok and checksum_ok", false, true);
+    row("direction == \"TX\" or not direction == \"TX\"", true, false);
+    row("[Duration] >= 0 or not [Duration] == 7 or mode != \"P2P\"", true, false);
+    row("node_type == 2 and message contains \"Move\"", true, true);
+    row("[Position] > 40", false, true);
+    row("[Position] < 256 or [Preset] in {300, -1}", true, true);
+}
+
+// An answer that a message fixes is found once per message, for the report
+// writer's gate and for judge alike, and is the answer of the report on
+// every frame of the message.
+void FilterExpressionTest::messageRules()
+{
+    QFETCH(QString, expression);
+    QFETCH(bool, admitsAll);
+    QFETCH(bool, admitsNone);
+    FilterError error;
+    const FilterExpression filter = FilterExpression::compile(expression, m_names, &error);
+    QVERIFY2(!filter.isEmpty(), qPrintable(error.text()));
+    DecodeCatalogue catalogue(kXml);
+    PlainFrameFilter quick(catalogue, filter);
+    const QString direction = QStringLiteral("TX");
+    QSet<int> rules;
+    for (const QByteArray &frame : bundledFrames(600, 31)) {
+        FrameReport report = catalogue.decodeBytes(frame);
+        report.direction = direction;
+        const bool byReport = filter.matches(ReportFilterFrame(report));
+        const PlainFrameFilter::Verdict verdict = quick.judge(frame, direction);
+        QVERIFY(verdict == PlainFrameFilter::Undecided || (verdict == PlainFrameFilter::Matches) == byReport);
+        const QByteArray line = frameToHexText(frame).toLatin1();
+        QByteArray out;
+        const PlainReport gated = catalogue.appendPlainFrameReport(ReportStyle::SingleLine, line.constData(),
+                                                                   line.size(), quick.gate(direction), out);
+        QVERIFY(gated == PlainReport::NotPlain || (gated == PlainReport::Written) == byReport);
+        FrameFields fields;
+        unpackFrame(frame, fields);
+        const DeviceCatalogue::Device *device = catalogue.deviceOf(fields.sourceNodeType, fields.destinationNodeType);
+        const MessageDefinition *message = device ? DecodeCatalogue::messageOf(*device, fields.messageId) : nullptr;
+        if (gated == PlainReport::NotPlain || !message)
+            continue;
+        const PlainFrameFacts facts{frame, fields, device->product, *message, report.checksumOk};
+        const PlainFrameGate::Rule rule = quick.gate(direction).ruleFor(facts);
+        rules.insert(int(rule));
+        if (rule != PlainFrameGate::Rule::AskEach)
+            QCOMPARE(rule == PlainFrameGate::Rule::AdmitAll, byReport);
+    }
+    QCOMPARE(rules.contains(int(PlainFrameGate::Rule::AdmitAll)), admitsAll);
+    QCOMPARE(rules.contains(int(PlainFrameGate::Rule::AdmitNone)), admitsNone);
 }
 
 QTEST_GUILESS_MAIN(FilterExpressionTest)

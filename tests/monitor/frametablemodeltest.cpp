@@ -132,6 +132,31 @@ private slots:
             QVERIFY(cell(model, row, ColumnValues).contains(filter, Qt::CaseInsensitive));
     }
 
+    // A long list takes a filter in slices from the event loop: the rows of
+    // the last filter stay until the new one has been through them all, the
+    // records that came meanwhile too, and a newer filter replaces one still
+    // going through.
+    void filterInSlices()
+    {
+        TraceStore store;
+        store.append(frames(0, 5000));
+        FrameTableModel model(&store);
+        model.setFilterSliceNs(0); // a look at the clock ends each slice
+        QSignalSpy applied(&model, &FrameTableModel::rowFilterApplied);
+        model.setFilterText(QStringLiteral("count=1"));
+        QVERIFY(model.isFilterPending());
+        model.setFilterText(QStringLiteral("count=10"));
+        store.append(frames(10000, 200));
+        QCOMPARE(model.shownCount(), 5200);
+        QVERIFY(!model.isFiltering());
+        QTRY_VERIFY(!model.isFilterPending());
+        QCOMPARE(applied.count(), 1);
+        QCOMPARE(model.filterText(), QStringLiteral("count=10"));
+        // Count=10, 100 to 109, 1000 to 1099 and 10000 to 10199.
+        QCOMPARE(model.shownCount(), 311);
+        QCOMPARE(cell(model, 310, ColumnValues), QStringLiteral("Count=10199"));
+    }
+
     // The counts are told after every change that can move them. A filter
     // keeps applying to the frames after it (its rules: busfiltertest), the
     // store's clear too, which takes the rows away without a reset. A model
