@@ -158,6 +158,11 @@ QString parameterText(const QJsonObject &p)
     return name + QLatin1Char('=') + (p.contains(QStringLiteral("raw")) ? value : visibleText(value));
 }
 
+QStringList words(const char *spaced)
+{
+    return QString::fromLatin1(spaced).split(QLatin1Char(' '));
+}
+
 QStringList strings(const QJsonObject &layers, const char *field)
 {
     QStringList list;
@@ -176,7 +181,6 @@ private slots:
     void initTestCase();
     void matchesDecode_data();
     void matchesDecode();
-    void displayFilterSelects();
     void filterSelectsAsDecode_data();
     void filterSelectsAsDecode();
     void damagedRecordAsDecodeSays_data();
@@ -185,7 +189,8 @@ private slots:
     void repliesLinkedAsPaired();
 
 private:
-    ToolRun tshark(const QStringList &arguments);
+    ToolRun tshark(const QString &name, const QStringList &arguments);
+    bool makeDissector(const QString &folder, const QString &name);
     QString prepare(const QString &folder, const QVector<Line> &lines, const QString &name);
 
     QString m_tshark;
@@ -200,13 +205,20 @@ void TsharkTest::initTestCase()
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("home/.config"))));
 }
 
-ToolRun TsharkTest::tshark(const QStringList &arguments)
+// tshark over the capture `name`.pcap with the dissector `name`.lua.
+ToolRun TsharkTest::tshark(const QString &name, const QStringList &arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("home/.config")));
     environment.remove(QStringLiteral("WIRESHARK_CONFIG_DIR"));
-    return runTool(m_tshark, arguments, QString(), QByteArray(), 120000, environment);
+    return runTool(m_tshark, QStringList{"-X", "lua_script:" + m_dir.filePath(name + ".lua"), "-r", m_dir.filePath(name + ".pcap")} + arguments,
+                   QString(), QByteArray(), 120000, environment);
+}
+
+bool TsharkTest::makeDissector(const QString &folder, const QString &name)
+{
+    return runTool(kTool, QStringList{"dissector", "--xml", folder, "-o", m_dir.filePath(name + ".lua")}).exitCode == 0;
 }
 
 // The log, its capture and the dissector of the catalogue; the log's path.
@@ -216,9 +228,7 @@ QString TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, c
     if (!randomcatalogue::writeFile(log, logOf(lines)))
         return QString();
     const ToolRun converted = runTool(kTool, {QStringLiteral("convert"), log, m_dir.filePath(name + QStringLiteral(".pcap"))});
-    const ToolRun made = runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), folder, QStringLiteral("-o"),
-                                         m_dir.filePath(name + QStringLiteral(".lua"))});
-    return converted.exitCode == 0 && made.exitCode == 0 ? log : QString();
+    return converted.exitCode == 0 && makeDissector(folder, name) ? log : QString();
 }
 
 // The folder of a catalogue, or none for a made-up one, or "odd" for writeOddCatalogue's.
@@ -256,16 +266,11 @@ void TsharkTest::matchesDecode()
 
     QFile logFile(log);
     QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--json"), QStringLiteral("--xml"), folder},
-                                    QString(), logFile.readAll());
+    const ToolRun decoded = runTool(kTool, words("decode --json --xml") << folder, QString(), logFile.readAll());
     QCOMPARE(decoded.exitCode, 0);
-    QStringList arguments{QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(name + QStringLiteral(".lua")),
-                          QStringLiteral("-r"), m_dir.filePath(name + QStringLiteral(".pcap")), QStringLiteral("-T"),
-                          QStringLiteral("json")};
-    for (const char *field : {"kwn.direction", "kwn.device", "kwn.message", "kwn.mode", "kwn.source", "kwn.destination",
-                              "kwn.status", "kwn.parameter", "kwn.ack", "kwn.node_type", "kwn.checksum_ok", "kwn.msg_id"})
-        arguments << QStringLiteral("-e") << QLatin1String(field);
-    const ToolRun shown = tshark(arguments);
+    const ToolRun shown = tshark(name, words("-T json -e kwn.direction -e kwn.device -e kwn.message -e kwn.mode -e kwn.source "
+                                             "-e kwn.destination -e kwn.status -e kwn.parameter -e kwn.ack -e kwn.node_type "
+                                             "-e kwn.checksum_ok -e kwn.msg_id"));
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QVERIFY2(!shown.err.contains("Lua"), shown.err.constData());
     const QJsonArray packets = QJsonDocument::fromJson(shown.out).array();
@@ -319,39 +324,6 @@ void TsharkTest::matchesDecode()
         }
     }
     QCOMPARE(report, reports.size() - 1);
-}
-
-// A display filter on device and parameter picks exactly the frames whose
-// decoding has that device and parameter.
-void TsharkTest::displayFilterSelects()
-{
-    randomcatalogue::Generator g(7, false);
-    const QVector<Line> lines = withNoise({}, g) + everyMessage(kBundled, g) + everyMessage(kBundled, g);
-    const QString log = prepare(kBundled, lines, QStringLiteral("filter"));
-    QVERIFY(!log.isEmpty());
-    QFile logFile(log);
-    QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--single-line"),
-                                            QStringLiteral("--xml"), kBundled},
-                                    QString(), logFile.readAll());
-    QStringList expected;
-    int frame = 0;
-    for (const QByteArray &line : decoded.out.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        ++frame;
-        if (line.contains("| QX-Drive 40 |") && line.contains("Speed=Normal"))
-            expected << QString::number(frame);
-    }
-    QVERIFY(expected.size() >= 2);
-    QVERIFY(expected.size() < frame);
-    const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(QStringLiteral("filter.lua")),
-                                  QStringLiteral("-r"), m_dir.filePath(QStringLiteral("filter.pcap")), QStringLiteral("-Y"),
-                                  QStringLiteral("kwn.device == \"QX-Drive 40\" && kwn.parameter contains \"Speed=Normal\""),
-                                  QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-E"),
-                                  QStringLiteral("occurrence=a"), QStringLiteral("-e"), QStringLiteral("frame.number")});
-    QVERIFY2(shown.exitCode == 0, shown.err.constData());
-    QCOMPARE(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 }
 
 // Expressions over the parameters of a catalogue (numbers, a string, a
@@ -439,21 +411,16 @@ void TsharkTest::filterSelectsAsDecode()
         frameAt.insert(busLogTime(ms += 7), i + 1);
     const QStringList expressions = expressionsFor(folder);
     for (const QString &expression : expressions) {
-        const ToolRun filter = runTool(kTool, {QStringLiteral("filter"), QStringLiteral("--wireshark"),
-                                               QStringLiteral("--xml"), folder, expression});
+        const ToolRun filter = runTool(kTool, words("filter --wireshark --xml") << folder << expression);
         QVERIFY2(filter.exitCode == 0, qPrintable(expression + QLatin1Char(' ') + QString::fromUtf8(filter.err)));
-        const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--json"), QStringLiteral("--xml"),
-                                                folder, QStringLiteral("--filter"), expression},
-                                        QString(), logText);
+        const ToolRun decoded =
+            runTool(kTool, words("decode --json --xml") << folder << QStringLiteral("--filter") << expression, QString(), logText);
         QStringList expected;
         for (const QByteArray &line : decoded.out.split('\n'))
             if (!line.isEmpty())
                 expected << QString::number(frameAt.value(QJsonDocument::fromJson(line).object().value("time").toString()));
         const QString display = QString::fromUtf8(filter.out).trimmed();
-        const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(name + QStringLiteral(".lua")),
-                                      QStringLiteral("-r"), m_dir.filePath(name + QStringLiteral(".pcap")), QStringLiteral("-Y"),
-                                      display, QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-e"),
-                                      QStringLiteral("frame.number")});
+        const ToolRun shown = tshark(name, words("-T fields -e frame.number -Y") << display);
         QVERIFY2(shown.exitCode == 0, qPrintable(display + QLatin1Char(' ') + QString::fromUtf8(shown.err)));
         QVERIFY2(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts) == expected,
                  qPrintable(QStringLiteral("%1 -> %2: tshark %3, decode %4")
@@ -480,20 +447,14 @@ void TsharkTest::damagedRecordAsDecodeSays()
 {
     QFETCH(QByteArray, record);
     const QString capture = m_dir.filePath(QStringLiteral("damaged.pcap"));
-    const QString lua = m_dir.filePath(QStringLiteral("damaged.lua"));
     const QByteArray sound = '\0' + packFrame(0x50, false, 11, 0, 8, 1, 0x3A0C51, QByteArray());
     QVERIFY(randomcatalogue::writeFile(capture, pcapHeader() + pcapRecord(sound) + record));
-    QCOMPARE(runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), kBundled, QStringLiteral("-o"), lua})
-                 .exitCode,
-             0);
-    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--xml"), kBundled,
-                                            QStringLiteral("--input"), capture});
+    QVERIFY(makeDissector(kBundled, QStringLiteral("damaged")));
+    const ToolRun decoded = runTool(kTool, words("decode --xml") << kBundled << QStringLiteral("--input") << capture);
     const QList<QByteArray> said = decoded.err.trimmed().split('\n').last().split(':');
     QVERIFY2(decoded.exitCode != 0 && said.size() >= 2 && said.at(said.size() - 2).endsWith("record 2"),
              decoded.err.constData());
-    const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + lua, QStringLiteral("-r"), capture, QStringLiteral("-T"), QStringLiteral("fields"),
-                                  QStringLiteral("-e"), QStringLiteral("kwn.damaged"), QStringLiteral("-e"),
-                                  QStringLiteral("kwn.status")});
+    const ToolRun shown = tshark(QStringLiteral("damaged"), words("-T fields -e kwn.damaged -e kwn.status"));
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QCOMPARE(shown.out, "\tFrame decoded successfully.\n" + said.last().trimmed() + "\t\n");
 }
@@ -568,12 +529,10 @@ void TsharkTest::repliesLinkedAsPaired()
     QFETCH(int, timeoutMs);
     randomcatalogue::Generator g(quint32(seed), false);
     QHash<QString, int> frameAt;
-    const QString capture = m_dir.filePath(QStringLiteral("pairs%1.pcap").arg(seed));
-    const QString lua = m_dir.filePath(QStringLiteral("pairs.lua"));
-    QVERIFY(randomcatalogue::writeFile(capture, pairingCapture(g, timeoutMs, frameAt)));
-    QCOMPARE(runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), kBundled, QStringLiteral("-o"), lua}).exitCode, 0);
-    const ToolRun paired = runTool(kTool, {QStringLiteral("replies"), QStringLiteral("--json"), QStringLiteral("--xml"), kBundled,
-                                           QStringLiteral("--timeout"), QString::number(timeoutMs), capture});
+    const QString name = QStringLiteral("pairs%1").arg(seed), capture = m_dir.filePath(name + ".pcap");
+    QVERIFY(randomcatalogue::writeFile(capture, pairingCapture(g, timeoutMs, frameAt)) && makeDissector(kBundled, name));
+    const ToolRun paired =
+        runTool(kTool, words("replies --json --timeout") << QString::number(timeoutMs) << "--xml" << kBundled << capture);
     QVERIFY2(paired.exitCode == 0, paired.err.constData());
     QStringList expected;
     for (const QByteArray &line : paired.out.split('\n')) {
@@ -590,11 +549,8 @@ void TsharkTest::repliesLinkedAsPaired()
         }
         expected << QStringLiteral("%1 %2").arg(at).arg(replies.isEmpty() ? QStringLiteral("unanswered") : replies.join(QLatin1Char(',')));
     }
-    const ToolRun shown = tshark({QStringLiteral("-2"), QStringLiteral("-X"), QStringLiteral("lua_script:") + lua, QStringLiteral("-o"),
-                                  QStringLiteral("kwn.reply_timeout:%1").arg(timeoutMs), QStringLiteral("-r"), capture, QStringLiteral("-T"),
-                                  QStringLiteral("fields"), QStringLiteral("-e"), QStringLiteral("frame.number"), QStringLiteral("-e"),
-                                  QStringLiteral("kwn.reply_in"), QStringLiteral("-e"), QStringLiteral("kwn.request_in"), QStringLiteral("-e"),
-                                  QStringLiteral("kwn.reply_time"), QStringLiteral("-e"), QStringLiteral("_ws.expert.message")});
+    const ToolRun shown = tshark(name, words("-2 -T fields -e frame.number -e kwn.reply_in -e kwn.request_in -e kwn.reply_time "
+                                             "-e _ws.expert.message -o") << QStringLiteral("kwn.reply_timeout:%1").arg(timeoutMs));
     QVERIFY2(shown.exitCode == 0 && !shown.err.contains("Lua"), shown.err.constData());
     QStringList linked;
     for (const QByteArray &line : shown.out.split('\n')) {
