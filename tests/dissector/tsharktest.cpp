@@ -79,55 +79,6 @@ QVector<Line> everyMessage(const QString &folder, randomcatalogue::Generator &g)
     return lines;
 }
 
-// A catalogue of odd choices: a message without a name (unknown to decode)
-// alone and hiding a named one of its identifier, two messages sharing an
-// identifier (the first by name wins), a name overridden by a later file,
-// empty and repeated parameter names, odd sizes, an identifier past a byte,
-// two products of one node type, two revisions and a product without a name.
-bool writeOddCatalogue(randomcatalogue::Generator &g, const QString &folder)
-{
-    const auto profile = [&folder](const char *file, const QByteArray &head, const QByteArray &messages) {
-        return randomcatalogue::writeFile(folder + QLatin1Char('/') + QLatin1String(file),
-                                          "<profiles_def>\n<profile " + head + " standard_msg=\"/standard/standard_msg.xml\"/>\n"
-                                              + messages + "</profiles_def>\n");
-    };
-    const QByteArray echo = "<message name=\"Echo\" msg_id=\"0x38\"><parameter name=\"Rev";
-    g.nodeTypes = {3, 5, 7};
-    g.messageIds = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x38};
-    return QDir().mkpath(folder + QStringLiteral("/standard"))
-        && randomcatalogue::writeFile(folder + QStringLiteral("/standard/standard_msg.xml"), R"(<message_def>
-<message name="" msg_id="0x30"><parameter name="Lost" type="integer" size="1"/></message>
-<message name="Zulu" msg_id="0x32"><parameter name="Z" type="integer" size="1"/></message>
-<message name="Bravo" msg_id="0x32" node_mode="slave"><parameter name="B" type="string" size="2"/></message>
-<message name="Charlie" msg_id="0x35"><parameter name="C" type="integer" size="2"/></message>
-<message name="Wide id" msg_id="0x134"><parameter name="W" type="integer" size="1"/></message>
-<message name="Odd sizes" msg_id="0x33">
-  <parameter name="" type="integer" size="0"/>
-  <parameter name="Same" type="integer" size="7" sign="signed"/>
-  <parameter name="Same" type="bitfield" size="5">
-    <value value="0" description="low"/><value value="33" description="wraps"/><value value="4294967295" description="top"/>
-  </parameter>
-  <parameter name="" type="blob" size="3"/>
-  <parameter name="Neg" type="integer" size="3" sign="signed" input_format="hexa"/>
-  <parameter name="Huge" type="integer" size="4294967295" sign="signed" input_format="hexa" optional="yes"/>
-  <parameter name="Far" type="string" size="4294967295" optional="yes"/>
-</message>
-</message_def>
-)")
-        && profile("solo.xml", "product=\"Solo\" revision=\"1\" node_type=\"7\"",
-                   R"(<message msg_id="0x31"><parameter name="Lost" type="integer" size="1"/></message>
-<message name="Alpha" msg_id="0x31"><parameter name="A" type="integer" size="1"/></message>
-<message name="Charlie" msg_id="0x36"><parameter name="C" type="integer" size="1"/></message>
-)")
-        && profile("twina.xml", "product=\"Twin A\" revision=\"1\" node_type=\"3\"",
-                   echo + "A\" type=\"integer\" size=\"1\"/></message>")
-        && profile("twinb9.xml", "product=\"Twin B\" revision=\"9\" node_type=\"3\"",
-                   echo + "9\" type=\"integer\" size=\"1\"/></message>")
-        && profile("twinb10.xml", "product=\"Twin B\" revision=\"10\" node_type=\"3\"",
-                   echo + "10\" type=\"string\" size=\"1\"/></message>")
-        && profile("blank.xml", "product=\"\" revision=\"1\" node_type=\"5\"", QByteArray());
-}
-
 QVector<Line> withNoise(const QVector<QByteArray> &frames, randomcatalogue::Generator &g)
 {
     QVector<Line> lines;
@@ -231,7 +182,12 @@ QString TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, c
     return converted.exitCode == 0 && makeDissector(folder, name) ? log : QString();
 }
 
-// The folder of a catalogue, or none for a made-up one, or "odd" for writeOddCatalogue's.
+// The folder of a catalogue, or none for a made-up one, or "odd" for
+// tests/data/dissector/odd: a message without a name (unknown to decode)
+// alone and hiding a named one of its identifier, two messages sharing an
+// identifier (the first by name wins), a name overridden by a later file,
+// empty and repeated parameter names, odd sizes, an identifier past a byte,
+// two products of one node type, two revisions and a product without a name.
 void TsharkTest::matchesDecode_data()
 {
     QTest::addColumn<QString>("folder");
@@ -251,15 +207,16 @@ void TsharkTest::matchesDecode()
     QFETCH(int, seed);
     QFETCH(bool, hostile);
     randomcatalogue::Generator g(quint32(seed), hostile);
-    QVector<Line> lines;
-    if (folder.isEmpty() || folder == QLatin1String("odd")) {
-        const bool odd = !folder.isEmpty();
+    if (folder == QLatin1String("odd")) {
+        folder = QStringLiteral(KWN_TEST_DATA "/dissector/odd");
+        g.nodeTypes = {3, 5, 7};
+        g.messageIds = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x38};
+    } else if (folder.isEmpty()) {
         folder = m_dir.filePath(QStringLiteral("catalogue%1").arg(seed));
-        QVERIFY(odd ? writeOddCatalogue(g, folder) : randomcatalogue::writeCatalogue(g, folder));
-        lines = withNoise(randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
-    } else {
-        lines = withNoise({}, g) + everyMessage(folder, g);
+        QVERIFY(randomcatalogue::writeCatalogue(g, folder));
     }
+    const QVector<Line> lines =
+        withNoise(g.messageIds.isEmpty() ? QVector<QByteArray>() : randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
     const QString name = QStringLiteral("m%1").arg(seed);
     const QString log = prepare(folder, lines, name);
     QVERIFY(!log.isEmpty());
