@@ -3,11 +3,9 @@
 // recording says. (Saving: the
 // session's writer, busrecordingtest; the log buttons: buslayouttest.)
 #include "bustools/logtool.h"
-#include "bustools/showntrace.h"
 #include "capture/capturefile.h"
-#include "serial/bussession.h"
-#include "trace/tracestore.h"
 #include "busframes.h"
+#include "support/shownbus.h"
 #include "buslogs.h"
 
 #include <QSignalSpy>
@@ -21,18 +19,10 @@ class LogToolTest : public QObject
 private slots:
     void init()
     {
-        live.reset(new BusSession(QStringLiteral(KWN_SOURCE_DIR "/xml")));
-        store.reset(new TraceStore);
-        shown.reset(new ShownTrace(live.get(), store.get()));
-        tool.reset(new LogTool(shown.get()));
+        bus.emplace();
+        tool.emplace(&bus->shown);
     }
-    void cleanup()
-    {
-        tool.reset();
-        shown.reset();
-        store.reset();
-        live.reset();
-    }
+    void cleanup() { tool.reset(), bus.reset(); }
 
     void opened_data()
     {
@@ -54,8 +44,8 @@ private slots:
         QFETCH(QString, said);
         const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(content == "MISSING" || writeFile(path, content));
-        QSignalSpy messages(tool.get(), &LogTool::message);
-        QSignalSpy opening(tool.get(), &LogTool::openingChanged);
+        QSignalSpy messages(&*tool, &LogTool::message);
+        QSignalSpy opening(&*tool, &LogTool::openingChanged);
         QCOMPARE(tool->open(path), content != "MISSING");
         QTRY_VERIFY(!tool->isOpening());
         QCOMPARE(opening.count(), content == "MISSING" ? 0 : 2);
@@ -63,10 +53,10 @@ private slots:
         const QString last = messages.last().at(0).toString();
         QVERIFY2(last.startsWith(said.mid(error ? 1 : 0).replace(QStringLiteral("PATH"), path)), qPrintable(last));
         QCOMPARE(messages.last().at(1).toBool(), error);
-        QVERIFY(shown->isShowingOpenedLog());
+        QVERIFY(bus->shown.isShowingOpenedLog());
         // Times before 1970 stay as they were.
         if (content.contains("noise"))
-            QCOMPARE(shown->fileStore()->heldRecord(0).timeUs, qint64(-14182940000) * 1000);
+            QCOMPARE(bus->shown.fileStore()->heldRecord(0).timeUs, qint64(-14182940000) * 1000);
     }
 
     // A capture opens by its content, whatever its name; a damaged one keeps
@@ -108,10 +98,10 @@ private slots:
         const QString readerError = capture::readCapture(path).error;
         QCOMPARE(readerError.isEmpty(), damage.isEmpty());
 
-        QSignalSpy messages(tool.get(), &LogTool::message);
+        QSignalSpy messages(&*tool, &LogTool::message);
         QVERIFY(tool->open(path));
         QTRY_VERIFY(!tool->isOpening());
-        const TraceStore *opened = shown->fileStore();
+        const TraceStore *opened = bus->shown.fileStore();
         QCOMPARE(opened->heldCount(), kept);
         for (int k = 0; k < kept; ++k) {
             QCOMPARE(opened->heldRecord(k).kind, made.at(k).kind);
@@ -127,8 +117,8 @@ private slots:
             said += QStringLiteral("; reading stopped: ") + readerError;
         QCOMPARE(messages.last().at(0).toString(), said);
         QCOMPARE(messages.last().at(1).toBool(), !damage.isEmpty());
-        QCOMPARE(shown->session()->counters().received, quint64(kept - noiseRuns - 1));
-        QCOMPARE(shown->session()->counters().sent, quint64(1));
+        QCOMPARE(bus->shown.session()->counters().received, quint64(kept - noiseRuns - 1));
+        QCOMPARE(bus->shown.session()->counters().sent, quint64(1));
     }
 
     // Cancelled, or the live bus shown again, an opening stops where it is
@@ -144,29 +134,29 @@ private slots:
         QFETCH(bool, cancelled);
         const QString path = dir.filePath(QStringLiteral("long.log"));
         QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
-        QSignalSpy messages(tool.get(), &LogTool::message);
+        QSignalSpy messages(&*tool, &LogTool::message);
         QVERIFY(tool->open(path));
         QVERIFY(!tool->open(path));
         QCOMPARE(messages.last().at(0).toString(), QStringLiteral("A log is being opened: cancel it first"));
         QMetaObject::Connection once;
-        once = connect(tool.get(), &LogTool::openProgress, this, [&] {
+        once = connect(&*tool, &LogTool::openProgress, this, [&] {
             disconnect(once);
             if (cancelled)
                 tool->cancelOpening();
             else
-                shown->showLiveBus();
+                bus->shown.showLiveBus();
         });
         QTRY_VERIFY(!tool->isOpening());
         QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Stopped opening %1: 4096 frames").arg(path));
         if (cancelled)
-            QCOMPARE(shown->fileStore()->heldCount(), 4096);
+            QCOMPARE(bus->shown.fileStore()->heldCount(), 4096);
     }
 
     void recording()
     {
         const QString path = dir.filePath(QStringLiteral("record.log"));
-        QSignalSpy messages(tool.get(), &LogTool::message);
-        QSignalSpy recording(tool.get(), &LogTool::recordingChanged);
+        QSignalSpy messages(&*tool, &LogTool::message);
+        QSignalSpy recording(&*tool, &LogTool::recordingChanged);
         QVERIFY(tool->startRecording(path));
         QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to ") + path);
         QCOMPARE(tool->recordingText(), QStringLiteral("\u25cf Recording record.log: 0 frames"));
@@ -181,10 +171,8 @@ private slots:
 
 private:
     QTemporaryDir dir;
-    std::unique_ptr<BusSession> live;
-    std::unique_ptr<TraceStore> store;
-    std::unique_ptr<ShownTrace> shown;
-    std::unique_ptr<LogTool> tool;
+    std::optional<ShownBus> bus;
+    std::optional<LogTool> tool;
 };
 
 QTEST_GUILESS_MAIN(LogToolTest)

@@ -8,7 +8,7 @@
 #include "codec/buslogfile.h"
 #include "cataloguefiles.h"
 #include "support/busrecords.h"
-#include "support/goldenfile.h"
+#include "support/datarows.h"
 #include "support/tablerows.h"
 
 #include <QTemporaryDir>
@@ -96,7 +96,7 @@ private slots:
                        .replace(pcapWords, QStringLiteral("\\1"))
                        .trimmed().toUtf8() + '\n';
         }
-        compareWithGolden(out, "capture/files.golden");
+        compareGolden(QStringLiteral("capture/files.golden"), out);
     }
 
     // Whatever prefix of a capture is left, it is read whole up to a

@@ -1,5 +1,6 @@
 #include "codec/frame.h"
 #include "decoder/debuilderlayout.h"
+#include "support/datarows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,8 +41,7 @@ private slots:
     void pasting_data();
     void pasting();
     void parameterRows();
-    void stringsShownVisibly_data();
-    void stringsShownVisibly();
+    void stringShownVisibly();
 
 private:
     template<typename T = QLineEdit> T *child(const char *name) const { return page->findChild<T *>(QLatin1String(name)); }
@@ -120,50 +120,19 @@ void DebuilderLayoutTest::deletingTheInput()
 
 void DebuilderLayoutTest::pasting_data()
 {
-    QTest::addColumn<QStringList>("pastes");
-    QTest::addColumn<QStringList>("checks"); // "widget.property=value", "widget=missing" or "rows=" parameter rows
-
-    const QString red = QStringLiteral("LineEditStatus.styleSheet=color: red");
-    const QString black = QStringLiteral("LineEditStatus.styleSheet=color: black");
-    QTest::newRow("revision 10 comes first in code-unit order") << QStringList{frameText(0x60, 3, QByteArray(1, '\x07'))}
-        << QStringList{"LineEditStatus.text=" + kDecoded, "LineEditApplication.text=Glider", "LineEditMessage.text=CONFIG_REV10"};
-    QTest::newRow("incomplete") << QStringList{frameText(0x51, 3, QByteArray::fromHex("2c01"))} << QStringList{
-        "LineEditStatus.text=Frame is uncomplete.", red, "LineEditMessage.text=SET_POSITION", "rows=1"}; // the complete one
-    QTest::newRow("longer") << QStringList{frameText(0x40, 3) + " 01 02"} << QStringList{
-        "LineEditStatus.text=Frame is longer than expected (2 additional bytes).", black, "LineEditMessage.text=GET_NODE_ADDR"};
+    addDataRows(QStringLiteral("decoder/pastes.txt"));
     // Far beyond QLineEdit's default limit of 32767 characters; nothing is cut.
-    QTest::newRow("a megabyte") << QStringList{frameText(0x40, 3).leftJustified(1 << 20, QLatin1Char('0'))} << QStringList{
-        QStringLiteral("LineEditStatus.text=Frame is longer than expected (%1 additional bytes).").arg((1 << 19) - 11),
-        "LineEditMessage.text=GET_NODE_ADDR"};
-    QTest::newRow("unknown message") << QStringList{frameText(0x7E, 3, QByteArray(), 1, 0xFFFFFF)} << QStringList{
-        "LineEditStatus.text=Frame not decoded because message is unknown.", red, "LineEditMessage.text=Unknown message",
-        "rows=0", "radioButtonBroadcast.checked=true", "LineEditApplication.text=Glider"};
-    QTest::newRow("unknown node type keeps the device") << QStringList{frameText(0x40, 5), frameText(0x40, 9)} << QStringList{
-        "LineEditStatus.text=No product found for the node type set in this frame.", red,
-        "LineEditApplication.text=Lifter", "groupBoxAddressing=missing", "LineEditMessage=missing"};
-
-    // The header: addressing mode by destination, node IDs, acknowledge bit, node type, all read-only.
-    QTest::newRow("point to point") << QStringList{frameText(0x40, 3)} << QStringList{
-        "radioButtonP2P.checked=true", "radioButtonGroup.checked=false", "radioButtonBroadcast.checked=false",
-        "LineEditSource.text=000001", "LineEditDestination.text=000002", "checkBoxAcknowledge.checked=false",
-        "checkBoxAcknowledge.enabled=false", "groupBoxAddressing.enabled=false", "groupBoxAddressing.styleSheet=color: black",
-        "labelNodeType.text=3"};
-    QTest::newRow("group") << QStringList{frameText(0x40, 3, QByteArray(), 171, 0, true)} << QStringList{
-        "radioButtonGroup.checked=true", "radioButtonP2P.checked=false", "LineEditSource.text=0000AB",
-        "LineEditDestination.text=000000", "checkBoxAcknowledge.checked=true"};
-    QTest::newRow("broadcast") << QStringList{frameText(0x40, 5, QByteArray(), 0x12AB34, 0xFFFFFF)} << QStringList{
-        "radioButtonBroadcast.checked=true", "radioButtonGroup.checked=false", "LineEditSource.text=12AB34",
-        "LineEditDestination.text=FFFFFF", "labelNodeType.text=5", "LineEditApplication.text=Lifter", black};
+    QTest::newRow("a megabyte") << QStringList{frameText(0x40, 3).leftJustified(1 << 20, QLatin1Char('0')),
+        QStringLiteral("LineEditStatus.text=Frame is longer than expected (%1 additional bytes).; "
+                       "LineEditMessage.text=GET_NODE_ADDR").arg((1 << 19) - 11)};
 }
 
 void DebuilderLayoutTest::pasting()
 {
-    QFETCH(QStringList, pastes);
-    QFETCH(QStringList, checks);
-
-    for (const QString &frame : pastes)
-        paste(frame);
-    for (const QString &check : checks) {
+    QFETCH(QStringList, row);
+    for (const QString &frame : row[0].split(QLatin1Char(' ')))
+        paste(unescaped(frame));
+    for (const QString &check : row[1].split(QStringLiteral("; "))) {
         const QString key = check.section(QLatin1Char('='), 0, 0);
         QObject *object = page->findChild<QObject *>(key.section(QLatin1Char('.'), 0, 0));
         QString value = object ? object->property(key.section(QLatin1Char('.'), 1).toLatin1().constData()).toString() : "missing";
@@ -199,29 +168,16 @@ void DebuilderLayoutTest::parameterRows()
     QCOMPARE(bits, (QStringList{"Bit 0: Ready=1", "Bit 3: Closed=1"}));
 }
 
-void DebuilderLayoutTest::stringsShownVisibly_data()
+// The Label field shows the string as the core writes it: a control
+// character escaped, the padding left out (the rule's cases:
+// codec/visibletext.txt).
+void DebuilderLayoutTest::stringShownVisibly()
 {
-    QTest::addColumn<QByteArray>("label");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("escape sequence") << QByteArray("\x1B[2J") << "\\x1B[2J";
-    QTest::newRow("line ends") << QByteArray("A\r\nB") << "A\\x0D\\x0AB";
-    QTest::newRow("padding") << QByteArray("AB\0\0", 4) << "AB";
-    QTest::newRow("NUL inside") << QByteArray("A\0B\0", 4) << "A\\x00B";
-    QTest::newRow("backslash, C1, DEL, soft hyphen") << QByteArray("\\\x85\x7F\xAD") << "\\\\\\x85\\x7F\\xAD";
-    QTest::newRow("Latin-1 letters") << QByteArray("\xE9t\xE9\xA0") << QString::fromLatin1("\xE9t\xE9\xA0");
-}
-
-// The Label field shows every character of the string, control characters
-// escaped as the command line prints them, the padding left out.
-void DebuilderLayoutTest::stringsShownVisibly()
-{
-    QFETCH(QByteArray, label);
-    QFETCH(QString, shown);
-    paste(frameText(0x51, 3, QByteArray::fromHex("2c0102") + label + QByteArray::fromHex("09fe07")));
+    paste(frameText(0x51, 3, QByteArray::fromHex("2c0102") + QByteArray("A\r\0\0", 4) + QByteArray::fromHex("09fe07")));
     QCOMPARE(text("LineEditStatus"), kDecoded);
     const QList<QLineEdit *> values = page->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
     QCOMPARE(values.size(), 5);
-    QCOMPARE(values.at(2)->text(), shown);
+    QCOMPARE(values.at(2)->text(), QStringLiteral("A\\x0D"));
 }
 
 QTEST_MAIN(DebuilderLayoutTest)

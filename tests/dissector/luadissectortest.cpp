@@ -6,6 +6,7 @@
 
 #include "dissector/luadissector.h"
 #include "dissector/wiresharkfilter.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 
@@ -57,21 +58,13 @@ private slots:
 
 void LuaDissectorTest::literal_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("plain") << QStringLiteral("QX-Drive 40");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("quotes") << QStringLiteral("say \"hi\" and 'bye'");
-    QTest::newRow("backslashes") << QStringLiteral("a\\b\\\\c\\");
-    QTest::newRow("escape then digit") << QStringLiteral("\n1\t99\\0123");
-    QTest::newRow("line breaks") << QStringLiteral("one\ntwo\r\nthree\rfour");
-    QTest::newRow("long brackets") << QStringLiteral("]] ]=] [[ --[[ x ]]");
-    QTest::newRow("non-ASCII") << QStringLiteral("\u00dc\u20ac\u0000\u2028\U0001F600");
-    QTest::newRow("closing quote and code") << QStringLiteral("\") os.exit(1) --");
+    addDataRows(QStringLiteral("dissector/lualiterals.txt"));
 }
 
 void LuaDissectorTest::literal()
 {
-    QFETCH(QString, text);
+    QFETCH(QStringList, row);
+    const QString text = unescaped(row.value(0));
     const QByteArray literal = dissector::luaStringLiteral(text);
     bool ok = false;
     QCOMPARE(readLiteral(literal, &ok), text.toUtf8());
@@ -93,38 +86,13 @@ void LuaDissectorTest::headerStaysComment()
 
 void LuaDissectorTest::wiresharkFilter_data()
 {
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<QString>("filter"); // empty: refused
-    const auto row = [](const char *expression, const char *filter) {
-        QTest::newRow(expression) << QString::fromUtf8(expression) << QString::fromUtf8(filter);
-    };
-    const char *const never = "(kwn.status && !kwn.status)";
-    row("[Position] in {1, 0x10}", "(kwn.p.position == 1 || kwn.p.position == 16)");
-    // Past the 32 bits of the field: decided here, as Wireshark refuses such a number.
-    row("[Position] < -1", never);
-    row("[Position] > -1", "kwn.p.position");
-    row("[Position] != 5000000000", "kwn.p.position");
-    row("[Position] & 0x100000001", "kwn.p.position & 1");
-    // A signed number's bits from 31 up are its sign.
-    row("[Tilt] & -0x7FFFFFFE", "(kwn.p.tilt & 2 || kwn.p.tilt < 0)");
-    // A string has no number; a number's text is its shown one.
-    row("[Tag] == 1 or [Tag] contains \"x\"", "(" "(kwn.status && !kwn.status)" " || kwn.p.tag contains \"x\")");
-    row("[Position] == \"Up\"", "kwn.parameter == \"Position=Up\"");
-    row("[Note]", "kwn.parameter_name == \"Note\"");
-    row("[Note] == 1", never);
-    row("[Speed] >= 3", "(kwn.parameter_name == \"Speed\" && kwn.p.speed >= 3)");
-    row("[Level] == \"on\"", "kwn.parameter == \"Level=on\"");
-    row("[Level] > 2", "");
-    row("[Level] contains \"o\"", "");
-    row("source & 0x0180", "(kwn.device && (!(kwn[4] & 0x80) || !(kwn[5] & 0x01)))");
-    row("not ack and message != \"a\\\"b\"",
-        "kwn.status && (!((kwn.device && kwn.ack == 1)) && (kwn.message && !(kwn.message == \"a\\\"b\")))");
+    addDataRows(QStringLiteral("dissector/wiresharkfilters.txt"));
 }
 
 void LuaDissectorTest::wiresharkFilter()
 {
-    QFETCH(QString, expression);
-    QFETCH(QString, filter);
+    QFETCH(QStringList, row);
+    const QString expression = unescaped(QString::fromUtf8(QTest::currentDataTag())), filter = unescaped(row[0]);
     using dissector::WiresharkField;
     const QHash<QString, WiresharkField> fields{
         {QStringLiteral("kwn.p.position"), {WiresharkField::Unsigned, {QStringLiteral("Position")}}},

@@ -8,6 +8,7 @@
 // known device or message.
 
 #include "codec/frame.h"
+#include "fuzz/randomcatalogue.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -17,20 +18,6 @@
 #include <QVector>
 
 namespace randomcatalogue {
-
-// Text for an XML attribute: markup and every control written as a reference.
-inline QByteArray xmlText(const QString &text)
-{
-    QByteArray out;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '&' || u == '<' || u == '>' || u == '"' || u == '\'' || u < 0x20)
-            out += "&#" + QByteArray::number(u) + ";";
-        else
-            out += QString(c).toUtf8();
-    }
-    return out;
-}
 
 struct Generator
 {
@@ -55,7 +42,7 @@ struct Generator
         static const char *const types[] = {"integer", "integer", "integer", "string", "bitfield", "blob"};
         const QByteArray type = types[below(6)];
         const int size = type == "bitfield" ? 1 + below(2) : below(7) == 0 ? 0 : 1 + below(type == "string" ? 6 : 5);
-        QByteArray p = "        <parameter name=\"" + xmlText(name(QStringLiteral("P%1 ").arg(index))) + "\" type=\""
+        QByteArray p = "        <parameter name=\"" + xmlAttribute(name(QStringLiteral("P%1 ").arg(index))) + "\" type=\""
             + type + "\" size=\"" + QByteArray::number(size) + "\"";
         if (type == "integer" && below(2))
             p += " sign=\"signed\"";
@@ -70,14 +57,14 @@ struct Generator
         for (int v = named ? below(5) + 1 : 0; v > 0; --v) {
             const qint64 value = type == "bitfield" ? below(40) : below(4) == 0 ? -below(200) : below(300);
             p += "            <value value=\"" + QByteArray::number(value) + "\" description=\""
-                + xmlText(name(QStringLiteral("V"))) + "\"/>\n";
+                + xmlAttribute(name(QStringLiteral("V"))) + "\"/>\n";
         }
         return p + "        </parameter>\n";
     }
 
     QByteArray message(int id, bool slave)
     {
-        QByteArray m = "    <message name=\"" + xmlText(name(QStringLiteral("M"))) + "\" category=\"C\" msg_id=\"0x"
+        QByteArray m = "    <message name=\"" + xmlAttribute(name(QStringLiteral("M"))) + "\" category=\"C\" msg_id=\"0x"
             + QByteArray::number(id, 16) + "\"" + (slave ? " node_mode=\"slave\"" : "") + " description=\"d\">\n";
         for (int i = below(6); i > 0; --i)
             m += parameter(i);
@@ -131,7 +118,7 @@ inline bool writeCatalogue(Generator &g, const QString &folder)
         for (int revision = 1 + g.below(2); revision > 0; --revision) {
             QVector<int> ids{0x20 + p, 0x41, 0x80 + g.below(8)};
             g.messageIds += ids;
-            const QByteArray xml = "<?xml version=\"1.0\"?>\n<profiles_def>\n    <profile product=\"" + xmlText(product)
+            const QByteArray xml = "<?xml version=\"1.0\"?>\n<profiles_def>\n    <profile product=\"" + xmlAttribute(product)
                 + "\" revision=\"" + QByteArray::number(revision * 5) + "\" node_type=\"" + QByteArray::number(nodeType)
                 + "\" standard_msg=\"/standard/standard_msg.xml\" standard_motor_msg=\""
                 + (g.below(2) ? "/standard/standard_motor_msg.xml" : "") + "\"/>\n" + g.messages(ids)

@@ -79,55 +79,6 @@ QVector<Line> everyMessage(const QString &folder, randomcatalogue::Generator &g)
     return lines;
 }
 
-// A catalogue of odd choices: a message without a name (unknown to decode)
-// alone and hiding a named one of its identifier, two messages sharing an
-// identifier (the first by name wins), a name overridden by a later file,
-// empty and repeated parameter names, odd sizes, an identifier past a byte,
-// two products of one node type, two revisions and a product without a name.
-bool writeOddCatalogue(randomcatalogue::Generator &g, const QString &folder)
-{
-    const auto profile = [&folder](const char *file, const QByteArray &head, const QByteArray &messages) {
-        return randomcatalogue::writeFile(folder + QLatin1Char('/') + QLatin1String(file),
-                                          "<profiles_def>\n<profile " + head + " standard_msg=\"/standard/standard_msg.xml\"/>\n"
-                                              + messages + "</profiles_def>\n");
-    };
-    const QByteArray echo = "<message name=\"Echo\" msg_id=\"0x38\"><parameter name=\"Rev";
-    g.nodeTypes = {3, 5, 7};
-    g.messageIds = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x38};
-    return QDir().mkpath(folder + QStringLiteral("/standard"))
-        && randomcatalogue::writeFile(folder + QStringLiteral("/standard/standard_msg.xml"), R"(<message_def>
-<message name="" msg_id="0x30"><parameter name="Lost" type="integer" size="1"/></message>
-<message name="Zulu" msg_id="0x32"><parameter name="Z" type="integer" size="1"/></message>
-<message name="Bravo" msg_id="0x32" node_mode="slave"><parameter name="B" type="string" size="2"/></message>
-<message name="Charlie" msg_id="0x35"><parameter name="C" type="integer" size="2"/></message>
-<message name="Wide id" msg_id="0x134"><parameter name="W" type="integer" size="1"/></message>
-<message name="Odd sizes" msg_id="0x33">
-  <parameter name="" type="integer" size="0"/>
-  <parameter name="Same" type="integer" size="7" sign="signed"/>
-  <parameter name="Same" type="bitfield" size="5">
-    <value value="0" description="low"/><value value="33" description="wraps"/><value value="4294967295" description="top"/>
-  </parameter>
-  <parameter name="" type="blob" size="3"/>
-  <parameter name="Neg" type="integer" size="3" sign="signed" input_format="hexa"/>
-  <parameter name="Huge" type="integer" size="4294967295" sign="signed" input_format="hexa" optional="yes"/>
-  <parameter name="Far" type="string" size="4294967295" optional="yes"/>
-</message>
-</message_def>
-)")
-        && profile("solo.xml", "product=\"Solo\" revision=\"1\" node_type=\"7\"",
-                   R"(<message msg_id="0x31"><parameter name="Lost" type="integer" size="1"/></message>
-<message name="Alpha" msg_id="0x31"><parameter name="A" type="integer" size="1"/></message>
-<message name="Charlie" msg_id="0x36"><parameter name="C" type="integer" size="1"/></message>
-)")
-        && profile("twina.xml", "product=\"Twin A\" revision=\"1\" node_type=\"3\"",
-                   echo + "A\" type=\"integer\" size=\"1\"/></message>")
-        && profile("twinb9.xml", "product=\"Twin B\" revision=\"9\" node_type=\"3\"",
-                   echo + "9\" type=\"integer\" size=\"1\"/></message>")
-        && profile("twinb10.xml", "product=\"Twin B\" revision=\"10\" node_type=\"3\"",
-                   echo + "10\" type=\"string\" size=\"1\"/></message>")
-        && profile("blank.xml", "product=\"\" revision=\"1\" node_type=\"5\"", QByteArray());
-}
-
 QVector<Line> withNoise(const QVector<QByteArray> &frames, randomcatalogue::Generator &g)
 {
     QVector<Line> lines;
@@ -158,6 +109,11 @@ QString parameterText(const QJsonObject &p)
     return name + QLatin1Char('=') + (p.contains(QStringLiteral("raw")) ? value : visibleText(value));
 }
 
+QStringList words(const char *spaced)
+{
+    return QString::fromLatin1(spaced).split(QLatin1Char(' '));
+}
+
 QStringList strings(const QJsonObject &layers, const char *field)
 {
     QStringList list;
@@ -176,7 +132,6 @@ private slots:
     void initTestCase();
     void matchesDecode_data();
     void matchesDecode();
-    void displayFilterSelects();
     void filterSelectsAsDecode_data();
     void filterSelectsAsDecode();
     void damagedRecordAsDecodeSays_data();
@@ -185,7 +140,8 @@ private slots:
     void repliesLinkedAsPaired();
 
 private:
-    ToolRun tshark(const QStringList &arguments);
+    ToolRun tshark(const QString &name, const QStringList &arguments);
+    bool makeDissector(const QString &folder, const QString &name);
     QString prepare(const QString &folder, const QVector<Line> &lines, const QString &name);
 
     QString m_tshark;
@@ -200,13 +156,20 @@ void TsharkTest::initTestCase()
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("home/.config"))));
 }
 
-ToolRun TsharkTest::tshark(const QStringList &arguments)
+// tshark over the capture `name`.pcap with the dissector `name`.lua.
+ToolRun TsharkTest::tshark(const QString &name, const QStringList &arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("home/.config")));
     environment.remove(QStringLiteral("WIRESHARK_CONFIG_DIR"));
-    return runTool(m_tshark, arguments, QString(), QByteArray(), 120000, environment);
+    return runTool(m_tshark, QStringList{"-X", "lua_script:" + m_dir.filePath(name + ".lua"), "-r", m_dir.filePath(name + ".pcap")} + arguments,
+                   QString(), QByteArray(), 120000, environment);
+}
+
+bool TsharkTest::makeDissector(const QString &folder, const QString &name)
+{
+    return runTool(kTool, QStringList{"dissector", "--xml", folder, "-o", m_dir.filePath(name + ".lua")}).exitCode == 0;
 }
 
 // The log, its capture and the dissector of the catalogue; the log's path.
@@ -216,12 +179,15 @@ QString TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, c
     if (!randomcatalogue::writeFile(log, logOf(lines)))
         return QString();
     const ToolRun converted = runTool(kTool, {QStringLiteral("convert"), log, m_dir.filePath(name + QStringLiteral(".pcap"))});
-    const ToolRun made = runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), folder, QStringLiteral("-o"),
-                                         m_dir.filePath(name + QStringLiteral(".lua"))});
-    return converted.exitCode == 0 && made.exitCode == 0 ? log : QString();
+    return converted.exitCode == 0 && makeDissector(folder, name) ? log : QString();
 }
 
-// The folder of a catalogue, or none for a made-up one, or "odd" for writeOddCatalogue's.
+// The folder of a catalogue, or none for a made-up one, or "odd" for
+// tests/data/dissector/odd: a message without a name (unknown to decode)
+// alone and hiding a named one of its identifier, two messages sharing an
+// identifier (the first by name wins), a name overridden by a later file,
+// empty and repeated parameter names, odd sizes, an identifier past a byte,
+// two products of one node type, two revisions and a product without a name.
 void TsharkTest::matchesDecode_data()
 {
     QTest::addColumn<QString>("folder");
@@ -241,31 +207,27 @@ void TsharkTest::matchesDecode()
     QFETCH(int, seed);
     QFETCH(bool, hostile);
     randomcatalogue::Generator g(quint32(seed), hostile);
-    QVector<Line> lines;
-    if (folder.isEmpty() || folder == QLatin1String("odd")) {
-        const bool odd = !folder.isEmpty();
+    if (folder == QLatin1String("odd")) {
+        folder = QStringLiteral(KWN_TEST_DATA "/dissector/odd");
+        g.nodeTypes = {3, 5, 7};
+        g.messageIds = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x38};
+    } else if (folder.isEmpty()) {
         folder = m_dir.filePath(QStringLiteral("catalogue%1").arg(seed));
-        QVERIFY(odd ? writeOddCatalogue(g, folder) : randomcatalogue::writeCatalogue(g, folder));
-        lines = withNoise(randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
-    } else {
-        lines = withNoise({}, g) + everyMessage(folder, g);
+        QVERIFY(randomcatalogue::writeCatalogue(g, folder));
     }
+    const QVector<Line> lines =
+        withNoise(g.messageIds.isEmpty() ? QVector<QByteArray>() : randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
     const QString name = QStringLiteral("m%1").arg(seed);
     const QString log = prepare(folder, lines, name);
     QVERIFY(!log.isEmpty());
 
     QFile logFile(log);
     QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--json"), QStringLiteral("--xml"), folder},
-                                    QString(), logFile.readAll());
+    const ToolRun decoded = runTool(kTool, words("decode --json --xml") << folder, QString(), logFile.readAll());
     QCOMPARE(decoded.exitCode, 0);
-    QStringList arguments{QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(name + QStringLiteral(".lua")),
-                          QStringLiteral("-r"), m_dir.filePath(name + QStringLiteral(".pcap")), QStringLiteral("-T"),
-                          QStringLiteral("json")};
-    for (const char *field : {"kwn.direction", "kwn.device", "kwn.message", "kwn.mode", "kwn.source", "kwn.destination",
-                              "kwn.status", "kwn.parameter", "kwn.ack", "kwn.node_type", "kwn.checksum_ok", "kwn.msg_id"})
-        arguments << QStringLiteral("-e") << QLatin1String(field);
-    const ToolRun shown = tshark(arguments);
+    const ToolRun shown = tshark(name, words("-T json -e kwn.direction -e kwn.device -e kwn.message -e kwn.mode -e kwn.source "
+                                             "-e kwn.destination -e kwn.status -e kwn.parameter -e kwn.ack -e kwn.node_type "
+                                             "-e kwn.checksum_ok -e kwn.msg_id"));
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QVERIFY2(!shown.err.contains("Lua"), shown.err.constData());
     const QJsonArray packets = QJsonDocument::fromJson(shown.out).array();
@@ -319,39 +281,6 @@ void TsharkTest::matchesDecode()
         }
     }
     QCOMPARE(report, reports.size() - 1);
-}
-
-// A display filter on device and parameter picks exactly the frames whose
-// decoding has that device and parameter.
-void TsharkTest::displayFilterSelects()
-{
-    randomcatalogue::Generator g(7, false);
-    const QVector<Line> lines = withNoise({}, g) + everyMessage(kBundled, g) + everyMessage(kBundled, g);
-    const QString log = prepare(kBundled, lines, QStringLiteral("filter"));
-    QVERIFY(!log.isEmpty());
-    QFile logFile(log);
-    QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--single-line"),
-                                            QStringLiteral("--xml"), kBundled},
-                                    QString(), logFile.readAll());
-    QStringList expected;
-    int frame = 0;
-    for (const QByteArray &line : decoded.out.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        ++frame;
-        if (line.contains("| QX-Drive 40 |") && line.contains("Speed=Normal"))
-            expected << QString::number(frame);
-    }
-    QVERIFY(expected.size() >= 2);
-    QVERIFY(expected.size() < frame);
-    const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(QStringLiteral("filter.lua")),
-                                  QStringLiteral("-r"), m_dir.filePath(QStringLiteral("filter.pcap")), QStringLiteral("-Y"),
-                                  QStringLiteral("kwn.device == \"QX-Drive 40\" && kwn.parameter contains \"Speed=Normal\""),
-                                  QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-E"),
-                                  QStringLiteral("occurrence=a"), QStringLiteral("-e"), QStringLiteral("frame.number")});
-    QVERIFY2(shown.exitCode == 0, shown.err.constData());
-    QCOMPARE(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 }
 
 // Expressions over the parameters of a catalogue (numbers, a string, a
@@ -439,21 +368,16 @@ void TsharkTest::filterSelectsAsDecode()
         frameAt.insert(busLogTime(ms += 7), i + 1);
     const QStringList expressions = expressionsFor(folder);
     for (const QString &expression : expressions) {
-        const ToolRun filter = runTool(kTool, {QStringLiteral("filter"), QStringLiteral("--wireshark"),
-                                               QStringLiteral("--xml"), folder, expression});
+        const ToolRun filter = runTool(kTool, words("filter --wireshark --xml") << folder << expression);
         QVERIFY2(filter.exitCode == 0, qPrintable(expression + QLatin1Char(' ') + QString::fromUtf8(filter.err)));
-        const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--json"), QStringLiteral("--xml"),
-                                                folder, QStringLiteral("--filter"), expression},
-                                        QString(), logText);
+        const ToolRun decoded =
+            runTool(kTool, words("decode --json --xml") << folder << QStringLiteral("--filter") << expression, QString(), logText);
         QStringList expected;
         for (const QByteArray &line : decoded.out.split('\n'))
             if (!line.isEmpty())
                 expected << QString::number(frameAt.value(QJsonDocument::fromJson(line).object().value("time").toString()));
         const QString display = QString::fromUtf8(filter.out).trimmed();
-        const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + m_dir.filePath(name + QStringLiteral(".lua")),
-                                      QStringLiteral("-r"), m_dir.filePath(name + QStringLiteral(".pcap")), QStringLiteral("-Y"),
-                                      display, QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-e"),
-                                      QStringLiteral("frame.number")});
+        const ToolRun shown = tshark(name, words("-T fields -e frame.number -Y") << display);
         QVERIFY2(shown.exitCode == 0, qPrintable(display + QLatin1Char(' ') + QString::fromUtf8(shown.err)));
         QVERIFY2(QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts) == expected,
                  qPrintable(QStringLiteral("%1 -> %2: tshark %3, decode %4")
@@ -480,20 +404,14 @@ void TsharkTest::damagedRecordAsDecodeSays()
 {
     QFETCH(QByteArray, record);
     const QString capture = m_dir.filePath(QStringLiteral("damaged.pcap"));
-    const QString lua = m_dir.filePath(QStringLiteral("damaged.lua"));
     const QByteArray sound = '\0' + packFrame(0x50, false, 11, 0, 8, 1, 0x3A0C51, QByteArray());
     QVERIFY(randomcatalogue::writeFile(capture, pcapHeader() + pcapRecord(sound) + record));
-    QCOMPARE(runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), kBundled, QStringLiteral("-o"), lua})
-                 .exitCode,
-             0);
-    const ToolRun decoded = runTool(kTool, {QStringLiteral("decode"), QStringLiteral("--xml"), kBundled,
-                                            QStringLiteral("--input"), capture});
+    QVERIFY(makeDissector(kBundled, QStringLiteral("damaged")));
+    const ToolRun decoded = runTool(kTool, words("decode --xml") << kBundled << QStringLiteral("--input") << capture);
     const QList<QByteArray> said = decoded.err.trimmed().split('\n').last().split(':');
     QVERIFY2(decoded.exitCode != 0 && said.size() >= 2 && said.at(said.size() - 2).endsWith("record 2"),
              decoded.err.constData());
-    const ToolRun shown = tshark({QStringLiteral("-X"), QStringLiteral("lua_script:") + lua, QStringLiteral("-r"), capture, QStringLiteral("-T"), QStringLiteral("fields"),
-                                  QStringLiteral("-e"), QStringLiteral("kwn.damaged"), QStringLiteral("-e"),
-                                  QStringLiteral("kwn.status")});
+    const ToolRun shown = tshark(QStringLiteral("damaged"), words("-T fields -e kwn.damaged -e kwn.status"));
     QVERIFY2(shown.exitCode == 0, shown.err.constData());
     QCOMPARE(shown.out, "\tFrame decoded successfully.\n" + said.last().trimmed() + "\t\n");
 }
@@ -568,12 +486,10 @@ void TsharkTest::repliesLinkedAsPaired()
     QFETCH(int, timeoutMs);
     randomcatalogue::Generator g(quint32(seed), false);
     QHash<QString, int> frameAt;
-    const QString capture = m_dir.filePath(QStringLiteral("pairs%1.pcap").arg(seed));
-    const QString lua = m_dir.filePath(QStringLiteral("pairs.lua"));
-    QVERIFY(randomcatalogue::writeFile(capture, pairingCapture(g, timeoutMs, frameAt)));
-    QCOMPARE(runTool(kTool, {QStringLiteral("dissector"), QStringLiteral("--xml"), kBundled, QStringLiteral("-o"), lua}).exitCode, 0);
-    const ToolRun paired = runTool(kTool, {QStringLiteral("replies"), QStringLiteral("--json"), QStringLiteral("--xml"), kBundled,
-                                           QStringLiteral("--timeout"), QString::number(timeoutMs), capture});
+    const QString name = QStringLiteral("pairs%1").arg(seed), capture = m_dir.filePath(name + ".pcap");
+    QVERIFY(randomcatalogue::writeFile(capture, pairingCapture(g, timeoutMs, frameAt)) && makeDissector(kBundled, name));
+    const ToolRun paired =
+        runTool(kTool, words("replies --json --timeout") << QString::number(timeoutMs) << "--xml" << kBundled << capture);
     QVERIFY2(paired.exitCode == 0, paired.err.constData());
     QStringList expected;
     for (const QByteArray &line : paired.out.split('\n')) {
@@ -590,11 +506,8 @@ void TsharkTest::repliesLinkedAsPaired()
         }
         expected << QStringLiteral("%1 %2").arg(at).arg(replies.isEmpty() ? QStringLiteral("unanswered") : replies.join(QLatin1Char(',')));
     }
-    const ToolRun shown = tshark({QStringLiteral("-2"), QStringLiteral("-X"), QStringLiteral("lua_script:") + lua, QStringLiteral("-o"),
-                                  QStringLiteral("kwn.reply_timeout:%1").arg(timeoutMs), QStringLiteral("-r"), capture, QStringLiteral("-T"),
-                                  QStringLiteral("fields"), QStringLiteral("-e"), QStringLiteral("frame.number"), QStringLiteral("-e"),
-                                  QStringLiteral("kwn.reply_in"), QStringLiteral("-e"), QStringLiteral("kwn.request_in"), QStringLiteral("-e"),
-                                  QStringLiteral("kwn.reply_time"), QStringLiteral("-e"), QStringLiteral("_ws.expert.message")});
+    const ToolRun shown = tshark(name, words("-2 -T fields -e frame.number -e kwn.reply_in -e kwn.request_in -e kwn.reply_time "
+                                             "-e _ws.expert.message -o") << QStringLiteral("kwn.reply_timeout:%1").arg(timeoutMs));
     QVERIFY2(shown.exitCode == 0 && !shown.err.contains("Lua"), shown.err.constData());
     QStringList linked;
     for (const QByteArray &line : shown.out.split('\n')) {

@@ -6,6 +6,7 @@
 #include "cataloguefiles.h"
 #include "codec/valueencoding.h"
 #include "encoder/builderlayout.h"
+#include "support/datarows.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -18,29 +19,13 @@ class EditorColourTest : public QObject
     Q_OBJECT
 
 private slots:
-    void fieldColourFollowsTheRule_data()
-    {
-        QTest::addColumn<QByteArray>("attributes");
-        QTest::addColumn<bool>("freshBlack");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("typedBlack");
-        QTest::newRow("decimal, default above reversed limits") << QByteArray("size=\"1\" min=\"200\" max=\"10\" default=\"300\"") << false << "5" << false;
-        QTest::newRow("signed, default below the size") << QByteArray("size=\"1\" sign=\"signed\" default=\"-129\"") << false << "-128" << true;
-        QTest::newRow("hidden") << QByteArray("size=\"1\" max=\"9\" default=\"12\" display=\"no\"") << false << "9" << true;
-        QTest::newRow("decimal, valid default") << QByteArray("size=\"2\" max=\"100\" default=\"7\"") << true << "300" << false;
-        QTest::newRow("string, short default") << QByteArray("type=\"string\" size=\"4\" default=\"AB\"") << false << "ABCD" << true;
-        QTest::newRow("hexadecimal, default too wide") << QByteArray("size=\"1\" input_format=\"hexa\" max=\"0x1FF\" default=\"0x1FF\"") << false << "1F" << true;
-        // A fresh hexadecimal field is judged by its digits, an edited one by its range.
-        QTest::newRow("hexadecimal, default out of range") << QByteArray("size=\"1\" input_format=\"hexa\" max=\"10\" default=\"0x20\"") << true << "20" << false;
-        QTest::newRow("hexadecimal signed") << QByteArray("size=\"1\" sign=\"signed\" input_format=\"hexa\" min=\"-10\" max=\"10\"") << true << "80" << false;
-    }
-
+    void fieldColourFollowsTheRule_data() { addDataRows(QStringLiteral("encoder/editorcolours.txt")); }
     void fieldColourFollowsTheRule()
     {
-        QFETCH(QByteArray, attributes);
-        QFETCH(bool, freshBlack);
-        QFETCH(QString, typed);
-        QFETCH(bool, typedBlack);
+        QFETCH(QStringList, row);
+        const QByteArray attributes = row[0].toUtf8();
+        const bool freshBlack = row[1] == "true", typedBlack = row[3] == "true";
+        const QString typed = row[2];
         QTemporaryDir dir;
         const QByteArray type = attributes.contains("type=") ? QByteArray() : QByteArray("type=\"integer\" ");
         QVERIFY(writeProfile(dir.path(), "<message name=\"M\" category=\"C\" msg_id=\"0x10\"><p name=\"V\" " + type

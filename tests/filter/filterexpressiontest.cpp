@@ -8,6 +8,7 @@
 #include "filter/filterexpression.h"
 #include "filter/filterframe.h"
 #include "filter/plainframefilter.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 
@@ -65,8 +66,6 @@ class FilterExpressionTest : public QObject
 private slots:
     void initTestCase() { m_names = catalogueParameterNames(loadProfiles(kXml)); }
 
-    void parse_data();
-    void parse();
     void select_data();
     void select();
     void logicIsSetAlgebra();
@@ -77,170 +76,24 @@ private:
     QSet<QString> m_names;
 };
 
-void FilterExpressionTest::parse_data()
-{
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<QString>("error"); // empty: accepted
-
-    const auto ok = [](const char *expression) { QTest::newRow(expression) << QString::fromUtf8(expression) << QString(); };
-    const auto refused = [](const char *expression, const char *error) {
-        QTest::newRow(expression) << QString::fromUtf8(expression) << QString::fromUtf8(error);
-    };
-    ok("device == \"QX-Drive 40\"");
-    ok("[Position] > 80 and message == \"Move\"");
-    ok("not checksum_ok || source == \"3a0c51\"");
-    ok("[Faults] & 4");
-    ok("mode in {\"p2p\", \"GROUP\"}");
-    ok("[State] in {1, \"Running down\"}");
-    ok("[Offset] > -0x10 && !ack");
-    ok("status matches \"^frame\" OR ((ack))");
-    ok("[Label] contains \"\\\"x\\\\\"");
-    ok("[ Supply voltage ] >= 200");
-    ok("source < 0x100000 and destination != \"FFFFFF\"");
-    ok("direction == \"rx\" and node_type in {2, 5}");
-
-    refused("device ==", "expected a value after \"==\" at column 10");
-    refused("device == )", "expected a value after \"==\" at column 11");
-    refused("[Positon] > 5", "no message has a parameter \"Positon\" (did you mean \"Position\"?) at column 1");
-    refused("ack and [position] > 5", "no message has a parameter \"position\" (did you mean \"Position\"?) at column 9");
-    refused("[Nothing like it] == 1", "no message has a parameter \"Nothing like it\" at column 1");
-    refused("devce == \"x\"", "unknown field \"devce\" (did you mean \"device\"?) at column 1");
-    refused("speed > 1", "unknown field \"speed\" at column 1");
-    refused("message matches \"(unclosed\"",
-            "bad regular expression: missing closing parenthesis at column 27");
-    refused("(ack", "expected \")\" at column 5");
-    refused("ack == 1", "ack is true or false at column 8");
-    refused("ack > true", "ack takes \"==\" or \"!=\" at column 5");
-    refused("[Position] == true", "[Position] is not compared with true or false at column 15");
-    refused("device > \"a\"", "\">\" does not apply to device, a text at column 8");
-    refused("[State] < \"Blocked\"", "\"<\" takes a number at column 9");
-    refused("[Position] contains 5", "\"contains\" takes a string at column 12");
-    refused("message contains 5", "message is a text: expected a string at column 18");
-    refused("node_type == \"2\"", "node_type is a number at column 14");
-    refused("source == \"3A0C5\"", "source is six hexadecimal digits at column 11");
-    refused("source == \"0x1234\"", "source is six hexadecimal digits at column 11");
-    refused("mode == \"Ring\"", "mode is \"P2P\", \"Group\" or \"Broadcast\" at column 9");
-    refused("[Position] == \"5", "string not closed by \" at column 15");
-    refused("device == \"a\\n\"", "unknown escape \"\\n\" in a string at column 13");
-    refused("[Position = 5", "parameter name not closed by \"]\" at column 1");
-    refused("[ ] == 5", "expected a parameter name in \"[]\" at column 1");
-    refused("device = \"x\"", "expected \"==\" rather than \"=\" at column 8");
-    refused("ack and", "expected a field, \"[parameter]\", \"not\" or \"(\" but found the end at column 8");
-    refused("", "expected a field, \"[parameter]\", \"not\" or \"(\" but found the end at column 1");
-    refused("ack ack", "unexpected \"ack\" at column 5");
-    refused("ack | checksum_ok", "unexpected \"|\" at column 5");
-    refused("[Position] in {1, 2", "expected \",\" or \"}\" in the set at column 20");
-    refused("[Position] in 1", "expected \"{\" after \"in\" at column 15");
-    refused("[Position] == 12ab", "bad number \"12ab\" at column 15");
-    refused("[Position] == 0x", "bad number \"0x\" at column 15");
-    refused("[Position] == 9223372036854775808", "number \"9223372036854775808\" out of range at column 15");
-}
-
-void FilterExpressionTest::parse()
-{
-    QFETCH(QString, expression);
-    QFETCH(QString, error);
-    FilterError refused;
-    const FilterExpression compiled = FilterExpression::compile(expression, m_names, &refused);
-    QCOMPARE(compiled.isEmpty() ? refused.text() : QString(), error);
-}
-
+// Each row of filter/expressions.txt: an expression, then either "!" and
+// the parser's refusal, or the samples it selects, by either reader.
 void FilterExpressionTest::select_data()
 {
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<QStringList>("selected"); // names of the samples
-
-    const auto row = [](const char *expression, const char *selected) {
-        QTest::newRow(expression) << QString::fromUtf8(expression)
-                                  << QString::fromLatin1(selected).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    };
-    // Fields; a frame without the field fails every comparison, != too.
-    row("device == \"QX-Drive 40\"", "status position move badstop");
-    row("device != \"QX-Drive 40\"", "info");
-    row("not device == \"QX-Drive 40\"", "info noproduct");
-    row("device contains \"Drive\"", "status position move badstop");
-    row("device contains \"drive\"", "");
-    row("device matches \"^lumen\"", "info");
-    row("device", "status position move badstop info");
-    row("not device", "noproduct");
-    row("message in {\"Stop\", \"Move\"}", "move badstop");
-    row("status == \"Frame decoded successfully.\"", "status position move badstop info");
-    row("status contains \"unknown\" or status contains \"No product\"", "noproduct");
-    row("source == \"3a0c51\"", "status");
-    row("source == 0x3A0C51 or destination == \"3A0C51\"", "status position info");
-    row("source != \"3A0C51\"", "position move badstop info");
-    row("source contains \"0a0b\"", "position badstop");
-    row("destination < 0x100", "move");
-    row("mode == \"group\"", "move");
-    row("mode == \"BROADCAST\"", "badstop");
-    row("mode != \"P2P\"", "move badstop");
-    row("mode matches \"^p\"", "status position info");
-    row("direction == \"tx\"", "move");
-    row("direction != \"TX\"", "status noproduct");
-    row("direction", "status move noproduct");
-    row("ack", "move");
-    row("ack == false", "status position badstop info");
-    row("not ack", "status position badstop info noproduct");
-    row("checksum_ok", "status position move info noproduct");
-    row("checksum_ok == false", "badstop");
-    row("checksum_ok != true", "badstop");
-    row("node_type == 5", "info");
-    row("node_type in {0, 5}", "move info");
-    row("node_type >= 2", "status position badstop info");
-    // Parameters: named values by number and by name.
-    row("[State] == 2", "status");
-    row("[State] == \"Running down\"", "status");
-    row("[State] == \"running down\"", "");
-    row("[State] matches \"running\"", "status");
-    row("[State] != 2", "");
-    row("[Last command source] == 255", "status");
-    row("[Last command source] == \"Unknown\"", "status");
-    // A bitfield's whole field; its text the checked bits.
-    row("[Faults] & 4", "status");
-    row("[Faults] & 2", "");
-    row("[Faults] == 5", "status");
-    row("[Faults] contains \"Limits not set\"", "status");
-    row("[Faults] contains \"Overheated\"", "");
-    // Little-endian numbers, signed ones with their sign.
-    row("[Supply voltage] == 240", "status");
-    row("[Position pulses] == 0x1234", "position");
-    row("[Position] > 80", "position");
-    row("[Position] <= 85 and [Position] >= 85", "position");
-    row("[Tilt] == -5", "position");
-    row("[Tilt] < 0", "position");
-    row("[Tilt] == 251", "");
-    row("[Encoder count] == -100", "position");
-    row("[Encoder count] > -101 and [Encoder count] < -99", "position");
-    row("[Preset] == 0", "position");
-    row("[Preset]", "position");
-    // Optional parameters left off: no row, so every comparison fails.
-    row("[Direction] == \"Down\"", "move");
-    row("[Direction] == 1", "move");
-    row("[Duration] > 0", "");
-    row("[Duration] != 5", "");
-    row("not [Duration] == 5", "status position move badstop info noproduct");
-    // Strings: their own characters, without padding; hexadecimal forms as shown.
-    row("[Hardware revision] == \"B2\"", "info");
-    row("[Hardware revision] matches \"^b\\\\d$\"", "info");
-    row("[Hardware revision] == 0", "");
-    row("[Serial number] == 0xC0FFEE", "info");
-    row("[Serial number] == \"c0ffee\"", "info");
-    row("[Firmware major] in {2, 3} and [Firmware minor] == 1", "info");
-    // Logic: not binds tightest, then and, then or.
-    row("not ack and checksum_ok", "status position info noproduct");
-    row("ack or [Tilt] < 0 and [Tilt] > -10", "position move");
-    row("(ack or [Tilt] < 0) and checksum_ok", "position move");
-    row("!(ack || checksum_ok)", "badstop");
-    row("not not ack", "move");
+    addDataRows(QStringLiteral("filter/expressions.txt"));
 }
 
 void FilterExpressionTest::select()
 {
-    QFETCH(QString, expression);
-    QFETCH(QStringList, selected);
+    QFETCH(QStringList, row);
+    const QString expression = unescaped(QString::fromUtf8(QTest::currentDataTag()));
     FilterError error;
     const FilterExpression filter = FilterExpression::compile(expression, m_names, &error);
-    QVERIFY2(!filter.isEmpty(), qPrintable(error.text()));
+    const QString expected = unescaped(row[0]);
+    if (filter.isEmpty() || expected.startsWith(QLatin1Char('!'))) {
+        QCOMPARE(filter.isEmpty() ? QLatin1Char('!') + error.text() : QStringLiteral("accepted"), expected);
+        return;
+    }
     DecodeCatalogue catalogue(kXml);
     PlainFrameFilter quick(catalogue, filter);
     QStringList byReport;
@@ -255,8 +108,8 @@ void FilterExpressionTest::select()
         if (verdict == PlainFrameFilter::Undecided ? matches : verdict == PlainFrameFilter::Matches)
             byQuickReader << QLatin1String(sample.name);
     }
-    QCOMPARE(byReport, selected);
-    QCOMPARE(byQuickReader, selected);
+    QCOMPARE(byReport.join(QLatin1Char(' ')), expected);
+    QCOMPARE(byQuickReader, byReport);
 }
 
 // On frames of every bundled message with random contents, `a or b` selects

@@ -10,7 +10,7 @@
 #include "codec/valueseries.h"
 #include "insight/csvwriter.h"
 #include "support/busrecords.h"
-#include "support/goldenfile.h"
+#include "support/datarows.h"
 #include "support/tablerows.h"
 #include "cataloguefiles.h"
 #include "toolrun.h"
@@ -132,7 +132,7 @@ private slots:
         for (const BusRecord &record : {busRecord(BusRecord::Noise, 1, sent.bytes), eventRecord(1, QStringLiteral("x")), sent})
             writer.appendRecord(record, true, out);
         writer.appendRecord(sent, false, out);
-        compareWithGolden(out + seriesRows(), "insight/csvwriter.golden");
+        compareGolden(QStringLiteral("insight/csvwriter.golden"), out + seriesRows());
     }
 
     // Each message of each bundled device, as the device's reply with every

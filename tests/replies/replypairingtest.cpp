@@ -3,9 +3,7 @@
 
 #include "codec/frame.h"
 #include "replies/replypairing.h"
-
-#include <QFile>
-#include <QtTest>
+#include "support/datarows.h"
 
 namespace {
 
@@ -56,31 +54,16 @@ private slots:
     void delayFigures();
 };
 
+// Each row: settings, frames, the requests settled and the unsolicited and dropped counts.
 void ReplyPairingTest::scenario_data()
 {
-    QTest::addColumn<QString>("settings");
-    QTest::addColumn<QString>("frames");
-    QTest::addColumn<QString>("requests");
-    QTest::addColumn<QString>("counts");
-    QFile file(QStringLiteral(KWN_TEST_DATA "/replies/scenarios.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList cells = line.split(QLatin1Char('|'));
-        QVERIFY2(cells.size() == 5, qPrintable(line));
-        QTest::newRow(qPrintable(cells.at(0).trimmed()))
-            << cells.at(1).trimmed() << cells.at(2).trimmed() << cells.at(3).trimmed() << cells.at(4).trimmed();
-    }
+    addDataRows(QStringLiteral("replies/scenarios.txt"));
 }
 
 void ReplyPairingTest::scenario()
 {
-    QFETCH(QString, settings);
-    QFETCH(QString, frames);
-    QFETCH(QString, requests);
-    QFETCH(QString, counts);
+    QFETCH(QStringList, row);
+    const QString settings = row[0], frames = row[1], requests = row[2], counts = row[3];
     ReplyPairing pairing;
     const QStringList setting = settings.split(QLatin1Char(' '));
     if (setting.first() == QLatin1String("timeout"))

@@ -6,9 +6,9 @@
 // and lines starting with '#' are comments. In a cell, \| is a bar, and \n,
 // \r, \t, \\ and \xHH what they say (\x20: a space kept at an end).
 
+#include "support/datarows.h"
+
 #include <QByteArrayList>
-#include <QFile>
-#include <QtTest>
 
 namespace tablerows {
 
@@ -29,25 +29,15 @@ inline QByteArray unescape(const QByteArray &raw)
     return bytes;
 }
 
-// The rows of tests/data/`name`, each a Qt Test row of one column, "cells".
+// The rows of tests/data/`name` (read as datarows.h reads tables), each a
+// Qt Test row of one column, "cells".
 inline void addRows(const char *name)
 {
     QTest::addColumn<QByteArrayList>("cells");
-    QFile file(QStringLiteral(KWN_TEST_DATA "/") + QLatin1String(name));
-    QVERIFY2(file.open(QIODevice::ReadOnly), name);
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.trimmed().isEmpty() || line.startsWith('#'))
-            continue;
-        QByteArrayList cells{QByteArray()};
-        for (int i = 0; i < line.size(); ++i) {
-            if (line.at(i) == '|')
-                cells << QByteArray();
-            else
-                cells.last() += line.mid(i, line.at(i) == '\\' ? 2 : 1);
-            i += line.at(i) == '\\' ? 1 : 0;
-        }
-        for (QByteArray &cell : cells)
-            cell = unescape(cell.trimmed());
+    for (const QStringList &fields : readDataRows(QLatin1String(name))) {
+        QByteArrayList cells;
+        for (const QString &field : fields)
+            cells << unescape(field.toUtf8());
         QTest::newRow(cells.takeFirst().constData()) << cells;
     }
 }

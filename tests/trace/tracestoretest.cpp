@@ -1,7 +1,6 @@
 // The trace store's own rules: sequence numbers and drops across batches,
-// clears and capacity changes; the bound of the latest entries; what clear
-// empties; and what a record costs in it.
-#include "heapusage.h"
+// clears and capacity changes; the bound of the latest entries; and what
+// clear empties. (What a record costs: bench/guibusrecordmemorybench.)
 #include "trace/tracestore.h"
 
 #include <QSignalSpy>
@@ -189,40 +188,6 @@ private slots:
         store.append({frame(5, 5000, 0xA)});
         QCOMPARE(nodesAdded.count(), 3);
         QCOMPARE(nodesAdded.at(2).at(0).toInt(), 0);
-    }
-
-    // The store takes what its records take: a record's size each, its texts
-    // and bytes shared with the other records of its frame, as the session's
-    // decoder hands them out. 200,000 records of 64 frames.
-    void memoryPerRecord()
-    {
-        if (!heapusage::measurable())
-            QSKIP("the heap in use cannot be read here");
-        const int count = 200000;
-        QVector<BusRecord> decoded;
-        for (int i = 0; i < 64; ++i)
-            decoded.append(frame(i, 0, quint32(i % 8), quint8(i)));
-        QVector<QVector<BusRecord>> batches;
-        for (int done = 0; done < count; done += 400) {
-            QVector<BusRecord> batch;
-            batch.reserve(400);
-            for (int i = done; i < done + 400; ++i) {
-                BusRecord record = decoded.at(i % decoded.size());
-                record.timeUs = 1000000 + i;
-                batch.append(record);
-            }
-            batches.append(batch);
-        }
-        TraceStore store;
-        store.setCapacity(count);
-        const qint64 before = heapusage::bytesInUse();
-        for (const QVector<BusRecord> &batch : qAsConst(batches))
-            store.append(batch);
-        const double perRecord = double(heapusage::bytesInUse() - before) / count;
-        qInfo("%.1f bytes a record, a record is %d", perRecord, int(sizeof(BusRecord)));
-        QCOMPARE(store.heldCount(), count);
-        QVERIFY2(perRecord >= sizeof(BusRecord) && perRecord <= 1.05 * sizeof(BusRecord),
-                 qPrintable(QString::number(perRecord)));
     }
 };
 
