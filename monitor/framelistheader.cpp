@@ -99,7 +99,7 @@ void FrameListHeader::setColumnWidths()
     const QVector<int> widths = latestShown()
         ? QVector<int>{time, device, message, route, values, fit("Count"), fit("Rate /s"), delta}
         : QVector<int>{time, delta, fit("Dir"), device, message, route, values,
-                       fit("00112233445566778899AABB"), fit("Checksum")};
+                       fit("00112233445566778899AABB"), fit("Checksum"), fit("unsolicited")};
     for (int column = 0; column < widths.size(); ++column)
         tableViewFrames->setColumnWidth(column, widths.at(column));
 }
@@ -180,7 +180,7 @@ void FrameListHeader::showHeaderState()
 
     const int device = headerOfLatest ? int(LatestMessageModel::Device) : int(ColumnDevice);
     const int message = headerOfLatest ? int(LatestMessageModel::Message) : int(ColumnMessage);
-    for (int column = 0; column < std::max(int(BusColumnCount), int(LatestMessageModel::ColumnCount)); ++column)
+    for (int column = 0; column < std::max(int(FrameTableModel::ColumnCount), int(LatestMessageModel::ColumnCount)); ++column)
         tableViewFrames->setItemDelegateForColumn(
             column, column == device || column == message ? delegateElideMiddle : nullptr);
     (headerOfLatest ? latestFitter : listFitter)->apply();

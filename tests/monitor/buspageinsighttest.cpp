@@ -41,7 +41,7 @@ private slots:
     {
         auto *tabs = page->findChild<QTabWidget *>(QStringLiteral("tabWidgetDetail"));
         QVERIFY(tabs);
-        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QStringLiteral("Frame"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("Nodes"));
         QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("frameDetailPane"));
