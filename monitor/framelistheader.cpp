@@ -149,11 +149,13 @@ void FrameListHeader::setDefaultHeader()
     // checksum (Save, the detail pane and the Decode page have them), the
     // direction (sent rows have a colour of their own) and Δ (the time
     // column can show it); in Latest the time, which Count and Rate tell
-    // better there.
+    // better there. The Reply column too: in the window's first size it
+    // would leave the values no room; the column menu shows it.
     if (latest) {
         header->setSectionHidden(LatestMessageModel::Time, true);
     } else {
-        for (int column : {ColumnDelta, ColumnDirection, ColumnBytes, ColumnChecksum})
+        for (int column : {int(ColumnDelta), int(ColumnDirection), int(ColumnBytes), int(ColumnChecksum),
+                           FrameTableModel::ColumnReply})
             header->setSectionHidden(column, true);
     }
 }

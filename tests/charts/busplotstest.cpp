@@ -165,10 +165,11 @@ void BusPlotsTest::rowMenu_data()
     QTest::addColumn<QStringList>("entries");
     QTest::newRow("numbers, a name and bits; no string")
         << sampleFrame(5, 1) << int(BusRecord::Received)
-        << QStringList{QStringLiteral("Plot Position"), QStringLiteral("Plot Mode"), QStringLiteral("Plot Flags")};
+        << QStringList{QStringLiteral("Plot reply time"), QStringLiteral("Plot Position"), QStringLiteral("Plot Mode"),
+                       QStringLiteral("Plot Flags")};
     QTest::newRow("sent") << sampleFrame(5, 1) << int(BusRecord::Sent)
-                          << QStringList{QStringLiteral("Plot Position"), QStringLiteral("Plot Mode"),
-                                         QStringLiteral("Plot Flags")};
+                          << QStringList{QStringLiteral("Plot reply time"), QStringLiteral("Plot Position"),
+                                         QStringLiteral("Plot Mode"), QStringLiteral("Plot Flags")};
     QTest::newRow("cut short") << sampleFrame(5, 1).left(14) << int(BusRecord::Received) << QStringList{};
     QTest::newRow("bad checksum") << withBadChecksum(sampleFrame(5, 1)) << int(BusRecord::Received) << QStringList{};
     QTest::newRow("unknown device") << packFrame(0x30, false, 13, 9, 0, kSource, 1, QByteArray(2, 0))
