@@ -97,6 +97,7 @@ private slots:
         field(QStringLiteral("LineEditFilter"))->clear();
         QCOMPARE(shownCell(0, column), QStringLiteral("no reply"));
         QCOMPARE(shownCell(1, column), QStringLiteral("unsolicited"));
+        QCOMPARE(shownCell(2, column), QStringLiteral("no reply")); // the log was read to its end
         BusLayout other;
         QCOMPARE(other.replies()->timeoutMs(), 10);
     }
