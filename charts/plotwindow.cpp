@@ -255,6 +255,12 @@ void PlotWindow::addRecord(const BusRecord &record, int only)
         scheduleRefresh();
 }
 
+void PlotWindow::addPoint(int index, qint64 timeUs, double value)
+{
+    extractor.series(index).append(timeUs, value);
+    scheduleRefresh();
+}
+
 void PlotWindow::addRecords(const QVector<BusRecord> &records)
 {
     if (extractor.feed(records) > 0)

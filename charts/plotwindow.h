@@ -50,6 +50,9 @@ public:
 
     // A record of the past, for one series or (-1) all; drawn at the next refresh.
     void addRecord(const BusRecord &record, int only = -1);
+    // A point worked out elsewhere (a reply's delay), for a series that no
+    // frame gives points to; drawn at the next refresh.
+    void addPoint(int index, qint64 timeUs, double value);
 
     // Drawing: what the series hold, for the part in view, now (the timer
     // does it after new records and each change of the view).

@@ -2,6 +2,7 @@
 
 #include "bustools/logtool.h"
 #include "bustools/replaytool.h"
+#include "bustools/replytool.h"
 #include "bustools/sendtool.h"
 #include "bustools/showntrace.h"
 #include "monitor/busplots.h"
@@ -14,6 +15,7 @@
 #include "monitor/nodetablemodel.h"
 #include "monitor/portpanel.h"
 #include "monitor/replaypanel.h"
+#include "monitor/replytablemodel.h"
 #include "monitor/sendpanel.h"
 #include "monitor/statusline.h"
 #include "serial/bussession.h"
@@ -41,6 +43,10 @@ BusLayout::BusLayout(QObject *parent) : QObject(parent), layoutMain(new QVBoxLay
         latestModel->setStore(shownTrace->store());
         nodeModel->setStore(shownTrace->store());
     });
+    // After the models: the Reply column is drawn once the list has the rows.
+    replyTool = named(new ReplyTool(shownTrace, this), QStringLiteral("replyTool"));
+    frameModel->setReplies(replyTool);
+    replyModel = named(new ReplyTableModel(replyTool, this), QStringLiteral("replyModel"));
     sendTool = new SendTool(busSession, this);
     logTool = new LogTool(shownTrace, this);
     replayTool = new ReplayTool(busSession, this);
@@ -73,11 +79,11 @@ void BusLayout::buildPanels()
     statusLine = named(new StatusLine, QStringLiteral("statusLine"));
     logPanel = named(new LogPanel(logTool), QStringLiteral("logPanel"));
     listPanel = named(new FrameListPanel(shownTrace, frameModel, latestModel), QStringLiteral("listPanel"));
-    detailPanel = new DetailPanel(busSession, nodeModel); // named tabWidgetDetail
+    detailPanel = new DetailPanel(busSession, nodeModel, replyModel); // named tabWidgetDetail
     figuresPanel = named(new FiguresPanel(shownTrace, nodeModel), QStringLiteral("figuresPanel"));
     sendPanel = named(new SendPanel(sendTool), QStringLiteral("sendPanel"));
     replayPanel = new ReplayPanel(replayTool); // named widgetReplay
-    busPlots = named(new BusPlots(shownTrace, listPanel, this), QStringLiteral("busPlots"));
+    busPlots = named(new BusPlots(shownTrace, replyTool, listPanel, this), QStringLiteral("busPlots"));
 }
 
 void BusLayout::composePanels()
@@ -107,6 +113,15 @@ void BusLayout::connectPanels()
     connect(listPanel, &FrameListPanel::recordMenuRequested, busPlots,
             [this](QMenu *menu, const BusRecord &record) { busPlots->addPlotEntries(menu, record); });
     connect(listPanel, &FrameListPanel::currentRecordChanged, detailPanel, &DetailPanel::showRecord);
+    connect(listPanel, &FrameListPanel::currentSequenceChanged, detailPanel, &DetailPanel::showReplyLinks);
+    connect(detailPanel, &DetailPanel::rowRequested, listPanel, &FrameListPanel::selectSequence);
+    connect(detailPanel, &DetailPanel::filterExpressionRequested, listPanel, &FrameListPanel::setFilterText);
+    connect(detailPanel, &DetailPanel::replyPlotRequested, busPlots, &BusPlots::openReplyPlotOfGroup);
+    // An opened log read to its end: its requests still waiting settle.
+    connect(logTool, &LogTool::openingChanged, replyTool, [this](bool opening) {
+        if (!opening)
+            replyTool->finishLog();
+    });
     // The list has chosen the records by then: Nodes counts them.
     connect(listPanel, &FrameListPanel::rowFilterChanged, nodeModel,
             [this](const std::shared_ptr<const RecordFilter> &filter) {

@@ -30,6 +30,8 @@ class QHBoxLayout;
 class QVBoxLayout;
 class ReplayPanel;
 class ReplayTool;
+class ReplyTableModel;
+class ReplyTool;
 class SendPanel;
 class SendTool;
 class ShownTrace;
@@ -53,6 +55,7 @@ public:
     LogTool *logs() const { return logTool; }
     ReplayTool *replay() const { return replayTool; }
     BusPlots *plots() const { return busPlots; }
+    ReplyTool *replies() const { return replyTool; }
 
 signals:
     void connectedChanged(bool connected);
@@ -78,6 +81,8 @@ private:
     SendTool *sendTool = nullptr;
     LogTool *logTool = nullptr;
     ReplayTool *replayTool = nullptr;
+    ReplyTool *replyTool = nullptr; // requests and replies of what is shown
+    ReplyTableModel *replyModel = nullptr;
     BusPlots *busPlots = nullptr;
     // Widgets of the page: gone with it, if it goes first.
     QPointer<PortPanel> portPanel;

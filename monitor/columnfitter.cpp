@@ -33,7 +33,8 @@ ColumnFitter::ColumnFitter(QTableView *view, QAbstractItemModel *model, const QV
     });
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-                measureRows(topLeft.row(), bottomRight.row());
+                // Only the columns changed: the Reply column changes on its own, often.
+                measureRows(topLeft.row(), bottomRight.row(), topLeft.column(), bottomRight.column());
             });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { measureRows(0, m_model->rowCount() - 1); });
     connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, &ColumnFitter::sectionResized);
@@ -51,7 +52,7 @@ bool ColumnFitter::showsModel() const
     return shown == m_model;
 }
 
-void ColumnFitter::measureRows(int first, int last)
+void ColumnFitter::measureRows(int first, int last, int firstColumn, int lastColumn)
 {
     if (first < 0 || last < first)
         return;
@@ -61,6 +62,8 @@ void ColumnFitter::measureRows(int first, int last)
     const int step = qMax(1, (last - first + 1) / kMostRowsMeasured);
     bool grown = false;
     for (Measure &measure : m_columns) {
+        if (measure.fit.column < firstColumn || measure.fit.column > lastColumn)
+            continue;
         for (int row = first; row <= last; row += step) {
             const QString text = m_model->index(row, measure.fit.column).data().toString();
             if (text.size() + kShorterSlack < measure.longestChars)

@@ -18,6 +18,8 @@
 #include <QSet>
 #include <QVector>
 
+#include <climits>
+
 class QAbstractItemModel;
 class QModelIndex;
 class QTableView;
@@ -66,7 +68,8 @@ private:
 
     bool showsModel() const;
     int titleWidth(int column) const;
-    void measureRows(int first, int last);
+    // The rows' texts of the columns fitted from firstColumn to lastColumn.
+    void measureRows(int first, int last, int firstColumn = 0, int lastColumn = INT_MAX);
     void sectionResized(int logical, int oldSize, int newSize);
 
     QTableView *m_view;

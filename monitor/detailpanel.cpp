@@ -1,9 +1,11 @@
 #include "monitor/detailpanel.h"
 
+#include "bustools/replytool.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
 #include "monitor/framedetailpane.h"
 #include "monitor/nodetablemodel.h"
+#include "monitor/replytablemodel.h"
 #include "serial/bussession.h"
 #include "widgets/pagestyle.h"
 #include "widgets/settingsstore.h"
@@ -12,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
@@ -21,28 +24,55 @@ namespace {
 // In the page's settings group.
 const QString kDetailTabKey = QStringLiteral("bus/detailTab");
 const QString kSilentAfterKey = QStringLiteral("bus/silentAfterS");
+const QString kReplyTimeoutKey = QStringLiteral("bus/replyTimeoutMs");
+
+QTableView *newTableView(const QString &name)
+{
+    auto *view = named(new QTableView, name);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setWordWrap(false);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(20);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->horizontalHeader()->setTextElideMode(Qt::ElideRight);
+    // In order of first appearance until a header is clicked.
+    view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    view->setSortingEnabled(true);
+    return view;
+}
 
 } // namespace
 
-DetailPanel::DetailPanel(BusSession *session, NodeTableModel *nodes, QWidget *parent)
-    : QTabWidget(parent), busSession(session), nodeModel(nodes)
+DetailPanel::DetailPanel(BusSession *session, NodeTableModel *nodes, ReplyTableModel *replies, QWidget *parent)
+    : QTabWidget(parent), busSession(session), nodeModel(nodes), replyModel(replies)
 {
     setObjectName(QStringLiteral("tabWidgetDetail"));
     setDocumentMode(true);
     frameDetailPane = new FrameDetailPane;
     frameDetailPane->setObjectName(QStringLiteral("frameDetailPane"));
     buildNodesTab();
-    // "Silent after" in the tab bar's corner, shown with the Nodes tab.
-    setCornerWidget(buildNodesCorner(), Qt::TopRightCorner);
+    buildRepliesTab();
+    // In the tab bar's corner, "Silent after" with the Nodes tab, the reply
+    // timeout with Replies.
+    auto *corner = named(new QWidget, QStringLiteral("widgetDetailCorner"));
+    auto *cornerLayout = new QHBoxLayout(corner);
+    cornerLayout->setContentsMargins(0, 0, 0, 0);
+    cornerLayout->addWidget(buildNodesCorner());
+    cornerLayout->addWidget(buildRepliesCorner());
+    setCornerWidget(corner, Qt::TopRightCorner);
     addTab(frameDetailPane, QStringLiteral("Frame"));
     addTab(tableViewNodes, QStringLiteral("Nodes"));
+    addTab(tableViewReplies, QStringLiteral("Replies"));
 
     const int tab = settingsStore().value(kDetailTabKey, 0).toInt();
     setCurrentIndex(tab >= 0 && tab < count() ? tab : 0);
-    cornerWidget()->setVisible(currentWidget() == tableViewNodes);
+    showCorner();
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {
         settingsStore().setValue(kDetailTabKey, index);
-        cornerWidget()->setVisible(currentWidget() == tableViewNodes);
+        showCorner();
     });
     connect(spinBoxSilentAfter, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int seconds) {
         nodeModel->setSilenceThresholdUs(qint64(seconds) * 1000000);
@@ -55,6 +85,12 @@ DetailPanel::DetailPanel(BusSession *session, NodeTableModel *nodes, QWidget *pa
     connect(frameDetailPane, &FrameDetailPane::openRequested, this,
             [this](const QByteArray &frame) { emit frameOpened(frameToHexText(frame)); });
     connect(frameDetailPane, &FrameDetailPane::putInSendRequested, this, &DetailPanel::putInSendRequested);
+    connect(frameDetailPane, &FrameDetailPane::rowLinkActivated, this, &DetailPanel::rowRequested);
+    // A request shown may be answered, or settle, while it is shown.
+    connect(replyModel->replies(), &ReplyTool::rowsChanged, this, [this] {
+        if (linksSequence >= 0)
+            showReplyLinks(linksSequence);
+    });
     connect(frameDetailPane, &FrameDetailPane::parameterMenuRequested, this,
             [this](QMenu *menu, const QString &parameter) {
                 if (detailShown)
@@ -69,29 +105,94 @@ void DetailPanel::buildNodesTab()
     nodesSorted->setSortRole(NodeTableModel::SortRole);
     nodesSorted->setSortCaseSensitivity(Qt::CaseInsensitive);
 
-    tableViewNodes = named(new QTableView, QStringLiteral("tableViewNodes"));
+    tableViewNodes = newTableView(QStringLiteral("tableViewNodes"));
     tableViewNodes->setModel(nodesSorted);
-    tableViewNodes->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tableViewNodes->setSelectionMode(QAbstractItemView::SingleSelection);
-    tableViewNodes->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tableViewNodes->setWordWrap(false);
-    tableViewNodes->verticalHeader()->hide();
-    tableViewNodes->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    tableViewNodes->verticalHeader()->setDefaultSectionSize(20);
-    tableViewNodes->horizontalHeader()->setStretchLastSection(true);
-    tableViewNodes->horizontalHeader()->setTextElideMode(Qt::ElideRight);
-    // In order of first appearance until a header is clicked.
-    tableViewNodes->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    tableViewNodes->setSortingEnabled(true);
     setNodeColumnWidths();
     tableViewNodes->setToolTip(QStringLiteral("Every node heard, grey when silent; double-click one to filter "
                                               "the list by it"));
 }
 
+void DetailPanel::buildRepliesTab()
+{
+    repliesSorted = named(new QSortFilterProxyModel(this), QStringLiteral("repliesSorted"));
+    repliesSorted->setSourceModel(replyModel);
+    repliesSorted->setSortRole(ReplyTableModel::SortRole);
+    repliesSorted->setSortCaseSensitivity(Qt::CaseInsensitive);
+
+    tableViewReplies = newTableView(QStringLiteral("tableViewReplies"));
+    tableViewReplies->setModel(repliesSorted);
+    tableViewReplies->setContextMenuPolicy(Qt::CustomContextMenu);
+    const QFontMetrics metrics(tableViewReplies->font());
+    auto fit = [&](const char *sample) { return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 24; };
+    const QVector<int> widths = {fit("Broadcast"), fit("QX-Drive 40"), fit("Get Motor Status"), fit("Requests"),
+                                 fit("Answered"), fit("Unanswered"), fit("Median ms"), fit("95 % ms")};
+    for (int column = 0; column < widths.size(); ++column)
+        tableViewReplies->setColumnWidth(column, widths.at(column));
+    tableViewReplies->setToolTip(QStringLiteral("The requests to each node and message and how soon they were "
+                                                "answered; double-click one to filter the list by it"));
+    auto filterByRow = [this](const QModelIndex &index) {
+        if (index.isValid())
+            emit filterExpressionRequested(replyModel->replies()->filterText(repliesSorted->mapToSource(index).row()));
+    };
+    connect(tableViewReplies, &QTableView::doubleClicked, this, filterByRow);
+    connect(tableViewReplies, &QTableView::activated, this, filterByRow);
+    connect(tableViewReplies, &QWidget::customContextMenuRequested, this, &DetailPanel::showRepliesMenu);
+}
+
+void DetailPanel::showRepliesMenu(const QPoint &pos)
+{
+    const QModelIndex index = tableViewReplies->indexAt(pos);
+    if (!index.isValid())
+        return;
+    const int group = repliesSorted->mapToSource(index).row();
+    QMenu menu(tableViewReplies);
+    menu.setObjectName(QStringLiteral("menuReplies"));
+    QAction *plot = menu.addAction(QStringLiteral("Plot reply time"));
+    plot->setObjectName(QStringLiteral("actionPlotReplyTime"));
+    connect(plot, &QAction::triggered, this, [this, group] { emit replyPlotRequested(group); });
+    menu.exec(tableViewReplies->viewport()->mapToGlobal(pos));
+}
+
+QWidget *DetailPanel::buildRepliesCorner()
+{
+    widgetRepliesCorner = named(new QWidget, QStringLiteral("widgetRepliesCorner"));
+    auto *cornerLayout = new QHBoxLayout(widgetRepliesCorner);
+    cornerLayout->setContentsMargins(0, 0, 0, 0);
+    labelReplyTimeout = named(new QLabel(QStringLiteral("Reply within")), QStringLiteral("labelReplyTimeout"));
+    spinBoxReplyTimeout = named(new QSpinBox, QStringLiteral("spinBoxReplyTimeout"));
+    spinBoxReplyTimeout->setRange(1, ReplyTool::kMaxTimeoutMs);
+    spinBoxReplyTimeout->setSuffix(QStringLiteral(" ms"));
+    spinBoxReplyTimeout->setToolTip(QStringLiteral("How long a node has to answer a request; a request without a "
+                                                   "reply by then shows \"no reply\""));
+    spinBoxReplyTimeout->setValue(settingsStore().value(kReplyTimeoutKey, ReplyTool::kDefaultTimeoutMs).toInt());
+    replyModel->replies()->setTimeoutMs(spinBoxReplyTimeout->value());
+    connect(spinBoxReplyTimeout, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int ms) {
+        replyModel->replies()->setTimeoutMs(ms);
+        settingsStore().setValue(kReplyTimeoutKey, ms);
+    });
+    cornerLayout->addWidget(labelReplyTimeout);
+    cornerLayout->addWidget(spinBoxReplyTimeout);
+    return widgetRepliesCorner;
+}
+
+void DetailPanel::showCorner()
+{
+    widgetNodesCorner->setVisible(currentWidget() == tableViewNodes);
+    widgetRepliesCorner->setVisible(currentWidget() == tableViewReplies);
+    cornerWidget()->setVisible(currentWidget() != frameDetailPane);
+}
+
+void DetailPanel::showReplyLinks(qint64 sequence)
+{
+    linksSequence = sequence;
+    frameDetailPane->showReplyLinks(sequence >= 0 ? replyModel->replies()->linksOf(quint64(sequence))
+                                                  : QVector<ReplyTool::Link>());
+}
+
 QWidget *DetailPanel::buildNodesCorner()
 {
-    auto *corner = new QWidget;
-    corner->setObjectName(QStringLiteral("widgetNodesCorner"));
+    widgetNodesCorner = named(new QWidget, QStringLiteral("widgetNodesCorner"));
+    QWidget *corner = widgetNodesCorner;
     auto *cornerLayout = new QHBoxLayout(corner);
     cornerLayout->setContentsMargins(0, 0, 0, 0);
     labelSilentAfter = named(new QLabel(QStringLiteral("Silent after")), QStringLiteral("labelSilentAfter"));

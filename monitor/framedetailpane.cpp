@@ -10,6 +10,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QStringList>
@@ -140,6 +141,14 @@ FrameDetailPane::FrameDetailPane(QWidget *parent) : QWidget(parent)
     buttonOpenOnDecode->setToolTip(QStringLiteral("Show this frame on the Decode page"));
     buttonPutInSend = named(new QPushButton(QStringLiteral("Put in Send field")), QStringLiteral("buttonPutInSend"));
     buttonPutInSend->setToolTip(QStringLiteral("Copy this frame into the field of frames to send"));
+    labelReplyLinks = named(new QLabel, QStringLiteral("labelReplyLinks"));
+    labelReplyLinks->setTextFormat(Qt::RichText);
+    labelReplyLinks->setWordWrap(true);
+    labelReplyLinks->setToolTip(QStringLiteral("Click to show the row in the list"));
+    labelReplyLinks->hide();
+    connect(labelReplyLinks, &QLabel::linkActivated, this,
+            [this](const QString &link) { emit rowLinkActivated(link.toULongLong()); });
+    layoutDetailButtons->addWidget(labelReplyLinks, 3);
     layoutDetailButtons->addStretch(1);
     layoutDetailButtons->addWidget(buttonOpenOnDecode);
     layoutDetailButtons->addWidget(buttonPutInSend);
@@ -180,6 +189,22 @@ void FrameDetailPane::clear()
     shownFrame.clear();
     beginFilling();
     endFilling(false);
+    showReplyLinks({});
+}
+
+void FrameDetailPane::showReplyLinks(const QVector<ReplyTool::Link> &links)
+{
+    // A broadcast may have many replies: the first few, and how many more.
+    constexpr int kMostShown = 4;
+    QStringList lines;
+    for (const ReplyTool::Link &link : links.mid(0, kMostShown)) {
+        const QString text = link.text.toHtmlEscaped();
+        lines << (link.linked ? QStringLiteral("<a href=\"%1\">%2</a>").arg(link.sequence).arg(text) : text);
+    }
+    if (links.size() > kMostShown)
+        lines << QStringLiteral("and %1 more").arg(links.size() - kMostShown);
+    labelReplyLinks->setText(lines.join(QStringLiteral("<br>")));
+    labelReplyLinks->setVisible(!lines.isEmpty());
 }
 
 QTreeWidgetItem *FrameDetailPane::addItem(const QString &field, const QString &value, const QString &raw,

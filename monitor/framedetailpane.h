@@ -4,8 +4,11 @@
 // The detail pane under the Bus page's frame list: one frame in full, as its
 // FrameReport tells it (header fields, every parameter with its shown value
 // and the number read, the bytes with their checksum), or a noise run's
-// bytes. It renders what it is given and decodes nothing itself.
+// bytes. It renders what it is given and decodes nothing itself. Beside its
+// buttons, the request of a reply or the replies of a request, each a link
+// to its row of the list.
 
+#include "bustools/replytool.h"
 #include "codec/busrecord.h"
 #include "codec/framereport.h"
 
@@ -15,6 +18,7 @@
 #include <QWidget>
 
 class QHBoxLayout;
+class QLabel;
 class QPoint;
 class QPushButton;
 class QTreeWidget;
@@ -43,6 +47,8 @@ public:
     void showTime(const QString &time);
     // Nothing shown; the buttons are disabled.
     void clear();
+    // The rows this one is paired with, as the reply tool names them; none: hidden.
+    void showReplyLinks(const QVector<ReplyTool::Link> &links);
 
     // The frame shown; empty when nothing or noise is shown.
     QByteArray frame() const { return shownFrame; }
@@ -60,6 +66,8 @@ signals:
     void putInSendRequested(const QByteArray &frame);
     // A parameter's context menu is being made: whoever plots adds its entries.
     void parameterMenuRequested(QMenu *menu, const QString &parameter);
+    // A link to a row of the list, by its sequence number.
+    void rowLinkActivated(quint64 sequence);
 
 private:
     void on_treeWidgetDetail_customContextMenuRequested(const QPoint &pos);
@@ -78,6 +86,7 @@ private:
     QTreeWidget *treeWidgetDetail = nullptr;
     QPushButton *buttonOpenOnDecode = nullptr;
     QPushButton *buttonPutInSend = nullptr;
+    QLabel *labelReplyLinks = nullptr;
 
     QByteArray shownFrame;
     QTreeWidgetItem *timeItem = nullptr; // while shown

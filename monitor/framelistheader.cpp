@@ -99,7 +99,7 @@ void FrameListHeader::setColumnWidths()
     const QVector<int> widths = latestShown()
         ? QVector<int>{time, device, message, route, values, fit("Count"), fit("Rate /s"), delta}
         : QVector<int>{time, delta, fit("Dir"), device, message, route, values,
-                       fit("00112233445566778899AABB"), fit("Checksum")};
+                       fit("00112233445566778899AABB"), fit("Checksum"), fit("unsolicited")};
     for (int column = 0; column < widths.size(); ++column)
         tableViewFrames->setColumnWidth(column, widths.at(column));
 }
@@ -149,11 +149,13 @@ void FrameListHeader::setDefaultHeader()
     // checksum (Save, the detail pane and the Decode page have them), the
     // direction (sent rows have a colour of their own) and Δ (the time
     // column can show it); in Latest the time, which Count and Rate tell
-    // better there.
+    // better there. The Reply column too: in the window's first size it
+    // would leave the values no room; the column menu shows it.
     if (latest) {
         header->setSectionHidden(LatestMessageModel::Time, true);
     } else {
-        for (int column : {ColumnDelta, ColumnDirection, ColumnBytes, ColumnChecksum})
+        for (int column : {int(ColumnDelta), int(ColumnDirection), int(ColumnBytes), int(ColumnChecksum),
+                           FrameTableModel::ColumnReply})
             header->setSectionHidden(column, true);
     }
 }
@@ -180,7 +182,7 @@ void FrameListHeader::showHeaderState()
 
     const int device = headerOfLatest ? int(LatestMessageModel::Device) : int(ColumnDevice);
     const int message = headerOfLatest ? int(LatestMessageModel::Message) : int(ColumnMessage);
-    for (int column = 0; column < std::max(int(BusColumnCount), int(LatestMessageModel::ColumnCount)); ++column)
+    for (int column = 0; column < std::max(int(FrameTableModel::ColumnCount), int(LatestMessageModel::ColumnCount)); ++column)
         tableViewFrames->setItemDelegateForColumn(
             column, column == device || column == message ? delegateElideMiddle : nullptr);
     (headerOfLatest ? latestFitter : listFitter)->apply();

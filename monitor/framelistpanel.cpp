@@ -26,6 +26,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString kTimeModeKey = QStringLiteral("bus/timeMode");
@@ -385,4 +387,35 @@ void FrameListPanel::showCurrentRow()
 {
     const QModelIndex current = tableViewFrames->currentIndex();
     emit currentRecordChanged(current.isValid() ? recordOfIndex(current) : nullptr);
+    const bool listed = current.isValid() && !checkBoxLatest->isChecked();
+    emit currentSequenceChanged(listed ? qint64(frameModel->shownSequence()[size_t(current.row())]) : -1);
+}
+
+void FrameListPanel::setFilterText(const QString &text)
+{
+    LineEditFilter->setText(text);
+}
+
+void FrameListPanel::selectSequence(quint64 sequence)
+{
+    checkBoxLatest->setChecked(false);
+    auto rowOf = [this, sequence] {
+        const std::deque<quint64> &shown = frameModel->shownSequence();
+        const auto found = std::lower_bound(shown.begin(), shown.end(), sequence);
+        return found != shown.end() && *found == sequence ? int(found - shown.begin()) : -1;
+    };
+    int row = rowOf();
+    if (row < 0 && frameModel->isFiltering()) {
+        LineEditFilter->clear();
+        row = rowOf();
+    }
+    if (row < 0) {
+        emit message(QStringLiteral("That frame is no longer in the list"), true);
+        return;
+    }
+    const QModelIndex index = frameModel->index(row, 0);
+    tableViewFrames->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    following.listFollowing = false;
+    tableViewFrames->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }

@@ -52,6 +52,11 @@ public:
     // Under the list, in the splitter whose place is remembered.
     void setLowerWidget(QWidget *widget);
     void filterBy(const QString &text);
+    // The filter field's text as it is: words or an expression.
+    void setFilterText(const QString &text);
+    // Selects and shows the row of the record of this number: in the list of
+    // every frame, without a filter when the filter leaves it out.
+    void selectSequence(quint64 sequence);
     // A row's menu (of the model the list shows): copy, open, put in the
     // send field, filter by its node, device or message (a noise row can
     // only be copied); a new child of the list, which the caller may delete.
@@ -65,6 +70,8 @@ signals:
     void recordMenuRequested(QMenu *menu, const BusRecord &record);
     // The list's current row, or null: valid only during the call.
     void currentRecordChanged(const BusRecord *record);
+    // Then its sequence number in the store, or -1 (none, or a Latest row).
+    void currentSequenceChanged(qint64 sequence);
     // A passing message for the status line: a filter expression refused.
     void message(const QString &text, bool error);
     // The list shows the rows of another filter: whatever else follows it.

@@ -1,5 +1,6 @@
 #include "monitor/frametablemodel.h"
 
+#include "bustools/replytool.h"
 #include "trace/tracestore.h"
 
 #include <QBrush>
@@ -12,9 +13,9 @@
 
 namespace {
 
-const char *const kHeaders[BusColumnCount] = {
+const char *const kHeaders[FrameTableModel::ColumnCount] = {
     "Time", "\u0394 ms", "Dir", "Device", "Message", "Source \u2192 Destination",
-    "Values", "Bytes", "Checksum"};
+    "Values", "Bytes", "Checksum", "Reply ms"};
 
 // Under a filter, how far up a frame's Δ looks past shown noise and events
 // for the frame above it.
@@ -90,7 +91,60 @@ int FrameTableModel::rowCount(const QModelIndex &parent) const
 
 int FrameTableModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : BusColumnCount;
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+void FrameTableModel::setReplies(ReplyTool *replies)
+{
+    m_replies = replies;
+    // The column is redrawn as a whole: the view asks only for the rows it shows.
+    connect(replies, &ReplyTool::rowsChanged, this, [this] {
+        if (!rows.empty())
+            emit dataChanged(index(0, ColumnReply), index(int(rows.size()) - 1, ColumnReply),
+                             {Qt::DisplayRole, Qt::ForegroundRole});
+    });
+}
+
+QVariant FrameTableModel::replyData(int row, int role) const
+{
+    if (!m_replies)
+        return QVariant();
+    const ReplyTool::RowReply reply = m_replies->rowReply(rows[size_t(row)]);
+    using Kind = ReplyTool::RowKind;
+    switch (role) {
+    case Qt::DisplayRole:
+        if (reply.kind == Kind::NoReply)
+            return QStringLiteral("no reply");
+        if (reply.kind == Kind::Unsolicited)
+            return QStringLiteral("unsolicited");
+        return reply.kind == Kind::Answered || reply.kind == Kind::Reply ? deltaText(reply.delayUs) : QString();
+    case Qt::ToolTipRole:
+        switch (reply.kind) {
+        case Kind::Answered:
+            return QStringLiteral("First reply after %1 ms").arg(deltaText(reply.delayUs));
+        case Kind::NoReply:
+            return QStringLiteral("No reply within %1 ms").arg(m_replies->timeoutMs());
+        case Kind::Waiting:
+            return QStringLiteral("Waiting for a reply");
+        case Kind::Reply:
+            return QStringLiteral("A reply %1 ms after its request").arg(deltaText(reply.delayUs));
+        case Kind::Unsolicited:
+            return QStringLiteral("A reply to no request");
+        case Kind::None:
+            break;
+        }
+        return QVariant();
+    case Qt::ForegroundRole:
+        if (reply.kind == Kind::NoReply)
+            return QBrush(QColor(Qt::red));
+        if (reply.kind == Kind::Reply || reply.kind == Kind::Unsolicited)
+            return QBrush(QColor(Qt::gray));
+        return QVariant();
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+        return QVariant();
+    }
 }
 
 QVariant FrameTableModel::data(const QModelIndex &index, int role) const
@@ -99,6 +153,8 @@ QVariant FrameTableModel::data(const QModelIndex &index, int role) const
     if (!record)
         return QVariant();
     const int column = index.column();
+    if (column == ColumnReply)
+        return replyData(index.row(), role);
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
@@ -143,7 +199,7 @@ QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (role != Qt::DisplayRole)
         return QVariant();
-    if (orientation == Qt::Horizontal && section >= 0 && section < BusColumnCount)
+    if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount)
         return QString::fromUtf8(kHeaders[section]);
     return QVariant();
 }

@@ -13,6 +13,9 @@
 // The Time column shows the clock time, the seconds since the first frame,
 // or the time since the row shown above (see TimeMode); its tool tip always
 // holds the clock time. The Δ column is in ms to the µs.
+// The last column, Reply, is what the reply tool made of a row: a request's
+// delay (its first reply's), "no reply" in red once its timeout passed, a
+// reply's delay after its request in grey; nothing for other rows.
 
 #include "codec/busrecord.h"
 #include "filter/recordfilter.h"
@@ -23,6 +26,7 @@
 #include <memory>
 
 class QTimer;
+class ReplyTool;
 class TraceStore;
 
 class FrameTableModel : public QAbstractTableModel
@@ -32,6 +36,9 @@ class FrameTableModel : public QAbstractTableModel
 public:
     // The store's ring, unless set otherwise.
     static constexpr int kDefaultCapacity = 100000;
+    // After the columns every list of records has (BusColumn).
+    static constexpr int ColumnReply = BusColumnCount;
+    static constexpr int ColumnCount = BusColumnCount + 1;
 
     enum TimeMode {
         ClockTime,  // "hh:mm:ss.uuuuuu", local
@@ -45,6 +52,8 @@ public:
     TraceStore *store() const { return m_store; }
     // Shows another store's records, the filter and time mode kept (a reset).
     void setStore(TraceStore *store);
+    // The Reply column's source, which follows the store shown; none: empty.
+    void setReplies(ReplyTool *replies);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -118,8 +127,10 @@ private:
     void onCleared();
     bool passes(const BusRecord &record) const;
     QVariant foreground(const BusRecord &record, int column) const;
+    QVariant replyData(int row, int role) const;
 
     TraceStore *m_store;
+    ReplyTool *m_replies = nullptr;
     std::deque<quint64> rows; // sequence numbers shown, ascending
     std::shared_ptr<const RecordFilter> rowFilter;
     std::unique_ptr<PendingFilter> pending;

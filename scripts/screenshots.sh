@@ -52,7 +52,9 @@ bigWindow() {
 # shoot DPI SUFFIX [bus]: both pages on a screen of DPI dots per inch, saved as
 # docs/encode-page$SUFFIX.png and docs/decode-page$SUFFIX.png; with "bus" also
 # the Bus page with a few nodes talking and one frame picked, as
-# docs/bus-page$SUFFIX.png, and its Latest view as docs/bus-latest$SUFFIX.png.
+# docs/bus-page$SUFFIX.png, its Latest view as docs/bus-latest$SUFFIX.png, the
+# Nodes tab, a plot and the Replies tab as docs/bus-nodes, bus-plot and
+# bus-replies$SUFFIX.png.
 shoot() {
   local dpi=$1 suffix=$2 bus=${3:-}
   local display=:$((90 + RANDOM % 100))
@@ -154,6 +156,40 @@ shoot() {
     xdotool key Return
     sleep 1
     import -window "$plot" "docs/bus-plot$suffix.png"
+    # The Replies tab, after the drive answered a few status requests, its
+    # last one late (past the second the page waits), among the Jogs and
+    # the questions no one answered.
+    for delay in 0.02 0.05 0.03 1.2; do
+      send --device "QX-Drive 40" --message "Get Motor Status" --destination 3A0C51
+      sleep "$delay"
+      send "F0 EF DF AE F3 C5 FE FF FF FD FA FD 0D FF 0C 20"
+    done
+    sleep 1.5
+    # The plot goes (it would cover the window), the tab is chosen, and the
+    # window grows so that the table shows whole.
+    xdotool windowunmap "$plot"
+    xdotool mousemove --window "$window" $(at 352 392)   # "Replies"
+    for _ in 1 2; do
+      sleep 0.5
+      xdotool click 1
+    done
+    xdotool windowsize "$window" $(at 1100 760)
+    sleep 1
+    # The Reply column, the header menu's last entry, shown.
+    xdotool mousemove --window "$window" $(at 300 177) click 3
+    sleep 0.5
+    xdotool key Up Return
+    sleep 0.5
+    # The splitter under the list dragged up: the table's rows show.
+    xdotool mousemove --window "$window" $(at 636 533) mousedown 1
+    sleep 0.2
+    xdotool mousemove --window "$window" $(at 636 450)
+    sleep 0.2
+    xdotool mousemove --window "$window" $(at 636 400)
+    sleep 0.2
+    xdotool mouseup 1
+    sleep 0.5
+    import -window "$window" "docs/bus-replies$suffix.png"
   fi
   stop
 }
@@ -276,5 +312,5 @@ shoot 192 -192dpi bus
 shoot_wireshark
 shoot_wireshark_live
 echo "Wrote docs/encode-page.png, docs/decode-page.png, docs/bus-page.png, docs/bus-latest.png," \
-  "docs/bus-nodes.png and docs/bus-plot.png, all at 192 dpi too, the first two at 144 dpi," \
+  "docs/bus-nodes.png, docs/bus-plot.png and docs/bus-replies.png, all at 192 dpi too, the first two at 144 dpi," \
   "docs/wireshark.png and docs/wireshark-live.png"

@@ -145,7 +145,7 @@ void BusPlotsTest::rowMenu()
         QByteArray frame;
         BusRecord::Kind kind;
         QStringList entries;
-    } rows[] = {{sampleFrame(5, 1), BusRecord::Sent, {"Plot Position", "Plot Mode", "Plot Flags"}},
+    } rows[] = {{sampleFrame(5, 1), BusRecord::Sent, {"Plot reply time", "Plot Position", "Plot Mode", "Plot Flags"}},
                 {sampleFrame(5, 1).left(14), BusRecord::Received, {}},
                 {withBadChecksum(sampleFrame(5, 1)), BusRecord::Received, {}},
                 {packFrame(0x30, false, 13, 9, 0, kSource, 1, QByteArray(2, 0)), BusRecord::Received, {}},

@@ -193,7 +193,7 @@ private slots:
         const int room = view->viewport()->width();
         QVERIFY(!view->horizontalScrollBar()->isVisible());
         QCOMPARE(header->length(), room);
-        QCOMPARE(header->hiddenSectionCount(), 4);
+        QCOMPARE(header->hiddenSectionCount(), 5);
         QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
         QVERIFY(header->isSectionHidden(ColumnDelta) && header->isSectionHidden(ColumnDirection));
         QVERIFY2(header->sectionSize(ColumnValues) >= 100, qPrintable(QString::number(header->sectionSize(ColumnValues)))); // the values in sight

@@ -236,7 +236,8 @@ private slots:
         QMenu *menu = listPanel()->columnMenu();
         QCOMPARE(menu->objectName(), QStringLiteral("menuColumns"));
         QCOMPARE(columnTexts(menu, false), QStringList({"Time", "\u0394 ms", "Dir", "Device", "Message",
-                                                        "Source \u2192 Destination", "Values", "Bytes", "Checksum"}));
+                                                        "Source \u2192 Destination", "Values", "Bytes", "Checksum",
+                                                        "Reply ms"}));
         QCOMPARE(columnTexts(menu, true), QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values"}));
         QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
 
@@ -248,7 +249,7 @@ private slots:
 
         // Hidden down to one column, whose action is then disabled.
         header->moveSection(header->visualIndex(ColumnMessage), 0);
-        for (int column = 0; column < BusColumnCount; ++column)
+        for (int column = 0; column < header->count(); ++column)
             header->setSectionHidden(column, column != ColumnMessage);
         menu = listPanel()->columnMenu();
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("Message"));

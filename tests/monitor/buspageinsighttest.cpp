@@ -40,7 +40,7 @@ private slots:
     void tabs()
     {
         auto *tabs = find<QTabWidget>(QStringLiteral("tabWidgetDetail"));
-        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(1), QStringLiteral("Nodes"));
         QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("frameDetailPane"));
         QCOMPARE(tabs->widget(1), nodesView());
