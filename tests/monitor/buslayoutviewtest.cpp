@@ -280,55 +280,26 @@ private slots:
         QCOMPARE(clipboard->text(), lines({0, 2, 3}));
     }
 
-    // A row's menu: each action does its one thing with the row's frame.
+    // A row's menu: each action does its one thing with the row's frame. A
+    // noise row can only be copied; a frame of an unknown product cannot be
+    // filtered by its device or message, nor bytes that are no frame by
+    // their node; a Latest row gives its last frame.
     void frameMenu()
     {
         connectTo(device->path);
         clearList(); // the rows here are the frames alone
-        const QByteArray frame = drive40Frame();
-        QVERIFY(device->write(statusFrame(0x0000AC, 1) + frame));
-        QTRY_COMPARE(model()->rowCount(), 2);
+        const QByteArray frame = drive40Frame(8);
+        QVERIFY(device->write(QByteArray::fromHex("A5A6") + statusFrame(0x0000AC, 1) + drive40Frame(7) + frame));
+        QTRY_COMPARE(model()->rowCount(), 4);
         QSignalSpy opened(bus, &BusLayout::frameOpened);
-        const auto choose = [this](const char *action, const char *text) {
-            QMenu *menu = listPanel()->frameMenu(listView()->model()->index(1, ColumnValues));
+        const auto choose = [this](int row, const char *action, const char *text) {
+            std::unique_ptr<QMenu> menu(listPanel()->frameMenu(listView()->model()->index(row, ColumnValues)));
             QCOMPARE(menu->objectName(), QStringLiteral("menuFrame"));
             auto *chosen = menu->findChild<QAction *>(QLatin1String(action));
             QVERIFY(chosen && chosen->isEnabled());
             QCOMPARE(chosen->text(), QLatin1String(text));
             chosen->trigger();
-            delete menu;
         };
-        const QString hex = frameToHexText(frame);
-        choose("actionCopyFrame", "Copy frame");
-        QCOMPARE(QGuiApplication::clipboard()->text(), hex);
-        choose("actionOpenFrame", "Open on Decode page");
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened.at(0).at(0).toString(), hex);
-        choose("actionPutInSendField", "Put in Send field");
-        QCOMPARE(field(QStringLiteral("LineEditSendFrame"))->text(), QString::fromLatin1(frame.toHex(' ').toUpper()));
-        click(QStringLiteral("buttonSend"));
-        QCOMPARE(device->read(frame.size()), frame);
-        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
-        choose("actionFilterDevice", "Filter by this device");
-        QCOMPARE(filter->text(), QStringLiteral("\"QX-Drive 40\""));
-        filter->clear();
-        choose("actionFilterMessage", "Filter by this message");
-        QCOMPARE(filter->text(), QStringLiteral("\"Set Obstacle Sensitivity\""));
-        filter->clear();
-        choose("actionFilterNode", "Filter by this node");
-        QCOMPARE(filter->text(), QStringLiteral("0000AB"));
-        QTRY_COMPARE(model()->rowCount(), 2); // the frame and its copy sent, not 0000AC's
-    }
-
-    // A noise row can only be copied; a frame of an unknown product cannot
-    // be filtered by its device or message, nor bytes that are no frame by
-    // their node; a Latest row gives its last frame.
-    void frameMenuOfOtherRows()
-    {
-        connectTo(device->path);
-        clearList(); // the rows here are the frames alone
-        QVERIFY(device->write(QByteArray::fromHex("A5A6") + statusFrame(0x0000AC, 1) + drive40Frame(7) + drive40Frame(8)));
-        QTRY_COMPARE(model()->rowCount(), 4);
         auto names = [this](int row) {
             QStringList list;
             for (QAction *action : listPanel()->frameMenu(listView()->model()->index(row, ColumnTime))->actions()) {
@@ -338,26 +309,44 @@ private slots:
             return list;
         };
         QCOMPARE(names(0), QStringList{QStringLiteral("actionCopyFrame")});
-        listPanel()->frameMenu(listView()->model()->index(0, ColumnTime))->findChild<QAction *>(QStringLiteral("actionCopyFrame"))->trigger();
+        choose(0, "actionCopyFrame", "Copy frame");
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("A5A6"));
         QVERIFY(model()->recordAt(1)->device.isEmpty());
         QCOMPARE(names(1), QStringList({"actionCopyFrame", "actionOpenFrame", "actionPutInSendField", "actionFilterNode",
                                         "actionFilterDevice (disabled)", "actionFilterMessage (disabled)"}));
 
+        const QString hex = frameToHexText(frame);
+        choose(3, "actionCopyFrame", "Copy frame");
+        QCOMPARE(QGuiApplication::clipboard()->text(), hex);
+        choose(3, "actionOpenFrame", "Open on Decode page");
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), hex);
+        choose(3, "actionPutInSendField", "Put in Send field");
+        QCOMPARE(field(QStringLiteral("LineEditSendFrame"))->text(), QString::fromLatin1(frame.toHex(' ').toUpper()));
+        click(QStringLiteral("buttonSend"));
+        QCOMPARE(device->read(frame.size()), frame);
+        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
+        choose(3, "actionFilterDevice", "Filter by this device");
+        QCOMPARE(filter->text(), QStringLiteral("\"QX-Drive 40\""));
+        filter->clear();
+        choose(3, "actionFilterMessage", "Filter by this message");
+        QCOMPARE(filter->text(), QStringLiteral("\"Set Obstacle Sensitivity\""));
+        filter->clear();
+        choose(3, "actionFilterNode", "Filter by this node");
+        QCOMPARE(filter->text(), QStringLiteral("0000AB"));
+        QTRY_COMPARE(model()->rowCount(), 3); // its frames and the copy sent, not 0000AC's
+        filter->clear();
+
         latestBox()->setChecked(true);
         QCOMPARE(listView()->model()->rowCount(), 2);
-        const QModelIndex last = listView()->model()->index(1, LatestMessageModel::Device);
-        QCOMPARE(last.data().toString(), QStringLiteral("QX-Drive 40"));
-        QSignalSpy opened(bus, &BusLayout::frameOpened);
-        auto *open = listPanel()->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
-        QVERIFY(open);
-        open->trigger();
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(drive40Frame(8)));
+        QCOMPARE(listView()->model()->index(1, LatestMessageModel::Device).data().toString(), QStringLiteral("QX-Drive 40"));
+        choose(1, "actionOpenFrame", "Open on Decode page");
+        QCOMPARE(opened.count(), 2);
+        QCOMPARE(opened.at(1).at(0).toString(), hex);
         // Bytes that are no frame have no node to filter by.
         latestBox()->setChecked(false);
         bus->session()->load({bus->session()->prepare(QByteArray::fromHex("0102030405"), 0, BusRecord::Received)});
-        QCOMPARE(names(4).value(3), QStringLiteral("actionFilterNode (disabled)"));
+        QCOMPARE(names(model()->rowCount() - 1).value(3), QStringLiteral("actionFilterNode (disabled)"));
     }
 
 private:
