@@ -215,7 +215,12 @@ private slots:
         auto *speed = find<QDoubleSpinBox>(QStringLiteral("doubleSpinBoxReplaySpeed"));
         QCOMPARE(speed->maximum(), 100.0);
         speed->setValue(100);
-        QVERIFY(bus->replay()->start(spacedLog(3, 20 * kSecond)));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("spaced.log"));
+        const qint64 base = logBaseUs();
+        QVERIFY(writeLog(path, {logged(statusFrame(0x10, 0), base), logged(statusFrame(0x11, 1), base + 20 * kSecond),
+                                logged(statusFrame(0x12, 2), base + 40 * kSecond)}));
+        QVERIFY(bus->replay()->start(path));
         QCOMPARE(device->read(12), statusFrame(0x10, 0));
         QPushButton *pause = button(QStringLiteral("buttonReplayPause"));
         QCOMPARE(pause->text(), QStringLiteral("Pause"));
@@ -258,19 +263,6 @@ private:
         page->findChild<QComboBox *>(QStringLiteral("comboBoxParity"))->setCurrentText(parity);
         page->findChild<QComboBox *>(QStringLiteral("comboBoxStopBits"))->setCurrentText(stopBits);
     }
-
-    // A log of `count` frames (sources 0x10, 0x11, …) `spacingUs` apart.
-    QString spacedLog(int count, qint64 spacingUs)
-    {
-        QVector<BusRecord> records;
-        for (int i = 0; i < count; ++i)
-            records << logged(statusFrame(quint32(0x10 + i), quint8(i)), logBaseUs() + i * spacingUs);
-        const QString path = logDir.filePath(QStringLiteral("spaced%1.log").arg(++logs));
-        return writeLog(path, records) ? path : QString();
-    }
-
-    QTemporaryDir logDir;
-    int logs = 0;
 };
 
 QTEST_MAIN(BusPageInsightTest)
