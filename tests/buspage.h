@@ -18,7 +18,6 @@
 #include "serial/bussession.h"
 #include "trace/tracestore.h"
 #include "widgets/elidedlabel.h"
-#include "widgets/elidingdelegate.h"
 #include "busframes.h"
 #include "buslogs.h"
 #include "cataloguefiles.h"
@@ -30,7 +29,6 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,7 +39,6 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -49,6 +46,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QtTest>
 
 class BusPageFixture : public QObject

@@ -70,11 +70,9 @@ QStringList plotTexts(const QMenu *menu)
 
 QAction *actionOf(const QMenu *menu, const QString &text)
 {
-    for (QAction *action : menu->actions()) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
+    const QList<QAction *> actions = menu->actions();
+    const auto found = std::find_if(actions.begin(), actions.end(), [&text](QAction *a) { return a->text() == text; });
+    return found == actions.end() ? nullptr : *found;
 }
 
 } // namespace
@@ -84,230 +82,169 @@ class BusPlotsTest : public BusPageFixture
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        setUpCase();
+        QVERIFY(writeProfile(catalogueDir.path(), kMessages, "Ranger"));
+        // The page reads the catalogue of "xml" in the current folder.
+        QDir::setCurrent(catalogueDir.path());
+    }
     void init() { setUp(); }
     void cleanup() { tearDown(); }
-    void rowMenu();
-    void plotFromRowMenu();
-    void livePointsAndFollowing();
-    void hoverAndTicks();
-    void zoomDrawsAgain();
-    void detailPaneMenu();
-    void export_();
+
+    // A row's menu offers a plot of each parameter with a number, none for a
+    // frame whose values cannot be read, nor for noise.
+    void rowMenu()
+    {
+        const struct { QByteArray frame; BusRecord::Kind kind; QStringList entries; } rows[] = {
+            {sampleFrame(5, 1), BusRecord::Sent, {"Plot reply time", "Plot Position", "Plot Mode", "Plot Flags"}},
+            {withBadChecksum(sampleFrame(5, 1)), BusRecord::Received, {}},
+            {packFrame(0x30, false, 13, 9, 0, kSource, 1, QByteArray(2, 0)), BusRecord::Received, {}},
+            {sampleFrame(5, 1), BusRecord::Noise, {}}};
+        for (const auto &row : rows) {
+            clearList();
+            BusRecord record = bus->session()->prepare(row.frame, kStartUs, row.kind);
+            record.bytes = row.frame;
+            bus->session()->load({record});
+            std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(0, 0)));
+            QCOMPARE(plotTexts(menu.get()), row.entries);
+            QVERIFY(menu->findChild<QAction *>(QStringLiteral("actionCopyFrame"))); // what was there stays
+        }
+    }
+
+    // The plot shows the values of the row's source and message, and no
+    // other, a silence as a gap between two lines (the second kept out of
+    // the legend); each opens a window of its own. The time axis ticks on
+    // round seconds: 154 s in about five ticks, every 50 s. The status names
+    // the point nearest the mouse. Its export: time,series,value,name, every
+    // point in time order (the writer's rules: csvwritertest); a picture too.
+    void plotFromRowMenu()
+    {
+        clearList();
+        loadFrames({10, -20, 30, 45, -5});
+        loadFrames({40, 50, 60}, kStartUs + 152000000);
+        PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Plot 1: Position"));
+        QCOMPARE(window->originUs(), kStartUs);
+        QCOMPARE(pointsOf(window->line(0)), (QVector<QPointF>{{0, 10}, {1, -20}, {2, 30}, {3, 45}, {4, -5}}));
+        QCOMPARE(window->line(0)->name(), QStringLiteral("Position (000A1B)"));
+        const QVector<QLineSeries *> lines = window->lines(0);
+        QCOMPARE(lines.size(), 2);
+        const auto markers = window->chart()->legend()->markers();
+        QVERIFY(std::count_if(markers.begin(), markers.end(), [](QLegendMarker *m) { return m->isVisible(); }) == 1);
+        QCOMPARE(window->timeAxis()->tickType(), QValueAxis::TicksDynamic);
+        QCOMPARE(window->timeAxis()->tickInterval(), 50.0);
+        QCOMPARE(window->timeAxis()->labelFormat(), QStringLiteral("%.0f"));
+        emit lines.at(1)->hovered(QPointF(153.4, 52), true);
+        QCOMPARE(window->findChild<QLabel *>(QStringLiteral("labelPlotValue"))->text(),
+                 QStringLiteral("Position = 50 at 153.000 s"));
+        auto *values = qobject_cast<QValueAxis *>(window->valueAxis(0));
+        QVERIFY(values);
+        // Named after the parameter, with the unit of its description.
+        QCOMPARE(values->titleText(), QStringLiteral("Position (steps)"));
+        // The values from -20 to 60 with a little room, on round ticks.
+        QVERIFY(values->min() <= -20 && values->min() >= -40 && values->max() >= 60 && values->max() <= 80);
+        QCOMPARE(std::fmod(values->min(), 10.0), 0.0);
+        PlotWindow *second = plotFromMenu(0, QStringLiteral("Flags"));
+        QCOMPARE(second->windowTitle(), QStringLiteral("Plot 2: Flags"));
+        QCOMPARE(second->valueAxis(0)->titleText(), QStringLiteral("Flags (field as a number)"));
+
+        const QString path = settingsDir.filePath(QStringLiteral("plot.csv"));
+        QVERIFY(window->saveCsv(path));
+        const QByteArray last = busLogTimeUs(kStartUs + 154000000, true).toLatin1();
+        QVERIFY(readFile(path).endsWith(last + ",\"Position (Ranger 000A1B, Sample)\",60,\r\n"));
+        const QString png = settingsDir.filePath(QStringLiteral("plot.png"));
+        QVERIFY(window->savePng(png) && !QImage(png).isNull());
+    }
+
+    // Batches that come while the plot is open are drawn on its timer; Follow
+    // latest keeps the view's width and its right edge on the newest point,
+    // until the view is moved back; Reset zoom shows everything, and the
+    // minus key zooms out. (Which points are drawn: valueseriestest.)
+    void livePointsAndFollowing()
+    {
+        clearList();
+        loadFrames({1, 2, 3, 4, 5, 6});
+        PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
+        QVERIFY(window);
+        window->setViewUs(kStartUs + 1000000, kStartUs + 3000000);
+        auto *follow = window->findChild<QCheckBox *>(QStringLiteral("checkBoxFollow"));
+        follow->setChecked(true);
+        loadFrames({7, 8}, kStartUs + 20000000);
+        QCOMPARE(window->seriesData(0).size(), 8);
+        QTRY_COMPARE(window->timeAxis()->max(), 21.0);
+        QCOMPARE(window->timeAxis()->min(), 19.0);
+        QCOMPARE(pointsOf(window->lines(0).constLast()).constLast(), QPointF(21, 8));
+        QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("chartViewPlot")), Qt::Key_Left);
+        QVERIFY(!follow->isChecked());
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("buttonResetZoom")), Qt::LeftButton);
+        QCOMPARE(window->timeAxis()->min(), 0.0);
+        QCOMPARE(window->timeAxis()->max(), 21.0);
+        window->setViewUs(kStartUs, kStartUs + 40000);
+        QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("chartViewPlot")), Qt::Key_Minus);
+        QVERIFY(window->viewToUs() - window->viewFromUs() > 40000);
+    }
+
+    // The detail pane's parameter rows have the row menu's entries (a string
+    // none). "Add to plot": a named value joins on an axis of its own, its
+    // names as labels, drawn in steps.
+    void detailPaneMenu()
+    {
+        clearList();
+        loadFrames({2, 3, 3, 4});
+        clickRow(0);
+        auto *pane = find<FrameDetailPane>(QStringLiteral("frameDetailPane"));
+        QVERIFY(!pane->parameterItem(QStringLiteral("Label")));
+        const auto menuOf = [pane](const char *parameter) {
+            return std::unique_ptr<QMenu>(pane->parameterMenu(pane->parameterItem(QLatin1String(parameter))));
+        };
+        std::unique_ptr<QMenu> menu = menuOf("Position");
+        QCOMPARE(plotTexts(menu.get()), QStringList{QStringLiteral("Plot Position")});
+        actionOf(menu.get(), QStringLiteral("Plot Position"))->trigger();
+        PlotWindow *window = bus->plots()->plotWindows().value(0);
+        QVERIFY(window);
+        menu = menuOf("Mode");
+        QCOMPARE(plotTexts(menu.get()), (QStringList{"Plot Mode", "Add to plot"}));
+        auto *add = menu->findChild<QMenu *>(QStringLiteral("menuAddToPlot"));
+        QCOMPARE(actionTexts(add), QStringList{QStringLiteral("Plot 1: Position")});
+        add->actions().constFirst()->trigger();
+        QCOMPARE(bus->plots()->plotWindows().size(), 1);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Plot 1: Position, Mode"));
+        auto *names = qobject_cast<QCategoryAxis *>(window->valueAxis(1));
+        QVERIFY(names && window->valueAxis(0) != names);
+        QCOMPARE(names->categoriesLabels(), (QStringList{"Off", "On"}));
+        QCOMPARE(names->endValue(QStringLiteral("On")), 1.0);
+        QCOMPARE(pointsOf(window->line(1)), (QVector<QPointF>{{0, 0}, {1, 0}, {1, 1}, {2, 1}, {3, 1}, {3, 0}}));
+    }
 
 private:
     // Frames of the sample message at `kStartUs` + i s, positions as given
     // (mode 1 for odd positions), then a bad one and one of another source.
-    void loadFrames(const QVector<qint16> &positions, qint64 fromUs = kStartUs);
-    PlotWindow *plotFromMenu(int row, const QString &parameter);
+    void loadFrames(const QVector<qint16> &positions, qint64 fromUs = kStartUs)
+    {
+        QVector<BusRecord> records;
+        BusSession *session = bus->session();
+        for (int i = 0; i < positions.size(); ++i)
+            records << session->prepare(sampleFrame(positions.at(i), quint8(positions.at(i) & 1)),
+                                        fromUs + i * 1000000, BusRecord::Received);
+        // Neither of these is drawn: a bad checksum, another node.
+        records << session->prepare(withBadChecksum(sampleFrame(999, 0)), fromUs + 500000, BusRecord::Received);
+        records << session->prepare(sampleFrame(-999, 0, 0, 0x000A1C), fromUs + 700000, BusRecord::Received);
+        session->load(records);
+    }
+
+    PlotWindow *plotFromMenu(int row, const QString &parameter)
+    {
+        const int before = bus->plots()->plotWindows().size();
+        std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(row, 0)));
+        if (QAction *action = actionOf(menu.get(), QStringLiteral("Plot ") + parameter))
+            action->trigger();
+        return bus->plots()->plotWindows().value(before);
+    }
 
     QTemporaryDir catalogueDir;
 };
-
-void BusPlotsTest::initTestCase()
-{
-    setUpCase();
-    QVERIFY(writeProfile(catalogueDir.path(), kMessages, "Ranger"));
-    // The page reads the catalogue of "xml" in the current folder.
-    QDir::setCurrent(catalogueDir.path());
-}
-
-void BusPlotsTest::loadFrames(const QVector<qint16> &positions, qint64 fromUs)
-{
-    QVector<BusRecord> records;
-    BusSession *session = bus->session();
-    for (int i = 0; i < positions.size(); ++i)
-        records << session->prepare(sampleFrame(positions.at(i), quint8(positions.at(i) & 1)),
-                                    fromUs + i * 1000000, BusRecord::Received);
-    // Neither of these is drawn: a bad checksum, another node.
-    records << session->prepare(withBadChecksum(sampleFrame(999, 0)), fromUs + 500000, BusRecord::Received);
-    records << session->prepare(sampleFrame(-999, 0, 0, 0x000A1C), fromUs + 700000, BusRecord::Received);
-    session->load(records);
-}
-
-PlotWindow *BusPlotsTest::plotFromMenu(int row, const QString &parameter)
-{
-    const int before = bus->plots()->plotWindows().size();
-    std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(row, 0)));
-    QAction *action = actionOf(menu.get(), QStringLiteral("Plot ") + parameter);
-    if (!action)
-        return nullptr;
-    action->trigger();
-    const QVector<PlotWindow *> windows = bus->plots()->plotWindows();
-    return windows.size() == before + 1 ? windows.constLast() : nullptr;
-}
-
-// A row's menu offers a plot of each parameter with a number, none for a
-// frame whose values cannot be read, nor for noise.
-void BusPlotsTest::rowMenu()
-{
-    const struct {
-        QByteArray frame;
-        BusRecord::Kind kind;
-        QStringList entries;
-    } rows[] = {{sampleFrame(5, 1), BusRecord::Sent, {"Plot reply time", "Plot Position", "Plot Mode", "Plot Flags"}},
-                {sampleFrame(5, 1).left(14), BusRecord::Received, {}},
-                {withBadChecksum(sampleFrame(5, 1)), BusRecord::Received, {}},
-                {packFrame(0x30, false, 13, 9, 0, kSource, 1, QByteArray(2, 0)), BusRecord::Received, {}},
-                {sampleFrame(5, 1), BusRecord::Noise, {}}};
-    for (const auto &row : rows) {
-        clearList();
-        BusRecord record = bus->session()->prepare(row.frame, kStartUs, row.kind);
-        record.bytes = row.frame;
-        bus->session()->load({record});
-        std::unique_ptr<QMenu> menu(listPanel()->frameMenu(model()->index(0, 0)));
-        QCOMPARE(plotTexts(menu.get()), row.entries);
-        QVERIFY(menu->findChild<QAction *>(QStringLiteral("actionCopyFrame"))); // what was there stays
-    }
-}
-
-// The plot shows the values of the row's source and message, and no other.
-void BusPlotsTest::plotFromRowMenu()
-{
-    clearList();
-    const QVector<qint16> positions{10, -20, 30, 45, -5};
-    loadFrames(positions);
-    PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
-    QVERIFY(window);
-    QCOMPARE(window->windowTitle(), QStringLiteral("Plot 1: Position"));
-    QCOMPARE(window->originUs(), kStartUs);
-    QCOMPARE(window->timeAxis()->max(), 4.0);
-    QCOMPARE(pointsOf(window->line(0)), (QVector<QPointF>{{0, 10}, {1, -20}, {2, 30}, {3, 45}, {4, -5}}));
-    QCOMPARE(window->line(0)->name(), QStringLiteral("Position (000A1B)"));
-    auto *values = qobject_cast<QValueAxis *>(window->valueAxis(0));
-    QVERIFY(values);
-    // Named after the parameter, with the unit of its description.
-    QCOMPARE(values->titleText(), QStringLiteral("Position (steps)"));
-    // The values from -20 to 45 with a little room, on round ticks.
-    QVERIFY2(values->min() <= -20 && values->min() >= -40, qPrintable(QString::number(values->min())));
-    QVERIFY2(values->max() >= 45 && values->max() <= 60, qPrintable(QString::number(values->max())));
-    QCOMPARE(std::fmod(values->min(), 10.0), 0.0);
-    // Each opens a window of its own.
-    PlotWindow *second = plotFromMenu(0, QStringLiteral("Flags"));
-    QVERIFY(second && second != window);
-    QCOMPARE(second->windowTitle(), QStringLiteral("Plot 2: Flags"));
-    QCOMPARE(second->valueAxis(0)->titleText(), QStringLiteral("Flags (field as a number)"));
-}
-
-// The status names the point nearest the mouse, past a silence (a gap
-// between two lines, the second kept out of the legend); the time axis
-// ticks on round seconds: 154 s in about five ticks, every 50 s.
-void BusPlotsTest::hoverAndTicks()
-{
-    clearList();
-    loadFrames({10, 20, 30});
-    loadFrames({40, 50, 60}, kStartUs + 152000000);
-    PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
-    QVERIFY(window);
-    const QVector<QLineSeries *> lines = window->lines(0);
-    QCOMPARE(lines.size(), 2);
-    int legendEntries = 0;
-    for (const QLegendMarker *marker : window->chart()->legend()->markers())
-        legendEntries += marker->isVisible() ? 1 : 0;
-    QCOMPARE(legendEntries, 1);
-    QCOMPARE(window->valueTextAt(0, 100), QStringLiteral("Position = 40 at 152.000 s"));
-    emit lines.at(1)->hovered(QPointF(153.4, 52), true);
-    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("labelPlotValue"))->text(),
-             QStringLiteral("Position = 50 at 153.000 s"));
-    QCOMPARE(window->timeAxis()->tickType(), QValueAxis::TicksDynamic);
-    QCOMPARE(window->timeAxis()->tickInterval(), 50.0);
-    QCOMPARE(window->timeAxis()->labelFormat(), QStringLiteral("%.0f"));
-}
-
-// Batches that come while the plot is open are drawn on its timer; Follow
-// latest keeps the view's width and its right edge on the newest point,
-// until the view is moved back; Reset zoom shows everything.
-void BusPlotsTest::livePointsAndFollowing()
-{
-    clearList();
-    loadFrames({1, 2, 3, 4, 5, 6});
-    PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
-    QVERIFY(window);
-    window->setViewUs(kStartUs + 1000000, kStartUs + 3000000);
-    window->refresh();
-    QCOMPARE(window->timeAxis()->min(), 1.0);
-    auto *follow = window->findChild<QCheckBox *>(QStringLiteral("checkBoxFollow"));
-    follow->setChecked(true);
-    loadFrames({7, 8}, kStartUs + 20000000);
-    QCOMPARE(window->seriesData(0).size(), 8);
-    QTRY_COMPARE(window->timeAxis()->max(), 21.0);
-    QCOMPARE(window->timeAxis()->min(), 19.0);
-    QCOMPARE(pointsOf(window->lines(0).constLast()).constLast(), QPointF(21, 8));
-    QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("chartViewPlot")), Qt::Key_Left);
-    QVERIFY(!follow->isChecked());
-    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("buttonResetZoom")), Qt::LeftButton);
-    QCOMPARE(window->timeAxis()->min(), 0.0);
-    QCOMPARE(window->timeAxis()->max(), 21.0);
-}
-
-// Many points are drawn fewer (which: valueseriestest); zoomed in on few
-// enough, every one; the minus key zooms out.
-void BusPlotsTest::zoomDrawsAgain()
-{
-    clearList();
-    QVector<BusRecord> records;
-    for (int i = 0; i < 4000; ++i)
-        records << bus->session()->prepare(sampleFrame(qint16(i % 50), 0), kStartUs + i * 1000, BusRecord::Received);
-    bus->session()->load(records);
-    PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
-    QVERIFY(window);
-    QVERIFY(window->line(0)->count() < 4000);
-    window->setViewUs(kStartUs, kStartUs + 40000);
-    window->refresh();
-    QCOMPARE(window->line(0)->count(), 42); // 0 to 40 ms and the points just outside
-    QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("chartViewPlot")), Qt::Key_Minus);
-    QVERIFY(window->viewToUs() - window->viewFromUs() > 40000);
-}
-
-// The detail pane's parameter rows have the row menu's entries (a string
-// none). "Add to plot": a named value joins on an axis of its own, its
-// names as labels, drawn in steps.
-void BusPlotsTest::detailPaneMenu()
-{
-    clearList();
-    loadFrames({2, 3, 3, 4});
-    clickRow(0);
-    auto *pane = find<FrameDetailPane>(QStringLiteral("frameDetailPane"));
-    QVERIFY(!pane->parameterItem(QStringLiteral("Label")));
-    const auto menuOf = [pane](const char *parameter) {
-        return std::unique_ptr<QMenu>(pane->parameterMenu(pane->parameterItem(QLatin1String(parameter))));
-    };
-    std::unique_ptr<QMenu> menu = menuOf("Position");
-    QCOMPARE(plotTexts(menu.get()), QStringList{QStringLiteral("Plot Position")});
-    actionOf(menu.get(), QStringLiteral("Plot Position"))->trigger();
-    PlotWindow *window = bus->plots()->plotWindows().value(0);
-    QVERIFY(window);
-    menu = menuOf("Mode");
-    QCOMPARE(plotTexts(menu.get()), (QStringList{"Plot Mode", "Add to plot"}));
-    auto *add = menu->findChild<QMenu *>(QStringLiteral("menuAddToPlot"));
-    QCOMPARE(actionTexts(add), QStringList{QStringLiteral("Plot 1: Position")});
-    add->actions().constFirst()->trigger();
-    QCOMPARE(bus->plots()->plotWindows().size(), 1);
-    QCOMPARE(window->windowTitle(), QStringLiteral("Plot 1: Position, Mode"));
-    auto *names = qobject_cast<QCategoryAxis *>(window->valueAxis(1));
-    QVERIFY(names && window->valueAxis(0) != names);
-    QCOMPARE(names->categoriesLabels(), (QStringList{"Off", "On"}));
-    QCOMPARE(names->endValue(QStringLiteral("On")), 1.0);
-    QCOMPARE(pointsOf(window->line(1)), (QVector<QPointF>{{0, 0}, {1, 0}, {1, 1}, {2, 1}, {3, 1}, {3, 0}}));
-}
-
-// time,series,value,name, every point in time order (the writer's rules:
-// csvwritertest); a picture too.
-void BusPlotsTest::export_()
-{
-    clearList();
-    loadFrames({3, -4});
-    PlotWindow *window = plotFromMenu(0, QStringLiteral("Position"));
-    QVERIFY(window);
-    const QString path = settingsDir.filePath(QStringLiteral("plot.csv"));
-    QVERIFY(window->saveCsv(path));
-    const QByteArray t1 = busLogTimeUs(kStartUs + 1000000, true).toLatin1();
-    QVERIFY(readFile(path).endsWith(t1 + ",\"Position (Ranger 000A1B, Sample)\",-4,\r\n"));
-    QVERIFY(!window->saveCsv(settingsDir.filePath(QStringLiteral("no/such/folder/plot.csv"))));
-    const QString png = settingsDir.filePath(QStringLiteral("plot.png"));
-    QVERIFY(window->savePng(png));
-    QVERIFY(!QImage(png).isNull());
-}
 
 QTEST_MAIN(BusPlotsTest)
 #include "busplotstest.moc"

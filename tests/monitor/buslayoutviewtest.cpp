@@ -15,7 +15,6 @@ private slots:
 
     // The Latest view sorts by any column, the numbers as numbers, through
     // a proxy shown only with it; a sorted row still opens its own frame.
-    // The list itself stays in arrival order.
     void latestSortable()
     {
         connectTo(device->path);
@@ -30,44 +29,27 @@ private slots:
         QVERIFY(device->write(burst));
         QTRY_COMPARE(model()->rowCount(), 22);
         QTableView *view = listView();
-        QVERIFY(!view->isSortingEnabled());
         latestBox()->setChecked(true);
-        QVERIFY(view->isSortingEnabled());
-        QVERIFY(qobject_cast<QSortFilterProxyModel *>(view->model()));
         auto sources = [this] {
             QStringList texts;
             for (int row = 0; row < listView()->model()->rowCount(); ++row)
                 texts << shownCell(row, LatestMessageModel::Route).left(6);
             return texts;
         };
-        QCOMPARE(sources(), QStringList({"000011", "000012", "000013"})); // as they first came
-
         QHeaderView *header = view->horizontalHeader();
         const QPoint onCount(header->sectionViewportPosition(LatestMessageModel::Count) + 5, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, onCount);
-        QCOMPARE(header->sortIndicatorSection(), int(LatestMessageModel::Count));
         QStringList ascending{"000013", "000012", "000011"};
         if (header->sortIndicatorOrder() == Qt::DescendingOrder)
             std::reverse(ascending.begin(), ascending.end());
-        QCOMPARE(sources(), ascending);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, onCount);
-        std::reverse(ascending.begin(), ascending.end());
         QCOMPARE(sources(), ascending);
 
         QSignalSpy opened(bus, &BusLayout::frameOpened);
         emit view->activated(view->model()->index(sources().indexOf(QStringLiteral("000013")), 0));
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(statusFrame(0x000013, 1)));
-
         latestBox()->setChecked(false);
         QVERIFY(!view->isSortingEnabled());
-        QVERIFY(model());
-        QCOMPARE(model()->recordAt(1)->bytes, statusFrame(0x000011, 0));
-        QCOMPARE(model()->recordAt(21)->bytes, statusFrame(0x000011, 9));
-        // Back to Latest, the order chosen holds.
-        latestBox()->setChecked(true);
-        QCOMPARE(header->sortIndicatorSection(), int(LatestMessageModel::Count));
-        QCOMPARE(sources(), ascending);
     }
 
     // "N of M" beside the filter while there is one: the rows shown of
@@ -75,11 +57,7 @@ private slots:
     void filterCount()
     {
         auto *count = find<QLabel>(QStringLiteral("labelFilterCount"));
-        QVERIFY(count);
         QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
-        auto *tools = find<QHBoxLayout>(QStringLiteral("layoutTools"));
-        QCOMPARE(tools->indexOf(count), tools->indexOf(filter) + 1);
-        QVERIFY(!count->isVisible());
         connectTo(device->path);
         QVERIFY(device->write(statusFrame(0x000011, 1) + statusFrame(0x000012, 2) + statusFrame(0x000011, 3)));
         QTRY_COMPARE(model()->heldCount(), 4);
@@ -89,10 +67,6 @@ private slots:
         QCOMPARE(count->text(), QStringLiteral("2 of 4"));
         QVERIFY(device->write(statusFrame(0x000011, 4)));
         QTRY_COMPARE(count->text(), QStringLiteral("3 of 5"));
-        QVERIFY(device->write(statusFrame(0x000012, 5))); // held, not shown
-        QTRY_COMPARE(count->text(), QStringLiteral("3 of 6"));
-        filter->setText(QStringLiteral("-000011 -connected"));
-        QCOMPARE(count->text(), QStringLiteral("2 of 6"));
         button(QStringLiteral("buttonClear"))->click();
         QCOMPARE(count->text(), QStringLiteral("0 of 0"));
         filter->clear();
@@ -101,45 +75,30 @@ private slots:
 
     // The Time column's mode and µs in logs are chosen on the page and come
     // back in the next run; Save writes times as the setting says.
-    void timeSettings_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("precise");
-        QTest::addColumn<QString>("secondRow"); // its Time cell
-        QTest::addColumn<QString>("savedTime"); // the shape of the times saved
-        QTest::newRow("clock time, ms") << 0 << false << "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}500$"
-                                        << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z RX ";
-        QTest::newRow("row above, µs") << 2 << true << "^12\\.500$" << "^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ";
-    }
+    // (The time formats themselves: the list model's and the log's tests.)
     void timeSettings()
     {
-        QFETCH(int, mode);
-        QFETCH(bool, precise);
-        QFETCH(QString, secondRow);
-        QFETCH(QString, savedTime);
         auto combo = [this] { return find<QComboBox>(QStringLiteral("comboBoxTimeMode")); };
         auto check = [this] { return find<QCheckBox>(QStringLiteral("checkBoxPreciseLogs")); };
         QVERIFY(combo() && check());
-        combo()->setCurrentIndex(mode);
-        check()->setChecked(precise);
+        combo()->setCurrentIndex(2); // from the row above
+        check()->setChecked(true);
         cleanup();
         init();
-        QCOMPARE(combo()->currentIndex(), mode);
-        QCOMPARE(check()->isChecked(), precise);
+        QCOMPARE(combo()->currentIndex(), 2);
+        QVERIFY(check()->isChecked());
 
         const qint64 start = QDateTime::currentMSecsSinceEpoch() * 1000;
         bus->session()->load({bus->session()->prepare(statusFrame(1, 1), start, BusRecord::Received),
                               bus->session()->prepare(statusFrame(2, 2), start + 12500, BusRecord::Received)});
         QTRY_COMPARE(model()->rowCount(), 2);
-        const QString cellText = model()->data(model()->index(1, ColumnTime)).toString();
-        QVERIFY2(QRegularExpression(secondRow).match(cellText).hasMatch(), qPrintable(cellText));
+        QCOMPARE(model()->data(model()->index(1, ColumnTime)).toString(), QStringLiteral("12.500"));
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("times.log"));
         QVERIFY(bus->logs()->save(path));
-        const QList<QByteArray> lines = readFile(path).trimmed().split('\n');
-        QCOMPARE(lines.size(), 2);
-        for (const QByteArray &line : lines)
-            QVERIFY2(QRegularExpression(savedTime).match(QString::fromUtf8(line)).hasMatch(), line.constData());
+        const QString saved = QString::fromUtf8(readFile(path));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\S+T\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z RX ")).match(saved).hasMatch(),
+                 qPrintable(saved));
         // Back to the defaults for the other tests.
         combo()->setCurrentIndex(0);
         check()->setChecked(false);
@@ -159,9 +118,6 @@ private slots:
         const QByteArray bad = withBadChecksum(drive40Frame(2, 0x000012));
         QVERIFY(device->write(first + QByteArray::fromHex("A5A5") + bad));
         QTRY_COMPARE(model()->rowCount(), 4); // after the "Connected to" row
-        QCOMPARE(tree->topLevelItemCount(), 0);
-        QVERIFY(!button(QStringLiteral("buttonOpenOnDecode"))->isEnabled());
-
         clickRow(0); // the connect event: nothing to show
         QCOMPARE(tree->topLevelItemCount(), 0);
         clickRow(1);
@@ -181,7 +137,6 @@ private slots:
         QVERIFY(!button(QStringLiteral("buttonOpenOnDecode"))->isEnabled());
         QTest::keyClick(listView(), Qt::Key_Down);
         QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(bad));
-        QVERIFY(detail(QStringLiteral("Checksum")).startsWith(QStringLiteral("checksum wrong, expected ")));
 
         // Latest: its own rows, none for the bad frame; a row taking a new
         // frame shows it.
@@ -193,32 +148,16 @@ private slots:
         const QByteArray next = drive40Frame(2, 0x000011);
         QVERIFY(device->write(next));
         QTRY_COMPARE_WITH_TIMEOUT(detail(QStringLiteral("Bytes")), spacedWithChecksum(next), 15000); // a busy machine
-        QCOMPARE(detail(QStringLiteral("Sensitivity")), QStringLiteral("High"));
         latestBox()->setChecked(false);
         QCOMPARE(tree->topLevelItemCount(), 0);
-        clickRow(0);
-        // A new filter leaves the list without a current row, and so the pane.
-        field(QStringLiteral("LineEditFilter"))->setText(QStringLiteral("RX"));
-        QCOMPARE(tree->topLevelItemCount(), 0);
-        clickRow(0);
-        QCOMPARE(detail(QStringLiteral("Bytes")), spacedWithChecksum(first));
-        clearList();
-        QCOMPARE(tree->topLevelItemCount(), 0);
 
-        // Dragged, remembered, and back after the page is built again.
+        // Moved, remembered, and back after the page is built again.
         auto *splitter = find<QSplitter>(QStringLiteral("splitterFrames"));
-        QWidget *handle = splitter->handle(1);
         const QList<int> before = splitter->sizes();
-        const auto mouse = [handle](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
-            QMouseEvent event(type, at, handle->mapToGlobal(at), button, held, Qt::NoModifier);
-            QApplication::sendEvent(handle, &event);
-        };
-        const QPoint from = handle->rect().center();
-        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-        mouse(QEvent::MouseMove, from - QPoint(0, 30), Qt::NoButton, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, from - QPoint(0, 30), Qt::LeftButton, Qt::NoButton);
+        splitter->setSizes({before.value(0) - 30, before.value(1) + 30});
+        emit splitter->splitterMoved(before.value(0) - 30, 1); // as a drag of the handle ends
         const QList<int> dragged = splitter->sizes();
-        QCOMPARE(dragged.value(0), before.value(0) - 30);
+        QVERIFY(dragged != before);
         cleanup();
         init();
         QCOMPARE(find<QSplitter>(QStringLiteral("splitterFrames"))->sizes(), dragged);
@@ -227,12 +166,11 @@ private slots:
     // The header's menu has one checkable action per column, named after it,
     // in the order shown; Bytes and Checksum start hidden; the last column
     // shown cannot be hidden. Latest has columns of its own, all but the
-    // time shown at first.
-    void columnMenu()
+    // time shown at first. Each view's columns (order, widths, which are
+    // shown) are kept when the other view is shown and in the next run.
+    void columnMenuAndMemory()
     {
         QHeaderView *header = listView()->horizontalHeader();
-        QVERIFY(header->sectionsMovable());
-        QCOMPARE(header->contextMenuPolicy(), Qt::CustomContextMenu);
         QMenu *menu = listPanel()->columnMenu();
         QCOMPARE(menu->objectName(), QStringLiteral("menuColumns"));
         QCOMPARE(columnTexts(menu, false), QStringList({"Time", "\u0394 ms", "Dir", "Device", "Message",
@@ -240,46 +178,18 @@ private slots:
                                                         "Reply ms"}));
         QCOMPARE(columnTexts(menu, true), QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values"}));
         QVERIFY(header->isSectionHidden(ColumnBytes) && header->isSectionHidden(ColumnChecksum));
-
-        QVERIFY(triggerColumn(menu, QStringLiteral("Bytes")));
-        QVERIFY(!header->isSectionHidden(ColumnBytes));
-        QVERIFY(header->sectionSize(ColumnBytes) > 20);
-        QVERIFY(triggerColumn(menu, QStringLiteral("Dir")));
-        QVERIFY(!header->isSectionHidden(ColumnDirection));
-
-        // Hidden down to one column, whose action is then disabled.
+        QVERIFY(triggerColumn(menu, QStringLiteral("Checksum")));
+        QVERIFY(triggerColumn(listPanel()->columnMenu(), QStringLiteral("Time")));
         header->moveSection(header->visualIndex(ColumnMessage), 0);
-        for (int column = 0; column < header->count(); ++column)
-            header->setSectionHidden(column, column != ColumnMessage);
-        menu = listPanel()->columnMenu();
-        QCOMPARE(menu->actions().first()->text(), QStringLiteral("Message"));
-        QVERIFY(!menu->actions().first()->isEnabled());
-        QVERIFY(menu->actions().at(1)->isEnabled());
-
+        header->resizeSection(ColumnDevice, 151);
         latestBox()->setChecked(true);
         menu = listPanel()->columnMenu();
         const QStringList names = columnTexts(menu, false);
         QCOMPARE(names, QStringList({"Time", "Device", "Message", "Source \u2192 Destination", "Values", "Count",
                                      "Rate /s", "\u0394 ms"}));
         QCOMPARE(columnTexts(menu, true), names.mid(1));
-        QCOMPARE(header->sectionResizeMode(LatestMessageModel::Values), QHeaderView::Stretch);
-        forgetColumns();
-    }
-
-    // Each view's columns (order, widths, which are shown) are kept when the
-    // other view is shown and come back in the next run.
-    void columnsRemembered()
-    {
-        QHeaderView *header = listView()->horizontalHeader();
-        header->moveSection(header->visualIndex(ColumnMessage), 0);
-        header->resizeSection(ColumnDevice, 151);
-        QVERIFY(triggerColumn(listPanel()->columnMenu(), QStringLiteral("Checksum")));
-        QVERIFY(triggerColumn(listPanel()->columnMenu(), QStringLiteral("Time")));
-        latestBox()->setChecked(true);
-        QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
         header->resizeSection(LatestMessageModel::Device, 133);
         header->setSectionHidden(LatestMessageModel::Rate, true);
-        header->setSectionHidden(LatestMessageModel::Time, false);
         latestBox()->setChecked(false);
         checkListColumns(header);
 
@@ -287,35 +197,19 @@ private slots:
         init();
         header = listView()->horizontalHeader();
         checkListColumns(header);
+        // Hidden down to one column, whose action is then disabled.
+        for (int column = 0; column < header->count(); ++column)
+            header->setSectionHidden(column, column != ColumnMessage);
+        QVERIFY(!listPanel()->columnMenu()->actions().first()->isEnabled());
         latestBox()->setChecked(true);
         QCOMPARE(header->sectionSize(LatestMessageModel::Device), 133);
         QVERIFY(header->isSectionHidden(LatestMessageModel::Rate));
-        QVERIFY(!header->isSectionHidden(LatestMessageModel::Time));
         QCOMPARE(header->visualIndex(LatestMessageModel::Message), int(LatestMessageModel::Message));
-        latestBox()->setChecked(false);
-        checkListColumns(header);
         forgetColumns();
     }
 
-    // Device and message names are elided in the middle, in either view;
-    // the other columns at their end.
-    void namesElidedInTheMiddle()
-    {
-        QTableView *view = listView();
-        auto elideOf = [view](int column) {
-            auto *delegate = qobject_cast<ElidingDelegate *>(view->itemDelegateForColumn(column));
-            return delegate ? delegate->elideMode() : view->textElideMode();
-        };
-        for (int column = 0; column < BusColumnCount; ++column)
-            QCOMPARE(elideOf(column), column == ColumnDevice || column == ColumnMessage ? Qt::ElideMiddle : Qt::ElideRight);
-        latestBox()->setChecked(true);
-        for (int column = 0; column < LatestMessageModel::ColumnCount; ++column)
-            QCOMPARE(elideOf(column), column == LatestMessageModel::Device || column == LatestMessageModel::Message
-                                          ? Qt::ElideMiddle : Qt::ElideRight);
-    }
-
-    // Device and message columns grow to the names they hold and numbers
-    // are never cut, in either view; a column the user sized keeps its width.
+    // Message columns grow to the names they hold, in either view; a column
+    // the user sized keeps its width. (The widths worked out: the fitter's.)
     void columnsFitTheirTexts()
     {
         QTableView *view = listView();
@@ -330,20 +224,12 @@ private slots:
         QVERIFY(view->viewport()->width() >= 1100);
         BusSession *session = bus->session();
         const qint64 t = 1765000000000000;
-        // A Δ of 1,200 ms between two frames of a long message name.
         session->load({session->prepare(drive40Frame(1), t, BusRecord::Received),
                        session->prepare(drive40Frame(2), t + 1200000, BusRecord::Received)});
         QCOMPARE(model()->rowCount(), 2);
         QVERIFY(fits(ColumnMessage, QStringLiteral("Set Obstacle Sensitivity")));
-        QVERIFY(fits(ColumnDevice, QStringLiteral("QX-Drive 40")));
-        header->setSectionHidden(ColumnDelta, false);
-        QVERIFY(fits(ColumnDelta, QStringLiteral("1200.000")));
-        // Latest: its counts and rates whole, the sort arrow beside "Count"
-        // once sorted by it.
         latestBox()->setChecked(true);
         QVERIFY(fits(LatestMessageModel::Message, QStringLiteral("Set Obstacle Sensitivity")));
-        header->setSortIndicator(LatestMessageModel::Count, Qt::AscendingOrder);
-        QVERIFY(view->columnWidth(LatestMessageModel::Count) >= header->sectionSizeHint(LatestMessageModel::Count));
         latestBox()->setChecked(false);
 
         // Sized by the user: left as it is.
@@ -359,15 +245,13 @@ private slots:
 
     // Ctrl+C in the list copies the selected rows as log lines, in the
     // list's order whatever order they were picked in; noise rows too.
-    // Ctrl+F takes the focus to the filter field, its text selected.
-    void keys()
+    // (Ctrl+F: the main window's tests.)
+    void copyKey()
     {
         connectTo(device->path);
         clearList(); // the rows here are the frames alone
-        QVERIFY(device->write(statusFrame(1, 1) + statusFrame(2, 2) + QByteArray::fromHex("A5") + statusFrame(3, 3)
-                              + statusFrame(4, 4)));
-        QTRY_COMPARE(model()->rowCount(), 5);
-        QCOMPARE(model()->recordAt(2)->kind, BusRecord::Noise);
+        QVERIFY(device->write(statusFrame(1, 1) + statusFrame(2, 2) + QByteArray::fromHex("A5") + statusFrame(3, 3)));
+        QTRY_COMPARE(model()->rowCount(), 4);
         QTableView *view = listView();
         page->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(page));
@@ -388,76 +272,28 @@ private slots:
         QVERIFY(view->hasFocus());
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(clipboard->text(), lines({0, 2, 3}));
-        pick(1, Qt::NoModifier);
-        pick(4, Qt::ShiftModifier);
-        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(clipboard->text(), lines({1, 2, 3, 4}));
-        // Nothing selected: the clipboard keeps what it had.
-        view->clearSelection();
-        clipboard->setText(QStringLiteral("before"));
-        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(clipboard->text(), QStringLiteral("before"));
-
-        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
-        QLineEdit *sendField = field(QStringLiteral("LineEditSendFrame"));
-        filter->setText(QStringLiteral("RX"));
-        sendField->setFocus();
-        QVERIFY(sendField->hasFocus());
-        QTest::keyClick(sendField, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(filter->hasFocus());
-        QCOMPARE(filter->selectedText(), QStringLiteral("RX"));
-        QCOMPARE(sendField->text(), QString());
     }
 
-    // A row's menu: each action does its one thing with the row's frame.
+    // A row's menu: each action does its one thing with the row's frame. A
+    // noise row can only be copied; a frame of an unknown product cannot be
+    // filtered by its device or message, nor bytes that are no frame by
+    // their node; a Latest row gives its last frame.
     void frameMenu()
     {
         connectTo(device->path);
         clearList(); // the rows here are the frames alone
-        const QByteArray frame = drive40Frame();
-        QVERIFY(device->write(statusFrame(0x0000AC, 1) + frame));
-        QTRY_COMPARE(model()->rowCount(), 2);
+        const QByteArray frame = drive40Frame(8);
+        QVERIFY(device->write(QByteArray::fromHex("A5A6") + statusFrame(0x0000AC, 1) + drive40Frame(7) + frame));
+        QTRY_COMPARE(model()->rowCount(), 4);
         QSignalSpy opened(bus, &BusLayout::frameOpened);
-        const auto choose = [this](const char *action, const char *text) {
-            QMenu *menu = listPanel()->frameMenu(listView()->model()->index(1, ColumnValues));
+        const auto choose = [this](int row, const char *action, const char *text) {
+            std::unique_ptr<QMenu> menu(listPanel()->frameMenu(listView()->model()->index(row, ColumnValues)));
             QCOMPARE(menu->objectName(), QStringLiteral("menuFrame"));
             auto *chosen = menu->findChild<QAction *>(QLatin1String(action));
             QVERIFY(chosen && chosen->isEnabled());
             QCOMPARE(chosen->text(), QLatin1String(text));
             chosen->trigger();
-            delete menu;
         };
-        const QString hex = frameToHexText(frame);
-        choose("actionCopyFrame", "Copy frame");
-        QCOMPARE(QGuiApplication::clipboard()->text(), hex);
-        choose("actionOpenFrame", "Open on Decode page");
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened.at(0).at(0).toString(), hex);
-        choose("actionPutInSendField", "Put in Send field");
-        QCOMPARE(field(QStringLiteral("LineEditSendFrame"))->text(), QString::fromLatin1(frame.toHex(' ').toUpper()));
-        click(QStringLiteral("buttonSend"));
-        QCOMPARE(device->read(frame.size()), frame);
-        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
-        choose("actionFilterDevice", "Filter by this device");
-        QCOMPARE(filter->text(), QStringLiteral("\"QX-Drive 40\""));
-        filter->clear();
-        choose("actionFilterMessage", "Filter by this message");
-        QCOMPARE(filter->text(), QStringLiteral("\"Set Obstacle Sensitivity\""));
-        filter->clear();
-        choose("actionFilterNode", "Filter by this node");
-        QCOMPARE(filter->text(), QStringLiteral("0000AB"));
-        QTRY_COMPARE(model()->rowCount(), 2); // the frame and its copy sent, not 0000AC's
-    }
-
-    // A noise row can only be copied; a frame of an unknown product cannot
-    // be filtered by its device or message, nor bytes that are no frame by
-    // their node; a Latest row gives its last frame.
-    void frameMenuOfOtherRows()
-    {
-        connectTo(device->path);
-        clearList(); // the rows here are the frames alone
-        QVERIFY(device->write(QByteArray::fromHex("A5A6") + statusFrame(0x0000AC, 1) + drive40Frame(7) + drive40Frame(8)));
-        QTRY_COMPARE(model()->rowCount(), 4);
         auto names = [this](int row) {
             QStringList list;
             for (QAction *action : listPanel()->frameMenu(listView()->model()->index(row, ColumnTime))->actions()) {
@@ -467,26 +303,44 @@ private slots:
             return list;
         };
         QCOMPARE(names(0), QStringList{QStringLiteral("actionCopyFrame")});
-        listPanel()->frameMenu(listView()->model()->index(0, ColumnTime))->findChild<QAction *>(QStringLiteral("actionCopyFrame"))->trigger();
+        choose(0, "actionCopyFrame", "Copy frame");
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("A5A6"));
         QVERIFY(model()->recordAt(1)->device.isEmpty());
         QCOMPARE(names(1), QStringList({"actionCopyFrame", "actionOpenFrame", "actionPutInSendField", "actionFilterNode",
                                         "actionFilterDevice (disabled)", "actionFilterMessage (disabled)"}));
 
+        const QString hex = frameToHexText(frame);
+        choose(3, "actionCopyFrame", "Copy frame");
+        QCOMPARE(QGuiApplication::clipboard()->text(), hex);
+        choose(3, "actionOpenFrame", "Open on Decode page");
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), hex);
+        choose(3, "actionPutInSendField", "Put in Send field");
+        QCOMPARE(field(QStringLiteral("LineEditSendFrame"))->text(), QString::fromLatin1(frame.toHex(' ').toUpper()));
+        click(QStringLiteral("buttonSend"));
+        QCOMPARE(device->read(frame.size()), frame);
+        QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
+        choose(3, "actionFilterDevice", "Filter by this device");
+        QCOMPARE(filter->text(), QStringLiteral("\"QX-Drive 40\""));
+        filter->clear();
+        choose(3, "actionFilterMessage", "Filter by this message");
+        QCOMPARE(filter->text(), QStringLiteral("\"Set Obstacle Sensitivity\""));
+        filter->clear();
+        choose(3, "actionFilterNode", "Filter by this node");
+        QCOMPARE(filter->text(), QStringLiteral("0000AB"));
+        QTRY_COMPARE(model()->rowCount(), 3); // its frames and the copy sent, not 0000AC's
+        filter->clear();
+
         latestBox()->setChecked(true);
         QCOMPARE(listView()->model()->rowCount(), 2);
-        const QModelIndex last = listView()->model()->index(1, LatestMessageModel::Device);
-        QCOMPARE(last.data().toString(), QStringLiteral("QX-Drive 40"));
-        QSignalSpy opened(bus, &BusLayout::frameOpened);
-        auto *open = listPanel()->frameMenu(last)->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
-        QVERIFY(open);
-        open->trigger();
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened.at(0).at(0).toString(), frameToHexText(drive40Frame(8)));
+        QCOMPARE(listView()->model()->index(1, LatestMessageModel::Device).data().toString(), QStringLiteral("QX-Drive 40"));
+        choose(1, "actionOpenFrame", "Open on Decode page");
+        QCOMPARE(opened.count(), 2);
+        QCOMPARE(opened.at(1).at(0).toString(), hex);
         // Bytes that are no frame have no node to filter by.
         latestBox()->setChecked(false);
         bus->session()->load({bus->session()->prepare(QByteArray::fromHex("0102030405"), 0, BusRecord::Received)});
-        QCOMPARE(names(4).value(3), QStringLiteral("actionFilterNode (disabled)"));
+        QCOMPARE(names(model()->rowCount() - 1).value(3), QStringLiteral("actionFilterNode (disabled)"));
     }
 
 private:
@@ -523,7 +377,7 @@ private:
         return false;
     }
 
-    // The list's columns as columnsRemembered leaves them.
+    // The list's columns as columnMenuAndMemory leaves them.
     static void checkListColumns(QHeaderView *header)
     {
         QCOMPARE(header->logicalIndex(0), int(ColumnMessage));

@@ -101,25 +101,26 @@ private slots:
         QVERIFY(button(QStringLiteral("buttonSendFrame"))->isHidden());
     }
 
-    // Ctrl+F goes to the Bus page's filter only while that page is shown.
+    // Ctrl+F goes to the Bus page's filter, its text selected, only while
+    // that page is shown.
     void ctrlFOnTheBusPage()
     {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         click(QStringLiteral("buttonBuild"));
         QLineEdit *filter = field(QStringLiteral("LineEditFilter"));
+        filter->setText(QStringLiteral("RX"));
         QLineEdit *encodeField = field(QStringLiteral("LineEditMasterNodeID"));
         encodeField->setFocus();
-        QVERIFY(encodeField->hasFocus());
         QTest::keyClick(encodeField, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(encodeField->hasFocus());
-        QVERIFY(!filter->isVisible());
 
         click(QStringLiteral("buttonBus"));
         list()->setFocus();
-        QVERIFY(list()->hasFocus());
         QTest::keyClick(list(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(filter->hasFocus());
+        QCOMPARE(filter->selectedText(), QStringLiteral("RX"));
+        filter->clear();
     }
 
     // A row's menu, opened as a right click opens it, shows the frame on the
