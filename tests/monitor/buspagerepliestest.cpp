@@ -5,6 +5,7 @@
 
 #include "bustools/replytool.h"
 #include "charts/plotwindow.h"
+#include "monitor/busplots.h"
 
 #include <QDateTime>
 
