@@ -10,6 +10,7 @@
 //   xml: PATH          the next run's catalogue folder (under tests/data)
 //   file: NAME         the next run's written file NAME goes into the transcript
 //   times: masked      the next run's times of the clock show as <time>
+//                      (<time.6> to the µs)
 //   pty: on            the next run's PTY argument is a pseudo-terminal's far
 //                      end; what it wrote there goes into the transcript
 //   $ ARGUMENTS        a run, its arguments split as a shell would ('', "", \)
@@ -170,8 +171,10 @@ QByteArray runOnce(const QString &line, const Next &next)
     if (next.pty)
         err.replace(pty.path.toUtf8(), "PTY");
     if (next.maskTimes) {
+        // To the ms shows as <time>, to the µs as <time.6>.
         static const QRegularExpression time(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d+)?Z"));
-        out = QString::fromUtf8(out).replace(time, QStringLiteral("<time>")).toUtf8();
+        static const QRegularExpression micro(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z"));
+        out = QString::fromUtf8(out).replace(micro, QStringLiteral("<time.6>")).replace(time, QStringLiteral("<time>")).toUtf8();
     }
     transcript += section("out", out) + section("err", err);
     if (next.pty)
