@@ -31,7 +31,7 @@ namespace {
 // Far beyond what any of these takes once fixed; only a hang reaches it.
 constexpr qint64 kHangMs = 60000;
 
-// The frames of the issue: message 0x10 of node type 3 with one data byte,
+// The frames pasted: message 0x10 of node type 3 with one data byte,
 // as a master and as a slave message.
 const QString kMasterFrame = QStringLiteral("EF F3 FC FE FF FF FD FF FF F5 09 CA");
 const QString kSlaveFrame = QStringLiteral("EF F3 CF FE FF FF FD FF FF FA 09 A2");
