@@ -1,13 +1,12 @@
-// A walk through both pages as a user would take it, with the command line
-// beside them: every message of every device of the bundled catalogue is
-// built on the Encode page, once with its defaults and once with edited
-// values; `kwn-frame encode` given the same settings must print the same
-// frame; the frame is copied with "Copy" and pasted into the Decode page,
-// which must show what was set.
+// A walk through both pages as a user would take it: every message of every
+// device of the bundled catalogue is built on the Encode page, once with its
+// defaults and once with edited values; the frame is copied with "Copy" and
+// pasted into the Decode page, which must show what was set. (Both pages and
+// the command line render the core's frames and reports, which the encode
+// and decode transcripts pin.)
 
 #include "encoder/parametervalidators.h"
 #include "pages.h"
-#include "toolrun.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -44,10 +43,6 @@ QString hexNumber(const QString &text)
     return digits;
 }
 
-QByteArray kwnFrame(const QStringList &arguments)
-{
-    return runTool(QStringLiteral(KWN_CLI_PATH), arguments).out;
-}
 
 } // namespace
 
@@ -63,8 +58,8 @@ private slots:
 
 private:
     // The parameters of the message shown, edited when asked, as the Decode
-    // page should show them; `arguments` gets the NAME=VALUE pairs.
-    QList<Expected> readEditors(QWidget *page, bool edit, QStringList *arguments);
+    // page should show them.
+    QList<Expected> readEditors(QWidget *page, bool edit);
 
     std::unique_ptr<Pages> pages;
     int walked = 0;
@@ -88,7 +83,7 @@ void EncodeDecodeWalkTest::everyMessageReadsBack_data()
     QTest::newRow("edited values") << true;
 }
 
-QList<Expected> EncodeDecodeWalkTest::readEditors(QWidget *page, bool edit, QStringList *arguments)
+QList<Expected> EncodeDecodeWalkTest::readEditors(QWidget *page, bool edit)
 {
     QList<Expected> expected;
     for (int i = 0;; ++i) {
@@ -99,13 +94,11 @@ QList<Expected> EncodeDecodeWalkTest::readEditors(QWidget *page, bool edit, QStr
             continue; // hidden parameters get no row on the Decode page
         Expected e;
         e.name = label->text();
-        const QString assign = e.name.chopped(1) + QLatin1Char('=');
         QWidget *editor = page->findChild<QWidget *>(QStringLiteral("paramEditor_%1").arg(i));
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
             if (edit)
                 combo->setCurrentIndex(combo->count() - 1);
             e.value = combo->currentText();
-            *arguments << assign + e.value;
         } else if (auto *field = qobject_cast<QLineEdit *>(editor)) {
             e.isHexa = editor->inherits("QLineEditHexa");
             if (edit) {
@@ -119,11 +112,9 @@ QList<Expected> EncodeDecodeWalkTest::readEditors(QWidget *page, bool edit, QStr
                                         : isString ? QStringLiteral("Kq7-").repeated(8).left(field->maxLength())
                                                    : QStringLiteral("12"));
             }
-            *arguments << assign + field->text();
             e.value = e.isHexa ? hexNumber(field->text()) : field->text();
         } else {
             e.isBits = true;
-            QStringList checked;
             for (int k = 0;; ++k) {
                 auto *box = page->findChild<QCheckBox *>(QStringLiteral("paramBit_%1_%2").arg(i).arg(k));
                 if (!box)
@@ -131,10 +122,7 @@ QList<Expected> EncodeDecodeWalkTest::readEditors(QWidget *page, bool edit, QStr
                 if (edit && k % 2 == 0)
                     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
                 e.bits << box->isChecked();
-                if (box->isChecked())
-                    checked << box->text().section(QLatin1Char(' '), 1, 1).chopped(1);
             }
-            *arguments << assign + checked.join(QLatin1Char(','));
         }
         expected << e;
     }
@@ -163,13 +151,7 @@ void EncodeDecodeWalkTest::everyMessageReadsBack()
                 selector->setCurrentIndex(m);
                 QCoreApplication::processEvents(); // new editors are shown from the event loop
                 const QString where = devices->currentText() + QStringLiteral(" / ") + selector->currentText();
-                QStringList arguments{QStringLiteral("encode"), QStringLiteral("--device"), devices->currentText(),
-                                      QStringLiteral("--message"), selector->currentText()};
-                const QList<Expected> expected = readEditors(page, edit, &arguments);
-
-                // The command line builds the same frame from the same settings.
-                QVERIFY2(QString::fromUtf8(kwnFrame(arguments)) == output->text() + QLatin1Char('\n'),
-                         qPrintable(where + QLatin1Char(' ') + arguments.mid(5).join(QLatin1Char(' '))));
+                const QList<Expected> expected = readEditors(page, edit);
 
                 // Copy on the Encode page, paste into the Decode page.
                 QTest::mouseClick(copy, Qt::LeftButton);
