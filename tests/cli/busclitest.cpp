@@ -263,8 +263,8 @@ void BusCliTest::replayKeepsTheLogsPace_data()
 }
 
 // No frame before its time, counted from the start of the tool (the first
-// frame cannot have gone earlier), and none grossly late after the first:
-// sound however late a loaded machine lets this test read.
+// frame cannot have gone earlier), and none grossly late (a second) after
+// the first: sound however late a loaded machine lets this test read.
 void BusCliTest::replayKeepsTheLogsPace()
 {
     QFETCH(QVector<qint64>, logMs);
@@ -282,11 +282,13 @@ void BusCliTest::replayKeepsTheLogsPace()
     for (int i = 1; i < 4; ++i) {
         const QString when = QStringLiteral("frame %1 at %2 ms, the first at %3, due %4 after it")
                                  .arg(i).arg(endsMs.at(i)).arg(endsMs.at(0)).arg(dueMs.at(i));
-        QVERIFY2(endsMs.at(i) >= dueMs.at(i) && endsMs.at(i) <= endsMs.at(0) + dueMs.at(i) + 400, qPrintable(when));
+        QVERIFY2(endsMs.at(i) >= dueMs.at(i) && endsMs.at(i) <= endsMs.at(0) + dueMs.at(i) + 1000, qPrintable(when));
     }
 }
 
-// Each pass of a loop keeps the log's spacing, 20 ms between its TX frames.
+// Each pass of a loop keeps the log's spacing, 200 ms between its TX
+// frames: the third pass's second frame comes 600 ms or more after the
+// tool's start, however late this test reads.
 void BusCliTest::replayLoops()
 {
     PtyPair pty;
@@ -294,13 +296,13 @@ void BusCliTest::replayLoops()
     QProcess tool;
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(start(tool, {"replay", "--port", pty.path, "--loop", "--only", "TX", logAt(dir, {0, 10, 20, 30})}));
+    QVERIFY(start(tool, {"replay", "--port", pty.path, "--loop", "--only", "TX", logAt(dir, {0, 100, 200, 300})}));
     QVector<qint64> endsMs;
     const QByteArray came = readFrames(pty, {1, 3, 1, 3, 1, 3}, clock, &endsMs);
     QByteArray out;
     QCOMPARE(interrupt(tool, out), 0);
     QCOMPARE(came.left(6 * 13), bytesOf({1, 3, 1, 3, 1, 3}));
-    QVERIFY2(endsMs.size() == 6 && endsMs.at(3) - endsMs.at(2) >= 15, qPrintable(QString::number(endsMs.value(3))));
+    QVERIFY2(endsMs.size() == 6 && endsMs.at(5) >= 600, qPrintable(QString::number(endsMs.value(5))));
 }
 
 // A pass of a loop takes at least its frames' time on the line: at 1200
