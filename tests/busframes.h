@@ -10,25 +10,6 @@
 #include <QRandomGenerator>
 #include <QVector>
 
-struct BundledMessage
-{
-    MessageDefinition message;
-    quint8 nodeType = 0;
-};
-
-// Every message of every bundled profile, in catalogue order.
-inline QVector<BundledMessage> bundledMessages()
-{
-    QVector<BundledMessage> all;
-    const ProfileMap profiles = loadProfiles(QStringLiteral(KWN_SOURCE_DIR "/xml"));
-    for (const ProfileDefinition &profile : profiles) {
-        const MessageMap messages = messagesOfProfile(profile, false);
-        for (const MessageDefinition &message : messages)
-            all.append({message, quint8(profile.nodeType)});
-    }
-    return all;
-}
-
 // `size` random bytes.
 inline QByteArray randomBytes(QRandomGenerator &random, int size)
 {
@@ -68,17 +49,19 @@ inline QByteArray withOneByteFlipped(QRandomGenerator &random, const QByteArray 
     return bad;
 }
 
-// `count` frames of the bundled messages, each in turn, with random
-// addresses, length and data.
+// `count` frames of the bundled messages, each in turn (catalogue order),
+// with random addresses, length and data.
 inline QVector<QByteArray> bundledFrames(int count, quint32 seed)
 {
-    QRandomGenerator random(seed);
-    const QVector<BundledMessage> kinds = bundledMessages();
-    QVector<QByteArray> frames;
-    for (int i = 0; i < count && !kinds.isEmpty(); ++i) {
-        const BundledMessage &kind = kinds.at(i % kinds.size());
-        frames.append(randomFrame(random, quint8(kind.message.msgId), kind.nodeType));
+    QVector<QPair<quint8, quint8>> kinds; // message identifier, node type
+    for (const ProfileDefinition &profile : loadProfiles(QStringLiteral(KWN_SOURCE_DIR "/xml"))) {
+        for (const MessageDefinition &message : messagesOfProfile(profile, false))
+            kinds.append({quint8(message.msgId), quint8(profile.nodeType)});
     }
+    QRandomGenerator random(seed);
+    QVector<QByteArray> frames;
+    for (int i = 0; i < count && !kinds.isEmpty(); ++i)
+        frames.append(randomFrame(random, kinds.at(i % kinds.size()).first, kinds.at(i % kinds.size()).second));
     return frames;
 }
 

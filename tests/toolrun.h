@@ -68,18 +68,26 @@ inline void signalProcess(const QProcess &process, int signal)
         ::kill(pid_t(process.processId()), signal);
 }
 
-// Stops the process with Ctrl-C, by its id, and returns its exit status
-// (-1 when it crashed, or had to be killed).
-inline int interrupt(QProcess &process, QByteArray &out)
+// Waits for the process to end, killing it by its id if it outlives
+// `timeoutMs`; its exit status, -1 when it crashed or had to be killed.
+inline int finish(QProcess &process, int timeoutMs = 20000)
 {
-    signalProcess(process, SIGINT);
-    if (!process.waitForFinished(10000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
         return -1;
     }
-    out += process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// Stops the process with Ctrl-C, by its id, and returns its exit status;
+// what it printed still is appended to `out`.
+inline int interrupt(QProcess &process, QByteArray &out)
+{
+    signalProcess(process, SIGINT);
+    const int status = finish(process, 10000);
+    out += process.readAllStandardOutput();
+    return status;
 }
 
 // Waits until `process` holds the file `path` open (a terminal's far end).

@@ -59,40 +59,6 @@ private slots:
         QCOMPARE(child(name)->styleSheet(), style);
     }
 
-    void clicks_data()
-    {
-        QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<bool>("encode");
-        QTest::newRow("Decode, Encode") << QStringList{"buttonDebuild", "buttonBuild"} << true;
-        QTest::newRow("Decode twice") << QStringList{"buttonDebuild", "buttonDebuild"} << false;
-        QTest::newRow("filler and strips do nothing") << QStringList{"buttonDebuild", "buttonSpacer", "indicator2", "indicator3"} << false;
-        QTest::newRow("documentation") << QStringList{"buttonOnlineDoc"} << true;
-    }
-    void clicks()
-    {
-        QFETCH(QStringList, buttons);
-        QFETCH(bool, encode);
-        click(QStringLiteral("buttonBuild"));
-        openedUrls.clear();
-        // Whatever is typed on a page outlives every switch.
-        auto *format = window->findChild<QLineEdit *>(QStringLiteral("LineEditFrameFormat"));
-        format->setText(QTest::currentDataTag());
-        for (const QString &name : buttons)
-            click(name);
-        QCOMPARE(format->text(), QString(QTest::currentDataTag()));
-        QCOMPARE(child(QStringLiteral("buttonBuild"))->styleSheet(), encode ? style(kLight, kDark) : style(kDark, kLight));
-        QCOMPARE(child(QStringLiteral("buttonDebuild"))->styleSheet(), encode ? style(kDark, kLight) : style(kLight, kDark));
-        for (int i = 1; i <= 5; ++i) {
-            const QString colour = i == (encode ? 2 : 3) ? QStringLiteral("rgb(250, 184, 0)") : kLight;
-            QCOMPARE(child(QStringLiteral("indicator%1").arg(i))->styleSheet(), style(colour, colour, QStringLiteral("; border: none; }")));
-        }
-        QCOMPARE(child(QStringLiteral("widgetBuilder"))->isVisible(), encode);
-        QCOMPARE(child(QStringLiteral("widgetDebuilder"))->isVisible(), !encode);
-        QCOMPARE(openedUrls.size(), buttons.count(QStringLiteral("buttonOnlineDoc")));
-        if (!openedUrls.isEmpty())
-            QCOMPARE(openedUrls.first().path(), QStringLiteral("/projects/downloads"));
-    }
-
     // The Bus page is built as it is first shown; a frame the Encode page
     // asks to send before that still gets the page's answer.
     void sendBeforeBusPageShown()
@@ -104,37 +70,50 @@ private slots:
                  QStringLiteral("Not connected: connect to a port to send"));
     }
 
-    // Bus is the third mode: its button sits below Decode, beside strip 4.
-    void busMode_data()
+    // Each mode button shows its page and lights its strip (Encode 2, Decode
+    // 3, Bus 4); the filler, the strips and the documentation button change
+    // neither, and what is typed on a page outlives every switch.
+    void modes_data()
     {
         QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<QString>("selected");
-        QTest::addColumn<QString>("page");
         QTest::addColumn<int>("strip");
-        QTest::newRow("Bus") << QStringList{"buttonBus"} << "buttonBus" << "widgetBus" << 4;
-        QTest::newRow("Bus, Decode") << QStringList{"buttonBus", "buttonDebuild"} << "buttonDebuild" << "widgetDebuilder" << 3;
-        QTest::newRow("Bus, Encode") << QStringList{"buttonBus", "buttonBuild"} << "buttonBuild" << "widgetBuilder" << 2;
-        QTest::newRow("Bus twice") << QStringList{"buttonBus", "buttonBus"} << "buttonBus" << "widgetBus" << 4;
+        QTest::newRow("Decode, Encode") << QStringList{"buttonDebuild", "buttonBuild"} << "buttonBuild" << 2;
+        QTest::newRow("Decode twice") << QStringList{"buttonDebuild", "buttonDebuild"} << "buttonDebuild" << 3;
+        QTest::newRow("filler and strips do nothing")
+            << QStringList{"buttonDebuild", "buttonSpacer", "indicator2", "indicator3"} << "buttonDebuild" << 3;
+        QTest::newRow("documentation") << QStringList{"buttonOnlineDoc"} << "buttonBuild" << 2;
+        QTest::newRow("Bus") << QStringList{"buttonBus"} << "buttonBus" << 4;
+        QTest::newRow("Bus, Decode") << QStringList{"buttonBus", "buttonDebuild"} << "buttonDebuild" << 3;
+        QTest::newRow("Bus, Encode") << QStringList{"buttonBus", "buttonBuild"} << "buttonBuild" << 2;
+        QTest::newRow("Bus twice") << QStringList{"buttonBus", "buttonBus"} << "buttonBus" << 4;
     }
-    void busMode()
+    void modes()
     {
         QFETCH(QStringList, buttons);
         QFETCH(QString, selected);
-        QFETCH(QString, page);
         QFETCH(int, strip);
         click(QStringLiteral("buttonBuild"));
+        openedUrls.clear();
+        auto *format = window->findChild<QLineEdit *>(QStringLiteral("LineEditFrameFormat"));
+        format->setText(QTest::currentDataTag());
         for (const QString &name : buttons)
             click(name);
-        for (const char *mode : {"buttonBuild", "buttonDebuild", "buttonBus"}) {
-            const QString name = QString::fromLatin1(mode);
-            QCOMPARE(child(name)->styleSheet(), name == selected ? style(kLight, kDark) : style(kDark, kLight));
+        QCOMPARE(format->text(), QString(QTest::currentDataTag()));
+        for (const auto &mode : {std::make_pair("buttonBuild", "widgetBuilder"), std::make_pair("buttonDebuild", "widgetDebuilder"),
+                                 std::make_pair("buttonBus", "widgetBus")}) {
+            const bool on = selected == QLatin1String(mode.first);
+            QCOMPARE(child(QLatin1String(mode.first))->styleSheet(), on ? style(kLight, kDark) : style(kDark, kLight));
+            QCOMPARE(child(QLatin1String(mode.second)) && child(QLatin1String(mode.second))->isVisible(), on);
         }
         for (int i = 1; i <= 5; ++i) {
             const QString colour = i == strip ? QStringLiteral("rgb(250, 184, 0)") : kLight;
             QCOMPARE(child(QStringLiteral("indicator%1").arg(i))->styleSheet(), style(colour, colour, QStringLiteral("; border: none; }")));
         }
-        for (const char *name : {"widgetBuilder", "widgetDebuilder", "widgetBus"})
-            QCOMPARE(child(QString::fromLatin1(name))->isVisible(), page == QLatin1String(name));
+        QCOMPARE(openedUrls.size(), buttons.count(QStringLiteral("buttonOnlineDoc")));
+        if (!openedUrls.isEmpty())
+            QCOMPARE(openedUrls.first().path(), QStringLiteral("/projects/downloads"));
+        // Bus is the third mode: its button sits below Decode, beside strip 4.
         QWidget *bus = child(QStringLiteral("buttonBus"));
         QCOMPARE(bus->size(), QSize(167, 88));
         QCOMPARE(bus->mapTo(window, QPoint()).y(), child(QStringLiteral("indicator4"))->mapTo(window, QPoint()).y());

@@ -10,13 +10,16 @@
 //   xml: PATH          the next run's catalogue folder (under tests/data)
 //   file: NAME         the next run's written file NAME goes into the transcript
 //   times: masked      the next run's times of the clock show as <time>
+//                      (<time.6> to the µs)
 //   pty: on            the next run's PTY argument is a pseudo-terminal's far
 //                      end; what it wrote there goes into the transcript
 //   $ ARGUMENTS        a run, its arguments split as a shell would ('', "", \)
 // Every run starts in a fresh folder holding `xml` (the bundled catalogue
 // unless told otherwise) and `data` (tests/data), so paths stay relative.
 
+#include "cataloguefiles.h"
 #include "ptypair.h"
+#include "support/goldenfile.h"
 #include "support/tablerows.h"
 #include "toolrun.h"
 
@@ -29,12 +32,6 @@
 namespace {
 
 const QString kData = QStringLiteral(KWN_TEST_DATA);
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Shell-like splitting: quotes group, a backslash outside single quotes
 // takes the next character as it is.
@@ -170,14 +167,16 @@ QByteArray runOnce(const QString &line, const Next &next)
     if (next.pty)
         err.replace(pty.path.toUtf8(), "PTY");
     if (next.maskTimes) {
+        // To the ms shows as <time>, to the µs as <time.6>.
         static const QRegularExpression time(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d+)?Z"));
-        out = QString::fromUtf8(out).replace(time, QStringLiteral("<time>")).toUtf8();
+        static const QRegularExpression micro(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z"));
+        out = QString::fromUtf8(out).replace(micro, QStringLiteral("<time.6>")).replace(time, QStringLiteral("<time>")).toUtf8();
     }
     transcript += section("out", out) + section("err", err);
     if (next.pty)
         transcript += written.isEmpty() ? QByteArray("--- nothing written\n") : "--- written\n" + hexLines(written);
     for (const QString &name : next.files)
-        transcript += section("file " + name.toUtf8(), readAll(dir.filePath(name)));
+        transcript += section("file " + name.toUtf8(), readFile(dir.filePath(name)));
     return transcript + '\n';
 }
 
@@ -185,13 +184,13 @@ QByteArray transcriptOf(const QString &casesPath)
 {
     QByteArray transcript;
     Next next;
-    for (const QByteArray &raw : readAll(casesPath).split('\n')) {
+    for (const QByteArray &raw : readFile(casesPath).split('\n')) {
         const QString line = QString::fromUtf8(raw);
         if (line.startsWith(QLatin1String("$ "))) {
             transcript += runOnce(line.mid(2), next);
             next = Next();
         } else if (line.startsWith(QLatin1String("stdin: ")))
-            next.input = readAll(kData + '/' + line.mid(7));
+            next.input = readFile(kData + '/' + line.mid(7));
         else if (line.startsWith(QLatin1String("input: ")))
             next.input = tablerows::unescape(raw.mid(7)) + '\n';
         else if (line.startsWith(QLatin1String("xml: ")))
@@ -222,32 +221,15 @@ private slots:
 void GoldenTest::transcripts_data()
 {
     QTest::addColumn<QString>("cases");
-    const QDir folder(kData + QStringLiteral("/golden"));
-    for (const QString &name : folder.entryList({QStringLiteral("*.cases")}, QDir::Files, QDir::Name))
-        QTest::newRow(qPrintable(name)) << folder.filePath(name);
+    for (const QString &name : QDir(kData + QStringLiteral("/golden")).entryList({QStringLiteral("*.cases")}, QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(name)) << name;
 }
 
 void GoldenTest::transcripts()
 {
     QFETCH(QString, cases);
-    const QString goldenPath = cases.left(cases.size() - 5) + QStringLiteral("golden");
-    const QByteArray actual = transcriptOf(cases);
-    if (qEnvironmentVariableIsSet("KWN_UPDATE_GOLDEN")) {
-        QFile golden(goldenPath);
-        QVERIFY(golden.open(QIODevice::WriteOnly) && golden.write(actual) == actual.size());
-        return;
-    }
-    const QList<QByteArray> got = actual.split('\n');
-    const QList<QByteArray> want = readAll(goldenPath).split('\n');
-    QByteArray command;
-    for (int i = 0; i < qMin(got.size(), want.size()); ++i) {
-        if (got.at(i).startsWith("$ "))
-            command = got.at(i);
-        QVERIFY2(got.at(i) == want.at(i), qPrintable(QStringLiteral("%1, line %2: got \"%3\", want \"%4\"")
-                                                         .arg(QString::fromUtf8(command)).arg(i + 1)
-                                                         .arg(QString::fromUtf8(got.at(i)), QString::fromUtf8(want.at(i)))));
-    }
-    QCOMPARE(got.size(), want.size());
+    compareWithGolden(transcriptOf(kData + QStringLiteral("/golden/") + cases), qPrintable(QStringLiteral("golden/")
+                      + cases.chopped(5) + QStringLiteral("golden")));
 }
 
 QTEST_GUILESS_MAIN(GoldenTest)

@@ -6,16 +6,16 @@
 // is stopped by its id, every wait bounded.
 
 #include "busframes.h"
+#include "cataloguefiles.h"
 #include "ptypair.h"
 #include "toolrun.h"
+#include "support/goldenfile.h"
 
 #include "capture/capturefile.h"
 #include "codec/framedecoding.h"
 #include "extcap/controlpacket.h"
 #include "serial/serialconnection.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -55,6 +55,16 @@ bool heldElsewhere(const QString &path)
     return false;
 }
 
+bool makeFifo(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+int openFifo(const QString &path, int mode)
+{
+    return ::open(QFile::encodeName(path).constData(), mode | O_NONBLOCK | O_CLOEXEC);
+}
+
 // What a non-blocking descriptor gives until `got` holds `size` bytes, or
 // until its end when `size` is negative; bounded in time.
 QByteArray &readFrom(int fd, QByteArray &got, qsizetype size, int timeoutMs = 10000)
@@ -74,10 +84,12 @@ QByteArray &readFrom(int fd, QByteArray &got, qsizetype size, int timeoutMs = 10
     return got;
 }
 
-// The records of a capture as text, "RX HEX", "TX HEX" or "noise HEX", then
-// the reader's complaint if it has one.
-QStringList recordsOf(const QString &path)
+// The records of a capture (written first when `bytes` are given) as text,
+// "RX HEX", "TX HEX" or "noise HEX", then the reader's complaint if any.
+QStringList recordsOf(const QString &path, const QByteArray &bytes = {})
 {
+    if (!bytes.isEmpty() && !writeFile(path, bytes))
+        return {QStringLiteral("cannot write ") + path};
     const capture::CaptureRead read = capture::readCapture(path);
     QStringList texts;
     for (const BusRecord &r : read.records)
@@ -86,21 +98,6 @@ QStringList recordsOf(const QString &path)
     if (!read.error.isEmpty())
         texts << read.error;
     return texts;
-}
-
-QStringList recordsOf(const QByteArray &bytes, const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {QStringLiteral("cannot write ") + path};
-    file.close();
-    return recordsOf(path);
-}
-
-// A capture record's size in the file: its header, the direction byte, the bytes.
-qsizetype recordSize(const QByteArray &bytes)
-{
-    return 16 + 1 + bytes.size();
 }
 
 QString packetText(const ControlPacket &p)
@@ -128,7 +125,12 @@ private slots:
 private:
     QProcessEnvironment privateHome() const;
     bool needTshark();
-    void startCapture(QProcess &process, const QString &port, const QString &fifo, const QStringList &more = {});
+    // kwn-extcap capturing from `port` into `fifo`, as Wireshark starts it.
+    void startCapture(QProcess &process, const QString &port, const QString &fifo, const QStringList &more = {})
+    {
+        process.start(kExtcap, QStringList{"--capture", "--extcap-interface", "kwn", "--fifo", fifo, "--port", port} + more);
+        QVERIFY(process.waitForStarted());
+    }
 
     QTemporaryDir m_dir;
     QString m_tshark;
@@ -139,11 +141,8 @@ void ExtcapTest::initTestCase()
     QVERIFY(m_dir.isValid());
     m_tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
     // The program and the dissector where the private home's Wireshark looks.
-    QProcess install;
-    install.setProcessEnvironment(privateHome());
-    install.start(kTool, {QStringLiteral("dissector"), QStringLiteral("--install"), QStringLiteral("--xml"), kBundled});
-    QVERIFY(install.waitForFinished(30000));
-    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+    const ToolRun install = runTool(kTool, {"dissector", "--install", "--xml", kBundled}, {}, {}, 30000, privateHome());
+    QVERIFY2(install.exitCode == 0, install.err.constData());
     const QString home = m_dir.filePath(QStringLiteral("home"));
     const QString lua = home + QStringLiteral("/.local/lib/wireshark/plugins/kwn.lua");
     QStringList expected{QStringLiteral("Wrote ") + lua};
@@ -152,7 +151,7 @@ void ExtcapTest::initTestCase()
         QCOMPARE(QFileInfo(link).canonicalFilePath(), QFileInfo(kExtcap).canonicalFilePath());
         expected << QStringLiteral("Linked %1 to %2").arg(link, QFileInfo(kExtcap).absoluteFilePath());
     }
-    QCOMPARE(QString::fromUtf8(install.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    QCOMPARE(QString::fromUtf8(install.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     QVERIFY(QFileInfo(lua).size() > 0);
 }
 
@@ -173,25 +172,14 @@ bool ExtcapTest::needTshark()
     return !m_tshark.isEmpty();
 }
 
-// kwn-extcap capturing from `port` into `fifo`, as Wireshark starts it.
-void ExtcapTest::startCapture(QProcess &process, const QString &port, const QString &fifo, const QStringList &more)
-{
-    process.start(kExtcap, QStringList{QStringLiteral("--capture"), QStringLiteral("--extcap-interface"),
-                                       QStringLiteral("kwn"), QStringLiteral("--fifo"), fifo,
-                                       QStringLiteral("--port"), port}
-                               + more);
-    QVERIFY(process.waitForStarted());
-}
-
 // The packets of the toolbar's pipes, made and read whatever the cuts.
 void ExtcapTest::controlPackets()
 {
     const ControlPacket sent{2, ControlCommand::Add, "Sent\n"};
     const ControlPacket button{1, ControlCommand::Set, {}};
-    const ControlPacket large{0, ControlCommand::Set, QByteArray(70000, 'x')};
     QCOMPARE(controlPacketBytes(sent), QByteArray::fromHex("540000070202") + "Sent\n");
     QCOMPARE(controlPacketBytes(button), QByteArray::fromHex("540000020101"));
-    const QByteArray cut = controlPacketBytes(large);
+    const QByteArray cut = controlPacketBytes({0, ControlCommand::Set, QByteArray(70000, 'x')});
     QCOMPARE(cut.left(6), QByteArray::fromHex("540100010001")); // 65535 bytes of payload and two
     QCOMPARE(cut.size(), 6 + 65535);
 
@@ -214,39 +202,29 @@ void ExtcapTest::controlPackets()
 }
 
 // tshark lists the interface and takes its options, with the tool's line
-// defaults (9600 8N1) picked.
+// defaults (9600 8N1, tests/data/extcap/options.golden) picked.
 void ExtcapTest::wiresharkListsInterface()
 {
     if (!needTshark())
         return;
-    const ToolRun listed = runTool(m_tshark, {QStringLiteral("-D")}, QString(), QByteArray(), 60000, privateHome());
+    const ToolRun listed = runTool(m_tshark, {"-D"}, {}, {}, 60000, privateHome());
     QVERIFY2(listed.out.contains(". kwn (KWN bus (serial))\n"), listed.out.constData());
-    const ToolRun prefs = runTool(m_tshark, {QStringLiteral("-G"), QStringLiteral("defaultprefs")}, QString(),
-                                  QByteArray(), 60000, privateHome());
+    const ToolRun prefs = runTool(m_tshark, {"-G", "defaultprefs"}, {}, {}, 60000, privateHome());
     for (const char *pref : {"#extcap.kwn.port: \n", "#extcap.kwn.portpath: \n", "#extcap.kwn.baud: 9600\n",
                              "#extcap.kwn.parity: \n", "#extcap.kwn.gap: 100\n"})
         QVERIFY2(prefs.out.contains(pref), pref);
 
-    // The selectors' defaults: the values marked so, by the option's call.
-    const ToolRun config = runTool(kExtcap, {QStringLiteral("--extcap-interface"), QStringLiteral("kwn"),
-                                             QStringLiteral("--extcap-config")});
-    QCOMPARE(config.exitCode, 0);
-    QHash<QString, QString> calls;
-    QMap<QString, QString> defaults;
-    const QRegularExpression arg(QStringLiteral(R"(^arg \{number=(\d+)\}\{call=([^}]+)\}(?:.*\{default=([^}]*)\})?)"));
-    const QRegularExpression value(QStringLiteral(R"(^value \{arg=(\d+)\}\{value=([^}]*)\}.*\{default=true\})"));
-    for (const QString &line : QString::fromUtf8(config.out).split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch a = arg.match(line);
-        const QRegularExpressionMatch v = value.match(line);
-        if (a.hasMatch())
-            calls.insert(a.captured(1), a.captured(2));
-        if (a.hasMatch() && !a.captured(3).isEmpty())
-            defaults.insert(a.captured(2), a.captured(3));
-        if (v.hasMatch() && calls.value(v.captured(1)) != QLatin1String("--port"))
-            defaults.insert(calls.value(v.captured(1)), v.captured(2));
+    // What it tells Wireshark of itself, its options and their defaults (the
+    // ports found left out: they are the machine's).
+    QByteArray told;
+    for (const QStringList &call : {QStringList{"--extcap-interfaces"}, QStringList{"--extcap-interface", "kwn", "--extcap-dlts"},
+                                    QStringList{"--extcap-interface", "kwn", "--extcap-config"}}) {
+        const ToolRun run = runTool(kExtcap, call);
+        QCOMPARE(run.exitCode, 0);
+        for (const QByteArray &line : run.out.split('\n'))
+            told += line.startsWith("value {arg=0}") || line.isEmpty() ? QByteArray() : line + '\n';
     }
-    QCOMPARE(defaults, (QMap<QString, QString>{{"--baud", "9600"}, {"--data-bits", "8"}, {"--parity", "none"},
-                                               {"--stop-bits", "1"}, {"--gap", "100"}}));
+    compareWithGolden(told, "extcap/options.golden");
 }
 
 // A live capture in tshark holds every frame written to the far end, in
@@ -257,32 +235,25 @@ void ExtcapTest::liveCaptureInTshark()
     if (!needTshark())
         return;
     PtyPair pty;
-    QVERIFY(pty.ok());
     const QString out = m_dir.filePath(QStringLiteral("live.pcap"));
     QProcess tshark;
     tshark.setProcessEnvironment(privateHome());
-    tshark.start(m_tshark, {QStringLiteral("-i"), QStringLiteral("kwn"), QStringLiteral("-o"),
-                            QStringLiteral("extcap.kwn.port:") + pty.path, QStringLiteral("-w"), out,
-                            QStringLiteral("-F"), QStringLiteral("pcap"), QStringLiteral("-P"), QStringLiteral("-l"),
-                            QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-e"),
-                            QStringLiteral("kwn.direction"), QStringLiteral("-e"), QStringLiteral("kwn.message")});
+    tshark.start(m_tshark, {"-i", "kwn", "-o", "extcap.kwn.port:" + pty.path, "-w", out, "-F", "pcap", "-P", "-l",
+                            "-T", "fields", "-e", "kwn.direction", "-e", "kwn.message"});
     QVERIFY(tshark.waitForStarted());
     QVERIFY2(heldElsewhere(pty.path), tshark.readAllStandardError().constData());
 
     QVector<QByteArray> frames = bundledFrames(3, 7);
     frames.prepend(kMotorStatus);
-    const QByteArray noise = QByteArray::fromHex("0102");
     QStringList expected;
-    QStringList texts;
     for (const QByteArray &frame : frames) {
         if (!expected.isEmpty()) {
-            QVERIFY(pty.write(noise));
+            QVERIFY(pty.write(QByteArray::fromHex("0102")));
             expected << QStringLiteral("noise 0102");
             QTest::qWait(250); // past the gap: noise of its own
         }
         QVERIFY(pty.write(frame));
         expected << QStringLiteral("RX ") + frameToHexText(frame);
-        texts << frameToHexText(frame);
         QTest::qWait(250);
     }
     QByteArray shown;
@@ -290,17 +261,7 @@ void ExtcapTest::liveCaptureInTshark()
     QCOMPARE(interrupt(tshark, shown), 0);
     QCOMPARE(recordsOf(out), expected);
 
-    // Shown decoded as decode decodes the frames.
-    const ToolRun decoded = runTool(kTool, QStringList{QStringLiteral("decode"), QStringLiteral("--json"),
-                                                       QStringLiteral("--xml"), kBundled} + texts);
-    QStringList lines;
-    for (const QByteArray &json : decoded.out.trimmed().split('\n')) {
-        if (!lines.isEmpty())
-            lines << QStringLiteral("2\t");
-        lines << QStringLiteral("0\t") + QJsonDocument::fromJson(json).object().value(QStringLiteral("message")).toString();
-    }
-    QCOMPARE(lines.first(), QStringLiteral("0\tPost Motor Status"));
-    QCOMPARE(QString::fromUtf8(shown).split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
+    compareWithGolden(shown, "extcap/live-fields.golden"); // direction and message, noise between
 }
 
 void ExtcapTest::stopsCleanly_data()
@@ -323,20 +284,19 @@ void ExtcapTest::stopsCleanly()
     QFETCH(QByteArray, err);
     PtyPair pty;
     const QString fifo = m_dir.filePath(QStringLiteral("fifo-") + how);
-    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(makeFifo(fifo));
     QProcess extcap;
     startCapture(extcap, pty.path, fifo);
-    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int reader = openFifo(fifo, O_RDONLY);
     QVERIFY(reader >= 0);
     QVERIFY(waitUntilOpen(extcap, pty.path));
-    const QByteArray noise = QByteArray::fromHex("0AFF");
     QVERIFY(pty.write(kMotorStatus));
     QTest::qWait(200);
-    QVERIFY(pty.write(noise));
+    QVERIFY(pty.write(QByteArray::fromHex("0AFF")));
     QByteArray got;
-    readFrom(reader, got, 24 + recordSize(kMotorStatus) + recordSize(noise));
+    readFrom(reader, got, 24 + (16 + 1) * 2 + kMotorStatus.size() + 2); // the header, two records
     const QStringList expected{QStringLiteral("RX ") + frameToHexText(kMotorStatus), QStringLiteral("noise 0AFF")};
-    QCOMPARE(recordsOf(got, fifo + QStringLiteral(".pcap")), expected); // before it ends
+    QCOMPARE(recordsOf(fifo + QStringLiteral(".pcap"), got), expected); // before it ends
 
     if (how == QLatin1String("reader"))
         ::close(reader);
@@ -344,13 +304,11 @@ void ExtcapTest::stopsCleanly()
         pty.closeMaster();
     else
         signalProcess(extcap, how == QLatin1String("SIGTERM") ? SIGTERM : SIGINT);
-    QVERIFY(extcap.waitForFinished(10000));
-    QCOMPARE(extcap.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(extcap.exitCode(), exitCode);
+    QCOMPARE(finish(extcap, 10000), exitCode);
     const QByteArray said = extcap.readAllStandardError();
     QVERIFY2(err.isEmpty() ? said.isEmpty() : said.startsWith(err) && said.endsWith("\n"), said.constData());
     if (how != QLatin1String("reader")) {
-        QCOMPARE(recordsOf(readFrom(reader, got, -1), fifo + QStringLiteral(".pcap")), expected);
+        QCOMPARE(recordsOf(fifo + QStringLiteral(".pcap"), readFrom(reader, got, -1)), expected);
         ::close(reader);
     }
 }
@@ -373,23 +331,19 @@ void ExtcapTest::portRefused()
     SerialConnection holder;
     SerialSettings settings;
     settings.port = inUse ? pty.path : m_dir.filePath(QStringLiteral("no-such-port"));
-    if (inUse)
-        QVERIFY2(holder.open(settings), qPrintable(holder.errorText()));
-    const QByteArray said = QStringLiteral("kwn-extcap: %1\n").arg(inUse ? words.arg(settings.port).arg(QCoreApplication::applicationPid()) : words.arg(settings.port)).toUtf8();
+    QVERIFY2(!inUse || holder.open(settings), qPrintable(holder.errorText()));
+    const QString reason = words.arg(settings.port);
+    const QByteArray said = ("kwn-extcap: " + (inUse ? reason.arg(QCoreApplication::applicationPid()) : reason) + '\n').toUtf8();
     QProcess extcap;
     startCapture(extcap, settings.port, m_dir.filePath(QStringLiteral("refused.pcap")));
-    QVERIFY(extcap.waitForFinished(10000));
-    QCOMPARE(extcap.exitCode(), 1);
+    QCOMPARE(finish(extcap, 10000), 1);
     QCOMPARE(extcap.readAllStandardError(), said);
 
     if (!needTshark())
         return;
-    const ToolRun shown = runTool(m_tshark,
-                                  {QStringLiteral("-i"), QStringLiteral("kwn"), QStringLiteral("-o"),
-                                   QStringLiteral("extcap.kwn.portpath:") + settings.port, QStringLiteral("-a"),
-                                   QStringLiteral("duration:20"), QStringLiteral("-w"),
-                                   m_dir.filePath(QStringLiteral("refused.pcapng"))},
-                                  QString(), QByteArray(), 60000, privateHome());
+    const ToolRun shown = runTool(m_tshark, {"-i", "kwn", "-o", "extcap.kwn.portpath:" + settings.port, "-a", "duration:20",
+                                             "-w", m_dir.filePath(QStringLiteral("refused.pcapng"))},
+                                  {}, {}, 60000, privateHome());
     QVERIFY2(shown.err.contains(said), shown.err.constData());
 }
 
@@ -401,25 +355,22 @@ void ExtcapTest::toolbarSendsFrame()
     PtyPair pty;
     const QString in = m_dir.filePath(QStringLiteral("control-in"));
     const QString out = m_dir.filePath(QStringLiteral("control-out"));
-    QCOMPARE(::mkfifo(QFile::encodeName(in).constData(), 0600), 0);
-    QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
+    QVERIFY(makeFifo(in) && makeFifo(out));
     const QString capture = m_dir.filePath(QStringLiteral("toolbar.pcap"));
     QProcess extcap;
-    startCapture(extcap, pty.path, capture,
-                 {QStringLiteral("--extcap-control-in"), in, QStringLiteral("--extcap-control-out"), out});
+    startCapture(extcap, pty.path, capture, {"--extcap-control-in", in, "--extcap-control-out", out});
     // Wireshark's side: the pipe it writes once the program reads it, the one it reads at once.
     int toExtcap = -1;
     QElapsedTimer timer;
     timer.start();
-    while (toExtcap < 0 && timer.elapsed() < 10000 && (toExtcap = ::open(QFile::encodeName(in).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0)
+    while (timer.elapsed() < 10000 && (toExtcap = openFifo(in, O_WRONLY)) < 0)
         QTest::qWait(10);
-    const int fromExtcap = ::open(QFile::encodeName(out).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fromExtcap = openFifo(out, O_RDONLY);
     QVERIFY(toExtcap >= 0 && fromExtcap >= 0);
     QVERIFY(waitUntilOpen(extcap, pty.path));
 
     const QByteArray badSum = QByteArray(kMotorStatus).replace(15, 1, "\x21");
-    const QString sendSays = QString::fromUtf8(
-        runTool(kTool, {QStringLiteral("send"), QStringLiteral("--port"), pty.path, frameToHexText(badSum)}).err);
+    const QString sendSays = QString::fromUtf8(runTool(kTool, {"send", "--port", pty.path, frameToHexText(badSum)}).err);
     QVERIFY2(sendSays.startsWith(QLatin1String("kwn-frame: not sent: ")), qPrintable(sendSays));
     const QString refusal = QStringLiteral("Not sent: ") + sendSays.mid(21).trimmed();
     QByteArray packets;
@@ -429,35 +380,28 @@ void ExtcapTest::toolbarSendsFrame()
     QCOMPARE(::write(toExtcap, packets.constData(), size_t(packets.size())), ssize_t(packets.size()));
 
     QCOMPARE(pty.read(kMotorStatus.size() + 1, 2000), kMotorStatus); // the one frame, once
-    QStringList expected{
-        QStringLiteral("2/2 Sent F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20\n"),
-        QStringLiteral("2/2 Not sent: the text holds no hexadecimal digits\n"),
-        QStringLiteral("2/6 Not sent: the text holds no hexadecimal digits"),
-        QStringLiteral("2/2 %1\n").arg(refusal),
-        QStringLiteral("2/6 %1").arg(refusal),
-    };
+    const QString noDigits = QStringLiteral("Not sent: the text holds no hexadecimal digits");
+    QStringList expected{"2/2 Sent F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20\n", "2/2 " + noDigits + '\n', "2/6 " + noDigits,
+                         "2/2 " + refusal + '\n', "2/6 " + refusal};
     expected.sort();
     extcap::ControlPacketReader reader;
     QStringList said;
     ControlPacket packet;
-    QByteArray got;
-    timer.restart();
-    while (said.size() < expected.size() + 1 && timer.elapsed() < 10000) {
+    for (timer.restart(); said.size() < expected.size() + 1 && timer.elapsed() < 10000;) {
+        QByteArray got;
         readFrom(fromExtcap, got, 1, 100);
         reader.append(got.constData(), got.size());
-        got.clear();
         while (reader.next(&packet))
             said << packetText(packet);
     }
-    QVERIFY2(!said.isEmpty() && said.takeFirst().startsWith(QStringLiteral("2/2 Capturing on ") + pty.path),
+    QVERIFY2(!said.isEmpty() && said.takeFirst().startsWith("2/2 Capturing on " + pty.path),
              qPrintable(said.join(QLatin1Char('|'))));
     // "Sent" follows the write to the port, maybe after the refusals.
     said.sort();
     QCOMPARE(said, expected);
 
     signalProcess(extcap, SIGTERM);
-    QVERIFY(extcap.waitForFinished(10000));
-    QCOMPARE(extcap.exitCode(), 0);
+    QCOMPARE(finish(extcap, 10000), 0);
     QCOMPARE(recordsOf(capture), QStringList{QStringLiteral("TX ") + frameToHexText(kMotorStatus)});
     ::close(toExtcap);
     ::close(fromExtcap);

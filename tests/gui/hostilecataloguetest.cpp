@@ -2,6 +2,7 @@
 // categories or profile files), written by the test: the window comes up,
 // a decode returns promptly, the pages build no more than they can show and
 // say what they left out, and the Encode page still builds the core's frame.
+// What check says of such counts is in tests/data/golden/cli.cases.
 
 #include "app/singleinstancepeer.h"
 #include "catalogue/catalogue.h"
@@ -11,7 +12,6 @@
 #include "codec/framedecoding.h"
 #include "codec/valueencoding.h"
 #include "pages.h"
-#include "toolrun.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -31,7 +31,7 @@ namespace {
 // Far beyond what any of these takes once fixed; only a hang reaches it.
 constexpr qint64 kHangMs = 60000;
 
-// The frames of the issue: message 0x10 of node type 3 with one data byte,
+// The frames pasted: message 0x10 of node type 3 with one data byte,
 // as a master and as a slave message.
 const QString kMasterFrame = QStringLiteral("EF F3 FC FE FF FF FD FF FF F5 09 CA");
 const QString kSlaveFrame = QStringLiteral("EF F3 CF FE FF FF FD FF FF FA 09 A2");
@@ -79,12 +79,6 @@ bool writeCatalogue(const QString &root, const QString &kind, int count)
     return true;
 }
 
-// What kwn-frame prints in `folder`; a run that crashed or hung fails.
-ToolRun runCli(const QString &folder, const QStringList &arguments)
-{
-    return runTool(QStringLiteral(KWN_CLI_PATH), arguments, folder, {}, kHangMs);
-}
-
 // A started tool, stopped by its id when the test leaves its scope.
 struct Tool : QProcess
 {
@@ -105,9 +99,6 @@ private slots:
     void pages_data();
     void pages();
     void toolStarts();
-    void checkWarns_data();
-    void checkWarns();
-    void listDevices();
 };
 
 void HostileCatalogueTest::pages_data()
@@ -259,56 +250,6 @@ void HostileCatalogueTest::toolStarts()
     QTest::qWait(500); // a few more rounds of painting
     QVERIFY2(first.state() == QProcess::Running,
              qPrintable(QStringLiteral("exit status %1, code %2").arg(int(first.exitStatus())).arg(first.exitCode())));
-}
-
-void HostileCatalogueTest::checkWarns_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("warning"); // empty: none about the caps
-
-    QTest::newRow("65 bits") << "bits" << 65 << "message 'M', parameter 'B' has 65 bits; the pages show only the first 64";
-    QTest::newRow("64 bits") << "bits" << 64 << "";
-    QTest::newRow("257 parameters") << "empty parameters" << 257 << "message 'M' has 257 parameters; the pages show only the first 256";
-    QTest::newRow("256 parameters") << "empty parameters" << 256 << "";
-}
-
-void HostileCatalogueTest::checkWarns()
-{
-    QFETCH(QString, kind);
-    QFETCH(int, count);
-    QFETCH(QString, warning);
-
-    QTemporaryDir dir;
-    QVERIFY(writeCatalogue(dir.path(), kind, count));
-    const ToolRun run = runCli(dir.path(), {QStringLiteral("check")});
-    QVERIFY(run.exitCode >= 0);
-    const QString out = QString::fromUtf8(run.out);
-    const QString expected = QStringLiteral("xml/p.xml:1: warning: ") + warning;
-    if (warning.isEmpty())
-        QVERIFY2(!out.contains(QLatin1String("the pages show")), qPrintable(out));
-    else
-        QVERIFY2(out.contains(expected + QLatin1Char('\n')), qPrintable(out));
-}
-
-void HostileCatalogueTest::listDevices()
-{
-    // Several revisions per product, and names whose keys collide ("A_B" "C" and "A" "B_C").
-    QTemporaryDir dir;
-    QVERIFY(writeCatalogue(dir.path(), QStringLiteral("profiles"), 1000));
-    const QList<QByteArray> extra{"product=\"P100001\" revision=\"0\" node_type=\"7\"", "product=\"P100001\" revision=\"10\" node_type=\"8\"",
-                                  "product=\"A_B\" revision=\"C\" node_type=\"2\"", "product=\"A\" revision=\"B_D\" node_type=\"4\""};
-    for (int i = 0; i < extra.size(); ++i)
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("xml/x%1.xml").arg(i)), "<profiles_def><profile " + extra.at(i) + "/></profiles_def>"));
-    const ToolRun run = runCli(dir.path(), {QStringLiteral("list"), QStringLiteral("devices")});
-    QCOMPARE(run.exitCode, 0);
-    const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 1002);
-    QCOMPARE(lines.at(0), QStringLiteral("A\tnode type 4\trevisions B_D"));
-    QCOMPARE(lines.at(1), QStringLiteral("A_B\tnode type 2\trevisions C"));
-    QCOMPARE(lines.at(2), QStringLiteral("P100000\tnode type 3\trevisions 1"));
-    QCOMPARE(lines.at(3), QStringLiteral("P100001\tnode type 7\trevisions 0, 1, 10"));
-    QCOMPARE(lines.last(), QStringLiteral("P100999\tnode type 3\trevisions 1"));
 }
 
 QTEST_MAIN(HostileCatalogueTest)

@@ -21,14 +21,6 @@ namespace {
 
 const QString kCatalogue = QStringLiteral(KWN_SOURCE_DIR "/xml");
 
-SerialSettings settingsFor(const QString &port)
-{
-    SerialSettings settings;
-    settings.port = port;
-    settings.gapMs = 30;
-    return settings;
-}
-
 QString counts(const BusSession &session)
 {
     const BusCounters c = session.counters();
@@ -93,6 +85,23 @@ struct Collector
     int batches = 0;
 };
 
+// A session on a pseudo-terminal of the test's, what it hands out collected.
+struct Live
+{
+    PtyPair pty;
+    BusSession session{kCatalogue};
+    Collector got;
+
+    explicit Live(bool withEvents = false) : got(session, withEvents) {}
+    bool open(int gapMs = 30)
+    {
+        SerialSettings settings;
+        settings.port = pty.path;
+        settings.gapMs = gapMs;
+        return session.open(settings);
+    }
+};
+
 } // namespace
 
 class BusSessionTest : public QObject
@@ -107,10 +116,9 @@ private slots:
     {
         QFETCH(QByteArrayList, cells);
         const QStringList expected = QString::fromLatin1(cells.at(1)).split(QStringLiteral("; "));
-        PtyPair pty;
-        BusSession session(kCatalogue);
-        Collector got(session);
-        QVERIFY2(session.open(settingsFor(pty.path)), qPrintable(session.errorText()));
+        Live live;
+        auto &[pty, session, got] = live;
+        QVERIFY2(live.open(), qPrintable(session.errorText()));
         for (const QByteArray &piece : cells.at(0).split(' ')) {
             QVERIFY(pty.write(QByteArray::fromHex(piece)));
             QTest::qWait(5);
@@ -121,43 +129,6 @@ private slots:
         QCOMPARE(counts(session), QString::fromLatin1(cells.at(2)));
         for (const BusRecord &record : got.records)
             QVERIFY(!columnText(record, ColumnValues).isEmpty());
-    }
-
-    // Ten thousand frames, some of the first hundred with a bad checksum and
-    // noise among them, written in random pieces come out whole, in order
-    // and in batches, as a raw capture of the same bytes fed to a session
-    // gives them. (The gap is long: a writer held up by a busy machine must
-    // not make a real pause on the line.)
-    void manyFramesInPieces()
-    {
-        QRandomGenerator random(7);
-        QVector<QByteArray> parts = bundledFrames(10000, 14);
-        for (int i = 5; i < 100; i += 9)
-            parts[i] = withBadChecksum(parts.at(i));
-        parts.insert(20, QByteArray::fromHex("A1B2C3"));
-        const QByteArray stream = concat(parts);
-        BusSession fromCapture(kCatalogue);
-        Collector captured(fromCapture);
-        fromCapture.feedCapture(stream.constData(), int(stream.size()), 1000, 50);
-        fromCapture.finishCapture();
-        QCOMPARE(captured.records.size(), parts.size());
-        for (int i = 0; i < parts.size(); ++i)
-            QVERIFY2(captured.records.at(i).bytes == parts.at(i), qPrintable(QStringLiteral("record %1").arg(i)));
-        PtyPair pty;
-        BusSession fromPort(kCatalogue);
-        Collector live(fromPort);
-        SerialSettings settings = settingsFor(pty.path);
-        settings.gapMs = 2000;
-        QVERIFY(fromPort.open(settings));
-        for (qsizetype done = 0, size = 0; done < stream.size(); done += size) {
-            size = qMin<qsizetype>(stream.size() - done, random.bounded(1, 4000));
-            QVERIFY(pty.write(stream.mid(done, size)));
-        }
-        QVERIFY(live.waitFor(parts.size(), 30000));
-        QTest::qWait(100);
-        QCOMPARE(live.kinds(), captured.kinds());
-        QCOMPARE(counts(fromPort), counts(fromCapture).replace(QLatin1String(" 0 events"), QLatin1String(" 1 events")));
-        QVERIFY(live.batches < 1000);
     }
 
     // Records loaded from a log count as they would have live; Δ is to the
@@ -210,11 +181,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("events.log"));
-        PtyPair pty;
-        BusSession session(kCatalogue);
-        Collector got(session, true);
+        Live live(true);
+        auto &[pty, session, got] = live;
         QVERIFY(session.startRecording(path));
-        QVERIFY(session.open(settingsFor(pty.path)));
+        QVERIFY(live.open());
         const QByteArray frame = statusFrame(1, 1);
         QVERIFY(pty.write(frame));
         QVERIFY(got.waitFor(2));
@@ -237,11 +207,10 @@ private slots:
     // A caller printing frames its own way gets no event rows.
     void noEventsWithoutTexts()
     {
-        PtyPair pty;
-        BusSession session(kCatalogue);
+        Live live(true);
+        auto &[pty, session, got] = live;
         session.setPreparingTexts(false);
-        Collector got(session, true);
-        QVERIFY(session.open(settingsFor(pty.path)));
+        QVERIFY(live.open());
         QVERIFY(pty.write(statusFrame(1, 1)));
         QVERIFY(got.waitFor(1));
         session.close();
@@ -254,10 +223,9 @@ private slots:
     // later than an echo comes, is another node's.
     void echoShownOnce()
     {
-        PtyPair pty;
-        BusSession session(kCatalogue);
-        Collector got(session);
-        QVERIFY(session.open(settingsFor(pty.path)));
+        Live live;
+        auto &[pty, session, got] = live;
+        QVERIFY(live.open());
         const QByteArray frame = statusFrame(0x000009, 7);
         // The echo; the same frame again at once, its echo come already.
         QCOMPARE(session.send(frame), QString());
@@ -287,9 +255,9 @@ private slots:
     {
         QFETCH(QByteArrayList, cells);
         const QByteArray bytes = QByteArray::fromHex(cells.at(1));
-        PtyPair pty;
-        BusSession session(kCatalogue);
-        QVERIFY(cells.at(0) == "closed" || session.open(settingsFor(pty.path)));
+        Live live;
+        auto &[pty, session, got] = live;
+        QVERIFY(cells.at(0) == "closed" || live.open());
         QVERIFY2(session.send(bytes).startsWith(QString::fromUtf8(cells.at(2))), qPrintable(session.send(bytes)));
         QVERIFY(session.startRepeat(bytes, 10).startsWith(QString::fromUtf8(cells.at(2))));
         QVERIFY(!session.isRepeating());
@@ -375,11 +343,10 @@ private slots:
     // the port goes away, which leaves the connection-lost text as an event.
     void repeat()
     {
-        PtyPair pty;
-        BusSession session(kCatalogue);
+        Live live(true);
+        auto &[pty, session, got] = live;
         QSignalSpy repeating(&session, &BusSession::repeatingChanged);
-        Collector got(session, true);
-        QVERIFY(session.open(settingsFor(pty.path)));
+        QVERIFY(live.open());
         const QByteArray frame = statusFrame(3, 3);
         QCOMPARE(session.startRepeat(frame, 20), QString());
         QVERIFY(session.isRepeating());
