@@ -1,6 +1,6 @@
 // Replay's rules, on a session connected to a pseudo-terminal: what is
 // refused unplayed, how a replay ends and what each end says, and Pause.
-// (How the frames are timed: replayclitest; the Replay row: buspageinsighttest.)
+// (How the frames are timed: busclitest; the Replay row: buspageinsighttest.)
 #include "bustools/replaytool.h"
 #include "busframes.h"
 #include "buslogs.h"

@@ -19,7 +19,7 @@
 
 #include "cataloguefiles.h"
 #include "ptypair.h"
-#include "support/goldenfile.h"
+#include "support/datarows.h"
 #include "support/tablerows.h"
 #include "toolrun.h"
 
@@ -228,8 +228,8 @@ void GoldenTest::transcripts_data()
 void GoldenTest::transcripts()
 {
     QFETCH(QString, cases);
-    compareWithGolden(transcriptOf(kData + QStringLiteral("/golden/") + cases), qPrintable(QStringLiteral("golden/")
-                      + cases.chopped(5) + QStringLiteral("golden")));
+    compareGolden(QStringLiteral("golden/") + cases.chopped(5) + QStringLiteral("golden"),
+                  transcriptOf(kData + QStringLiteral("/golden/") + cases));
 }
 
 QTEST_GUILESS_MAIN(GoldenTest)
