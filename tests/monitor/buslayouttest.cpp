@@ -210,7 +210,7 @@ private slots:
         QVERIFY(!recording->isVisible());
         QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QCOMPARE(message(), QStringLiteral("Recording to %1.log stopped").arg(path));
-        QVERIFY(readFile(path + QStringLiteral(".log")).endsWith(frameToHexText(frame).toLatin1() + '\n'));
+        QVERIFY(readFile(path + QStringLiteral(".log")).endsWith(QByteArray(frameToHexText(frame).toLatin1() + '\n')));
         QCOMPARE(readFile(path + QStringLiteral(".log")).count('\n'), 1);
     }
 
