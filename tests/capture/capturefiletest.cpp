@@ -1,7 +1,5 @@
-// Captures: records written and read back, files told apart by content,
-// damaged captures refused with a reason rather than read wrong, and logs
-// turned into captures and back without losing a record (the tables and
-// files of tests/data/capture).
+// Captures written and read back, files told apart by content, damaged ones
+// refused, and logs turned into captures and back.
 
 #include "capture/capturefile.h"
 #include "capture/recordfile.h"

@@ -1,6 +1,4 @@
-// The filter reads a record's own fields; it must find exactly what it finds
-// in the record's whole search text, the column texts joined by line breaks.
-// What the Values column shows of a decoding, which the filter reads too.
+// The filter on a record's own fields finds what it finds in the whole search text; shown values.
 
 #include "codec/busrecord.h"
 
@@ -44,9 +42,7 @@ BusRecord generated(QRandomGenerator &random)
     return r;
 }
 
-// A filter of one to three words as someone would type them: part of a
-// record's text or one of `extra`, in any case, plain, quoted (a phrase,
-// with a line break when it spans columns) or left out.
+// One to three typed words from a record's text or `extra`: any case, quoted or left out.
 QString typedFilter(QRandomGenerator &random, const BusRecord &from, const QStringList &extra)
 {
     const QString text = QString::fromUtf8(searchText(from));
