@@ -47,20 +47,12 @@ FrameReport formulaReport()
 {
     FrameReport report;
     report.parsed = report.productFound = report.checksumOk = true;
-    report.frame.fields.sourceAddress = 0x000E12;
-    report.frame.fields.destinationAddress = 0x1E0005;
-    report.device = QStringLiteral("@Drive");
-    report.message.messageName = QStringLiteral("+Move");
-    report.status = QStringLiteral("-status");
-    report.time = QStringLiteral("=NOW()");
-    report.direction = QStringLiteral("\tRX");
-    DecodedRow text;
-    text.parameterName = QStringLiteral("=Name");
-    text.value = QStringLiteral("=HYPERLINK(\"http://x\")");
-    DecodedRow number;
-    number.parameterName = QStringLiteral("Offset");
-    number.value = QStringLiteral("-45");
-    number.raw = quint32(-45);
+    report.frame.fields.sourceAddress = 0x000E12, report.frame.fields.destinationAddress = 0x1E0005;
+    report.device = QStringLiteral("@Drive"), report.message.messageName = QStringLiteral("+Move");
+    report.status = QStringLiteral("-status"), report.time = QStringLiteral("=NOW()"), report.direction = QStringLiteral("\tRX");
+    DecodedRow text, number;
+    text.parameterName = QStringLiteral("=Name"), text.value = QStringLiteral("=HYPERLINK(\"http://x\")");
+    number.parameterName = QStringLiteral("Offset"), number.value = QStringLiteral("-45"), number.raw = quint32(-45);
     number.hasRaw = number.rawIsSigned = true;
     report.message.rows << text << number;
     return report;
@@ -88,11 +80,7 @@ QByteArray frameRows()
 // The plot window's export: series titles begin with catalogue names.
 QByteArray seriesRows()
 {
-    SeriesKey key;
-    key.sourceAddress = 0x000A1B;
-    key.device = QStringLiteral("Ranger");
-    key.message = QStringLiteral("Sample");
-    key.parameter = QStringLiteral("=Position");
+    SeriesKey key{0x000A1B, QStringLiteral("Ranger"), 0, QStringLiteral("Sample"), QStringLiteral("=Position")};
     ValueSeries formula(key);
     key.parameter = QStringLiteral("Mode");
     ValueSeries plain(key);
