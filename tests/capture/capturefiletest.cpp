@@ -1,7 +1,5 @@
-// Captures: records written and read back, files told apart by content,
-// damaged captures refused with a reason rather than read wrong, and logs
-// turned into captures and back without losing a record (the tables and
-// files of tests/data/capture).
+// Captures written and read back, files told apart by content, damaged ones
+// refused, and logs turned into captures and back.
 
 #include "capture/capturefile.h"
 #include "capture/recordfile.h"
@@ -153,10 +151,8 @@ private slots:
     void conversions()
     {
         QFETCH(QByteArrayList, cells);
-        const QString log = m_dir.filePath(QStringLiteral("a.log"));
-        const QString back = m_dir.filePath(QStringLiteral("b.log"));
-        const QString made = m_dir.filePath(QStringLiteral("a.pcap"));
-        const QString again = m_dir.filePath(QStringLiteral("b.pcap"));
+        const QString log = m_dir.filePath(QStringLiteral("a.log")), back = m_dir.filePath(QStringLiteral("b.log"));
+        const QString made = m_dir.filePath(QStringLiteral("a.pcap")), again = m_dir.filePath(QStringLiteral("b.pcap"));
         QVERIFY(writeFile(log, cells.at(0)));
         QVERIFY(capture::convertToCapture(log, made).ok());
         QVERIFY(capture::convertToLog(made, back).ok());
@@ -171,10 +167,10 @@ private slots:
     // converted into itself.
     void conversionsRefused()
     {
-        const QString log = m_dir.filePath(QStringLiteral("one.log"));
-        const QString made = m_dir.filePath(QStringLiteral("one.pcap"));
+        const QString log = m_dir.filePath(QStringLiteral("one.log")), made = m_dir.filePath(QStringLiteral("one.pcap"));
         const QString out = m_dir.filePath(QStringLiteral("cut.log"));
-        QVERIFY(writeFile(log, "2026-12-06T23:01:49.407Z RX FCF2FDFEFFFFFDFFFFB4FE0A94\n"));
+        const QByteArray line = "2026-12-06T23:01:49.407Z RX FCF2FDFEFFFFFDFFFFB4FE0A94\n";
+        QVERIFY(writeFile(log, line));
         QVERIFY(capture::convertToCapture(log, made).ok());
         QVERIFY(writeFile(made, readFile(made).chopped(2)));
         const capture::ConvertResult cut = capture::convertToLog(made, out);
@@ -182,7 +178,7 @@ private slots:
         QVERIFY(!QFile::exists(out));
         QVERIFY(!capture::convertToLog(log, log).ok());
         QVERIFY(!capture::convertToCapture(made, m_dir.path() + QStringLiteral("/./one.pcap")).ok());
-        QCOMPARE(readFile(log), QByteArray("2026-12-06T23:01:49.407Z RX FCF2FDFEFFFFFDFFFFB4FE0A94\n"));
+        QCOMPARE(readFile(log), line);
     }
 
 private:

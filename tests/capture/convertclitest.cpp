@@ -1,6 +1,4 @@
-// kwn-frame reading logs and captures through pipes and FIFOs as it reads
-// them from files, and monitor --pcap. What convert and decode make of
-// files is in tests/data/golden/convert.cases.
+// kwn-frame reading through pipes and FIFOs as from files, and monitor --pcap.
 
 #include "capture/recordfile.h"
 #include "cataloguefiles.h"

@@ -1,6 +1,5 @@
-// Loading a catalogue folder: which files count, the queries of the pages,
-// merging a profile's messages, hostile files (tests/data/catalogue/hostile/)
-// and a file swapped for a pipe while it is read.
+// Loading a catalogue folder: which files count, the lookups, merging, hostile
+// files and a file swapped for a pipe while it is read.
 
 #include "catalogue/catalogue.h"
 #include "cataloguefiles.h"

@@ -1,7 +1,5 @@
-// Files as the catalogue and the recorders meet them: the stamp that tells a
-// file changed, and opening a file the user chose for writing (never through
-// a link that appeared at a new name, never waiting on a pipe, with the
-// user's umask).
+// File stamps, and opening the user's file for writing: never through a new
+// link, never waiting on a pipe, with the user's umask.
 
 #include "catalogue/fileaccess.h"
 #include "catalogue/filestamp.h"

@@ -1,6 +1,4 @@
-// The readers of message and profile files: what each attribute reads as
-// (tests/data/catalogue/{parameters,messages,profiles}.txt), the nodes that
-// become parameters and values, and files read afresh when edited.
+// The readers of message and profile files, and files read afresh when edited.
 
 #include "catalogue/catalogue.h"
 #include "support/datarows.h"

@@ -1,7 +1,5 @@
-// The kept catalogue, in memory and on disk: never stale whatever happens to
-// the files or to the cache, files read only while they may still change,
-// and never a wait or a read without bound, whatever stands at a cache
-// file's name.
+// The kept catalogue, in memory and on disk: never stale, files read only while
+// they may still change, never a wait or an unbounded read at a cache file's name.
 
 #include "catalogue/catalogue.h"
 #include "catalogue/filestamp.h"
@@ -55,9 +53,8 @@ ProfileMap parsedAfresh(const QString &folder)
     return map;
 }
 
-// "parsed/compared/restamped" of a load of `folder`, which must give what
-// the files say; the bytes the load read go to `read` (-1 where the system
-// does not tell).
+// "parsed/compared/restamped" of a load of `folder` ("stale" unless it gives
+// what the files say); the bytes it read go to `read` (-1: not told).
 QString load(const QString &folder, qint64 *read = nullptr)
 {
     const ProfileCacheCounts before = profileCacheCounts();
@@ -72,17 +69,14 @@ QString load(const QString &folder, qint64 *read = nullptr)
         .arg(now.restamped - before.restamped);
 }
 
-// Gives the file back the modification time it had, so that only its change
-// time, identity or content can tell the edit.
+// Gives the file back its modification time: only change time, identity or content tell.
 void keepModificationTime(const QString &path, const QDateTime &before)
 {
     const struct utimbuf times = {before.toSecsSinceEpoch(), before.toSecsSinceEpoch()};
     QCOMPARE(::utime(QFile::encodeName(path).constData(), &times), 0);
 }
 
-// The cache file spoiled so that trusting it would show what no file says:
-// the UTF-16 text `marker` in it changed ("damaged"), the file cut at it,
-// emptied, or replaced by `other`, a sound cache of other files.
+// The cache file spoiled at the UTF-16 text `marker`, emptied, or replaced by `other`.
 void spoil(const QString &cacheFile, const QString &how, const QString &marker, const QByteArray &other)
 {
     QByteArray bytes = readFile(cacheFile);
@@ -128,9 +122,7 @@ private slots:
         cache = root.path() + "/cache";
         setDefinitionCacheFolder(cache);
         setProfileCacheClock(movedClock);
-        // Every row's catalogue is written first and left still for longer than
-        // the time within which a file is also compared by content, so that the
-        // rows check what the identity, size and times alone tell.
+        // Left still past the settling time: the rows check what stamps alone tell.
         for (const QString &row : kFileChanges + kCacheChanges) {
             for (bool disk : {false, true}) {
                 const QString dir = folderOf(row, disk);
@@ -198,11 +190,8 @@ private slots:
         QVERIFY(load(dir) != "stale");
     }
 
-    // Files loaded moments after they were written are kept with their
-    // content's hash and read at each load to compare it; the first load after
-    // they have been still long enough keeps them on their stamps alone, so
-    // that the second page loading at start, and every later start, reads
-    // none of them.
+    // Files written moments ago are compared by content at each load; once
+    // settled they are restamped, and later loads read none of them.
     void settledRecordsRestamped()
     {
         for (bool throughDisk : {false, true}) {
@@ -233,9 +222,8 @@ private slots:
         }
     }
 
-    // A file changed again under the stamp it was kept with, as where the
-    // file system keeps only seconds: its content tells, whether or not it
-    // has settled since. The kept record is given the new stamp by hand.
+    // A file changed under the stamp it was kept with (the kept record is given
+    // the new stamp by hand): its content tells, settled or not.
     void sameStampChangeSeen()
     {
         for (qint64 clockMovedNs : {qint64(0), 4 * kSecondNs}) {
@@ -265,8 +253,7 @@ private slots:
         }
     }
 
-    // Message files that the DOM reader reads are kept under their content's
-    // hash: a changed file is another entry, and a spoiled entry is parsed again.
+    // Message files read by the DOM reader are kept under their content's hash.
     void messagesNeverStale()
     {
         for (const QString change : {"unchanged", "edited same size", "cache damaged", "cache cut short",
@@ -292,31 +279,6 @@ private slots:
         }
     }
 
-    // What the pages list comes from these queries: the same with the cache,
-    // cold and warm, as without it.
-    void sampleCatalogueSameWithCache()
-    {
-        ProfileMap plain;
-        QList<MessageMap> plainMessages;
-        for (const QString &folder : QStringList{QString(), root.path() + "/samplecache", root.path() + "/samplecache"}) {
-            setDefinitionCacheFolder(folder);
-            forgetKeptProfiles();
-            clearMessageFileCache();
-            const ProfileMap map = loadProfiles(QStringLiteral(KWN_SOURCE_DIR "/xml"));
-            QList<MessageMap> messages;
-            for (const ProfileDefinition &p : map)
-                messages << messagesOfProfile(p, false) << messagesOfProfile(p, true);
-            if (folder.isEmpty())
-                plain = map, plainMessages = messages;
-            QVERIFY(map.size() > 1 && map == plain && messages == plainMessages);
-        }
-        // Its profiles are kept; its message files are plain, read again
-        // each time sooner than from a kept copy, so none is written.
-        QVERIFY(!QDir(root.path() + "/samplecache").entryList({"profiles-*.cache"}, QDir::Files).isEmpty());
-        QVERIFY(QDir(root.path() + "/samplecache/messages").entryList(QDir::Files).isEmpty());
-        setDefinitionCacheFolder(cache);
-    }
-
     void boundedNumberOfFolders()
     {
         for (int i = 0; i < kMaxCachedFolders + 5; ++i) {
@@ -333,10 +295,8 @@ private slots:
         QVERIFY(!QFileInfo::exists(profileCacheFile(QFileInfo(dir).absoluteFilePath())));
     }
 
-    // Something other than a cache file at a cache file's name, before the
-    // first start: it is neither waited on nor read, the catalogue loads as
-    // without a cache, and the cache written then is a file of the tool's
-    // own in its place (nothing is written into a folder).
+    // Something else at a cache file's name is neither waited on nor read, and
+    // is replaced by a cache file of our own (nothing is written into a folder).
     void cacheReplaced_data()
     {
         QTest::addColumn<QString>("which");
@@ -393,8 +353,7 @@ private slots:
         setDefinitionCacheFolder(cache);
     }
 
-    // The cache folders, and any missing folder above them, are the user's
-    // alone, whatever the process lets others have of the files it makes.
+    // The cache folders, and any missing folder above them, are the user's alone.
     void cacheFoldersPrivate()
     {
         const QString top = root.path() + "/private", rowCache = top + "/home/cache/kwn";

@@ -45,9 +45,7 @@ BusRecord generated(QRandomGenerator &random)
     return r;
 }
 
-// A filter of one to three words as someone would type them: part of a
-// record's text or one of `extra`, in any case, plain, quoted (a phrase,
-// with a line break when it spans columns) or left out.
+// One to three typed words from a record's text or `extra`: any case, quoted or left out.
 QString typedFilter(QRandomGenerator &random, const BusRecord &from, const QStringList &extra)
 {
     const QString text = QString::fromUtf8(searchText(from));

@@ -1,7 +1,5 @@
-// Bus logs: the times of their lines (impossible ones, leap seconds, before
-// 1970), reading a log for the Bus page, writing records as lines, and the
-// local time of day shown. The tables are tests/data/codec/buslog*.txt and
-// timeofday.txt.
+// Bus logs: line times (impossible ones, leap seconds, before 1970), reading,
+// writing records as lines, and the local time of day (tables in data/codec).
 
 #include "codec/buslog.h"
 #include "codec/buslogfile.h"
@@ -53,9 +51,8 @@ void useTimeZone(const QString &zone)
 // The kinds of records as the tables write them, in the order of BusRecord::Kind.
 const QStringList kKinds{"RX", "TX", "noise", "event"};
 
-// A line as read: its kind, its time as written and as read ("-": none a
-// clock shows), its direction and frame text. Both ways of reading it agree:
-// the one of text, and that of UTF-8 bytes, unless it leaves the line to the other.
+// A line as read (time "-": none a clock shows), alike from text and from
+// UTF-8 bytes unless the byte reader leaves it to the other.
 void checkLine(const QString &line, BusLogLine::Kind kind, const QString &time, const QString &readAs,
                const QString &direction, const QString &frameText, bool readFromBytes)
 {

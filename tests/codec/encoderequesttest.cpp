@@ -1,7 +1,5 @@
-// encodeRequest and the rules of valueencoding.h behind it: the verdict on
-// every kind of field in the words kwn-frame prints, the bytes and the frame
-// built, and what a fresh editor shows. The tables are
-// tests/data/codec/{fields,addressing,editors}.txt.
+// encodeRequest and valueencoding.h: verdicts, bytes, frames and fresh editors
+// (tables in data/codec: fields, addressing, requests, editors).
 
 #include "codec/encoderequest.h"
 #include "codec/framedecoding.h"
@@ -10,13 +8,14 @@
 
 namespace {
 
-// A request as the tables give it: see fields.txt.
+// A request as the tables give it: see fields.txt ("(left out) 61": the text 61, left out).
 ParameterRequest requestOf(const QString &given)
 {
     ParameterRequest request;
-    if (given == QLatin1String("(left out)"))
+    if (given.startsWith(QLatin1String("(left out)"))) {
+        request = given.size() > 11 ? ParameterRequest::typed(given.mid(11)) : request;
         request.included = false;
-    else if (given.startsWith(QLatin1Char('#')))
+    } else if (given.startsWith(QLatin1Char('#')))
         request = ParameterRequest::chosen(given.mid(1).toInt());
     else if (given.startsWith(QLatin1Char('[')))
         request = ParameterRequest::checked({given.at(1) == QLatin1Char('1'), given.at(2) == QLatin1Char('1')});
@@ -73,57 +72,26 @@ private slots:
         QCOMPARE(nodeIdText(f.sourceAddress) + nodeIdText(f.destinationAddress), row[9] + row[10]);
     }
 
-    // Left out, an optional field keeps its verdict for its colour but does not count.
-    void omittedOptional()
+    void requests_data() { addDataRows(QStringLiteral("codec/requests.txt")); }
+    void requests()
     {
+        QFETCH(QStringList, row);
         EncodeRequest request;
-        request.message = messageOf("<parameter name=\"A\" type=\"integer\" size=\"1\" min=\"1\" max=\"60\" default=\"5\"/>"
-                                    "<parameter name=\"B\" type=\"integer\" size=\"1\" min=\"1\" max=\"60\" optional=\"yes\"/>");
-        request.parameters = {ParameterRequest(), ParameterRequest::typed(QStringLiteral("61"))};
-        for (bool included : {true, false}) {
-            request.parameters[1].included = included;
-            const EncodeResult result = encodeRequest(request);
-            QCOMPARE(result.valid, !included);
-            QCOMPARE(result.data.toHex(), included ? QByteArray("053d") : QByteArray("05"));
-            QCOMPARE(result.parameters.at(1).valid, false);
-            QCOMPARE(unpackFrame(result.frame).length, quint8(kFrameOverheadBytes + result.data.size()));
-        }
-    }
-
-    // 20 data bytes fit the length field, 21 do not.
-    void length()
-    {
-        const QByteArray four = "<parameter name=\"P\" type=\"integer\" size=\"4\"/>";
-        EncodeRequest request;
-        request.message = messageOf(QString::fromLatin1(four.repeated(5)));
-        QVERIFY(encodeRequest(request).valid);
-        request.message = messageOf(QString::fromLatin1(four.repeated(5) + "<parameter name=\"Q\" type=\"integer\" size=\"1\"/>"));
-        const EncodeResult result = encodeRequest(request);
-        QCOMPARE(result.length.reason, "21 data bytes do not fit a frame (at most 20): the length field is wrong");
-        QVERIFY(!result.valid);
-        QCOMPARE(result.frame.size(), kFrameOverheadBytes + 21);
-    }
-
-    // A message of every kind, as the Encode page shows its frame; the
-    // parameter without a request keeps its default.
-    void workedExample()
-    {
-        EncodeRequest request;
-        request.message = messageOf(
-            "<parameter name=\"A\" type=\"integer\" size=\"2\" max=\"65535\"/>"
-            "<parameter name=\"B\" type=\"integer\" size=\"1\" sign=\"signed\"/>"
-            "<parameter name=\"C\" type=\"bitfield\" size=\"1\"><value value=\"0\"/><value value=\"3\"/></parameter>"
-            "<parameter name=\"D\" type=\"string\" size=\"3\"/><parameter name=\"E\" type=\"integer\" size=\"2\" optional=\"yes\"/>"
-            "<parameter name=\"F\" type=\"integer\" size=\"1\" default=\"7\"/>");
+        request.message = messageOf(row[0]);
         request.message.addressingMode = QStringLiteral("P2P");
         request.nodeType = 6;
-        request.parameters = {ParameterRequest::typed(QStringLiteral("300")), ParameterRequest::typed(QStringLiteral("-2")),
-                              ParameterRequest::checked({true, true}), ParameterRequest::typed(QStringLiteral("AB1")),
-                              ParameterRequest()};
-        request.parameters[4].included = false;
+        for (const QString &given : row[1].split(QLatin1String(" ; "), Qt::SkipEmptyParts))
+            request.parameters << requestOf(given);
         const EncodeResult result = encodeRequest(request);
-        QVERIFY(result.valid);
-        QCOMPARE(frameToHexText(result.frame), QStringLiteral("AEECF9FEFFFFFDFFFFD3FE01F6BEBDCEF80E93"));
+        QStringList verdicts;
+        for (const FieldCheck &check : result.parameters)
+            verdicts << (check.valid ? "ok" : check.refused ? "refused" : "invalid");
+        QVERIFY2(row[2] == "-" || verdicts.join(' ') == row[2], qPrintable(verdicts.join(' ')));
+        QCOMPARE(result.valid, row[3] == "1");
+        QCOMPARE(result.length.reason, row[4]);
+        QVERIFY(row[5] == "-" || result.data.toHex().toUpper() == unescaped(row[5]).toLatin1());
+        QCOMPARE(result.frame.size(), kFrameOverheadBytes + result.data.size());
+        QVERIFY(row[6] == "-" || frameToHexText(result.frame) == row[6]);
     }
 
     void editors_data() { addDataRows(QStringLiteral("codec/editors.txt")); }

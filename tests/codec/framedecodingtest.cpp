@@ -1,6 +1,4 @@
-// Decoding pasted frame text and data bytes: cleaning the text, the rows of
-// each kind of parameter, the numbers read and the texts shown. The tables
-// are tests/data/codec/{frametexts,decoding,rawnumbers,readers,visibletext}.txt.
+// Decoding frame text and data bytes: cleaning, rows, numbers and texts shown.
 
 #include "codec/framedecoding.h"
 #include "support/datarows.h"

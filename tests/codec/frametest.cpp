@@ -1,6 +1,4 @@
-// Packing and unpacking frames, what makes bytes a whole frame, and the
-// output formats of a frame's text: frames worked out by hand
-// (tests/data/codec/frames.txt).
+// Packing and unpacking frames and their texts, worked out by hand (codec/frames.txt).
 
 #include "codec/frame.h"
 #include "codec/outputformat.h"

@@ -1,6 +1,4 @@
-// Every message of the bundled catalogue, encoded by the core from its
-// defaults and from random values within its limits, decodes back from the
-// frame text to the values that were set.
+// Every bundled message, encoded from defaults and random values, decodes back to them.
 
 #include "catalogue/catalogue.h"
 #include "codec/framedecoding.h"

@@ -1,7 +1,5 @@
-// The values of a parameter over time, taken from the frames of a session:
-// the number each kind of parameter gives (tests/data/codec/rawnumbers.txt),
-// which frames a series takes, decoding each frame once, and the points
-// drawn over the columns of a plot (decimation.txt).
+// The values of a parameter over time: which frames a series takes, decoding
+// each frame once, and the points drawn over a plot's columns (decimation.txt).
 
 #include "codec/valueseries.h"
 
@@ -10,7 +8,6 @@
 #include "support/datarows.h"
 #include "support/definitionxml.h"
 
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 namespace {
@@ -176,41 +173,6 @@ private slots:
             expected << QPointF(double(times.at(int(i)) - 2) / 1e6, doubles.at(int(i)));
         QCOMPARE(decimate(times, doubles, row[2].toLongLong(), row[3].toLongLong(), row[4].toInt(), 2, row[5] == "1"),
                  expected);
-    }
-
-    // Many random points: at most four per column and the two neighbours,
-    // and each column's smallest and largest value, and the first and last
-    // point, drawn.
-    void decimationKeepsEachColumnsExtremes()
-    {
-        QRandomGenerator random(7);
-        QVector<qint64> times;
-        QVector<double> values;
-        for (qint64 i = 0, t = 0; i < 20000; ++i) {
-            times << (t += random.bounded(1, 50));
-            values << double(random.bounded(-1000, 1000));
-        }
-        const int columns = 37;
-        const qint64 from = times.constFirst(), to = times.constLast();
-        const QVector<QPointF> points = decimate(times, values, from, to, columns, 0);
-        QVERIFY(points.size() <= 4 * columns + 2 && points.size() >= 2 * columns);
-        QCOMPARE(points.constFirst(), QPointF(double(from) / 1e6, values.constFirst()));
-        QCOMPARE(points.constLast(), QPointF(double(to) / 1e6, values.constLast()));
-        const double scale = double(columns) / (double(to) - double(from) + 1.0);
-        QVector<double> low(columns, 1e9), high(columns, -1e9), drawnLow = low, drawnHigh = high;
-        for (int i = 0; i < times.size(); ++i) {
-            const int column = int(double(times.at(i) - from) * scale);
-            low[column] = qMin(low[column], values.at(i));
-            high[column] = qMax(high[column], values.at(i));
-        }
-        for (int i = 0; i < points.size(); ++i) {
-            QVERIFY(i == 0 || points.at(i).x() >= points.at(i - 1).x());
-            const int column = int(double(qRound64(points.at(i).x() * 1e6) - from) * scale);
-            drawnLow[column] = qMin(drawnLow[column], points.at(i).y());
-            drawnHigh[column] = qMax(drawnHigh[column], points.at(i).y());
-        }
-        QCOMPARE(drawnLow, low);
-        QCOMPARE(drawnHigh, high);
     }
 
     void steps()

@@ -67,13 +67,11 @@ private slots:
     void rowsPerSource()
     {
         NodeTable table;
-        bool added = false;
-        QCOMPARE(table.add(frameFrom(0x3A0C51, 2, 0x10, 5000000, 5, QStringLiteral("Post Motor Status")), &added), 0);
-        QVERIFY(added);
-        QCOMPARE(table.add(frameFrom(0x000001, 0, 0x20, 6000000, 2, QStringLiteral("Move To Position")), &added), 1);
-        QVERIFY(added);
-        QCOMPARE(table.add(frameFrom(0x3A0C51, 2, 0x11, 7000000, 1, QStringLiteral("Post Position")), &added), 0);
-        QVERIFY(!added);
+        bool added[3] = {};
+        QCOMPARE(table.add(frameFrom(0x3A0C51, 2, 0x10, 5000000, 5, QStringLiteral("Post Motor Status")), &added[0]), 0);
+        QCOMPARE(table.add(frameFrom(0x000001, 0, 0x20, 6000000, 2, QStringLiteral("Move To Position")), &added[1]), 1);
+        QCOMPARE(table.add(frameFrom(0x3A0C51, 2, 0x11, 7000000, 1, QStringLiteral("Post Position")), &added[2]), 0);
+        QVERIFY(added[0] && added[1] && !added[2]);
         table.add(frameFrom(0x3A0C51, 2, 0x10, 8000000, 5, QStringLiteral("Post Motor Status")));
         QCOMPARE(rowText(table.row(0)), QStringLiteral("3A0C51 type 2 'Device 2': 3 frames, 44 bytes, 5000-8000 ms, "
                                                        "last 10 'Post Motor Status'; 10 'Post Motor Status' x2 "
@@ -88,6 +86,13 @@ private slots:
         table.clear();
         QCOMPARE(table.size(), 0);
         QCOMPARE(table.indexOf(0x3A0C51), -1);
+        // Messages by their name; unknown ones by their ID, and two of one name told apart by it.
+        for (const auto &[id, name] : {std::pair<int, const char *>{0x30, "Unknown message"}, {0x3A, "Unknown message"},
+                                       {0x40, "Get Node Info"}, {0x05, ""}})
+            table.add(frameFrom(0x000042, 1, quint8(id), 1000000, 2, QString::fromLatin1(name)));
+        QCOMPARE(rowText(table.row(0)), QStringLiteral("000042 type 1 'Device 1': 4 frames, 52 bytes, 1000-1000 ms, "
+                                                       "last 5 ''; 5 'message 0x05' x1 30 'Unknown message 0x30' x1 "
+                                                       "3a 'Unknown message 0x3A' x1 40 'Get Node Info' x1"));
     }
 
     // Noise, events and frames whose header or checksum fail name no node;
@@ -136,19 +141,6 @@ private slots:
         QCOMPARE(summary(table, cells.at(2).toLongLong() * 1000), QString::fromUtf8(cells.at(3)));
         table.clear();
         QCOMPARE(summary(table, 0), QStringLiteral("; 0 frames, 0 nodes (0 frames) left out"));
-    }
-
-    // Messages by their name; unknown ones by their ID, and two of one name
-    // told apart by it.
-    void messageKeys()
-    {
-        NodeTable table;
-        for (const auto &[id, name] : {std::pair<int, const char *>{0x30, "Unknown message"}, {0x3A, "Unknown message"},
-                                       {0x40, "Get Node Info"}, {0x05, ""}})
-            table.add(frameFrom(0x000042, 1, quint8(id), 1000000, 2, QString::fromLatin1(name)));
-        QCOMPARE(rowText(table.row(0)), QStringLiteral("000042 type 1 'Device 1': 4 frames, 52 bytes, 1000-1000 ms, "
-                                                       "last 5 ''; 5 'message 0x05' x1 30 'Unknown message 0x30' x1 "
-                                                       "3a 'Unknown message 0x3A' x1 40 'Get Node Info' x1"));
     }
 };
 
