@@ -32,31 +32,6 @@ private slots:
         window = MainWindow::instance();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(window->windowTitle(), QStringLiteral("KWN Frame Builder - v2.0.0"));
-        QVERIFY(!window->windowIcon().isNull());
-    }
-
-    void texts_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("style");
-        QTest::newRow("Encode") << "buttonBuild" << "Encode" << style(kLight, kDark);
-        QTest::newRow("Decode") << "buttonDebuild" << "Decode" << style(kDark, kLight);
-        QTest::newRow("Bus") << "buttonBus" << "Bus" << style(kDark, kLight);
-        QTest::newRow("filler") << "buttonSpacer" << "" << style(kDark, kDark);
-        QTest::newRow("documentation") << "buttonOnlineDoc" << "Online Documentation"
-                                       << style(kDark, kLight, QStringLiteral("; font-size: 14px; font-style: bold; }"));
-        QTest::newRow("menu box") << "groupBoxMenu" << "" << "* { background-color: rgb(242, 241, 246); }";
-    }
-    void texts()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        QFETCH(QString, style);
-        QVERIFY2(child(name), qPrintable(name));
-        QCOMPARE(child(name)->property("text").toString(), text);
-        QCOMPARE(child(name)->styleSheet(), style);
     }
 
     // The Bus page is built as it is first shown; a frame the Encode page
@@ -86,7 +61,6 @@ private slots:
         QTest::newRow("Bus") << QStringList{"buttonBus"} << "buttonBus" << 4;
         QTest::newRow("Bus, Decode") << QStringList{"buttonBus", "buttonDebuild"} << "buttonDebuild" << 3;
         QTest::newRow("Bus, Encode") << QStringList{"buttonBus", "buttonBuild"} << "buttonBuild" << 2;
-        QTest::newRow("Bus twice") << QStringList{"buttonBus", "buttonBus"} << "buttonBus" << 4;
     }
     void modes()
     {
@@ -115,7 +89,6 @@ private slots:
             QCOMPARE(openedUrls.first().path(), QStringLiteral("/projects/downloads"));
         // Bus is the third mode: its button sits below Decode, beside strip 4.
         QWidget *bus = child(QStringLiteral("buttonBus"));
-        QCOMPARE(bus->size(), QSize(167, 88));
         QCOMPARE(bus->mapTo(window, QPoint()).y(), child(QStringLiteral("indicator4"))->mapTo(window, QPoint()).y());
         QVERIFY(bus->mapTo(window, QPoint()).y() > child(QStringLiteral("buttonDebuild"))->mapTo(window, QPoint()).y());
     }

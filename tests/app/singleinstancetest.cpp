@@ -14,10 +14,8 @@
 #include <memory>
 #include <vector>
 
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
@@ -29,31 +27,11 @@ struct Tool : QProcess { ~Tool() override { kill(); waitForFinished(); } };
 
 QtSingleApplication *app() { return static_cast<QtSingleApplication *>(qApp); }
 
-// Sets environment variables for one scope; an empty value removes one.
-struct Environment
-{
-    QList<QPair<QByteArray, QByteArray>> saved;
-    Environment(const QList<QPair<QByteArray, QByteArray>> &values)
-    {
-        for (const auto &value : values) {
-            saved.append({value.first, qgetenv(value.first.constData())});
-            value.second.isEmpty() ? qunsetenv(value.first.constData()) : qputenv(value.first.constData(), value.second);
-        }
-    }
-    ~Environment()
-    {
-        for (const auto &value : qAsConst(saved))
-            value.second.isEmpty() ? qunsetenv(value.first.constData()) : qputenv(value.first.constData(), value.second);
-    }
-};
-
-#ifdef Q_OS_UNIX
 mode_t modeOf(const QString &path)
 {
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
 }
-#endif
 
 // Another user for otherUserCannotBlockOrHijack: takes the lock file of every
 // path given, in folders open to all, and with "answer" also listens on each
@@ -130,7 +108,6 @@ private slots:
     {
         QTest::addColumn<bool>("copy");
         QTest::addColumn<bool>("killFirst");
-
         QTest::newRow("same file hands over") << false << false;
         QTest::newRow("copy in another folder runs beside") << true << false;
         QTest::newRow("start after SIGKILL becomes first") << false << true;
@@ -172,9 +149,6 @@ private slots:
 
     void privateFolder()
     {
-#ifndef Q_OS_UNIX
-        QSKIP("Folder modes are a Unix matter");
-#else
         QFETCH(QString, runtime);
         QFETCH(QString, ownFolder);
         QFETCH(QString, chosen);
@@ -188,8 +162,14 @@ private slots:
         if (ownFolder == "link")
             QVERIFY(::chmod(QFile::encodeName(root.filePath("elsewhere")).constData(), 0700) == 0
                     && QFile::link(root.filePath("elsewhere"), own));
-        const Environment environment({{"TMPDIR", QFile::encodeName(tempPath)},
-                                       {"XDG_RUNTIME_DIR", runtime.isEmpty() ? QByteArray() : QFile::encodeName(runtimePath)}});
+        // The environment of this row, put back as it was when the row ends.
+        const auto put = [](const char *name, const QByteArray &value) { value.isEmpty() ? qunsetenv(name) : qputenv(name, value); };
+        const auto restore = qScopeGuard([put, temp = qgetenv("TMPDIR"), run = qgetenv("XDG_RUNTIME_DIR")] {
+            put("TMPDIR", temp);
+            put("XDG_RUNTIME_DIR", run);
+        });
+        put("TMPDIR", QFile::encodeName(tempPath));
+        put("XDG_RUNTIME_DIR", runtime.isEmpty() ? QByteArray() : QFile::encodeName(runtimePath));
 
         QString problem;
         const QString folder = SingleInstancePeer::privateFolder(&problem);
@@ -205,7 +185,6 @@ private slots:
             QCOMPARE(QFileInfo(SingleInstancePeer::lockFilePathOf(identity)).path(), folder);
             QCOMPARE(modeOf(SingleInstancePeer::lockFilePathOf(identity)), mode_t(S_IFREG | 0600));
         }
-#endif
     }
 
     // Another local user takes the names a start would use first: the lock
@@ -220,9 +199,6 @@ private slots:
 
     void otherUserCannotBlockOrHijack()
     {
-#ifndef Q_OS_UNIX
-        QSKIP("Needs Unix users");
-#else
         if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             QSKIP("Acting as a second user needs root and setpriv; privateFolder checks the folder instead");
         QFETCH(bool, answer);
@@ -254,14 +230,10 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(start.state(), QProcess::Running); // its own window, at once
         QCOMPARE(other.readAllStandardOutput(), QByteArray()); // and the other user heard nothing
-#endif
     }
 
     void noDisplay()
     {
-#if !defined(Q_OS_UNIX) || defined(Q_OS_DARWIN)
-        QSKIP("Only X11 and Wayland desktops need a display variable");
-#endif
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QLatin1String(name));

@@ -1,3 +1,4 @@
+#include "cataloguefiles.h"
 #include "codec/frame.h"
 #include "encoder/builderlayout.h"
 
@@ -39,12 +40,6 @@ public:
             return tab ? tab->findChild<T *>(name) : nullptr;
         return window.findChild<T *>(name);
     }
-    // The frame in the output field, unpacked (for the default format "## ").
-    FrameFields frame() const
-    {
-        return unpackFrame(hexTextToBytes(find<QLineEdit>(QStringLiteral("LineEditOutputFrame"))->text().remove(QLatin1Char(' '))));
-    }
-
     // One user action: "tab=T", "message=M" or "device=D" chooses; "field=keys"
     // replaces the text of a line edit by typing; a bare name clicks that button.
     void act(const QString &step) const
@@ -89,7 +84,9 @@ public:
     // or a bare widget name for whether it exists.
     QString value(const QString &what, int size) const
     {
-        const FrameFields f = frame();
+        // The frame in the output field (of the default format "## ").
+        const QString output = find<QLineEdit>(QStringLiteral("LineEditOutputFrame"))->text().remove(QLatin1Char(' '));
+        const FrameFields f = unpackFrame(hexTextToBytes(output));
         if (what.startsWith(QLatin1String("data@")))
             return QString::fromLatin1(f.data.mid(what.mid(5).toInt(), size).toHex());
         QStringList tabTexts;
@@ -121,56 +118,38 @@ class BuilderLayoutTest : public QObject
     Q_OBJECT
 
 private slots:
-    void steps_data();
-    void steps();
-};
-
-// The rows of tests/data/encoder/steps.txt: steps a user takes, and what the
-// page shows then.
-void BuilderLayoutTest::steps_data()
-{
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QStringList>("checks");
-    QFile file(QStringLiteral(KWN_TEST_DATA "/encoder/steps.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    QString name;
-    QStringList steps, checks;
-    const auto addRow = [&] {
-        if (!name.isEmpty())
-            QTest::newRow(qPrintable(name)) << steps << checks;
-        steps.clear();
-        checks.clear();
-    };
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("## "))) {
-            addRow();
-            name = line.mid(3);
-        } else if (line.startsWith(QLatin1String("> "))) {
-            steps << line.mid(2);
-        } else if (line.startsWith(QLatin1String("= "))) {
-            checks << QString(line.mid(2)).replace(QLatin1String("\\n"), QLatin1String("\n"));
+    // The rows of tests/data/encoder/steps.txt: "## name", then the steps a
+    // user takes ("> ") and what the page shows then ("= ").
+    void steps_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("checks");
+        const QString file = QString::fromUtf8(readFile(QStringLiteral(KWN_TEST_DATA "/encoder/steps.txt")));
+        for (const QString &row : file.split(QStringLiteral("\n## ")).mid(1)) {
+            QStringList lines = row.split(QLatin1Char('\n')), steps, checks;
+            for (const QString &line : lines.mid(1))
+                (line.startsWith(QLatin1String("> ")) ? steps : checks) << QString(line.mid(2)).replace(QLatin1String("\\n"), QLatin1String("\n"));
+            checks.removeAll(QString());
+            QTest::newRow(qPrintable(lines.first())) << steps << checks;
         }
     }
-    addRow();
-}
-
-void BuilderLayoutTest::steps()
-{
-    QFETCH(QStringList, steps);
-    QFETCH(QStringList, checks);
-
-    Page page;
-    for (const QString &step : steps) {
-        page.act(step);
-        if (QTest::currentTestFailed())
-            return;
+    void steps()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, checks);
+        Page page;
+        for (const QString &step : steps) {
+            page.act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        for (const QString &check : checks) {
+            const QString key = check.section(QLatin1Char('='), 0, 0);
+            const int size = check.section(QLatin1Char('='), 1).size() / 2;
+            QCOMPARE(QString(key + QLatin1Char('=') + page.value(key, size)), check); // names the check when it fails
+        }
     }
-    for (const QString &check : checks) {
-        const QString key = check.section(QLatin1Char('='), 0, 0);
-        const int size = check.section(QLatin1Char('='), 1).size() / 2;
-        QCOMPARE(QString(key + QLatin1Char('=') + page.value(key, size)), check); // names the check when it fails
-    }
-}
+};
 
 QTEST_MAIN(BuilderLayoutTest)
 #include "builderlayouttest.moc"

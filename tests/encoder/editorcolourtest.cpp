@@ -30,7 +30,6 @@ private slots:
         const QByteArray type = attributes.contains("type=") ? QByteArray() : QByteArray("type=\"integer\" ");
         QVERIFY(writeProfile(dir.path(), "<message name=\"M\" category=\"C\" msg_id=\"0x10\"><p name=\"V\" " + type
                                              + attributes + "/></message>", "Vals"));
-        const QString previous = QDir::currentPath();
         QDir::setCurrent(dir.path());
         const ParameterDefinition parameter =
             messagesOfProfile(findProfile(loadProfiles(), QStringLiteral("Vals"), QStringLiteral("1")), true).value(QStringLiteral("M")).parameters.value(0);
@@ -38,7 +37,6 @@ private slots:
         QWidget window;
         window.setLayout(panel->getLayout());
         window.show();
-        QDir::setCurrent(previous);
 
         auto *field = window.findChild<QLineEdit *>(QStringLiteral("paramEditor_0"));
         QVERIFY(field);

@@ -7,34 +7,24 @@
 #include "app/singleinstancepeer.h"
 #include "catalogue/catalogue.h"
 #include "cataloguefiles.h"
-#include "catalogue/shownlimits.h"
 #include "codec/frame.h"
 #include "codec/framedecoding.h"
 #include "codec/valueencoding.h"
 #include "pages.h"
+#include "support/datarows.h"
+#include "support/widgetvalues.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QTabWidget>
 #include <QTemporaryDir>
-#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
 
 // Far beyond what any of these takes once fixed; only a hang reaches it.
 constexpr qint64 kHangMs = 60000;
-
-// The frames pasted: message 0x10 of node type 3 with one data byte,
-// as a master and as a slave message.
-const QString kMasterFrame = QStringLiteral("EF F3 FC FE FF FF FD FF FF F5 09 CA");
-const QString kSlaveFrame = QStringLiteral("EF F3 CF FE FF FF FD FF FF FA 09 A2");
 
 // The hostile catalogues by kind: "bits" and "slave bits" (message M, one
 // bitfield of `count` bits numbered i % 8), "parameters" (M with `count`
@@ -80,14 +70,7 @@ bool writeCatalogue(const QString &root, const QString &kind, int count)
 }
 
 // A started tool, stopped by its id when the test leaves its scope.
-struct Tool : QProcess
-{
-    ~Tool() override
-    {
-        kill();
-        waitForFinished();
-    }
-};
+struct Tool : QProcess { ~Tool() override { kill(); waitForFinished(); } };
 
 } // namespace
 
@@ -103,44 +86,15 @@ private slots:
 
 void HostileCatalogueTest::pages_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("frame");  // pasted on the Decode page, if any
-    QTest::addColumn<QString>("step");   // done on the Encode page: a name to click, or "name=keys"
-    // "name.property=value" or "name=missing" on the Encode page, the same
-    // after "decode:" on the Decode page, "boxes=N" for the bit boxes decoded.
-    QTest::addColumn<QStringList>("checks");
-
-    QTest::newRow("40,000 bits") << "bits" << 40000 << kMasterFrame << "paramBit_0_1" << QStringList{
-        "paramBit_0_63.text=Bit 7: b", "paramBit_0_64=missing", "paramBitsLeftOut_0.text=39936 more bits not shown",
-        "boxes=64", "decode:labelBitsLeftOut.text=39936 more bits not shown", "decode:LineEditStatus.text=Frame decoded successfully."};
-    QTest::newRow("160,000 bits, slave") << "slave bits" << 160000 << kSlaveFrame << "" << QStringList{
-        "tabWidgetMessages.count=0", "boxes=64", "decode:labelBitsLeftOut.text=159936 more bits not shown",
-        "decode:LineEditMessage.text=M"};
-    QTest::newRow("64 bits, nothing left out") << "bits" << 64 << kMasterFrame << "paramBit_0_9" << QStringList{
-        "paramBit_0_63.text=Bit 7: b", "paramBitsLeftOut_0=missing", "boxes=64", "decode:labelBitsLeftOut=missing"};
-    QTest::newRow("3,000 parameters") << "parameters" << 3000 << "" << "paramEditor_0=5" << QStringList{
-        "paramEditor_255.text=55", "paramEditor_256=missing", "labelParametersLeftOut.text=2744 more parameters not shown"};
-    // Switching an optional parameter off switches off every later one, shown or not.
-    QTest::newRow("300 optional parameters, second off") << "optional parameters" << 300 << "" << "paramOptional_1" << QStringList{
-        "paramOptional_255.checked=false", "labelParametersLeftOut.text=44 more parameters not shown"};
-    QTest::newRow("300 parameters of no bytes") << "empty parameters" << 300 << kMasterFrame << "" << QStringList{
-        "labelParametersLeftOut.text=44 more parameters not shown", "decode:labelParametersLeftOut.text=44 more parameters not shown",
-        "decode:LineEditStatus.text=Frame decoded successfully."};
-    QTest::newRow("3,000 categories") << "categories" << 3000 << "" << "" << QStringList{
-        "tabWidgetMessages.count=" + QString::number(kMaxShownCategories), "labelCategoriesLeftOut.visible=true",
-        "labelCategoriesLeftOut.text=2744 more categories not shown", "comboBoxMsg_0.currentText=M100000"};
-    QTest::newRow("1,000 profile files") << "profiles" << 1000 << "" << "" << QStringList{
-        "comboBoxApplication.count=1000", "comboBoxApplication.currentText=P100000", "labelCategoriesLeftOut.visible=false"};
+    addDataRows(QStringLiteral("gui/hostile-catalogues.txt"));
 }
 
 void HostileCatalogueTest::pages()
 {
-    QFETCH(QString, kind);
-    QFETCH(int, count);
-    QFETCH(QString, frame);
-    QFETCH(QString, step);
-    QFETCH(QStringList, checks);
+    QFETCH(QStringList, row);
+    const QString kind = row[0], frame = row[2], step = row[3];
+    const int count = row[1].toInt();
+    const QStringList checks = row[4].split(QStringLiteral("; "));
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid() && writeCatalogue(dir.path(), kind, count));
@@ -164,35 +118,32 @@ void HostileCatalogueTest::pages()
     // the defaults of the parameters it left out.
     const ProfileMap profiles = loadProfiles();
     const MessageDefinition message = messagesOfProfile(profiles.first(), true).value(QStringLiteral("M"));
-    QList<ParameterInput> inputs;
-    ParameterInput first;
-    if (step.startsWith(QLatin1String("paramOptional_"))) {
-        auto *box = window.find<QCheckBox>(step);
-        QVERIFY2(box, qPrintable(step));
-        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
-        for (int i = 0; i < message.parameters.size(); ++i) {
-            inputs.append(defaultInput(message.parameters.at(i)));
-            inputs.last().present = i < step.section(QLatin1Char('_'), 1).toInt();
-        }
-    } else if (step.contains(QLatin1Char('='))) {
+    QList<ParameterInput> inputs{ParameterInput()};
+    if (step.contains(QLatin1Char('='))) {
         auto *field = window.find<QLineEdit>(step.section(QLatin1Char('='), 0, 0));
         QVERIFY2(field, qPrintable(step));
         field->selectAll();
         QTest::keyClicks(field, step.section(QLatin1Char('='), 1));
-        first.text = field->text();
+        inputs.first().text = field->text();
     } else if (!step.isEmpty()) {
-        auto *bit = window.find<QCheckBox>(step);
-        QVERIFY2(bit, qPrintable(step));
-        QTest::mouseClick(bit, Qt::LeftButton, Qt::NoModifier, QPoint(8, bit->height() / 2));
-        const int k = step.section(QLatin1Char('_'), 2).toInt();
-        for (int i = 0; i <= k; ++i)
-            first.bitsChecked.append(i == k);
+        auto *box = window.find<QCheckBox>(step);
+        QVERIFY2(box, qPrintable(step));
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        const int k = step.section(QLatin1Char('_'), step.startsWith(QLatin1String("paramOptional_")) ? 1 : 2).toInt();
+        if (step.startsWith(QLatin1String("paramOptional_"))) {
+            inputs.clear();
+            for (int i = 0; i < message.parameters.size(); ++i) {
+                inputs.append(defaultInput(message.parameters.at(i)));
+                inputs.last().present = i < k;
+            }
+        } else {
+            for (int i = 0; i <= k; ++i)
+                inputs.first().bitsChecked.append(i == k);
+        }
     }
-    if (inputs.isEmpty())
-        inputs.append(first);
     if (!step.isEmpty()) {
-        const QByteArray data = encodeParameters(message, inputs);
-        const QByteArray expected = buildFrameBytes(message, 3, false, QStringLiteral("000001"), QStringLiteral("000002"), data);
+        const QByteArray expected = buildFrameBytes(message, 3, false, QStringLiteral("000001"), QStringLiteral("000002"),
+                                                    encodeParameters(message, inputs));
         const QString output = window.find<QLineEdit>(QStringLiteral("LineEditOutputFrame"))->text().remove(QLatin1Char(' '));
         QCOMPARE(hexTextToBytes(output.toLower()), expected);
     }
@@ -203,21 +154,12 @@ void HostileCatalogueTest::pages()
     for (int b = 0; b < boxes.size(); ++b)
         QCOMPARE(boxes.at(b)->isChecked(), bool((byte >> (b % 8)) & 1));
 
-    for (const QString &check : checks) {
-        const QString key = check.section(QLatin1Char('='), 0, 0);
-        QString value;
-        if (key == QLatin1String("boxes")) {
-            value = QString::number(boxes.size());
-        } else {
-            const bool decode = key.startsWith(QLatin1String("decode:"));
-            QWidget *page = decode ? window.decodePage : window.encodePage;
-            QObject *object = page->findChild<QObject *>(key.section(QLatin1Char('.'), 0, 0).mid(decode ? 7 : 0));
-            value = !object ? QStringLiteral("missing")
-                  : key.contains(QLatin1Char('.')) ? object->property(key.section(QLatin1Char('.'), 1).toLatin1().constData()).toString()
-                                                   : QStringLiteral("present");
-        }
-        QCOMPARE(QString(key + QLatin1Char('=') + value), check); // names the check when it fails
-    }
+    QCOMPARE(actualChecks(checks, [&](const QString &key) {
+                 return key == QLatin1String("boxes") ? QString::number(boxes.size())
+                      : key.startsWith(QLatin1String("decode:")) ? widgetValue(window.decodePage, key.mid(7))
+                                                                 : widgetValue(window.encodePage, key);
+             }),
+             checks);
 }
 
 void HostileCatalogueTest::toolStarts()
@@ -227,13 +169,9 @@ void HostileCatalogueTest::toolStarts()
     const QString tool = dir.filePath(QStringLiteral("kwn-frame-builder"));
     QVERIFY(QFile::copy(QStringLiteral(KWN_APP_PATH), tool));
     QVERIFY(writeCatalogue(dir.path(), QStringLiteral("bits"), 40000));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    Tool first, second;
-    for (Tool *process : {&first, &second}) {
-        process->setProcessEnvironment(environment);
-        process->setWorkingDirectory(dir.path());
-    }
+    Tool first, second; // on the platform of this test
+    first.setWorkingDirectory(dir.path());
+    second.setWorkingDirectory(dir.path());
 
     first.start(tool, QStringList());
     QVERIFY(first.waitForStarted(kHangMs));

@@ -110,9 +110,8 @@ private slots:
     void catalogueAsInSource()
     {
         const QMap<QString, QByteArray> files = xmlFilesBelow(QStringLiteral(KWN_SOURCE_DIR "/xml"));
+        QVERIFY(!files.keys().filter(QStringLiteral("/")).isEmpty()); // message files in subfolders too
         QCOMPARE(xmlFilesBelow(installed(QStringLiteral("share/kwn-frame-builder/xml"))), files);
-        const int inSubfolders = files.keys().filter(QStringLiteral("/")).size();
-        QVERIFY(inSubfolders > 0 && inSubfolders < files.size()); // profile files in xml/, message files below it
     }
 
     void desktopEntryStartsTool()

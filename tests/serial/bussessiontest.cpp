@@ -30,18 +30,12 @@ QString counts(const BusSession &session)
         .arg(c.droppedWhilePaused).arg(c.events);
 }
 
-QString hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex().toUpper());
-}
-
 QString frameRow(const char *kind, const QByteArray &bytes)
 {
-    return QLatin1String(kind) + QLatin1Char(' ') + hex(bytes);
+    return QLatin1String(kind) + QLatin1Char(' ') + QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-// Collects what the session hands out; the events of the port only when
-// asked.
+// Collects what the session hands out; the events of the port only when asked.
 struct Collector
 {
     explicit Collector(BusSession &session, bool withEvents = false)
@@ -52,17 +46,9 @@ struct Collector
                                  if (withEvents || record.kind != BusRecord::Event)
                                      records += record;
                              }
-                             ++batches;
                          });
     }
-    bool waitFor(int count, int timeoutMs = 5000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (records.size() < count && timer.elapsed() < timeoutMs)
-            QTest::qWait(5);
-        return records.size() >= count;
-    }
+    bool waitFor(int count) { return QTest::qWaitFor([&] { return records.size() >= count; }, 5000); }
     QStringList kinds() const
     {
         QStringList texts;
@@ -82,7 +68,6 @@ struct Collector
         return all;
     }
     QVector<BusRecord> records;
-    int batches = 0;
 };
 
 // A session on a pseudo-terminal of the test's, what it hands out collected.
@@ -138,11 +123,7 @@ private slots:
         BusSession session(kCatalogue);
         Collector got(session, true);
         const QByteArray a = statusFrame(1, 1);
-        BusRecord noise;
-        noise.kind = BusRecord::Noise;
-        noise.bytes = QByteArray(3, 'x');
-        noise.timeUs = 1100000;
-        session.load({session.prepare(a, 1000000, BusRecord::Received), noise,
+        session.load({session.prepare(a, 1000000, BusRecord::Received), busRecord(BusRecord::Noise, 1100000, "xxx"),
                       eventRecord(1200000, QStringLiteral("Disconnected")),
                       session.prepare(withBadChecksum(a), 1250001, BusRecord::Received),
                       session.prepare(a, 1300000, BusRecord::Sent)});
@@ -336,7 +317,7 @@ private slots:
         const capture::RecordFileRead read = capture::readRecordFile(path); // the old line gone
         QVERIFY2(read.ok() && read.refusedLines == 0, qPrintable(read.error));
         QCOMPARE(read.kind == capture::RecordFileKind::Capture, name.endsWith(QLatin1String(".pcap")));
-        QCOMPARE(busRecordsText(read.records), QStringLiteral("rx@1000000:") + hex(frame));
+        QCOMPARE(busRecordsText(read.records), QStringLiteral("rx@1000000:") + QString::fromLatin1(frame.toHex().toUpper()));
     }
 
     // Repeating sends at once and then at the interval, until stopped or

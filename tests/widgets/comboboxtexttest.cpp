@@ -19,7 +19,6 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("to an item of the same text") << QList<int>{1} << QStringList{"Fast"};
         QTest::newRow("on and back") << QList<int>{2, 0} << QStringList{"Slow", "Fast"};
-        QTest::newRow("same index again") << QList<int>{0} << QStringList{};
         QTest::newRow("emptied") << QList<int>{-1} << QStringList{""};
     }
     void everyIndexChange()
