@@ -153,7 +153,7 @@ private slots:
         const QString path = settingsDir.filePath(QStringLiteral("plot.csv"));
         QVERIFY(window->saveCsv(path));
         const QByteArray last = busLogTimeUs(kStartUs + 154000000, true).toLatin1();
-        QVERIFY(readFile(path).endsWith(last + ",\"Position (Ranger 000A1B, Sample)\",60,\r\n"));
+        QVERIFY(readFile(path).endsWith(QByteArray(last + ",\"Position (Ranger 000A1B, Sample)\",60,\r\n")));
         const QString png = settingsDir.filePath(QStringLiteral("plot.png"));
         QVERIFY(window->savePng(png) && !QImage(png).isNull());
     }
