@@ -7,6 +7,7 @@
 #include "busframes.h"
 #include "support/shownbus.h"
 #include "buslogs.h"
+#include "support/datarows.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -61,21 +62,12 @@ private slots:
 
     // A capture opens by its content, whatever its name; a damaged one keeps
     // what came before the damage and says the reader's error.
-    void openCapture_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<int>("kept");
-        QTest::newRow("whole") << "made.pcap" << "" << 5;
-        QTest::newRow("named as a log") << "made.log" << "" << 5;
-        QTest::newRow("cut short in the last record") << "made.pcap" << "cut" << 4;
-        QTest::newRow("a direction byte of 7 in the third record") << "made.pcap" << "direction" << 2;
-    }
+    void openCapture_data() { addDataRows(QStringLiteral("bustools/opencapture.txt")); }
     void openCapture()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, damage);
-        QFETCH(int, kept);
+        QFETCH(QStringList, row);
+        const QString name = row[0], damage = row[1];
+        const int kept = row[2].toInt();
         const qint64 start = qint64(1767225600) * 1000000 + 123457; // 2026-01-01, with µs
         const QVector<BusRecord> made{logged(statusFrame(1, 1), start),
                                       logged(statusFrame(2, 2), start + 10, BusRecord::Sent),
@@ -123,33 +115,10 @@ private slots:
 
     // Cancelled, or the live bus shown again, an opening stops where it is
     // and says so; while it runs, another is refused.
-    void stopped_data()
-    {
-        QTest::addColumn<bool>("cancelled"); // else the live bus shown
-        QTest::newRow("Cancel") << true;
-        QTest::newRow("the live bus") << false;
-    }
     void stopped()
     {
-        QFETCH(bool, cancelled);
-        const QString path = dir.filePath(QStringLiteral("long.log"));
-        QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
-        QSignalSpy messages(&*tool, &LogTool::message);
-        QVERIFY(tool->open(path));
-        QVERIFY(!tool->open(path));
-        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("A log is being opened: cancel it first"));
-        QMetaObject::Connection once;
-        once = connect(&*tool, &LogTool::openProgress, this, [&] {
-            disconnect(once);
-            if (cancelled)
-                tool->cancelOpening();
-            else
-                bus->shown.showLiveBus();
-        });
-        QTRY_VERIFY(!tool->isOpening());
-        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Stopped opening %1: 4096 frames").arg(path));
-        if (cancelled)
-            QCOMPARE(bus->shown.fileStore()->heldCount(), 4096);
+        for (bool cancelled : {true, false}) // else the live bus shown
+            stoppedBy(cancelled);
     }
 
     void recording()
@@ -170,6 +139,28 @@ private slots:
     }
 
 private:
+    void stoppedBy(bool cancelled)
+    {
+        const QString path = dir.filePath(QStringLiteral("long.log"));
+        QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
+        QSignalSpy messages(&*tool, &LogTool::message);
+        QVERIFY(tool->open(path));
+        QVERIFY(!tool->open(path));
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("A log is being opened: cancel it first"));
+        QMetaObject::Connection once;
+        once = connect(&*tool, &LogTool::openProgress, this, [&] {
+            disconnect(once);
+            if (cancelled)
+                tool->cancelOpening();
+            else
+                bus->shown.showLiveBus();
+        });
+        QTRY_VERIFY(!tool->isOpening());
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Stopped opening %1: 4096 frames").arg(path));
+        if (cancelled)
+            QCOMPARE(bus->shown.fileStore()->heldCount(), 4096);
+    }
+
     QTemporaryDir dir;
     std::optional<ShownBus> bus;
     std::optional<LogTool> tool;

@@ -5,6 +5,7 @@
 #include "busframes.h"
 #include "buslogs.h"
 #include "ptysession.h"
+#include "support/datarows.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,21 +28,12 @@ private slots:
         bus.reset();
     }
 
-    void refused_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // "": the port is closed first
-        QTest::addColumn<QString>("said");       // PATH: the file's
-        QTest::newRow("not connected") << QByteArray() << "Not connected: connect to a port to replay";
-        QTest::newRow("no frames") << QByteArray("# 2024-03-05T10:00:00.000Z noise: 00 FF\n")
-                                   << "No frames to replay in PATH";
-        QTest::newRow("no log") << QByteArray("\x01\xfe" "AbCd9\x80\x7f\x02").repeated(10)
-                                << "Line 1 of PATH is no log line: it is neither a frame, noise, an event nor a "
-                                   "comment, and the file is not replayed";
-    }
+    void refused_data() { addDataRows(QStringLiteral("bustools/replayrefused.txt")); }
     void refused()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, said);
+        QFETCH(QStringList, row);
+        const QByteArray content = unescapedBytes(row[0]);
+        const QString said = row[1];
         const QString path = dir.filePath(QStringLiteral("refused.log"));
         QVERIFY(writeFile(path, content));
         if (content.isEmpty())
@@ -57,19 +49,11 @@ private slots:
     }
 
     // However it ends, it says so once, and no frame follows.
-    void ends_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("said"); // PATH: the log's; "!": an error
-        QTest::newRow("played") << "played" << "Replayed 3 frames of PATH";
-        QTest::newRow("stopped") << "stop" << "Replay of PATH stopped";
-        QTest::newRow("disconnected") << "close" << "!Replay stopped: disconnected";
-        QTest::newRow("port lost") << "lost" << "!Replay stopped: ";
-    }
+    void ends_data() { addDataRows(QStringLiteral("bustools/replayends.txt")); }
     void ends()
     {
-        QFETCH(QString, how);
-        QFETCH(QString, said);
+        QFETCH(QStringList, row);
+        const QString how = row[0], said = unescaped(row[1]);
         const QString path = spacedLog(3, how == QLatin1String("played") ? 20000 : 300000);
         QSignalSpy messages(tool.get(), &ReplayTool::message);
         QSignalSpy ended(tool.get(), &ReplayTool::ended);

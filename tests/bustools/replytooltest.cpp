@@ -6,12 +6,13 @@
 #include "serial/bussession.h"
 #include "serial/serialconnection.h"
 #include "trace/tracestore.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 
 namespace {
 
-// "12 Q1>2": at 12 ms a request from node 1 to node 2 (A: a reply; * is all).
+// "12 Q1>2" (tests/data/bustools/replyscenarios.txt says how to read it).
 BusRecord recordOf(const QString &text, qint64 originUs)
 {
     const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -28,8 +29,7 @@ BusRecord recordOf(const QString &text, qint64 originUs)
     return record;
 }
 
-// Each row's reply: - none, w waiting, n no reply, u unsolicited, 5 answered
-// after 5 ms, r5 a reply 5 ms after its request.
+// Each row's reply, as the scenarios write it.
 QString rowsText(const ReplyTool &tool, const TraceStore &store)
 {
     QStringList rows;
@@ -43,7 +43,7 @@ QString rowsText(const ReplyTool &tool, const TraceStore &store)
     return rows.join(QLatin1Char(' '));
 }
 
-// "0:1,2": the rows the first row links to, by their place.
+// "0:1,2": the rows the first row links to.
 QString linksText(const ReplyTool &tool, const TraceStore &store)
 {
     QStringList rows;
@@ -66,41 +66,14 @@ class ReplyToolTest : public QObject
     Q_OBJECT
 
 private slots:
-    void scenario_data()
-    {
-        QTest::addColumn<int>("timeoutMs");
-        QTest::addColumn<QString>("frames");
-        QTest::addColumn<int>("advanceMs"); // -1: none; -2: the live clock's timer
-        QTest::addColumn<QString>("rows");
-        QTest::addColumn<QString>("links");
-        QTest::addColumn<QString>("table"); // the first row: node, requests, answered, unanswered, median, p95, max
-
-        QTest::newRow("prompt") << 1000 << "0 Q1>2; 5 A2>1" << -1 << "5 r5" << "0:1 1:0"
-                                << "000002 1 1 0 5.000 5.000 5.000";
-        QTest::newRow("late") << 1000 << "0 Q1>2; 1500 A2>1" << -1 << "n u" << "" << "000002 1 0 1   ";
-        QTest::newRow("late, a longer timeout") << 2000 << "0 Q1>2; 1500 A2>1" << -1 << "1500 r1500" << "0:1 1:0"
-                                                << "000002 1 1 0 1500.000 1500.000 1500.000";
-        QTest::newRow("interleaved") << 1000 << "0 Q1>2; 1 Q1>3; 5 A3>1; 6 A2>1" << -1 << "6 4 r4 r6"
-                                     << "0:3 1:2 2:1 3:0" << "000002 1 1 0 6.000 6.000 6.000";
-        QTest::newRow("missing") << 1000 << "0 Q1>2; 10 Q1>3" << 1100 << "n n" << "" << "000002 1 0 1   ";
-        QTest::newRow("waiting") << 1000 << "0 Q1>2; 10 Q1>3" << 500 << "w w" << "" << "000002 0 0 0   ";
-        QTest::newRow("unsolicited") << 1000 << "0 A2>1; 3 Q1>2; 4 A3>1" << 2000 << "u n u" << ""
-                                     << "000002 1 0 1   ";
-        QTest::newRow("broadcast, several replies")
-            << 1000 << "0 Q1>*; 3 A2>1; 7 A3>1; 8 A2>4" << 2000 << "3 r3 r7 u" << "0:1,2 1:0 2:0"
-            << "Broadcast 1 1 0 3.000 3.000 3.000";
-        QTest::newRow("live, a silent bus") << 100 << "0 Q1>2; 10 A2>1; 20 Q1>2" << -2 << "10 r10 n" << "0:1 1:0"
-                                            << "000002 2 1 1 10.000 10.000 10.000";
-    }
-
+    void scenario_data() { addDataRows(QStringLiteral("bustools/replyscenarios.txt")); }
     void scenario()
     {
-        QFETCH(int, timeoutMs);
-        QFETCH(QString, frames);
-        QFETCH(int, advanceMs);
-        QFETCH(QString, rows);
-        QFETCH(QString, links);
-        QFETCH(QString, table);
+        QFETCH(QStringList, row);
+        const int timeoutMs = row[0].toInt();
+        const QString frames = row[1];
+        const int advanceMs = row[2].toInt();
+        const QString rows = row[3], links = row[4], table = unescaped(row[5]);
         BusSession session(QStringLiteral(KWN_SOURCE_DIR "/xml"));
         TraceStore store;
         ShownTrace shown(&session, &store);

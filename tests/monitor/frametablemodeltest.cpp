@@ -3,6 +3,7 @@
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "trace/tracestore.h"
+#include "support/datarows.h"
 
 #include <QBrush>
 #include <QColor>
@@ -87,48 +88,31 @@ private slots:
     // Batches into a small ring: each one is a single insertion and at most a
     // single removal off the top, never a reset; the rows left show the
     // newest. (What the ring drops and counts is the store's.)
-    void ring_data()
-    {
-        QTest::addColumn<int>("capacity");
-        QTest::addColumn<QList<int>>("batches");
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<int>("firstKept");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("removals");
-        QTest::newRow("exactly full") << 10 << QList<int>{5, 5} << "" << 0 << 10 << 0;
-        QTest::newRow("evicts per batch") << 10 << QList<int>{6, 6, 6} << "" << 8 << 10 << 2;
-        QTest::newRow("batch larger than ring") << 10 << QList<int>{4, 25} << "" << 19 << 10 << 1;
-        // Only rows that pass the filter are removed: Count=10 here.
-        QTest::newRow("filtered") << 10 << QList<int>{12, 9} << "count=1" << 11 << 9 << 1;
-    }
+    void ring_data() { addDataRows(QStringLiteral("monitor/ring.txt")); }
     void ring()
     {
-        QFETCH(int, capacity);
-        QFETCH(QList<int>, batches);
-        QFETCH(QString, filter);
-        QFETCH(int, firstKept);
-        QFETCH(int, rows);
-        QFETCH(int, removals);
-
+        QFETCH(QStringList, row);
+        const QStringList batches = row[0].split(QLatin1Char(' '));
+        const QString filter = row[1];
         TraceStore store;
-        store.setCapacity(capacity);
+        store.setCapacity(10);
         FrameTableModel model(&store);
         model.setFilterText(filter);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         int next = 0;
-        for (int size : batches) {
-            store.append(frames(next, size));
-            next += size;
+        for (const QString &size : batches) {
+            store.append(frames(next, size.toInt()));
+            next += size.toInt();
         }
-        QCOMPARE(removed.count(), removals);
+        QCOMPARE(removed.count(), row[4].toInt());
         QCOMPARE(reset.count(), 0);
         QVERIFY(inserted.count() <= batches.size());
-        QCOMPARE(model.rowCount(), rows);
-        QCOMPARE(cell(model, 0, ColumnValues), QStringLiteral("Count=%1").arg(firstKept));
-        for (int row = 0; row < model.rowCount(); ++row)
-            QVERIFY(cell(model, row, ColumnValues).contains(filter, Qt::CaseInsensitive));
+        QCOMPARE(model.rowCount(), row[3].toInt());
+        QCOMPARE(cell(model, 0, ColumnValues), QStringLiteral("Count=") + row[2]);
+        for (int r = 0; r < model.rowCount(); ++r)
+            QVERIFY(cell(model, r, ColumnValues).contains(filter, Qt::CaseInsensitive));
     }
 
     // A long list takes a filter in slices from the event loop: the rows of
@@ -195,76 +179,30 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
     }
 
-    // Under a filter a frame's Δ is to the frame shown above it, past any
-    // noise shown between; without one it is the session's, to the frame
-    // before. Nothing of an earlier filter stays.
-    void deltaUnderFilter_data()
+    // The Time column in each mode, under a filter too (the seconds since
+    // the first frame of the list, not of the rows shown), its tool tip the
+    // clock time; the Δ column without a filter the session's, under one to
+    // the frame shown above, past any noise between. The mode is set before
+    // another filter, which leaves nothing behind.
+    void timeAndDelta_data() { addDataRows(QStringLiteral("monitor/timeanddelta.txt")); }
+    void timeAndDelta()
     {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("deltas");
-        QTest::newRow("no filter") << "" << QStringList{"", "10.000", "20.000", "", "", "30.000"};
-        QTest::newRow("one message") << "mode" << QStringList{"", "30.000", "30.000"};
-        QTest::newRow("noise and events shown between") << "-status" << QStringList{"", "30.000", "", "", "30.000"};
-    }
-    void deltaUnderFilter()
-    {
-        QFETCH(QString, filter);
-        QFETCH(QStringList, deltas);
-        QVector<BusRecord> batch{frame(0, 1000, QStringLiteral("Mode")), frame(1, 1010),
-                                 frame(2, 1030, QStringLiteral("Mode")), noiseRecord(1035, "\xA5"),
-                                 eventRecord(1040000, QStringLiteral("Connected to /dev/ttyUSB1")),
-                                 frame(3, 1060, QStringLiteral("Mode"))};
-        // As the session stamps them: to the frame before, whichever.
-        batch[1].deltaUs = 10000;
-        batch[2].deltaUs = 20000;
-        batch[5].deltaUs = 30000;
-        TraceStore store;
-        FrameTableModel model(&store);
-        store.append(batch);
-        model.setFilterText(QStringLiteral("status"));
-        model.setFilterText(filter);
-        QStringList shown;
-        for (int row = 0; row < model.rowCount(); ++row) {
-            shown << cell(model, row, ColumnDelta);
-            QCOMPARE(model.data(model.index(row, ColumnDelta), Qt::ToolTipRole).toString(), shown.last());
-        }
-        QCOMPARE(shown, deltas);
-    }
-
-    // The Time column in each mode, under a filter too: the clock time to
-    // the µs, the seconds since the first frame of the list (not of the
-    // rows shown), or the ms since the row shown above. The mode is set
-    // before another filter, which leaves nothing behind. The tool tip
-    // always holds the clock time.
-    void timeModes_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("times");
-        const int clock = FrameTableModel::ClockTime;
-        const int first = FrameTableModel::SinceFirst;
-        const int above = FrameTableModel::DeltaAbove;
-        QTest::newRow("clock") << clock << ""
-                               << QStringList{"00:00:09.999000", "00:00:10.000250", "00:00:10.012750",
-                                              "00:00:10.013000", "00:00:10.025251"};
-        QTest::newRow("since first")
-            << first << "" << QStringList{"-0.001250", "0.000000", "0.012500", "0.012750", "0.025001"};
-        QTest::newRow("since first, frame hidden")
-            << first << "-status" << QStringList{"-0.001250", "0.012500", "0.012750"};
-        QTest::newRow("row above") << above << "" << QStringList{"", "1.250", "12.500", "0.250", "12.251"};
-        QTest::newRow("row above, others") << above << "-status" << QStringList{"", "13.750", "0.250"};
-    }
-    void timeModes()
-    {
-        QFETCH(int, mode);
-        QFETCH(QString, filter);
-        QFETCH(QStringList, times);
+        QFETCH(QStringList, row);
+        const int mode = row[0].toInt();
+        const auto list = [](const QString &texts) {
+            QStringList items = texts.split(QLatin1Char(','));
+            for (QString &item : items)
+                item = item.trimmed();
+            return items;
+        };
         QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")),
                                  frame(1, 0), frame(2, 0, QStringLiteral("Mode")), noiseRecord(0, "\x5A"),
                                  frame(3, 0)};
         const qint64 us[] = {9999000, 10000250, 10012750, 10013000, 10025251};
         for (int i = 0; i < batch.size(); ++i)
             batch[i].timeUs = us[i];
+        batch[2].deltaUs = 12500; // as the session stamps them: to the frame before, whichever
+        batch[4].deltaUs = 12501;
         TraceStore store;
         FrameTableModel model(&store);
         store.append(batch);
@@ -272,14 +210,17 @@ private slots:
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setTimeMode(FrameTableModel::TimeMode(mode));
         QCOMPARE(changed.count(), mode == FrameTableModel::ClockTime ? 0 : 1);
-        model.setFilterText(filter);
-        QStringList shown;
-        for (int row = 0; row < model.rowCount(); ++row) {
-            shown << cell(model, row, ColumnTime);
-            QCOMPARE(model.data(model.index(row, ColumnTime), Qt::ToolTipRole).toString(),
-                     timeOfDayText(model.recordAt(row)->timeUs));
+        model.setFilterText(row[1]);
+        QStringList shownTimes, shownDeltas;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            shownTimes << cell(model, r, ColumnTime);
+            shownDeltas << cell(model, r, ColumnDelta);
+            QCOMPARE(model.data(model.index(r, ColumnTime), Qt::ToolTipRole).toString(),
+                     timeOfDayText(model.recordAt(r)->timeUs));
+            QCOMPARE(model.data(model.index(r, ColumnDelta), Qt::ToolTipRole).toString(), shownDeltas.last());
         }
-        QCOMPARE(shown, times);
+        QCOMPARE(shownTimes, list(row[2]));
+        QCOMPARE(shownDeltas, list(row[3]));
     }
 
     // Each column's text, an event's its time and text alone; every cell's
@@ -386,19 +327,9 @@ private slots:
     }
 
     // Sorted through a proxy by the sort role, the numbers sort as numbers
-    // (10 after 9, 1000 ms after 25), the texts as texts.
-    void latestSorting_data()
-    {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QStringList>("messages"); // ascending
-        QTest::newRow("count") << int(LatestMessageModel::Count) << QStringList{"A", "C", "B"};
-        QTest::newRow("rate") << int(LatestMessageModel::Rate) << QStringList{"A", "C", "B"};
-        QTest::newRow("message") << int(LatestMessageModel::Message) << QStringList{"A", "B", "C"};
-    }
+    // (10 after 9, 1000 ms after 25).
     void latestSorting()
     {
-        QFETCH(int, column);
-        QFETCH(QStringList, messages);
         // A: 2 frames 1000 ms apart (1 /s); B: 10 frames 25 ms apart (40 /s);
         // C: 9 frames 200 ms apart (5 /s). Last seen: B, C, A. As texts the
         // counts, rates and Δ would sort otherwise.
@@ -419,11 +350,13 @@ private slots:
         QSortFilterProxyModel sorted;
         sorted.setSourceModel(&model);
         sorted.setSortRole(LatestMessageModel::SortRole);
-        sorted.sort(column, Qt::AscendingOrder);
-        QStringList order;
-        for (int row = 0; row < sorted.rowCount(); ++row)
-            order << sorted.data(sorted.index(row, LatestMessageModel::Message)).toString();
-        QCOMPARE(order, messages);
+        for (int column : {LatestMessageModel::Count, LatestMessageModel::Rate}) {
+            sorted.sort(column, Qt::AscendingOrder);
+            QStringList order;
+            for (int row = 0; row < sorted.rowCount(); ++row)
+                order << sorted.data(sorted.index(row, LatestMessageModel::Message)).toString();
+            QCOMPARE(order, (QStringList{"A", "C", "B"}));
+        }
     }
 
     // When the store drops the latest entries seen longest ago, the rows
