@@ -6,6 +6,7 @@
 #include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/filteroption.h"
+#include "cli/logrecord.h"
 #include "cli/linereader.h"
 #include "cli/replyoutput.h"
 #include "codec/busrecorddecoder.h"
@@ -115,11 +116,9 @@ void RepliesReader::add(const capture::RecordView &view)
 {
     if (view.kind == BusRecord::Event)
         return;
-    const QByteArray bytes(view.bytes, view.size);
+    const BusRecord record = cli::recordOf(view, m_decoder);
+    const QByteArray &bytes = record.bytes;
     const bool frame = view.kind != BusRecord::Noise;
-    BusRecord record = frame ? m_decoder.decoded(bytes) : BusRecord();
-    record.kind = view.kind;
-    record.timeUs = view.hasTime ? view.timeUs : -1;
     m_frames += frame ? 1 : 0;
     const bool chosen = frameRole(record) != FrameRole::Request || m_choice.keeps(bytes, directionText(view.kind));
     m_pairing.add(record, m_frames, chosen);

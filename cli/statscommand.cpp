@@ -5,6 +5,7 @@
 #include "capture/recordfile.h"
 #include "cli/commands.h"
 #include "cli/filteroption.h"
+#include "cli/logrecord.h"
 #include "cli/replyoutput.h"
 #include "cli/serialoptions.h"
 #include "codec/buslog.h"
@@ -131,13 +132,9 @@ void LogReader::add(const capture::RecordView &view)
 {
     if (view.kind == BusRecord::Event)
         return;
-    const QByteArray bytes(view.bytes, view.size);
-    BusRecord record = view.kind == BusRecord::Noise ? BusRecord() : m_decoder.decoded(bytes);
-    if (view.kind == BusRecord::Noise)
-        record.bytes = bytes;
-    record.kind = view.kind;
     // A plain frame line has no time of its own: it counts, but not for the span.
-    record.timeUs = view.hasTime ? view.timeUs : -1;
+    const BusRecord record = cli::recordOf(view, m_decoder);
+    const QByteArray &bytes = record.bytes;
     // Times of another precision than milliseconds are kept in the output.
     if (view.hasTime && view.timeUs % 1000 != 0)
         m_precise = true;
