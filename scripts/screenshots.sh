@@ -68,7 +68,10 @@ shoot() {
   # (-noreset above keeps it: the server would forget it when xprop leaves.)
   xprop -root -format RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$dpi"
 
-  HOME=$work/home XDG_CONFIG_HOME=$work/home/.config "$app" &
+  # Each resolution starts from the seeded settings, not from what the last
+  # run left (the columns shown, the splitter's place).
+  rm -rf "$work/home$dpi" && cp -r "$work/home" "$work/home$dpi"
+  HOME=$work/home$dpi XDG_CONFIG_HOME=$work/home$dpi/.config "$app" &
   app_pid=$!
   local window width height
   window=$(bigWindow "KWN Frame Builder")
