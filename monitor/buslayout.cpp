@@ -64,6 +64,10 @@ BusLayout::~BusLayout()
     busSession->blockSignals(true);
     busSession->stopRecording();
     busSession->close();
+    // A layout never put on a page is still ours; delete it before the
+    // panels, as its items still point at them.
+    if (layoutMain && !layoutMain->parent())
+        delete layoutMain;
     delete portPanel;
     delete statusLine;
     delete logPanel;

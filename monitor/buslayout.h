@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QVBoxLayout>
 
 class BusPlots;
 class BusSession;
@@ -27,7 +28,6 @@ class LogTool;
 class NodeTableModel;
 class PortPanel;
 class QHBoxLayout;
-class QVBoxLayout;
 class ReplayPanel;
 class ReplayTool;
 class ReplyTableModel;
@@ -70,7 +70,7 @@ private:
     void connectPanels();
     void connectMessages();
 
-    QVBoxLayout *layoutMain = nullptr;
+    QPointer<QVBoxLayout> layoutMain;
     QHBoxLayout *layoutLog = nullptr; // status line and the log buttons
     BusSession *busSession = nullptr;
     TraceStore *traceStore = nullptr; // the live bus's records

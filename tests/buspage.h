@@ -78,6 +78,10 @@ protected:
         delete page;
         device.reset();
     }
+    // The filter's clear button fades in an animation of no parent that
+    // deletes itself once a tick finds the button gone: let that tick come
+    // before the program ends, or the animation outlives it.
+    ~BusPageFixture() override { QTest::qWait(50); }
     template<typename T = QWidget> T *find(const QString &name) const { return page->findChild<T *>(name); }
     QPushButton *button(const QString &name) const { return find<QPushButton>(name); }
     void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
