@@ -3,7 +3,9 @@
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "trace/tracestore.h"
+#include "support/busrecords.h"
 #include "support/datarows.h"
+#include "support/decodedrecords.h"
 
 #include <QBrush>
 #include <QColor>
@@ -14,42 +16,6 @@
 #include <ctime>
 
 namespace {
-
-// A frame record as the session hands them out: texts already decoded.
-BusRecord frame(int n, qint64 timeMs, const QString &message = QStringLiteral("Status"),
-                quint32 source = 0x000001)
-{
-    BusRecord r;
-    r.timeUs = timeMs * 1000;
-    r.parsed = true;
-    r.checksumOk = true;
-    r.messageId = quint8(message.size());
-    r.sourceAddress = source;
-    r.destinationAddress = 0x000002;
-    r.bytes = QByteArray(11, char(n & 0xFF));
-    r.device = QStringLiteral("Drive");
-    r.message = message;
-    r.values = QStringLiteral("Frame decoded successfully. | Drive | Count=%1").arg(n);
-    r.shownValues = QStringLiteral("Count=%1").arg(n);
-    return r;
-}
-
-BusRecord noiseRecord(qint64 timeMs, const QByteArray &bytes)
-{
-    BusRecord r;
-    r.kind = BusRecord::Noise;
-    r.timeUs = timeMs * 1000;
-    r.bytes = bytes;
-    return r;
-}
-
-QVector<BusRecord> frames(int first, int count, qint64 timeMs = 1000)
-{
-    QVector<BusRecord> batch;
-    for (int i = first; i < first + count; ++i)
-        batch.append(frame(i, timeMs + i));
-    return batch;
-}
 
 QString cell(const QAbstractItemModel &model, int row, int column)
 {
@@ -103,7 +69,7 @@ private slots:
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         int next = 0;
         for (const QString &size : batches) {
-            store.append(frames(next, size.toInt()));
+            store.append(decodedFrames(next, size.toInt()));
             next += size.toInt();
         }
         QCOMPARE(removed.count(), row[4].toInt());
@@ -122,14 +88,14 @@ private slots:
     void filterInSlices()
     {
         TraceStore store;
-        store.append(frames(0, 5000));
+        store.append(decodedFrames(0, 5000));
         FrameTableModel model(&store);
         model.setFilterSliceNs(0); // a look at the clock ends each slice
         QSignalSpy applied(&model, &FrameTableModel::rowFilterApplied);
         model.setFilterText(QStringLiteral("count=1"));
         QVERIFY(model.isFilterPending());
         model.setFilterText(QStringLiteral("count=10"));
-        store.append(frames(10000, 200));
+        store.append(decodedFrames(10000, 200));
         QCOMPARE(model.shownCount(), 5200);
         QVERIFY(!model.isFiltering());
         QTRY_VERIFY(!model.isFilterPending());
@@ -148,16 +114,16 @@ private slots:
     {
         TraceStore store;
         store.setCapacity(4);
-        store.append(frames(0, 2));
+        store.append(decodedFrames(0, 2));
         FrameTableModel model(&store);
         QCOMPARE(valuesColumn(model), (QStringList{"Count=0", "Count=1"}));
         QSignalSpy counts(&model, &FrameTableModel::countsChanged);
-        store.append(frames(2, 1));
+        store.append(decodedFrames(2, 1));
         QCOMPARE(counts.count(), 1);
         model.setFilterText(QStringLiteral("count=1"));
         QVERIFY(model.isFiltering());
         QCOMPARE(counts.count(), 2);
-        store.append(frames(3, 2)); // held changes, no row shown; frame 0 dropped
+        store.append(decodedFrames(3, 2)); // held changes, no row shown; frame 0 dropped
         QCOMPARE(counts.count(), 3);
         QCOMPARE(model.shownCount(), 1);
         QCOMPARE(model.heldCount(), 4);
@@ -170,7 +136,7 @@ private slots:
         QCOMPARE(reset.count(), 0);
         QCOMPARE(removed.count(), 0); // no row was shown
         QCOMPARE(model.heldCount(), 0);
-        store.append(frames(6, 3));
+        store.append(decodedFrames(6, 3));
         QCOMPARE(valuesColumn(model), QStringList{"Count=7"});
         model.setFilterText(QString());
         QVERIFY(!model.isFiltering());
@@ -195,9 +161,9 @@ private slots:
                 item = item.trimmed();
             return items;
         };
-        QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")),
-                                 frame(1, 0), frame(2, 0, QStringLiteral("Mode")), noiseRecord(0, "\x5A"),
-                                 frame(3, 0)};
+        QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")), decodedFrame(1, 0),
+                                 decodedFrame(2, 0, 1, QStringLiteral("Mode")), busRecord(BusRecord::Noise, 0, "\x5A"),
+                                 decodedFrame(3, 0)};
         const qint64 us[] = {9999000, 10000250, 10012750, 10013000, 10025251};
         for (int i = 0; i < batch.size(); ++i)
             batch[i].timeUs = us[i];
@@ -229,11 +195,11 @@ private slots:
     {
         TraceStore store;
         FrameTableModel model(&store);
-        QVector<BusRecord> batch{frame(1, 5000), frame(2, 5250)};
+        QVector<BusRecord> batch{decodedFrame(1, 5000), decodedFrame(2, 5250)};
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
         batch[1].deltaUs = 250001;
-        batch.append(noiseRecord(5300, QByteArray::fromHex("a1b2c3")));
+        batch.append(busRecord(BusRecord::Noise, 5300000, QByteArray::fromHex("a1b2c3")));
         batch.append(eventRecord(5400000, QStringLiteral("Disconnected")));
         store.append(batch);
         QStringList rows;
@@ -271,7 +237,7 @@ private slots:
         TraceStore store;
         FrameTableModel model(&store);
         for (const auto &row : rows) {
-            BusRecord record = frame(1, 1000);
+            BusRecord record = decodedFrame(1, 1000);
             record.kind = row.kind;
             record.checksumOk = row.checksumOk;
             record.statusShown = row.statusShown;
@@ -293,11 +259,11 @@ private slots:
         LatestMessageModel model(&store);
         QVector<BusRecord> batch;
         for (int i = 0; i < 5; ++i)
-            batch.append(frame(i, 1000 + 100 * i)); // 10 per second
-        batch.append(frame(9, 1050, QStringLiteral("Mode")));
+            batch.append(decodedFrame(i, 1000 + 100 * i)); // 10 per second
+        batch.append(decodedFrame(9, 1050, 1, QStringLiteral("Mode")));
         batch[5].kind = BusRecord::Sent;
         batch[5].statusShown = true;
-        batch.append(noiseRecord(1070, "\x11"));
+        batch.append(busRecord(BusRecord::Noise, 1070000, "\x11"));
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         store.append(batch);
         QCOMPARE(inserted.count(), 1);
@@ -316,7 +282,7 @@ private slots:
         QCOMPARE(colourOf(model, 1, LatestMessageModel::Message), QColor(Qt::darkBlue));
 
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        store.append({frame(20, 1600), frame(21, 1725)});
+        store.append({decodedFrame(20, 1600), decodedFrame(21, 1725)});
         QCOMPARE(changed.count(), 1);
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
@@ -334,13 +300,13 @@ private slots:
         // C: 9 frames 200 ms apart (5 /s). Last seen: B, C, A. As texts the
         // counts, rates and Δ would sort otherwise.
         QVector<BusRecord> batch;
-        auto add = [&](const char *message, quint32 source, int count, int intervalMs, qint64 endMs, int value) {
-            for (int i = 0; i < count; ++i)
-                batch.append(frame(value, endMs - qint64(count - 1 - i) * intervalMs, QLatin1String(message), source));
+        auto add = [&](const char *message, quint32 source, int count, int intervalMs, qint64 endMs) {
+            for (qint64 i = count - 1; i >= 0; --i)
+                batch.append(decodedFrame(1, endMs - i * intervalMs, source, QLatin1String(message)));
         };
-        add("A", 1, 2, 1000, 90000, 5);
-        add("B", 2, 10, 25, 60000, 7);
-        add("C", 3, 9, 200, 80000, 10);
+        add("A", 1, 2, 1000, 90000);
+        add("B", 2, 10, 25, 60000);
+        add("C", 3, 9, 200, 80000);
         std::stable_sort(batch.begin(), batch.end(),
                          [](const BusRecord &a, const BusRecord &b) { return a.timeUs < b.timeUs; });
         TraceStore store;
@@ -370,8 +336,8 @@ private slots:
         model.setFilterText(QStringLiteral("-mode"));
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         for (quint32 source = 1; source <= 12; ++source)
-            store.append({frame(int(source), 1000, QStringLiteral("Status"), source),
-                          frame(int(source), 1000, QStringLiteral("Mode"), source)});
+            store.append({decodedFrame(int(source), 1000, source, QStringLiteral("Status")),
+                          decodedFrame(int(source), 1000, source, QStringLiteral("Mode"))});
         QVERIFY(reset.count() > 0);
         QCOMPARE(model.entryCount(), store.latest().size());
         QCOMPARE(model.droppedCount(), store.latest().droppedCount());
@@ -397,7 +363,7 @@ private slots:
         model.setRowFilter(std::make_shared<RecordFilter>(QStringLiteral("[Position] > 50"), catalogue));
         // A drive's position report: Position is its third data byte.
         const auto position = [](quint32 source, int value, qint64 ms) {
-            BusRecord r = frame(value, ms, QStringLiteral("Post Position"), source);
+            BusRecord r = decodedFrame(value, ms, source, QStringLiteral("Post Position"));
             r.messageId = 0x0D;
             r.bytes = packFrame(0x0D, false, 20, 2, 0, source, 0x3A0C51,
                                 QByteArray::fromHex("3412") + char(value) + QByteArray::fromHex("FB9CFFFFFF00"));
@@ -432,7 +398,7 @@ private slots:
         for (int done = 0; done < count; done += 400) {
             QVector<BusRecord> batch;
             for (int i = done; i < done + 400; ++i)
-                batch.append(frame(i % 64, 1000 + i));
+                batch.append(decodedFrame(i % 64, 1000 + i));
             batches.append(batch);
         }
         // The heap taken by the records fed, or -1 when not every one is shown.
