@@ -5,6 +5,7 @@
 
 #include "codec/framedecoding.h"
 #include "trace/tracestore.h"
+#include "support/busrecords.h"
 
 #include <QBrush>
 #include <QColor>
@@ -56,7 +57,9 @@ class NodeTableModelTest : public QObject
 
 private slots:
     // Two nodes, one sending three small frames and another one larger; bad,
-    // noise and event records count for no node.
+    // noise and event records count for no node. A node is grey once silent
+    // longer than the threshold (when that is: nodetabletest); a new
+    // threshold draws every row again.
     void contents()
     {
         TraceStore store;
@@ -67,11 +70,8 @@ private slots:
         batch << frame(0x3A0C51, kBase + 2 * kSecond, QStringLiteral("Post Status"));
         BusRecord bad = frame(0x000007, kBase + 2 * kSecond);
         bad.checksumOk = false;
-        BusRecord noise;
-        noise.kind = BusRecord::Noise;
-        noise.timeUs = kBase + 3 * kSecond;
-        noise.bytes = QByteArray(5, 'x');
-        batch << bad << noise << eventRecord(kBase, QStringLiteral("Connected to /dev/null"));
+        batch << bad << busRecord(BusRecord::Noise, kBase + 3 * kSecond, QByteArray(5, 'x'))
+              << eventRecord(kBase, QStringLiteral("Connected to /dev/null"));
         BusRecord unknown = frame(0x3A0C51, kBase + 4 * kSecond, QString());
         unknown.messageId = 0x5C;
         batch << unknown;
@@ -94,6 +94,11 @@ private slots:
         QCOMPARE(model.nodeAt(0), qint64(0x3A0C51));
         QCOMPARE(model.nodeAt(1), qint64(0x000001));
         QCOMPARE(model.nodeAt(2), qint64(-1));
+        QVERIFY(!grey(model, 0) && !grey(model, 1));
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setSilenceThresholdUs(3 * kSecond); // the second node silent for 4 s
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(!grey(model, 0) && grey(model, 1));
     }
 
     // Under a filter, as the list: the nodes of the frames it selects,
@@ -129,21 +134,6 @@ private slots:
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("2"));
         QCOMPARE(cell(model, 2, NodeTableModel::Frames), QStringLiteral("2"));
-    }
-
-    // A node is grey once silent longer than the threshold (when that is:
-    // nodetabletest); a new threshold draws every row again.
-    void greying()
-    {
-        TraceStore store;
-        NodeTableModel model(&store);
-        store.append({frame(0xA, kBase), frame(0xB, kBase + 8 * kSecond)});
-        model.refresh(kBase + 12 * kSecond);
-        QVERIFY(grey(model, 0) && !grey(model, 1));
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        model.setSilenceThresholdUs(3 * kSecond);
-        QCOMPARE(changed.count(), 1);
-        QVERIFY(grey(model, 0) && grey(model, 1));
     }
 
     // New nodes come in one insertion a batch; frames of known nodes are
