@@ -49,6 +49,9 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+// 2024-03-05 10:00:00 UTC, in µs: the first time of the logs the tests write.
+const qint64 kLogBaseUs = Q_INT64_C(1709632800000000);
+
 class BusPageFixture : public QObject
 {
 protected:

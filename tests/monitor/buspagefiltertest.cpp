@@ -6,18 +6,11 @@
 
 #include "toolrun.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
-
-// 2024-03-05 10:00:00 UTC, in µs: the log's first time.
-qint64 logBaseUs()
-{
-    return QDateTime(QDate(2024, 3, 5), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch() * 1000;
-}
 
 // "RX 0F…": a frame as the comparison with the command line reads it.
 QString rowKey(const BusRecord &record)
@@ -141,10 +134,10 @@ private:
     {
         QRandomGenerator random(31);
         QVector<BusRecord> records;
-        records << eventRecord(logBaseUs(), QStringLiteral("Connected to /dev/ttyTEST0"));
+        records << eventRecord(kLogBaseUs, QStringLiteral("Connected to /dev/ttyTEST0"));
         const QVector<QByteArray> frames = bundledFrames(600, 31);
         for (int i = 0; i < frames.size(); ++i) {
-            const qint64 time = logBaseUs() + (i + 1) * 1000;
+            const qint64 time = kLogBaseUs + (i + 1) * 1000;
             QByteArray frame = frames.at(i);
             if (i % 7 == 3)
                 frame = withOneByteFlipped(random, frame);
