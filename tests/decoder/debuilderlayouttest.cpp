@@ -36,7 +36,6 @@ class DebuilderLayoutTest : public QObject
 private slots:
     void init();
     void typingDigitByDigit();
-    void deletingTheInput();
     void pasting_data();
     void pasting();
     void parameterRows();
@@ -80,19 +79,6 @@ void DebuilderLayoutTest::typingDigitByDigit()
         QCOMPARE(decoded()->count() == 0, digits < 22);
     }
     QCOMPARE(text("LineEditMessage"), QStringLiteral("GET_NODE_ADDR"));
-}
-
-// Emptied, the page shows no decoding and keeps the status of the last text.
-void DebuilderLayoutTest::deletingTheInput()
-{
-    paste(frameText(0x40, 3));
-    QTest::keyClick(child("LineEditInputFrame"), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(child("LineEditInputFrame"), Qt::Key_Backspace);
-    QCOMPARE(text("LineEditInputFrame"), QString());
-    QCOMPARE(decoded()->count(), 0);
-    QCOMPARE(text("LineEditMessage"), QStringLiteral("missing"));
-    QCOMPARE(text("LineEditApplication"), QStringLiteral("Glider"));
-    QCOMPARE(text("LineEditStatus"), kDecoded);
 }
 
 void DebuilderLayoutTest::pasting_data()
