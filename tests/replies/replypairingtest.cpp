@@ -1,5 +1,5 @@
 // The pairing rule as scenarios read from tests/data/replies/scenarios.txt,
-// and the delay figures worked out by hand.
+// and the delay figures of tests/data/replies/delayfigures.txt.
 
 #include "codec/frame.h"
 #include "replies/replypairing.h"
@@ -93,33 +93,19 @@ void ReplyPairingTest::scenario()
     QCOMPARE(pairing.held(), 0);
 }
 
-// Delays in µs; median, 95th percentile and maximum worked out by hand:
-// nearest rank, each rounded down to three significant digits but the maximum.
 void ReplyPairingTest::delayFigures_data()
 {
-    QTest::addColumn<QVector<qint64>>("delays");
-    QTest::addColumn<QVector<qint64>>("figures");
-    QTest::newRow("none") << QVector<qint64>{} << QVector<qint64>{-1, -1, -1};
-    QTest::newRow("one") << QVector<qint64>{12345} << QVector<qint64>{12300, 12300, 12345};
-    QTest::newRow("two: the lower is the median") << QVector<qint64>{20000, 10000}
-                                                  << QVector<qint64>{10000, 20000, 20000};
-    // 20 delays of 1..20 ms: rank 10 and rank 19.
-    QVector<qint64> twenty;
-    for (int ms = 20; ms >= 1; --ms)
-        twenty << ms * 1000;
-    QTest::newRow("twenty") << twenty << QVector<qint64>{10000, 19000, 20000};
-    QTest::newRow("steps") << QVector<qint64>{999, 1001, 1009, 999999, 59999999}
-                           << QVector<qint64>{1000, 59900000, 59999999};
+    addDataRows(QStringLiteral("replies/delayfigures.txt"));
 }
 
 void ReplyPairingTest::delayFigures()
 {
-    QFETCH(QVector<qint64>, delays);
-    QFETCH(QVector<qint64>, figures);
+    QFETCH(QStringList, row);
     DelaySummary summary;
-    for (const qint64 us : delays)
-        summary.add(us);
-    QCOMPARE((QVector<qint64>{summary.percentileUs(50), summary.percentileUs(95), summary.maxUs()}), figures);
+    for (const QString &us : row[0].split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        summary.add(us.toLongLong());
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(summary.percentileUs(50)).arg(summary.percentileUs(95)).arg(summary.maxUs()),
+             row[1]);
 }
 
 QTEST_GUILESS_MAIN(ReplyPairingTest)
