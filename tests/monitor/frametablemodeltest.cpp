@@ -9,6 +9,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QMap>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QtTest>
@@ -22,11 +23,14 @@ QString cell(const QAbstractItemModel &model, int row, int column)
     return model.data(model.index(row, column)).toString();
 }
 
-// A cell's text colour; invalid for the view's own.
-QColor colourOf(const QAbstractItemModel &model, int row, int column)
+// A cell's text colour: red, blue (dark), grey, or "-" for the view's own.
+QString colourOf(const QAbstractItemModel &model, int row, int column)
 {
     const QVariant brush = model.data(model.index(row, column), Qt::ForegroundRole);
-    return brush.isValid() ? brush.value<QBrush>().color() : QColor();
+    const QColor colour = brush.isValid() ? brush.value<QBrush>().color() : QColor();
+    const QMap<QRgb, QString> names{{QColor(Qt::red).rgb(), "red"}, {QColor(Qt::darkBlue).rgb(), "blue"},
+                                    {QColor(Qt::gray).rgb(), "grey"}};
+    return colour.isValid() ? names.value(colour.rgb(), colour.name()) : QStringLiteral("-");
 }
 
 QStringList valuesColumn(const FrameTableModel &model)
@@ -191,7 +195,11 @@ private slots:
 
     // Each column's text, an event's its time and text alone; every cell's
     // tool tip holds its whole text, the Values cell's the whole single line.
-    void columnsAndToolTips()
+    // After each row, the colours of its Values and Checksum cells: received
+    // frames in the view's, sent ones in dark blue, noise red, events grey; a
+    // bad checksum and a status shown in red in their own cells, whichever
+    // way the frame went.
+    void columnsColoursAndToolTips()
     {
         TraceStore store;
         FrameTableModel model(&store);
@@ -199,8 +207,12 @@ private slots:
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
         batch[1].deltaUs = 250001;
-        batch.append(busRecord(BusRecord::Noise, 5300000, QByteArray::fromHex("a1b2c3")));
-        batch.append(eventRecord(5400000, QStringLiteral("Disconnected")));
+        batch << busRecord(BusRecord::Noise, 5300000, QByteArray::fromHex("a1b2c3"))
+              << eventRecord(5400000, QStringLiteral("Disconnected")) << decodedFrame(3, 5500) << decodedFrame(4, 5600)
+              << decodedFrame(5, 5700);
+        batch[4].kind = batch[5].kind = BusRecord::Sent;
+        batch[5].checksumOk = false;
+        batch[5].statusShown = batch[6].statusShown = true;
         store.append(batch);
         QStringList rows;
         for (int row = 0; row < model.rowCount(); ++row) {
@@ -208,45 +220,23 @@ private slots:
             for (int column = 0; column < BusColumnCount; ++column) {
                 cells << cell(model, row, column);
                 QCOMPARE(model.data(model.index(row, column), Qt::ToolTipRole).toString(),
-                         row < 2 && column == ColumnValues ? batch.at(row).values : cells.last());
+                         row != 2 && row != 3 && column == ColumnValues ? batch.at(row).values : cells.last());
             }
-            rows << cells.join(QLatin1Char('|'));
+            rows << cells.join(QLatin1Char('|')) + QLatin1Char(' ') + colourOf(model, row, ColumnValues)
+                    + QLatin1Char('/') + colourOf(model, row, ColumnChecksum);
         }
         QCOMPARE(rows, (QStringList{"00:00:05.000000||RX|Drive|Status|000001 \u2192 000002|Count=1|"
-                                    "01 01 01 01 01 01 01 01 01 01 01|ok",
+                                    "01 01 01 01 01 01 01 01 01 01 01|ok -/-",
                                     "00:00:05.250000|250.001|RX|Drive|Status|000001 \u2192 Broadcast|Count=2|"
-                                    "02 02 02 02 02 02 02 02 02 02 02|bad",
-                                    "00:00:05.300000||RX||Noise||3 bytes|A1 B2 C3|",
-                                    "00:00:05.400000||||||Disconnected||"}));
-    }
-
-    // Received frames in the default colour, sent ones in dark blue, noise
-    // red, events grey; a bad checksum and a status shown in red in their
-    // own cells, whichever way the frame went.
-    void colours()
-    {
-        const QColor none, red(Qt::red), blue(Qt::darkBlue), grey(Qt::gray);
-        const struct {
-            BusRecord::Kind kind;
-            bool checksumOk, statusShown;
-            QColor values, checksum;
-        } rows[] = {{BusRecord::Received, true, false, none, none},  {BusRecord::Received, false, false, none, red},
-                    {BusRecord::Received, true, true, red, none},    {BusRecord::Sent, true, false, blue, blue},
-                    {BusRecord::Sent, false, true, red, red},        {BusRecord::Noise, false, false, red, red},
-                    {BusRecord::Event, false, false, grey, grey}};
-        TraceStore store;
-        FrameTableModel model(&store);
-        for (const auto &row : rows) {
-            BusRecord record = decodedFrame(1, 1000);
-            record.kind = row.kind;
-            record.checksumOk = row.checksumOk;
-            record.statusShown = row.statusShown;
-            record.parsed = row.kind == BusRecord::Received || row.kind == BusRecord::Sent;
-            store.append({record});
-            const int last = model.rowCount() - 1;
-            QCOMPARE(colourOf(model, last, ColumnValues), row.values);
-            QCOMPARE(colourOf(model, last, ColumnChecksum), row.checksum);
-        }
+                                    "02 02 02 02 02 02 02 02 02 02 02|bad -/red",
+                                    "00:00:05.300000||RX||Noise||3 bytes|A1 B2 C3| red/red",
+                                    "00:00:05.400000||||||Disconnected|| grey/grey",
+                                    "00:00:05.500000||TX|Drive|Status|000001 \u2192 000002|Count=3|"
+                                    "03 03 03 03 03 03 03 03 03 03 03|ok blue/blue",
+                                    "00:00:05.600000||TX|Drive|Status|000001 \u2192 000002|Count=4|"
+                                    "04 04 04 04 04 04 04 04 04 04 04|bad red/red",
+                                    "00:00:05.700000||RX|Drive|Status|000001 \u2192 000002|Count=5|"
+                                    "05 05 05 05 05 05 05 05 05 05 05|ok red/-"}));
     }
 
     // One row per (source, message), inserted once a batch and updated by
@@ -277,9 +267,9 @@ private slots:
         cells.removeFirst(); // the time of day
         QCOMPARE(cells, (QStringList{"Drive/Drive", "Status/Mode", "000001 \u2192 000002/000001 \u2192 000002",
                                      "Count=4/Count=9", "5/1", "10.0/", "100.000/"}));
-        QCOMPARE(colourOf(model, 0, LatestMessageModel::Values), QColor());
-        QCOMPARE(colourOf(model, 1, LatestMessageModel::Values), QColor(Qt::red));
-        QCOMPARE(colourOf(model, 1, LatestMessageModel::Message), QColor(Qt::darkBlue));
+        QCOMPARE(colourOf(model, 0, LatestMessageModel::Values), QStringLiteral("-"));
+        QCOMPARE(colourOf(model, 1, LatestMessageModel::Values), QStringLiteral("red"));
+        QCOMPARE(colourOf(model, 1, LatestMessageModel::Message), QStringLiteral("blue"));
 
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         store.append({decodedFrame(20, 1600), decodedFrame(21, 1725)});
