@@ -79,14 +79,11 @@ private slots:
         model.refresh(kBase + 5 * kSecond);
 
         QCOMPARE(model.rowCount(), 2);
-        const QStringList first = {QStringLiteral("3A0C51"), QStringLiteral("2"), QStringLiteral("QX-Drive 40"),
-                                   timeOfDayText(kBase).left(12), timeOfDayText(kBase + 4 * kSecond).left(12),
-                                   QStringLiteral("3"), QStringLiteral("0.3"), QStringLiteral("60.0 %"),
-                                   QStringLiteral("message 0x5C")};
-        const QStringList second = {QStringLiteral("000001"), QStringLiteral("0"), QString(),
-                                    timeOfDayText(kBase + kSecond).left(12), timeOfDayText(kBase + kSecond).left(12),
-                                    QStringLiteral("1"), QStringLiteral("0.1"), QStringLiteral("40.0 %"),
-                                    QStringLiteral("Move To")};
+        const auto time = [](qint64 us) { return timeOfDayText(us).left(12); };
+        const QStringList first = {"3A0C51", "2", "QX-Drive 40", time(kBase), time(kBase + 4 * kSecond), "3", "0.3",
+                                   "60.0 %", "message 0x5C"};
+        const QStringList second = {"000001", "0", "", time(kBase + kSecond), time(kBase + kSecond), "1", "0.1",
+                                    "40.0 %", "Move To"};
         for (int column = 0; column < NodeTableModel::ColumnCount; ++column) {
             QCOMPARE(cell(model, 0, column), first.at(column));
             QCOMPARE(cell(model, 1, column), second.at(column));
