@@ -109,32 +109,15 @@ private slots:
 
     // Cancelled, or the live bus shown again, an opening stops where it is
     // and says so; while it runs, another is refused.
+    void stopped_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("cancelled") << true;
+        QTest::newRow("live bus shown") << false;
+    }
     void stopped()
     {
-        for (bool cancelled : {true, false}) // else the live bus shown
-            stoppedBy(cancelled);
-    }
-
-    void recording()
-    {
-        const QString path = dir.filePath(QStringLiteral("record.log"));
-        QSignalSpy messages(&*tool, &LogTool::message);
-        QSignalSpy recording(&*tool, &LogTool::recordingChanged);
-        QVERIFY(tool->startRecording(path));
-        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to ") + path);
-        QCOMPARE(tool->recordingText(), QStringLiteral("\u25cf Recording record.log: 0 frames"));
-        tool->stopRecording();
-        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to %1 stopped").arg(path));
-        QVERIFY(!tool->startRecording(dir.filePath(QStringLiteral("no/such/folder.log"))));
-        QVERIFY(messages.last().at(1).toBool());
-        QCOMPARE(recording.count(), 3);
-        QCOMPARE(recording.at(0).at(0).toBool(), true);
-        QCOMPARE(recording.at(2).at(0).toBool(), false);
-    }
-
-private:
-    void stoppedBy(bool cancelled)
-    {
+        QFETCH(bool, cancelled);
         const QString path = dir.filePath(QStringLiteral("long.log"));
         QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
         QSignalSpy messages(&*tool, &LogTool::message);
@@ -155,6 +138,24 @@ private:
             QCOMPARE(bus->shown.fileStore()->heldCount(), 4096);
     }
 
+    void recording()
+    {
+        const QString path = dir.filePath(QStringLiteral("record.log"));
+        QSignalSpy messages(&*tool, &LogTool::message);
+        QSignalSpy recording(&*tool, &LogTool::recordingChanged);
+        QVERIFY(tool->startRecording(path));
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to ") + path);
+        QCOMPARE(tool->recordingText(), QStringLiteral("\u25cf Recording record.log: 0 frames"));
+        tool->stopRecording();
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to %1 stopped").arg(path));
+        QVERIFY(!tool->startRecording(dir.filePath(QStringLiteral("no/such/folder.log"))));
+        QVERIFY(messages.last().at(1).toBool());
+        QCOMPARE(recording.count(), 3);
+        QCOMPARE(recording.at(0).at(0).toBool(), true);
+        QCOMPARE(recording.at(2).at(0).toBool(), false);
+    }
+
+private:
     QTemporaryDir dir;
     std::optional<ShownBus> bus;
     std::optional<LogTool> tool;
