@@ -16,17 +16,9 @@ namespace {
 
 const QString kXml = QStringLiteral(KWN_SOURCE_DIR "/xml");
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
-}
-
 struct Sample
 {
-    const char *name;
+    QString name;
     QByteArray frame;
     QString direction;
 };
@@ -34,27 +26,10 @@ struct Sample
 // The frames every expression of the evaluator's table is asked about.
 QVector<Sample> samples()
 {
-    QByteArray badStop = packFrame(0x02, false, 11, 2, 0, 0x0A0B0C, 0xFFFFFF, QByteArray());
-    badStop[badStop.size() - 1] = char(badStop.at(badStop.size() - 1) ^ 1);
-    return {
-        // State Running down, Faults bits 0 and 2, Last command source
-        // Unknown (0xFF), Supply voltage 240.
-        {"status", packFrame(0x0F, false, 16, 2, 0, 0x3A0C51, 0x1E0005, bytes({2, 5, 0xFF, 0xF0, 0})),
-         QStringLiteral("RX")},
-        // Position pulses 4660, Position 85, Tilt -5, Encoder count -100, Preset 0.
-        {"position", packFrame(0x0D, false, 20, 2, 0, 0x0A0B0C, 0x3A0C51,
-                               bytes({0x34, 0x12, 0x55, 0xFB, 0x9C, 0xFF, 0xFF, 0xFF, 0})),
-         QString()},
-        // Move down to a group, acknowledged, the optional Duration left off.
-        {"move", packFrame(0x01, true, 12, 0, 2, 0x000003, 0x000000, bytes({1})), QStringLiteral("TX")},
-        {"badstop", badStop, QString()},
-        // Lumen Relay: firmware 3.1, serial number C0FFEE, hardware "B2".
-        {"info", packFrame(0x60, false, 21, 5, 0, 0x1E0005, 0x3A0C51,
-                           bytes({3, 1, 0xEE, 0xFF, 0xC0, 0, 'B', '2', 0, 0})),
-         QString()},
-        // No product has node type 14.
-        {"noproduct", packFrame(0x01, false, 12, 14, 14, 0x000001, 0x000002, bytes({1})), QStringLiteral("RX")},
-    };
+    QVector<Sample> all;
+    for (const QStringList &row : readDataRows(QStringLiteral("filter/samples.txt")))
+        all.append({row[0], QByteArray::fromHex(row[2].toLatin1()), row[1]});
+    return all;
 }
 
 // Judges `frame`, sent, by its decoded report, and counts in `differences`
@@ -126,10 +101,10 @@ void FilterExpressionTest::select()
         report.direction = sample.direction;
         const bool matches = filter.matches(ReportFilterFrame(report));
         if (matches)
-            byReport << QLatin1String(sample.name);
+            byReport << sample.name;
         const PlainFrameFilter::Verdict verdict = quick.judge(sample.frame, sample.direction);
         if (verdict == PlainFrameFilter::Undecided ? matches : verdict == PlainFrameFilter::Matches)
-            byQuickReader << QLatin1String(sample.name);
+            byQuickReader << sample.name;
     }
     QCOMPARE(byReport.join(QLatin1Char(' ')), expected);
     QCOMPARE(byQuickReader, byReport);
