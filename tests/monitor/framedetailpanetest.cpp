@@ -76,18 +76,7 @@ private slots:
     void header()
     {
         QFETCH(QStringList, row);
-        QStringList f = row[0].split(QLatin1Char(' '));
-        const bool bad = f.last() == QLatin1String("bad");
-        if (bad)
-            f.removeLast();
-        QByteArray frame = QByteArray::fromHex(f[0].toLatin1()); // bytes that are no frame
-        if (f.size() > 1)
-            frame = packFrame(quint8(f[0].toUInt(nullptr, 16)), f[1] == QLatin1String("1"), quint8(f[2].toUInt()),
-                              quint8(f[3].toUInt()), quint8(f[4].toUInt()), f[5].toUInt(nullptr, 16),
-                              f[6].toUInt(nullptr, 16), QByteArray::fromHex(f.value(7).toLatin1()));
-        if (bad)
-            frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 1);
-        FrameReport report = files.decode(frame);
+        FrameReport report = files.decode(QByteArray::fromHex(row[0].toLatin1()));
         pane->showReport(report);
         QStringList shown, red;
         for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
