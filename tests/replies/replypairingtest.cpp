@@ -4,34 +4,9 @@
 #include "codec/frame.h"
 #include "replies/replypairing.h"
 #include "support/datarows.h"
+#include "support/replyrecords.h"
 
 namespace {
-
-quint32 nodeOf(const QString &text)
-{
-    if (text == QLatin1String("*"))
-        return kBroadcastAddress;
-    if (text == QLatin1String("G"))
-        return kGroupAddress;
-    return text.toUInt();
-}
-
-// "12 A2>1": a frame at 12 ms, a reply from node 2 to node 1.
-BusRecord frameOf(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const QChar kind = parts.value(1).at(0);
-    const QStringList route = parts.value(1).mid(1).split(QLatin1Char('>'));
-    BusRecord record;
-    record.timeUs = parts.value(0).toLongLong() * 1000;
-    record.parsed = true;
-    record.checksumOk = kind != QLatin1Char('B');
-    record.messageKnown = kind != QLatin1Char('U');
-    record.slaveMessage = kind == QLatin1Char('A') || kind == QLatin1Char('B');
-    record.sourceAddress = nodeOf(route.value(0));
-    record.destinationAddress = nodeOf(route.value(1));
-    return record;
-}
 
 QString settledText(const PairedRequest &request)
 {
@@ -79,7 +54,7 @@ void ReplyPairingTest::scenario()
     });
     quint64 sequence = 0;
     for (const QString &frame : frames.split(QLatin1Char(','))) {
-        const PairingStep step = pairing.add(frameOf(frame), ++sequence);
+        const PairingStep step = pairing.add(replyRecord(frame), ++sequence);
         // A reply names its request by the number it was given.
         if (step.kind == PairingStep::Answered || step.kind == PairingStep::Joined)
             QVERIFY(step.request > 0 && step.request < sequence);
