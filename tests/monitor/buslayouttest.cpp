@@ -16,9 +16,24 @@ private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
-    // The list is kept and says what happened; the state is red.
-    void otherEndClosed()
+    // The connection state stays in sight, red when the port failed; a long
+    // one is elided, whole in its tool tip, and the page keeps its height.
+    // When the other end closes, the list is kept and says what happened.
+    void connectionState()
     {
+        auto *status = find<ElidedLabel>(QStringLiteral("labelStatus"));
+        const int listHeight = listView()->height();
+        setPort(QStringLiteral("/dev/kwn-no-such-port-") + QString(120, QLatin1Char('x')));
+        click(QStringLiteral("buttonConnect"));
+        QCoreApplication::processEvents();
+        QVERIFY(!bus->session()->isOpen());
+        QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Connect"));
+        QCOMPARE(status->styleSheet(), QStringLiteral("color: red"));
+        QVERIFY(status->fullText().startsWith(QStringLiteral("No such port")));
+        QVERIFY(status->text() != status->fullText());
+        QCOMPARE(status->toolTip(), status->fullText());
+        QCOMPARE(listView()->height(), listHeight);
+
         connectTo(device->path);
         QVERIFY(device->write(statusFrame(1, 1) + statusFrame(2, 2)));
         QTRY_COMPARE(model()->rowCount(), 3); // after the port's event
@@ -205,24 +220,6 @@ private slots:
         QVERIFY2(message().startsWith(QStringLiteral("Recording to /dev/full stopped: ")), qPrintable(message()));
         QCOMPARE(find<QLabel>(QStringLiteral("labelMessage"))->styleSheet(), QStringLiteral("color: red"));
         QCOMPARE(label(QStringLiteral("labelStatus")), QStringLiteral("Connected to ") + device->path);
-    }
-
-    // The connection state stays in sight, red when the port failed; a long
-    // one is elided, whole in its tool tip, and the page keeps its height.
-    void statusTexts()
-    {
-        auto *status = find<ElidedLabel>(QStringLiteral("labelStatus"));
-        const int listHeight = listView()->height();
-        setPort(QStringLiteral("/dev/kwn-no-such-port-") + QString(120, QLatin1Char('x')));
-        click(QStringLiteral("buttonConnect"));
-        QCoreApplication::processEvents();
-        QVERIFY(!bus->session()->isOpen());
-        QCOMPARE(button(QStringLiteral("buttonConnect"))->text(), QStringLiteral("Connect"));
-        QCOMPARE(status->styleSheet(), QStringLiteral("color: red"));
-        QVERIFY(status->fullText().startsWith(QStringLiteral("No such port")));
-        QVERIFY(status->text() != status->fullText());
-        QCOMPARE(status->toolTip(), status->fullText());
-        QCOMPARE(listView()->height(), listHeight);
     }
 
     // A log is read on a thread of its own: Open comes back at once, with a

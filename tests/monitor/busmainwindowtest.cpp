@@ -104,17 +104,14 @@ private slots:
         QVERIFY(!field(QStringLiteral("LineEditApplication"))->text().isEmpty());
     }
 
-    void disconnectHidesSend()
+    // Disconnected, the Encode page's Send goes. Ctrl+F goes to the Bus
+    // page's filter, its text selected, only while that page is shown.
+    void disconnectAndCtrlF()
     {
         click(QStringLiteral("buttonBus"));
         click(QStringLiteral("buttonConnect"));
         QVERIFY(button(QStringLiteral("buttonSendFrame"))->isHidden());
-    }
 
-    // Ctrl+F goes to the Bus page's filter, its text selected, only while
-    // that page is shown.
-    void ctrlFOnTheBusPage()
-    {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         click(QStringLiteral("buttonBuild"));

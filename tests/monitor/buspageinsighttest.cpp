@@ -69,7 +69,7 @@ private slots:
     // load's rules: busloadtest): four good frames and a bad one of 12 bytes
     // and 5 bytes of noise are 65 bytes on the wire. It follows the combos
     // at once. Clear empties Nodes and the line; the next frames count afresh.
-    void loadLine()
+    void loadLineAndNodes()
     {
         setLineSettings(QStringLiteral("2400"), QStringLiteral("8"), QStringLiteral("odd"), QStringLiteral("1.5"));
         const qint64 now = wallClockUs() - 200000;
@@ -95,15 +95,11 @@ private slots:
         tickInsight();
         QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList{"0000C3"});
         QCOMPARE(nodeCell(0, NodeTableModel::Frames), QStringLiteral("1"));
-    }
 
-    // An opened log: the load over its span, and rates and silence at its
-    // last time rather than now (by now, years later, every node would be
-    // silent and at 0 frames/s).
-    void openedLog()
-    {
-        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
-                QTemporaryDir dir;
+        // An opened log: the load over its span, and rates and silence at
+        // its last time rather than now (by now, years later, every node
+        // would be silent and at 0 frames/s).
+        QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.log"));
         const qint64 base = kLogBaseUs;
         QVERIFY(writeLog(path, {logged(statusFrame(0xA1, 1), base), logged(statusFrame(0xA1, 2), base + kSecond / 2),
