@@ -70,27 +70,6 @@ private slots:
         QCOMPARE(store.droppedCount(), quint64(1));
     }
 
-    // Times since the first frame are since the first frame after the last
-    // clear, noise and events before it left aside, and stay so when that
-    // frame is dropped.
-    void firstFrame()
-    {
-        TraceStore store;
-        store.setCapacity(3);
-        QVERIFY(!store.hasFirstFrame());
-        store.append({eventRecord(3, QStringLiteral("Connected to /dev/ttyUSB1")), busRecord(BusRecord::Noise, 5, {})});
-        QVERIFY(!store.hasFirstFrame());
-        store.append({decodedFrame(1, 700), decodedFrame(2, 800), decodedFrame(3, 900)});
-        store.append({decodedFrame(4, 1000)});
-        QCOMPARE(store.heldRecord(0).timeUs, qint64(800000));
-        QVERIFY(store.hasFirstFrame());
-        QCOMPARE(store.firstFrameUs(), qint64(700000));
-        store.clear();
-        QVERIFY(!store.hasFirstFrame());
-        store.append({decodedFrame(5, 950)});
-        QCOMPARE(store.firstFrameUs(), qint64(950000));
-    }
-
     // Past its capacity the latest index drops the entries seen longest ago,
     // a tenth below the limit at once, and counts them; the store says the
     // entries are numbered anew instead of what the batch changed.
@@ -138,14 +117,21 @@ private slots:
         QCOMPARE(latest.droppedCount(), quint64(0));
     }
 
-    // Clear empties everything made of the records, not only the ring; new
-    // node rows are told per batch.
-    void clearEmptiesAll()
+    // Times since the first frame are since the first frame after the last
+    // clear, noise and events before it left aside, and stay so when that
+    // frame is dropped. Clear empties everything made of the records, not
+    // only the ring; new node rows are told per batch.
+    void firstFrameAndClear()
     {
         TraceStore store;
+        store.setCapacity(3);
         QSignalSpy nodesAdded(&store, &TraceStore::nodesAdded);
-        store.append({decodedFrame(1, 1000, 0xA), decodedFrame(2, 2000, 0xB), decodedFrame(3, 3000, 0xA)});
-        store.append({decodedFrame(4, 4000, 0xC)});
+        store.append({eventRecord(3, QStringLiteral("Connected to /dev/ttyUSB1")), busRecord(BusRecord::Noise, 5, {})});
+        QVERIFY(!store.hasFirstFrame());
+        store.append({decodedFrame(1, 700, 0xA), decodedFrame(2, 800, 0xB), decodedFrame(3, 900, 0xA)});
+        store.append({decodedFrame(4, 1000, 0xC)});
+        QCOMPARE(store.heldRecord(0).timeUs, qint64(800000));
+        QCOMPARE(store.firstFrameUs(), qint64(700000));
         QCOMPARE(nodesAdded.count(), 2);
         QCOMPARE(nodesAdded.at(1).at(0).toInt(), 2);
         QCOMPARE(nodesAdded.at(1).at(1).toInt(), 1);
@@ -153,12 +139,14 @@ private slots:
         QCOMPARE(store.load().overall().frames, quint64(4));
         QCOMPARE(store.latest().size(), 3);
         store.clear();
+        QVERIFY(!store.hasFirstFrame());
         QCOMPARE(store.heldCount(), 0);
         QCOMPARE(store.nodes().size(), 0);
         QCOMPARE(store.nodes().totalFrames(), quint64(0));
         QCOMPARE(store.load().overall().frames, quint64(0));
         QCOMPARE(store.latest().size(), 0);
-        store.append({decodedFrame(5, 5000, 0xA)});
+        store.append({decodedFrame(5, 950, 0xA)});
+        QCOMPARE(store.firstFrameUs(), qint64(950000));
         QCOMPARE(nodesAdded.count(), 3);
         QCOMPARE(nodesAdded.at(2).at(0).toInt(), 0);
     }
