@@ -64,7 +64,7 @@ class FilterExpressionTest : public QObject
 private slots:
     void initTestCase() { m_names = catalogueParameterNames(loadProfiles(kXml)); }
 
-    void select_data();
+    void select_data() { addDataRows(QStringLiteral("filter/expressions.txt")); }
     void select();
     void logicIsSetAlgebra();
     void messageRules_data();
@@ -76,11 +76,6 @@ private:
 
 // Each row of filter/expressions.txt: an expression, then either "!" and
 // the parser's refusal, or the samples it selects, by either reader.
-void FilterExpressionTest::select_data()
-{
-    addDataRows(QStringLiteral("filter/expressions.txt"));
-}
-
 void FilterExpressionTest::select()
 {
     QFETCH(QStringList, row);

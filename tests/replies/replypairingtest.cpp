@@ -23,18 +23,13 @@ class ReplyPairingTest : public QObject
     Q_OBJECT
 
 private slots:
-    void scenario_data();
+    void scenario_data() { addDataRows(QStringLiteral("replies/scenarios.txt")); }
     void scenario();
-    void delayFigures_data();
+    void delayFigures_data() { addDataRows(QStringLiteral("replies/delayfigures.txt")); }
     void delayFigures();
 };
 
 // Each row: settings, frames, the requests settled and the unsolicited and dropped counts.
-void ReplyPairingTest::scenario_data()
-{
-    addDataRows(QStringLiteral("replies/scenarios.txt"));
-}
-
 void ReplyPairingTest::scenario()
 {
     QFETCH(QStringList, row);
@@ -66,11 +61,6 @@ void ReplyPairingTest::scenario()
     QCOMPARE(statistics.overall().answered, answered);
     QCOMPARE(statistics.overall().unanswered(), unanswered);
     QCOMPARE(pairing.held(), 0);
-}
-
-void ReplyPairingTest::delayFigures_data()
-{
-    addDataRows(QStringLiteral("replies/delayfigures.txt"));
 }
 
 void ReplyPairingTest::delayFigures()
