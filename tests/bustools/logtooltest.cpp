@@ -25,24 +25,12 @@ private slots:
     }
     void cleanup() { tool.reset(), bus.reset(); }
 
-    void opened_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // "MISSING": no such file
-        QTest::addColumn<QString>("said");       // PATH: the file's; "!": an error
-        const QByteArray frame = statusFrame(5, 5);
-        const qint64 moonUs = qint64(-14182940000) * 1000; // before 1970
-        QTest::newRow("frames and noise") << busLogLineOf(logged(frame, moonUs), true)
-                                                 + busLogLineOf(noise(QByteArray::fromHex("00FF"), moonUs + 1), true)
-                                                 + busLogLineOf(logged(frame, moonUs + 2, BusRecord::Sent), true)
-                                          << "Opened PATH: 2 frames, 1 noise run";
-        QTest::newRow("a line no frame") << frameToHexText(frame).toLatin1() + "\nnot a frame\n"
-                                         << "!Opened PATH: 1 frame; 1 line was not a frame";
-        QTest::newRow("no such file") << QByteArray("MISSING") << "!Cannot read PATH: ";
-    }
+    void opened_data() { addDataRows(QStringLiteral("bustools/opened.txt")); }
     void opened()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, said);
+        QFETCH(QStringList, row);
+        const QByteArray content = unescapedBytes(row[0]);
+        const QString said = unescaped(row[1]);
         const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(content == "MISSING" || writeFile(path, content));
         QSignalSpy messages(&*tool, &LogTool::message);
