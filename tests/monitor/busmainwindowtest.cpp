@@ -92,7 +92,9 @@ private slots:
                 auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
                 QVERIFY(menu);
                 menu->close(); // first, so that a failure below cannot leave it open
-                menu->findChild<QAction *>(QStringLiteral("actionOpenFrame"))->trigger();
+                auto *open = menu->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
+                QVERIFY(open);
+                open->trigger();
             });
             emit view->customContextMenuRequested(at);
             QVERIFY(view->findChildren<QMenu *>().isEmpty());
