@@ -17,26 +17,10 @@ private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
-    // Under the list, the detail pane and Nodes are two tabs; the tab
-    // chosen and "Silent after" are there again next time.
-    void tabs()
-    {
-        auto *tabs = find<QTabWidget>(QStringLiteral("tabWidgetDetail"));
-        QCOMPARE(tabs->widget(1), nodesView());
-        tabs->setCurrentIndex(1);
-        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(25);
-        cleanup();
-        init();
-        QCOMPARE(find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->currentIndex(), 1);
-        QCOMPARE(find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->value(), 25);
-        find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->setCurrentIndex(0);
-        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(10);
-    }
-
-    // Live batches: one row per source node, in order of first appearance;
-    // sorted by Frames as numbers (as texts, 10 < 2 < 9). A double click on a
-    // node filters the list to its frames, with the filter text of the row
-    // menu's "Filter by this node".
+    // Live batches on the Nodes tab: one row per source node, in order of
+    // first appearance; sorted by Frames as numbers (as texts, 10 < 2 < 9).
+    // A double click on a node filters the list to its frames, with the
+    // filter text of the row menu's "Filter by this node".
     void nodesOfLiveBatches()
     {
         const qint64 now = wallClockUs() - 300000;
@@ -63,6 +47,15 @@ private slots:
         QCOMPARE(model()->rowCount(), 9);
         for (int row = 0; row < model()->rowCount(); ++row)
             QCOMPARE(model()->recordAt(row)->sourceAddress, quint32(0xC3));
+
+        // The tab chosen and "Silent after" are there again next time.
+        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(25);
+        cleanup();
+        init();
+        QCOMPARE(find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->currentWidget(), nodesView());
+        QCOMPARE(find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->value(), 25);
+        find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->setCurrentIndex(0);
+        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(10);
     }
 
     // The load line over the last second, in the combos' line settings (the
