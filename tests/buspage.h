@@ -23,31 +23,11 @@
 #include "cataloguefiles.h"
 #include "ptypair.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDoubleSpinBox>
-#include <QFileDialog>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QSplitter>
-#include <QTabWidget>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QVBoxLayout>
+#include <QtWidgets>
 #include <QtTest>
+
+// 2024-03-05 10:00:00 UTC, in µs: the first time of the logs the tests write.
+const qint64 kLogBaseUs = Q_INT64_C(1709632800000000);
 
 class BusPageFixture : public QObject
 {

@@ -25,24 +25,12 @@ private slots:
     }
     void cleanup() { tool.reset(), bus.reset(); }
 
-    void opened_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // "MISSING": no such file
-        QTest::addColumn<QString>("said");       // PATH: the file's; "!": an error
-        const QByteArray frame = statusFrame(5, 5);
-        const qint64 moonUs = qint64(-14182940000) * 1000; // before 1970
-        QTest::newRow("frames and noise") << busLogLineOf(logged(frame, moonUs), true)
-                                                 + busLogLineOf(noise(QByteArray::fromHex("00FF"), moonUs + 1), true)
-                                                 + busLogLineOf(logged(frame, moonUs + 2, BusRecord::Sent), true)
-                                          << "Opened PATH: 2 frames, 1 noise run";
-        QTest::newRow("a line no frame") << frameToHexText(frame).toLatin1() + "\nnot a frame\n"
-                                         << "!Opened PATH: 1 frame; 1 line was not a frame";
-        QTest::newRow("no such file") << QByteArray("MISSING") << "!Cannot read PATH: ";
-    }
+    void opened_data() { addDataRows(QStringLiteral("bustools/opened.txt")); }
     void opened()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, said);
+        QFETCH(QStringList, row);
+        const QByteArray content = unescapedBytes(row[0]);
+        const QString said = unescaped(row[1]);
         const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(content == "MISSING" || writeFile(path, content));
         QSignalSpy messages(&*tool, &LogTool::message);
@@ -100,47 +88,24 @@ private slots:
             QCOMPARE(opened->heldRecord(k).timeUs, made.at(k).timeUs);
             QCOMPARE(opened->heldRecord(k).bytes, made.at(k).bytes);
         }
-        const int noiseRuns = kept > 2 ? 1 : 0;
-        QString said = QStringLiteral("Opened %1: ").arg(path);
-        said += countText(quint64(kept - noiseRuns), "frame", "frames");
-        if (noiseRuns > 0)
-            said += QStringLiteral(", 1 noise run");
-        if (!damage.isEmpty())
-            said += QStringLiteral("; reading stopped: ") + readerError;
-        QCOMPARE(messages.last().at(0).toString(), said);
+        const QString said = QString(row[3]).replace(QStringLiteral("PATH"), path);
+        QCOMPARE(messages.last().at(0).toString(), QString(said).replace(QStringLiteral("ERROR"), readerError));
         QCOMPARE(messages.last().at(1).toBool(), !damage.isEmpty());
-        QCOMPARE(bus->shown.session()->counters().received, quint64(kept - noiseRuns - 1));
+        QCOMPARE(bus->shown.session()->counters().received, row[4].toULongLong());
         QCOMPARE(bus->shown.session()->counters().sent, quint64(1));
     }
 
     // Cancelled, or the live bus shown again, an opening stops where it is
     // and says so; while it runs, another is refused.
+    void stopped_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("cancelled") << true;
+        QTest::newRow("live bus shown") << false;
+    }
     void stopped()
     {
-        for (bool cancelled : {true, false}) // else the live bus shown
-            stoppedBy(cancelled);
-    }
-
-    void recording()
-    {
-        const QString path = dir.filePath(QStringLiteral("record.log"));
-        QSignalSpy messages(&*tool, &LogTool::message);
-        QSignalSpy recording(&*tool, &LogTool::recordingChanged);
-        QVERIFY(tool->startRecording(path));
-        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to ") + path);
-        QCOMPARE(tool->recordingText(), QStringLiteral("\u25cf Recording record.log: 0 frames"));
-        tool->stopRecording();
-        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to %1 stopped").arg(path));
-        QVERIFY(!tool->startRecording(dir.filePath(QStringLiteral("no/such/folder.log"))));
-        QVERIFY(messages.last().at(1).toBool());
-        QCOMPARE(recording.count(), 3);
-        QCOMPARE(recording.at(0).at(0).toBool(), true);
-        QCOMPARE(recording.at(2).at(0).toBool(), false);
-    }
-
-private:
-    void stoppedBy(bool cancelled)
-    {
+        QFETCH(bool, cancelled);
         const QString path = dir.filePath(QStringLiteral("long.log"));
         QVERIFY(writeFile(path, QByteArray(frameToHexText(statusFrame(5, 5)).toLatin1() + '\n').repeated(20000)));
         QSignalSpy messages(&*tool, &LogTool::message);
@@ -161,6 +126,24 @@ private:
             QCOMPARE(bus->shown.fileStore()->heldCount(), 4096);
     }
 
+    void recording()
+    {
+        const QString path = dir.filePath(QStringLiteral("record.log"));
+        QSignalSpy messages(&*tool, &LogTool::message);
+        QSignalSpy recording(&*tool, &LogTool::recordingChanged);
+        QVERIFY(tool->startRecording(path));
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to ") + path);
+        QCOMPARE(tool->recordingText(), QStringLiteral("\u25cf Recording record.log: 0 frames"));
+        tool->stopRecording();
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Recording to %1 stopped").arg(path));
+        QVERIFY(!tool->startRecording(dir.filePath(QStringLiteral("no/such/folder.log"))));
+        QVERIFY(messages.last().at(1).toBool());
+        QCOMPARE(recording.count(), 3);
+        QCOMPARE(recording.at(0).at(0).toBool(), true);
+        QCOMPARE(recording.at(2).at(0).toBool(), false);
+    }
+
+private:
     QTemporaryDir dir;
     std::optional<ShownBus> bus;
     std::optional<LogTool> tool;

@@ -7,27 +7,11 @@
 #include "serial/serialconnection.h"
 #include "trace/tracestore.h"
 #include "support/datarows.h"
+#include "support/replyrecords.h"
 
 #include <QtTest>
 
 namespace {
-
-// "12 Q1>2" (tests/data/bustools/replyscenarios.txt says how to read it).
-BusRecord recordOf(const QString &text, qint64 originUs)
-{
-    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const QStringList route = parts.value(1).mid(1).split(QLatin1Char('>'));
-    auto node = [](const QString &id) { return id == QLatin1String("*") ? kBroadcastAddress : id.toUInt(); };
-    BusRecord record;
-    record.timeUs = originUs + parts.value(0).toLongLong() * 1000;
-    record.parsed = record.checksumOk = record.messageKnown = true;
-    record.slaveMessage = parts.value(1).startsWith(QLatin1Char('A'));
-    record.device = QStringLiteral("QX-Drive 40");
-    record.message = record.slaveMessage ? QStringLiteral("Post Motor Status") : QStringLiteral("Get Motor Status");
-    record.sourceAddress = node(route.value(0));
-    record.destinationAddress = node(route.value(1));
-    return record;
-}
 
 // Each row's reply, as the scenarios write it.
 QString rowsText(const ReplyTool &tool, const TraceStore &store)
@@ -83,7 +67,7 @@ private slots:
         const qint64 originUs = advanceMs == -2 ? wallClockUs() - ReplyTool::kLiveLagUs - 50000 : 0;
         QVector<BusRecord> batch;
         for (const QString &frame : frames.split(QLatin1Char(';')))
-            batch << recordOf(frame, originUs);
+            batch << replyRecord(frame, originUs);
         // The last frame comes in a batch of its own, as a live bus gives them.
         store.append(batch.mid(0, batch.size() - 1));
         store.append(batch.mid(batch.size() - 1));
@@ -110,14 +94,14 @@ private slots:
         ShownTrace shown(&session, &store);
         shown.setCapacity(2);
         ReplyTool tool(&shown);
-        store.append({recordOf("0 Q1>2", 0), recordOf("1 Q1>3", 0)});
-        store.append({recordOf("2 A2>1", 0)});
+        store.append({replyRecord("0 Q1>2"), replyRecord("1 Q1>3")});
+        store.append({replyRecord("2 A2>1")});
         QCOMPARE(rowsText(tool, store), QStringLiteral("w r2"));
         QCOMPARE(tool.linksOf(store.firstSeq() + 1).value(0).linked, false); // its request is gone
 
         shown.showOpenedLog();
         QCOMPARE(rowsText(tool, *shown.store()), QString());
-        shown.fileSession()->load({recordOf("0 Q1>2", 0), recordOf("3 Q1>5", 0)});
+        shown.fileSession()->load({replyRecord("0 Q1>2"), replyRecord("3 Q1>5")});
         QCOMPARE(rowsText(tool, *shown.store()), QStringLiteral("w w"));
         tool.finishLog();
         QCOMPARE(rowsText(tool, *shown.store()), QStringLiteral("n n"));

@@ -16,17 +16,9 @@ namespace {
 
 const QString kXml = QStringLiteral(KWN_SOURCE_DIR "/xml");
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
-}
-
 struct Sample
 {
-    const char *name;
+    QString name;
     QByteArray frame;
     QString direction;
 };
@@ -34,27 +26,33 @@ struct Sample
 // The frames every expression of the evaluator's table is asked about.
 QVector<Sample> samples()
 {
-    QByteArray badStop = packFrame(0x02, false, 11, 2, 0, 0x0A0B0C, 0xFFFFFF, QByteArray());
-    badStop[badStop.size() - 1] = char(badStop.at(badStop.size() - 1) ^ 1);
-    return {
-        // State Running down, Faults bits 0 and 2, Last command source
-        // Unknown (0xFF), Supply voltage 240.
-        {"status", packFrame(0x0F, false, 16, 2, 0, 0x3A0C51, 0x1E0005, bytes({2, 5, 0xFF, 0xF0, 0})),
-         QStringLiteral("RX")},
-        // Position pulses 4660, Position 85, Tilt -5, Encoder count -100, Preset 0.
-        {"position", packFrame(0x0D, false, 20, 2, 0, 0x0A0B0C, 0x3A0C51,
-                               bytes({0x34, 0x12, 0x55, 0xFB, 0x9C, 0xFF, 0xFF, 0xFF, 0})),
-         QString()},
-        // Move down to a group, acknowledged, the optional Duration left off.
-        {"move", packFrame(0x01, true, 12, 0, 2, 0x000003, 0x000000, bytes({1})), QStringLiteral("TX")},
-        {"badstop", badStop, QString()},
-        // Lumen Relay: firmware 3.1, serial number C0FFEE, hardware "B2".
-        {"info", packFrame(0x60, false, 21, 5, 0, 0x1E0005, 0x3A0C51,
-                           bytes({3, 1, 0xEE, 0xFF, 0xC0, 0, 'B', '2', 0, 0})),
-         QString()},
-        // No product has node type 14.
-        {"noproduct", packFrame(0x01, false, 12, 14, 14, 0x000001, 0x000002, bytes({1})), QStringLiteral("RX")},
-    };
+    QVector<Sample> all;
+    for (const QStringList &row : readDataRows(QStringLiteral("filter/samples.txt")))
+        all.append({row[0], QByteArray::fromHex(row[2].toLatin1()), row[1]});
+    return all;
+}
+
+// Judges `frame`, sent, by its decoded report, and counts in `differences`
+// where the quick reader or the report writer's gate answer otherwise.
+bool judged(DecodeCatalogue &catalogue, PlainFrameFilter &quick, const FilterExpression &filter,
+            const QByteArray &frame, int &differences, PlainReport *gated = nullptr, FrameReport *report = nullptr)
+{
+    const QString direction = QStringLiteral("TX");
+    FrameReport decoded = catalogue.decodeBytes(frame);
+    decoded.direction = direction;
+    const bool byReport = filter.matches(ReportFilterFrame(decoded));
+    const PlainFrameFilter::Verdict verdict = quick.judge(frame, direction);
+    differences += verdict != PlainFrameFilter::Undecided && (verdict == PlainFrameFilter::Matches) != byReport;
+    const QByteArray line = frameToHexText(frame).toLatin1();
+    QByteArray out;
+    const PlainReport written = catalogue.appendPlainFrameReport(ReportStyle::SingleLine, line.constData(),
+                                                                 line.size(), quick.gate(direction), out);
+    differences += written != PlainReport::NotPlain && (written == PlainReport::Written) != byReport;
+    if (gated)
+        *gated = written;
+    if (report)
+        *report = decoded;
+    return byReport;
 }
 
 } // namespace
@@ -66,10 +64,10 @@ class FilterExpressionTest : public QObject
 private slots:
     void initTestCase() { m_names = catalogueParameterNames(loadProfiles(kXml)); }
 
-    void select_data();
+    void select_data() { addDataRows(QStringLiteral("filter/expressions.txt")); }
     void select();
     void logicIsSetAlgebra();
-    void messageRules_data();
+    void messageRules_data() { addDataRows(QStringLiteral("filter/messagerules.txt")); }
     void messageRules();
 
 private:
@@ -78,11 +76,6 @@ private:
 
 // Each row of filter/expressions.txt: an expression, then either "!" and
 // the parser's refusal, or the samples it selects, by either reader.
-void FilterExpressionTest::select_data()
-{
-    addDataRows(QStringLiteral("filter/expressions.txt"));
-}
-
 void FilterExpressionTest::select()
 {
     QFETCH(QStringList, row);
@@ -103,10 +96,10 @@ void FilterExpressionTest::select()
         report.direction = sample.direction;
         const bool matches = filter.matches(ReportFilterFrame(report));
         if (matches)
-            byReport << QLatin1String(sample.name);
+            byReport << sample.name;
         const PlainFrameFilter::Verdict verdict = quick.judge(sample.frame, sample.direction);
         if (verdict == PlainFrameFilter::Undecided ? matches : verdict == PlainFrameFilter::Matches)
-            byQuickReader << QLatin1String(sample.name);
+            byQuickReader << sample.name;
     }
     QCOMPARE(byReport.join(QLatin1Char(' ')), expected);
     QCOMPARE(byQuickReader, byReport);
@@ -129,27 +122,15 @@ void FilterExpressionTest::logicIsSetAlgebra()
     DecodeCatalogue catalogue(kXml);
     int differences = 0;
     int written = 0;
-    const QString direction = QStringLiteral("TX");
     const auto select = [&](const QString &text) {
         FilterError error;
         const FilterExpression filter = FilterExpression::compile(text, m_names, &error);
         PlainFrameFilter quick(catalogue, filter);
         QVector<bool> chosen;
         for (const QByteArray &frame : frames) {
-            FrameReport report = catalogue.decodeBytes(frame);
-            report.direction = direction;
-            const bool byReport = filter.matches(ReportFilterFrame(report));
-            const PlainFrameFilter::Verdict verdict = quick.judge(frame, direction);
-            if (verdict != PlainFrameFilter::Undecided && (verdict == PlainFrameFilter::Matches) != byReport)
-                ++differences;
-            const QByteArray line = frameToHexText(frame).toLatin1();
-            QByteArray out;
-            const PlainReport gated = catalogue.appendPlainFrameReport(ReportStyle::SingleLine, line.constData(),
-                                                                       line.size(), quick.gate(direction), out);
-            if (gated != PlainReport::NotPlain && (gated == PlainReport::Written) != byReport)
-                ++differences;
+            PlainReport gated;
+            chosen.append(judged(catalogue, quick, filter, frame, differences, &gated));
             written += gated == PlainReport::Written;
-            chosen.append(byReport);
         }
         return chosen;
     };
@@ -176,49 +157,25 @@ void FilterExpressionTest::logicIsSetAlgebra()
     QVERIFY(written > 0);
 }
 
-void FilterExpressionTest::messageRules_data()
-{
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<bool>("admitsAll"); // for some message
-    QTest::addColumn<bool>("admitsNone");
-    const auto row = [](const char *expression, bool all, bool none) {
-        QTest::newRow(expression) << QString::fromUtf8(expression) << all << none;
-    };
-    row("checksum_ok or not checksum_ok", true, false);
-    row("not checksum_ok and checksum_ok", false, true);
-    row("direction == \"TX\" or not direction == \"TX\"", true, false);
-    row("[Duration] >= 0 or not [Duration] == 7 or mode != \"P2P\"", true, false);
-    row("node_type == 2 and message contains \"Move\"", true, true);
-    row("[Position] > 40", false, true);
-    row("[Position] < 256 or [Preset] in {300, -1}", true, true);
-}
-
 // An answer that a message fixes is found once per message, for the report
 // writer's gate and for judge alike, and is the answer of the report on
 // every frame of the message.
 void FilterExpressionTest::messageRules()
 {
-    QFETCH(QString, expression);
-    QFETCH(bool, admitsAll);
-    QFETCH(bool, admitsNone);
+    QFETCH(QStringList, row);
+    const QString expression = QString::fromUtf8(QTest::currentDataTag());
+    const bool admitsAll = row[0] == QLatin1String("1"), admitsNone = row[1] == QLatin1String("1");
     FilterError error;
     const FilterExpression filter = FilterExpression::compile(expression, m_names, &error);
     QVERIFY2(!filter.isEmpty(), qPrintable(error.text()));
     DecodeCatalogue catalogue(kXml);
     PlainFrameFilter quick(catalogue, filter);
-    const QString direction = QStringLiteral("TX");
     QSet<int> rules;
+    int differences = 0;
     for (const QByteArray &frame : bundledFrames(600, 31)) {
-        FrameReport report = catalogue.decodeBytes(frame);
-        report.direction = direction;
-        const bool byReport = filter.matches(ReportFilterFrame(report));
-        const PlainFrameFilter::Verdict verdict = quick.judge(frame, direction);
-        QVERIFY(verdict == PlainFrameFilter::Undecided || (verdict == PlainFrameFilter::Matches) == byReport);
-        const QByteArray line = frameToHexText(frame).toLatin1();
-        QByteArray out;
-        const PlainReport gated = catalogue.appendPlainFrameReport(ReportStyle::SingleLine, line.constData(),
-                                                                   line.size(), quick.gate(direction), out);
-        QVERIFY(gated == PlainReport::NotPlain || (gated == PlainReport::Written) == byReport);
+        PlainReport gated;
+        FrameReport report;
+        const bool byReport = judged(catalogue, quick, filter, frame, differences, &gated, &report);
         FrameFields fields;
         unpackFrame(frame, fields);
         const DeviceCatalogue::Device *device = catalogue.deviceOf(fields.sourceNodeType, fields.destinationNodeType);
@@ -226,11 +183,12 @@ void FilterExpressionTest::messageRules()
         if (gated == PlainReport::NotPlain || !message)
             continue;
         const PlainFrameFacts facts{frame, fields, device->product, *message, report.checksumOk};
-        const PlainFrameGate::Rule rule = quick.gate(direction).ruleFor(facts);
+        const PlainFrameGate::Rule rule = quick.gate(QStringLiteral("TX")).ruleFor(facts);
         rules.insert(int(rule));
         if (rule != PlainFrameGate::Rule::AskEach)
             QCOMPARE(rule == PlainFrameGate::Rule::AdmitAll, byReport);
     }
+    QCOMPARE(differences, 0);
     QCOMPARE(rules.contains(int(PlainFrameGate::Rule::AdmitAll)), admitsAll);
     QCOMPARE(rules.contains(int(PlainFrameGate::Rule::AdmitNone)), admitsNone);
 }

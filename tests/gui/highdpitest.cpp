@@ -90,11 +90,8 @@ private slots:
             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
         QCOMPARE(window->devicePixelRatioF(), factor);
         QCOMPARE(window->windowHandle()->size(), QSize(740, 600));
-    }
 
-    void imagesHavePixelsForTheScale()
-    {
-        const qreal factor = window->devicePixelRatioF();
+        // The images have pixels enough for the scale.
         auto *logo = window->findChild<QLabel *>(QStringLiteral("labelLogo"));
         QVERIFY(logo);
         const QPixmap pixmap = logo->pixmap(Qt::ReturnByValue);

@@ -79,15 +79,10 @@ class HostileCatalogueTest : public QObject
     Q_OBJECT
 
 private slots:
-    void pages_data();
+    void pages_data() { addDataRows(QStringLiteral("gui/hostile-catalogues.txt")); }
     void pages();
     void toolStarts();
 };
-
-void HostileCatalogueTest::pages_data()
-{
-    addDataRows(QStringLiteral("gui/hostile-catalogues.txt"));
-}
 
 void HostileCatalogueTest::pages()
 {

@@ -61,26 +61,59 @@ private slots:
         QCOMPARE(note->text(), QStringLiteral("Sent ") + frameToHexText(frame));
         QTRY_COMPARE(list()->model()->rowCount(), 2); // after the port's event
         QCOMPARE(list()->model()->data(list()->model()->index(1, ColumnDirection)).toString(), QStringLiteral("TX"));
-        QCOMPARE(list()->model()->data(list()->model()->index(1, ColumnBytes)).toString(), spacedHexText(frame));
     }
 
-    // Enter or a double click on a listed frame shows it on the Decode page.
+    // Enter, a double click or the row menu on a listed frame shows it on
+    // the Decode page; the menu goes with its use.
+    void openOnDecodePage_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Enter") << "Enter";
+        QTest::newRow("double click") << "double click";
+        QTest::newRow("row menu") << "row menu";
+    }
     void openOnDecodePage()
     {
-        for (bool doubleClick : {false, true})
-            openOn(doubleClick);
+        QFETCH(QString, how);
+        click(QStringLiteral("buttonBus"));
+        field(QStringLiteral("LineEditInputFrame"))->clear();
+        QTableView *view = list();
+        const QModelIndex index = view->model()->index(1, ColumnMessage); // the frame sent, after the port's event
+        const QPoint at = view->visualRect(index).center();
+        view->setCurrentIndex(index);
+        if (how == QLatin1String("Enter")) {
+            QTest::keyClick(view, Qt::Key_Return);
+        } else if (how == QLatin1String("double click")) {
+            // As a mouse does it: press and release, then the second press.
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        } else {
+            QTimer::singleShot(0, this, [] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                menu->close(); // first, so that a failure below cannot leave it open
+                auto *open = menu->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
+                QVERIFY(open);
+                open->trigger();
+            });
+            emit view->customContextMenuRequested(at);
+            QVERIFY(view->findChildren<QMenu *>().isEmpty());
+        }
+        QVERIFY(window->findChild<QWidget *>(QStringLiteral("widgetDebuilder"))->isVisible());
+        const QString hex = view->model()->data(view->model()->index(1, ColumnBytes)).toString();
+        QCOMPARE(field(QStringLiteral("LineEditInputFrame"))->text(), QString(hex).remove(QLatin1Char(' ')));
+        // Decoded as any edit: the device field is filled.
+        QVERIFY(!field(QStringLiteral("LineEditApplication"))->text().isEmpty());
     }
-    void disconnectHidesSend()
+
+    // Disconnected, the Encode page's Send goes. Ctrl+F goes to the Bus
+    // page's filter, its text selected, only while that page is shown.
+    void disconnectAndCtrlF()
     {
         click(QStringLiteral("buttonBus"));
         click(QStringLiteral("buttonConnect"));
         QVERIFY(button(QStringLiteral("buttonSendFrame"))->isHidden());
-    }
 
-    // Ctrl+F goes to the Bus page's filter, its text selected, only while
-    // that page is shown.
-    void ctrlFOnTheBusPage()
-    {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         click(QStringLiteral("buttonBuild"));
@@ -99,57 +132,7 @@ private slots:
         filter->clear();
     }
 
-    // A row's menu, opened as a right click opens it, shows the frame on the
-    // Decode page.
-    void rowMenuOpensOnDecodePage()
-    {
-        click(QStringLiteral("buttonBus"));
-        field(QStringLiteral("LineEditInputFrame"))->clear();
-        QTableView *view = list();
-        QVERIFY(view->model()->rowCount() > 0);
-        const QString hex = view->model()->data(view->model()->index(0, ColumnBytes)).toString();
-        bool chosen = false;
-        QTimer::singleShot(0, this, [&chosen] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            QVERIFY(menu);
-            menu->close(); // first, so that a failure below cannot leave it open
-            auto *open = menu->findChild<QAction *>(QStringLiteral("actionOpenFrame"));
-            QVERIFY(open);
-            chosen = true;
-            open->trigger();
-        });
-        emit view->customContextMenuRequested(view->visualRect(view->model()->index(0, ColumnMessage)).center());
-        QVERIFY(chosen);
-        QVERIFY(window->findChild<QWidget *>(QStringLiteral("widgetDebuilder"))->isVisible());
-        QCOMPARE(field(QStringLiteral("LineEditInputFrame"))->text(), hex);
-        // The menu went with its use.
-        QVERIFY(view->findChildren<QMenu *>().isEmpty());
-    }
-
 private:
-    // Opens the frame sent on the Decode page by Enter or a double click.
-    void openOn(bool doubleClick)
-    {
-        click(QStringLiteral("buttonBus"));
-        field(QStringLiteral("LineEditInputFrame"))->clear();
-        QTableView *view = list();
-        const QModelIndex index = view->model()->index(1, ColumnMessage); // the frame sent, after the port's event
-        view->setCurrentIndex(index);
-        if (doubleClick) {
-            const QPoint at = view->visualRect(index).center();
-            // As a mouse does it: press and release, then the second press.
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-            QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        } else {
-            QTest::keyClick(view, Qt::Key_Return);
-        }
-        QVERIFY(window->findChild<QWidget *>(QStringLiteral("widgetDebuilder"))->isVisible());
-        const QString hex = view->model()->data(view->model()->index(1, ColumnBytes)).toString().remove(QLatin1Char(' '));
-        QCOMPARE(field(QStringLiteral("LineEditInputFrame"))->text(), hex);
-        // Decoded as any edit: the device field is filled.
-        QVERIFY(!field(QStringLiteral("LineEditApplication"))->text().isEmpty());
-    }
-
     QPushButton *button(const QString &name) const { return window->findChild<QPushButton *>(name); }
     QLineEdit *field(const QString &name) const { return window->findChild<QLineEdit *>(name); }
     QTableView *list() const { return window->findChild<QTableView *>(QStringLiteral("tableViewFrames")); }

@@ -88,18 +88,11 @@ private slots:
     // Save writes every frame, bad frame and noise run held, whatever the
     // filter, and Open reads them back with the counters (what a file keeps
     // of a record: logtooltest); a capture leaves the event out, and says so.
-    void saveThenOpen_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("saved");
-        QTest::newRow("log") << "bus.log" << "Saved 51 frames and 1 noise run to %1";
-        QTest::newRow("capture") << "bus.pcap"
-                                 << "Saved 51 frames and 1 noise run to %1; 1 event left out: a capture holds no events";
-    }
+    void saveThenOpen_data() { addDataRows(QStringLiteral("monitor/savethenopen.txt")); }
     void saveThenOpen()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, saved);
+        QFETCH(QStringList, row);
+        const QString name = row[0], saved = row[1];
         const QVector<BusRecord> held = fillFromDevice();
         field(QStringLiteral("LineEditFilter"))->setText(QStringLiteral("TX"));
         const QString counters = label(QStringLiteral("labelCounters"));

@@ -6,18 +6,10 @@
 
 #include "toolrun.h"
 
-#include <QDateTime>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
-
-// 2024-03-05 10:00:00 UTC, in µs: the log's first time.
-qint64 logBaseUs()
-{
-    return QDateTime(QDate(2024, 3, 5), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch() * 1000;
-}
 
 // "RX 0F…": a frame as the comparison with the command line reads it.
 QString rowKey(const BusRecord &record)
@@ -65,10 +57,8 @@ private slots:
                        + object.value(QStringLiteral("bytes")).toString().toUpper();
         }
         QStringList page;
-        for (int row = 0; row < model()->rowCount(); ++row) {
-            const BusRecord *record = model()->recordAt(row);
-            page << rowKey(*record);
-        }
+        for (int row = 0; row < model()->rowCount(); ++row)
+            page << rowKey(*model()->recordAt(row));
         QVERIFY(!page.isEmpty() && page.size() < held);
         QCOMPARE(page, cli);
         QCOMPARE(find<QLabel>(QStringLiteral("labelFilterCount"))->text(),
@@ -76,10 +66,8 @@ private slots:
         // Latest follows: every row it shows is one the expression selects.
         auto *latest = bus->findChild<LatestMessageModel *>(QStringLiteral("latestModel"));
         QVERIFY(latest->rowCount() > 0 && latest->rowCount() < latest->entryCount());
-        for (int row = 0; row < latest->rowCount(); ++row) {
-            const BusRecord &record = *latest->recordAt(row);
-            QVERIFY(cli.contains(rowKey(record)));
-        }
+        for (int row = 0; row < latest->rowCount(); ++row)
+            QVERIFY(cli.contains(rowKey(*latest->recordAt(row))));
     }
 
     // Half an expression says what is wrong and where, and the rows stay
@@ -97,8 +85,6 @@ private slots:
         const QString expected = QStringLiteral("Filter: expected a value after \">\" at column 13");
         QCOMPARE(filter->toolTip(), expected);
         QCOMPARE(message(), expected);
-        filter->setText(QStringLiteral("[Positon] > 4"));
-        QVERIFY2(filter->toolTip().contains(QStringLiteral("Position")), qPrintable(filter->toolTip()));
 
         filter->setText(QStringLiteral("-noise"));
         QVERIFY(filter->styleSheet().isEmpty());
@@ -141,10 +127,10 @@ private:
     {
         QRandomGenerator random(31);
         QVector<BusRecord> records;
-        records << eventRecord(logBaseUs(), QStringLiteral("Connected to /dev/ttyTEST0"));
+        records << eventRecord(kLogBaseUs, QStringLiteral("Connected to /dev/ttyTEST0"));
         const QVector<QByteArray> frames = bundledFrames(600, 31);
         for (int i = 0; i < frames.size(); ++i) {
-            const qint64 time = logBaseUs() + (i + 1) * 1000;
+            const qint64 time = kLogBaseUs + (i + 1) * 1000;
             QByteArray frame = frames.at(i);
             if (i % 7 == 3)
                 frame = withOneByteFlipped(random, frame);

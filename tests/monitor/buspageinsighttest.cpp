@@ -7,7 +7,6 @@
 #include "codec/framedecoding.h"
 
 const qint64 kSecond = 1000000;
-const qint64 kLogBaseUs = Q_INT64_C(1709632800000000); // 2024-03-05 10:00:00 UTC: a log's first time
 
 class BusPageInsightTest : public BusPageFixture
 {
@@ -18,80 +17,52 @@ private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
-    // Under the list, the detail pane and Nodes are two tabs; the tab
-    // chosen and "Silent after" are there again next time.
-    void tabs()
-    {
-        auto *tabs = find<QTabWidget>(QStringLiteral("tabWidgetDetail"));
-        QCOMPARE(tabs->widget(1), nodesView());
-        tabs->setCurrentIndex(1);
-        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(25);
-        cleanup();
-        init();
-        QCOMPARE(find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->currentIndex(), 1);
-        QCOMPARE(find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->value(), 25);
-        find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->setCurrentIndex(0);
-        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(10);
-    }
-
-    // Live batches: one row per source node, in order of first appearance,
-    // grey once silent for longer than "Silent after"; sorted by Frames as
-    // numbers.
-    void nodesOfLiveBatches()
-    {
-        const qint64 now = wallClockUs();
-        QVector<BusRecord> batch;
-        for (int i = 0; i < 5; ++i)
-            batch << bus->session()->prepare(statusFrame(0xA1, quint8(i)), now - 300000 + i * 1000, BusRecord::Received);
-        for (int i = 0; i < 12; ++i)
-            batch << bus->session()->prepare(statusFrame(0xB2, quint8(i)), now - 20 * kSecond + i * 1000,
-                                             BusRecord::Received);
-        batch << bus->session()->prepare(statusFrame(0xC3, 1), now - 200000, BusRecord::Received);
-        bus->session()->load(batch);
-        tickInsight();
-
-        QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList({"0000A1", "0000B2", "0000C3"}));
-        QCOMPARE(greyRows(), QVector<bool>({false, true, false}));
-
-        // By number: 1 < 5 < 12.
-        nodesView()->sortByColumn(NodeTableModel::Frames, Qt::AscendingOrder);
-        QCOMPARE(nodeColumn(NodeTableModel::Frames), QStringList({"1", "5", "12"}));
-    }
-
+    // Live batches on the Nodes tab: one row per source node, in order of
+    // first appearance; sorted by Frames as numbers (as texts, 10 < 2 < 9).
     // A double click on a node filters the list to its frames, with the
     // filter text of the row menu's "Filter by this node".
-    void doubleClickFiltersByNode()
+    void nodesOfLiveBatches()
     {
+        const qint64 now = wallClockUs() - 300000;
         QVector<BusRecord> batch;
-        const qint64 now = wallClockUs();
-        const quint32 sources[] = {0xA1, 0xB2, 0xA1, 0xC3, 0xB2, 0xA1};
-        for (int i = 0; i < 6; ++i)
-            batch << bus->session()->prepare(statusFrame(sources[i], quint8(i)), now + i, BusRecord::Received);
+        for (const QPair<quint32, int> node : {qMakePair(0xA1u, 10), qMakePair(0xB2u, 2), qMakePair(0xC3u, 9)}) {
+            for (int i = 0; i < node.second; ++i) {
+                const QByteArray frame = statusFrame(node.first, quint8(i));
+                batch << bus->session()->prepare(frame, now + batch.size(), BusRecord::Received);
+            }
+        }
         bus->session()->load(batch);
         tickInsight();
-        QCOMPARE(model()->rowCount(), 6);
-
-        auto *filter = field(QStringLiteral("LineEditFilter"));
+        QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList({"0000A1", "0000B2", "0000C3"}));
         find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->setCurrentWidget(nodesView());
-        // Sorted by node, descending, so that the view's row is not the model's.
-        nodesView()->sortByColumn(NodeTableModel::Node, Qt::DescendingOrder);
-        QCOMPARE(nodeCell(1, NodeTableModel::Node), QStringLiteral("0000B2"));
+        nodesView()->sortByColumn(NodeTableModel::Frames, Qt::DescendingOrder);
+        QCOMPARE(nodeColumn(NodeTableModel::Frames), QStringList({"10", "9", "2"}));
+
         const QRect cell = nodesView()->visualRect(nodesView()->model()->index(1, NodeTableModel::Device));
         QVERIFY(nodesView()->viewport()->rect().contains(cell.center()));
         // As a mouse does it: press and release, then the second press.
         QTest::mouseClick(nodesView()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QTest::mouseDClick(nodesView()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        QCOMPARE(filter->text(), QStringLiteral("0000B2")); // as the row menu's "Filter by this node"
-        QCOMPARE(model()->rowCount(), 2);
+        QCOMPARE(field(QStringLiteral("LineEditFilter"))->text(), QStringLiteral("0000C3"));
+        QCOMPARE(model()->rowCount(), 9);
         for (int row = 0; row < model()->rowCount(); ++row)
-            QCOMPARE(model()->recordAt(row)->sourceAddress, quint32(0xB2));
+            QCOMPARE(model()->recordAt(row)->sourceAddress, quint32(0xC3));
+
+        // The tab chosen and "Silent after" are there again next time.
+        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(25);
+        cleanup();
+        init();
+        QCOMPARE(find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->currentWidget(), nodesView());
+        QCOMPARE(find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->value(), 25);
+        find<QTabWidget>(QStringLiteral("tabWidgetDetail"))->setCurrentIndex(0);
+        find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"))->setValue(10);
     }
 
     // The load line over the last second, in the combos' line settings (the
     // load's rules: busloadtest): four good frames and a bad one of 12 bytes
     // and 5 bytes of noise are 65 bytes on the wire. It follows the combos
     // at once. Clear empties Nodes and the line; the next frames count afresh.
-    void loadLine()
+    void loadLineAndNodes()
     {
         setLineSettings(QStringLiteral("2400"), QStringLiteral("8"), QStringLiteral("odd"), QStringLiteral("1.5"));
         const qint64 now = wallClockUs() - 200000;
@@ -117,17 +88,13 @@ private slots:
         tickInsight();
         QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList{"0000C3"});
         QCOMPARE(nodeCell(0, NodeTableModel::Frames), QStringLiteral("1"));
-    }
 
-    // An opened log: the load over its span, and rates and silence at its
-    // last time rather than now (by now, years later, every node would be
-    // silent and at 0 frames/s).
-    void openedLog()
-    {
-        setLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("none"), QStringLiteral("1"));
-        const qint64 base = kLogBaseUs;
+        // An opened log: the load over its span, and rates and silence at
+        // its last time rather than now (by now, years later, every node
+        // would be silent and at 0 frames/s).
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bus.log"));
+        const qint64 base = kLogBaseUs;
         QVERIFY(writeLog(path, {logged(statusFrame(0xA1, 1), base), logged(statusFrame(0xA1, 2), base + kSecond / 2),
                                 logged(statusFrame(0xC3, 3), base + kSecond),
                                 logged(withBadChecksum(statusFrame(0xD4, 4)), base + 3 * kSecond / 2),
@@ -143,38 +110,49 @@ private slots:
         QCOMPARE(nodeCell(0, NodeTableModel::Rate), QStringLiteral("0.2"));
         QCOMPARE(nodeCell(1, NodeTableModel::Rate), QStringLiteral("0.1"));
         QCOMPARE(greyRows(), QVector<bool>({false, false}));
-        auto *silentAfter = page->findChild<QSpinBox *>(QStringLiteral("spinBoxSilentAfter"));
+        auto *silentAfter = find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"));
         silentAfter->setValue(1);
         // 0000A1 last heard 1.5 s before the log's end, 0000C3 1 s.
         QCOMPARE(greyRows(), QVector<bool>({true, false}));
         silentAfter->setValue(10);
     }
 
-    // "Replay…" is for a connected port; its row shows only while replaying.
-    // The frames of the log reach the far end in order, byte for byte, and
-    // show as TX rows; noise and events of the log are not played.
+    // "Replay…" is for a connected port; its row shows only while replaying,
+    // with Pause and Resume (what they hold back: replaytooltest). At 100×,
+    // frames 20 s apart come 0.2 s apart; they reach the far end in order,
+    // byte for byte, and show as TX rows; noise and events of the log are
+    // not played.
     void replayThroughPort()
     {
         QVERIFY(!button(QStringLiteral("buttonReplay"))->isEnabled());
         QVERIFY(replayRow()->isHidden());
         connectTo(device->path);
         clearList();
+        auto *speed = find<QDoubleSpinBox>(QStringLiteral("doubleSpinBoxReplaySpeed"));
+        speed->setValue(100);
         const QByteArray first = statusFrame(0xA1, 1);
         const QByteArray second = withBadChecksum(statusFrame(0xB2, 2));
         const QByteArray third = statusFrame(0xC3, 3);
-        const qint64 base = kLogBaseUs;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("replay.log"));
-        QVERIFY(writeLog(path, {eventRecord(base, QStringLiteral("Connected to /dev/ttyX")), logged(first, base),
-                                logged(second, base + 100000, BusRecord::Sent),
-                                noise(QByteArray::fromHex("00FF"), base + 150000), logged(third, base + 200000)}));
+        QVERIFY(writeLog(path, {eventRecord(kLogBaseUs, QStringLiteral("Connected to /dev/ttyX")),
+                                logged(first, kLogBaseUs), logged(second, kLogBaseUs + 20 * kSecond, BusRecord::Sent),
+                                noise(QByteArray::fromHex("00FF"), kLogBaseUs + 30 * kSecond),
+                                logged(third, kLogBaseUs + 40 * kSecond)}));
         answerFileDialog(path);
-        QTest::mouseClick(button(QStringLiteral("buttonReplay")), Qt::LeftButton);
+        click(QStringLiteral("buttonReplay"));
         QVERIFY(replayRow()->isVisibleTo(page));
-        QCOMPARE(page->findChild<QLabel *>(QStringLiteral("labelReplay"))->text(), QStringLiteral("Replaying replay.log"));
+        QCOMPARE(find<QLabel>(QStringLiteral("labelReplay"))->text(), QStringLiteral("Replaying replay.log"));
         QCOMPARE(message(), QStringLiteral("Replaying 3 frames of ") + path);
-        QCOMPARE(device->read(36), QByteArray(first + second + third));
+        QCOMPARE(device->read(12), first);
+        QPushButton *pause = button(QStringLiteral("buttonReplayPause"));
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(pause->text(), QStringLiteral("Resume"));
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(pause->text(), QStringLiteral("Pause"));
+        QCOMPARE(device->read(24, 4000), QByteArray(second + third));
         QTRY_VERIFY(replayRow()->isHidden());
+        speed->setValue(1);
         QCOMPARE(message(), QStringLiteral("Replayed 3 frames of ") + path);
         QTRY_COMPARE(rowTexts(), QStringList({QStringLiteral("TX ok ") + frameToHexText(first),
                                               QStringLiteral("TX bad ") + frameToHexText(second),
@@ -184,35 +162,8 @@ private slots:
         QVERIFY(!button(QStringLiteral("buttonReplay"))->isEnabled());
     }
 
-    // Pause and Resume (what they hold back: replaytooltest), at 100×: frames
-    // 20 s apart come 0.2 s apart.
-    void replayPauseAndSpeed()
-    {
-        connectTo(device->path);
-        auto *speed = find<QDoubleSpinBox>(QStringLiteral("doubleSpinBoxReplaySpeed"));
-        QCOMPARE(speed->maximum(), 100.0);
-        speed->setValue(100);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("spaced.log"));
-        const qint64 base = kLogBaseUs;
-        QVERIFY(writeLog(path, {logged(statusFrame(0x10, 0), base), logged(statusFrame(0x11, 1), base + 20 * kSecond),
-                                logged(statusFrame(0x12, 2), base + 40 * kSecond)}));
-        QVERIFY(bus->replay()->start(path));
-        QCOMPARE(device->read(12), statusFrame(0x10, 0));
-        QPushButton *pause = button(QStringLiteral("buttonReplayPause"));
-        QCOMPARE(pause->text(), QStringLiteral("Pause"));
-        QTest::mouseClick(pause, Qt::LeftButton);
-        QCOMPARE(pause->text(), QStringLiteral("Resume"));
-        QVERIFY(replayRow()->isVisibleTo(page));
-        QTest::mouseClick(pause, Qt::LeftButton);
-        QCOMPARE(pause->text(), QStringLiteral("Pause"));
-        QCOMPARE(device->read(24, 4000), statusFrame(0x11, 1) + statusFrame(0x12, 2));
-        QTRY_VERIFY(replayRow()->isHidden());
-        speed->setValue(1);
-    }
-
 private:
-    QWidget *replayRow() const { return page->findChild<QWidget *>(QStringLiteral("widgetReplay")); }
+    QWidget *replayRow() const { return find(QStringLiteral("widgetReplay")); }
 
     QVector<bool> greyRows() const
     {
@@ -235,10 +186,10 @@ private:
 
     void setLineSettings(const QString &baud, const QString &dataBits, const QString &parity, const QString &stopBits)
     {
-        page->findChild<QComboBox *>(QStringLiteral("comboBoxBaud"))->setEditText(baud);
-        page->findChild<QComboBox *>(QStringLiteral("comboBoxDataBits"))->setCurrentText(dataBits);
-        page->findChild<QComboBox *>(QStringLiteral("comboBoxParity"))->setCurrentText(parity);
-        page->findChild<QComboBox *>(QStringLiteral("comboBoxStopBits"))->setCurrentText(stopBits);
+        find<QComboBox>(QStringLiteral("comboBoxBaud"))->setEditText(baud);
+        find<QComboBox>(QStringLiteral("comboBoxDataBits"))->setCurrentText(dataBits);
+        find<QComboBox>(QStringLiteral("comboBoxParity"))->setCurrentText(parity);
+        find<QComboBox>(QStringLiteral("comboBoxStopBits"))->setCurrentText(stopBits);
     }
 };
 

@@ -3,10 +3,13 @@
 #include "monitor/frametablemodel.h"
 #include "monitor/latestmessagemodel.h"
 #include "trace/tracestore.h"
+#include "support/busrecords.h"
 #include "support/datarows.h"
+#include "support/decodedrecords.h"
 
 #include <QBrush>
 #include <QColor>
+#include <QMap>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QtTest>
@@ -15,52 +18,19 @@
 
 namespace {
 
-// A frame record as the session hands them out: texts already decoded.
-BusRecord frame(int n, qint64 timeMs, const QString &message = QStringLiteral("Status"),
-                quint32 source = 0x000001)
-{
-    BusRecord r;
-    r.timeUs = timeMs * 1000;
-    r.parsed = true;
-    r.checksumOk = true;
-    r.messageId = quint8(message.size());
-    r.sourceAddress = source;
-    r.destinationAddress = 0x000002;
-    r.bytes = QByteArray(11, char(n & 0xFF));
-    r.device = QStringLiteral("Drive");
-    r.message = message;
-    r.values = QStringLiteral("Frame decoded successfully. | Drive | Count=%1").arg(n);
-    r.shownValues = QStringLiteral("Count=%1").arg(n);
-    return r;
-}
-
-BusRecord noiseRecord(qint64 timeMs, const QByteArray &bytes)
-{
-    BusRecord r;
-    r.kind = BusRecord::Noise;
-    r.timeUs = timeMs * 1000;
-    r.bytes = bytes;
-    return r;
-}
-
-QVector<BusRecord> frames(int first, int count, qint64 timeMs = 1000)
-{
-    QVector<BusRecord> batch;
-    for (int i = first; i < first + count; ++i)
-        batch.append(frame(i, timeMs + i));
-    return batch;
-}
-
 QString cell(const QAbstractItemModel &model, int row, int column)
 {
     return model.data(model.index(row, column)).toString();
 }
 
-// A cell's text colour; invalid for the view's own.
-QColor colourOf(const QAbstractItemModel &model, int row, int column)
+// A cell's text colour: red, blue (dark), grey, or "-" for the view's own.
+QString colourOf(const QAbstractItemModel &model, int row, int column)
 {
     const QVariant brush = model.data(model.index(row, column), Qt::ForegroundRole);
-    return brush.isValid() ? brush.value<QBrush>().color() : QColor();
+    const QColor colour = brush.isValid() ? brush.value<QBrush>().color() : QColor();
+    const QMap<QRgb, QString> names{{QColor(Qt::red).rgb(), "red"}, {QColor(Qt::darkBlue).rgb(), "blue"},
+                                    {QColor(Qt::gray).rgb(), "grey"}};
+    return colour.isValid() ? names.value(colour.rgb(), colour.name()) : QStringLiteral("-");
 }
 
 QStringList valuesColumn(const FrameTableModel &model)
@@ -103,7 +73,7 @@ private slots:
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         int next = 0;
         for (const QString &size : batches) {
-            store.append(frames(next, size.toInt()));
+            store.append(decodedFrames(next, size.toInt()));
             next += size.toInt();
         }
         QCOMPARE(removed.count(), row[4].toInt());
@@ -122,14 +92,14 @@ private slots:
     void filterInSlices()
     {
         TraceStore store;
-        store.append(frames(0, 5000));
+        store.append(decodedFrames(0, 5000));
         FrameTableModel model(&store);
         model.setFilterSliceNs(0); // a look at the clock ends each slice
         QSignalSpy applied(&model, &FrameTableModel::rowFilterApplied);
         model.setFilterText(QStringLiteral("count=1"));
         QVERIFY(model.isFilterPending());
         model.setFilterText(QStringLiteral("count=10"));
-        store.append(frames(10000, 200));
+        store.append(decodedFrames(10000, 200));
         QCOMPARE(model.shownCount(), 5200);
         QVERIFY(!model.isFiltering());
         QTRY_VERIFY(!model.isFilterPending());
@@ -148,16 +118,16 @@ private slots:
     {
         TraceStore store;
         store.setCapacity(4);
-        store.append(frames(0, 2));
+        store.append(decodedFrames(0, 2));
         FrameTableModel model(&store);
         QCOMPARE(valuesColumn(model), (QStringList{"Count=0", "Count=1"}));
         QSignalSpy counts(&model, &FrameTableModel::countsChanged);
-        store.append(frames(2, 1));
+        store.append(decodedFrames(2, 1));
         QCOMPARE(counts.count(), 1);
         model.setFilterText(QStringLiteral("count=1"));
         QVERIFY(model.isFiltering());
         QCOMPARE(counts.count(), 2);
-        store.append(frames(3, 2)); // held changes, no row shown; frame 0 dropped
+        store.append(decodedFrames(3, 2)); // held changes, no row shown; frame 0 dropped
         QCOMPARE(counts.count(), 3);
         QCOMPARE(model.shownCount(), 1);
         QCOMPARE(model.heldCount(), 4);
@@ -170,7 +140,7 @@ private slots:
         QCOMPARE(reset.count(), 0);
         QCOMPARE(removed.count(), 0); // no row was shown
         QCOMPARE(model.heldCount(), 0);
-        store.append(frames(6, 3));
+        store.append(decodedFrames(6, 3));
         QCOMPARE(valuesColumn(model), QStringList{"Count=7"});
         model.setFilterText(QString());
         QVERIFY(!model.isFiltering());
@@ -195,9 +165,9 @@ private slots:
                 item = item.trimmed();
             return items;
         };
-        QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")),
-                                 frame(1, 0), frame(2, 0, QStringLiteral("Mode")), noiseRecord(0, "\x5A"),
-                                 frame(3, 0)};
+        QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")), decodedFrame(1, 0),
+                                 decodedFrame(2, 0, 1, QStringLiteral("Mode")), busRecord(BusRecord::Noise, 0, "\x5A"),
+                                 decodedFrame(3, 0)};
         const qint64 us[] = {9999000, 10000250, 10012750, 10013000, 10025251};
         for (int i = 0; i < batch.size(); ++i)
             batch[i].timeUs = us[i];
@@ -225,16 +195,24 @@ private slots:
 
     // Each column's text, an event's its time and text alone; every cell's
     // tool tip holds its whole text, the Values cell's the whole single line.
-    void columnsAndToolTips()
+    // After each row, the colours of its Values and Checksum cells: received
+    // frames in the view's, sent ones in dark blue, noise red, events grey; a
+    // bad checksum and a status shown in red in their own cells, whichever
+    // way the frame went.
+    void columnsColoursAndToolTips()
     {
         TraceStore store;
         FrameTableModel model(&store);
-        QVector<BusRecord> batch{frame(1, 5000), frame(2, 5250)};
+        QVector<BusRecord> batch{decodedFrame(1, 5000), decodedFrame(2, 5250)};
         batch[1].checksumOk = false;
         batch[1].destinationAddress = 0xFFFFFF;
         batch[1].deltaUs = 250001;
-        batch.append(noiseRecord(5300, QByteArray::fromHex("a1b2c3")));
-        batch.append(eventRecord(5400000, QStringLiteral("Disconnected")));
+        batch << busRecord(BusRecord::Noise, 5300000, QByteArray::fromHex("a1b2c3"))
+              << eventRecord(5400000, QStringLiteral("Disconnected")) << decodedFrame(3, 5500) << decodedFrame(4, 5600)
+              << decodedFrame(5, 5700);
+        batch[4].kind = batch[5].kind = BusRecord::Sent;
+        batch[5].checksumOk = false;
+        batch[5].statusShown = batch[6].statusShown = true;
         store.append(batch);
         QStringList rows;
         for (int row = 0; row < model.rowCount(); ++row) {
@@ -242,45 +220,23 @@ private slots:
             for (int column = 0; column < BusColumnCount; ++column) {
                 cells << cell(model, row, column);
                 QCOMPARE(model.data(model.index(row, column), Qt::ToolTipRole).toString(),
-                         row < 2 && column == ColumnValues ? batch.at(row).values : cells.last());
+                         row != 2 && row != 3 && column == ColumnValues ? batch.at(row).values : cells.last());
             }
-            rows << cells.join(QLatin1Char('|'));
+            rows << cells.join(QLatin1Char('|')) + QLatin1Char(' ') + colourOf(model, row, ColumnValues)
+                    + QLatin1Char('/') + colourOf(model, row, ColumnChecksum);
         }
         QCOMPARE(rows, (QStringList{"00:00:05.000000||RX|Drive|Status|000001 \u2192 000002|Count=1|"
-                                    "01 01 01 01 01 01 01 01 01 01 01|ok",
+                                    "01 01 01 01 01 01 01 01 01 01 01|ok -/-",
                                     "00:00:05.250000|250.001|RX|Drive|Status|000001 \u2192 Broadcast|Count=2|"
-                                    "02 02 02 02 02 02 02 02 02 02 02|bad",
-                                    "00:00:05.300000||RX||Noise||3 bytes|A1 B2 C3|",
-                                    "00:00:05.400000||||||Disconnected||"}));
-    }
-
-    // Received frames in the default colour, sent ones in dark blue, noise
-    // red, events grey; a bad checksum and a status shown in red in their
-    // own cells, whichever way the frame went.
-    void colours()
-    {
-        const QColor none, red(Qt::red), blue(Qt::darkBlue), grey(Qt::gray);
-        const struct {
-            BusRecord::Kind kind;
-            bool checksumOk, statusShown;
-            QColor values, checksum;
-        } rows[] = {{BusRecord::Received, true, false, none, none},  {BusRecord::Received, false, false, none, red},
-                    {BusRecord::Received, true, true, red, none},    {BusRecord::Sent, true, false, blue, blue},
-                    {BusRecord::Sent, false, true, red, red},        {BusRecord::Noise, false, false, red, red},
-                    {BusRecord::Event, false, false, grey, grey}};
-        TraceStore store;
-        FrameTableModel model(&store);
-        for (const auto &row : rows) {
-            BusRecord record = frame(1, 1000);
-            record.kind = row.kind;
-            record.checksumOk = row.checksumOk;
-            record.statusShown = row.statusShown;
-            record.parsed = row.kind == BusRecord::Received || row.kind == BusRecord::Sent;
-            store.append({record});
-            const int last = model.rowCount() - 1;
-            QCOMPARE(colourOf(model, last, ColumnValues), row.values);
-            QCOMPARE(colourOf(model, last, ColumnChecksum), row.checksum);
-        }
+                                    "02 02 02 02 02 02 02 02 02 02 02|bad -/red",
+                                    "00:00:05.300000||RX||Noise||3 bytes|A1 B2 C3| red/red",
+                                    "00:00:05.400000||||||Disconnected|| grey/grey",
+                                    "00:00:05.500000||TX|Drive|Status|000001 \u2192 000002|Count=3|"
+                                    "03 03 03 03 03 03 03 03 03 03 03|ok blue/blue",
+                                    "00:00:05.600000||TX|Drive|Status|000001 \u2192 000002|Count=4|"
+                                    "04 04 04 04 04 04 04 04 04 04 04|bad red/red",
+                                    "00:00:05.700000||RX|Drive|Status|000001 \u2192 000002|Count=5|"
+                                    "05 05 05 05 05 05 05 05 05 05 05|ok red/-"}));
     }
 
     // One row per (source, message), inserted once a batch and updated by
@@ -293,11 +249,11 @@ private slots:
         LatestMessageModel model(&store);
         QVector<BusRecord> batch;
         for (int i = 0; i < 5; ++i)
-            batch.append(frame(i, 1000 + 100 * i)); // 10 per second
-        batch.append(frame(9, 1050, QStringLiteral("Mode")));
+            batch.append(decodedFrame(i, 1000 + 100 * i)); // 10 per second
+        batch.append(decodedFrame(9, 1050, 1, QStringLiteral("Mode")));
         batch[5].kind = BusRecord::Sent;
         batch[5].statusShown = true;
-        batch.append(noiseRecord(1070, "\x11"));
+        batch.append(busRecord(BusRecord::Noise, 1070000, "\x11"));
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         store.append(batch);
         QCOMPARE(inserted.count(), 1);
@@ -311,12 +267,12 @@ private slots:
         cells.removeFirst(); // the time of day
         QCOMPARE(cells, (QStringList{"Drive/Drive", "Status/Mode", "000001 \u2192 000002/000001 \u2192 000002",
                                      "Count=4/Count=9", "5/1", "10.0/", "100.000/"}));
-        QCOMPARE(colourOf(model, 0, LatestMessageModel::Values), QColor());
-        QCOMPARE(colourOf(model, 1, LatestMessageModel::Values), QColor(Qt::red));
-        QCOMPARE(colourOf(model, 1, LatestMessageModel::Message), QColor(Qt::darkBlue));
+        QCOMPARE(colourOf(model, 0, LatestMessageModel::Values), QStringLiteral("-"));
+        QCOMPARE(colourOf(model, 1, LatestMessageModel::Values), QStringLiteral("red"));
+        QCOMPARE(colourOf(model, 1, LatestMessageModel::Message), QStringLiteral("blue"));
 
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        store.append({frame(20, 1600), frame(21, 1725)});
+        store.append({decodedFrame(20, 1600), decodedFrame(21, 1725)});
         QCOMPARE(changed.count(), 1);
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
@@ -326,27 +282,21 @@ private slots:
         QCOMPARE(model.recordAt(0)->message, QStringLiteral("Mode"));
     }
 
-    // Sorted through a proxy by the sort role, the numbers sort as numbers
-    // (10 after 9, 1000 ms after 25).
+    // Sorted through a proxy by the sort role, the numbers sort as numbers:
+    // node 1 sends 2 frames 1 s apart (1 /s), node 2 10 frames 25 ms apart
+    // (40 /s), node 3 9 frames 200 ms apart (5 /s). As texts the counts and
+    // rates would sort otherwise.
     void latestSorting()
     {
-        // A: 2 frames 1000 ms apart (1 /s); B: 10 frames 25 ms apart (40 /s);
-        // C: 9 frames 200 ms apart (5 /s). Last seen: B, C, A. As texts the
-        // counts, rates and Δ would sort otherwise.
-        QVector<BusRecord> batch;
-        auto add = [&](const char *message, quint32 source, int count, int intervalMs, qint64 endMs, int value) {
-            for (int i = 0; i < count; ++i)
-                batch.append(frame(value, endMs - qint64(count - 1 - i) * intervalMs, QLatin1String(message), source));
-        };
-        add("A", 1, 2, 1000, 90000, 5);
-        add("B", 2, 10, 25, 60000, 7);
-        add("C", 3, 9, 200, 80000, 10);
-        std::stable_sort(batch.begin(), batch.end(),
-                         [](const BusRecord &a, const BusRecord &b) { return a.timeUs < b.timeUs; });
         TraceStore store;
         LatestMessageModel model(&store);
-        store.append(batch);
-        QCOMPARE(model.rowCount(), 3);
+        const struct { quint32 source; int count, intervalMs; } entries[] = {{1, 2, 1000}, {2, 10, 25}, {3, 9, 200}};
+        for (const auto &entry : entries) {
+            QVector<BusRecord> batch;
+            for (int i = 0; i < entry.count; ++i)
+                batch << decodedFrame(1, 1000 + i * entry.intervalMs, entry.source);
+            store.append(batch);
+        }
         QSortFilterProxyModel sorted;
         sorted.setSourceModel(&model);
         sorted.setSortRole(LatestMessageModel::SortRole);
@@ -354,8 +304,8 @@ private slots:
             sorted.sort(column, Qt::AscendingOrder);
             QStringList order;
             for (int row = 0; row < sorted.rowCount(); ++row)
-                order << sorted.data(sorted.index(row, LatestMessageModel::Message)).toString();
-            QCOMPARE(order, (QStringList{"A", "C", "B"}));
+                order << sorted.data(sorted.index(row, LatestMessageModel::Route)).toString().left(6);
+            QCOMPARE(order, (QStringList{"000001", "000003", "000002"}));
         }
     }
 
@@ -370,8 +320,8 @@ private slots:
         model.setFilterText(QStringLiteral("-mode"));
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         for (quint32 source = 1; source <= 12; ++source)
-            store.append({frame(int(source), 1000, QStringLiteral("Status"), source),
-                          frame(int(source), 1000, QStringLiteral("Mode"), source)});
+            store.append({decodedFrame(int(source), 1000, source, QStringLiteral("Status")),
+                          decodedFrame(int(source), 1000, source, QStringLiteral("Mode"))});
         QVERIFY(reset.count() > 0);
         QCOMPARE(model.entryCount(), store.latest().size());
         QCOMPARE(model.droppedCount(), store.latest().droppedCount());
@@ -397,7 +347,7 @@ private slots:
         model.setRowFilter(std::make_shared<RecordFilter>(QStringLiteral("[Position] > 50"), catalogue));
         // A drive's position report: Position is its third data byte.
         const auto position = [](quint32 source, int value, qint64 ms) {
-            BusRecord r = frame(value, ms, QStringLiteral("Post Position"), source);
+            BusRecord r = decodedFrame(value, ms, source, QStringLiteral("Post Position"));
             r.messageId = 0x0D;
             r.bytes = packFrame(0x0D, false, 20, 2, 0, source, 0x3A0C51,
                                 QByteArray::fromHex("3412") + char(value) + QByteArray::fromHex("FB9CFFFFFF00"));
@@ -432,7 +382,7 @@ private slots:
         for (int done = 0; done < count; done += 400) {
             QVector<BusRecord> batch;
             for (int i = done; i < done + 400; ++i)
-                batch.append(frame(i % 64, 1000 + i));
+                batch.append(decodedFrame(i % 64, 1000 + i));
             batches.append(batch);
         }
         // The heap taken by the records fed, or -1 when not every one is shown.

@@ -2,37 +2,13 @@
 // clears and capacity changes; the bound of the latest entries; and what
 // clear empties. (What a record costs: bench/guibusrecordmemorybench.)
 #include "trace/tracestore.h"
+#include "support/busrecords.h"
+#include "support/decodedrecords.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
-
-// A good frame of `source`, its texts as the session's decoder makes them.
-BusRecord frame(int n, qint64 timeUs, quint32 source = 0x000001, quint8 messageId = 0x20)
-{
-    BusRecord r;
-    r.timeUs = timeUs;
-    r.parsed = true;
-    r.checksumOk = true;
-    r.messageId = messageId;
-    r.sourceAddress = source;
-    r.destinationAddress = 0x000002;
-    r.bytes = QByteArray(11, char(n & 0xFF));
-    r.device = QStringLiteral("Drive");
-    r.message = QStringLiteral("Status");
-    r.values = QStringLiteral("Frame decoded successfully. | Drive | Count=%1").arg(n);
-    r.shownValues = QStringLiteral("Count=%1").arg(n);
-    return r;
-}
-
-QVector<BusRecord> frames(int first, int count)
-{
-    QVector<BusRecord> batch;
-    for (int i = first; i < first + count; ++i)
-        batch.append(frame(i, 1000000 + i));
-    return batch;
-}
 
 // The arguments of each appended signal: first sequence number, count, dropped.
 QList<QList<qint64>> appendedArgs(const QSignalSpy &spy)
@@ -59,15 +35,15 @@ private slots:
         store.setCapacity(5);
         QSignalSpy appended(&store, &TraceStore::appended);
         QSignalSpy cleared(&store, &TraceStore::cleared);
-        store.append(frames(0, 3));
-        store.append(frames(3, 4));
+        store.append(decodedFrames(0, 3));
+        store.append(decodedFrames(3, 4));
         QCOMPARE(store.firstSeq(), quint64(2));
         QCOMPARE(store.droppedCount(), quint64(2));
         QVERIFY(!store.record(1));
         QCOMPARE(store.record(2)->shownValues, QStringLiteral("Count=2"));
         QCOMPARE(store.record(6)->shownValues, QStringLiteral("Count=6"));
         QVERIFY(!store.record(7));
-        store.append(frames(7, 12)); // the first seven never held
+        store.append(decodedFrames(7, 12)); // the first seven never held
         QCOMPARE(store.heldCount(), 5);
         QCOMPARE(store.droppedCount(), quint64(2 + 7 + 5));
         QCOMPARE(store.heldRecord(0).shownValues, QStringLiteral("Count=14"));
@@ -78,7 +54,7 @@ private slots:
         QCOMPARE(store.heldCount(), 0);
         QCOMPARE(store.droppedCount(), quint64(0));
         QVERIFY(!store.record(11));
-        store.append(frames(20, 1));
+        store.append(decodedFrames(20, 1));
         QCOMPARE(store.record(12)->shownValues, QStringLiteral("Count=20"));
         QCOMPARE(appendedArgs(appended),
                  (QList<QList<qint64>>{{0, 3, 0}, {3, 4, 2}, {7, 5, 5}, {12, 1, 0}}));
@@ -89,33 +65,9 @@ private slots:
         QCOMPARE(store.heldCount(), 0);
         QCOMPARE(store.latest().size(), 0);
         QCOMPARE(store.latest().capacity(), 3);
-        store.append(frames(30, 4));
+        store.append(decodedFrames(30, 4));
         QCOMPARE(store.heldRecord(0).shownValues, QStringLiteral("Count=31"));
         QCOMPARE(store.droppedCount(), quint64(1));
-    }
-
-    // Times since the first frame are since the first frame after the last
-    // clear, noise and events before it left aside, and stay so when that
-    // frame is dropped.
-    void firstFrame()
-    {
-        TraceStore store;
-        store.setCapacity(3);
-        QVERIFY(!store.hasFirstFrame());
-        BusRecord noise;
-        noise.kind = BusRecord::Noise;
-        noise.timeUs = 5;
-        store.append({eventRecord(3, QStringLiteral("Connected to /dev/ttyUSB1")), noise});
-        QVERIFY(!store.hasFirstFrame());
-        store.append({frame(1, 700), frame(2, 800), frame(3, 900)});
-        store.append({frame(4, 1000)});
-        QCOMPARE(store.heldRecord(0).timeUs, qint64(800));
-        QVERIFY(store.hasFirstFrame());
-        QCOMPARE(store.firstFrameUs(), qint64(700));
-        store.clear();
-        QVERIFY(!store.hasFirstFrame());
-        store.append({frame(5, 950)});
-        QCOMPARE(store.firstFrameUs(), qint64(950));
     }
 
     // Past its capacity the latest index drops the entries seen longest ago,
@@ -130,9 +82,9 @@ private slots:
         // Source 1 is seen in every batch; sources 100.. once each.
         quint32 next = 100;
         for (int round = 0; round < 6; ++round) {
-            QVector<BusRecord> batch{frame(round, 1000 + round, 1)};
+            QVector<BusRecord> batch{decodedFrame(round, 1000 + round, 1)};
             for (int k = 0; k < 3; ++k)
-                batch.append(frame(round, 1000 + round, next++));
+                batch.append(decodedFrame(round, 1000 + round, next++));
             store.append(batch);
             QVERIFY(store.latest().size() <= 10);
         }
@@ -153,7 +105,7 @@ private slots:
         QVERIFY(!sources.contains(100));     // the first gone
         // An entry is found again after renumbering: source 1 grows, no new entry.
         const int size = latest.size();
-        store.append({frame(7, 2000, 1)});
+        store.append({decodedFrame(7, 2000, 1)});
         QCOMPARE(latest.size(), size);
         QCOMPARE(changed.count(), 4);
         const QVector<int> updated = changed.last().at(0).value<QVector<int>>();
@@ -165,14 +117,21 @@ private slots:
         QCOMPARE(latest.droppedCount(), quint64(0));
     }
 
-    // Clear empties everything made of the records, not only the ring; new
-    // node rows are told per batch.
-    void clearEmptiesAll()
+    // Times since the first frame are since the first frame after the last
+    // clear, noise and events before it left aside, and stay so when that
+    // frame is dropped. Clear empties everything made of the records, not
+    // only the ring; new node rows are told per batch.
+    void firstFrameAndClear()
     {
         TraceStore store;
+        store.setCapacity(3);
         QSignalSpy nodesAdded(&store, &TraceStore::nodesAdded);
-        store.append({frame(1, 1000, 0xA), frame(2, 2000, 0xB), frame(3, 3000, 0xA)});
-        store.append({frame(4, 4000, 0xC)});
+        store.append({eventRecord(3, QStringLiteral("Connected to /dev/ttyUSB1")), busRecord(BusRecord::Noise, 5, {})});
+        QVERIFY(!store.hasFirstFrame());
+        store.append({decodedFrame(1, 700, 0xA), decodedFrame(2, 800, 0xB), decodedFrame(3, 900, 0xA)});
+        store.append({decodedFrame(4, 1000, 0xC)});
+        QCOMPARE(store.heldRecord(0).timeUs, qint64(800000));
+        QCOMPARE(store.firstFrameUs(), qint64(700000));
         QCOMPARE(nodesAdded.count(), 2);
         QCOMPARE(nodesAdded.at(1).at(0).toInt(), 2);
         QCOMPARE(nodesAdded.at(1).at(1).toInt(), 1);
@@ -180,12 +139,14 @@ private slots:
         QCOMPARE(store.load().overall().frames, quint64(4));
         QCOMPARE(store.latest().size(), 3);
         store.clear();
+        QVERIFY(!store.hasFirstFrame());
         QCOMPARE(store.heldCount(), 0);
         QCOMPARE(store.nodes().size(), 0);
         QCOMPARE(store.nodes().totalFrames(), quint64(0));
         QCOMPARE(store.load().overall().frames, quint64(0));
         QCOMPARE(store.latest().size(), 0);
-        store.append({frame(5, 5000, 0xA)});
+        store.append({decodedFrame(5, 950, 0xA)});
+        QCOMPARE(store.firstFrameUs(), qint64(950000));
         QCOMPARE(nodesAdded.count(), 3);
         QCOMPARE(nodesAdded.at(2).at(0).toInt(), 0);
     }
