@@ -4,6 +4,8 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -18,6 +20,10 @@ const char *const kHeaders[LatestMessageModel::ColumnCount] = {
 LatestMessageModel::LatestMessageModel(TraceStore *store, QObject *parent)
     : QAbstractTableModel(parent), m_store(store), filter(std::make_shared<RecordFilter>())
 {
+    m_sliceTimer = new QTimer(this);
+    m_sliceTimer->setSingleShot(true);
+    m_sliceTimer->setInterval(0);
+    connect(m_sliceTimer, &QTimer::timeout, this, [this] { filterSlice(0); });
     rebuildRows();
     follow(store);
 }
@@ -37,6 +43,7 @@ void LatestMessageModel::setStore(TraceStore *store)
     disconnect(m_store, nullptr, this, nullptr);
     m_store = store;
     follow(store);
+    adoptPending();
     rebuildRows();
     endResetModel();
 }
@@ -156,6 +163,12 @@ QString LatestMessageModel::entryText(const Entry &entry, int column) const
 // Rows stay in the order of their entries, so a row is found by halving.
 void LatestMessageModel::onChanged(const QVector<int> &updated, int firstNew)
 {
+    if (m_pending) {
+        for (int entry : updated) {
+            if (entry < m_pending->next)
+                m_pending->touched.append(entry);
+        }
+    }
     if (!filter->isEmpty())
         judgeUpdated(updated);
     announceUpdated(updated);
@@ -230,6 +243,11 @@ void LatestMessageModel::showEntries(const QVector<int> &entries)
 
 void LatestMessageModel::onRenumbered()
 {
+    if (m_pending) {
+        m_pending->rows.clear();
+        m_pending->next = 0;
+        m_pending->touched.clear();
+    }
     beginResetModel();
     rebuildRows();
     endResetModel();
@@ -248,10 +266,60 @@ void LatestMessageModel::rebuildRows()
 
 void LatestMessageModel::setRowFilter(std::shared_ptr<const RecordFilter> rowFilter)
 {
+    m_pending = std::make_unique<PendingRows>();
+    m_pending->filter = std::move(rowFilter);
+    m_sliceTimer->stop();
+    filterSlice(4096);
+}
+
+void LatestMessageModel::filterSlice(int atLeast)
+{
+    QElapsedTimer clock;
+    clock.start();
+    PendingRows &p = *m_pending;
+    int judged = 0;
+    for (; p.next < latest().size(); ++p.next) {
+        if (p.filter->matches(latest().entry(p.next).last))
+            p.rows.append(p.next);
+        if (++judged % 64 == 0 && judged >= atLeast && clock.nsecsElapsed() >= m_sliceNs) {
+            ++p.next;
+            m_sliceTimer->start();
+            return;
+        }
+    }
+    applyPending();
+}
+
+// The entries a batch updated while the filter went through are judged by
+// their last frames now.
+void LatestMessageModel::applyPending()
+{
+    const std::unique_ptr<PendingRows> done = std::move(m_pending);
+    std::sort(done->touched.begin(), done->touched.end());
+    done->touched.erase(std::unique(done->touched.begin(), done->touched.end()), done->touched.end());
+    for (int entry : done->touched) {
+        const auto at = std::lower_bound(done->rows.begin(), done->rows.end(), entry);
+        const bool shown = at != done->rows.end() && *at == entry;
+        if (shown != done->filter->matches(latest().entry(entry).last)) {
+            if (shown)
+                done->rows.erase(at);
+            else
+                done->rows.insert(at, entry);
+        }
+    }
     beginResetModel();
-    filter = std::move(rowFilter);
-    rebuildRows();
+    filter = done->filter;
+    rows.swap(done->rows);
     endResetModel();
+}
+
+void LatestMessageModel::adoptPending()
+{
+    if (!m_pending)
+        return;
+    filter = m_pending->filter;
+    m_pending.reset();
+    m_sliceTimer->stop();
 }
 
 void LatestMessageModel::setFilterText(const QString &text)

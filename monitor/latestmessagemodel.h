@@ -23,6 +23,7 @@
 
 #include <memory>
 
+class QTimer;
 class TraceStore;
 
 class LatestMessageModel : public QAbstractTableModel
@@ -46,8 +47,13 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     // The rows whose entry's last frame the filter selects (words or an
-    // expression).
+    // expression): judged at once for the first 4096 entries, past them in
+    // slices of a few ms from the event loop, the rows of the last filter
+    // shown meanwhile. A newer filter replaces one going through.
     void setRowFilter(std::shared_ptr<const RecordFilter> filter);
+    bool isFilterPending() const { return m_pending != nullptr; }
+    // How long a slice of judging may take (default 5 ms).
+    void setFilterSliceNs(qint64 ns) { m_sliceNs = ns; }
     void setFilterText(const QString &text);
     // Entries dropped by the store because there were too many, and those it
     // holds (whatever the filter).
@@ -74,11 +80,27 @@ private:
     void onRenumbered();
     void follow(TraceStore *store);
     void rebuildRows();
+    void filterSlice(int atLeast);
+    void applyPending();
+    // A filter going through is taken whole at once (the store changed).
+    void adoptPending();
     const LatestIndex &latest() const;
+
+    // A filter going through the entries.
+    struct PendingRows
+    {
+        std::shared_ptr<const RecordFilter> filter;
+        QVector<int> rows;    // the entries below `next` it selects
+        int next = 0;         // the first entry not judged yet
+        QVector<int> touched; // entries below `next` a batch updated since: judged again
+    };
 
     TraceStore *m_store;
     QVector<int> rows; // entries shown, ascending
     std::shared_ptr<const RecordFilter> filter;
+    std::unique_ptr<PendingRows> m_pending;
+    QTimer *m_sliceTimer = nullptr; // the next slice, from the event loop
+    qint64 m_sliceNs = 5000000;
 };
 
 #endif

@@ -6,6 +6,10 @@
 #include <QBrush>
 #include <QColor>
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -31,6 +35,10 @@ QString seenToolTip(qint64 us)
 NodeTableModel::NodeTableModel(TraceStore *store, QObject *parent)
     : QAbstractTableModel(parent), m_store(store), m_rows(store->nodes().size())
 {
+    m_sliceTimer = new QTimer(this);
+    m_sliceTimer->setSingleShot(true);
+    m_sliceTimer->setInterval(0);
+    connect(m_sliceTimer, &QTimer::timeout, this, [this] { countSlice(0); });
     follow(store);
 }
 
@@ -51,6 +59,7 @@ void NodeTableModel::setStore(TraceStore *store)
     store->setSilenceThresholdUs(silenceThresholdUs());
     m_store = store;
     follow(store);
+    adoptPending();
     countHeld();
     m_rows = table().size();
     endResetModel();
@@ -58,29 +67,74 @@ void NodeTableModel::setStore(TraceStore *store)
 
 void NodeTableModel::setRowFilter(std::shared_ptr<const RecordFilter> filter, const std::deque<quint64> *chosen)
 {
+    m_pending.reset();
+    m_sliceTimer->stop();
+    if (!filter || filter->isEmpty() || !chosen) {
+        beginResetModel();
+        m_filter = filter && !filter->isEmpty() ? std::move(filter) : nullptr;
+        countHeld();
+        m_rows = table().size();
+        endResetModel();
+        return;
+    }
+    m_pending = std::make_unique<PendingCount>();
+    m_pending->filter = std::move(filter);
+    m_pending->table = newFilteredTable();
+    m_pending->chosen = chosen;
+    // A short list, the common case, is counted at once.
+    countSlice(4096);
+}
+
+// The records the list chose since the last slice are counted too; those
+// the ring let go are passed over.
+void NodeTableModel::countSlice(int atLeast)
+{
+    QElapsedTimer clock;
+    clock.start();
+    PendingCount &p = *m_pending;
+    const std::deque<quint64> &chosen = *p.chosen;
+    int counted = 0;
+    for (auto it = std::lower_bound(chosen.begin(), chosen.end(), p.nextSeq); it != chosen.end(); ++it) {
+        if (const BusRecord *record = m_store->record(*it))
+            p.table->add(*record);
+        p.nextSeq = *it + 1;
+        if (++counted % 256 == 0 && counted >= atLeast && clock.nsecsElapsed() >= m_sliceNs) {
+            m_sliceTimer->start();
+            return;
+        }
+    }
+    const std::unique_ptr<PendingCount> done = std::move(m_pending);
     beginResetModel();
-    m_filter = filter && !filter->isEmpty() ? std::move(filter) : nullptr;
-    countHeld(chosen);
+    m_filter = done->filter;
+    m_filtered = std::move(done->table);
     m_rows = table().size();
     endResetModel();
 }
 
-void NodeTableModel::countHeld(const std::deque<quint64> *chosen)
+void NodeTableModel::adoptPending()
+{
+    if (!m_pending)
+        return;
+    m_filter = m_pending->filter;
+    m_pending.reset();
+    m_sliceTimer->stop();
+}
+
+std::unique_ptr<NodeTable> NodeTableModel::newFilteredTable() const
+{
+    // The Frames/s column shows live rates: the table keeps them.
+    auto filtered = std::make_unique<NodeTable>(NodeTable::Rates::Kept);
+    filtered->setSilenceThresholdUs(m_store->nodes().silenceThresholdUs());
+    return filtered;
+}
+
+void NodeTableModel::countHeld()
 {
     if (!m_filter) {
         m_filtered.reset();
         return;
     }
-    // The Frames/s column shows live rates: the table keeps them.
-    m_filtered = std::make_unique<NodeTable>(NodeTable::Rates::Kept);
-    m_filtered->setSilenceThresholdUs(m_store->nodes().silenceThresholdUs());
-    if (chosen) {
-        for (const quint64 seq : *chosen) {
-            if (const BusRecord *record = m_store->record(seq))
-                m_filtered->add(*record);
-        }
-        return;
-    }
+    m_filtered = newFilteredTable();
     for (int i = 0; i < m_store->heldCount(); ++i) {
         const BusRecord &record = m_store->heldRecord(i);
         if (m_filter->matches(record))
@@ -219,6 +273,7 @@ void NodeTableModel::onNodesAdded(int first, int count)
 // already is not counted.
 void NodeTableModel::onAppended(quint64 firstSeq, int count)
 {
+    // For the table shown; a count going on reaches them through the list.
     if (!m_filtered)
         return;
     for (quint64 seq = firstSeq; seq < firstSeq + quint64(count); ++seq) {
@@ -236,6 +291,7 @@ void NodeTableModel::onAppended(quint64 firstSeq, int count)
 void NodeTableModel::onCleared()
 {
     beginResetModel();
+    adoptPending();
     countHeld();
     m_rows = 0;
     endResetModel();

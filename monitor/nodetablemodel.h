@@ -21,6 +21,7 @@
 #include <deque>
 #include <memory>
 
+class QTimer;
 class TraceStore;
 
 class NodeTableModel : public QAbstractTableModel
@@ -54,9 +55,14 @@ public:
 
     // The nodes of the frames the filter selects (none or an empty one: all).
     // `chosen`, when given, are the sequence numbers of the records held that
-    // it selects, ascending, as the list has them: counted without judging
-    // every record again.
+    // it selects, ascending, as the list has them and keeps them as records
+    // come and go: counted without judging every record again, in slices
+    // of a few ms from the event loop past the first 4096, the rows of the
+    // last filter shown meanwhile. A newer filter replaces a count going on.
     void setRowFilter(std::shared_ptr<const RecordFilter> filter, const std::deque<quint64> *chosen = nullptr);
+    bool isCountPending() const { return m_pending != nullptr; }
+    // How long a slice of counting may take (default 5 ms).
+    void setCountSliceNs(qint64 ns) { m_sliceNs = ns; }
 
     // The store's node table, or under a filter the model's own.
     const NodeTable &table() const;
@@ -73,11 +79,27 @@ private:
     void onCleared();
     void follow(TraceStore *store);
     // The filtered table made anew from the records held; none without a filter.
-    void countHeld(const std::deque<quint64> *chosen = nullptr);
+    void countHeld();
+    std::unique_ptr<NodeTable> newFilteredTable() const;
+    // A count going on: its filter is taken at once when the store changes.
+    void adoptPending();
+    void countSlice(int atLeast);
+
+    // The nodes of a filter's records, counted from the list's choice.
+    struct PendingCount
+    {
+        std::shared_ptr<const RecordFilter> filter;
+        std::unique_ptr<NodeTable> table;
+        const std::deque<quint64> *chosen = nullptr;
+        quint64 nextSeq = 0; // the first record not counted yet
+    };
 
     TraceStore *m_store;
     std::shared_ptr<const RecordFilter> m_filter;
     std::unique_ptr<NodeTable> m_filtered;
+    std::unique_ptr<PendingCount> m_pending;
+    QTimer *m_sliceTimer = nullptr; // the next slice, from the event loop
+    qint64 m_sliceNs = 5000000;
     int m_rows = 0; // rows announced
     qint64 m_nowUs = 0;
 };
