@@ -370,6 +370,30 @@ private slots:
         QCOMPARE(reset.count(), 0);
     }
 
+    // Past 4096 entries Latest takes a filter in slices from the event loop,
+    // the last filter's rows shown meanwhile; an entry judged already whose
+    // last frame a batch changes is judged again by it.
+    void latestFilterInSlices()
+    {
+        TraceStore store;
+        QVector<BusRecord> batch;
+        for (int n = 0; n < 6000; ++n)
+            batch << decodedFrame(n, 1000 + n, quint32(n + 1));
+        store.append(batch);
+        LatestMessageModel model(&store);
+        model.setFilterSliceNs(0); // a look at the clock ends each slice
+        model.setRowFilter(std::make_shared<RecordFilter>(QStringLiteral("count=1")));
+        QVERIFY(model.isFilterPending());
+        QCOMPARE(model.rowCount(), 6000);
+        // Source 2 (Count=1) no longer passes; source 3 (Count=2) now does.
+        store.append({decodedFrame(7, 8000, 2), decodedFrame(1, 8001, 3), decodedFrame(1, 8002, 7000)});
+        QTRY_VERIFY(!model.isFilterPending());
+        // Count=1, 10 to 19, 100 to 199 and 1000 to 1999, less one, and two more.
+        QCOMPARE(model.rowCount(), 1112);
+        QCOMPARE(model.recordAt(0)->sourceAddress, 3u);
+        QCOMPARE(model.recordAt(1111)->sourceAddress, 7000u);
+    }
+
     // The list keeps a sequence number per row shown and nothing more: the
     // records are the store's, their texts shared between the records of
     // one frame as the session's decoder makes them.

@@ -133,6 +133,33 @@ private slots:
         QCOMPARE(cell(model, 2, NodeTableModel::Frames), QStringLiteral("2"));
     }
 
+    // Past the first 4096 of the list's rows the count goes on from the event
+    // loop, the last filter's nodes shown meanwhile; the rows the list
+    // chose meanwhile are counted too, each once.
+    void countsInSlices()
+    {
+        TraceStore store;
+        NodeTableModel model(&store);
+        FrameTableModel list(&store);
+        QVector<BusRecord> batch;
+        for (int i = 0; i < 12000; ++i)
+            batch << frame(quint32(i % 3 + 1), kBase + i, i % 2 ? QStringLiteral("Move To") : QStringLiteral("Post"));
+        store.append(batch);
+        const auto filter = std::make_shared<RecordFilter>(QStringLiteral("move"));
+        list.setRowFilter(filter);
+        QTRY_VERIFY(!list.isFilterPending());
+        model.setCountSliceNs(0); // a look at the clock ends each slice
+        model.setRowFilter(filter, &list.shownSequence());
+        QVERIFY(model.isCountPending());
+        QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("4000"));
+        store.append({frame(4, kBase + 12000, QStringLiteral("Move To")), frame(1, kBase + 12001)});
+        QTRY_VERIFY(!model.isCountPending());
+        QStringList rows;
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows << cell(model, row, NodeTableModel::Node) + QLatin1Char(' ') + cell(model, row, NodeTableModel::Frames);
+        QCOMPARE(rows, (QStringList{"000002 2000", "000001 2000", "000003 2000", "000004 1"}));
+    }
+
     // New nodes come in one insertion a batch; frames of known nodes are
     // announced by the tick alone, one dataChanged over every row.
     void announcing()
