@@ -15,6 +15,25 @@
 #include <termios.h>
 #include <unistd.h>
 
+// What a non-blocking descriptor gives until `got` holds `size` bytes, or
+// until its end when `size` is negative; bounded in time.
+inline QByteArray &readFrom(int fd, QByteArray &got, qsizetype size, int timeoutMs = 10000)
+{
+    char buffer[4096];
+    QElapsedTimer timer;
+    timer.start();
+    while ((size < 0 || got.size() < size) && timer.elapsed() < timeoutMs) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            got.append(buffer, int(n));
+        else if (n == 0 && size < 0)
+            break;
+        else
+            QTest::qWait(5);
+    }
+    return got;
+}
+
 struct PtyPair
 {
     int master = -1;
@@ -94,17 +113,7 @@ struct PtyPair
     QByteArray read(qsizetype size, int timeoutMs = 5000) const
     {
         QByteArray bytes;
-        QElapsedTimer waited;
-        waited.start();
-        char buffer[4096];
-        while (bytes.size() < size && waited.elapsed() < timeoutMs) {
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0)
-                bytes.append(buffer, int(n));
-            else
-                QTest::qWait(5);
-        }
-        return bytes;
+        return readFrom(master, bytes, size, timeoutMs);
     }
 };
 
