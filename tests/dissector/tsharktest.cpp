@@ -6,6 +6,7 @@
 #include "pcapfiles.h"
 #include "randomcatalogue.h"
 #include "toolrun.h"
+#include "support/datarows.h"
 #include "support/wiresharkhome.h"
 
 #include "catalogue/catalogue.h"
@@ -266,9 +267,8 @@ void TsharkTest::matchesDecode()
     QCOMPARE(report, reports.size() - 1);
 }
 
-// Expressions over the parameters of a catalogue (numbers, a string, a
-// parameter of no known type) and the fields of the header: every form of
-// the language.
+// The expressions of dissector/tshark-filters.txt over the parameters of a
+// catalogue: its numbers, strings and parameters of no known type.
 QStringList expressionsFor(const QString &folder)
 {
     QStringList numbers;
@@ -288,30 +288,18 @@ QStringList expressionsFor(const QString &folder)
             }
         }
     }
-    QStringList expressions{QStringLiteral("ack or mode == \"Group\""),
-                            QStringLiteral("not checksum_ok or direction == \"TX\""),
-                            QStringLiteral("message matches \"^[a-m]\" and node_type != 2"),
-                            QStringLiteral("source contains \"0c5\" or destination >= \"3A0C51\""),
-                            QStringLiteral("source & 0x11 and not destination & 0x800000"),
-                            QStringLiteral("destination < 0x1000000 and node_type in {0, 3, -1} and mode matches \"^b\""),
-                            QStringLiteral("not (ack and checksum_ok) and direction in {\"rx\"} or status contains \"un\""),
-                            QStringLiteral("device != \"a\\\"b\\\\\" and message or not status")};
-    for (int i = 0; i < qMin(4, int(numbers.size())); ++i) {
-        const QString n = numbers.at(i * numbers.size() / 4);
-        expressions << QStringLiteral("[%1] > 20 or [%1] & 1").arg(n) << QStringLiteral("[%1] != 3 and not [%1] < -2").arg(n);
+    QStringList expressions;
+    for (const QStringList &row : readDataRows(QStringLiteral("dissector/tshark-filters.txt"))) {
+        const QString form = unescaped(row[2]);
+        const QStringList &names = row[1].endsWith("number") ? numbers : row[1] == "text" ? texts : labels;
+        if (row[1] == "header")
+            expressions << form;
+        else if (row[1] == "each number")
+            for (int i = 0; i < qMin(4, int(numbers.size())); ++i)
+                expressions << form.arg(numbers.at(i * numbers.size() / 4));
+        else if (!names.isEmpty())
+            expressions << form.arg(names.first());
     }
-    if (!numbers.isEmpty()) {
-        const QString n = numbers.first();
-        expressions << QStringLiteral("[%1] matches \"^1\" or [%1] contains \"0\" or [%1] in {0x1F, -3, \"2\"}").arg(n)
-                    << QStringLiteral("[%1] >= -5000000000 and [%1] < 5000000000 and not [%1] & -0x100000000").arg(n)
-                    << QStringLiteral("not [%1] or [%1] != \"7\"").arg(n);
-    }
-    if (!texts.isEmpty()) {
-        expressions << QStringLiteral("[%1] contains \"a\" or not [%1] == \"\"").arg(texts.first())
-                    << QStringLiteral("[%1] matches \"^$|[a-f]\" or [%1] in {\"b\", 2}").arg(texts.first());
-    }
-    if (!labels.isEmpty())
-        expressions << QStringLiteral("[%1] and not [%1] == 1").arg(labels.first());
     return expressions;
 }
 
