@@ -98,8 +98,9 @@ inline bool waitUntilHeld(qint64 pid, const QString &path, int timeoutMs = 10000
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < timeoutMs) {
-        const QStringList pids = pid >= 0 ? QStringList{QString::number(pid)}
-                                          : QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+        const QDir proc(QStringLiteral("/proc"));
+        const QStringList pids =
+            pid >= 0 ? QStringList{QString::number(pid)} : proc.entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
         for (const QString &id : pids) {
             const QDir fds(QStringLiteral("/proc/%1/fd").arg(id));
             for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {

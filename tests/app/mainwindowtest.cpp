@@ -120,7 +120,8 @@ private slots:
         const QString named = QCoreApplication::applicationName();
         useUserCacheFolder();
         QCOMPARE(definitionCacheFolder(),
-                 QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/mainwindowtest"));
+                 QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                     + QStringLiteral("/mainwindowtest"));
         QCOMPARE(QCoreApplication::organizationName(), organisation);
         QCOMPARE(QCoreApplication::applicationName(), named);
         setDefinitionCacheFolder(QString());

@@ -250,16 +250,20 @@ void TsharkTest::matchesDecode()
         }
         QStringList fields = words("direction status device message parameter checksum_ok");
         QStringList expected{QLatin1String(text("direction") == QLatin1String("TX") ? "1" : "0"), text("status"),
-                             text("device"), text("message"), parameters.join(QLatin1String(" | ")), text("checksumOk")};
+                             text("device"), text("message"), parameters.join(QLatin1String(" | ")),
+                             text("checksumOk")};
         if (json.contains(QStringLiteral("device"))) {
             fields << words("mode source destination ack node_type");
-            expected << text("mode").toUpper() << text("source") << text("destination") << text("ack") << text("nodeType");
+            expected << text("mode").toUpper() << text("source") << text("destination") << text("ack")
+                     << text("nodeType");
         }
+        const auto listed = [](const QString &field, const QString &value) -> QString {
+            return field + QLatin1Char('=') + (value.isEmpty() ? QStringLiteral("-") : value);
+        };
         QStringList shownFields;
         for (int f = 0; f < fields.size(); ++f) {
-            const QString value = strings(layers, qPrintable("kwn." + fields.at(f))).join(QLatin1String(" | "));
-            shownFields << fields.at(f) + QLatin1Char('=') + (value.isEmpty() ? QStringLiteral("-") : value);
-            expected[f] = fields.at(f) + QLatin1Char('=') + (expected.at(f).isEmpty() ? QStringLiteral("-") : expected.at(f));
+            shownFields << listed(fields.at(f), strings(layers, qPrintable("kwn." + fields.at(f))).join(" | "));
+            expected[f] = listed(fields.at(f), expected.at(f));
         }
         QVERIFY2(shownFields == expected, qPrintable(QStringLiteral("%1: tshark %2, decode %3")
                                                          .arg(where, shownFields.join(' '), expected.join(' '))));

@@ -58,9 +58,11 @@ FrameReport formulaReport()
 // The frame texts of csvwriter-frames.txt.
 QList<QByteArray> frameLines()
 {
-    QList<QByteArray> lines = readFile(QStringLiteral(KWN_TEST_DATA "/insight/csvwriter-frames.txt")).split('\n');
-    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.isEmpty() || l[0] == '#'; }),
-                lines.end());
+    QList<QByteArray> lines;
+    for (const QByteArray &line : readFile(QStringLiteral(KWN_TEST_DATA "/insight/csvwriter-frames.txt")).split('\n')) {
+        if (!line.isEmpty() && !line.startsWith('#'))
+            lines << line;
+    }
     return lines;
 }
 
