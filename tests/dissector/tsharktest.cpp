@@ -138,7 +138,7 @@ private slots:
 private:
     ToolRun tshark(const QString &name, const QStringList &arguments);
     bool makeDissector(const QString &folder, const QString &name);
-    QString prepare(const QString &folder, const QVector<Line> &lines, const QString &name);
+    QByteArray prepare(const QString &folder, const QVector<Line> &lines, const QString &name);
 
     QString m_tshark;
     QTemporaryDir m_dir;
@@ -164,14 +164,15 @@ bool TsharkTest::makeDissector(const QString &folder, const QString &name)
     return runTool(kTool, QStringList{"dissector", "--xml", folder, "-o", m_dir.filePath(name + ".lua")}).exitCode == 0;
 }
 
-// The log, its capture and the dissector of the catalogue; the log's path.
-QString TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, const QString &name)
+// The log, its capture and the dissector of the catalogue; the log's text,
+// empty if one of them could not be made.
+QByteArray TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, const QString &name)
 {
     const QString log = m_dir.filePath(name + QStringLiteral(".log"));
     if (!writeFile(log, logOf(lines)))
-        return QString();
+        return QByteArray();
     const ToolRun converted = runTool(kTool, {QStringLiteral("convert"), log, m_dir.filePath(name + QStringLiteral(".pcap"))});
-    return converted.exitCode == 0 && makeDissector(folder, name) ? log : QString();
+    return converted.exitCode == 0 && makeDissector(folder, name) ? readFile(log) : QByteArray();
 }
 
 // The folder of a catalogue, or none for a made-up one, or "odd" for
@@ -210,12 +211,10 @@ void TsharkTest::matchesDecode()
     const QVector<Line> lines =
         withNoise(g.messageIds.isEmpty() ? QVector<QByteArray>() : randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
     const QString name = QStringLiteral("m%1").arg(seed);
-    const QString log = prepare(folder, lines, name);
+    const QByteArray log = prepare(folder, lines, name);
     QVERIFY(!log.isEmpty());
 
-    QFile logFile(log);
-    QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const ToolRun decoded = runTool(kTool, words("decode --json --xml") << folder, QString(), logFile.readAll());
+    const ToolRun decoded = runTool(kTool, words("decode --json --xml") << folder, QString(), log);
     QCOMPARE(decoded.exitCode, 0);
     const ToolRun shown = tshark(name, words("-T json -e kwn.direction -e kwn.device -e kwn.message -e kwn.mode -e kwn.source "
                                              "-e kwn.destination -e kwn.status -e kwn.parameter -e kwn.ack -e kwn.node_type "
@@ -331,11 +330,8 @@ void TsharkTest::filterSelectsAsDecode()
     }
     lines += everyMessage(folder, g) + everyMessage(folder, g);
     const QString name = QStringLiteral("f%1").arg(seed);
-    const QString log = prepare(folder, lines, name);
-    QVERIFY(!log.isEmpty());
-    QFile logFile(log);
-    QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const QByteArray logText = logFile.readAll();
+    const QByteArray logText = prepare(folder, lines, name);
+    QVERIFY(!logText.isEmpty());
     // Each record's time, by frame number.
     QHash<QString, int> frameAt;
     qint64 ms = 1796598109407;
