@@ -15,6 +15,25 @@
 #include <termios.h>
 #include <unistd.h>
 
+// What a non-blocking descriptor gives until `got` holds `size` bytes, or
+// until its end when `size` is negative; bounded in time.
+inline QByteArray &readFrom(int fd, QByteArray &got, qsizetype size, int timeoutMs = 10000)
+{
+    char buffer[4096];
+    QElapsedTimer timer;
+    timer.start();
+    while ((size < 0 || got.size() < size) && timer.elapsed() < timeoutMs) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            got.append(buffer, int(n));
+        else if (n == 0 && size < 0)
+            break;
+        else
+            QTest::qWait(5);
+    }
+    return got;
+}
+
 struct PtyPair
 {
     int master = -1;
@@ -54,28 +73,10 @@ struct PtyPair
             ::close(master);
         master = -1;
     }
-    // All of `bytes`, waiting (with the event loop running) while the
-    // terminal is full; false if the reader took nothing for ten seconds.
-    bool write(const QByteArray &bytes) const
-    {
-        qsizetype done = 0;
-        QElapsedTimer waited;
-        waited.start();
-        while (done < bytes.size() && waited.elapsed() < 10000) {
-            const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0) {
-                done += n;
-                waited.restart();
-            } else {
-                QTest::qWait(1);
-            }
-        }
-        return done == bytes.size();
-    }
-    // Writes `bytes` from `done` on, without waiting on the terminal, until
-    // all are written or the reader took none for `heldMs`; returns how far
-    // it got.
-    qsizetype writeUntilHeld(const QByteArray &bytes, qsizetype done, int heldMs) const
+    // Writes `bytes` from `done` on until all are written or the reader took
+    // none for `heldMs`, waiting with the event loop running when `withEvents`;
+    // returns how far it got.
+    qsizetype writeUntilHeld(const QByteArray &bytes, qsizetype done, int heldMs, bool withEvents = false) const
     {
         QElapsedTimer idle;
         idle.start();
@@ -84,27 +85,22 @@ struct PtyPair
             if (n > 0) {
                 done += n;
                 idle.restart();
+            } else if (withEvents) {
+                QTest::qWait(1);
             } else {
                 QThread::msleep(1);
             }
         }
         return done;
     }
+    // All of `bytes`, with the event loop running while the terminal is
+    // full; false if the reader took nothing for ten seconds.
+    bool write(const QByteArray &bytes) const { return writeUntilHeld(bytes, 0, 10000, true) == bytes.size(); }
     // What the far end wrote, waiting until `size` bytes came or time ran out.
     QByteArray read(qsizetype size, int timeoutMs = 5000) const
     {
         QByteArray bytes;
-        QElapsedTimer waited;
-        waited.start();
-        char buffer[4096];
-        while (bytes.size() < size && waited.elapsed() < timeoutMs) {
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0)
-                bytes.append(buffer, int(n));
-            else
-                QTest::qWait(5);
-        }
-        return bytes;
+        return readFrom(master, bytes, size, timeoutMs);
     }
 };
 

@@ -90,20 +90,32 @@ inline int interrupt(QProcess &process, QByteArray &out)
     return status;
 }
 
-// Waits until `process` holds the file `path` open (a terminal's far end).
-inline bool waitUntilOpen(const QProcess &process, const QString &path)
+// Waits until the process `pid` holds the file `path` open (a terminal's far
+// end), or with a negative `pid` until any process but this one does.
+inline bool waitUntilHeld(qint64 pid, const QString &path, int timeoutMs = 10000)
 {
-    const QDir fds(QStringLiteral("/proc/%1/fd").arg(process.processId()));
+    const QString self = QString::number(QCoreApplication::applicationPid());
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 10000) {
-        for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
-            if (QFileInfo(fds.filePath(fd)).symLinkTarget() == path)
-                return true;
+    while (timer.elapsed() < timeoutMs) {
+        const QDir proc(QStringLiteral("/proc"));
+        const QStringList pids =
+            pid >= 0 ? QStringList{QString::number(pid)} : proc.entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+        for (const QString &id : pids) {
+            const QDir fds(QStringLiteral("/proc/%1/fd").arg(id));
+            for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+                if (id != self && QFileInfo(fds.filePath(fd)).symLinkTarget() == path)
+                    return true;
+            }
         }
         QTest::qWait(10);
     }
     return false;
+}
+
+inline bool waitUntilOpen(const QProcess &process, const QString &path)
+{
+    return waitUntilHeld(process.processId(), path);
 }
 
 #endif

@@ -1,4 +1,8 @@
+// The main window's modes, and where the tool keeps its parsed catalogue.
+
 #include "app/mainwindow.h"
+#include "app/startup.h"
+#include "catalogue/profilecache.h"
 
 #include <QDesktopServices>
 #include <QLineEdit>
@@ -91,6 +95,36 @@ private slots:
         QWidget *bus = child(QStringLiteral("buttonBus"));
         QCOMPARE(bus->mapTo(window, QPoint()).y(), child(QStringLiteral("indicator4"))->mapTo(window, QPoint()).y());
         QVERIFY(bus->mapTo(window, QPoint()).y() > child(QStringLiteral("buttonDebuild"))->mapTo(window, QPoint()).y());
+    }
+
+    // The parsed catalogue is kept under the executable's name, without an
+    // organisation, whatever names the application was given; and those
+    // names are left as they were.
+    void cacheUnderTheExecutablesName_data()
+    {
+        QTest::addColumn<QString>("organisation");
+        QTest::addColumn<QString>("application");
+        QTest::newRow("none") << QString() << QString();
+        QTest::newRow("the tool's own") << QStringLiteral("Quorvex") << QStringLiteral("KWN Frame Builder");
+    }
+    void cacheUnderTheExecutablesName()
+    {
+#if !defined(Q_OS_LINUX)
+        QSKIP("the cache folder's layout is the XDG one");
+#endif
+        QFETCH(QString, organisation);
+        QFETCH(QString, application);
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(organisation);
+        QCoreApplication::setApplicationName(application);
+        const QString named = QCoreApplication::applicationName();
+        useUserCacheFolder();
+        QCOMPARE(definitionCacheFolder(),
+                 QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                     + QStringLiteral("/mainwindowtest"));
+        QCOMPARE(QCoreApplication::organizationName(), organisation);
+        QCOMPARE(QCoreApplication::applicationName(), named);
+        setDefinitionCacheFolder(QString());
     }
 
 private:

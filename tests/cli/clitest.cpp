@@ -6,6 +6,7 @@
 #include "codec/buslog.h"
 #include "codec/framereport.h"
 #include "cataloguefiles.h"
+#include "support/datarows.h"
 #include "toolrun.h"
 
 #include <QTemporaryDir>
@@ -21,45 +22,14 @@ ToolRun kwnFrame(const QStringList &arguments, const QByteArray &input = {},
     return runTool(QStringLiteral(KWN_CLI_PATH), arguments, folder, input);
 }
 
-// Lines of standard input that are hostile in every way a line can be:
-// read from their bytes where they can be, each must give the report of the
-// line converted to text, taken apart as a bus log line and decoded the
-// general way.
+// The lines of cli/hostile-lines.txt, hostile in every way a line can be:
+// each must give the report of the line converted to text, taken apart as a
+// bus log line and decoded the general way.
 QList<QByteArray> hostileLines()
 {
     QList<QByteArray> lines;
-    const QByteArray t = "2026-12-06T22:42:16.123Z";
-    const QByteArray a(200000, 'A');
-    lines << QByteArray("F0EF h\xC3\xA9llo 0x12 0X34");
-    lines << QByteArray("\xD9\xA2\xD9\xA0\xD9\xA2\xD9\xA6-12-06T22:42:16.123Z RX F0EF");
-    lines << QByteArray("2026-12-06T22:42:16\xC3\xA9 RX F0EF") << t + " RX F0EFAABBCC";
-    lines << "  " + t + "\tTX \t0x12 0x34 " << QByteArray("2026-12-06T22:42:16.123+01:00 TX AABB");
-    lines << QByteArray("2026-13-06T22:42:16.123Z RX F0EF");
-    lines << QByteArray("2016-12-31T23:59:60.00Z RX F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20");
-    lines << QByteArray("0000-01-01T00:00:00.000Z TX F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20");
-    lines << QByteArray("2026-02-30T10:11:12.345Z RX 0x12 0x34");
-    lines << QByteArray("2026-12-06T10:11:12.345+99:99 RX F0EF") << QByteArray("1969-02-29T10:11:12.345Z RX F0EF");
-    lines << QByteArray("2026-02-30T10:11:12\"Z TX F0EF") << QByteArray("2026-02-30T10:11:12\xC3\xA9 TX F0EF");
-    lines << QByteArray("2026-02-30T10:11:12.345Z RX \xC3\xA9 F0EF") << t + " RXF0EF" << t + " RX";
-    lines << t + " RX \"q\" \\ F0EF" << t + " RX \xC3\xA9 F0EF" << QByteArray(" \t# " + t + " noise: F0");
-    lines << QByteArray("   ") << QByteArray("F0\0EF\0", 6) << t.left(20) + QByteArray("\0", 1) + " RX F0EF";
-    lines << QByteArray("\xC3" "A\xFF F0EF\xED\xA0\x80 \xF0\x9F\x98") << t + " TX AABBCC\r" << a << "  " + a + "  ";
-    lines << t + " RX " + a << "2026-02-30T10:11:12.345Z TX " + a;
-    lines << QByteArray(QByteArray(63, 'b') + "0x1").repeated(3000) << "7 " + a << QByteArray(100000, '"') + a;
-    lines << QByteArray("\xC3\xA9").repeated(100000) + "F0EF" << QByteArray("A\xC3").repeated(100000);
-    lines << QByteArray(100000, '\t') + "F0EF\t";
-    QByteArray controls;
-    for (int c = 0; c < 0x20; ++c)
-        controls += c == '\n' ? '"' : char(c);
-    lines << "\\\x7F" + controls.repeated(3000) + a;
-    // Every control character but the line end, quotes, backslashes and non-ASCII text.
-    lines << controls.mid(1).replace('"', "") + "\"\\/\x7F\xC3\xA9\xE2\x98\x83\xF0\x9D\x84\x9E B4 F3";
-    lines << QByteArray("0a 1B\t2c 3D ").repeated(20000) << QByteArray(100000, '0');
-    lines << "\xC2\xA0\xE2\x80\x80 \x0B" + a + "\xE3\x80\x80\xC2\x85\x1F" << "\xEF\xBB\xBF" + a;
-    lines << a + "\xEF\xBB\xBF" + a;
-    lines << QByteArray("\xEF\xBF\xBF\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xEF\xB7\x90").repeated(20000);
-    lines << a + "\xE0\x80\x80" << a + "\xED\xA0\x80" << a + "\xF4\x90\x80\x80" << a + "\xE2\x82";
-    lines << t + " TX " + QByteArray("\"\\\t\xC3\xA9").repeated(30000);
+    for (const QStringList &row : readDataRows(QStringLiteral("cli/hostile-lines.txt")))
+        lines << unescapedBytes(row.at(1));
     return lines;
 }
 

@@ -1,9 +1,12 @@
 // The values of a parameter over time: which frames a series takes, decoding
-// each frame once, and the points drawn over a plot's columns (decimation.txt).
+// each frame once, and the points drawn over a plot's columns (decimation.txt);
+// where a plot's line breaks, where its ticks fall, and the unit of a
+// parameter's description (plotshape.txt).
 
 #include "codec/valueseries.h"
 
 #include "codec/framedecoding.h"
+#include "codec/plotshape.h"
 #include "cataloguefiles.h"
 #include "support/datarows.h"
 #include "support/definitionxml.h"
@@ -180,6 +183,34 @@ private slots:
         const QVector<QPointF> points{{0, 1}, {1, 2}, {2, 2}, {3, 0}};
         QCOMPARE(stepPoints(points), (QVector<QPointF>{{0, 1}, {1, 1}, {1, 2}, {2, 2}, {3, 2}, {3, 0}}));
         QCOMPARE(stepPoints({}), QVector<QPointF>{});
+    }
+
+    void shapes_data() { addDataRows(QStringLiteral("codec/plotshape.txt")); }
+    void shapes()
+    {
+        QFETCH(QStringList, row);
+        const QStringList expected = row[2].split(' ');
+        if (row[0] == "gap") {
+            QVector<qint64> times;
+            for (const QString &time : row[1].split(' '))
+                times << time.toLongLong();
+            QCOMPARE(gapSeconds(times), row[2].toDouble());
+        } else if (row[0] == "tick") {
+            const double step = roundTickStep(row[1].toDouble());
+            QVERIFY2(qAbs(step - expected[0].toDouble()) < 1e-12, qPrintable(QString::number(step)));
+            QCOMPARE(tickDecimals(step), expected[1].toInt());
+        } else {
+            QCOMPARE(unitOfDescription(unescaped(row[1])), row[2]);
+        }
+    }
+
+    void split()
+    {
+        const QVector<QPointF> points{{0, 1}, {1, 2}, {2, 3}, {152, 4}, {153, 5}, {300, 6}};
+        const QVector<QVector<QPointF>> parts = splitAtGaps(points, 10);
+        QCOMPARE(parts, (QVector<QVector<QPointF>>{{{0, 1}, {1, 2}, {2, 3}}, {{152, 4}, {153, 5}}, {{300, 6}}}));
+        QCOMPARE(splitAtGaps(points, 0).size(), 1);
+        QCOMPARE(splitAtGaps({}, 10).size(), 0);
     }
 };
 

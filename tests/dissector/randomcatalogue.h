@@ -7,12 +7,11 @@
 // them: whole, cut short, longer than announced, with bad checksums, of no
 // known device or message.
 
+#include "cataloguefiles.h"
 #include "codec/frame.h"
 #include "fuzz/randomcatalogue.h"
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QVector>
@@ -89,18 +88,10 @@ struct Generator
     QVector<int> messageIds;   // every identifier of the catalogue
 };
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // A catalogue of three or four products in `folder`; the node types and
 // message identifiers used are kept in the generator.
 inline bool writeCatalogue(Generator &g, const QString &folder)
 {
-    if (!QDir().mkpath(folder + QStringLiteral("/standard")))
-        return false;
     const QVector<int> standardIds{0x40, 0x41, 0x60};
     const QVector<int> motorIds{0x01, 0x02};
     g.messageIds = standardIds + motorIds;

@@ -1,16 +1,13 @@
-// The generated dissector in tshark: every frame of a capture shows the
-// device, message, addressing, status and parameter texts that
-// `kwn-frame decode --json` gives for the same frame, for the bundled
-// catalogue, for made-up catalogues of every parameter kind with hostile
-// texts, for a catalogue of odd choices (nameless and shadowed messages,
-// products sharing a node type, ...), and for bad frames and noise. tshark
-// runs with a private home and configuration folder and only ever reads files.
-// Its links of requests and replies in two passes are those that
-// `kwn-frame replies --json` pairs.
+// The generated dissector in the real tshark, run in a private home on files
+// only: every frame shows the texts `kwn-frame decode --json` gives, for the
+// bundled, made-up, hostile and odd catalogues, bad frames and noise; display
+// filters select what decode's filter selects; replies link as `replies` pairs.
 
 #include "pcapfiles.h"
 #include "randomcatalogue.h"
 #include "toolrun.h"
+#include "support/datarows.h"
+#include "support/wiresharkhome.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/buslog.h"
@@ -20,7 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -142,7 +138,7 @@ private slots:
 private:
     ToolRun tshark(const QString &name, const QStringList &arguments);
     bool makeDissector(const QString &folder, const QString &name);
-    QString prepare(const QString &folder, const QVector<Line> &lines, const QString &name);
+    QByteArray prepare(const QString &folder, const QVector<Line> &lines, const QString &name);
 
     QString m_tshark;
     QTemporaryDir m_dir;
@@ -159,12 +155,8 @@ void TsharkTest::initTestCase()
 // tshark over the capture `name`.pcap with the dissector `name`.lua.
 ToolRun TsharkTest::tshark(const QString &name, const QStringList &arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("home/.config")));
-    environment.remove(QStringLiteral("WIRESHARK_CONFIG_DIR"));
     return runTool(m_tshark, QStringList{"-X", "lua_script:" + m_dir.filePath(name + ".lua"), "-r", m_dir.filePath(name + ".pcap")} + arguments,
-                   QString(), QByteArray(), 120000, environment);
+                   QString(), QByteArray(), 120000, wiresharkHome(m_dir.filePath(QStringLiteral("home"))));
 }
 
 bool TsharkTest::makeDissector(const QString &folder, const QString &name)
@@ -172,14 +164,15 @@ bool TsharkTest::makeDissector(const QString &folder, const QString &name)
     return runTool(kTool, QStringList{"dissector", "--xml", folder, "-o", m_dir.filePath(name + ".lua")}).exitCode == 0;
 }
 
-// The log, its capture and the dissector of the catalogue; the log's path.
-QString TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, const QString &name)
+// The log, its capture and the dissector of the catalogue; the log's text,
+// empty if one of them could not be made.
+QByteArray TsharkTest::prepare(const QString &folder, const QVector<Line> &lines, const QString &name)
 {
     const QString log = m_dir.filePath(name + QStringLiteral(".log"));
-    if (!randomcatalogue::writeFile(log, logOf(lines)))
-        return QString();
+    if (!writeFile(log, logOf(lines)))
+        return QByteArray();
     const ToolRun converted = runTool(kTool, {QStringLiteral("convert"), log, m_dir.filePath(name + QStringLiteral(".pcap"))});
-    return converted.exitCode == 0 && makeDissector(folder, name) ? log : QString();
+    return converted.exitCode == 0 && makeDissector(folder, name) ? readFile(log) : QByteArray();
 }
 
 // The folder of a catalogue, or none for a made-up one, or "odd" for
@@ -218,12 +211,10 @@ void TsharkTest::matchesDecode()
     const QVector<Line> lines =
         withNoise(g.messageIds.isEmpty() ? QVector<QByteArray>() : randomcatalogue::frames(g, 150), g) + everyMessage(folder, g);
     const QString name = QStringLiteral("m%1").arg(seed);
-    const QString log = prepare(folder, lines, name);
+    const QByteArray log = prepare(folder, lines, name);
     QVERIFY(!log.isEmpty());
 
-    QFile logFile(log);
-    QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const ToolRun decoded = runTool(kTool, words("decode --json --xml") << folder, QString(), logFile.readAll());
+    const ToolRun decoded = runTool(kTool, words("decode --json --xml") << folder, QString(), log);
     QCOMPARE(decoded.exitCode, 0);
     const ToolRun shown = tshark(name, words("-T json -e kwn.direction -e kwn.device -e kwn.message -e kwn.mode -e kwn.source "
                                              "-e kwn.destination -e kwn.status -e kwn.parameter -e kwn.ack -e kwn.node_type "
@@ -246,46 +237,41 @@ void TsharkTest::matchesDecode()
         }
         const QJsonObject json = QJsonDocument::fromJson(reports.at(report++)).object();
         QVERIFY2(!json.isEmpty(), qPrintable(where));
-        const auto same = [&](const char *field, const QStringList &expected) {
-            const QStringList actual = strings(layers, field);
-            if (actual != expected)
-                QTest::qFail(qPrintable(QStringLiteral("%1: %2 is [%3], decode gives [%4]")
-                                            .arg(where, QLatin1String(field), actual.join(QStringLiteral("|")),
-                                                 expected.join(QStringLiteral("|")))),
-                             __FILE__, __LINE__);
-            return actual == expected;
-        };
-        const auto text = [&json](const char *key) { return json.value(QLatin1String(key)).toString(); };
-        const auto optional = [&json, &text](const char *key) {
-            return json.contains(QLatin1String(key)) ? QStringList{text(key)} : QStringList();
+        // Field by field, "-" for none; the addressing only for a frame of a known device.
+        const auto text = [&json](const char *key) {
+            const QJsonValue value = json.value(QLatin1String(key));
+            return value.isBool() ? QString::number(int(value.toBool())) : value.toVariant().toString();
         };
         QStringList parameters;
         for (const QJsonValue &p : json.value(QStringLiteral("parameters")).toArray()) {
-            const QString one = parameterText(p.toObject());
-            if (!one.isEmpty())
-                parameters << one;
+            if (!parameterText(p.toObject()).isEmpty())
+                parameters << parameterText(p.toObject());
         }
-        const bool found = json.contains(QStringLiteral("device"));
-        const QString bit = QLatin1String(json.value(QStringLiteral("checksumOk")).toBool() ? "1" : "0");
-        if (!same("kwn.direction", {QLatin1String(text("direction") == QLatin1String("TX") ? "1" : "0")})
-            || !same("kwn.status", {text("status")}) || !same("kwn.device", optional("device"))
-            || !same("kwn.message", optional("message")) || !same("kwn.parameter", parameters)
-            || !same("kwn.checksum_ok", {bit}))
-            return;
-        if (found) {
-            if (!same("kwn.mode", {text("mode").toUpper()}) || !same("kwn.source", {text("source")})
-                || !same("kwn.destination", {text("destination")})
-                || !same("kwn.ack", {QLatin1String(json.value(QStringLiteral("ack")).toBool() ? "1" : "0")})
-                || !same("kwn.node_type", {QString::number(json.value(QStringLiteral("nodeType")).toInt())}))
-                return;
+        QStringList fields = words("direction status device message parameter checksum_ok");
+        QStringList expected{QLatin1String(text("direction") == QLatin1String("TX") ? "1" : "0"), text("status"),
+                             text("device"), text("message"), parameters.join(QLatin1String(" | ")),
+                             text("checksumOk")};
+        if (json.contains(QStringLiteral("device"))) {
+            fields << words("mode source destination ack node_type");
+            expected << text("mode").toUpper() << text("source") << text("destination") << text("ack")
+                     << text("nodeType");
         }
+        const auto listed = [](const QString &field, const QString &value) -> QString {
+            return field + QLatin1Char('=') + (value.isEmpty() ? QStringLiteral("-") : value);
+        };
+        QStringList shownFields;
+        for (int f = 0; f < fields.size(); ++f) {
+            shownFields << listed(fields.at(f), strings(layers, qPrintable("kwn." + fields.at(f))).join(" | "));
+            expected[f] = listed(fields.at(f), expected.at(f));
+        }
+        QVERIFY2(shownFields == expected, qPrintable(QStringLiteral("%1: tshark %2, decode %3")
+                                                         .arg(where, shownFields.join(' '), expected.join(' '))));
     }
     QCOMPARE(report, reports.size() - 1);
 }
 
-// Expressions over the parameters of a catalogue (numbers, a string, a
-// parameter of no known type) and the fields of the header: every form of
-// the language.
+// The expressions of dissector/tshark-filters.txt over the parameters of a
+// catalogue: its numbers, strings and parameters of no known type.
 QStringList expressionsFor(const QString &folder)
 {
     QStringList numbers;
@@ -305,30 +291,18 @@ QStringList expressionsFor(const QString &folder)
             }
         }
     }
-    QStringList expressions{QStringLiteral("ack or mode == \"Group\""),
-                            QStringLiteral("not checksum_ok or direction == \"TX\""),
-                            QStringLiteral("message matches \"^[a-m]\" and node_type != 2"),
-                            QStringLiteral("source contains \"0c5\" or destination >= \"3A0C51\""),
-                            QStringLiteral("source & 0x11 and not destination & 0x800000"),
-                            QStringLiteral("destination < 0x1000000 and node_type in {0, 3, -1} and mode matches \"^b\""),
-                            QStringLiteral("not (ack and checksum_ok) and direction in {\"rx\"} or status contains \"un\""),
-                            QStringLiteral("device != \"a\\\"b\\\\\" and message or not status")};
-    for (int i = 0; i < qMin(4, int(numbers.size())); ++i) {
-        const QString n = numbers.at(i * numbers.size() / 4);
-        expressions << QStringLiteral("[%1] > 20 or [%1] & 1").arg(n) << QStringLiteral("[%1] != 3 and not [%1] < -2").arg(n);
+    QStringList expressions;
+    for (const QStringList &row : readDataRows(QStringLiteral("dissector/tshark-filters.txt"))) {
+        const QString form = unescaped(row[2]);
+        const QStringList &names = row[1].endsWith("number") ? numbers : row[1] == "text" ? texts : labels;
+        if (row[1] == "header")
+            expressions << form;
+        else if (row[1] == "each number")
+            for (int i = 0; i < qMin(4, int(numbers.size())); ++i)
+                expressions << form.arg(numbers.at(i * numbers.size() / 4));
+        else if (!names.isEmpty())
+            expressions << form.arg(names.first());
     }
-    if (!numbers.isEmpty()) {
-        const QString n = numbers.first();
-        expressions << QStringLiteral("[%1] matches \"^1\" or [%1] contains \"0\" or [%1] in {0x1F, -3, \"2\"}").arg(n)
-                    << QStringLiteral("[%1] >= -5000000000 and [%1] < 5000000000 and not [%1] & -0x100000000").arg(n)
-                    << QStringLiteral("not [%1] or [%1] != \"7\"").arg(n);
-    }
-    if (!texts.isEmpty()) {
-        expressions << QStringLiteral("[%1] contains \"a\" or not [%1] == \"\"").arg(texts.first())
-                    << QStringLiteral("[%1] matches \"^$|[a-f]\" or [%1] in {\"b\", 2}").arg(texts.first());
-    }
-    if (!labels.isEmpty())
-        expressions << QStringLiteral("[%1] and not [%1] == 1").arg(labels.first());
     return expressions;
 }
 
@@ -356,11 +330,8 @@ void TsharkTest::filterSelectsAsDecode()
     }
     lines += everyMessage(folder, g) + everyMessage(folder, g);
     const QString name = QStringLiteral("f%1").arg(seed);
-    const QString log = prepare(folder, lines, name);
-    QVERIFY(!log.isEmpty());
-    QFile logFile(log);
-    QVERIFY(logFile.open(QIODevice::ReadOnly));
-    const QByteArray logText = logFile.readAll();
+    const QByteArray logText = prepare(folder, lines, name);
+    QVERIFY(!logText.isEmpty());
     // Each record's time, by frame number.
     QHash<QString, int> frameAt;
     qint64 ms = 1796598109407;
@@ -405,7 +376,7 @@ void TsharkTest::damagedRecordAsDecodeSays()
     QFETCH(QByteArray, record);
     const QString capture = m_dir.filePath(QStringLiteral("damaged.pcap"));
     const QByteArray sound = '\0' + packFrame(0x50, false, 11, 0, 8, 1, 0x3A0C51, QByteArray());
-    QVERIFY(randomcatalogue::writeFile(capture, pcapHeader() + pcapRecord(sound) + record));
+    QVERIFY(writeFile(capture, pcapHeader() + pcapRecord(sound) + record));
     QVERIFY(makeDissector(kBundled, QStringLiteral("damaged")));
     const ToolRun decoded = runTool(kTool, words("decode --xml") << kBundled << QStringLiteral("--input") << capture);
     const QList<QByteArray> said = decoded.err.trimmed().split('\n').last().split(':');
@@ -487,7 +458,7 @@ void TsharkTest::repliesLinkedAsPaired()
     randomcatalogue::Generator g(quint32(seed), false);
     QHash<QString, int> frameAt;
     const QString name = QStringLiteral("pairs%1").arg(seed), capture = m_dir.filePath(name + ".pcap");
-    QVERIFY(randomcatalogue::writeFile(capture, pairingCapture(g, timeoutMs, frameAt)) && makeDissector(kBundled, name));
+    QVERIFY(writeFile(capture, pairingCapture(g, timeoutMs, frameAt)) && makeDissector(kBundled, name));
     const ToolRun paired =
         runTool(kTool, words("replies --json --timeout") << QString::number(timeoutMs) << "--xml" << kBundled << capture);
     QVERIFY2(paired.exitCode == 0, paired.err.constData());

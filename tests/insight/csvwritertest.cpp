@@ -1,9 +1,6 @@
 // CSV rows of decoded frames, RFC 4180 quoting, and no cell a spreadsheet
 // would compute or read as a number (checked against LibreOffice's import).
 
-#include "catalogue/catalogue.h"
-#include "codec/frame.h"
-#include "codec/valueencoding.h"
 #include "codec/valueseries.h"
 #include "insight/csvwriter.h"
 #include "support/busrecords.h"
@@ -58,17 +55,24 @@ FrameReport formulaReport()
     return report;
 }
 
-// The header, the rows of the frames of csvwriter-frames.txt (each one's text
-// in the time column) and those of formulaReport().
+// The frame texts of csvwriter-frames.txt.
+QList<QByteArray> frameLines()
+{
+    QList<QByteArray> lines;
+    for (const QByteArray &line : readFile(QStringLiteral(KWN_TEST_DATA "/insight/csvwriter-frames.txt")).split('\n')) {
+        if (!line.isEmpty() && !line.startsWith('#'))
+            lines << line;
+    }
+    return lines;
+}
+
+// The header, the rows of frameLines() (each one's text in the time column)
+// and those of formulaReport().
 QByteArray frameRows()
 {
     DecodeCatalogue catalogue(kXml);
     QByteArray out = CsvWriter::header();
-    QFile file(QStringLiteral(KWN_TEST_DATA "/insight/csvwriter-frames.txt"));
-    file.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
+    for (const QByteArray &line : frameLines()) {
         FrameReport report = catalogue.decodeText(QString::fromLatin1(line));
         report.time = QString::fromLatin1(line);
         CsvWriter::appendReport(report, out);
@@ -120,50 +124,32 @@ private slots:
         compareGolden(QStringLiteral("insight/csvwriter.golden"), out + seriesRows());
     }
 
-    // Each message of each bundled device, as the device's reply with every
-    // other bit of its bitfields set: the single line's values, the same
-    // rows whether cached or not.
-    void everyBundledMessage_data()
+    // A frame's rows are the same written from its bytes, cached or not, as
+    // from its report; a value marked as text reads as the single line's value.
+    void sameRowsEveryWay()
     {
-        QTest::addColumn<QByteArray>("frame");
-        for (const ProfileDefinition &profile : loadProfiles(kXml)) {
-            for (const MessageDefinition &m : messagesOfProfile(profile, false)) {
-                QList<ParameterInput> inputs;
-                for (const ParameterDefinition &p : m.parameters) {
-                    inputs << defaultInput(p);
-                    for (int b = 0; b < inputs.last().bitsChecked.size(); b += 2)
-                        inputs.last().bitsChecked[b] = true;
-                }
-                const QByteArray data = encodeParameters(m, inputs);
-                QTest::addRow("%s %s: %s", qPrintable(profile.product), qPrintable(profile.revision), qPrintable(m.name))
-                    << packFrame(m.msgId, false, quint8(data.size() + kFrameOverheadBytes), quint8(profile.nodeType), 0,
-                                 0x1A2B3C, 0x000001, data);
-            }
-        }
-    }
-    void everyBundledMessage()
-    {
-        QFETCH(QByteArray, frame);
         DecodeCatalogue catalogue(kXml);
         CsvWriter writer(catalogue);
-        QByteArray out, again, direct;
-        QVERIFY(writer.appendFrame(frame, "2026-12-06T22:42:16.123Z", "RX", out));
-        writer.appendFrame(frame, "2026-12-06T22:42:16.123Z", "RX", again);
-        FrameReport report = catalogue.decodeBytes(frame);
-        report.time = QStringLiteral("2026-12-06T22:42:16.123Z");
-        report.direction = QStringLiteral("RX");
-        CsvWriter::appendReport(report, direct);
-        QCOMPARE(again, out);
-        QCOMPARE(direct, out);
-        // A value marked as text reads as the single line's value.
-        QStringList single;
-        for (const QStringList &row : parseCsv(out)) {
-            QCOMPARE(row.size(), 11);
-            const QString value = row.at(7).startsWith(QLatin1Char('\'')) ? row.at(7).mid(1) : row.at(7);
-            if (!row.at(6).isEmpty())
-                single << row.at(6) + QLatin1Char('=') + value;
+        for (const QByteArray &line : frameLines()) {
+            const QByteArray frame = QByteArray::fromHex(line);
+            FrameReport report = catalogue.decodeBytes(frame);
+            QByteArray out, again, direct;
+            QCOMPARE(writer.appendFrame(frame, "2026-12-06T22:42:16.123Z", "RX", out), report.parsed);
+            writer.appendFrame(frame, "2026-12-06T22:42:16.123Z", "RX", again);
+            report.time = QStringLiteral("2026-12-06T22:42:16.123Z");
+            report.direction = QStringLiteral("RX");
+            CsvWriter::appendReport(report, direct);
+            QCOMPARE(again, out);
+            QCOMPARE(direct, out);
+            QStringList single;
+            for (const QStringList &row : parseCsv(out)) {
+                QCOMPARE(row.size(), 11);
+                const QString value = row.at(7).startsWith(QLatin1Char('\'')) ? row.at(7).mid(1) : row.at(7);
+                if (!row.at(6).isEmpty())
+                    single << row.at(6) + QLatin1Char('=') + value;
+            }
+            QCOMPARE(single.join(QStringLiteral(", ")), parametersText(report));
         }
-        QCOMPARE(single.join(QStringLiteral(", ")), parametersText(report));
     }
 
     // LibreOffice Calc's default import of the rows computes no cell and

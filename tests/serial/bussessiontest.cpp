@@ -1,11 +1,13 @@
 // The bus session on pseudo-terminals made by the test: the test plays the
 // devices on the master side. Here are the session's rules: what becomes a
-// record, how it is counted, echoes, pausing, recording and repeating. The
-// Bus page's tests only check that the page shows what the session hands out.
+// record, how it is counted, echoes, pausing, recording and repeating, and
+// saving the records held (serial/save-records.table). The Bus page's tests
+// only check that the page shows what the session hands out.
 
 #include "capture/recordfile.h"
 #include "codec/buslogfile.h"
 #include "codec/frame.h"
+#include "serial/busrecording.h"
 #include "serial/bussession.h"
 #include "busframes.h"
 #include "cataloguefiles.h"
@@ -183,20 +185,14 @@ private slots:
         QCOMPARE(entries.at(0).text, QStringLiteral("Connected to ") + pty.path);
         QCOMPARE(entries.at(0).timeUs, got.records.at(0).timeUs / 1000 * 1000);
         QCOMPARE(entries.at(2).text, QStringLiteral("Disconnected"));
-    }
-
-    // A caller printing frames its own way gets no event rows.
-    void noEventsWithoutTexts()
-    {
-        Live live(true);
-        auto &[pty, session, got] = live;
+        // A caller printing frames its own way gets no event rows.
         session.setPreparingTexts(false);
         QVERIFY(live.open());
-        QVERIFY(pty.write(statusFrame(1, 1)));
-        QVERIFY(got.waitFor(1));
+        QVERIFY(pty.write(frame));
+        QVERIFY(got.waitFor(4));
         session.close();
-        QCOMPARE(got.kinds(), QStringList{frameRow("RX ok", statusFrame(1, 1))});
-        QCOMPARE(session.counters().events, quint64(0));
+        QCOMPARE(got.kinds().mid(3), QStringList{frameRow("RX ok", frame)});
+        QCOMPARE(session.counters().events, quint64(2));
     }
 
     // What we send shows once, as TX, even when the adapter reads it back
@@ -343,6 +339,33 @@ private slots:
         QVERIFY(!session.errorText().isEmpty());
         QCOMPARE(got.kinds().last(), QStringLiteral("event ") + session.errorText());
         QCOMPARE(session.counters().events, quint64(2));
+    }
+
+    void saveRecords_data() { tablerows::addRows("serial/save-records.table"); }
+    void saveRecords()
+    {
+        QFETCH(QByteArrayList, cells);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(cells.at(0)));
+        const QString linkTo = QString::fromLatin1(cells.at(1));
+        if (!linkTo.isEmpty())
+            QVERIFY(QFile::link(linkTo.startsWith(QLatin1Char('/')) ? linkTo : dir.filePath(linkTo), path));
+        // From 2026-01-01.
+        const QString frames = QStringLiteral("rx@1767225600000000:F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20 "
+                                              "event@1767225600001000 noise@1767225600002000:A5A5 "
+                                              "tx@1767225600003000:FCF2FDFEFFFFFDFFFFB4FE0A94");
+        const QVector<BusRecord> records = busRecords(frames);
+        const SavedRecords saved = ::saveRecords(
+            path, {records.size(), [&records](int i) -> const BusRecord & { return records.at(i); }}, false);
+        QCOMPARE(saved.message, QString::fromUtf8(cells.at(2)).arg(path));
+        QCOMPARE(saved.ok, linkTo.isEmpty());
+        if (!saved.ok)
+            return;
+        const capture::RecordFileRead read = capture::readRecordFile(path);
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QCOMPARE(read.kind == capture::RecordFileKind::Capture, saved.capture);
+        QCOMPARE(busRecordsText(read.records),
+                 saved.capture ? QString(frames).remove(QStringLiteral("event@1767225600001000 ")) : frames);
     }
 };
 

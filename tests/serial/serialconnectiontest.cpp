@@ -3,9 +3,11 @@
 // How received bytes become frames and noise is the session's to show
 // (bussessiontest). Ports that cannot be opened are made here too: files
 // that are no terminal, terminals held by another program, lock files in
-// the system's lock folder (tests/data/serial/refusals.table).
+// the system's lock folder (tests/data/serial/refusals.table); how lock
+// files are read and named, from tables (serial/lockfile-*.table).
 
 #include "codec/frame.h"
+#include "serial/portcheck.h"
 #include "serial/serialconnection.h"
 #include "busframes.h"
 #include "cataloguefiles.h"
@@ -307,6 +309,21 @@ private slots:
             QVERIFY(connection.send(sampleFrame(3)));
             QCOMPARE(obstacle.pty.read(sampleFrame(3).size()), sampleFrame(3));
         }
+    }
+
+    void lockFileProcess_data() { tablerows::addRows("serial/lockfile-process.table"); }
+    void lockFileProcess()
+    {
+        QFETCH(QByteArrayList, cells);
+        QCOMPARE(PortCheck::lockFileProcess(cells.at(0)), cells.at(1).toLongLong());
+    }
+
+    void lockFileNames_data() { tablerows::addRows("serial/lockfile-names.table"); }
+    void lockFileNames()
+    {
+        QFETCH(QByteArrayList, cells);
+        QCOMPARE(PortCheck::lockFileNames(QString::fromUtf8(cells.at(0))).join(QLatin1Char(' ')),
+                 QString::fromUtf8(cells.at(1)));
     }
 };
 
