@@ -1,7 +1,7 @@
 // The Bus page's logs: what an opened file's closing message says, captures
 // opened whole or damaged, Cancel and what stops an opening, and what
 // recording says. (Saving: the
-// session's writer, busrecordingtest; the log buttons: buslayouttest.)
+// session's writer, bussessiontest; the log buttons: buslayouttest.)
 #include "bustools/logtool.h"
 #include "capture/capturefile.h"
 #include "busframes.h"

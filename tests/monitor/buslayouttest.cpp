@@ -142,7 +142,7 @@ private slots:
         click(QStringLiteral("buttonConnect")); // Disconnect
         QVERIFY(!button(QStringLiteral("buttonRecord"))->isChecked());
         QCOMPARE(model()->heldCount(), 100);
-        // Every line, to the event of the end (what a line holds: busrecordingtest).
+        // Every line, to the event of the end (what a line holds: bussessiontest).
         QCOMPARE(readFile(path).count('\n'), 303);
         QVERIFY(readFile(path).endsWith(" event: Disconnected\n"));
         QVERIFY(label(QStringLiteral("labelCounters")).contains(QStringLiteral("203 older dropped")));

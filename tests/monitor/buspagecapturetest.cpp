@@ -1,7 +1,7 @@
 // The Bus page's files, logs and pcap captures: the file dialogs' filters,
 // Save, Record as a capture, and Open of what it saved. (Recording logs:
 // buslayouttest; files opened, whole or damaged: logtooltest; write
-// errors: busrecordingtest and bussessiontest.)
+// errors: bussessiontest.)
 #include "buspage.h"
 
 #include "capture/recordfile.h"
