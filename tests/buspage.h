@@ -22,6 +22,7 @@
 #include "buslogs.h"
 #include "cataloguefiles.h"
 #include "ptypair.h"
+#include "support/modelcells.h"
 
 #include <QtWidgets>
 #include <QtTest>
@@ -73,11 +74,8 @@ protected:
     FrameTableModel *model() const { return qobject_cast<FrameTableModel *>(listView()->model()); }
     // Empties the list (of the "Connected to" row, say).
     void clearList() { click(QStringLiteral("buttonClear")); }
-    // The text of a cell of what the list shows (the list or Latest).
-    QString shownCell(int row, int column) const
-    {
-        return listView()->model()->data(listView()->model()->index(row, column)).toString();
-    }
+    // The texts of a column of what the list shows (the list or Latest).
+    QStringList shownColumn(int column) const { return columnTexts(*listView()->model(), column); }
     // Clicks a row of the list and leaves it current.
     void clickRow(int row)
     {
@@ -176,10 +174,7 @@ protected:
 
     // The Nodes table as shown (sorted as its header says), and its load line.
     QTableView *nodesView() const { return find<QTableView>(QStringLiteral("tableViewNodes")); }
-    QString nodeCell(int row, int column) const
-    {
-        return nodesView()->model()->data(nodesView()->model()->index(row, column)).toString();
-    }
+    QStringList nodeColumn(int column) const { return columnTexts(*nodesView()->model(), column); }
     QString loadLineText() const { return label(QStringLiteral("labelLoad")); }
     // Draws Nodes and the load line now, as their timer does a few times a second.
     void tickInsight()

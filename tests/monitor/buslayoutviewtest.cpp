@@ -30,11 +30,8 @@ private slots:
         QTRY_COMPARE(model()->rowCount(), 22);
         QTableView *view = listView();
         latestBox()->setChecked(true);
-        auto sources = [this] {
-            QStringList texts;
-            for (int row = 0; row < listView()->model()->rowCount(); ++row)
-                texts << shownCell(row, LatestMessageModel::Route).left(6);
-            return texts;
+        const auto sources = [this] {
+            return shownColumn(LatestMessageModel::Route).replaceInStrings(QStringLiteral(" \u2192 000002"), QString());
         };
         QHeaderView *header = view->horizontalHeader();
         const QPoint onCount(header->sectionViewportPosition(LatestMessageModel::Count) + 5, header->height() / 2);
@@ -362,13 +359,10 @@ private:
     // Triggers the header menu's action of that name; false if there is none.
     static bool triggerColumn(QMenu *menu, const QString &name)
     {
-        for (QAction *action : menu->actions()) {
-            if (action->text() == name) {
-                action->trigger();
-                return true;
-            }
-        }
-        return false;
+        QAction *action = menu->actions().value(columnTexts(menu, false).indexOf(name));
+        if (action)
+            action->trigger();
+        return action;
     }
 
     // The list's columns as columnMenuAndMemory leaves them.
@@ -387,10 +381,8 @@ private:
     {
         cleanup();
         QSettings settings(QStringLiteral("Quorvex"), QStringLiteral("KWN Frame Builder"));
-        settings.remove(QStringLiteral("bus/listHeader"));
-        settings.remove(QStringLiteral("bus/latestHeader"));
-        settings.remove(QStringLiteral("bus/listUserSized"));
-        settings.remove(QStringLiteral("bus/latestUserSized"));
+        for (const char *key : {"bus/listHeader", "bus/latestHeader", "bus/listUserSized", "bus/latestUserSized"})
+            settings.remove(QLatin1String(key));
         settings.sync();
         init();
     }

@@ -4,8 +4,6 @@
 // Replay's rules, looping too: replaytooltest.)
 #include "buspage.h"
 
-#include "codec/framedecoding.h"
-
 const qint64 kSecond = 1000000;
 
 class BusPageInsightTest : public BusPageFixture
@@ -87,7 +85,7 @@ private slots:
         bus->session()->load({bus->session()->prepare(statusFrame(0xC3, 1), wallClockUs() - 100000, BusRecord::Received)});
         tickInsight();
         QCOMPARE(nodeColumn(NodeTableModel::Node), QStringList{"0000C3"});
-        QCOMPARE(nodeCell(0, NodeTableModel::Frames), QStringLiteral("1"));
+        QCOMPARE(nodeColumn(NodeTableModel::Frames), QStringList{"1"});
 
         // An opened log: the load over its span, and rates and silence at
         // its last time rather than now (by now, years later, every node
@@ -107,8 +105,7 @@ private slots:
         QCOMPARE(loadLineText(), QStringLiteral("over the log: 2.0 frames/s \u00b7 load 2.7 % \u00b7 1 bad checksums "
                                             "\u00b7 4 noise bytes"));
         QCOMPARE(nodesView()->model()->rowCount(), 2);
-        QCOMPARE(nodeCell(0, NodeTableModel::Rate), QStringLiteral("0.2"));
-        QCOMPARE(nodeCell(1, NodeTableModel::Rate), QStringLiteral("0.1"));
+        QCOMPARE(nodeColumn(NodeTableModel::Rate), QStringList({"0.2", "0.1"}));
         QCOMPARE(greyRows(), QVector<bool>({false, false}));
         auto *silentAfter = find<QSpinBox>(QStringLiteral("spinBoxSilentAfter"));
         silentAfter->setValue(1);
@@ -168,20 +165,9 @@ private:
     QVector<bool> greyRows() const
     {
         QVector<bool> grey;
-        QAbstractItemModel *nodes = nodesView()->model();
-        for (int row = 0; row < nodes->rowCount(); ++row) {
-            const QVariant brush = nodes->data(nodes->index(row, NodeTableModel::Node), Qt::ForegroundRole);
-            grey << (brush.isValid() && brush.value<QBrush>().color() == QColor(Qt::gray));
-        }
-        return grey;
-    }
-
-    QStringList nodeColumn(int column) const
-    {
-        QStringList texts;
         for (int row = 0; row < nodesView()->model()->rowCount(); ++row)
-            texts << nodeCell(row, column);
-        return texts;
+            grey << (textColour(*nodesView()->model(), row, NodeTableModel::Node) == QColor(Qt::gray));
+        return grey;
     }
 
     void setLineSettings(const QString &baud, const QString &dataBits, const QString &parity, const QString &stopBits)

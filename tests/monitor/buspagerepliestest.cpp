@@ -7,8 +7,6 @@
 #include "charts/plotwindow.h"
 #include "monitor/busplots.h"
 
-#include <QDateTime>
-
 namespace {
 
 // From 000001 to the drive 3A0C51: Get Motor Status, then Get Motor Position.
@@ -40,14 +38,10 @@ private slots:
 
         // The column: a request's delay, a reply's in grey, "no reply" in red.
         const int column = FrameTableModel::ColumnReply;
-        QCOMPARE(model()->headerData(column, Qt::Horizontal).toString(), QStringLiteral("Reply ms"));
-        QStringList texts;
+        QCOMPARE(shownColumn(column), QStringList({"12.500", "12.500", "no reply"}));
         QVector<QColor> colours;
-        for (int row = 0; row < 3; ++row) {
-            texts << shownCell(row, column);
+        for (int row = 0; row < 3; ++row)
             colours << model()->index(row, column).data(Qt::ForegroundRole).value<QBrush>().color();
-        }
-        QCOMPARE(texts, QStringList({"12.500", "12.500", "no reply"}));
         QCOMPARE(colours, QVector<QColor>({QColor(Qt::black), QColor(Qt::gray), QColor(Qt::red)}));
 
         // The reply links to its request, which is selected when followed.
@@ -96,9 +90,8 @@ private slots:
         // A shorter timeout pairs the log again, and is there next time.
         find<QSpinBox>(QStringLiteral("spinBoxReplyTimeout"))->setValue(10);
         field(QStringLiteral("LineEditFilter"))->clear();
-        QCOMPARE(shownCell(0, column), QStringLiteral("no reply"));
-        QCOMPARE(shownCell(1, column), QStringLiteral("unsolicited"));
-        QCOMPARE(shownCell(2, column), QStringLiteral("no reply")); // the log was read to its end
+        // The last request unanswered too: the log was read to its end.
+        QCOMPARE(shownColumn(column), QStringList({"no reply", "unsolicited", "no reply"}));
         BusLayout other;
         QCOMPARE(other.replies()->timeoutMs(), 10);
     }

@@ -6,39 +6,21 @@
 #include "support/busrecords.h"
 #include "support/datarows.h"
 #include "support/decodedrecords.h"
+#include "support/modelcells.h"
 
-#include <QBrush>
-#include <QColor>
-#include <QMap>
-#include <QSignalSpy>
-#include <QSortFilterProxyModel>
 #include <QtTest>
 
 #include <ctime>
 
 namespace {
 
-QString cell(const QAbstractItemModel &model, int row, int column)
-{
-    return model.data(model.index(row, column)).toString();
-}
-
 // A cell's text colour: red, blue (dark), grey, or "-" for the view's own.
 QString colourOf(const QAbstractItemModel &model, int row, int column)
 {
-    const QVariant brush = model.data(model.index(row, column), Qt::ForegroundRole);
-    const QColor colour = brush.isValid() ? brush.value<QBrush>().color() : QColor();
+    const QColor colour = textColour(model, row, column);
     const QMap<QRgb, QString> names{{QColor(Qt::red).rgb(), "red"}, {QColor(Qt::darkBlue).rgb(), "blue"},
                                     {QColor(Qt::gray).rgb(), "grey"}};
     return colour.isValid() ? names.value(colour.rgb(), colour.name()) : QStringLiteral("-");
-}
-
-QStringList valuesColumn(const FrameTableModel &model)
-{
-    QStringList values;
-    for (int row = 0; row < model.rowCount(); ++row)
-        values << cell(model, row, ColumnValues);
-    return values;
 }
 
 } // namespace
@@ -80,9 +62,9 @@ private slots:
         QCOMPARE(reset.count(), 0);
         QVERIFY(inserted.count() <= batches.size());
         QCOMPARE(model.rowCount(), row[3].toInt());
-        QCOMPARE(cell(model, 0, ColumnValues), QStringLiteral("Count=") + row[2]);
+        QCOMPARE(cellText(model, 0, ColumnValues), QStringLiteral("Count=") + row[2]);
         for (int r = 0; r < model.rowCount(); ++r)
-            QVERIFY(cell(model, r, ColumnValues).contains(filter, Qt::CaseInsensitive));
+            QVERIFY(cellText(model, r, ColumnValues).contains(filter, Qt::CaseInsensitive));
     }
 
     // A long list takes a filter in slices from the event loop: the rows of
@@ -107,7 +89,7 @@ private slots:
         QCOMPARE(model.filterText(), QStringLiteral("count=10"));
         // Count=10, 100 to 109, 1000 to 1099 and 10000 to 10199.
         QCOMPARE(model.shownCount(), 311);
-        QCOMPARE(cell(model, 310, ColumnValues), QStringLiteral("Count=10199"));
+        QCOMPARE(cellText(model, 310, ColumnValues), QStringLiteral("Count=10199"));
     }
 
     // The counts are told after every change that can move them. A filter
@@ -120,7 +102,7 @@ private slots:
         store.setCapacity(4);
         store.append(decodedFrames(0, 2));
         FrameTableModel model(&store);
-        QCOMPARE(valuesColumn(model), (QStringList{"Count=0", "Count=1"}));
+        QCOMPARE(columnTexts(model, ColumnValues), (QStringList{"Count=0", "Count=1"}));
         QSignalSpy counts(&model, &FrameTableModel::countsChanged);
         store.append(decodedFrames(2, 1));
         QCOMPARE(counts.count(), 1);
@@ -141,7 +123,7 @@ private slots:
         QCOMPARE(removed.count(), 0); // no row was shown
         QCOMPARE(model.heldCount(), 0);
         store.append(decodedFrames(6, 3));
-        QCOMPARE(valuesColumn(model), QStringList{"Count=7"});
+        QCOMPARE(columnTexts(model, ColumnValues), QStringList{"Count=7"});
         model.setFilterText(QString());
         QVERIFY(!model.isFiltering());
         store.clear();
@@ -159,12 +141,7 @@ private slots:
     {
         QFETCH(QStringList, row);
         const int mode = row[0].toInt();
-        const auto list = [](const QString &texts) {
-            QStringList items = texts.split(QLatin1Char(','));
-            for (QString &item : items)
-                item = item.trimmed();
-            return items;
-        };
+        const QRegularExpression comma(QStringLiteral("\\s*,\\s*"));
         QVector<BusRecord> batch{eventRecord(9999000, QStringLiteral("Connected to /dev/ttyUSB1")), decodedFrame(1, 0),
                                  decodedFrame(2, 0, 1, QStringLiteral("Mode")), busRecord(BusRecord::Noise, 0, "\x5A"),
                                  decodedFrame(3, 0)};
@@ -183,22 +160,22 @@ private slots:
         model.setFilterText(row[1]);
         QStringList shownTimes, shownDeltas;
         for (int r = 0; r < model.rowCount(); ++r) {
-            shownTimes << cell(model, r, ColumnTime);
-            shownDeltas << cell(model, r, ColumnDelta);
+            shownTimes << cellText(model, r, ColumnTime);
+            shownDeltas << cellText(model, r, ColumnDelta);
             QCOMPARE(model.data(model.index(r, ColumnTime), Qt::ToolTipRole).toString(),
                      timeOfDayText(model.recordAt(r)->timeUs));
             QCOMPARE(model.data(model.index(r, ColumnDelta), Qt::ToolTipRole).toString(), shownDeltas.last());
         }
-        QCOMPARE(shownTimes, list(row[2]));
-        QCOMPARE(shownDeltas, list(row[3]));
+        QCOMPARE(shownTimes, row[2].split(comma));
+        QCOMPARE(shownDeltas, row[3].split(comma));
     }
 
-    // Each column's text, an event's its time and text alone; every cell's
-    // tool tip holds its whole text, the Values cell's the whole single line.
-    // After each row, the colours of its Values and Checksum cells: received
-    // frames in the view's, sent ones in dark blue, noise red, events grey; a
-    // bad checksum and a status shown in red in their own cells, whichever
-    // way the frame went.
+    // Each column's text (monitor/columns.golden), an event's its time and
+    // text alone; every cell's tool tip holds its whole text, the Values
+    // cell's the whole single line. After each row, the colours of its Values
+    // and Checksum cells: received frames in the view's, sent ones in dark
+    // blue, noise red, events grey; a bad checksum and a status shown in red
+    // in their own cells, whichever way the frame went.
     void columnsColoursAndToolTips()
     {
         TraceStore store;
@@ -218,25 +195,14 @@ private slots:
         for (int row = 0; row < model.rowCount(); ++row) {
             QStringList cells;
             for (int column = 0; column < BusColumnCount; ++column) {
-                cells << cell(model, row, column);
+                cells << cellText(model, row, column);
                 QCOMPARE(model.data(model.index(row, column), Qt::ToolTipRole).toString(),
                          row != 2 && row != 3 && column == ColumnValues ? batch.at(row).values : cells.last());
             }
             rows << cells.join(QLatin1Char('|')) + QLatin1Char(' ') + colourOf(model, row, ColumnValues)
                     + QLatin1Char('/') + colourOf(model, row, ColumnChecksum);
         }
-        QCOMPARE(rows, (QStringList{"00:00:05.000000||RX|Drive|Status|000001 \u2192 000002|Count=1|"
-                                    "01 01 01 01 01 01 01 01 01 01 01|ok -/-",
-                                    "00:00:05.250000|250.001|RX|Drive|Status|000001 \u2192 Broadcast|Count=2|"
-                                    "02 02 02 02 02 02 02 02 02 02 02|bad -/red",
-                                    "00:00:05.300000||RX||Noise||3 bytes|A1 B2 C3| red/red",
-                                    "00:00:05.400000||||||Disconnected|| grey/grey",
-                                    "00:00:05.500000||TX|Drive|Status|000001 \u2192 000002|Count=3|"
-                                    "03 03 03 03 03 03 03 03 03 03 03|ok blue/blue",
-                                    "00:00:05.600000||TX|Drive|Status|000001 \u2192 000002|Count=4|"
-                                    "04 04 04 04 04 04 04 04 04 04 04|bad red/red",
-                                    "00:00:05.700000||RX|Drive|Status|000001 \u2192 000002|Count=5|"
-                                    "05 05 05 05 05 05 05 05 05 05 05|ok red/-"}));
+        compareGolden(QStringLiteral("monitor/columns.golden"), rows.join(QLatin1Char('\n')).toUtf8() + '\n');
     }
 
     // One row per (source, message), inserted once a batch and updated by
@@ -260,9 +226,9 @@ private slots:
         QCOMPARE(model.rowCount(), 2);
         QStringList cells;
         for (int column = 0; column < LatestMessageModel::ColumnCount; ++column) {
-            cells << cell(model, 0, column) + QLatin1Char('/') + cell(model, 1, column);
+            cells << cellText(model, 0, column) + QLatin1Char('/') + cellText(model, 1, column);
             const QString tip = model.data(model.index(0, column), Qt::ToolTipRole).toString();
-            QCOMPARE(tip, column == LatestMessageModel::Values ? batch.at(4).values : cell(model, 0, column));
+            QCOMPARE(tip, column == LatestMessageModel::Values ? batch.at(4).values : cellText(model, 0, column));
         }
         cells.removeFirst(); // the time of day
         QCOMPARE(cells, (QStringList{"Drive/Drive", "Status/Mode", "000001 \u2192 000002/000001 \u2192 000002",
@@ -275,8 +241,8 @@ private slots:
         store.append({decodedFrame(20, 1600), decodedFrame(21, 1725)});
         QCOMPARE(changed.count(), 1);
         QCOMPARE(inserted.count(), 1);
-        QCOMPARE(cell(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
-        QCOMPARE(cell(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
+        QCOMPARE(cellText(model, 0, LatestMessageModel::Count), QStringLiteral("7"));
+        QCOMPARE(cellText(model, 0, LatestMessageModel::Delta), QStringLiteral("125.000"));
         model.setFilterText(QStringLiteral("MODE"));
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.recordAt(0)->message, QStringLiteral("Mode"));
@@ -302,10 +268,8 @@ private slots:
         sorted.setSortRole(LatestMessageModel::SortRole);
         for (int column : {LatestMessageModel::Count, LatestMessageModel::Rate}) {
             sorted.sort(column, Qt::AscendingOrder);
-            QStringList order;
-            for (int row = 0; row < sorted.rowCount(); ++row)
-                order << sorted.data(sorted.index(row, LatestMessageModel::Route)).toString().left(6);
-            QCOMPARE(order, (QStringList{"000001", "000003", "000002"}));
+            QCOMPARE(columnTexts(sorted, LatestMessageModel::Route).join(QLatin1Char(',')),
+                     QStringLiteral("000001 \u2192 000002,000003 \u2192 000002,000002 \u2192 000002"));
         }
     }
 
@@ -326,14 +290,12 @@ private slots:
         QCOMPARE(model.entryCount(), store.latest().size());
         QCOMPARE(model.droppedCount(), store.latest().droppedCount());
         QVERIFY(model.droppedCount() > 0);
-        // Sources 9 to 12 are the last four batches: their Status entries
-        // are kept whatever went before.
-        QStringList values;
-        for (int row = 0; row < model.rowCount(); ++row) {
-            QCOMPARE(cell(model, row, LatestMessageModel::Message), QStringLiteral("Status"));
-            values << cell(model, row, LatestMessageModel::Values);
-        }
-        QCOMPARE(values.mid(values.size() - 4), (QStringList{"Count=9", "Count=10", "Count=11", "Count=12"}));
+        // Only Status rows; sources 9 to 12 are the last four batches: their
+        // entries are kept whatever went before.
+        const QStringList messages = columnTexts(model, LatestMessageModel::Message);
+        QCOMPARE(messages.filter(QStringLiteral("Status")), messages);
+        QCOMPARE(columnTexts(model, LatestMessageModel::Values).mid(model.rowCount() - 4),
+                 (QStringList{"Count=9", "Count=10", "Count=11", "Count=12"}));
     }
 
     // Under a value expression a Latest row stands for its entry's last
@@ -366,7 +328,7 @@ private slots:
         QCOMPARE(shown(), (QList<quint32>{1}));
         store.append({position(3, 90, 1020), position(2, 55, 1021), position(1, 10, 1022)});
         QCOMPARE(shown(), (QList<quint32>{2, 3}));
-        QCOMPARE(cell(model, 1, LatestMessageModel::Count), QStringLiteral("3"));
+        QCOMPARE(cellText(model, 1, LatestMessageModel::Count), QStringLiteral("3"));
         QCOMPARE(reset.count(), 0);
     }
 

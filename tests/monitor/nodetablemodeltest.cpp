@@ -3,14 +3,10 @@
 #include "monitor/frametablemodel.h"
 #include "monitor/nodetablemodel.h"
 
-#include "codec/framedecoding.h"
 #include "trace/tracestore.h"
 #include "support/busrecords.h"
+#include "support/modelcells.h"
 
-#include <QBrush>
-#include <QColor>
-#include <QSignalSpy>
-#include <QSortFilterProxyModel>
 #include <QtTest>
 
 namespace {
@@ -38,15 +34,19 @@ BusRecord frame(quint32 source, qint64 timeUs, const QString &message = QStringL
     return r;
 }
 
-QString cell(const QAbstractItemModel &model, int row, int column)
-{
-    return model.data(model.index(row, column)).toString();
-}
-
 bool grey(const QAbstractItemModel &model, int row)
 {
-    const QVariant brush = model.data(model.index(row, NodeTableModel::Node), Qt::ForegroundRole);
-    return brush.isValid() && brush.value<QBrush>().color() == QColor(Qt::gray);
+    return textColour(model, row, NodeTableModel::Node) == QColor(Qt::gray);
+}
+
+// "000002 2000, …": each row's node and frames.
+QStringList framesPerNode(const NodeTableModel &model)
+{
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row)
+        rows << cellText(model, row, NodeTableModel::Node) + QLatin1Char(' ')
+                    + cellText(model, row, NodeTableModel::Frames);
+    return rows;
 }
 
 } // namespace
@@ -85,8 +85,8 @@ private slots:
         const QStringList second = {"000001", "0", "", time(kBase + kSecond), time(kBase + kSecond), "1", "0.1",
                                     "40.0 %", "Move To"};
         for (int column = 0; column < NodeTableModel::ColumnCount; ++column) {
-            QCOMPARE(cell(model, 0, column), first.at(column));
-            QCOMPARE(cell(model, 1, column), second.at(column));
+            QCOMPARE(cellText(model, 0, column), first.at(column));
+            QCOMPARE(cellText(model, 1, column), second.at(column));
         }
         QCOMPARE(model.nodeAt(0), qint64(0x3A0C51));
         QCOMPARE(model.nodeAt(1), qint64(0x000001));
@@ -123,14 +123,9 @@ private slots:
         store.append({frame(0x00000C, kBase + 3), frame(0x00000C, kBase + 4, QStringLiteral("Move To")),
                       frame(0x00000B, kBase + 5, QStringLiteral("Move To"))});
         QCOMPARE(inserted.count(), 1);
-        QStringList rows;
-        for (int row = 0; row < model.rowCount(); ++row)
-            rows << cell(model, row, NodeTableModel::Node) + QLatin1Char(' ') + cell(model, row, NodeTableModel::Frames);
-        QCOMPARE(rows, (QStringList{"00000B 2", "00000A 1", "00000C 1"}));
+        QCOMPARE(framesPerNode(model), (QStringList{"00000B 2", "00000A 1", "00000C 1"}));
         model.setRowFilter(std::make_shared<RecordFilter>());
-        QCOMPARE(model.rowCount(), 3);
-        QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("2"));
-        QCOMPARE(cell(model, 2, NodeTableModel::Frames), QStringLiteral("2"));
+        QCOMPARE(framesPerNode(model), (QStringList{"00000A 2", "00000B 2", "00000C 2"}));
     }
 
     // Past the first 4096 of the list's rows the count goes on from the event
@@ -151,13 +146,10 @@ private slots:
         model.setCountSliceNs(0); // a look at the clock ends each slice
         model.setRowFilter(filter, &list.shownSequence());
         QVERIFY(model.isCountPending());
-        QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("4000"));
+        QCOMPARE(cellText(model, 0, NodeTableModel::Frames), QStringLiteral("4000"));
         store.append({frame(4, kBase + 12000, QStringLiteral("Move To")), frame(1, kBase + 12001)});
         QTRY_VERIFY(!model.isCountPending());
-        QStringList rows;
-        for (int row = 0; row < model.rowCount(); ++row)
-            rows << cell(model, row, NodeTableModel::Node) + QLatin1Char(' ') + cell(model, row, NodeTableModel::Frames);
-        QCOMPARE(rows, (QStringList{"000002 2000", "000001 2000", "000003 2000", "000004 1"}));
+        QCOMPARE(framesPerNode(model), (QStringList{"000002 2000", "000001 2000", "000003 2000", "000004 1"}));
     }
 
     // New nodes come in one insertion a batch; frames of known nodes are
@@ -178,7 +170,7 @@ private slots:
         store.append({frame(2, kBase + 6)});
         QCOMPARE(inserted.count(), 2);
         QCOMPARE(changed.count(), 0);
-        QCOMPARE(cell(model, 1, NodeTableModel::Frames), QStringLiteral("3"));
+        QCOMPARE(cellText(model, 1, NodeTableModel::Frames), QStringLiteral("3"));
 
         model.refresh(kBase + kSecond);
         QCOMPARE(changed.count(), 1);
@@ -191,7 +183,7 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
         store.append({frame(9, kBase)});
         QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(cell(model, 0, NodeTableModel::Frames), QStringLiteral("1"));
+        QCOMPARE(cellText(model, 0, NodeTableModel::Frames), QStringLiteral("1"));
     }
 
     // Numbers sort as numbers: 2 < 9 < 10 frames, 0.2 < 0.9 < 1.0 frames/s
@@ -212,10 +204,7 @@ private slots:
         sorted.setSortRole(NodeTableModel::SortRole);
         for (int column : {NodeTableModel::Frames, NodeTableModel::Rate, NodeTableModel::Share}) {
             sorted.sort(column, Qt::AscendingOrder);
-            QStringList nodes;
-            for (int row = 0; row < sorted.rowCount(); ++row)
-                nodes << cell(sorted, row, NodeTableModel::Node);
-            QCOMPARE(nodes, (QStringList{"00000B", "00000C", "00000A"}));
+            QCOMPARE(columnTexts(sorted, NodeTableModel::Node), (QStringList{"00000B", "00000C", "00000A"}));
         }
     }
 };
