@@ -5,8 +5,6 @@
 // columns, menus, keys and detail pane: buslayoutviewtest.)
 #include "buspage.h"
 
-#include "widgets/settingsstore.h"
-
 class BusLayoutTest : public BusPageFixture
 {
     Q_OBJECT
@@ -56,9 +54,12 @@ private slots:
     // echo shown once: bussessiontest). Text that is no frame is refused in
     // red, and a message says so beside the connection state for a while.
     // "every" ticked, Send reads "Stop"; one click stops it and unticks
-    // "every".
+    // "every". The last port, line settings and interval come back in the
+    // next run. (A pseudo-terminal refuses other character sizes, parities
+    // and stop bits, so only the baud rate changes here.)
     void sendFromTheField()
     {
+        find<QComboBox>(QStringLiteral("comboBoxBaud"))->setEditText(QStringLiteral("115200"));
         connectTo(device->path);
         const QByteArray frame = statusFrame(0x0000AA, 9);
         QLineEdit *sendField = field(QStringLiteral("LineEditSendFrame"));
@@ -87,7 +88,12 @@ private slots:
         click(QStringLiteral("buttonSend"));
         QVERIFY(!every->isChecked());
         QCOMPARE(button(QStringLiteral("buttonSend"))->text(), QStringLiteral("Send"));
-        QCOMPARE(settingsStore().value(QStringLiteral("bus/repeatMs")).toInt(), 20);
+        const QString port = device->path;
+        cleanup();
+        init();
+        QCOMPARE(find<QComboBox>(QStringLiteral("comboBoxPort"))->currentText(), port);
+        QCOMPARE(find<QComboBox>(QStringLiteral("comboBoxBaud"))->currentText(), QStringLiteral("115200"));
+        QCOMPARE(find<QSpinBox>(QStringLiteral("spinBoxRepeatMs"))->value(), 20);
     }
 
     // Plain frame lines open as the Decode page reads them; a line that is
@@ -174,20 +180,6 @@ private slots:
         QCOMPARE(scroll->value(), 0);
         click(QStringLiteral("buttonClear"));
         QCOMPARE(model()->rowCount(), 0);
-    }
-
-    // The last port and line settings come back in the next run. (A
-    // pseudo-terminal refuses other character sizes, parities and stop bits,
-    // so only the baud rate changes here.)
-    void settingsRemembered()
-    {
-        find<QComboBox>(QStringLiteral("comboBoxBaud"))->setEditText(QStringLiteral("115200"));
-        connectTo(device->path);
-        const QString port = device->path;
-        cleanup();
-        init();
-        QCOMPARE(find<QComboBox>(QStringLiteral("comboBoxPort"))->currentText(), port);
-        QCOMPARE(find<QComboBox>(QStringLiteral("comboBoxBaud"))->currentText(), QStringLiteral("115200"));
     }
 
     // Record: a name typed without a suffix gets ".log", an existing file

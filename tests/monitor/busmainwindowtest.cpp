@@ -7,17 +7,8 @@
 #include "codec/busrecord.h"
 #include "ptypair.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QSettings>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
 
 class BusMainWindowTest : public QObject
 {

@@ -11,40 +11,30 @@ class BusPageCaptureTest : public BusPageFixture
 {
     Q_OBJECT
 
-    QVector<BusRecord> heldRecords() const
+    // The records held, the events too if asked for.
+    QVector<BusRecord> heldRecords(bool events) const
     {
         QVector<BusRecord> records;
-        for (int i = 0; i < model()->heldCount(); ++i)
-            records.append(model()->heldRecord(i));
+        for (int i = 0; i < model()->heldCount(); ++i) {
+            if (events || model()->heldRecord(i).kind != BusRecord::Event)
+                records.append(model()->heldRecord(i));
+        }
         return records;
     }
 
     // Frames (one with a bad checksum), a noise run and one sent frame
     // after the port's event.
-    QVector<BusRecord> fillFromDevice()
+    void fillFromDevice()
     {
         connectTo(device->path);
         QVector<QByteArray> frames = bundledFrames(50, 3);
         frames[10] = withBadChecksum(frames.at(10));
-        [&] {
-            QVERIFY(device->write(concat(frames.mid(0, 25)) + QByteArray::fromHex("1234")));
-            QTest::qWait(250);
-            QVERIFY(device->write(concat(frames.mid(25))));
-            QTRY_COMPARE(model()->heldCount(), 52);
-            bus->sending()->sendFrame(statusFrame(0x77, 7));
-            QTRY_COMPARE(model()->heldCount(), 53);
-        }();
-        return heldRecords();
-    }
-
-    static QVector<BusRecord> withoutEvents(const QVector<BusRecord> &records)
-    {
-        QVector<BusRecord> kept;
-        for (const BusRecord &record : records) {
-            if (record.kind != BusRecord::Event)
-                kept.append(record);
-        }
-        return kept;
+        QVERIFY(device->write(concat(frames.mid(0, 25)) + QByteArray::fromHex("1234")));
+        QTest::qWait(250);
+        QVERIFY(device->write(concat(frames.mid(25))));
+        QTRY_COMPARE(model()->heldCount(), 52);
+        bus->sending()->sendFrame(statusFrame(0x77, 7));
+        QTRY_COMPARE(model()->heldCount(), 53);
     }
 
 private slots:
@@ -93,7 +83,8 @@ private slots:
     {
         QFETCH(QStringList, row);
         const QString name = row[0], saved = row[1];
-        const QVector<BusRecord> held = fillFromDevice();
+        fillFromDevice();
+        const QVector<BusRecord> expected = heldRecords(name.endsWith(QLatin1String(".log")));
         field(QStringLiteral("LineEditFilter"))->setText(QStringLiteral("TX"));
         const QString counters = label(QStringLiteral("labelCounters"));
         QVERIFY2(counters.contains(QStringLiteral("1 bad checksum,")), qPrintable(counters));
@@ -107,7 +98,6 @@ private slots:
         QTRY_VERIFY(!bus->logs()->isOpening());
         QCOMPARE(message(), QStringLiteral("Opened %1: 51 frames, 1 noise run").arg(path));
         QCOMPARE(label(QStringLiteral("labelCounters")), counters);
-        const QVector<BusRecord> expected = name.endsWith(QLatin1String(".log")) ? held : withoutEvents(held);
         QCOMPARE(model()->heldCount(), expected.size());
         for (int k = 0; k < expected.size(); ++k) {
             QCOMPARE(model()->heldRecord(k).bytes, expected.at(k).bytes);
@@ -135,7 +125,7 @@ private slots:
         const capture::RecordFileRead read = capture::readRecordFile(path);
         QCOMPARE(read.kind, capture::RecordFileKind::Capture);
         QVERIFY2(read.ok(), qPrintable(read.error));
-        const QVector<BusRecord> held = withoutEvents(heldRecords());
+        const QVector<BusRecord> held = heldRecords(false);
         QCOMPARE(read.records.size(), held.size());
         QCOMPARE(read.records.at(30).kind, BusRecord::Noise);
         QCOMPARE(read.records.last().timeUs, held.last().timeUs);

@@ -6,9 +6,6 @@
 
 #include "toolrun.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-
 namespace {
 
 // "RX 0F…": a frame as the comparison with the command line reads it.

@@ -7,7 +7,6 @@
 #include "cataloguefiles.h"
 #include "support/datarows.h"
 
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -126,10 +125,7 @@ private:
     // The top-level row of the field; nullptr when there is none.
     QTreeWidgetItem *field(const QString &name) const
     {
-        for (int i = 0; i < tree()->topLevelItemCount(); ++i)
-            if (tree()->topLevelItem(i)->text(FrameDetailPane::ColumnField) == name)
-                return tree()->topLevelItem(i);
-        return nullptr;
+        return tree()->findItems(name, Qt::MatchExactly, FrameDetailPane::ColumnField).value(0);
     }
 
     std::unique_ptr<FrameDetailPane> pane{new FrameDetailPane};
