@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "catalogue/profilecache.h"
+#include "support/datarows.h"
 
 #include <QDesktopServices>
 #include <QLineEdit>
@@ -52,25 +53,13 @@ private slots:
     // Each mode button shows its page and lights its strip (Encode 2, Decode
     // 3, Bus 4); the filler, the strips and the documentation button change
     // neither, and what is typed on a page outlives every switch.
-    void modes_data()
-    {
-        QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<int>("strip");
-        QTest::newRow("Decode, Encode") << QStringList{"buttonDebuild", "buttonBuild"} << "buttonBuild" << 2;
-        QTest::newRow("Decode twice") << QStringList{"buttonDebuild", "buttonDebuild"} << "buttonDebuild" << 3;
-        QTest::newRow("filler and strips do nothing")
-            << QStringList{"buttonDebuild", "buttonSpacer", "indicator2", "indicator3"} << "buttonDebuild" << 3;
-        QTest::newRow("documentation") << QStringList{"buttonOnlineDoc"} << "buttonBuild" << 2;
-        QTest::newRow("Bus") << QStringList{"buttonBus"} << "buttonBus" << 4;
-        QTest::newRow("Bus, Decode") << QStringList{"buttonBus", "buttonDebuild"} << "buttonDebuild" << 3;
-        QTest::newRow("Bus, Encode") << QStringList{"buttonBus", "buttonBuild"} << "buttonBuild" << 2;
-    }
+    void modes_data() { addDataRows(QStringLiteral("app/modes.txt")); }
     void modes()
     {
-        QFETCH(QStringList, buttons);
-        QFETCH(QString, selected);
-        QFETCH(int, strip);
+        QFETCH(QStringList, row);
+        const QStringList buttons = row[0].split(QLatin1Char(' '));
+        const QString selected = row[1];
+        const int strip = row[2].toInt();
         click(QStringLiteral("buttonBuild"));
         openedUrls.clear();
         auto *format = window->findChild<QLineEdit *>(QStringLiteral("LineEditFrameFormat"));

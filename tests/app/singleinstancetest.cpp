@@ -1,13 +1,9 @@
 #include "app/qtsingleapplication.h"
 #include "app/singleinstancepeer.h"
+#include "support/datarows.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QWidget>
 #include <QtTest>
 
@@ -135,23 +131,11 @@ private slots:
 
     // Where the lock file and socket live: only in a folder of ours that
     // others cannot enter; else each start runs on its own.
-    void privateFolder_data()
-    {
-        QTest::addColumn<QString>("runtime");
-        QTest::addColumn<QString>("ownFolder");
-        QTest::addColumn<QString>("chosen");
-        QTest::newRow("runtime folder of ours") << "closed" << "" << "runtime";
-        QTest::newRow("runtime folder open to others") << "open" << "" << "own";
-        QTest::newRow("no runtime folder") << "" << "" << "own";
-        QTest::newRow("own folder open to others") << "" << "open" << "";
-        QTest::newRow("own folder a link") << "" << "link" << "";
-    }
-
+    void privateFolder_data() { addDataRows(QStringLiteral("app/privatefolders.txt")); }
     void privateFolder()
     {
-        QFETCH(QString, runtime);
-        QFETCH(QString, ownFolder);
-        QFETCH(QString, chosen);
+        QFETCH(QStringList, row);
+        const QString runtime = row[0], ownFolder = row[1], chosen = row[2];
         QTemporaryDir root;
         const QString runtimePath = root.filePath("run"), tempPath = root.filePath("tmp");
         QVERIFY(QDir().mkpath(runtimePath) && QDir().mkpath(tempPath) && QDir().mkpath(root.filePath("elsewhere")));
