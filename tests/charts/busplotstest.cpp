@@ -8,9 +8,6 @@
 #include "codec/buslog.h"
 #include "buspage.h"
 
-#include <QImage>
-#include <QRegularExpression>
-
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegendMarker>
@@ -23,17 +20,6 @@ namespace {
 
 const quint32 kSource = 0x000A1B;
 const qint64 kStartUs = 1765000000000000; // some day in 2025, in µs
-
-// Message "Sample" (0x30) of product "Ranger" (node type 3): a position, a
-// mode of two names, a bitfield and a string.
-const QByteArray kMessages =
-    "<message name=\"Sample\" category=\"C\" msg_id=\"0x30\">"
-    "<parameter name=\"Position\" type=\"integer\" size=\"2\" sign=\"signed\" description=\"Position in steps.\"/>"
-    "<parameter name=\"Mode\" type=\"integer\" size=\"1\"><value value=\"0\" description=\"Off\"/>"
-    "<value value=\"1\" description=\"On\"/></parameter>"
-    "<parameter name=\"Flags\" type=\"bitfield\" size=\"1\"><value value=\"0\" description=\"Ready\"/></parameter>"
-    "<parameter name=\"Label\" type=\"string\" size=\"2\"/>"
-    "</message>";
 
 QByteArray sampleFrame(qint16 position, quint8 mode, quint8 flags = 1, quint32 source = kSource)
 {
@@ -85,7 +71,10 @@ private slots:
     void initTestCase()
     {
         setUpCase();
-        QVERIFY(writeProfile(catalogueDir.path(), kMessages, "Ranger"));
+        // Message "Sample" (0x30) of product "Ranger" (node type 3): a
+        // position, a mode of two names, a bitfield and a string.
+        const QByteArray messages = readFile(QStringLiteral(KWN_TEST_DATA "/charts/sample.xml"));
+        QVERIFY(writeProfile(catalogueDir.path(), messages, "Ranger"));
         // The page reads the catalogue of "xml" in the current folder.
         QDir::setCurrent(catalogueDir.path());
     }

@@ -3,14 +3,8 @@
 #include "support/datarows.h"
 #include "support/widgetvalues.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QVBoxLayout>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 

@@ -2,13 +2,8 @@
 #include "codec/frame.h"
 #include "encoder/builderlayout.h"
 
-#include <QClipboard>
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QTabWidget>
-#include <QVBoxLayout>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

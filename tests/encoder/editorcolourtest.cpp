@@ -9,9 +9,7 @@
 #include "support/datarows.h"
 
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
-#include <QWidget>
 #include <QtTest>
 
 class EditorColourTest : public QObject

@@ -8,16 +8,8 @@
 #include "encoder/parametervalidators.h"
 #include "pages.h"
 
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
-#include <QVBoxLayout>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 

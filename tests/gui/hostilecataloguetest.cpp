@@ -17,8 +17,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {

@@ -1,7 +1,5 @@
 #include "widgets/settingsstore.h"
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class SettingsStoreTest : public QObject
