@@ -9,8 +9,6 @@
 #include "buslogs.h"
 #include "support/datarows.h"
 
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class LogToolTest : public QObject

@@ -7,8 +7,6 @@
 #include "ptysession.h"
 #include "support/datarows.h"
 
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class ReplayToolTest : public QObject
@@ -18,14 +16,10 @@ class ReplayToolTest : public QObject
 private slots:
     void init()
     {
+        tool.reset(); // before the session it plays on
         bus.reset(new PtySession);
         tool.reset(new ReplayTool(&bus->session));
         QVERIFY(bus->open());
-    }
-    void cleanup()
-    {
-        tool.reset();
-        bus.reset();
     }
 
     void refused_data() { addDataRows(QStringLiteral("bustools/replayrefused.txt")); }

@@ -6,7 +6,6 @@
 #include "ptysession.h"
 #include "support/datarows.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 class SendToolTest : public QObject

@@ -4,7 +4,6 @@
 #include "support/shownbus.h"
 #include "ptysession.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 class ShownTraceTest : public QObject

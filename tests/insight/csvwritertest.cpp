@@ -9,7 +9,6 @@
 #include "cataloguefiles.h"
 #include "toolrun.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {

@@ -5,7 +5,6 @@
 #include "support/busrecords.h"
 #include "support/decodedrecords.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
