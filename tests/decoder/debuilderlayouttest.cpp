@@ -28,10 +28,54 @@ class DebuilderLayoutTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void typingDigitByDigit();
-    void pasting_data();
-    void pasting();
+    void init()
+    {
+        QVERIFY(QDir::setCurrent(QStringLiteral(KWN_TEST_DATA "/decoder/two_revisions")));
+        page.reset(); // the widgets go with the page, before the panel that made them
+        panel.reset(new DebuilderLayout(nullptr));
+        page.reset(new QWidget);
+        page->setLayout(panel->getLayout());
+        page->resize(515, 560);
+        page->show();
+    }
+    void typingDigitByDigit()
+    {
+        const QString frame = frameText(0x40, 3);
+        for (int digits = 1; digits <= frame.size(); ++digits) {
+            QTest::keyClicks(child("LineEditInputFrame"), frame.mid(digits - 1, 1));
+            QCOMPARE(text("LineEditStatus"), digits % 2 ? QStringLiteral("Invalid frame.")
+                                             : digits <= 20 ? QStringLiteral("Invalid frame length.") : kDecoded);
+            QCOMPARE(child("LineEditStatus")->styleSheet(), digits < 22 ? QStringLiteral("color: red") : QStringLiteral("color: black"));
+            QCOMPARE(decoded()->count() == 0, digits < 22);
+        }
+        QCOMPARE(text("LineEditMessage"), QStringLiteral("GET_NODE_ADDR"));
+    }
+    void pasting_data()
+    {
+        addDataRows(QStringLiteral("decoder/pastes.txt"));
+        // Far beyond QLineEdit's default limit of 32767 characters; nothing is cut.
+        QTest::newRow("a megabyte") << QStringList{frameText(0x40, 3).leftJustified(1 << 20, QLatin1Char('0')),
+            QStringLiteral("LineEditStatus.text=Frame is longer than expected (%1 additional bytes).; "
+                           "LineEditMessage.text=GET_NODE_ADDR").arg((1 << 19) - 11)};
+    }
+    void pasting()
+    {
+        QFETCH(QStringList, row);
+        for (const QString &frame : row[0].split(QLatin1Char(' ')))
+            paste(unescaped(frame));
+        const QStringList checks = unescaped(row[1]).split(QStringLiteral("; "));
+        QCOMPARE(actualChecks(checks, [this](const QString &key) {
+                     if (key == QLatin1String("rows"))
+                         return QString::number(page->findChildren<QLabel *>(QStringLiteral("labelParameter")).size());
+                     if (!key.contains(QLatin1Char('*')))
+                         return widgetValue(page.get(), key);
+                     QStringList every; // "name*property": of every child so named
+                     for (const QObject *child : page->findChildren<QObject *>(key.section(QLatin1Char('*'), 0, 0)))
+                         every << child->property(key.section(QLatin1Char('*'), 1).toLatin1().constData()).toString();
+                     return every.join(QLatin1Char(','));
+                 }),
+                 checks);
+    }
 
 private:
     template<typename T = QLineEdit> T *child(const char *name) const { return page->findChild<T *>(QLatin1String(name)); }
@@ -49,58 +93,6 @@ private:
     std::unique_ptr<DebuilderLayout> panel;
     std::unique_ptr<QWidget> page;
 };
-
-void DebuilderLayoutTest::init()
-{
-    QVERIFY(QDir::setCurrent(QStringLiteral(KWN_TEST_DATA "/decoder/two_revisions")));
-    page.reset(); // the widgets go with the page, before the panel that made them
-    panel.reset(new DebuilderLayout(nullptr));
-    page.reset(new QWidget);
-    page->setLayout(panel->getLayout());
-    page->resize(515, 560);
-    page->show();
-}
-
-void DebuilderLayoutTest::typingDigitByDigit()
-{
-    const QString frame = frameText(0x40, 3);
-    for (int digits = 1; digits <= frame.size(); ++digits) {
-        QTest::keyClicks(child("LineEditInputFrame"), frame.mid(digits - 1, 1));
-        QCOMPARE(text("LineEditStatus"), digits % 2 ? QStringLiteral("Invalid frame.")
-                                         : digits <= 20 ? QStringLiteral("Invalid frame length.") : kDecoded);
-        QCOMPARE(child("LineEditStatus")->styleSheet(), digits < 22 ? QStringLiteral("color: red") : QStringLiteral("color: black"));
-        QCOMPARE(decoded()->count() == 0, digits < 22);
-    }
-    QCOMPARE(text("LineEditMessage"), QStringLiteral("GET_NODE_ADDR"));
-}
-
-void DebuilderLayoutTest::pasting_data()
-{
-    addDataRows(QStringLiteral("decoder/pastes.txt"));
-    // Far beyond QLineEdit's default limit of 32767 characters; nothing is cut.
-    QTest::newRow("a megabyte") << QStringList{frameText(0x40, 3).leftJustified(1 << 20, QLatin1Char('0')),
-        QStringLiteral("LineEditStatus.text=Frame is longer than expected (%1 additional bytes).; "
-                       "LineEditMessage.text=GET_NODE_ADDR").arg((1 << 19) - 11)};
-}
-
-void DebuilderLayoutTest::pasting()
-{
-    QFETCH(QStringList, row);
-    for (const QString &frame : row[0].split(QLatin1Char(' ')))
-        paste(unescaped(frame));
-    const QStringList checks = unescaped(row[1]).split(QStringLiteral("; "));
-    QCOMPARE(actualChecks(checks, [this](const QString &key) {
-                 if (key == QLatin1String("rows"))
-                     return QString::number(page->findChildren<QLabel *>(QStringLiteral("labelParameter")).size());
-                 if (!key.contains(QLatin1Char('*')))
-                     return widgetValue(page.get(), key);
-                 QStringList every; // "name*property": of every child so named
-                 for (const QObject *child : page->findChildren<QObject *>(key.section(QLatin1Char('*'), 0, 0)))
-                     every << child->property(key.section(QLatin1Char('*'), 1).toLatin1().constData()).toString();
-                 return every.join(QLatin1Char(','));
-             }),
-             checks);
-}
 
 QTEST_MAIN(DebuilderLayoutTest)
 #include "debuilderlayouttest.moc"

@@ -93,88 +93,86 @@ private slots:
         QTest::newRow("defaults") << false;
         QTest::newRow("edited values") << true;
     }
-    void everyMessageReadsBack();
+    void everyMessageReadsBack()
+    {
+        QFETCH(bool, edit);
+        QDir::setCurrent(QStringLiteral(KWN_SOURCE_DIR));
+        if (!pages)
+            pages.reset(new Pages);
+        int walked = 0;
+        auto *devices = pages->encodePage->findChild<QComboBox *>(QStringLiteral("comboBoxApplication"));
+        auto *tabs = pages->encodePage->findChild<QTabWidget *>(QStringLiteral("tabWidgetMessages"));
+        auto *copy = pages->encodePage->findChild<QPushButton *>(QStringLiteral("buttonCopyFrame"));
+        auto *output = pages->encodePage->findChild<QLineEdit *>(QStringLiteral("LineEditOutputFrame"));
+        auto *input = pages->decodePage->findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
+        QVERIFY(devices && tabs && copy && output && input);
+
+        for (int d = 0; d < devices->count(); ++d) {
+            devices->setCurrentIndex(d);
+            for (int t = 0; t < tabs->count(); ++t) {
+                tabs->setCurrentIndex(t);
+                QWidget *page = tabs->currentWidget();
+                auto *selector =
+                    page->findChildren<QComboBox *>(QRegularExpression(QStringLiteral("^comboBoxMsg_"))).value(0);
+                QVERIFY(selector);
+                for (int m = 0; m < selector->count(); ++m) {
+                    selector->setCurrentIndex(m);
+                    QCoreApplication::processEvents(); // new editors are shown from the event loop
+                    const QString where = devices->currentText() + QStringLiteral(" / ") + selector->currentText();
+                    const QList<Expected> expected = readEditors(page, edit);
+
+                    // Copy on the Encode page, paste into the Decode page.
+                    QTest::mouseClick(copy, Qt::LeftButton);
+                    const QString frame = QGuiApplication::clipboard()->text();
+                    QCOMPARE(frame, output->text());
+                    input->setFocus();
+                    input->selectAll();
+                    QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
+                    QCOMPARE(input->text(), frame);
+
+                    const auto text = [this](const char *name) {
+                        return pages->decodePage->findChild<QLineEdit *>(QLatin1String(name))->text();
+                    };
+                    QVERIFY2(text("LineEditStatus") == QLatin1String("Frame decoded successfully."),
+                             qPrintable(where + QStringLiteral(": ") + text("LineEditStatus")));
+                    QCOMPARE(text("LineEditApplication"), devices->currentText());
+                    QCOMPARE(text("LineEditMessage"), selector->currentText());
+                    QCOMPARE(text("LineEditSource"), QStringLiteral("000001"));
+                    QCOMPARE(text("LineEditDestination"), QStringLiteral("000002"));
+
+                    const QList<QLabel *> labels = pages->decodePage->findChildren<QLabel *>(QStringLiteral("labelParameter"));
+                    const QList<QLineEdit *> values =
+                        pages->decodePage->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
+                    const QList<QCheckBox *> bits =
+                        pages->decodePage->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
+                    QCOMPARE(labels.size(), expected.size());
+                    int valueIndex = 0;
+                    int bitIndex = 0;
+                    for (int r = 0; r < expected.size(); ++r) {
+                        const Expected &e = expected.at(r);
+                        QCOMPARE(labels.at(r)->text(), e.name);
+                        if (e.isBits) {
+                            for (bool checked : e.bits)
+                                QVERIFY2(bits.at(bitIndex++)->isChecked() == checked, qPrintable(where + e.name));
+                        } else {
+                            const QString shown = values.at(valueIndex++)->text();
+                            QVERIFY2((e.isHexa ? hexNumber(shown) : shown) == e.value,
+                                     qPrintable(QStringLiteral("%1 %2 set %3, shown %4").arg(where, e.name, e.value, shown)));
+                        }
+                    }
+                    QCOMPARE(valueIndex, values.size());
+                    QCOMPARE(bitIndex, bits.size());
+
+                    ++walked;
+                }
+            }
+        }
+        QVERIFY(walked >= 60);
+    }
 
 private:
     std::unique_ptr<Pages> pages;
 };
-
-void EncodeDecodeWalkTest::everyMessageReadsBack()
-{
-    QFETCH(bool, edit);
-    QDir::setCurrent(QStringLiteral(KWN_SOURCE_DIR));
-    if (!pages)
-        pages.reset(new Pages);
-    int walked = 0;
-    auto *devices = pages->encodePage->findChild<QComboBox *>(QStringLiteral("comboBoxApplication"));
-    auto *tabs = pages->encodePage->findChild<QTabWidget *>(QStringLiteral("tabWidgetMessages"));
-    auto *copy = pages->encodePage->findChild<QPushButton *>(QStringLiteral("buttonCopyFrame"));
-    auto *output = pages->encodePage->findChild<QLineEdit *>(QStringLiteral("LineEditOutputFrame"));
-    auto *input = pages->decodePage->findChild<QLineEdit *>(QStringLiteral("LineEditInputFrame"));
-    QVERIFY(devices && tabs && copy && output && input);
-
-    for (int d = 0; d < devices->count(); ++d) {
-        devices->setCurrentIndex(d);
-        for (int t = 0; t < tabs->count(); ++t) {
-            tabs->setCurrentIndex(t);
-            QWidget *page = tabs->currentWidget();
-            auto *selector =
-                page->findChildren<QComboBox *>(QRegularExpression(QStringLiteral("^comboBoxMsg_"))).value(0);
-            QVERIFY(selector);
-            for (int m = 0; m < selector->count(); ++m) {
-                selector->setCurrentIndex(m);
-                QCoreApplication::processEvents(); // new editors are shown from the event loop
-                const QString where = devices->currentText() + QStringLiteral(" / ") + selector->currentText();
-                const QList<Expected> expected = readEditors(page, edit);
-
-                // Copy on the Encode page, paste into the Decode page.
-                QTest::mouseClick(copy, Qt::LeftButton);
-                const QString frame = QGuiApplication::clipboard()->text();
-                QCOMPARE(frame, output->text());
-                input->setFocus();
-                input->selectAll();
-                QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
-                QCOMPARE(input->text(), frame);
-
-                const auto text = [this](const char *name) {
-                    return pages->decodePage->findChild<QLineEdit *>(QLatin1String(name))->text();
-                };
-                QVERIFY2(text("LineEditStatus") == QLatin1String("Frame decoded successfully."),
-                         qPrintable(where + QStringLiteral(": ") + text("LineEditStatus")));
-                QCOMPARE(text("LineEditApplication"), devices->currentText());
-                QCOMPARE(text("LineEditMessage"), selector->currentText());
-                QCOMPARE(text("LineEditSource"), QStringLiteral("000001"));
-                QCOMPARE(text("LineEditDestination"), QStringLiteral("000002"));
-
-                const QList<QLabel *> labels = pages->decodePage->findChildren<QLabel *>(QStringLiteral("labelParameter"));
-                const QList<QLineEdit *> values =
-                    pages->decodePage->findChildren<QLineEdit *>(QStringLiteral("LineEditParameterValue"));
-                const QList<QCheckBox *> bits =
-                    pages->decodePage->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
-                QCOMPARE(labels.size(), expected.size());
-                int valueIndex = 0;
-                int bitIndex = 0;
-                for (int r = 0; r < expected.size(); ++r) {
-                    const Expected &e = expected.at(r);
-                    QCOMPARE(labels.at(r)->text(), e.name);
-                    if (e.isBits) {
-                        for (bool checked : e.bits)
-                            QVERIFY2(bits.at(bitIndex++)->isChecked() == checked, qPrintable(where + e.name));
-                    } else {
-                        const QString shown = values.at(valueIndex++)->text();
-                        QVERIFY2((e.isHexa ? hexNumber(shown) : shown) == e.value,
-                                 qPrintable(QStringLiteral("%1 %2 set %3, shown %4").arg(where, e.name, e.value, shown)));
-                    }
-                }
-                QCOMPARE(valueIndex, values.size());
-                QCOMPARE(bitIndex, bits.size());
-
-                ++walked;
-            }
-        }
-    }
-    QVERIFY(walked >= 60);
-}
 
 QTEST_MAIN(EncodeDecodeWalkTest)
 #include "encodedecodewalktest.moc"

@@ -78,110 +78,108 @@ class HostileCatalogueTest : public QObject
 
 private slots:
     void pages_data() { addDataRows(QStringLiteral("gui/hostile-catalogues.txt")); }
-    void pages();
-    void toolStarts();
-};
+    void pages()
+    {
+        QFETCH(QStringList, row);
+        const QString kind = row[0], frame = row[2], step = row[3];
+        const int count = row[1].toInt();
+        const QStringList checks = row[4].split(QStringLiteral("; "));
 
-void HostileCatalogueTest::pages()
-{
-    QFETCH(QStringList, row);
-    const QString kind = row[0], frame = row[2], step = row[3];
-    const int count = row[1].toInt();
-    const QStringList checks = row[4].split(QStringLiteral("; "));
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid() && writeCatalogue(dir.path(), kind, count));
-    QVERIFY(QDir::setCurrent(dir.path()));
-    QElapsedTimer timer;
-    timer.start();
-    Pages window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window.widget));
-    QCoreApplication::processEvents(); // painted
-    QVERIFY2(timer.elapsed() < kHangMs, qPrintable(QString::number(timer.elapsed())));
-
-    if (!frame.isEmpty()) {
-        auto *input = window.find<QLineEdit>(QStringLiteral("LineEditInputFrame"));
-        timer.restart();
-        input->insert(frame); // one edit, as a paste
-        QCoreApplication::processEvents();
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid() && writeCatalogue(dir.path(), kind, count));
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QElapsedTimer timer;
+        timer.start();
+        Pages window;
+        QVERIFY(QTest::qWaitForWindowExposed(&window.widget));
+        QCoreApplication::processEvents(); // painted
         QVERIFY2(timer.elapsed() < kHangMs, qPrintable(QString::number(timer.elapsed())));
-    }
 
-    // The Encode page builds the core's frame from the editors it shows and
-    // the defaults of the parameters it left out.
-    const ProfileMap profiles = loadProfiles();
-    const MessageDefinition message = messagesOfProfile(profiles.first(), true).value(QStringLiteral("M"));
-    QList<ParameterInput> inputs{ParameterInput()};
-    if (step.contains(QLatin1Char('='))) {
-        auto *field = window.find<QLineEdit>(step.section(QLatin1Char('='), 0, 0));
-        QVERIFY2(field, qPrintable(step));
-        field->selectAll();
-        QTest::keyClicks(field, step.section(QLatin1Char('='), 1));
-        inputs.first().text = field->text();
-    } else if (!step.isEmpty()) {
-        auto *box = window.find<QCheckBox>(step);
-        QVERIFY2(box, qPrintable(step));
-        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
-        const int k = step.section(QLatin1Char('_'), step.startsWith(QLatin1String("paramOptional_")) ? 1 : 2).toInt();
-        if (step.startsWith(QLatin1String("paramOptional_"))) {
-            inputs.clear();
-            for (int i = 0; i < message.parameters.size(); ++i) {
-                inputs.append(defaultInput(message.parameters.at(i)));
-                inputs.last().present = i < k;
-            }
-        } else {
-            for (int i = 0; i <= k; ++i)
-                inputs.first().bitsChecked.append(i == k);
+        if (!frame.isEmpty()) {
+            auto *input = window.find<QLineEdit>(QStringLiteral("LineEditInputFrame"));
+            timer.restart();
+            input->insert(frame); // one edit, as a paste
+            QCoreApplication::processEvents();
+            QVERIFY2(timer.elapsed() < kHangMs, qPrintable(QString::number(timer.elapsed())));
         }
+
+        // The Encode page builds the core's frame from the editors it shows and
+        // the defaults of the parameters it left out.
+        const ProfileMap profiles = loadProfiles();
+        const MessageDefinition message = messagesOfProfile(profiles.first(), true).value(QStringLiteral("M"));
+        QList<ParameterInput> inputs{ParameterInput()};
+        if (step.contains(QLatin1Char('='))) {
+            auto *field = window.find<QLineEdit>(step.section(QLatin1Char('='), 0, 0));
+            QVERIFY2(field, qPrintable(step));
+            field->selectAll();
+            QTest::keyClicks(field, step.section(QLatin1Char('='), 1));
+            inputs.first().text = field->text();
+        } else if (!step.isEmpty()) {
+            auto *box = window.find<QCheckBox>(step);
+            QVERIFY2(box, qPrintable(step));
+            QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+            const bool optional = step.startsWith(QLatin1String("paramOptional_"));
+            const int k = step.section(QLatin1Char('_'), optional ? 1 : 2).toInt();
+            if (optional) {
+                inputs.clear();
+                for (int i = 0; i < message.parameters.size(); ++i) {
+                    inputs.append(defaultInput(message.parameters.at(i)));
+                    inputs.last().present = i < k;
+                }
+            } else {
+                for (int i = 0; i <= k; ++i)
+                    inputs.first().bitsChecked.append(i == k);
+            }
+        }
+        if (!step.isEmpty()) {
+            const QByteArray expected = buildFrameBytes(message, 3, false, QStringLiteral("000001"), QStringLiteral("000002"),
+                                                        encodeParameters(message, inputs));
+            const QString output = window.find<QLineEdit>(QStringLiteral("LineEditOutputFrame"))->text().remove(QLatin1Char(' '));
+            QCOMPARE(hexTextToBytes(output.toLower()), expected);
+        }
+
+        // Bit boxes on the Decode page show the frame's data byte exactly.
+        const QList<QCheckBox *> boxes = window.decodePage->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
+        const quint8 byte = frame.isEmpty() ? 0 : quint8(parseFrameText(frame).fields.data.at(0));
+        for (int b = 0; b < boxes.size(); ++b)
+            QCOMPARE(boxes.at(b)->isChecked(), bool((byte >> (b % 8)) & 1));
+
+        QCOMPARE(actualChecks(checks, [&](const QString &key) {
+                     return key == QLatin1String("boxes") ? QString::number(boxes.size())
+                          : key.startsWith(QLatin1String("decode:")) ? widgetValue(window.decodePage, key.mid(7))
+                                                                     : widgetValue(window.encodePage, key);
+                 }),
+                 checks);
     }
-    if (!step.isEmpty()) {
-        const QByteArray expected = buildFrameBytes(message, 3, false, QStringLiteral("000001"), QStringLiteral("000002"),
-                                                    encodeParameters(message, inputs));
-        const QString output = window.find<QLineEdit>(QStringLiteral("LineEditOutputFrame"))->text().remove(QLatin1Char(' '));
-        QCOMPARE(hexTextToBytes(output.toLower()), expected);
+    void toolStarts()
+    {
+        // A copy of the tool of its own, so that no other start hands over to it.
+        QTemporaryDir dir;
+        const QString tool = dir.filePath(QStringLiteral("kwn-frame-builder"));
+        QVERIFY(QFile::copy(QStringLiteral(KWN_APP_PATH), tool));
+        QVERIFY(writeCatalogue(dir.path(), QStringLiteral("bits"), 40000));
+        Tool first, second; // on the platform of this test
+        first.setWorkingDirectory(dir.path());
+        second.setWorkingDirectory(dir.path());
+
+        first.start(tool, QStringList());
+        QVERIFY(first.waitForStarted(kHangMs));
+        // It owns its identity before it builds the window.
+        QLocalSocket probe;
+        const QString server = SingleInstancePeer::serverNameOf(SingleInstancePeer::identityOf(tool));
+        QTRY_VERIFY_WITH_TIMEOUT((probe.abort(), probe.connectToServer(server), probe.waitForConnected(200))
+                                     || first.state() != QProcess::Running, kHangMs);
+        probe.abort();
+        // A later start ends with 0 once the first has acknowledged the hand-over,
+        // which it does from its event loop, with the window shown.
+        QTRY_VERIFY_WITH_TIMEOUT((second.start(tool, QStringList()), second.waitForFinished(kHangMs), second.exitCode() == 0)
+                                     || first.state() != QProcess::Running, kHangMs);
+        QTest::qWait(500); // a few more rounds of painting
+        const QString ended =
+            QStringLiteral("exit status %1, code %2").arg(int(first.exitStatus())).arg(first.exitCode());
+        QVERIFY2(first.state() == QProcess::Running, qPrintable(ended));
     }
-
-    // Bit boxes on the Decode page show the frame's data byte exactly.
-    const QList<QCheckBox *> boxes = window.decodePage->findChildren<QCheckBox *>(QStringLiteral("checkBoxParameterBit"));
-    const quint8 byte = frame.isEmpty() ? 0 : quint8(parseFrameText(frame).fields.data.at(0));
-    for (int b = 0; b < boxes.size(); ++b)
-        QCOMPARE(boxes.at(b)->isChecked(), bool((byte >> (b % 8)) & 1));
-
-    QCOMPARE(actualChecks(checks, [&](const QString &key) {
-                 return key == QLatin1String("boxes") ? QString::number(boxes.size())
-                      : key.startsWith(QLatin1String("decode:")) ? widgetValue(window.decodePage, key.mid(7))
-                                                                 : widgetValue(window.encodePage, key);
-             }),
-             checks);
-}
-
-void HostileCatalogueTest::toolStarts()
-{
-    // A copy of the tool of its own, so that no other start hands over to it.
-    QTemporaryDir dir;
-    const QString tool = dir.filePath(QStringLiteral("kwn-frame-builder"));
-    QVERIFY(QFile::copy(QStringLiteral(KWN_APP_PATH), tool));
-    QVERIFY(writeCatalogue(dir.path(), QStringLiteral("bits"), 40000));
-    Tool first, second; // on the platform of this test
-    first.setWorkingDirectory(dir.path());
-    second.setWorkingDirectory(dir.path());
-
-    first.start(tool, QStringList());
-    QVERIFY(first.waitForStarted(kHangMs));
-    // It owns its identity before it builds the window.
-    QLocalSocket probe;
-    const QString server = SingleInstancePeer::serverNameOf(SingleInstancePeer::identityOf(tool));
-    QTRY_VERIFY_WITH_TIMEOUT((probe.abort(), probe.connectToServer(server), probe.waitForConnected(200))
-                                 || first.state() != QProcess::Running, kHangMs);
-    probe.abort();
-    // A later start ends with 0 once the first has acknowledged the hand-over,
-    // which it does from its event loop, with the window shown.
-    QTRY_VERIFY_WITH_TIMEOUT((second.start(tool, QStringList()), second.waitForFinished(kHangMs), second.exitCode() == 0)
-                                 || first.state() != QProcess::Running, kHangMs);
-    QTest::qWait(500); // a few more rounds of painting
-    QVERIFY2(first.state() == QProcess::Running,
-             qPrintable(QStringLiteral("exit status %1, code %2").arg(int(first.exitStatus())).arg(first.exitCode())));
-}
+};
 
 QTEST_MAIN(HostileCatalogueTest)
 #include "hostilecataloguetest.moc"
