@@ -104,10 +104,8 @@ protected:
     // "0x0f, 0x1e, …", as a frame may be typed.
     static QString formatted(const QByteArray &frame)
     {
-        QString text;
-        for (char byte : frame)
-            text += QStringLiteral("0x%1, ").arg(quint8(byte), 2, 16, QLatin1Char('0'));
-        return text;
+        QString spaced = QString::fromLatin1(frame.toHex(' '));
+        return QStringLiteral("0x") + spaced.replace(QLatin1Char(' '), QStringLiteral(", 0x"));
     }
     // The whole text of one of the page's one-line labels.
     QString label(const QString &name) const { return find<ElidedLabel>(name)->fullText(); }

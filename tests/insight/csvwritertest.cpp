@@ -58,10 +58,8 @@ FrameReport formulaReport()
 QList<QByteArray> frameLines()
 {
     QList<QByteArray> lines;
-    for (const QByteArray &line : readFile(QStringLiteral(KWN_TEST_DATA "/insight/csvwriter-frames.txt")).split('\n')) {
-        if (!line.isEmpty() && !line.startsWith('#'))
-            lines << line;
-    }
+    for (const QStringList &row : readDataRows(QStringLiteral("insight/csvwriter-frames.txt")))
+        lines << row[0].toLatin1();
     return lines;
 }
 
