@@ -14,18 +14,23 @@
 
 #include <signal.h>
 
+#include <functional>
+
 struct ToolRun
 {
     int exitCode = -1; // -1: it crashed or hung
     QByteArray out;
     QByteArray err;
+    bool hung = false; // still running at the time limit, and killed
 };
 
 // `program` in `folder` (the test's own if empty), `input` on its standard
-// input, in `environment` (the test's own if empty).
+// input, in `environment` (the test's own if empty); `whileRunning`, if
+// given, is called every 20 ms or so until the program ends.
 inline ToolRun runTool(const QString &program, const QStringList &arguments, const QString &folder = {},
                        const QByteArray &input = {}, int timeoutMs = 30000,
-                       const QProcessEnvironment &environment = QProcessEnvironment())
+                       const QProcessEnvironment &environment = QProcessEnvironment(),
+                       const std::function<void()> &whileRunning = {})
 {
     QProcess process;
     process.setWorkingDirectory(folder);
@@ -36,7 +41,14 @@ inline ToolRun runTool(const QString &program, const QStringList &arguments, con
     process.write(input);
     process.closeWriteChannel();
     ToolRun run;
-    if (!process.waitForFinished(timeoutMs)) {
+    QElapsedTimer timer;
+    timer.start();
+    bool finished = false;
+    while (!(finished = process.waitForFinished(whileRunning ? 20 : timeoutMs)) && whileRunning
+           && process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs)
+        whileRunning();
+    if (!finished) {
+        run.hung = process.state() != QProcess::NotRunning;
         process.kill();
         process.waitForFinished();
         return run;

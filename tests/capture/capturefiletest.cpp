@@ -236,8 +236,7 @@ private slots:
             return QStringList(command).replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in)
                 .replaceInStrings(QRegularExpression(QStringLiteral("^OUT")), out);
         };
-        const QString direct = m_dir.filePath(QStringLiteral("direct"));
-        const QString piped = m_dir.filePath(QStringLiteral("piped"));
+        const QString direct = m_dir.filePath(QStringLiteral("direct")), piped = m_dir.filePath(QStringLiteral("piped"));
         const ToolRun expected = runTool(kTool, arguments(path, direct), m_dir.path());
         ToolRun run;
         if (via != QLatin1String("fifo")) {

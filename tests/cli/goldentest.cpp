@@ -64,14 +64,6 @@ QStringList splitArguments(const QString &line)
     return arguments;
 }
 
-bool readsAsText(const QByteArray &bytes)
-{
-    if (bytes.contains('\0') || bytes.contains('\r'))
-        return false;
-    // Bytes that are not UTF-8 come back changed.
-    return QString::fromUtf8(bytes.constData(), bytes.size()).toUtf8() == bytes;
-}
-
 // Bytes as text, with a backslash, control characters but the line end and
 // the tab, and whatever is not UTF-8 written as \\ and \xHH.
 QByteArray escaped(const QByteArray &bytes)
@@ -101,18 +93,12 @@ QByteArray section(const QByteArray &name, const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return {};
-    const bool text = readsAsText(bytes);
+    // Bytes that are not UTF-8 come back changed.
+    const bool text = !bytes.contains('\0') && !bytes.contains('\r')
+        && QString::fromUtf8(bytes.constData(), bytes.size()).toUtf8() == bytes;
     const QByteArray body = text ? bytes : escaped(bytes);
     return "--- " + name + (text ? "\n" : " (escaped)\n") + body
         + (bytes.endsWith('\n') ? "" : "\n--- (no line end)\n");
-}
-
-QByteArray hexLines(const QByteArray &bytes)
-{
-    QByteArray hex;
-    for (int i = 0; i < bytes.size(); i += 32)
-        hex += bytes.mid(i, 32).toHex(' ') + '\n';
-    return hex;
 }
 
 struct Next
@@ -124,33 +110,6 @@ struct Next
     bool pty = false;
 };
 
-// The run, reading the terminal's near end while it runs (a write larger
-// than the terminal holds is not held up) and until it has been quiet a
-// while after.
-ToolRun runOnTerminal(const PtyPair &pty, QStringList arguments, const QString &folder, QByteArray *written)
-{
-    arguments.replaceInStrings(QStringLiteral("PTY"), pty.path);
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(KWN_CLI_PATH), arguments);
-    ToolRun run;
-    QElapsedTimer timer;
-    timer.start();
-    while (process.waitForStarted() && !process.waitForFinished(20) && timer.elapsed() < 30000)
-        *written += pty.read(65536, 1);
-    if (process.state() != QProcess::NotRunning) { // hung: stopped by its id
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    for (QByteArray more = pty.read(1, 300); !more.isEmpty(); more = pty.read(65536, 300))
-        *written += more;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
 QByteArray runOnce(const QString &line, const Next &next)
 {
     QTemporaryDir dir;
@@ -158,14 +117,22 @@ QByteArray runOnce(const QString &line, const Next &next)
     QFile::link(kData, dir.filePath(QStringLiteral("data")));
     PtyPair pty;
     QByteArray written;
-    const ToolRun run = next.pty ? runOnTerminal(pty, splitArguments(line), dir.path(), &written)
-                                 : runTool(QStringLiteral(KWN_CLI_PATH), splitArguments(line), dir.path(), next.input);
+    QStringList arguments = splitArguments(line);
+    std::function<void()> readTerminal;
+    if (next.pty) {
+        // Read while the run goes on (a write larger than the terminal holds
+        // is not held up), and until it has been quiet a while after.
+        arguments.replaceInStrings(QStringLiteral("PTY"), pty.path);
+        readTerminal = [&] { written += pty.read(65536, 1); };
+    }
+    const ToolRun run =
+        runTool(QStringLiteral(KWN_CLI_PATH), arguments, dir.path(), next.input, 30000, {}, readTerminal);
+    for (QByteArray more = pty.read(1, next.pty ? 300 : 0); !more.isEmpty(); more = pty.read(65536, 300))
+        written += more;
     QByteArray transcript = "$ " + line.toUtf8() + "\nexit " + QByteArray::number(run.exitCode) + '\n';
     // The run's own folder shows as <dir>.
     QByteArray out = QByteArray(run.out).replace(dir.path().toUtf8(), "<dir>");
-    QByteArray err = QByteArray(run.err).replace(dir.path().toUtf8(), "<dir>");
-    if (next.pty)
-        err.replace(pty.path.toUtf8(), "PTY");
+    const QByteArray err = QByteArray(run.err).replace(dir.path().toUtf8(), "<dir>").replace(pty.path.toUtf8(), "PTY");
     if (next.maskTimes) {
         // To the ms shows as <time>, to the µs as <time.6>.
         static const QRegularExpression time(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d+)?Z"));
@@ -174,7 +141,9 @@ QByteArray runOnce(const QString &line, const Next &next)
     }
     transcript += section("out", out) + section("err", err);
     if (next.pty)
-        transcript += written.isEmpty() ? QByteArray("--- nothing written\n") : "--- written\n" + hexLines(written);
+        transcript += written.isEmpty() ? "--- nothing written\n" : "--- written\n";
+    for (int i = 0; i < written.size(); i += 32)
+        transcript += written.mid(i, 32).toHex(' ') + '\n';
     for (const QString &name : next.files)
         transcript += section("file " + name.toUtf8(), readFile(dir.filePath(name)));
     return transcript + '\n';
@@ -214,23 +183,19 @@ class GoldenTest : public QObject
     Q_OBJECT
 
 private slots:
-    void transcripts_data();
-    void transcripts();
+    void transcripts_data()
+    {
+        QTest::addColumn<QString>("cases");
+        for (const QString &name : QDir(kData + "/golden").entryList({"*.cases"}, QDir::Files, QDir::Name))
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void transcripts()
+    {
+        QFETCH(QString, cases);
+        compareGolden(QStringLiteral("golden/") + cases.chopped(5) + QStringLiteral("golden"),
+                      transcriptOf(kData + QStringLiteral("/golden/") + cases));
+    }
 };
-
-void GoldenTest::transcripts_data()
-{
-    QTest::addColumn<QString>("cases");
-    for (const QString &name : QDir(kData + QStringLiteral("/golden")).entryList({QStringLiteral("*.cases")}, QDir::Files, QDir::Name))
-        QTest::newRow(qPrintable(name)) << name;
-}
-
-void GoldenTest::transcripts()
-{
-    QFETCH(QString, cases);
-    compareGolden(QStringLiteral("golden/") + cases.chopped(5) + QStringLiteral("golden"),
-                  transcriptOf(kData + QStringLiteral("/golden/") + cases));
-}
 
 QTEST_GUILESS_MAIN(GoldenTest)
 #include "goldentest.moc"

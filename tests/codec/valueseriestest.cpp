@@ -178,11 +178,17 @@ private slots:
                  expected);
     }
 
-    void steps()
+    // Lines in steps, each value held until the next point; lines broken at gaps.
+    void stepsAndGaps()
     {
-        const QVector<QPointF> points{{0, 1}, {1, 2}, {2, 2}, {3, 0}};
-        QCOMPARE(stepPoints(points), (QVector<QPointF>{{0, 1}, {1, 1}, {1, 2}, {2, 2}, {3, 2}, {3, 0}}));
+        const QVector<QPointF> steps{{0, 1}, {1, 2}, {2, 2}, {3, 0}};
+        QCOMPARE(stepPoints(steps), (QVector<QPointF>{{0, 1}, {1, 1}, {1, 2}, {2, 2}, {3, 2}, {3, 0}}));
         QCOMPARE(stepPoints({}), QVector<QPointF>{});
+        const QVector<QPointF> points{{0, 1}, {1, 2}, {2, 3}, {152, 4}, {153, 5}, {300, 6}};
+        QCOMPARE(splitAtGaps(points, 10),
+                 (QVector<QVector<QPointF>>{{{0, 1}, {1, 2}, {2, 3}}, {{152, 4}, {153, 5}}, {{300, 6}}}));
+        QCOMPARE(splitAtGaps(points, 0).size(), 1);
+        QCOMPARE(splitAtGaps({}, 10).size(), 0);
     }
 
     void shapes_data() { addDataRows(QStringLiteral("codec/plotshape.txt")); }
@@ -191,10 +197,7 @@ private slots:
         QFETCH(QStringList, row);
         const QStringList expected = row[2].split(' ');
         if (row[0] == "gap") {
-            QVector<qint64> times;
-            for (const QString &time : row[1].split(' '))
-                times << time.toLongLong();
-            QCOMPARE(gapSeconds(times), row[2].toDouble());
+            QCOMPARE(gapSeconds(::numbers(row[1])), row[2].toDouble());
         } else if (row[0] == "tick") {
             const double step = roundTickStep(row[1].toDouble());
             QVERIFY2(qAbs(step - expected[0].toDouble()) < 1e-12, qPrintable(QString::number(step)));
@@ -202,15 +205,6 @@ private slots:
         } else {
             QCOMPARE(unitOfDescription(unescaped(row[1])), row[2]);
         }
-    }
-
-    void split()
-    {
-        const QVector<QPointF> points{{0, 1}, {1, 2}, {2, 3}, {152, 4}, {153, 5}, {300, 6}};
-        const QVector<QVector<QPointF>> parts = splitAtGaps(points, 10);
-        QCOMPARE(parts, (QVector<QVector<QPointF>>{{{0, 1}, {1, 2}, {2, 3}}, {{152, 4}, {153, 5}}, {{300, 6}}}));
-        QCOMPARE(splitAtGaps(points, 0).size(), 1);
-        QCOMPARE(splitAtGaps({}, 10).size(), 0);
     }
 };
 

@@ -112,10 +112,7 @@ QStringList words(const char *spaced)
 
 QStringList strings(const QJsonObject &layers, const char *field)
 {
-    QStringList list;
-    for (const QJsonValue &v : layers.value(QLatin1String(field)).toArray())
-        list << v.toString();
-    return list;
+    return layers.value(QLatin1String(field)).toVariant().toStringList();
 }
 
 } // namespace
@@ -243,10 +240,9 @@ void TsharkTest::matchesDecode()
             return value.isBool() ? QString::number(int(value.toBool())) : value.toVariant().toString();
         };
         QStringList parameters;
-        for (const QJsonValue &p : json.value(QStringLiteral("parameters")).toArray()) {
-            if (!parameterText(p.toObject()).isEmpty())
-                parameters << parameterText(p.toObject());
-        }
+        for (const QJsonValue &p : json.value(QStringLiteral("parameters")).toArray())
+            parameters << parameterText(p.toObject());
+        parameters.removeAll(QString());
         QStringList fields = words("direction status device message parameter checksum_ok");
         QStringList expected{QLatin1String(text("direction") == QLatin1String("TX") ? "1" : "0"), text("status"),
                              text("device"), text("message"), parameters.join(QLatin1String(" | ")),

@@ -17,7 +17,6 @@
 #include "extcap/controlpacket.h"
 #include "serial/serialconnection.h"
 
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -35,6 +34,7 @@ const QString kExtcap = QStringLiteral(KWN_EXTCAP_PATH);
 const QString kTool = QStringLiteral(KWN_CLI_PATH);
 const QString kBundled = QStringLiteral(KWN_SOURCE_DIR "/xml");
 const QByteArray kMotorStatus = QByteArray::fromHex("F0EFDFAEF3C5FEFFFFFDFAFD0DFF0C20");
+const char kNoTshark[] = "tshark is not installed (scripts/setup.sh installs it): Wireshark's side is not tried";
 
 bool makeFifo(const QString &path)
 {
@@ -85,7 +85,6 @@ private slots:
     void toolbarSendsFrame();
 
 private:
-    bool needTshark();
     // kwn-extcap capturing from `port` into `fifo`, as Wireshark starts it.
     void startCapture(QProcess &process, const QString &port, const QString &fifo, const QStringList &more = {})
     {
@@ -110,14 +109,6 @@ void ExtcapTest::initTestCase()
     for (const char *folder : {"/.config/wireshark/extcap/kwn-extcap", "/.local/lib/wireshark/extcap/kwn-extcap"})
         QCOMPARE(QFileInfo(home + QLatin1String(folder)).canonicalFilePath(), QFileInfo(kExtcap).canonicalFilePath());
     QVERIFY(QFileInfo(home + QStringLiteral("/.local/lib/wireshark/plugins/kwn.lua")).size() > 0);
-}
-
-bool ExtcapTest::needTshark()
-{
-    if (m_tshark.isEmpty())
-        QTest::qSkip("tshark is not installed (scripts/setup.sh installs it): Wireshark's side is not tried",
-                     __FILE__, __LINE__);
-    return !m_tshark.isEmpty();
 }
 
 // The packets of the toolbar's pipes, made and read whatever the cuts.
@@ -153,8 +144,8 @@ void ExtcapTest::controlPackets()
 // defaults (9600 8N1, tests/data/extcap/options.golden) picked.
 void ExtcapTest::wiresharkListsInterface()
 {
-    if (!needTshark())
-        return;
+    if (m_tshark.isEmpty())
+        QSKIP(kNoTshark);
     const ToolRun listed = runTool(m_tshark, {"-D"}, {}, {}, 60000, m_home);
     QVERIFY2(listed.out.contains(". kwn (KWN bus (serial))\n"), listed.out.constData());
     const ToolRun prefs = runTool(m_tshark, {"-G", "defaultprefs"}, {}, {}, 60000, m_home);
@@ -180,8 +171,8 @@ void ExtcapTest::wiresharkListsInterface()
 // tshark leaves the file whole.
 void ExtcapTest::liveCaptureInTshark()
 {
-    if (!needTshark())
-        return;
+    if (m_tshark.isEmpty())
+        QSKIP(kNoTshark);
     PtyPair pty;
     const QString out = m_dir.filePath(QStringLiteral("live.pcap"));
     QProcess tshark;
@@ -283,8 +274,8 @@ void ExtcapTest::portRefused()
     QCOMPARE(finish(extcap, 10000), 1);
     QCOMPARE(extcap.readAllStandardError(), said);
 
-    if (!needTshark())
-        return;
+    if (m_tshark.isEmpty())
+        QSKIP(kNoTshark);
     const ToolRun shown = runTool(m_tshark, {"-i", "kwn", "-o", "extcap.kwn.portpath:" + settings.port, "-a", "duration:20",
                                              "-w", m_dir.filePath(QStringLiteral("refused.pcapng"))},
                                   {}, {}, 60000, m_home);

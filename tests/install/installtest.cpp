@@ -2,25 +2,17 @@
 // programs, the sample catalogue, the icons and the desktop entry.
 
 #include "catalogue/catalogue.h"
+#include "toolrun.h"
 
 #include <QDirIterator>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// Runs a program for at most msecs: its exit code, -1 if it failed or crashed, -2 if it was still running.
-static int run(const QString &program, const QStringList &arguments, const QString &folder, QString *output, int msecs = 120000)
+// What a program printed, on either channel.
+static QByteArray said(const ToolRun &run)
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool finished = process.waitForFinished(msecs) && process.exitStatus() == QProcess::NormalExit;
-    const int result = finished ? process.exitCode() : process.state() == QProcess::Running ? -2 : -1;
-    *output = QString::fromLocal8Bit(process.readAll());
-    process.close(); // kills one still running
-    return result;
+    return run.out + run.err;
 }
 
 static QMap<QString, QByteArray> xmlFilesBelow(const QString &root)
@@ -51,8 +43,9 @@ private slots:
         QFile cache(buildDir + QStringLiteral("/CMakeCache.txt"));
         QVERIFY2(cache.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(buildDir));
         const QString cmake = QString::fromUtf8(cache.readAll()).section(QStringLiteral("CMAKE_COMMAND:INTERNAL="), 1).section(QLatin1Char('\n'), 0, 0);
-        QString output;
-        QVERIFY2(run(cmake, {"--install", buildDir, "--prefix", prefix.path()}, buildDir, &output) == 0, qPrintable(output));
+        const ToolRun install =
+            runTool(cmake, {"--install", buildDir, "--prefix", prefix.path()}, buildDir, {}, 120000);
+        QVERIFY2(install.exitCode == 0, said(install).constData());
 
         QFile desktop(installed(QStringLiteral("share/applications/kwn-frame-builder.desktop")));
         QVERIFY(desktop.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -101,10 +94,10 @@ private slots:
         const QString program = QStandardPaths::findExecutable(validator.first());
         if (program.isEmpty())
             QSKIP(qPrintable(validator.first() + QStringLiteral(" is not installed")));
-        QString output;
-        QVERIFY2(run(program, validator.mid(1) << file.fileName(), prefix.path(), &output) == 0, qPrintable(output));
+        const ToolRun validated = runTool(program, validator.mid(1) << file.fileName(), prefix.path(), {}, 120000);
+        QVERIFY2(validated.exitCode == 0, said(validated).constData());
         if (validator.size() == 1) // desktop-file-validate prints warnings and hints but still exits 0
-            QVERIFY2(output.trimmed().isEmpty(), qPrintable(output));
+            QVERIFY2(said(validated).trimmed().isEmpty(), said(validated).constData());
     }
 
     void catalogueAsInSource()
@@ -121,24 +114,25 @@ private slots:
         const QString folder = QFileInfo(desktopKeys.value(QStringLiteral("Path"))).canonicalFilePath();
         QCOMPARE(folder, QFileInfo(installed(QStringLiteral("share/kwn-frame-builder"))).canonicalFilePath());
         // A window stays up until it is closed; a start that fails ends at once.
-        QString output;
-        QVERIFY2(run(installed(QStringLiteral("bin/kwn-frame-builder")), {}, folder, &output, 3000) == -2, qPrintable(output));
+        const ToolRun window = runTool(installed(QStringLiteral("bin/kwn-frame-builder")), {}, folder, {}, 3000);
+        QVERIFY2(window.hung, said(window).constData());
 
 #ifndef KWN_CLI_PATH
         QSKIP("kwn-frame is not built in this tree");
 #endif
-        QVERIFY2(run(installed(QStringLiteral("bin/kwn-frame")), {"list", "devices"}, folder, &output) == 0, qPrintable(output));
+        const ToolRun listed = runTool(installed(QStringLiteral("bin/kwn-frame")), {"list", "devices"}, folder);
+        QVERIFY2(listed.exitCode == 0, said(listed).constData());
         for (const QString &product : productNames(loadProfiles(QStringLiteral(KWN_SOURCE_DIR "/xml"))))
-            QVERIFY2(output.contains(product), qPrintable(product + QStringLiteral(" missing from:\n") + output));
+            QVERIFY2(listed.out.contains(product.toUtf8()), qPrintable(product + " missing from:\n" + listed.out));
 
 #ifdef KWN_EXTCAP_PATH
         // The installed kwn-frame links the installed capture program for a user.
         const QString home = prefix.path() + QStringLiteral("/home");
         qputenv("HOME", QFile::encodeName(home));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
-        QVERIFY2(run(installed(QStringLiteral("bin/kwn-frame")), {"dissector", "--install"}, folder, &output) == 0, qPrintable(output));
+        const ToolRun linking = runTool(installed(QStringLiteral("bin/kwn-frame")), {"dissector", "--install"}, folder);
         const QString linked = QFileInfo(home + QStringLiteral("/.config/wireshark/extcap/kwn-extcap")).canonicalFilePath();
-        QVERIFY2(!linked.isEmpty(), qPrintable(output));
+        QVERIFY2(linking.exitCode == 0 && !linked.isEmpty(), said(linking).constData());
         QCOMPARE(linked, QFileInfo(installed(QStringLiteral(KWN_INSTALL_LIBDIR "/wireshark/extcap/kwn-extcap"))).canonicalFilePath());
 #endif
     }
