@@ -104,6 +104,8 @@ void NodeTableModel::countSlice(int atLeast)
         }
     }
     const std::unique_ptr<PendingCount> done = std::move(m_pending);
+    // The threshold may have been changed while the count went on.
+    done->table->setSilenceThresholdUs(m_store->nodes().silenceThresholdUs());
     beginResetModel();
     m_filter = done->filter;
     m_filtered = std::move(done->table);
