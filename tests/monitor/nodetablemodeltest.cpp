@@ -148,7 +148,9 @@ private slots:
         QVERIFY(model.isCountPending());
         QCOMPARE(cellText(model, 0, NodeTableModel::Frames), QStringLiteral("4000"));
         store.append({frame(4, kBase + 12000, QStringLiteral("Move To")), frame(1, kBase + 12001)});
+        model.setSilenceThresholdUs(5 * kSecond);
         QTRY_VERIFY(!model.isCountPending());
+        QCOMPARE(model.silenceThresholdUs(), 5 * kSecond);
         QCOMPARE(framesPerNode(model), (QStringList{"000002 2000", "000001 2000", "000003 2000", "000004 1"}));
     }
 
