@@ -1,7 +1,5 @@
 #include "codec/buslog.h"
 
-#include "codec/frame.h"
-
 #include <QDateTime>
 
 QString busLogTime(qint64 msSinceEpoch)
@@ -20,16 +18,6 @@ QString busLogTimeUs(qint64 usSinceEpoch, bool precise)
     const qint64 us = usSinceEpoch - ms * 1000;
     text.insert(text.size() - 1, QStringLiteral("%1").arg(us, 3, 10, QLatin1Char('0')));
     return text;
-}
-
-QString busLogFrameLine(qint64 msSinceEpoch, const QString &direction, const QByteArray &bytes)
-{
-    return busLogTime(msSinceEpoch) + QLatin1Char(' ') + direction + QLatin1Char(' ') + frameToHexText(bytes);
-}
-
-QString busLogNoiseLine(qint64 msSinceEpoch, const QByteArray &bytes)
-{
-    return QLatin1String("# ") + busLogTime(msSinceEpoch) + QLatin1String(" noise: ") + frameToHexText(bytes);
 }
 
 namespace {

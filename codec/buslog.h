@@ -21,11 +21,6 @@ QString busLogTime(qint64 msSinceEpoch);
 // µs ("2026-12-06T22:42:16.123456Z") when `precise`.
 QString busLogTimeUs(qint64 usSinceEpoch, bool precise);
 
-// "TIME DIR HEX".
-QString busLogFrameLine(qint64 msSinceEpoch, const QString &direction, const QByteArray &bytes);
-// "# TIME noise: HEX".
-QString busLogNoiseLine(qint64 msSinceEpoch, const QByteArray &bytes);
-
 struct BusLogLine
 {
     enum Kind { Empty, Comment, Frame };
