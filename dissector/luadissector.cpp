@@ -65,7 +65,11 @@ public:
     {
         if (m_count % kPerFunction == 0)
             m_lua += "do local function part()\n";
-        m_lua += statement + '\n';
+        // Two appends, each growing the text geometrically: a builder's
+        // += reserves the exact size, which copies the whole text each time
+        // where realloc cannot grow it in place.
+        m_lua += statement;
+        m_lua += '\n';
         if (++m_count % kPerFunction == 0)
             m_lua += "end part() end\n";
     }
@@ -173,8 +177,9 @@ QByteArray catalogueTables(DecodeCatalogue &catalogue, QMap<QString, FieldKinds>
             devices.add("D[" + QByteArray::number(index) + "] = {" + luaStringLiteral(device->product) + ", {" + byId
                         + "}}");
         }
-        pairs += "PAIR[" + QByteArray::number(pair) + "] = " + QByteArray::number(deviceIndex.value(device->product))
-            + "\n";
+        const QByteArray line = "PAIR[" + QByteArray::number(pair) + "] = "
+            + QByteArray::number(deviceIndex.value(device->product)) + "\n";
+        pairs += line;
     }
     return messages.finish() + devices.finish() + pairs;
 }
