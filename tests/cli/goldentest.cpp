@@ -20,7 +20,6 @@
 #include "cataloguefiles.h"
 #include "ptypair.h"
 #include "support/datarows.h"
-#include "support/tablerows.h"
 #include "toolrun.h"
 
 #include <QDir>
@@ -161,7 +160,7 @@ QByteArray transcriptOf(const QString &casesPath)
         } else if (line.startsWith(QLatin1String("stdin: ")))
             next.input = readFile(kData + '/' + line.mid(7));
         else if (line.startsWith(QLatin1String("input: ")))
-            next.input = tablerows::unescape(raw.mid(7)) + '\n';
+            next.input = unescapedUtf8(line.mid(7)) + '\n';
         else if (line.startsWith(QLatin1String("xml: ")))
             next.xml = kData + '/' + line.mid(5);
         else if (line == QLatin1String("pty: on"))

@@ -108,13 +108,9 @@ inline QString unescaped(const QString &field)
     return out;
 }
 
-// Characters as UTF-8, \xHH as the byte; @name the bytes of that file.
-inline QByteArray unescapedBytes(const QString &field)
+// Characters as UTF-8, \xHH as the byte.
+inline QByteArray unescapedUtf8(const QString &field)
 {
-    if (field.startsWith(QLatin1Char('@'))) {
-        QFile file(QStringLiteral(KWN_TEST_DATA "/") + field.mid(1));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    }
     QByteArray out;
     forEachUnescaped(field, [&out](uint code, bool byte) {
         if (byte || code < 0x80)
@@ -123,6 +119,16 @@ inline QByteArray unescapedBytes(const QString &field)
             out += QString::fromUcs4(&code, 1).toUtf8();
     });
     return out;
+}
+
+// As unescapedUtf8; @name the bytes of that file.
+inline QByteArray unescapedBytes(const QString &field)
+{
+    if (field.startsWith(QLatin1Char('@'))) {
+        QFile file(QStringLiteral(KWN_TEST_DATA "/") + field.mid(1));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+    return unescapedUtf8(field);
 }
 
 inline QByteArray hexBytes(const QString &field)
