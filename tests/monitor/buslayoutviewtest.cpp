@@ -89,7 +89,7 @@ private slots:
         bus->session()->load({bus->session()->prepare(statusFrame(1, 1), start, BusRecord::Received),
                               bus->session()->prepare(statusFrame(2, 2), start + 12500, BusRecord::Received)});
         QTRY_COMPARE(model()->rowCount(), 2);
-        QCOMPARE(model()->data(model()->index(1, ColumnTime)).toString(), QStringLiteral("12.500"));
+        QCOMPARE(cellText(*model(), 1, ColumnTime), QStringLiteral("12.500"));
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("times.log"));
         QVERIFY(bus->logs()->save(path));

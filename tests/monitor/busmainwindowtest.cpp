@@ -6,6 +6,7 @@
 #include "codec/framedecoding.h"
 #include "codec/busrecord.h"
 #include "ptypair.h"
+#include "support/modelcells.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -51,7 +52,7 @@ private slots:
         QVERIFY(note && note->isVisible());
         QCOMPARE(note->text(), QStringLiteral("Sent ") + frameToHexText(frame));
         QTRY_COMPARE(list()->model()->rowCount(), 2); // after the port's event
-        QCOMPARE(list()->model()->data(list()->model()->index(1, ColumnDirection)).toString(), QStringLiteral("TX"));
+        QCOMPARE(cellText(*list()->model(), 1, ColumnDirection), QStringLiteral("TX"));
     }
 
     // Enter, a double click or the row menu on a listed frame shows it on
@@ -91,7 +92,7 @@ private slots:
             QVERIFY(view->findChildren<QMenu *>().isEmpty());
         }
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("widgetDebuilder"))->isVisible());
-        const QString hex = view->model()->data(view->model()->index(1, ColumnBytes)).toString();
+        const QString hex = cellText(*view->model(), 1, ColumnBytes);
         QCOMPARE(field(QStringLiteral("LineEditInputFrame"))->text(), QString(hex).remove(QLatin1Char(' ')));
         // Decoded as any edit: the device field is filled.
         QVERIFY(!field(QStringLiteral("LineEditApplication"))->text().isEmpty());
